@@ -1,0 +1,102 @@
+#pragma once
+// Jet SQL in, SQLite SQL out. The translator knows the dialect, not the catalog: names of tables and
+// fields are passed through (quoted), and what SQLite then rejects ("no such table", "no such column")
+// the engine maps to Jet's numbers (3078, 3061). Statements that change structure or write rows come
+// back parsed, so that the engine can apply its catalog (types, sizes, counters, conversions) itself.
+//
+// Storage conventions shared with the engine (dao/):
+//   Boolean        INTEGER -1 / 0
+//   Byte, Integer, Long   INTEGER
+//   Currency       REAL, always rounded to four decimals
+//   Single, Double REAL
+//   Date           REAL, days from 30 December 1899 (fraction = time of day)
+//   Text, Memo     TEXT, columns declared COLLATE NOCASE (Jet compares text without regard to case)
+//   GUID           TEXT "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+//   Binary, LongBinary    BLOB
+// Literals are translated accordingly: True -1, False 0, #date# the day number, "text" and 'text' strings.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace ledrana::dao {
+
+// A column as Jet DDL declares it.
+struct JetColumnDef {
+    std::string name;
+    int type = 0;          // DAO type code: dbBoolean 1 ... dbGUID 15
+    int size = 0;          // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
+    bool counter = false;  // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
+    bool notNull = false;  // NOT NULL
+};
+
+// An index as Jet DDL declares it (CREATE INDEX, or a CONSTRAINT clause of CREATE/ALTER TABLE).
+struct JetIndexDef {
+    std::string name;
+    std::string table;
+    std::vector<std::string> fields;  // in index order
+    std::vector<bool> descending;     // one per field
+    bool primary = false;
+    bool unique = false;              // primary implies unique
+};
+
+// A parameter declared with PARAMETERS name type, ...;
+struct JetParameter {
+    std::string name;
+    int type = 0;  // DAO type code
+};
+
+struct JetStatement {
+    enum class Kind {
+        Select,           // sql: a complete SQLite SELECT (WITH ... allowed)
+        Insert,           // table, columns (empty = all, in ordinal order), values or select
+        Update,           // table, assignments, where
+        Delete,           // table, where
+        CreateTable,      // table, columnDefs, indexes (from CONSTRAINT clauses)
+        AlterAddColumn,   // table, columnDefs (one), indexes (an optional CONSTRAINT)
+        AlterDropColumn,  // table, column
+        CreateIndex,      // indexes (one)
+        DropTable,        // table
+        DropIndex,        // table, indexName
+    };
+    Kind kind = Kind::Select;
+
+    std::string sql;    // Select: the whole statement; Insert with SELECT: the SELECT
+    std::string table;  // target table, as written (brackets removed)
+
+    // Insert
+    std::vector<std::string> columns;
+    std::vector<std::string> values;  // SQLite expressions, one per column
+
+    // Update: column name and SQLite expression
+    std::vector<std::pair<std::string, std::string>> assignments;
+    std::string where;  // SQLite expression, "" when there is no WHERE (Update, Delete)
+
+    // DDL
+    std::vector<JetColumnDef> columnDefs;
+    std::vector<JetIndexDef> indexes;
+    std::string column;     // AlterDropColumn
+    std::string indexName;  // DropIndex
+
+    // Declared parameters, in order. In the SQLite text a reference to the k-th parameter is written ?k
+    // (1-based), so the engine binds values by position.
+    std::vector<JetParameter> parameters;
+};
+
+// Translates one Jet SQL statement (a trailing ";" is allowed). Throws ledrana::Error with Jet's number on
+// a statement it cannot read: 3075 for an expression error, 3144 (UPDATE), 3129 (unknown statement kind),
+// 3131 (FROM clause), 3134 (INSERT INTO), 3290 (CREATE TABLE), 3292 (field definition), 3000-range others.
+// A name with a blank outside brackets is a syntax error, as in Jet.
+JetStatement TranslateJetSql(std::string_view jetSql);
+
+// Quotes a name for SQLite ("name" with embedded quotes doubled). The only place SQL names are quoted.
+std::string QuoteName(std::string_view name);
+
+// Registers the functions that translated SQL calls (Like, IIf, Nz, Year, Format, CStr, Val...) on one
+// connection. The engine calls it on every connection it opens.
+void RegisterJetFunctions(sqlite3* db);
+
+} // namespace ledrana::dao
