@@ -1,0 +1,211 @@
+#pragma once
+// The window AGGIORNA as plain data: every control with its design-time state, the state of a run that the
+// window owns (data folder, the database pair, the password list, the comparison failure flag, the run log,
+// the progress bar), and the few services its procedures need (the dialogs, repainting, ending the program).
+//
+// Procedures are free functions that take the window: `void Command2_Click(Aggiorna& w)`,
+// `bool Ponteval(Aggiorna& w)`. They read and set the controls by member (`w.Command2.caption = "Esegui";
+// w.Refresh(w.Command2);`). Nothing here draws: gui/ paints a window from this object, tests and unattended
+// runs use it without any window at all.
+//
+// Coordinates are twips (15 twips per pixel on the screens we draw for), relative to the window's client
+// area or to the frame named in `container`.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+namespace ledrana::dao {
+class Database;
+}
+
+namespace ledrana {
+
+// VB's Boolean: a 16-bit integer, True is -1.
+using VbBoolean = std::int16_t;
+inline constexpr VbBoolean vbTrue = -1;
+inline constexpr VbBoolean vbFalse = 0;
+
+// Mouse pointers, as VB numbers them (Screen.MousePointer, Control.MousePointer).
+inline constexpr int vbDefault = 0;
+inline constexpr int vbHourglass = 11;
+inline constexpr int vbCustom = 99;
+
+enum class ControlKind {
+    Label,
+    TextBox,
+    CheckBox,
+    Frame,
+    CommandButton,
+    FileListBox,
+    PictureBox,
+    ProgressBar,
+};
+
+// A font as the form designer names it; gui/ maps the Windows face names to fonts present on the host.
+struct Font {
+    std::string name = "MS Sans Serif";
+    double size = 8.25;  // points
+    bool bold = false;
+    bool underline = false;
+};
+
+// One control in the state a procedure sees. Which fields mean something depends on the kind:
+// `caption` for labels, buttons, frames and check boxes; `text` for text boxes; `value` for check boxes
+// (0 not ticked, 1 ticked).
+struct Control {
+    std::string name;
+    ControlKind kind = ControlKind::Label;
+    std::string caption;
+    std::string text;
+    int left = 0, top = 0, width = 0, height = 0;  // twips
+    bool visible = true;
+    bool enabled = true;
+    int value = 0;
+    std::string container;  // name of the holding frame; "" = the window
+    Font font;
+    std::uint32_t foreColor = 0x000000;           // VB colour value &H00BBGGRR
+    std::uint32_t backColor = 0x8000000F;         // system colour "button face" unless set
+    bool backTransparent = false;                 // labels drawn over the window's gradient
+    std::string toolTipText;
+    bool multiLine = false;
+    bool verticalScrollBar = false;
+    int mousePointer = vbDefault;
+};
+
+// The hidden file list: `SetPath` and `SetPattern` re-read the folder as the VB control does.
+struct FileListBox : Control {
+    std::string path;                  // Windows path of the listed folder
+    std::string pattern = "*.*";       // ";"-separated wildcard patterns, matched without regard to case
+    std::vector<std::string> entries;  // file names as stored on disk, sorted by name without regard to case
+    int listIndex = -1;                // selected entry, -1 none
+
+    // Lists the files (not folders) of `windowsPath` that match the pattern. A folder that cannot be read
+    // leaves the list empty. Resets the selection.
+    void SetPath(const std::string& windowsPath);
+    void SetPattern(const std::string& newPattern);
+    int ListCount() const { return static_cast<int>(entries.size()); }
+    // The selected entry ("" when nothing is selected), as VB's FileName.
+    std::string FileName() const;
+
+private:
+    void Reload();
+};
+
+// The common-controls progress bar. The value stays within [min, max] only because callers keep it so.
+struct ProgressBar : Control {
+    int min = 0;
+    int max = 100;
+    int value = 0;
+};
+
+// Thrown by Aggiorna::End to leave every procedure at once when the program must end. It is not an error:
+// procedures catch ledrana::Error only, never `...`, so this reaches the event's caller (Aggiorna::RunEvent).
+struct ProgramEnded {};
+
+class Aggiorna {
+public:
+    // `appPath` is the program's own folder as a Windows path without trailing backslash (VB's App.Path).
+    Aggiorna(Dialogs& dialogs, std::string appPath);
+    ~Aggiorna();
+    Aggiorna(const Aggiorna&) = delete;
+    Aggiorna& operator=(const Aggiorna&) = delete;
+
+    // --- the window itself
+    std::string name = "Aggiorna";
+    std::string caption = "Tessaro: Aggiornamento archivi";
+    int clientWidth = 6390;   // twips
+    int clientHeight = 6465;  // twips
+    int screenMousePointer = vbDefault;  // Screen.MousePointer
+
+    // --- controls, in the order the window creates them (see controls())
+    Control Image1;
+    Control Label1;
+    Control Aggiornamento;
+    Control Image2;
+    Control Label6;
+    Control Label9;
+    Control CartellaZu;
+    Control Sfoglia;
+    Control Label8;
+    Control Label5;
+    Control Label4;
+    Control Command2;
+    ProgressBar Pb;
+    Control Command1;
+    Control FrameAttendere;
+    Control Label11;
+    Control Label12;
+    Control Label10;
+    Control Frame1;
+    Control Check1;
+    Control Check2;
+    Control Check3;
+    Control Label3;
+    Control Frame2;
+    Control CartellaDefault;
+    Control Label2;
+    Control Text1;  // the run log: its `text` (MemLog appends to it)
+    FileListBox File1;
+
+    // --- window-level variables of the run
+    std::string CartellaDati;  // data folder, no trailing backslash
+    std::string NomeDb1;       // first database (model) of the pair being compared
+    std::string NomeDb2;       // second database (installed archive) of the pair
+
+    // --- comparison state: the open pair while Ponteval works, and its failure flag
+    std::shared_ptr<dao::Database> Db1;
+    std::shared_ptr<dao::Database> Db2;
+    VbBoolean ErroreConfronto = vbFalse;
+
+    // --- password list shared by ApreDb and the compaction: entries 1..NumDb are in use, 0 never
+    static constexpr int kMaxDb = 200;
+    std::int16_t NumDb = 0;
+    std::array<std::string, kMaxDb + 1> NomiDb;  // upper-cased database paths
+    std::array<std::string, kMaxDb + 1> PwdDb;   // the password that last opened each
+
+    // --- services
+    Dialogs& dialogs;
+    const std::string& AppPath() const { return appPath_; }
+
+    // Every control, window children and frame children alike, in creation order. Pointers stay valid for
+    // the window's life.
+    std::vector<Control*> controls();
+    std::vector<const Control*> controls() const;
+    // The control of that name (exact), nullptr when there is none.
+    Control* find(const std::string& controlName);
+
+    // Repaints one control now (VB's Control.Refresh); RefreshWindow repaints the whole window (Me.Refresh).
+    // Without a painter attached (tests, unattended runs) they do nothing.
+    void Refresh(const Control& control);
+    void RefreshWindow();
+    // Called by Refresh with the control, by RefreshWindow with nullptr. Set by gui/.
+    std::function<void(const Control*)> onRefresh;
+
+    // Ends the program: marks the window ended and throws ProgramEnded. Only RunEvent catches it.
+    [[noreturn]] void End();
+    bool ended() const { return ended_; }
+
+    // Runs one event procedure; returns false when the program must now end (the caller closes the window or
+    // returns from the unattended run). A ProgramEnded thrown inside is absorbed here.
+    template <class Event>
+    bool RunEvent(Event&& event) {
+        if (ended_) return false;
+        try {
+            event();
+        } catch (const ProgramEnded&) {
+        }
+        return !ended_;
+    }
+
+private:
+    std::string appPath_;
+    bool ended_ = false;
+};
+
+}  // namespace ledrana
