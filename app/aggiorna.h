@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "install/report.h"
 #include "platform/dialogs.h"
 
 namespace ledrana::dao {
@@ -69,9 +70,10 @@ struct Control {
     int value = 0;
     std::string container;  // name of the holding frame; "" = the window
     Font font;
-    std::uint32_t foreColor = 0x000000;           // VB colour value &H00BBGGRR
-    std::uint32_t backColor = 0x8000000F;         // system colour "button face" unless set
-    bool backTransparent = false;                 // labels drawn over the window's gradient
+    // VB colour values: &H00BBGGRR, or &H800000nn for system colour nn.
+    std::uint32_t foreColor = 0x80000012;  // system "button text"
+    std::uint32_t backColor = 0x8000000F;  // system "button face"
+    bool backTransparent = false;  // labels drawn over the window's gradient
     std::string toolTipText;
     bool multiLine = false;
     bool verticalScrollBar = false;
@@ -108,13 +110,18 @@ struct ProgressBar : Control {
 // procedures catch ledrana::Error only, never `...`, so this reaches the event's caller (Aggiorna::RunEvent).
 struct ProgramEnded {};
 
-class Aggiorna {
+// The window is also the Reporter of install/: its run log (MemLog, app/run_log.h) and its progress tick.
+class Aggiorna : public Reporter {
 public:
     // `appPath` is the program's own folder as a Windows path without trailing backslash (VB's App.Path).
     Aggiorna(Dialogs& dialogs, std::string appPath);
-    ~Aggiorna();
+    ~Aggiorna() override;
     Aggiorna(const Aggiorna&) = delete;
     Aggiorna& operator=(const Aggiorna&) = delete;
+
+    // Reporter: the same as ledrana::MemLog(*this, ...) and ledrana::ProgressTick(*this).
+    void MemLog(const std::string& stringa, bool visualizzoMsgBox) override;
+    void ProgressTick() override;
 
     // --- the window itself
     std::string name = "Aggiorna";
@@ -168,6 +175,11 @@ public:
     std::int16_t NumDb = 0;
     std::array<std::string, kMaxDb + 1> NomiDb;  // upper-cased database paths
     std::array<std::string, kMaxDb + 1> PwdDb;   // the password that last opened each
+
+    // --- the developer's machine: when the program's folder begins with `devFolderPrefix` (six characters,
+    // compared without regard to case), manuals come from `devTree` instead. Empty: no development mode.
+    std::string devFolderPrefix;
+    std::string devTree;
 
     // --- services
     Dialogs& dialogs;

@@ -17,8 +17,9 @@ inline constexpr int kDitherBands = 256;
 Rgb DitherColour(int i);
 
 // Band i covers the client-area rows [top, bottom) of a window `heightPx` pixels high. The height counts 256
-// units; band i is drawn from unit i - 1 to unit i with a pen two units wide, so it runs into the next band,
-// which paints over it, and the last band reaches the bottom edge.
+// units and band i is the box from unit i - 1 to unit i drawn with a wide pen: it is painted here from unit
+// i - 1 to unit i + 1, the next band paints over its lower half, and the last band reaches the bottom edge.
+// Bands are painted in order 0 to 255.
 struct Band {
     int top, bottom;
 };

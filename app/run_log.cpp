@@ -1,0 +1,31 @@
+#include "app/run_log.h"
+
+#include <exception>
+
+namespace ledrana {
+
+void MemLog(Aggiorna& w, const std::string& stringa, bool VisualizzoMsgBox) {
+    // The box holds what an edit control can; an entry that does not fit is lost and the run goes on.
+    try {
+        std::string text = w.Text1.text;
+        text += "\r\n->";
+        text += stringa;
+        w.Text1.text = std::move(text);
+    } catch (const std::exception&) {
+    }
+    if (VisualizzoMsgBox) w.dialogs.MsgBox(stringa, vbOKOnly, kAppTitle);
+}
+
+void SalvaLog(Aggiorna&) {}
+
+void ProgressTick(Aggiorna& w) {
+    if (w.Pb.value < w.Pb.max) w.Pb.value += 1;
+}
+
+void Aggiorna::MemLog(const std::string& stringa, bool visualizzoMsgBox) {
+    ledrana::MemLog(*this, stringa, visualizzoMsgBox);
+}
+
+void Aggiorna::ProgressTick() { ledrana::ProgressTick(*this); }
+
+}  // namespace ledrana
