@@ -1,0 +1,291 @@
+#include "platform/files.h"
+
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/vb_errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace ledrana::platform {
+
+namespace {
+
+bool isDir(const std::string& host) {
+    struct stat st{};
+    return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string parentOf(const std::string& host) {
+    return fs::path(host).parent_path().string();
+}
+
+// The number VB gives for a host failure. `missing` is the number for a path whose folder exists but
+// whose last component does not (53 for files, 76 for folder calls).
+int numberFor(int err, const std::string& host, int missing) {
+    switch (err) {
+    case ENOENT: return isDir(parentOf(host)) ? missing : kErrPathNotFound;
+    case ENOTDIR: return kErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY:
+    case ETXTBSY: return kErrPermissionDenied;
+    case EEXIST:
+    case ENOTEMPTY:
+    case EISDIR: return kErrPathFileAccess;
+    case ENOSPC:
+    case EDQUOT: return kErrDiskFull;
+    case ENAMETOOLONG: return kErrBadFileName;
+    default: return kErrPathFileAccess;
+    }
+}
+
+[[noreturn]] void fail(int err, const std::string& host, int missing) {
+    throw VbError(numberFor(err, host, missing));
+}
+
+// stat of an existing path, or the VB error for a missing one.
+struct stat statOrThrow(const std::string& host) {
+    struct stat st{};
+    if (::stat(host.c_str(), &st) != 0) fail(errno, host, kErrFileNotFound);
+    return st;
+}
+
+bool readOnly(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
+
+// Checks that `host` may be replaced by a new regular file: its folder exists, it is not a folder and
+// not a read-only file.
+void checkWritable(const std::string& host) {
+    if (!isDir(parentOf(host))) throw VbError(kErrPathNotFound);
+    struct stat st{};
+    if (::stat(host.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode) || readOnly(st)) throw VbError(kErrPathFileAccess);
+    }
+}
+
+std::string readHost(const std::string& host) {
+    struct stat st = statOrThrow(host);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(errno, host, kErrFileNotFound);
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            fail(err, host, kErrFileNotFound);
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+// Writes `bytes` to a sibling of `host` and renames it over `host`.
+void writeHost(const std::string& host, const std::string& bytes) {
+    fs::path target(host);
+    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) fail(errno, host, kErrPathNotFound);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            fail(err, host, kErrPathNotFound);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(err, host, kErrPathNotFound);
+    }
+    if (::rename(temp.c_str(), host.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(err, host, kErrPathNotFound);
+    }
+}
+
+// Matches UTF-8 text against an upper-cased pattern; '?' takes one whole character.
+bool globMatch(const std::string& s, std::size_t si, const std::string& p, std::size_t pi) {
+    while (pi < p.size()) {
+        char c = p[pi];
+        if (c == '*') {
+            while (pi < p.size() && p[pi] == '*') ++pi;
+            if (pi == p.size()) return true;
+            for (std::size_t k = si; k <= s.size(); ++k)
+                if (globMatch(s, k, p, pi)) return true;
+            return false;
+        }
+        if (si >= s.size()) return false;
+        if (c == '?') {
+            ++si;
+            while (si < s.size() && (static_cast<unsigned char>(s[si]) & 0xC0) == 0x80) ++si;
+            ++pi;
+            continue;
+        }
+        if (s[si] != c) return false;
+        ++si, ++pi;
+    }
+    return si == s.size();
+}
+
+std::vector<std::string> listFolder(const std::string& folder, bool wantDirs, const std::string& pattern) {
+    std::string host = HostPath(folder);
+    if (!isDir(host)) throw VbError(kErrPathNotFound);
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code sec;
+        bool dir = it->is_directory(sec);
+        bool regular = it->is_regular_file(sec);
+        std::string name = it->path().filename().string();
+        if (wantDirs ? dir : (regular && MatchesPattern(name, pattern))) names.push_back(name);
+    }
+    if (ec) fail(ec.value(), host, kErrPathNotFound);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        std::string ua = UCase(a), ub = UCase(b);
+        return ua != ub ? ua < ub : a < b;
+    });
+    return names;
+}
+
+} // namespace
+
+void MkDir(const std::string& path) {
+    std::string host = HostPath(path);
+    if (::mkdir(host.c_str(), 0777) != 0) fail(errno, host, kErrPathNotFound);
+}
+
+void RmDir(const std::string& path) {
+    std::string host = HostPath(path);
+    struct stat st{};
+    if (::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw VbError(kErrPathNotFound);
+    if (::rmdir(host.c_str()) != 0) fail(errno, host, kErrPathNotFound);
+}
+
+void Kill(const std::string& path) {
+    std::string host = HostPath(path);
+    struct stat st = statOrThrow(host);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
+    if (readOnly(st)) throw VbError(kErrPathFileAccess);
+    if (::unlink(host.c_str()) != 0) fail(errno, host, kErrFileNotFound);
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+    std::string src = HostPath(from);
+    std::string dst = HostPath(to);
+    struct stat st = statOrThrow(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    struct stat dstSt{};
+    // A change of case only ("a.mdb" to "A.MDB") is the same file, not an existing target.
+    if (::lstat(dst.c_str(), &dstSt) == 0 && !(dstSt.st_ino == st.st_ino && dstSt.st_dev == st.st_dev))
+        throw VbError(kErrFileExists);
+    if (::rename(src.c_str(), dst.c_str()) == 0) return;
+    if (errno != EXDEV || S_ISDIR(st.st_mode)) fail(errno, src, kErrFileNotFound);
+    writeHost(dst, readHost(src));
+    ::chmod(dst.c_str(), st.st_mode & 07777);
+    if (::unlink(src.c_str()) != 0) fail(errno, src, kErrFileNotFound);
+}
+
+void FileCopy(const std::string& from, const std::string& to) {
+    std::string src = HostPath(from);
+    std::string dst = HostPath(to);
+    struct stat st = statOrThrow(src);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
+    checkWritable(dst);
+    std::string bytes = readHost(src);
+    writeHost(dst, bytes);
+}
+
+std::int64_t FileLen(const std::string& path) {
+    std::string host = HostPath(path);
+    struct stat st = statOrThrow(host);
+    if (S_ISDIR(st.st_mode)) return 0;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int GetAttr(const std::string& path) {
+    std::string host = HostPath(path);
+    struct stat st = statOrThrow(host);
+    if (S_ISDIR(st.st_mode)) return vbDirectory;
+    return vbArchive | (readOnly(st) ? vbReadOnly : 0);
+}
+
+void SetAttr(const std::string& path, int attributes) {
+    std::string host = HostPath(path);
+    struct stat st = statOrThrow(host);
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & vbReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    if (::chmod(host.c_str(), mode) != 0) fail(errno, host, kErrFileNotFound);
+}
+
+std::string ReadFirstLine(const std::string& path) {
+    std::string bytes = readHost(HostPath(path));
+    if (bytes.empty()) throw VbError(kErrInputPastEnd);
+    std::size_t end = bytes.find_first_of("\r\n");
+    return DecodeText(std::string_view(bytes).substr(0, end));
+}
+
+void WriteOneLine(const std::string& path, const std::string& line) {
+    std::string host = HostPath(path);
+    checkWritable(host);
+    writeHost(host, line + "\r\n");
+}
+
+std::string ReadAllBytes(const std::string& path) { return readHost(HostPath(path)); }
+
+void WriteAllBytes(const std::string& path, const std::string& bytes) {
+    std::string host = HostPath(path);
+    checkWritable(host);
+    writeHost(host, bytes);
+}
+
+bool FileExists(const std::string& path) {
+    try {
+        struct stat st{};
+        return ::stat(HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+bool FolderExists(const std::string& path) {
+    try {
+        return isDir(HostPath(path));
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
+    return listFolder(folder, false, pattern);
+}
+
+std::vector<std::string> ListFolders(const std::string& folder) { return listFolder(folder, true, ""); }
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+    if (pattern == "*.*" || pattern == "*") return true;
+    return globMatch(UCase(name), 0, UCase(pattern), 0);
+}
+
+} // namespace ledrana::platform

@@ -1,0 +1,91 @@
+#pragma once
+// File-system calls on Windows paths, with the error numbers of VB's own statements. Every path is
+// resolved by HostPath (platform/paths.h), so a malformed path throws 52 and an unknown drive 76 before
+// anything is touched. All failures throw ledrana::Error (numbers in platform/vb_errors.h); a call that
+// throws has changed nothing.
+//
+// Read-only: a regular file whose owner has no write permission is read-only (attribute 1). Calls that
+// would change or replace a read-only file refuse it with 75 even when the process could write it (the
+// program may run as the superuser).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ledrana::platform {
+
+// Attribute values as VB's GetAttr returns them.
+inline constexpr int vbNormal = 0;
+inline constexpr int vbReadOnly = 1;
+inline constexpr int vbDirectory = 16;
+inline constexpr int vbArchive = 32;
+
+// MkDir: creates one folder level. 75 when the path exists already (folder or file), 76 when the
+// parent folder is missing (or is a file), 70 when the host refuses it.
+void MkDir(const std::string& path);
+
+// RmDir: removes an empty folder. 76 when it does not exist (or is a file), 75 when it is not empty,
+// 70 when the host refuses it.
+void RmDir(const std::string& path);
+
+// Kill: deletes one file (no wildcards). 53 when the file does not exist or the path is a folder,
+// 76 when its folder does not exist, 75 when the file is read-only, 70 when the host refuses it.
+void Kill(const std::string& path);
+
+// Name ... As ...: renames or moves a file or folder. 53 when `from` does not exist, 76 when the folder of
+// `to` does not exist, 58 when `to` exists already, 70 when the host refuses it (across devices a file
+// is copied then removed).
+void RenameFile(const std::string& from, const std::string& to);
+
+// FileCopy: copies a file, replacing the destination when it exists. 53 when the source does not exist
+// or is a folder, 76 when the source's or the destination's folder does not exist, 75 when the
+// destination is a folder or a read-only file, 70 when the host refuses reading or writing. The copy is
+// written beside the destination and renamed over it, so a failed copy leaves the old destination.
+// The copy is a plain writable file (attribute 32).
+void FileCopy(const std::string& from, const std::string& to);
+
+// FileLen: length in bytes. 53 when the file does not exist, 76 when its folder does not exist.
+// A folder has length 0.
+std::int64_t FileLen(const std::string& path);
+
+// GetAttr: 16 for a folder; 32 (+1 when read-only) for a regular file. 53 when the path does not exist,
+// 76 when its folder does not exist.
+int GetAttr(const std::string& path);
+
+// SetAttr: only vbReadOnly counts: with it the file loses every write permission, without it the owner
+// may write it. 53 / 76 as GetAttr.
+void SetAttr(const std::string& path, int attributes);
+
+// Open ... For Input + Line Input #: the first line of a text file, without its CR, LF or CR LF, read as
+// UTF-8 (bytes that are not valid UTF-8 are read as Windows-1252). 53 when the file does not exist,
+// 76 when its folder does not exist, 75 when the path is a folder, 70 when the host refuses reading,
+// 62 when the file is empty.
+std::string ReadFirstLine(const std::string& path);
+
+// Open ... For Output + Print #: replaces (or creates) the file with one line followed by CR LF.
+// 76 when the folder does not exist, 75 when the path is a folder or a read-only file, 70 when the host
+// refuses writing.
+void WriteOneLine(const std::string& path, const std::string& line);
+
+// Whole-file read and write for the callers that need the bytes (same errors as ReadFirstLine and
+// WriteOneLine, except that an empty file reads as ""). WriteAllBytes writes to a sibling then renames.
+std::string ReadAllBytes(const std::string& path);
+void WriteAllBytes(const std::string& path, const std::string& bytes);
+
+// Plain questions that never throw: false for anything malformed or missing.
+bool FileExists(const std::string& path);    // a regular file
+bool FolderExists(const std::string& path);  // a folder
+
+// The names (not paths) of the regular files in a folder that match a DOS pattern ("*.ini", "*.*",
+// "Ditta?.ini"), compared without regard to case, as stored on disk, sorted without regard to case.
+// "*.*" matches every name. 76 when the folder does not exist.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
+
+// The names of the subfolders of a folder, sorted without regard to case. 76 when the folder does not
+// exist.
+std::vector<std::string> ListFolders(const std::string& folder);
+
+// True when a file name matches a DOS pattern without regard to case ('*' any run, '?' one character).
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+} // namespace ledrana::platform

@@ -1,0 +1,234 @@
+#include "platform/paths.h"
+
+#include "platform/host_state.h"
+#include "platform/text.h"
+#include "platform/vb_errors.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace ledrana::platform {
+
+namespace detail {
+HostState& State() {
+    static HostState state;
+    return state;
+}
+} // namespace detail
+
+namespace {
+
+struct WinPath {
+    char drive = 0;                  // upper-case letter
+    std::vector<std::string> parts;  // components after the root, "." and ".." applied
+};
+
+bool badNameChar(unsigned char c) {
+    return c < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*' || c == ':';
+}
+
+// Splits text after the root into components, applying "." and "..".
+void appendParts(std::vector<std::string>& parts, const std::string& rest, bool checkNames) {
+    std::size_t i = 0;
+    while (i <= rest.size()) {
+        std::size_t j = rest.find('\\', i);
+        if (j == std::string::npos) j = rest.size();
+        std::string part = rest.substr(i, j - i);
+        i = j + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        if (checkNames)
+            for (char c : part)
+                if (badNameChar(static_cast<unsigned char>(c))) throw VbError(kErrBadFileName);
+        parts.push_back(std::move(part));
+    }
+}
+
+std::string slashesToBackslashes(std::string s) {
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+
+WinPath parse(const std::string& windowsPath);
+
+WinPath currentFolder() {
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    if (ec) cwd = "/";
+    return parse(WindowsPath(cwd.string()));
+}
+
+WinPath parse(const std::string& windowsPath) {
+    if (windowsPath.empty()) throw VbError(kErrBadFileName);
+    std::string s = slashesToBackslashes(windowsPath);
+    WinPath out;
+    if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') throw VbError(kErrPathNotFound);
+    if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
+        out.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
+        appendParts(out.parts, s.substr(2), true);
+    } else if (s[0] == '\\') {
+        out.drive = currentFolder().drive;
+        appendParts(out.parts, s, true);
+    } else {
+        out = currentFolder();
+        appendParts(out.parts, s, true);
+    }
+    return out;
+}
+
+fs::path driveRoot(char drive) {
+    fs::path prefix = Prefix();
+    if (drive == 'C') return prefix / "drive_c";
+    if (drive == 'Z') return "/";
+    std::string device(1, static_cast<char>(std::tolower(static_cast<unsigned char>(drive))));
+    device += ':';
+    fs::path link = prefix / "dosdevices" / device;
+    std::error_code ec;
+    if (fs::is_directory(link, ec)) return link;
+    throw VbError(kErrPathNotFound);
+}
+
+// The entry of `folder` equal to `name` without regard to case; "" when there is none.
+std::string findNoCase(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    std::string best;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (EqualsNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
+    }
+    return best;
+}
+
+bool isUnder(const fs::path& p, const fs::path& base, fs::path& rel) {
+    auto pi = p.begin();
+    for (auto bi = base.begin(); bi != base.end(); ++bi, ++pi) {
+        if (bi->empty()) continue;  // trailing separator of base
+        if (pi == p.end() || *pi != *bi) return false;
+    }
+    rel.clear();
+    for (; pi != p.end(); ++pi)
+        if (!pi->empty()) rel /= *pi;
+    return true;
+}
+
+std::string homeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/tmp";
+}
+
+} // namespace
+
+std::string DefaultPrefix() {
+    const char* env = std::getenv("TESSARO_PREFIX");
+    if (env && *env) return env;
+    return (fs::path(homeFolder()) / ".tessaro").string();
+}
+
+std::string Prefix() {
+    auto& state = detail::State();
+    if (!state.prefix) SetPrefix(DefaultPrefix());
+    return *state.prefix;
+}
+
+void SetPrefix(const std::string& hostFolder) {
+    std::error_code ec;
+    fs::path p = fs::absolute(hostFolder, ec).lexically_normal();
+    if (ec) p = fs::path(hostFolder).lexically_normal();
+    std::string text = p.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    detail::State().prefix = text;
+    // The skeleton of a fresh machine; an existing one is left as it is.
+    fs::path windows = fs::path(text) / "drive_c" / "WINDOWS";
+    fs::create_directories(windows / "Start Menu" / "Programs", ec);
+    fs::create_directories(windows / "Desktop", ec);
+}
+
+ScopedPrefix::ScopedPrefix(const std::string& hostFolder) {
+    auto& state = detail::State();
+    previous_ = state.prefix.value_or("");
+    SetPrefix(hostFolder);
+}
+
+ScopedPrefix::~ScopedPrefix() {
+    if (previous_.empty())
+        detail::State().prefix.reset();
+    else
+        detail::State().prefix = previous_;
+}
+
+std::string HostPath(const std::string& windowsPath) {
+    WinPath w = parse(windowsPath);
+    fs::path cur = driveRoot(w.drive);
+    bool lookUp = true;
+    for (const std::string& part : w.parts) {
+        if (lookUp) {
+            std::error_code ec;
+            if (fs::exists(fs::symlink_status(cur / part, ec))) {
+                cur /= part;
+                continue;
+            }
+            std::string found = findNoCase(cur, part);
+            if (!found.empty()) {
+                cur /= found;
+                continue;
+            }
+            lookUp = false;  // nothing below a missing component can exist
+        }
+        cur /= part;
+    }
+    return cur.string();
+}
+
+std::string WindowsPath(const std::string& hostPath) {
+    std::error_code ec;
+    fs::path p = fs::absolute(hostPath.empty() ? "." : hostPath, ec).lexically_normal();
+    fs::path driveC = (fs::path(Prefix()) / "drive_c").lexically_normal();
+    fs::path rel;
+    std::string out;
+    if (isUnder(p, driveC, rel)) {
+        out = "C:\\" + rel.string();
+    } else {
+        fs::path canonP = fs::weakly_canonical(p, ec);
+        fs::path canonC = fs::weakly_canonical(driveC, ec);
+        if (!ec && isUnder(canonP, canonC, rel))
+            out = "C:\\" + rel.string();
+        else
+            out = "Z:" + p.string();
+    }
+    out = slashesToBackslashes(out);
+    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+std::string NormalizeWindowsPath(const std::string& windowsPath) {
+    std::string s = slashesToBackslashes(windowsPath);
+    std::string head;
+    if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
+        head = s.substr(0, 2);
+        s = s.substr(2);
+    }
+    bool rooted = !s.empty() && s[0] == '\\';
+    std::vector<std::string> parts;
+    appendParts(parts, s, false);
+    std::string out = head;
+    if (rooted) out += '\\';
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out += '\\';
+        out += parts[i];
+    }
+    return out;
+}
+
+} // namespace ledrana::platform

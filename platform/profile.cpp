@@ -1,0 +1,190 @@
+#include "platform/profile.h"
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/special_folders.h"
+#include "platform/text.h"
+#include "platform/vb_errors.h"
+
+#include <optional>
+#include <vector>
+
+namespace ledrana::platform {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\x1a'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// One physical line of the file: its bytes without the line end, and the line end it had.
+struct Line {
+    std::string text;
+    std::string eol;  // "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<Line> splitLines(const std::string& bytes) {
+    std::vector<Line> lines;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t j = bytes.find('\n', i);
+        if (j == std::string::npos) {
+            lines.push_back({bytes.substr(i), ""});
+            break;
+        }
+        if (j > i && bytes[j - 1] == '\r')
+            lines.push_back({bytes.substr(i, j - 1 - i), "\r\n"});
+        else
+            lines.push_back({bytes.substr(i, j - i), "\n"});
+        i = j + 1;
+    }
+    return lines;
+}
+
+// What a line means to the profile rules.
+struct Parsed {
+    enum Kind { Blank, Comment, Section, Key } kind = Blank;
+    std::string name;   // section or key name (decoded, trimmed)
+    std::string value;  // key value (decoded, trimmed, quotes kept)
+};
+
+Parsed parseLine(const std::string& raw) {
+    std::string decoded = DecodeText(raw);
+    std::string_view s = trim(decoded);
+    Parsed p;
+    if (s.empty()) return p;
+    if (s.front() == ';') {
+        p.kind = Parsed::Comment;
+        return p;
+    }
+    if (s.front() == '[') {
+        std::size_t close = s.rfind(']');
+        if (close != std::string_view::npos) {
+            p.kind = Parsed::Section;
+            p.name = std::string(trim(s.substr(1, close - 1)));
+            return p;
+        }
+    }
+    p.kind = Parsed::Key;
+    std::size_t eq = s.find('=');
+    if (eq == std::string_view::npos) {
+        p.name = std::string(s);
+    } else {
+        p.name = std::string(trim(s.substr(0, eq)));
+        p.value = std::string(trim(s.substr(eq + 1)));
+    }
+    return p;
+}
+
+std::string unquote(std::string v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// A bare file name lives in the Windows folder.
+std::string profilePath(const std::string& file) {
+    if (file.find_first_of("\\/:") == std::string::npos) return GetWindowsDirectory() + "\\" + file;
+    return file;
+}
+
+std::optional<std::string> lookUp(const std::string& section, const std::string& key, const std::string& file) {
+    std::string bytes;
+    try {
+        bytes = ReadAllBytes(profilePath(file));
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    std::string wantSection(trim(section)), wantKey(trim(key));
+    bool inSection = false, seenSection = false;
+    for (const Line& line : splitLines(bytes)) {
+        Parsed p = parseLine(line.text);
+        if (p.kind == Parsed::Section) {
+            if (inSection) return std::nullopt;  // only the first matching section is searched
+            if (!seenSection && EqualsNoCase(p.name, wantSection)) inSection = seenSection = true;
+        } else if (p.kind == Parsed::Key && inSection && EqualsNoCase(p.name, wantKey)) {
+            return unquote(p.value);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int GetPrivateProfileString(const std::string& section, const std::string& key,
+                            const std::string& defaultValue, std::string& out, int size,
+                            const std::string& file) {
+    out.clear();
+    if (size <= 0) return 0;
+    std::optional<std::string> value = lookUp(section, key, file);
+    std::string text;
+    if (value) {
+        text = *value;
+    } else {
+        text = defaultValue;
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+    }
+    auto max = static_cast<std::size_t>(size - 1);
+    out = CharCount(text) > max ? LeftChars(text, max) : text;
+    return static_cast<int>(CharCount(out));
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& file) {
+    try {
+        std::string path = profilePath(file);
+        std::string bytes;
+        bool exists = FileExists(path);
+        if (exists) {
+            if (GetAttr(path) & vbReadOnly) return false;
+            bytes = ReadAllBytes(path);
+        }
+        std::vector<Line> lines = splitLines(bytes);
+        std::string eol = "\r\n";
+        if (exists && bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos) eol = "\n";
+
+        std::string wantSection(trim(section)), wantKey(trim(key));
+        std::optional<std::size_t> sectionAt, keyAt, lastEntry;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            Parsed p = parseLine(lines[i].text);
+            if (p.kind == Parsed::Section) {
+                if (sectionAt) break;
+                if (EqualsNoCase(p.name, wantSection)) sectionAt = lastEntry = i;
+            } else if (sectionAt && p.kind != Parsed::Blank) {
+                lastEntry = i;
+                if (p.kind == Parsed::Key && !keyAt && EqualsNoCase(p.name, wantKey)) keyAt = i;
+            }
+        }
+
+        // The line that the last entry of the file ends with must end before anything is appended.
+        auto terminate = [&](std::size_t i) {
+            if (lines[i].eol.empty()) lines[i].eol = eol;
+        };
+        if (keyAt) {
+            std::string stored = std::string(trim(DecodeText(lines[*keyAt].text)));
+            std::size_t eq = stored.find('=');
+            std::string name = std::string(trim(std::string_view(stored).substr(0, eq)));
+            lines[*keyAt].text = name + "=" + value;
+        } else if (sectionAt) {
+            terminate(*lastEntry);
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry) + 1, Line{key + "=" + value, eol});
+        } else {
+            if (!lines.empty()) terminate(lines.size() - 1);
+            lines.push_back({"[" + section + "]", eol});
+            lines.push_back({key + "=" + value, eol});
+        }
+
+        std::string outBytes;
+        for (const Line& l : lines) outBytes += l.text + l.eol;
+        WriteAllBytes(path, outBytes);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+} // namespace ledrana::platform

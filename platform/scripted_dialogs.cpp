@@ -1,0 +1,119 @@
+#include "platform/scripted_dialogs.h"
+
+namespace ledrana {
+
+void ScriptedDialogs::QueueAnswer(int answer) { answers_.push_back(answer); }
+void ScriptedDialogs::QueueInput(std::string text) { inputs_.push_back(std::move(text)); }
+void ScriptedDialogs::QueueFolder(std::optional<std::string> windowsPath) { folders_.push_back(std::move(windowsPath)); }
+
+void ScriptedDialogs::AnswerWhenContains(std::string fragment, int answer) {
+    answerRules_.push_back({std::move(fragment), answer, {}});
+}
+
+void ScriptedDialogs::InputWhenContains(std::string fragment, std::string text) {
+    inputRules_.push_back({std::move(fragment), 0, std::move(text)});
+}
+
+void ScriptedDialogs::Clear() {
+    answers_.clear();
+    inputs_.clear();
+    folders_.clear();
+    answerRules_.clear();
+    inputRules_.clear();
+}
+
+void ScriptedDialogs::SetObserver(std::function<void(const DialogRecord&)> observer) {
+    observer_ = std::move(observer);
+}
+
+std::vector<DialogRecord> ScriptedDialogs::messageBoxes() const {
+    std::vector<DialogRecord> out;
+    for (const DialogRecord& r : records_)
+        if (r.kind == DialogRecord::Kind::MsgBox) out.push_back(r);
+    return out;
+}
+
+int ScriptedDialogs::DefaultAnswer(int style) {
+    int buttons = style & 7;
+    bool second = (style & vbDefaultButton2) != 0;
+    switch (buttons) {
+    case vbYesNo: return second ? vbNo : vbYes;
+    case 1: return second ? vbCancel : vbOK;  // OK, Cancel
+    case 5: return second ? vbCancel : 4;     // Retry, Cancel
+    case 3: return second ? vbNo : vbYes;     // Yes, No, Cancel
+    default: return vbOK;
+    }
+}
+
+void ScriptedDialogs::record(DialogRecord r) {
+    if (r.title.empty()) r.title = kAppTitle;
+    records_.push_back(r);
+    if (observer_) observer_(records_.back());
+}
+
+int ScriptedDialogs::MsgBox(const std::string& text, int style, const std::string& title) {
+    DialogRecord r;
+    r.kind = DialogRecord::Kind::MsgBox;
+    r.text = text;
+    r.style = style;
+    r.title = title;
+    bool answered = false;
+    for (const Rule& rule : answerRules_) {
+        if (text.find(rule.fragment) != std::string::npos) {
+            r.answer = rule.answer;
+            answered = true;
+            break;
+        }
+    }
+    if (!answered && !answers_.empty()) {
+        r.answer = answers_.front();
+        answers_.pop_front();
+        answered = true;
+    }
+    if (!answered) r.answer = DefaultAnswer(style);
+    record(r);
+    return r.answer;
+}
+
+std::string ScriptedDialogs::InputBox(const std::string& prompt, const std::string& title) {
+    DialogRecord r;
+    r.kind = DialogRecord::Kind::InputBox;
+    r.text = prompt;
+    r.title = title;
+    r.inputBox = true;
+    bool answered = false;
+    for (const Rule& rule : inputRules_) {
+        if (prompt.find(rule.fragment) != std::string::npos) {
+            r.input = rule.text;
+            answered = true;
+            break;
+        }
+    }
+    if (!answered && !inputs_.empty()) {
+        r.input = inputs_.front();
+        inputs_.pop_front();
+        answered = true;
+    }
+    r.cancelled = !answered;
+    record(r);
+    return r.input;
+}
+
+std::optional<std::string> ScriptedDialogs::BrowseForFolder(const std::string& title) {
+    DialogRecord r;
+    r.kind = DialogRecord::Kind::BrowseForFolder;
+    r.text = title;
+    std::optional<std::string> answer;
+    if (!folders_.empty()) {
+        answer = folders_.front();
+        folders_.pop_front();
+    }
+    r.input = answer.value_or("");
+    r.cancelled = !answer;
+    // The browser has a caption of its own; its title is the text shown inside it.
+    r.title = kAppTitle;
+    record(r);
+    return answer;
+}
+
+} // namespace ledrana

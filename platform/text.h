@@ -1,0 +1,33 @@
+#pragma once
+// Text helpers for the one string type of the core, UTF-8 std::string. Case rules follow what VB's
+// UCase and Windows' case-insensitive comparisons do on an Italian (Windows-1252) system: ASCII letters,
+// the accented Latin-1 letters and the few Windows-1252 extras (Š, Œ, Ž, Ÿ) change case; nothing else.
+
+#include <string>
+#include <string_view>
+
+namespace ledrana {
+
+// VB's UCase / LCase on UTF-8 text. Bytes that are not valid UTF-8 are kept as they are.
+std::string UCase(std::string_view s);
+std::string LCase(std::string_view s);
+
+// True when a and b are equal without regard to case (by the rule above).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// True when s is entirely valid UTF-8.
+bool IsValidUtf8(std::string_view s);
+
+// Converts Windows-1252 bytes to UTF-8 (the 5 bytes Windows-1252 leaves undefined map to U+0081 etc.).
+std::string Cp1252ToUtf8(std::string_view s);
+
+// s when it is valid UTF-8, otherwise s read as Windows-1252 and converted to UTF-8.
+std::string DecodeText(std::string_view s);
+
+// Number of characters (code points) in UTF-8 text; an invalid byte counts as one character.
+std::size_t CharCount(std::string_view s);
+
+// The first n characters of UTF-8 text (VB's Left$ on characters, not bytes).
+std::string LeftChars(std::string_view s, std::size_t n);
+
+} // namespace ledrana
