@@ -14,16 +14,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "dao/dao.h"
 #include "install/report.h"
 #include "platform/dialogs.h"
-
-namespace ledrana::dao {
-class Database;
-}
 
 namespace ledrana {
 
@@ -165,9 +161,10 @@ public:
     std::string NomeDb1;       // first database (model) of the pair being compared
     std::string NomeDb2;       // second database (installed archive) of the pair
 
-    // --- comparison state: the open pair while Ponteval works, and its failure flag
-    std::shared_ptr<dao::Database> Db1;
-    std::shared_ptr<dao::Database> Db2;
+    // --- comparison state: the open pair while Ponteval works (a default Database is none), and its failure
+    // flag, set by the steps' handlers
+    dao::Database Db1;
+    dao::Database Db2;
     VbBoolean ErroreConfronto = vbFalse;
 
     // --- password list shared by ApreDb and the compaction: entries 1..NumDb are in use, 0 never

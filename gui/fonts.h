@@ -1,0 +1,19 @@
+#pragma once
+// The form designer's Windows fonts on this host.
+
+#include <QFont>
+#include <QString>
+
+#include "app/aggiorna.h"
+
+namespace ledrana::gui {
+
+// "MS Sans Serif" and "Verdana" become DejaVu Sans (present on every machine set up for the program)
+// unless the host has the face itself; sizes in points are taken at 96 dots per inch, the resolution at
+// which the window's twips become pixels.
+QFont FontFor(const Font& font);
+
+// True when every character of text has a glyph in the font (a missing glyph draws as a box).
+bool FontCovers(const QFont& font, const QString& text);
+
+}  // namespace ledrana::gui

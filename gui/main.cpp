@@ -1,0 +1,32 @@
+// AggiornaLedrana: the update window. Builds the objects and starts the window; everything else is in the
+// libraries of app/ and gui/.
+
+#include <QApplication>
+
+#include "app/aggiorna.h"
+#include "app/window_events.h"
+#include "gui/aggiorna_window.h"
+#include "gui/qt_dialogs.h"
+#include "platform/paths.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("AggiornaLedrana"));
+
+    // The stand-in Windows machine: the prefix the platform takes from its environment, with its skeleton.
+    ledrana::platform::SetPrefix(ledrana::platform::Prefix());
+    const std::string appPath = ledrana::platform::WindowsPath(QCoreApplication::applicationDirPath().toStdString());
+
+    ledrana::dao::DBEngine engine;
+    ledrana::gui::QtDialogs dialogs;
+    ledrana::Aggiorna aggiorna(dialogs, appPath);
+    ledrana::gui::AggiornaWindow window(aggiorna, engine);
+    dialogs.setOwner(&window);
+    dialogs.setBeforeModal([&window] { window.syncAll(); });
+
+    // Start-up may end the program before the window is shown.
+    window.runEvent([&aggiorna] { ledrana::Form_Load(aggiorna); });
+    if (aggiorna.ended()) return 0;
+    window.show();
+    return application.exec();
+}
