@@ -167,6 +167,10 @@ public:
     dao::Database Db2;
     VbBoolean ErroreConfronto = vbFalse;
 
+    // --- the database engine of the run: one DBEngine, kept for the whole run. Set by whoever starts the
+    // run (Command2_Click, tests) before any procedure opens a database; ApreDb uses it.
+    dao::DBEngine* engine = nullptr;
+
     // --- password list shared by ApreDb and the compaction: entries 1..NumDb are in use, 0 never
     static constexpr int kMaxDb = 200;
     std::int16_t NumDb = 0;
