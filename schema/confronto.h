@@ -1,0 +1,69 @@
+#pragma once
+// The comparison of a second database (installed archive) with a first one (model): opening with the
+// password list, the driver, its steps, and the compaction. Every procedure works on the window's state
+// (Db1, Db2, NomeDb1, NomeDb2, the failure flag, the option boxes, the run log).
+//
+// Table definitions, fields and queries are engine handles: passing one by value refers to the same object.
+// Steps whose handlers trap errors report them through MemLog with a message box and, where the handler says
+// so, set w.ErroreConfronto; no step lets a ledrana::Error through to the driver except where noted.
+
+#include <string>
+
+#include "app/aggiorna.h"
+#include "dao/dao.h"
+
+namespace ledrana {
+
+// ---- opening (apredb.cpp) -------------------------------------------------------------------------------
+
+// Opens NomeDb through w.engine with the password list; asks for a missing or wrong password. Returns an
+// open database, or a Database that refers to nothing after an error other than a password (reported in a
+// box). Ends the program (w.End()) when the user gives up a password or the engine cannot be created.
+dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb);
+
+// ---- driver (ponteval.cpp) ------------------------------------------------------------------------------
+
+bool Confr_Verifica(Aggiorna& w);
+// Compares w.NomeDb2 with w.NomeDb1; true when the comparison ran to its end with the failure flag clear
+// (the second database has then been closed and compacted).
+bool Ponteval(Aggiorna& w);
+
+// ---- tables and fields (tabelle.cpp) --------------------------------------------------------------------
+
+// May replace DbDest (w.Db2) by a newly opened database after creating the table.
+void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest);
+void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuovo);
+void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w);
+
+// ---- saved queries (query.cpp) --------------------------------------------------------------------------
+
+void Confr_CreaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::Database& DbDest);
+// QD2 is replaced by the recreated query.
+void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2);
+void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w);
+
+// ---- compaction (compatta.cpp) --------------------------------------------------------------------------
+
+// Compacts the closed archive at NomeDb in place (through NomeDb.tmp and NomeDb.tmp2).
+void CompattaArchivio(Aggiorna& w, const std::string& NomeDb);
+
+// ---- indexes (chiavi.cpp) -------------------------------------------------------------------------------
+
+void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+void Confr_VerificaChiaviInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+// Deletes every index of TD2 that contains the field CAMPO.
+void Confr_CancellaFieldInChiave(Aggiorna& w, dao::TableDef TD2, const std::string& CAMPO);
+
+// ---- field definitions and properties (campi.cpp, zerolength.cpp) --------------------------------------
+
+void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+
+// ---- data (null.cpp, fisse.cpp) -------------------------------------------------------------------------
+
+void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2);
+void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
+
+}  // namespace ledrana
