@@ -195,8 +195,12 @@ void RenameFile(const std::string& from, const std::string& to) {
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
     struct stat dstSt{};
     // A change of case only ("a.mdb" to "A.MDB") is the same file, not an existing target.
-    if (::lstat(dst.c_str(), &dstSt) == 0 && !(dstSt.st_ino == st.st_ino && dstSt.st_dev == st.st_dev))
-        throw VbError(kErrFileExists);
+    if (::lstat(dst.c_str(), &dstSt) == 0) {
+        if (dstSt.st_ino != st.st_ino || dstSt.st_dev != st.st_dev) throw VbError(kErrFileExists);
+        // Resolution found the source itself: the new name is the last component as given.
+        std::string given = NormalizeWindowsPath(to);
+        dst = (fs::path(dst).parent_path() / given.substr(given.find_last_of("\\:") + 1)).string();
+    }
     if (::rename(src.c_str(), dst.c_str()) == 0) return;
     if (errno != EXDEV || S_ISDIR(st.st_mode)) fail(errno, src, kErrFileNotFound);
     writeHost(dst, readHost(src));

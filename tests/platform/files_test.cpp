@@ -1,0 +1,162 @@
+#include "platform/files.h"
+
+#include "platform/vb_errors.h"
+#include "tests/platform/temp_prefix.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using namespace ledrana::platform;
+using ledrana::testing::TempPrefix;
+
+namespace {
+
+int errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description(), VbErrorDescription(e.number()));
+        return e.number();
+    }
+    return 0;
+}
+
+// C:\zu with a file, a read-only file, an empty file and a folder holding one file.
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zu = p.driveC() / "zu";
+        TempPrefix::put(zu / "a.txt", "uno\r\ndue\r\n");
+        TempPrefix::put(zu / "ro.txt", "fisso");
+        fs::permissions(zu / "ro.txt", fs::perms::owner_read | fs::perms::group_read);
+        TempPrefix::put(zu / "empty.txt", "");
+        TempPrefix::put(zu / "full" / "x.ini", "[a]");
+    }
+    TempPrefix p;
+    fs::path zu;
+};
+
+} // namespace
+
+TEST_F(Files, ErrorNumbers) {
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        int number;
+    } cases[] = {
+        {"MkDir existing folder", [] { MkDir("C:\\ZU\\FULL"); }, kErrPathFileAccess},
+        {"MkDir over a file", [] { MkDir("C:\\zu\\a.txt"); }, kErrPathFileAccess},
+        {"MkDir missing parent", [] { MkDir("C:\\zu\\no\\new"); }, kErrPathNotFound},
+        {"MkDir unknown drive", [] { MkDir("Q:\\new"); }, kErrPathNotFound},
+        {"MkDir bad name", [] { MkDir("C:\\zu\\a*b"); }, kErrBadFileName},
+        {"RmDir missing", [] { RmDir("C:\\zu\\none"); }, kErrPathNotFound},
+        {"RmDir not empty", [] { RmDir("C:\\zu\\full"); }, kErrPathFileAccess},
+        {"Kill missing file", [] { Kill("C:\\zu\\none.txt"); }, kErrFileNotFound},
+        {"Kill missing folder", [] { Kill("C:\\zu\\none\\a.txt"); }, kErrPathNotFound},
+        {"Kill a folder", [] { Kill("C:\\zu\\full"); }, kErrFileNotFound},
+        {"Kill read-only", [] { Kill("C:\\zu\\RO.TXT"); }, kErrPathFileAccess},
+        {"FileCopy missing source", [] { FileCopy("C:\\zu\\none.txt", "C:\\zu\\b.txt"); }, kErrFileNotFound},
+        {"FileCopy source folder missing", [] { FileCopy("C:\\no\\a.txt", "C:\\zu\\b.txt"); }, kErrPathNotFound},
+        {"FileCopy target folder missing", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\no\\b.txt"); }, kErrPathNotFound},
+        {"FileCopy onto a folder", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\full"); }, kErrPathFileAccess},
+        {"FileCopy onto read-only", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\ro.txt"); }, kErrPathFileAccess},
+        {"FileCopy a folder", [] { FileCopy("C:\\zu\\full", "C:\\zu\\b.txt"); }, kErrFileNotFound},
+        {"FileLen missing file", [] { FileLen("C:\\zu\\none.txt"); }, kErrFileNotFound},
+        {"FileLen missing folder", [] { FileLen("C:\\none\\a.txt"); }, kErrPathNotFound},
+        {"FileLen through a file", [] { FileLen("C:\\zu\\a.txt\\b"); }, kErrPathNotFound},
+        {"GetAttr missing file", [] { GetAttr("C:\\zu\\none"); }, kErrFileNotFound},
+        {"GetAttr missing folder", [] { GetAttr("C:\\none\\x"); }, kErrPathNotFound},
+        {"GetAttr bad name", [] { GetAttr("C:\\zu\\a|b"); }, kErrBadFileName},
+        {"ReadFirstLine missing", [] { ReadFirstLine("C:\\zu\\none.txt"); }, kErrFileNotFound},
+        {"ReadFirstLine empty", [] { ReadFirstLine("C:\\zu\\empty.txt"); }, kErrInputPastEnd},
+        {"ReadFirstLine folder", [] { ReadFirstLine("C:\\zu\\full"); }, kErrPathFileAccess},
+        {"WriteOneLine missing folder", [] { WriteOneLine("C:\\none\\dir.txt", "x"); }, kErrPathNotFound},
+        {"WriteOneLine read-only", [] { WriteOneLine("C:\\zu\\ro.txt", "x"); }, kErrPathFileAccess},
+        {"RenameFile missing", [] { RenameFile("C:\\zu\\none", "C:\\zu\\b"); }, kErrFileNotFound},
+        {"RenameFile onto existing", [] { RenameFile("C:\\zu\\a.txt", "C:\\zu\\empty.txt"); }, kErrFileExists},
+        {"RenameFile target folder missing", [] { RenameFile("C:\\zu\\a.txt", "C:\\no\\a.txt"); }, kErrPathNotFound},
+        {"ListFiles missing folder", [] { ListFiles("C:\\none", "*.ini"); }, kErrPathNotFound},
+    };
+    for (const Case& k : cases) EXPECT_EQ(errorOf(k.call), k.number) << k.what;
+    // Nothing was changed by the failures.
+    EXPECT_EQ(TempPrefix::get(zu / "ro.txt"), "fisso");
+    EXPECT_TRUE(fs::exists(zu / "a.txt"));
+    EXPECT_FALSE(fs::exists(zu / "b.txt"));
+}
+
+TEST_F(Files, PermissionDeniedByTheHost) {
+    if (geteuid() == 0) GTEST_SKIP() << "the superuser is refused nothing";
+    fs::create_directories(zu / "locked");
+    fs::permissions(zu / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(errorOf([] { MkDir("C:\\zu\\locked\\x"); }), kErrPermissionDenied);
+    EXPECT_EQ(errorOf([] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\locked\\a.txt"); }), kErrPermissionDenied);
+    fs::permissions(zu / "locked", fs::perms::owner_all);
+}
+
+TEST_F(Files, AttributesAndLength) {
+    EXPECT_EQ(GetAttr("C:\\zu"), vbDirectory);
+    EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive);
+    EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive | vbReadOnly);
+    EXPECT_EQ(FileLen("C:\\zu\\A.TXT"), 10);
+    EXPECT_EQ(FileLen("C:\\zu\\empty.txt"), 0);
+    SetAttr("C:\\zu\\ro.txt", vbNormal);
+    EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive);
+    SetAttr("C:\\zu\\a.txt", vbReadOnly);
+    EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive | vbReadOnly);
+}
+
+TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
+    TempPrefix::put(zu / "b.txt", "vecchio contenuto più lungo");
+    FileCopy("C:\\ZU\\A.TXT", "C:\\zu\\B.TXT");
+    EXPECT_EQ(TempPrefix::get(zu / "b.txt"), "uno\r\ndue\r\n");
+    EXPECT_FALSE(fs::exists(zu / "B.TXT"));  // replaced in place, under its stored name
+    FileCopy("C:\\zu\\a.txt", "C:\\zu\\full\\Nuovo.TXT");
+    EXPECT_EQ(TempPrefix::get(zu / "full" / "Nuovo.TXT"), "uno\r\ndue\r\n");
+    Kill("c:\\zu\\full\\nuovo.txt");
+    EXPECT_FALSE(fs::exists(zu / "full" / "Nuovo.TXT"));
+    MkDir("C:\\zu\\vuota");
+    RmDir("C:\\ZU\\VUOTA");
+    EXPECT_FALSE(fs::exists(zu / "vuota"));
+    // No temporary sibling is left behind.
+    EXPECT_EQ(ListFiles("C:\\zu", "*.*"), (std::vector<std::string>{"a.txt", "b.txt", "empty.txt", "ro.txt"}));
+}
+
+TEST_F(Files, RenameKeepsContentAndAllowsCaseChange) {
+    RenameFile("C:\\zu\\a.txt", "C:\\zu\\full\\moved.txt");
+    EXPECT_EQ(TempPrefix::get(zu / "full" / "moved.txt"), "uno\r\ndue\r\n");
+    RenameFile("C:\\zu\\full\\moved.txt", "C:\\zu\\full\\MOVED.TXT");
+    EXPECT_TRUE(fs::exists(zu / "full" / "MOVED.TXT"));
+}
+
+TEST_F(Files, OneLineTextFiles) {
+    WriteOneLine("C:\\WINDOWS\\dir.txt", "c:\\zu");
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "WINDOWS" / "dir.txt"), "c:\\zu\r\n");
+    EXPECT_EQ(ReadFirstLine("C:\\windows\\DIR.TXT"), "c:\\zu");
+    TempPrefix::put(zu / "lf.txt", "Z:\\srv\\dati\nsecond");
+    EXPECT_EQ(ReadFirstLine("C:\\zu\\lf.txt"), "Z:\\srv\\dati");
+    TempPrefix::put(zu / "cp.txt", "C:\\Contabilit\xe0\r\n");  // written on Windows
+    EXPECT_EQ(ReadFirstLine("C:\\zu\\cp.txt"), "C:\\Contabilità");
+    TempPrefix::put(zu / "blank.txt", "\r\n");
+    EXPECT_EQ(ReadFirstLine("C:\\zu\\blank.txt"), "");
+}
+
+TEST_F(Files, ListingsAndExistence) {
+    TempPrefix::put(zu / "ledrana" / "Ditta2000.ini", "");
+    TempPrefix::put(zu / "ledrana" / "DittaEsempio.INI", "");
+    TempPrefix::put(zu / "ledrana" / "altro.txt", "");
+    TempPrefix::put(zu / "ledrana" / "ini.bak" / "x", "");
+    EXPECT_EQ(ListFiles("C:\\ZU\\LEDRANA", "*.ini"), (std::vector<std::string>{"Ditta2000.ini", "DittaEsempio.INI"}));
+    EXPECT_EQ(ListFiles("C:\\ZU\\LEDRANA", "ditta????.ini"), (std::vector<std::string>{"Ditta2000.ini"}));
+    EXPECT_EQ(ListFolders("C:\\zu"), (std::vector<std::string>{"full", "ledrana"}));
+    EXPECT_TRUE(FileExists("c:\\zu\\A.txt"));
+    EXPECT_FALSE(FileExists("C:\\zu\\full"));
+    EXPECT_TRUE(FolderExists("C:\\ZU\\Full"));
+    EXPECT_FALSE(FolderExists("C:\\zu\\a.txt"));
+    EXPECT_FALSE(FileExists("Q:\\a.txt"));
+    EXPECT_FALSE(FolderExists("C:\\a|b"));
+    EXPECT_TRUE(MatchesPattern("più.ini", "PI?.INI"));
+    EXPECT_FALSE(MatchesPattern("Ditta.ini.bak", "*.ini"));
+}

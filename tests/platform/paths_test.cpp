@@ -1,0 +1,137 @@
+#include "platform/paths.h"
+
+#include "platform/files.h"
+#include "platform/vb_errors.h"
+#include "tests/platform/temp_prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using namespace ledrana::platform;
+using ledrana::testing::TempPrefix;
+
+namespace {
+
+int errorOf(const std::string& windowsPath) {
+    try {
+        HostPath(windowsPath);
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(Paths, OneFolderUnderThreeSpellings) {
+    TempPrefix p;
+    MkDir("C:\\LEDRANA");
+    MkDir("C:\\LEDRANA\\Ini");
+    const fs::path expected = p.driveC() / "LEDRANA" / "Ini";
+    for (const char* spelling : {"C:\\LEDRANA\\Ini", "C:\\LEDRANA\\INI", "c:\\ledrana\\ini", "c:/Ledrana/iNI/"})
+        EXPECT_EQ(HostPath(spelling), expected.string()) << spelling;
+
+    // A file written through one spelling is read through another; the folder is not made twice.
+    WriteOneLine("c:\\ledrana\\ini\\Ini.ini", "x");
+    EXPECT_TRUE(fs::exists(expected / "Ini.ini"));
+    EXPECT_EQ(ReadFirstLine("C:\\LEDRANA\\INI\\INI.INI"), "x");
+    EXPECT_THROW(MkDir("C:\\ledrana\\INI"), Error);
+    EXPECT_EQ(std::distance(fs::directory_iterator(p.driveC() / "LEDRANA"), fs::directory_iterator()), 1);
+}
+
+TEST(Paths, MissingComponentsKeepTheirCase) {
+    TempPrefix p;
+    fs::create_directories(p.driveC() / "Zu");
+    EXPECT_EQ(HostPath("C:\\ZU\\NuovaDitta\\Cont32.mdb"), (p.driveC() / "Zu" / "NuovaDitta" / "Cont32.mdb").string());
+    MkDir("c:\\zu\\NuovaDitta");
+    EXPECT_TRUE(fs::is_directory(p.driveC() / "Zu" / "NuovaDitta"));
+}
+
+TEST(Paths, ExactCaseWinsOverOtherVariants) {
+    TempPrefix p;
+    fs::create_directories(p.driveC() / "data");
+    fs::create_directories(p.driveC() / "DATA");
+    EXPECT_EQ(HostPath("C:\\DATA"), (p.driveC() / "DATA").string());
+    EXPECT_EQ(HostPath("C:\\data"), (p.driveC() / "data").string());
+    EXPECT_EQ(HostPath("C:\\Data"), (p.driveC() / "DATA").string());  // first in byte order
+}
+
+TEST(Paths, DotsAndDrives) {
+    TempPrefix p;
+    const std::string c = p.driveC().string();
+    struct Case {
+        std::string windows, host;
+    } cases[] = {
+        {"C:\\WINDOWS\\Start Menu\\Programs\\..\\..\\Desktop", c + "/WINDOWS/Desktop"},
+        {"C:\\windows\\.\\desktop", c + "/WINDOWS/Desktop"},
+        {"C:\\..\\..\\WINDOWS", c + "/WINDOWS"},
+        {"C:\\", c},
+        {"c:", c},
+        {"Z:\\", "/"},
+        {"Z:\\TMP", "/tmp"},
+        {"z:/usr//bin", "/usr/bin"},
+    };
+    for (const Case& k : cases) EXPECT_EQ(HostPath(k.windows), k.host) << k.windows;
+}
+
+TEST(Paths, ErrorNumbers) {
+    TempPrefix p;
+    struct Case {
+        std::string path;
+        int number;
+    } cases[] = {
+        {"Q:\\x", kErrPathNotFound},        {"\\\\server\\share\\x", kErrPathNotFound},
+        {"", kErrBadFileName},              {"C:\\a<b", kErrBadFileName},
+        {"C:\\a\\b?", kErrBadFileName},     {"C:\\a:b", kErrBadFileName},
+        {"C:\\zu\\a|b.ini", kErrBadFileName}, {"C:\\ok\\name.ini", 0},
+    };
+    for (const Case& k : cases) EXPECT_EQ(errorOf(k.path), k.number) << k.path;
+}
+
+TEST(Paths, OtherDrivesThroughDosDevices) {
+    TempPrefix p;
+    fs::create_directories(p.root() / "share" / "Dati");
+    fs::create_directories(p.root() / "dosdevices");
+    fs::create_directory_symlink(p.root() / "share", p.root() / "dosdevices" / "s:");
+    EXPECT_EQ(HostPath("S:\\DATI\\x.mdb"), (p.root() / "dosdevices" / "s:" / "Dati" / "x.mdb").string());
+    EXPECT_TRUE(FolderExists("s:\\dati"));
+    EXPECT_EQ(errorOf("T:\\dati"), kErrPathNotFound);
+}
+
+TEST(Paths, WindowsSpellingOfHostPaths) {
+    TempPrefix p;
+    EXPECT_EQ(WindowsPath("/opt/x"), "Z:\\opt\\x");
+    EXPECT_EQ(WindowsPath("/"), "Z:\\");
+    EXPECT_EQ(WindowsPath((p.driveC() / "ZU" / "ledrana").string()), "C:\\ZU\\ledrana");
+    EXPECT_EQ(WindowsPath(p.driveC().string() + "/"), "C:\\");
+    std::string other = "Z:" + p.root().string() + "\\drive_cx\\a";
+    std::replace(other.begin(), other.end(), '/', '\\');
+    EXPECT_EQ(WindowsPath(p.root().string() + "/drive_cx/a"), other);
+    // Round trip through both directions.
+    for (const std::string w : {"C:\\WINDOWS\\Desktop", "Z:\\usr\\share"})
+        EXPECT_EQ(WindowsPath(HostPath(w)), w);
+    // A path without a drive is taken on the current folder, which has a Z: spelling.
+    EXPECT_EQ(HostPath("sub\\file.txt"), (fs::current_path() / "sub" / "file.txt").string());
+    EXPECT_EQ(NormalizeWindowsPath("c:/zu//ledrana/./ini/../INI/"), "c:\\zu\\ledrana\\INI");
+}
+
+TEST(Paths, PrefixSkeletonAndDefault) {
+    TempPrefix p;
+    EXPECT_TRUE(fs::is_directory(p.driveC() / "WINDOWS" / "Start Menu" / "Programs"));
+    EXPECT_TRUE(fs::is_directory(p.driveC() / "WINDOWS" / "Desktop"));
+    EXPECT_EQ(Prefix(), p.root().string());
+
+    const char* saved = std::getenv("TESSARO_PREFIX");
+    std::string keep = saved ? saved : "";
+    setenv("TESSARO_PREFIX", "/srv/tessaro-test", 1);
+    EXPECT_EQ(DefaultPrefix(), "/srv/tessaro-test");
+    setenv("TESSARO_PREFIX", "", 1);
+    EXPECT_EQ(DefaultPrefix(), std::string(std::getenv("HOME")) + "/.tessaro");
+    if (saved)
+        setenv("TESSARO_PREFIX", keep.c_str(), 1);
+    else
+        unsetenv("TESSARO_PREFIX");
+}

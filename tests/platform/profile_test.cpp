@@ -1,0 +1,144 @@
+#include "platform/profile.h"
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tests/platform/temp_prefix.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using namespace ledrana::platform;
+using ledrana::testing::TempPrefix;
+
+namespace {
+
+std::string read(const std::string& section, const std::string& key, const std::string& file, int size = 256,
+                 const std::string& def = "") {
+    std::string out = "leftover";
+    int n = GetPrivateProfileString(section, key, def, out, size, file);
+    EXPECT_EQ(static_cast<std::size_t>(n), CharCount(out)) << section << "/" << key;
+    return out;
+}
+
+const char* kSample =
+    "; configurazione\r\n"
+    "chiave=fuori sezione\r\n"
+    "[Config]\r\n"
+    "  Nome  =  Ditta Esempio  \r\n"
+    "Quoted=\"  tra virgolette  \"\r\n"
+    "Single='x'\r\n"
+    "Mismatch=\"x'\r\n"
+    "Inline=valore ; non un commento\r\n"
+    ";Commented=no\r\n"
+    "Vuota=\r\n"
+    "SoloChiave\r\n"
+    "nome=secondo\r\n"
+    "[ Archivi ]\r\n"
+    "Ledrana=Cont32.Mdb\r\n"
+    "Citt\xe0=Forl\xec\r\n"  // a line written on Windows (Windows-1252)
+    "[CONFIG]\r\n"
+    "Altro=solo nella seconda\r\n";
+
+} // namespace
+
+TEST(Profile, ReadRules) {
+    TempPrefix p;
+    TempPrefix::put(p.driveC() / "zu" / "ditta.ini", kSample);
+    const std::string f = "C:\\ZU\\Ditta.INI";
+    struct Case {
+        const char *section, *key, *value;
+    } cases[] = {
+        {"Config", "Nome", "Ditta Esempio"},          // trimmed, inner blanks kept
+        {"CONFIG", "NOME", "Ditta Esempio"},          // names without regard to case; first key wins
+        {" config ", " nome ", "Ditta Esempio"},      // requested names trimmed
+        {"Config", "Quoted", "  tra virgolette  "},   // one pair of quotes removed
+        {"Config", "Single", "x"},
+        {"Config", "Mismatch", "\"x'"},
+        {"Config", "Inline", "valore ; non un commento"},
+        {"Config", "Commented", ""},
+        {"Config", "Vuota", ""},
+        {"Config", "SoloChiave", ""},
+        {"Config", "Altro", ""},                     // only the first matching section is searched
+        {"Config", "chiave", ""},                    // a key before any section belongs to none
+        {"archivi", "ledrana", "Cont32.Mdb"},        // section name trimmed inside its brackets
+        {"Archivi", "Città", "Forlì"},               // Windows-1252 line decoded
+        {"ARCHIVI", "CITTÀ", "Forlì"},               // accented letters match without regard to case
+        {"Manca", "Nome", ""},
+    };
+    for (const Case& k : cases) EXPECT_EQ(read(k.section, k.key, f), k.value) << k.section << "/" << k.key;
+}
+
+TEST(Profile, BufferSizeAndDefault) {
+    TempPrefix p;
+    const std::string long120(120, 'a');
+    TempPrefix::put(p.driveC() / "x.ini", "[S]\nLungo=" + long120 + "\nAccenti=èèèè\n");
+    EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 100), std::string(99, 'a'));
+    EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 121), long120);
+    EXPECT_EQ(read("S", "Accenti", "C:\\x.ini", 3), "èè");  // characters, not bytes
+    EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 0), "");
+    EXPECT_EQ(read("S", "Manca", "C:\\x.ini", 100, "predefinito  "), "predefinito");
+    EXPECT_EQ(read("S", "Manca", "C:\\x.ini", 5, "predefinito"), "pred");
+    // A missing file reads the default and creates nothing; so does an unreadable path.
+    EXPECT_EQ(read("S", "Lungo", "C:\\nessuna\\x.ini", 100, "d"), "d");
+    EXPECT_FALSE(fs::exists(p.driveC() / "nessuna"));
+    EXPECT_EQ(read("S", "Lungo", "Q:\\x.ini", 100), "");
+}
+
+TEST(Profile, WriteCreatesFileSectionAndKey) {
+    TempPrefix p;
+    fs::create_directories(p.driveC() / "zu" / "LEDRANA" / "INI");
+    const std::string f = "C:\\zu\\ledrana\\ini\\INI.INI";
+    ASSERT_TRUE(WritePrivateProfileString("Ver", "AggiornamentoLedrana", "048.5", f));
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "zu" / "LEDRANA" / "INI" / "INI.INI"),
+              "[Ver]\r\nAggiornamentoLedrana=048.5\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("VER", "Secondi", "5", f));
+    ASSERT_TRUE(WritePrivateProfileString("Tempi", "Attesa", " 10 ", f));
+    ASSERT_TRUE(WritePrivateProfileString("ver", "aggiornamentoledrana", "049.0", f));
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "zu" / "LEDRANA" / "INI" / "INI.INI"),
+              "[Ver]\r\nAggiornamentoLedrana=049.0\r\nSecondi=5\r\n[Tempi]\r\nAttesa= 10 \r\n");
+    EXPECT_EQ(read("tempi", "attesa", f), "10");
+}
+
+TEST(Profile, WriteKeepsOtherLines) {
+    TempPrefix p;
+    const fs::path host = p.driveC() / "ditta.ini";
+    TempPrefix::put(host, kSample);
+    ASSERT_TRUE(WritePrivateProfileString("config", "NOME", "Nuovo", "C:\\DITTA.INI"));
+    ASSERT_TRUE(WritePrivateProfileString("Archivi", "Scadenzario", "Scad32.Mdb", "C:\\DITTA.INI"));
+    std::string expected = kSample;
+    expected.replace(expected.find("  Nome  =  Ditta Esempio  "), 26, "Nome=Nuovo");
+    expected.insert(expected.find("[CONFIG]"), "Scadenzario=Scad32.Mdb\r\n");
+    EXPECT_EQ(TempPrefix::get(host), expected);
+    EXPECT_EQ(read("Archivi", "Città", "C:\\DITTA.INI"), "Forlì");  // the Windows-1252 line is kept as it was
+}
+
+TEST(Profile, WriteFollowsTheFileLineEnds) {
+    TempPrefix p;
+    const fs::path host = p.driveC() / "lf.ini";
+    TempPrefix::put(host, "[A]\nx=1\n\n[B]\ny=2");  // LF, blank line, no final line end
+    ASSERT_TRUE(WritePrivateProfileString("A", "z", "3", "C:\\lf.ini"));
+    ASSERT_TRUE(WritePrivateProfileString("B", "w", "4", "C:\\lf.ini"));
+    ASSERT_TRUE(WritePrivateProfileString("C", "v", "5", "C:\\lf.ini"));
+    EXPECT_EQ(TempPrefix::get(host), "[A]\nx=1\nz=3\n\n[B]\ny=2\nw=4\n[C]\nv=5\n");
+}
+
+TEST(Profile, WriteThatCannotBeDoneReturnsFalse) {
+    TempPrefix p;
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\manca\\x.ini"));
+    EXPECT_FALSE(fs::exists(p.driveC() / "manca"));
+    TempPrefix::put(p.driveC() / "ro.ini", "[S]\r\nk=old\r\n");
+    fs::permissions(p.driveC() / "ro.ini", fs::perms::owner_read);
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\ro.ini"));
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "ro.ini"), "[S]\r\nk=old\r\n");
+    fs::create_directories(p.driveC() / "cartella.ini");
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\cartella.ini"));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\a|b.ini"));
+}
+
+TEST(Profile, BareNameLivesInTheWindowsFolder) {
+    TempPrefix p;
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", "win.ini"));
+    EXPECT_TRUE(fs::exists(p.driveC() / "WINDOWS" / "win.ini"));
+    EXPECT_EQ(read("s", "K", "WIN.INI"), "v");
+}

@@ -1,0 +1,118 @@
+#include "platform/shell.h"
+
+#include "platform/special_folders.h"
+#include "tests/platform/temp_prefix.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using namespace ledrana::platform;
+using ledrana::testing::TempPrefix;
+
+namespace {
+
+// Waits up to five seconds for a file that a detached process writes.
+std::string waitFor(const fs::path& p) {
+    for (int i = 0; i < 100; ++i) {
+        if (fs::exists(p) && fs::file_size(p) > 0) return TempPrefix::get(p);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return "";
+}
+
+void putScript(const fs::path& p, const std::string& body) {
+    TempPrefix::put(p, "#!/bin/sh\n" + body + "\n");
+    fs::permissions(p, fs::perms::owner_all);
+}
+
+class EnvVar {
+public:
+    EnvVar(const char* name, const std::string& value) : name_(name) {
+        if (const char* v = std::getenv(name)) saved_ = v;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvVar() {
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+} // namespace
+
+TEST(Shell, StartProgramStartsHostExecutablesOnly) {
+    TempPrefix p;
+    const fs::path out = p.root() / "started.txt";
+    putScript(p.driveC() / "Tessaro" / "avvia", "echo \"$1\" > '" + out.string() + "'");
+    EXPECT_EQ(StartProgram("C:\\TESSARO\\AVVIA", {"ciao"}), StartResult::Started);
+    EXPECT_EQ(waitFor(out), "ciao\n");
+
+    TempPrefix::put(p.driveC() / "Tessaro" / "LEDRANA.EXE", std::string("MZ\x90\0", 4));
+    fs::permissions(p.driveC() / "Tessaro" / "LEDRANA.EXE", fs::perms::owner_all);
+    EXPECT_EQ(StartProgram("C:\\Tessaro\\LEDRANA.EXE"), StartResult::NotExecutable);
+    EXPECT_EQ(StartProgram("C:\\Tessaro\\manca.exe"), StartResult::NotFound);
+    EXPECT_EQ(StartProgram("C:\\Tessaro\\a|b"), StartResult::NotFound);
+}
+
+TEST(Shell, OpenHandsTheHostPathToTheOpener) {
+    TempPrefix p;
+    const std::string saved = ShellOpener();
+    const fs::path out = p.root() / "opened.txt";
+    putScript(p.root() / "opener", "echo \"$1\" > '" + out.string() + "'");
+    TempPrefix::put(p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf", "%PDF");
+    SetShellOpener((p.root() / "opener").string());
+    EXPECT_TRUE(ShellOpen("C:\\prog\\ZUDUVOPDF\\manuale.PDF"));
+    EXPECT_EQ(waitFor(out), (p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf").string() + "\n");
+    EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\manca.pdf"));
+    SetShellOpener("");
+    EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\Manuale.pdf"));
+    SetShellOpener(saved);
+}
+
+TEST(Shell, RemoveShellLinkRelativeToPrograms) {
+    TempPrefix p;
+    const fs::path desktop = p.driveC() / "WINDOWS" / "Desktop";
+    const fs::path group = p.driveC() / "WINDOWS" / "Start Menu" / "Programs" / "Ledrana";
+    TempPrefix::put(desktop / "Tessaro.lnk", "");
+    TempPrefix::put(desktop / "LEGGIMI.htm Tessaro 028.lnk", "");
+    TempPrefix::put(group / "2 Leggimi.lnk", "");
+    EXPECT_TRUE(RemoveShellLink("..\\..\\Desktop", "tessaro"));
+    EXPECT_TRUE(RemoveShellLink("..\\..\\Desktop", "LEGGIMI.htm Tessaro 028"));
+    EXPECT_TRUE(RemoveShellLink("Ledrana", "2 Leggimi"));
+    EXPECT_FALSE(RemoveShellLink("Ledrana", "2 Leggimi"));
+    EXPECT_FALSE(RemoveShellLink("Tessaro", "1 Tessaro Pellor Quilder"));
+    EXPECT_TRUE(fs::is_empty(desktop));
+    EXPECT_TRUE(fs::is_empty(group));
+}
+
+TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
+    TempPrefix p;
+    EXPECT_EQ(GetWindowsDirectory(), "C:\\WINDOWS");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAMS), "C:\\WINDOWS\\Start Menu\\Programs");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_DESKTOP_FOLDER), "C:\\WINDOWS\\Desktop");
+    EXPECT_EQ(SpecialFolderPath(0x7777), "");
+
+    const fs::path home = p.root() / "home";
+    fs::create_directories(home);
+    EnvVar h("HOME", home.string());
+    EnvVar x("XDG_CONFIG_HOME", (home / ".config").string());
+    EXPECT_EQ(DocumentsFolder(), "");
+    fs::create_directories(home / "Documents");
+    std::string expected = "Z:" + (home / "Documents").string();
+    std::replace(expected.begin(), expected.end(), '/', '\\');
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), expected);
+
+    fs::create_directories(home / "Documenti");
+    TempPrefix::put(home / ".config" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Scrivania\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n");
+    expected = "Z:" + (home / "Documenti").string();
+    std::replace(expected.begin(), expected.end(), '/', '\\');
+    EXPECT_EQ(DocumentsFolder(), expected);
+}

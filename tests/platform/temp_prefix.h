@@ -1,0 +1,51 @@
+#pragma once
+// A fresh prefix in a temporary host folder for one test, removed afterwards. The test inspects the
+// host side with std::filesystem to check what the platform did.
+
+#include "platform/paths.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace ledrana::testing {
+
+class TempPrefix {
+public:
+    TempPrefix() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "ledrana-prefix-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        root_ = tmpl;
+        scoped_ = std::make_unique<platform::ScopedPrefix>(root_.string());
+    }
+    ~TempPrefix() {
+        scoped_.reset();
+        std::error_code ec;
+        std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(root_, ec);
+    }
+    TempPrefix(const TempPrefix&) = delete;
+    TempPrefix& operator=(const TempPrefix&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path driveC() const { return root_ / "drive_c"; }
+
+    // Writes a host file (folders created as needed).
+    static void put(const std::filesystem::path& p, const std::string& bytes) {
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    static std::string get(const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path root_;
+    std::unique_ptr<platform::ScopedPrefix> scoped_;
+};
+
+} // namespace ledrana::testing
