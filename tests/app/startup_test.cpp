@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include "app/window_events.h"
+#include "tests/app/app_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using ledrana::testing::AppFixture;
+using ledrana::testing::TempPrefix;
+
+namespace {
+
+class StartUp : public ::testing::Test, protected AppFixture {
+protected:
+    bool load() {
+        return w.RunEvent([this] { Form_Load(w); });
+    }
+};
+
+TEST_F(StartUp, NewInstallationOffersTheDefaultFolder) {
+    ASSERT_TRUE(load());
+    EXPECT_EQ(w.CartellaZu.text, "C:\\ZU");
+    EXPECT_TRUE(w.CartellaZu.enabled);
+    EXPECT_TRUE(w.Sfoglia.enabled);
+    EXPECT_TRUE(dialogs.records().empty());
+    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
+    EXPECT_EQ(w.Label3.caption, "");
+    EXPECT_EQ(w.CartellaDefault.text, w.AppPath());
+    EXPECT_FALSE(fs::exists(dirTxt()));
+}
+
+TEST_F(StartUp, ExistingInstallationIsShownAndLocked) {
+    fs::create_directories(prefix.driveC() / "Dati" / "Zu");
+    // Any spelling of the folder reaches it; the box shows the line as written.
+    TempPrefix::put(dirTxt(), "c:\\DATI\\zu\r\nsecond line\r\n");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(w.CartellaZu.text, "c:\\DATI\\zu");
+    EXPECT_FALSE(w.CartellaZu.enabled);
+    EXPECT_FALSE(w.Sfoglia.enabled);
+    EXPECT_TRUE(dialogs.records().empty());
+    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
+}
+
+TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
+    TempPrefix::put(dirTxt(), "C:\\Manca\r\n");
+    EXPECT_FALSE(load());
+    EXPECT_TRUE(w.ended());
+    ASSERT_EQ(dialogs.records().size(), 1u);
+    const DialogRecord& box = dialogs.records()[0];
+    EXPECT_EQ(box.style, 260);
+    EXPECT_EQ(box.title, "AggiornaLedrana");
+    EXPECT_EQ(box.answer, vbNo);
+    EXPECT_EQ(box.text.rfind("La cartella C:\\Manca non è attualmente disponibile o non esiste più\n\n", 0), 0u)
+        << box.text;
+    EXPECT_NE(box.text.find("permessi e condivisione della cartella, che sia acceso il computer dove risiede la "
+                            "cartella, di non aver cancellato o spostato o modificato files o cartelle di Tessaro"
+                            "\n\n"),
+              std::string::npos)
+        << box.text;
+    EXPECT_EQ(box.text.substr(box.text.size() - 2), "\n\n");
+    EXPECT_EQ(TempPrefix::get(dirTxt()), "C:\\Manca\r\n");
+    // The procedure stopped at the question: the version was never shown.
+    EXPECT_NE(w.Aggiornamento.caption, "048.5");
+    // Nothing runs after the end.
+    bool ran = false;
+    EXPECT_FALSE(w.RunEvent([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+}
+
+TEST_F(StartUp, MissingFolderAnsweredYesFallsBackToTheLocalFolder) {
+    TempPrefix::put(dirTxt(), "C:\\Manca\r\n");
+    dialogs.QueueAnswer(vbYes);
+    ASSERT_TRUE(load());
+    EXPECT_EQ(TempPrefix::get(dirTxt()), "c:\\zu\r\n");
+    EXPECT_EQ(w.CartellaZu.text, "c:\\zu");
+    EXPECT_EQ(w.CartellaDati, "c:\\zu");
+    EXPECT_FALSE(w.CartellaZu.enabled);
+    EXPECT_FALSE(w.Sfoglia.enabled);
+    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
+}
+
+// A pointer file that names nothing usable asks about the empty name.
+TEST_F(StartUp, UnreadablePointerFileAsksAboutAnEmptyName) {
+    struct Case {
+        const char* what;
+        bool asFolder;
+        const char* bytes;
+    };
+    for (const Case& c : {Case{"empty file", false, ""}, Case{"blank line", false, "\r\n"},
+                          Case{"a folder named dir.txt", true, ""}}) {
+        AppFixture f;
+        if (c.asFolder)
+            fs::create_directories(f.dirTxt());
+        else
+            TempPrefix::put(f.dirTxt(), c.bytes);
+        EXPECT_FALSE(f.w.RunEvent([&] { Form_Load(f.w); })) << c.what;
+        ASSERT_EQ(f.dialogs.records().size(), 1u) << c.what;
+        EXPECT_EQ(f.dialogs.records()[0].text.rfind("La cartella  non è", 0), 0u) << c.what;
+        EXPECT_EQ(f.w.CartellaZu.text, "") << c.what;
+    }
+}
+
+class FolderBrowser : public ::testing::Test, protected AppFixture {};
+
+TEST_F(FolderBrowser, ChosenFolderGoesToTheBoxAndCancelPutsTheDefaultBack) {
+    struct Case {
+        std::optional<std::string> chosen;
+        std::string box;
+    };
+    const Case cases[] = {
+        {std::string("Z:\\srv\\dati"), "Z:\\srv\\dati"},
+        {std::string("C:\\Scelta\0resto", 14), "C:\\Scelta"},
+        {std::nullopt, "C:\\ZU"},
+        {std::string(), "C:\\ZU"},
+    };
+    for (const Case& c : cases) {
+        dialogs.QueueFolder(c.chosen);
+        w.CartellaZu.text = "D:\\digitata";
+        const std::size_t before = dialogs.records().size();
+        ASSERT_TRUE(w.RunEvent([this] { Sfoglia_Click(w); }));
+        EXPECT_EQ(w.CartellaZu.text, c.box);
+        ASSERT_EQ(dialogs.records().size(), before + 2);
+        const DialogRecord& advice = dialogs.records()[before];
+        EXPECT_EQ(advice.kind, DialogRecord::Kind::MsgBox);
+        EXPECT_EQ(advice.style, 0);
+        EXPECT_NE(advice.text.find("C:\\ZU"), std::string::npos);
+        const DialogRecord& browser = dialogs.records()[before + 1];
+        EXPECT_EQ(browser.kind, DialogRecord::Kind::BrowseForFolder);
+        EXPECT_EQ(browser.text, "Selezionare una cartella:");
+    }
+    EXPECT_TRUE(fs::is_empty(prefix.driveC() / "WINDOWS" / "Desktop"));
+    EXPECT_FALSE(fs::exists(dirTxt()));
+}
+
+class Window : public ::testing::Test, protected AppFixture {};
+
+TEST_F(Window, RightClickShowsTheModelFolderForGood) {
+    ASSERT_TRUE(w.RunEvent([this] { Form_Load(w); }));
+    for (int button : {1, 4}) {
+        ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, button, 0, 100, 100); }));
+        EXPECT_FALSE(w.Frame2.visible) << "button " << button;
+    }
+    ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, 2, 1, 0, 0); }));
+    EXPECT_TRUE(w.Frame2.visible);
+    EXPECT_TRUE(w.CartellaDefault.visible);
+    EXPECT_EQ(w.CartellaDefault.text, "C:\\Programmi\\Tessaro");
+    ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, 1, 0, 0, 0); }));
+    EXPECT_TRUE(w.Frame2.visible);
+}
+
+TEST_F(Window, ChiudiEndsWithoutQuestion) {
+    EXPECT_FALSE(w.RunEvent([this] { Command1_Click(w); }));
+    EXPECT_TRUE(w.ended());
+    EXPECT_TRUE(dialogs.records().empty());
+}
+
+TEST_F(Window, FileListFollowsPathAndPattern) {
+    const fs::path companies = prefix.driveC() / "ZU" / "LEDRANA";
+    for (const char* name : {"ditta2.INI", "Ditta1.ini", "note.txt", "DITTA01.INI.INI"}) TempPrefix::put(companies / name, "x");
+    fs::create_directories(companies / "Sub.ini");
+    w.File1.SetPattern("*.ini");
+    w.File1.SetPath("c:\\zu\\ledrana");
+    EXPECT_EQ(w.File1.entries, (std::vector<std::string>{"DITTA01.INI.INI", "Ditta1.ini", "ditta2.INI"}));
+    EXPECT_EQ(w.File1.FileName(), "");
+    w.File1.listIndex = 1;
+    EXPECT_EQ(w.File1.FileName(), "Ditta1.ini");
+    w.File1.SetPattern("*.txt;*.ini");
+    EXPECT_EQ(w.File1.ListCount(), 4);
+    EXPECT_EQ(w.File1.listIndex, -1);
+    w.File1.SetPath("C:\\ZU\\manca");
+    EXPECT_EQ(w.File1.ListCount(), 0);
+}
+
+}  // namespace
