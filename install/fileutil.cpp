@@ -13,7 +13,9 @@ std::string errorText(const Error& e, const std::string& funz, const std::string
     return std::to_string(e.number()) + " " + e.description() + "\n" + funz + "\n" + details;
 }
 
-bool isMissing(const Error& e) { return e.number() == kErrFileNotFound || e.number() == kErrPathNotFound; }
+bool isMissing(const Error& e) {
+    return e.number() == kErrFileNotFound || e.number() == kErrPathNotFound;
+}
 
 } // namespace
 
@@ -67,7 +69,8 @@ bool EsisteCartella(Reporter& w, const std::string& cartella, bool segnalaErrori
 
 std::string GetDirDocumenti() {
     std::string path = platform::SpecialFolderPath(platform::CSIDL_PERSONAL);
-    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
     return path;
 }
 

@@ -17,7 +17,7 @@ std::string readinifile(Reporter& w, const std::string& sezione, const std::stri
 std::string writeinifile(Reporter& w, const std::string& sezione, const std::string& chiave,
                          const std::string& valore, const std::string& fileIni) {
     w.ProgressTick();
-    platform::WritePrivateProfileString(sezione, chiave, valore, fileIni);  // a failed write is silent
+    platform::WritePrivateProfileString(sezione, chiave, valore, fileIni); // a failed write is silent
     return "";
 }
 

@@ -18,7 +18,7 @@ namespace ledrana::platform {
 namespace {
 
 bool isDir(const std::string& host) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -30,20 +30,27 @@ std::string parentOf(const std::string& host) {
 // whose last component does not (53 for files, 76 for folder calls).
 int numberFor(int err, const std::string& host, int missing) {
     switch (err) {
-    case ENOENT: return isDir(parentOf(host)) ? missing : kErrPathNotFound;
-    case ENOTDIR: return kErrPathNotFound;
+    case ENOENT:
+        return isDir(parentOf(host)) ? missing : kErrPathNotFound;
+    case ENOTDIR:
+        return kErrPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
-    case ETXTBSY: return kErrPermissionDenied;
+    case ETXTBSY:
+        return kErrPermissionDenied;
     case EEXIST:
     case ENOTEMPTY:
-    case EISDIR: return kErrPathFileAccess;
+    case EISDIR:
+        return kErrPathFileAccess;
     case ENOSPC:
-    case EDQUOT: return kErrDiskFull;
-    case ENAMETOOLONG: return kErrBadFileName;
-    default: return kErrPathFileAccess;
+    case EDQUOT:
+        return kErrDiskFull;
+    case ENAMETOOLONG:
+        return kErrBadFileName;
+    default:
+        return kErrPathFileAccess;
     }
 }
 
@@ -53,18 +60,20 @@ int numberFor(int err, const std::string& host, int missing) {
 
 // stat of an existing path, or the VB error for a missing one.
 struct stat statOrThrow(const std::string& host) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(host.c_str(), &st) != 0) fail(errno, host, kErrFileNotFound);
     return st;
 }
 
-bool readOnly(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
+bool readOnly(const struct stat& st) {
+    return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
 
 // Checks that `host` may be replaced by a new regular file: its folder exists, it is not a folder and
 // not a read-only file.
 void checkWritable(const std::string& host) {
     if (!isDir(parentOf(host))) throw VbError(kErrPathNotFound);
-    struct stat st{};
+    struct stat st {};
     if (::stat(host.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode) || readOnly(st)) throw VbError(kErrPathFileAccess);
     }
@@ -127,7 +136,8 @@ bool globMatch(const std::string& s, std::size_t si, const std::string& p, std::
     while (pi < p.size()) {
         char c = p[pi];
         if (c == '*') {
-            while (pi < p.size() && p[pi] == '*') ++pi;
+            while (pi < p.size() && p[pi] == '*')
+                ++pi;
             if (pi == p.size()) return true;
             for (std::size_t k = si; k <= s.size(); ++k)
                 if (globMatch(s, k, p, pi)) return true;
@@ -136,7 +146,8 @@ bool globMatch(const std::string& s, std::size_t si, const std::string& p, std::
         if (si >= s.size()) return false;
         if (c == '?') {
             ++si;
-            while (si < s.size() && (static_cast<unsigned char>(s[si]) & 0xC0) == 0x80) ++si;
+            while (si < s.size() && (static_cast<unsigned char>(s[si]) & 0xC0) == 0x80)
+                ++si;
             ++pi;
             continue;
         }
@@ -175,7 +186,7 @@ void MkDir(const std::string& path) {
 
 void RmDir(const std::string& path) {
     std::string host = HostPath(path);
-    struct stat st{};
+    struct stat st {};
     if (::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw VbError(kErrPathNotFound);
     if (::rmdir(host.c_str()) != 0) fail(errno, host, kErrPathNotFound);
 }
@@ -193,7 +204,7 @@ void RenameFile(const std::string& from, const std::string& to) {
     std::string dst = HostPath(to);
     struct stat st = statOrThrow(src);
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
-    struct stat dstSt{};
+    struct stat dstSt {};
     // A change of case only ("a.mdb" to "A.MDB") is the same file, not an existing target.
     if (::lstat(dst.c_str(), &dstSt) == 0) {
         if (dstSt.st_ino != st.st_ino || dstSt.st_dev != st.st_dev) throw VbError(kErrFileExists);
@@ -256,7 +267,9 @@ void WriteOneLine(const std::string& path, const std::string& line) {
     writeHost(host, line + "\r\n");
 }
 
-std::string ReadAllBytes(const std::string& path) { return readHost(HostPath(path)); }
+std::string ReadAllBytes(const std::string& path) {
+    return readHost(HostPath(path));
+}
 
 void WriteAllBytes(const std::string& path, const std::string& bytes) {
     std::string host = HostPath(path);
@@ -266,7 +279,7 @@ void WriteAllBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
     try {
-        struct stat st{};
+        struct stat st {};
         return ::stat(HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
     } catch (const Error&) {
         return false;
@@ -285,7 +298,9 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     return listFolder(folder, false, pattern);
 }
 
-std::vector<std::string> ListFolders(const std::string& folder) { return listFolder(folder, true, ""); }
+std::vector<std::string> ListFolders(const std::string& folder) {
+    return listFolder(folder, true, "");
+}
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
     if (pattern == "*.*" || pattern == "*") return true;

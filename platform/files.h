@@ -73,8 +73,8 @@ std::string ReadAllBytes(const std::string& path);
 void WriteAllBytes(const std::string& path, const std::string& bytes);
 
 // Plain questions that never throw: false for anything malformed or missing.
-bool FileExists(const std::string& path);    // a regular file
-bool FolderExists(const std::string& path);  // a folder
+bool FileExists(const std::string& path);   // a regular file
+bool FolderExists(const std::string& path); // a folder
 
 // The names (not paths) of the regular files in a folder that match a DOS pattern ("*.ini", "*.*",
 // "Ditta?.ini"), compared without regard to case, as stored on disk, sorted without regard to case.

@@ -9,7 +9,7 @@
 namespace ledrana::platform::detail {
 
 struct HostState {
-    std::optional<std::string> prefix;  // absolute host folder; unset until first use
+    std::optional<std::string> prefix; // absolute host folder; unset until first use
     std::string opener = "xdg-open";
 };
 

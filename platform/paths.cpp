@@ -25,8 +25,8 @@ HostState& State() {
 namespace {
 
 struct WinPath {
-    char drive = 0;                  // upper-case letter
-    std::vector<std::string> parts;  // components after the root, "." and ".." applied
+    char drive = 0;                 // upper-case letter
+    std::vector<std::string> parts; // components after the root, "." and ".." applied
 };
 
 bool badNameChar(unsigned char c) {
@@ -112,7 +112,7 @@ std::string findNoCase(const fs::path& folder, const std::string& name) {
 bool isUnder(const fs::path& p, const fs::path& base, fs::path& rel) {
     auto pi = p.begin();
     for (auto bi = base.begin(); bi != base.end(); ++bi, ++pi) {
-        if (bi->empty()) continue;  // trailing separator of base
+        if (bi->empty()) continue; // trailing separator of base
         if (pi == p.end() || *pi != *bi) return false;
     }
     rel.clear();
@@ -147,7 +147,8 @@ void SetPrefix(const std::string& hostFolder) {
     fs::path p = fs::absolute(hostFolder, ec).lexically_normal();
     if (ec) p = fs::path(hostFolder).lexically_normal();
     std::string text = p.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
     detail::State().prefix = text;
     // The skeleton of a fresh machine; an existing one is left as it is.
     fs::path windows = fs::path(text) / "drive_c" / "WINDOWS";
@@ -184,7 +185,7 @@ std::string HostPath(const std::string& windowsPath) {
                 cur /= found;
                 continue;
             }
-            lookUp = false;  // nothing below a missing component can exist
+            lookUp = false; // nothing below a missing component can exist
         }
         cur /= part;
     }
@@ -208,7 +209,8 @@ std::string WindowsPath(const std::string& hostPath) {
             out = "Z:" + p.string();
     }
     out = slashesToBackslashes(out);
-    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    while (out.size() > 3 && out.back() == '\\')
+        out.pop_back();
     return out;
 }
 

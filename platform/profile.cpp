@@ -13,18 +13,22 @@ namespace ledrana::platform {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\x1a'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\x1a';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 // One physical line of the file: its bytes without the line end, and the line end it had.
 struct Line {
     std::string text;
-    std::string eol;  // "\r\n", "\n" or "" for a last line without one
+    std::string eol; // "\r\n", "\n" or "" for a last line without one
 };
 
 std::vector<Line> splitLines(const std::string& bytes) {
@@ -48,8 +52,8 @@ std::vector<Line> splitLines(const std::string& bytes) {
 // What a line means to the profile rules.
 struct Parsed {
     enum Kind { Blank, Comment, Section, Key } kind = Blank;
-    std::string name;   // section or key name (decoded, trimmed)
-    std::string value;  // key value (decoded, trimmed, quotes kept)
+    std::string name;  // section or key name (decoded, trimmed)
+    std::string value; // key value (decoded, trimmed, quotes kept)
 };
 
 Parsed parseLine(const std::string& raw) {
@@ -92,7 +96,8 @@ std::string profilePath(const std::string& file) {
     return file;
 }
 
-std::optional<std::string> lookUp(const std::string& section, const std::string& key, const std::string& file) {
+std::optional<std::string> lookUp(const std::string& section, const std::string& key,
+                                  const std::string& file) {
     std::string bytes;
     try {
         bytes = ReadAllBytes(profilePath(file));
@@ -104,7 +109,7 @@ std::optional<std::string> lookUp(const std::string& section, const std::string&
     for (const Line& line : splitLines(bytes)) {
         Parsed p = parseLine(line.text);
         if (p.kind == Parsed::Section) {
-            if (inSection) return std::nullopt;  // only the first matching section is searched
+            if (inSection) return std::nullopt; // only the first matching section is searched
             if (!seenSection && EqualsNoCase(p.name, wantSection)) inSection = seenSection = true;
         } else if (p.kind == Parsed::Key && inSection && EqualsNoCase(p.name, wantKey)) {
             return unquote(p.value);
@@ -126,7 +131,8 @@ int GetPrivateProfileString(const std::string& section, const std::string& key,
         text = *value;
     } else {
         text = defaultValue;
-        while (!text.empty() && text.back() == ' ') text.pop_back();
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
     }
     auto max = static_cast<std::size_t>(size - 1);
     out = CharCount(text) > max ? LeftChars(text, max) : text;
@@ -145,7 +151,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         }
         std::vector<Line> lines = splitLines(bytes);
         std::string eol = "\r\n";
-        if (exists && bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos) eol = "\n";
+        if (exists && bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos)
+            eol = "\n";
 
         std::string wantSection(trim(section)), wantKey(trim(key));
         std::optional<std::size_t> sectionAt, keyAt, lastEntry;
@@ -171,7 +178,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             lines[*keyAt].text = name + "=" + value;
         } else if (sectionAt) {
             terminate(*lastEntry);
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry) + 1, Line{key + "=" + value, eol});
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry) + 1,
+                         Line{key + "=" + value, eol});
         } else {
             if (!lines.empty()) terminate(lines.size() - 1);
             lines.push_back({"[" + section + "]", eol});
@@ -179,7 +187,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         }
 
         std::string outBytes;
-        for (const Line& l : lines) outBytes += l.text + l.eol;
+        for (const Line& l : lines)
+            outBytes += l.text + l.eol;
         WriteAllBytes(path, outBytes);
         return true;
     } catch (const Error&) {

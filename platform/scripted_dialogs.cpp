@@ -2,9 +2,15 @@
 
 namespace ledrana {
 
-void ScriptedDialogs::QueueAnswer(int answer) { answers_.push_back(answer); }
-void ScriptedDialogs::QueueInput(std::string text) { inputs_.push_back(std::move(text)); }
-void ScriptedDialogs::QueueFolder(std::optional<std::string> windowsPath) { folders_.push_back(std::move(windowsPath)); }
+void ScriptedDialogs::QueueAnswer(int answer) {
+    answers_.push_back(answer);
+}
+void ScriptedDialogs::QueueInput(std::string text) {
+    inputs_.push_back(std::move(text));
+}
+void ScriptedDialogs::QueueFolder(std::optional<std::string> windowsPath) {
+    folders_.push_back(std::move(windowsPath));
+}
 
 void ScriptedDialogs::AnswerWhenContains(std::string fragment, int answer) {
     answerRules_.push_back({std::move(fragment), answer, {}});
@@ -37,11 +43,16 @@ int ScriptedDialogs::DefaultAnswer(int style) {
     int buttons = style & 7;
     bool second = (style & vbDefaultButton2) != 0;
     switch (buttons) {
-    case vbYesNo: return second ? vbNo : vbYes;
-    case 1: return second ? vbCancel : vbOK;  // OK, Cancel
-    case 5: return second ? vbCancel : 4;     // Retry, Cancel
-    case 3: return second ? vbNo : vbYes;     // Yes, No, Cancel
-    default: return vbOK;
+    case vbYesNo:
+        return second ? vbNo : vbYes;
+    case 1:
+        return second ? vbCancel : vbOK; // OK, Cancel
+    case 5:
+        return second ? vbCancel : 4; // Retry, Cancel
+    case 3:
+        return second ? vbNo : vbYes; // Yes, No, Cancel
+    default:
+        return vbOK;
     }
 }
 

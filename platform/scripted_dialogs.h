@@ -24,11 +24,11 @@ namespace ledrana {
 struct DialogRecord {
     enum class Kind { MsgBox, InputBox, BrowseForFolder };
     Kind kind = Kind::MsgBox;
-    std::string text;     // message, prompt, or browser title
-    int style = 0;        // message box style; 0 for the other kinds
-    std::string title;    // as shown: an empty title is recorded as kAppTitle ("AggiornaLedrana")
-    int answer = 0;       // message box: vbOK, vbYes or vbNo; other kinds: 0
-    std::string input;    // input box: the text returned; browser: the folder returned ("" when none)
+    std::string text;       // message, prompt, or browser title
+    int style = 0;          // message box style; 0 for the other kinds
+    std::string title;      // as shown: an empty title is recorded as kAppTitle ("AggiornaLedrana")
+    int answer = 0;         // message box: vbOK, vbYes or vbNo; other kinds: 0
+    std::string input;      // input box: the text returned; browser: the folder returned ("" when none)
     bool inputBox = false;  // true for an input box
     bool cancelled = false; // input box answered "" by default, or browser with no folder
 };
@@ -51,7 +51,7 @@ public:
 
     // What was shown.
     const std::vector<DialogRecord>& records() const { return records_; }
-    std::vector<DialogRecord> messageBoxes() const;  // only the message boxes, in order
+    std::vector<DialogRecord> messageBoxes() const; // only the message boxes, in order
     int doEventsCount() const { return doEvents_; }
     // Number of queued answers not used yet (all three queues).
     std::size_t pending() const { return answers_.size() + inputs_.size() + folders_.size(); }

@@ -24,7 +24,8 @@ bool spawnDetached(const std::vector<std::string>& argv) {
     std::vector<std::string> args = {"/bin/sh", "-c", "exec \"$0\" \"$@\" </dev/null >/dev/null 2>&1 &"};
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<char*> cargs;
-    for (std::string& a : args) cargs.push_back(a.data());
+    for (std::string& a : args)
+        cargs.push_back(a.data());
     cargs.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, cargs.data(), environ) != 0) return false;
@@ -69,9 +70,13 @@ bool ShellOpen(const std::string& windowsPath) {
     return spawnDetached({opener, HostPath(windowsPath)});
 }
 
-void SetShellOpener(const std::string& hostCommand) { detail::State().opener = hostCommand; }
+void SetShellOpener(const std::string& hostCommand) {
+    detail::State().opener = hostCommand;
+}
 
-std::string ShellOpener() { return detail::State().opener; }
+std::string ShellOpener() {
+    return detail::State().opener;
+}
 
 StartResult StartProgram(const std::string& windowsPath, const std::vector<std::string>& arguments) {
     if (!FileExists(windowsPath)) return StartResult::NotFound;
@@ -83,7 +88,8 @@ StartResult StartProgram(const std::string& windowsPath, const std::vector<std::
 }
 
 bool RemoveShellLink(const std::string& folder, const std::string& linkName) {
-    bool absolute = (folder.size() >= 2 && folder[1] == ':') || (!folder.empty() && (folder[0] == '\\' || folder[0] == '/'));
+    bool absolute = (folder.size() >= 2 && folder[1] == ':') ||
+                    (!folder.empty() && (folder[0] == '\\' || folder[0] == '/'));
     std::string dir = absolute ? folder : SpecialFolderPath(CSIDL_PROGRAMS) + "\\" + folder;
     std::string link = dir + "\\" + linkName + ".lnk";
     if (!FileExists(link)) return false;

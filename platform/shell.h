@@ -20,10 +20,10 @@ std::string ShellOpener();
 
 // Result of StartProgram.
 enum class StartResult {
-    Started,        // a host executable was started
-    NotFound,       // the file does not exist (or the path is malformed)
-    NotExecutable,  // the file exists but is not a host executable (for example a Windows .EXE)
-    Failed,         // the host could not start it
+    Started,       // a host executable was started
+    NotFound,      // the file does not exist (or the path is malformed)
+    NotExecutable, // the file exists but is not a host executable (for example a Windows .EXE)
+    Failed,        // the host could not start it
 };
 
 // Starts a program given by its Windows path, with arguments, without waiting for it. Only host

@@ -42,18 +42,24 @@ std::string xdgDocuments() {
 } // namespace
 
 std::string GetWindowsDirectory() {
-    Prefix();  // a prefix in use has its skeleton
+    Prefix(); // a prefix in use has its skeleton
     return "C:\\WINDOWS";
 }
 
 std::string SpecialFolderPath(int csidl) {
     switch (csidl) {
-    case CSIDL_WINDOWS: return GetWindowsDirectory();
-    case CSIDL_STARTMENU: return GetWindowsDirectory() + "\\Start Menu";
-    case CSIDL_PROGRAMS: return GetWindowsDirectory() + "\\Start Menu\\Programs";
-    case CSIDL_DESKTOP_FOLDER: return GetWindowsDirectory() + "\\Desktop";
-    case CSIDL_PERSONAL: return DocumentsFolder();
-    default: return "";
+    case CSIDL_WINDOWS:
+        return GetWindowsDirectory();
+    case CSIDL_STARTMENU:
+        return GetWindowsDirectory() + "\\Start Menu";
+    case CSIDL_PROGRAMS:
+        return GetWindowsDirectory() + "\\Start Menu\\Programs";
+    case CSIDL_DESKTOP_FOLDER:
+        return GetWindowsDirectory() + "\\Desktop";
+    case CSIDL_PERSONAL:
+        return DocumentsFolder();
+    default:
+        return "";
     }
 }
 
@@ -61,7 +67,7 @@ std::string DocumentsFolder() {
     std::error_code ec;
     std::string xdg = xdgDocuments();
     // A user-dirs entry that points at the home folder itself means "no Documents folder".
-    if (!xdg.empty() && fs::is_directory(xdg, ec) && fs::path(xdg).lexically_normal() != fs::path(home()).lexically_normal())
+    if (!xdg.empty() && fs::is_directory(xdg, ec) && !fs::equivalent(xdg, home(), ec))
         return WindowsPath(xdg);
     if (!home().empty() && fs::is_directory(fs::path(home()) / "Documents", ec))
         return WindowsPath((fs::path(home()) / "Documents").string());

@@ -6,11 +6,11 @@
 namespace ledrana::platform {
 
 // Shell folder identifiers (CSIDL values) known here.
-inline constexpr int CSIDL_DESKTOP_FOLDER = 0x0010;  // C:\WINDOWS\Desktop
-inline constexpr int CSIDL_PROGRAMS = 0x0002;        // C:\WINDOWS\Start Menu\Programs
-inline constexpr int CSIDL_PERSONAL = 0x0005;        // the host user's Documents folder, as a Z: path
-inline constexpr int CSIDL_STARTMENU = 0x000b;       // C:\WINDOWS\Start Menu
-inline constexpr int CSIDL_WINDOWS = 0x0024;         // C:\WINDOWS
+inline constexpr int CSIDL_DESKTOP_FOLDER = 0x0010; // C:\WINDOWS\Desktop
+inline constexpr int CSIDL_PROGRAMS = 0x0002;       // C:\WINDOWS\Start Menu\Programs
+inline constexpr int CSIDL_PERSONAL = 0x0005;       // the host user's Documents folder, as a Z: path
+inline constexpr int CSIDL_STARTMENU = 0x000b;      // C:\WINDOWS\Start Menu
+inline constexpr int CSIDL_WINDOWS = 0x0024;        // C:\WINDOWS
 
 // GetWindowsDirectory: "C:\WINDOWS". It lies in the prefix (<prefix>/drive_c/WINDOWS) and is created
 // with the prefix's skeleton (SetPrefix).

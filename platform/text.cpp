@@ -56,11 +56,16 @@ char32_t upper(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 32;
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
     switch (c) {
-    case 0xFF: return 0x178;  // ÿ Ÿ
-    case 0x161: return 0x160; // š Š
-    case 0x153: return 0x152; // œ Œ
-    case 0x17E: return 0x17D; // ž Ž
-    default: return c;
+    case 0xFF:
+        return 0x178; // ÿ Ÿ
+    case 0x161:
+        return 0x160; // š Š
+    case 0x153:
+        return 0x152; // œ Œ
+    case 0x17E:
+        return 0x17D; // ž Ž
+    default:
+        return c;
     }
 }
 
@@ -68,11 +73,16 @@ char32_t lower(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
     switch (c) {
-    case 0x178: return 0xFF;
-    case 0x160: return 0x161;
-    case 0x152: return 0x153;
-    case 0x17D: return 0x17E;
-    default: return c;
+    case 0x178:
+        return 0xFF;
+    case 0x160:
+        return 0x161;
+    case 0x152:
+        return 0x153;
+    case 0x17D:
+        return 0x17E;
+    default:
+        return c;
     }
 }
 
@@ -101,8 +111,12 @@ constexpr char32_t kCp1252High[32] = {
 
 } // namespace
 
-std::string UCase(std::string_view s) { return mapChars(s, upper); }
-std::string LCase(std::string_view s) { return mapChars(s, lower); }
+std::string UCase(std::string_view s) {
+    return mapChars(s, upper);
+}
+std::string LCase(std::string_view s) {
+    return mapChars(s, lower);
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() == b.size() && a == b) return true;

@@ -39,6 +39,8 @@ const char* VbErrorDescription(int number) {
     return "Errore definito dall'applicazione o dall'oggetto";
 }
 
-Error VbError(int number) { return Error(number, VbErrorDescription(number)); }
+Error VbError(int number) {
+    return Error(number, VbErrorDescription(number));
+}
 
 } // namespace ledrana

@@ -7,15 +7,15 @@
 
 namespace ledrana {
 
-inline constexpr int kErrInvalidCall = 5;        // "Chiamata di routine o argomento non validi"
-inline constexpr int kErrBadFileName = 52;       // "Nome o numero di file non valido"
-inline constexpr int kErrFileNotFound = 53;      // "Impossibile trovare il file"
-inline constexpr int kErrFileExists = 58;        // "File già esistente"
-inline constexpr int kErrDiskFull = 61;          // "Disco pieno"
-inline constexpr int kErrInputPastEnd = 62;      // "Input oltre la fine del file"
-inline constexpr int kErrPermissionDenied = 70;  // "Autorizzazione negata"
-inline constexpr int kErrPathFileAccess = 75;    // "Errore di accesso al percorso/file"
-inline constexpr int kErrPathNotFound = 76;      // "Impossibile trovare il percorso"
+inline constexpr int kErrInvalidCall = 5;       // "Chiamata di routine o argomento non validi"
+inline constexpr int kErrBadFileName = 52;      // "Nome o numero di file non valido"
+inline constexpr int kErrFileNotFound = 53;     // "Impossibile trovare il file"
+inline constexpr int kErrFileExists = 58;       // "File già esistente"
+inline constexpr int kErrDiskFull = 61;         // "Disco pieno"
+inline constexpr int kErrInputPastEnd = 62;     // "Input oltre la fine del file"
+inline constexpr int kErrPermissionDenied = 70; // "Autorizzazione negata"
+inline constexpr int kErrPathFileAccess = 75;   // "Errore di accesso al percorso/file"
+inline constexpr int kErrPathNotFound = 76;     // "Impossibile trovare il percorso"
 
 // Italian description of a VB run-time error number; "Errore definito dall'applicazione o dall'oggetto"
 // for a number the table does not hold.

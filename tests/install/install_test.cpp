@@ -50,7 +50,8 @@ TEST_F(Install, CreaCartella) {
 
     w.boxes.clear();
     EXPECT_FALSE(CreaCartella(w, "C:\\ZU\\manca\\Ini", true));
-    EXPECT_EQ(w.boxes, std::vector<std::string>{"76 Impossibile trovare il percorso\nfunz. CreaCartella \nC:\\ZU\\manca\\Ini"});
+    EXPECT_EQ(w.boxes, std::vector<std::string>{
+                           "76 Impossibile trovare il percorso\nfunz. CreaCartella \nC:\\ZU\\manca\\Ini"});
     EXPECT_EQ(w.pb, 4);
 }
 
@@ -62,10 +63,11 @@ TEST_F(Install, CopiaFile) {
 
     EXPECT_FALSE(CopiaFile(w, "C:\\zu\\manca.txt", "C:\\zu\\c.txt"));
     EXPECT_FALSE(CopiaFile(w, "C:\\zu\\a.txt", "C:\\zu\\no\\c.txt"));
-    EXPECT_EQ(w.boxes, (std::vector<std::string>{
-                           "53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\zu\\manca.txt\nC:\\zu\\c.txt",
-                           "76 Impossibile trovare il percorso\nfunz. CopiaFile \nC:\\zu\\a.txt\nC:\\zu\\no\\c.txt",
-                       }));
+    EXPECT_EQ(w.boxes,
+              (std::vector<std::string>{
+                  "53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\zu\\manca.txt\nC:\\zu\\c.txt",
+                  "76 Impossibile trovare il percorso\nfunz. CopiaFile \nC:\\zu\\a.txt\nC:\\zu\\no\\c.txt",
+              }));
     EXPECT_EQ(w.log, "\r\n->" + w.boxes[0] + "\r\n->" + w.boxes[1]);
 }
 
@@ -74,7 +76,7 @@ TEST_F(Install, EsisteFileAndEsisteCartella) {
     EXPECT_FALSE(EsisteFile(w, "C:\\zu\\manca.txt", true));
     EXPECT_FALSE(EsisteFile(w, "C:\\manca\\a.txt", true));
     EXPECT_TRUE(EsisteCartella(w, "c:\\zu", true));
-    EXPECT_TRUE(EsisteCartella(w, "C:\\zu\\a.txt", true));  // 32 >= 16: any file passes the test
+    EXPECT_TRUE(EsisteCartella(w, "C:\\zu\\a.txt", true)); // 32 >= 16: any file passes the test
     EXPECT_FALSE(EsisteCartella(w, "C:\\zu\\manca", true));
     EXPECT_FALSE(EsisteCartella(w, "", false));
     EXPECT_TRUE(w.boxes.empty());
@@ -100,7 +102,8 @@ TEST_F(Install, ReadAndWriteIni) {
 
     platform::MkDir("C:\\zu\\ledrana");
     EXPECT_EQ(writeinifile(w, "Archivi", "Ledrana", "Cont32.Mdb", ini), "");
-    EXPECT_EQ(TempPrefix::get(p.driveC() / "zu" / "ledrana" / "Ditta2000.ini"), "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "zu" / "ledrana" / "Ditta2000.ini"),
+              "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
     EXPECT_EQ(readinifile(w, "Archivi", "Ledrana", "C:\\ZU\\LEDRANA\\DITTA2000.INI"), "CONT32.MDB");
 
     writeinifile(w, "Config", "Vuota", "", ini);
@@ -110,7 +113,7 @@ TEST_F(Install, ReadAndWriteIni) {
     EXPECT_EQ(readinifile(w, "Config", "Lunga", ini), std::string(60, 'A') + std::string(39, 'B'));
     EXPECT_EQ(readinifile(w, "Config", "Chiave", "C:\\zu\\manca\\x.ini"), "");
 
-    writeinifile(w, "Config", "Città", "Forlì", "C:\\zu\\manca\\x.ini");  // silent
+    writeinifile(w, "Config", "Città", "Forlì", "C:\\zu\\manca\\x.ini"); // silent
     EXPECT_FALSE(fs::exists(p.driveC() / "zu" / "manca"));
     EXPECT_EQ(GetWinDir(w), "C:\\WINDOWS");
     EXPECT_TRUE(w.log.empty());
@@ -119,9 +122,10 @@ TEST_F(Install, ReadAndWriteIni) {
 
 TEST_F(Install, ProgressStopsAtItsMaximum) {
     w.pbMax = 3;
-    for (int i = 0; i < 5; ++i) EsisteFile(w, "C:\\zu\\a.txt", false);
+    for (int i = 0; i < 5; ++i)
+        EsisteFile(w, "C:\\zu\\a.txt", false);
     EXPECT_EQ(w.pb, 3);
-    GetDirDocumenti();  // no tick
+    GetDirDocumenti(); // no tick
     EXPECT_EQ(w.pb, 3);
 }
 

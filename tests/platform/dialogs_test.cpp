@@ -9,7 +9,8 @@ TEST(ScriptedDialogs, DefaultButtons) {
         int style, answer;
     } cases[] = {{0, vbOK}, {64, vbOK}, {4, vbYes}, {36, vbYes}, {260, vbNo}, {292, vbNo}};
     ScriptedDialogs d;
-    for (const Case& k : cases) EXPECT_EQ(d.MsgBox("domanda", k.style, ""), k.answer) << "style " << k.style;
+    for (const Case& k : cases)
+        EXPECT_EQ(d.MsgBox("domanda", k.style, ""), k.answer) << "style " << k.style;
     ASSERT_EQ(d.records().size(), 6u);
     EXPECT_EQ(d.records()[4].style, 260);
     EXPECT_EQ(d.records()[4].title, "AggiornaLedrana");
@@ -21,11 +22,11 @@ TEST(ScriptedDialogs, RulesComeBeforeTheQueue) {
     d.QueueAnswer(vbNo);
     d.QueueAnswer(vbYes);
     d.AnswerWhenContains("non è attualmente disponibile", vbYes);
-    EXPECT_EQ(d.MsgBox("La cartella X non è attualmente disponibile", 260, ""), vbYes);  // rule
-    EXPECT_EQ(d.MsgBox("ELIMINO ?", 4, "Confr_VerificaFieldInPiuSuSecondoDB"), vbNo);  // queue, front first
+    EXPECT_EQ(d.MsgBox("La cartella X non è attualmente disponibile", 260, ""), vbYes); // rule
+    EXPECT_EQ(d.MsgBox("ELIMINO ?", 4, "Confr_VerificaFieldInPiuSuSecondoDB"), vbNo);   // queue, front first
     EXPECT_EQ(d.pending(), 1u);
     EXPECT_EQ(d.MsgBox("ELIMINO ?", 292, ""), vbYes);
-    EXPECT_EQ(d.MsgBox("ELIMINO ?", 292, ""), vbNo);  // queue empty: default
+    EXPECT_EQ(d.MsgBox("ELIMINO ?", 292, ""), vbNo); // queue empty: default
     EXPECT_EQ(d.records()[1].title, "Confr_VerificaFieldInPiuSuSecondoDB");
     EXPECT_EQ(d.records()[1].answer, vbNo);
     d.Clear();

@@ -59,8 +59,10 @@ TEST_F(Files, ErrorNumbers) {
         {"Kill a folder", [] { Kill("C:\\zu\\full"); }, kErrFileNotFound},
         {"Kill read-only", [] { Kill("C:\\zu\\RO.TXT"); }, kErrPathFileAccess},
         {"FileCopy missing source", [] { FileCopy("C:\\zu\\none.txt", "C:\\zu\\b.txt"); }, kErrFileNotFound},
-        {"FileCopy source folder missing", [] { FileCopy("C:\\no\\a.txt", "C:\\zu\\b.txt"); }, kErrPathNotFound},
-        {"FileCopy target folder missing", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\no\\b.txt"); }, kErrPathNotFound},
+        {"FileCopy source folder missing", [] { FileCopy("C:\\no\\a.txt", "C:\\zu\\b.txt"); },
+         kErrPathNotFound},
+        {"FileCopy target folder missing", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\no\\b.txt"); },
+         kErrPathNotFound},
         {"FileCopy onto a folder", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\full"); }, kErrPathFileAccess},
         {"FileCopy onto read-only", [] { FileCopy("C:\\zu\\a.txt", "C:\\zu\\ro.txt"); }, kErrPathFileAccess},
         {"FileCopy a folder", [] { FileCopy("C:\\zu\\full", "C:\\zu\\b.txt"); }, kErrFileNotFound},
@@ -76,11 +78,14 @@ TEST_F(Files, ErrorNumbers) {
         {"WriteOneLine missing folder", [] { WriteOneLine("C:\\none\\dir.txt", "x"); }, kErrPathNotFound},
         {"WriteOneLine read-only", [] { WriteOneLine("C:\\zu\\ro.txt", "x"); }, kErrPathFileAccess},
         {"RenameFile missing", [] { RenameFile("C:\\zu\\none", "C:\\zu\\b"); }, kErrFileNotFound},
-        {"RenameFile onto existing", [] { RenameFile("C:\\zu\\a.txt", "C:\\zu\\empty.txt"); }, kErrFileExists},
-        {"RenameFile target folder missing", [] { RenameFile("C:\\zu\\a.txt", "C:\\no\\a.txt"); }, kErrPathNotFound},
+        {"RenameFile onto existing", [] { RenameFile("C:\\zu\\a.txt", "C:\\zu\\empty.txt"); },
+         kErrFileExists},
+        {"RenameFile target folder missing", [] { RenameFile("C:\\zu\\a.txt", "C:\\no\\a.txt"); },
+         kErrPathNotFound},
         {"ListFiles missing folder", [] { ListFiles("C:\\none", "*.ini"); }, kErrPathNotFound},
     };
-    for (const Case& k : cases) EXPECT_EQ(errorOf(k.call), k.number) << k.what;
+    for (const Case& k : cases)
+        EXPECT_EQ(errorOf(k.call), k.number) << k.what;
     // Nothing was changed by the failures.
     EXPECT_EQ(TempPrefix::get(zu / "ro.txt"), "fisso");
     EXPECT_TRUE(fs::exists(zu / "a.txt"));
@@ -112,7 +117,7 @@ TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     TempPrefix::put(zu / "b.txt", "vecchio contenuto più lungo");
     FileCopy("C:\\ZU\\A.TXT", "C:\\zu\\B.TXT");
     EXPECT_EQ(TempPrefix::get(zu / "b.txt"), "uno\r\ndue\r\n");
-    EXPECT_FALSE(fs::exists(zu / "B.TXT"));  // replaced in place, under its stored name
+    EXPECT_FALSE(fs::exists(zu / "B.TXT")); // replaced in place, under its stored name
     FileCopy("C:\\zu\\a.txt", "C:\\zu\\full\\Nuovo.TXT");
     EXPECT_EQ(TempPrefix::get(zu / "full" / "Nuovo.TXT"), "uno\r\ndue\r\n");
     Kill("c:\\zu\\full\\nuovo.txt");
@@ -121,7 +126,8 @@ TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     RmDir("C:\\ZU\\VUOTA");
     EXPECT_FALSE(fs::exists(zu / "vuota"));
     // No temporary sibling is left behind.
-    EXPECT_EQ(ListFiles("C:\\zu", "*.*"), (std::vector<std::string>{"a.txt", "b.txt", "empty.txt", "ro.txt"}));
+    EXPECT_EQ(ListFiles("C:\\zu", "*.*"),
+              (std::vector<std::string>{"a.txt", "b.txt", "empty.txt", "ro.txt"}));
 }
 
 TEST_F(Files, RenameKeepsContentAndAllowsCaseChange) {
@@ -137,7 +143,7 @@ TEST_F(Files, OneLineTextFiles) {
     EXPECT_EQ(ReadFirstLine("C:\\windows\\DIR.TXT"), "c:\\zu");
     TempPrefix::put(zu / "lf.txt", "Z:\\srv\\dati\nsecond");
     EXPECT_EQ(ReadFirstLine("C:\\zu\\lf.txt"), "Z:\\srv\\dati");
-    TempPrefix::put(zu / "cp.txt", "C:\\Contabilit\xe0\r\n");  // written on Windows
+    TempPrefix::put(zu / "cp.txt", "C:\\Contabilit\xe0\r\n"); // written on Windows
     EXPECT_EQ(ReadFirstLine("C:\\zu\\cp.txt"), "C:\\Contabilità");
     TempPrefix::put(zu / "blank.txt", "\r\n");
     EXPECT_EQ(ReadFirstLine("C:\\zu\\blank.txt"), "");
@@ -148,7 +154,8 @@ TEST_F(Files, ListingsAndExistence) {
     TempPrefix::put(zu / "ledrana" / "DittaEsempio.INI", "");
     TempPrefix::put(zu / "ledrana" / "altro.txt", "");
     TempPrefix::put(zu / "ledrana" / "ini.bak" / "x", "");
-    EXPECT_EQ(ListFiles("C:\\ZU\\LEDRANA", "*.ini"), (std::vector<std::string>{"Ditta2000.ini", "DittaEsempio.INI"}));
+    EXPECT_EQ(ListFiles("C:\\ZU\\LEDRANA", "*.ini"),
+              (std::vector<std::string>{"Ditta2000.ini", "DittaEsempio.INI"}));
     EXPECT_EQ(ListFiles("C:\\ZU\\LEDRANA", "ditta????.ini"), (std::vector<std::string>{"Ditta2000.ini"}));
     EXPECT_EQ(ListFolders("C:\\zu"), (std::vector<std::string>{"full", "ledrana"}));
     EXPECT_TRUE(FileExists("c:\\zu\\A.txt"));

@@ -31,7 +31,8 @@ TEST(Paths, OneFolderUnderThreeSpellings) {
     MkDir("C:\\LEDRANA");
     MkDir("C:\\LEDRANA\\Ini");
     const fs::path expected = p.driveC() / "LEDRANA" / "Ini";
-    for (const char* spelling : {"C:\\LEDRANA\\Ini", "C:\\LEDRANA\\INI", "c:\\ledrana\\ini", "c:/Ledrana/iNI/"})
+    for (const char* spelling :
+         {"C:\\LEDRANA\\Ini", "C:\\LEDRANA\\INI", "c:\\ledrana\\ini", "c:/Ledrana/iNI/"})
         EXPECT_EQ(HostPath(spelling), expected.string()) << spelling;
 
     // A file written through one spelling is read through another; the folder is not made twice.
@@ -45,7 +46,8 @@ TEST(Paths, OneFolderUnderThreeSpellings) {
 TEST(Paths, MissingComponentsKeepTheirCase) {
     TempPrefix p;
     fs::create_directories(p.driveC() / "Zu");
-    EXPECT_EQ(HostPath("C:\\ZU\\NuovaDitta\\Cont32.mdb"), (p.driveC() / "Zu" / "NuovaDitta" / "Cont32.mdb").string());
+    EXPECT_EQ(HostPath("C:\\ZU\\NuovaDitta\\Cont32.mdb"),
+              (p.driveC() / "Zu" / "NuovaDitta" / "Cont32.mdb").string());
     MkDir("c:\\zu\\NuovaDitta");
     EXPECT_TRUE(fs::is_directory(p.driveC() / "Zu" / "NuovaDitta"));
 }
@@ -56,7 +58,7 @@ TEST(Paths, ExactCaseWinsOverOtherVariants) {
     fs::create_directories(p.driveC() / "DATA");
     EXPECT_EQ(HostPath("C:\\DATA"), (p.driveC() / "DATA").string());
     EXPECT_EQ(HostPath("C:\\data"), (p.driveC() / "data").string());
-    EXPECT_EQ(HostPath("C:\\Data"), (p.driveC() / "DATA").string());  // first in byte order
+    EXPECT_EQ(HostPath("C:\\Data"), (p.driveC() / "DATA").string()); // first in byte order
 }
 
 TEST(Paths, DotsAndDrives) {
@@ -74,7 +76,8 @@ TEST(Paths, DotsAndDrives) {
         {"Z:\\TMP", "/tmp"},
         {"z:/usr//bin", "/usr/bin"},
     };
-    for (const Case& k : cases) EXPECT_EQ(HostPath(k.windows), k.host) << k.windows;
+    for (const Case& k : cases)
+        EXPECT_EQ(HostPath(k.windows), k.host) << k.windows;
 }
 
 TEST(Paths, ErrorNumbers) {
@@ -83,12 +86,17 @@ TEST(Paths, ErrorNumbers) {
         std::string path;
         int number;
     } cases[] = {
-        {"Q:\\x", kErrPathNotFound},        {"\\\\server\\share\\x", kErrPathNotFound},
-        {"", kErrBadFileName},              {"C:\\a<b", kErrBadFileName},
-        {"C:\\a\\b?", kErrBadFileName},     {"C:\\a:b", kErrBadFileName},
-        {"C:\\zu\\a|b.ini", kErrBadFileName}, {"C:\\ok\\name.ini", 0},
+        {"Q:\\x", kErrPathNotFound},
+        {"\\\\server\\share\\x", kErrPathNotFound},
+        {"", kErrBadFileName},
+        {"C:\\a<b", kErrBadFileName},
+        {"C:\\a\\b?", kErrBadFileName},
+        {"C:\\a:b", kErrBadFileName},
+        {"C:\\zu\\a|b.ini", kErrBadFileName},
+        {"C:\\ok\\name.ini", 0},
     };
-    for (const Case& k : cases) EXPECT_EQ(errorOf(k.path), k.number) << k.path;
+    for (const Case& k : cases)
+        EXPECT_EQ(errorOf(k.path), k.number) << k.path;
 }
 
 TEST(Paths, OtherDrivesThroughDosDevices) {

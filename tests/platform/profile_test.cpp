@@ -21,24 +21,23 @@ std::string read(const std::string& section, const std::string& key, const std::
     return out;
 }
 
-const char* kSample =
-    "; configurazione\r\n"
-    "chiave=fuori sezione\r\n"
-    "[Config]\r\n"
-    "  Nome  =  Ditta Esempio  \r\n"
-    "Quoted=\"  tra virgolette  \"\r\n"
-    "Single='x'\r\n"
-    "Mismatch=\"x'\r\n"
-    "Inline=valore ; non un commento\r\n"
-    ";Commented=no\r\n"
-    "Vuota=\r\n"
-    "SoloChiave\r\n"
-    "nome=secondo\r\n"
-    "[ Archivi ]\r\n"
-    "Ledrana=Cont32.Mdb\r\n"
-    "Citt\xe0=Forl\xec\r\n"  // a line written on Windows (Windows-1252)
-    "[CONFIG]\r\n"
-    "Altro=solo nella seconda\r\n";
+const char* kSample = "; configurazione\r\n"
+                      "chiave=fuori sezione\r\n"
+                      "[Config]\r\n"
+                      "  Nome  =  Ditta Esempio  \r\n"
+                      "Quoted=\"  tra virgolette  \"\r\n"
+                      "Single='x'\r\n"
+                      "Mismatch=\"x'\r\n"
+                      "Inline=valore ; non un commento\r\n"
+                      ";Commented=no\r\n"
+                      "Vuota=\r\n"
+                      "SoloChiave\r\n"
+                      "nome=secondo\r\n"
+                      "[ Archivi ]\r\n"
+                      "Ledrana=Cont32.Mdb\r\n"
+                      "Citt\xe0=Forl\xec\r\n" // a line written on Windows (Windows-1252)
+                      "[CONFIG]\r\n"
+                      "Altro=solo nella seconda\r\n";
 
 } // namespace
 
@@ -49,24 +48,25 @@ TEST(Profile, ReadRules) {
     struct Case {
         const char *section, *key, *value;
     } cases[] = {
-        {"Config", "Nome", "Ditta Esempio"},          // trimmed, inner blanks kept
-        {"CONFIG", "NOME", "Ditta Esempio"},          // names without regard to case; first key wins
-        {" config ", " nome ", "Ditta Esempio"},      // requested names trimmed
-        {"Config", "Quoted", "  tra virgolette  "},   // one pair of quotes removed
+        {"Config", "Nome", "Ditta Esempio"},        // trimmed, inner blanks kept
+        {"CONFIG", "NOME", "Ditta Esempio"},        // names without regard to case; first key wins
+        {" config ", " nome ", "Ditta Esempio"},    // requested names trimmed
+        {"Config", "Quoted", "  tra virgolette  "}, // one pair of quotes removed
         {"Config", "Single", "x"},
         {"Config", "Mismatch", "\"x'"},
         {"Config", "Inline", "valore ; non un commento"},
         {"Config", "Commented", ""},
         {"Config", "Vuota", ""},
         {"Config", "SoloChiave", ""},
-        {"Config", "Altro", ""},                     // only the first matching section is searched
-        {"Config", "chiave", ""},                    // a key before any section belongs to none
-        {"archivi", "ledrana", "Cont32.Mdb"},        // section name trimmed inside its brackets
-        {"Archivi", "Città", "Forlì"},               // Windows-1252 line decoded
-        {"ARCHIVI", "CITTÀ", "Forlì"},               // accented letters match without regard to case
+        {"Config", "Altro", ""},              // only the first matching section is searched
+        {"Config", "chiave", ""},             // a key before any section belongs to none
+        {"archivi", "ledrana", "Cont32.Mdb"}, // section name trimmed inside its brackets
+        {"Archivi", "Città", "Forlì"},        // Windows-1252 line decoded
+        {"ARCHIVI", "CITTÀ", "Forlì"},        // accented letters match without regard to case
         {"Manca", "Nome", ""},
     };
-    for (const Case& k : cases) EXPECT_EQ(read(k.section, k.key, f), k.value) << k.section << "/" << k.key;
+    for (const Case& k : cases)
+        EXPECT_EQ(read(k.section, k.key, f), k.value) << k.section << "/" << k.key;
 }
 
 TEST(Profile, BufferSizeAndDefault) {
@@ -75,7 +75,7 @@ TEST(Profile, BufferSizeAndDefault) {
     TempPrefix::put(p.driveC() / "x.ini", "[S]\nLungo=" + long120 + "\nAccenti=èèèè\n");
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 100), std::string(99, 'a'));
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 121), long120);
-    EXPECT_EQ(read("S", "Accenti", "C:\\x.ini", 3), "èè");  // characters, not bytes
+    EXPECT_EQ(read("S", "Accenti", "C:\\x.ini", 3), "èè"); // characters, not bytes
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 0), "");
     EXPECT_EQ(read("S", "Manca", "C:\\x.ini", 100, "predefinito  "), "predefinito");
     EXPECT_EQ(read("S", "Manca", "C:\\x.ini", 5, "predefinito"), "pred");
@@ -110,13 +110,13 @@ TEST(Profile, WriteKeepsOtherLines) {
     expected.replace(expected.find("  Nome  =  Ditta Esempio  "), 26, "Nome=Nuovo");
     expected.insert(expected.find("[CONFIG]"), "Scadenzario=Scad32.Mdb\r\n");
     EXPECT_EQ(TempPrefix::get(host), expected);
-    EXPECT_EQ(read("Archivi", "Città", "C:\\DITTA.INI"), "Forlì");  // the Windows-1252 line is kept as it was
+    EXPECT_EQ(read("Archivi", "Città", "C:\\DITTA.INI"), "Forlì"); // the Windows-1252 line is kept as it was
 }
 
 TEST(Profile, WriteFollowsTheFileLineEnds) {
     TempPrefix p;
     const fs::path host = p.driveC() / "lf.ini";
-    TempPrefix::put(host, "[A]\nx=1\n\n[B]\ny=2");  // LF, blank line, no final line end
+    TempPrefix::put(host, "[A]\nx=1\n\n[B]\ny=2"); // LF, blank line, no final line end
     ASSERT_TRUE(WritePrivateProfileString("A", "z", "3", "C:\\lf.ini"));
     ASSERT_TRUE(WritePrivateProfileString("B", "w", "4", "C:\\lf.ini"));
     ASSERT_TRUE(WritePrivateProfileString("C", "v", "5", "C:\\lf.ini"));

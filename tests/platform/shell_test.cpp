@@ -111,7 +111,8 @@ TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
     EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), expected);
 
     fs::create_directories(home / "Documenti");
-    TempPrefix::put(home / ".config" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Scrivania\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n");
+    TempPrefix::put(home / ".config" / "user-dirs.dirs",
+                    "XDG_DESKTOP_DIR=\"$HOME/Scrivania\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n");
     expected = "Z:" + (home / "Documenti").string();
     std::replace(expected.begin(), expected.end(), '/', '\\');
     EXPECT_EQ(DocumentsFolder(), expected);
