@@ -1,0 +1,26 @@
+#pragma once
+// The window's side as the install procedures see it: log lines, boxes shown and the progress bar.
+
+#include "install/report.h"
+
+#include <string>
+#include <vector>
+
+namespace ledrana::testing {
+
+class RecordingReporter : public Reporter {
+public:
+    void MemLog(const std::string& stringa, bool visualizzoMsgBox) override {
+        log += "\r\n->" + stringa;
+        if (visualizzoMsgBox) boxes.push_back(stringa);
+    }
+    void ProgressTick() override {
+        if (pb < pbMax) ++pb;
+    }
+    std::string log;
+    std::vector<std::string> boxes;
+    int pb = 0;
+    int pbMax = 500;
+};
+
+} // namespace ledrana::testing
