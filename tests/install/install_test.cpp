@@ -4,7 +4,9 @@
 #include "platform/files.h"
 #include "tests/platform/temp_prefix.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace ledrana;
@@ -130,17 +132,21 @@ TEST_F(Install, ProgressStopsAtItsMaximum) {
 }
 
 TEST_F(Install, GetDirDocumenti) {
-    const char* savedHome = std::getenv("HOME");
-    std::string keep = savedHome ? savedHome : "";
-    fs::path home = p.root() / "utente";
+    const fs::path home = p.root() / "utente";
     fs::create_directories(home / "Documents");
+    std::optional<std::string> saved[2];
+    const char* names[2] = {"HOME", "XDG_CONFIG_HOME"};
+    for (int i = 0; i < 2; ++i)
+        if (const char* v = std::getenv(names[i])) saved[i] = v;
     setenv("HOME", home.string().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home / ".config").string().c_str(), 1);
+
     std::string expected = "Z:" + (home / "Documents").string();
     std::replace(expected.begin(), expected.end(), '/', '\\');
     EXPECT_EQ(GetDirDocumenti(), expected);
     fs::remove(home / "Documents");
     EXPECT_EQ(GetDirDocumenti(), "");
-    setenv("HOME", keep.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
+
+    for (int i = 0; i < 2; ++i)
+        saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
