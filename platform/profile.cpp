@@ -58,7 +58,9 @@ struct Parsed {
 
 Parsed parseLine(const std::string& raw) {
     std::string decoded = DecodeText(raw);
-    std::string_view s = trim(decoded);
+    std::string_view s = decoded;
+    if (s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);  // a UTF-8 byte order mark
+    s = trim(s);
     Parsed p;
     if (s.empty()) return p;
     if (s.front() == ';') {

@@ -72,7 +72,7 @@ TEST(Profile, ReadRules) {
 TEST(Profile, BufferSizeAndDefault) {
     TempPrefix p;
     const std::string long120(120, 'a');
-    TempPrefix::put(p.driveC() / "x.ini", "[S]\nLungo=" + long120 + "\nAccenti=èèèè\n");
+    TempPrefix::put(p.driveC() / "x.ini", "\xEF\xBB\xBF[S]\nLungo=" + long120 + "\nAccenti=èèèè\n");
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 100), std::string(99, 'a'));
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 121), long120);
     EXPECT_EQ(read("S", "Accenti", "C:\\x.ini", 3), "èè"); // characters, not bytes
