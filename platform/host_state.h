@@ -11,6 +11,7 @@ namespace ledrana::platform::detail {
 struct HostState {
     std::optional<std::string> prefix; // absolute host folder; unset until first use
     std::string opener = "xdg-open";
+    bool programsStart = true;  // StartProgram really starts programs
 };
 
 HostState& State();

@@ -80,11 +80,16 @@ std::string ShellOpener() {
 
 StartResult StartProgram(const std::string& windowsPath, const std::vector<std::string>& arguments) {
     if (!FileExists(windowsPath)) return StartResult::NotFound;
+    if (!detail::State().programsStart) return StartResult::Disabled;
     std::string host = HostPath(windowsPath);
     if (!hostExecutable(host)) return StartResult::NotExecutable;
     std::vector<std::string> argv = {host};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return spawnDetached(argv) ? StartResult::Started : StartResult::Failed;
+}
+
+void SetProgramStarting(bool enabled) {
+    detail::State().programsStart = enabled;
 }
 
 bool RemoveShellLink(const std::string& folder, const std::string& linkName) {

@@ -24,11 +24,16 @@ enum class StartResult {
     NotFound,      // the file does not exist (or the path is malformed)
     NotExecutable, // the file exists but is not a host executable (for example a Windows .EXE)
     Failed,        // the host could not start it
+    Disabled,      // starting programs is turned off (SetProgramStarting(false))
 };
 
 // Starts a program given by its Windows path, with arguments, without waiting for it. Only host
 // executables can be started; anything else gives NotExecutable, which callers may ignore.
 StartResult StartProgram(const std::string& windowsPath, const std::vector<std::string>& arguments = {});
+
+// Turns the starting of programs off (StartProgram then gives Disabled and starts nothing) or back on.
+// Unattended runs and tests turn it off.
+void SetProgramStarting(bool enabled);
 
 // The setup toolkit's fRemoveShellLink(folder, link name): removes the shortcut file `linkName` + ".lnk"
 // from `folder`, a folder relative to the Start menu's Programs folder ("..\..\Desktop" is the desktop)

@@ -60,6 +60,14 @@ TEST(Shell, StartProgramStartsHostExecutablesOnly) {
     EXPECT_EQ(StartProgram("C:\\Tessaro\\LEDRANA.EXE"), StartResult::NotExecutable);
     EXPECT_EQ(StartProgram("C:\\Tessaro\\manca.exe"), StartResult::NotFound);
     EXPECT_EQ(StartProgram("C:\\Tessaro\\a|b"), StartResult::NotFound);
+
+    // Turned off (unattended runs): nothing is started.
+    fs::remove(out);
+    SetProgramStarting(false);
+    EXPECT_EQ(StartProgram("C:\\TESSARO\\AVVIA", {"ancora"}), StartResult::Disabled);
+    SetProgramStarting(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(out));
 }
 
 TEST(Shell, OpenHandsTheHostPathToTheOpener) {
