@@ -43,6 +43,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
               "procedura automatica per nuova installazione ed aggiornamento da versioni precedenti", 120, 1200,
               6255, 615);
     Label6.font.size = 9.75;
+    Label6.font.bold = true;
+    Label6.alignment = 2;
     MakeLabel(Label9, "Label9", "cartella", 120, 2280, 615, 255);
     Place(CartellaZu, "CartellaZu", ControlKind::TextBox, 720, 2280, 4695, 285);
     CartellaZu.text = "C:\\ZU";
@@ -54,8 +56,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
               "se Tessaro si usa su un solo computer si consiglia di lasciare la cartella C:\\ZU", 360, 2565,
               5895, 255);
     MakeLabel(Label5, "Label5",
-              "per l'uso in rete indicare il percorso di una cartella condivisa del computer che fa da server,\n"
-              "ad esempio \\\\SERVER\\ZU, uguale per tutti i computer che usano Tessaro",
+              "per l'uso in rete indicare il percorso della cartella condivisa sul computer che fa da server,\n"
+              "ad esempio \\\\SERVER\\ZU, lo stesso su ogni computer",
               360, 2880, 5415, 375);
     Label5.font.size = 6.75;
     MakeLabel(Label4, "Label4",

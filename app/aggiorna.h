@@ -69,6 +69,7 @@ struct Control {
     // VB colour values: &H00BBGGRR, or &H800000nn for system colour nn.
     std::uint32_t foreColor = 0x80000012;  // system "button text"
     std::uint32_t backColor = 0x8000000F;  // system "button face"
+    int alignment = 0;             // labels: 0 left, 1 right, 2 centre
     bool backTransparent = false;  // labels drawn over the window's gradient
     std::string toolTipText;
     bool multiLine = false;

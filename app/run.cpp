@@ -4,6 +4,6 @@ namespace ledrana {
 
 // The update run is written on top of the comparison and installation layers; until then "Esegui" does
 // nothing.
-void Command2_Click(Aggiorna&, dao::DBEngine&) {}
+void Command2_Click(Aggiorna& w, dao::DBEngine& engine) { w.engine = &engine; }
 
 }  // namespace ledrana

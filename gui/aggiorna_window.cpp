@@ -15,7 +15,6 @@
 
 #include "app/dither.h"
 #include "app/manual.h"
-#include "app/run.h"
 #include "app/window_events.h"
 #include "gui/fonts.h"
 #include "gui/pictures.h"
@@ -42,8 +41,8 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-AggiornaWindow::AggiornaWindow(Aggiorna& window, dao::DBEngine& engine, QWidget* parent)
-    : QWidget(parent), w_(window), engine_(engine) {
+AggiornaWindow::AggiornaWindow(Aggiorna& window, std::function<void()> esegui, QWidget* parent)
+    : QWidget(parent), w_(window), esegui_(std::move(esegui)) {
     setObjectName(Q(w_.name));
     setFixedSize(Pixels(w_.clientWidth), Pixels(w_.clientHeight));
     build();
@@ -153,7 +152,7 @@ void AggiornaWindow::build() {
     QObject::connect(static_cast<QPushButton*>(widgetFor(w_.Command1.name)), &QPushButton::clicked, this,
                      [this] { runEvent([this] { Command1_Click(w_); }); });
     QObject::connect(static_cast<QPushButton*>(widgetFor(w_.Command2.name)), &QPushButton::clicked, this,
-                     [this] { runEvent([this] { Command2_Click(w_, engine_); }); });
+                     [this] { runEvent(esegui_); });
 }
 
 void AggiornaWindow::sync(const Control& c) {
@@ -174,9 +173,13 @@ void AggiornaWindow::sync(const Control& c) {
     widget->setPalette(palette);
 
     switch (c.kind) {
-    case ControlKind::Label:
-        static_cast<QLabel*>(widget)->setText(Q(c.caption));
+    case ControlKind::Label: {
+        auto* label = static_cast<QLabel*>(widget);
+        label->setText(Q(c.caption));
+        const Qt::Alignment horizontal = c.alignment == 1 ? Qt::AlignRight : c.alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+        label->setAlignment(horizontal | Qt::AlignTop);
         break;
+    }
     case ControlKind::TextBox:
         if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
             if (edit->toPlainText().toStdString() != c.text) {

@@ -22,8 +22,8 @@ inline constexpr int kTwipsPerPixel = 15;
 
 class AggiornaWindow : public QWidget {
 public:
-    // The engine is the one the update run opens its databases with.
-    AggiornaWindow(Aggiorna& window, dao::DBEngine& engine, QWidget* parent = nullptr);
+    // `esegui` is what "Esegui" runs: the update run, Command2_Click with the run's database engine.
+    AggiornaWindow(Aggiorna& window, std::function<void()> esegui, QWidget* parent = nullptr);
     ~AggiornaWindow() override;
 
     // The widget drawn for a control, nullptr when there is no control of that name.
@@ -48,7 +48,7 @@ private:
     QWidget* parentFor(const Control& control);
 
     Aggiorna& w_;
-    dao::DBEngine& engine_;
+    std::function<void()> esegui_;
     std::map<std::string, QWidget*> widgets_;
     std::map<const QObject*, std::function<void()>> clicks_;
     bool busy_ = false;

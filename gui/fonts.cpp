@@ -12,9 +12,14 @@ QFont FontFor(const Font& font) {
     QStringList families;
     families << QString::fromStdString(font.name) << QStringLiteral("DejaVu Sans");
     q.setFamilies(families);
-    // DejaVu Sans is wider than the Windows faces; a slightly smaller size keeps the captions in their boxes.
-    const double pixels = font.size * 96.0 / 72.0;
-    q.setPixelSize(std::max(6, static_cast<int>(std::lround(font.name == "MS Sans Serif" ? pixels * 0.9 : pixels))));
+    // DejaVu Sans is much wider than the narrow MS Sans Serif: a slightly smaller, narrower face keeps the
+    // captions within the boxes the form was laid out for.
+    double pixels = font.size * 96.0 / 72.0;
+    if (font.name == "MS Sans Serif") {
+        pixels *= 0.9;
+        q.setStretch(90);
+    }
+    q.setPixelSize(std::max(6, static_cast<int>(std::lround(pixels))));
     q.setBold(font.bold);
     q.setUnderline(font.underline);
     q.setStyleStrategy(QFont::PreferAntialias);

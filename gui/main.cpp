@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/aggiorna.h"
+#include "app/run.h"
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
 #include "gui/qt_dialogs.h"
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     ledrana::dao::DBEngine engine;
     ledrana::gui::QtDialogs dialogs;
     ledrana::Aggiorna aggiorna(dialogs, appPath);
-    ledrana::gui::AggiornaWindow window(aggiorna, engine);
+    ledrana::gui::AggiornaWindow window(aggiorna, [&] { ledrana::Command2_Click(aggiorna, engine); });
     dialogs.setOwner(&window);
     dialogs.setBeforeModal([&window] { window.syncAll(); });
 
