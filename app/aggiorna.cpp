@@ -28,9 +28,9 @@ void MakeLabel(Control& c, std::string name, std::string caption, int left, int 
 
 constexpr std::uint32_t kLightYellow = 0x0080FFFF;
 constexpr std::uint32_t kBlue = 0x00C00000;
-constexpr std::uint32_t kWhite = 0x80000005;  // system "window background" of text boxes
+constexpr std::uint32_t kWhite = 0x80000005; // system "window background" of text boxes
 
-}  // namespace
+} // namespace
 
 Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), appPath_(std::move(appPath)) {
     Place(Image1, "Image1", ControlKind::PictureBox, 480, 0, 4500, 885);
@@ -40,8 +40,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
     Place(Image2, "Image2", ControlKind::PictureBox, 120, 960, 480, 480);
     Image2.mousePointer = vbCustom;
     MakeLabel(Label6, "Label6",
-              "procedura automatica per nuova installazione ed aggiornamento da versioni precedenti", 120, 1200,
-              6255, 615);
+              "procedura automatica per nuova installazione ed aggiornamento da versioni precedenti", 120,
+              1200, 6255, 615);
     Label6.font.size = 9.75;
     Label6.font.bold = true;
     Label6.alignment = 2;
@@ -55,14 +55,15 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
     MakeLabel(Label8, "Label8",
               "se Tessaro si usa su un solo computer si consiglia di lasciare la cartella C:\\ZU", 360, 2565,
               5895, 255);
-    MakeLabel(Label5, "Label5",
-              "per l'uso in rete indicare il percorso della cartella condivisa sul computer che fa da server,\n"
-              "ad esempio \\\\SERVER\\ZU, lo stesso su ogni computer",
-              360, 2880, 5415, 375);
+    MakeLabel(
+        Label5, "Label5",
+        "per l'uso in rete indicare il percorso della cartella condivisa sul computer che fa da server,\n"
+        "ad esempio \\\\SERVER\\ZU, lo stesso su ogni computer",
+        360, 2880, 5415, 375);
     Label5.font.size = 6.75;
     MakeLabel(Label4, "Label4",
-              "premere ESEGUI ed attendere il temine dell'operazione per poter utilizzare Tessaro", 240, 3720, 5895,
-              255);
+              "premere ESEGUI ed attendere il temine dell'operazione per poter utilizzare Tessaro", 240, 3720,
+              5895, 255);
     Place(Command2, "Command2", ControlKind::CommandButton, 240, 3960, 5895, 495);
     Command2.caption = "Esegui";
     Command2.font = Font{"Verdana", 12, true, false};
@@ -74,7 +75,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
     Place(FrameAttendere, "FrameAttendere", ControlKind::Frame, 720, 4800, 5055, 1575);
     FrameAttendere.backColor = kLightYellow;
     FrameAttendere.visible = false;
-    for (Control* c : {&Label11, &Label12, &Label10}) c->container = "FrameAttendere";
+    for (Control* c : {&Label11, &Label12, &Label10})
+        c->container = "FrameAttendere";
     MakeLabel(Label11, "Label11", "Attendere.......", 240, 240, 4575, 375);
     Label11.font.size = 12;
     Label11.font.bold = true;
@@ -86,7 +88,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
     Place(Frame1, "Frame1", ControlKind::Frame, 2760, 5040, 3495, 1095);
     Frame1.caption = "Confronto e Modifica";
     Frame1.visible = false;
-    for (Control* c : {&Check1, &Check2, &Check3, &Label3}) c->container = "Frame1";
+    for (Control* c : {&Check1, &Check2, &Check3, &Label3})
+        c->container = "Frame1";
     Place(Check1, "Check1", ControlKind::CheckBox, 120, 240, 1935, 255);
     Check1.caption = "anche proprietà fields";
     Check1.value = 1;
@@ -101,7 +104,8 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
 
     Place(Frame2, "Frame2", ControlKind::Frame, 2280, 5520, 2415, 735);
     Frame2.visible = false;
-    for (Control* c : {&CartellaDefault, &Label2}) c->container = "Frame2";
+    for (Control* c : {&CartellaDefault, &Label2})
+        c->container = "Frame2";
     Place(CartellaDefault, "CartellaDefault", ControlKind::TextBox, 120, 360, 2175, 285);
     CartellaDefault.backColor = kWhite;
     Place(Label2, "Label2", ControlKind::Label, 120, 120, 2175, 255);
@@ -121,15 +125,16 @@ Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), ap
 Aggiorna::~Aggiorna() = default;
 
 std::vector<Control*> Aggiorna::controls() {
-    return {&Image1,  &Label1,         &Aggiornamento, &Image2,  &Label6,  &Label9,         &CartellaZu,
-            &Sfoglia, &Label8,         &Label5,        &Label4,  &Command2, &Pb,            &Command1,
-            &FrameAttendere, &Label11, &Label12,       &Label10, &Frame1,  &Check1,         &Check2,
-            &Check3,  &Label3,         &Frame2,        &CartellaDefault, &Label2, &Text1,   &File1};
+    return {&Image1,         &Label1,  &Aggiornamento, &Image2,          &Label6,   &Label9, &CartellaZu,
+            &Sfoglia,        &Label8,  &Label5,        &Label4,          &Command2, &Pb,     &Command1,
+            &FrameAttendere, &Label11, &Label12,       &Label10,         &Frame1,   &Check1, &Check2,
+            &Check3,         &Label3,  &Frame2,        &CartellaDefault, &Label2,   &Text1,  &File1};
 }
 
 std::vector<const Control*> Aggiorna::controls() const {
     std::vector<const Control*> out;
-    for (Control* c : const_cast<Aggiorna*>(this)->controls()) out.push_back(c);
+    for (Control* c : const_cast<Aggiorna*>(this)->controls())
+        out.push_back(c);
     return out;
 }
 
@@ -170,15 +175,15 @@ void FileListBox::Reload() {
         if (one.empty()) continue;
         try {
             for (std::string& name : platform::ListFiles(path, one))
-                if (std::find(entries.begin(), entries.end(), name) == entries.end()) entries.push_back(std::move(name));
+                if (std::find(entries.begin(), entries.end(), name) == entries.end())
+                    entries.push_back(std::move(name));
         } catch (const Error&) {
             entries.clear();
             return;
         }
     }
-    std::sort(entries.begin(), entries.end(), [](const std::string& a, const std::string& b) {
-        return UCase(a) < UCase(b);
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const std::string& a, const std::string& b) { return UCase(a) < UCase(b); });
 }
 
 void FileListBox::SetPath(const std::string& windowsPath) {
@@ -191,4 +196,4 @@ void FileListBox::SetPattern(const std::string& newPattern) {
     Reload();
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -47,7 +47,7 @@ enum class ControlKind {
 // A font as the form designer names it; gui/ maps the Windows face names to fonts present on the host.
 struct Font {
     std::string name = "MS Sans Serif";
-    double size = 8.25;  // points
+    double size = 8.25; // points
     bool bold = false;
     bool underline = false;
 };
@@ -60,17 +60,17 @@ struct Control {
     ControlKind kind = ControlKind::Label;
     std::string caption;
     std::string text;
-    int left = 0, top = 0, width = 0, height = 0;  // twips
+    int left = 0, top = 0, width = 0, height = 0; // twips
     bool visible = true;
     bool enabled = true;
     int value = 0;
-    std::string container;  // name of the holding frame; "" = the window
+    std::string container; // name of the holding frame; "" = the window
     Font font;
     // VB colour values: &H00BBGGRR, or &H800000nn for system colour nn.
-    std::uint32_t foreColor = 0x80000012;  // system "button text"
-    std::uint32_t backColor = 0x8000000F;  // system "button face"
-    int alignment = 0;             // labels: 0 left, 1 right, 2 centre
-    bool backTransparent = false;  // labels drawn over the window's gradient
+    std::uint32_t foreColor = 0x80000012; // system "button text"
+    std::uint32_t backColor = 0x8000000F; // system "button face"
+    int alignment = 0;                    // labels: 0 left, 1 right, 2 centre
+    bool backTransparent = false;         // labels drawn over the window's gradient
     std::string toolTipText;
     bool multiLine = false;
     bool verticalScrollBar = false;
@@ -79,10 +79,10 @@ struct Control {
 
 // The hidden file list: `SetPath` and `SetPattern` re-read the folder as the VB control does.
 struct FileListBox : Control {
-    std::string path;                  // Windows path of the listed folder
-    std::string pattern = "*.*";       // ";"-separated wildcard patterns, matched without regard to case
-    std::vector<std::string> entries;  // file names as stored on disk, sorted by name without regard to case
-    int listIndex = -1;                // selected entry, -1 none
+    std::string path;                 // Windows path of the listed folder
+    std::string pattern = "*.*";      // ";"-separated wildcard patterns, matched without regard to case
+    std::vector<std::string> entries; // file names as stored on disk, sorted by name without regard to case
+    int listIndex = -1;               // selected entry, -1 none
 
     // Lists the files (not folders) of `windowsPath` that match the pattern. A folder that cannot be read
     // leaves the list empty. Resets the selection.
@@ -123,9 +123,9 @@ public:
     // --- the window itself
     std::string name = "Aggiorna";
     std::string caption = "Tessaro: Aggiornamento archivi";
-    int clientWidth = 6390;   // twips
-    int clientHeight = 6465;  // twips
-    int screenMousePointer = vbDefault;  // Screen.MousePointer
+    int clientWidth = 6390;             // twips
+    int clientHeight = 6465;            // twips
+    int screenMousePointer = vbDefault; // Screen.MousePointer
 
     // --- controls, in the order the window creates them (see controls())
     Control Image1;
@@ -154,13 +154,13 @@ public:
     Control Frame2;
     Control CartellaDefault;
     Control Label2;
-    Control Text1;  // the run log: its `text` (MemLog appends to it)
+    Control Text1; // the run log: its `text` (MemLog appends to it)
     FileListBox File1;
 
     // --- window-level variables of the run
-    std::string CartellaDati;  // data folder, no trailing backslash
-    std::string NomeDb1;       // first database (model) of the pair being compared
-    std::string NomeDb2;       // second database (installed archive) of the pair
+    std::string CartellaDati; // data folder, no trailing backslash
+    std::string NomeDb1;      // first database (model) of the pair being compared
+    std::string NomeDb2;      // second database (installed archive) of the pair
 
     // --- comparison state: the open pair while Ponteval works (a default Database is none), and its failure
     // flag, set by the steps' handlers
@@ -175,8 +175,8 @@ public:
     // --- password list shared by ApreDb and the compaction: entries 1..NumDb are in use, 0 never
     static constexpr int kMaxDb = 200;
     std::int16_t NumDb = 0;
-    std::array<std::string, kMaxDb + 1> NomiDb;  // upper-cased database paths
-    std::array<std::string, kMaxDb + 1> PwdDb;   // the password that last opened each
+    std::array<std::string, kMaxDb + 1> NomiDb; // upper-cased database paths
+    std::array<std::string, kMaxDb + 1> PwdDb;  // the password that last opened each
 
     // --- the developer's machine: when the program's folder begins with `devFolderPrefix` (six characters,
     // compared without regard to case), manuals come from `devTree` instead. Empty: no development mode.
@@ -207,8 +207,7 @@ public:
 
     // Runs one event procedure; returns false when the program must now end (the caller closes the window or
     // returns from the unattended run). A ProgramEnded thrown inside is absorbed here.
-    template <class Event>
-    bool RunEvent(Event&& event) {
+    template <class Event> bool RunEvent(Event&& event) {
         if (ended_) return false;
         try {
             event();
@@ -222,4 +221,4 @@ private:
     bool ended_ = false;
 };
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -7,12 +7,16 @@ namespace ledrana {
 namespace {
 
 // VB's CInt: nearest whole number, halves to the even one.
-int RoundHalfEven(double x) { return static_cast<int>(std::nearbyint(x)); }
+int RoundHalfEven(double x) {
+    return static_cast<int>(std::nearbyint(x));
+}
 
-}  // namespace
+} // namespace
 
 Rgb DitherColour(int i) {
-    const auto component = [](double v) { return static_cast<std::uint8_t>(std::clamp(RoundHalfEven(v), 0, 255)); };
+    const auto component = [](double v) {
+        return static_cast<std::uint8_t>(std::clamp(RoundHalfEven(v), 0, 255));
+    };
     return Rgb{component(255 - i / 4.0), component(255 - i / 8.0), 255};
 }
 
@@ -25,4 +29,4 @@ Band DitherBand(int i, int heightPx) {
     return b;
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -25,4 +25,4 @@ struct Band {
 };
 Band DitherBand(int i, int heightPx);
 
-}  // namespace ledrana
+} // namespace ledrana

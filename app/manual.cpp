@@ -14,8 +14,9 @@ void ApriManuale(Aggiorna& w, const std::string& name) {
         return;
     }
     std::string file = w.devTree + "\\ZuDuvoPdf\\" + name + ".pdf";
-    if (w.dialogs.MsgBox("apro Word", vbYesNo, "") == vbYes) file = w.devTree + "\\ZuDuvoWord\\" + name + ".doc";
+    if (w.dialogs.MsgBox("apro Word", vbYesNo, "") == vbYes)
+        file = w.devTree + "\\ZuDuvoWord\\" + name + ".doc";
     platform::ShellOpen(file);
 }
 
-}  // namespace ledrana
+} // namespace ledrana

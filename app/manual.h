@@ -11,4 +11,4 @@ namespace ledrana {
 // looking at the outcome: a missing manual or viewer gives no message.
 void ApriManuale(Aggiorna& w, const std::string& name);
 
-}  // namespace ledrana
+} // namespace ledrana

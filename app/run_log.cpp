@@ -26,6 +26,8 @@ void Aggiorna::MemLog(const std::string& stringa, bool visualizzoMsgBox) {
     ledrana::MemLog(*this, stringa, visualizzoMsgBox);
 }
 
-void Aggiorna::ProgressTick() { ledrana::ProgressTick(*this); }
+void Aggiorna::ProgressTick() {
+    ledrana::ProgressTick(*this);
+}
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -19,4 +19,4 @@ void SalvaLog(Aggiorna& w);
 // The progress tick: adds 1 to Pb's value when it is below Pb's maximum.
 void ProgressTick(Aggiorna& w);
 
-}  // namespace ledrana
+} // namespace ledrana

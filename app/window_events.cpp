@@ -17,7 +17,7 @@ std::string MessaggioCartellaMancante(const std::string& cartella) {
            "Rispondere SI per proseguire con la cartella locale predefinita c:\\zu" + "\n\n";
 }
 
-}  // namespace
+} // namespace
 
 void Form_Load(Aggiorna& w) {
     w.Label3.caption = "";
@@ -39,7 +39,8 @@ void Form_Load(Aggiorna& w) {
         w.CartellaZu.enabled = false;
         w.Sfoglia.enabled = false;
         if (!EsisteCartella(w, cartella, false)) {
-            const int risposta = w.dialogs.MsgBox(MessaggioCartellaMancante(cartella), vbYesNo | vbDefaultButton2, "");
+            const int risposta =
+                w.dialogs.MsgBox(MessaggioCartellaMancante(cartella), vbYesNo | vbDefaultButton2, "");
             if (risposta != vbYes) w.End();
             w.CartellaZu.text = "c:\\zu";
             w.CartellaDati = w.CartellaZu.text;
@@ -58,18 +59,22 @@ void Form_MouseDown(Aggiorna& w, int Button, int, float, float) {
 }
 
 void Sfoglia_Click(Aggiorna& w) {
-    w.dialogs.MsgBox(
-        "Si consiglia di mantenere la cartella predefinita C:\\ZU: sceglierne un'altra solo per usare Tessaro in rete, "
-        "indicando una cartella condivisa del computer che fa da server",
-        vbOKOnly, "");
+    w.dialogs.MsgBox("Si consiglia di mantenere la cartella predefinita C:\\ZU: sceglierne un'altra solo per "
+                     "usare Tessaro in rete, "
+                     "indicando una cartella condivisa del computer che fa da server",
+                     vbOKOnly, "");
     const std::optional<std::string> scelta = w.dialogs.BrowseForFolder("Selezionare una cartella:");
     std::string cartella;
     if (scelta) cartella = scelta->substr(0, scelta->find('\0'));
     w.CartellaZu.text = cartella.empty() ? "C:\\ZU" : cartella;
 }
 
-void Image2_Click(Aggiorna& w) { ApriManuale(w, "zAggiornaLedrana-ZuDuvo"); }
+void Image2_Click(Aggiorna& w) {
+    ApriManuale(w, "zAggiornaLedrana-ZuDuvo");
+}
 
-void Command1_Click(Aggiorna& w) { w.End(); }
+void Command1_Click(Aggiorna& w) {
+    w.End();
+}
 
-}  // namespace ledrana
+} // namespace ledrana

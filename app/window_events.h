@@ -18,7 +18,8 @@ void Form_Load(Aggiorna& w);
 // Mouse button down on the window's background: the right button (2) shows Frame2 for good.
 void Form_MouseDown(Aggiorna& w, int Button, int Shift, float x, float y);
 
-// "sfoglia": advice box, then the folder browser; the chosen folder, or "C:\ZU" when none, goes to CartellaZu.
+// "sfoglia": advice box, then the folder browser; the chosen folder, or "C:\ZU" when none, goes to
+// CartellaZu.
 void Sfoglia_Click(Aggiorna& w);
 
 // The icon: opens this program's manual.
@@ -27,4 +28,4 @@ void Image2_Click(Aggiorna& w);
 // "Chiudi": ends the program at once.
 void Command1_Click(Aggiorna& w);
 
-}  // namespace ledrana
+} // namespace ledrana

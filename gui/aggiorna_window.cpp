@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,19 +28,26 @@ namespace {
 QColor ColourOf(std::uint32_t vb, const QPalette& palette) {
     if (vb & 0x80000000u) {
         switch (vb & 0xFF) {
-        case 0x05: return palette.color(QPalette::Base);
-        case 0x08: return palette.color(QPalette::Text);
-        case 0x0F: return palette.color(QPalette::Button);
-        case 0x12: return palette.color(QPalette::ButtonText);
-        default: return palette.color(QPalette::Window);
+        case 0x05:
+            return palette.color(QPalette::Base);
+        case 0x08:
+            return palette.color(QPalette::Text);
+        case 0x0F:
+            return palette.color(QPalette::Button);
+        case 0x12:
+            return palette.color(QPalette::ButtonText);
+        default:
+            return palette.color(QPalette::Window);
         }
     }
     return QColor(vb & 0xFF, (vb >> 8) & 0xFF, (vb >> 16) & 0xFF);
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
-}  // namespace
+} // namespace
 
 AggiornaWindow::AggiornaWindow(Aggiorna& window, std::function<void()> esegui, QWidget* parent)
     : QWidget(parent), w_(window), esegui_(std::move(esegui)) {
@@ -84,14 +92,15 @@ void AggiornaWindow::build() {
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setTextFormat(Qt::PlainText);
-            label->installEventFilter(this);  // a click on a label is the label's, never the window's
+            label->installEventFilter(this); // a click on a label is the label's, never the window's
             widget = label;
             break;
         }
         case ControlKind::TextBox:
             if (c->multiLine) {
                 auto* edit = new QPlainTextEdit(parent);
-                edit->setVerticalScrollBarPolicy(c->verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+                edit->setVerticalScrollBarPolicy(c->verticalScrollBar ? Qt::ScrollBarAlwaysOn
+                                                                      : Qt::ScrollBarAsNeeded);
                 QObject::connect(edit, &QPlainTextEdit::textChanged, this,
                                  [c, edit] { c->text = edit->toPlainText().toStdString(); });
                 widget = edit;
@@ -176,7 +185,9 @@ void AggiornaWindow::sync(const Control& c) {
     case ControlKind::Label: {
         auto* label = static_cast<QLabel*>(widget);
         label->setText(Q(c.caption));
-        const Qt::Alignment horizontal = c.alignment == 1 ? Qt::AlignRight : c.alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+        const Qt::Alignment horizontal = c.alignment == 1   ? Qt::AlignRight
+                                         : c.alignment == 2 ? Qt::AlignHCenter
+                                                            : Qt::AlignLeft;
         label->setAlignment(horizontal | Qt::AlignTop);
         break;
     }
@@ -208,7 +219,8 @@ void AggiornaWindow::sync(const Control& c) {
         const auto& list = static_cast<const FileListBox&>(c);
         auto* view = static_cast<QListWidget*>(widget);
         view->clear();
-        for (const std::string& entry : list.entries) view->addItem(Q(entry));
+        for (const std::string& entry : list.entries)
+            view->addItem(Q(entry));
         view->setCurrentRow(list.listIndex);
         break;
     }
@@ -227,7 +239,8 @@ void AggiornaWindow::sync(const Control& c) {
 
 void AggiornaWindow::syncAll() {
     setWindowTitle(Q(w_.caption));
-    for (const Control* c : std::as_const(w_).controls()) sync(*c);
+    for (const Control* c : std::as_const(w_).controls())
+        sync(*c);
     const bool wantHourglass = w_.screenMousePointer == vbHourglass;
     if (wantHourglass && !hourglass_) QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!wantHourglass && hourglass_) QApplication::restoreOverrideCursor();
@@ -251,6 +264,15 @@ void AggiornaWindow::runEvent(const std::function<void()>& event) {
     if (w_.ended()) close();
 }
 
+void AggiornaWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    w_.RunEvent([this] { w_.End(); });
+    event->accept();
+}
+
 void AggiornaWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     for (int i = 0; i < kDitherBands; ++i) {
@@ -263,10 +285,17 @@ void AggiornaWindow::paintEvent(QPaintEvent*) {
 void AggiornaWindow::mousePressEvent(QMouseEvent* event) {
     int button = 0;
     switch (event->button()) {
-    case Qt::LeftButton: button = 1; break;
-    case Qt::RightButton: button = 2; break;
-    case Qt::MiddleButton: button = 4; break;
-    default: return;
+    case Qt::LeftButton:
+        button = 1;
+        break;
+    case Qt::RightButton:
+        button = 2;
+        break;
+    case Qt::MiddleButton:
+        button = 4;
+        break;
+    default:
+        return;
     }
     int shift = 0;
     if (event->modifiers() & Qt::ShiftModifier) shift |= 1;
@@ -292,4 +321,4 @@ bool AggiornaWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -41,6 +41,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The window's own close button ends the program like "Chiudi", except while a procedure runs.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void build();
@@ -56,6 +58,8 @@ private:
 };
 
 // Twips to pixels, as the window lays its controls out.
-inline int Pixels(int twips) { return twips / kTwipsPerPixel; }
+inline int Pixels(int twips) {
+    return twips / kTwipsPerPixel;
+}
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -35,4 +35,4 @@ bool FontCovers(const QFont& font, const QString& text) {
     return true;
 }
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -16,4 +16,4 @@ QFont FontFor(const Font& font);
 // True when every character of text has a glyph in the font (a missing glyph draws as a box).
 bool FontCovers(const QFont& font, const QString& text);
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
 
     // The stand-in Windows machine: the prefix the platform takes from its environment, with its skeleton.
     ledrana::platform::SetPrefix(ledrana::platform::Prefix());
-    const std::string appPath = ledrana::platform::WindowsPath(QCoreApplication::applicationDirPath().toStdString());
+    const std::string appPath =
+        ledrana::platform::WindowsPath(QCoreApplication::applicationDirPath().toStdString());
 
     ledrana::dao::DBEngine engine;
     ledrana::gui::QtDialogs dialogs;

@@ -60,4 +60,4 @@ QPixmap ManualIcon() {
     return pixmap;
 }
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -12,4 +12,4 @@ QPixmap BannerPicture(QSize size);
 // A 32 x 32 icon: a closed book with a question mark.
 QPixmap ManualIcon();
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

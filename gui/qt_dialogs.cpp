@@ -12,19 +12,26 @@
 namespace ledrana::gui {
 namespace {
 
-QString Title(const std::string& title) { return QString::fromStdString(title.empty() ? kAppTitle : title); }
+QString Title(const std::string& title) {
+    return QString::fromStdString(title.empty() ? kAppTitle : title);
+}
 
 QMessageBox::Icon IconOf(int style) {
     switch (style & 0x70) {
-    case 16: return QMessageBox::Critical;
-    case 32: return QMessageBox::Question;
-    case 48: return QMessageBox::Warning;
-    case 64: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case 16:
+        return QMessageBox::Critical;
+    case 32:
+        return QMessageBox::Question;
+    case 48:
+        return QMessageBox::Warning;
+    case 64:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
-}  // namespace
+} // namespace
 
 int QtDialogs::MsgBox(const std::string& text, int style, const std::string& title) {
     if (beforeModal_) beforeModal_();
@@ -73,4 +80,4 @@ void QtDialogs::DoEvents() {
     QApplication::processEvents();
 }
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

@@ -31,4 +31,4 @@ private:
     std::function<void()> beforeModal_;
 };
 
-}  // namespace ledrana::gui
+} // namespace ledrana::gui

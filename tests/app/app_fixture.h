@@ -20,4 +20,4 @@ struct AppFixture {
     std::filesystem::path dirTxt() const { return prefix.driveC() / "WINDOWS" / "dir.txt"; }
 };
 
-}  // namespace ledrana::testing
+} // namespace ledrana::testing

@@ -12,16 +12,15 @@ TEST(Dither, ColoursRoundHalvesToEven) {
         Rgb colour;
     };
     const Case cases[] = {
-        {0, {255, 255, 255}},
-        {2, {254, 255, 255}},    // 254.5 -> 254, 254.75 -> 255
-        {4, {254, 254, 255}},    // 254.5 -> 254 for green
-        {6, {254, 254, 255}},    // 253.5 -> 254, 254.25 -> 254
-        {10, {252, 254, 255}},   // 252.5 -> 252, 253.75 -> 254
-        {12, {252, 254, 255}},   // 252 exactly, 253.5 -> 254
-        {128, {223, 239, 255}},
-        {255, {191, 223, 255}},  // 191.25, 223.125
+        {0, {255, 255, 255}},   {2, {254, 255, 255}},   // 254.5 -> 254, 254.75 -> 255
+        {4, {254, 254, 255}},                           // 254.5 -> 254 for green
+        {6, {254, 254, 255}},                           // 253.5 -> 254, 254.25 -> 254
+        {10, {252, 254, 255}},                          // 252.5 -> 252, 253.75 -> 254
+        {12, {252, 254, 255}},                          // 252 exactly, 253.5 -> 254
+        {128, {223, 239, 255}}, {255, {191, 223, 255}}, // 191.25, 223.125
     };
-    for (const Case& c : cases) EXPECT_EQ(DitherColour(c.band), c.colour) << "band " << c.band;
+    for (const Case& c : cases)
+        EXPECT_EQ(DitherColour(c.band), c.colour) << "band " << c.band;
 }
 
 TEST(Dither, BandsCoverTheWholeHeightTopToBottom) {
@@ -39,4 +38,4 @@ TEST(Dither, BandsCoverTheWholeHeightTopToBottom) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -43,7 +43,8 @@ protected:
 };
 
 TEST_F(Manual, IconOpensThisProgramsManual) {
-    const std::string pdf = std::string(ledrana::testing::kTestAppPath) + "\\ZuDuvoPdf\\zAggiornaLedrana-ZuDuvo.pdf";
+    const std::string pdf =
+        std::string(ledrana::testing::kTestAppPath) + "\\ZuDuvoPdf\\zAggiornaLedrana-ZuDuvo.pdf";
     TempPrefix::put(hostOf(pdf), "%PDF-1.4");
     ASSERT_TRUE(w.RunEvent([this] { Image2_Click(w); }));
     EXPECT_EQ(opened(), hostOf(pdf).string() + "\n");
@@ -62,7 +63,7 @@ TEST_F(Manual, DeveloperMachineOffersTheWordSource) {
     struct Case {
         const char* appPath;
         int answer;
-        const char* expected;  // Windows path of the file opened
+        const char* expected; // Windows path of the file opened
         bool asked;
     };
     const Case cases[] = {
@@ -77,8 +78,9 @@ TEST_F(Manual, DeveloperMachineOffersTheWordSource) {
         Aggiorna dev(boxes_, c.appPath);
         dev.devFolderPrefix = "C:\\SVI";
         dev.devTree = "C:\\Sorgenti";
-        for (const char* file : {"C:\\Sorgenti\\ZuDuvoWord\\ZZGeneral-ZuDuvo1.doc",
-                                 "C:\\Sorgenti\\ZuDuvoPdf\\ZZGeneral-ZuDuvo1.pdf", "C:\\ZuDuvoPdf\\ZZGeneral-ZuDuvo1.pdf"})
+        for (const char* file :
+             {"C:\\Sorgenti\\ZuDuvoWord\\ZZGeneral-ZuDuvo1.doc",
+              "C:\\Sorgenti\\ZuDuvoPdf\\ZZGeneral-ZuDuvo1.pdf", "C:\\ZuDuvoPdf\\ZZGeneral-ZuDuvo1.pdf"})
             TempPrefix::put(platform::HostPath(file), "doc");
         fs::remove(opened_);
         boxes_.QueueAnswer(c.answer);
@@ -94,4 +96,4 @@ TEST_F(Manual, DeveloperMachineOffersTheWordSource) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -16,17 +16,18 @@ TEST_F(RunLog, EntriesAreLineBreakArrowAndText) {
     EXPECT_EQ(w.Text1.text, "\r\n->ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato");
     MemLog(w, "");
     MemLog(w, "53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b");
-    EXPECT_EQ(w.Text1.text,
-              "\r\n->ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato"
-              "\r\n->"
-              "\r\n->53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b");
+    EXPECT_EQ(w.Text1.text, "\r\n->ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato"
+                            "\r\n->"
+                            "\r\n->53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b");
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(RunLog, TenEntriesInCallOrder) {
-    for (int i = 0; i < 10; ++i) MemLog(w, "riga " + std::to_string(i));
+    for (int i = 0; i < 10; ++i)
+        MemLog(w, "riga " + std::to_string(i));
     std::string expected;
-    for (int i = 0; i < 10; ++i) expected += "\r\n->riga " + std::to_string(i);
+    for (int i = 0; i < 10; ++i)
+        expected += "\r\n->riga " + std::to_string(i);
     EXPECT_EQ(w.Text1.text, expected);
 }
 
@@ -51,7 +52,8 @@ TEST_F(RunLog, SalvaLogWritesNothing) {
     MemLog(w, "qualcosa");
     const auto listing = [this] {
         std::vector<std::string> paths;
-        for (const auto& e : fs::recursive_directory_iterator(prefix.root())) paths.push_back(e.path().string());
+        for (const auto& e : fs::recursive_directory_iterator(prefix.root()))
+            paths.push_back(e.path().string());
         return paths;
     };
     const auto before = listing();
@@ -63,7 +65,8 @@ TEST_F(RunLog, SalvaLogWritesNothing) {
 TEST_F(RunLog, ProgressTickStopsAtTheMaximum) {
     w.Pb.min = 0;
     w.Pb.max = 3;
-    for (int i = 0; i < 5; ++i) ProgressTick(w);
+    for (int i = 0; i < 5; ++i)
+        ProgressTick(w);
     EXPECT_EQ(w.Pb.value, 3);
     static_cast<Reporter&>(w).ProgressTick();
     EXPECT_EQ(w.Pb.value, 3);
@@ -72,4 +75,4 @@ TEST_F(RunLog, ProgressTickStopsAtTheMaximum) {
     EXPECT_EQ(w.Pb.value, 4);
 }
 
-}  // namespace
+} // namespace

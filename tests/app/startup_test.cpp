@@ -50,12 +50,14 @@ TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
     EXPECT_EQ(box.style, 260);
     EXPECT_EQ(box.title, "AggiornaLedrana");
     EXPECT_EQ(box.answer, vbNo);
-    EXPECT_EQ(box.text.rfind("La cartella C:\\Manca non è attualmente disponibile o non esiste più\n\n", 0), 0u)
+    EXPECT_EQ(box.text.rfind("La cartella C:\\Manca non è attualmente disponibile o non esiste più\n\n", 0),
+              0u)
         << box.text;
-    EXPECT_NE(box.text.find("permessi e condivisione della cartella, che sia acceso il computer dove risiede la "
-                            "cartella, di non aver cancellato o spostato o modificato files o cartelle di Tessaro"
-                            "\n\n"),
-              std::string::npos)
+    EXPECT_NE(
+        box.text.find("permessi e condivisione della cartella, che sia acceso il computer dove risiede la "
+                      "cartella, di non aver cancellato o spostato o modificato files o cartelle di Tessaro"
+                      "\n\n"),
+        std::string::npos)
         << box.text;
     EXPECT_EQ(box.text.substr(box.text.size() - 2), "\n\n");
     EXPECT_EQ(TempPrefix::get(dirTxt()), "C:\\Manca\r\n");
@@ -156,7 +158,8 @@ TEST_F(Window, ChiudiEndsWithoutQuestion) {
 
 TEST_F(Window, FileListFollowsPathAndPattern) {
     const fs::path companies = prefix.driveC() / "ZU" / "LEDRANA";
-    for (const char* name : {"ditta2.INI", "Ditta1.ini", "note.txt", "DITTA01.INI.INI"}) TempPrefix::put(companies / name, "x");
+    for (const char* name : {"ditta2.INI", "Ditta1.ini", "note.txt", "DITTA01.INI.INI"})
+        TempPrefix::put(companies / name, "x");
     fs::create_directories(companies / "Sub.ini");
     w.File1.SetPattern("*.ini");
     w.File1.SetPath("c:\\zu\\ledrana");
@@ -171,4 +174,4 @@ TEST_F(Window, FileListFollowsPathAndPattern) {
     EXPECT_EQ(w.File1.ListCount(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -31,7 +31,8 @@ void WhenBoxOpens(std::function<void(QWidget*)> act) {
 
 QStringList ButtonTexts(QMessageBox* box) {
     QStringList texts;
-    for (QAbstractButton* b : box->buttons()) texts << b->text();
+    for (QAbstractButton* b : box->buttons())
+        texts << b->text();
     return texts;
 }
 
@@ -41,7 +42,7 @@ TEST(QtDialogs, MessageBoxStylesGiveTheirButtonsIconAndDefault) {
         QStringList buttons;
         QMessageBox::Icon icon;
         QString defaultButton;
-        bool pressDefault;  // else press the other button (Yes/No boxes)
+        bool pressDefault; // else press the other button (Yes/No boxes)
         int answer;
     };
     const Case cases[] = {
@@ -99,4 +100,4 @@ TEST(QtDialogs, InputBoxReturnsTheTextOrEmptyOnCancel) {
     EXPECT_EQ(dialogs.InputBox("x", "titolo"), "");
 }
 
-}  // namespace
+} // namespace

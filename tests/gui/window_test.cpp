@@ -76,7 +76,8 @@ TEST_F(Window, DrawsTheShownControlsAtTheirPlacesWithTheirCaptions) {
         {"Label9", "cartella", {8, 152, 41, 17}},
         {"CartellaZu", "C:\\ZU", {48, 152, 313, 19}},
         {"Sfoglia", "sfoglia", {368, 153, 49, 17}},
-        {"Label4", "premere ESEGUI ed attendere il temine dell'operazione per poter utilizzare Tessaro",
+        {"Label4",
+         "premere ESEGUI ed attendere il temine dell'operazione per poter utilizzare Tessaro",
          {16, 248, 393, 17}},
         {"Command2", "Esegui", {16, 264, 393, 33}},
         {"Command1", "Chiudi", {368, 8, 49, 25}},
@@ -90,7 +91,8 @@ TEST_F(Window, DrawsTheShownControlsAtTheirPlacesWithTheirCaptions) {
             EXPECT_EQ(TextOf(shownWidget).toStdString(), c.text) << c.name;
         }
     }
-    for (const char* hidden : {"Pb", "FrameAttendere", "Frame1", "Check1", "Frame2", "CartellaDefault", "Text1", "File1"})
+    for (const char* hidden :
+         {"Pb", "FrameAttendere", "Frame1", "Check1", "Frame2", "CartellaDefault", "Text1", "File1"})
         EXPECT_FALSE(widget(hidden)->isVisible()) << hidden;
 
     // Every caption has its glyphs and fits its box, so nothing is drawn as boxes or cut off.
@@ -100,7 +102,8 @@ TEST_F(Window, DrawsTheShownControlsAtTheirPlacesWithTheirCaptions) {
         if (!c->visible || text.isEmpty()) continue;
         EXPECT_TRUE(FontCovers(drawn->font(), text)) << c->name;
         if (c->kind == ControlKind::Label) {
-            const QRect needed = QFontMetrics(drawn->font()).boundingRect(drawn->rect(), Qt::TextWordWrap, text);
+            const QRect needed =
+                QFontMetrics(drawn->font()).boundingRect(drawn->rect(), Qt::TextWordWrap, text);
             EXPECT_LE(needed.height(), drawn->height()) << c->name;
             EXPECT_LE(needed.width(), drawn->width()) << c->name;
         }
@@ -113,7 +116,8 @@ TEST_F(Window, DrawsTheShownControlsAtTheirPlacesWithTheirCaptions) {
     const QRect label1 = widget("Label1")->geometry();
     int ink = 0;
     for (int y = label1.top(); y <= label1.bottom(); ++y)
-        for (int x = label1.left(); x <= label1.right(); ++x) ink += qRed(image.pixel(x, y)) < 128;
+        for (int x = label1.left(); x <= label1.right(); ++x)
+            ink += qRed(image.pixel(x, y)) < 128;
     EXPECT_GT(ink, 20);
 }
 
@@ -184,6 +188,16 @@ TEST_F(Window, EseguiRunsTheUpdateAndChiudiEnds) {
     EXPECT_EQ(eseguiClicks, 1);
 }
 
+TEST_F(Window, ClosingTheWindowEndsTheProgramButNotDuringAnEvent) {
+    bool closedWhileBusy = true;
+    window->runEvent([&] { closedWhileBusy = window->close(); });
+    EXPECT_FALSE(closedWhileBusy);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(w.ended());
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(w.ended());
+}
+
 TEST_F(Window, SfogliaOpensTheFolderBrowser) {
     dialogs.QueueFolder(std::string("Z:\\srv\\condivisa"));
     QTest::mouseClick(widget("Sfoglia"), Qt::LeftButton, {}, QPoint(5, 5));
@@ -192,4 +206,4 @@ TEST_F(Window, SfogliaOpensTheFolderBrowser) {
     EXPECT_EQ(dialogs.records()[1].text, "Selezionare una cartella:");
 }
 
-}  // namespace
+} // namespace
