@@ -1,0 +1,59 @@
+; Tessaro 048.5 - modulo di stampa ZuBolla.mod
+; Formato ZuMod 2. Sezioni [Modulo], [Testata], [Corpo], [Piede]; ogni elemento e' una riga
+;   Nome=Tipo,X,Y,Larghezza,Altezza,Allineamento,Carattere,Contenuto
+; Misure in millimetri dall'angolo in alto a sinistra del foglio (nel [Corpo] Y e' relativa alla riga).
+; Tipo: Testo, Campo, Immagine, Linea, Riquadro. Allineamento: S sinistra, C centro, D destra.
+; Carattere: "Famiglia punti" piu' G (grassetto) o C (corsivo). Contenuto: testo fisso, {Tabella.Campo},
+; {Config.Chiave} del file INI della ditta, {Pagina}, {Data}. Formati: {Campo:#.##0,00}, {Campo:gg/mm/aaaa}.
+[Modulo]
+Nome=ZuBolla
+Descrizione=Documento di trasporto (D.D.T.)
+Versione=048.5
+Archivio=Ledrana
+Origine=FATTURECLI
+Righe=FATTURECLI_R
+Legame=FATTURECLI.ID=FATTURECLI_R.IdFattura
+Carta=A4
+Orientamento=Verticale
+Margini=10,8,10,10
+Copie=2
+
+[Testata]
+Logo=Immagine,10,8,45,20,S,,{Config.LogoOrdini}
+Ditta1=Testo,120,8,80,6,S,Arial 12 G,{Config.Ragsoc1}
+Ditta2=Testo,120,14,80,5,S,Arial 9,{Config.Ragsoc2}
+Ditta3=Testo,120,19,80,5,S,Arial 9,{Config.Indirizzo} - {Config.Localita}
+Ditta4=Testo,120,24,80,5,S,Arial 8,P.IVA {Config.Piva} - C.F. {Config.CodFsc}
+RiqCliente=Riquadro,110,34,90,30,S,,
+Spett=Testo,112,35,40,4,S,Arial 7 C,Spettabile
+RagSoc=Campo,112,40,86,5,S,Arial 10 G,{CLIENTI.RagSoc}
+Indirizzo=Campo,112,46,86,5,S,Arial 9,{CLIENTI.Indirizzo}
+Localita=Campo,112,51,86,5,S,Arial 9,{CLIENTI.CAP} {CLIENTI.Localita} ({CLIENTI.Prov})
+PIva=Campo,112,57,86,5,S,Arial 8,P.IVA {CLIENTI.PIva}
+Titolo=Testo,10,34,90,8,S,Arial 14 G,DOCUMENTO DI TRASPORTO
+Numero=Campo,10,44,45,5,S,Arial 10,N. {FATTURECLI.Numero}
+Data=Campo,55,44,45,5,S,Arial 10,del {FATTURECLI.Dt:gg/mm/aaaa}
+RiqRighe=Riquadro,10,78,190,160,S,,
+Intest=Linea,10,84,190,0,S,,
+Cap1=Testo,11,79,28,5,S,Arial 8 G,Codice
+Cap2=Testo,41,79,108,5,S,Arial 8 G,Descrizione
+Cap3=Testo,151,79,13,5,C,Arial 8 G,UM
+Cap4=Testo,166,79,33,5,D,Arial 8 G,Quantita'
+
+[Corpo]
+Inizio=86
+AltezzaRiga=5.5
+RighePerPagina=30
+Col1=Campo,11,0,28,5,S,Arial 9,{FATTURECLI_R.CodProdotto}
+Col2=Campo,41,0,108,5,S,Arial 9,{FATTURECLI_R.Descrizione}
+Col3=Campo,151,0,13,5,C,Arial 9,{FATTURECLI_R.UM}
+Col4=Campo,166,0,33,5,D,Arial 9,{FATTURECLI_R.Quantita:#.##0,##}
+
+[Piede]
+Causale=Campo,10,226,90,5,S,Arial 8,Causale del trasporto: {CodiciCausaliTrasporto.Descrizione}
+Vettore=Campo,10,231,90,5,S,Arial 8,Vettore: {FATTURECLI.Vettore}
+Colli=Campo,100,226,40,5,S,Arial 8,Colli: {FATTURECLI.Colli}
+Peso=Campo,100,231,40,5,S,Arial 8,Peso kg: {FATTURECLI.Peso:#.##0,0}
+FirmaVettore=Testo,10,270,60,4,S,Arial 7,Firma del vettore
+FirmaDest=Testo,140,270,60,4,S,Arial 7,Firma del destinatario
+Pagina=Campo,170,285,30,4,D,Arial 7,Pagina {Pagina}
