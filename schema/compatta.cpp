@@ -1,0 +1,93 @@
+// Compaction of an archive in place: the engine writes a compact copy beside it (A.tmp); when the copy is
+// large enough to be a real archive, a backup (A.tmp2) is made and the archive replaced by the copy.
+
+#include <cstdint>
+#include <string>
+
+#include "app/run_log.h"
+#include "platform/files.h"
+#include "platform/vb_errors.h"
+#include "schema/confronto.h"
+#include "schema/helpers.h"
+
+namespace ledrana {
+
+using namespace schema_detail;
+
+namespace {
+
+constexpr std::int64_t kSogliaCompattato = 200000;
+
+// Deletes a leftover of an earlier compaction; none there is not an error.
+void CancellaAvanzo(const std::string& file) {
+    try {
+        platform::Kill(file);
+    } catch (const Error& e) {
+        if (e.number() != kErrFileNotFound) throw;
+    }
+}
+
+void NascondiAttesa(Aggiorna& w) {
+    w.FrameAttendere.visible = false;
+    w.Refresh(w.FrameAttendere);
+    w.RefreshWindow();
+}
+
+// The archive was deleted and its replacement could not be written: the backup goes back in its place.
+void RipristinaArchivio(Aggiorna& w, const std::string& A) {
+    const std::string copia = A + ".tmp2";
+    try {
+        platform::RenameFile(copia, A);
+        MemLog(w, "Compattamento non riuscito: l'archivio " + A + " è stato ripristinato dalla copia " + copia,
+               true);
+    } catch (const Error& e) {
+        MemLog(w,
+               "ATTENZIONE: impossibile ripristinare l'archivio " + A + " (" + std::to_string(e.number()) + " " +
+                   e.description() + "): la copia dell'archivio prima del compattamento è " + copia,
+               true);
+    }
+}
+
+}  // namespace
+
+void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
+    const std::string& A = NomeDb;
+    const std::string compattato = A + ".tmp";
+    const std::string copia = A + ".tmp2";
+    bool archivioCancellato = false;
+    try {
+        const int i = PasswordListSlot(w, A);
+        const std::string P = i > 0 ? w.PwdDb[i] : std::string();
+
+        w.FrameAttendere.visible = true;
+        w.Refresh(w.FrameAttendere);
+
+        CancellaAvanzo(compattato);
+        if (P.empty()) {
+            Engine(w).CompactDatabase(A, compattato);
+        } else {
+            Engine(w).CompactDatabase(A, compattato, {}, 0, ";pwd=" + P);
+        }
+
+        // A copy this small is not a whole archive: the archive stays as it is.
+        if (platform::FileLen(compattato) > kSogliaCompattato) {
+            CancellaAvanzo(copia);
+            platform::FileCopy(A, copia);
+            if (platform::FileLen(A) == platform::FileLen(copia)) {
+                platform::Kill(A);
+                archivioCancellato = true;
+                platform::FileCopy(compattato, A);
+                archivioCancellato = false;
+            } else {
+                w.dialogs.MsgBox("Errore compattamento archivio: " + A, vbOKOnly, "");
+            }
+        }
+        NascondiAttesa(w);
+    } catch (const Error& e) {
+        NascondiAttesa(w);
+        MemLog(w, VbStr(e.number()) + e.description(), true);
+        if (archivioCancellato) RipristinaArchivio(w, A);
+    }
+}
+
+}  // namespace ledrana

@@ -1,0 +1,26 @@
+#include "schema/helpers.h"
+
+#include "app/run_log.h"
+#include "platform/text.h"
+
+namespace ledrana::schema_detail {
+
+dao::DBEngine& Engine(Aggiorna& w) {
+    if (w.engine == nullptr) throw Error(429, "Impossibile creare il motore del database");
+    return *w.engine;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return UCase(a) == UCase(b); }
+
+std::string VbStr(int number) { return (number >= 0 ? " " : "") + std::to_string(number); }
+
+void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, std::string_view object) {
+    std::string text = "Funz. ";
+    text += procedure;
+    text += LF + std::to_string(e.number()) + " " + e.description() + LF;
+    text += object;
+    MemLog(w, text, true);
+    w.ErroreConfronto = vbTrue;
+}
+
+}  // namespace ledrana::schema_detail

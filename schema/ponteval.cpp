@@ -1,0 +1,195 @@
+// The comparison driver: checks the pair, opens it, runs the steps for every table and saved query, and
+// compacts the second database when nothing failed.
+
+#include <string>
+#include <string_view>
+
+#include "app/run_log.h"
+#include "platform/text.h"
+#include "schema/confronto.h"
+#include "schema/helpers.h"
+
+namespace ledrana {
+
+using namespace schema_detail;
+
+namespace {
+
+// The company whose archive is compared: the selected INI file of File1 without its ".ini".
+std::string NomeDitta(const Aggiorna& w) {
+    const std::string file = w.File1.FileName();
+    const std::size_t n = CharCount(file);
+    return LeftChars(file, n >= 4 ? n - 4 : 0);
+}
+
+// Runs one step of a pass. The steps that trap nothing let their errors through (a table or query the user
+// declined, an object the engine refuses); such an error is reported the way the steps' own handlers report
+// theirs, the failure flag is set, and the pass goes on with the next step. Returns false after an error.
+template <class Step>
+bool Passo(Aggiorna& w, std::string_view procedura, const std::string& oggetto, Step&& step) {
+    try {
+        step();
+        return true;
+    } catch (const Error& e) {
+        ReportStepError(w, procedura, e, oggetto);
+        return false;
+    }
+}
+
+// Ending without success (also after Confr_Verifica said no).
+bool FineSenzaSuccesso(Aggiorna& w) {
+    w.FrameAttendere.visible = false;
+    w.Refresh(w.FrameAttendere);
+    w.RefreshWindow();
+    w.Command2.caption = "Esegui";
+    w.Refresh(w.Command2);
+    return false;
+}
+
+void PassoTabella(Aggiorna& w, dao::TableDef TD1) {
+    const std::string nome = TD1.Name();
+    const std::string tabella = "tabella " + nome;
+    w.Label3.caption = nome;
+    Passo(w, "Confr_CreaTabella", tabella, [&] { Confr_CreaTabella(w, TD1, w.Db2); });
+
+    dao::TableDef TD2;
+    if (!Passo(w, "Ponteval", tabella, [&] { TD2 = w.Db2.TableDefs()[nome]; })) return;
+
+    Passo(w, "Confr_CreaField", tabella, [&] { Confr_CreaField(w, TD1, TD2, false); });
+#ifdef LEDRANA_HAVE_CAMPI
+    Passo(w, "Confr_ModificaField", tabella, [&] { Confr_ModificaField(w, TD1, TD2); });
+#endif
+#ifdef LEDRANA_HAVE_ZEROLENGTH
+    Passo(w, "Confr_Abilitazerolenght", tabella, [&] { Confr_Abilitazerolenght(w, TD1, TD2); });
+#endif
+#ifdef LEDRANA_HAVE_NULL
+    Passo(w, "Confr_VerificaCampiNull1", tabella, [&] { Confr_VerificaCampiNull1(w, TD2); });
+#endif
+#ifdef LEDRANA_HAVE_CHIAVI
+    Passo(w, "Confr_CreaChiavi", tabella, [&] { Confr_CreaChiavi(w, TD1, TD2); });
+    Passo(w, "Confr_ModificaChiavi", tabella, [&] { Confr_ModificaChiavi(w, TD1, TD2); });
+    Passo(w, "Confr_VerificaChiaviInPiuSuSecondoDB", tabella,
+          [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
+#endif
+    Passo(w, "Confr_VerificaFieldInPiuSuSecondoDB", tabella,
+          [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
+}
+
+void PassoQuery(Aggiorna& w, dao::QueryDef QD1) {
+    const std::string nome = QD1.Name();
+    const std::string query = "query " + nome;
+    w.Label3.caption = "qd:" + nome;
+    Passo(w, "Confr_CreaQueryDef", query, [&] { Confr_CreaQueryDef(w, QD1, w.Db2); });
+
+    dao::QueryDef QD2;
+    if (!Passo(w, "Ponteval", query, [&] { QD2 = w.Db2.QueryDefs()[nome]; })) return;
+    Passo(w, "Confr_ModificaQueryDef", query, [&] { Confr_ModificaQueryDef(w, QD1, QD2); });
+}
+
+void PassoTabellaFissa(Aggiorna& w, dao::TableDef TD1) {
+    const std::string nome = TD1.Name();
+    w.Label3.caption = "qd:" + nome;
+    dao::TableDef TD2;
+    if (!Passo(w, "Ponteval", "tabella " + nome, [&] { TD2 = w.Db2.TableDefs()[nome]; })) return;
+    // A table without the property, or any error of the copy, ends this table's work without a word.
+    try {
+        if (TD1.Properties()["description"].Value() == dao::Variant("fissa")) {
+#ifdef LEDRANA_HAVE_FISSE
+            Confr_CopiaDatiTabella(w, TD1, TD2);
+#endif
+        }
+    } catch (const Error&) {
+    }
+}
+
+// The number of tables or queries of the first database; 0 after a reported error (no first database).
+template <class Count>
+int Conta(Aggiorna& w, Count&& count) {
+    int n = 0;
+    Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { n = count(); });
+    return n;
+}
+
+void Chiudi(Aggiorna& w, dao::Database& db, const std::string& nome) {
+    Passo(w, "Ponteval", "database " + nome, [&] {
+        if (db.IsOpen()) db.Close();
+    });
+    db = dao::Database();
+}
+
+}  // namespace
+
+bool Confr_Verifica(Aggiorna& w) {
+    bool risultato = true;
+    const std::string nome1 = UCase(w.NomeDb1);
+    const std::string nome2 = UCase(w.NomeDb2);
+    for (const char* X : {"CONT32.MDB", "SCAD32.MDB", "MAG.MDB"}) {
+        if (nome1.find(X) == std::string::npos || nome2.find(X) != std::string::npos) continue;
+        const std::string avviso = std::string("ATTENZIONE: IL SECONDO DATABASE NON E' ") + X;
+        const int risposta = w.dialogs.MsgBox(avviso + LF + "proseguo ?", vbYesNo + vbDefaultButton2, "");
+        MemLog(w, avviso + LF + "proseguo ? " + std::to_string(risposta));
+        if (risposta != vbYes) risultato = false;
+    }
+    return risultato;
+}
+
+bool Ponteval(Aggiorna& w) {
+    if (!Confr_Verifica(w)) return FineSenzaSuccesso(w);
+
+    const std::string ditta = NomeDitta(w);
+    w.Command2.caption = "Ditta: " + ditta;
+    w.Refresh(w.Command2);
+    w.ErroreConfronto = vbFalse;
+    w.Db1 = ApreDb(w, w.NomeDb1);
+    w.Label10.caption = ditta;
+    try {
+        w.Db2 = ApreDb(w, w.NomeDb2);
+    } catch (const Error& e) {
+        if (e.number() != 3024) MemLog(w, VbStr(e.number()) + e.description(), true);
+        return FineSenzaSuccesso(w);
+    }
+
+    // Table pass: ordinary local tables only (system, hidden and attached ones are never compared).
+    const int tabelle = Conta(w, [&] { return w.Db1.TableDefs().Count(); });
+    for (int i = 0; i < tabelle; ++i) {
+        dao::TableDef TD1;
+        if (!Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { TD1 = w.Db1.TableDefs()[i]; })) continue;
+        if (TD1.Attributes() != 0) continue;
+        PassoTabella(w, TD1);
+    }
+
+    const int query = Conta(w, [&] { return w.Db1.QueryDefs().Count(); });
+    for (int i = 0; i < query; ++i) {
+        dao::QueryDef QD1;
+        if (!Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { QD1 = w.Db1.QueryDefs()[i]; })) continue;
+        PassoQuery(w, QD1);
+    }
+
+    Passo(w, "Confr_VerificaQueryInPiuSuSecondoDB", "database " + w.NomeDb2,
+          [&] { Confr_VerificaQueryInPiuSuSecondoDB(w); });
+    Passo(w, "Confr_VerificaTabelleInPiuSuSecondoDB", "database " + w.NomeDb2,
+          [&] { Confr_VerificaTabelleInPiuSuSecondoDB(w); });
+
+    // Fixed-table pass.
+    const int fisse = Conta(w, [&] { return w.Db1.TableDefs().Count(); });
+    for (int i = 0; i < fisse; ++i) {
+        dao::TableDef TD1;
+        if (!Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { TD1 = w.Db1.TableDefs()[i]; })) continue;
+        if (TD1.Attributes() != 0) continue;
+        PassoTabellaFissa(w, TD1);
+    }
+
+    if (w.ErroreConfronto) {
+        MemLog(w, "    ----->ponteval NON ESEGUITO" + w.NomeDb1 + " -> " + w.NomeDb2);
+        return FineSenzaSuccesso(w);
+    }
+
+    Chiudi(w, w.Db1, w.NomeDb1);
+    Chiudi(w, w.Db2, w.NomeDb2);
+    CompattaArchivio(w, w.NomeDb2);
+    w.Command2.caption = "Esegui";
+    w.Refresh(w.Command2);
+    return true;
+}
+
+}  // namespace ledrana

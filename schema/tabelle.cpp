@@ -1,0 +1,137 @@
+// Tables and fields: the second database gets the tables of the first, each second table the fields of
+// its first table, by name without regard to case.
+
+#include <string>
+#include <vector>
+
+#include "app/run_log.h"
+#include "platform/text.h"
+#include "schema/confronto.h"
+#include "schema/helpers.h"
+
+namespace ledrana {
+
+using namespace schema_detail;
+
+namespace {
+
+bool HaField(const dao::TableDef& td, const std::string& nome) {
+    dao::Fields campi = td.Fields();
+    const int n = campi.Count();
+    for (int i = 0; i < n; ++i) {
+        if (SameName(campi[i].Name(), nome)) return true;
+    }
+    return false;
+}
+
+bool HaTabella(const dao::Database& db, const std::string& nome) {
+    dao::TableDefs tabelle = db.TableDefs();
+    const int n = tabelle.Count();
+    for (int i = 0; i < n; ++i) {
+        if (SameName(tabelle[i].Name(), nome)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
+    // Every table of the second database counts here, system and attached ones included.
+    if (HaTabella(DbDest, TD1.Name())) return;
+    if (w.Check2.value == 1) {
+        w.dialogs.MsgBox("la tabella " + TD1.Name() + " non esiste: la creo", vbOKOnly, "Confr_CreaTabella");
+    }
+    dao::TableDef nuova = DbDest.CreateTableDef(TD1.Name());
+    Confr_CreaField(w, TD1, nuova, true);
+    DbDest.TableDefs().Append(nuova);
+    DbDest.Close();
+    DbDest = ApreDb(w, w.NomeDb2);
+}
+
+void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuovo) {
+    dao::Fields campi1 = TD1.Fields();
+    const int n = campi1.Count();
+    for (int i = 0; i < n; ++i) {
+        dao::Field F1 = campi1[i];
+        bool esiste = HaField(TD2, F1.Name());
+        if (w.Check2.value == 1 && !esiste && !nuovo) {
+            const std::string domanda = "tabella " + TD1.Name() + " non esiste field " + F1.Name() + " lo creo";
+            if (w.dialogs.MsgBox(domanda, vbYesNo, "") != vbYes) esiste = true;
+        }
+        if (!esiste) {
+            // Name, type and size only: attributes, defaults and the other properties are the business of
+            // the steps that follow.
+            TD2.Fields().Append(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
+        }
+    }
+}
+
+void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
+    // The list of names to delete grows as needed (positions from 1, as the report counts them).
+    std::vector<std::string> daEliminare{""};
+    int i = 0;
+    try {
+        dao::Fields campi2 = TD2.Fields();
+        const int n = campi2.Count();
+        for (i = 0; i < n; ++i) {
+            dao::Field F2 = campi2[i];
+            if (HaField(TD1, F2.Name())) continue;
+            int risposta = vbYes;
+            if (w.Check2.value == 1) {
+                risposta = w.dialogs.MsgBox(std::string("ATTENZIONE ") + LF + "sulla tabella " + TD2.Name() +
+                                                "  del secondo database " + LF + "esiste il field " +
+                                                F2.Name() + LF + "che sulla tabella del primo database non esiste" +
+                                                LF + "ELIMINO ?",
+                                            vbYesNo + vbDefaultButton2, "Confr_VerificaFieldInPiuSuSecondoDB");
+            }
+            if (risposta == vbYes) daEliminare.push_back(F2.Name());
+        }
+        const int elencati = static_cast<int>(daEliminare.size()) - 1;
+        for (i = 1; i <= elencati; ++i) TD2.Fields().Delete(daEliminare[i]);
+    } catch (const Error& e) {
+        // The report names the field of TD2 at the loop counter's position, which while deleting is the
+        // position in the list, not in the table; a position the table lacks names no field.
+        std::string tabella, field;
+        try {
+            tabella = TD2.Name();
+        } catch (const Error&) {
+        }
+        try {
+            field = TD2.Fields()[i].Name();
+        } catch (const Error&) {
+        }
+        MemLog(w,
+               "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) + std::to_string(e.number()) + " " +
+                   e.description() + LF + "tabella " + tabella + LF + "field " + field,
+               true);
+        w.ErroreConfronto = vbTrue;
+    }
+}
+
+void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
+    std::vector<std::string> daEliminare;
+    dao::TableDefs tabelle2 = w.Db2.TableDefs();
+    const int n = tabelle2.Count();
+    for (int i = 0; i < n; ++i) {
+        dao::TableDef T2 = tabelle2[i];
+        if (HaTabella(w.Db1, T2.Name())) continue;
+        const std::string connessione = T2.Connect();
+        const std::string allegata = connessione.empty() ? "" : " (allegata da db " + connessione + ") ";
+        int risposta = vbYes;
+        if (w.Check2.value == 1) {
+            risposta = w.dialogs.MsgBox(std::string("ATTENZIONE ") + LF + "sul secondo database la Tabella " +
+                                            T2.Name() + "  del secondo database " + allegata + LF +
+                                            "non esiste sul primo database " + LF + "ELIMINO ?",
+                                        vbYesNo + vbDefaultButton2, "Confr_VerificaTabelleInPiuSuSecondoDB");
+        }
+        if (risposta == vbYes) daEliminare.push_back(T2.Name());
+    }
+    // The engine's own tables (and any name with those four letters) stay, whatever the answer.
+    for (const std::string& nome : daEliminare) {
+        if (UCase(nome).find("MSYS") == std::string::npos) w.Db2.TableDefs().Delete(nome);
+    }
+    w.Db2.Close();
+    w.Db2 = ApreDb(w, w.NomeDb2);
+}
+
+}  // namespace ledrana

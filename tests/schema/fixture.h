@@ -1,0 +1,266 @@
+#pragma once
+// Archive pairs for the comparison tests: a stand-in machine in a temporary folder, the run's database
+// engine, and the window answered by scripted dialogs.
+//
+//   class MySuite : public ledrana::testing::SchemaTest {};
+//   TEST_F(MySuite, X) {
+//       MakeDatabase(model, {clienti});            // the first database (model)
+//       MakeDatabase(archive, {clientiVecchia});   // the second database (installed archive)
+//       EXPECT_TRUE(Ponteval(w));
+//       EXPECT_EQ(Structure(archive), Structure(model));
+//   }
+//
+// Paths are Windows paths on the stand-in machine (C:\... under the temporary prefix). Every helper opens
+// what it needs straight through the engine and closes it before returning, so the password list of the
+// window is left alone; OpenPair() is the one helper that goes through ApreDb, as the driver does.
+// Engine errors from the helpers are thrown as ledrana::Error (the test fails on them).
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/aggiorna.h"
+#include "dao/dao.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/scripted_dialogs.h"
+#include "schema/confronto.h"
+#include "tests/platform/temp_prefix.h"
+
+namespace ledrana::testing {
+
+struct FieldSpec {
+    std::string name;
+    int type = dao::dbText;
+    std::int32_t size = 0;        // 0: the type's default (Text 50)
+    std::int32_t attributes = 0;  // dbAutoIncrField for a counter
+};
+
+struct IndexSpec {
+    std::string name;
+    std::vector<std::string> fields;
+    bool primary = false;
+    bool unique = false;
+};
+
+struct TableSpec {
+    std::string name;
+    std::vector<FieldSpec> fields;
+    std::vector<IndexSpec> indexes;
+    std::string description;                      // the table's "description" property; "" = none
+    std::vector<std::vector<dao::Variant>> rows;  // values in the order of `fields`
+};
+
+struct QuerySpec {
+    std::string name;
+    std::string sql;
+};
+
+// An attached table: `name` in the database refers to `sourceTable` of the database at `sourcePath`.
+struct AttachedSpec {
+    std::string name;
+    std::string sourcePath;
+    std::string sourceTable;
+};
+
+class SchemaFixture {
+public:
+    static constexpr const char* kModelFolder = "C:\\Programmi\\Tessaro";
+    static constexpr const char* kCompanyFile = "Ditta2000.ini";
+
+    TempPrefix prefix;
+    ScriptedDialogs dialogs;
+    dao::DBEngine engine;
+    Aggiorna w{dialogs, kModelFolder};
+
+    // The pair the window compares: w.NomeDb1 and w.NomeDb2 are set to these.
+    std::string model = std::string(kModelFolder) + "\\CONT32.MDB";
+    std::string archive = "C:\\ZU\\Ditta2000\\Cont32.mdb";
+
+    // The window runs on this engine; File1 has the company file Ditta2000.ini selected.
+    SchemaFixture() {
+        w.engine = &engine;
+        w.NomeDb1 = model;
+        w.NomeDb2 = archive;
+        w.File1.entries = {kCompanyFile};
+        w.File1.listIndex = 0;
+    }
+
+    // Host path of a Windows path of the stand-in machine.
+    static std::filesystem::path Host(const std::string& path) { return platform::HostPath(path); }
+
+    // Creates a database at `path` (its folders as needed) with the tables, then the attached tables, then
+    // the queries, in that order. Fails when the file exists. `password` "" leaves it unprotected.
+    void MakeDatabase(const std::string& path, const std::vector<TableSpec>& tables,
+                      const std::vector<QuerySpec>& queries = {}, const std::string& password = "",
+                      const std::vector<AttachedSpec>& attached = {}) {
+        std::filesystem::create_directories(Host(path).parent_path());
+        dao::Database db = engine.CreateDatabase(path, password.empty() ? "" : ";pwd=" + password);
+        for (const TableSpec& t : tables) AddTable(db, t);
+        for (const AttachedSpec& a : attached) {
+            db.TableDefs().Append(db.CreateTableDef(a.name, 0, a.sourceTable, ";DATABASE=" + a.sourcePath));
+        }
+        for (const QuerySpec& q : queries) db.CreateQueryDef(q.name, q.sql).Close();
+        db.Close();
+    }
+
+    // Adds one table (fields, indexes, description, rows) to an open database.
+    static void AddTable(dao::Database& db, const TableSpec& t) {
+        dao::TableDef td = db.CreateTableDef(t.name);
+        for (const FieldSpec& f : t.fields) {
+            dao::Field field = td.CreateField(f.name, f.type, f.size);
+            if (f.attributes != 0) field.SetAttributes(f.attributes);
+            td.Fields().Append(field);
+        }
+        for (const IndexSpec& ix : t.indexes) {
+            dao::Index index = td.CreateIndex(ix.name);
+            for (const std::string& name : ix.fields) index.Fields().Append(index.CreateField(name));
+            index.SetPrimary(ix.primary);
+            index.SetUnique(ix.unique);
+            td.Indexes().Append(index);
+        }
+        db.TableDefs().Append(td);
+        if (!t.description.empty()) {
+            td.Properties().Append(td.CreateProperty("description", dao::dbText, t.description));
+        }
+        if (!t.rows.empty()) {
+            dao::Recordset rs = db.OpenRecordset(t.name);
+            for (const auto& row : t.rows) {
+                rs.AddNew();
+                for (std::size_t i = 0; i < row.size() && i < t.fields.size(); ++i) {
+                    if (t.fields[i].attributes & dao::dbAutoIncrField) continue;
+                    rs.Fields()[t.fields[i].name].SetValue(row[i]);
+                }
+                rs.Update();
+            }
+            rs.Close();
+        }
+    }
+
+    // Opens a database straight through the engine (the password list is not touched).
+    dao::Database Open(const std::string& path, const std::string& password = "") {
+        return engine.OpenDatabase(path, false, false, ";pwd=" + password);
+    }
+
+    // The structure of a database as text, one line per object, in collection order: every table that is
+    // not one of the engine's own (local and attached), with its "description", its fields (name, type,
+    // size, attributes, zero-length, required, default) and its indexes (name, primary, unique, fields);
+    // then every saved query with its SQL text. Two databases that agree in structure give the same text.
+    std::string Structure(const std::string& path, const std::string& password = "") {
+        dao::Database db = Open(path, password);
+        std::string out;
+        dao::TableDefs tables = db.TableDefs();
+        for (int i = 0; i < tables.Count(); ++i) {
+            dao::TableDef td = tables[i];
+            if (IsEngineTable(td)) continue;
+            out += "table " + td.Name();
+            if (!td.Connect().empty()) out += " -> " + td.Connect() + " " + td.SourceTableName();
+            out += Description(td) + "\n";
+            if (!td.Connect().empty()) continue;
+            dao::Fields fields = td.Fields();
+            for (int j = 0; j < fields.Count(); ++j) {
+                dao::Field f = fields[j];
+                out += "  field " + f.Name() + " type=" + std::to_string(f.Type()) +
+                       " size=" + std::to_string(f.Size()) + " attr=" + std::to_string(f.Attributes()) +
+                       " zl=" + std::to_string(f.AllowZeroLength()) + " req=" + std::to_string(f.Required()) +
+                       " default=" + f.DefaultValue() + "\n";
+            }
+            dao::Indexes indexes = td.Indexes();
+            for (int j = 0; j < indexes.Count(); ++j) {
+                dao::Index ix = indexes[j];
+                out += "  index " + ix.Name() + " primary=" + std::to_string(ix.Primary()) +
+                       " unique=" + std::to_string(ix.Unique()) + " (";
+                dao::Fields ixf = ix.Fields();
+                for (int k = 0; k < ixf.Count(); ++k) out += (k ? "," : "") + ixf[k].Name();
+                out += ")\n";
+            }
+        }
+        dao::QueryDefs queries = db.QueryDefs();
+        for (int i = 0; i < queries.Count(); ++i) {
+            out += "query " + queries[i].Name() + ": " + queries[i].SQL() + "\n";
+        }
+        db.Close();
+        return out;
+    }
+
+    // The rows of a table in the table's order, each as its values' Describe() joined by " | ".
+    std::vector<std::string> Rows(const std::string& path, const std::string& table,
+                                  const std::string& password = "") {
+        dao::Database db = Open(path, password);
+        std::vector<std::string> rows;
+        dao::Recordset rs = db.OpenRecordset(table);
+        while (!rs.Eof()) {
+            std::string row;
+            dao::Fields fields = rs.Fields();
+            for (int i = 0; i < fields.Count(); ++i) row += (i ? " | " : "") + fields[i].Value().Describe();
+            rows.push_back(row);
+            rs.MoveNext();
+        }
+        rs.Close();
+        db.Close();
+        return rows;
+    }
+
+    // Names of the tables that are not the engine's own, and of the saved queries, in collection order.
+    std::vector<std::string> TableNames(const std::string& path, const std::string& password = "") {
+        dao::Database db = Open(path, password);
+        std::vector<std::string> names;
+        dao::TableDefs tables = db.TableDefs();
+        for (int i = 0; i < tables.Count(); ++i) {
+            if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
+        }
+        db.Close();
+        return names;
+    }
+    std::vector<std::string> QueryNames(const std::string& path, const std::string& password = "") {
+        dao::Database db = Open(path, password);
+        std::vector<std::string> names;
+        dao::QueryDefs queries = db.QueryDefs();
+        for (int i = 0; i < queries.Count(); ++i) names.push_back(queries[i].Name());
+        db.Close();
+        return names;
+    }
+
+    // Opens w.Db1 and w.Db2 through ApreDb, as the driver does, to run one step on its own.
+    void OpenPair() {
+        w.Db1 = ApreDb(w, w.NomeDb1);
+        w.Db2 = ApreDb(w, w.NomeDb2);
+    }
+
+    // The message boxes shown so far.
+    std::vector<DialogRecord> Boxes() const { return dialogs.messageBoxes(); }
+    // The entries of the run log, in order, each without its CR LF "->".
+    std::vector<std::string> LogEntries() const {
+        std::vector<std::string> entries;
+        const std::string& text = w.Text1.text;
+        const std::string sep = "\r\n->";
+        std::size_t pos = text.find(sep);
+        while (pos != std::string::npos) {
+            std::size_t next = text.find(sep, pos + sep.size());
+            entries.push_back(text.substr(pos + sep.size(), next == std::string::npos ? next : next - pos - sep.size()));
+            pos = next;
+        }
+        return entries;
+    }
+
+    // The engine's own catalog tables (system objects).
+    static bool IsEngineTable(const dao::TableDef& td) {
+        return (td.Attributes() & dao::dbSystemObject) == dao::dbSystemObject;
+    }
+
+private:
+    static std::string Description(const dao::TableDef& td) {
+        try {
+            return " description=" + td.Properties()["description"].Value().ToString();
+        } catch (const Error&) {
+            return "";
+        }
+    }
+};
+
+class SchemaTest : public ::testing::Test, public SchemaFixture {};
+
+}  // namespace ledrana::testing
