@@ -185,6 +185,7 @@ void AggiornaWindow::sync(const Control& c) {
     case ControlKind::Label: {
         auto* label = static_cast<QLabel*>(widget);
         label->setText(Q(c.caption));
+        label->setFont(FitFont(FontFor(c.font), label->size(), label->text()));
         const Qt::Alignment horizontal = c.alignment == 1   ? Qt::AlignRight
                                          : c.alignment == 2 ? Qt::AlignHCenter
                                                             : Qt::AlignLeft;

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ledrana::gui {
@@ -12,18 +13,23 @@ QFont FontFor(const Font& font) {
     QStringList families;
     families << QString::fromStdString(font.name) << QStringLiteral("DejaVu Sans");
     q.setFamilies(families);
-    // DejaVu Sans is much wider than the narrow MS Sans Serif: a slightly smaller, narrower face keeps the
-    // captions within the boxes the form was laid out for.
-    double pixels = font.size * 96.0 / 72.0;
-    if (font.name == "MS Sans Serif") {
-        pixels *= 0.9;
-        q.setStretch(90);
-    }
-    q.setPixelSize(std::max(6, static_cast<int>(std::lround(pixels))));
+    q.setPixelSize(std::max(kSmallestPixels, static_cast<int>(std::lround(font.size * 96.0 / 72.0))));
     q.setBold(font.bold);
     q.setUnderline(font.underline);
     q.setStyleStrategy(QFont::PreferAntialias);
+    // Widths scale with the size, whatever hinting the host is set up for, so captions fit alike everywhere.
+    q.setHintingPreference(QFont::PreferVerticalHinting);
     return q;
+}
+
+QFont FitFont(QFont font, const QSize& box, const QString& text) {
+    while (font.pixelSize() > kSmallestPixels) {
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), Qt::TextWordWrap, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height()) break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
 }
 
 bool FontCovers(const QFont& font, const QString& text) {
