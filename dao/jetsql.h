@@ -31,6 +31,7 @@ struct JetColumnDef {
     int size = 0;          // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
     bool counter = false;  // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
     bool notNull = false;  // NOT NULL
+    std::string defaultValue;  // DEFAULT literal, as Jet text ("" for none)
 };
 
 // An index as Jet DDL declares it (CREATE INDEX, or a CONSTRAINT clause of CREATE/ALTER TABLE).
@@ -41,6 +42,8 @@ struct JetIndexDef {
     std::vector<bool> descending;     // one per field
     bool primary = false;
     bool unique = false;              // primary implies unique
+    bool required = false;            // WITH DISALLOW NULL (primary implies it too)
+    bool ignoreNulls = false;         // WITH IGNORE NULL
 };
 
 // A parameter declared with PARAMETERS name type, ...;
@@ -81,6 +84,14 @@ struct JetStatement {
     std::string column;     // AlterDropColumn
     std::string indexName;  // DropIndex
 
+    // Every table or saved query the statement reads or writes (FROM, JOIN, subqueries, the target),
+    // as written (brackets removed), each once (compared without regard to case), in order of appearance.
+    std::vector<std::string> sources;
+
+    // Select: true when the rows come from one table without DISTINCT, GROUP BY, aggregates or UNION,
+    // so that a recordset on it can be updatable (rowid of that table available as sources[0]).
+    bool updatable = false;
+
     // Declared parameters, in order. In the SQLite text a reference to the k-th parameter is written ?k
     // (1-based), so the engine binds values by position.
     std::vector<JetParameter> parameters;
@@ -96,7 +107,9 @@ JetStatement TranslateJetSql(std::string_view jetSql);
 std::string QuoteName(std::string_view name);
 
 // Registers the functions that translated SQL calls (Like, IIf, Nz, Year, Format, CStr, Val...) on one
-// connection. The engine calls it on every connection it opens.
+// connection, and turns off SQLite's reading of an unknown "name" as a string (so that a misspelt field
+// fails as in Jet). The engine calls it on every connection it opens. The functions, their conversions
+// and how their errors come back are described in dao/functions.h.
 void RegisterJetFunctions(sqlite3* db);
 
 } // namespace ledrana::dao

@@ -1,0 +1,783 @@
+// Jet SQL statements to SQLite: the statement level of the reader.
+
+#include "dao/jetsql.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "dao/dao.h"
+#include "dao/jetsql_parser.h"
+
+namespace ledrana::dao {
+
+std::string QuoteName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 2);
+    out += '"';
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+JetStatement TranslateJetSql(std::string_view jetSql) {
+    jetsql::Parser parser(jetSql);
+    return parser.Parse();
+}
+
+namespace jetsql {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Words that cannot stand bare as a name or an alias.
+const char* const kReserved[] = {
+    "ADD", "ALL", "ALTER", "AND", "AS", "ASC", "BETWEEN", "BY", "COLUMN", "CONSTRAINT", "CREATE", "DELETE",
+    "DESC", "DISTINCT", "DISTINCTROW", "DROP", "EQV", "EXISTS", "FALSE", "FROM", "GROUP", "HAVING", "IMP",
+    "IN", "INDEX", "INNER", "INSERT", "INTO", "IS", "JOIN", "KEY", "LEFT", "LIKE", "MOD", "NOT", "NULL", "ON",
+    "OR", "ORDER", "OUTER", "PARAMETERS", "PERCENT", "PIVOT", "PRIMARY", "RIGHT", "SELECT", "SET", "TABLE",
+    "TOP", "TRANSFORM", "TRUE", "UNION", "UNIQUE", "UPDATE", "VALUES", "WHERE", "WITH", "XOR",
+};
+
+struct TypeName {
+    const char* name;
+    int type;
+    bool counter;
+    bool sized;  // takes an optional (n)
+};
+
+// Jet DDL type names and their DAO types. INTEGER is Long in Jet.
+const TypeName kTypes[] = {
+    {"TEXT", dbText, false, true},         {"CHAR", dbText, false, true},
+    {"CHARACTER", dbText, false, true},    {"VARCHAR", dbText, false, true},
+    {"ALPHANUMERIC", dbText, false, true}, {"STRING", dbText, false, true},
+    {"NCHAR", dbText, false, true},        {"NVARCHAR", dbText, false, true},
+    {"MEMO", dbMemo, false, false},        {"LONGTEXT", dbMemo, false, false},
+    {"LONGCHAR", dbMemo, false, false},    {"NOTE", dbMemo, false, false},
+    {"NTEXT", dbMemo, false, false},       {"BYTE", dbByte, false, false},
+    {"INTEGER1", dbByte, false, false},    {"TINYINT", dbByte, false, false},
+    {"SHORT", dbInteger, false, false},    {"SMALLINT", dbInteger, false, false},
+    {"INTEGER2", dbInteger, false, false}, {"INTEGER", dbLong, false, false},
+    {"INT", dbLong, false, false},         {"LONG", dbLong, false, false},
+    {"INTEGER4", dbLong, false, false},    {"SINGLE", dbSingle, false, false},
+    {"REAL", dbSingle, false, false},      {"FLOAT4", dbSingle, false, false},
+    {"IEEESINGLE", dbSingle, false, false}, {"DOUBLE", dbDouble, false, false},
+    {"FLOAT", dbDouble, false, false},     {"FLOAT8", dbDouble, false, false},
+    {"IEEEDOUBLE", dbDouble, false, false}, {"NUMBER", dbDouble, false, false},
+    {"NUMERIC", dbDouble, false, false},   {"DECIMAL", dbDouble, false, false},
+    {"CURRENCY", dbCurrency, false, false}, {"MONEY", dbCurrency, false, false},
+    {"DATETIME", dbDate, false, false},    {"DATE", dbDate, false, false},
+    {"TIME", dbDate, false, false},        {"TIMESTAMP", dbDate, false, false},
+    {"YESNO", dbBoolean, false, false},    {"BIT", dbBoolean, false, false},
+    {"LOGICAL", dbBoolean, false, false},  {"LOGICAL1", dbBoolean, false, false},
+    {"BOOLEAN", dbBoolean, false, false},  {"COUNTER", dbLong, true, false},
+    {"AUTOINCREMENT", dbLong, true, false}, {"IDENTITY", dbLong, true, false},
+    {"BINARY", dbBinary, false, true},     {"VARBINARY", dbBinary, false, true},
+    {"LONGBINARY", dbLongBinary, false, false}, {"OLEOBJECT", dbLongBinary, false, false},
+    {"GENERAL", dbLongBinary, false, false}, {"IMAGE", dbLongBinary, false, false},
+    {"GUID", dbGUID, false, false},        {"UNIQUEIDENTIFIER", dbGUID, false, false},
+    {"VALUE", 0, false, false},
+};
+
+const TypeName* FindType(std::string_view name) {
+    for (const TypeName& t : kTypes)
+        if (EqualsNoCase(name, t.name)) return &t;
+    return nullptr;
+}
+
+} // namespace
+
+struct Parser::Core {
+    std::string select;  // SELECT [DISTINCT] list
+    std::string body;    // FROM ... WHERE ... GROUP BY ... HAVING ...
+    bool distinct = false;
+    bool grouped = false;
+    bool top = false;
+    bool percent = false;
+    std::string topCount;
+};
+
+Parser::Parser(std::string_view sql) : sql_(sql), tokens_(Lex(sql)) {}
+
+// ---- Tokens -----------------------------------------------------------------------------------------
+
+const Token& Parser::Peek(std::size_t ahead) const {
+    std::size_t i = pos_ + ahead;
+    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+}
+
+const Token& Parser::Next() {
+    const Token& t = Peek();
+    if (pos_ + 1 < tokens_.size()) ++pos_;
+    return t;
+}
+
+bool Parser::IsKeyword(const Token& t, const char* keyword) const {
+    return t.kind == Tok::Name && EqualsNoCase(t.text, keyword);
+}
+
+bool Parser::AtKeyword(const char* keyword, std::size_t ahead) const { return IsKeyword(Peek(ahead), keyword); }
+
+bool Parser::AcceptKeyword(const char* keyword) {
+    if (!AtKeyword(keyword)) return false;
+    Next();
+    return true;
+}
+
+void Parser::ExpectKeyword(const char* keyword) {
+    if (!AcceptKeyword(keyword)) Fail();
+}
+
+bool Parser::AtOp(const char* op, std::size_t ahead) const {
+    const Token& t = Peek(ahead);
+    return t.kind == Tok::Op && t.text == op;
+}
+
+bool Parser::AcceptOp(const char* op) {
+    if (!AtOp(op)) return false;
+    Next();
+    return true;
+}
+
+void Parser::ExpectOp(const char* op) {
+    if (!AcceptOp(op)) Fail();
+}
+
+bool Parser::AtEnd() const { return Peek().kind == Tok::End || (AtOp(";") && Peek(1).kind == Tok::End); }
+
+bool Parser::IsReserved(const Token& t) const {
+    if (t.kind != Tok::Name) return false;
+    for (const char* w : kReserved)
+        if (EqualsNoCase(t.text, w)) return true;
+    return false;
+}
+
+bool Parser::AtName() const {
+    const Token& t = Peek();
+    return t.kind == Tok::Bracketed || (t.kind == Tok::Name && !IsReserved(t));
+}
+
+std::string Parser::ReadName() {
+    if (!AtName()) Fail();
+    return Next().text;
+}
+
+void Parser::Fail() const { throw SqlError(statementError_); }
+
+void Parser::ExpectStatementEnd() {
+    AcceptOp(";");
+    if (Peek().kind != Tok::End) {
+        if (st_.kind == JetStatement::Kind::Select) throw SqlError(3142);
+        Fail();
+    }
+}
+
+void Parser::AddSource(const std::string& name) {
+    for (const std::string& s : st_.sources)
+        if (EqualsNoCase(s, name)) return;
+    st_.sources.push_back(name);
+}
+
+// ---- Statements --------------------------------------------------------------------------------------
+
+JetStatement Parser::Parse() {
+    if (AtKeyword("PARAMETERS")) ParseParameters();
+    if (AtKeyword("SELECT") || (AtOp("(") && IsKeyword(Peek(1), "SELECT")))
+        ParseSelectStatement();
+    else if (AtKeyword("INSERT"))
+        ParseInsert();
+    else if (AtKeyword("UPDATE"))
+        ParseUpdate();
+    else if (AtKeyword("DELETE"))
+        ParseDelete();
+    else if (AtKeyword("CREATE"))
+        ParseCreate();
+    else if (AtKeyword("ALTER"))
+        ParseAlter();
+    else if (AtKeyword("DROP"))
+        ParseDrop();
+    else
+        throw SqlError(3129);
+    return std::move(st_);
+}
+
+void Parser::ParseParameters() {
+    statementError_ = 3141;
+    Next();
+    while (true) {
+        JetParameter p;
+        p.name = ReadName();
+        if (Peek().kind != Tok::Name) Fail();
+        const TypeName* type = FindType(Next().text);
+        if (!type || type->counter) Fail();
+        p.type = type->type;
+        if (AcceptOp("(")) {  // Text(255)
+            if (Peek().kind != Tok::Number) Fail();
+            Next();
+            ExpectOp(")");
+        }
+        st_.parameters.push_back(std::move(p));
+        if (AcceptOp(";")) break;
+        ExpectOp(",");
+    }
+    statementError_ = 3129;
+}
+
+void Parser::ParseSelectStatement() {
+    st_.kind = JetStatement::Kind::Select;
+    statementError_ = 3141;
+    std::size_t sourcesBefore = st_.sources.size();
+    st_.sql = ParseQuery(0);
+    (void)sourcesBefore;
+    ExpectStatementEnd();
+}
+
+// SELECT ... [UNION [ALL] SELECT ...]... [ORDER BY ...], TOP with ties.
+std::string Parser::ParseQuery(int depth) {
+    std::vector<Core> cores;
+    std::vector<std::string> unions;
+    while (true) {
+        int parens = 0;
+        while (AtOp("(") && IsKeyword(Peek(1), "SELECT")) ++parens, Next();  // (SELECT ...) UNION (...)
+        if (!AtKeyword("SELECT")) Fail();
+        cores.push_back(ParseCore(depth));
+        while (parens-- > 0) ExpectOp(")");
+        if (!AtKeyword("UNION")) break;
+        Next();
+        unions.push_back(AcceptKeyword("ALL") ? " UNION ALL " : " UNION ");
+    }
+    std::string orderBy;
+    if (AtKeyword("ORDER")) orderBy = ParseOrderBy();
+
+    if (depth == 0) st_.updatable = cores.size() == 1 && st_.updatable;
+
+    std::string out;
+    if (cores.size() == 1) {
+        const Core& c = cores[0];
+        out = c.select + c.body;
+        if (!orderBy.empty()) out += " ORDER BY " + orderBy;
+        if (c.top) {
+            std::string ranked;
+            if (orderBy.empty()) {
+                if (c.percent)
+                    out += " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (SELECT 1" + c.body + "))";
+                else
+                    out += " LIMIT " + c.topCount;
+            } else if (c.distinct) {
+                // Ties are not kept when DISTINCT is combined with TOP.
+                out += c.percent ? " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (" + c.select +
+                                       c.body + "))"
+                                 : " LIMIT " + c.topCount;
+            } else {
+                // The first n rows and those that tie with the n-th on the sort keys, as Jet returns them.
+                std::string window = "SELECT rank() OVER (ORDER BY " + orderBy + ") AS r";
+                if (c.percent)
+                    out += " LIMIT (SELECT count(*) FROM (" + window + ", count(*) OVER () AS c" + c.body +
+                           ") WHERE r <= (c * " + c.topCount + " + 99) / 100)";
+                else
+                    out += " LIMIT (SELECT count(*) FROM (" + window + c.body + ") WHERE r <= " + c.topCount + ")";
+            }
+        }
+        return out;
+    }
+    for (std::size_t i = 0; i < cores.size(); ++i) {
+        const Core& c = cores[i];
+        std::string member = c.select + c.body;
+        if (c.top) member = "SELECT * FROM (" + member + " LIMIT " + c.topCount + ")";
+        if (i > 0) out += unions[i - 1];
+        out += member;
+    }
+    if (!orderBy.empty()) out += " ORDER BY " + orderBy;
+    return out;
+}
+
+Parser::Core Parser::ParseCore(int depth) {
+    Core c;
+    ExpectKeyword("SELECT");
+    c.select = "SELECT ";
+    if (AcceptKeyword("DISTINCT")) {
+        c.distinct = true;
+        c.select += "DISTINCT ";
+    } else if (AcceptKeyword("DISTINCTROW")) {
+        // Whole source rows are distinct already unless a join repeats them; kept as is.
+    } else {
+        AcceptKeyword("ALL");
+    }
+    if (AcceptKeyword("TOP")) {
+        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos) Fail();
+        c.top = true;
+        c.topCount = Next().text;
+        c.percent = AcceptKeyword("PERCENT");
+    }
+    bool hasAggregate = false;
+    c.select += ParseSelectList(depth, hasAggregate);
+    if (AtKeyword("INTO")) throw SqlError(3129);
+    int tableCount = 0;
+    bool hasJoin = false;
+    if (AcceptKeyword("FROM")) {
+        statementError_ = 3131;
+        c.body = " FROM " + ParseFrom(depth, tableCount, hasJoin);
+        statementError_ = 3141;
+    }
+    if (AcceptKeyword("WHERE")) {
+        Expr e = TopExpression({"GROUP", "HAVING", "ORDER", "UNION", "WITH"});
+        c.body += " WHERE " + Condition(e);
+    }
+    if (AtKeyword("GROUP")) {
+        Next();
+        ExpectKeyword("BY");
+        c.grouped = true;
+        c.body += " GROUP BY ";
+        for (bool first = true;; first = false) {
+            if (!first) c.body += ", ";
+            c.body += Value(TopExpression({"HAVING", "ORDER", "UNION", "WITH"}));
+            if (!AcceptOp(",")) break;
+        }
+    }
+    if (AcceptKeyword("HAVING")) {
+        c.grouped = true;
+        c.body += " HAVING " + Condition(TopExpression({"ORDER", "UNION", "WITH"}));
+    }
+    if (AtKeyword("WITH") && IsKeyword(Peek(1), "OWNERACCESS")) {
+        Next();
+        Next();
+        ExpectKeyword("OPTION");
+    }
+    if (depth == 0)
+        st_.updatable = tableCount == 1 && !hasJoin && !c.distinct && !c.grouped && !hasAggregate;
+    return c;
+}
+
+std::string Parser::ParseSelectList(int depth, bool& hasAggregate) {
+    std::string out;
+    for (bool first = true;; first = false) {
+        if (!first) out += ", ";
+        if (AcceptOp("*")) {
+            out += "*";
+        } else if (AtName() && AtOp(".", 1) && AtOp("*", 2)) {
+            out += QuoteName(Next().text) + ".*";
+            Next();
+            Next();
+        } else {
+            Expr e = TopExpression({"AS", "FROM", "INTO", "UNION", "ORDER", "WHERE"});
+            if (e.Is(Expr::Aggregate)) hasAggregate = true;
+            out += Value(e);
+            if (AcceptKeyword("AS")) {
+                out += " AS " + QuoteName(ReadName());
+            } else if (!e.Is(Expr::Column)) {
+                out += " AS " + QuoteName("Expr" + std::to_string(exprCounter_++));
+            }
+        }
+        if (!AcceptOp(",")) break;
+    }
+    (void)depth;
+    return out;
+}
+
+std::string Parser::ParseFrom(int depth, int& tableCount, bool& hasJoin) {
+    std::string out = ParseTableRef(depth, tableCount, hasJoin);
+    while (AcceptOp(",")) out += ", " + ParseTableRef(depth, tableCount, hasJoin);
+    return out;
+}
+
+std::string Parser::ParseTableRef(int depth, int& tableCount, bool& hasJoin) {
+    std::string out = ParseTablePrimary(depth, tableCount, hasJoin);
+    while (true) {
+        std::string join;
+        if (AtKeyword("INNER") && AtKeyword("JOIN", 1)) {
+            join = " INNER JOIN ";
+            Next();
+        } else if ((AtKeyword("LEFT") || AtKeyword("RIGHT")) &&
+                   (AtKeyword("JOIN", 1) || (AtKeyword("OUTER", 1) && AtKeyword("JOIN", 2)))) {
+            join = AtKeyword("LEFT") ? " LEFT JOIN " : " RIGHT JOIN ";
+            Next();
+            AcceptKeyword("OUTER");
+        } else if (AtKeyword("JOIN")) {
+            throw SqlError(3135);
+        } else {
+            break;
+        }
+        ExpectKeyword("JOIN");
+        hasJoin = true;
+        out += join + ParseTablePrimary(depth, tableCount, hasJoin);
+        if (!AcceptKeyword("ON")) throw SqlError(3135);
+        Expr on = TopExpression({"INNER", "LEFT", "RIGHT", "WHERE", "GROUP", "HAVING", "ORDER", "UNION"});
+        out += " ON " + Condition(on);
+    }
+    return out;
+}
+
+std::string Parser::ParseTablePrimary(int depth, int& tableCount, bool& hasJoin) {
+    std::string out;
+    if (AtOp("(")) {
+        Next();
+        if (AtKeyword("SELECT")) {
+            int saved = statementError_;
+            statementError_ = 3141;
+            out = "(" + ParseQuery(depth + 1) + ")";
+            statementError_ = saved;
+            ExpectOp(")");
+            tableCount += 2;  // a derived table is not updatable
+        } else {
+            out = "(" + ParseTableRef(depth, tableCount, hasJoin) + ")";
+            ExpectOp(")");
+            return out;
+        }
+    } else {
+        std::string name = ReadName();
+        AddSource(name);
+        ++tableCount;
+        out = QuoteName(name);
+    }
+    if (AcceptKeyword("AS"))
+        out += " AS " + QuoteName(ReadName());
+    else if (AtName())
+        out += " AS " + QuoteName(ReadName());
+    return out;
+}
+
+std::string Parser::ParseOrderBy() {
+    int saved = statementError_;
+    statementError_ = 3138;
+    ExpectKeyword("ORDER");
+    ExpectKeyword("BY");
+    std::string out;
+    for (bool first = true;; first = false) {
+        if (!first) out += ", ";
+        out += Value(TopExpression({"ASC", "DESC", "UNION", "WITH"}));
+        if (AcceptKeyword("DESC"))
+            out += " DESC";
+        else
+            AcceptKeyword("ASC");
+        if (!AcceptOp(",")) break;
+    }
+    statementError_ = saved;
+    return out;
+}
+
+void Parser::ParseInsert() {
+    st_.kind = JetStatement::Kind::Insert;
+    statementError_ = 3134;
+    Next();
+    ExpectKeyword("INTO");
+    st_.table = ReadName();
+    AddSource(st_.table);
+    if (AcceptOp("(")) {
+        while (true) {
+            std::string c = ReadName();
+            if (AcceptOp(".")) c = ReadName();  // T.field
+            st_.columns.push_back(std::move(c));
+            if (AcceptOp(")")) break;
+            ExpectOp(",");
+        }
+    }
+    if (AcceptKeyword("VALUES")) {
+        ExpectOp("(");
+        while (true) {
+            st_.values.push_back(Value(TopExpression({})));
+            if (AcceptOp(")")) break;
+            ExpectOp(",");
+        }
+        if (!st_.columns.empty() && st_.columns.size() != st_.values.size()) throw SqlError(3346);
+    } else if (AtKeyword("SELECT") || AtOp("(")) {
+        statementError_ = 3141;
+        st_.sql = ParseQuery(1);
+        statementError_ = 3134;
+    } else {
+        Fail();
+    }
+    ExpectStatementEnd();
+}
+
+void Parser::ParseUpdate() {
+    st_.kind = JetStatement::Kind::Update;
+    statementError_ = 3144;
+    Next();
+    st_.table = ReadName();
+    AddSource(st_.table);
+    ExpectKeyword("SET");
+    while (true) {
+        std::string column = ReadName();
+        if (AcceptOp(".")) column = ReadName();  // T.field
+        ExpectOp("=");
+        Expr e = TopExpression({"WHERE"});
+        st_.assignments.emplace_back(std::move(column), Value(e));
+        if (!AcceptOp(",")) break;
+    }
+    if (AcceptKeyword("WHERE")) st_.where = Condition(TopExpression({}));
+    ExpectStatementEnd();
+}
+
+void Parser::ParseDelete() {
+    st_.kind = JetStatement::Kind::Delete;
+    statementError_ = 3128;
+    Next();
+    // DELETE [* | T.* | fields] FROM T: the list before FROM says nothing for a single table.
+    while (!AtKeyword("FROM")) {
+        if (AcceptOp("*")) {
+        } else if (AtName()) {
+            Next();
+            if (AcceptOp(".") && !AcceptOp("*")) ReadName();
+        } else {
+            Fail();
+        }
+        if (!AcceptOp(",")) break;
+    }
+    ExpectKeyword("FROM");
+    statementError_ = 3131;
+    st_.table = ReadName();
+    AddSource(st_.table);
+    if (!AtKeyword("WHERE") && !AtEnd()) Fail();
+    statementError_ = 3128;
+    if (AcceptKeyword("WHERE")) st_.where = Condition(TopExpression({}));
+    ExpectStatementEnd();
+}
+
+std::vector<std::string> Parser::ParseNameList(std::vector<bool>* descending) {
+    std::vector<std::string> names;
+    ExpectOp("(");
+    while (true) {
+        names.push_back(ReadName());
+        bool desc = false;
+        if (AcceptKeyword("DESC"))
+            desc = true;
+        else
+            AcceptKeyword("ASC");
+        if (descending) descending->push_back(desc);
+        if (AcceptOp(")")) break;
+        ExpectOp(",");
+    }
+    return names;
+}
+
+JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std::string& table) {
+    int saved = statementError_;
+    JetColumnDef c;
+    c.name = ReadName();
+    statementError_ = 3292;
+    if (Peek().kind != Tok::Name) Fail();
+    const TypeName* type = FindType(Next().text);
+    if (!type || type->type == 0) Fail();
+    c.type = type->type;
+    c.counter = type->counter;
+    if (c.type == dbText) c.size = 255;
+    if (type->counter && AcceptOp("(")) {  // AUTOINCREMENT(seed, increment)
+        for (int k = 0; k < 2; ++k) {
+            if (Peek().kind != Tok::Number) Fail();
+            Next();
+            if (k == 0) ExpectOp(",");
+        }
+        ExpectOp(")");
+    } else if (type->sized && AcceptOp("(")) {
+        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos) Fail();
+        long n = std::strtol(Next().text.c_str(), nullptr, 10);
+        if (n < 1 || n > 255) Fail();
+        c.size = static_cast<int>(n);
+        ExpectOp(")");
+    } else if (c.type == dbBinary) {
+        c.size = 255;
+    }
+    while (true) {
+        if (AtKeyword("NOT") && AtKeyword("NULL", 1)) {
+            Next();
+            Next();
+            c.notNull = true;
+        } else if (AcceptKeyword("NULL")) {
+        } else if (AcceptKeyword("DEFAULT")) {
+            const Token& t = Next();
+            if (t.kind == Tok::Op && t.text == "-" && Peek().kind == Tok::Number)
+                c.defaultValue = "-" + Next().text;
+            else if (t.kind == Tok::Number || t.kind == Tok::Name)
+                c.defaultValue = t.text;
+            else if (t.kind == Tok::String)
+                c.defaultValue = "\"" + t.text + "\"";
+            else if (t.kind == Tok::Date)
+                c.defaultValue = std::string(sql_.substr(t.begin, t.end - t.begin));
+            else
+                Fail();
+        } else if (AtKeyword("WITH") && (AtKeyword("COMPRESSION", 1) || AtKeyword("COMP", 1))) {
+            Next();
+            Next();
+        } else if (AtKeyword("CONSTRAINT") || AtKeyword("PRIMARY") || AtKeyword("UNIQUE") ||
+                   AtKeyword("REFERENCES")) {
+            statementError_ = 3289;
+            JetIndexDef index;
+            index.table = table;
+            bool named = AcceptKeyword("CONSTRAINT");
+            if (named) index.name = ReadName();
+            if (AcceptKeyword("PRIMARY")) {
+                ExpectKeyword("KEY");
+                index.primary = index.unique = index.required = true;
+                if (!named) index.name = "PrimaryKey";
+            } else if (AcceptKeyword("UNIQUE")) {
+                index.unique = true;
+                if (!named) index.name = c.name;
+            } else if (AtKeyword("NOT") && AtKeyword("NULL", 1)) {
+                Next();
+                Next();
+                c.notNull = true;
+                statementError_ = 3292;
+                continue;
+            } else if (AcceptKeyword("REFERENCES")) {
+                ReadName();  // relations are not kept
+                if (AtOp("(")) ParseNameList(nullptr);
+                statementError_ = 3292;
+                continue;
+            } else {
+                Fail();
+            }
+            index.fields.push_back(c.name);
+            index.descending.push_back(false);
+            indexes.push_back(std::move(index));
+            statementError_ = 3292;
+        } else {
+            break;
+        }
+    }
+    statementError_ = saved;
+    return c;
+}
+
+JetIndexDef Parser::ParseTableConstraint(const std::string& table) {
+    int saved = statementError_;
+    statementError_ = 3289;
+    JetIndexDef index;
+    index.table = table;
+    bool named = AcceptKeyword("CONSTRAINT");
+    if (named) index.name = ReadName();
+    if (AcceptKeyword("PRIMARY")) {
+        ExpectKeyword("KEY");
+        index.primary = index.unique = index.required = true;
+        if (!named) index.name = "PrimaryKey";
+    } else if (AcceptKeyword("UNIQUE")) {
+        index.unique = true;
+    } else if (AtKeyword("FOREIGN")) {
+        Next();
+        ExpectKeyword("KEY");
+        ParseNameList(nullptr);
+        ExpectKeyword("REFERENCES");
+        ReadName();
+        if (AtOp("(")) ParseNameList(nullptr);
+        statementError_ = saved;
+        return index;  // no fields: relations are not kept
+    } else {
+        Fail();
+    }
+    index.fields = ParseNameList(&index.descending);
+    if (!named && !index.primary) index.name = index.fields[0];
+    statementError_ = saved;
+    return index;
+}
+
+void Parser::ParseCreate() {
+    Next();
+    if (AcceptKeyword("TABLE")) {
+        st_.kind = JetStatement::Kind::CreateTable;
+        statementError_ = 3290;
+        st_.table = ReadName();
+        ExpectOp("(");
+        while (true) {
+            if (AtKeyword("CONSTRAINT") || AtKeyword("PRIMARY") || AtKeyword("UNIQUE") || AtKeyword("FOREIGN")) {
+                JetIndexDef index = ParseTableConstraint(st_.table);
+                if (!index.fields.empty()) st_.indexes.push_back(std::move(index));
+            } else {
+                st_.columnDefs.push_back(ParseColumnDef(st_.indexes, st_.table));
+            }
+            if (AcceptOp(")")) break;
+            ExpectOp(",");
+        }
+        if (st_.columnDefs.empty()) Fail();
+        ExpectStatementEnd();
+        return;
+    }
+    statementError_ = 3291;
+    JetIndexDef index;
+    if (AcceptKeyword("UNIQUE")) index.unique = true;
+    if (!AcceptKeyword("INDEX")) throw SqlError(3129);
+    st_.kind = JetStatement::Kind::CreateIndex;
+    index.name = ReadName();
+    ExpectKeyword("ON");
+    index.table = st_.table = ReadName();
+    index.fields = ParseNameList(&index.descending);
+    if (AcceptKeyword("WITH")) {
+        while (true) {
+            if (AcceptKeyword("PRIMARY")) {
+                index.primary = index.unique = index.required = true;
+            } else if (AtKeyword("DISALLOW") && AtKeyword("NULL", 1)) {
+                Next();
+                Next();
+                index.required = true;
+            } else if (AtKeyword("IGNORE") && AtKeyword("NULL", 1)) {
+                Next();
+                Next();
+                index.ignoreNulls = true;
+            } else {
+                break;
+            }
+        }
+        if (!index.primary && !index.required && !index.ignoreNulls) Fail();
+    }
+    st_.indexes.push_back(std::move(index));
+    ExpectStatementEnd();
+}
+
+void Parser::ParseAlter() {
+    statementError_ = 3293;
+    Next();
+    ExpectKeyword("TABLE");
+    st_.table = ReadName();
+    if (AcceptKeyword("ADD")) {
+        if (AtKeyword("CONSTRAINT") || AtKeyword("PRIMARY") || AtKeyword("UNIQUE") || AtKeyword("FOREIGN")) {
+            // ALTER TABLE T ADD CONSTRAINT ... is an index on existing fields.
+            st_.kind = JetStatement::Kind::CreateIndex;
+            JetIndexDef index = ParseTableConstraint(st_.table);
+            if (index.fields.empty()) Fail();
+            st_.indexes.push_back(std::move(index));
+        } else {
+            st_.kind = JetStatement::Kind::AlterAddColumn;
+            AcceptKeyword("COLUMN");
+            st_.columnDefs.push_back(ParseColumnDef(st_.indexes, st_.table));
+        }
+    } else if (AcceptKeyword("DROP")) {
+        if (AcceptKeyword("CONSTRAINT")) {
+            st_.kind = JetStatement::Kind::DropIndex;
+            st_.indexName = ReadName();
+        } else {
+            st_.kind = JetStatement::Kind::AlterDropColumn;
+            AcceptKeyword("COLUMN");
+            st_.column = ReadName();
+        }
+    } else {
+        Fail();
+    }
+    ExpectStatementEnd();
+}
+
+void Parser::ParseDrop() {
+    statementError_ = 3295;
+    Next();
+    if (AcceptKeyword("TABLE")) {
+        st_.kind = JetStatement::Kind::DropTable;
+        st_.table = ReadName();
+    } else if (AcceptKeyword("INDEX")) {
+        st_.kind = JetStatement::Kind::DropIndex;
+        st_.indexName = ReadName();
+        ExpectKeyword("ON");
+        st_.table = ReadName();
+    } else {
+        Fail();
+    }
+    ExpectStatementEnd();
+}
+
+} // namespace jetsql
+} // namespace ledrana::dao

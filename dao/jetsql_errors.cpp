@@ -1,0 +1,99 @@
+// The errors of the SQL translator and of the SQL functions: Jet's and VB's numbers with our Italian text.
+
+#include <string>
+
+#include "dao/functions.h"
+#include "dao/functions_internal.h"
+#include "dao/jetsql_internal.h"
+
+namespace ledrana::dao::jetsql {
+
+namespace {
+
+struct Message {
+    int number;
+    const char* text;
+};
+
+// One table for the translator and the functions. '|' stands for the argument.
+const Message kMessages[] = {
+    {5, "Chiamata di routine o argomento non validi"},
+    {6, "Overflow"},
+    {11, "Divisione per zero"},
+    {13, "Tipo non corrispondente"},
+    {94, "Utilizzo non valido di Null"},
+    {3085, "Funzione '|' non definita nell'espressione."},
+    {3125, "'|' non è un nome valido. Verificare che non contenga caratteri o punteggiatura non validi e che non sia troppo lungo."},
+    {3128, "Specificare la tabella contenente i record da eliminare."},
+    {3129, "Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT' o 'UPDATE'."},
+    {3131, "Errore di sintassi nella clausola FROM."},
+    {3134, "Errore di sintassi nell'istruzione INSERT INTO."},
+    {3135, "Errore di sintassi nell'operazione JOIN."},
+    {3138, "Errore di sintassi nella clausola ORDER BY."},
+    {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, oppure la punteggiatura non è corretta."},
+    {3142, "Caratteri trovati dopo la fine dell'istruzione SQL."},
+    {3144, "Errore di sintassi nell'istruzione UPDATE."},
+    {3145, "Errore di sintassi nella clausola WHERE."},
+    {3163, "Il campo è troppo piccolo per accettare la quantità di dati che si è tentato di aggiungere. Provare a inserire o incollare una quantità minore di dati."},
+    {3289, "Errore di sintassi nella clausola CONSTRAINT."},
+    {3290, "Errore di sintassi nell'istruzione CREATE TABLE."},
+    {3291, "Errore di sintassi nell'istruzione CREATE INDEX."},
+    {3292, "Errore di sintassi nella definizione del campo."},
+    {3293, "Errore di sintassi nell'istruzione ALTER TABLE."},
+    {3295, "Errore di sintassi nell'istruzione DROP TABLE o DROP INDEX."},
+    {3346, "Il numero dei valori della query e quello dei campi di destinazione non coincidono."},
+    {3349, "Overflow del campo numerico."},
+    {3421, "Errore di conversione del tipo di dati."},
+};
+
+// Jet's wordings of 3075, one per fault.
+const char* const kExpressionMessages[] = {
+    "Errore di sintassi (operatore mancante) nell'espressione della query '|'.",
+    "Errore di sintassi nella stringa nell'espressione della query '|'.",
+    "Errore di sintassi nella data nell'espressione della query '|'.",
+    "Manca ), ] o Elemento nell'espressione della query '|'.",
+    "Numero di argomenti errato nella funzione utilizzata nell'espressione della query '|'.",
+};
+
+std::string Fill(const char* text, std::string_view argument) {
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '|')
+            out += argument;
+        else
+            out += *p;
+    }
+    return out;
+}
+
+} // namespace
+
+Error SqlError(int number, std::string_view argument) {
+    for (const Message& m : kMessages)
+        if (m.number == number) return Error(number, Fill(m.text, argument));
+    return Error(number, "Errore riservato (" + std::to_string(number) + ").");
+}
+
+Error ExpressionError(ExprFault fault, std::string_view expression) {
+    return Error(3075, Fill(kExpressionMessages[static_cast<int>(fault)], expression));
+}
+
+} // namespace ledrana::dao::jetsql
+
+namespace ledrana::dao::vb {
+
+std::optional<Error> FunctionError(std::string_view message) {
+    std::size_t i = 0;
+    int number = 0;
+    while (i < message.size() && message[i] >= '0' && message[i] <= '9') number = number * 10 + (message[i++] - '0');
+    if (i == 0 || number == 0 || i >= message.size() || message[i] != ' ') return std::nullopt;
+    return Error(number, std::string(message.substr(i + 1)));
+}
+
+} // namespace ledrana::dao::vb
+
+namespace ledrana::dao::vb {
+
+std::string ErrorDescription(int number) { return jetsql::SqlError(number).description(); }
+
+} // namespace ledrana::dao::vb

@@ -1,0 +1,489 @@
+// Jet SQL expressions to SQLite: operators with VB's precedence, literals, names, functions.
+
+#include <cctype>
+#include <cstdlib>
+
+#include "dao/jetsql_parser.h"
+
+namespace ledrana::dao::jetsql {
+
+namespace {
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+int AggregateOf(const Expr& a) { return a.flags & Expr::Aggregate; }
+
+Expr Make(std::string sql, int flags, const Expr& a) { return Expr{std::move(sql), flags | AggregateOf(a)}; }
+Expr Make(std::string sql, int flags, const Expr& a, const Expr& b) {
+    return Expr{std::move(sql), flags | AggregateOf(a) | AggregateOf(b)};
+}
+
+enum class Fn { Scalar, Aggregate, Special };
+
+struct Function {
+    const char* name;  // Jet's name, upper case
+    int minArgs;
+    int maxArgs;
+    Fn kind;
+    const char* sqlite;  // SQLite name; nullptr: "jet_" + the name in lower case
+};
+
+// The functions Jet takes from VBA, and its aggregates. Anything else is 3085.
+const Function kFunctions[] = {
+    {"ABS", 1, 1, Fn::Scalar, nullptr},        {"ASC", 1, 1, Fn::Scalar, nullptr},
+    {"ATN", 1, 1, Fn::Scalar, nullptr},        {"CBOOL", 1, 1, Fn::Scalar, nullptr},
+    {"CBYTE", 1, 1, Fn::Scalar, nullptr},      {"CCUR", 1, 1, Fn::Scalar, nullptr},
+    {"CDATE", 1, 1, Fn::Scalar, nullptr},      {"CDBL", 1, 1, Fn::Scalar, nullptr},
+    {"CINT", 1, 1, Fn::Scalar, nullptr},       {"CLNG", 1, 1, Fn::Scalar, nullptr},
+    {"CSNG", 1, 1, Fn::Scalar, nullptr},       {"CSTR", 1, 1, Fn::Scalar, nullptr},
+    {"CVAR", 1, 1, Fn::Scalar, nullptr},       {"CVDATE", 1, 1, Fn::Scalar, "jet_cdate"},
+    {"CHR", 1, 1, Fn::Scalar, nullptr},        {"COS", 1, 1, Fn::Scalar, nullptr},
+    {"DATEADD", 3, 3, Fn::Scalar, nullptr},    {"DATEDIFF", 3, 5, Fn::Scalar, nullptr},
+    {"DATEPART", 2, 4, Fn::Scalar, nullptr},   {"DATESERIAL", 3, 3, Fn::Scalar, nullptr},
+    {"DATEVALUE", 1, 1, Fn::Scalar, nullptr},  {"DAY", 1, 1, Fn::Scalar, nullptr},
+    {"EXP", 1, 1, Fn::Scalar, nullptr},        {"FIX", 1, 1, Fn::Scalar, nullptr},
+    {"FORMAT", 1, 4, Fn::Scalar, nullptr},     {"HEX", 1, 1, Fn::Scalar, nullptr},
+    {"HOUR", 1, 1, Fn::Scalar, nullptr},       {"INSTR", 2, 4, Fn::Scalar, nullptr},
+    {"INSTRREV", 2, 4, Fn::Scalar, nullptr},   {"INT", 1, 1, Fn::Scalar, nullptr},
+    {"ISDATE", 1, 1, Fn::Scalar, nullptr},     {"ISNUMERIC", 1, 1, Fn::Scalar, nullptr},
+    {"LCASE", 1, 1, Fn::Scalar, nullptr},      {"LEFT", 2, 2, Fn::Scalar, nullptr},
+    {"LEN", 1, 1, Fn::Scalar, nullptr},        {"LOG", 1, 1, Fn::Scalar, nullptr},
+    {"LTRIM", 1, 1, Fn::Scalar, nullptr},      {"MID", 2, 3, Fn::Scalar, nullptr},
+    {"MINUTE", 1, 1, Fn::Scalar, nullptr},     {"MONTH", 1, 1, Fn::Scalar, nullptr},
+    {"MONTHNAME", 1, 2, Fn::Scalar, nullptr},  {"OCT", 1, 1, Fn::Scalar, nullptr},
+    {"REPLACE", 3, 6, Fn::Scalar, nullptr},    {"RIGHT", 2, 2, Fn::Scalar, nullptr},
+    {"RND", 0, 1, Fn::Scalar, nullptr},        {"ROUND", 1, 2, Fn::Scalar, nullptr},
+    {"RTRIM", 1, 1, Fn::Scalar, nullptr},      {"SECOND", 1, 1, Fn::Scalar, nullptr},
+    {"SGN", 1, 1, Fn::Scalar, nullptr},        {"SIN", 1, 1, Fn::Scalar, nullptr},
+    {"SPACE", 1, 1, Fn::Scalar, nullptr},      {"SQR", 1, 1, Fn::Scalar, nullptr},
+    {"STR", 1, 1, Fn::Scalar, nullptr},        {"STRCOMP", 2, 3, Fn::Scalar, nullptr},
+    {"STRING", 2, 2, Fn::Scalar, nullptr},     {"STRREVERSE", 1, 1, Fn::Scalar, nullptr},
+    {"TAN", 1, 1, Fn::Scalar, nullptr},        {"TIMESERIAL", 3, 3, Fn::Scalar, nullptr},
+    {"TIMEVALUE", 1, 1, Fn::Scalar, nullptr},  {"TRIM", 1, 1, Fn::Scalar, nullptr},
+    {"UCASE", 1, 1, Fn::Scalar, nullptr},      {"VAL", 1, 1, Fn::Scalar, nullptr},
+    {"WEEKDAY", 1, 2, Fn::Scalar, nullptr},    {"WEEKDAYNAME", 1, 3, Fn::Scalar, nullptr},
+    {"YEAR", 1, 1, Fn::Scalar, nullptr},       {"DATE", 0, 0, Fn::Scalar, nullptr},
+    {"NOW", 0, 0, Fn::Scalar, nullptr},        {"TIME", 0, 0, Fn::Scalar, nullptr},
+    {"COUNT", 1, 1, Fn::Aggregate, "count"},   {"SUM", 1, 1, Fn::Aggregate, "sum"},
+    {"AVG", 1, 1, Fn::Aggregate, "avg"},       {"MIN", 1, 1, Fn::Aggregate, "min"},
+    {"MAX", 1, 1, Fn::Aggregate, "max"},       {"FIRST", 1, 1, Fn::Aggregate, "jet_first"},
+    {"LAST", 1, 1, Fn::Aggregate, "jet_last"}, {"STDEV", 1, 1, Fn::Aggregate, "jet_stdev"},
+    {"STDEVP", 1, 1, Fn::Aggregate, "jet_stdevp"}, {"VAR", 1, 1, Fn::Aggregate, "jet_var"},
+    {"VARP", 1, 1, Fn::Aggregate, "jet_varp"}, {"IIF", 3, 3, Fn::Special, nullptr},
+    {"NZ", 1, 2, Fn::Special, nullptr},        {"ISNULL", 1, 1, Fn::Special, nullptr},
+    {"SWITCH", 2, 64, Fn::Special, nullptr},   {"CHOOSE", 2, 64, Fn::Special, nullptr},
+};
+
+const Function* FindFunction(std::string_view upperName) {
+    for (const Function& f : kFunctions)
+        if (upperName == f.name) return &f;
+    return nullptr;
+}
+
+// Words that end a clause: the text of a faulty expression stops before them.
+const char* const kClauseWords[] = {"FROM", "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "SET", "VALUES",
+                                    "ON", "INNER", "LEFT", "RIGHT", "JOIN", "AS"};
+
+} // namespace
+
+std::string Parser::Value(const Expr& e) { return e.Is(Expr::Bool) ? "(-" + e.sql + ")" : e.sql; }
+
+std::string Parser::Condition(const Expr& e) { return e.sql; }
+
+std::string Parser::ExpressionText(std::size_t from) const {
+    if (from >= tokens_.size()) return {};
+    int depth = 0;
+    std::size_t last = from;
+    for (std::size_t i = from; i < tokens_.size(); ++i) {
+        const Token& t = tokens_[i];
+        if (t.kind == Tok::End) break;
+        if (t.kind == Tok::Op) {
+            if (t.text == "(") ++depth;
+            if (t.text == ")" && --depth < 0) break;
+            if (depth == 0 && (t.text == "," || t.text == ";")) break;
+        }
+        if (depth == 0 && i > from && t.kind == Tok::Name) {
+            bool clause = false;
+            for (const char* w : kClauseWords)
+                if (IsKeyword(t, w)) clause = true;
+            if (clause) break;
+        }
+        last = i;
+    }
+    return std::string(sql_.substr(tokens_[from].begin, tokens_[last].end - tokens_[from].begin));
+}
+
+void Parser::ExprFail() const {
+    std::size_t at = exprDepth_ > 0 ? exprStart_ : pos_;
+    throw ExpressionError(ExprFault::MissingOperator, ExpressionText(at));
+}
+
+Expr Parser::TopExpression(std::initializer_list<const char*> followers) {
+    if (exprDepth_ == 0) exprStart_ = pos_;
+    ++exprDepth_;
+    Expr e = ParseExpr();
+    --exprDepth_;
+    const Token& t = Peek();
+    bool ok = t.kind == Tok::End || AtOp(",") || AtOp(")") || AtOp(";");
+    for (const char* f : followers)
+        if (IsKeyword(t, f)) ok = true;
+    if (!ok) {
+        ++exprDepth_;
+        ExprFail();
+    }
+    return e;
+}
+
+Expr Parser::ParseExpr() { return ParseImp(); }
+
+Expr Parser::ParseImp() {
+    Expr left = ParseEqv();
+    while (AcceptKeyword("IMP")) {
+        Expr right = ParseEqv();
+        left = Make("((NOT " + Condition(left) + ") OR " + Condition(right) + ")", Expr::Bool, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseEqv() {
+    Expr left = ParseXor();
+    while (AcceptKeyword("EQV")) {
+        Expr right = ParseXor();
+        left = Make("((" + Condition(left) + " <> 0) = (" + Condition(right) + " <> 0))", Expr::Bool, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseXor() {
+    Expr left = ParseOr();
+    while (AcceptKeyword("XOR")) {
+        Expr right = ParseOr();
+        left = Make("((" + Condition(left) + " <> 0) <> (" + Condition(right) + " <> 0))", Expr::Bool, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseOr() {
+    Expr left = ParseAnd();
+    while (AcceptKeyword("OR")) {
+        Expr right = ParseAnd();
+        left = Make("(" + Condition(left) + " OR " + Condition(right) + ")", Expr::Bool, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseAnd() {
+    Expr left = ParseNot();
+    while (AcceptKeyword("AND")) {
+        Expr right = ParseNot();
+        left = Make("(" + Condition(left) + " AND " + Condition(right) + ")", Expr::Bool, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseNot() {
+    if (AcceptKeyword("NOT")) {
+        Expr e = ParseNot();
+        return Make("(NOT " + Condition(e) + ")", Expr::Bool, e);
+    }
+    return ParseComparison();
+}
+
+Expr Parser::ParseComparison() {
+    Expr left = ParseConcat();
+    while (true) {
+        const Token& t = Peek();
+        if (t.kind == Tok::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
+                                  t.text == "<=" || t.text == ">=")) {
+            std::string op = Next().text;
+            Expr right = ParseConcat();
+            // Text compares without regard to case; a column brings its NOCASE collation, a literal needs it.
+            std::string l = Value(left), r = Value(right);
+            if (right.Is(Expr::StrLit))
+                r += " COLLATE NOCASE";
+            else if (left.Is(Expr::StrLit))
+                l += " COLLATE NOCASE";
+            left = Make("(" + l + " " + op + " " + r + ")", Expr::Bool, left, right);
+            continue;
+        }
+        bool negated = AtKeyword("NOT") && (AtKeyword("LIKE", 1) || AtKeyword("BETWEEN", 1) || AtKeyword("IN", 1));
+        if (AtKeyword("IS")) {
+            Next();
+            bool isNot = AcceptKeyword("NOT");
+            if (!AcceptKeyword("NULL")) ExprFail();
+            left = Make("(" + Value(left) + (isNot ? " IS NOT NULL)" : " IS NULL)"), Expr::Bool, left);
+            continue;
+        }
+        if (negated) Next();
+        if (AcceptKeyword("LIKE")) {
+            Expr pattern = ParseConcat();
+            std::string call = "jet_like(" + Value(left) + ", " + Value(pattern) + ")";
+            left = Make(negated ? "(NOT " + call + ")" : call, Expr::Bool, left, pattern);
+        } else if (AcceptKeyword("BETWEEN")) {
+            Expr low = ParseConcat();
+            if (!AcceptKeyword("AND")) ExprFail();
+            Expr high = ParseConcat();
+            // Jet takes the bounds in either order.
+            std::string lo = Value(low), hi = Value(high);
+            if (low.Is(Expr::NumLit) && high.Is(Expr::NumLit)) {
+                if (std::strtod(lo.c_str(), nullptr) > std::strtod(hi.c_str(), nullptr)) std::swap(lo, hi);
+            } else {
+                std::string a = lo;
+                lo = "min(" + a + ", " + hi + ")";
+                hi = "max(" + a + ", " + hi + ")";
+            }
+            std::string sql = "(" + Value(left) + (negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi + ")";
+            left = Make(sql, Expr::Bool | AggregateOf(low) | AggregateOf(high), left);
+        } else if (AcceptKeyword("IN")) {
+            if (!AcceptOp("(")) ExprFail();
+            std::string list;
+            bool hasText = false;
+            int flags = Expr::Bool;
+            if (AtKeyword("SELECT")) {
+                int saved = statementError_;
+                statementError_ = 3141;
+                list = ParseQuery(1);
+                statementError_ = saved;
+            } else {
+                for (bool first = true;; first = false) {
+                    Expr item = ParseExpr();
+                    if (item.Is(Expr::StrLit)) hasText = true;
+                    flags |= AggregateOf(item);
+                    if (!first) list += ", ";
+                    list += Value(item);
+                    if (!AcceptOp(",")) break;
+                }
+            }
+            if (!AcceptOp(")")) throw ExpressionError(ExprFault::Bracket, ExpressionText(exprStart_));
+            std::string l = Value(left);
+            if (hasText && !left.Is(Expr::Column)) l += " COLLATE NOCASE";
+            left = Make("(" + l + (negated ? " NOT IN (" : " IN (") + list + "))", flags, left);
+        } else {
+            if (negated) ExprFail();
+            break;
+        }
+    }
+    return left;
+}
+
+Expr Parser::ParseConcat() {
+    Expr first = ParseAdditive();
+    if (!AtOp("&")) return first;
+    // a & b & c: one call; Null counts as "" unless every operand is Null.
+    std::string sql = "jet_concat(" + Value(first);
+    int flags = AggregateOf(first);
+    while (AcceptOp("&")) {
+        Expr next = ParseAdditive();
+        sql += ", " + Value(next);
+        flags |= AggregateOf(next);
+    }
+    return Expr{sql + ")", flags};
+}
+
+Expr Parser::ParseAdditive() {
+    Expr left = ParseMod();
+    while (AtOp("+") || AtOp("-")) {
+        bool plus = Next().text == "+";
+        Expr right = ParseMod();
+        std::string sql;
+        if (!plus)
+            sql = "(" + Value(left) + " - " + Value(right) + ")";
+        else if (left.Is(Expr::NumLit) || right.Is(Expr::NumLit))
+            sql = "(" + Value(left) + " + " + Value(right) + ")";  // a number: arithmetic for sure
+        else
+            sql = "jet_add(" + Value(left) + ", " + Value(right) + ")";  // text + text concatenates
+        left = Make(sql, 0, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseMod() {
+    Expr left = ParseIntDiv();
+    while (AcceptKeyword("MOD")) {
+        Expr right = ParseIntDiv();
+        left = Make("jet_mod(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseIntDiv() {
+    Expr left = ParseMultiplicative();
+    while (AcceptOp("\\")) {
+        Expr right = ParseMultiplicative();
+        left = Make("jet_idiv(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseMultiplicative() {
+    Expr left = ParseUnary();
+    while (AtOp("*") || AtOp("/")) {
+        bool times = Next().text == "*";
+        Expr right = ParseUnary();
+        std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
+                                : "jet_div(" + Value(left) + ", " + Value(right) + ")";
+        left = Make(sql, 0, left, right);
+    }
+    return left;
+}
+
+Expr Parser::ParseUnary() {
+    if (AcceptOp("-")) {
+        Expr e = ParseUnary();
+        if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-') return Expr{"-" + e.sql, Expr::NumLit};
+        return Make("(-" + Value(e) + ")", 0, e);
+    }
+    if (AcceptOp("+")) return ParseUnary();
+    return ParsePower();
+}
+
+Expr Parser::ParsePower() {
+    Expr base = ParsePrimary();
+    while (AcceptOp("^")) {
+        bool negative = AcceptOp("-");
+        Expr exponent = ParsePrimary();
+        std::string e = negative ? "(-" + Value(exponent) + ")" : Value(exponent);
+        base = Make("jet_pow(" + Value(base) + ", " + e + ")", 0, base, exponent);
+    }
+    return base;
+}
+
+Expr Parser::ParsePrimary() {
+    const Token& t = Peek();
+    switch (t.kind) {
+    case Tok::Number: {
+        Next();
+        std::string text = t.text;
+        if (text[0] == '.') text = "0" + text;
+        return Expr{text, Expr::NumLit};
+    }
+    case Tok::Date: Next(); return Expr{t.text, Expr::NumLit};
+    case Tok::String: Next(); return Expr{StringLiteral(t.text), Expr::StrLit};
+    case Tok::Bracketed: return ParseNameOrCall();
+    case Tok::Name:
+        if (IsKeyword(t, "TRUE")) return Next(), Expr{"-1", Expr::NumLit};
+        if (IsKeyword(t, "FALSE")) return Next(), Expr{"0", Expr::NumLit};
+        if (IsKeyword(t, "NULL")) return Next(), Expr{"NULL", 0};
+        if (IsKeyword(t, "EXISTS")) {
+            Next();
+            if (!AcceptOp("(") || !AtKeyword("SELECT")) ExprFail();
+            int saved = statementError_;
+            statementError_ = 3141;
+            std::string q = ParseQuery(1);
+            statementError_ = saved;
+            if (!AcceptOp(")")) throw ExpressionError(ExprFault::Bracket, ExpressionText(exprStart_));
+            return Expr{"(EXISTS (" + q + "))", Expr::Bool};
+        }
+        return ParseNameOrCall();
+    case Tok::Op:
+        if (t.text == "(") {
+            Next();
+            if (AtKeyword("SELECT")) {
+                int saved = statementError_;
+                statementError_ = 3141;
+                std::string q = ParseQuery(1);
+                statementError_ = saved;
+                if (!AcceptOp(")")) throw ExpressionError(ExprFault::Bracket, ExpressionText(exprStart_));
+                return Expr{"(" + q + ")", 0};
+            }
+            Expr e = ParseExpr();
+            if (!AcceptOp(")")) throw ExpressionError(ExprFault::Bracket, ExpressionText(exprStart_));
+            return Expr{"(" + e.sql + ")", e.flags & ~(Expr::Column | Expr::StrLit)};
+        }
+        break;
+    default: break;
+    }
+    ExprFail();
+}
+
+Expr Parser::ParseNameOrCall() {
+    const Token& t = Peek();
+    if (t.kind == Tok::Name && AtOp("(", 1)) {
+        std::string name = t.text;
+        Next();
+        return ParseCall(name);
+    }
+    if (t.kind == Tok::Name && IsReserved(t)) ExprFail();
+    std::vector<std::string> parts{Next().text};
+    while (AtOp(".") || AtOp("!")) {
+        Next();
+        if (!AtName()) ExprFail();
+        parts.push_back(Next().text);
+    }
+    if (parts.size() == 1) {
+        for (std::size_t k = 0; k < st_.parameters.size(); ++k) {
+            const std::string& p = st_.parameters[k].name;
+            if (Upper(p) == Upper(parts[0])) return Expr{"?" + std::to_string(k + 1), 0};
+        }
+    }
+    std::string sql;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (k) sql += '.';
+        sql += QuoteName(parts[k]);
+    }
+    return Expr{sql, Expr::Column};
+}
+
+Expr Parser::ParseCall(const std::string& name) {
+    std::string upper = Upper(name);
+    ExpectOp("(");
+    std::vector<Expr> args;
+    if (upper == "COUNT" && AtOp("*") && AtOp(")", 1)) {
+        Next();
+        Next();
+        return Expr{"count(*)", Expr::Aggregate};
+    }
+    if (!AcceptOp(")")) {
+        while (true) {
+            args.push_back(ParseExpr());
+            if (AcceptOp(")")) break;
+            if (!AcceptOp(",")) throw ExpressionError(ExprFault::Bracket, ExpressionText(exprStart_));
+        }
+    }
+    const Function* f = FindFunction(upper);
+    if (!f) throw SqlError(3085, name);
+    int n = static_cast<int>(args.size());
+    if (n < f->minArgs || n > f->maxArgs) throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
+    int flags = 0;
+    for (const Expr& a : args) flags |= AggregateOf(a);
+
+    if (f->kind == Fn::Special) {
+        if (upper == "IIF")
+            return Expr{"(CASE WHEN " + Condition(args[0]) + " THEN " + Value(args[1]) + " ELSE " + Value(args[2]) +
+                            " END)",
+                        flags};
+        if (upper == "NZ") return Expr{"IFNULL(" + Value(args[0]) + ", " + (n > 1 ? Value(args[1]) : "''") + ")", flags};
+        if (upper == "ISNULL") return Expr{"(-(" + Value(args[0]) + " IS NULL))", flags};
+        if (upper == "SWITCH") {
+            if (n % 2) throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
+            std::string sql = "(CASE";
+            for (int k = 0; k < n; k += 2) sql += " WHEN " + Condition(args[k]) + " THEN " + Value(args[k + 1]);
+            return Expr{sql + " END)", flags};
+        }
+        // CHOOSE
+        std::string sql = "(CASE CAST(round(" + Value(args[0]) + ") AS INTEGER)";
+        for (int k = 1; k < n; ++k) sql += " WHEN " + std::to_string(k) + " THEN " + Value(args[k]);
+        return Expr{sql + " END)", flags};
+    }
+    std::string sql = f->sqlite ? f->sqlite : "jet_" + Lower(upper);
+    sql += '(';
+    for (int k = 0; k < n; ++k) {
+        if (k) sql += ", ";
+        sql += Value(args[k]);
+    }
+    sql += ')';
+    if (f->kind == Fn::Aggregate) flags |= Expr::Aggregate;
+    return Expr{sql, flags};
+}
+
+} // namespace ledrana::dao::jetsql

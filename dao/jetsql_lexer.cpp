@@ -1,0 +1,220 @@
+// Tokens of Jet SQL, and its literals in SQLite form.
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "dao/jetsql_internal.h"
+#include "dao/functions.h"
+
+namespace ledrana::dao::jetsql {
+
+namespace {
+
+bool IsNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool IsNameChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+
+// Reads an unsigned decimal number of at most maxDigits digits at s[i]; false when there is none.
+bool ReadInt(std::string_view s, std::size_t& i, int maxDigits, int& value) {
+    std::size_t start = i;
+    value = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) && i - start < std::size_t(maxDigits)) {
+        value = value * 10 + (s[i] - '0');
+        ++i;
+    }
+    return i > start;
+}
+
+void SkipBlanks(std::string_view s, std::size_t& i) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+}
+
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// h:nn[:ss] [AM|PM] at s[i]; adds the fraction of the day to dayNumber.
+bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
+    int h = 0, n = 0, sec = 0;
+    if (!ReadInt(s, i, 2, h)) return false;
+    if (i >= s.size() || s[i] != ':') return false;
+    ++i;
+    if (!ReadInt(s, i, 2, n)) return false;
+    if (i < s.size() && s[i] == ':') {
+        ++i;
+        if (!ReadInt(s, i, 2, sec)) return false;
+    }
+    SkipBlanks(s, i);
+    if (i + 2 <= s.size()) {
+        std::string_view suffix = s.substr(i, 2);
+        bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
+        if (am || pm) {
+            if (h < 1 || h > 12) return false;
+            if (am && h == 12) h = 0;
+            if (pm && h != 12) h += 12;
+            i += 2;
+        }
+    }
+    if (h > 23 || n > 59 || sec > 59) return false;
+    fraction = (h * 3600 + n * 60 + sec) / 86400.0;
+    return true;
+}
+
+bool ValidDate(int y, int m, int d) {
+    static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    int max = (m == 2 && !leap) ? 28 : days[m - 1];
+    return d <= max;
+}
+
+[[noreturn]] void LexError(std::string_view sql, std::size_t from, ExprFault fault) {
+    throw ExpressionError(fault, sql.substr(from));
+}
+
+} // namespace
+
+bool ParseDateLiteral(std::string_view s, double& dayNumber) {
+    std::size_t i = 0;
+    SkipBlanks(s, i);
+    std::size_t start = i;
+    int a = 0, b = 0, c = 0;
+    double fraction = 0;
+    if (ReadInt(s, i, 4, a) && i < s.size() && (s[i] == '/' || s[i] == '-')) {
+        bool yearFirst = i - start > 2;
+        char sep = s[i++];
+        if (!ReadInt(s, i, 2, b) || i >= s.size() || s[i] != sep) return false;
+        ++i;
+        if (!ReadInt(s, i, 4, c)) return false;
+        int y, m, d;
+        if (yearFirst) {
+            y = a, m = b, d = c;  // yyyy-mm-dd
+        } else {
+            m = a, d = b, y = c;  // U.S. m/d/yyyy, whatever the regional settings
+            if (y < 100) y += y < 30 ? 2000 : 1900;
+            if (!ValidDate(y, m, d) && ValidDate(y, d, m)) std::swap(m, d);  // 13/1/2020 is 13 January
+        }
+        if (!ValidDate(y, m, d)) return false;
+        dayNumber = vb::DayNumber(y, m, d);
+        SkipBlanks(s, i);
+        if (i < s.size() && !ReadTime(s, i, fraction)) return false;
+    } else {
+        i = start;
+        if (!ReadTime(s, i, fraction)) return false;
+        dayNumber = 0;
+    }
+    SkipBlanks(s, i);
+    if (i != s.size()) return false;
+    // Before 1899 the day counts backwards but the time still adds to it, as VB stores it.
+    dayNumber = dayNumber < 0 ? dayNumber - fraction : dayNumber + fraction;
+    return true;
+}
+
+std::string RealLiteral(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    std::string s = buf;
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+}
+
+std::string StringLiteral(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '\'';
+    for (char c : s) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::vector<Token> Lex(std::string_view sql) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    const std::size_t n = sql.size();
+    while (true) {
+        while (i < n && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
+        Token t;
+        t.begin = i;
+        if (i >= n) {
+            t.kind = Tok::End;
+            t.end = i;
+            tokens.push_back(std::move(t));
+            return tokens;
+        }
+        unsigned char c = static_cast<unsigned char>(sql[i]);
+        if (IsNameStart(c)) {
+            while (i < n && IsNameChar(static_cast<unsigned char>(sql[i]))) ++i;
+            t.kind = Tok::Name;
+            t.text = std::string(sql.substr(t.begin, i - t.begin));
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+            if (i < n && sql[i] == '.') {
+                ++i;
+                while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+            }
+            if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+                std::size_t j = i + 1;
+                if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+                if (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) {
+                    i = j;
+                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+                }
+            }
+            t.kind = Tok::Number;
+            t.text = std::string(sql.substr(t.begin, i - t.begin));
+        } else if (c == '\'' || c == '"') {
+            ++i;
+            t.kind = Tok::String;
+            while (true) {
+                if (i >= n) LexError(sql, t.begin, ExprFault::String);
+                if (static_cast<unsigned char>(sql[i]) == c) {
+                    if (i + 1 < n && static_cast<unsigned char>(sql[i + 1]) == c) {
+                        t.text += sql[i];
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                t.text += sql[i++];
+            }
+        } else if (c == '[') {
+            std::size_t close = sql.find(']', i + 1);
+            if (close == std::string_view::npos) LexError(sql, t.begin, ExprFault::Bracket);
+            t.kind = Tok::Bracketed;
+            t.text = std::string(sql.substr(i + 1, close - i - 1));
+            i = close + 1;
+            if (t.text.empty()) LexError(sql, t.begin, ExprFault::Bracket);
+        } else if (c == '#') {
+            std::size_t close = sql.find('#', i + 1);
+            double day = 0;
+            if (close == std::string_view::npos || !ParseDateLiteral(sql.substr(i + 1, close - i - 1), day))
+                LexError(sql, t.begin, ExprFault::Date);
+            t.kind = Tok::Date;
+            t.text = RealLiteral(day);
+            i = close + 1;
+        } else {
+            t.kind = Tok::Op;
+            std::string_view two = sql.substr(i, 2);
+            if (two == "<=" || two == ">=" || two == "<>") {
+                t.text = std::string(two);
+                i += 2;
+            } else {
+                t.text = std::string(1, static_cast<char>(c));
+                ++i;
+            }
+        }
+        t.end = i;
+        tokens.push_back(std::move(t));
+    }
+}
+
+} // namespace ledrana::dao::jetsql
