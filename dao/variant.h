@@ -12,8 +12,8 @@
 //     ("Tipo non corrispondente");
 //   - Null throws Error 94 ("Utilizzo non valido di Null") for every conversion except CStr of Empty ("")
 //     and the Is... questions; Empty reads as 0, False or "";
-//   - CStr: Boolean "True"/"False", numbers in their shortest exact form with "." as decimal separator
-//     ("3.5", "0.1", "12"), Currency without trailing zeros, Date as "dd/mm/yyyy", "hh.nn.ss" or both
+//   - CStr: Boolean "True"/"False", numbers with "." as decimal separator, Double to 15 significant
+//     digits and Single to 7 ("3.5", "0.1", "12", "1E+20", "1.5E-05"), Currency without trailing zeros, Date as "dd/mm/yyyy", "hh.nn.ss" or both
 //     (the short date and time of an Italian system), Binary as its bytes.
 
 #include <cstdint>

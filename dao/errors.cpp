@@ -1,0 +1,162 @@
+// Jet/DAO error numbers with our Italian descriptions, and the mapping of SQLite failures onto them.
+
+#include "dao/internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ledrana::dao {
+namespace {
+
+struct ErrorText {
+    int number;
+    const char* text;
+};
+
+// '|' stands for the name (or value) the error is about.
+constexpr ErrorText kTexts[] = {
+    {3000, "Errore riservato (|): non esiste un messaggio per questo errore."},
+    {3001, "Argomento non valido."},
+    {3010, "La tabella '|' esiste già."},
+    {3011, "Impossibile trovare l'oggetto '|'."},
+    {3012, "L'oggetto '|' esiste già."},
+    {3020, "Update o CancelUpdate senza AddNew o Edit."},
+    {3021, "Nessun record corrente."},
+    {3022, "Le modifiche richieste alla tabella non sono state apportate perché creerebbero valori "
+           "duplicati nell'indice, nella chiave primaria o nella relazione."},
+    {3023, "AddNew o Edit già in uso."},
+    {3024, "Impossibile trovare il file '|'."},
+    {3026, "Spazio su disco insufficiente."},
+    {3027, "Impossibile aggiornare. Il database o l'oggetto è di sola lettura."},
+    {3031, "Password non valida."},
+    {3034, "Si è tentato di eseguire il commit o il rollback di una transazione senza BeginTrans."},
+    {3044, "'|' non è un percorso valido."},
+    {3045, "Impossibile utilizzare '|': file già in uso."},
+    {3047, "Record troppo grande."},
+    {3051, "Impossibile aprire il file '|'. È già aperto in modo esclusivo da un altro utente, oppure "
+           "è necessaria l'autorizzazione per visualizzarne i dati."},
+    {3058, "L'indice o la chiave primaria non può contenere un valore Null."},
+    {3061, "Parametri insufficienti. Previsto |."},
+    {3065, "Impossibile eseguire una query di selezione."},
+    {3075, "Errore di sintassi nell'espressione della query '|'."},
+    {3078, "Impossibile trovare la tabella o la query di input '|'. Verificare che esista e che il "
+           "nome sia stato digitato correttamente."},
+    {3085, "Funzione '|' non definita nell'espressione."},
+    {3090, "La tabella contiene già un campo contatore."},
+    {3113, "Impossibile aggiornare '|': il campo non è aggiornabile."},
+    {3125, "'|' non è un nome valido."},
+    {3127, "Nell'istruzione INSERT INTO è presente un nome di campo sconosciuto '|'."},
+    {3129, "Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT' o 'UPDATE'."},
+    {3131, "Errore di sintassi nella clausola FROM."},
+    {3134, "Errore di sintassi nell'istruzione INSERT INTO."},
+    {3144, "Errore di sintassi nell'istruzione UPDATE."},
+    {3163, "Il campo è troppo piccolo per il numero di dati che si desidera aggiungere."},
+    {3167, "Il record è eliminato."},
+    {3191, "Impossibile definire un campo più volte."},
+    {3204, "Il database esiste già."},
+    {3211, "Impossibile bloccare la tabella '|': è in uso da parte di un altro utente o processo."},
+    {3219, "Operazione non valida."},
+    {3259, "Tipo di dati del campo non valido."},
+    {3264, "Nessun campo definito. Impossibile aggiungere un oggetto TableDef o Index."},
+    {3265, "Elemento non trovato in questo insieme."},
+    {3266, "Impossibile aggiungere un oggetto Field. L'oggetto fa già parte di un insieme Fields."},
+    {3267, "La proprietà non può essere impostata su un oggetto che fa già parte di un insieme."},
+    {3270, "Proprietà non trovata."},
+    {3280, "Impossibile eliminare un campo che fa parte di un indice o che è necessario al sistema."},
+    {3281, "Impossibile eliminare l'indice: è l'indice corrente o è utilizzato in una relazione."},
+    {3283, "La chiave primaria esiste già."},
+    {3284, "L'indice esiste già."},
+    {3290, "Errore di sintassi nell'istruzione CREATE TABLE."},
+    {3292, "Errore di sintassi nella definizione del campo."},
+    {3314, "Il campo '|' non può contenere un valore Null perché la proprietà Required del campo è "
+           "impostata su True. Immettere un valore nel campo."},
+    {3315, "Il campo '|' non può essere una stringa di lunghezza zero."},
+    {3376, "La tabella '|' non esiste."},
+    {3343, "Formato di database '|' non riconosciuto."},
+    {3349, "Overflow di un campo numerico."},
+    {3356, "Il database è già aperto in modo esclusivo dall'utente '|' sul computer '|'."},
+    {3367, "Impossibile aggiungere. Nell'insieme esiste già un oggetto con lo stesso nome."},
+    {3380, "Il campo '|' esiste già nella tabella '|'."},
+    {3420, "Oggetto non valido o non più impostato."},
+    {3421, "Errore di conversione del tipo di dati."},
+    {3464, "Tipo di dati non corrispondente nell'espressione criterio."},
+    {91, "Variabile oggetto o variabile del blocco With non impostata"},
+    {6, "Overflow"},
+    {13, "Tipo non corrispondente"},
+    {94, "Utilizzo non valido di Null"},
+};
+
+} // namespace
+
+std::string JetErrorText(int number, std::string_view arg1, std::string_view arg2) {
+    const char* text = nullptr;
+    for (const auto& e : kTexts)
+        if (e.number == number) text = e.text;
+    if (!text) return "Errore " + std::to_string(number) + " del motore di database.";
+    std::string out;
+    int arg = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '|') {
+            out += arg == 0 ? arg1 : arg2;
+            ++arg;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+namespace detail {
+
+Error JetError(int number, std::string_view arg1, std::string_view arg2) {
+    return Error(number, JetErrorText(number, arg1, arg2));
+}
+
+void ThrowJet(int number, std::string_view arg1, std::string_view arg2) {
+    throw JetError(number, arg1, arg2);
+}
+
+namespace {
+std::string After(const std::string& msg, const char* prefix) {
+    auto p = msg.find(prefix);
+    if (p == std::string::npos) return {};
+    std::string rest = msg.substr(p + std::strlen(prefix));
+    return rest;
+}
+} // namespace
+
+void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
+    std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    int ext = db ? sqlite3_extended_errcode(db) : rc;
+    int primary = ext & 0xff;
+    // The SQL functions report "NNNN description" (or "#NNNN description").
+    std::size_t skip = !msg.empty() && msg[0] == '#' ? 1 : 0;
+    if (msg.size() > skip && msg[skip] >= '1' && msg[skip] <= '9') {
+        char* end = nullptr;
+        long n = std::strtol(msg.c_str() + skip, &end, 10);
+        if (end && *end == ' ' && n > 0 && n < 100000) throw Error(static_cast<int>(n), std::string(end + 1));
+    }
+    if (primary == SQLITE_CONSTRAINT) {
+        if (ext == SQLITE_CONSTRAINT_NOTNULL) ThrowJet(3314, After(msg, "failed: "));
+        ThrowJet(3022);
+    }
+    if (primary == SQLITE_READONLY) ThrowJet(3027);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ThrowJet(3211, context);
+    if (primary == SQLITE_FULL) ThrowJet(3026);
+    if (primary == SQLITE_NOTADB) ThrowJet(3343, context);
+    if (primary == SQLITE_CANTOPEN) ThrowJet(3051, context);
+    if (msg.rfind("no such table: ", 0) == 0) {
+        std::string name = After(msg, "no such table: ");
+        auto dot = name.find('.');
+        if (dot != std::string::npos && name.compare(0, 4, "main") == 0) name = name.substr(dot + 1);
+        ThrowJet(3078, name);
+    }
+    if (msg.rfind("no such column: ", 0) == 0) ThrowJet(3061, "1");
+    if (msg.rfind("no such function: ", 0) == 0) ThrowJet(3085, After(msg, "no such function: "));
+    if (msg.find("syntax error") != std::string::npos) ThrowJet(3075, context);
+    if (msg.find("datatype mismatch") != std::string::npos) ThrowJet(3464);
+    throw Error(3000, JetErrorText(3000, msg));
+}
+
+} // namespace detail
+} // namespace ledrana::dao

@@ -1,0 +1,417 @@
+#pragma once
+// Engine internals shared by the dao/ sources: the catalog kept in memory, the shared connection of one
+// file with its write grouping, and the implementation objects behind the public handles.
+
+#include "dao/dao.h"
+#include "dao/sqlite_handle.h"
+#include "platform/error.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ledrana::dao::detail {
+
+// ---- Errors ----
+[[noreturn]] void ThrowJet(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
+Error JetError(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
+// Turns the current error of a connection into a Jet error (constraint 3022, "no such table" 3078,
+// "no such column" 3061, an error raised by our SQL functions as "NNNN text" its own number...).
+[[noreturn]] void ThrowSqlite(sqlite3* db, int rc, std::string_view context = {});
+
+// A string literal for SQL the engine writes itself.
+std::string SqlLiteral(std::string_view s);
+
+// ---- Names ----
+std::string Upper(std::string_view s);  // case folding used for name look-up
+bool SameName(std::string_view a, std::string_view b);
+bool LessNoCase(const std::string& a, const std::string& b);
+
+// ---- Catalog ----
+struct UserProperty {
+    std::string name;
+    int type = dbText;
+    Variant value;
+};
+
+struct FieldDef {
+    std::string name;
+    int type = 0;
+    std::int32_t size = 0;
+    std::int32_t attributes = 0;
+    bool allowZeroLength = false;
+    bool required = false;
+    std::string defaultValue;
+    std::string validationRule;
+    std::string validationText;
+    int ordinal = 0;
+    std::vector<UserProperty> properties;
+
+    bool IsCounter() const { return type == dbLong && (attributes & dbAutoIncrField) != 0; }
+};
+
+struct IndexDef {
+    std::string name;
+    std::vector<std::string> fields;
+    std::vector<bool> descending;
+    bool primary = false;
+    bool unique = false;
+    bool ignoreNulls = false;
+    bool required = false;
+    std::string sqlName;  // name of the SQLite index ("" for none, e.g. on a system table)
+};
+
+struct TableState {
+    std::string name;
+    std::int32_t attributes = 0;
+    std::string connect;
+    std::string sourceTable;
+    std::string validationRule;
+    std::string validationText;
+    std::vector<FieldDef> fields;  // in ordinal order
+    std::vector<IndexDef> indexes;
+    std::vector<UserProperty> properties;
+
+    FieldDef* FindField(std::string_view n);
+    const FieldDef* FindField(std::string_view n) const;
+    int FieldIndex(std::string_view n) const;
+    IndexDef* FindIndex(std::string_view n);
+    bool IsSystem() const { return (attributes & dbSystemObject) == dbSystemObject; }
+    bool IsAttached() const { return (attributes & dbAttachedTable) != 0 || !connect.empty(); }
+};
+
+struct QueryState {
+    std::string name;
+    std::string sql;
+    std::vector<UserProperty> properties;
+};
+
+struct Catalog {
+    std::vector<TableState> tables;  // sorted by name without regard to case; system tables included
+    std::vector<QueryState> queries; // sorted likewise
+    std::vector<UserProperty> properties;
+    TableState* FindTable(std::string_view n);
+    QueryState* FindQuery(std::string_view n);
+    void Sort();
+};
+
+// Fixed size of a type (Text: its default 50); 0 for Memo and LongBinary.
+std::int32_t DefaultSize(int type);
+bool IsValidType(int type);
+bool IsVariableType(int type);
+// The SQLite column declaration for a field ("INTEGER", "TEXT COLLATE NOCASE"...).
+std::string ColumnDecl(const FieldDef& f);
+// Normalises a definition before it is stored: size and the fixed/variable attribute bits.
+void NormaliseField(FieldDef& f);
+
+// ---- Values ----
+// Converts a value for storage in a field: the stored Variant (Null, Long for integers and Booleans,
+// Double for Currency/Single/Double/Date, String, Binary). Throws 3421 for a value that cannot be
+// converted, 3163 for text too long, 3349 for a number out of range.
+Variant ToStorage(const Variant& v, const FieldDef& f);
+// Reads column i of a statement as a value of the field's type.
+Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f);
+// Reads column i by its storage class alone.
+Variant FromColumnRaw(sqlite3_stmt* s, int i);
+void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
+// Registers the engine's own SQL functions (dao_store, dao_ok).
+void RegisterEngineFunctions(sqlite3* db);
+
+// ---- Connection: one open file, shared by every Database of one engine that opens it ----
+struct Connection {
+    std::string hostPath;
+    PathResolver resolve;  // for the paths of attached tables
+    SqliteDb db;
+    bool readOnly = false;
+    bool exclusive = false;
+    Catalog catalog;
+    std::int64_t dataVersion = -1;
+    std::uint64_t catalogGeneration = 0;  // bumped on every catalog change
+
+    // Write grouping.
+    bool batchOpen = false;   // an implicit transaction holds grouped writes
+    int userDepth = 0;        // BeginTrans nesting
+    std::int64_t batchOps = 0;
+    std::chrono::steady_clock::time_point batchStart;
+    std::uint64_t writeGeneration = 0;  // bumped by structure changes and Execute; recordsets refetch
+    std::unordered_map<std::string, std::uint64_t> tableGenerations;  // upper-case name -> row writes
+    std::uint64_t* TableGeneration(std::string_view table);
+
+    // Counter values handed out, per table (upper-case name): next value.
+    std::unordered_map<std::string, std::int64_t> counterNext;
+
+    // Prepared statements by SQL text.
+    std::unordered_map<std::string, Stmt> cache;
+
+    // Attached sources: connect path (host) -> schema name.
+    std::map<std::string, std::string> attached;
+    bool tempViews = false;  // temporary views exist (dropped before DDL)
+
+    ~Connection();
+
+    sqlite3* handle() const { return db.get(); }
+    // Runs SQL without results; throws the mapped error.
+    void Exec(const std::string& sql);
+    // A cached prepared statement, reset and with bindings cleared.
+    sqlite3_stmt* Prepare(const std::string& sql);
+    // Prepares a statement, creating on demand the temporary views that stand for saved queries and
+    // attached tables named in it. Throws the mapped error.
+    Stmt PrepareJet(const std::string& sql);
+    sqlite3_stmt* PrepareCachedJet(const std::string& sql);
+
+    // Before a row write: opens the grouped transaction when none is open.
+    void BeginWrite();
+    // After a row write: commits the group when it has grown old or large (outside BeginTrans).
+    void AfterWrite(std::int64_t rows);
+    // Commits grouped writes (outside BeginTrans).
+    void Flush();
+    // Runs a structure change atomically: flushes, then fn inside its own transaction (a savepoint
+    // inside BeginTrans). On failure the change and the catalog in memory are rolled back.
+    template <class Fn>
+    void Ddl(Fn&& fn);
+    void DdlBegin();
+    void DdlCommit();
+    void DdlRollback();
+
+    // Reloads the catalog when another connection changed the file.
+    void CheckFresh();
+    void LoadCatalog();
+    void DropTempObjects();
+    void EnsureWritable() const;
+
+    // Schema-qualified SQL name of a table's data ("T" or att1."Source").
+    std::string DataName(const TableState& t);
+    std::string AttachSource(const std::string& connect);
+    std::int64_t NextCounter(const TableState& t, const FieldDef& f);
+    void NoteCounterValue(const TableState& t, std::int64_t v);
+    void ForgetCounters(std::string_view table = {});
+};
+
+template <class Fn>
+void Connection::Ddl(Fn&& fn) {
+    EnsureWritable();
+    DdlBegin();
+    Catalog saved = catalog;
+    try {
+        fn();
+        DdlCommit();
+    } catch (...) {
+        DdlRollback();
+        catalog = std::move(saved);
+        throw;
+    }
+}
+
+// Catalog writes (inside Ddl).
+void CreateCatalogTables(Connection& c);
+void SaveTableRow(Connection& c, const TableState& t);
+void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f);
+void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix);
+void SaveProperties(Connection& c, int kind, std::string_view object, std::string_view field,
+                    const std::vector<UserProperty>& props);
+void DeleteCatalogTable(Connection& c, std::string_view table);
+
+// Structure operations on the connection (each inside Ddl by the caller or itself).
+void CreateTable(Connection& c, TableState t);
+void DropTable(Connection& c, std::string_view name);
+void RenameTable(Connection& c, std::string_view from, std::string_view to);
+void AddField(Connection& c, std::string_view table, FieldDef f);
+void DropField(Connection& c, std::string_view table, std::string_view field);
+void RenameField(Connection& c, std::string_view table, std::string_view from, std::string_view to);
+void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f);
+void CreateIndex(Connection& c, std::string_view table, IndexDef ix);
+void DropIndex(Connection& c, std::string_view table, std::string_view index);
+void CreateQuery(Connection& c, std::string_view name, std::string_view sql);
+void DropQuery(Connection& c, std::string_view name);
+void CheckQuerySql(Connection& c, std::string_view sql);
+
+// ---- Engine-wide state ----
+struct DatabaseImpl;
+}  // namespace ledrana::dao::detail
+
+namespace ledrana::dao {
+struct EngineShared {
+    PathResolver resolver;
+    std::map<std::string, std::weak_ptr<detail::Connection>> open;  // host path -> connection
+    std::vector<std::pair<std::string, std::string>> verified;      // (hash, password) pairs checked
+    bool Verify(const std::string& hash, const std::string& password);
+};
+}  // namespace ledrana::dao
+
+namespace ledrana::dao::detail {
+
+struct DatabaseImpl : std::enable_shared_from_this<DatabaseImpl> {
+    std::shared_ptr<EngineShared> engine;
+    std::shared_ptr<Connection> conn;
+    std::string name;
+    std::string connect;
+    bool open = true;
+    std::int64_t recordsAffected = 0;
+    std::vector<std::weak_ptr<RecordsetImpl>> recordsets;
+
+    Connection& C();  // 3420 when closed
+    void CloseRecordsets();
+};
+
+// Collections behind the public collection classes.
+struct Collection {
+    virtual ~Collection() = default;
+};
+
+struct PropertyImpl {
+    enum class Owner { Free, Database, Table, Field, Query, Builtin } owner = Owner::Free;
+    std::string name;
+    int type = dbText;
+    Variant value;                       // Free properties
+    std::shared_ptr<DatabaseImpl> db;
+    std::string table, field;            // owner names
+    std::shared_ptr<FieldImpl> fieldObj; // Builtin properties of a field
+    std::shared_ptr<TableDefImpl> tableObj;  // Builtin properties of a table
+};
+
+struct FieldImpl : std::enable_shared_from_this<FieldImpl> {
+    enum class Mode { Free, Table, Index, Recordset } mode = Mode::Free;
+    FieldDef def;                         // Free, Index (name, attributes)
+    bool appended = false;                // Free field already in a collection
+    std::shared_ptr<DatabaseImpl> db;     // Table
+    std::string table;                    // Table: current table name
+    std::weak_ptr<RecordsetImpl> rsWeak;  // Recordset (the recordset owns its fields)
+    int column = -1;                      // Recordset column
+
+    // The definition this field stands for (live for Table fields). 3420 / 3265 when gone.
+    const FieldDef& Def() const;
+    FieldDef& MutableDef();
+    RecordsetImpl& Rs() const;  // 3420 when the recordset is gone
+    void Commit();  // stores a changed definition of a Table field
+};
+
+struct IndexImpl {
+    bool appended = false;
+    IndexDef def;                         // not appended
+    std::vector<std::shared_ptr<FieldImpl>> fields;  // not appended
+    std::shared_ptr<DatabaseImpl> db;     // appended
+    std::string table;
+    const IndexDef& Def() const;
+};
+
+struct TableDefImpl : std::enable_shared_from_this<TableDefImpl> {
+    bool appended = false;
+    std::shared_ptr<DatabaseImpl> db;     // creator (pending) or owner (appended)
+    std::string name;                     // appended: current name
+    TableState pending;                   // not appended
+    std::vector<std::shared_ptr<FieldImpl>> pendingFields;
+    std::vector<std::shared_ptr<IndexImpl>> pendingIndexes;
+    std::vector<UserProperty> pendingProps;
+
+    TableState& State() const;  // appended: the catalog entry (3420, 3265)
+};
+
+struct QueryDefImpl {
+    std::shared_ptr<DatabaseImpl> db;
+    std::string name;    // "" for a temporary query
+    std::string sql;     // temporary query
+    bool stored = false;
+    bool open = true;
+    std::int64_t recordsAffected = 0;
+    QueryState* State() const;
+    std::string Sql() const;
+};
+
+// ---- Recordset ----
+struct RsColumn {
+    FieldDef def;
+    bool typed = true;   // false: an expression, read by its storage class
+    int baseField = -1;  // index in the base table's fields, -1 when not a column of it
+    std::string sourceTable, sourceField;
+};
+
+struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
+    std::shared_ptr<DatabaseImpl> db;
+    bool open = true;
+    std::string source;
+    int type = dbOpenTable;
+    bool updatable = false;
+    std::string baseTable;     // catalog name of the table written to
+    std::string dataName;      // its SQL name
+    std::vector<RsColumn> cols;
+    int counterCol = -1;
+
+    // Cursor.
+    bool bof = true, eof = true;
+    bool deleted = false;      // the current row was deleted
+    std::int64_t rowid = 0;
+    std::vector<Variant> row;
+    std::int64_t position = -1; // dynaset: 0-based position of the current row
+
+    // Table-type: rows fetched ahead, by rowid.
+    struct Ahead {
+        std::int64_t rowid;
+        std::vector<Variant> values;
+    };
+    std::vector<Ahead> ahead;
+    std::size_t aheadPos = 0;
+    bool aheadExhausted = false;
+    std::uint64_t aheadGeneration = 0;       // connection-wide generation at the fetch
+    std::uint64_t aheadTableGeneration = 0;  // the table's generation at the fetch
+    std::uint64_t* tableGeneration = nullptr;
+    bool wrote = false;
+    bool queryDone = false;
+    std::uint64_t countGeneration = ~0ULL;
+    std::string selectCols;    // column list for the table's SELECTs
+
+    // Dynaset: the running statement (column 0 is the rowid when updatable).
+    std::string sql;           // SQLite SELECT
+    std::vector<std::string> params;
+    Stmt query;
+    bool hasRowid = false;
+    std::optional<std::int64_t> count;
+
+    // Editing.
+    int editMode = 0;          // 0 none, 1 Edit, 2 AddNew
+    std::vector<Variant> buffer;
+    std::vector<char> dirty;
+    std::vector<char> overflow;
+    std::vector<std::optional<Variant>> defaults;  // evaluated DefaultValue per column
+    std::unordered_map<std::string, std::string> updateSql;  // dirty mask -> SQL
+
+    std::vector<std::shared_ptr<FieldImpl>> fieldObjs;
+
+    Connection& C();
+    void CheckOpen() const;
+    void Start();           // position on the first row
+    void ReadCurrentTable();
+    bool FetchAhead(std::int64_t after);
+    void StepQuery();
+    void RestartQuery();
+    void LoadDefaults();
+    const TableState& Base();
+    Variant Get(int column);
+    void Set(int column, const Variant& v);
+    void Update();
+    void Delete();
+    void Move(int how);      // 0 first, 1 next, 2 previous, 3 last
+    void Close();
+    ~RecordsetImpl();
+};
+
+// The Fields collection of a recordset (dao/objects.cpp).
+dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);
+
+// Builds a recordset (dao/recordset.cpp).
+std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
+                                                 std::string_view source, int type);
+std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                  std::string_view name, std::string_view jetSql);
+
+// Runs one Jet SQL statement (dao/execute.cpp). Returns the rows affected.
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options);
+
+// Password support (dao/engine.cpp).
+std::string ConnectValue(std::string_view connect, std::string_view key);  // "pwd", "database"
+
+} // namespace ledrana::dao::detail

@@ -1,0 +1,696 @@
+// Recordsets: table-type walks by rowid in chunks, dynasets over a running SELECT, the edit buffer and
+// its validation, grouped writes.
+
+#include "dao/internal.h"
+#include "dao/jetsql.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace ledrana::dao {
+
+using namespace detail;
+
+namespace detail {
+
+namespace {
+
+constexpr int kChunk = 256;
+
+std::string_view TrimSql(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n' ||
+                          s.back() == ';'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool StartsWithWord(std::string_view s, std::string_view word) {
+    if (s.size() < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        char c = s[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (c != word[i]) return false;
+    }
+    return s.size() == word.size() || s[word.size()] == ' ' || s[word.size()] == '\t' || s[word.size()] == '\n' ||
+           s[word.size()] == '\r';
+}
+
+// True when an upper-cased word occurs in SQL text outside string literals and quoted names.
+bool HasWordOutsideQuotes(std::string_view sql, std::string_view word) {
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        char c = sql[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"' || c == '[' || c == '`') {
+            quote = c == '[' ? ']' : c;
+            continue;
+        }
+        if ((i == 0 || !(std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_')) &&
+            StartsWithWord(sql.substr(i), word))
+            return true;
+    }
+    return false;
+}
+
+int TypeOfStorage(int storageClass) {
+    switch (storageClass) {
+    case SQLITE_INTEGER:
+        return dbLong;
+    case SQLITE_FLOAT:
+        return dbDouble;
+    case SQLITE_BLOB:
+        return dbLongBinary;
+    default:
+        return dbText;
+    }
+}
+
+void MakeFieldObjects(const std::shared_ptr<RecordsetImpl>& rs) {
+    rs->fieldObjs.clear();
+    for (std::size_t i = 0; i < rs->cols.size(); ++i) {
+        auto f = std::make_shared<FieldImpl>();
+        f->mode = FieldImpl::Mode::Recordset;
+        f->rsWeak = rs;
+        f->column = static_cast<int>(i);
+        f->appended = true;
+        f->def.name = rs->cols[i].def.name;
+        rs->fieldObjs.push_back(std::move(f));
+    }
+}
+
+} // namespace
+
+std::uint64_t* Connection::TableGeneration(std::string_view table) {
+    return &tableGenerations[Upper(table)];
+}
+
+std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db, std::string_view source,
+                                                 int type) {
+    Connection& c = db->C();
+    std::string_view name = TrimSql(source);
+    if (TableState* t = c.catalog.FindTable(name)) {
+        if (type == dbOpenDynaset || type == dbOpenSnapshot || type == dbOpenForwardOnly) {
+            return OpenQueryRecordset(db, "", "SELECT * FROM " + QuoteName(t->name));
+        }
+        auto rs = std::make_shared<RecordsetImpl>();
+        rs->db = db;
+        rs->source = std::string(source);
+        rs->type = t->IsAttached() ? dbOpenDynaset : dbOpenTable;
+        rs->baseTable = t->name;
+        rs->dataName = c.DataName(*t);
+        t = c.catalog.FindTable(name);
+        rs->updatable = !t->IsSystem() && !c.readOnly;
+        rs->selectCols = "rowid";
+        for (std::size_t i = 0; i < t->fields.size(); ++i) {
+            RsColumn col;
+            col.def = t->fields[i];
+            col.baseField = static_cast<int>(i);
+            col.sourceTable = t->name;
+            col.sourceField = t->fields[i].name;
+            if (col.def.IsCounter()) rs->counterCol = static_cast<int>(i);
+            rs->cols.push_back(std::move(col));
+            rs->selectCols += ", " + QuoteName(t->fields[i].name);
+        }
+        rs->tableGeneration = c.TableGeneration(t->name);
+        MakeFieldObjects(rs);
+        db->recordsets.push_back(rs);
+        rs->Start();
+        return rs;
+    }
+    if (QueryState* q = c.catalog.FindQuery(name)) {
+        std::string qname = q->name, sql = q->sql;
+        return OpenQueryRecordset(db, qname, sql);
+    }
+    if (name.find(' ') == std::string_view::npos && name.find('\n') == std::string_view::npos &&
+        !name.empty() && !StartsWithWord(name, "SELECT") && !StartsWithWord(name, "TRANSFORM")) {
+        ThrowJet(3078, name);
+    }
+    return OpenQueryRecordset(db, "", source);
+}
+
+std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db, std::string_view name,
+                                                  std::string_view jetSql) {
+    Connection& c = db->C();
+    JetStatement st = TranslateJetSql(jetSql);
+    if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
+    if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+    auto rs = std::make_shared<RecordsetImpl>();
+    rs->db = db;
+    rs->source = name.empty() ? std::string(jetSql) : std::string(name);
+    rs->type = dbOpenDynaset;
+    rs->sql = st.sql;
+
+    // Updatable when it reads the rows of one table: then the rowid comes along as column 0.
+    std::string_view body = TrimSql(st.sql);
+    bool candidate = StartsWithWord(body, "SELECT") && !HasWordOutsideQuotes(body, "DISTINCT") &&
+                     !HasWordOutsideQuotes(body, "GROUP") && !HasWordOutsideQuotes(body, "UNION") &&
+                     !HasWordOutsideQuotes(body, "JOIN") && !c.readOnly;
+    if (candidate) {
+        std::string keyed = "SELECT _rowid_ AS \"__rowid\", " + std::string(body.substr(6));
+        sqlite3_stmt* raw = nullptr;
+        // Created on demand by PrepareJet for views; a plain prepare tells whether the rowid is there.
+        try {
+            Stmt probe = c.PrepareJet(keyed);
+            raw = probe.get();
+            const char* table0 = sqlite3_column_table_name(raw, 0);
+            std::string table;
+            bool ok = table0 != nullptr;
+            if (ok) table = table0;
+            int n = sqlite3_column_count(raw);
+            for (int i = 1; ok && i < n; ++i) {
+                const char* t = sqlite3_column_table_name(raw, i);
+                if (!t || table != t) ok = false;
+            }
+            const char* db0 = sqlite3_column_database_name(raw, 0);
+            TableState* base = ok ? c.catalog.FindTable(table) : nullptr;
+            if (ok && base && !base->IsSystem() && db0 && std::string(db0) == "main" && !base->IsAttached()) {
+                rs->hasRowid = true;
+                rs->updatable = true;
+                rs->baseTable = base->name;
+                rs->dataName = QuoteName(base->name);
+                rs->query = std::move(probe);
+            }
+        } catch (const Error&) {
+        }
+    }
+    if (!rs->query) rs->query = c.PrepareJet(st.sql);
+    sqlite3_stmt* q = rs->query.get();
+    int off = rs->hasRowid ? 1 : 0;
+    int n = sqlite3_column_count(q);
+    const TableState* base = rs->updatable ? c.catalog.FindTable(rs->baseTable) : nullptr;
+    for (int i = off; i < n; ++i) {
+        RsColumn col;
+        col.def.name = sqlite3_column_name(q, i) ? sqlite3_column_name(q, i) : "";
+        const char* ot = sqlite3_column_table_name(q, i);
+        const char* oc = sqlite3_column_origin_name(q, i);
+        const TableState* origin = ot ? c.catalog.FindTable(ot) : nullptr;
+        const FieldDef* f = origin && oc ? origin->FindField(oc) : nullptr;
+        if (f) {
+            std::string shown = col.def.name;
+            col.def = *f;
+            col.def.name = shown;
+            col.sourceTable = origin->name;
+            col.sourceField = f->name;
+            if (base && origin == base) col.baseField = base->FieldIndex(f->name);
+        } else {
+            col.typed = false;
+            col.def.type = dbText;
+            col.def.size = 255;
+        }
+        if (col.baseField >= 0 && base && base->fields[static_cast<std::size_t>(col.baseField)].IsCounter())
+            rs->counterCol = static_cast<int>(rs->cols.size());
+        rs->cols.push_back(std::move(col));
+    }
+    if (base) rs->tableGeneration = c.TableGeneration(base->name);
+    MakeFieldObjects(rs);
+    db->recordsets.push_back(rs);
+    rs->Start();
+    // Columns that are expressions take the type of what they hold.
+    if (!rs->eof)
+        for (std::size_t i = 0; i < rs->cols.size(); ++i)
+            if (!rs->cols[i].typed)
+                rs->cols[i].def.type = TypeOfStorage(sqlite3_column_type(q, static_cast<int>(i) + off));
+    return rs;
+}
+
+// ---- Cursor -------------------------------------------------------------------------------------------
+
+Connection& RecordsetImpl::C() {
+    CheckOpen();
+    return db->C();
+}
+
+void RecordsetImpl::CheckOpen() const {
+    if (!open || !db || !db->open) ThrowJet(3420);
+}
+
+RecordsetImpl::~RecordsetImpl() {
+    if (open && wrote && db && db->open && db->conn) {
+        try {
+            db->conn->Flush();
+        } catch (...) {
+        }
+    }
+}
+
+bool RecordsetImpl::FetchAhead(std::int64_t after) {
+    Connection& c = C();
+    sqlite3_stmt* s = c.Prepare("SELECT " + selectCols + " FROM " + dataName + " WHERE rowid > ? ORDER BY rowid LIMIT " +
+                                std::to_string(kChunk));
+    sqlite3_bind_int64(s, 1, after);
+    ahead.clear();
+    aheadPos = 0;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        Ahead a;
+        a.rowid = sqlite3_column_int64(s, 0);
+        a.values.reserve(cols.size());
+        for (std::size_t i = 0; i < cols.size(); ++i) a.values.push_back(FromColumn(s, static_cast<int>(i) + 1, &cols[i].def));
+        ahead.push_back(std::move(a));
+    }
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
+    aheadExhausted = ahead.size() < static_cast<std::size_t>(kChunk);
+    aheadGeneration = c.writeGeneration;
+    aheadTableGeneration = tableGeneration ? *tableGeneration : 0;
+    return !ahead.empty();
+}
+
+void RecordsetImpl::StepQuery() {
+    Connection& c = C();
+    if (queryDone) {
+        eof = true;
+        return;
+    }
+    sqlite3_stmt* q = query.get();
+    int rc = sqlite3_step(q);
+    if (rc == SQLITE_ROW) {
+        int off = hasRowid ? 1 : 0;
+        if (hasRowid) rowid = sqlite3_column_int64(q, 0);
+        row.resize(cols.size());
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            row[i] = cols[i].typed ? FromColumn(q, static_cast<int>(i) + off, &cols[i].def)
+                                   : FromColumnRaw(q, static_cast<int>(i) + off);
+        ++position;
+        eof = false;
+        bof = false;
+        deleted = false;
+        return;
+    }
+    if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
+    queryDone = true;
+    eof = true;
+    ++position;
+}
+
+void RecordsetImpl::RestartQuery() {
+    sqlite3_reset(query.get());
+    queryDone = false;
+    position = -1;
+}
+
+void RecordsetImpl::Start() {
+    editMode = 0;
+    deleted = false;
+    if (type == dbOpenTable || !query) {
+        if (FetchAhead(std::numeric_limits<std::int64_t>::min())) {
+            rowid = ahead[0].rowid;
+            row = std::move(ahead[0].values);
+            aheadPos = 1;
+            bof = eof = false;
+        } else {
+            bof = eof = true;
+        }
+        return;
+    }
+    RestartQuery();
+    StepQuery();
+    if (eof) bof = true;
+}
+
+void RecordsetImpl::Move(int how) {
+    Connection& c = C();
+    editMode = 0;
+    bool tableMode = !query;
+    if (how == 0) {
+        Start();
+        return;
+    }
+    if (tableMode) {
+        if (how == 1) {
+            if (eof) ThrowJet(3021);
+            bool stale = aheadGeneration != c.writeGeneration ||
+                         (tableGeneration && aheadTableGeneration != *tableGeneration);
+            if (stale || aheadPos >= ahead.size()) {
+                if (stale || !aheadExhausted) FetchAhead(bof ? std::numeric_limits<std::int64_t>::min() : rowid);
+            }
+            if (aheadPos < ahead.size()) {
+                rowid = ahead[aheadPos].rowid;
+                row = std::move(ahead[aheadPos].values);
+                ++aheadPos;
+                bof = eof = false;
+            } else {
+                eof = true;
+                bof = false;
+            }
+            deleted = false;
+            return;
+        }
+        std::string order = how == 2 ? " WHERE rowid < ? ORDER BY rowid DESC LIMIT 1" : " ORDER BY rowid DESC LIMIT 1";
+        if (how == 2 && bof) ThrowJet(3021);
+        sqlite3_stmt* s = c.Prepare("SELECT " + selectCols + " FROM " + dataName + order);
+        if (how == 2) sqlite3_bind_int64(s, 1, eof ? std::numeric_limits<std::int64_t>::max() : rowid);
+        int rc = sqlite3_step(s);
+        ahead.clear();
+        aheadPos = 0;
+        aheadExhausted = false;
+        if (rc == SQLITE_ROW) {
+            rowid = sqlite3_column_int64(s, 0);
+            row.resize(cols.size());
+            for (std::size_t i = 0; i < cols.size(); ++i) row[i] = FromColumn(s, static_cast<int>(i) + 1, &cols[i].def);
+            bof = eof = false;
+        } else {
+            if (how == 2) {
+                bof = true;
+                eof = false;
+            } else {
+                bof = eof = true;
+            }
+        }
+        sqlite3_reset(s);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
+        deleted = false;
+        return;
+    }
+    // Dynaset.
+    if (how == 1) {
+        if (eof) ThrowJet(3021);
+        if (bof && position < 0) {
+            RestartQuery();
+        }
+        StepQuery();
+        return;
+    }
+    if (how == 2) {
+        if (bof) ThrowJet(3021);
+        std::int64_t target = position - 1;
+        RestartQuery();
+        if (target < 0) {
+            bof = true;
+            eof = false;
+            return;
+        }
+        for (std::int64_t i = 0; i <= target && !eof; ++i) StepQuery();
+        return;
+    }
+    // Last.
+    if (eof && position >= 0 && queryDone && !row.empty() && position > 0) {
+        // Already at the end: step back onto the last row.
+    }
+    RestartQuery();
+    StepQuery();
+    if (eof) {
+        bof = true;
+        return;
+    }
+    std::vector<Variant> last = row;
+    std::int64_t lastRowid = rowid, lastPos = position;
+    while (true) {
+        StepQuery();
+        if (eof) break;
+        last = row;
+        lastRowid = rowid;
+        lastPos = position;
+    }
+    row = std::move(last);
+    rowid = lastRowid;
+    position = lastPos;
+    eof = bof = false;
+    deleted = false;
+}
+
+// ---- Values and editing -------------------------------------------------------------------------------
+
+const TableState& RecordsetImpl::Base() {
+    Connection& c = C();
+    const TableState* t = c.catalog.FindTable(baseTable);
+    if (!t) ThrowJet(3420);
+    return *t;
+}
+
+Variant RecordsetImpl::Get(int column) {
+    CheckOpen();
+    auto i = static_cast<std::size_t>(column);
+    if (editMode) return buffer[i];
+    if (eof || bof) ThrowJet(3021);
+    if (deleted) ThrowJet(3167);
+    return row[i];
+}
+
+void RecordsetImpl::LoadDefaults() {
+    if (defaults.size() == cols.size()) return;
+    defaults.assign(cols.size(), std::nullopt);
+    Connection& c = C();
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        std::string expr = cols[i].def.defaultValue;
+        if (expr.empty() || cols[i].baseField < 0) continue;
+        if (expr[0] == '=') expr.erase(0, 1);
+        try {
+            JetStatement st = TranslateJetSql("SELECT " + expr);
+            Stmt s = c.PrepareJet(st.sql);
+            if (sqlite3_step(s.get()) == SQLITE_ROW) defaults[i] = ToStorage(FromColumnRaw(s.get(), 0), cols[i].def);
+        } catch (const Error&) {
+        }
+    }
+}
+
+void RecordsetImpl::Set(int column, const Variant& v) {
+    CheckOpen();
+    if (!updatable) ThrowJet(3027);
+    if (!editMode) ThrowJet(3020);
+    auto i = static_cast<std::size_t>(column);
+    const RsColumn& col = cols[i];
+    if (col.baseField < 0) ThrowJet(3113, col.def.name);
+    if (static_cast<int>(i) == counterCol && editMode == 1) ThrowJet(3113, col.def.name);
+    try {
+        buffer[i] = ToStorage(v, col.def);
+        overflow[i] = 0;
+    } catch (const Error& e) {
+        if (e.number() != 3349) throw;
+        buffer[i] = v;
+        overflow[i] = 1;
+    }
+    dirty[i] = 1;
+}
+
+void RecordsetImpl::Update() {
+    Connection& c = C();
+    if (!editMode) ThrowJet(3020);
+    const TableState& t = Base();
+    // Validation, as Jet does it when a record is saved.
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        if (cols[i].baseField < 0) continue;
+        if (editMode == 1 && !dirty[i]) continue;
+        if (overflow[i]) ThrowJet(3349);
+        const FieldDef& f = t.fields[static_cast<std::size_t>(cols[i].baseField)];
+        const Variant& v = buffer[i];
+        if (v.IsNull()) {
+            if (f.required) ThrowJet(3314, f.name);
+        } else if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength && v.kind() == Variant::Kind::String &&
+                   v.RawString().empty()) {
+            ThrowJet(3315, f.name);
+        }
+    }
+    for (const auto& ix : t.indexes) {
+        if (!ix.primary && !ix.required) continue;
+        for (const auto& name : ix.fields) {
+            int fi = t.FieldIndex(name);
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (cols[i].baseField == fi && buffer[i].IsNull()) ThrowJet(3058);
+        }
+    }
+    c.BeginWrite();
+    if (editMode == 2) {
+        std::string sql = "INSERT INTO " + dataName + " (";
+        std::string marks;
+        bool first = true;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            if (cols[i].baseField < 0) continue;
+            if (!first) {
+                sql += ", ";
+                marks += ", ";
+            }
+            first = false;
+            sql += QuoteName(t.fields[static_cast<std::size_t>(cols[i].baseField)].name);
+            marks += "?";
+        }
+        sql += ") VALUES (" + marks + ")";
+        sqlite3_stmt* s = c.Prepare(sql);
+        int k = 1;
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            if (cols[i].baseField >= 0) BindVariant(s, k++, buffer[i]);
+        int rc = sqlite3_step(s);
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
+        if (counterCol >= 0 && !buffer[static_cast<std::size_t>(counterCol)].IsNull())
+            c.NoteCounterValue(t, buffer[static_cast<std::size_t>(counterCol)].ToDouble());
+        if (count) ++*count;
+        aheadExhausted = false;
+    } else {
+        std::string mask(dirty.begin(), dirty.end());
+        for (char& ch : mask) ch = ch ? '1' : '0';
+        if (mask.find('1') != std::string::npos) {
+            auto it = updateSql.find(mask);
+            if (it == updateSql.end()) {
+                std::string sql = "UPDATE " + dataName + " SET ";
+                bool first = true;
+                for (std::size_t i = 0; i < cols.size(); ++i) {
+                    if (!dirty[i]) continue;
+                    if (!first) sql += ", ";
+                    first = false;
+                    sql += QuoteName(t.fields[static_cast<std::size_t>(cols[i].baseField)].name) + " = ?";
+                }
+                sql += " WHERE rowid = ?";
+                it = updateSql.emplace(mask, std::move(sql)).first;
+            }
+            sqlite3_stmt* s = c.Prepare(it->second);
+            int k = 1;
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (dirty[i]) BindVariant(s, k++, buffer[i]);
+            sqlite3_bind_int64(s, k, rowid);
+            int rc = sqlite3_step(s);
+            sqlite3_reset(s);
+            if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (dirty[i]) row[i] = buffer[i];
+        } else {
+            editMode = 0;
+            return;
+        }
+    }
+    editMode = 0;
+    wrote = true;
+    // Our own write leaves the rows fetched ahead valid.
+    bool fresh = tableGeneration && aheadTableGeneration == *tableGeneration;
+    if (tableGeneration) ++*tableGeneration;
+    if (fresh) aheadTableGeneration = *tableGeneration;
+    c.AfterWrite(1);
+}
+
+void RecordsetImpl::Delete() {
+    Connection& c = C();
+    if (!updatable) ThrowJet(3027);
+    if (eof || bof) ThrowJet(3021);
+    if (deleted) ThrowJet(3167);
+    editMode = 0;
+    c.BeginWrite();
+    sqlite3_stmt* s = c.Prepare("DELETE FROM " + dataName + " WHERE rowid = ?");
+    sqlite3_bind_int64(s, 1, rowid);
+    int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, baseTable);
+    deleted = true;
+    wrote = true;
+    if (count) --*count;
+    bool fresh = tableGeneration && aheadTableGeneration == *tableGeneration;
+    if (tableGeneration) ++*tableGeneration;
+    if (fresh) aheadTableGeneration = *tableGeneration;
+    c.AfterWrite(1);
+}
+
+void RecordsetImpl::Close() {
+    if (!open) ThrowJet(3420);
+    editMode = 0;
+    query.reset();
+    open = false;
+    ahead.clear();
+    if (wrote && db && db->open && db->conn) db->conn->Flush();
+}
+
+} // namespace detail
+
+// ---- Recordset handle ---------------------------------------------------------------------------------
+
+namespace {
+RecordsetImpl& R(const std::shared_ptr<RecordsetImpl>& p) {
+    if (!p) throw Error(91, "Variabile oggetto o variabile del blocco With non impostata");
+    p->CheckOpen();
+    return *p;
+}
+} // namespace
+
+bool Recordset::Eof() const { return R(impl_).eof; }
+bool Recordset::Bof() const { return R(impl_).bof; }
+void Recordset::MoveNext() { R(impl_).Move(1); }
+void Recordset::MovePrevious() { R(impl_).Move(2); }
+void Recordset::MoveFirst() { R(impl_).Move(0); }
+void Recordset::MoveLast() { R(impl_).Move(3); }
+
+std::int64_t Recordset::RecordCount() const {
+    RecordsetImpl& r = R(impl_);
+    Connection& c = r.C();
+    if (!r.query) {
+        std::uint64_t gen = c.writeGeneration * 1000003ULL + (r.tableGeneration ? *r.tableGeneration : 0);
+        if (!r.count || r.countGeneration != gen) {
+            sqlite3_stmt* s = c.Prepare("SELECT count(*) FROM " + r.dataName);
+            std::int64_t n = 0;
+            if (sqlite3_step(s) == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
+            sqlite3_reset(s);
+            r.count = n;
+            r.countGeneration = gen;
+        }
+        return *r.count;
+    }
+    if (!r.count) {
+        Stmt s = c.PrepareJet("SELECT count(*) FROM (" + r.sql + ")");
+        std::int64_t n = 0;
+        if (sqlite3_step(s.get()) == SQLITE_ROW) n = sqlite3_column_int64(s.get(), 0);
+        r.count = n;
+    }
+    return *r.count;
+}
+
+void Recordset::AddNew() {
+    RecordsetImpl& r = R(impl_);
+    Connection& c = r.C();
+    if (!r.updatable) ThrowJet(3027);
+    if (r.editMode) ThrowJet(3023);
+    c.EnsureWritable();
+    r.LoadDefaults();
+    r.buffer.assign(r.cols.size(), Variant::Null());
+    r.dirty.assign(r.cols.size(), 0);
+    r.overflow.assign(r.cols.size(), 0);
+    for (std::size_t i = 0; i < r.cols.size(); ++i)
+        if (r.defaults[i]) r.buffer[i] = *r.defaults[i];
+    if (r.counterCol >= 0) {
+        const TableState& t = r.Base();
+        const FieldDef& f = t.fields[static_cast<std::size_t>(r.cols[static_cast<std::size_t>(r.counterCol)].baseField)];
+        r.buffer[static_cast<std::size_t>(r.counterCol)] =
+            Variant::FromLong(static_cast<std::int32_t>(c.NextCounter(t, f)));
+    }
+    r.editMode = 2;
+}
+
+void Recordset::Edit() {
+    RecordsetImpl& r = R(impl_);
+    if (!r.updatable) ThrowJet(3027);
+    if (r.editMode) ThrowJet(3023);
+    if (r.eof || r.bof) ThrowJet(3021);
+    if (r.deleted) ThrowJet(3167);
+    r.buffer = r.row;
+    r.dirty.assign(r.cols.size(), 0);
+    r.overflow.assign(r.cols.size(), 0);
+    r.editMode = 1;
+}
+
+void Recordset::Update() { R(impl_).Update(); }
+
+void Recordset::CancelUpdate() {
+    RecordsetImpl& r = R(impl_);
+    if (!r.editMode) ThrowJet(3020);
+    r.editMode = 0;
+}
+
+void Recordset::Delete() { R(impl_).Delete(); }
+int Recordset::EditMode() const { return R(impl_).editMode; }
+bool Recordset::Updatable() const { return R(impl_).updatable; }
+std::string Recordset::Name() const { return R(impl_).source; }
+int Recordset::Type() const { return R(impl_).type; }
+
+dao::Fields Recordset::Fields() const {
+    R(impl_);
+    return FieldsOf(impl_);
+}
+
+void Recordset::Close() {
+    if (!impl_) throw Error(91, "Variabile oggetto o variabile del blocco With non impostata");
+    impl_->Close();
+}
+
+} // namespace ledrana::dao
