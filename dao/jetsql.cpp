@@ -326,6 +326,12 @@ Parser::Core Parser::ParseCore(int depth) {
     if (AcceptKeyword("FROM")) {
         statementError_ = 3131;
         c.body = " FROM " + ParseFrom(depth, tableCount, hasJoin);
+        // What follows the tables must start a clause: "FROM My Table" is a name with a blank.
+        const Token& t = Peek();
+        bool clause = t.kind == Tok::End || AtOp(";") || AtOp(")");
+        for (const char* w : {"WHERE", "GROUP", "HAVING", "ORDER", "UNION", "WITH"})
+            if (IsKeyword(t, w)) clause = true;
+        if (!clause) Fail();
         statementError_ = 3141;
     }
     if (AcceptKeyword("WHERE")) {
@@ -450,6 +456,7 @@ std::string Parser::ParseOrderBy() {
     statementError_ = 3138;
     ExpectKeyword("ORDER");
     ExpectKeyword("BY");
+    if (AtEnd()) Fail();
     std::string out;
     for (bool first = true;; first = false) {
         if (!first) out += ", ";

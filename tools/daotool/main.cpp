@@ -1,0 +1,299 @@
+// daotool: creates, changes and prints databases through the engine.
+//
+//   daotool [--pwd PASSWORD] create FILE [SCRIPT]     new database; SCRIPT (a file, or SQL text) holds
+//                                                     Jet SQL statements separated by ";"
+//   daotool [--pwd PASSWORD] exec FILE SQL...         runs each statement
+//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line
+//   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
+//   daotool [--pwd PASSWORD] property FILE TABLE NAME VALUE   sets or creates a text property of a table
+//   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
+//   daotool [--pwd PASSWORD] password FILE OLD NEW    changes the database password
+//   daotool [--pwd PASSWORD] compact SOURCE DESTINATION
+//
+// Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
+
+#include "dao/dao.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ledrana;
+using namespace ledrana::dao;
+
+int Usage() {
+    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query FILE SQL |\n"
+                 "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
+                 "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
+    return 2;
+}
+
+// Splits SQL text into statements at ";" outside strings, brackets and #dates#.
+std::vector<std::string> SplitStatements(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    char close = 0;
+    for (char c : text) {
+        if (close) {
+            cur += c;
+            if (c == close) close = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') close = c;
+        else if (c == '[') close = ']';
+        if (c == ';') {
+            out.push_back(cur);
+            cur.clear();
+            continue;
+        }
+        cur += c;
+    }
+    out.push_back(cur);
+    std::vector<std::string> kept;
+    for (auto& s : out) {
+        auto b = s.find_first_not_of(" \t\r\n");
+        if (b == std::string::npos) continue;
+        auto e = s.find_last_not_of(" \t\r\n");
+        kept.push_back(s.substr(b, e - b + 1));
+    }
+    return kept;
+}
+
+std::string ReadScript(const std::string& arg) {
+    std::string win = !arg.empty() && arg[0] == '/' ? platform::WindowsPath(arg) : arg;
+    if (arg.find('\n') == std::string::npos && platform::FileExists(win)) return platform::ReadAllBytes(win);
+    return arg;
+}
+
+std::string Connect(const std::string& pwd, bool given) { return given ? ";pwd=" + pwd : std::string(); }
+
+std::string Two(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+std::string Shortest(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string Escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+std::string Cell(const Variant& v) {
+    switch (v.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+        return "NULL";
+    case Variant::Kind::Boolean:
+        return v.RawInteger() ? "-1" : "0";
+    case Variant::Kind::Byte:
+    case Variant::Kind::Integer:
+    case Variant::Kind::Long:
+        return std::to_string(v.RawInteger());
+    case Variant::Kind::Currency:
+        return v.ToString();
+    case Variant::Kind::Single: {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.RawDouble()));
+        return std::string(buf, r.ptr);
+    }
+    case Variant::Kind::Double:
+        return Shortest(v.RawDouble());
+    case Variant::Kind::Date: {
+        DateParts p = SplitDate(v.RawDouble());
+        std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
+        if (p.hour || p.minute || p.second) d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
+        return d;
+    }
+    case Variant::Kind::String:
+        return Escape(v.RawString());
+    case Variant::Kind::Binary: {
+        static const char* hex = "0123456789abcdef";
+        std::string out = "0x";
+        for (unsigned char c : v.RawString()) {
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+        return out;
+    }
+    }
+    return {};
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+    std::string ua = UCase(a), ub = UCase(b);
+    return ua != ub ? ua < ub : a < b;
+}
+
+void PrintSchema(Database& db) {
+    TableDefs tables = db.TableDefs();
+    std::vector<TableDef> list;
+    for (int i = 0; i < tables.Count(); ++i)
+        if (tables[i].Attributes() == 0) list.push_back(tables[i]);
+    std::sort(list.begin(), list.end(), [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    static const char* builtins[] = {"Name", "Attributes", "Connect", "SourceTableName", "RecordCount",
+                                     "Updatable", "ValidationRule", "ValidationText"};
+    for (TableDef& t : list) {
+        std::string line = "table " + t.Name() + " attributes=" + std::to_string(t.Attributes());
+        Properties props = t.Properties();
+        std::vector<std::pair<std::string, std::string>> user;
+        for (int i = 0; i < props.Count(); ++i) {
+            Property p = props[i];
+            bool builtin = false;
+            for (const char* b : builtins)
+                if (EqualsNoCase(p.Name(), b)) builtin = true;
+            if (builtin) continue;
+            Variant v = p.Value();
+            user.emplace_back(p.Name(), v.IsNull() ? "NULL" : Escape(v.ToString()));
+        }
+        std::sort(user.begin(), user.end(), [](auto& a, auto& b) { return LessNoCase(a.first, b.first); });
+        for (auto& [n, v] : user) line += " " + n + "=" + v;
+        std::cout << line << "\n";
+        Fields fields = t.Fields();
+        std::vector<Field> fl;
+        for (int i = 0; i < fields.Count(); ++i) fl.push_back(fields[i]);
+        std::sort(fl.begin(), fl.end(), [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (Field& f : fl)
+            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type() << " size=" << f.Size()
+                      << " attributes=" << f.Attributes() << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
+                      << " required=" << (f.Required() ? 1 : 0) << "\n";
+        Indexes indexes = t.Indexes();
+        std::vector<Index> il;
+        for (int i = 0; i < indexes.Count(); ++i) il.push_back(indexes[i]);
+        std::sort(il.begin(), il.end(), [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (Index& ix : il) {
+            std::string names;
+            Fields ixf = ix.Fields();
+            for (int i = 0; i < ixf.Count(); ++i) names += (i ? "," : "") + ixf[i].Name();
+            std::cout << "index " << t.Name() << "." << ix.Name() << " primary=" << (ix.Primary() ? 1 : 0)
+                      << " unique=" << (ix.Unique() ? 1 : 0) << " fields=" << names << "\n";
+        }
+    }
+    QueryDefs queries = db.QueryDefs();
+    std::vector<QueryDef> ql;
+    for (int i = 0; i < queries.Count(); ++i) ql.push_back(queries[i]);
+    std::sort(ql.begin(), ql.end(), [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    for (QueryDef& q : ql) {
+        std::string sql;
+        for (char c : q.SQL()) {
+            if (c == '\r') sql += "\\r";
+            else if (c == '\n') sql += "\\n";
+            else sql += c;
+        }
+        std::cout << "query " << q.Name() << " sql=" << sql << "\n";
+    }
+}
+
+void PrintQuery(Database& db, const std::string& sql) {
+    Recordset rs = db.OpenRecordset(sql);
+    Fields fields = rs.Fields();
+    int n = fields.Count();
+    std::string header;
+    for (int i = 0; i < n; ++i) header += (i ? "\t" : "") + fields[i].Name();
+    std::cout << header << "\n";
+    while (!rs.Eof()) {
+        std::string line;
+        for (int i = 0; i < n; ++i) line += (i ? "\t" : "") + Cell(fields[i].Value());
+        std::cout << line << "\n";
+        rs.MoveNext();
+    }
+    rs.Close();
+}
+
+int Run(std::vector<std::string> args) {
+    std::string pwd;
+    bool pwdGiven = false;
+    if (args.size() >= 2 && args[0] == "--pwd") {
+        pwd = args[1];
+        pwdGiven = true;
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.size() < 2) return Usage();
+    const std::string cmd = args[0];
+    const std::string file = args[1];
+    DBEngine engine;
+    if (cmd == "create") {
+        if (args.size() > 3) return Usage();
+        Database db = engine.CreateDatabase(file, Connect(pwd, pwdGiven));
+        if (args.size() == 3)
+            for (const auto& st : SplitStatements(ReadScript(args[2]))) db.Execute(st);
+        db.Close();
+        return 0;
+    }
+    if (cmd == "compact") {
+        if (args.size() != 3) return Usage();
+        if (pwdGiven) engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
+        else engine.CompactDatabase(file, args[2]);
+        return 0;
+    }
+    Database db = engine.OpenDatabase(file, false, false, ";pwd=" + pwd);
+    if (cmd == "exec") {
+        if (args.size() < 3) return Usage();
+        for (std::size_t i = 2; i < args.size(); ++i)
+            for (const auto& st : SplitStatements(args[i])) db.Execute(st);
+    } else if (cmd == "query") {
+        if (args.size() != 3) return Usage();
+        PrintQuery(db, args[2]);
+    } else if (cmd == "querydef") {
+        if (args.size() != 4) return Usage();
+        QueryDefs qs = db.QueryDefs();
+        for (int i = 0; i < qs.Count(); ++i)
+            if (EqualsNoCase(qs[i].Name(), args[2])) {
+                qs.Delete(args[2]);
+                break;
+            }
+        db.CreateQueryDef(args[2], args[3]).Close();
+    } else if (cmd == "property") {
+        if (args.size() != 5) return Usage();
+        TableDef t = db.TableDefs()[args[2]];
+        Properties props = t.Properties();
+        bool found = false;
+        for (int i = 0; i < props.Count(); ++i)
+            if (EqualsNoCase(props[i].Name(), args[3])) found = true;
+        if (found) props[args[3]].SetValue(Variant(args[4]));
+        else props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
+    } else if (cmd == "schema") {
+        if (args.size() != 2) return Usage();
+        PrintSchema(db);
+    } else if (cmd == "password") {
+        if (args.size() != 4) return Usage();
+        db.NewPassword(args[2], args[3]);
+    } else {
+        return Usage();
+    }
+    db.Close();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        return Run(std::move(args));
+    } catch (const ledrana::Error& e) {
+        std::cout.flush();
+        std::cerr << e.number() << " " << e.description() << "\n";
+        return 1;
+    }
+}
