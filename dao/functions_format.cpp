@@ -391,6 +391,9 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
 
 bool IsDateFormat(std::string_view f) {
     if (IsNamedDate(f)) return true;
+    for (const char* n : {"General Number", "Currency", "Fixed", "Standard", "Percent", "Scientific", "Yes/No",
+                          "True/False", "On/Off"})
+        if (EqualsNoCase(f, n)) return false;
     bool quoted = false, dateLetter = false;
     for (std::size_t i = 0; i < f.size(); ++i) {
         char c = f[i];

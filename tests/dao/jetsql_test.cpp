@@ -1,0 +1,399 @@
+// The Jet SQL translator: statements the program runs, the dialect, DDL results and Jet's error numbers.
+// Translated statements run on SQLite tables laid out as the engine stores them, so the tests check
+// what the statements do, not the text they become.
+
+#include <gtest/gtest.h>
+
+#include "dao/dao.h"
+#include "tests/dao/jet_test_db.h"
+
+namespace ledrana::dao {
+namespace {
+
+using testing::TestDb;
+
+int ErrorOf(const std::string& sql) {
+    try {
+        TranslateJetSql(sql);
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// ---- The statements the update procedure runs -------------------------------------------------------
+
+class ProgramSql : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db.Exec(R"(
+            CREATE TABLE anni (Anno INTEGER, EURO INTEGER, ver TEXT COLLATE NOCASE);
+            CREATE TABLE FATTURECLI (CLIFOR TEXT COLLATE NOCASE, CLIENTE TEXT COLLATE NOCASE, CFP TEXT COLLATE NOCASE);
+            CREATE TABLE TIPIFATTURECLI (CFP TEXT COLLATE NOCASE, TIPO TEXT COLLATE NOCASE, tipostampa TEXT COLLATE NOCASE, logo TEXT COLLATE NOCASE);
+            CREATE TABLE Articoli (NumDoc INTEGER, Anno INTEGER, Dt REAL, Riva TEXT COLLATE NOCASE);
+            CREATE TABLE movimenti (NumDoc INTEGER, anno INTEGER, posi INTEGER, conto TEXT COLLATE NOCASE);
+            CREATE TABLE BANCHE (contocorrente TEXT COLLATE NOCASE, nome TEXT COLLATE NOCASE);
+            CREATE TABLE causali (cod TEXT COLLATE NOCASE);
+            CREATE TABLE CLIENTI (PREZZI123 INTEGER);
+            CREATE TABLE A (B INTEGER, Bzz INTEGER);
+        )");
+    }
+    TestDb db;
+};
+
+TEST_F(ProgramSql, DocumentFixesSetEmptyAndNullFieldsOnly) {
+    db.Exec("INSERT INTO FATTURECLI VALUES ('', 'C1', 'x'), (NULL, 'C2', 'x'), ('F9', 'C3', 'x')");
+    db.Jet("Update FATTURECLI   set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL");
+    // CLIFOR=NULL is never true, as in Jet: the Null row stays.
+    EXPECT_EQ(db.Query("SELECT * FROM FATTURECLI ORDER BY rowid"), "'C1'|''|'C';null|'C2'|'x';'F9'|'C3'|'x'");
+
+    db.Exec("INSERT INTO TIPIFATTURECLI VALUES ('', '', 'fattura', ''), ('F', NULL, 'BOLLA', ''), ('F', '', 'SCONTRINOSCARICO', '')");
+    db.Jet("Update TIPIFATTURECLI set CFP='C' where CFP='' OR CFP=NULL");
+    db.Jet("Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)");
+    db.Jet("Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and (tipo='' OR tipo=NULL)");
+    db.Jet("Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' and (tipo='' OR tipo=NULL)");
+    EXPECT_EQ(db.Query("SELECT CFP, TIPO FROM TIPIFATTURECLI ORDER BY rowid"),
+              "'C'|'Fattura';'F'|null;'F'|'Scontr.scarico(non fiscale)'");
+}
+
+TEST_F(ProgramSql, VersionStampAndYearFixes) {
+    db.Exec("INSERT INTO anni VALUES (2020, 0, '027'), (2021, 0, NULL); INSERT INTO CLIENTI VALUES (0), (3)");
+    db.Jet("UPDATE ANNI SET VER='048.5'");
+    db.Jet("Update CLIENTI set PREZZI123=1 ");
+    EXPECT_EQ(db.Query("SELECT ver FROM anni"), "'048.5';'048.5'");
+    EXPECT_EQ(db.Query("SELECT PREZZI123 FROM CLIENTI"), "1;1");
+
+    db.Exec("INSERT INTO Articoli VALUES (1, 0, 43905.5, NULL), (2, 0, 44100, ''), (3, 2019, NULL, NULL)");
+    EXPECT_EQ(db.Select("SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])"), "null;2020");
+    EXPECT_EQ(db.Columns(TranslateJetSql("SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])").sql), "ANNO");
+    db.Jet("UPDATE ARTICOLI SET ANNO=2020 WHERE ANNO=0");
+    EXPECT_EQ(db.Query("SELECT Anno FROM Articoli ORDER BY NumDoc"), "2020;2020;2019");
+}
+
+TEST_F(ProgramSql, DeletesWithStarAndBuiltCriteria) {
+    db.Exec("INSERT INTO BANCHE VALUES ('123456789/99', 'x'), ('1', 'y'); INSERT INTO causali VALUES ('1V'), ('2V'), ('1A')");
+    db.Jet("delete * from BANCHE where contocorrente='123456789/99'");
+    EXPECT_EQ(db.Query("SELECT nome FROM BANCHE"), "'y'");
+    db.Jet("Delete * from causali where cod='" + std::string("1") + "v'");  // compares without regard to case
+    EXPECT_EQ(db.Query("SELECT cod FROM causali ORDER BY cod"), "'1A';'2V'");
+    db.Jet("delete * from causali");
+    EXPECT_EQ(db.Query("SELECT count(*) FROM causali"), "0");
+}
+
+TEST_F(ProgramSql, RecordsetSources) {
+    db.Exec("INSERT INTO Articoli VALUES (2, 2020, 0, NULL), (1, 2020, 0, NULL), (5, 2019, 0, NULL);"
+            "INSERT INTO movimenti VALUES (1, 2020, 2, 'b'), (1, 2020, 1, 'a'), (1, 2019, 1, 'z')");
+    JetStatement s = TranslateJetSql("select * from articoli order by anno,numdoc");
+    EXPECT_TRUE(s.updatable);
+    ASSERT_EQ(s.sources, std::vector<std::string>{"articoli"});
+    EXPECT_EQ(db.Query("SELECT NumDoc FROM (" + s.sql + ")"), "5;1;2");
+    EXPECT_EQ(db.Select("select * from movimenti where NumDoc=1 and anno=2020 order by posi"),
+              "1|2020|1|'a';1|2020|2|'b'");
+    EXPECT_EQ(db.Select("select * from tipifatturecli"), "");
+}
+
+TEST_F(ProgramSql, FieldCopyThroughTemporaryField) {
+    db.Exec("INSERT INTO A VALUES (1, NULL), (2, NULL)");
+    JetStatement s = db.Jet("update A set Bzz=B");
+    ASSERT_EQ(s.assignments.size(), 1u);
+    EXPECT_EQ(s.assignments[0].first, "Bzz");
+    EXPECT_EQ(db.Query("SELECT Bzz FROM A"), "1;2");
+    db.Jet("update A set B=Bzz");
+    // A blank in a name that the text does not enclose is a syntax error.
+    EXPECT_EQ(ErrorOf("update A set B C zz=B C"), 3144);
+    EXPECT_EQ(ErrorOf("update My Table set Bzz=B"), 3144);
+    EXPECT_EQ(ErrorOf("select * from My Table"), 3131);
+}
+
+// ---- Dialect -------------------------------------------------------------------------------------------
+
+class Dialect : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db.Exec(R"(
+            CREATE TABLE T ("Nome cliente" TEXT COLLATE NOCASE, n INTEGER, x REAL, d REAL, flag INTEGER, s TEXT COLLATE NOCASE);
+            INSERT INTO T VALUES ('Rossi', 1, 1.5, 43831, -1, 'abc'), ('bianchi', 2, NULL, 43905.5, 0, NULL),
+                                 ('Verdi', 3, -2.5, NULL, -1, '50%'), ('rossi', 4, 10, 44196, 0, 'a_c');
+        )");
+    }
+    std::string Names(const std::string& where) {
+        return db.Select("SELECT [Nome cliente] FROM T WHERE " + where + " ORDER BY n");
+    }
+    TestDb db;
+};
+
+TEST_F(Dialect, Literals) {
+    struct Case {
+        const char* where;
+        const char* names;
+    } cases[] = {
+        {"[Nome cliente] = \"ROSSI\"", "'Rossi';'rossi'"},
+        {"[Nome cliente] = 'it''s' OR s = \"a\"\"b\"", ""},
+        {"d = #1/1/2020#", "'Rossi'"},
+        {"d = #2020-01-01#", "'Rossi'"},
+        {"d = #3/15/2020 12:00:00#", "'bianchi'"},
+        {"d = #3/15/2020 12:00 PM#", "'bianchi'"},
+        {"d = #13/3/2020#", ""},  // 13 March: not a row, but accepted
+        {"d >= #12/31/2020#", "'rossi'"},
+        {"flag = True", "'Rossi';'Verdi'"},
+        {"flag = False AND d Is Not Null", "'bianchi';'rossi'"},
+        {"flag", "'Rossi';'Verdi'"},
+        {"Not flag", "'bianchi';'rossi'"},
+        {"T.n > 3 OR T.[Nome cliente] = 'verdi'", "'Verdi';'rossi'"},
+        {"n Between 3 And 2", "'bianchi';'Verdi'"},
+        {"n Not Between 2 And 3", "'Rossi';'rossi'"},
+        {"n In (1, 4)", "'Rossi';'rossi'"},
+        {"[Nome cliente] In ('VERDI', 'x')", "'Verdi'"},
+        {"n Not In (SELECT n FROM T WHERE x > 1)", "'bianchi';'Verdi'"},
+        {"Exists (SELECT * FROM T AS U WHERE U.n = T.n + 1)", "'Rossi';'bianchi';'Verdi'"},
+        {"x Is Null", "'bianchi'"},
+        {"IsNull(x)", "'bianchi'"},
+        {"UCase([Nome cliente]) = 'rossi'", "'Rossi';'rossi'"},
+        {"n = 1 Xor n = 1", ""},
+        {"n Mod 2 = 0", "'bianchi';'rossi'"},
+        {"n \\ 2 = 1", "'bianchi';'Verdi'"},
+        {"n / 2 = 1.5", "'Verdi'"},
+        {"-n ^ 2 = -9", "'Verdi'"},
+        {"2 + 3 * n = 8", "'bianchi'"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Names(c.where), c.names) << c.where << "\n" << TranslateJetSql("SELECT * FROM T WHERE " + std::string(c.where)).sql;
+}
+
+TEST_F(Dialect, LikeIsJetsWildcardsWithoutCase) {
+    struct Case {
+        const char* pattern;
+        const char* names;
+    } cases[] = {
+        {"'ros*'", "'Rossi';'rossi'"},
+        {"'?erdi'", "'Verdi'"},
+        {"'*I'", "'Rossi';'bianchi';'Verdi';'rossi'"},
+        {"'[b-c]*'", "'bianchi'"},
+        {"'[!r]*'", "'bianchi';'Verdi'"},
+        {"'R[o]ss[]i'", "'Rossi';'rossi'"},
+        {"'%'", ""},
+        {"'r_ssi'", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Names(std::string("[Nome cliente] Like ") + c.pattern), c.names) << c.pattern;
+    EXPECT_EQ(Names("s Like '50[%]'"), "'Verdi'");
+    EXPECT_EQ(Names("s Like '5#%'"), "'Verdi'");
+    EXPECT_EQ(Names("s Like 'a_c'"), "'rossi'");
+    EXPECT_EQ(Names("s Not Like 'a*'"), "'Verdi'");
+    EXPECT_EQ(Names("[Nome cliente] Like 'ro' & '*'"), "'Rossi';'rossi'");
+}
+
+TEST_F(Dialect, ExpressionsAsValues) {
+    // & treats one Null as "", two as Null; + on texts propagates Null.
+    EXPECT_EQ(db.Select("SELECT s & 'z', s & x, s + 'z', n & '' FROM T ORDER BY n"),
+              "'abcz'|'abc1.5'|'abcz'|'1';'z'|null|null|'2';'50%z'|'50%-2.5'|'50%z'|'3';'a_cz'|'a_c10'|'a_cz'|'4'");
+    EXPECT_EQ(db.Select("SELECT IIf(x > 0, 'pos', 'neg'), Nz(x, 0), Nz(s), n > 2, IsNull(x) FROM T ORDER BY n"),
+              "'pos'|1.5|'abc'|0|0;'neg'|0|''|0|-1;'neg'|-2.5|'50%'|-1|0;'pos'|10|'a_c'|-1|0");
+    EXPECT_EQ(db.Select("SELECT n + 1, 7 / 2, 7 \\ 2, 7.5 Mod 2, 2 ^ 3 FROM T WHERE n = 1"), "2|3.5|3|0|8");
+    EXPECT_EQ(db.Select("SELECT Switch(n = 1, 'uno', n = 2, 'due'), Choose(n, 'a', 'b', 'c') FROM T ORDER BY n"),
+              "'uno'|'a';'due'|'b';null|'c';null|null");
+    // Unnamed expressions get Jet's names, fields keep theirs.
+    EXPECT_EQ(db.Columns(TranslateJetSql("SELECT n, n + 1, T.x, Count(*) AS Quanti, Year(d) FROM T GROUP BY n, x, d").sql),
+              "n|Expr1000|x|Quanti|Expr1001");
+}
+
+TEST_F(Dialect, AggregatesFirstLastAndTop) {
+    EXPECT_EQ(db.Select("SELECT Count(*), Count(x), Sum(n), Min([Nome cliente]), Max(d) FROM T"),
+              "4|3|10|'bianchi'|44196");
+    EXPECT_EQ(db.Select("SELECT First(n), Last(n) FROM (SELECT n FROM T ORDER BY n DESC)"), "4|1");
+    db.Exec("INSERT INTO T (\"Nome cliente\", n) VALUES ('Neri', 3)");
+    // TOP keeps the rows that tie with the last one.
+    EXPECT_EQ(db.Select("SELECT TOP 3 n FROM T ORDER BY n"), "1;2;3;3");
+    EXPECT_EQ(db.Select("SELECT TOP 2 n FROM T ORDER BY n DESC"), "4;3;3");
+    EXPECT_EQ(db.Select("SELECT TOP 1 n FROM T WHERE n > 1 ORDER BY n"), "2");
+    EXPECT_EQ(db.Select("SELECT TOP 40 PERCENT n FROM T ORDER BY n"), "1;2");
+    EXPECT_EQ(db.Select("SELECT TOP 2 n FROM T WHERE n = 3"), "3;3");
+    EXPECT_EQ(db.Select("SELECT DISTINCTROW [Nome cliente] FROM T WHERE n = 3 ORDER BY 1"), "'Neri';'Verdi'");
+    EXPECT_EQ(db.Select("SELECT DISTINCT TOP 2 n FROM T ORDER BY n DESC"), "4;3");
+}
+
+TEST_F(Dialect, ParametersAreBoundByPosition) {
+    JetStatement s = TranslateJetSql("PARAMETERS [Da data] DateTime, Minimo Long; SELECT n FROM T WHERE d >= [Da data] AND n >= Minimo ORDER BY n;");
+    ASSERT_EQ(s.parameters.size(), 2u);
+    EXPECT_EQ(s.parameters[0].name, "Da data");
+    EXPECT_EQ(s.parameters[0].type, dbDate);
+    EXPECT_EQ(s.parameters[1].type, dbLong);
+    EXPECT_EQ(db.Query(s.sql, {"43900", "2"}), "2;4");
+}
+
+TEST_F(Dialect, JoinsAsAccessWritesThem) {
+    db.Exec("CREATE TABLE R (n INTEGER, v TEXT COLLATE NOCASE); INSERT INTO R VALUES (1, 'r1'), (2, 'r2'), (9, 'r9');"
+            "CREATE TABLE Q (v TEXT COLLATE NOCASE, w INTEGER); INSERT INTO Q VALUES ('R1', 10), ('r2', 20)");
+    JetStatement s = TranslateJetSql(
+        "SELECT T.n, R.v, Q.w FROM (T INNER JOIN R ON T.n = R.n) INNER JOIN Q ON R.v = Q.v ORDER BY T.n");
+    EXPECT_FALSE(s.updatable);
+    EXPECT_EQ(s.sources, (std::vector<std::string>{"T", "R", "Q"}));
+    EXPECT_EQ(db.Query(s.sql), "1|'r1'|10;2|'r2'|20");
+    EXPECT_EQ(db.Select("SELECT T.n, R.v FROM T LEFT JOIN R ON T.n = R.n ORDER BY T.n"),
+              "1|'r1';2|'r2';3|null;4|null");
+    EXPECT_EQ(db.Select("SELECT R.n, T.n FROM T RIGHT OUTER JOIN R ON T.n = R.n ORDER BY R.n"), "1|1;2|2;9|null");
+    EXPECT_EQ(db.Select("SELECT X.n FROM T AS X, R Y WHERE X.n = Y.n ORDER BY 1"), "1;2");
+    EXPECT_EQ(db.Select("SELECT T.n FROM T INNER JOIN (R INNER JOIN Q ON R.v = Q.v) ON (T.n = R.n AND Q.w > 10)"), "2");
+    EXPECT_EQ(db.Select("SELECT n FROM T WHERE n < 3 UNION SELECT n FROM R ORDER BY n"), "1;2;9");
+}
+
+TEST_F(Dialect, InsertValuesAndSelect) {
+    db.Exec("CREATE TABLE U (a INTEGER, b TEXT COLLATE NOCASE, c REAL)");
+    JetStatement s = db.Jet("INSERT INTO U (a, b, c) VALUES (1, \"uno\", #1/2/2020#)");
+    EXPECT_EQ(s.kind, JetStatement::Kind::Insert);
+    EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b", "c"}));
+    db.Jet("INSERT INTO [U] SELECT n, [Nome cliente], d FROM T WHERE n > 3");
+    db.Jet("INSERT INTO U (b) VALUES (True)");
+    EXPECT_EQ(db.Query("SELECT * FROM U"), "1|'uno'|43832;4|'rossi'|44196;null|'-1'|null");
+    EXPECT_EQ(ErrorOf("INSERT INTO U (a, b) VALUES (1)"), 3346);
+}
+
+// ---- DDL -------------------------------------------------------------------------------------------------
+
+TEST(JetDdl, TypeNames) {
+    struct Case {
+        const char* type;
+        int dao;
+        int size;
+        bool counter;
+    } cases[] = {
+        {"TEXT(20)", dbText, 20, false},  {"TEXT", dbText, 255, false},       {"CHAR(5)", dbText, 5, false},
+        {"VARCHAR", dbText, 255, false},  {"MEMO", dbMemo, 0, false},         {"LONGTEXT", dbMemo, 0, false},
+        {"BYTE", dbByte, 0, false},       {"SHORT", dbInteger, 0, false},     {"SMALLINT", dbInteger, 0, false},
+        {"INTEGER", dbLong, 0, false},    {"LONG", dbLong, 0, false},         {"SINGLE", dbSingle, 0, false},
+        {"REAL", dbSingle, 0, false},     {"DOUBLE", dbDouble, 0, false},     {"FLOAT", dbDouble, 0, false},
+        {"CURRENCY", dbCurrency, 0, false}, {"MONEY", dbCurrency, 0, false},  {"DATETIME", dbDate, 0, false},
+        {"DATE", dbDate, 0, false},       {"YESNO", dbBoolean, 0, false},     {"BIT", dbBoolean, 0, false},
+        {"LOGICAL", dbBoolean, 0, false}, {"COUNTER", dbLong, 0, true},       {"AUTOINCREMENT(1, 1)", dbLong, 0, true},
+        {"BINARY(16)", dbBinary, 16, false}, {"LONGBINARY", dbLongBinary, 0, false},
+        {"OLEOBJECT", dbLongBinary, 0, false}, {"GUID", dbGUID, 0, false},
+    };
+    for (const Case& c : cases) {
+        JetStatement s = TranslateJetSql(std::string("CREATE TABLE T (F ") + c.type + ")");
+        ASSERT_EQ(s.columnDefs.size(), 1u) << c.type;
+        EXPECT_EQ(s.columnDefs[0].type, c.dao) << c.type;
+        EXPECT_EQ(s.columnDefs[0].size, c.size) << c.type;
+        EXPECT_EQ(s.columnDefs[0].counter, c.counter) << c.type;
+    }
+}
+
+TEST(JetDdl, TablesAndConstraints) {
+    JetStatement s = TranslateJetSql(
+        "CREATE TABLE [Righe ordine] (Id COUNTER CONSTRAINT pk PRIMARY KEY, Codice TEXT(10) NOT NULL, "
+        "Nota MEMO, Dt DATETIME, CONSTRAINT uq UNIQUE (Codice, Dt DESC));");
+    EXPECT_EQ(s.kind, JetStatement::Kind::CreateTable);
+    EXPECT_EQ(s.table, "Righe ordine");
+    ASSERT_EQ(s.columnDefs.size(), 4u);
+    EXPECT_TRUE(s.columnDefs[0].counter);
+    EXPECT_TRUE(s.columnDefs[1].notNull);
+    EXPECT_EQ(s.columnDefs[1].size, 10);
+    ASSERT_EQ(s.indexes.size(), 2u);
+    EXPECT_EQ(s.indexes[0].name, "pk");
+    EXPECT_TRUE(s.indexes[0].primary);
+    EXPECT_EQ(s.indexes[0].fields, std::vector<std::string>{"Id"});
+    EXPECT_EQ(s.indexes[1].name, "uq");
+    EXPECT_TRUE(s.indexes[1].unique && !s.indexes[1].primary);
+    EXPECT_EQ(s.indexes[1].fields, (std::vector<std::string>{"Codice", "Dt"}));
+    EXPECT_EQ(s.indexes[1].descending, (std::vector<bool>{false, true}));
+
+    s = TranslateJetSql("ALTER TABLE T ADD COLUMN Prezzo CURRENCY");
+    EXPECT_EQ(s.kind, JetStatement::Kind::AlterAddColumn);
+    EXPECT_EQ(s.columnDefs.at(0).type, dbCurrency);
+    s = TranslateJetSql("ALTER TABLE T ADD Codice TEXT(5) CONSTRAINT ix UNIQUE");
+    EXPECT_EQ(s.columnDefs.at(0).name, "Codice");
+    EXPECT_TRUE(s.indexes.at(0).unique);
+    s = TranslateJetSql("ALTER TABLE T DROP COLUMN Prezzo");
+    EXPECT_EQ(s.kind, JetStatement::Kind::AlterDropColumn);
+    EXPECT_EQ(s.column, "Prezzo");
+    s = TranslateJetSql("ALTER TABLE T DROP Prezzo");
+    EXPECT_EQ(s.column, "Prezzo");
+    s = TranslateJetSql("ALTER TABLE T ADD CONSTRAINT PrimaryKey PRIMARY KEY (a, b)");
+    EXPECT_EQ(s.kind, JetStatement::Kind::CreateIndex);
+    EXPECT_TRUE(s.indexes.at(0).primary);
+}
+
+TEST(JetDdl, IndexesAndDrops) {
+    JetStatement s = TranslateJetSql("CREATE UNIQUE INDEX Chiave ON Clienti (Codice ASC, Anno DESC) WITH DISALLOW NULL");
+    EXPECT_EQ(s.kind, JetStatement::Kind::CreateIndex);
+    const JetIndexDef& i = s.indexes.at(0);
+    EXPECT_EQ(i.name, "Chiave");
+    EXPECT_EQ(i.table, "Clienti");
+    EXPECT_TRUE(i.unique && i.required && !i.primary);
+    EXPECT_EQ(i.descending, (std::vector<bool>{false, true}));
+    s = TranslateJetSql("CREATE INDEX PrimaryKey ON Clienti (Codice) WITH PRIMARY");
+    EXPECT_TRUE(s.indexes.at(0).primary && s.indexes.at(0).unique);
+    s = TranslateJetSql("CREATE INDEX x ON T (a) WITH IGNORE NULL");
+    EXPECT_TRUE(s.indexes.at(0).ignoreNulls && !s.indexes.at(0).unique);
+    s = TranslateJetSql("DROP TABLE [Vecchia tabella]");
+    EXPECT_EQ(s.kind, JetStatement::Kind::DropTable);
+    EXPECT_EQ(s.table, "Vecchia tabella");
+    s = TranslateJetSql("DROP INDEX Chiave ON Clienti;");
+    EXPECT_EQ(s.kind, JetStatement::Kind::DropIndex);
+    EXPECT_EQ(s.indexName, "Chiave");
+    EXPECT_EQ(s.table, "Clienti");
+}
+
+// ---- Errors -----------------------------------------------------------------------------------------------
+
+TEST(JetErrors, NumbersAsJetGivesThem) {
+    struct Case {
+        const char* sql;
+        int number;
+    } cases[] = {
+        {"", 3129},
+        {"SELEC * FROM T", 3129},
+        {"TRANSFORM Sum(a) SELECT b FROM T GROUP BY b PIVOT c", 3129},
+        {"SELECT My Field FROM T", 3075},
+        {"SELECT a FROM T WHERE a = 'open", 3075},
+        {"SELECT a FROM T WHERE d = #31/31/2020#", 3075},
+        {"SELECT a FROM T WHERE (a = 1", 3075},
+        {"SELECT a FROM T WHERE a = ", 3075},
+        {"SELECT Nz2(a) FROM T", 3085},
+        {"SELECT Left(a) FROM T", 3075},
+        {"SELECT * FROM", 3131},
+        {"SELECT * FROM T INNER JOIN R", 3135},
+        {"SELECT * FROM T ORDER BY", 3138},
+        {"SELECT * FROM T; x", 3142},
+        {"UPDATE T a = 1", 3144},
+        {"UPDATE T SET a 1", 3144},
+        {"UPDATE T SET a = 1 b = 2", 3075},
+        {"DELETE * FROM My Table", 3131},
+        {"DELETE * T", 3128},
+        {"INSERT T VALUES (1)", 3134},
+        {"INSERT INTO T VALUES 1", 3134},
+        {"CREATE TABLE My Table (a TEXT)", 3290},
+        {"CREATE TABLE T (a TEXTO)", 3292},
+        {"CREATE TABLE T (a TEXT(300))", 3292},
+        {"CREATE TABLE T (a TEXT, CONSTRAINT PRIMARY KEY (a))", 3289},
+        {"CREATE INDEX i T (a)", 3291},
+        {"ALTER TABLE T RENAME a", 3293},
+        {"DROP VIEW v", 3295},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.number) << c.sql;
+}
+
+TEST(JetErrors, DescriptionsQuoteTheExpression) {
+    try {
+        TranslateJetSql("SELECT a FROM T WHERE Nome Cliente = 'x' ORDER BY a");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 3075);
+        EXPECT_EQ(e.description(), "Errore di sintassi (operatore mancante) nell'espressione della query 'Nome Cliente = 'x''.");
+    }
+    try {
+        TranslateJetSql("SELECT Pippo(a) FROM T");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.description(), "Funzione 'Pippo' non definita nell'espressione.");
+    }
+}
+
+TEST(JetNames, QuoteName) {
+    EXPECT_EQ(QuoteName("Nome cliente"), "\"Nome cliente\"");
+    EXPECT_EQ(QuoteName("a\"b"), "\"a\"\"b\"");
+    // An unknown "name" is an error, never a string.
+    TestDb db;
+    db.Exec("CREATE TABLE T (a INTEGER)");
+    EXPECT_THROW(db.Select("SELECT Missing FROM T"), Error);
+}
+
+} // namespace
+} // namespace ledrana::dao
