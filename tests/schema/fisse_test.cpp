@@ -1,0 +1,95 @@
+// The copy of a fixed table on a real archive pair: replaced rows, the confirmation, and copies that fail
+// leaving the table as it was.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/schema/fixture.h"
+
+namespace ledrana::testing {
+namespace {
+
+using dao::dbLong;
+using dao::dbText;
+using dao::Variant;
+
+class Fisse : public SchemaTest {
+protected:
+    void Make(std::vector<FieldSpec> modelFields, std::vector<std::vector<Variant>> modelRows,
+              std::vector<IndexSpec> archiveIndexes = {}) {
+        MakeDatabase(model, {{"CAUSALI", std::move(modelFields), {}, "fissa", std::move(modelRows)}});
+        MakeDatabase(archive, {{"CAUSALI", {{"COD", dbLong}, {"DESCR", dbText, 10}, {"EXTRA", dbText, 10}},
+                                std::move(archiveIndexes), "fissa", {{1, "vecchia", "e"}, {9, "solo", "f"}}}});
+        OpenPair();
+    }
+    void Copy() { Confr_CopiaDatiTabella(w, w.Db1.TableDefs()["CAUSALI"], w.Db2.TableDefs()["CAUSALI"]); }
+    const std::vector<std::string> oldRows = {"Long 1 | String \"vecchia\" | String \"e\"",
+                                              "Long 9 | String \"solo\" | String \"f\""};
+};
+
+TEST_F(Fisse, ArchiveRowsAreReplacedByTheModels) {
+    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}, {2, "due"}});
+    ASSERT_EQ(w.Check3.value, 1);  // as the window is delivered: no question
+    Copy();
+    EXPECT_EQ(Rows(archive, "CAUSALI"),
+              (std::vector<std::string>{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(LogEntries().empty());
+}
+
+TEST_F(Fisse, EmptyModelTableEmptiesTheArchiveTable) {
+    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {});
+    Copy();
+    EXPECT_TRUE(Rows(archive, "CAUSALI").empty());
+}
+
+TEST_F(Fisse, UntickedOptionAsksAndNoKeepsTheRows) {
+    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}});
+    w.Check3.value = 0;
+    Copy();  // the default button, No
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"CONFERMA\n\r\n\r\n\rCopia i dati della tabella CAUSALI", 292,
+                                          "Confr_CopiaDatiTabella"}}));
+    EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
+    dialogs.QueueAnswer(vbYes);
+    Copy();
+    EXPECT_EQ(Rows(archive, "CAUSALI"), (std::vector<std::string>{"Long 1 | String \"uno\" | Null"}));
+}
+
+TEST_F(Fisse, FailingCopyLeavesTheOldRows) {
+    struct Case {
+        const char* what;
+        std::vector<FieldSpec> fields;
+        std::vector<std::vector<Variant>> rows;
+        std::vector<IndexSpec> archiveIndexes;
+        int number;
+    };
+    const std::vector<Case> cases = {
+        {"a model field the archive lacks", {{"COD", dbLong}, {"NUOVO", dbText, 5}}, {{1, "a"}}, {}, 3265},
+        {"a duplicate on the second row", {{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "a"}, {2, "A"}},
+         {{"IXD", {"DESCR"}, false, true}}, 3022},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Make(c.fields, c.rows, c.archiveIndexes);
+        try {
+            Copy();
+            ADD_FAILURE() << "the copy did not fail";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), c.number);
+        }
+        EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
+        // The archive is still usable for the rest of the comparison.
+        w.Db2.Execute("delete * from CAUSALI where COD = 9");
+        EXPECT_EQ(Rows(archive, "CAUSALI").size(), 1u);
+        w.Db1.Close();
+        w.Db2.Close();
+        std::filesystem::remove(Host(model));
+        std::filesystem::remove(Host(archive));
+    }
+    EXPECT_TRUE(LogEntries().empty());
+}
+
+}  // namespace
+}  // namespace ledrana::testing
