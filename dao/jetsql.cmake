@@ -1,6 +1,7 @@
-# The Jet SQL translator and the SQL functions it calls: included by dao/CMakeLists.txt, which links
-# ledrana_jetsql into the engine.
-ledrana_library(ledrana_jetsql SOURCES
+# The Jet SQL translator and the SQL functions it calls, included by dao/CMakeLists.txt. An object
+# library: its objects become part of ledrana_dao, whose error table (JetErrorText) they use, so programs
+# and tests link ledrana_dao.
+add_library(ledrana_jetsql OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/jetsql.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jetsql_expr.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jetsql_lexer.cpp
@@ -8,5 +9,6 @@ ledrana_library(ledrana_jetsql SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/functions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_convert.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_format.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/functions_like.cpp
-    LIBS SQLite::SQLite3)
+    ${CMAKE_CURRENT_LIST_DIR}/functions_like.cpp)
+target_include_directories(ledrana_jetsql PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(ledrana_jetsql PUBLIC ledrana_platform SQLite::SQLite3)

@@ -1,10 +1,14 @@
-// The errors of the SQL translator and of the SQL functions: Jet's and VB's numbers with our Italian text.
+// The errors of the SQL translator and of the SQL functions. VB's descriptions come from the program's
+// table (platform/vb_errors.h), Jet's from the engine's (JetErrorText); only the wordings that belong to
+// the translator alone are here.
 
 #include <string>
 
+#include "dao/dao.h"
 #include "dao/functions.h"
 #include "dao/functions_internal.h"
 #include "dao/jetsql_internal.h"
+#include "platform/vb_errors.h"
 
 namespace ledrana::dao::jetsql {
 
@@ -15,35 +19,19 @@ struct Message {
     const char* text;
 };
 
-// One table for the translator and the functions. '|' stands for the argument.
+// The translator's own wordings, for the numbers that the engine's table (JetErrorText) does not hold.
+// '|' stands for the argument.
 const Message kMessages[] = {
-    {5, "Chiamata di routine o argomento non validi"},
-    {6, "Overflow"},
-    {11, "Divisione per zero"},
-    {13, "Tipo non corrispondente"},
-    {94, "Utilizzo non valido di Null"},
-    {3085, "Funzione '|' non definita nell'espressione."},
-    {3125, "'|' non è un nome valido. Verificare che non contenga caratteri o punteggiatura non validi e che non sia troppo lungo."},
     {3128, "Specificare la tabella contenente i record da eliminare."},
-    {3129, "Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT' o 'UPDATE'."},
-    {3131, "Errore di sintassi nella clausola FROM."},
-    {3134, "Errore di sintassi nell'istruzione INSERT INTO."},
     {3135, "Errore di sintassi nell'operazione JOIN."},
     {3138, "Errore di sintassi nella clausola ORDER BY."},
     {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, oppure la punteggiatura non è corretta."},
     {3142, "Caratteri trovati dopo la fine dell'istruzione SQL."},
-    {3144, "Errore di sintassi nell'istruzione UPDATE."},
-    {3145, "Errore di sintassi nella clausola WHERE."},
-    {3163, "Il campo è troppo piccolo per accettare la quantità di dati che si è tentato di aggiungere. Provare a inserire o incollare una quantità minore di dati."},
     {3289, "Errore di sintassi nella clausola CONSTRAINT."},
-    {3290, "Errore di sintassi nell'istruzione CREATE TABLE."},
     {3291, "Errore di sintassi nell'istruzione CREATE INDEX."},
-    {3292, "Errore di sintassi nella definizione del campo."},
     {3293, "Errore di sintassi nell'istruzione ALTER TABLE."},
     {3295, "Errore di sintassi nell'istruzione DROP TABLE o DROP INDEX."},
     {3346, "Il numero dei valori della query e quello dei campi di destinazione non coincidono."},
-    {3349, "Overflow del campo numerico."},
-    {3421, "Errore di conversione del tipo di dati."},
 };
 
 // Jet's wordings of 3075, one per fault.
@@ -69,9 +57,10 @@ std::string Fill(const char* text, std::string_view argument) {
 } // namespace
 
 Error SqlError(int number, std::string_view argument) {
+    if (number < 1000) return Error(number, VbErrorDescription(number));  // VB's run-time errors
     for (const Message& m : kMessages)
         if (m.number == number) return Error(number, Fill(m.text, argument));
-    return Error(number, "Errore riservato (" + std::to_string(number) + ").");
+    return Error(number, JetErrorText(number, argument));
 }
 
 Error ExpressionError(ExprFault fault, std::string_view expression) {
