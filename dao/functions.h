@@ -16,8 +16,17 @@
 //     "yyyy-mm-dd", each optionally followed by a time "hh:nn[:ss]" or "hh.nn[.ss]", or a time alone;
 //   - Booleans print as "True"/"False" and text reads as a Boolean when it is "True"/"False" (any case)
 //     or a number;
-//   - Format uses Italian names of months and days, "," as decimal and "." as thousands separator (the
-//     regional settings VB would apply), "€" for the Currency format.
+//   - Format applies the regional settings of an Italian system, as VB does: "," decimal and "."
+//     thousands separator, "/" date and "." time separator (so "hh:nn" gives "09.05", like the "hh.nn.ss"
+//     of CStr), Italian month and day names ("domenica 15 marzo 2020" is the Long Date), "€ 1.234,50"
+//     for Currency, "Sì"/"No", "Vero"/"Falso", "On"/"Off" for the Yes/No, True/False, On/Off formats.
+//     CStr, Str and & do not use the regional settings (see above), so their text reads back everywhere.
+//   - InStr, InStrRev, Replace and StrComp compare without regard to case unless compare 0 (binary) is
+//     given, as Jet's queries do.
+//
+// Storage loses the type of a value, so an expression sees a Date field as its day number and a Boolean
+// as -1/0: CStr, & and Format without a format print them as numbers (Format with a date format, Year,
+// Month... read them as dates). jet_cast's fromType restores the type for field conversions.
 //
 // SQL functions (all deterministic except Date, Now, Time, Rnd), with VB's Null propagation:
 //   jet_cast(value, daoType, size[, fromType]) -> the value converted for a field of that type, or Null

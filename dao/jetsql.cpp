@@ -304,11 +304,12 @@ Parser::Core Parser::ParseCore(int depth) {
     Core c;
     ExpectKeyword("SELECT");
     c.select = "SELECT ";
+    bool distinctRow = false;
     if (AcceptKeyword("DISTINCT")) {
         c.distinct = true;
         c.select += "DISTINCT ";
     } else if (AcceptKeyword("DISTINCTROW")) {
-        // Whole source rows are distinct already unless a join repeats them; kept as is.
+        distinctRow = true;
     } else {
         AcceptKeyword("ALL");
     }
@@ -333,6 +334,12 @@ Parser::Core Parser::ParseCore(int depth) {
             if (IsKeyword(t, w)) clause = true;
         if (!clause) Fail();
         statementError_ = 3141;
+        // DISTINCTROW drops the rows a join repeats; the rows of one table are distinct already. Access
+        // outputs whole records (or their keys) in such queries, so DISTINCT on the output does the same.
+        if (distinctRow && (hasJoin || tableCount > 1)) {
+            c.distinct = true;
+            c.select.insert(7, "DISTINCT ");
+        }
     }
     if (AcceptKeyword("WHERE")) {
         Expr e = TopExpression({"GROUP", "HAVING", "ORDER", "UNION", "WITH"});

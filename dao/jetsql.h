@@ -14,6 +14,17 @@
 //   GUID           TEXT "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 //   Binary, LongBinary    BLOB
 // Literals are translated accordingly: True -1, False 0, #date# the day number, "text" and 'text' strings.
+//
+// The translation, beyond the obvious:
+//   - a comparison with a text literal compares without regard to case (the literal gets COLLATE NOCASE);
+//     a comparison used as a value is -1/0 as in Jet, a condition stays SQLite's;
+//   - Not, And, Or are logical, not bitwise: right for Booleans (-1/0) and conditions, not for other
+//     numbers (Jet's 5 And 3 is 1);
+//   - TOP n with ORDER BY keeps the rows that tie with the n-th on the sort keys (not with DISTINCT, nor
+//     inside a UNION); DISTINCTROW over a join is DISTINCT, over one table nothing;
+//   - an unnamed computed output column is named Expr1000, Expr1001... as in Jet;
+//   - SELECT ... INTO, TRANSFORM, UPDATE with a join and IN 'external database' are not read (3129 /
+//     3144 / 3131).
 
 #include <optional>
 #include <string>

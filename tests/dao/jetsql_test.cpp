@@ -233,6 +233,11 @@ TEST_F(Dialect, JoinsAsAccessWritesThem) {
     EXPECT_EQ(db.Select("SELECT X.n FROM T AS X, R Y WHERE X.n = Y.n ORDER BY 1"), "1;2");
     EXPECT_EQ(db.Select("SELECT T.n FROM T INNER JOIN (R INNER JOIN Q ON R.v = Q.v) ON (T.n = R.n AND Q.w > 10)"), "2");
     EXPECT_EQ(db.Select("SELECT n FROM T WHERE n < 3 UNION SELECT n FROM R ORDER BY n"), "1;2;9");
+    // DISTINCTROW keeps one row per record of the output table however many rows the join matches.
+    db.Exec("INSERT INTO R VALUES (1, 'r1bis')");
+    EXPECT_EQ(db.Select("SELECT DISTINCTROW T.* FROM T INNER JOIN R ON T.n = R.n ORDER BY T.n"),
+              "'Rossi'|1|1.5|43831|-1|'abc';'bianchi'|2|null|43905.5|0|null");
+    EXPECT_EQ(db.Select("SELECT T.n FROM T INNER JOIN R ON T.n = R.n ORDER BY T.n"), "1;1;2");
 }
 
 TEST_F(Dialect, InsertValuesAndSelect) {
