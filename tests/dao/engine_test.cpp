@@ -1,0 +1,156 @@
+// Files, passwords, shared opening, transactions and compaction.
+
+#include "dao_fixture.h"
+
+#include <sqlite3.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace ledrana::dao::testing {
+namespace {
+
+using FilesTest = DaoTest;
+
+TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("missing.mdb")); }), 3024);
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("nofolder/x.mdb")); }), 3044);
+    std::ofstream(Path("text.mdb")) << "not a database at all, just some text that is long enough\n";
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("text.mdb")); }), 3343);
+    // A SQLite file without our catalog is not one of ours either.
+    sqlite3* raw = nullptr;
+    sqlite3_open(Path("plain.db").c_str(), &raw);
+    sqlite3_exec(raw, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("plain.db")); }), 3343);
+    Create("a.mdb").Close();
+    EXPECT_EQ(ErrorOf([&] { engine_.CreateDatabase(Path("a.mdb")); }), 3204);
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("a.mdb")).Close(); }), 0);
+}
+
+TEST_F(FilesTest, FileIsPlainSqliteWithRollbackJournal) {
+    Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))", "INSERT INTO T VALUES (1, 'x')"}).Close();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(Path("a.mdb").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "delete");
+    sqlite3_finalize(s);
+    sqlite3_prepare_v2(raw, "SELECT A, B FROM T", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+    sqlite3_finalize(s);
+    sqlite3_close(raw);
+}
+
+TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {
+    Database db = engine_.CreateDatabase(Path("p.mdb"), ";pwd=Segreto42");
+    db.Execute("CREATE TABLE T (A LONG)");
+    db.Close();
+    DBEngine other;  // no remembered verification
+    EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb")); }), 3031);
+    EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb"), false, false, ";pwd="); }), 3031);
+    EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb"), false, false, ";pwd=segreto42"); }), 3031);
+    Database ok = other.OpenDatabase(Path("p.mdb"), false, false, ";pwd=Segreto42");
+    EXPECT_EQ(ErrorOf([&] { ok.NewPassword("wrong", "x"); }), 3031);
+    ok.NewPassword("Segreto42", "Nuova");
+    ok.Close();
+    std::ifstream in(Path("p.mdb"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes.find("Nuova"), std::string::npos);
+    EXPECT_EQ(bytes.find("Segreto42"), std::string::npos);
+    DBEngine third;
+    EXPECT_EQ(ErrorOf([&] { third.OpenDatabase(Path("p.mdb"), false, false, ";pwd=Segreto42"); }), 3031);
+    Database again = third.OpenDatabase(Path("p.mdb"), false, false, "MS Access;PWD=Nuova");
+    again.NewPassword("Nuova", "");
+    again.Close();
+    // Without a password any connect text opens it.
+    DBEngine fourth;
+    EXPECT_EQ(ErrorOf([&] { fourth.OpenDatabase(Path("p.mdb"), false, false, ";pwd=whatever").Close(); }), 0);
+}
+
+TEST_F(FilesTest, TwoOpeningsOfOneFileSeeEachOtherAtOnce) {
+    Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))"}).Close();
+    Database one = engine_.OpenDatabase(Path("a.mdb"));
+    Database two = engine_.OpenDatabase(Path("a.mdb"), false, false, ";pwd=");
+    Recordset rs = one.OpenRecordset("T");
+    rs.AddNew();
+    rs.Fields()["A"].SetValue(7);
+    rs.Update();
+    // The row is still in the group of writes of the first recordset, yet visible through the other object.
+    EXPECT_EQ(Scalar(two, "SELECT count(*) FROM T"), Variant(1));
+    two.Execute("UPDATE T SET B = 'due'");
+    rs.MoveFirst();
+    EXPECT_EQ(rs.Fields()["B"].Value(), Variant("due"));
+    rs.Close();
+    two.TableDefs()["T"].Fields().Append(two.TableDefs()["T"].CreateField("C", dbLong));
+    EXPECT_EQ(one.TableDefs()["T"].Fields().Count(), 3);
+    two.Close();
+    EXPECT_EQ(Scalar(one, "SELECT A FROM T"), Variant(7));
+    one.Close();
+}
+
+TEST_F(FilesTest, ClosedObjectsFailWith3420) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (A LONG)"});
+    TableDef t = db.TableDefs()["T"];
+    Field f = t.Fields()["A"];
+    Recordset rs = db.OpenRecordset("T");
+    Field rf = rs.Fields()["A"];
+    rs.Close();
+    EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { (void)rf.Value(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { rs.Close(); }), 3420);
+    Recordset open = db.OpenRecordset("T");
+    db.Close();
+    EXPECT_EQ(ErrorOf([&] { (void)t.Name(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { (void)f.Type(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { (void)open.Eof(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE FROM T"); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { db.Close(); }), 3420);
+    EXPECT_EQ(ErrorOf([] { Database none; none.TableDefs(); }), 91);
+}
+
+TEST_F(FilesTest, TransactionsCommitAndRollBack) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (A LONG)"});
+    db.BeginTrans();
+    db.Execute("INSERT INTO T (A) VALUES (1)");
+    db.BeginTrans();
+    db.Execute("INSERT INTO T (A) VALUES (2)");
+    db.Rollback();
+    db.CommitTrans();
+    db.BeginTrans();
+    db.Execute("INSERT INTO T (A) VALUES (3)");
+    db.TableDefs()["T"].Fields().Append(db.TableDefs()["T"].CreateField("B", dbText, 5));
+    db.Rollback();
+    EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1));
+    EXPECT_EQ(db.TableDefs()["T"].Fields().Count(), 1);
+    EXPECT_EQ(ErrorOf([&] { db.CommitTrans(); }), 3034);
+    db.Close();
+}
+
+TEST_F(FilesTest, CompactionCopiesEverythingAndRefusesWhatJetRefuses) {
+    Database db = engine_.CreateDatabase(Path("src.mdb"), ";pwd=pw");
+    db.Execute("CREATE TABLE T (A LONG, B TEXT(20), CONSTRAINT PK PRIMARY KEY (A))");
+    db.Execute("INSERT INTO T (A, B) VALUES (1, 'uno')");
+    TableDef t = db.TableDefs()["T"];
+    t.Properties().Append(t.CreateProperty("description", dbText, Variant("fissa")));
+    db.CreateQueryDef("Q", "SELECT B FROM T WHERE A = 1");
+    db.Close();
+    EXPECT_EQ(ErrorOf([&] { engine_.CompactDatabase(Path("none.mdb"), Path("x.mdb")); }), 3024);
+    EXPECT_EQ(ErrorOf([&] { engine_.CompactDatabase(Path("src.mdb"), Path("src.mdb"), ";pwd=pw"); }), 3204);
+    DBEngine fresh;
+    EXPECT_EQ(ErrorOf([&] { fresh.CompactDatabase(Path("src.mdb"), Path("dst.mdb")); }), 3031);
+    fresh.CompactDatabase(Path("src.mdb"), Path("dst.mdb"), ";pwd=pw");
+    DBEngine check;
+    EXPECT_EQ(ErrorOf([&] { check.OpenDatabase(Path("dst.mdb")); }), 3031);
+    Database out = check.OpenDatabase(Path("dst.mdb"), false, false, ";pwd=pw");
+    EXPECT_EQ(Scalar(out, "SELECT * FROM Q"), Variant("uno"));
+    EXPECT_EQ(out.TableDefs()["t"].Properties()["Description"].Value(), Variant("fissa"));
+    EXPECT_TRUE(out.TableDefs()["T"].Indexes()["PK"].Primary());
+    EXPECT_EQ(ErrorOf([&] { out.Execute("INSERT INTO T (A, B) VALUES (1, 'again')", dbFailOnError); }), 3022);
+    out.Close();
+}
+
+} // namespace
+} // namespace ledrana::dao::testing

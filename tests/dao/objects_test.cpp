@@ -1,0 +1,227 @@
+// Tables, fields, indexes and properties through the DAO objects.
+
+#include "dao_fixture.h"
+
+namespace ledrana::dao::testing {
+namespace {
+
+using ObjectsTest = DaoTest;
+
+TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
+    Database db = Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
+    TableDefs tables = db.TableDefs();
+    int ordinary = 0;
+    bool sawSystem = false;
+    for (int i = 0; i < tables.Count(); ++i) {
+        TableDef t = tables[i];
+        if (t.Attributes() == 0) ++ordinary;
+        if ((t.Attributes() & dbSystemObject) != 0 && t.Name().rfind("MSys", 0) == 0) sawSystem = true;
+    }
+    EXPECT_EQ(ordinary, 2);
+    EXPECT_TRUE(sawSystem);
+    EXPECT_EQ(tables["CLIENTI"].Name(), "Clienti");
+    EXPECT_EQ(tables["Banche"].Fields()["x"].Name(), "X");
+    EXPECT_EQ(ErrorOf([&] { tables["Fornitori"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { tables[tables.Count()]; }), 3265);
+    Fields f = tables["clienti"].Fields();
+    ASSERT_EQ(f.Count(), 2);
+    EXPECT_EQ(f[0].Name(), "Cod");
+    EXPECT_EQ(f[1].Name(), "Nome");
+    EXPECT_EQ(f[1].Size(), 255);  // DDL default for TEXT
+    EXPECT_EQ(ErrorOf([&] { f["Cognome"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { tables["Clienti"].Properties()["nonesiste"]; }), 3270);
+    db.Close();
+}
+
+TEST_F(ObjectsTest, NewTableHoldsItsFieldsUntilAppended) {
+    Database db = Create("a.mdb");
+    TableDef t = db.CreateTableDef("Nuova");
+    t.Fields().Append(t.CreateField("Cod", dbText, 20));
+    t.Fields().Append(t.CreateField("Importo", dbCurrency));
+    t.Fields().Append(t.CreateField("Note", dbText));
+    EXPECT_EQ(ErrorOf([&] { t.Fields().Append(t.CreateField("COD", dbLong)); }), 3191);
+    EXPECT_EQ(t.Fields().Count(), 3);
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Nuova"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs().Append(db.CreateTableDef("Vuota")); }), 3264);
+    db.TableDefs().Append(t);
+    Fields f = db.TableDefs()["nuova"].Fields();
+    EXPECT_EQ(f["Cod"].Size(), 20);
+    EXPECT_EQ(f["Cod"].Attributes(), dbVariableField);
+    EXPECT_EQ(f["Importo"].Size(), 8);
+    EXPECT_EQ(f["Importo"].Attributes(), dbFixedField);
+    EXPECT_EQ(f["Note"].Size(), 50);
+    EXPECT_FALSE(f["Note"].AllowZeroLength());
+    EXPECT_FALSE(f["Note"].Required());
+    TableDef dup = db.CreateTableDef("NUOVA");
+    dup.Fields().Append(dup.CreateField("A", dbLong));
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs().Append(dup); }), 3010);
+    db.TableDefs().Delete("nuova");
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Nuova"]; }), 3265);
+    db.Close();
+}
+
+TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (Nome TEXT(10))"});
+    for (const char* n : {"a", "b", "c"}) db.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
+    TableDef t = db.TableDefs()["T"];
+    Field extra;
+    extra.SetName("Extra");
+    extra.SetType(dbInteger);
+    extra.SetSize(2);
+    extra.SetAttributes(dbFixedField);
+    t.Fields().Append(extra);
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Extra IS NULL"), Variant(3));
+    EXPECT_EQ(ErrorOf([&] { t.Fields().Append(extra); }), 3266);
+    Field id;
+    id.SetName("Id");
+    id.SetType(dbLong);
+    id.SetSize(4);
+    id.SetAttributes(dbFixedField | dbAutoIncrField);
+    t.Fields().Append(id);
+    EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
+    Recordset rs = db.OpenRecordset("SELECT Nome, Id FROM T ORDER BY Id");
+    std::string seen;
+    for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields()["Nome"].Value().ToString() + rs.Fields()[1].Value().ToString();
+    rs.Close();
+    EXPECT_EQ(seen, "a1b2c3");
+    Recordset add = db.OpenRecordset("T");
+    add.AddNew();
+    EXPECT_EQ(add.Fields()["Id"].Value(), Variant(4));
+    add.Fields()["Nome"].SetValue("d");
+    add.Update();
+    add.Close();
+    db.Execute("INSERT INTO T (Nome) VALUES ('e')");
+    EXPECT_EQ(Scalar(db, "SELECT Id FROM T WHERE Nome = 'e'"), Variant(5));
+    db.Close();
+}
+
+TEST_F(ObjectsTest, IndexesAndTheFieldsTheyHold) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(10), Anno INTEGER, Descr TEXT(30))",
+                                   "INSERT INTO T VALUES ('abc', 2020, 'x')", "INSERT INTO T VALUES ('ABC', 2021, 'y')"});
+    TableDef t = db.TableDefs()["T"];
+    Index pk = t.CreateIndex("PrimaryKey");
+    pk.Fields().Append(t.CreateField("Cod"));
+    pk.SetPrimary(true);
+    pk.SetUnique(true);
+    // Text compares without regard to case: 'abc' and 'ABC' collide.
+    EXPECT_EQ(ErrorOf([&] { t.Indexes().Append(pk); }), 3022);
+    EXPECT_EQ(t.Indexes().Count(), 0);
+    Index two = t.CreateIndex("PrimaryKey");
+    two.Fields().Append(t.CreateField("Cod"));
+    two.Fields().Append(t.CreateField("Anno"));
+    two.SetPrimary(true);
+    two.SetUnique(true);
+    t.Indexes().Append(two);
+    t.Indexes().Refresh();
+    Index read = t.Indexes()["primarykey"];
+    EXPECT_TRUE(read.Primary());
+    EXPECT_TRUE(read.Unique());
+    ASSERT_EQ(read.Fields().Count(), 2);
+    EXPECT_EQ(read.Fields()[0].Name(), "Cod");
+    EXPECT_EQ(read.Fields()[1].Name(), "Anno");
+    Index second = t.CreateIndex("Altra");
+    second.Fields().Append(t.CreateField("Descr"));
+    second.SetPrimary(true);
+    EXPECT_EQ(ErrorOf([&] { t.Indexes().Append(second); }), 3283);
+    EXPECT_EQ(ErrorOf([&] { t.Fields().Delete("Anno"); }), 3280);
+    EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T VALUES ('Abc', 2020, 'z')", dbFailOnError); }), 3022);
+    t.Indexes().Delete("PRIMARYKEY");
+    t.Fields().Delete("Anno");
+    EXPECT_EQ(t.Fields().Count(), 2);
+    EXPECT_EQ(ErrorOf([&] { t.Indexes().Delete("PrimaryKey"); }), 3265);
+    db.Close();
+}
+
+TEST_F(ObjectsTest, BuiltInAndUserProperties) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(10), N LONG)"});
+    TableDef t = db.TableDefs()["T"];
+    EXPECT_EQ(ErrorOf([&] { t.Properties()["description"]; }), 3270);
+    t.Properties().Append(t.CreateProperty("description", dbText, Variant("fissa")));
+    EXPECT_EQ(ErrorOf([&] { t.Properties().Append(t.CreateProperty("Description", dbText, Variant("x"))); }), 3367);
+    Field cod = t.Fields()["Cod"];
+    Properties fp = cod.Properties();
+    int azl = -1;
+    for (int j = 0; j < fp.Count(); ++j)
+        if (fp[j].Name().rfind("AllowZeroL", 0) == 0) azl = j;
+    ASSERT_GE(azl, 0);
+    EXPECT_EQ(fp[azl].Value(), Variant(false));
+    fp[azl].SetValue(Variant(true));
+    EXPECT_EQ(fp["Type"].Value(), Variant(dbText));
+    EXPECT_EQ(fp["Size"].Value(), Variant(10));
+    fp["Required"].SetValue(Variant(true));
+    db.Close();
+
+    Database again = engine_.OpenDatabase(Path("a.mdb"));
+    TableDef t2 = again.TableDefs()["t"];
+    EXPECT_EQ(t2.Properties()["DESCRIPTION"].Value(), Variant("fissa"));
+    EXPECT_TRUE(t2.Fields()["cod"].AllowZeroLength());
+    EXPECT_TRUE(t2.Fields()["cod"].Required());
+    t2.Properties()["description"].SetValue(Variant("variabile"));
+    EXPECT_EQ(t2.Properties()["description"].Value(), Variant("variabile"));
+    t2.Properties().Delete("description");
+    EXPECT_EQ(ErrorOf([&] { t2.Properties()["description"]; }), 3270);
+    again.Close();
+}
+
+// The rebuild of a field through a temporary field, as the comparison does it: the values survive changes of
+// type and size.
+TEST_F(ObjectsTest, FieldRebuildThroughTemporaryFieldKeepsValues) {
+    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(20), Qta SHORT, Prezzo DOUBLE, Nome TEXT(10))"});
+    db.Execute("INSERT INTO T VALUES ('A', 12, 3.25, 'Rossi')");
+    db.Execute("INSERT INTO T VALUES ('B', NULL, 1000.5, 'Bianchi')");
+    struct Change {
+        const char* name;
+        int type;
+        int size;
+    };
+    for (Change ch : {Change{"Cod", dbText, 40}, Change{"Qta", dbLong, 4}, Change{"Prezzo", dbCurrency, 8},
+                      Change{"Nome", dbMemo, 0}}) {
+        TableDef t = db.TableDefs()["T"];
+        Field tmp;
+        tmp.SetName(std::string(ch.name) + "zz");
+        tmp.SetType(ch.type);
+        tmp.SetSize(ch.size);
+        tmp.SetAttributes(ch.type == dbText || ch.type == dbMemo ? dbVariableField : dbFixedField);
+        t.Fields().Append(tmp);
+        db.Recordsets().Refresh();
+        db.Execute(std::string("update T set ") + ch.name + "zz=" + ch.name);
+        t.Fields().Delete(ch.name);
+        Field f;
+        f.SetName(ch.name);
+        f.SetType(ch.type);
+        f.SetSize(ch.size);
+        f.SetAttributes(tmp.Attributes());
+        t.Fields().Append(f);
+        db.Execute(std::string("update T set ") + ch.name + "=" + ch.name + "zz");
+        t.Fields().Delete(std::string(ch.name) + "zz");
+    }
+    Fields f = db.TableDefs()["T"].Fields();
+    EXPECT_EQ(f["Cod"].Size(), 40);
+    EXPECT_EQ(f["Qta"].Type(), dbLong);
+    EXPECT_EQ(f["Prezzo"].Type(), dbCurrency);
+    EXPECT_EQ(f["Nome"].Type(), dbMemo);
+    Recordset rs = db.OpenRecordset("SELECT Cod, Qta, Prezzo, Nome FROM T ORDER BY Cod");
+    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("A"));
+    EXPECT_EQ(rs.Fields()["Qta"].Value().kind(), Variant::Kind::Long);
+    EXPECT_EQ(rs.Fields()["Qta"].Value(), Variant(12));
+    EXPECT_EQ(rs.Fields()["Prezzo"].Value(), Variant::FromCurrencyScaled(32500));
+    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("Rossi"));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Fields()["Qta"].Value().IsNull());
+    EXPECT_EQ(rs.Fields()["Prezzo"].Value().kind(), Variant::Kind::Currency);
+    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("Bianchi"));
+    rs.Close();
+    // Shrinking a text field cuts the values, as Jet's UPDATE without dbFailOnError does.
+    TableDef t = db.TableDefs()["T"];
+    Field small;
+    small.SetName("Corto");
+    small.SetType(dbText);
+    small.SetSize(3);
+    t.Fields().Append(small);
+    db.Execute("update T set Corto=Nome");
+    EXPECT_EQ(Scalar(db, "SELECT Corto FROM T WHERE Cod = 'B'"), Variant("Bia"));
+    db.Close();
+}
+
+} // namespace
+} // namespace ledrana::dao::testing

@@ -1,0 +1,187 @@
+// Recordsets: movement, editing, validation on Update, values and their conversions.
+
+#include "dao_fixture.h"
+
+namespace ledrana::dao::testing {
+namespace {
+
+class RecordsetTest : public DaoTest {
+protected:
+    void SetUp() override {
+        DaoTest::SetUp();
+        db_ = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(5) NOT NULL, Nome TEXT(10), N SHORT, Importo CURRENCY, "
+                               "D DATETIME, B YESNO, CONSTRAINT PK PRIMARY KEY (Cod))"});
+    }
+    void TearDown() override {
+        if (db_.IsOpen()) db_.Close();
+        DaoTest::TearDown();
+    }
+    void Add(const char* cod, const char* nome) {
+        Recordset rs = db_.OpenRecordset("T");
+        rs.AddNew();
+        rs.Fields()["Cod"].SetValue(cod);
+        rs.Fields()["Nome"].SetValue(nome);
+        rs.Update();
+        rs.Close();
+    }
+    Database db_;
+};
+
+TEST_F(RecordsetTest, TableRecordsetWalksAndCountsExactly) {
+    Recordset empty = db_.OpenRecordset("T");
+    EXPECT_TRUE(empty.Eof());
+    EXPECT_TRUE(empty.Bof());
+    EXPECT_EQ(empty.RecordCount(), 0);
+    EXPECT_EQ(ErrorOf([&] { empty.Edit(); }), 3021);
+    EXPECT_EQ(ErrorOf([&] { (void)empty.Fields()["Cod"].Value(); }), 3021);
+    EXPECT_EQ(ErrorOf([&] { empty.MoveNext(); }), 3021);
+    empty.Close();
+    Recordset add = db_.OpenRecordset("T");
+    for (int i = 0; i < 600; ++i) {
+        add.AddNew();
+        add.Fields()["Cod"].SetValue("K" + std::to_string(i));
+        add.Update();
+    }
+    add.Close();
+    Recordset rs = db_.OpenRecordset("t");
+    EXPECT_EQ(rs.Type(), dbOpenTable);
+    EXPECT_EQ(rs.RecordCount(), 600);
+    EXPECT_EQ(rs.Fields()["cod"].Value(), Variant("K0"));
+    int n = 0;
+    for (; !rs.Eof(); rs.MoveNext()) ++n;
+    EXPECT_EQ(n, 600);
+    rs.MoveLast();
+    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("K599"));
+    rs.MovePrevious();
+    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("K598"));
+    rs.MoveFirst();
+    rs.Delete();
+    EXPECT_EQ(ErrorOf([&] { (void)rs.Fields()["Cod"].Value(); }), 3167);
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("K1"));
+    EXPECT_EQ(rs.RecordCount(), 599);
+    rs.Close();
+}
+
+TEST_F(RecordsetTest, UpdateValidatesAsJet) {
+    Recordset rs = db_.OpenRecordset("T");
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3020);
+    EXPECT_EQ(ErrorOf([&] { rs.Fields()["Nome"].SetValue("x"); }), 3020);
+    rs.AddNew();
+    EXPECT_EQ(ErrorOf([&] { rs.AddNew(); }), 3023);
+    EXPECT_EQ(ErrorOf([&] { rs.Fields()["Nome"].SetValue("undici car."); }), 3163);
+    EXPECT_EQ(ErrorOf([&] { rs.Fields()["N"].SetValue("abc"); }), 3421);
+    rs.Fields()["Nome"].SetValue("ok");
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3314);  // Cod is required
+    rs.Fields()["Cod"].SetValue("");
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3315);  // zero-length not allowed
+    rs.Fields()["Cod"].SetValue("A");
+    rs.Fields()["N"].SetValue(70000);
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3349);
+    rs.Fields()["N"].SetValue(7);
+    rs.Update();
+    rs.AddNew();
+    rs.Fields()["Cod"].SetValue("a");
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022);  // the key compares without regard to case
+    // The failed row keeps its buffer; cancelling drops it.
+    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("a"));
+    rs.CancelUpdate();
+    EXPECT_EQ(rs.RecordCount(), 1);
+    // A new row that is not saved is discarded by a move.
+    rs.AddNew();
+    rs.Fields()["Cod"].SetValue("B");
+    rs.MoveFirst();
+    EXPECT_EQ(rs.RecordCount(), 1);
+    rs.Edit();
+    rs.Fields()["Nome"].SetValue("cambiato");
+    rs.Update();
+    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("cambiato"));
+    rs.Close();
+    EXPECT_EQ(Scalar(db_, "SELECT Nome FROM T WHERE Cod = 'A'"), Variant("cambiato"));
+}
+
+TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
+    Recordset rs = db_.OpenRecordset("T");
+    rs.AddNew();
+    rs.Fields()["Cod"].SetValue("V");
+    rs.Fields()["N"].SetValue(2.5);  // rounds half to even
+    rs.Fields()["Importo"].SetValue(0.1 + 0.2);
+    rs.Fields()["D"].SetValue(Variant::FromDate(1980, 1, 1));
+    rs.Fields()["B"].SetValue(true);
+    rs.Update();
+    rs.MoveFirst();
+    Variant n = rs.Fields()["N"].Value(), imp = rs.Fields()["Importo"].Value(), d = rs.Fields()["D"].Value(),
+            b = rs.Fields()["B"].Value();
+    EXPECT_EQ(n.kind(), Variant::Kind::Integer);
+    EXPECT_EQ(n.RawInteger(), 2);
+    EXPECT_EQ(imp.kind(), Variant::Kind::Currency);
+    EXPECT_EQ(imp.RawInteger(), 3000);  // exact four decimals
+    EXPECT_EQ(d.kind(), Variant::Kind::Date);
+    EXPECT_EQ(d.RawDouble(), 29221.0);
+    EXPECT_EQ(b.kind(), Variant::Kind::Boolean);
+    EXPECT_EQ(b.RawInteger(), -1);
+    rs.Edit();
+    rs.Fields()["D"].SetValue(29221);
+    rs.Fields()["B"].SetValue(0);
+    rs.Fields()["Nome"].SetValue(42);
+    rs.Update();
+    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("42"));
+    rs.Close();
+    EXPECT_EQ(Scalar(db_, "SELECT B FROM T"), Variant(0));
+    EXPECT_EQ(Scalar(db_, "SELECT count(*) FROM T WHERE D = #1/1/1980#"), Variant(1));
+}
+
+TEST_F(RecordsetTest, DynasetsUpdatableOnlyOverOneTable) {
+    db_.Execute("CREATE TABLE R (Cod TEXT(5), Riga LONG)");
+    Add("A", "uno");
+    Add("B", "due");
+    db_.Execute("INSERT INTO R VALUES ('A', 1)");
+    Recordset one = db_.OpenRecordset("select * from T where Cod <> 'Z' order by Cod desc");
+    EXPECT_EQ(one.Type(), dbOpenDynaset);
+    EXPECT_TRUE(one.Updatable());
+    EXPECT_EQ(one.RecordCount(), 2);
+    EXPECT_EQ(one.Fields()["Cod"].Value(), Variant("B"));
+    while (!one.Eof()) {
+        one.Edit();
+        one.Fields()["N"].SetValue(static_cast<int>(one.Fields()["Nome"].Value().ToString().size()));
+        one.Update();
+        one.MoveNext();
+    }
+    one.Close();
+    EXPECT_EQ(Scalar(db_, "SELECT sum(N) FROM T"), Variant(6));
+    Recordset join = db_.OpenRecordset("SELECT T.Cod, R.Riga FROM T INNER JOIN R ON T.Cod = R.Cod");
+    EXPECT_FALSE(join.Updatable());
+    EXPECT_EQ(ErrorOf([&] { join.Edit(); }), 3027);
+    join.Close();
+    Recordset grouped = db_.OpenRecordset("SELECT Cod FROM T GROUP BY Cod");
+    EXPECT_FALSE(grouped.Updatable());
+    grouped.Close();
+    EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT Nessuno FROM T"); }), 3061);
+    EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Manca"); }), 3078);
+}
+
+TEST(VariantTest, ConversionsFollowVb) {
+    EXPECT_EQ(Variant(true).RawInteger(), -1);
+    EXPECT_EQ(Variant("12").ToLong(), 12);
+    EXPECT_EQ(Variant(" 3,5").ToDouble(), 3.5);
+    EXPECT_EQ(Variant(3.5).ToInteger(), 4);
+    EXPECT_EQ(Variant(-2.5).ToLong(), -2);
+    EXPECT_EQ(ErrorOf([] { Variant(40000).ToInteger(); }), 6);
+    EXPECT_EQ(ErrorOf([] { Variant("abc").ToLong(); }), 13);
+    EXPECT_EQ(ErrorOf([] { Variant::Null().ToString(); }), 94);
+    EXPECT_EQ(Variant::FromCurrency(1.23456).ToString(), "1.2346");
+    EXPECT_EQ(Variant(0.1).ToString(), "0.1");
+    EXPECT_EQ(Variant(1e20).ToString(), "1E+20");
+    EXPECT_EQ(Variant::FromDate(1980, 1, 1).ToString(), "01/01/1980");
+    EXPECT_EQ(Variant("1980-01-01").ToDate(), 29221.0);
+    EXPECT_EQ(Variant("31/12/1899 12:00").ToDate(), 1.5);
+    DateParts p = SplitDate(DateSerial(2024, 2, 29, 23, 59, 59));
+    EXPECT_EQ(p.year * 10000 + p.month * 100 + p.day, 20240229);
+    EXPECT_EQ(p.hour * 3600 + p.minute * 60 + p.second, 86399);
+    EXPECT_FALSE(Variant(1) == Variant(true));
+    EXPECT_TRUE(Variant::FromInteger(-1) == Variant(true));
+    EXPECT_FALSE(Variant("1") == Variant(1));
+}
+
+} // namespace
+} // namespace ledrana::dao::testing
