@@ -50,27 +50,20 @@ void PassoTabella(Aggiorna& w, dao::TableDef TD1) {
     const std::string nome = TD1.Name();
     const std::string tabella = "tabella " + nome;
     w.Label3.caption = nome;
-    Passo(w, "Confr_CreaTabella", tabella, [&] { Confr_CreaTabella(w, TD1, w.Db2); });
+    // A table that could not be created has nothing for the other steps to work on.
+    if (!Passo(w, "Confr_CreaTabella", tabella, [&] { Confr_CreaTabella(w, TD1, w.Db2); })) return;
 
     dao::TableDef TD2;
     if (!Passo(w, "Ponteval", tabella, [&] { TD2 = w.Db2.TableDefs()[nome]; })) return;
 
     Passo(w, "Confr_CreaField", tabella, [&] { Confr_CreaField(w, TD1, TD2, false); });
-#ifdef LEDRANA_HAVE_CAMPI
     Passo(w, "Confr_ModificaField", tabella, [&] { Confr_ModificaField(w, TD1, TD2); });
-#endif
-#ifdef LEDRANA_HAVE_ZEROLENGTH
     Passo(w, "Confr_Abilitazerolenght", tabella, [&] { Confr_Abilitazerolenght(w, TD1, TD2); });
-#endif
-#ifdef LEDRANA_HAVE_NULL
     Passo(w, "Confr_VerificaCampiNull1", tabella, [&] { Confr_VerificaCampiNull1(w, TD2); });
-#endif
-#ifdef LEDRANA_HAVE_CHIAVI
     Passo(w, "Confr_CreaChiavi", tabella, [&] { Confr_CreaChiavi(w, TD1, TD2); });
     Passo(w, "Confr_ModificaChiavi", tabella, [&] { Confr_ModificaChiavi(w, TD1, TD2); });
     Passo(w, "Confr_VerificaChiaviInPiuSuSecondoDB", tabella,
           [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
-#endif
     Passo(w, "Confr_VerificaFieldInPiuSuSecondoDB", tabella,
           [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
 }
@@ -79,7 +72,7 @@ void PassoQuery(Aggiorna& w, dao::QueryDef QD1) {
     const std::string nome = QD1.Name();
     const std::string query = "query " + nome;
     w.Label3.caption = "qd:" + nome;
-    Passo(w, "Confr_CreaQueryDef", query, [&] { Confr_CreaQueryDef(w, QD1, w.Db2); });
+    if (!Passo(w, "Confr_CreaQueryDef", query, [&] { Confr_CreaQueryDef(w, QD1, w.Db2); })) return;
 
     dao::QueryDef QD2;
     if (!Passo(w, "Ponteval", query, [&] { QD2 = w.Db2.QueryDefs()[nome]; })) return;
@@ -94,9 +87,7 @@ void PassoTabellaFissa(Aggiorna& w, dao::TableDef TD1) {
     // A table without the property, or any error of the copy, ends this table's work without a word.
     try {
         if (TD1.Properties()["description"].Value() == dao::Variant("fissa")) {
-#ifdef LEDRANA_HAVE_FISSE
             Confr_CopiaDatiTabella(w, TD1, TD2);
-#endif
         }
     } catch (const Error&) {
     }

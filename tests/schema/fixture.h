@@ -28,6 +28,7 @@
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
 #include "schema/confronto.h"
+#include "tests/schema/boxes.h"
 #include "tests/platform/temp_prefix.h"
 
 namespace ledrana::testing {
@@ -37,6 +38,7 @@ struct FieldSpec {
     int type = dao::dbText;
     std::int32_t size = 0;        // 0: the type's default (Text 50)
     std::int32_t attributes = 0;  // dbAutoIncrField for a counter
+    bool allowZeroLength = false;
 };
 
 struct IndexSpec {
@@ -113,6 +115,7 @@ public:
         for (const FieldSpec& f : t.fields) {
             dao::Field field = td.CreateField(f.name, f.type, f.size);
             if (f.attributes != 0) field.SetAttributes(f.attributes);
+            if (f.allowZeroLength) field.SetAllowZeroLength(true);
             td.Fields().Append(field);
         }
         for (const IndexSpec& ix : t.indexes) {
@@ -230,8 +233,8 @@ public:
         w.Db2 = ApreDb(w, w.NomeDb2);
     }
 
-    // The message boxes shown so far.
-    std::vector<DialogRecord> Boxes() const { return dialogs.messageBoxes(); }
+    // The message boxes shown so far (text, style, title as shown).
+    std::vector<Box> Boxes() const { return AsBoxes(dialogs.records()); }
     // The entries of the run log, in order, each without its CR LF "->".
     std::vector<std::string> LogEntries() const {
         std::vector<std::string> entries;

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "tests/schema/fixture.h"
+
+using namespace ledrana;
+using namespace ledrana::testing;
+
+namespace {
+
+class ApreDbTest : public SchemaTest {
+protected:
+    const std::string prompt = "Ditta: Ditta2000\n E' PROTETTA:  IMPOSTARE LA PASSWORD";
+    const Box retry{"La Password immessa è errata: premere SI per ritentare", vbYesNo, kAppTitle};
+    const Box impossible{"IMPOSSIBILE COMPLETARE L'AGGIORNAMENTO", vbOKOnly, kAppTitle};
+
+    void SetUp() override {
+        w.Command2.caption = "Ditta: Ditta2000";
+        MakeDatabase(archive, {{"T", {{"A", dao::dbLong}}}}, {}, "segreta");
+        MakeDatabase(model, {{"T", {{"A", dao::dbLong}}}});
+    }
+    std::vector<std::string> Prompts() const {
+        std::vector<std::string> out;
+        for (const DialogRecord& r : dialogs.records())
+            if (r.kind == DialogRecord::Kind::InputBox) out.push_back(r.text);
+        return out;
+    }
+};
+
+TEST_F(ApreDbTest, UnprotectedOpensWithoutQuestionsAndIsListed) {
+    dao::Database db = ApreDb(w, model);
+    EXPECT_TRUE(db.IsOpen());
+    EXPECT_TRUE(dialogs.records().empty());
+    ASSERT_EQ(w.NumDb, 1);
+    EXPECT_EQ(w.NomiDb[1], UCase(model));
+    EXPECT_EQ(w.PwdDb[1], "");
+}
+
+TEST_F(ApreDbTest, PasswordAskedOnceThenRememberedForAnySpelling) {
+    dialogs.QueueInput("segreta");
+    ApreDb(w, archive).Close();
+    ASSERT_EQ(Prompts(), std::vector<std::string>{prompt});
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(w.PwdDb[1], "segreta");
+
+    dao::Database again = ApreDb(w, LCase(archive));
+    EXPECT_TRUE(again.IsOpen());
+    EXPECT_EQ(Prompts().size(), 1u);
+    EXPECT_EQ(w.NumDb, 1);
+}
+
+TEST_F(ApreDbTest, WrongPasswordAsksToRetryBeforeTheNextInput) {
+    dialogs.QueueInput("sbagliata");
+    dialogs.QueueInput("segreta");
+    dialogs.QueueAnswer(vbYes);
+    EXPECT_TRUE(ApreDb(w, archive).IsOpen());
+    EXPECT_EQ(Prompts(), (std::vector<std::string>{prompt, prompt}));
+    EXPECT_EQ(Boxes(), std::vector<Box>{retry});
+    EXPECT_EQ(w.PwdDb[1], "segreta");
+}
+
+TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
+    // A wrong password, and a cancelled input box (the empty password): each time No ends the program.
+    for (const char* typed : {"sbagliata", ""}) {
+        SCOPED_TRACE(typed);
+        ScriptedDialogs d;
+        Aggiorna window{d, kModelFolder};
+        window.engine = &engine;
+        if (*typed) d.QueueInput(typed);
+        d.QueueAnswer(vbNo);
+        EXPECT_THROW(ApreDb(window, archive), ProgramEnded);
+        EXPECT_TRUE(window.ended());
+        EXPECT_EQ(AsBoxes(d.records()), (std::vector<Box>{retry, impossible}));
+        EXPECT_EQ(window.PwdDb[1], "");
+    }
+}
+
+TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
+    const std::string missing = "C:\\ZU\\Ditta2000\\manca.mdb";
+    std::string description;
+    try {
+        engine.OpenDatabase(missing);
+    } catch (const Error& e) {
+        ASSERT_EQ(e.number(), 3024);
+        description = e.description();
+    }
+    dao::Database db = ApreDb(w, missing);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"File " + missing + "\nFunz. ApreDb: err.3024 " + description, 0,
+                                          kAppTitle}}));
+    EXPECT_TRUE(Prompts().empty());
+    EXPECT_EQ(w.NomiDb[1], UCase(missing));
+}
+
+TEST_F(ApreDbTest, NoEngineShowsTheAdviceTwiceAndEnds) {
+    w.engine = nullptr;
+    EXPECT_THROW(ApreDb(w, model), ProgramEnded);
+    const std::vector<Box> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], boxes[1]);
+    const std::string start = "File " + model + "Funz. ApreDb: err.429 ";
+    const std::string end =
+        "\r\n\r\nSi consiglia di:\r\n- RIAVVIARE IL COMPUTER\r\n- NON ESEGUIRE ALTRE APPLICAZIONI E REINSTALLARE TESSARO";
+    EXPECT_EQ(boxes[0].text.substr(0, start.size()), start) << boxes[0];
+    ASSERT_GT(boxes[0].text.size(), start.size() + end.size());
+    EXPECT_EQ(boxes[0].text.substr(boxes[0].text.size() - end.size()), end) << boxes[0];
+}
+
+TEST_F(ApreDbTest, A201stNameOpensWithoutBeingRemembered) {
+    for (int i = 1; i <= Aggiorna::kMaxDb; ++i) ApreDb(w, "C:\\ZU\\manca" + std::to_string(i) + ".mdb");
+    ASSERT_EQ(w.NumDb, Aggiorna::kMaxDb);
+    EXPECT_EQ(w.Text1.text, "");
+
+    dialogs.QueueInput("segreta");
+    dialogs.QueueInput("segreta");
+    ApreDb(w, archive).Close();
+    EXPECT_TRUE(ApreDb(w, archive).IsOpen());
+    EXPECT_EQ(Prompts().size(), 2u);  // asked each time
+    EXPECT_EQ(w.NumDb, Aggiorna::kMaxDb);
+    const std::string note =
+        "elenco password pieno (200 archivi): la password di " + archive + " non viene ricordata";
+    EXPECT_EQ(LogEntries(), (std::vector<std::string>{note, note}));
+    // Names already listed keep working as before.
+    ApreDb(w, "C:\\ZU\\manca1.mdb");
+    EXPECT_EQ(LogEntries().size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "tests/schema/fixture.h"
+
+using namespace ledrana;
+using namespace ledrana::testing;
+using dao::Variant;
+
+namespace {
+
+class PontevalTest : public SchemaTest {
+protected:
+    const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, citta{"CITTA", dao::dbText, 30};
+    std::vector<std::string> captions;  // Command2's caption at each of its refreshes
+
+    void SetUp() override {
+        w.onRefresh = [this](const Control* c) {
+            if (c == &w.Command2) captions.push_back(w.Command2.caption);
+        };
+    }
+    bool Exists(const std::string& path) { return std::filesystem::exists(Host(path)); }
+    std::string NotFound(const std::string& queryName) {
+        try {
+            Open(archive).QueryDefs()[queryName];
+        } catch (const Error& e) {
+            return std::to_string(e.number()) + " " + e.description();
+        }
+        return "";
+    }
+};
+
+TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
+    struct Case {
+        std::string first, second;
+        std::vector<int> answers;
+        std::vector<std::string> warned;  // the names asked about, in order
+        bool result;
+    } cases[] = {
+        {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\cont32.mdb", {}, {}, true},
+        {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\scad32.mdb", {vbNo}, {"CONT32.MDB"}, false},
+        {"C:\\Programmi\\Tessaro\\Scad32.mdb", "C:\\ZU\\Ditta\\Cont32.mdb", {vbYes}, {"SCAD32.MDB"}, true},
+        {"C:\\MAG.MDB\\CONT32.MDB", "C:\\ZU\\Ditta\\altro.mdb", {vbYes, vbNo}, {"CONT32.MDB", "MAG.MDB"}, false},
+        {"C:\\Programmi\\Tessaro\\Altro.mdb", "C:\\ZU\\Ditta\\x.mdb", {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first + " / " + c.second);
+        ScriptedDialogs d;
+        Aggiorna window{d, kModelFolder};
+        window.NomeDb1 = c.first;
+        window.NomeDb2 = c.second;
+        for (int a : c.answers) d.QueueAnswer(a);
+        EXPECT_EQ(Confr_Verifica(window), c.result);
+        std::vector<Box> boxes;
+        std::string log;
+        for (std::size_t i = 0; i < c.warned.size(); ++i) {
+            const std::string warning = "ATTENZIONE: IL SECONDO DATABASE NON E' " + c.warned[i];
+            boxes.push_back({warning + "\nproseguo ?", 260, kAppTitle});
+            log += "\r\n->" + warning + "\nproseguo ? " + std::to_string(c.answers[i]);
+        }
+        EXPECT_EQ(AsBoxes(d.records()), boxes);
+        EXPECT_EQ(window.Text1.text, log);
+    }
+}
+
+TEST_F(PontevalTest, DeclinedPairOpensNothing) {
+    w.NomeDb2 = "C:\\ZU\\Ditta2000\\Scad32.mdb";
+    dialogs.QueueAnswer(vbNo);
+    EXPECT_FALSE(Ponteval(w));
+    EXPECT_EQ(w.NumDb, 0);
+    EXPECT_EQ(w.Command2.caption, "Esegui");
+    EXPECT_EQ(Boxes().size(), 1u);
+}
+
+TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
+    const std::string other = "C:\\ZU\\Ditta2000\\Altro.mdb";
+    MakeDatabase(other, {{"ORIGINE", {id}}});
+    const TableSpec clienti{"CLIENTI", {id, nome}, {{"PrimaryKey", {"ID"}, true, true}}};
+    // As an earlier comparison leaves it: its text fields take zero-length text.
+    TableSpec piena = clienti;
+    piena.fields[1].allowZeroLength = true;
+    piena.rows = {{Variant(1), Variant("Rossi")}, {Variant(2), Variant("Bianchi")}};
+    const std::vector<QuerySpec> queries{{"QClienti", "SELECT NOME FROM CLIENTI"}};
+    MakeDatabase(model, {clienti}, queries, "", {{"ESTERNA", other, "ORIGINE"}});
+    MakeDatabase(archive, {piena}, queries);
+    const std::string before = Structure(archive);
+
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        std::filesystem::remove(Host(archive + ".tmp"));
+        EXPECT_TRUE(Ponteval(w));
+        EXPECT_EQ(Structure(archive), before);  // the model's attached table is not compared
+        EXPECT_EQ(Rows(archive, "CLIENTI"),
+                  (std::vector<std::string>{"Long 1 | String \"Rossi\"", "Long 2 | String \"Bianchi\""}));
+        EXPECT_TRUE(Exists(archive + ".tmp"));
+        EXPECT_FALSE(w.Db1.IsOpen() || w.Db2.IsOpen());
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"Ditta: Ditta2000", "Esegui", "Ditta: Ditta2000", "Esegui"}));
+    EXPECT_EQ(w.Label10.caption, "Ditta2000");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(w.Text1.text, "");
+}
+
+TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData) {
+    const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
+    MakeDatabase(model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
+                 {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
+    MakeDatabase(archive,
+                 {{"Clienti", {id, nome, vecchio}, {}, "", {{Variant(1), Variant("Rossi"), Variant("x")},
+                                                            {Variant(2), Variant("Bianchi"), Variant("y")}}},
+                  {"ARTICOLI", {id}, {}, "", {{Variant(9)}}}},
+                 {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
+    EXPECT_TRUE(Ponteval(w)) << w.Text1.text;
+
+    // The model's tables and queries, with one table whatever the case of its name; the text fields now
+    // take zero-length text, which the new field holds instead of Null.
+    EXPECT_EQ(Structure(archive), "table Clienti\n"
+                                  "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                  "  field NOME type=10 size=40 attr=2 zl=1 req=0 default=\n"
+                                  "  field CITTA type=10 size=30 attr=2 zl=1 req=0 default=\n"
+                                  "table FORNITORI\n"
+                                  "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                  "  field RAGIONE type=10 size=60 attr=2 zl=1 req=0 default=\n"
+                                  "query QClienti: SELECT ID, CITTA FROM CLIENTI\n"
+                                  "query QFornitori: SELECT * FROM FORNITORI\n");
+    EXPECT_EQ(Rows(archive, "CLIENTI"), (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
+                                                                   "Long 2 | String \"Bianchi\" | String \"\""}));
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
+    // Creating a table and the two surplus checks re-open the archive; the compaction needs it too.
+    MakeDatabase(model, {{"CLIENTI", {id}}, {"NUOVA", {id}}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}}, {}, "segreta");
+    dialogs.QueueInput("segreta");
+    EXPECT_TRUE(Ponteval(w)) << w.Text1.text;
+    EXPECT_EQ(dialogs.records().size(), 1u);
+    EXPECT_EQ(w.Text1.text, "");
+    EXPECT_TRUE(Exists(archive + ".tmp"));
+    EXPECT_EQ(TableNames(archive, "segreta"), (std::vector<std::string>{"CLIENTI", "NUOVA"}));
+}
+
+TEST_F(PontevalTest, AWrongPasswordAndNoEndsTheProgram) {
+    MakeDatabase(model, {{"CLIENTI", {id}}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}}, {}, "segreta");
+    dialogs.QueueInput("sbagliata");
+    dialogs.QueueAnswer(vbNo);
+    EXPECT_THROW(Ponteval(w), ProgramEnded);
+    EXPECT_EQ(Boxes().back(), (Box{"IMPOSSIBILE COMPLETARE L'AGGIORNAMENTO", 0, kAppTitle}));
+}
+
+TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
+    MakeDatabase(model, {{"CLIENTI", {id}}}, {{"QNuova", "SELECT ID FROM CLIENTI"}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}, {"VECCHIA", {id}}});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("la query QNuova", vbNo);
+    dialogs.AnswerWhenContains("la Tabella VECCHIA", vbYes);
+    const std::string report = "Funz. Ponteval\n" + NotFound("QNuova") + "\nquery QNuova";
+
+    EXPECT_FALSE(Ponteval(w));
+    EXPECT_EQ(Boxes(), (std::vector<Box>{
+                           {"la query QNuova non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
+                           {report, 0, kAppTitle},
+                           {"ATTENZIONE \nsul secondo database la Tabella VECCHIA  del secondo database \n"
+                            "non esiste sul primo database \nELIMINO ?",
+                            260, "Confr_VerificaTabelleInPiuSuSecondoDB"},
+                       }));
+    EXPECT_EQ(LogEntries(), (std::vector<std::string>{
+                                report, "    ----->ponteval NON ESEGUITO" + model + " -> " + archive}));
+    EXPECT_TRUE(w.ErroreConfronto);
+    EXPECT_EQ(w.Command2.caption, "Esegui");
+    EXPECT_FALSE(w.FrameAttendere.visible);
+    EXPECT_FALSE(Exists(archive + ".tmp"));  // not compacted
+    w.Db2.Close();
+    EXPECT_EQ(TableNames(archive), std::vector<std::string>{"CLIENTI"});
+}
+
+TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
+    // The model's query reads an attached table, which is never compared: the archive cannot take it.
+    const std::string other = "C:\\ZU\\Ditta2000\\Altro.mdb";
+    MakeDatabase(other, {{"ORIGINE", {id}}});
+    MakeDatabase(model, {{"CLIENTI", {id}}},
+                 {{"QEsterna", "SELECT ID FROM ESTERNA"}, {"QZeta", "SELECT ID FROM CLIENTI"}}, "",
+                 {{"ESTERNA", other, "ORIGINE"}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}});
+    std::string refused;
+    try {
+        Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA");
+    } catch (const Error& e) {
+        refused = std::to_string(e.number()) + " " + e.description();
+    }
+    ASSERT_EQ(refused.substr(0, 5), "3078 ");
+
+    EXPECT_FALSE(Ponteval(w));
+    const std::string report = "Funz. Confr_CreaQueryDef\n" + refused + "\nquery QEsterna";
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
+    EXPECT_EQ(LogEntries().front(), report);
+    w.Db2.Close();
+    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QZeta"});
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "tests/schema/fixture.h"
+
+using namespace ledrana;
+using namespace ledrana::testing;
+
+namespace {
+
+class QueryTest : public SchemaTest {
+protected:
+    const TableSpec clienti{"CLIENTI", {{"ID", dao::dbLong}, {"NOME", dao::dbText, 40}}};
+    const std::string sql = "SELECT ID, NOME FROM CLIENTI WHERE ID > 10";
+};
+
+TEST_F(QueryTest, MissingQueryIsCreatedOnYesOnly) {
+    MakeDatabase(model, {clienti}, {{"QUno", sql}, {"QDue", "SELECT NOME FROM CLIENTI"}});
+    MakeDatabase(archive, {clienti});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("QDue", vbNo);
+    OpenPair();
+    for (int i = 0; i < 2; ++i) Confr_CreaQueryDef(w, w.Db1.QueryDefs()[i], w.Db2);
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"la query QDue non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
+                                         {"la query QUno non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"}}));
+    w.Db2.Close();
+    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QUno"});
+    EXPECT_EQ(Open(archive).QueryDefs()["QUno"].SQL(), sql);
+}
+
+TEST_F(QueryTest, QueryIsRecreatedOnlyWhenItsTextDiffersBeyondCase) {
+    struct Case {
+        std::string archiveSql;
+        bool recreated;
+    } cases[] = {
+        {"select id, nome from clienti where id > 10", false},
+        {"SELECT ID, NOME FROM CLIENTI WHERE ID >  10", true},
+        {"SELECT ID, NOME FROM CLIENTI\r\nWHERE ID > 10", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archiveSql);
+        std::filesystem::remove(Host(model));
+        std::filesystem::remove(Host(archive));
+        dialogs.Clear();
+        const std::size_t shown = Boxes().size();
+        MakeDatabase(model, {clienti}, {{"QClienti", sql}});
+        MakeDatabase(archive, {clienti}, {{"qclienti", c.archiveSql}});
+        w.Check2.value = 1;
+        OpenPair();
+        dao::QueryDef QD2 = w.Db2.QueryDefs()["QClienti"];
+        const dao::QueryDef original = QD2;
+        Confr_ModificaQueryDef(w, w.Db1.QueryDefs()["QClienti"], QD2);
+        const std::vector<Box> all = Boxes();
+        const std::vector<Box> boxes(all.begin() + shown, all.end());
+        if (c.recreated) {
+            EXPECT_EQ(boxes, (std::vector<Box>{{"la query QClienti e variata(forse!): la modifico", 0,
+                                                "Confr_ModificaQueryDef"}}));
+            EXPECT_NE(QD2.impl(), original.impl());  // the caller's query is the new one
+        } else {
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(QD2.impl(), original.impl());
+        }
+        w.Db1.Close();
+        w.Db2.Close();
+        dao::Database db = Open(archive);
+        ASSERT_EQ(db.QueryDefs().Count(), 1);  // recreated with the name as the first database writes it
+        EXPECT_EQ(db.QueryDefs()[0].Name(), c.recreated ? "QClienti" : "qclienti");
+        EXPECT_EQ(db.QueryDefs()[0].SQL(), c.recreated ? sql : c.archiveSql);
+        db.Close();
+    }
+}
+
+TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
+    MakeDatabase(model, {clienti}, {{"QClienti", sql}});
+    MakeDatabase(archive, {clienti}, {{"QClienti", sql}, {"QTenuta", sql}, {"QVecchia", sql}});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("QVecchia", vbYes);
+    OpenPair();
+    dao::Database before = w.Db2;
+    Confr_VerificaQueryInPiuSuSecondoDB(w);
+    auto question = [](const std::string& name) {
+        return Box{"ATTENZIONE \nsul secondo database la query " + name +
+                       "  del secondo database \nnon esiste sul primo database \nELIMINO ?",
+                   260, "Confr_VerificaQueryInPiuSuSecondoDB"};
+    };
+    EXPECT_EQ(Boxes(), (std::vector<Box>{question("QTenuta"), question("QVecchia")}));
+    EXPECT_FALSE(before.IsOpen());
+    EXPECT_TRUE(w.Db2.IsOpen());
+    w.Db2.Close();
+    EXPECT_EQ(QueryNames(archive), (std::vector<std::string>{"QClienti", "QTenuta"}));
+
+    // Without Check2 nothing is asked, and the second database is re-opened with nothing to delete.
+    w.Check2.value = 0;
+    w.Db2 = ApreDb(w, archive);
+    const std::size_t shown = Boxes().size();
+    before = w.Db2;
+    Confr_VerificaQueryInPiuSuSecondoDB(w);
+    EXPECT_EQ(Boxes().size(), shown);
+    EXPECT_FALSE(before.IsOpen());
+    w.Db2.Close();
+    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QClienti"});
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "tests/schema/fixture.h"
+
+using namespace ledrana;
+using namespace ledrana::testing;
+using dao::Variant;
+
+namespace {
+
+class TabelleTest : public SchemaTest {
+protected:
+    const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, note{"NOTE", dao::dbMemo},
+        prezzo{"PREZZO", dao::dbCurrency};
+
+    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
+        std::vector<std::string> names;
+        dao::Database db = Open(path);
+        dao::Fields f = db.TableDefs()[table].Fields();
+        for (int i = 0; i < f.Count(); ++i) names.push_back(f[i].Name());
+        db.Close();
+        return names;
+    }
+};
+
+TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopened) {
+    const FieldSpec counter{"NUM", dao::dbLong, 0, dao::dbAutoIncrField};
+    MakeDatabase(model, {{"Clienti", {counter, nome, note, prezzo}, {{"PK", {"NUM"}, true, true}}}});
+    MakeDatabase(archive, {{"ALTRA", {id}}});
+    w.Check2.value = 1;
+    OpenPair();
+    dao::Database before = w.Db2;
+
+    Confr_CreaTabella(w, w.Db1.TableDefs()["Clienti"], w.Db2);
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"la tabella Clienti non esiste: la creo", 0, "Confr_CreaTabella"}}));
+    EXPECT_FALSE(before.IsOpen());
+    ASSERT_TRUE(w.Db2.IsOpen());
+    w.Db2.Close();
+    w.Db1.Close();
+    // Not the counter attribute, not the index: later steps deal with those.
+    EXPECT_EQ(Structure(archive), "table ALTRA\n"
+                                  "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                  "table Clienti\n"
+                                  "  field NUM type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                  "  field NOME type=10 size=40 attr=2 zl=0 req=0 default=\n"
+                                  "  field NOTE type=12 size=0 attr=2 zl=0 req=0 default=\n"
+                                  "  field PREZZO type=5 size=8 attr=1 zl=0 req=0 default=\n");
+}
+
+TEST_F(TabelleTest, ExistingTableInAnyCaseIsLeftAlone) {
+    MakeDatabase(model, {{"Clienti", {id}}});
+    MakeDatabase(archive, {{"CLIENTI", {id}, {}, "", {{Variant(7)}}}});
+    w.Check2.value = 1;
+    OpenPair();
+    dao::Database before = w.Db2;
+    Confr_CreaTabella(w, w.Db1.TableDefs()[0], w.Db2);
+    EXPECT_TRUE(before.IsOpen());  // not re-opened
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TabelleTest, MissingFieldsAreAskedAndAppendedAtTheEnd) {
+    MakeDatabase(model, {{"T", {id, nome, note, prezzo}}});
+    MakeDatabase(archive, {{"t", {{"id", dao::dbLong}}, {}, "", {{Variant(1)}, {Variant(2)}}}});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("field NOTE", vbNo);
+    OpenPair();
+    Confr_CreaField(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"], false);
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"tabella T non esiste field NOME lo creo", vbYesNo, kAppTitle},
+                                         {"tabella T non esiste field NOTE lo creo", vbYesNo, kAppTitle},
+                                         {"tabella T non esiste field PREZZO lo creo", vbYesNo, kAppTitle}}));
+    w.Db2.Close();
+    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"id", "NOME", "PREZZO"}));
+    EXPECT_EQ(Rows(archive, "T"), (std::vector<std::string>{"Long 1 | Null | Null", "Long 2 | Null | Null"}));
+}
+
+TEST_F(TabelleTest, SurplusFieldsAreAskedWithNoPreselectedAndDeletedOnYes) {
+    MakeDatabase(model, {{"T", {id}}});
+    MakeDatabase(archive, {{"T", {id, nome, note}, {}, "", {{Variant(5), Variant("x"), Variant("y")}}}});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("field NOME", vbYes);
+    OpenPair();
+    Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
+    const char* title = "Confr_VerificaFieldInPiuSuSecondoDB";
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOME\n"
+                                          "che sulla tabella del primo database non esiste\nELIMINO ?",
+                                          260, title},
+                                         {"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOTE\n"
+                                          "che sulla tabella del primo database non esiste\nELIMINO ?",
+                                          260, title}}));
+    EXPECT_FALSE(w.ErroreConfronto);
+    w.Db2.Close();
+    EXPECT_EQ(Rows(archive, "T"), std::vector<std::string>{"Long 5 | String \"y\""});
+}
+
+TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition) {
+    // X is indexed, so the engine refuses its deletion. The report names the field of the table at the
+    // loop counter (list position 1, table position 1: ID), and Y, later in the list, stays.
+    MakeDatabase(model, {{"T", {id}}});
+    MakeDatabase(archive, {{"T", {{"X", dao::dbLong}, id, {"Y", dao::dbLong}}, {{"IX", {"X"}}}}});
+    OpenPair();
+    std::string description;
+    try {
+        Open(archive).TableDefs()["T"].Fields().Delete("X");
+    } catch (const Error& e) {
+        ASSERT_EQ(e.number(), 3280);
+        description = e.description();
+    }
+    Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
+    const std::string report = "Funz. Confr_VerificaFieldInPiuSuSecondoDB\n3280 " + description + "\ntabella T\nfield ID";
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
+    EXPECT_EQ(LogEntries(), std::vector<std::string>{report});
+    EXPECT_TRUE(w.ErroreConfronto);
+    w.Db2.Close();
+    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"X", "ID", "Y"}));
+}
+
+TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnes) {
+    const std::string other = "C:\\ZU\\Ditta2000\\Altro.mdb";
+    MakeDatabase(other, {{"ORIGINE", {id}, {}, "", {{Variant(3)}}}});
+    MakeDatabase(model, {{"Clienti", {id}}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}, {"MSysVecchia", {id}}, {"Tenuta", {id}}, {"Vecchia", {id}}}, {}, "",
+                 {{"Allegata", other, "ORIGINE"}});
+    w.Check2.value = 1;
+    dialogs.AnswerWhenContains("Tabella Tenuta", vbNo);
+    dialogs.AnswerWhenContains("ELIMINO", vbYes);
+    OpenPair();
+    dao::Database before = w.Db2;
+    Confr_VerificaTabelleInPiuSuSecondoDB(w);
+
+    auto question = [](const std::string& name, const std::string& note) {
+        return Box{"ATTENZIONE \nsul secondo database la Tabella " + name + "  del secondo database " + note +
+                       "\nnon esiste sul primo database \nELIMINO ?",
+                   260, "Confr_VerificaTabelleInPiuSuSecondoDB"};
+    };
+    EXPECT_EQ(Boxes(), (std::vector<Box>{question("Allegata", " (allegata da db ;DATABASE=" + other + ") "),
+                                         question("MSysVecchia", ""), question("Tenuta", ""),
+                                         question("Vecchia", "")}));
+    EXPECT_FALSE(before.IsOpen());
+    EXPECT_TRUE(w.Db2.IsOpen());
+    w.Db2.Close();
+    EXPECT_EQ(TableNames(archive), (std::vector<std::string>{"CLIENTI", "MSysVecchia", "Tenuta"}));
+    EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"});  // only the attachment went
+}
+
+TEST_F(TabelleTest, SurplusTablesGoWithoutQuestionsAndDb2IsReopenedEvenWithNone) {
+    MakeDatabase(model, {{"A", {id}}});
+    MakeDatabase(archive, {{"A", {id}}});
+    OpenPair();
+    dao::Database before = w.Db2;
+    Confr_VerificaTabelleInPiuSuSecondoDB(w);
+    EXPECT_FALSE(before.IsOpen());
+    EXPECT_TRUE(w.Db2.IsOpen());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace
