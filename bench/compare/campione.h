@@ -1,0 +1,25 @@
+#pragma once
+// Sample databases for the comparison benchmark, made with the engine: a database from a manifest of Jet
+// SQL scripts (the model databases and the old archives are described that way), and the rows of a
+// company that has worked with an archive for years.
+
+#include <cstdint>
+#include <string>
+
+#include "dao/dao.h"
+
+namespace ledrana::bench {
+
+// Creates the database `path` from `manifest` (a host path): its steps "create FILE", "script FILE",
+// "demo FILE" (only when withDemo), "property TABLE NAME VALUE" and "querydef NAME SQL", in order, with
+// FILE beside the manifest. Errors of the engine or of reading the files are thrown as ledrana::Error.
+void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const std::string& path,
+                       bool withDemo);
+
+// Appends about `rows` rows to the movement tables of the accounting archive `path` (Movimenti gets
+// `rows`, the registrations, invoices and customers a share of it). Values follow each field's type;
+// text fields outside indexes are Null in one row of three, as fields added by earlier updates are.
+// Returns the number of rows written.
+std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, std::int64_t rows);
+
+}  // namespace ledrana::bench

@@ -1,0 +1,243 @@
+// bench-compare: how long the comparison of a large accounting archive with its model takes, step by step
+// and through Ponteval, beside a VACUUM INTO of the same archive made by SQLite in the same run.
+//
+//   bench-compare [--rows N] [--work DIR] [--model FILE --archive FILE]
+//
+// Without --model/--archive the pair is made in DIR: the model CONT32.MDB from model/db, and an archive
+// as version 027 left it (tools/mkinstall/schema) holding N movements (default 100000). Prints one line
+// per step and one for Ponteval, "NAME ours=SECONDS baseline=SECONDS ratio=R", then "peak_rss_mb=M".
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/aggiorna.h"
+#include "bench/compare/campione.h"
+#include "dao/dao.h"
+#include "dao/sqlite_handle.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/scripted_dialogs.h"
+#include "schema/confronto.h"
+
+namespace ledrana::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// Time spent in each step, in the order the steps first ran.
+class Tempi {
+public:
+    template <class F> void Misura(const std::string& nome, F&& f) {
+        const Clock::time_point t0 = Clock::now();
+        try {
+            f();
+        } catch (const Error& e) {
+            ++errori_;
+            std::cerr << nome << ": " << e.what() << "\n";
+        }
+        Aggiungi(nome, Seconds(t0));
+    }
+    void Aggiungi(const std::string& nome, double s) {
+        for (auto& [n, t] : voci_) {
+            if (n == nome) {
+                t += s;
+                return;
+            }
+        }
+        voci_.emplace_back(nome, s);
+    }
+    const std::vector<std::pair<std::string, double>>& voci() const { return voci_; }
+    int errori() const { return errori_; }
+
+private:
+    std::vector<std::pair<std::string, double>> voci_;
+    int errori_ = 0;
+};
+
+// The driver's passes, each step timed on its own.
+void PassiMisurati(Aggiorna& w, Tempi& t) {
+    w.ErroreConfronto = vbFalse;
+    t.Misura("ApreDb", [&] {
+        w.Db1 = ApreDb(w, w.NomeDb1);
+        w.Db2 = ApreDb(w, w.NomeDb2);
+    });
+    const int n = w.Db1.TableDefs().Count();
+    for (int i = 0; i < n; ++i) {
+        dao::TableDef TD1 = w.Db1.TableDefs()[i];
+        if (TD1.Attributes() != 0) continue;
+        t.Misura("Confr_CreaTabella", [&] { Confr_CreaTabella(w, TD1, w.Db2); });
+        dao::TableDef TD2 = w.Db2.TableDefs()[TD1.Name()];
+        t.Misura("Confr_CreaField", [&] { Confr_CreaField(w, TD1, TD2, false); });
+        t.Misura("Confr_ModificaField", [&] { Confr_ModificaField(w, TD1, TD2); });
+        t.Misura("Confr_Abilitazerolenght", [&] { Confr_Abilitazerolenght(w, TD1, TD2); });
+        t.Misura("Confr_VerificaCampiNull1", [&] { Confr_VerificaCampiNull1(w, TD2); });
+        t.Misura("Confr_CreaChiavi", [&] { Confr_CreaChiavi(w, TD1, TD2); });
+        t.Misura("Confr_ModificaChiavi", [&] { Confr_ModificaChiavi(w, TD1, TD2); });
+        t.Misura("Confr_VerificaChiaviInPiuSuSecondoDB", [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
+        t.Misura("Confr_VerificaFieldInPiuSuSecondoDB", [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
+    }
+    const int q = w.Db1.QueryDefs().Count();
+    for (int i = 0; i < q; ++i) {
+        dao::QueryDef QD1 = w.Db1.QueryDefs()[i];
+        t.Misura("Confr_CreaQueryDef", [&] { Confr_CreaQueryDef(w, QD1, w.Db2); });
+        t.Misura("Confr_ModificaQueryDef", [&] {
+            dao::QueryDef QD2 = w.Db2.QueryDefs()[QD1.Name()];
+            Confr_ModificaQueryDef(w, QD1, QD2);
+        });
+    }
+    t.Misura("Confr_VerificaQueryInPiuSuSecondoDB", [&] { Confr_VerificaQueryInPiuSuSecondoDB(w); });
+    t.Misura("Confr_VerificaTabelleInPiuSuSecondoDB", [&] { Confr_VerificaTabelleInPiuSuSecondoDB(w); });
+    for (int i = 0; i < n; ++i) {
+        dao::TableDef TD1 = w.Db1.TableDefs()[i];
+        if (TD1.Attributes() != 0) continue;
+        bool fissa = false;
+        try {
+            fissa = TD1.Properties()["description"].Value() == dao::Variant("fissa");
+        } catch (const Error&) {
+        }
+        if (!fissa) continue;
+        dao::TableDef TD2 = w.Db2.TableDefs()[TD1.Name()];
+        t.Misura("Confr_CopiaDatiTabella", [&] { Confr_CopiaDatiTabella(w, TD1, TD2); });
+    }
+    t.Misura("CompattaArchivio", [&] {
+        w.Db1.Close();
+        w.Db2.Close();
+        CompattaArchivio(w, w.NomeDb2);
+    });
+}
+
+// SQLite's own compacted copy of the archive: the baseline.
+double VacuumInto(const std::string& hostSource, const std::string& hostTarget) {
+    const Clock::time_point t0 = Clock::now();
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(hostSource.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    dao::detail::SqliteDb db(raw);
+    if (rc != SQLITE_OK) throw Error(3051, "VACUUM INTO: " + hostSource);
+    const std::string sql = "VACUUM INTO '" + hostTarget + "'";
+    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        throw Error(3051, std::string("VACUUM INTO: ") + sqlite3_errmsg(db.get()));
+    }
+    return Seconds(t0);
+}
+
+// Peak resident memory of this process, from the kernel's status file.
+double PeakRssMb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return 0;
+}
+
+void Riga(const std::string& nome, double ours, double baseline) {
+    std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", nome.c_str(), ours, baseline,
+                baseline > 0 ? ours / baseline : 0.0);
+}
+
+void Rimuovi(const std::string& windowsPath) {
+    if (platform::FileExists(windowsPath)) platform::Kill(windowsPath);
+}
+
+void Cartella(const std::string& windowsPath) {
+    if (!platform::FolderExists(windowsPath)) platform::MkDir(windowsPath);
+}
+
+int Main(int argc, char** argv) {
+    std::int64_t righe = 100000;
+    std::string work = "bench-compare-work";
+    std::string model, archive;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--rows") righe = std::atoll(argv[i + 1]);
+        else if (a == "--work") work = argv[i + 1];
+        else if (a == "--model") model = argv[i + 1];
+        else if (a == "--archive") archive = argv[i + 1];
+        else {
+            std::cerr << "usage: bench-compare [--rows N] [--work DIR] [--model FILE --archive FILE]\n";
+            return 2;
+        }
+    }
+    const std::string W = platform::WindowsPath(work);
+    Cartella(W);
+    platform::SetPrefix(platform::HostPath(W + "\\prefix"));
+    for (const char* sub : {"\\fonte", "\\passi", "\\ponteval"}) Cartella(W + sub);
+
+    dao::DBEngine engine;
+    const std::string src = LEDRANA_SOURCE_DIR;
+    std::string M = model.empty() ? W + "\\fonte\\CONT32.MDB" : platform::WindowsPath(model);
+    std::string A = archive.empty() ? W + "\\fonte\\Cont32.mdb" : platform::WindowsPath(archive);
+    if (model.empty()) {
+        const Clock::time_point t0 = Clock::now();
+        Rimuovi(M);
+        Rimuovi(A);
+        BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true);
+        BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false);
+        const std::int64_t n = FillArchive(engine, A, righe);
+        std::cerr << "pair made: " << n << " rows in " << Seconds(t0) << " s\n";
+    }
+    std::cerr << "archive: " << platform::FileLen(A) / (1024 * 1024) << " MB\n";
+
+    const std::string V = W + "\\vacuum.mdb";
+    Rimuovi(V);
+    const double baseline = VacuumInto(platform::HostPath(A), platform::HostPath(V));
+    Rimuovi(V);
+
+    ScriptedDialogs dialogs;
+    Tempi tempi;
+    {
+        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+        w.engine = &engine;
+        w.File1.entries = {"Ditta2000.ini"};
+        w.File1.listIndex = 0;
+        w.NomeDb1 = M;
+        w.NomeDb2 = W + "\\passi\\Cont32.mdb";
+        platform::FileCopy(A, w.NomeDb2);
+        const Clock::time_point t0 = Clock::now();
+        w.RunEvent([&] { PassiMisurati(w, tempi); });
+        tempi.Aggiungi("steps_total", Seconds(t0));
+        if (w.ErroreConfronto) std::cerr << "steps: the failure flag is set\n";
+    }
+    for (const auto& [nome, s] : tempi.voci()) Riga(nome, s, baseline);
+
+    {
+        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+        w.engine = &engine;
+        w.File1.entries = {"Ditta2000.ini"};
+        w.File1.listIndex = 0;
+        w.NomeDb1 = M;
+        w.NomeDb2 = W + "\\ponteval\\Cont32.mdb";
+        platform::FileCopy(A, w.NomeDb2);
+        bool ok = false;
+        const Clock::time_point t0 = Clock::now();
+        w.RunEvent([&] { ok = Ponteval(w); });
+        Riga("Ponteval", Seconds(t0), baseline);
+        if (!ok) std::cerr << "Ponteval returned False\n" << w.Text1.text << "\n";
+    }
+    std::cerr << "message boxes: " << dialogs.messageBoxes().size() << ", step errors: " << tempi.errori() << "\n";
+    std::printf("peak_rss_mb=%.1f\n", PeakRssMb());
+    return 0;
+}
+
+}  // namespace
+}  // namespace ledrana::bench
+
+int main(int argc, char** argv) {
+    try {
+        return ledrana::bench::Main(argc, argv);
+    } catch (const ledrana::Error& e) {
+        std::cerr << "bench-compare: " << e.what() << "\n";
+        return 1;
+    }
+}
