@@ -114,9 +114,18 @@ bool Confr_Verifica(Aggiorna& w) {
     bool risultato = true;
     const std::string nome1 = UCase(w.NomeDb1);
     const std::string nome2 = UCase(w.NomeDb2);
-    for (const char* X : {"CONT32.MDB", "SCAD32.MDB", "MAG.MDB"}) {
+    // All three are always examined, in this order.
+    static constexpr struct {
+        const char* X;
+        const char* avviso;
+    } controlli[] = {
+        {"CONT32.MDB", "ATTENZIONE: IL SECONDO DATABASE NON E' CONT32.MDB"},
+        {"SCAD32.MDB", "ATTENZIONE: IL SECONDO DATABASE NON E' SCAD32.MDB"},
+        {"MAG.MDB", "ATTENZIONE: IL SECONDO DATABASE NON E' MAG.MDB"},
+    };
+    for (const auto& [X, testo] : controlli) {
         if (nome1.find(X) == std::string::npos || nome2.find(X) != std::string::npos) continue;
-        const std::string avviso = std::string("ATTENZIONE: IL SECONDO DATABASE NON E' ") + X;
+        const std::string avviso = testo;
         const int risposta = w.dialogs.MsgBox(avviso + LF + "proseguo ?", vbYesNo + vbDefaultButton2, "");
         MemLog(w, avviso + LF + "proseguo ? " + std::to_string(risposta));
         if (risposta != vbYes) risultato = false;
