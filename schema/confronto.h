@@ -5,7 +5,9 @@
 //
 // Table definitions, fields and queries are engine handles: passing one by value refers to the same object.
 // Steps whose handlers trap errors report them through MemLog with a message box and, where the handler says
-// so, set w.ErroreConfronto; no step lets a ledrana::Error through to the driver except where noted.
+// so, set w.ErroreConfronto. Steps without a handler of their own (among them Confr_CreaTabella,
+// Confr_CreaField, Confr_VerificaTabelleInPiuSuSecondoDB and the three query steps) let their ledrana::Error
+// through to Ponteval, which reports it.
 
 #include <string>
 
@@ -18,14 +20,20 @@ namespace ledrana {
 
 // Opens NomeDb through w.engine with the password list; asks for a missing or wrong password. Returns an
 // open database, or a Database that refers to nothing after an error other than a password (reported in a
-// box). Ends the program (w.End()) when the user gives up a password or the engine cannot be created.
+// box). Ends the program (w.End()) when the user gives up a password or the engine cannot be created
+// (no w.engine counts as that). When the list already holds 200 names, a new name is opened all the same
+// but not remembered (its password is asked each time), and the log says so at each opening.
 dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb);
 
 // ---- driver (ponteval.cpp) ------------------------------------------------------------------------------
 
 bool Confr_Verifica(Aggiorna& w);
 // Compares w.NomeDb2 with w.NomeDb1; true when the comparison ran to its end with the failure flag clear
-// (the second database has then been closed and compacted).
+// (the second database has then been closed and compacted). An error that a step lets through (the steps
+// without a handler of their own, and the driver's look-ups of a table or query the user declined) is
+// reported as the step handlers report theirs ("Funz. " + step, number, description, "tabella X" or
+// "query X"), sets the failure flag, and the pass goes on; the other steps of that table or query are
+// skipped only when it could not be created or looked up. ProgramEnded from ApreDb goes through.
 bool Ponteval(Aggiorna& w);
 
 // ---- tables and fields (tabelle.cpp) --------------------------------------------------------------------
@@ -45,7 +53,9 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w);
 
 // ---- compaction (compatta.cpp) --------------------------------------------------------------------------
 
-// Compacts the closed archive at NomeDb in place (through NomeDb.tmp and NomeDb.tmp2).
+// Compacts the closed archive at NomeDb in place (through NomeDb.tmp and NomeDb.tmp2). Errors are logged
+// with a box. When the replacement of the archive fails after the archive was deleted, NomeDb.tmp2 (the
+// archive as it was) is renamed back to NomeDb and the log says so.
 void CompattaArchivio(Aggiorna& w, const std::string& NomeDb);
 
 // ---- indexes (chiavi.cpp) -------------------------------------------------------------------------------

@@ -127,6 +127,31 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
     EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(PontevalTest, OnlyTablesDescribedExactlyAsFissaAreCopiedAndTheirErrorsPassSilently) {
+    auto table = [&](const std::string& name, const std::string& description, const char* value) {
+        return TableSpec{name, {id, nome}, {}, description, {{Variant(1), Variant(value)}}};
+    };
+    TableSpec rotta = table("ROTTA", "fissa", "");
+    rotta.rows = {{Variant(1), Variant::Null()}};
+    MakeDatabase(model, {table("ALTRA", "Fissa", "modello"), table("FISSA", "fissa", "modello"),
+                         table("NESSUNA", "", "modello"), rotta});
+    MakeDatabase(archive, {table("ALTRA", "", "archivio"), table("FISSA", "", "archivio"),
+                           table("NESSUNA", "", "archivio"), table("ROTTA", "", "archivio")});
+    {
+        // The archive's field refuses the model's Null: that copy fails.
+        dao::Database db = Open(archive);
+        db.TableDefs()["ROTTA"].Fields()["NOME"].SetRequired(true);
+        db.Close();
+    }
+    EXPECT_TRUE(Ponteval(w)) << w.Text1.text;
+    EXPECT_EQ(w.Text1.text, "");
+    EXPECT_TRUE(Boxes().empty());
+    for (const char* name : {"ALTRA", "NESSUNA", "ROTTA"}) {
+        EXPECT_EQ(Rows(archive, name), std::vector<std::string>{"Long 1 | String \"archivio\""}) << name;
+    }
+    EXPECT_EQ(Rows(archive, "FISSA"), std::vector<std::string>{"Long 1 | String \"modello\""});
+}
+
 TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
     // Creating a table and the two surplus checks re-open the archive; the compaction needs it too.
     MakeDatabase(model, {{"CLIENTI", {id}}, {"NUOVA", {id}}});
