@@ -1,17 +1,20 @@
 // Zero-length permission: every text or memo field of the model makes its namesake in the archive accept
-// zero-length text. The model's own value of the property is not looked at.
+// zero-length text. The model's own value of the property is not looked at. The table's changes are
+// written together, at the end.
 
 #include <string>
 
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/transazione.h"
 
 namespace ledrana {
 
 using namespace schema_detail;
 
 void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
+    Transazione transazione(w.Db2);
     const int campi = TD1.Fields().Count();
     for (std::int16_t i = 0; i < campi; ++i) {
         const dao::Field F1 = TD1.Fields()[i];
@@ -25,7 +28,8 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) 
             // A field the archive lacks (its creation was declined) or a property that cannot be written
             // is reported as the steps report their failures; the next field is still examined.
             try {
-                TD2.Fields()[F1.Name()].Properties()[P].SetValue(dao::Variant(true));
+                dao::Property p2 = TD2.Fields()[F1.Name()].Properties()[P];
+                if (p2.Value() != dao::Variant(true)) p2.SetValue(dao::Variant(true));
             } catch (const Error& e) {
                 ReportStepError(w, "Confr_Abilitazerolenght", e,
                                 "tabella " + TD2.Name() + LF + "field " + F1.Name());
@@ -33,6 +37,7 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) 
             }
         }
     }
+    transazione.Commit();
 }
 
 }  // namespace ledrana

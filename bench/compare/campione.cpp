@@ -86,9 +86,10 @@ void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const
 
 namespace {
 
-// A value for field `f` of row i; Null where an old archive would have none.
-dao::Variant Valore(const dao::Field& f, std::int64_t i, bool indicizzato) {
-    const bool vuoto = !indicizzato && i % 3 == 0;
+// A value for field `f` of row i. Texts are numbers written out (as codes, amounts and numbers kept in
+// text fields are); Null in one row of three where `nullo` allows it.
+dao::Variant Valore(const dao::Field& f, std::int64_t i, bool nullo) {
+    const bool vuoto = nullo && i % 3 == 0;
     switch (f.Type()) {
     case dao::dbBoolean:
         return dao::Variant(i % 2 == 0);
@@ -107,8 +108,7 @@ dao::Variant Valore(const dao::Field& f, std::int64_t i, bool indicizzato) {
         return dao::Variant::FromDate(36526.0 + static_cast<double>(i % 7000));
     case dao::dbText: {
         if (vuoto) return dao::Variant::Null();
-        const std::string s = std::to_string(i) + " " + f.Name();
-        return dao::Variant(LeftChars(s, static_cast<std::size_t>(f.Size())));
+        return dao::Variant(LeftChars(std::to_string(i), static_cast<std::size_t>(f.Size())));
     }
     case dao::dbMemo:
         return i % 10 == 0 ? dao::Variant("nota " + std::to_string(i)) : dao::Variant::Null();
@@ -117,8 +117,13 @@ dao::Variant Valore(const dao::Field& f, std::int64_t i, bool indicizzato) {
     }
 }
 
-std::int64_t Riempi(dao::Database& db, const std::string& tabella, std::int64_t righe) {
+std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string& tabella, std::int64_t righe) {
     dao::TableDef td = db.TableDefs()[tabella];
+    // Nulls only where the Null pass will find the field accepting the neutral value: in fields outside
+    // the indexes that the model has as well.
+    std::set<std::string> delModello;
+    const dao::Fields campiModello = modello.TableDefs()[tabella].Fields();
+    for (int j = 0; j < campiModello.Count(); ++j) delModello.insert(UCase(campiModello[j].Name()));
     std::set<std::string> indicizzati;
     const dao::Indexes ix = td.Indexes();
     for (int k = 0; k < ix.Count(); ++k) {
@@ -136,7 +141,8 @@ std::int64_t Riempi(dao::Database& db, const std::string& tabella, std::int64_t 
         rs.AddNew();
         for (const dao::Field& f : definizioni) {
             if (f.Attributes() & dao::dbAutoIncrField) continue;
-            valori[f.Name()].SetValue(Valore(f, i, indicizzati.count(UCase(f.Name())) > 0));
+            const std::string nome = UCase(f.Name());
+            valori[f.Name()].SetValue(Valore(f, i, indicizzati.count(nome) == 0 && delModello.count(nome) > 0));
         }
         try {
             rs.Update();
@@ -151,14 +157,17 @@ std::int64_t Riempi(dao::Database& db, const std::string& tabella, std::int64_t 
 
 }  // namespace
 
-std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, std::int64_t rows) {
+std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const std::string& model,
+                         std::int64_t rows) {
     dao::Database db = engine.OpenDatabase(path);
+    dao::Database modello = engine.OpenDatabase(model);
     std::int64_t scritte = 0;
     const std::pair<const char*, std::int64_t> tabelle[] = {
         {"Movimenti", rows},       {"ARTICOLI", rows / 4}, {"FATTURECLI_R", rows / 4},
         {"FATTURECLI", rows / 10}, {"Clienti", rows / 50}, {"Prodotti", rows / 50},
     };
-    for (const auto& [tabella, righe] : tabelle) scritte += Riempi(db, tabella, righe);
+    for (const auto& [tabella, righe] : tabelle) scritte += Riempi(db, modello, tabella, righe);
+    modello.Close();
     db.Close();
     return scritte;
 }

@@ -18,8 +18,9 @@ void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const
 
 // Appends about `rows` rows to the movement tables of the accounting archive `path` (Movimenti gets
 // `rows`, the registrations, invoices and customers a share of it). Values follow each field's type;
-// text fields outside indexes are Null in one row of three, as fields added by earlier updates are.
-// Returns the number of rows written.
-std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, std::int64_t rows);
+// fields outside indexes that the model `model` has too are Null in one row of three. Returns the number
+// of rows written.
+std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const std::string& model,
+                         std::int64_t rows);
 
 }  // namespace ledrana::bench

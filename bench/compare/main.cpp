@@ -172,19 +172,19 @@ int Main(int argc, char** argv) {
     const std::string W = platform::WindowsPath(work);
     Cartella(W);
     platform::SetPrefix(platform::HostPath(W + "\\prefix"));
-    for (const char* sub : {"\\fonte", "\\passi", "\\ponteval"}) Cartella(W + sub);
+    for (const char* sub : {"\\modello", "\\archivio", "\\passi", "\\ponteval"}) Cartella(W + sub);
 
     dao::DBEngine engine;
     const std::string src = LEDRANA_SOURCE_DIR;
-    std::string M = model.empty() ? W + "\\fonte\\CONT32.MDB" : platform::WindowsPath(model);
-    std::string A = archive.empty() ? W + "\\fonte\\Cont32.mdb" : platform::WindowsPath(archive);
+    std::string M = model.empty() ? W + "\\modello\\CONT32.MDB" : platform::WindowsPath(model);
+    std::string A = archive.empty() ? W + "\\archivio\\Cont32.mdb" : platform::WindowsPath(archive);
     if (model.empty()) {
         const Clock::time_point t0 = Clock::now();
         Rimuovi(M);
         Rimuovi(A);
         BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true);
         BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false);
-        const std::int64_t n = FillArchive(engine, A, righe);
+        const std::int64_t n = FillArchive(engine, A, M, righe);
         std::cerr << "pair made: " << n << " rows in " << Seconds(t0) << " s\n";
     }
     std::cerr << "archive: " << platform::FileLen(A) / (1024 * 1024) << " MB\n";
