@@ -462,9 +462,13 @@ void FnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     ResultText(ctx, out);
 }
 
+// Longer texts than SQLite keeps are refused before they are built.
+const long long kMaxText = 100000000;
+
 void FnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     long long n = LongArg(argv[0]);
     if (n < 0) throw Raised{5};
+    if (n > kMaxText) throw Raised{7};
     ResultText(ctx, std::string(static_cast<std::size_t>(n), ' '));
 }
 
@@ -472,6 +476,7 @@ void FnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[1])) return sqlite3_result_null(ctx);
     long long n = LongArg(argv[0]);
     if (n < 0) throw Raised{5};
+    if (n > kMaxText) throw Raised{7};
     std::string one;
     if (Type(argv[1]) == SQLITE_TEXT) {
         std::string_view s = RawText(argv[1]);
@@ -715,7 +720,9 @@ Interval IntervalArg(sqlite3_value* v) {
 void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
     Interval iv = IntervalArg(argv[0]);
-    long long n = static_cast<long long>(std::trunc(NumArg(argv[1])));
+    double count = std::trunc(NumArg(argv[1]));
+    if (!(std::fabs(count) < 1e9)) throw Raised{5};  // beyond any date anyway
+    long long n = static_cast<long long>(count);
     double date = DateArg(argv[2]);
     double r;
     if (iv == Interval::Year || iv == Interval::Quarter || iv == Interval::Month) {
@@ -837,7 +844,8 @@ void FnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             d = sqlite3_value_double(argv[0]);
         else if (t == SQLITE_TEXT)
             d = ParseDate(RawText(argv[0]));
-        if (!d) return ResultText(ctx, StrArg(argv[0], buf));
+        // A value that is no date (or out of the dates' range) comes back as its text, as VB's Format does.
+        if (!d || !(*d >= kMinDate && *d <= kMaxDate)) return ResultText(ctx, StrArg(argv[0], buf));
         return ResultText(ctx, FormatDate(*d, format));
     }
     std::optional<double> n;

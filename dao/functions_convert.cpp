@@ -127,6 +127,7 @@ double TimeFraction(int hour, int minute, int second) { return (hour * 3600.0 + 
 
 CivilDate SplitDayNumber(double v) {
     CivilDate c;
+    if (!(v >= kMinDate && v <= kMaxDate)) v = v > 0 ? kMaxDate : kMinDate;  // callers check the range
     double whole = std::trunc(v);
     long long day = static_cast<long long>(whole);
     long long secs = std::llround(std::fabs(v - whole) * 86400.0);
@@ -142,6 +143,7 @@ CivilDate SplitDayNumber(double v) {
 }
 
 int Weekday(double v) {
+    if (!(v >= kMinDate && v <= kMaxDate)) v = v > 0 ? kMaxDate : kMinDate;
     long long day = static_cast<long long>(std::trunc(v));
     long long w = ((day % 7) + 7) % 7;  // 0 = Saturday (30 December 1899)
     return static_cast<int>((w + 6) % 7) + 1;
