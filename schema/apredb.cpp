@@ -18,8 +18,8 @@ int PasswordListSlot(Aggiorna& w, const std::string& NomeDb) {
     if (w.NumDb >= Aggiorna::kMaxDb) {
         // The list keeps the first names it met; a later one is opened all the same, and its password
         // will be asked again next time.
-        MemLog(w, "elenco password pieno (" + std::to_string(Aggiorna::kMaxDb) + " archivi): la password di " +
-                      NomeDb + " non viene ricordata");
+        MemLog(w, "elenco password pieno (" + std::to_string(Aggiorna::kMaxDb) +
+                      " archivi): la password di " + NomeDb + " non viene ricordata");
         return 0;
     }
     w.NumDb += 1;
@@ -28,7 +28,7 @@ int PasswordListSlot(Aggiorna& w, const std::string& NomeDb) {
     return w.NumDb;
 }
 
-}  // namespace schema_detail
+} // namespace schema_detail
 
 using namespace schema_detail;
 
@@ -43,11 +43,12 @@ dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb) {
             if (i > 0) w.PwdDb[i] = P;
             return db;
         } catch (const Error& e) {
-            const std::string errore = "Funz. ApreDb: err." + std::to_string(e.number()) + " " + e.description();
+            const std::string errore =
+                "Funz. ApreDb: err." + std::to_string(e.number()) + " " + e.description();
             if (e.number() == 3031) {
                 if (chiestaPassword) {
-                    if (w.dialogs.MsgBox("La Password immessa è errata: premere SI per ritentare", vbYesNo, "") !=
-                        vbYes) {
+                    if (w.dialogs.MsgBox("La Password immessa è errata: premere SI per ritentare", vbYesNo,
+                                         "") != vbYes) {
                         w.dialogs.MsgBox("IMPOSSIBILE COMPLETARE L'AGGIORNAMENTO", vbOKOnly, "");
                         w.End();
                     }
@@ -69,4 +70,4 @@ dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb) {
     }
 }
 
-}  // namespace ledrana
+} // namespace ledrana

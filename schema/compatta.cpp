@@ -38,17 +38,18 @@ void RipristinaArchivio(Aggiorna& w, const std::string& A) {
     const std::string copia = A + ".tmp2";
     try {
         platform::RenameFile(copia, A);
-        MemLog(w, "Compattamento non riuscito: l'archivio " + A + " è stato ripristinato dalla copia " + copia,
+        MemLog(w,
+               "Compattamento non riuscito: l'archivio " + A + " è stato ripristinato dalla copia " + copia,
                true);
     } catch (const Error& e) {
         MemLog(w,
-               "ATTENZIONE: impossibile ripristinare l'archivio " + A + " (" + std::to_string(e.number()) + " " +
-                   e.description() + "): la copia dell'archivio prima del compattamento è " + copia,
+               "ATTENZIONE: impossibile ripristinare l'archivio " + A + " (" + std::to_string(e.number()) +
+                   " " + e.description() + "): la copia dell'archivio prima del compattamento è " + copia,
                true);
     }
 }
 
-}  // namespace
+} // namespace
 
 void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     const std::string& A = NomeDb;
@@ -90,4 +91,4 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     }
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -10,9 +10,13 @@ dao::DBEngine& Engine(Aggiorna& w) {
     return *w.engine;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return UCase(a) == UCase(b); }
+bool SameName(std::string_view a, std::string_view b) {
+    return UCase(a) == UCase(b);
+}
 
-std::string VbStr(int number) { return (number >= 0 ? " " : "") + std::to_string(number); }
+std::string VbStr(int number) {
+    return (number >= 0 ? " " : "") + std::to_string(number);
+}
 
 void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, std::string_view object) {
     std::string text = "Funz. ";
@@ -23,4 +27,4 @@ void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, st
     w.ErroreConfronto = vbTrue;
 }
 
-}  // namespace ledrana::schema_detail
+} // namespace ledrana::schema_detail

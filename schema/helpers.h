@@ -32,4 +32,4 @@ std::string VbStr(int number);
 // Logged with a message box; sets the comparison failure flag.
 void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, std::string_view object);
 
-}  // namespace ledrana::schema_detail
+} // namespace ledrana::schema_detail

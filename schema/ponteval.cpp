@@ -94,8 +94,7 @@ void PassoTabellaFissa(Aggiorna& w, dao::TableDef TD1) {
 }
 
 // The number of tables or queries of the first database; 0 after a reported error (no first database).
-template <class Count>
-int Conta(Aggiorna& w, Count&& count) {
+template <class Count> int Conta(Aggiorna& w, Count&& count) {
     int n = 0;
     Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { n = count(); });
     return n;
@@ -108,7 +107,7 @@ void Chiudi(Aggiorna& w, dao::Database& db, const std::string& nome) {
     db = dao::Database();
 }
 
-}  // namespace
+} // namespace
 
 bool Confr_Verifica(Aggiorna& w) {
     bool risultato = true;
@@ -192,4 +191,4 @@ bool Ponteval(Aggiorna& w) {
     return true;
 }
 
-}  // namespace ledrana
+} // namespace ledrana

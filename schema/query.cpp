@@ -23,13 +23,13 @@ bool HaQuery(const dao::Database& db, const std::string& nome) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 void Confr_CreaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::Database& DbDest) {
     if (HaQuery(DbDest, QD1.Name())) return;
     if (w.Check2.value == 1) {
-        if (w.dialogs.MsgBox("la query " + QD1.Name() + " non esiste: la creo", vbYesNo, "Confr_CreaQueryDef") !=
-            vbYes)
+        if (w.dialogs.MsgBox("la query " + QD1.Name() + " non esiste: la creo", vbYesNo,
+                             "Confr_CreaQueryDef") != vbYes)
             return;
     }
     // Created with a name, the query is stored at once.
@@ -56,16 +56,17 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
         if (HaQuery(w.Db1, nome)) continue;
         int risposta = vbYes;
         if (w.Check2.value == 1) {
-            risposta = w.dialogs.MsgBox(std::string("ATTENZIONE ") + LF + "sul secondo database la query " + nome +
-                                            "  del secondo database " + LF + "non esiste sul primo database " +
-                                            LF + "ELIMINO ?",
+            risposta = w.dialogs.MsgBox(std::string("ATTENZIONE ") + LF + "sul secondo database la query " +
+                                            nome + "  del secondo database " + LF +
+                                            "non esiste sul primo database " + LF + "ELIMINO ?",
                                         vbYesNo + vbDefaultButton2, "Confr_VerificaQueryInPiuSuSecondoDB");
         }
         if (risposta == vbYes) daEliminare.push_back(nome);
     }
-    for (const std::string& nome : daEliminare) w.Db2.QueryDefs().Delete(nome);
+    for (const std::string& nome : daEliminare)
+        w.Db2.QueryDefs().Delete(nome);
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);
 }
 
-}  // namespace ledrana
+} // namespace ledrana

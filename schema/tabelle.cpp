@@ -33,7 +33,7 @@ bool HaTabella(const dao::Database& db, const std::string& nome) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
     // Every table of the second database counts here, system and attached ones included.
@@ -55,7 +55,8 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
         dao::Field F1 = campi1[i];
         bool esiste = HaField(TD2, F1.Name());
         if (w.Check2.value == 1 && !esiste && !nuovo) {
-            const std::string domanda = "tabella " + TD1.Name() + " non esiste field " + F1.Name() + " lo creo";
+            const std::string domanda =
+                "tabella " + TD1.Name() + " non esiste field " + F1.Name() + " lo creo";
             if (w.dialogs.MsgBox(domanda, vbYesNo, "") != vbYes) esiste = true;
         }
         if (!esiste) {
@@ -78,16 +79,17 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             if (HaField(TD1, F2.Name())) continue;
             int risposta = vbYes;
             if (w.Check2.value == 1) {
-                risposta = w.dialogs.MsgBox(std::string("ATTENZIONE ") + LF + "sulla tabella " + TD2.Name() +
-                                                "  del secondo database " + LF + "esiste il field " +
-                                                F2.Name() + LF + "che sulla tabella del primo database non esiste" +
-                                                LF + "ELIMINO ?",
-                                            vbYesNo + vbDefaultButton2, "Confr_VerificaFieldInPiuSuSecondoDB");
+                risposta = w.dialogs.MsgBox(
+                    std::string("ATTENZIONE ") + LF + "sulla tabella " + TD2.Name() +
+                        "  del secondo database " + LF + "esiste il field " + F2.Name() + LF +
+                        "che sulla tabella del primo database non esiste" + LF + "ELIMINO ?",
+                    vbYesNo + vbDefaultButton2, "Confr_VerificaFieldInPiuSuSecondoDB");
             }
             if (risposta == vbYes) daEliminare.push_back(F2.Name());
         }
         const int elencati = static_cast<int>(daEliminare.size()) - 1;
-        for (i = 1; i <= elencati; ++i) TD2.Fields().Delete(daEliminare[i]);
+        for (i = 1; i <= elencati; ++i)
+            TD2.Fields().Delete(daEliminare[i]);
     } catch (const Error& e) {
         // The report names the field of TD2 at the loop counter's position, which while deleting is the
         // position in the list, not in the table; a position the table lacks names no field.
@@ -101,8 +103,8 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
         } catch (const Error&) {
         }
         MemLog(w,
-               "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) + std::to_string(e.number()) + " " +
-                   e.description() + LF + "tabella " + tabella + LF + "field " + field,
+               "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) + std::to_string(e.number()) +
+                   " " + e.description() + LF + "tabella " + tabella + LF + "field " + field,
                true);
         w.ErroreConfronto = vbTrue;
     }
@@ -134,4 +136,4 @@ void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
     w.Db2 = ApreDb(w, w.NomeDb2);
 }
 
-}  // namespace ledrana
+} // namespace ledrana

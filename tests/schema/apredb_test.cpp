@@ -86,8 +86,8 @@ TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
     }
     dao::Database db = ApreDb(w, missing);
     EXPECT_FALSE(db.IsOpen());
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{"File " + missing + "\nFunz. ApreDb: err.3024 " + description, 0,
-                                          kAppTitle}}));
+    EXPECT_EQ(Boxes(), (std::vector<Box>{
+                           {"File " + missing + "\nFunz. ApreDb: err.3024 " + description, 0, kAppTitle}}));
     EXPECT_TRUE(Prompts().empty());
     EXPECT_EQ(w.NomiDb[1], UCase(missing));
 }
@@ -99,15 +99,16 @@ TEST_F(ApreDbTest, NoEngineShowsTheAdviceTwiceAndEnds) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], boxes[1]);
     const std::string start = "File " + model + "Funz. ApreDb: err.429 ";
-    const std::string end =
-        "\r\n\r\nSi consiglia di:\r\n- RIAVVIARE IL COMPUTER\r\n- NON ESEGUIRE ALTRE APPLICAZIONI E REINSTALLARE TESSARO";
+    const std::string end = "\r\n\r\nSi consiglia di:\r\n- RIAVVIARE IL COMPUTER\r\n- NON ESEGUIRE ALTRE "
+                            "APPLICAZIONI E REINSTALLARE TESSARO";
     EXPECT_EQ(boxes[0].text.substr(0, start.size()), start) << boxes[0];
     ASSERT_GT(boxes[0].text.size(), start.size() + end.size());
     EXPECT_EQ(boxes[0].text.substr(boxes[0].text.size() - end.size()), end) << boxes[0];
 }
 
 TEST_F(ApreDbTest, A201stNameOpensWithoutBeingRemembered) {
-    for (int i = 1; i <= Aggiorna::kMaxDb; ++i) ApreDb(w, "C:\\ZU\\manca" + std::to_string(i) + ".mdb");
+    for (int i = 1; i <= Aggiorna::kMaxDb; ++i)
+        ApreDb(w, "C:\\ZU\\manca" + std::to_string(i) + ".mdb");
     ASSERT_EQ(w.NumDb, Aggiorna::kMaxDb);
     EXPECT_EQ(w.Text1.text, "");
 
@@ -115,7 +116,7 @@ TEST_F(ApreDbTest, A201stNameOpensWithoutBeingRemembered) {
     dialogs.QueueInput("segreta");
     ApreDb(w, archive).Close();
     EXPECT_TRUE(ApreDb(w, archive).IsOpen());
-    EXPECT_EQ(Prompts().size(), 2u);  // asked each time
+    EXPECT_EQ(Prompts().size(), 2u); // asked each time
     EXPECT_EQ(w.NumDb, Aggiorna::kMaxDb);
     const std::string note =
         "elenco password pieno (200 archivi): la password di " + archive + " non viene ricordata";
@@ -125,4 +126,4 @@ TEST_F(ApreDbTest, A201stNameOpensWithoutBeingRemembered) {
     EXPECT_EQ(LogEntries().size(), 2u);
 }
 
-}  // namespace
+} // namespace

@@ -28,4 +28,4 @@ inline std::vector<Box> AsBoxes(const std::vector<DialogRecord>& records) {
     return out;
 }
 
-}  // namespace ledrana::testing
+} // namespace ledrana::testing

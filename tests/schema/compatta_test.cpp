@@ -10,11 +10,13 @@ using dao::Variant;
 namespace {
 
 // VB's Str$ of an error number, as the report writes it.
-std::string Str(int n) { return (n >= 0 ? " " : "") + std::to_string(n); }
+std::string Str(int n) {
+    return (n >= 0 ? " " : "") + std::to_string(n);
+}
 
 class CompattaTest : public SchemaTest {
 protected:
-    std::vector<bool> frameShown;  // FrameAttendere's visibility at each of its refreshes
+    std::vector<bool> frameShown; // FrameAttendere's visibility at each of its refreshes
 
     void SetUp() override {
         w.onRefresh = [this](const Control* c) {
@@ -26,7 +28,8 @@ protected:
     // that compaction changes its bytes.
     void MakeLargeArchive(const std::string& password = "") {
         TableSpec t{"RIGHE", {{"ID", dao::dbLong}, {"TESTO", dao::dbText, 255}}};
-        for (int i = 1; i <= 3000; ++i) t.rows.push_back({Variant(i), Variant(std::string(200, 'a' + i % 26))});
+        for (int i = 1; i <= 3000; ++i)
+            t.rows.push_back({Variant(i), Variant(std::string(200, 'a' + i % 26))});
         MakeDatabase(archive, {t}, {}, password);
         dao::Database db = Open(archive, password);
         db.Execute("DELETE FROM RIGHE WHERE ID > 2000");
@@ -96,9 +99,9 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     ApreDb(w, archive).Close();
     CompattaArchivio(w, archive);
     EXPECT_EQ(LogEntries().size(), 1u);
-    EXPECT_EQ(dialogs.records().size(), 2u);  // the box above and the one input box
+    EXPECT_EQ(dialogs.records().size(), 2u); // the box above and the one input box
     EXPECT_EQ(Rows(archive, "segreta"), 2000);
-    EXPECT_THROW(Open(archive + ".tmp"), Error);  // the copy keeps the password
+    EXPECT_THROW(Open(archive + ".tmp"), Error); // the copy keeps the password
 }
 
 TEST_F(CompattaTest, AFailureAfterTheArchiveWasDeletedPutsTheBackupBack) {
@@ -117,8 +120,8 @@ TEST_F(CompattaTest, AFailureAfterTheArchiveWasDeletedPutsTheBackupBack) {
     ASSERT_FALSE(failure.empty()) << "the copy no longer writes a .part sibling: this test needs another way";
 
     CompattaArchivio(w, archive);
-    const std::string restored =
-        "Compattamento non riuscito: l'archivio " + archive + " è stato ripristinato dalla copia " + archive + ".tmp2";
+    const std::string restored = "Compattamento non riuscito: l'archivio " + archive +
+                                 " è stato ripristinato dalla copia " + archive + ".tmp2";
     EXPECT_EQ(LogEntries(), (std::vector<std::string>{failure, restored}));
     EXPECT_EQ(Boxes(), (std::vector<Box>{{failure, 0, kAppTitle}, {restored, 0, kAppTitle}}));
     EXPECT_EQ(Bytes(archive), original);
@@ -134,4 +137,4 @@ TEST_F(CompattaTest, AMissingArchiveIsReported) {
     EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
 }
 
-}  // namespace
+} // namespace

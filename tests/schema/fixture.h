@@ -28,16 +28,16 @@
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
 #include "schema/confronto.h"
-#include "tests/schema/boxes.h"
 #include "tests/platform/temp_prefix.h"
+#include "tests/schema/boxes.h"
 
 namespace ledrana::testing {
 
 struct FieldSpec {
     std::string name;
     int type = dao::dbText;
-    std::int32_t size = 0;        // 0: the type's default (Text 50)
-    std::int32_t attributes = 0;  // dbAutoIncrField for a counter
+    std::int32_t size = 0;       // 0: the type's default (Text 50)
+    std::int32_t attributes = 0; // dbAutoIncrField for a counter
     bool allowZeroLength = false;
 };
 
@@ -52,8 +52,8 @@ struct TableSpec {
     std::string name;
     std::vector<FieldSpec> fields;
     std::vector<IndexSpec> indexes;
-    std::string description;                      // the table's "description" property; "" = none
-    std::vector<std::vector<dao::Variant>> rows;  // values in the order of `fields`
+    std::string description;                     // the table's "description" property; "" = none
+    std::vector<std::vector<dao::Variant>> rows; // values in the order of `fields`
 };
 
 struct QuerySpec {
@@ -101,11 +101,13 @@ public:
                       const std::vector<AttachedSpec>& attached = {}) {
         std::filesystem::create_directories(Host(path).parent_path());
         dao::Database db = engine.CreateDatabase(path, password.empty() ? "" : ";pwd=" + password);
-        for (const TableSpec& t : tables) AddTable(db, t);
+        for (const TableSpec& t : tables)
+            AddTable(db, t);
         for (const AttachedSpec& a : attached) {
             db.TableDefs().Append(db.CreateTableDef(a.name, 0, a.sourceTable, ";DATABASE=" + a.sourcePath));
         }
-        for (const QuerySpec& q : queries) db.CreateQueryDef(q.name, q.sql).Close();
+        for (const QuerySpec& q : queries)
+            db.CreateQueryDef(q.name, q.sql).Close();
         db.Close();
     }
 
@@ -120,7 +122,8 @@ public:
         }
         for (const IndexSpec& ix : t.indexes) {
             dao::Index index = td.CreateIndex(ix.name);
-            for (const std::string& name : ix.fields) index.Fields().Append(index.CreateField(name));
+            for (const std::string& name : ix.fields)
+                index.Fields().Append(index.CreateField(name));
             index.SetPrimary(ix.primary);
             index.SetUnique(ix.unique);
             td.Indexes().Append(index);
@@ -177,7 +180,8 @@ public:
                 out += "  index " + ix.Name() + " primary=" + std::to_string(ix.Primary()) +
                        " unique=" + std::to_string(ix.Unique()) + " (";
                 dao::Fields ixf = ix.Fields();
-                for (int k = 0; k < ixf.Count(); ++k) out += (k ? "," : "") + ixf[k].Name();
+                for (int k = 0; k < ixf.Count(); ++k)
+                    out += (k ? "," : "") + ixf[k].Name();
                 out += ")\n";
             }
         }
@@ -198,7 +202,8 @@ public:
         while (!rs.Eof()) {
             std::string row;
             dao::Fields fields = rs.Fields();
-            for (int i = 0; i < fields.Count(); ++i) row += (i ? " | " : "") + fields[i].Value().Describe();
+            for (int i = 0; i < fields.Count(); ++i)
+                row += (i ? " | " : "") + fields[i].Value().Describe();
             rows.push_back(row);
             rs.MoveNext();
         }
@@ -222,7 +227,8 @@ public:
         dao::Database db = Open(path, password);
         std::vector<std::string> names;
         dao::QueryDefs queries = db.QueryDefs();
-        for (int i = 0; i < queries.Count(); ++i) names.push_back(queries[i].Name());
+        for (int i = 0; i < queries.Count(); ++i)
+            names.push_back(queries[i].Name());
         db.Close();
         return names;
     }
@@ -243,7 +249,8 @@ public:
         std::size_t pos = text.find(sep);
         while (pos != std::string::npos) {
             std::size_t next = text.find(sep, pos + sep.size());
-            entries.push_back(text.substr(pos + sep.size(), next == std::string::npos ? next : next - pos - sep.size()));
+            entries.push_back(
+                text.substr(pos + sep.size(), next == std::string::npos ? next : next - pos - sep.size()));
             pos = next;
         }
         return entries;
@@ -266,4 +273,4 @@ private:
 
 class SchemaTest : public ::testing::Test, public SchemaFixture {};
 
-}  // namespace ledrana::testing
+} // namespace ledrana::testing

@@ -11,7 +11,7 @@ namespace {
 class PontevalTest : public SchemaTest {
 protected:
     const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, citta{"CITTA", dao::dbText, 30};
-    std::vector<std::string> captions;  // Command2's caption at each of its refreshes
+    std::vector<std::string> captions; // Command2's caption at each of its refreshes
 
     void SetUp() override {
         w.onRefresh = [this](const Control* c) {
@@ -33,13 +33,17 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
     struct Case {
         std::string first, second;
         std::vector<int> answers;
-        std::vector<std::string> warned;  // the names asked about, in order
+        std::vector<std::string> warned; // the names asked about, in order
         bool result;
     } cases[] = {
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\cont32.mdb", {}, {}, true},
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\scad32.mdb", {vbNo}, {"CONT32.MDB"}, false},
         {"C:\\Programmi\\Tessaro\\Scad32.mdb", "C:\\ZU\\Ditta\\Cont32.mdb", {vbYes}, {"SCAD32.MDB"}, true},
-        {"C:\\MAG.MDB\\CONT32.MDB", "C:\\ZU\\Ditta\\altro.mdb", {vbYes, vbNo}, {"CONT32.MDB", "MAG.MDB"}, false},
+        {"C:\\MAG.MDB\\CONT32.MDB",
+         "C:\\ZU\\Ditta\\altro.mdb",
+         {vbYes, vbNo},
+         {"CONT32.MDB", "MAG.MDB"},
+         false},
         {"C:\\Programmi\\Tessaro\\Altro.mdb", "C:\\ZU\\Ditta\\x.mdb", {}, {}, true},
     };
     for (const Case& c : cases) {
@@ -48,7 +52,8 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
         Aggiorna window{d, kModelFolder};
         window.NomeDb1 = c.first;
         window.NomeDb2 = c.second;
-        for (int a : c.answers) d.QueueAnswer(a);
+        for (int a : c.answers)
+            d.QueueAnswer(a);
         EXPECT_EQ(Confr_Verifica(window), c.result);
         std::vector<Box> boxes;
         std::string log;
@@ -88,13 +93,14 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
         SCOPED_TRACE(run);
         std::filesystem::remove(Host(archive + ".tmp"));
         EXPECT_TRUE(Ponteval(w));
-        EXPECT_EQ(Structure(archive), before);  // the model's attached table is not compared
+        EXPECT_EQ(Structure(archive), before); // the model's attached table is not compared
         EXPECT_EQ(Rows(archive, "CLIENTI"),
                   (std::vector<std::string>{"Long 1 | String \"Rossi\"", "Long 2 | String \"Bianchi\""}));
         EXPECT_TRUE(Exists(archive + ".tmp"));
         EXPECT_FALSE(w.Db1.IsOpen() || w.Db2.IsOpen());
     }
-    EXPECT_EQ(captions, (std::vector<std::string>{"Ditta: Ditta2000", "Esegui", "Ditta: Ditta2000", "Esegui"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"Ditta: Ditta2000", "Esegui", "Ditta: Ditta2000", "Esegui"}));
     EXPECT_EQ(w.Label10.caption, "Ditta2000");
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(w.Text1.text, "");
@@ -104,11 +110,15 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
     MakeDatabase(model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
                  {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
-    MakeDatabase(archive,
-                 {{"Clienti", {id, nome, vecchio}, {}, "", {{Variant(1), Variant("Rossi"), Variant("x")},
-                                                            {Variant(2), Variant("Bianchi"), Variant("y")}}},
-                  {"ARTICOLI", {id}, {}, "", {{Variant(9)}}}},
-                 {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
+    MakeDatabase(
+        archive,
+        {{"Clienti",
+          {id, nome, vecchio},
+          {},
+          "",
+          {{Variant(1), Variant("Rossi"), Variant("x")}, {Variant(2), Variant("Bianchi"), Variant("y")}}},
+         {"ARTICOLI", {id}, {}, "", {{Variant(9)}}}},
+        {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
     EXPECT_TRUE(Ponteval(w)) << w.Text1.text;
 
     // The model's tables and queries, with one table whatever the case of its name; the text fields now
@@ -122,8 +132,9 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                                   "  field RAGIONE type=10 size=60 attr=2 zl=1 req=0 default=\n"
                                   "query QClienti: SELECT ID, CITTA FROM CLIENTI\n"
                                   "query QFornitori: SELECT * FROM FORNITORI\n");
-    EXPECT_EQ(Rows(archive, "CLIENTI"), (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
-                                                                   "Long 2 | String \"Bianchi\" | String \"\""}));
+    EXPECT_EQ(Rows(archive, "CLIENTI"),
+              (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
+                                        "Long 2 | String \"Bianchi\" | String \"\""}));
     EXPECT_TRUE(Boxes().empty());
 }
 
@@ -189,12 +200,12 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
                             "non esiste sul primo database \nELIMINO ?",
                             260, "Confr_VerificaTabelleInPiuSuSecondoDB"},
                        }));
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{
-                                report, "    ----->ponteval NON ESEGUITO" + model + " -> " + archive}));
+    EXPECT_EQ(LogEntries(), (std::vector<std::string>{report, "    ----->ponteval NON ESEGUITO" + model +
+                                                                  " -> " + archive}));
     EXPECT_TRUE(w.ErroreConfronto);
     EXPECT_EQ(w.Command2.caption, "Esegui");
     EXPECT_FALSE(w.FrameAttendere.visible);
-    EXPECT_FALSE(Exists(archive + ".tmp"));  // not compacted
+    EXPECT_FALSE(Exists(archive + ".tmp")); // not compacted
     w.Db2.Close();
     EXPECT_EQ(TableNames(archive), std::vector<std::string>{"CLIENTI"});
 }
@@ -223,4 +234,4 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
     EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QZeta"});
 }
 
-}  // namespace
+} // namespace

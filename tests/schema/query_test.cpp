@@ -19,9 +19,11 @@ TEST_F(QueryTest, MissingQueryIsCreatedOnYesOnly) {
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("QDue", vbNo);
     OpenPair();
-    for (int i = 0; i < 2; ++i) Confr_CreaQueryDef(w, w.Db1.QueryDefs()[i], w.Db2);
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{"la query QDue non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
-                                         {"la query QUno non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"}}));
+    for (int i = 0; i < 2; ++i)
+        Confr_CreaQueryDef(w, w.Db1.QueryDefs()[i], w.Db2);
+    EXPECT_EQ(Boxes(),
+              (std::vector<Box>{{"la query QDue non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
+                                {"la query QUno non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"}}));
     w.Db2.Close();
     EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QUno"});
     EXPECT_EQ(Open(archive).QueryDefs()["QUno"].SQL(), sql);
@@ -54,7 +56,7 @@ TEST_F(QueryTest, QueryIsRecreatedOnlyWhenItsTextDiffersBeyondCase) {
         if (c.recreated) {
             EXPECT_EQ(boxes, (std::vector<Box>{{"la query QClienti e variata(forse!): la modifico", 0,
                                                 "Confr_ModificaQueryDef"}}));
-            EXPECT_NE(QD2.impl(), original.impl());  // the caller's query is the new one
+            EXPECT_NE(QD2.impl(), original.impl()); // the caller's query is the new one
         } else {
             EXPECT_TRUE(boxes.empty());
             EXPECT_EQ(QD2.impl(), original.impl());
@@ -62,7 +64,7 @@ TEST_F(QueryTest, QueryIsRecreatedOnlyWhenItsTextDiffersBeyondCase) {
         w.Db1.Close();
         w.Db2.Close();
         dao::Database db = Open(archive);
-        ASSERT_EQ(db.QueryDefs().Count(), 1);  // recreated with the name as the first database writes it
+        ASSERT_EQ(db.QueryDefs().Count(), 1); // recreated with the name as the first database writes it
         EXPECT_EQ(db.QueryDefs()[0].Name(), c.recreated ? "QClienti" : "qclienti");
         EXPECT_EQ(db.QueryDefs()[0].SQL(), c.recreated ? sql : c.archiveSql);
         db.Close();
@@ -100,4 +102,4 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QClienti"});
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,8 @@ protected:
         std::vector<std::string> names;
         dao::Database db = Open(path);
         dao::Fields f = db.TableDefs()[table].Fields();
-        for (int i = 0; i < f.Count(); ++i) names.push_back(f[i].Name());
+        for (int i = 0; i < f.Count(); ++i)
+            names.push_back(f[i].Name());
         db.Close();
         return names;
     }
@@ -32,7 +33,8 @@ TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopene
     dao::Database before = w.Db2;
 
     Confr_CreaTabella(w, w.Db1.TableDefs()["Clienti"], w.Db2);
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{"la tabella Clienti non esiste: la creo", 0, "Confr_CreaTabella"}}));
+    EXPECT_EQ(Boxes(),
+              (std::vector<Box>{{"la tabella Clienti non esiste: la creo", 0, "Confr_CreaTabella"}}));
     EXPECT_FALSE(before.IsOpen());
     ASSERT_TRUE(w.Db2.IsOpen());
     w.Db2.Close();
@@ -54,7 +56,7 @@ TEST_F(TabelleTest, ExistingTableInAnyCaseIsLeftAlone) {
     OpenPair();
     dao::Database before = w.Db2;
     Confr_CreaTabella(w, w.Db1.TableDefs()[0], w.Db2);
-    EXPECT_TRUE(before.IsOpen());  // not re-opened
+    EXPECT_TRUE(before.IsOpen()); // not re-opened
     EXPECT_TRUE(Boxes().empty());
 }
 
@@ -81,12 +83,13 @@ TEST_F(TabelleTest, SurplusFieldsAreAskedWithNoPreselectedAndDeletedOnYes) {
     OpenPair();
     Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
     const char* title = "Confr_VerificaFieldInPiuSuSecondoDB";
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOME\n"
-                                          "che sulla tabella del primo database non esiste\nELIMINO ?",
-                                          260, title},
-                                         {"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOTE\n"
-                                          "che sulla tabella del primo database non esiste\nELIMINO ?",
-                                          260, title}}));
+    EXPECT_EQ(Boxes(),
+              (std::vector<Box>{{"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOME\n"
+                                 "che sulla tabella del primo database non esiste\nELIMINO ?",
+                                 260, title},
+                                {"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOTE\n"
+                                 "che sulla tabella del primo database non esiste\nELIMINO ?",
+                                 260, title}}));
     EXPECT_FALSE(w.ErroreConfronto);
     w.Db2.Close();
     EXPECT_EQ(Rows(archive, "T"), std::vector<std::string>{"Long 5 | String \"y\""});
@@ -106,7 +109,8 @@ TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition)
         description = e.description();
     }
     Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
-    const std::string report = "Funz. Confr_VerificaFieldInPiuSuSecondoDB\n3280 " + description + "\ntabella T\nfield ID";
+    const std::string report =
+        "Funz. Confr_VerificaFieldInPiuSuSecondoDB\n3280 " + description + "\ntabella T\nfield ID";
     EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
     EXPECT_EQ(LogEntries(), std::vector<std::string>{report});
     EXPECT_TRUE(w.ErroreConfronto);
@@ -118,8 +122,8 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnes) {
     const std::string other = "C:\\ZU\\Ditta2000\\Altro.mdb";
     MakeDatabase(other, {{"ORIGINE", {id}, {}, "", {{Variant(3)}}}});
     MakeDatabase(model, {{"Clienti", {id}}});
-    MakeDatabase(archive, {{"CLIENTI", {id}}, {"MSysVecchia", {id}}, {"Tenuta", {id}}, {"Vecchia", {id}}}, {}, "",
-                 {{"Allegata", other, "ORIGINE"}});
+    MakeDatabase(archive, {{"CLIENTI", {id}}, {"MSysVecchia", {id}}, {"Tenuta", {id}}, {"Vecchia", {id}}}, {},
+                 "", {{"Allegata", other, "ORIGINE"}});
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("Tabella Tenuta", vbNo);
     dialogs.AnswerWhenContains("ELIMINO", vbYes);
@@ -139,7 +143,7 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnes) {
     EXPECT_TRUE(w.Db2.IsOpen());
     w.Db2.Close();
     EXPECT_EQ(TableNames(archive), (std::vector<std::string>{"CLIENTI", "MSysVecchia", "Tenuta"}));
-    EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"});  // only the attachment went
+    EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
 }
 
 TEST_F(TabelleTest, SurplusTablesGoWithoutQuestionsAndDb2IsReopenedEvenWithNone) {
@@ -153,4 +157,4 @@ TEST_F(TabelleTest, SurplusTablesGoWithoutQuestionsAndDb2IsReopenedEvenWithNone)
     EXPECT_TRUE(Boxes().empty());
 }
 
-}  // namespace
+} // namespace
