@@ -148,7 +148,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 
     // Updatable when it reads the rows of one table: then the rowid comes along as column 0.
     std::string_view body = TrimSql(st.sql);
-    bool candidate = StartsWithWord(body, "SELECT") && !HasWordOutsideQuotes(body, "DISTINCT") &&
+    bool candidate = st.updatable && StartsWithWord(body, "SELECT") && !HasWordOutsideQuotes(body, "DISTINCT") &&
                      !HasWordOutsideQuotes(body, "GROUP") && !HasWordOutsideQuotes(body, "UNION") &&
                      !HasWordOutsideQuotes(body, "JOIN") && !c.readOnly;
     if (candidate) {

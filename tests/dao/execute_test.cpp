@@ -74,6 +74,9 @@ TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
     db.Execute("ALTER TABLE [Tab Uno] DROP COLUMN Cod");
     EXPECT_EQ(t.Fields().Count(), 11);
     EXPECT_EQ(ErrorOf([&] { db.Execute("CREATE TABLE [TAB UNO] (A LONG)"); }), 3010);
+    // A name with a blank written without brackets does not read, as in Jet.
+    EXPECT_NE(ErrorOf([&] { db.Execute("update Tab Uno set Extra=Extra"); }), 0);
+    EXPECT_NE(ErrorOf([&] { db.OpenRecordset("select * from Tab Uno"); }), 0);
     db.Execute("DROP TABLE [Tab Uno]");
     EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Tab Uno"]; }), 3265);
     db.Close();
@@ -180,6 +183,32 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
     art.Close();
     EXPECT_EQ(Scalar(db, "SELECT conto FROM Articoli WHERE NumDoc = 1"), Variant("DIVERSI"));
     db.Close();
+}
+
+TEST_F(ExecuteTest, AttachedTablesReadTheirSourceAndDeleteOnlyTheLink) {
+    Database src = Create("src.mdb", {"CREATE TABLE Banche (Cod TEXT(5), Nome TEXT(30))",
+                                      "INSERT INTO Banche VALUES ('01', 'Banca Uno')"});
+    src.Close();
+    Database db = Create("a.mdb");
+    TableDef link = db.CreateTableDef("BancheEsterne", 0, "Banche", ";DATABASE=" + Path("src.mdb"));
+    db.TableDefs().Append(link);
+    TableDef t = db.TableDefs()["bancheesterne"];
+    EXPECT_EQ(t.Attributes(), dbAttachedTable);
+    EXPECT_EQ(t.Connect(), ";DATABASE=" + Path("src.mdb"));
+    EXPECT_EQ(t.RecordCount(), -1);
+    EXPECT_EQ(t.Fields()["Nome"].Size(), 30);
+    EXPECT_EQ(Scalar(db, "SELECT Nome FROM BancheEsterne WHERE Cod = '01'"), Variant("Banca Uno"));
+    Recordset rs = db.OpenRecordset("BancheEsterne");
+    EXPECT_EQ(rs.Type(), dbOpenDynaset);
+    rs.AddNew();
+    rs.Fields()["Cod"].SetValue("02");
+    rs.Update();
+    rs.Close();
+    db.TableDefs().Delete("BancheEsterne");
+    db.Close();
+    Database again = engine_.OpenDatabase(Path("src.mdb"));
+    EXPECT_EQ(Scalar(again, "SELECT count(*) FROM Banche"), Variant(2));
+    again.Close();
 }
 
 } // namespace
