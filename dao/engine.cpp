@@ -133,8 +133,9 @@ DBEngine::DBEngine(PathResolver resolver) : shared_(std::make_shared<EngineShare
 
 DBEngine::~DBEngine() = default;
 
-std::string DBEngine::HostPath(const std::string& path) const {
-    if (shared_->resolver) return shared_->resolver(path);
+namespace {
+std::string Resolve(const PathResolver& resolver, const std::string& path) {
+    if (resolver) return resolver(path);
     if (!path.empty() && path[0] == '/') return path;
     try {
         return platform::HostPath(path);
@@ -142,6 +143,9 @@ std::string DBEngine::HostPath(const std::string& path) const {
         ThrowJet(3044, path);
     }
 }
+} // namespace
+
+std::string DBEngine::HostPath(const std::string& path) const { return Resolve(shared_->resolver, path); }
 
 namespace {
 
@@ -199,7 +203,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     if (fileReadOnly && !readOnly) ThrowJet(3051, path);
     auto conn = std::make_shared<Connection>();
     conn->hostPath = host;
-    conn->resolve = [this](const std::string& p) { return HostPath(p); };
+    conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, readOnly, false, path);
     conn->readOnly = readOnly || sqlite3_db_readonly(conn->handle(), "main") == 1;
     if (conn->readOnly && !readOnly) ThrowJet(3051, path);
@@ -218,7 +222,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     std::string host = NewFile(*this, path);
     auto conn = std::make_shared<Connection>();
     conn->hostPath = host;
-    conn->resolve = [this](const std::string& p) { return HostPath(p); };
+    conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, false, true, path);
     Configure(conn->handle(), false);
     conn->Exec("BEGIN IMMEDIATE");

@@ -28,6 +28,19 @@ TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("a.mdb")).Close(); }), 0);
 }
 
+TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
+    Create("ro.mdb", {"CREATE TABLE T (A LONG)", "INSERT INTO T VALUES (5)"}).Close();
+    std::filesystem::permissions(Path("ro.mdb"), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("ro.mdb")); }), 3051);
+    Database db = engine_.OpenDatabase(Path("ro.mdb"), false, true);
+    EXPECT_EQ(Scalar(db, "SELECT A FROM T"), Variant(5));
+    EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE * FROM T"); }), 3027);
+    Recordset rs = db.OpenRecordset("T");
+    EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);
+    rs.Close();
+    db.Close();
+}
+
 TEST_F(FilesTest, FileIsPlainSqliteWithRollbackJournal) {
     Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))", "INSERT INTO T VALUES (1, 'x')"}).Close();
     sqlite3* raw = nullptr;
