@@ -129,12 +129,4 @@ TEST_F(CompattaTest, AFailureAfterTheArchiveWasDeletedPutsTheBackupBack) {
     EXPECT_FALSE(w.FrameAttendere.visible);
 }
 
-TEST_F(CompattaTest, AMissingArchiveIsReported) {
-    std::filesystem::create_directories(Host("C:\\ZU\\Ditta2000"));
-    CompattaArchivio(w, "C:\\ZU\\Ditta2000\\Manca.mdb");
-    ASSERT_EQ(LogEntries().size(), 1u);
-    EXPECT_EQ(LogEntries()[0].substr(0, 5), " 3024");
-    EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
-}
-
 } // namespace

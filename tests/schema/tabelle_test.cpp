@@ -49,17 +49,6 @@ TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopene
                                   "  field PREZZO type=5 size=8 attr=1 zl=0 req=0 default=\n");
 }
 
-TEST_F(TabelleTest, ExistingTableInAnyCaseIsLeftAlone) {
-    MakeDatabase(model, {{"Clienti", {id}}});
-    MakeDatabase(archive, {{"CLIENTI", {id}, {}, "", {{Variant(7)}}}});
-    w.Check2.value = 1;
-    OpenPair();
-    dao::Database before = w.Db2;
-    Confr_CreaTabella(w, w.Db1.TableDefs()[0], w.Db2);
-    EXPECT_TRUE(before.IsOpen()); // not re-opened
-    EXPECT_TRUE(Boxes().empty());
-}
-
 TEST_F(TabelleTest, MissingFieldsAreAskedAndAppendedAtTheEnd) {
     MakeDatabase(model, {{"T", {id, nome, note, prezzo}}});
     MakeDatabase(archive, {{"t", {{"id", dao::dbLong}}, {}, "", {{Variant(1)}, {Variant(2)}}}});
