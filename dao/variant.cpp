@@ -232,6 +232,17 @@ Variant::Variant(long long v) {
         d_ = static_cast<double>(v);
     }
 }
+Variant::Variant(unsigned v) : Variant(static_cast<long long>(v)) {}
+Variant::Variant(unsigned long v) : Variant(static_cast<unsigned long long>(v)) {}
+Variant::Variant(unsigned long long v) {
+    if (v <= static_cast<unsigned long long>(std::numeric_limits<std::int32_t>::max())) {
+        kind_ = Kind::Long;
+        i_ = static_cast<std::int64_t>(v);
+    } else {
+        kind_ = Kind::Double;
+        d_ = static_cast<double>(v);
+    }
+}
 Variant::Variant(double v) : kind_(Kind::Double), d_(v) {}
 Variant::Variant(const char* s) : kind_(Kind::String), s_(s ? s : "") {}
 Variant::Variant(std::string s) : kind_(Kind::String), s_(std::move(s)) {}

@@ -44,6 +44,9 @@ public:
     Variant(int v);       // Long
     Variant(long v);      // Long when it fits, otherwise Double
     Variant(long long v); // Long when it fits, otherwise Double
+    Variant(unsigned v);           // likewise
+    Variant(unsigned long v);      // likewise (sizes and counts)
+    Variant(unsigned long long v); // likewise
     Variant(double v);    // Double
     Variant(const char* s);
     Variant(std::string s);
