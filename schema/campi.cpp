@@ -19,9 +19,11 @@ using namespace schema_detail;
 
 namespace {
 
-constexpr std::int32_t kContatore = dao::dbFixedField + dao::dbAutoIncrField;  // 17
+constexpr std::int32_t kContatore = dao::dbFixedField + dao::dbAutoIncrField; // 17
 
-bool TipoTesto(int tipo) { return tipo == dao::dbText || tipo == dao::dbMemo; }
+bool TipoTesto(int tipo) {
+    return tipo == dao::dbText || tipo == dao::dbMemo;
+}
 
 // The single number that an aggregate query returns.
 std::int64_t Conta(dao::Database& db, const std::string& sql) {
@@ -122,7 +124,7 @@ void RileggiTabella(dao::TableDef& TD2) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     const int campi = TD1.Fields().Count();
@@ -142,7 +144,8 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
         }
 
         try {
-            if (F1.Type() == F2.Type() && F1.Size() == F2.Size() && F1.Attributes() == F2.Attributes()) continue;
+            if (F1.Type() == F2.Type() && F1.Size() == F2.Size() && F1.Attributes() == F2.Attributes())
+                continue;
             if (w.Check2.value == 1) {
                 const std::string testo =
                     "tabella " + TD1.Name() + " " + TD2.Name() + " campo " + F1.Name() + " " + F2.Name() +
@@ -169,4 +172,4 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     }
 }
 
-}  // namespace ledrana
+} // namespace ledrana

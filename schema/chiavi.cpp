@@ -33,7 +33,8 @@ bool IndiciDiversi(const dao::Index& IX1, const dao::Index& IX2) {
     for (int j = 0; j < n1; ++j) {
         const std::string nome = campi1[j].Name();
         bool trovato = false;
-        for (int k = 0; k < n2 && !trovato; ++k) trovato = SameName(campi2[k].Name(), nome);
+        for (int k = 0; k < n2 && !trovato; ++k)
+            trovato = SameName(campi2[k].Name(), nome);
         if (!trovato) return true;
     }
     if (n1 != n2) return true;
@@ -41,7 +42,7 @@ bool IndiciDiversi(const dao::Index& IX1, const dao::Index& IX2) {
     return IX1.Unique() != IX2.Unique();
 }
 
-}  // namespace
+} // namespace
 
 void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     const dao::Indexes indici1 = TD1.Indexes();
@@ -63,7 +64,7 @@ void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
 }
 
 void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
-    std::string chiave;  // the index being examined, for the report
+    std::string chiave; // the index being examined, for the report
     try {
         const dao::Indexes indici1 = TD1.Indexes();
         for (int i = 0; i < indici1.Count(); ++i) {
@@ -81,7 +82,8 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             TD2.Indexes().Delete(IX2.Name());
             dao::Index nuovo = TD2.CreateIndex(chiave);
             const dao::Fields campi1 = IX1.Fields();
-            for (int j = 0; j < campi1.Count(); ++j) nuovo.Fields().Append(TD2.CreateField(campi1[j].Name()));
+            for (int j = 0; j < campi1.Count(); ++j)
+                nuovo.Fields().Append(TD2.CreateField(campi1[j].Name()));
             nuovo.SetPrimary(IX1.Primary());
             nuovo.SetUnique(IX1.Unique());
             TD2.Indexes().Append(nuovo);
@@ -112,15 +114,15 @@ void Confr_VerificaChiaviInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::T
         int risposta = vbYes;
         if (w.Check2.value == 1) {
             const std::string testo = std::string("ATTENZIONE ") + LF + "sulla tabella " + TD2.Name() +
-                                      "  del secondo database " + LF + "esiste la chiave " + IX2.Name() +
-                                      LF + "che sulla tabella del primo database non esiste" + LF +
-                                      "ELIMINO ?";
-            risposta = w.dialogs.MsgBox(testo, vbYesNo + vbDefaultButton2,
-                                        "Confr_VerificaChiaviInPiuSuSecondoDB");
+                                      "  del secondo database " + LF + "esiste la chiave " + IX2.Name() + LF +
+                                      "che sulla tabella del primo database non esiste" + LF + "ELIMINO ?";
+            risposta =
+                w.dialogs.MsgBox(testo, vbYesNo + vbDefaultButton2, "Confr_VerificaChiaviInPiuSuSecondoDB");
         }
         if (risposta == vbYes) daEliminare.push_back(IX2.Name());
     }
-    for (const std::string& nome : daEliminare) TD2.Indexes().Delete(nome);
+    for (const std::string& nome : daEliminare)
+        TD2.Indexes().Delete(nome);
 }
 
 void Confr_CancellaFieldInChiave(Aggiorna& w, dao::TableDef TD2, const std::string& CAMPO) {
@@ -139,9 +141,9 @@ void Confr_CancellaFieldInChiave(Aggiorna& w, dao::TableDef TD2, const std::stri
             }
         }
         if (trovato.empty()) break;
-        TD2.Indexes().Delete(trovato);  // the collection has changed: scan it again from the start
+        TD2.Indexes().Delete(trovato); // the collection has changed: scan it again from the start
     }
     TD2.Indexes().Refresh();
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -21,12 +21,13 @@ void ChiudiInSilenzio(dao::Recordset& rs) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     if (w.Check3.value == 0) {
         const std::string testo = "CONFERMA\n\r\n\r\n\rCopia i dati della tabella " + TD1.Name();
-        if (w.dialogs.MsgBox(testo, vbYesNo + vbQuestion + vbDefaultButton2, "Confr_CopiaDatiTabella") != vbYes)
+        if (w.dialogs.MsgBox(testo, vbYesNo + vbQuestion + vbDefaultButton2, "Confr_CopiaDatiTabella") !=
+            vbYes)
             return;
     }
 
@@ -55,9 +56,9 @@ void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     } catch (const Error&) {
         ChiudiInSilenzio(origine);
         ChiudiInSilenzio(destinazione);
-        throw;  // the transaction rolls back as it goes out of scope
+        throw; // the transaction rolls back as it goes out of scope
     }
     transazione.Commit();
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -40,11 +40,12 @@ dao::Variant ValoreNeutro(int tipo) {
 
 std::string Elenco(const std::vector<std::string>& nomi) {
     std::string s;
-    for (const std::string& nome : nomi) s += (s.empty() ? "" : ", ") + nome;
+    for (const std::string& nome : nomi)
+        s += (s.empty() ? "" : ", ") + nome;
     return s;
 }
 
-}  // namespace
+} // namespace
 
 void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
     const std::string tabella = TD2.Name();
@@ -57,12 +58,12 @@ void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
         return;
     }
 
-    std::vector<std::string> sostituiti;  // fields of the current row whose Null was replaced
+    std::vector<std::string> sostituiti; // fields of the current row whose Null was replaced
     try {
+        const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
         while (!rs.Eof()) {
             rs.Edit();
             sostituiti.clear();
-            const dao::Fields campi = rs.Fields();
             const int n = campi.Count();
             for (std::int16_t i = 0; i < n; ++i) {
                 dao::Field campo = campi[i];
@@ -93,4 +94,4 @@ void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
     }
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -36,4 +36,4 @@ private:
     bool aperta_ = true;
 };
 
-}  // namespace ledrana::schema_detail
+} // namespace ledrana::schema_detail

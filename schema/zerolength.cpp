@@ -40,4 +40,4 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) 
     transazione.Commit();
 }
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -48,9 +48,13 @@ std::vector<std::string> Statements(const std::string& text) {
     return kept;
 }
 
-std::string Folder(const std::string& hostPath) { return hostPath.substr(0, hostPath.find_last_of('/') + 1); }
+std::string Folder(const std::string& hostPath) {
+    return hostPath.substr(0, hostPath.find_last_of('/') + 1);
+}
 
-std::string ReadHost(const std::string& hostPath) { return platform::ReadAllBytes(platform::WindowsPath(hostPath)); }
+std::string ReadHost(const std::string& hostPath) {
+    return platform::ReadAllBytes(platform::WindowsPath(hostPath));
+}
 
 // Splits "word rest" at the first blank.
 std::pair<std::string, std::string> Word(const std::string& s) {
@@ -59,7 +63,7 @@ std::pair<std::string, std::string> Word(const std::string& s) {
     return {s.substr(0, p), s.substr(s.find_first_not_of(" \t", p))};
 }
 
-}  // namespace
+} // namespace
 
 void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const std::string& path,
                        bool withDemo) {
@@ -70,7 +74,8 @@ void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const
         if (line.empty() || line[0] == '#') continue;
         const auto [step, rest] = Word(line);
         if (step == "create" || step == "script" || (step == "demo" && withDemo)) {
-            for (const std::string& st : Statements(ReadHost(Folder(manifest) + rest))) db.Execute(st);
+            for (const std::string& st : Statements(ReadHost(Folder(manifest) + rest)))
+                db.Execute(st);
         } else if (step == "property") {
             const auto [table, more] = Word(rest);
             const auto [name, value] = Word(more);
@@ -117,22 +122,26 @@ dao::Variant Valore(const dao::Field& f, std::int64_t i, bool nullo) {
     }
 }
 
-std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string& tabella, std::int64_t righe) {
+std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string& tabella,
+                    std::int64_t righe) {
     dao::TableDef td = db.TableDefs()[tabella];
     // Nulls only where the Null pass will find the field accepting the neutral value: in fields outside
     // the indexes that the model has as well.
     std::set<std::string> delModello;
     const dao::Fields campiModello = modello.TableDefs()[tabella].Fields();
-    for (int j = 0; j < campiModello.Count(); ++j) delModello.insert(UCase(campiModello[j].Name()));
+    for (int j = 0; j < campiModello.Count(); ++j)
+        delModello.insert(UCase(campiModello[j].Name()));
     std::set<std::string> indicizzati;
     const dao::Indexes ix = td.Indexes();
     for (int k = 0; k < ix.Count(); ++k) {
         const dao::Fields f = ix[k].Fields();
-        for (int j = 0; j < f.Count(); ++j) indicizzati.insert(UCase(f[j].Name()));
+        for (int j = 0; j < f.Count(); ++j)
+            indicizzati.insert(UCase(f[j].Name()));
     }
     const dao::Fields campi = td.Fields();
     std::vector<dao::Field> definizioni;
-    for (int j = 0; j < campi.Count(); ++j) definizioni.push_back(campi[j]);
+    for (int j = 0; j < campi.Count(); ++j)
+        definizioni.push_back(campi[j]);
 
     std::int64_t scritte = 0;
     dao::Recordset rs = db.OpenRecordset(tabella);
@@ -142,20 +151,21 @@ std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string
         for (const dao::Field& f : definizioni) {
             if (f.Attributes() & dao::dbAutoIncrField) continue;
             const std::string nome = UCase(f.Name());
-            valori[f.Name()].SetValue(Valore(f, i, indicizzati.count(nome) == 0 && delModello.count(nome) > 0));
+            valori[f.Name()].SetValue(
+                Valore(f, i, indicizzati.count(nome) == 0 && delModello.count(nome) > 0));
         }
         try {
             rs.Update();
             ++scritte;
         } catch (const Error&) {
-            rs.CancelUpdate();  // a key that the generated values repeat: the row is left out
+            rs.CancelUpdate(); // a key that the generated values repeat: the row is left out
         }
     }
     rs.Close();
     return scritte;
 }
 
-}  // namespace
+} // namespace
 
 std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const std::string& model,
                          std::int64_t rows) {
@@ -166,10 +176,11 @@ std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const s
         {"Movimenti", rows},       {"ARTICOLI", rows / 4}, {"FATTURECLI_R", rows / 4},
         {"FATTURECLI", rows / 10}, {"Clienti", rows / 50}, {"Prodotti", rows / 50},
     };
-    for (const auto& [tabella, righe] : tabelle) scritte += Riempi(db, modello, tabella, righe);
+    for (const auto& [tabella, righe] : tabelle)
+        scritte += Riempi(db, modello, tabella, righe);
     modello.Close();
     db.Close();
     return scritte;
 }
 
-}  // namespace ledrana::bench
+} // namespace ledrana::bench

@@ -23,4 +23,4 @@ void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const
 std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const std::string& model,
                          std::int64_t rows);
 
-}  // namespace ledrana::bench
+} // namespace ledrana::bench

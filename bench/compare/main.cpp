@@ -12,12 +12,14 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,12 +39,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
 
-// Time spent in each step, in the order the steps first ran.
+double PeakRssMb();
+void AzzeraPicco();
+
+// Time spent in each step, in the order the steps first ran, and the highest memory peak of each.
 class Tempi {
 public:
     template <class F> void Misura(const std::string& nome, F&& f) {
+        AzzeraPicco();
         const Clock::time_point t0 = Clock::now();
         try {
             f();
@@ -51,6 +59,12 @@ public:
             std::cerr << nome << ": " << e.what() << "\n";
         }
         Aggiungi(nome, Seconds(t0));
+        double& p = picchi_[nome];
+        p = std::max(p, PeakRssMb());
+    }
+    double Picco(const std::string& nome) const {
+        const auto it = picchi_.find(nome);
+        return it == picchi_.end() ? 0.0 : it->second;
     }
     void Aggiungi(const std::string& nome, double s) {
         for (auto& [n, t] : voci_) {
@@ -66,6 +80,7 @@ public:
 
 private:
     std::vector<std::pair<std::string, double>> voci_;
+    std::map<std::string, double> picchi_;
     int errori_ = 0;
 };
 
@@ -88,8 +103,10 @@ void PassiMisurati(Aggiorna& w, Tempi& t) {
         t.Misura("Confr_VerificaCampiNull1", [&] { Confr_VerificaCampiNull1(w, TD2); });
         t.Misura("Confr_CreaChiavi", [&] { Confr_CreaChiavi(w, TD1, TD2); });
         t.Misura("Confr_ModificaChiavi", [&] { Confr_ModificaChiavi(w, TD1, TD2); });
-        t.Misura("Confr_VerificaChiaviInPiuSuSecondoDB", [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
-        t.Misura("Confr_VerificaFieldInPiuSuSecondoDB", [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
+        t.Misura("Confr_VerificaChiaviInPiuSuSecondoDB",
+                 [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
+        t.Misura("Confr_VerificaFieldInPiuSuSecondoDB",
+                 [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
     }
     const int q = w.Db1.QueryDefs().Count();
     for (int i = 0; i < q; ++i) {
@@ -144,6 +161,11 @@ double PeakRssMb() {
     return 0;
 }
 
+// Starts a new memory peak from the present use.
+void AzzeraPicco() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 void Riga(const std::string& nome, double ours, double baseline) {
     std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", nome.c_str(), ours, baseline,
                 baseline > 0 ? ours / baseline : 0.0);
@@ -161,12 +183,19 @@ int Main(int argc, char** argv) {
     std::int64_t righe = 100000;
     std::string work = "bench-compare-work";
     std::string model, archive;
+    bool soloPassi = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--rows") righe = std::atoll(argv[i + 1]);
-        else if (a == "--work") work = argv[i + 1];
-        else if (a == "--model") model = argv[i + 1];
-        else if (a == "--archive") archive = argv[i + 1];
+        if (a == "--rows")
+            righe = std::atoll(argv[i + 1]);
+        else if (a == "--work")
+            work = argv[i + 1];
+        else if (a == "--model")
+            model = argv[i + 1];
+        else if (a == "--archive")
+            archive = argv[i + 1];
+        else if (a == "--steps-only")
+            soloPassi = std::string(argv[i + 1]) == "1";
         else {
             std::cerr << "usage: bench-compare [--rows N] [--work DIR] [--model FILE] [--archive FILE]\n";
             return 2;
@@ -175,7 +204,8 @@ int Main(int argc, char** argv) {
     const std::string W = platform::WindowsPath(work);
     Cartella(W);
     platform::SetPrefix(platform::HostPath(W + "\\prefix"));
-    for (const char* sub : {"\\modello", "\\archivio", "\\passi", "\\ponteval"}) Cartella(W + sub);
+    for (const char* sub : {"\\modello", "\\archivio", "\\passi", "\\ponteval"})
+        Cartella(W + sub);
 
     dao::DBEngine engine;
     const std::string src = LEDRANA_SOURCE_DIR;
@@ -193,7 +223,8 @@ int Main(int argc, char** argv) {
     }
     std::cerr << "pair ready in " << Seconds(t0) << " s\n";
     // The memory peak of the comparison alone, without that of making the pair.
-    std::ofstream("/proc/self/clear_refs") << "5";
+    AzzeraPicco();
+    double picco = 0;
     std::cerr << "archive: " << platform::FileLen(A) / (1024 * 1024) << " MB\n";
 
     const std::string V = W + "\\vacuum.mdb";
@@ -216,7 +247,16 @@ int Main(int argc, char** argv) {
         tempi.Aggiungi("steps_total", Seconds(t0));
         if (w.ErroreConfronto) std::cerr << "steps: the failure flag is set\n";
     }
-    for (const auto& [nome, s] : tempi.voci()) Riga(nome, s, baseline);
+    for (const auto& [nome, s] : tempi.voci()) {
+        Riga(nome, s, baseline);
+        picco = std::max(picco, tempi.Picco(nome));
+        std::cerr << nome << " peak_rss_mb=" << tempi.Picco(nome) << "\n";
+    }
+    if (soloPassi) {
+        std::printf("peak_rss_mb=%.1f\n", picco);
+        return 0;
+    }
+    AzzeraPicco();
 
     {
         Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
@@ -232,13 +272,14 @@ int Main(int argc, char** argv) {
         Riga("Ponteval", Seconds(t0), baseline);
         if (!ok) std::cerr << "Ponteval returned False\n" << w.Text1.text << "\n";
     }
-    std::cerr << "message boxes: " << dialogs.messageBoxes().size() << ", step errors: " << tempi.errori() << "\n";
-    std::printf("peak_rss_mb=%.1f\n", PeakRssMb());
+    std::cerr << "message boxes: " << dialogs.messageBoxes().size() << ", step errors: " << tempi.errori()
+              << "\n";
+    std::printf("peak_rss_mb=%.1f\n", std::max(picco, PeakRssMb()));
     return 0;
 }
 
-}  // namespace
-}  // namespace ledrana::bench
+} // namespace
+} // namespace ledrana::bench
 
 int main(int argc, char** argv) {
     try {

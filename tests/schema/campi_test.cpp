@@ -42,13 +42,15 @@ protected:
     std::vector<std::string> Names() {
         std::vector<std::string> out;
         dao::Fields f = w.Db2.TableDefs()["MOVIMENTI"].Fields();
-        for (int i = 0; i < f.Count(); ++i) out.push_back(f[i].Name());
+        for (int i = 0; i < f.Count(); ++i)
+            out.push_back(f[i].Name());
         return out;
     }
     std::vector<std::string> Values(const std::string& field) {
         std::vector<std::string> out;
         dao::Recordset rs = w.Db2.OpenRecordset("MOVIMENTI");
-        for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs.Fields()[field].Value().Describe());
+        for (; !rs.Eof(); rs.MoveNext())
+            out.push_back(rs.Fields()[field].Value().Describe());
         rs.Close();
         return out;
     }
@@ -70,18 +72,27 @@ struct Change {
 
 TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
     const std::vector<Change> changes = {
-        {"text 20 -> 40", {"CODICE", dbText, 20}, {"CODICE", dbText, 40},
+        {"text 20 -> 40",
+         {"CODICE", dbText, 20},
+         {"CODICE", dbText, 40},
          {"abc", "12345678901234567890", Variant::Null()},
          {"String \"abc\"", "String \"12345678901234567890\"", "Null"}},
-        {"Integer -> Long", {"CODICE", dbInteger}, {"CODICE", dbLong}, {5, -3, Variant::Null()},
+        {"Integer -> Long",
+         {"CODICE", dbInteger},
+         {"CODICE", dbLong},
+         {5, -3, Variant::Null()},
          {"Long 5", "Long -3", "Null"}},
-        {"text -> Long", {"CODICE", dbText, 10}, {"CODICE", dbLong}, {"12", " 7", Variant::Null()},
+        {"text -> Long",
+         {"CODICE", dbText, 10},
+         {"CODICE", dbLong},
+         {"12", " 7", Variant::Null()},
          {"Long 12", "Long 7", "Null"}},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.what);
         std::vector<std::vector<Variant>> rows;
-        for (const Variant& v : c.values) rows.push_back({v, "k"});
+        for (const Variant& v : c.values)
+            rows.push_back({v, "k"});
         std::vector<IndexSpec> indexes = {{"IXCOD", {"CODICE"}}, {"IXALTRO", {"ALTRO"}}};
         Make({"MOVIMENTI", {c.after, {"ALTRO", dbText, 5}}, indexes},
              {"MOVIMENTI", {c.before, {"ALTRO", dbText, 5}}, indexes, "", rows});
@@ -91,7 +102,7 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
         EXPECT_EQ(Archived("CODICE").Type(), c.after.type);
         EXPECT_EQ(Archived("CODICE").Size(), TD1.Fields()["CODICE"].Size());
         EXPECT_EQ(Values("CODICE"), c.expected);
-        EXPECT_EQ(Names(), (std::vector<std::string>{"ALTRO", "CODICE"}));  // appended again, no CODICEzz
+        EXPECT_EQ(Names(), (std::vector<std::string>{"ALTRO", "CODICE"})); // appended again, no CODICEzz
         // Only the indexes of the rebuilt field are gone; the index steps re-create them later.
         EXPECT_EQ(TD2.Indexes().Count(), 1);
         EXPECT_EQ(TD2.Indexes()[0].Name(), "IXALTRO");
@@ -113,9 +124,9 @@ TEST_F(Campi, QuestionShowsBothDefinitionsAndNoKeepsTheField) {
     EXPECT_EQ(Archived("DESCR").Size(), 20);
     EXPECT_TRUE(LogEntries().empty());
 
-    Confr_ModificaField(w, TD1, TD2);  // Yes, the default button
+    Confr_ModificaField(w, TD1, TD2); // Yes, the default button
     EXPECT_EQ(Archived("DESCR").Size(), 40);
-    EXPECT_EQ(Archived("DESCR").Name(), "DESCR");  // the model's letter case
+    EXPECT_EQ(Archived("DESCR").Name(), "DESCR"); // the model's letter case
     EXPECT_EQ(Values("DESCR"), (std::vector<std::string>{"String \"x\""}));
 }
 
@@ -137,16 +148,28 @@ struct Failure {
     FieldSpec before, after;
     Variant value;
     int number;
-    std::string detail;  // in the report's error line
-    FieldSpec leftover;  // an extra archive field ("" for none)
+    std::string detail; // in the report's error line
+    FieldSpec leftover; // an extra archive field ("" for none)
 };
 
 TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
     const std::string trenta(30, 'x');
     const std::vector<Failure> failures = {
         {"name with a blank", {"Cod Cli", dbText, 10}, {"Cod Cli", dbText, 20}, "C01", 0, "", {}},
-        {"leftover temporary field", {"NOTE", dbText, 10}, {"NOTE", dbText, 30}, "n", 3191, "", {"NOTEzz", dbText, 5}},
-        {"text cut to the new size", {"NOTE", dbText, 40}, {"NOTE", dbText, 20}, trenta, 3163, "1 valore", {}},
+        {"leftover temporary field",
+         {"NOTE", dbText, 10},
+         {"NOTE", dbText, 30},
+         "n",
+         3191,
+         "",
+         {"NOTEzz", dbText, 5}},
+        {"text cut to the new size",
+         {"NOTE", dbText, 40},
+         {"NOTE", dbText, 20},
+         trenta,
+         3163,
+         "1 valore",
+         {}},
         {"text that is no number", {"NOTE", dbText, 10}, {"NOTE", dbLong}, "abc", 3421, "1 valore", {}},
     };
     for (const Failure& f : failures) {
@@ -172,7 +195,8 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
         ASSERT_EQ(LogEntries().size(), 1u);
         const std::string report = LogEntries()[0];
         if (f.number != 0) EXPECT_TRUE(IsReport(report, f.number, N)) << report;
-        EXPECT_TRUE(report.starts_with("Funz. Confr_ModificaField\n") && report.ends_with("\nfield " + N)) << report;
+        EXPECT_TRUE(report.starts_with("Funz. Confr_ModificaField\n") && report.ends_with("\nfield " + N))
+            << report;
         EXPECT_NE(report.find(f.detail), std::string::npos) << report;
         EXPECT_EQ(Boxes().size(), 1u);
         EXPECT_TRUE(w.ErroreConfronto);
@@ -183,13 +207,14 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
         EXPECT_EQ(Values(N), (std::vector<std::string>{f.value.Describe(), "String \"\"", "Null"}));
         ASSERT_EQ(TD2.Indexes().Count(), 1);
         EXPECT_TRUE(TD2.Indexes()[0].Unique());
-        EXPECT_EQ(Archived("ALTRO").Size(), 5);  // the fields after the failing one are not examined
+        EXPECT_EQ(Archived("ALTRO").Size(), 5); // the fields after the failing one are not examined
         TearDownPair();
     }
 }
 
 TEST_F(Campi, FieldMissingFromTheArchiveIsReportedAndTheNextOneDone) {
-    Make({"MOVIMENTI", {{"NUOVO", dbText, 10}, {"DESCR", dbText, 40}}}, {"MOVIMENTI", {{"DESCR", dbText, 20}}});
+    Make({"MOVIMENTI", {{"NUOVO", dbText, 10}, {"DESCR", dbText, 40}}},
+         {"MOVIMENTI", {{"DESCR", dbText, 20}}});
     Confr_ModificaField(w, TD1, TD2);
     EXPECT_EQ(LogEntries(), (std::vector<std::string>{"3265 " + dao::JetErrorText(3265) +
                                                       "\nno esiste il field:NUOVO sul secondo database"}));
@@ -199,24 +224,35 @@ TEST_F(Campi, FieldMissingFromTheArchiveIsReportedAndTheNextOneDone) {
 }
 
 TEST_F(Campi, TextAndMemoFieldsAcceptZeroLengthText) {
-    Make({"MOVIMENTI", {{"T1", dbText, 10}, {"M1", dbMemo}, {"T2", dbText, 10}, {"L", dbLong}, {"MANCA", dbText, 5},
-                        {"T3", dbText, 10}}},
-         {"MOVIMENTI", {{"T1", dbText, 10}, {"M1", dbMemo}, {"T2", dbText, 10}, {"L", dbLong}, {"T3", dbText, 10},
-                        {"EXTRA", dbText, 10}}});
+    Make({"MOVIMENTI",
+          {{"T1", dbText, 10},
+           {"M1", dbMemo},
+           {"T2", dbText, 10},
+           {"L", dbLong},
+           {"MANCA", dbText, 5},
+           {"T3", dbText, 10}}},
+         {"MOVIMENTI",
+          {{"T1", dbText, 10},
+           {"M1", dbMemo},
+           {"T2", dbText, 10},
+           {"L", dbLong},
+           {"T3", dbText, 10},
+           {"EXTRA", dbText, 10}}});
     TD1.Fields()["T2"].SetAllowZeroLength(false);
     TD2.Fields()["T2"].SetAllowZeroLength(true);
 
     Confr_Abilitazerolenght(w, TD1, TD2);
 
-    for (const char* name : {"T1", "M1", "T2", "T3"}) EXPECT_TRUE(Archived(name).AllowZeroLength()) << name;
+    for (const char* name : {"T1", "M1", "T2", "T3"})
+        EXPECT_TRUE(Archived(name).AllowZeroLength()) << name;
     EXPECT_FALSE(Archived("L").AllowZeroLength());
     EXPECT_FALSE(Archived("EXTRA").AllowZeroLength());  // only in the archive
-    EXPECT_FALSE(TD1.Fields()["T1"].AllowZeroLength());  // the model is only read
+    EXPECT_FALSE(TD1.Fields()["T1"].AllowZeroLength()); // the model is only read
     ASSERT_EQ(LogEntries().size(), 1u);
     EXPECT_EQ(LogEntries()[0], "Funz. Confr_Abilitazerolenght\n3265 " + dao::JetErrorText(3265) +
                                    "\ntabella MOVIMENTI\nfield MANCA");
     EXPECT_TRUE(w.ErroreConfronto);
 }
 
-}  // namespace
-}  // namespace ledrana::testing
+} // namespace
+} // namespace ledrana::testing

@@ -15,7 +15,10 @@ class Chiavi : public SchemaTest {
 protected:
     // A table CLIENTI with the fields A, B, C and the given indexes.
     static TableSpec Clienti(std::vector<IndexSpec> indexes) {
-        return {"CLIENTI", {{"A", dbLong}, {"B", dbText, 10}, {"C", dbLong}}, std::move(indexes), "",
+        return {"CLIENTI",
+                {{"A", dbLong}, {"B", dbText, 10}, {"C", dbLong}},
+                std::move(indexes),
+                "",
                 {{1, "x", 7}, {2, "y", 8}}};
     }
 
@@ -32,8 +35,10 @@ protected:
         std::vector<std::string> out;
         dao::Indexes ix = w.Db2.TableDefs()["CLIENTI"].Indexes();
         for (int i = 0; i < ix.Count(); ++i) {
-            std::string s = ix[i].Name() + " " + std::to_string(ix[i].Primary()) + std::to_string(ix[i].Unique()) + " (";
-            for (int j = 0; j < ix[i].Fields().Count(); ++j) s += (j ? "," : "") + ix[i].Fields()[j].Name();
+            std::string s =
+                ix[i].Name() + " " + std::to_string(ix[i].Primary()) + std::to_string(ix[i].Unique()) + " (";
+            for (int j = 0; j < ix[i].Fields().Count(); ++j)
+                s += (j ? "," : "") + ix[i].Fields()[j].Name();
             out.push_back(s + ")");
         }
         return out;
@@ -50,7 +55,7 @@ protected:
 
 TEST_F(Chiavi, TwoFieldIndexIsCreatedWithItsFirstFieldThenCompleted) {
     Make({{"IXAB", {"A", "B"}, false, true}}, {});
-    w.Check2.value = 1;  // asked twice, Yes both times (the default button of style 4)
+    w.Check2.value = 1; // asked twice, Yes both times (the default button of style 4)
 
     Confr_CreaChiavi(w, TD1, TD2);
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXAB 00 (A)"}));
@@ -93,18 +98,19 @@ TEST_F(Chiavi, DeclinedCreationIsReportedByTheRebuildWhichStopsThere) {
 TEST_F(Chiavi, SurplusIndexesAreDeletedUnlessDeclined) {
     Make({{"IXA", {"A"}}}, {{"IXA", {"A"}}, {"VECCHIA", {"B"}}, {"ZETA", {"C"}}});
     w.Check2.value = 1;
-    dialogs.AnswerWhenContains("chiave ZETA", vbYes);  // VECCHIA gets the default answer, No
+    dialogs.AnswerWhenContains("chiave ZETA", vbYes); // VECCHIA gets the default answer, No
 
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXA 00 (A)", "VECCHIA 00 (B)"}));
     const std::vector<Box> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], (Box{"ATTENZIONE \nsulla tabella CLIENTI  del secondo database \nesiste la chiave VECCHIA"
-                             "\nche sulla tabella del primo database non esiste\nELIMINO ?",
-                             260, "Confr_VerificaChiaviInPiuSuSecondoDB"}));
+    EXPECT_EQ(boxes[0],
+              (Box{"ATTENZIONE \nsulla tabella CLIENTI  del secondo database \nesiste la chiave VECCHIA"
+                   "\nche sulla tabella del primo database non esiste\nELIMINO ?",
+                   260, "Confr_VerificaChiaviInPiuSuSecondoDB"}));
 
     dialogs.Clear();
-    w.Check2.value = 0;  // no question: deleted
+    w.Check2.value = 0; // no question: deleted
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXA 00 (A)"}));
     EXPECT_EQ(Boxes().size(), 2u);
@@ -114,11 +120,11 @@ TEST_F(Chiavi, IndexesOfAFieldAreDeleted) {
     Make({}, {{"IXAB", {"A", "B"}}, {"IXB", {"b"}, false, true}, {"IXC", {"C"}}});
     Confr_CancellaFieldInChiave(w, TD2, "B");
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXC 00 (C)"}));
-    Confr_CancellaFieldInChiave(w, TD2, "A");  // used by none now
+    Confr_CancellaFieldInChiave(w, TD2, "A"); // used by none now
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXC 00 (C)"}));
     // The field can now be deleted: no index holds it any more.
     TD2.Fields().Delete("B");
 }
 
-}  // namespace
-}  // namespace ledrana::testing
+} // namespace
+} // namespace ledrana::testing

@@ -20,8 +20,11 @@ protected:
     void Make(std::vector<FieldSpec> modelFields, std::vector<std::vector<Variant>> modelRows,
               std::vector<IndexSpec> archiveIndexes = {}) {
         MakeDatabase(model, {{"CAUSALI", std::move(modelFields), {}, "fissa", std::move(modelRows)}});
-        MakeDatabase(archive, {{"CAUSALI", {{"COD", dbLong}, {"DESCR", dbText, 10}, {"EXTRA", dbText, 10}},
-                                std::move(archiveIndexes), "fissa", {{1, "vecchia", "e"}, {9, "solo", "f"}}}});
+        MakeDatabase(archive, {{"CAUSALI",
+                                {{"COD", dbLong}, {"DESCR", dbText, 10}, {"EXTRA", dbText, 10}},
+                                std::move(archiveIndexes),
+                                "fissa",
+                                {{1, "vecchia", "e"}, {9, "solo", "f"}}}});
         OpenPair();
     }
     void Copy() { Confr_CopiaDatiTabella(w, w.Db1.TableDefs()["CAUSALI"], w.Db2.TableDefs()["CAUSALI"]); }
@@ -31,7 +34,7 @@ protected:
 
 TEST_F(Fisse, ArchiveRowsAreReplacedByTheModels) {
     Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}, {2, "due"}});
-    ASSERT_EQ(w.Check3.value, 1);  // as the window is delivered: no question
+    ASSERT_EQ(w.Check3.value, 1); // as the window is delivered: no question
     Copy();
     EXPECT_EQ(Rows(archive, "CAUSALI"),
               (std::vector<std::string>{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
@@ -48,7 +51,7 @@ TEST_F(Fisse, EmptyModelTableEmptiesTheArchiveTable) {
 TEST_F(Fisse, UntickedOptionAsksAndNoKeepsTheRows) {
     Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}});
     w.Check3.value = 0;
-    Copy();  // the default button, No
+    Copy(); // the default button, No
     EXPECT_EQ(Boxes(), (std::vector<Box>{{"CONFERMA\n\r\n\r\n\rCopia i dati della tabella CAUSALI", 292,
                                           "Confr_CopiaDatiTabella"}}));
     EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
@@ -67,8 +70,11 @@ TEST_F(Fisse, FailingCopyLeavesTheOldRows) {
     };
     const std::vector<Case> cases = {
         {"a model field the archive lacks", {{"COD", dbLong}, {"NUOVO", dbText, 5}}, {{1, "a"}}, {}, 3265},
-        {"a duplicate on the second row", {{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "a"}, {2, "A"}},
-         {{"IXD", {"DESCR"}, false, true}}, 3022},
+        {"a duplicate on the second row",
+         {{"COD", dbLong}, {"DESCR", dbText, 10}},
+         {{1, "a"}, {2, "A"}},
+         {{"IXD", {"DESCR"}, false, true}},
+         3022},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -91,5 +97,5 @@ TEST_F(Fisse, FailingCopyLeavesTheOldRows) {
     EXPECT_TRUE(LogEntries().empty());
 }
 
-}  // namespace
-}  // namespace ledrana::testing
+} // namespace
+} // namespace ledrana::testing

@@ -25,9 +25,17 @@ protected:
 TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
     const Variant N = Variant::Null();
     Make({"DATI",
-          {{"ID", dao::dbLong}, {"L", dao::dbLong}, {"D", dao::dbDouble}, {"C", dao::dbCurrency},
-           {"I", dao::dbInteger}, {"S", dao::dbSingle}, {"B", dao::dbBoolean}, {"DT", dao::dbDate},
-           {"T", dao::dbText, 10}, {"M", dao::dbMemo}, {"BY", dao::dbByte}},
+          {{"ID", dao::dbLong},
+           {"L", dao::dbLong},
+           {"D", dao::dbDouble},
+           {"C", dao::dbCurrency},
+           {"I", dao::dbInteger},
+           {"S", dao::dbSingle},
+           {"B", dao::dbBoolean},
+           {"DT", dao::dbDate},
+           {"T", dao::dbText, 10},
+           {"M", dao::dbMemo},
+           {"BY", dao::dbByte}},
           {},
           "",
           {{1, N, N, N, N, N, N, N, N, N, N},
@@ -43,7 +51,8 @@ TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
 
     const std::string neutral = " | Long 0 | Double 0 | Currency 0 | Integer 0 | Single 0 | Boolean False | "
                                 "Date 01/01/1980 | String \"\" | String \"\" | Null";
-    EXPECT_EQ(Rows(archive, "DATI"), (std::vector<std::string>{"Long 1" + neutral, filled, "Long 3" + neutral}));
+    EXPECT_EQ(Rows(archive, "DATI"),
+              (std::vector<std::string>{"Long 1" + neutral, filled, "Long 3" + neutral}));
     // The Byte field keeps its Null, with one box for each row where it is Null.
     const Box box{"Tipo non previsto su VerificaCampiNull1", 0, "AggiornaLedrana"};
     EXPECT_EQ(Boxes(), (std::vector<Box>{box, box}));
@@ -64,7 +73,10 @@ TEST_F(Null, TableThatCannotBeOpenedIsReported) {
 
 TEST_F(Null, RowThatCannotBeSavedEndsTheTablesWalk) {
     // Zero-length text not allowed: the first row's "" is refused when the row is saved.
-    Make({"DATI", {{"L", dao::dbLong}, {"T", dao::dbText, 10}}, {}, "",
+    Make({"DATI",
+          {{"L", dao::dbLong}, {"T", dao::dbText, 10}},
+          {},
+          "",
           {{Variant::Null(), Variant::Null()}, {Variant::Null(), Variant::Null()}}});
     Confr_VerificaCampiNull1(w, w.Db2.TableDefs()["DATI"]);
     ASSERT_EQ(LogEntries().size(), 1u);
@@ -75,8 +87,9 @@ TEST_F(Null, RowThatCannotBeSavedEndsTheTablesWalk) {
     // The recordset was left cleanly: the table can be walked and saved again.
     w.Db2.TableDefs()["DATI"].Fields()["T"].SetAllowZeroLength(true);
     Confr_VerificaCampiNull1(w, w.Db2.TableDefs()["DATI"]);
-    EXPECT_EQ(Rows(archive, "DATI"), (std::vector<std::string>{"Long 0 | String \"\"", "Long 0 | String \"\""}));
+    EXPECT_EQ(Rows(archive, "DATI"),
+              (std::vector<std::string>{"Long 0 | String \"\"", "Long 0 | String \"\""}));
 }
 
-}  // namespace
-}  // namespace ledrana::testing
+} // namespace
+} // namespace ledrana::testing
