@@ -32,8 +32,7 @@ void ReportError(sqlite3_context* ctx, int number) {
 
 using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
 
-template <Body F>
-void Call(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+template <Body F> void Call(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     try {
         F(ctx, argc, argv);
     } catch (const Raised& r) {
@@ -47,8 +46,12 @@ void Call(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ---- Arguments ------------------------------------------------------------------------------------------
 
-int Type(sqlite3_value* v) { return sqlite3_value_type(v); }
-bool IsNull(sqlite3_value* v) { return Type(v) == SQLITE_NULL; }
+int Type(sqlite3_value* v) {
+    return sqlite3_value_type(v);
+}
+bool IsNull(sqlite3_value* v) {
+    return Type(v) == SQLITE_NULL;
+}
 
 std::string_view RawText(sqlite3_value* v) {
     const unsigned char* p = sqlite3_value_text(v);
@@ -69,23 +72,35 @@ void AppendInt(std::string& out, sqlite3_int64 i) {
 // The text of a value as VB's CStr gives it; numbers are formatted into buf. Null must be handled first.
 std::string_view StrArg(sqlite3_value* v, std::string& buf) {
     switch (Type(v)) {
-    case SQLITE_INTEGER: buf.clear(); AppendInt(buf, sqlite3_value_int64(v)); return buf;
-    case SQLITE_FLOAT: buf.clear(); AppendDouble(buf, sqlite3_value_double(v)); return buf;
-    case SQLITE_BLOB: return RawBlob(v);
-    default: return RawText(v);
+    case SQLITE_INTEGER:
+        buf.clear();
+        AppendInt(buf, sqlite3_value_int64(v));
+        return buf;
+    case SQLITE_FLOAT:
+        buf.clear();
+        AppendDouble(buf, sqlite3_value_double(v));
+        return buf;
+    case SQLITE_BLOB:
+        return RawBlob(v);
+    default:
+        return RawText(v);
     }
 }
 
 // A number as VB converts it: text must read as a number (13), Null is 94.
 double NumArg(sqlite3_value* v) {
     switch (Type(v)) {
-    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
-    case SQLITE_NULL: throw Raised{94};
+    case SQLITE_INTEGER:
+        return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+    case SQLITE_NULL:
+        throw Raised{94};
     case SQLITE_TEXT:
         if (auto n = ParseNumber(RawText(v))) return *n;
         [[fallthrough]];
-    default: throw Raised{13};
+    default:
+        throw Raised{13};
     }
 }
 
@@ -98,11 +113,13 @@ double DateArg(sqlite3_value* v) {
         if (d < kMinDate || d > kMaxDate) throw Raised{6};
         return d;
     }
-    case SQLITE_NULL: throw Raised{94};
+    case SQLITE_NULL:
+        throw Raised{94};
     case SQLITE_TEXT:
         if (auto d = ParseDate(RawText(v))) return *d;
         [[fallthrough]];
-    default: throw Raised{13};
+    default:
+        throw Raised{13};
     }
 }
 
@@ -122,7 +139,9 @@ void ResultText(sqlite3_context* ctx, std::string_view s) {
     sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
-void ResultBool(sqlite3_context* ctx, bool b) { sqlite3_result_int(ctx, b ? -1 : 0); }
+void ResultBool(sqlite3_context* ctx, bool b) {
+    sqlite3_result_int(ctx, b ? -1 : 0);
+}
 
 // Result of an arithmetic that VB keeps integer while it fits a Long.
 void ResultNumber(sqlite3_context* ctx, double d) {
@@ -136,21 +155,24 @@ void ResultNumber(sqlite3_context* ctx, double d) {
 
 std::size_t CharCount(std::string_view s) {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size();) DecodeUtf8(s, i), ++n;
+    for (std::size_t i = 0; i < s.size();)
+        DecodeUtf8(s, i), ++n;
     return n;
 }
 
 // Byte offset of character index k (0-based), or s.size().
 std::size_t ByteOffset(std::string_view s, std::size_t k) {
     std::size_t i = 0;
-    while (k > 0 && i < s.size()) DecodeUtf8(s, i), --k;
+    while (k > 0 && i < s.size())
+        DecodeUtf8(s, i), --k;
     return i;
 }
 
 std::string Fold(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) AppendUtf8(out, FoldCase(DecodeUtf8(s, i)));
+    for (std::size_t i = 0; i < s.size();)
+        AppendUtf8(out, FoldCase(DecodeUtf8(s, i)));
     return out;
 }
 
@@ -226,7 +248,9 @@ void FnPow(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultNumber(ctx, std::pow(a, b));
 }
 
-void DeletePattern(void* p) { delete static_cast<LikePattern*>(p); }
+void DeletePattern(void* p) {
+    delete static_cast<LikePattern*>(p);
+}
 
 void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
@@ -261,8 +285,7 @@ void FnCBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultBool(ctx, NumArg(v) != 0);
 }
 
-template <long long Min, long long Max>
-void FnCInteger(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <long long Min, long long Max> void FnCInteger(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = RoundHalfEven(NumArg(argv[0]));
     if (d < static_cast<double>(Min) || d > static_cast<double>(Max)) throw Raised{6};
     sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
@@ -280,9 +303,13 @@ void FnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, static_cast<float>(d));
 }
 
-void FnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_double(ctx, NumArg(argv[0])); }
+void FnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_double(ctx, NumArg(argv[0]));
+}
 
-void FnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_double(ctx, DateArg(argv[0])); }
+void FnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_double(ctx, DateArg(argv[0]));
+}
 
 void FnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) throw Raised{94};
@@ -290,7 +317,9 @@ void FnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultText(ctx, StrArg(argv[0], buf));
 }
 
-void FnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }
+void FnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_value(ctx, argv[0]);
+}
 
 void FnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) throw Raised{94};
@@ -312,9 +341,12 @@ void FnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void FnIsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (Type(argv[0])) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT: return ResultBool(ctx, true);
-    case SQLITE_TEXT: return ResultBool(ctx, ParseNumber(RawText(argv[0])).has_value());
-    default: return ResultBool(ctx, false);
+    case SQLITE_FLOAT:
+        return ResultBool(ctx, true);
+    case SQLITE_TEXT:
+        return ResultBool(ctx, ParseNumber(RawText(argv[0])).has_value());
+    default:
+        return ResultBool(ctx, false);
     }
 }
 
@@ -330,7 +362,8 @@ void FnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (n < 0) throw Raised{5};
     std::string buf;
     std::string_view s = StrArg(argv[0], buf);
-    if (static_cast<std::size_t>(n) >= s.size() && Type(argv[0]) == SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+    if (static_cast<std::size_t>(n) >= s.size() && Type(argv[0]) == SQLITE_TEXT)
+        return sqlite3_result_value(ctx, argv[0]);
     ResultText(ctx, s.substr(0, ByteOffset(s, static_cast<std::size_t>(n))));
 }
 
@@ -368,20 +401,20 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(CharCount(StrArg(argv[0], buf))));
 }
 
-template <bool Left, bool Right>
-void FnTrim(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <bool Left, bool Right> void FnTrim(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     std::string buf;
     std::string_view s = StrArg(argv[0], buf);
     if (Left)
-        while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+        while (!s.empty() && s.front() == ' ')
+            s.remove_prefix(1);
     if (Right)
-        while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+        while (!s.empty() && s.back() == ' ')
+            s.remove_suffix(1);
     ResultText(ctx, s);
 }
 
-template <bool Upper>
-void FnCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <bool Upper> void FnCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     std::string buf, out;
     std::string_view s = StrArg(argv[0], buf);
@@ -446,7 +479,8 @@ void FnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (text) {
         // Folding keeps the byte length of the Latin letters it changes, so offsets stay valid.
         folded = Fold(rest), foldedFind = Fold(find);
-        if (folded.size() == rest.size() && foldedFind.size() == find.size()) hay = folded, needle = foldedFind;
+        if (folded.size() == rest.size() && foldedFind.size() == find.size())
+            hay = folded, needle = foldedFind;
     }
     std::string out;
     std::size_t pos = 0;
@@ -486,7 +520,8 @@ void FnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
         AppendUtf8(one, static_cast<char32_t>(LongArg(argv[1]) & 0xFF));
     }
     std::string out;
-    for (long long k = 0; k < n; ++k) out += one;
+    for (long long k = 0; k < n; ++k)
+        out += one;
     ResultText(ctx, out);
 }
 
@@ -495,9 +530,11 @@ void FnStrReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string buf;
     std::string_view s = StrArg(argv[0], buf);
     std::vector<char32_t> cps;
-    for (std::size_t i = 0; i < s.size();) cps.push_back(DecodeUtf8(s, i));
+    for (std::size_t i = 0; i < s.size();)
+        cps.push_back(DecodeUtf8(s, i));
     std::string out;
-    for (auto it = cps.rbegin(); it != cps.rend(); ++it) AppendUtf8(out, *it);
+    for (auto it = cps.rbegin(); it != cps.rend(); ++it)
+        AppendUtf8(out, *it);
     ResultText(ctx, out);
 }
 
@@ -524,7 +561,7 @@ void FnAsc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     char32_t c = DecodeUtf8(s, i);
     for (int k = 0; k < 32; ++k)
         if (kCp1252[k] == c && c > 0xFF) return sqlite3_result_int(ctx, 128 + k);
-    sqlite3_result_int64(ctx, c <= 0xFF ? static_cast<sqlite3_int64>(c) : 63);  // '?' outside the code page
+    sqlite3_result_int64(ctx, c <= 0xFF ? static_cast<sqlite3_int64>(c) : 63); // '?' outside the code page
 }
 
 void FnStrComp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -536,8 +573,7 @@ void FnStrComp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, c < 0 ? -1 : c > 0 ? 1 : 0);
 }
 
-template <int Base>
-void FnRadix(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <int Base> void FnRadix(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     long long n = LongArg(argv[0]);
     unsigned long long u = n >= -32768 && n < 0 ? static_cast<unsigned long long>(n & 0xFFFF)
@@ -551,16 +587,23 @@ void FnRadix(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // ---- Numbers -----------------------------------------------------------------------------------------
 
-template <double (*Op)(double)>
-void FnMath(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <double (*Op)(double)> void FnMath(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     sqlite3_result_double(ctx, Op(NumArg(argv[0])));
 }
 
-double Atn(double x) { return std::atan(x); }
-double Cos(double x) { return std::cos(x); }
-double Sin(double x) { return std::sin(x); }
-double Tan(double x) { return std::tan(x); }
+double Atn(double x) {
+    return std::atan(x);
+}
+double Cos(double x) {
+    return std::cos(x);
+}
+double Sin(double x) {
+    return std::sin(x);
+}
+double Tan(double x) {
+    return std::tan(x);
+}
 double Exp(double x) {
     double r = std::exp(x);
     if (std::isinf(r)) throw Raised{6};
@@ -578,13 +621,13 @@ double Sqr(double x) {
 // Abs, Int, Fix, Sgn keep an integer an integer.
 void FnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-    if (Type(argv[0]) == SQLITE_INTEGER && sqlite3_value_int64(argv[0]) != std::numeric_limits<sqlite3_int64>::min())
+    if (Type(argv[0]) == SQLITE_INTEGER &&
+        sqlite3_value_int64(argv[0]) != std::numeric_limits<sqlite3_int64>::min())
         return sqlite3_result_int64(ctx, std::llabs(sqlite3_value_int64(argv[0])));
     sqlite3_result_double(ctx, std::fabs(NumArg(argv[0])));
 }
 
-template <bool Floor>
-void FnIntPart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <bool Floor> void FnIntPart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     if (Type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_value(ctx, argv[0]);
     double d = NumArg(argv[0]);
@@ -617,8 +660,12 @@ void FnRnd(sqlite3_context* ctx, int, sqlite3_value**) {
 
 // ---- Dates -----------------------------------------------------------------------------------------------
 
-void FnDate(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, std::floor(NowDayNumber())); }
-void FnNow(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, NowDayNumber()); }
+void FnDate(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_double(ctx, std::floor(NowDayNumber()));
+}
+void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_double(ctx, NowDayNumber());
+}
 void FnTime(sqlite3_context* ctx, int, sqlite3_value**) {
     double now = NowDayNumber();
     sqlite3_result_double(ctx, now - std::floor(now));
@@ -626,12 +673,15 @@ void FnTime(sqlite3_context* ctx, int, sqlite3_value**) {
 
 enum class Part { Year, Month, Day, Hour, Minute, Second };
 
-template <Part P>
-void FnDatePart1(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <Part P> void FnDatePart1(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     CivilDate c = SplitDayNumber(DateArg(argv[0]));
-    int v = P == Part::Year ? c.year : P == Part::Month ? c.month : P == Part::Day ? c.day
-          : P == Part::Hour ? c.hour : P == Part::Minute ? c.minute : c.second;
+    int v = P == Part::Year     ? c.year
+            : P == Part::Month  ? c.month
+            : P == Part::Day    ? c.day
+            : P == Part::Hour   ? c.hour
+            : P == Part::Minute ? c.minute
+                                : c.second;
     sqlite3_result_int(ctx, v);
 }
 
@@ -639,10 +689,12 @@ int FirstDay(int argc, sqlite3_value** argv, int index) {
     if (index >= argc || IsNull(argv[index])) return 1;
     long long f = LongArg(argv[index]);
     if (f < 0 || f > 7) throw Raised{5};
-    return f == 0 ? 1 : static_cast<int>(f);  // 0: the system's first day, Sunday here
+    return f == 0 ? 1 : static_cast<int>(f); // 0: the system's first day, Sunday here
 }
 
-int WeekdayFrom(double day, int firstDay) { return (Weekday(day) - firstDay + 7) % 7 + 1; }
+int WeekdayFrom(double day, int firstDay) {
+    return (Weekday(day) - firstDay + 7) % 7 + 1;
+}
 
 void FnWeekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
@@ -721,7 +773,7 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
     Interval iv = IntervalArg(argv[0]);
     double count = std::trunc(NumArg(argv[1]));
-    if (!(std::fabs(count) < 1e9)) throw Raised{5};  // beyond any date anyway
+    if (!(std::fabs(count) < 1e9)) throw Raised{5}; // beyond any date anyway
     long long n = static_cast<long long>(count);
     double date = DateArg(argv[2]);
     double r;
@@ -740,15 +792,20 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
         double time = TimeFraction(c.hour, c.minute, c.second);
         r = day < 0 ? day - time : day + time;
     } else {
-        double unit = iv == Interval::Hour ? 1.0 / 24 : iv == Interval::Minute ? 1.0 / 1440
-                    : iv == Interval::Second ? 1.0 / 86400 : iv == Interval::Week ? 7.0 : 1.0;
+        double unit = iv == Interval::Hour     ? 1.0 / 24
+                      : iv == Interval::Minute ? 1.0 / 1440
+                      : iv == Interval::Second ? 1.0 / 86400
+                      : iv == Interval::Week   ? 7.0
+                                               : 1.0;
         r = FromLinear(LinearDays(date) + static_cast<double>(n) * unit);
     }
     if (r < kMinDate || r > kMaxDate) throw Raised{5};
     sqlite3_result_double(ctx, r);
 }
 
-long long Floor(double v) { return static_cast<long long>(std::floor(v + 1e-9)); }
+long long Floor(double v) {
+    return static_cast<long long>(std::floor(v + 1e-9));
+}
 
 void FnDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
@@ -758,12 +815,22 @@ void FnDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     double l1 = LinearDays(d1), l2 = LinearDays(d2);
     long long r = 0;
     switch (iv) {
-    case Interval::Year: r = b.year - a.year; break;
-    case Interval::Quarter: r = (b.year * 4 + (b.month - 1) / 3) - (a.year * 4 + (a.month - 1) / 3); break;
-    case Interval::Month: r = (b.year * 12 + b.month) - (a.year * 12 + a.month); break;
+    case Interval::Year:
+        r = b.year - a.year;
+        break;
+    case Interval::Quarter:
+        r = (b.year * 4 + (b.month - 1) / 3) - (a.year * 4 + (a.month - 1) / 3);
+        break;
+    case Interval::Month:
+        r = (b.year * 12 + b.month) - (a.year * 12 + a.month);
+        break;
     case Interval::DayOfYear:
-    case Interval::Day: r = Floor(l2) - Floor(l1); break;
-    case Interval::Weekday: r = (Floor(l2) - Floor(l1)) / 7; break;
+    case Interval::Day:
+        r = Floor(l2) - Floor(l1);
+        break;
+    case Interval::Weekday:
+        r = (Floor(l2) - Floor(l1)) / 7;
+        break;
     case Interval::Week: {
         // Number of first days of the week between the two dates.
         int first = FirstDay(argc, argv, 3);
@@ -772,9 +839,15 @@ void FnDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         r = (s2 - s1) / 7;
         break;
     }
-    case Interval::Hour: r = Floor(l2 * 24) - Floor(l1 * 24); break;
-    case Interval::Minute: r = Floor(l2 * 1440) - Floor(l1 * 1440); break;
-    case Interval::Second: r = std::llround(l2 * 86400) - std::llround(l1 * 86400); break;
+    case Interval::Hour:
+        r = Floor(l2 * 24) - Floor(l1 * 24);
+        break;
+    case Interval::Minute:
+        r = Floor(l2 * 1440) - Floor(l1 * 1440);
+        break;
+    case Interval::Second:
+        r = std::llround(l2 * 86400) - std::llround(l1 * 86400);
+        break;
     }
     sqlite3_result_int64(ctx, r);
 }
@@ -786,21 +859,39 @@ void FnDatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CivilDate c = SplitDayNumber(d);
     long long r = 0;
     switch (iv) {
-    case Interval::Year: r = c.year; break;
-    case Interval::Quarter: r = (c.month - 1) / 3 + 1; break;
-    case Interval::Month: r = c.month; break;
-    case Interval::DayOfYear: r = static_cast<long long>(std::trunc(d) - DayNumber(c.year, 1, 1)) + 1; break;
-    case Interval::Day: r = c.day; break;
-    case Interval::Weekday: r = WeekdayFrom(d, FirstDay(argc, argv, 2)); break;
+    case Interval::Year:
+        r = c.year;
+        break;
+    case Interval::Quarter:
+        r = (c.month - 1) / 3 + 1;
+        break;
+    case Interval::Month:
+        r = c.month;
+        break;
+    case Interval::DayOfYear:
+        r = static_cast<long long>(std::trunc(d) - DayNumber(c.year, 1, 1)) + 1;
+        break;
+    case Interval::Day:
+        r = c.day;
+        break;
+    case Interval::Weekday:
+        r = WeekdayFrom(d, FirstDay(argc, argv, 2));
+        break;
     case Interval::Week: {
         int first = FirstDay(argc, argv, 2);
         double jan1 = DayNumber(c.year, 1, 1);
         r = static_cast<long long>((std::trunc(d) - jan1 + (WeekdayFrom(jan1, first) - 1)) / 7) + 1;
         break;
     }
-    case Interval::Hour: r = c.hour; break;
-    case Interval::Minute: r = c.minute; break;
-    case Interval::Second: r = c.second; break;
+    case Interval::Hour:
+        r = c.hour;
+        break;
+    case Interval::Minute:
+        r = c.minute;
+        break;
+    case Interval::Second:
+        r = c.second;
+        break;
     }
     sqlite3_result_int64(ctx, r);
 }
@@ -864,15 +955,20 @@ enum CastResult { kCastOk, kCastConversion, kCastOverflow, kCastTooLong };
 // The number in a value, for a numeric field; false when it is no number.
 bool CastNumber(sqlite3_value* v, double& out) {
     switch (Type(v)) {
-    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(v)); return true;
-    case SQLITE_FLOAT: out = sqlite3_value_double(v); return true;
+    case SQLITE_INTEGER:
+        out = static_cast<double>(sqlite3_value_int64(v));
+        return true;
+    case SQLITE_FLOAT:
+        out = sqlite3_value_double(v);
+        return true;
     case SQLITE_TEXT:
         if (auto n = ParseNumber(RawText(v))) {
             out = *n;
             return true;
         }
         return false;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -908,7 +1004,9 @@ CastResult CastText(sqlite3_context* ctx, std::string_view s, sqlite3_value* sam
     return kCastOk;
 }
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from text with or without braces, or from 16 bytes.
 bool GuidText(sqlite3_value* v, std::string& out) {
@@ -930,8 +1028,10 @@ bool GuidText(sqlite3_value* v, std::string& out) {
     }
     if (Type(v) != SQLITE_TEXT) return false;
     std::string_view s = RawText(v);
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
     if (s.size() != 36) return false;
     out += '{';
@@ -963,9 +1063,12 @@ CastResult Cast(sqlite3_context* ctx, sqlite3_value* v, int type, int size, int 
         if (!CastNumber(v, d)) return kCastConversion;
         ResultBool(ctx, d != 0);
         return kCastOk;
-    case dbByte: return CastInteger(ctx, v, 0, 255);
-    case dbInteger: return CastInteger(ctx, v, -32768, 32767);
-    case dbLong: return CastInteger(ctx, v, -2147483648.0, 2147483647.0);
+    case dbByte:
+        return CastInteger(ctx, v, 0, 255);
+    case dbInteger:
+        return CastInteger(ctx, v, -32768, 32767);
+    case dbLong:
+        return CastInteger(ctx, v, -2147483648.0, 2147483647.0);
     case dbCurrency:
         if (!CastNumber(v, d)) return kCastConversion;
         d = RoundCurrency(d);
@@ -1035,12 +1138,13 @@ CastResult Cast(sqlite3_context* ctx, sqlite3_value* v, int type, int size, int 
         ResultText(ctx, g);
         return kCastOk;
     }
-    default: sqlite3_result_value(ctx, v); return kCastOk;
+    default:
+        sqlite3_result_value(ctx, v);
+        return kCastOk;
     }
 }
 
-template <bool Strict>
-void FnCast(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+template <bool Strict> void FnCast(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     int type = sqlite3_value_int(argv[1]);
     int size = sqlite3_value_int(argv[2]);
     int fromType = argc > 3 ? sqlite3_value_int(argv[3]) : 0;
@@ -1057,8 +1161,7 @@ struct FirstLast {
     bool seen;
 };
 
-template <bool Last>
-void FirstLastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+template <bool Last> void FirstLastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* s = static_cast<FirstLast*>(sqlite3_aggregate_context(ctx, sizeof(FirstLast)));
     if (!s) return sqlite3_result_error_nomem(ctx);
     if (s->seen && !Last) return;
@@ -1092,8 +1195,7 @@ void SpreadStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     s->m2 += delta * (x - s->mean);
 }
 
-template <bool Population, bool Root>
-void SpreadFinal(sqlite3_context* ctx) {
+template <bool Population, bool Root> void SpreadFinal(sqlite3_context* ctx) {
     auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, 0));
     long long n = s ? s->n : 0;
     if (n == 0 || (!Population && n < 2)) return sqlite3_result_null(ctx);
@@ -1105,7 +1207,7 @@ void SpreadFinal(sqlite3_context* ctx) {
 
 struct Scalar {
     const char* name;
-    int args;  // -1: any number
+    int args; // -1: any number
     bool deterministic;
     Body body;
 };
@@ -1203,12 +1305,18 @@ void RegisterJetFunctions(sqlite3* db) {
         sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.body, nullptr, nullptr, nullptr);
     }
     const int agg = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(db, "jet_first", 1, agg, nullptr, nullptr, Call<FirstLastStep<false>>, FirstLastFinal, nullptr);
-    sqlite3_create_function_v2(db, "jet_last", 1, agg, nullptr, nullptr, Call<FirstLastStep<true>>, FirstLastFinal, nullptr);
-    sqlite3_create_function_v2(db, "jet_stdev", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<false, true>, nullptr);
-    sqlite3_create_function_v2(db, "jet_stdevp", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<true, true>, nullptr);
-    sqlite3_create_function_v2(db, "jet_var", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<false, false>, nullptr);
-    sqlite3_create_function_v2(db, "jet_varp", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<true, false>, nullptr);
+    sqlite3_create_function_v2(db, "jet_first", 1, agg, nullptr, nullptr, Call<FirstLastStep<false>>,
+                               FirstLastFinal, nullptr);
+    sqlite3_create_function_v2(db, "jet_last", 1, agg, nullptr, nullptr, Call<FirstLastStep<true>>,
+                               FirstLastFinal, nullptr);
+    sqlite3_create_function_v2(db, "jet_stdev", 1, agg, nullptr, nullptr, SpreadStep,
+                               SpreadFinal<false, true>, nullptr);
+    sqlite3_create_function_v2(db, "jet_stdevp", 1, agg, nullptr, nullptr, SpreadStep,
+                               SpreadFinal<true, true>, nullptr);
+    sqlite3_create_function_v2(db, "jet_var", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<false, false>,
+                               nullptr);
+    sqlite3_create_function_v2(db, "jet_varp", 1, agg, nullptr, nullptr, SpreadStep, SpreadFinal<true, false>,
+                               nullptr);
 }
 
 } // namespace ledrana::dao

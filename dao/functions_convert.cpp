@@ -38,15 +38,21 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 const long long kEpoch = DaysFromCivil(1899, 12, 30);
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -69,7 +75,8 @@ bool ValidDate(int y, int m, int d) {
 int ReadDigits(std::string_view s, std::size_t& i, int maxDigits, int& value) {
     std::size_t start = i;
     value = 0;
-    while (i < s.size() && IsDigit(s[i]) && i - start < static_cast<std::size_t>(maxDigits)) value = value * 10 + (s[i++] - '0');
+    while (i < s.size() && IsDigit(s[i]) && i - start < static_cast<std::size_t>(maxDigits))
+        value = value * 10 + (s[i++] - '0');
     return static_cast<int>(i - start);
 }
 
@@ -83,7 +90,8 @@ bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
         ++i;
         if (ReadDigits(s, i, 2, sec) != 2) return false;
     }
-    while (i < s.size() && IsBlank(s[i])) ++i;
+    while (i < s.size() && IsBlank(s[i]))
+        ++i;
     if (i + 2 <= s.size()) {
         std::string_view suffix = s.substr(i, 2);
         bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
@@ -120,14 +128,17 @@ void AppendG(std::string& out, double v, int precision) {
 // ---- Dates --------------------------------------------------------------------------------------------
 
 double DayNumber(int year, int month, int day) {
-    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpoch);
+    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+                               kEpoch);
 }
 
-double TimeFraction(int hour, int minute, int second) { return (hour * 3600.0 + minute * 60.0 + second) / 86400.0; }
+double TimeFraction(int hour, int minute, int second) {
+    return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+}
 
 CivilDate SplitDayNumber(double v) {
     CivilDate c;
-    if (!(v >= kMinDate && v <= kMaxDate)) v = v > 0 ? kMaxDate : kMinDate;  // callers check the range
+    if (!(v >= kMinDate && v <= kMaxDate)) v = v > 0 ? kMaxDate : kMinDate; // callers check the range
     double whole = std::trunc(v);
     long long day = static_cast<long long>(whole);
     long long secs = std::llround(std::fabs(v - whole) * 86400.0);
@@ -145,7 +156,7 @@ CivilDate SplitDayNumber(double v) {
 int Weekday(double v) {
     if (!(v >= kMinDate && v <= kMaxDate)) v = v > 0 ? kMaxDate : kMinDate;
     long long day = static_cast<long long>(std::trunc(v));
-    long long w = ((day % 7) + 7) % 7;  // 0 = Saturday (30 December 1899)
+    long long w = ((day % 7) + 7) % 7; // 0 = Saturday (30 December 1899)
     return static_cast<int>((w + 6) % 7) + 1;
 }
 
@@ -167,7 +178,8 @@ std::optional<double> ParseNumber(std::string_view text) {
         auto r = std::from_chars(s.data() + 2, s.data() + s.size(), v, base);
         if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
         // &H and &O give 16-bit values up to 4 digits (&HFFFF = -1), 32-bit beyond, as VB does.
-        if (s.size() - 2 <= (base == 16 ? 4u : 6u) && v <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(v));
+        if (s.size() - 2 <= (base == 16 ? 4u : 6u) && v <= 0xFFFF)
+            return static_cast<double>(static_cast<std::int16_t>(v));
         if (v <= 0xFFFFFFFFull) return static_cast<double>(static_cast<std::int32_t>(v));
         return std::nullopt;
     }
@@ -182,7 +194,8 @@ std::optional<double> ParseNumber(std::string_view text) {
     if (s[i] == '+' || s[i] == '-') {
         if (s[i] == '-') out[n++] = '-';
         ++i;
-        while (i < s.size() && IsBlank(s[i])) ++i;
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
     }
     int digits = 0;
     bool separator = false;
@@ -204,7 +217,8 @@ std::optional<double> ParseNumber(std::string_view text) {
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) out[n++] = s[i++];
         int expDigits = 0;
-        while (i < s.size() && IsDigit(s[i])) out[n++] = s[i++], ++expDigits;
+        while (i < s.size() && IsDigit(s[i]))
+            out[n++] = s[i++], ++expDigits;
         if (expDigits == 0) return std::nullopt;
     }
     if (i != s.size()) return std::nullopt;
@@ -233,9 +247,9 @@ std::optional<double> ParseDate(std::string_view text) {
         if (!lenC) return std::nullopt;
         int y, m, d;
         if (lenA > 2) {
-            y = a, m = b, d = c;  // yyyy-mm-dd
+            y = a, m = b, d = c; // yyyy-mm-dd
         } else {
-            d = a, m = b, y = c;  // dd/mm/yyyy, the Italian order
+            d = a, m = b, y = c; // dd/mm/yyyy, the Italian order
             if (lenC <= 2) y += y < 30 ? 2000 : 1900;
             if (!ValidDate(y, m, d) && ValidDate(y, d, m)) std::swap(d, m);
         }
@@ -243,7 +257,8 @@ std::optional<double> ParseDate(std::string_view text) {
         day = DayNumber(y, m, d);
         if (i < s.size()) {
             if (!IsBlank(s[i])) return std::nullopt;
-            while (i < s.size() && IsBlank(s[i])) ++i;
+            while (i < s.size() && IsBlank(s[i]))
+                ++i;
             if (!ReadTime(s, i, fraction)) return std::nullopt;
         }
     } else {
@@ -264,14 +279,19 @@ std::optional<bool> ParseBoolean(std::string_view text) {
 
 // ---- Values to text ----------------------------------------------------------------------------------
 
-void AppendDouble(std::string& out, double v) { AppendG(out, v, 15); }
+void AppendDouble(std::string& out, double v) {
+    AppendG(out, v, 15);
+}
 
-void AppendSingle(std::string& out, double v) { AppendG(out, static_cast<float>(v), 7); }
+void AppendSingle(std::string& out, double v) {
+    AppendG(out, static_cast<float>(v), 7);
+}
 
 void AppendCurrency(std::string& out, double v) {
     char buf[48];
     int n = std::snprintf(buf, sizeof buf, "%.4f", RoundCurrency(v));
-    while (n > 0 && buf[n - 1] == '0') --n;
+    while (n > 0 && buf[n - 1] == '0')
+        --n;
     if (n > 0 && buf[n - 1] == '.') --n;
     if (n == 2 && buf[0] == '-' && buf[1] == '0') {
         out += '0';
@@ -319,20 +339,24 @@ double Val(std::string_view s) {
     char buf[64];
     std::size_t n = 0, i = 0;
     auto skip = [&] {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
+            ++i;
     };
     auto put = [&](char c) {
         if (n < sizeof buf - 1) buf[n++] = c;
     };
     skip();
-    if (i + 1 < s.size() && s[i] == '&' && (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' || s[i + 1] == 'o')) {
+    if (i + 1 < s.size() && s[i] == '&' &&
+        (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' || s[i + 1] == 'o')) {
         int base = (s[i + 1] == 'H' || s[i + 1] == 'h') ? 16 : 8;
         i += 2;
         long long v = 0;
         int digits = 0;
         for (; i < s.size(); ++i) {
             char c = s[i];
-            int d = IsDigit(c) ? c - '0' : (base == 16 && std::strchr("abcdefABCDEF", c) && c) ? (c | 0x20) - 'a' + 10 : -1;
+            int d = IsDigit(c)                                            ? c - '0'
+                    : (base == 16 && std::strchr("abcdefABCDEF", c) && c) ? (c | 0x20) - 'a' + 10
+                                                                          : -1;
             if (d < 0 || d >= base) break;
             v = v * base + d;
             ++digits;
@@ -381,7 +405,9 @@ double RoundHalfEven(double v) {
     return std::nearbyint(v);
 }
 
-double RoundCurrency(double v) { return std::nearbyint(v * 10000.0) / 10000.0; }
+double RoundCurrency(double v) {
+    return std::nearbyint(v * 10000.0) / 10000.0;
+}
 
 // ---- Text --------------------------------------------------------------------------------------------
 
@@ -389,11 +415,16 @@ char32_t FoldCase(char32_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
     switch (c) {
-    case 0x160: return 0x161;  // Š
-    case 0x152: return 0x153;  // Œ
-    case 0x17D: return 0x17E;  // Ž
-    case 0x178: return 0xFF;   // Ÿ
-    default: return c;
+    case 0x160:
+        return 0x161; // Š
+    case 0x152:
+        return 0x153; // Œ
+    case 0x17D:
+        return 0x17E; // Ž
+    case 0x178:
+        return 0xFF; // Ÿ
+    default:
+        return c;
     }
 }
 
@@ -401,11 +432,16 @@ char32_t UpperCase(char32_t c) {
     if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
     switch (c) {
-    case 0x161: return 0x160;
-    case 0x153: return 0x152;
-    case 0x17E: return 0x17D;
-    case 0xFF: return 0x178;
-    default: return c;
+    case 0x161:
+        return 0x160;
+    case 0x153:
+        return 0x152;
+    case 0x17E:
+        return 0x17D;
+    case 0xFF:
+        return 0x178;
+    default:
+        return c;
     }
 }
 

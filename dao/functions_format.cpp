@@ -19,11 +19,15 @@ const char kTimeSeparator = '.';
 
 const char* const kMonthNames[] = {"gennaio", "febbraio", "marzo",     "aprile",  "maggio",   "giugno",
                                    "luglio",  "agosto",   "settembre", "ottobre", "novembre", "dicembre"};
-const char* const kMonthShort[] = {"gen", "feb", "mar", "apr", "mag", "giu", "lug", "ago", "set", "ott", "nov", "dic"};
-const char* const kDayNames[] = {"domenica", "lunedì", "martedì", "mercoledì", "giovedì", "venerdì", "sabato"};
+const char* const kMonthShort[] = {"gen", "feb", "mar", "apr", "mag", "giu",
+                                   "lug", "ago", "set", "ott", "nov", "dic"};
+const char* const kDayNames[] = {"domenica", "lunedì",  "martedì", "mercoledì",
+                                 "giovedì",  "venerdì", "sabato"};
 const char* const kDayShort[] = {"dom", "lun", "mar", "mer", "gio", "ven", "sab"};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -39,7 +43,8 @@ bool StartsNoCase(std::string_view s, std::size_t i, std::string_view prefix) {
 // Count of the same letter (any case) from i.
 std::size_t Run(std::string_view s, std::size_t i) {
     std::size_t j = i;
-    while (j < s.size() && Lower(s[j]) == Lower(s[i])) ++j;
+    while (j < s.size() && Lower(s[j]) == Lower(s[i]))
+        ++j;
     return j - i;
 }
 
@@ -54,8 +59,10 @@ std::vector<std::string_view> Sections(std::string_view f) {
     std::size_t start = 0;
     bool quoted = false;
     for (std::size_t i = 0; i < f.size(); ++i) {
-        if (f[i] == '"') quoted = !quoted;
-        else if (f[i] == '\\' && !quoted) ++i;
+        if (f[i] == '"')
+            quoted = !quoted;
+        else if (f[i] == '\\' && !quoted)
+            ++i;
         else if (f[i] == ';' && !quoted) {
             out.push_back(f.substr(start, i - start));
             start = i + 1;
@@ -158,7 +165,7 @@ std::string FormatSection(double v, std::string_view f) {
                 v /= std::pow(10.0, exp);
             }
             Digits(v, decimals, integer, fraction);
-            if (integer.size() > static_cast<std::size_t>(intPlaces)) {  // rounding carried a digit
+            if (integer.size() > static_cast<std::size_t>(intPlaces)) { // rounding carried a digit
                 v /= 10;
                 ++exp;
                 Digits(v, decimals, integer, fraction);
@@ -169,7 +176,8 @@ std::string FormatSection(double v, std::string_view f) {
         while (static_cast<int>(fraction.size()) > decZeros && !fraction.empty() && fraction.back() == '0')
             fraction.pop_back();
         if (integer == "0" && intZeros == 0) integer.clear();
-        while (static_cast<int>(integer.size()) < intZeros) integer.insert(integer.begin(), '0');
+        while (static_cast<int>(integer.size()) < intZeros)
+            integer.insert(integer.begin(), '0');
         number = thousands ? Group(integer) : integer;
         if (hasDecimal) {
             number += kDecimal;
@@ -182,7 +190,8 @@ std::string FormatSection(double v, std::string_view f) {
             else if (expPlus)
                 number += '+';
             std::string e = std::to_string(std::abs(exp));
-            while (static_cast<int>(e.size()) < expZeros) e.insert(e.begin(), '0');
+            while (static_cast<int>(e.size()) < expZeros)
+                e.insert(e.begin(), '0');
             number += e;
         }
     }
@@ -246,13 +255,20 @@ const char* const kNamedDates[] = {"General Date", "Long Date",   "Medium Date",
 void AppendDatePattern(std::string& out, double d, std::string_view f);
 
 void AppendNamedDate(std::string& out, double d, std::string_view f) {
-    if (EqualsNoCase(f, "General Date")) AppendDate(out, d);
-    else if (EqualsNoCase(f, "Long Date")) AppendDatePattern(out, d, "dddd d mmmm yyyy");
-    else if (EqualsNoCase(f, "Medium Date")) AppendDatePattern(out, d, "dd-mmm-yy");
-    else if (EqualsNoCase(f, "Short Date")) AppendDatePattern(out, d, "dd/mm/yyyy");
-    else if (EqualsNoCase(f, "Long Time")) AppendDatePattern(out, d, "hh:nn:ss");
-    else if (EqualsNoCase(f, "Medium Time")) AppendDatePattern(out, d, "hh:nn AM/PM");
-    else AppendDatePattern(out, d, "hh:nn");
+    if (EqualsNoCase(f, "General Date"))
+        AppendDate(out, d);
+    else if (EqualsNoCase(f, "Long Date"))
+        AppendDatePattern(out, d, "dddd d mmmm yyyy");
+    else if (EqualsNoCase(f, "Medium Date"))
+        AppendDatePattern(out, d, "dd-mmm-yy");
+    else if (EqualsNoCase(f, "Short Date"))
+        AppendDatePattern(out, d, "dd/mm/yyyy");
+    else if (EqualsNoCase(f, "Long Time"))
+        AppendDatePattern(out, d, "hh:nn:ss");
+    else if (EqualsNoCase(f, "Medium Time"))
+        AppendDatePattern(out, d, "hh:nn AM/PM");
+    else
+        AppendDatePattern(out, d, "hh:nn");
 }
 
 bool IsNamedDate(std::string_view f) {
@@ -266,7 +282,8 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
     // A 12-hour clock when the format names AM/PM, A/P or AMPM.
     bool twelve = false;
     for (std::size_t i = 0; i < f.size(); ++i)
-        if (StartsNoCase(f, i, "AM/PM") || StartsNoCase(f, i, "A/P") || StartsNoCase(f, i, "AMPM")) twelve = true;
+        if (StartsNoCase(f, i, "AM/PM") || StartsNoCase(f, i, "A/P") || StartsNoCase(f, i, "AMPM"))
+            twelve = true;
     bool afterHour = false;
     for (std::size_t i = 0; i < f.size();) {
         char c = f[i];
@@ -288,7 +305,8 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
             bool pm = cd.hour >= 12;
             bool full = StartsNoCase(f, i, "AM/PM");
             std::string_view token = f.substr(i, full ? 5 : 3);
-            std::string_view pick = pm ? token.substr(full ? 3 : 2, full ? 2 : 1) : token.substr(0, full ? 2 : 1);
+            std::string_view pick =
+                pm ? token.substr(full ? 3 : 2, full ? 2 : 1) : token.substr(0, full ? 2 : 1);
             out.append(pick);
             i += token.size();
             continue;
@@ -300,22 +318,31 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
         }
         switch (lc) {
         case 'd':
-            if (n >= 6) AppendNamedDate(out, std::trunc(d), "Long Date");
-            else if (n == 5) AppendNamedDate(out, std::trunc(d), "Short Date");
-            else if (n == 4) out += kDayNames[Weekday(d) - 1];
-            else if (n == 3) out += kDayShort[Weekday(d) - 1];
-            else if (n == 2) Pad2(out, cd.day);
-            else out += std::to_string(cd.day);
+            if (n >= 6)
+                AppendNamedDate(out, std::trunc(d), "Long Date");
+            else if (n == 5)
+                AppendNamedDate(out, std::trunc(d), "Short Date");
+            else if (n == 4)
+                out += kDayNames[Weekday(d) - 1];
+            else if (n == 3)
+                out += kDayShort[Weekday(d) - 1];
+            else if (n == 2)
+                Pad2(out, cd.day);
+            else
+                out += std::to_string(cd.day);
             i += n;
             continue;
         case 'm': {
             // m after an hour, or before seconds, is minutes.
             std::size_t j = i + n;
-            while (j < f.size() && std::string_view("dmyhnswq").find(Lower(f[j])) == std::string_view::npos) ++j;
+            while (j < f.size() && std::string_view("dmyhnswq").find(Lower(f[j])) == std::string_view::npos)
+                ++j;
             bool beforeSeconds = j < f.size() && Lower(f[j]) == 's';
             if (n <= 2 && (afterHour || beforeSeconds)) {
-                if (n == 2) Pad2(out, cd.minute);
-                else out += std::to_string(cd.minute);
+                if (n == 2)
+                    Pad2(out, cd.minute);
+                else
+                    out += std::to_string(cd.minute);
             } else if (n >= 4) {
                 out += kMonthNames[cd.month - 1];
             } else if (n == 3) {
@@ -344,33 +371,46 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
             continue;
         case 'h': {
             int h = twelve ? (cd.hour % 12 == 0 ? 12 : cd.hour % 12) : cd.hour;
-            if (n >= 2) Pad2(out, h);
-            else out += std::to_string(h);
+            if (n >= 2)
+                Pad2(out, h);
+            else
+                out += std::to_string(h);
             afterHour = true;
             i += n >= 2 ? 2 : 1;
             continue;
         }
         case 'n':
-            if (n >= 2) Pad2(out, cd.minute);
-            else out += std::to_string(cd.minute);
+            if (n >= 2)
+                Pad2(out, cd.minute);
+            else
+                out += std::to_string(cd.minute);
             i += n >= 2 ? 2 : 1;
             continue;
         case 's':
-            if (n >= 2) Pad2(out, cd.second);
-            else out += std::to_string(cd.second);
+            if (n >= 2)
+                Pad2(out, cd.second);
+            else
+                out += std::to_string(cd.second);
             i += n >= 2 ? 2 : 1;
             continue;
         case 'w':
             if (n >= 2) {
                 double jan1 = DayNumber(cd.year, 1, 1);
-                out += std::to_string(static_cast<long long>((std::trunc(d) - jan1 + (Weekday(jan1) - 1)) / 7) + 1);
+                out += std::to_string(
+                    static_cast<long long>((std::trunc(d) - jan1 + (Weekday(jan1) - 1)) / 7) + 1);
             } else {
                 out += std::to_string(Weekday(d));
             }
             i += n >= 2 ? 2 : 1;
             continue;
-        case 'q': out += std::to_string((cd.month - 1) / 3 + 1); i += 1; continue;
-        case 'c': AppendDate(out, d); i += 1; continue;
+        case 'q':
+            out += std::to_string((cd.month - 1) / 3 + 1);
+            i += 1;
+            continue;
+        case 'c':
+            AppendDate(out, d);
+            i += 1;
+            continue;
         case 't':
             if (n >= 5) {
                 AppendNamedDate(out, d, "Long Time");
@@ -378,9 +418,16 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
                 continue;
             }
             break;
-        case ':': out += kTimeSeparator; i += 1; continue;
-        case '/': out += kDateSeparator; i += 1; continue;
-        default: break;
+        case ':':
+            out += kTimeSeparator;
+            i += 1;
+            continue;
+        case '/':
+            out += kDateSeparator;
+            i += 1;
+            continue;
+        default:
+            break;
         }
         out += c;
         ++i;
@@ -391,8 +438,8 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
 
 bool IsDateFormat(std::string_view f) {
     if (IsNamedDate(f)) return true;
-    for (const char* n : {"General Number", "Currency", "Fixed", "Standard", "Percent", "Scientific", "Yes/No",
-                          "True/False", "On/Off"})
+    for (const char* n : {"General Number", "Currency", "Fixed", "Standard", "Percent", "Scientific",
+                          "Yes/No", "True/False", "On/Off"})
         if (EqualsNoCase(f, n)) return false;
     bool quoted = false, dateLetter = false;
     for (std::size_t i = 0; i < f.size(); ++i) {
@@ -435,10 +482,14 @@ std::string FormatText(std::string_view text, std::string_view f) {
     bool lower = false, upper = false, leftToRight = false;
     int placeholders = 0;
     for (char c : f) {
-        if (c == '<') lower = true;
-        else if (c == '>') upper = true;
-        else if (c == '!') leftToRight = true;
-        else if (c == '@' || c == '&') ++placeholders;
+        if (c == '<')
+            lower = true;
+        else if (c == '>')
+            upper = true;
+        else if (c == '!')
+            leftToRight = true;
+        else if (c == '@' || c == '&')
+            ++placeholders;
     }
     std::string t;
     for (std::size_t i = 0; i < text.size();) {
@@ -457,12 +508,16 @@ std::string FormatText(std::string_view text, std::string_view f) {
     std::string extra;
     int count = static_cast<int>(chars.size());
     if (leftToRight) {
-        for (int k = 0; k < placeholders && k < count; ++k) slot[static_cast<std::size_t>(k)] = chars[static_cast<std::size_t>(k)];
-        for (int k = placeholders; k < count; ++k) extra += chars[static_cast<std::size_t>(k)];
+        for (int k = 0; k < placeholders && k < count; ++k)
+            slot[static_cast<std::size_t>(k)] = chars[static_cast<std::size_t>(k)];
+        for (int k = placeholders; k < count; ++k)
+            extra += chars[static_cast<std::size_t>(k)];
     } else {
         for (int k = 0; k < placeholders && k < count; ++k)
-            slot[static_cast<std::size_t>(placeholders - 1 - k)] = chars[static_cast<std::size_t>(count - 1 - k)];
-        for (int k = 0; k < count - placeholders; ++k) extra += chars[static_cast<std::size_t>(k)];
+            slot[static_cast<std::size_t>(placeholders - 1 - k)] =
+                chars[static_cast<std::size_t>(count - 1 - k)];
+        for (int k = 0; k < count - placeholders; ++k)
+            extra += chars[static_cast<std::size_t>(k)];
     }
     std::string out = leftToRight ? "" : extra;
     int k = 0;

@@ -18,14 +18,14 @@ private:
     enum class Kind { Char, Any, Digit, Set, NotSet, Star };
     struct Element {
         Kind kind;
-        char32_t c = 0;           // Char: folded
-        std::size_t first = 0;    // Set / NotSet: ranges_[first, first + count)
+        char32_t c = 0;        // Char: folded
+        std::size_t first = 0; // Set / NotSet: ranges_[first, first + count)
         std::size_t count = 0;
     };
     bool MatchOne(const Element& e, char32_t folded) const;
 
     std::vector<Element> elements_;
-    std::vector<std::pair<char32_t, char32_t>> ranges_;  // folded, inclusive
+    std::vector<std::pair<char32_t, char32_t>> ranges_; // folded, inclusive
 };
 
 // The Italian description of an error number of the translator or a function.

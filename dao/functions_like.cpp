@@ -21,7 +21,7 @@ LikePattern::LikePattern(std::string_view p) {
             std::size_t close = p.find(']', i);
             std::string_view body = p.substr(i, close - i);
             i = close + 1;
-            if (body.empty()) continue;  // [] matches the empty string
+            if (body.empty()) continue; // [] matches the empty string
             std::size_t j = 0;
             e.kind = Kind::Set;
             if (body[0] == '!' && body.size() > 1) {
@@ -47,9 +47,12 @@ LikePattern::LikePattern(std::string_view p) {
 
 bool LikePattern::MatchOne(const Element& e, char32_t folded) const {
     switch (e.kind) {
-    case Kind::Char: return e.c == folded;
-    case Kind::Any: return true;
-    case Kind::Digit: return folded >= '0' && folded <= '9';
+    case Kind::Char:
+        return e.c == folded;
+    case Kind::Any:
+        return true;
+    case Kind::Digit:
+        return folded >= '0' && folded <= '9';
     case Kind::Set:
     case Kind::NotSet: {
         bool in = false;
@@ -57,7 +60,8 @@ bool LikePattern::MatchOne(const Element& e, char32_t folded) const {
             in = folded >= ranges_[k].first && folded <= ranges_[k].second;
         return in == (e.kind == Kind::Set);
     }
-    case Kind::Star: return false;
+    case Kind::Star:
+        return false;
     }
     return false;
 }
@@ -85,10 +89,13 @@ bool LikePattern::Matches(std::string_view text) const {
         DecodeUtf8(text, starT);
         t = starT;
     }
-    while (p < n && elements_[p].kind == Kind::Star) ++p;
+    while (p < n && elements_[p].kind == Kind::Star)
+        ++p;
     return p == n;
 }
 
-bool Like(std::string_view text, std::string_view pattern) { return LikePattern(pattern).Matches(text); }
+bool Like(std::string_view text, std::string_view pattern) {
+    return LikePattern(pattern).Matches(text);
+}
 
 } // namespace ledrana::dao::vb

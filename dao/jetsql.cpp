@@ -41,50 +41,80 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 // Words that cannot stand bare as a name or an alias.
 const char* const kReserved[] = {
-    "ADD", "ALL", "ALTER", "AND", "AS", "ASC", "BETWEEN", "BY", "COLUMN", "CONSTRAINT", "CREATE", "DELETE",
-    "DESC", "DISTINCT", "DISTINCTROW", "DROP", "EQV", "EXISTS", "FALSE", "FROM", "GROUP", "HAVING", "IMP",
-    "IN", "INDEX", "INNER", "INSERT", "INTO", "IS", "JOIN", "KEY", "LEFT", "LIKE", "MOD", "NOT", "NULL", "ON",
-    "OR", "ORDER", "OUTER", "PARAMETERS", "PERCENT", "PIVOT", "PRIMARY", "RIGHT", "SELECT", "SET", "TABLE",
-    "TOP", "TRANSFORM", "TRUE", "UNION", "UNIQUE", "UPDATE", "VALUES", "WHERE", "WITH", "XOR",
+    "ADD",        "ALL",    "ALTER",  "AND",    "AS",         "ASC",         "BETWEEN", "BY",      "COLUMN",
+    "CONSTRAINT", "CREATE", "DELETE", "DESC",   "DISTINCT",   "DISTINCTROW", "DROP",    "EQV",     "EXISTS",
+    "FALSE",      "FROM",   "GROUP",  "HAVING", "IMP",        "IN",          "INDEX",   "INNER",   "INSERT",
+    "INTO",       "IS",     "JOIN",   "KEY",    "LEFT",       "LIKE",        "MOD",     "NOT",     "NULL",
+    "ON",         "OR",     "ORDER",  "OUTER",  "PARAMETERS", "PERCENT",     "PIVOT",   "PRIMARY", "RIGHT",
+    "SELECT",     "SET",    "TABLE",  "TOP",    "TRANSFORM",  "TRUE",        "UNION",   "UNIQUE",  "UPDATE",
+    "VALUES",     "WHERE",  "WITH",   "XOR",
 };
 
 struct TypeName {
     const char* name;
     int type;
     bool counter;
-    bool sized;  // takes an optional (n)
+    bool sized; // takes an optional (n)
 };
 
 // Jet DDL type names and their DAO types. INTEGER is Long in Jet.
 const TypeName kTypes[] = {
-    {"TEXT", dbText, false, true},         {"CHAR", dbText, false, true},
-    {"CHARACTER", dbText, false, true},    {"VARCHAR", dbText, false, true},
-    {"ALPHANUMERIC", dbText, false, true}, {"STRING", dbText, false, true},
-    {"NCHAR", dbText, false, true},        {"NVARCHAR", dbText, false, true},
-    {"MEMO", dbMemo, false, false},        {"LONGTEXT", dbMemo, false, false},
-    {"LONGCHAR", dbMemo, false, false},    {"NOTE", dbMemo, false, false},
-    {"NTEXT", dbMemo, false, false},       {"BYTE", dbByte, false, false},
-    {"INTEGER1", dbByte, false, false},    {"TINYINT", dbByte, false, false},
-    {"SHORT", dbInteger, false, false},    {"SMALLINT", dbInteger, false, false},
-    {"INTEGER2", dbInteger, false, false}, {"INTEGER", dbLong, false, false},
-    {"INT", dbLong, false, false},         {"LONG", dbLong, false, false},
-    {"INTEGER4", dbLong, false, false},    {"SINGLE", dbSingle, false, false},
-    {"REAL", dbSingle, false, false},      {"FLOAT4", dbSingle, false, false},
-    {"IEEESINGLE", dbSingle, false, false}, {"DOUBLE", dbDouble, false, false},
-    {"FLOAT", dbDouble, false, false},     {"FLOAT8", dbDouble, false, false},
-    {"IEEEDOUBLE", dbDouble, false, false}, {"NUMBER", dbDouble, false, false},
-    {"NUMERIC", dbDouble, false, false},   {"DECIMAL", dbDouble, false, false},
-    {"CURRENCY", dbCurrency, false, false}, {"MONEY", dbCurrency, false, false},
-    {"DATETIME", dbDate, false, false},    {"DATE", dbDate, false, false},
-    {"TIME", dbDate, false, false},        {"TIMESTAMP", dbDate, false, false},
-    {"YESNO", dbBoolean, false, false},    {"BIT", dbBoolean, false, false},
-    {"LOGICAL", dbBoolean, false, false},  {"LOGICAL1", dbBoolean, false, false},
-    {"BOOLEAN", dbBoolean, false, false},  {"COUNTER", dbLong, true, false},
-    {"AUTOINCREMENT", dbLong, true, false}, {"IDENTITY", dbLong, true, false},
-    {"BINARY", dbBinary, false, true},     {"VARBINARY", dbBinary, false, true},
-    {"LONGBINARY", dbLongBinary, false, false}, {"OLEOBJECT", dbLongBinary, false, false},
-    {"GENERAL", dbLongBinary, false, false}, {"IMAGE", dbLongBinary, false, false},
-    {"GUID", dbGUID, false, false},        {"UNIQUEIDENTIFIER", dbGUID, false, false},
+    {"TEXT", dbText, false, true},
+    {"CHAR", dbText, false, true},
+    {"CHARACTER", dbText, false, true},
+    {"VARCHAR", dbText, false, true},
+    {"ALPHANUMERIC", dbText, false, true},
+    {"STRING", dbText, false, true},
+    {"NCHAR", dbText, false, true},
+    {"NVARCHAR", dbText, false, true},
+    {"MEMO", dbMemo, false, false},
+    {"LONGTEXT", dbMemo, false, false},
+    {"LONGCHAR", dbMemo, false, false},
+    {"NOTE", dbMemo, false, false},
+    {"NTEXT", dbMemo, false, false},
+    {"BYTE", dbByte, false, false},
+    {"INTEGER1", dbByte, false, false},
+    {"TINYINT", dbByte, false, false},
+    {"SHORT", dbInteger, false, false},
+    {"SMALLINT", dbInteger, false, false},
+    {"INTEGER2", dbInteger, false, false},
+    {"INTEGER", dbLong, false, false},
+    {"INT", dbLong, false, false},
+    {"LONG", dbLong, false, false},
+    {"INTEGER4", dbLong, false, false},
+    {"SINGLE", dbSingle, false, false},
+    {"REAL", dbSingle, false, false},
+    {"FLOAT4", dbSingle, false, false},
+    {"IEEESINGLE", dbSingle, false, false},
+    {"DOUBLE", dbDouble, false, false},
+    {"FLOAT", dbDouble, false, false},
+    {"FLOAT8", dbDouble, false, false},
+    {"IEEEDOUBLE", dbDouble, false, false},
+    {"NUMBER", dbDouble, false, false},
+    {"NUMERIC", dbDouble, false, false},
+    {"DECIMAL", dbDouble, false, false},
+    {"CURRENCY", dbCurrency, false, false},
+    {"MONEY", dbCurrency, false, false},
+    {"DATETIME", dbDate, false, false},
+    {"DATE", dbDate, false, false},
+    {"TIME", dbDate, false, false},
+    {"TIMESTAMP", dbDate, false, false},
+    {"YESNO", dbBoolean, false, false},
+    {"BIT", dbBoolean, false, false},
+    {"LOGICAL", dbBoolean, false, false},
+    {"LOGICAL1", dbBoolean, false, false},
+    {"BOOLEAN", dbBoolean, false, false},
+    {"COUNTER", dbLong, true, false},
+    {"AUTOINCREMENT", dbLong, true, false},
+    {"IDENTITY", dbLong, true, false},
+    {"BINARY", dbBinary, false, true},
+    {"VARBINARY", dbBinary, false, true},
+    {"LONGBINARY", dbLongBinary, false, false},
+    {"OLEOBJECT", dbLongBinary, false, false},
+    {"GENERAL", dbLongBinary, false, false},
+    {"IMAGE", dbLongBinary, false, false},
+    {"GUID", dbGUID, false, false},
+    {"UNIQUEIDENTIFIER", dbGUID, false, false},
     {"VALUE", 0, false, false},
 };
 
@@ -97,8 +127,8 @@ const TypeName* FindType(std::string_view name) {
 } // namespace
 
 struct Parser::Core {
-    std::string select;  // SELECT [DISTINCT] list
-    std::string body;    // FROM ... WHERE ... GROUP BY ... HAVING ...
+    std::string select; // SELECT [DISTINCT] list
+    std::string body;   // FROM ... WHERE ... GROUP BY ... HAVING ...
     bool distinct = false;
     bool grouped = false;
     bool top = false;
@@ -125,7 +155,9 @@ bool Parser::IsKeyword(const Token& t, const char* keyword) const {
     return t.kind == Tok::Name && EqualsNoCase(t.text, keyword);
 }
 
-bool Parser::AtKeyword(const char* keyword, std::size_t ahead) const { return IsKeyword(Peek(ahead), keyword); }
+bool Parser::AtKeyword(const char* keyword, std::size_t ahead) const {
+    return IsKeyword(Peek(ahead), keyword);
+}
 
 bool Parser::AcceptKeyword(const char* keyword) {
     if (!AtKeyword(keyword)) return false;
@@ -152,7 +184,9 @@ void Parser::ExpectOp(const char* op) {
     if (!AcceptOp(op)) Fail();
 }
 
-bool Parser::AtEnd() const { return Peek().kind == Tok::End || (AtOp(";") && Peek(1).kind == Tok::End); }
+bool Parser::AtEnd() const {
+    return Peek().kind == Tok::End || (AtOp(";") && Peek(1).kind == Tok::End);
+}
 
 bool Parser::IsReserved(const Token& t) const {
     if (t.kind != Tok::Name) return false;
@@ -171,7 +205,9 @@ std::string Parser::ReadName() {
     return Next().text;
 }
 
-void Parser::Fail() const { throw SqlError(statementError_); }
+void Parser::Fail() const {
+    throw SqlError(statementError_);
+}
 
 void Parser::ExpectStatementEnd() {
     AcceptOp(";");
@@ -220,7 +256,7 @@ void Parser::ParseParameters() {
         const TypeName* type = FindType(Next().text);
         if (!type || type->counter) Fail();
         p.type = type->type;
-        if (AcceptOp("(")) {  // Text(255)
+        if (AcceptOp("(")) { // Text(255)
             if (Peek().kind != Tok::Number) Fail();
             Next();
             ExpectOp(")");
@@ -247,10 +283,12 @@ std::string Parser::ParseQuery(int depth) {
     std::vector<std::string> unions;
     while (true) {
         int parens = 0;
-        while (AtOp("(") && IsKeyword(Peek(1), "SELECT")) ++parens, Next();  // (SELECT ...) UNION (...)
+        while (AtOp("(") && IsKeyword(Peek(1), "SELECT"))
+            ++parens, Next(); // (SELECT ...) UNION (...)
         if (!AtKeyword("SELECT")) Fail();
         cores.push_back(ParseCore(depth));
-        while (parens-- > 0) ExpectOp(")");
+        while (parens-- > 0)
+            ExpectOp(")");
         if (!AtKeyword("UNION")) break;
         Next();
         unions.push_back(AcceptKeyword("ALL") ? " UNION ALL " : " UNION ");
@@ -269,13 +307,14 @@ std::string Parser::ParseQuery(int depth) {
             std::string ranked;
             if (orderBy.empty()) {
                 if (c.percent)
-                    out += " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (SELECT 1" + c.body + "))";
+                    out += " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (SELECT 1" +
+                           c.body + "))";
                 else
                     out += " LIMIT " + c.topCount;
             } else if (c.distinct) {
                 // Ties are not kept when DISTINCT is combined with TOP.
-                out += c.percent ? " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (" + c.select +
-                                       c.body + "))"
+                out += c.percent ? " LIMIT (SELECT (count(*) * " + c.topCount + " + 99) / 100 FROM (" +
+                                       c.select + c.body + "))"
                                  : " LIMIT " + c.topCount;
             } else {
                 // The first n rows and those that tie with the n-th on the sort keys, as Jet returns them.
@@ -284,7 +323,8 @@ std::string Parser::ParseQuery(int depth) {
                     out += " LIMIT (SELECT count(*) FROM (" + window + ", count(*) OVER () AS c" + c.body +
                            ") WHERE r <= (c * " + c.topCount + " + 99) / 100)";
                 else
-                    out += " LIMIT (SELECT count(*) FROM (" + window + c.body + ") WHERE r <= " + c.topCount + ")";
+                    out += " LIMIT (SELECT count(*) FROM (" + window + c.body + ") WHERE r <= " + c.topCount +
+                           ")";
             }
         }
         return out;
@@ -314,7 +354,8 @@ Parser::Core Parser::ParseCore(int depth) {
         AcceptKeyword("ALL");
     }
     if (AcceptKeyword("TOP")) {
-        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos) Fail();
+        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos)
+            Fail();
         c.top = true;
         c.topCount = Next().text;
         c.percent = AcceptKeyword("PERCENT");
@@ -365,8 +406,7 @@ Parser::Core Parser::ParseCore(int depth) {
         Next();
         ExpectKeyword("OPTION");
     }
-    if (depth == 0)
-        st_.updatable = tableCount == 1 && !hasJoin && !c.distinct && !c.grouped && !hasAggregate;
+    if (depth == 0) st_.updatable = tableCount == 1 && !hasJoin && !c.distinct && !c.grouped && !hasAggregate;
     return c;
 }
 
@@ -398,7 +438,8 @@ std::string Parser::ParseSelectList(int depth, bool& hasAggregate) {
 
 std::string Parser::ParseFrom(int depth, int& tableCount, bool& hasJoin) {
     std::string out = ParseTableRef(depth, tableCount, hasJoin);
-    while (AcceptOp(",")) out += ", " + ParseTableRef(depth, tableCount, hasJoin);
+    while (AcceptOp(","))
+        out += ", " + ParseTableRef(depth, tableCount, hasJoin);
     return out;
 }
 
@@ -439,7 +480,7 @@ std::string Parser::ParseTablePrimary(int depth, int& tableCount, bool& hasJoin)
             out = "(" + ParseQuery(depth + 1) + ")";
             statementError_ = saved;
             ExpectOp(")");
-            tableCount += 2;  // a derived table is not updatable
+            tableCount += 2; // a derived table is not updatable
         } else {
             out = "(" + ParseTableRef(depth, tableCount, hasJoin) + ")";
             ExpectOp(")");
@@ -488,7 +529,7 @@ void Parser::ParseInsert() {
     if (AcceptOp("(")) {
         while (true) {
             std::string c = ReadName();
-            if (AcceptOp(".")) c = ReadName();  // T.field
+            if (AcceptOp(".")) c = ReadName(); // T.field
             st_.columns.push_back(std::move(c));
             if (AcceptOp(")")) break;
             ExpectOp(",");
@@ -521,7 +562,7 @@ void Parser::ParseUpdate() {
     ExpectKeyword("SET");
     while (true) {
         std::string column = ReadName();
-        if (AcceptOp(".")) column = ReadName();  // T.field
+        if (AcceptOp(".")) column = ReadName(); // T.field
         ExpectOp("=");
         Expr e = TopExpression({"WHERE"});
         st_.assignments.emplace_back(std::move(column), Value(e));
@@ -584,7 +625,7 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
     c.type = type->type;
     c.counter = type->counter;
     if (c.type == dbText) c.size = 255;
-    if (type->counter && AcceptOp("(")) {  // AUTOINCREMENT(seed, increment)
+    if (type->counter && AcceptOp("(")) { // AUTOINCREMENT(seed, increment)
         for (int k = 0; k < 2; ++k) {
             if (Peek().kind != Tok::Number) Fail();
             Next();
@@ -592,7 +633,8 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
         }
         ExpectOp(")");
     } else if (type->sized && AcceptOp("(")) {
-        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos) Fail();
+        if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos)
+            Fail();
         long n = std::strtol(Next().text.c_str(), nullptr, 10);
         if (n < 1 || n > 255) Fail();
         c.size = static_cast<int>(n);
@@ -642,7 +684,7 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
                 statementError_ = 3292;
                 continue;
             } else if (AcceptKeyword("REFERENCES")) {
-                ReadName();  // relations are not kept
+                ReadName(); // relations are not kept
                 if (AtOp("(")) ParseNameList(nullptr);
                 statementError_ = 3292;
                 continue;
@@ -682,7 +724,7 @@ JetIndexDef Parser::ParseTableConstraint(const std::string& table) {
         ReadName();
         if (AtOp("(")) ParseNameList(nullptr);
         statementError_ = saved;
-        return index;  // no fields: relations are not kept
+        return index; // no fields: relations are not kept
     } else {
         Fail();
     }
@@ -700,7 +742,8 @@ void Parser::ParseCreate() {
         st_.table = ReadName();
         ExpectOp("(");
         while (true) {
-            if (AtKeyword("CONSTRAINT") || AtKeyword("PRIMARY") || AtKeyword("UNIQUE") || AtKeyword("FOREIGN")) {
+            if (AtKeyword("CONSTRAINT") || AtKeyword("PRIMARY") || AtKeyword("UNIQUE") ||
+                AtKeyword("FOREIGN")) {
                 JetIndexDef index = ParseTableConstraint(st_.table);
                 if (!index.fields.empty()) st_.indexes.push_back(std::move(index));
             } else {

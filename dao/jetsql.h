@@ -38,62 +38,62 @@ namespace ledrana::dao {
 // A column as Jet DDL declares it.
 struct JetColumnDef {
     std::string name;
-    int type = 0;          // DAO type code: dbBoolean 1 ... dbGUID 15
-    int size = 0;          // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
-    bool counter = false;  // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
-    bool notNull = false;  // NOT NULL
-    std::string defaultValue;  // DEFAULT literal, as Jet text ("" for none)
+    int type = 0; // DAO type code: dbBoolean 1 ... dbGUID 15
+    int size = 0; // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
+    bool counter = false;     // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
+    bool notNull = false;     // NOT NULL
+    std::string defaultValue; // DEFAULT literal, as Jet text ("" for none)
 };
 
 // An index as Jet DDL declares it (CREATE INDEX, or a CONSTRAINT clause of CREATE/ALTER TABLE).
 struct JetIndexDef {
     std::string name;
     std::string table;
-    std::vector<std::string> fields;  // in index order
-    std::vector<bool> descending;     // one per field
+    std::vector<std::string> fields; // in index order
+    std::vector<bool> descending;    // one per field
     bool primary = false;
-    bool unique = false;              // primary implies unique
-    bool required = false;            // WITH DISALLOW NULL (primary implies it too)
-    bool ignoreNulls = false;         // WITH IGNORE NULL
+    bool unique = false;      // primary implies unique
+    bool required = false;    // WITH DISALLOW NULL (primary implies it too)
+    bool ignoreNulls = false; // WITH IGNORE NULL
 };
 
 // A parameter declared with PARAMETERS name type, ...;
 struct JetParameter {
     std::string name;
-    int type = 0;  // DAO type code
+    int type = 0; // DAO type code
 };
 
 struct JetStatement {
     enum class Kind {
-        Select,           // sql: a complete SQLite SELECT (WITH ... allowed)
-        Insert,           // table, columns (empty = all, in ordinal order), values or select
-        Update,           // table, assignments, where
-        Delete,           // table, where
-        CreateTable,      // table, columnDefs, indexes (from CONSTRAINT clauses)
-        AlterAddColumn,   // table, columnDefs (one), indexes (an optional CONSTRAINT)
-        AlterDropColumn,  // table, column
-        CreateIndex,      // indexes (one)
-        DropTable,        // table
-        DropIndex,        // table, indexName
+        Select,          // sql: a complete SQLite SELECT (WITH ... allowed)
+        Insert,          // table, columns (empty = all, in ordinal order), values or select
+        Update,          // table, assignments, where
+        Delete,          // table, where
+        CreateTable,     // table, columnDefs, indexes (from CONSTRAINT clauses)
+        AlterAddColumn,  // table, columnDefs (one), indexes (an optional CONSTRAINT)
+        AlterDropColumn, // table, column
+        CreateIndex,     // indexes (one)
+        DropTable,       // table
+        DropIndex,       // table, indexName
     };
     Kind kind = Kind::Select;
 
-    std::string sql;    // Select: the whole statement; Insert with SELECT: the SELECT
-    std::string table;  // target table, as written (brackets removed)
+    std::string sql;   // Select: the whole statement; Insert with SELECT: the SELECT
+    std::string table; // target table, as written (brackets removed)
 
     // Insert
     std::vector<std::string> columns;
-    std::vector<std::string> values;  // SQLite expressions, one per column
+    std::vector<std::string> values; // SQLite expressions, one per column
 
     // Update: column name and SQLite expression
     std::vector<std::pair<std::string, std::string>> assignments;
-    std::string where;  // SQLite expression, "" when there is no WHERE (Update, Delete)
+    std::string where; // SQLite expression, "" when there is no WHERE (Update, Delete)
 
     // DDL
     std::vector<JetColumnDef> columnDefs;
     std::vector<JetIndexDef> indexes;
-    std::string column;     // AlterDropColumn
-    std::string indexName;  // DropIndex
+    std::string column;    // AlterDropColumn
+    std::string indexName; // DropIndex
 
     // Every table or saved query the statement reads or writes (FROM, JOIN, subqueries, the target),
     // as written (brackets removed), each once (compared without regard to case), in order of appearance.

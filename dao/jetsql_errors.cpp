@@ -25,7 +25,8 @@ const Message kMessages[] = {
     {3128, "Specificare la tabella contenente i record da eliminare."},
     {3135, "Errore di sintassi nell'operazione JOIN."},
     {3138, "Errore di sintassi nella clausola ORDER BY."},
-    {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, oppure la punteggiatura non è corretta."},
+    {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, "
+           "oppure la punteggiatura non è corretta."},
     {3142, "Caratteri trovati dopo la fine dell'istruzione SQL."},
     {3289, "Errore di sintassi nella clausola CONSTRAINT."},
     {3291, "Errore di sintassi nell'istruzione CREATE INDEX."},
@@ -57,7 +58,7 @@ std::string Fill(const char* text, std::string_view argument) {
 } // namespace
 
 Error SqlError(int number, std::string_view argument) {
-    if (number < 1000) return Error(number, VbErrorDescription(number));  // VB's run-time errors
+    if (number < 1000) return Error(number, VbErrorDescription(number)); // VB's run-time errors
     for (const Message& m : kMessages)
         if (m.number == number) return Error(number, Fill(m.text, argument));
     return Error(number, JetErrorText(number, argument));
@@ -74,7 +75,8 @@ namespace ledrana::dao::vb {
 std::optional<Error> FunctionError(std::string_view message) {
     std::size_t i = 0;
     int number = 0;
-    while (i < message.size() && message[i] >= '0' && message[i] <= '9') number = number * 10 + (message[i++] - '0');
+    while (i < message.size() && message[i] >= '0' && message[i] <= '9')
+        number = number * 10 + (message[i++] - '0');
     if (i == 0 || number == 0 || i >= message.size() || message[i] != ' ') return std::nullopt;
     return Error(number, std::string(message.substr(i + 1)));
 }
@@ -83,6 +85,8 @@ std::optional<Error> FunctionError(std::string_view message) {
 
 namespace ledrana::dao::vb {
 
-std::string ErrorDescription(int number) { return jetsql::SqlError(number).description(); }
+std::string ErrorDescription(int number) {
+    return jetsql::SqlError(number).description();
+}
 
 } // namespace ledrana::dao::vb

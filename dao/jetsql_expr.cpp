@@ -11,19 +11,25 @@ namespace {
 
 std::string Upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
 }
 
 std::string Lower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-int AggregateOf(const Expr& a) { return a.flags & Expr::Aggregate; }
+int AggregateOf(const Expr& a) {
+    return a.flags & Expr::Aggregate;
+}
 
-Expr Make(std::string sql, int flags, const Expr& a) { return Expr{std::move(sql), flags | AggregateOf(a)}; }
+Expr Make(std::string sql, int flags, const Expr& a) {
+    return Expr{std::move(sql), flags | AggregateOf(a)};
+}
 Expr Make(std::string sql, int flags, const Expr& a, const Expr& b) {
     return Expr{std::move(sql), flags | AggregateOf(a) | AggregateOf(b)};
 }
@@ -31,57 +37,99 @@ Expr Make(std::string sql, int flags, const Expr& a, const Expr& b) {
 enum class Fn { Scalar, Aggregate, Special };
 
 struct Function {
-    const char* name;  // Jet's name, upper case
+    const char* name; // Jet's name, upper case
     int minArgs;
     int maxArgs;
     Fn kind;
-    const char* sqlite;  // SQLite name; nullptr: "jet_" + the name in lower case
+    const char* sqlite; // SQLite name; nullptr: "jet_" + the name in lower case
 };
 
 // The functions Jet takes from VBA, and its aggregates. Anything else is 3085.
 const Function kFunctions[] = {
-    {"ABS", 1, 1, Fn::Scalar, nullptr},        {"ASC", 1, 1, Fn::Scalar, nullptr},
-    {"ATN", 1, 1, Fn::Scalar, nullptr},        {"CBOOL", 1, 1, Fn::Scalar, nullptr},
-    {"CBYTE", 1, 1, Fn::Scalar, nullptr},      {"CCUR", 1, 1, Fn::Scalar, nullptr},
-    {"CDATE", 1, 1, Fn::Scalar, nullptr},      {"CDBL", 1, 1, Fn::Scalar, nullptr},
-    {"CINT", 1, 1, Fn::Scalar, nullptr},       {"CLNG", 1, 1, Fn::Scalar, nullptr},
-    {"CSNG", 1, 1, Fn::Scalar, nullptr},       {"CSTR", 1, 1, Fn::Scalar, nullptr},
-    {"CVAR", 1, 1, Fn::Scalar, nullptr},       {"CVDATE", 1, 1, Fn::Scalar, "jet_cdate"},
-    {"CHR", 1, 1, Fn::Scalar, nullptr},        {"COS", 1, 1, Fn::Scalar, nullptr},
-    {"DATEADD", 3, 3, Fn::Scalar, nullptr},    {"DATEDIFF", 3, 5, Fn::Scalar, nullptr},
-    {"DATEPART", 2, 4, Fn::Scalar, nullptr},   {"DATESERIAL", 3, 3, Fn::Scalar, nullptr},
-    {"DATEVALUE", 1, 1, Fn::Scalar, nullptr},  {"DAY", 1, 1, Fn::Scalar, nullptr},
-    {"EXP", 1, 1, Fn::Scalar, nullptr},        {"FIX", 1, 1, Fn::Scalar, nullptr},
-    {"FORMAT", 1, 4, Fn::Scalar, nullptr},     {"HEX", 1, 1, Fn::Scalar, nullptr},
-    {"HOUR", 1, 1, Fn::Scalar, nullptr},       {"INSTR", 2, 4, Fn::Scalar, nullptr},
-    {"INSTRREV", 2, 4, Fn::Scalar, nullptr},   {"INT", 1, 1, Fn::Scalar, nullptr},
-    {"ISDATE", 1, 1, Fn::Scalar, nullptr},     {"ISNUMERIC", 1, 1, Fn::Scalar, nullptr},
-    {"LCASE", 1, 1, Fn::Scalar, nullptr},      {"LEFT", 2, 2, Fn::Scalar, nullptr},
-    {"LEN", 1, 1, Fn::Scalar, nullptr},        {"LOG", 1, 1, Fn::Scalar, nullptr},
-    {"LTRIM", 1, 1, Fn::Scalar, nullptr},      {"MID", 2, 3, Fn::Scalar, nullptr},
-    {"MINUTE", 1, 1, Fn::Scalar, nullptr},     {"MONTH", 1, 1, Fn::Scalar, nullptr},
-    {"MONTHNAME", 1, 2, Fn::Scalar, nullptr},  {"OCT", 1, 1, Fn::Scalar, nullptr},
-    {"REPLACE", 3, 6, Fn::Scalar, nullptr},    {"RIGHT", 2, 2, Fn::Scalar, nullptr},
-    {"RND", 0, 1, Fn::Scalar, nullptr},        {"ROUND", 1, 2, Fn::Scalar, nullptr},
-    {"RTRIM", 1, 1, Fn::Scalar, nullptr},      {"SECOND", 1, 1, Fn::Scalar, nullptr},
-    {"SGN", 1, 1, Fn::Scalar, nullptr},        {"SIN", 1, 1, Fn::Scalar, nullptr},
-    {"SPACE", 1, 1, Fn::Scalar, nullptr},      {"SQR", 1, 1, Fn::Scalar, nullptr},
-    {"STR", 1, 1, Fn::Scalar, nullptr},        {"STRCOMP", 2, 3, Fn::Scalar, nullptr},
-    {"STRING", 2, 2, Fn::Scalar, nullptr},     {"STRREVERSE", 1, 1, Fn::Scalar, nullptr},
-    {"TAN", 1, 1, Fn::Scalar, nullptr},        {"TIMESERIAL", 3, 3, Fn::Scalar, nullptr},
-    {"TIMEVALUE", 1, 1, Fn::Scalar, nullptr},  {"TRIM", 1, 1, Fn::Scalar, nullptr},
-    {"UCASE", 1, 1, Fn::Scalar, nullptr},      {"VAL", 1, 1, Fn::Scalar, nullptr},
-    {"WEEKDAY", 1, 2, Fn::Scalar, nullptr},    {"WEEKDAYNAME", 1, 3, Fn::Scalar, nullptr},
-    {"YEAR", 1, 1, Fn::Scalar, nullptr},       {"DATE", 0, 0, Fn::Scalar, nullptr},
-    {"NOW", 0, 0, Fn::Scalar, nullptr},        {"TIME", 0, 0, Fn::Scalar, nullptr},
-    {"COUNT", 1, 1, Fn::Aggregate, "count"},   {"SUM", 1, 1, Fn::Aggregate, "sum"},
-    {"AVG", 1, 1, Fn::Aggregate, "avg"},       {"MIN", 1, 1, Fn::Aggregate, "min"},
-    {"MAX", 1, 1, Fn::Aggregate, "max"},       {"FIRST", 1, 1, Fn::Aggregate, "jet_first"},
-    {"LAST", 1, 1, Fn::Aggregate, "jet_last"}, {"STDEV", 1, 1, Fn::Aggregate, "jet_stdev"},
-    {"STDEVP", 1, 1, Fn::Aggregate, "jet_stdevp"}, {"VAR", 1, 1, Fn::Aggregate, "jet_var"},
-    {"VARP", 1, 1, Fn::Aggregate, "jet_varp"}, {"IIF", 3, 3, Fn::Special, nullptr},
-    {"NZ", 1, 2, Fn::Special, nullptr},        {"ISNULL", 1, 1, Fn::Special, nullptr},
-    {"SWITCH", 2, 64, Fn::Special, nullptr},   {"CHOOSE", 2, 64, Fn::Special, nullptr},
+    {"ABS", 1, 1, Fn::Scalar, nullptr},
+    {"ASC", 1, 1, Fn::Scalar, nullptr},
+    {"ATN", 1, 1, Fn::Scalar, nullptr},
+    {"CBOOL", 1, 1, Fn::Scalar, nullptr},
+    {"CBYTE", 1, 1, Fn::Scalar, nullptr},
+    {"CCUR", 1, 1, Fn::Scalar, nullptr},
+    {"CDATE", 1, 1, Fn::Scalar, nullptr},
+    {"CDBL", 1, 1, Fn::Scalar, nullptr},
+    {"CINT", 1, 1, Fn::Scalar, nullptr},
+    {"CLNG", 1, 1, Fn::Scalar, nullptr},
+    {"CSNG", 1, 1, Fn::Scalar, nullptr},
+    {"CSTR", 1, 1, Fn::Scalar, nullptr},
+    {"CVAR", 1, 1, Fn::Scalar, nullptr},
+    {"CVDATE", 1, 1, Fn::Scalar, "jet_cdate"},
+    {"CHR", 1, 1, Fn::Scalar, nullptr},
+    {"COS", 1, 1, Fn::Scalar, nullptr},
+    {"DATEADD", 3, 3, Fn::Scalar, nullptr},
+    {"DATEDIFF", 3, 5, Fn::Scalar, nullptr},
+    {"DATEPART", 2, 4, Fn::Scalar, nullptr},
+    {"DATESERIAL", 3, 3, Fn::Scalar, nullptr},
+    {"DATEVALUE", 1, 1, Fn::Scalar, nullptr},
+    {"DAY", 1, 1, Fn::Scalar, nullptr},
+    {"EXP", 1, 1, Fn::Scalar, nullptr},
+    {"FIX", 1, 1, Fn::Scalar, nullptr},
+    {"FORMAT", 1, 4, Fn::Scalar, nullptr},
+    {"HEX", 1, 1, Fn::Scalar, nullptr},
+    {"HOUR", 1, 1, Fn::Scalar, nullptr},
+    {"INSTR", 2, 4, Fn::Scalar, nullptr},
+    {"INSTRREV", 2, 4, Fn::Scalar, nullptr},
+    {"INT", 1, 1, Fn::Scalar, nullptr},
+    {"ISDATE", 1, 1, Fn::Scalar, nullptr},
+    {"ISNUMERIC", 1, 1, Fn::Scalar, nullptr},
+    {"LCASE", 1, 1, Fn::Scalar, nullptr},
+    {"LEFT", 2, 2, Fn::Scalar, nullptr},
+    {"LEN", 1, 1, Fn::Scalar, nullptr},
+    {"LOG", 1, 1, Fn::Scalar, nullptr},
+    {"LTRIM", 1, 1, Fn::Scalar, nullptr},
+    {"MID", 2, 3, Fn::Scalar, nullptr},
+    {"MINUTE", 1, 1, Fn::Scalar, nullptr},
+    {"MONTH", 1, 1, Fn::Scalar, nullptr},
+    {"MONTHNAME", 1, 2, Fn::Scalar, nullptr},
+    {"OCT", 1, 1, Fn::Scalar, nullptr},
+    {"REPLACE", 3, 6, Fn::Scalar, nullptr},
+    {"RIGHT", 2, 2, Fn::Scalar, nullptr},
+    {"RND", 0, 1, Fn::Scalar, nullptr},
+    {"ROUND", 1, 2, Fn::Scalar, nullptr},
+    {"RTRIM", 1, 1, Fn::Scalar, nullptr},
+    {"SECOND", 1, 1, Fn::Scalar, nullptr},
+    {"SGN", 1, 1, Fn::Scalar, nullptr},
+    {"SIN", 1, 1, Fn::Scalar, nullptr},
+    {"SPACE", 1, 1, Fn::Scalar, nullptr},
+    {"SQR", 1, 1, Fn::Scalar, nullptr},
+    {"STR", 1, 1, Fn::Scalar, nullptr},
+    {"STRCOMP", 2, 3, Fn::Scalar, nullptr},
+    {"STRING", 2, 2, Fn::Scalar, nullptr},
+    {"STRREVERSE", 1, 1, Fn::Scalar, nullptr},
+    {"TAN", 1, 1, Fn::Scalar, nullptr},
+    {"TIMESERIAL", 3, 3, Fn::Scalar, nullptr},
+    {"TIMEVALUE", 1, 1, Fn::Scalar, nullptr},
+    {"TRIM", 1, 1, Fn::Scalar, nullptr},
+    {"UCASE", 1, 1, Fn::Scalar, nullptr},
+    {"VAL", 1, 1, Fn::Scalar, nullptr},
+    {"WEEKDAY", 1, 2, Fn::Scalar, nullptr},
+    {"WEEKDAYNAME", 1, 3, Fn::Scalar, nullptr},
+    {"YEAR", 1, 1, Fn::Scalar, nullptr},
+    {"DATE", 0, 0, Fn::Scalar, nullptr},
+    {"NOW", 0, 0, Fn::Scalar, nullptr},
+    {"TIME", 0, 0, Fn::Scalar, nullptr},
+    {"COUNT", 1, 1, Fn::Aggregate, "count"},
+    {"SUM", 1, 1, Fn::Aggregate, "sum"},
+    {"AVG", 1, 1, Fn::Aggregate, "avg"},
+    {"MIN", 1, 1, Fn::Aggregate, "min"},
+    {"MAX", 1, 1, Fn::Aggregate, "max"},
+    {"FIRST", 1, 1, Fn::Aggregate, "jet_first"},
+    {"LAST", 1, 1, Fn::Aggregate, "jet_last"},
+    {"STDEV", 1, 1, Fn::Aggregate, "jet_stdev"},
+    {"STDEVP", 1, 1, Fn::Aggregate, "jet_stdevp"},
+    {"VAR", 1, 1, Fn::Aggregate, "jet_var"},
+    {"VARP", 1, 1, Fn::Aggregate, "jet_varp"},
+    {"IIF", 3, 3, Fn::Special, nullptr},
+    {"NZ", 1, 2, Fn::Special, nullptr},
+    {"ISNULL", 1, 1, Fn::Special, nullptr},
+    {"SWITCH", 2, 64, Fn::Special, nullptr},
+    {"CHOOSE", 2, 64, Fn::Special, nullptr},
 };
 
 const Function* FindFunction(std::string_view upperName) {
@@ -91,14 +139,18 @@ const Function* FindFunction(std::string_view upperName) {
 }
 
 // Words that end a clause: the text of a faulty expression stops before them.
-const char* const kClauseWords[] = {"FROM", "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "SET", "VALUES",
-                                    "ON", "INNER", "LEFT", "RIGHT", "JOIN", "AS"};
+const char* const kClauseWords[] = {"FROM",   "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "SET",
+                                    "VALUES", "ON",    "INNER", "LEFT",   "RIGHT", "JOIN",  "AS"};
 
 } // namespace
 
-std::string Parser::Value(const Expr& e) { return e.Is(Expr::Bool) ? "(-" + e.sql + ")" : e.sql; }
+std::string Parser::Value(const Expr& e) {
+    return e.Is(Expr::Bool) ? "(-" + e.sql + ")" : e.sql;
+}
 
-std::string Parser::Condition(const Expr& e) { return e.sql; }
+std::string Parser::Condition(const Expr& e) {
+    return e.sql;
+}
 
 std::string Parser::ExpressionText(std::size_t from) const {
     if (from >= tokens_.size()) return {};
@@ -144,7 +196,9 @@ Expr Parser::TopExpression(std::initializer_list<const char*> followers) {
     return e;
 }
 
-Expr Parser::ParseExpr() { return ParseImp(); }
+Expr Parser::ParseExpr() {
+    return ParseImp();
+}
 
 Expr Parser::ParseImp() {
     Expr left = ParseEqv();
@@ -159,7 +213,8 @@ Expr Parser::ParseEqv() {
     Expr left = ParseXor();
     while (AcceptKeyword("EQV")) {
         Expr right = ParseXor();
-        left = Make("((" + Condition(left) + " <> 0) = (" + Condition(right) + " <> 0))", Expr::Bool, left, right);
+        left = Make("((" + Condition(left) + " <> 0) = (" + Condition(right) + " <> 0))", Expr::Bool, left,
+                    right);
     }
     return left;
 }
@@ -168,7 +223,8 @@ Expr Parser::ParseXor() {
     Expr left = ParseOr();
     while (AcceptKeyword("XOR")) {
         Expr right = ParseOr();
-        left = Make("((" + Condition(left) + " <> 0) <> (" + Condition(right) + " <> 0))", Expr::Bool, left, right);
+        left = Make("((" + Condition(left) + " <> 0) <> (" + Condition(right) + " <> 0))", Expr::Bool, left,
+                    right);
     }
     return left;
 }
@@ -216,7 +272,8 @@ Expr Parser::ParseComparison() {
             left = Make("(" + l + " " + op + " " + r + ")", Expr::Bool, left, right);
             continue;
         }
-        bool negated = AtKeyword("NOT") && (AtKeyword("LIKE", 1) || AtKeyword("BETWEEN", 1) || AtKeyword("IN", 1));
+        bool negated =
+            AtKeyword("NOT") && (AtKeyword("LIKE", 1) || AtKeyword("BETWEEN", 1) || AtKeyword("IN", 1));
         if (AtKeyword("IS")) {
             Next();
             bool isNot = AcceptKeyword("NOT");
@@ -242,7 +299,8 @@ Expr Parser::ParseComparison() {
                 lo = "min(" + a + ", " + hi + ")";
                 hi = "max(" + a + ", " + hi + ")";
             }
-            std::string sql = "(" + Value(left) + (negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi + ")";
+            std::string sql =
+                "(" + Value(left) + (negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " + hi + ")";
             left = Make(sql, Expr::Bool | AggregateOf(low) | AggregateOf(high), left);
         } else if (AcceptKeyword("IN")) {
             if (!AcceptOp("(")) ExprFail();
@@ -299,9 +357,9 @@ Expr Parser::ParseAdditive() {
         if (!plus)
             sql = "(" + Value(left) + " - " + Value(right) + ")";
         else if (left.Is(Expr::NumLit) || right.Is(Expr::NumLit))
-            sql = "(" + Value(left) + " + " + Value(right) + ")";  // a number: arithmetic for sure
+            sql = "(" + Value(left) + " + " + Value(right) + ")"; // a number: arithmetic for sure
         else
-            sql = "jet_add(" + Value(left) + ", " + Value(right) + ")";  // text + text concatenates
+            sql = "jet_add(" + Value(left) + ", " + Value(right) + ")"; // text + text concatenates
         left = Make(sql, 0, left, right);
     }
     return left;
@@ -367,9 +425,14 @@ Expr Parser::ParsePrimary() {
         if (text[0] == '.') text = "0" + text;
         return Expr{text, Expr::NumLit};
     }
-    case Tok::Date: Next(); return Expr{t.text, Expr::NumLit};
-    case Tok::String: Next(); return Expr{StringLiteral(t.text), Expr::StrLit};
-    case Tok::Bracketed: return ParseNameOrCall();
+    case Tok::Date:
+        Next();
+        return Expr{t.text, Expr::NumLit};
+    case Tok::String:
+        Next();
+        return Expr{StringLiteral(t.text), Expr::StrLit};
+    case Tok::Bracketed:
+        return ParseNameOrCall();
     case Tok::Name:
         if (IsKeyword(t, "TRUE")) return Next(), Expr{"-1", Expr::NumLit};
         if (IsKeyword(t, "FALSE")) return Next(), Expr{"0", Expr::NumLit};
@@ -401,7 +464,8 @@ Expr Parser::ParsePrimary() {
             return Expr{"(" + e.sql + ")", e.flags & ~(Expr::Column | Expr::StrLit)};
         }
         break;
-    default: break;
+    default:
+        break;
     }
     ExprFail();
 }
@@ -453,26 +517,31 @@ Expr Parser::ParseCall(const std::string& name) {
     const Function* f = FindFunction(upper);
     if (!f) throw SqlError(3085, name);
     int n = static_cast<int>(args.size());
-    if (n < f->minArgs || n > f->maxArgs) throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
+    if (n < f->minArgs || n > f->maxArgs)
+        throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
     int flags = 0;
-    for (const Expr& a : args) flags |= AggregateOf(a);
+    for (const Expr& a : args)
+        flags |= AggregateOf(a);
 
     if (f->kind == Fn::Special) {
         if (upper == "IIF")
-            return Expr{"(CASE WHEN " + Condition(args[0]) + " THEN " + Value(args[1]) + " ELSE " + Value(args[2]) +
-                            " END)",
+            return Expr{"(CASE WHEN " + Condition(args[0]) + " THEN " + Value(args[1]) + " ELSE " +
+                            Value(args[2]) + " END)",
                         flags};
-        if (upper == "NZ") return Expr{"IFNULL(" + Value(args[0]) + ", " + (n > 1 ? Value(args[1]) : "''") + ")", flags};
+        if (upper == "NZ")
+            return Expr{"IFNULL(" + Value(args[0]) + ", " + (n > 1 ? Value(args[1]) : "''") + ")", flags};
         if (upper == "ISNULL") return Expr{"(-(" + Value(args[0]) + " IS NULL))", flags};
         if (upper == "SWITCH") {
             if (n % 2) throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
             std::string sql = "(CASE";
-            for (int k = 0; k < n; k += 2) sql += " WHEN " + Condition(args[k]) + " THEN " + Value(args[k + 1]);
+            for (int k = 0; k < n; k += 2)
+                sql += " WHEN " + Condition(args[k]) + " THEN " + Value(args[k + 1]);
             return Expr{sql + " END)", flags};
         }
         // CHOOSE
         std::string sql = "(CASE CAST(round(" + Value(args[0]) + ") AS INTEGER)";
-        for (int k = 1; k < n; ++k) sql += " WHEN " + std::to_string(k) + " THEN " + Value(args[k]);
+        for (int k = 1; k < n; ++k)
+            sql += " WHEN " + std::to_string(k) + " THEN " + Value(args[k]);
         return Expr{sql + " END)", flags};
     }
     std::string sql = f->sqlite ? f->sqlite : "jet_" + Lower(upper);

@@ -11,18 +11,18 @@ namespace ledrana::dao::jetsql {
 
 enum class Tok {
     End,
-    Name,       // bare word, as written
-    Bracketed,  // [name]: text between the brackets
-    String,     // '...' or "...": the value, quotes undone
-    Number,     // as written
-    Date,       // #...#: text is the SQLite literal of the day number
-    Op,         // operator or punctuation, as written (<= >= <> are one token)
+    Name,      // bare word, as written
+    Bracketed, // [name]: text between the brackets
+    String,    // '...' or "...": the value, quotes undone
+    Number,    // as written
+    Date,      // #...#: text is the SQLite literal of the day number
+    Op,        // operator or punctuation, as written (<= >= <> are one token)
 };
 
 struct Token {
     Tok kind = Tok::End;
     std::string text;
-    std::size_t begin = 0;  // offsets into the statement text
+    std::size_t begin = 0; // offsets into the statement text
     std::size_t end = 0;
 };
 

@@ -5,21 +5,26 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "dao/jetsql_internal.h"
 #include "dao/functions.h"
+#include "dao/jetsql_internal.h"
 
 namespace ledrana::dao::jetsql {
 
 namespace {
 
-bool IsNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsNameChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+bool IsNameStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool IsNameChar(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c >= 0x80;
+}
 
 // Reads an unsigned decimal number of at most maxDigits digits at s[i]; false when there is none.
 bool ReadInt(std::string_view s, std::size_t& i, int maxDigits, int& value) {
     std::size_t start = i;
     value = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) && i - start < std::size_t(maxDigits)) {
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) &&
+           i - start < std::size_t(maxDigits)) {
         value = value * 10 + (s[i] - '0');
         ++i;
     }
@@ -27,7 +32,8 @@ bool ReadInt(std::string_view s, std::size_t& i, int maxDigits, int& value) {
 }
 
 void SkipBlanks(std::string_view s, std::size_t& i) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
 }
 
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
@@ -93,11 +99,11 @@ bool ParseDateLiteral(std::string_view s, double& dayNumber) {
         if (!ReadInt(s, i, 4, c)) return false;
         int y, m, d;
         if (yearFirst) {
-            y = a, m = b, d = c;  // yyyy-mm-dd
+            y = a, m = b, d = c; // yyyy-mm-dd
         } else {
-            m = a, d = b, y = c;  // U.S. m/d/yyyy, whatever the regional settings
+            m = a, d = b, y = c; // U.S. m/d/yyyy, whatever the regional settings
             if (y < 100) y += y < 30 ? 2000 : 1900;
-            if (!ValidDate(y, m, d) && ValidDate(y, d, m)) std::swap(m, d);  // 13/1/2020 is 13 January
+            if (!ValidDate(y, m, d) && ValidDate(y, d, m)) std::swap(m, d); // 13/1/2020 is 13 January
         }
         if (!ValidDate(y, m, d)) return false;
         dayNumber = vb::DayNumber(y, m, d);
@@ -140,7 +146,8 @@ std::vector<Token> Lex(std::string_view sql) {
     std::size_t i = 0;
     const std::size_t n = sql.size();
     while (true) {
-        while (i < n && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
+        while (i < n && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n'))
+            ++i;
         Token t;
         t.begin = i;
         if (i >= n) {
@@ -151,21 +158,26 @@ std::vector<Token> Lex(std::string_view sql) {
         }
         unsigned char c = static_cast<unsigned char>(sql[i]);
         if (IsNameStart(c)) {
-            while (i < n && IsNameChar(static_cast<unsigned char>(sql[i]))) ++i;
+            while (i < n && IsNameChar(static_cast<unsigned char>(sql[i])))
+                ++i;
             t.kind = Tok::Name;
             t.text = std::string(sql.substr(t.begin, i - t.begin));
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
-            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+        } else if (std::isdigit(c) ||
+                   (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                ++i;
             if (i < n && sql[i] == '.') {
                 ++i;
-                while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+                while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                    ++i;
             }
             if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
                 std::size_t j = i + 1;
                 if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
                 if (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) {
                     i = j;
-                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                        ++i;
                 }
             }
             t.kind = Tok::Number;

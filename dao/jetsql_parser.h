@@ -52,13 +52,13 @@ private:
     bool AtEnd() const;
     bool IsReserved(const Token& t) const;
     bool AtName() const;
-    std::string ReadName();  // a bare (not reserved) or bracketed name
+    std::string ReadName(); // a bare (not reserved) or bracketed name
     [[noreturn]] void Fail() const;
 
     // Statements (jetsql.cpp).
     void ParseParameters();
     void AddSource(const std::string& name);
-    std::string ParseQuery(int depth);  // SELECT ... [UNION ...] [ORDER BY ...]
+    std::string ParseQuery(int depth); // SELECT ... [UNION ...] [ORDER BY ...]
     struct Core;
     Core ParseCore(int depth);
     std::string ParseSelectList(int depth, bool& hasAggregate);
@@ -104,10 +104,10 @@ private:
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     JetStatement st_;
-    int statementError_ = 3129;  // the number of a structural error in the statement being read
-    std::size_t exprStart_ = 0;   // first token of the outermost expression being read
+    int statementError_ = 3129; // the number of a structural error in the statement being read
+    std::size_t exprStart_ = 0; // first token of the outermost expression being read
     int exprDepth_ = 0;
-    int exprCounter_ = 1000;      // Jet's names Expr1000, Expr1001... of unnamed output columns
+    int exprCounter_ = 1000; // Jet's names Expr1000, Expr1001... of unnamed output columns
 };
 
 } // namespace ledrana::dao::jetsql

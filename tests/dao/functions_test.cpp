@@ -26,7 +26,8 @@ struct Case {
 
 void Check(std::initializer_list<Case> cases) {
     TestDb db;
-    for (const Case& c : cases) EXPECT_EQ(Eval(db, c.expr), c.expected) << c.expr;
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(db, c.expr), c.expected) << c.expr;
 }
 
 TEST(VbFunctions, Conversions) {
@@ -209,8 +210,8 @@ TEST(VbFunctions, Operators) {
 TEST(FieldCast, ConvertsOrGivesNull) {
     struct CastCase {
         const char* args;
-        const char* loose;   // jet_cast
-        const char* strict;  // jet_cast_strict
+        const char* loose;  // jet_cast
+        const char* strict; // jet_cast_strict
     } cases[] = {
         {"'12', 4, 0", "12", "12"},
         {"'abc', 4, 0", "null", "error 3421"},

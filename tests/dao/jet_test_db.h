@@ -39,7 +39,8 @@ public:
     // separated by "|", rows by ";".
     std::string Query(const std::string& sql, const std::vector<std::string>& params = {}) {
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(get()), sql);
+        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(get()), sql);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
         for (std::size_t k = 0; k < params.size(); ++k)
             sqlite3_bind_text(raw, static_cast<int>(k + 1), params[k].c_str(), -1, SQLITE_TRANSIENT);
@@ -59,10 +60,12 @@ public:
     // Column names of a query.
     std::string Columns(const std::string& sql) {
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(get()), sql);
+        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(get()), sql);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
         std::string out;
-        for (int c = 0; c < sqlite3_column_count(raw); ++c) out += (c ? "|" : "") + std::string(sqlite3_column_name(raw, c));
+        for (int c = 0; c < sqlite3_column_count(raw); ++c)
+            out += (c ? "|" : "") + std::string(sqlite3_column_name(raw, c));
         return out;
     }
 
@@ -85,12 +88,14 @@ public:
             std::string sql = "INSERT INTO " + QuoteName(s.table);
             if (!s.columns.empty()) {
                 sql += " (";
-                for (std::size_t k = 0; k < s.columns.size(); ++k) sql += (k ? ", " : "") + QuoteName(s.columns[k]);
+                for (std::size_t k = 0; k < s.columns.size(); ++k)
+                    sql += (k ? ", " : "") + QuoteName(s.columns[k]);
                 sql += ")";
             }
             if (s.sql.empty()) {
                 sql += " VALUES (";
-                for (std::size_t k = 0; k < s.values.size(); ++k) sql += (k ? ", " : "") + s.values[k];
+                for (std::size_t k = 0; k < s.values.size(); ++k)
+                    sql += (k ? ", " : "") + s.values[k];
                 sql += ")";
             } else {
                 sql += " " + s.sql;
@@ -98,7 +103,8 @@ public:
             Exec(sql);
             break;
         }
-        default: break;
+        default:
+            break;
         }
         return s;
     }
@@ -116,14 +122,17 @@ private:
 
     static std::string Render(sqlite3_stmt* st, int c) {
         switch (sqlite3_column_type(st, c)) {
-        case SQLITE_NULL: return "null";
-        case SQLITE_INTEGER: return std::to_string(sqlite3_column_int64(st, c));
+        case SQLITE_NULL:
+            return "null";
+        case SQLITE_INTEGER:
+            return std::to_string(sqlite3_column_int64(st, c));
         case SQLITE_FLOAT: {
             char buf[40];
             snprintf(buf, sizeof buf, "%.15g", sqlite3_column_double(st, c));
             return buf;
         }
-        default: return "'" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c))) + "'";
+        default:
+            return "'" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c))) + "'";
         }
     }
 

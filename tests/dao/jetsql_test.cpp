@@ -51,7 +51,7 @@ TEST_F(ProgramSql, EveryTextTranslatesAndRuns) {
     )");
     struct Case {
         const char* sql;
-        const char* table;  // target or first source
+        const char* table; // target or first source
     } cases[] = {
         {"update A set Bzz=B", "A"},
         {"update A set B=Bzz", "A"},
@@ -60,15 +60,23 @@ TEST_F(ProgramSql, EveryTextTranslatesAndRuns) {
         {"delete * from BANCHE where contocorrente='123456789/99'", "BANCHE"},
         {"Delete * from causali where cod='1V'", "causali"},
         {"UPDATE ANNI SET VER='048.5'", "ANNI"},
-        {"Update FATTURECLI   set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL", "FATTURECLI"},
-        {"Update FATTURECLI_R set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL", "FATTURECLI_R"},
+        {"Update FATTURECLI   set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL",
+         "FATTURECLI"},
+        {"Update FATTURECLI_R set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL",
+         "FATTURECLI_R"},
         {"Update ORDINIFOR   set TIPODOC='O' where TIPODOC='' OR TIPODOC=NULL", "ORDINIFOR"},
         {"Update ORDINIFOR_R set TIPODOC='O' where TIPODOC='' OR TIPODOC=NULL", "ORDINIFOR_R"},
         {"Update TIPIFATTURECLI set CFP='C' where CFP='' OR CFP=NULL", "TIPIFATTURECLI"},
-        {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)", "TIPIFATTURECLI"},
-        {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTACC' and (tipo='' OR tipo=NULL)", "TIPIFATTURECLI"},
-        {"Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and (tipo='' OR tipo=NULL)", "TIPIFATTURECLI"},
-        {"Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' and (tipo='' OR tipo=NULL)", "TIPIFATTURECLI"},
+        {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)",
+         "TIPIFATTURECLI"},
+        {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTACC' and (tipo='' OR tipo=NULL)",
+         "TIPIFATTURECLI"},
+        {"Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and "
+         "(tipo='' OR tipo=NULL)",
+         "TIPIFATTURECLI"},
+        {"Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' "
+         "and (tipo='' OR tipo=NULL)",
+         "TIPIFATTURECLI"},
         {"Update CLIENTI set PREZZI123=1 ", "CLIENTI"},
         {"SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])", "Articoli"},
         {"UPDATE ARTICOLI SET ANNO=2021 WHERE ANNO=0", "ARTICOLI"},
@@ -103,11 +111,14 @@ TEST_F(ProgramSql, DocumentFixesSetEmptyAndNullFieldsOnly) {
     // CLIFOR=NULL is never true, as in Jet: the Null row stays.
     EXPECT_EQ(db.Query("SELECT * FROM FATTURECLI ORDER BY rowid"), "'C1'|''|'C';null|'C2'|'x';'F9'|'C3'|'x'");
 
-    db.Exec("INSERT INTO TIPIFATTURECLI VALUES ('', '', 'fattura', ''), ('F', NULL, 'BOLLA', ''), ('F', '', 'SCONTRINOSCARICO', '')");
+    db.Exec("INSERT INTO TIPIFATTURECLI VALUES ('', '', 'fattura', ''), ('F', NULL, 'BOLLA', ''), ('F', '', "
+            "'SCONTRINOSCARICO', '')");
     db.Jet("Update TIPIFATTURECLI set CFP='C' where CFP='' OR CFP=NULL");
     db.Jet("Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)");
-    db.Jet("Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and (tipo='' OR tipo=NULL)");
-    db.Jet("Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' and (tipo='' OR tipo=NULL)");
+    db.Jet("Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and "
+           "(tipo='' OR tipo=NULL)");
+    db.Jet("Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' "
+           "and (tipo='' OR tipo=NULL)");
     EXPECT_EQ(db.Query("SELECT CFP, TIPO FROM TIPIFATTURECLI ORDER BY rowid"),
               "'C'|'Fattura';'F'|null;'F'|'Scontr.scarico(non fiscale)'");
 }
@@ -121,16 +132,18 @@ TEST_F(ProgramSql, VersionStampAndYearFixes) {
 
     db.Exec("INSERT INTO Articoli VALUES (1, 0, 43905.5, NULL), (2, 0, 44100, ''), (3, 2019, NULL, NULL)");
     EXPECT_EQ(db.Select("SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])"), "null;2020");
-    EXPECT_EQ(db.Columns(TranslateJetSql("SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])").sql), "ANNO");
+    EXPECT_EQ(db.Columns(TranslateJetSql("SELECT Year([Dt]) AS ANNO From Articoli GROUP BY Year([Dt])").sql),
+              "ANNO");
     db.Jet("UPDATE ARTICOLI SET ANNO=2020 WHERE ANNO=0");
     EXPECT_EQ(db.Query("SELECT Anno FROM Articoli ORDER BY NumDoc"), "2020;2020;2019");
 }
 
 TEST_F(ProgramSql, DeletesWithStarAndBuiltCriteria) {
-    db.Exec("INSERT INTO BANCHE VALUES ('123456789/99', 'x'), ('1', 'y'); INSERT INTO causali VALUES ('1V'), ('2V'), ('1A')");
+    db.Exec("INSERT INTO BANCHE VALUES ('123456789/99', 'x'), ('1', 'y'); INSERT INTO causali VALUES ('1V'), "
+            "('2V'), ('1A')");
     db.Jet("delete * from BANCHE where contocorrente='123456789/99'");
     EXPECT_EQ(db.Query("SELECT nome FROM BANCHE"), "'y'");
-    db.Jet("Delete * from causali where cod='" + std::string("1") + "v'");  // compares without regard to case
+    db.Jet("Delete * from causali where cod='" + std::string("1") + "v'"); // compares without regard to case
     EXPECT_EQ(db.Query("SELECT cod FROM causali ORDER BY cod"), "'1A';'2V'");
     db.Jet("delete * from causali");
     EXPECT_EQ(db.Query("SELECT count(*) FROM causali"), "0");
@@ -189,7 +202,7 @@ TEST_F(Dialect, Literals) {
         {"d = #2020-01-01#", "'Rossi'"},
         {"d = #3/15/2020 12:00:00#", "'bianchi'"},
         {"d = #3/15/2020 12:00 PM#", "'bianchi'"},
-        {"d = #13/3/2020#", ""},  // 13 March: not a row, but accepted
+        {"d = #13/3/2020#", ""}, // 13 March: not a row, but accepted
         {"d >= #12/31/2020#", "'rossi'"},
         {"flag = True", "'Rossi';'Verdi'"},
         {"flag = False AND d Is Not Null", "'bianchi';'rossi'"},
@@ -212,7 +225,10 @@ TEST_F(Dialect, Literals) {
         {"-n ^ 2 = -9", "'Verdi'"},
         {"2 + 3 * n = 8", "'bianchi'"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Names(c.where), c.names) << c.where << "\n" << TranslateJetSql("SELECT * FROM T WHERE " + std::string(c.where)).sql;
+    for (const Case& c : cases)
+        EXPECT_EQ(Names(c.where), c.names)
+            << c.where << "\n"
+            << TranslateJetSql("SELECT * FROM T WHERE " + std::string(c.where)).sql;
 }
 
 TEST_F(Dialect, LikeIsJetsWildcardsWithoutCase) {
@@ -229,7 +245,8 @@ TEST_F(Dialect, LikeIsJetsWildcardsWithoutCase) {
         {"'%'", ""},
         {"'r_ssi'", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(Names(std::string("[Nome cliente] Like ") + c.pattern), c.names) << c.pattern;
+    for (const Case& c : cases)
+        EXPECT_EQ(Names(std::string("[Nome cliente] Like ") + c.pattern), c.names) << c.pattern;
     EXPECT_EQ(Names("s Like '50[%]'"), "'Verdi'");
     EXPECT_EQ(Names("s Like '5#%'"), "'Verdi'");
     EXPECT_EQ(Names("s Like 'a_c'"), "'rossi'");
@@ -239,16 +256,21 @@ TEST_F(Dialect, LikeIsJetsWildcardsWithoutCase) {
 
 TEST_F(Dialect, ExpressionsAsValues) {
     // & treats one Null as "", two as Null; + on texts propagates Null.
-    EXPECT_EQ(db.Select("SELECT s & 'z', s & x, s + 'z', n & '' FROM T ORDER BY n"),
-              "'abcz'|'abc1.5'|'abcz'|'1';'z'|null|null|'2';'50%z'|'50%-2.5'|'50%z'|'3';'a_cz'|'a_c10'|'a_cz'|'4'");
-    EXPECT_EQ(db.Select("SELECT IIf(x > 0, 'pos', 'neg'), Nz(x, 0), Nz(s), n > 2, IsNull(x) FROM T ORDER BY n"),
-              "'pos'|1.5|'abc'|0|0;'neg'|0|''|0|-1;'neg'|-2.5|'50%'|-1|0;'pos'|10|'a_c'|-1|0");
+    EXPECT_EQ(
+        db.Select("SELECT s & 'z', s & x, s + 'z', n & '' FROM T ORDER BY n"),
+        "'abcz'|'abc1.5'|'abcz'|'1';'z'|null|null|'2';'50%z'|'50%-2.5'|'50%z'|'3';'a_cz'|'a_c10'|'a_cz'|'4'");
+    EXPECT_EQ(
+        db.Select("SELECT IIf(x > 0, 'pos', 'neg'), Nz(x, 0), Nz(s), n > 2, IsNull(x) FROM T ORDER BY n"),
+        "'pos'|1.5|'abc'|0|0;'neg'|0|''|0|-1;'neg'|-2.5|'50%'|-1|0;'pos'|10|'a_c'|-1|0");
     EXPECT_EQ(db.Select("SELECT n + 1, 7 / 2, 7 \\ 2, 7.5 Mod 2, 2 ^ 3 FROM T WHERE n = 1"), "2|3.5|3|0|8");
-    EXPECT_EQ(db.Select("SELECT Switch(n = 1, 'uno', n = 2, 'due'), Choose(n, 'a', 'b', 'c') FROM T ORDER BY n"),
-              "'uno'|'a';'due'|'b';null|'c';null|null");
+    EXPECT_EQ(
+        db.Select("SELECT Switch(n = 1, 'uno', n = 2, 'due'), Choose(n, 'a', 'b', 'c') FROM T ORDER BY n"),
+        "'uno'|'a';'due'|'b';null|'c';null|null");
     // Unnamed expressions get Jet's names, fields keep theirs.
-    EXPECT_EQ(db.Columns(TranslateJetSql("SELECT n, n + 1, T.x, Count(*) AS Quanti, Year(d) FROM T GROUP BY n, x, d").sql),
-              "n|Expr1000|x|Quanti|Expr1001");
+    EXPECT_EQ(
+        db.Columns(
+            TranslateJetSql("SELECT n, n + 1, T.x, Count(*) AS Quanti, Year(d) FROM T GROUP BY n, x, d").sql),
+        "n|Expr1000|x|Quanti|Expr1001");
 }
 
 TEST_F(Dialect, AggregatesFirstLastAndTop) {
@@ -267,7 +289,8 @@ TEST_F(Dialect, AggregatesFirstLastAndTop) {
 }
 
 TEST_F(Dialect, ParametersAreBoundByPosition) {
-    JetStatement s = TranslateJetSql("PARAMETERS [Da data] DateTime, Minimo Long; SELECT n FROM T WHERE d >= [Da data] AND n >= Minimo ORDER BY n;");
+    JetStatement s = TranslateJetSql("PARAMETERS [Da data] DateTime, Minimo Long; SELECT n FROM T WHERE d >= "
+                                     "[Da data] AND n >= Minimo ORDER BY n;");
     ASSERT_EQ(s.parameters.size(), 2u);
     EXPECT_EQ(s.parameters[0].name, "Da data");
     EXPECT_EQ(s.parameters[0].type, dbDate);
@@ -276,7 +299,8 @@ TEST_F(Dialect, ParametersAreBoundByPosition) {
 }
 
 TEST_F(Dialect, JoinsAsAccessWritesThem) {
-    db.Exec("CREATE TABLE R (n INTEGER, v TEXT COLLATE NOCASE); INSERT INTO R VALUES (1, 'r1'), (2, 'r2'), (9, 'r9');"
+    db.Exec("CREATE TABLE R (n INTEGER, v TEXT COLLATE NOCASE); INSERT INTO R VALUES (1, 'r1'), (2, 'r2'), "
+            "(9, 'r9');"
             "CREATE TABLE Q (v TEXT COLLATE NOCASE, w INTEGER); INSERT INTO Q VALUES ('R1', 10), ('r2', 20)");
     JetStatement s = TranslateJetSql(
         "SELECT T.n, R.v, Q.w FROM (T INNER JOIN R ON T.n = R.n) INNER JOIN Q ON R.v = Q.v ORDER BY T.n");
@@ -285,9 +309,12 @@ TEST_F(Dialect, JoinsAsAccessWritesThem) {
     EXPECT_EQ(db.Query(s.sql), "1|'r1'|10;2|'r2'|20");
     EXPECT_EQ(db.Select("SELECT T.n, R.v FROM T LEFT JOIN R ON T.n = R.n ORDER BY T.n"),
               "1|'r1';2|'r2';3|null;4|null");
-    EXPECT_EQ(db.Select("SELECT R.n, T.n FROM T RIGHT OUTER JOIN R ON T.n = R.n ORDER BY R.n"), "1|1;2|2;9|null");
+    EXPECT_EQ(db.Select("SELECT R.n, T.n FROM T RIGHT OUTER JOIN R ON T.n = R.n ORDER BY R.n"),
+              "1|1;2|2;9|null");
     EXPECT_EQ(db.Select("SELECT X.n FROM T AS X, R Y WHERE X.n = Y.n ORDER BY 1"), "1;2");
-    EXPECT_EQ(db.Select("SELECT T.n FROM T INNER JOIN (R INNER JOIN Q ON R.v = Q.v) ON (T.n = R.n AND Q.w > 10)"), "2");
+    EXPECT_EQ(
+        db.Select("SELECT T.n FROM T INNER JOIN (R INNER JOIN Q ON R.v = Q.v) ON (T.n = R.n AND Q.w > 10)"),
+        "2");
     EXPECT_EQ(db.Select("SELECT n FROM T WHERE n < 3 UNION SELECT n FROM R ORDER BY n"), "1;2;9");
     // DISTINCTROW keeps one row per record of the output table however many rows the join matches.
     db.Exec("INSERT INTO R VALUES (1, 'r1bis')");
@@ -316,16 +343,34 @@ TEST(JetDdl, TypeNames) {
         int size;
         bool counter;
     } cases[] = {
-        {"TEXT(20)", dbText, 20, false},  {"TEXT", dbText, 255, false},       {"CHAR(5)", dbText, 5, false},
-        {"VARCHAR", dbText, 255, false},  {"MEMO", dbMemo, 0, false},         {"LONGTEXT", dbMemo, 0, false},
-        {"BYTE", dbByte, 0, false},       {"SHORT", dbInteger, 0, false},     {"SMALLINT", dbInteger, 0, false},
-        {"INTEGER", dbLong, 0, false},    {"LONG", dbLong, 0, false},         {"SINGLE", dbSingle, 0, false},
-        {"REAL", dbSingle, 0, false},     {"DOUBLE", dbDouble, 0, false},     {"FLOAT", dbDouble, 0, false},
-        {"CURRENCY", dbCurrency, 0, false}, {"MONEY", dbCurrency, 0, false},  {"DATETIME", dbDate, 0, false},
-        {"DATE", dbDate, 0, false},       {"YESNO", dbBoolean, 0, false},     {"BIT", dbBoolean, 0, false},
-        {"LOGICAL", dbBoolean, 0, false}, {"COUNTER", dbLong, 0, true},       {"AUTOINCREMENT(1, 1)", dbLong, 0, true},
-        {"BINARY(16)", dbBinary, 16, false}, {"LONGBINARY", dbLongBinary, 0, false},
-        {"OLEOBJECT", dbLongBinary, 0, false}, {"GUID", dbGUID, 0, false},
+        {"TEXT(20)", dbText, 20, false},
+        {"TEXT", dbText, 255, false},
+        {"CHAR(5)", dbText, 5, false},
+        {"VARCHAR", dbText, 255, false},
+        {"MEMO", dbMemo, 0, false},
+        {"LONGTEXT", dbMemo, 0, false},
+        {"BYTE", dbByte, 0, false},
+        {"SHORT", dbInteger, 0, false},
+        {"SMALLINT", dbInteger, 0, false},
+        {"INTEGER", dbLong, 0, false},
+        {"LONG", dbLong, 0, false},
+        {"SINGLE", dbSingle, 0, false},
+        {"REAL", dbSingle, 0, false},
+        {"DOUBLE", dbDouble, 0, false},
+        {"FLOAT", dbDouble, 0, false},
+        {"CURRENCY", dbCurrency, 0, false},
+        {"MONEY", dbCurrency, 0, false},
+        {"DATETIME", dbDate, 0, false},
+        {"DATE", dbDate, 0, false},
+        {"YESNO", dbBoolean, 0, false},
+        {"BIT", dbBoolean, 0, false},
+        {"LOGICAL", dbBoolean, 0, false},
+        {"COUNTER", dbLong, 0, true},
+        {"AUTOINCREMENT(1, 1)", dbLong, 0, true},
+        {"BINARY(16)", dbBinary, 16, false},
+        {"LONGBINARY", dbLongBinary, 0, false},
+        {"OLEOBJECT", dbLongBinary, 0, false},
+        {"GUID", dbGUID, 0, false},
     };
     for (const Case& c : cases) {
         JetStatement s = TranslateJetSql(std::string("CREATE TABLE T (F ") + c.type + ")");
@@ -372,7 +417,8 @@ TEST(JetDdl, TablesAndConstraints) {
 }
 
 TEST(JetDdl, IndexesAndDrops) {
-    JetStatement s = TranslateJetSql("CREATE UNIQUE INDEX Chiave ON Clienti (Codice ASC, Anno DESC) WITH DISALLOW NULL");
+    JetStatement s =
+        TranslateJetSql("CREATE UNIQUE INDEX Chiave ON Clienti (Codice ASC, Anno DESC) WITH DISALLOW NULL");
     EXPECT_EQ(s.kind, JetStatement::Kind::CreateIndex);
     const JetIndexDef& i = s.indexes.at(0);
     EXPECT_EQ(i.name, "Chiave");
@@ -428,7 +474,8 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
         {"ALTER TABLE T RENAME a", 3293},
         {"DROP VIEW v", 3295},
     };
-    for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.number) << c.sql;
+    for (const Case& c : cases)
+        EXPECT_EQ(ErrorOf(c.sql), c.number) << c.sql;
 }
 
 TEST(JetErrors, DescriptionsQuoteTheExpression) {
@@ -437,7 +484,9 @@ TEST(JetErrors, DescriptionsQuoteTheExpression) {
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), 3075);
-        EXPECT_EQ(e.description(), "Errore di sintassi (operatore mancante) nell'espressione della query 'Nome Cliente = 'x''.");
+        EXPECT_EQ(
+            e.description(),
+            "Errore di sintassi (operatore mancante) nell'espressione della query 'Nome Cliente = 'x''.");
     }
     try {
         TranslateJetSql("SELECT Pippo(a) FROM T");

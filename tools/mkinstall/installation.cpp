@@ -336,9 +336,10 @@ std::string MakeCurrent(const Options& o) {
     companies.push_back({Spec("Gamma", 33, {2005}, {{2005, "048.5"}}, "22"), "Cont32.mdb", "Scad32.mdb", "",
                          "Ragsoc1=GAMMA IMPIANTI S.P.A.\n"});
     companies[0].spec.clients = 300, companies[0].spec.lines = 6000, companies[0].spec.invoices = 500;
-    companies[1].spec.ownWithholding = false, companies[1].spec.lines = 4500;
+    companies[1].spec.lines = 4500;
     companies[2].spec.lines = 4000;
     for (auto& c : companies) {
+        c.spec.ownWithholding = false;  // the model's withholding taxes are there already
         const std::string folder = kData + "\\" + c.spec.name;
         EnsureFolder(folder + "\\immagini");
         EnsureFolder(folder + "\\descrizioni");
