@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,58 @@ void writeHost(const std::string& host, const std::string& bytes) {
     }
 }
 
+// Copies `src` to a sibling of `dst` in pieces, then renames it over `dst`: an archive of any size is
+// copied with a small buffer, and a copy that fails half way leaves `dst` as it was.
+void copyHost(const std::string& src, const std::string& dst) {
+    struct stat st = statOrThrow(src);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
+    int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) fail(errno, src, kErrFileNotFound);
+    fs::path target(dst);
+    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        int err = errno;
+        ::close(in);
+        fail(err, dst, kErrPathNotFound);
+    }
+    auto give_up = [&](int err, const std::string& host, int missing) {
+        ::close(in);
+        ::close(out);
+        ::unlink(temp.c_str());
+        fail(err, host, missing);
+    };
+    std::vector<char> buf(1 << 20);
+    for (;;) {
+        ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            give_up(errno, src, kErrFileNotFound);
+        }
+        if (n == 0) break;
+        ssize_t done = 0;
+        while (done < n) {
+            ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                give_up(errno, dst, kErrPathNotFound);
+            }
+            done += w;
+        }
+    }
+    ::close(in);
+    if (::fsync(out) != 0 || ::close(out) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(err, dst, kErrPathNotFound);
+    }
+    if (::rename(temp.c_str(), dst.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(err, dst, kErrPathNotFound);
+    }
+}
+
 // Matches UTF-8 text against an upper-cased pattern; '?' takes one whole character.
 bool globMatch(const std::string& s, std::size_t si, const std::string& p, std::size_t pi) {
     while (pi < p.size()) {
@@ -214,7 +267,7 @@ void RenameFile(const std::string& from, const std::string& to) {
     }
     if (::rename(src.c_str(), dst.c_str()) == 0) return;
     if (errno != EXDEV || S_ISDIR(st.st_mode)) fail(errno, src, kErrFileNotFound);
-    writeHost(dst, readHost(src));
+    copyHost(src, dst);
     ::chmod(dst.c_str(), st.st_mode & 07777);
     if (::unlink(src.c_str()) != 0) fail(errno, src, kErrFileNotFound);
 }
@@ -225,8 +278,7 @@ void FileCopy(const std::string& from, const std::string& to) {
     struct stat st = statOrThrow(src);
     if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
     checkWritable(dst);
-    std::string bytes = readHost(src);
-    writeHost(dst, bytes);
+    copyHost(src, dst);
 }
 
 std::int64_t FileLen(const std::string& path) {
