@@ -472,6 +472,11 @@ void RecordsetImpl::Set(int column, const Variant& v) {
 void RecordsetImpl::Update() {
     Connection& c = C();
     if (!editMode) ThrowJet(3020);
+    // An edited row whose values were not changed has nothing to save.
+    if (editMode == 1 && std::find(dirty.begin(), dirty.end(), 1) == dirty.end()) {
+        editMode = 0;
+        return;
+    }
     const TableState& t = Base();
     // Validation, as Jet does it when a record is saved.
     for (std::size_t i = 0; i < cols.size(); ++i) {

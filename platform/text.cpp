@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace ledrana {
@@ -120,6 +122,20 @@ std::string LCase(std::string_view s) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() == b.size() && a == b) return true;
+    // Names are nearly always plain ASCII: compare them in place, without building upper-case copies.
+    auto ascii = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (ascii(a) && ascii(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            char x = a[i], y = b[i];
+            if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+            if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+            if (x != y) return false;
+        }
+        return true;
+    }
     return UCase(a) == UCase(b);
 }
 
