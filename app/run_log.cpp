@@ -19,7 +19,11 @@ void MemLog(Aggiorna& w, const std::string& stringa, bool VisualizzoMsgBox) {
 void SalvaLog(Aggiorna&) {}
 
 void ProgressTick(Aggiorna& w) {
-    if (w.Pb.value < w.Pb.max) w.Pb.value += 1;
+    // The bar repaints itself whenever its value changes, also in the middle of a long procedure.
+    if (w.Pb.value < w.Pb.max) {
+        w.Pb.value += 1;
+        w.Refresh(w.Pb);
+    }
 }
 
 void Aggiorna::MemLog(const std::string& stringa, bool visualizzoMsgBox) {

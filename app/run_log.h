@@ -16,7 +16,7 @@ void MemLog(Aggiorna& w, const std::string& stringa, bool VisualizzoMsgBox = fal
 // Kept for the two calls at the ends of the run: the log is not written anywhere.
 void SalvaLog(Aggiorna& w);
 
-// The progress tick: adds 1 to Pb's value when it is below Pb's maximum.
+// The progress tick: adds 1 to Pb's value when it is below Pb's maximum, and repaints the bar.
 void ProgressTick(Aggiorna& w);
 
 } // namespace ledrana

@@ -5,8 +5,9 @@
 
 namespace ledrana {
 
-// The vendor's forum address, part of three of the old shortcut names.
-inline constexpr const char* kIndirizzoForum = "www.tessaro.it/forum";
+// The vendor's forum address, part of three of the old shortcut names. A shortcut's name is a file name, so
+// the address carries no path: with a "/" those three shortcuts could never be found.
+inline constexpr const char* kIndirizzoForum = "forum.tessaro.it";
 
 // The path of a special shell folder (2: the Start menu's Programs folder); "" when the shell does not
 // know the identifier.
