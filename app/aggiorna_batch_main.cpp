@@ -3,6 +3,10 @@
 // each box as it is shown and then the run log.
 //
 //   aggiorna-batch [--prefix DIR] [--model DIR] [--answers FILE] [--log FILE] [--boxes FILE]
+//                  [--progress FILE]
+//
+// --progress FILE writes the progress bar as it is repainted: one line "value/maximum" each time what it
+// shows changes, the last line being what it shows at the end.
 //
 // Exit status: 0 after "Aggiornamento eseguito", 1 after "Aggiornamento NON eseguito completamente",
 // 2 when the program ended early (No at start-up, a password given up), 3 for wrong arguments.
@@ -27,7 +31,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE] [--boxes FILE]\n";
+    "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE] [--boxes FILE]\n"
+    "                    [--progress FILE]\n"
+    "  --progress FILE  la barra di avanzamento: una riga \"valore/massimo\" a ogni cambiamento\n";
 
 std::string programFolder(const char* argv0) {
     char buf[4096];
@@ -56,7 +62,8 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" || arg == "--boxes") &&
+        if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" || arg == "--boxes" ||
+             arg == "--progress") &&
             i + 1 < argc) {
             options[arg] = argv[++i];
         } else {
@@ -91,6 +98,14 @@ int main(int argc, char** argv) {
 
     dao::DBEngine engine;
     Aggiorna w(dialogs, platform::WindowsPath(programFolder(argv[0])));
+    std::string progress;
+    w.onRefresh = [&w, &progress, last = std::string()](const Control* control) mutable {
+        if (control != &w.Pb) return;
+        const std::string shown = std::to_string(w.Pb.value) + "/" + std::to_string(w.Pb.max);
+        if (shown == last) return;
+        progress += shown + "\n";
+        last = shown;
+    };
     w.RunEvent([&] { Form_Load(w); });
     if (!w.ended()) {
         if (options.count("--model")) w.CartellaDefault.text = platform::WindowsPath(absolute(options["--model"]));
@@ -101,6 +116,8 @@ int main(int argc, char** argv) {
     std::cout << "--- registro\n" << log << "\n";
     if (options.count("--log") && !writeHostFile(options["--log"], log))
         std::cerr << "aggiorna-batch: impossibile scrivere " << options["--log"] << "\n";
+    if (options.count("--progress") && !writeHostFile(options["--progress"], progress))
+        std::cerr << "aggiorna-batch: impossibile scrivere " << options["--progress"] << "\n";
     if (options.count("--boxes")) {
         std::string lines;
         for (const BatchBox& box : dialogs.boxes()) lines += BatchDialogs::ToJson(box) + "\n";
