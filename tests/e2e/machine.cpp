@@ -1,0 +1,253 @@
+#include "tests/e2e/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+
+namespace ledrana::e2e {
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Reads one JSON string starting at s[i] == '"'; leaves i after its closing quote.
+std::string JsonString(const std::string& s, std::size_t& i) {
+    std::string out;
+    for (++i; i < s.size() && s[i] != '"'; ++i) {
+        if (s[i] != '\\') {
+            out += s[i];
+            continue;
+        }
+        const char c = s[++i];
+        switch (c) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16)), i += 4; break;
+        default: out += c;
+        }
+    }
+    ++i;
+    return out;
+}
+
+// One line of the --boxes file: a flat object of strings, numbers and true.
+Box ParseBox(const std::string& line) {
+    Box box;
+    std::size_t i = line.find('{');
+    while (i != std::string::npos && i < line.size()) {
+        i = line.find('"', i);
+        if (i == std::string::npos) break;
+        const std::string key = JsonString(line, i);
+        i = line.find_first_not_of(": ", i);
+        std::string value;
+        if (line[i] == '"') {
+            value = JsonString(line, i);
+        } else {
+            const std::size_t end = line.find_first_of(",}", i);
+            value = line.substr(i, end - i);
+            i = end;
+        }
+        if (key == "title") box.title = value;
+        else if (key == "style") box.style = std::stoi(value);
+        else if (key == "text") box.text = value;
+        else if (key == "answer") box.answer = value;
+        else if (key == "input") box.input = value == "true";
+        else ADD_FAILURE() << "unexpected key " << key << " in " << line;
+        i = line.find_first_of(",}", i);
+        if (i == std::string::npos || line[i] == '}') break;
+    }
+    return box;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// A daotool structure line as the comparison after an update must leave it; `fromModel` says what the
+// updated archive is expected to hold for that model line.
+std::string Normalised(const std::string& line, bool fromModel) {
+    const std::size_t sp = line.find(' ');
+    const std::size_t sp2 = line.find(' ', sp + 1);
+    const std::string kind = line.substr(0, sp);
+    const std::string name = Upper(line.substr(sp + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp - 1));
+    std::string rest = sp2 == std::string::npos ? "" : line.substr(sp2);
+    if (kind == "field" && fromModel && (rest.find(" type=10 ") == 0 || rest.find(" type=12 ") == 0)) {
+        const std::size_t z = rest.find("allowzerolength=");
+        if (z != std::string::npos) rest[z + 16] = '1';
+    }
+    if (kind == "index") {
+        const std::size_t f = rest.find("fields=");
+        std::vector<std::string> fields;
+        std::istringstream in(Upper(rest.substr(f + 7)));
+        for (std::string one; std::getline(in, one, ',');) fields.push_back(one);
+        std::sort(fields.begin(), fields.end());
+        rest = rest.substr(0, f + 7);
+        for (std::size_t i = 0; i < fields.size(); ++i) rest += (i ? "," : "") + fields[i];
+    }
+    if (kind == "query") rest = Upper(rest);
+    return kind + " " + name + rest;
+}
+
+} // namespace
+
+int Outcome::box(const std::string& fragment) const {
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i].text.find(fragment) != std::string::npos) return static_cast<int>(i);
+    return -1;
+}
+
+int Outcome::entry(const std::string& wanted) const {
+    const auto it = std::find(entries.begin(), entries.end(), wanted);
+    return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
+}
+
+fs::path ReleaseFolder() { return fs::path(LEDRANA_BINARY_DIR) / "release"; }
+
+Machine::Machine(const std::string& kind) {
+    if (kind.empty()) return;
+    std::string out;
+    const int status = Shell(Quote(E2E_MKINSTALL) + " " + Quote(root().string()) + " " + kind, &out);
+    if (status != 0) throw std::runtime_error("mkinstall " + kind + " failed: " + out);
+}
+
+fs::path Machine::host(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
+
+bool Machine::exists(const std::string& windowsPath) const { return fs::exists(host(windowsPath)); }
+
+std::string Machine::read(const std::string& windowsPath) const { return platform::ReadAllBytes(windowsPath); }
+
+void Machine::write(const std::string& windowsPath, const std::string& bytes) const {
+    ledrana::testing::TempPrefix::put(host(windowsPath), bytes);
+}
+
+std::string Machine::ini(const std::string& windowsPath, const std::string& section, const std::string& key) const {
+    std::string value;
+    platform::GetPrivateProfileString(section, key, "<missing>", value, 1024, windowsPath);
+    return value;
+}
+
+int Machine::Shell(const std::string& commandLine, std::string* out) const {
+    const fs::path capture = root() / "console.txt";
+    const std::string line =
+        "TESSARO_PREFIX=" + Quote(root().string()) + " " + commandLine + " > " + Quote(capture.string()) + " 2>&1";
+    const int raw = std::system(line.c_str());
+    if (out) *out = Slurp(capture);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+Outcome Machine::Update(const std::string& answers, const fs::path& model) const {
+    const fs::path dir = root() / "run";
+    fs::create_directories(dir);
+    std::ofstream(dir / "answers.txt", std::ios::binary) << answers;
+    for (const char* f : {"log.txt", "boxes.txt", "bar.txt"}) fs::remove(dir / f);
+
+    Outcome o;
+    o.status = Shell(Quote(E2E_AGGIORNA_BATCH) + " --prefix " + Quote(root().string()) + " --model " +
+                         Quote(model.string()) + " --answers " + Quote((dir / "answers.txt").string()) +
+                         " --log " + Quote((dir / "log.txt").string()) + " --boxes " +
+                         Quote((dir / "boxes.txt").string()) + " --progress " + Quote((dir / "bar.txt").string()),
+                     &o.console);
+    o.log = Slurp(dir / "log.txt");
+    const std::string sep = "\r\n->";
+    for (std::size_t at = o.log.find(sep); at != std::string::npos;) {
+        const std::size_t next = o.log.find(sep, at + sep.size());
+        o.entries.push_back(o.log.substr(at + sep.size(), next == std::string::npos ? next : next - at - sep.size()));
+        at = next;
+    }
+    for (const std::string& line : Lines(Slurp(dir / "boxes.txt")))
+        if (!line.empty()) o.boxes.push_back(ParseBox(line));
+    for (const std::string& line : Lines(Slurp(dir / "bar.txt"))) {
+        const std::size_t slash = line.find('/');
+        o.bar.emplace_back(std::stoi(line.substr(0, slash)), std::stoi(line.substr(slash + 1)));
+    }
+    return o;
+}
+
+std::string Machine::Schema(const std::string& path, const std::string& password) const {
+    std::string out;
+    const std::string pwd = password.empty() ? "" : "--pwd " + Quote(password) + " ";
+    const int status = Shell(Quote(E2E_DAOTOOL) + " " + pwd + "schema " + Quote(path), &out);
+    if (status != 0) ADD_FAILURE() << "daotool schema " << path << ": " << out;
+    return out;
+}
+
+std::vector<std::string> Machine::Query(const std::string& path, const std::string& sql,
+                                        const std::string& password) const {
+    std::string out;
+    const std::string pwd = password.empty() ? "" : "--pwd " + Quote(password) + " ";
+    const int status = Shell(Quote(E2E_DAOTOOL) + " " + pwd + "query " + Quote(path) + " " + Quote(sql), &out);
+    if (status != 0) {
+        ADD_FAILURE() << "daotool query " << path << " " << sql << ": " << out;
+        return {};
+    }
+    std::vector<std::string> rows = Lines(out);
+    if (!rows.empty()) rows.erase(rows.begin());
+    return rows;
+}
+
+std::string Machine::Value(const std::string& path, const std::string& sql, const std::string& password) const {
+    const std::vector<std::string> rows = Query(path, sql, password);
+    if (rows.empty()) return "<no row>";
+    return rows[0].substr(0, rows[0].find('\t'));
+}
+
+ModelFolder::ModelFolder() {
+    std::string tmpl = (fs::temp_directory_path() / "ledrana-model-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+    fs::copy(ReleaseFolder(), path_, fs::copy_options::recursive);
+}
+
+ModelFolder::~ModelFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void ModelFolder::remove(const std::string& name) const {
+    if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
+}
+
+std::string StructureDifferences(const std::string& model, const std::string& archive) {
+    std::multiset<std::string> expected, actual;
+    for (const std::string& l : Lines(model))
+        if (!l.empty()) expected.insert(Normalised(l, true));
+    for (const std::string& l : Lines(archive))
+        if (!l.empty()) actual.insert(Normalised(l, false));
+    std::string out;
+    for (const std::string& l : expected)
+        if (!actual.count(l)) out += "model:   " + l + "\n";
+    for (const std::string& l : actual)
+        if (!expected.count(l)) out += "archive: " + l + "\n";
+    return out;
+}
+
+} // namespace ledrana::e2e

@@ -1,0 +1,104 @@
+#pragma once
+// Whole update runs as a user would make them: a sample installation made by mkinstall in a fresh prefix,
+// then aggiorna-batch on it as a child process, then a look at what the run left with daotool and the
+// platform's own file and profile functions (so names are found without regard to case, as the program
+// finds them).
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/platform/temp_prefix.h"
+
+namespace ledrana::e2e {
+
+namespace fs = std::filesystem;
+
+// The answers of an ordinary unattended run on the sample installations: Beta's password wherever its
+// box comes, and No to opening the main program at the end.
+inline constexpr const char* kAnswers = "if Ditta: Beta -> text:segreto\nif Aprire il programma adesso -> No\n";
+
+// One box as aggiorna-batch wrote it to its --boxes file.
+struct Box {
+    std::string title;
+    int style = 0;
+    std::string text;
+    std::string answer;
+    bool input = false;
+};
+
+// What one run of aggiorna-batch left behind.
+struct Outcome {
+    int status = -1;                      // the program's exit status
+    std::string log;                      // the run log exactly as --log wrote it
+    std::vector<std::string> entries;     // the log cut at each CR LF "->": the entries, in order
+    std::vector<Box> boxes;               // every box, in order
+    std::vector<std::pair<int, int>> bar; // the progress bar as repainted: value, maximum
+    std::string console;                  // standard output and error
+
+    // Index of the first box whose text contains `fragment`, -1 when none.
+    int box(const std::string& fragment) const;
+    // Index of the first entry equal to `entry`, -1 when none.
+    int entry(const std::string& entry) const;
+};
+
+// The release folder the build made (the model folder of every run).
+fs::path ReleaseFolder();
+
+// A stand-in Windows machine in a temporary prefix, set as the platform's prefix for its lifetime.
+class Machine {
+public:
+    // `kind` as mkinstall takes it (old, old-layout, current); "" leaves the machine empty.
+    explicit Machine(const std::string& kind = "");
+
+    const fs::path& root() const { return prefix_.root(); }
+    // The host path of a Windows path on this machine (names matched without regard to case).
+    fs::path host(const std::string& windowsPath) const;
+    bool exists(const std::string& windowsPath) const;
+    std::string read(const std::string& windowsPath) const;
+    void write(const std::string& windowsPath, const std::string& bytes) const;
+    // The value of an INI key as the profile functions read it; "<missing>" when there is none.
+    std::string ini(const std::string& windowsPath, const std::string& section, const std::string& key) const;
+
+    // One unattended run with the given answers and model folder.
+    Outcome Update(const std::string& answers = kAnswers, const fs::path& model = ReleaseFolder()) const;
+
+    // daotool on an archive of this machine (or a host path): its structure, or a query's rows with the
+    // cells tab-separated (the header line left out).
+    std::string Schema(const std::string& path, const std::string& password = "") const;
+    std::vector<std::string> Query(const std::string& path, const std::string& sql,
+                                   const std::string& password = "") const;
+    // The first cell of the query's first row.
+    std::string Value(const std::string& path, const std::string& sql, const std::string& password = "") const;
+
+private:
+    // Runs a shell command line with this machine as the prefix; returns the exit status, output in `out`.
+    int Shell(const std::string& commandLine, std::string* out) const;
+
+    ledrana::testing::TempPrefix prefix_;
+};
+
+// A copy of the release folder in a temporary folder, so a test can take files away from the model.
+class ModelFolder {
+public:
+    ModelFolder();
+    ~ModelFolder();
+    ModelFolder(const ModelFolder&) = delete;
+    ModelFolder& operator=(const ModelFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    void remove(const std::string& name) const;
+
+private:
+    fs::path path_;
+};
+
+// The differences between a model's structure and an updated archive's, as daotool prints them, leaving
+// out what an update leaves different by design: names compared without regard to case, text and memo
+// fields that accept zero-length text, the fields of an index in another order, and saved queries whose
+// SQL differs only in letter case. One line per difference ("model: ..." or "archive: ..."); "" when
+// the structures agree.
+std::string StructureDifferences(const std::string& model, const std::string& archive);
+
+} // namespace ledrana::e2e

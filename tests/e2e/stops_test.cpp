@@ -1,0 +1,158 @@
+// Updates that stop early or skip a company: what the user is shown, what is left undone, and what the
+// next run sees.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/paths.h"
+#include "tests/e2e/machine.h"
+
+namespace ledrana::e2e {
+namespace {
+
+const std::string kData = "C:\\ZU";
+const std::string kFailed = "Aggiornamento NON eseguito completamente";
+
+std::string ReleaseBytes(const std::string& name) { return ledrana::testing::TempPrefix::get(ReleaseFolder() / name); }
+
+// The failure end: the stop's own report as the last box but one, then the final line and box, nothing
+// asked; the bar stays where it was.
+void ExpectFailureEnd(const Outcome& o, const std::string& report) {
+    EXPECT_EQ(o.status, 1) << o.console;
+    ASSERT_GE(o.entries.size(), 2u);
+    EXPECT_EQ(o.entries[o.entries.size() - 2], report);
+    EXPECT_EQ(o.entries.back(), kFailed);
+    ASSERT_GE(o.boxes.size(), 2u);
+    EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, report);
+    EXPECT_EQ(o.boxes.back().text, kFailed);
+    EXPECT_EQ(o.boxes.back().style, 0);
+    EXPECT_EQ(o.box("Aprire il programma adesso"), -1);
+    ASSERT_FALSE(o.bar.empty());
+    EXPECT_LT(o.bar.back().first, 500);
+    EXPECT_EQ(o.bar.back().second, 500);
+}
+
+// The report of a copy whose source is missing.
+std::string CopyReport(const ModelFolder& model, const std::string& name, const std::string& to) {
+    return "53 Impossibile trovare il file\nfunz. CopiaFile \n" + platform::WindowsPath(model.path().string()) +
+           "\\" + name + "\n" + to;
+}
+
+TEST(Stops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
+    ModelFolder model;
+    model.remove("Utente.ini");
+    Machine m("old");
+    const Outcome o = m.Update(kAnswers, model.path());
+    ExpectFailureEnd(o, CopyReport(model, "Utente.ini", kData + "\\Utenti\\Utente.ini"));
+    // The companies were updated; the user INI, the version and the templates were not.
+    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"), -1);
+    EXPECT_NE(m.read(kData + "\\Utenti\\Utente.ini").find("UltimaDitta=Alfa"), std::string::npos);
+    EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
+    EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\ZuBolla_con_campi_personalizz.Mod"));
+    EXPECT_NE(m.read(kData + "\\LEDRANA\\INI\\ZuFattura.mod").find("Tessaro 027"), std::string::npos);
+
+    // The next run with a whole model is an update again, not a check.
+    const Outcome next = m.Update();
+    EXPECT_EQ(next.status, 0) << next.console;
+    EXPECT_EQ(next.box("già aggiornato"), -1);
+    EXPECT_EQ(next.entry("già aggiornato, rieseguo"), -1);
+    EXPECT_EQ(m.read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
+}
+
+TEST(Stops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
+    ModelFolder model;
+    model.remove("ZuEtichetta.eticf");
+    Machine m("old");
+    const Outcome o = m.Update(kAnswers, model.path());
+    ExpectFailureEnd(o, CopyReport(model, "ZuEtichetta.eticf", kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"));
+    for (const char* name : {"ZuBolla.mod", "ZuFattura.mod", "ZuSitCommesse.mod", "ZuXProdNoMoivim.mod"})
+        EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\" + name), ReleaseBytes(name)) << name;
+    EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"));
+    EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
+
+    const Outcome next = m.Update(kAnswers, model.path());
+    EXPECT_EQ(next.box("il programma è già aggiornato, verrà effettuata la verifica degli archivi"), 0);
+    EXPECT_EQ(next.entry("già aggiornato, rieseguo"), 0);
+    EXPECT_EQ(next.status, 1);
+}
+
+TEST(Companies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
+    Machine m("old");
+    const std::string ini = kData + "\\ledrana\\Delta.ini";
+    m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+
+    // In name order between Beta and the demo company, after the image folders' report, with a box; the
+    // others are updated.
+    const int skipped = o.entry("Impossibile aggiornare la ditta Delta.ini");
+    ASSERT_GE(skipped, 2) << o.log;
+    EXPECT_EQ(o.entries[skipped - 2], "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato");
+    EXPECT_NE(o.entries[skipped - 1].find("funz. ImmaginiXProdotti "), std::string::npos);
+    EXPECT_EQ(o.entries[skipped + 1], "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
+    EXPECT_NE(o.box("Impossibile aggiornare la ditta Delta.ini"), -1);
+    EXPECT_EQ(o.entries.back(), "Aggiornamento eseguito");
+
+    // The archive path names the company folder alone: the image folders cannot be worked out from it.
+    const int images = o.box("funz. ImmaginiXProdotti ");
+    ASSERT_NE(images, -1) << o.console;
+    EXPECT_LT(images, o.box("Impossibile aggiornare la ditta Delta.ini"));
+    EXPECT_EQ(o.boxes[images].text.substr(o.boxes[images].text.find('\n')),
+              "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\Delta\\");
+    EXPECT_EQ(o.boxes[images].text.substr(0, 2), "5 ");
+
+    EXPECT_EQ(m.ini(ini, "Config", "NuovoCliente"), "Si");
+    EXPECT_EQ(m.ini(ini, "Config", "Ragsoc1"), "DELTA S.R.L.");
+    EXPECT_EQ(m.ini(ini, "Config", "DirectoryImm"), "<missing>");
+    EXPECT_FALSE(m.exists(kData + "\\Delta"));
+}
+
+TEST(Companies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
+    Machine m("old");
+    fs::remove(m.host(kData + "\\Gamma\\Scad32.mdb"));
+    const std::string cont = kData + "\\Gamma\\Cont32.mdb";
+    const std::string bytes = m.read(cont);
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+
+    const int skipped = o.entry("Impossibile aggiornare la ditta Gamma.ini");
+    ASSERT_NE(skipped, -1) << o.log;
+    EXPECT_EQ(o.entries[skipped + 1], "Aggiornamento eseguito");
+    for (const std::string& e : o.entries) EXPECT_EQ(e.find("ditta Gamma.ini database"), std::string::npos) << e;
+    EXPECT_NE(o.box("Impossibile aggiornare la ditta Gamma.ini"), -1);
+
+    EXPECT_EQ(m.read(cont), bytes) << "the accounting archive was touched";
+    EXPECT_FALSE(m.exists(cont + ".tmp"));
+    EXPECT_EQ(m.Value(cont, "SELECT Count(*) FROM anni"), "0");
+    // Its INI and image folders were handled before the archives were looked for.
+    EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "NuovoCliente"), "Si");
+    EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "DirectoryImm"), "immagini\\");
+    EXPECT_EQ(m.read(kData + "\\Gamma\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"));
+}
+
+TEST(Shortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
+    Machine m("old");
+    const std::string programs = "C:\\WINDOWS\\Start Menu\\Programs";
+    auto links = [&](const std::string& folder) {
+        std::vector<std::string> names;
+        if (!m.exists(folder)) return names;
+        for (const auto& e : fs::directory_iterator(m.host(folder))) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    // Every shortcut of the old versions is there before the run, the forum ones included.
+    EXPECT_EQ(links("C:\\WINDOWS\\Desktop").size(), 9u);
+    EXPECT_EQ(links(programs + "\\Ledrana").size(), 5u);
+    EXPECT_EQ(links(programs + "\\Tessaro").size(), 5u);
+    m.write(programs + "\\Tessaro\\Calcolatrice.lnk", "link");
+
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    EXPECT_EQ(links(programs + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
+    EXPECT_FALSE(m.exists(programs + "\\Ledrana"));
+    EXPECT_EQ(links("C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
+}
+
+} // namespace
+} // namespace ledrana::e2e

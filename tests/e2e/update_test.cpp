@@ -1,0 +1,393 @@
+// Successful updates of the sample installations: what the log, the boxes, the archives, the INI files,
+// the templates, the demo company, the shortcuts and the progress bar show afterwards.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/e2e/machine.h"
+
+namespace ledrana::e2e {
+namespace {
+
+const std::string kData = "C:\\ZU";
+const char* const kTemplates[30] = {
+    "ZuBolla.mod",       "ZuBollaPr.mod",       "ZuBollaRifCli.mod",      "ZuBolla_con_campi_personalizz.Mod",
+    "ZuBV.mod",          "ZuPatr.mod",          "ZuEC.mod",               "ZuFattAcc.mod",
+    "ZuFattAccRa.mod",   "ZuFattura.mod",       "ZuFatturaRifCli.mod",    "ZuFatturaRA.mod",
+    "ZuMovimento.mod",   "ZuMPC.mod",           "ZuScontrinoScarico.mod", "ZuSPC.mod",
+    "ZuSPD.mod",         "ZuOrdCli.mod",        "ZuOrdCliRifCli.mod",     "ZuOrdFor.mod",
+    "ZuRiva.mod",        "ZuChiuIva.mod",       "ZuGio.mod",              "ZuConfr.mod",
+    "ZuComm.mod",        "ZuXProd.mod",         "ZuXProdNoMoivim.mod",    "ZuSitOrdCliFor.mod",
+    "ZuSitCommesse.mod", "ZuEtichetta.eticf",
+};
+
+std::string Release(const std::string& name) { return (ReleaseFolder() / name).string(); }
+
+std::string ReleaseBytes(const std::string& name) { return ledrana::testing::TempPrefix::get(ReleaseFolder() / name); }
+
+// The archives of the old installation: company, accounting archive, due-dates archive, password.
+struct Company {
+    const char* name;
+    std::string cont, scad, password;
+};
+const std::vector<Company>& OldCompanies() {
+    static const std::vector<Company> companies = {
+        {"Alfa", kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", ""},
+        {"Beta", kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB", "segreto"},
+        {"DittaEsempio", kData + "\\DittaEsempio\\Cont32.mdb", kData + "\\DittaEsempio\\Scad32.mdb", ""},
+        {"Gamma", kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", ""},
+    };
+    return companies;
+}
+
+// User tables whose rows an update keeps, with a value that sums or lists them.
+struct Kept {
+    const char* archive; // "cont" or "scad"
+    const char* sql;
+};
+const Kept kKept[] = {
+    {"cont", "SELECT Count(*) FROM CLIENTI"},
+    {"cont", "SELECT Cod, RagSoc FROM CLIENTI ORDER BY Cod"},
+    {"cont", "SELECT Count(*) FROM FORNITORI"},
+    {"cont", "SELECT Count(*) FROM PIANOCONTI"},
+    {"cont", "SELECT Count(*), Sum(ImpoDare), Sum(ImpoAvere) FROM MOVIMENTI"},
+    {"cont", "SELECT Count(*) FROM ARTICOLI"},
+    {"cont", "SELECT Count(*), Sum(Totale) FROM FATTURECLI"},
+    {"cont", "SELECT Count(*) FROM FATTURECLI_R"},
+    {"scad", "SELECT Count(*) FROM SCADENZE"},
+};
+
+// One update of the old installation, shared by the tests of this suite (each looks at one side of it).
+class OldUpdated : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        machine = std::make_unique<Machine>("old");
+        for (const Company& c : OldCompanies()) {
+            if (std::string(c.name) == "DittaEsempio") continue; // rebuilt from the models, see below
+            for (const Kept& k : kKept) {
+                const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
+                before[std::string(c.name) + " " + k.sql] = machine->Query(db, k.sql, c.password);
+            }
+        }
+        outcome = machine->Update();
+    }
+    static void TearDownTestSuite() { machine.reset(); }
+
+    static std::unique_ptr<Machine> machine;
+    static Outcome outcome;
+    static std::map<std::string, std::vector<std::string>> before;
+};
+std::unique_ptr<Machine> OldUpdated::machine;
+Outcome OldUpdated::outcome;
+std::map<std::string, std::vector<std::string>> OldUpdated::before;
+
+TEST_F(OldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
+    EXPECT_EQ(outcome.status, 0) << outcome.console;
+    const std::vector<std::string> expected = {
+        "ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
+        "ditta Alfa.ini database C:\\ZU\\Alfa\\SCAD32.MDB aggiornato",
+        "ditta Beta.ini database C:\\ZU\\BETA\\CONT32.MDB aggiornato",
+        "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato",
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
+        "ditta Gamma.ini database C:\\ZU\\Gamma\\CONT32.MDB aggiornato",
+        "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato",
+        "Aggiornamento eseguito",
+    };
+    EXPECT_EQ(outcome.entries, expected);
+    EXPECT_EQ(outcome.log.substr(0, 4), "\r\n->");
+
+    // Beyond the Null values that no neutral value replaces (Alfa's, before Beta), the boxes are Beta's
+    // password, the end and the question.
+    std::vector<Box> others;
+    for (const Box& b : outcome.boxes) {
+        if (b.text == "Tipo non previsto su VerificaCampiNull1") {
+            EXPECT_TRUE(others.empty()) << "a Null box after " << others.back().text;
+            EXPECT_EQ(b.style, 0);
+        } else {
+            others.push_back(b);
+        }
+    }
+    ASSERT_EQ(others.size(), 3u) << outcome.console;
+    EXPECT_TRUE(others[0].input);
+    EXPECT_EQ(others[0].text, "Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD");
+    EXPECT_EQ(others[0].answer, "segreto");
+    EXPECT_EQ(others[1].text, "Aggiornamento eseguito");
+    EXPECT_EQ(others[1].style, 0);
+    EXPECT_EQ(others[1].title, "AggiornaLedrana");
+    EXPECT_EQ(others[2].text, "Aprire il programma adesso");
+    EXPECT_EQ(others[2].style, 4);
+    EXPECT_EQ(others[2].answer, "No");
+}
+
+TEST_F(OldUpdated, EveryArchiveHasTheStructureOfItsModel) {
+    const std::string cont = machine->Schema(Release("CONT32.MDB"));
+    const std::string scad = machine->Schema(Release("SCAD32.MDB"));
+    ASSERT_NE(cont.find("table CLIENTI"), std::string::npos);
+    for (const Company& c : OldCompanies()) {
+        EXPECT_EQ(StructureDifferences(cont, machine->Schema(c.cont, c.password)), "") << c.cont;
+        EXPECT_EQ(StructureDifferences(scad, machine->Schema(c.scad)), "") << c.scad;
+    }
+}
+
+TEST_F(OldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
+    for (const Company& c : OldCompanies()) {
+        if (std::string(c.name) == "DittaEsempio") continue;
+        for (const Kept& k : kKept) {
+            const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
+            const auto& was = before[std::string(c.name) + " " + k.sql];
+            EXPECT_FALSE(was.empty()) << c.name << ": " << k.sql;
+            EXPECT_EQ(machine->Query(db, k.sql, c.password), was) << c.name << ": " << k.sql;
+        }
+    }
+    // Alfa and Beta carry years: every year is stamped with the new version, and the 027 clients get
+    // prices 1-2-3. Gamma had none: its 2005 entries get their year, and the year table its first row.
+    for (const Company& c : {OldCompanies()[0], OldCompanies()[1]}) {
+        EXPECT_EQ(machine->Query(c.cont, "SELECT DISTINCT ver FROM anni", c.password),
+                  std::vector<std::string>{"048.5"})
+            << c.name;
+        EXPECT_EQ(machine->Value(c.cont, "SELECT Count(*) FROM CLIENTI WHERE PREZZI123 <> 1", c.password), "0");
+    }
+    const std::string gamma = OldCompanies()[3].cont;
+    EXPECT_EQ(machine->Query(gamma, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
+    EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM ARTICOLI WHERE ANNO = 0"), "0");
+    EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM MOVIMENTI WHERE ANNO = 0"), "0");
+}
+
+TEST_F(OldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
+    const std::string ini = kData + "\\LEDRANA\\INI\\INI.INI";
+    EXPECT_EQ(machine->ini(ini, "Ver", "AggiornamentoLedrana"), "048.5");
+    EXPECT_EQ(machine->ini(ini, "Ver", "Condiz"), "Si");
+    EXPECT_EQ(machine->ini(ini, "Ver", "Pwd"), "SI");
+    EXPECT_EQ(machine->ini(ini, "Tempo", "Secondi"), "0");
+    EXPECT_EQ(machine->ini(ini, "Rete", "Utenti"), "1") << "other keys of the installation INI stay";
+
+    for (const char* name : kTemplates)
+        EXPECT_EQ(machine->read(kData + "\\LEDRANA\\INI\\" + name), ReleaseBytes(name)) << name;
+    EXPECT_NE(machine->read(kData + "\\LEDRANA\\INI\\ZuFatturaPersonale.mod").find("personalizzato"),
+              std::string::npos);
+    EXPECT_EQ(machine->read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
+
+    // Company INI files: switches set to NO and values the user chose stay, the rest gets its default.
+    struct Key {
+        const char* company;
+        const char* key;
+        const char* value;
+    };
+    const Key keys[] = {
+        {"Alfa", "NuovoCliente", "NO"},
+        {"Alfa", "NuovoFornitore", "Si"},
+        {"Alfa", "RegAutoIntraCee", "Si"},
+        {"Alfa", "DecP", "##"},
+        {"Alfa", "DecQ", "####"},
+        {"Alfa", "ArrotImporto", "1"},
+        {"Alfa", "RegistrazioneContabilePagScad2", "1"},
+        {"Alfa", "DirectoryImm", "immagini\\"},
+        {"Alfa", "DirectoryDoc", "descrizioni\\"},
+        {"Alfa", "Ragsoc2", "<missing>"},
+        {"Beta", "NuovoCliente", "Si"},
+        {"Beta", "RegAutoIntraCee", "Si"},
+        {"Beta", "DirectoryRiba", "C:\\ZU\\RIBA\\"},
+        {"Beta", "Ragsoc2", "DI ROSSI & BIANCHI"},
+        {"Gamma", "ArrotImporto", "0"},
+        {"Gamma", "DecP", "###"},
+    };
+    for (const Key& k : keys)
+        EXPECT_EQ(machine->ini(kData + "\\ledrana\\" + k.company + ".ini", "Config", k.key), k.value)
+            << k.company << " " << k.key;
+
+    for (const Company& c : OldCompanies()) {
+        const std::string folder = kData + "\\" + c.name;
+        EXPECT_EQ(machine->read(folder + "\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg")) << c.name;
+        EXPECT_EQ(machine->read(folder + "\\descrizioni\\stampante.doc"), ReleaseBytes("stampante.doc")) << c.name;
+    }
+}
+
+TEST_F(OldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
+    const std::string folder = kData + "\\DittaEsempio";
+    for (const char* file : {"logo.jpg", "NoteFinaliOrdF.txt", "NoteFinaliOrdOC.txt", "NoteFinaliOrdFC.txt"})
+        EXPECT_EQ(machine->read(folder + "\\" + file), ReleaseBytes(file)) << file;
+    // The old demo company's own clients are gone: it holds the model's rows.
+    for (const char* sql : {"SELECT Cod FROM CLIENTI ORDER BY Cod", "SELECT Count(*) FROM MOVIMENTI"})
+        EXPECT_EQ(machine->Query(folder + "\\Cont32.mdb", sql), machine->Query(Release("CONT32.MDB"), sql)) << sql;
+    EXPECT_EQ(machine->Query(folder + "\\Scad32.mdb", "SELECT Cod FROM BANCHE ORDER BY Cod"),
+              machine->Query(Release("SCAD32.MDB"), "SELECT Cod FROM BANCHE ORDER BY Cod"));
+    EXPECT_NE(machine->Value(folder + "\\Cont32.mdb", "SELECT Count(*) FROM tipifatturecli"), "0");
+    EXPECT_EQ(machine->Query(folder + "\\Cont32.mdb", "SELECT DISTINCT logo FROM tipifatturecli"),
+              std::vector<std::string>{"logo.jpg"});
+
+    const std::string ini = kData + "\\ledrana\\DittaEsempio.ini";
+    EXPECT_EQ(machine->ini(ini, "Archivi", "Ledrana"), "Cont32.Mdb");
+    EXPECT_EQ(machine->ini(ini, "Archivi", "Scadenzario"), "Scad32.Mdb");
+    const std::pair<const char*, const char*> identity[] = {
+        {"Ragsoc1", "DITTA DI PROVA"},
+        {"Ragsoc2", "DI ZORTEL KABU &C"},
+        {"Indirizzo", "VIA ROMA 3"},
+        {"Localita", "MILANO"},
+        {"Piva", "12345678903"},
+        {"CodFsc", "DDDGGG99H11U999K"},
+        {"LogoOrdini", "logo.jpg"},
+        {"ScrittaOrd", "Ord."},
+        {"ScrittaCommessa", "Ns.Commessa"},
+        {"CausaleErario", "038"},
+        {"ContoArrotondamentiPagScad1C", "540.080"},
+        {"ContoArrotondamentiPagScad2C", "710.030"},
+        {"InvertoDAinNoteCredito", "1"},
+        {"RegistrazioneContabilePagScad2", "1"},
+        {"NuovoCliente", "Si"},
+    };
+    for (const auto& [key, value] : identity) EXPECT_EQ(machine->ini(ini, "Config", key), value) << key;
+    // The profile functions found the lower-case "config" of the last two identity keys in "Config".
+    EXPECT_EQ(machine->read(ini).find("[config]"), std::string::npos);
+}
+
+TEST_F(OldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStays) {
+    std::vector<std::string> desktop;
+    for (const auto& e : fs::directory_iterator(machine->host("C:\\WINDOWS\\Desktop")))
+        desktop.push_back(e.path().filename().string());
+    EXPECT_EQ(desktop, std::vector<std::string>{"Posta elettronica.lnk"});
+    EXPECT_FALSE(machine->exists("C:\\WINDOWS\\Start Menu\\Programs\\Ledrana"));
+    EXPECT_FALSE(machine->exists("C:\\WINDOWS\\Start Menu\\Programs\\Tessaro"));
+}
+
+TEST_F(OldUpdated, TheProgressBarNeverPassesItsMaximumAndEndsFull) {
+    ASSERT_FALSE(outcome.bar.empty());
+    int last = 0;
+    for (const auto& [value, max] : outcome.bar) {
+        EXPECT_LE(value, max);
+        EXPECT_LE(max, 500);
+        EXPECT_GE(value, last) << "the bar went back";
+        last = value;
+    }
+    EXPECT_EQ(outcome.bar.back(), std::make_pair(500, 500));
+}
+
+// A company of its own is made of a copy of Gamma's folder: enough of them tick the bar past 500.
+TEST(ProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
+    Machine m("old");
+    const fs::path gamma = m.host("C:\\ZU\\Gamma");
+    for (int i = 2; i <= 9; ++i) {
+        const std::string name = "Gamma" + std::to_string(i);
+        fs::copy(gamma, gamma.parent_path() / name, fs::copy_options::recursive);
+        m.write("C:\\ZU\\ledrana\\" + name + ".ini",
+                "[Archivi]\r\nLedrana=Cont32.mdb\r\nScadenzario=Scad32.mdb\r\n[Config]\r\nRagsoc1=" + name + "\r\n");
+    }
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    EXPECT_NE(o.entry("ditta Gamma9.ini database C:\\ZU\\Gamma9\\SCAD32.MDB aggiornato"), -1);
+    ASSERT_GE(o.bar.size(), 2u);
+    for (const auto& [value, max] : o.bar) EXPECT_LE(value, 500);
+    // Full by ticking before the end: the last repaint before it shows 499.
+    EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
+    EXPECT_EQ(o.bar[o.bar.size() - 2], std::make_pair(499, 500));
+}
+
+TEST(SecondRun, SameVersionSaysSoAndChangesNoStructure) {
+    Machine m("old");
+    const Outcome first = m.Update();
+    ASSERT_EQ(first.status, 0) << first.console;
+    std::map<std::string, std::string> schemas;
+    for (const Company& c : OldCompanies()) {
+        schemas[c.cont] = m.Schema(c.cont, c.password);
+        schemas[c.scad] = m.Schema(c.scad);
+    }
+
+    const Outcome second = m.Update();
+    EXPECT_EQ(second.status, 0) << second.console;
+    ASSERT_FALSE(second.boxes.empty());
+    EXPECT_EQ(second.boxes[0].text, "il programma è già aggiornato, verrà effettuata la verifica degli archivi");
+    EXPECT_EQ(second.boxes[0].style, 64);
+    EXPECT_EQ(second.boxes[0].title, "AggiornaLedrana");
+    // The notice, then the same update as the first time.
+    std::vector<std::string> expected = {"già aggiornato, rieseguo"};
+    expected.insert(expected.end(), first.entries.begin(), first.entries.end());
+    EXPECT_EQ(second.entries, expected);
+    for (const Company& c : OldCompanies()) {
+        EXPECT_EQ(m.Schema(c.cont, c.password), schemas[c.cont]) << c.cont;
+        EXPECT_EQ(m.Schema(c.scad), schemas[c.scad]) << c.scad;
+    }
+    EXPECT_EQ(second.bar.back(), std::make_pair(500, 500));
+}
+
+TEST(OldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
+    Machine m("old-layout");
+    const std::string cont = kData + "\\ditta2000\\cont32.mdb";
+    const std::string scad = kData + "\\ditta\\scad32.mdb";
+    const auto clients = m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod");
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    // The model's company INI, completed by the company update.
+    const std::string model = platform::WindowsPath(Release("Ditta2000.ini"));
+    for (const char* key : {"Ledrana", "Scadenzario"})
+        EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Archivi", key), m.ini(model, "Archivi", key));
+    EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Config", "DecP"), "###");
+    const std::vector<std::string> expected = {
+        "ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato",
+        "ditta Ditta2000.ini database C:\\ZU\\DITTA\\SCAD32.MDB aggiornato",
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
+        "Aggiornamento eseguito",
+    };
+    EXPECT_EQ(o.entries, expected);
+    EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(cont)), "");
+    EXPECT_EQ(StructureDifferences(m.Schema(Release("SCAD32.MDB")), m.Schema(scad)), "");
+    EXPECT_EQ(m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod"), clients);
+    EXPECT_FALSE(clients.empty());
+}
+
+TEST(OldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
+    for (const char* variant : {"one archive", "no dir.txt"}) {
+        SCOPED_TRACE(variant);
+        Machine m("old-layout");
+        if (std::string(variant) == "one archive") fs::remove(m.host(kData + "\\ditta\\scad32.mdb"));
+        else fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 0) << o.console;
+        EXPECT_FALSE(m.exists(kData + "\\ledrana\\Ditta2000.ini"));
+        EXPECT_EQ(o.entries.size(), 3u) << o.log; // the demo company's two lines and the end
+        EXPECT_EQ(o.entry("Aggiornamento eseguito"), 2);
+    }
+}
+
+TEST(FirstRun, ANewMachineGetsDirTxtTheFolderTreeAndTheDemoCompany) {
+    Machine m;
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    EXPECT_EQ(platform::ReadFirstLine("C:\\WINDOWS\\dir.txt"), "C:\\ZU");
+    const std::vector<std::string> expected = {
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
+        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
+        "Aggiornamento eseguito",
+    };
+    EXPECT_EQ(o.entries, expected);
+    ASSERT_EQ(o.boxes.size(), 2u) << o.console;
+    EXPECT_EQ(o.boxes[0].text, "Aggiornamento eseguito");
+    EXPECT_EQ(o.boxes[1].text, "Aprire il programma adesso");
+    EXPECT_TRUE(fs::is_directory(m.host(kData + "\\ledrana\\ini")));
+    EXPECT_EQ(m.ini(kData + "\\ledrana\\DittaEsempio.ini", "Config", "Ragsoc1"), "DITTA DI PROVA");
+    EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
+    EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"), ReleaseBytes("ZuEtichetta.eticf"));
+}
+
+TEST(FirstRun, WithoutDirTxtTheInstalledVersionIsNotLookedAt) {
+    Machine m("current");
+    fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
+    const Outcome first = m.Update();
+    EXPECT_EQ(first.status, 0) << first.console;
+    EXPECT_EQ(first.box("già aggiornato"), -1);
+    EXPECT_EQ(first.entry("già aggiornato, rieseguo"), -1);
+    EXPECT_EQ(platform::ReadFirstLine("C:\\WINDOWS\\dir.txt"), "C:\\ZU");
+
+    // Now that dir.txt is there, the same version is recognised.
+    const Outcome second = m.Update();
+    EXPECT_EQ(second.status, 0) << second.console;
+    EXPECT_EQ(second.box("già aggiornato"), 0);
+    EXPECT_EQ(second.entry("già aggiornato, rieseguo"), 0);
+}
+
+} // namespace
+} // namespace ledrana::e2e
