@@ -1,0 +1,146 @@
+// A click on "Esegui" in the window, on an old sample installation, with scripted boxes: what the run
+// button says while each archive is compared, what the window lets the user do meanwhile, and how the
+// window is left at the end.
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "app/window_events.h"
+#include "gui/aggiorna_window.h"
+#include "platform/paths.h"
+#include "platform/scripted_dialogs.h"
+#include "tests/platform/temp_prefix.h"
+
+using namespace ledrana;
+using namespace ledrana::gui;
+
+namespace {
+
+// What the screen showed at one moment of the run.
+struct Seen {
+    std::string button;  // the run button's text as drawn
+    int bar = 0;         // the progress bar's value as drawn
+    int value = 0;       // the value the run had given the bar
+    std::string box;     // the box open at that moment, "" for a repaint of the button
+};
+
+class Esegui : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string line = std::string("'") + ESEGUI_MKINSTALL + "' '" + prefix.root().string() +
+                                 "' old > '" + (prefix.root() / "mkinstall.txt").string() + "' 2>&1";
+        ASSERT_EQ(std::system(line.c_str()), 0) << ledrana::testing::TempPrefix::get(prefix.root() / "mkinstall.txt");
+
+        dialogs.InputWhenContains("Ditta: Beta", "segreto");
+        dialogs.AnswerWhenContains("Aprire il programma adesso", vbNo);
+        ASSERT_TRUE(w.RunEvent([this] { Form_Load(w); }));
+        w.CartellaDefault.text = platform::WindowsPath(LEDRANA_BINARY_DIR "/release");
+
+        window = std::make_unique<AggiornaWindow>(w, [this] { Command2_Click(w, engine); });
+        window->show();
+        QApplication::processEvents();
+        button = static_cast<QPushButton*>(window->widgetFor("Command2"));
+        bar = static_cast<QProgressBar*>(window->widgetFor("Pb"));
+
+        // Watch the screen whenever the run repaints the button, and whenever a box is open.
+        auto paint = w.onRefresh;
+        w.onRefresh = [this, paint](const Control* control) {
+            paint(control);
+            if (control == &w.Command2) seen.push_back({button->text().toStdString(), bar->value(), w.Pb.value, ""});
+        };
+        dialogs.SetObserver([this](const DialogRecord& r) {
+            seen.push_back({button->text().toStdString(), bar->value(), w.Pb.value, r.text});
+            // Input while the run lasts is refused: "Chiudi" does not end the program in the middle.
+            QTest::mouseClick(window->widgetFor("Command1"), Qt::LeftButton);
+            if (w.ended()) endedDuringRun = true;
+        });
+    }
+
+    ledrana::testing::TempPrefix prefix;
+    ScriptedDialogs dialogs;
+    Aggiorna w{dialogs, "C:\\Programmi\\Tessaro"};
+    dao::DBEngine engine;
+    std::unique_ptr<AggiornaWindow> window;
+    QPushButton* button = nullptr;
+    QProgressBar* bar = nullptr;
+    std::vector<Seen> seen;
+    bool endedDuringRun = false;
+};
+
+TEST_F(Esegui, TheButtonNamesEachCompanyWhileItsArchivesAreComparedAndTheRunEndsTheProgram) {
+    ASSERT_EQ(button->text(), QStringLiteral("Esegui"));
+    EXPECT_FALSE(bar->isVisible()) << "the bar is hidden until the first run";
+    QTest::mouseClick(button, Qt::LeftButton);
+
+    // Each archive: "Ditta: " and the company while it is compared, "Esegui" again once it is done.
+    std::vector<std::string> captions;
+    for (const Seen& s : seen)
+        if (s.box.empty()) captions.push_back(s.button);
+    std::vector<std::string> expected;
+    for (const char* company : {"Alfa", "Beta", "DittaEsempio", "Gamma"})
+        for (int archive = 0; archive < 2; ++archive) {
+            expected.push_back(std::string("Ditta: ") + company);
+            expected.push_back("Esegui");
+        }
+    EXPECT_EQ(captions, expected);
+
+    // Beta's password is asked for while the button names Beta; the bar shows every tick as it comes.
+    bool asked = false;
+    int lastBar = 0;
+    for (const Seen& s : seen) {
+        if (s.box.find("Ditta: Beta") == 0) {
+            asked = true;
+            EXPECT_EQ(s.button, "Ditta: Beta");
+        }
+        EXPECT_GE(s.bar, lastBar);
+        lastBar = s.bar;
+        if (s.box.empty()) EXPECT_EQ(s.bar, s.value) << "the bar lags behind the run at " << s.button;
+    }
+    EXPECT_TRUE(asked);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().button, "Ditta: Alfa");
+    EXPECT_LT(seen.front().bar + 100, seen[seen.size() - 3].bar) << "the bar hardly moved during the comparisons";
+    EXPECT_FALSE(endedDuringRun);
+
+    // The end: the last two boxes, the bar full, the log in its box, the button reading "Esegui", the normal
+    // pointer, and the window closed because the run ends the program.
+    const auto boxes = dialogs.messageBoxes();
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2].text, "Aggiornamento eseguito");
+    EXPECT_EQ(boxes[boxes.size() - 2].style, 0);
+    EXPECT_EQ(boxes.back().text, "Aprire il programma adesso");
+    EXPECT_EQ(boxes.back().style, 4);
+    EXPECT_EQ(boxes.back().answer, vbNo);
+    EXPECT_EQ(seen.back().bar, 500) << "the bar when the question was asked";
+    EXPECT_EQ(bar->maximum(), 500);
+    EXPECT_EQ(bar->value(), 500);
+    EXPECT_EQ(button->text(), QStringLiteral("Esegui"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    const std::string log = w.Text1.text;
+    EXPECT_NE(log.find("\r\n->ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato\r\n->"), std::string::npos);
+    const std::string end = "\r\n->Aggiornamento eseguito";
+    EXPECT_EQ(log.substr(log.size() - end.size()), end);
+    QString shown = QString::fromStdString(log);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    EXPECT_EQ(static_cast<QPlainTextEdit*>(window->widgetFor("Text1"))->toPlainText(), shown);
+
+    EXPECT_TRUE(w.ended());
+    EXPECT_FALSE(window->isVisible());
+    // An ended program takes no second run.
+    const std::size_t boxesAtEnd = dialogs.records().size();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(dialogs.records().size(), boxesAtEnd);
+}
+
+} // namespace
