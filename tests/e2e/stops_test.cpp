@@ -39,7 +39,7 @@ std::string CopyReport(const ModelFolder& model, const std::string& name, const 
            "\\" + name + "\n" + to;
 }
 
-TEST(Stops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
+TEST(E2eStops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
     ModelFolder model;
     model.remove("Utente.ini");
     Machine m("old");
@@ -60,7 +60,7 @@ TEST(Stops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
     EXPECT_EQ(m.read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
 }
 
-TEST(Stops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
+TEST(E2eStops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
     ModelFolder model;
     model.remove("ZuEtichetta.eticf");
     Machine m("old");
@@ -77,7 +77,21 @@ TEST(Stops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
     EXPECT_EQ(next.status, 1);
 }
 
-TEST(Companies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
+TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
+    // On a new machine without the model's accounting archive the demo archive cannot be opened: the
+    // demo company lets the error through to the run.
+    ModelFolder model;
+    model.remove("CONT32.MDB");
+    Machine m;
+    const Outcome o = m.Update(kAnswers, model.path());
+    ExpectFailureEnd(o, "91 Variabile oggetto o variabile del blocco With non impostata\nfunz. Command2_Click ");
+    EXPECT_EQ(o.entries.front(), CopyReport(model, "Cont32.mdb", kData + "\\DittaEsempio\\Cont32.mdb"));
+    EXPECT_EQ(o.entries.size(), 3u) << o.log;
+    EXPECT_FALSE(m.exists(kData + "\\DittaEsempio\\NoteFinaliOrdF.txt"));
+    EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\INI.INI"));
+}
+
+TEST(E2eCompanies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
     Machine m("old");
     const std::string ini = kData + "\\ledrana\\Delta.ini";
     m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
@@ -108,7 +122,7 @@ TEST(Companies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
     EXPECT_FALSE(m.exists(kData + "\\Delta"));
 }
 
-TEST(Companies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
+TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
     Machine m("old");
     fs::remove(m.host(kData + "\\Gamma\\Scad32.mdb"));
     const std::string cont = kData + "\\Gamma\\Cont32.mdb";
@@ -131,7 +145,7 @@ TEST(Companies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
     EXPECT_EQ(m.read(kData + "\\Gamma\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"));
 }
 
-TEST(Shortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
+TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
     Machine m("old");
     const std::string programs = "C:\\WINDOWS\\Start Menu\\Programs";
     auto links = [&](const std::string& folder) {

@@ -62,7 +62,7 @@ const Kept kKept[] = {
 };
 
 // One update of the old installation, shared by the tests of this suite (each looks at one side of it).
-class OldUpdated : public ::testing::Test {
+class E2eOldUpdated : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         machine = std::make_unique<Machine>("old");
@@ -81,11 +81,11 @@ protected:
     static Outcome outcome;
     static std::map<std::string, std::vector<std::string>> before;
 };
-std::unique_ptr<Machine> OldUpdated::machine;
-Outcome OldUpdated::outcome;
-std::map<std::string, std::vector<std::string>> OldUpdated::before;
+std::unique_ptr<Machine> E2eOldUpdated::machine;
+Outcome E2eOldUpdated::outcome;
+std::map<std::string, std::vector<std::string>> E2eOldUpdated::before;
 
-TEST_F(OldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
+TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(outcome.status, 0) << outcome.console;
     const std::vector<std::string> expected = {
         "ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
@@ -124,7 +124,7 @@ TEST_F(OldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(others[2].answer, "No");
 }
 
-TEST_F(OldUpdated, EveryArchiveHasTheStructureOfItsModel) {
+TEST_F(E2eOldUpdated, EveryArchiveHasTheStructureOfItsModel) {
     const std::string cont = machine->Schema(Release("CONT32.MDB"));
     const std::string scad = machine->Schema(Release("SCAD32.MDB"));
     ASSERT_NE(cont.find("table CLIENTI"), std::string::npos);
@@ -134,7 +134,7 @@ TEST_F(OldUpdated, EveryArchiveHasTheStructureOfItsModel) {
     }
 }
 
-TEST_F(OldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
+TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
     for (const Company& c : OldCompanies()) {
         if (std::string(c.name) == "DittaEsempio") continue;
         for (const Kept& k : kKept) {
@@ -158,7 +158,7 @@ TEST_F(OldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
     EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM MOVIMENTI WHERE ANNO = 0"), "0");
 }
 
-TEST_F(OldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
+TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
     const std::string ini = kData + "\\LEDRANA\\INI\\INI.INI";
     EXPECT_EQ(machine->ini(ini, "Ver", "AggiornamentoLedrana"), "048.5");
     EXPECT_EQ(machine->ini(ini, "Ver", "Condiz"), "Si");
@@ -207,7 +207,7 @@ TEST_F(OldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
     }
 }
 
-TEST_F(OldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
+TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
     const std::string folder = kData + "\\DittaEsempio";
     for (const char* file : {"logo.jpg", "NoteFinaliOrdF.txt", "NoteFinaliOrdOC.txt", "NoteFinaliOrdFC.txt"})
         EXPECT_EQ(machine->read(folder + "\\" + file), ReleaseBytes(file)) << file;
@@ -245,7 +245,7 @@ TEST_F(OldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
     EXPECT_EQ(machine->read(ini).find("[config]"), std::string::npos);
 }
 
-TEST_F(OldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStays) {
+TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStays) {
     std::vector<std::string> desktop;
     for (const auto& e : fs::directory_iterator(machine->host("C:\\WINDOWS\\Desktop")))
         desktop.push_back(e.path().filename().string());
@@ -254,7 +254,7 @@ TEST_F(OldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStays) {
     EXPECT_FALSE(machine->exists("C:\\WINDOWS\\Start Menu\\Programs\\Tessaro"));
 }
 
-TEST_F(OldUpdated, TheProgressBarNeverPassesItsMaximumAndEndsFull) {
+TEST_F(E2eOldUpdated, TheProgressBarNeverPassesItsMaximumAndEndsFull) {
     ASSERT_FALSE(outcome.bar.empty());
     int last = 0;
     for (const auto& [value, max] : outcome.bar) {
@@ -267,7 +267,7 @@ TEST_F(OldUpdated, TheProgressBarNeverPassesItsMaximumAndEndsFull) {
 }
 
 // A company of its own is made of a copy of Gamma's folder: enough of them tick the bar past 500.
-TEST(ProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
+TEST(E2eProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
     Machine m("old");
     const fs::path gamma = m.host("C:\\ZU\\Gamma");
     for (int i = 2; i <= 9; ++i) {
@@ -286,7 +286,7 @@ TEST(ProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
     EXPECT_EQ(o.bar[o.bar.size() - 2], std::make_pair(499, 500));
 }
 
-TEST(SecondRun, SameVersionSaysSoAndChangesNoStructure) {
+TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     Machine m("old");
     const Outcome first = m.Update();
     ASSERT_EQ(first.status, 0) << first.console;
@@ -313,7 +313,7 @@ TEST(SecondRun, SameVersionSaysSoAndChangesNoStructure) {
     EXPECT_EQ(second.bar.back(), std::make_pair(500, 500));
 }
 
-TEST(OldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
+TEST(E2eOldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
     Machine m("old-layout");
     const std::string cont = kData + "\\ditta2000\\cont32.mdb";
     const std::string scad = kData + "\\ditta\\scad32.mdb";
@@ -339,7 +339,7 @@ TEST(OldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
     EXPECT_FALSE(clients.empty());
 }
 
-TEST(OldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
+TEST(E2eOldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
     for (const char* variant : {"one archive", "no dir.txt"}) {
         SCOPED_TRACE(variant);
         Machine m("old-layout");
@@ -353,7 +353,7 @@ TEST(OldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
     }
 }
 
-TEST(FirstRun, ANewMachineGetsDirTxtTheFolderTreeAndTheDemoCompany) {
+TEST(E2eFirstRun, ANewMachineGetsDirTxtTheFolderTreeAndTheDemoCompany) {
     Machine m;
     const Outcome o = m.Update();
     EXPECT_EQ(o.status, 0) << o.console;
@@ -373,7 +373,7 @@ TEST(FirstRun, ANewMachineGetsDirTxtTheFolderTreeAndTheDemoCompany) {
     EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"), ReleaseBytes("ZuEtichetta.eticf"));
 }
 
-TEST(FirstRun, WithoutDirTxtTheInstalledVersionIsNotLookedAt) {
+TEST(E2eFirstRun, WithoutDirTxtTheInstalledVersionIsNotLookedAt) {
     Machine m("current");
     fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
     const Outcome first = m.Update();
