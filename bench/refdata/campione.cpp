@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace ledrana::bench {
@@ -253,6 +254,13 @@ void PreparaArchivio(dao::DBEngine& engine, const std::string& path) {
                 for (int i = 0; i < td.Fields().Count(); ++i)
                     c = c || EqualsNoCase(td.Fields()[i].Name(), campo);
                 if (!c) db.Execute("ALTER TABLE " + t->nome + " ADD COLUMN " + definizione);
+            }
+            // The comparison gives the archive the model's indexes; one the archive has already stays.
+            for (const std::string& i : t->indici) {
+                try {
+                    db.Execute(i);
+                } catch (const ledrana::Error&) {
+                }
             }
         }
         dao::TableDef td = db.TableDefs()[nome];
