@@ -31,8 +31,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE] [--boxes FILE]\n"
-    "                    [--progress FILE]\n"
+    "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE]\n"
+    "                    [--boxes FILE] [--progress FILE]\n"
     "  --progress FILE  la barra di avanzamento: una riga \"valore/massimo\" a ogni cambiamento\n";
 
 std::string programFolder(const char* argv0) {
@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" || arg == "--boxes" ||
-             arg == "--progress") &&
+        if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" ||
+             arg == "--boxes" || arg == "--progress") &&
             i + 1 < argc) {
             options[arg] = argv[++i];
         } else {
@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
     };
     w.RunEvent([&] { Form_Load(w); });
     if (!w.ended()) {
-        if (options.count("--model")) w.CartellaDefault.text = platform::WindowsPath(absolute(options["--model"]));
+        if (options.count("--model"))
+            w.CartellaDefault.text = platform::WindowsPath(absolute(options["--model"]));
         w.RunEvent([&] { Command2_Click(w, engine); });
     }
 
@@ -120,7 +121,8 @@ int main(int argc, char** argv) {
         std::cerr << "aggiorna-batch: impossibile scrivere " << options["--progress"] << "\n";
     if (options.count("--boxes")) {
         std::string lines;
-        for (const BatchBox& box : dialogs.boxes()) lines += BatchDialogs::ToJson(box) + "\n";
+        for (const BatchBox& box : dialogs.boxes())
+            lines += BatchDialogs::ToJson(box) + "\n";
         if (!writeHostFile(options["--boxes"], lines))
             std::cerr << "aggiorna-batch: impossibile scrivere " << options["--boxes"] << "\n";
     }

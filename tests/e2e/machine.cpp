@@ -20,7 +20,8 @@ namespace {
 
 std::string Quote(const std::string& s) {
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -39,11 +40,20 @@ std::string JsonString(const std::string& s, std::size_t& i) {
         }
         const char c = s[++i];
         switch (c) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'u': out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16)), i += 4; break;
-        default: out += c;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'u':
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16)), i += 4;
+            break;
+        default:
+            out += c;
         }
     }
     ++i;
@@ -67,12 +77,18 @@ Box ParseBox(const std::string& line) {
             value = line.substr(i, end - i);
             i = end;
         }
-        if (key == "title") box.title = value;
-        else if (key == "style") box.style = std::stoi(value);
-        else if (key == "text") box.text = value;
-        else if (key == "answer") box.answer = value;
-        else if (key == "input") box.input = value == "true";
-        else ADD_FAILURE() << "unexpected key " << key << " in " << line;
+        if (key == "title")
+            box.title = value;
+        else if (key == "style")
+            box.style = std::stoi(value);
+        else if (key == "text")
+            box.text = value;
+        else if (key == "answer")
+            box.answer = value;
+        else if (key == "input")
+            box.input = value == "true";
+        else
+            ADD_FAILURE() << "unexpected key " << key << " in " << line;
         i = line.find_first_of(",}", i);
         if (i == std::string::npos || line[i] == '}') break;
     }
@@ -82,7 +98,8 @@ Box ParseBox(const std::string& line) {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }
 
@@ -98,7 +115,8 @@ std::string Normalised(const std::string& line, bool fromModel) {
     const std::size_t sp = line.find(' ');
     const std::size_t sp2 = line.find(' ', sp + 1);
     const std::string kind = line.substr(0, sp);
-    const std::string name = Upper(line.substr(sp + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp - 1));
+    const std::string name =
+        Upper(line.substr(sp + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp - 1));
     std::string rest = sp2 == std::string::npos ? "" : line.substr(sp2);
     if (kind == "field" && fromModel && (rest.find(" type=10 ") == 0 || rest.find(" type=12 ") == 0)) {
         const std::size_t z = rest.find("allowzerolength=");
@@ -108,10 +126,12 @@ std::string Normalised(const std::string& line, bool fromModel) {
         const std::size_t f = rest.find("fields=");
         std::vector<std::string> fields;
         std::istringstream in(Upper(rest.substr(f + 7)));
-        for (std::string one; std::getline(in, one, ',');) fields.push_back(one);
+        for (std::string one; std::getline(in, one, ',');)
+            fields.push_back(one);
         std::sort(fields.begin(), fields.end());
         rest = rest.substr(0, f + 7);
-        for (std::size_t i = 0; i < fields.size(); ++i) rest += (i ? "," : "") + fields[i];
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            rest += (i ? "," : "") + fields[i];
     }
     if (kind == "query") rest = Upper(rest);
     return kind + " " + name + rest;
@@ -130,7 +150,9 @@ int Outcome::entry(const std::string& wanted) const {
     return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
-fs::path ReleaseFolder() { return fs::path(LEDRANA_BINARY_DIR) / "release"; }
+fs::path ReleaseFolder() {
+    return fs::path(LEDRANA_BINARY_DIR) / "release";
+}
 
 Machine::Machine(const std::string& kind) {
     if (kind.empty()) return;
@@ -139,17 +161,24 @@ Machine::Machine(const std::string& kind) {
     if (status != 0) throw std::runtime_error("mkinstall " + kind + " failed: " + out);
 }
 
-fs::path Machine::host(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
+fs::path Machine::host(const std::string& windowsPath) const {
+    return platform::HostPath(windowsPath);
+}
 
-bool Machine::exists(const std::string& windowsPath) const { return fs::exists(host(windowsPath)); }
+bool Machine::exists(const std::string& windowsPath) const {
+    return fs::exists(host(windowsPath));
+}
 
-std::string Machine::read(const std::string& windowsPath) const { return platform::ReadAllBytes(windowsPath); }
+std::string Machine::read(const std::string& windowsPath) const {
+    return platform::ReadAllBytes(windowsPath);
+}
 
 void Machine::write(const std::string& windowsPath, const std::string& bytes) const {
     ledrana::testing::TempPrefix::put(host(windowsPath), bytes);
 }
 
-std::string Machine::ini(const std::string& windowsPath, const std::string& section, const std::string& key) const {
+std::string Machine::ini(const std::string& windowsPath, const std::string& section,
+                         const std::string& key) const {
     std::string value;
     platform::GetPrivateProfileString(section, key, "<missing>", value, 1024, windowsPath);
     return value;
@@ -157,8 +186,8 @@ std::string Machine::ini(const std::string& windowsPath, const std::string& sect
 
 int Machine::Shell(const std::string& commandLine, std::string* out) const {
     const fs::path capture = root() / "console.txt";
-    const std::string line =
-        "TESSARO_PREFIX=" + Quote(root().string()) + " " + commandLine + " > " + Quote(capture.string()) + " 2>&1";
+    const std::string line = "TESSARO_PREFIX=" + Quote(root().string()) + " " + commandLine + " > " +
+                             Quote(capture.string()) + " 2>&1";
     const int raw = std::system(line.c_str());
     if (out) *out = Slurp(capture);
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -168,19 +197,22 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model) const
     const fs::path dir = root() / "run";
     fs::create_directories(dir);
     std::ofstream(dir / "answers.txt", std::ios::binary) << answers;
-    for (const char* f : {"log.txt", "boxes.txt", "bar.txt"}) fs::remove(dir / f);
+    for (const char* f : {"log.txt", "boxes.txt", "bar.txt"})
+        fs::remove(dir / f);
 
     Outcome o;
-    o.status = Shell(Quote(E2E_AGGIORNA_BATCH) + " --prefix " + Quote(root().string()) + " --model " +
-                         Quote(model.string()) + " --answers " + Quote((dir / "answers.txt").string()) +
-                         " --log " + Quote((dir / "log.txt").string()) + " --boxes " +
-                         Quote((dir / "boxes.txt").string()) + " --progress " + Quote((dir / "bar.txt").string()),
-                     &o.console);
+    o.status =
+        Shell(Quote(E2E_AGGIORNA_BATCH) + " --prefix " + Quote(root().string()) + " --model " +
+                  Quote(model.string()) + " --answers " + Quote((dir / "answers.txt").string()) + " --log " +
+                  Quote((dir / "log.txt").string()) + " --boxes " + Quote((dir / "boxes.txt").string()) +
+                  " --progress " + Quote((dir / "bar.txt").string()),
+              &o.console);
     o.log = Slurp(dir / "log.txt");
     const std::string sep = "\r\n->";
     for (std::size_t at = o.log.find(sep); at != std::string::npos;) {
         const std::size_t next = o.log.find(sep, at + sep.size());
-        o.entries.push_back(o.log.substr(at + sep.size(), next == std::string::npos ? next : next - at - sep.size()));
+        o.entries.push_back(
+            o.log.substr(at + sep.size(), next == std::string::npos ? next : next - at - sep.size()));
         at = next;
     }
     for (const std::string& line : Lines(Slurp(dir / "boxes.txt")))
@@ -204,7 +236,8 @@ std::vector<std::string> Machine::Query(const std::string& path, const std::stri
                                         const std::string& password) const {
     std::string out;
     const std::string pwd = password.empty() ? "" : "--pwd " + Quote(password) + " ";
-    const int status = Shell(Quote(E2E_DAOTOOL) + " " + pwd + "query " + Quote(path) + " " + Quote(sql), &out);
+    const int status =
+        Shell(Quote(E2E_DAOTOOL) + " " + pwd + "query " + Quote(path) + " " + Quote(sql), &out);
     if (status != 0) {
         ADD_FAILURE() << "daotool query " << path << " " << sql << ": " << out;
         return {};
@@ -214,7 +247,8 @@ std::vector<std::string> Machine::Query(const std::string& path, const std::stri
     return rows;
 }
 
-std::string Machine::Value(const std::string& path, const std::string& sql, const std::string& password) const {
+std::string Machine::Value(const std::string& path, const std::string& sql,
+                           const std::string& password) const {
     const std::vector<std::string> rows = Query(path, sql, password);
     if (rows.empty()) return "<no row>";
     return rows[0].substr(0, rows[0].find('\t'));

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 // The answers of an ordinary unattended run on the sample installations: Beta's password wherever its
 // box comes, and No to opening the main program at the end.
-inline constexpr const char* kAnswers = "if Ditta: Beta -> text:segreto\nif Aprire il programma adesso -> No\n";
+inline constexpr const char* kAnswers =
+    "if Ditta: Beta -> text:segreto\nif Aprire il programma adesso -> No\n";
 
 // One box as aggiorna-batch wrote it to its --boxes file.
 struct Box {
@@ -70,7 +71,8 @@ public:
     std::vector<std::string> Query(const std::string& path, const std::string& sql,
                                    const std::string& password = "") const;
     // The first cell of the query's first row.
-    std::string Value(const std::string& path, const std::string& sql, const std::string& password = "") const;
+    std::string Value(const std::string& path, const std::string& sql,
+                      const std::string& password = "") const;
 
 private:
     // Runs a shell command line with this machine as the prefix; returns the exit status, output in `out`.

@@ -14,7 +14,9 @@ namespace {
 const std::string kData = "C:\\ZU";
 const std::string kFailed = "Aggiornamento NON eseguito completamente";
 
-std::string ReleaseBytes(const std::string& name) { return ledrana::testing::TempPrefix::get(ReleaseFolder() / name); }
+std::string ReleaseBytes(const std::string& name) {
+    return ledrana::testing::TempPrefix::get(ReleaseFolder() / name);
+}
 
 // The failure end: the stop's own report as the last box but one, then the final line and box, nothing
 // asked; the bar stays where it was.
@@ -35,8 +37,8 @@ void ExpectFailureEnd(const Outcome& o, const std::string& report) {
 
 // The report of a copy whose source is missing.
 std::string CopyReport(const ModelFolder& model, const std::string& name, const std::string& to) {
-    return "53 Impossibile trovare il file\nfunz. CopiaFile \n" + platform::WindowsPath(model.path().string()) +
-           "\\" + name + "\n" + to;
+    return "53 Impossibile trovare il file\nfunz. CopiaFile \n" +
+           platform::WindowsPath(model.path().string()) + "\\" + name + "\n" + to;
 }
 
 TEST(E2eStops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
@@ -84,7 +86,8 @@ TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
     model.remove("CONT32.MDB");
     Machine m;
     const Outcome o = m.Update(kAnswers, model.path());
-    ExpectFailureEnd(o, "91 Variabile oggetto o variabile del blocco With non impostata\nfunz. Command2_Click ");
+    ExpectFailureEnd(o,
+                     "91 Variabile oggetto o variabile del blocco With non impostata\nfunz. Command2_Click ");
     EXPECT_EQ(o.entries.front(), CopyReport(model, "Cont32.mdb", kData + "\\DittaEsempio\\Cont32.mdb"));
     EXPECT_EQ(o.entries.size(), 3u) << o.log;
     EXPECT_FALSE(m.exists(kData + "\\DittaEsempio\\NoteFinaliOrdF.txt"));
@@ -93,33 +96,34 @@ TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
 
 TEST(E2eCompanies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
     Machine m("old");
-    const std::string ini = kData + "\\ledrana\\Delta.ini";
+    const std::string ini = kData + "\\ledrana\\delta.ini"; // lower case: it still comes before DittaEsempio
     m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
     const Outcome o = m.Update();
     EXPECT_EQ(o.status, 0) << o.console;
 
     // In name order between Beta and the demo company, after the image folders' report, with a box; the
     // others are updated.
-    const int skipped = o.entry("Impossibile aggiornare la ditta Delta.ini");
+    const int skipped = o.entry("Impossibile aggiornare la ditta delta.ini");
     ASSERT_GE(skipped, 2) << o.log;
     EXPECT_EQ(o.entries[skipped - 2], "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato");
     EXPECT_NE(o.entries[skipped - 1].find("funz. ImmaginiXProdotti "), std::string::npos);
-    EXPECT_EQ(o.entries[skipped + 1], "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
-    EXPECT_NE(o.box("Impossibile aggiornare la ditta Delta.ini"), -1);
+    EXPECT_EQ(o.entries[skipped + 1],
+              "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
+    EXPECT_NE(o.box("Impossibile aggiornare la ditta delta.ini"), -1);
     EXPECT_EQ(o.entries.back(), "Aggiornamento eseguito");
 
     // The archive path names the company folder alone: the image folders cannot be worked out from it.
     const int images = o.box("funz. ImmaginiXProdotti ");
     ASSERT_NE(images, -1) << o.console;
-    EXPECT_LT(images, o.box("Impossibile aggiornare la ditta Delta.ini"));
+    EXPECT_LT(images, o.box("Impossibile aggiornare la ditta delta.ini"));
     EXPECT_EQ(o.boxes[images].text.substr(o.boxes[images].text.find('\n')),
-              "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\Delta\\");
+              "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\delta\\");
     EXPECT_EQ(o.boxes[images].text.substr(0, 2), "5 ");
 
     EXPECT_EQ(m.ini(ini, "Config", "NuovoCliente"), "Si");
     EXPECT_EQ(m.ini(ini, "Config", "Ragsoc1"), "DELTA S.R.L.");
     EXPECT_EQ(m.ini(ini, "Config", "DirectoryImm"), "<missing>");
-    EXPECT_FALSE(m.exists(kData + "\\Delta"));
+    EXPECT_FALSE(m.exists(kData + "\\delta"));
 }
 
 TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
@@ -133,7 +137,8 @@ TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
     const int skipped = o.entry("Impossibile aggiornare la ditta Gamma.ini");
     ASSERT_NE(skipped, -1) << o.log;
     EXPECT_EQ(o.entries[skipped + 1], "Aggiornamento eseguito");
-    for (const std::string& e : o.entries) EXPECT_EQ(e.find("ditta Gamma.ini database"), std::string::npos) << e;
+    for (const std::string& e : o.entries)
+        EXPECT_EQ(e.find("ditta Gamma.ini database"), std::string::npos) << e;
     EXPECT_NE(o.box("Impossibile aggiornare la ditta Gamma.ini"), -1);
 
     EXPECT_EQ(m.read(cont), bytes) << "the accounting archive was touched";
@@ -151,7 +156,8 @@ TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
     auto links = [&](const std::string& folder) {
         std::vector<std::string> names;
         if (!m.exists(folder)) return names;
-        for (const auto& e : fs::directory_iterator(m.host(folder))) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(m.host(folder)))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     };

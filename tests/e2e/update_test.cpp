@@ -15,19 +15,45 @@ namespace {
 
 const std::string kData = "C:\\ZU";
 const char* const kTemplates[30] = {
-    "ZuBolla.mod",       "ZuBollaPr.mod",       "ZuBollaRifCli.mod",      "ZuBolla_con_campi_personalizz.Mod",
-    "ZuBV.mod",          "ZuPatr.mod",          "ZuEC.mod",               "ZuFattAcc.mod",
-    "ZuFattAccRa.mod",   "ZuFattura.mod",       "ZuFatturaRifCli.mod",    "ZuFatturaRA.mod",
-    "ZuMovimento.mod",   "ZuMPC.mod",           "ZuScontrinoScarico.mod", "ZuSPC.mod",
-    "ZuSPD.mod",         "ZuOrdCli.mod",        "ZuOrdCliRifCli.mod",     "ZuOrdFor.mod",
-    "ZuRiva.mod",        "ZuChiuIva.mod",       "ZuGio.mod",              "ZuConfr.mod",
-    "ZuComm.mod",        "ZuXProd.mod",         "ZuXProdNoMoivim.mod",    "ZuSitOrdCliFor.mod",
-    "ZuSitCommesse.mod", "ZuEtichetta.eticf",
+    "ZuBolla.mod",
+    "ZuBollaPr.mod",
+    "ZuBollaRifCli.mod",
+    "ZuBolla_con_campi_personalizz.Mod",
+    "ZuBV.mod",
+    "ZuPatr.mod",
+    "ZuEC.mod",
+    "ZuFattAcc.mod",
+    "ZuFattAccRa.mod",
+    "ZuFattura.mod",
+    "ZuFatturaRifCli.mod",
+    "ZuFatturaRA.mod",
+    "ZuMovimento.mod",
+    "ZuMPC.mod",
+    "ZuScontrinoScarico.mod",
+    "ZuSPC.mod",
+    "ZuSPD.mod",
+    "ZuOrdCli.mod",
+    "ZuOrdCliRifCli.mod",
+    "ZuOrdFor.mod",
+    "ZuRiva.mod",
+    "ZuChiuIva.mod",
+    "ZuGio.mod",
+    "ZuConfr.mod",
+    "ZuComm.mod",
+    "ZuXProd.mod",
+    "ZuXProdNoMoivim.mod",
+    "ZuSitOrdCliFor.mod",
+    "ZuSitCommesse.mod",
+    "ZuEtichetta.eticf",
 };
 
-std::string Release(const std::string& name) { return (ReleaseFolder() / name).string(); }
+std::string Release(const std::string& name) {
+    return (ReleaseFolder() / name).string();
+}
 
-std::string ReleaseBytes(const std::string& name) { return ledrana::testing::TempPrefix::get(ReleaseFolder() / name); }
+std::string ReleaseBytes(const std::string& name) {
+    return ledrana::testing::TempPrefix::get(ReleaseFolder() / name);
+}
 
 // The archives of the old installation: company, accounting archive, due-dates archive, password.
 struct Company {
@@ -150,7 +176,8 @@ TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
         EXPECT_EQ(machine->Query(c.cont, "SELECT DISTINCT ver FROM anni", c.password),
                   std::vector<std::string>{"048.5"})
             << c.name;
-        EXPECT_EQ(machine->Value(c.cont, "SELECT Count(*) FROM CLIENTI WHERE PREZZI123 <> 1", c.password), "0");
+        EXPECT_EQ(machine->Value(c.cont, "SELECT Count(*) FROM CLIENTI WHERE PREZZI123 <> 1", c.password),
+                  "0");
     }
     const std::string gamma = OldCompanies()[3].cont;
     EXPECT_EQ(machine->Query(gamma, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
@@ -202,8 +229,10 @@ TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
 
     for (const Company& c : OldCompanies()) {
         const std::string folder = kData + "\\" + c.name;
-        EXPECT_EQ(machine->read(folder + "\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg")) << c.name;
-        EXPECT_EQ(machine->read(folder + "\\descrizioni\\stampante.doc"), ReleaseBytes("stampante.doc")) << c.name;
+        EXPECT_EQ(machine->read(folder + "\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"))
+            << c.name;
+        EXPECT_EQ(machine->read(folder + "\\descrizioni\\stampante.doc"), ReleaseBytes("stampante.doc"))
+            << c.name;
     }
 }
 
@@ -213,7 +242,8 @@ TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
         EXPECT_EQ(machine->read(folder + "\\" + file), ReleaseBytes(file)) << file;
     // The old demo company's own clients are gone: it holds the model's rows.
     for (const char* sql : {"SELECT Cod FROM CLIENTI ORDER BY Cod", "SELECT Count(*) FROM MOVIMENTI"})
-        EXPECT_EQ(machine->Query(folder + "\\Cont32.mdb", sql), machine->Query(Release("CONT32.MDB"), sql)) << sql;
+        EXPECT_EQ(machine->Query(folder + "\\Cont32.mdb", sql), machine->Query(Release("CONT32.MDB"), sql))
+            << sql;
     EXPECT_EQ(machine->Query(folder + "\\Scad32.mdb", "SELECT Cod FROM BANCHE ORDER BY Cod"),
               machine->Query(Release("SCAD32.MDB"), "SELECT Cod FROM BANCHE ORDER BY Cod"));
     EXPECT_NE(machine->Value(folder + "\\Cont32.mdb", "SELECT Count(*) FROM tipifatturecli"), "0");
@@ -240,7 +270,8 @@ TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
         {"RegistrazioneContabilePagScad2", "1"},
         {"NuovoCliente", "Si"},
     };
-    for (const auto& [key, value] : identity) EXPECT_EQ(machine->ini(ini, "Config", key), value) << key;
+    for (const auto& [key, value] : identity)
+        EXPECT_EQ(machine->ini(ini, "Config", key), value) << key;
     // The profile functions found the lower-case "config" of the last two identity keys in "Config".
     EXPECT_EQ(machine->read(ini).find("[config]"), std::string::npos);
 }
@@ -274,13 +305,15 @@ TEST(E2eProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
         const std::string name = "Gamma" + std::to_string(i);
         fs::copy(gamma, gamma.parent_path() / name, fs::copy_options::recursive);
         m.write("C:\\ZU\\ledrana\\" + name + ".ini",
-                "[Archivi]\r\nLedrana=Cont32.mdb\r\nScadenzario=Scad32.mdb\r\n[Config]\r\nRagsoc1=" + name + "\r\n");
+                "[Archivi]\r\nLedrana=Cont32.mdb\r\nScadenzario=Scad32.mdb\r\n[Config]\r\nRagsoc1=" + name +
+                    "\r\n");
     }
     const Outcome o = m.Update();
     EXPECT_EQ(o.status, 0) << o.console;
     EXPECT_NE(o.entry("ditta Gamma9.ini database C:\\ZU\\Gamma9\\SCAD32.MDB aggiornato"), -1);
     ASSERT_GE(o.bar.size(), 2u);
-    for (const auto& [value, max] : o.bar) EXPECT_LE(value, 500);
+    for (const auto& [value, max] : o.bar)
+        EXPECT_LE(value, 500);
     // Full by ticking before the end: the last repaint before it shows 499.
     EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
     EXPECT_EQ(o.bar[o.bar.size() - 2], std::make_pair(499, 500));
@@ -299,7 +332,8 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     const Outcome second = m.Update();
     EXPECT_EQ(second.status, 0) << second.console;
     ASSERT_FALSE(second.boxes.empty());
-    EXPECT_EQ(second.boxes[0].text, "il programma è già aggiornato, verrà effettuata la verifica degli archivi");
+    EXPECT_EQ(second.boxes[0].text,
+              "il programma è già aggiornato, verrà effettuata la verifica degli archivi");
     EXPECT_EQ(second.boxes[0].style, 64);
     EXPECT_EQ(second.boxes[0].title, "AggiornaLedrana");
     // The notice, then the same update as the first time.
@@ -343,8 +377,10 @@ TEST(E2eOldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
     for (const char* variant : {"one archive", "no dir.txt"}) {
         SCOPED_TRACE(variant);
         Machine m("old-layout");
-        if (std::string(variant) == "one archive") fs::remove(m.host(kData + "\\ditta\\scad32.mdb"));
-        else fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
+        if (std::string(variant) == "one archive")
+            fs::remove(m.host(kData + "\\ditta\\scad32.mdb"));
+        else
+            fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
         const Outcome o = m.Update();
         EXPECT_EQ(o.status, 0) << o.console;
         EXPECT_FALSE(m.exists(kData + "\\ledrana\\Ditta2000.ini"));

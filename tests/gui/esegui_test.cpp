@@ -28,10 +28,10 @@ namespace {
 
 // What the screen showed at one moment of the run.
 struct Seen {
-    std::string button;  // the run button's text as drawn
-    int bar = 0;         // the progress bar's value as drawn
-    int value = 0;       // the value the run had given the bar
-    std::string box;     // the box open at that moment, "" for a repaint of the button
+    std::string button; // the run button's text as drawn
+    int bar = 0;        // the progress bar's value as drawn
+    int value = 0;      // the value the run had given the bar
+    std::string box;    // the box open at that moment, "" for a repaint of the button
 };
 
 class Esegui : public ::testing::Test {
@@ -39,7 +39,8 @@ protected:
     void SetUp() override {
         const std::string line = std::string("'") + ESEGUI_MKINSTALL + "' '" + prefix.root().string() +
                                  "' old > '" + (prefix.root() / "mkinstall.txt").string() + "' 2>&1";
-        ASSERT_EQ(std::system(line.c_str()), 0) << ledrana::testing::TempPrefix::get(prefix.root() / "mkinstall.txt");
+        ASSERT_EQ(std::system(line.c_str()), 0)
+            << ledrana::testing::TempPrefix::get(prefix.root() / "mkinstall.txt");
 
         dialogs.InputWhenContains("Ditta: Beta", "segreto");
         dialogs.AnswerWhenContains("Aprire il programma adesso", vbNo);
@@ -56,7 +57,8 @@ protected:
         auto paint = w.onRefresh;
         w.onRefresh = [this, paint](const Control* control) {
             paint(control);
-            if (control == &w.Command2) seen.push_back({button->text().toStdString(), bar->value(), w.Pb.value, ""});
+            if (control == &w.Command2)
+                seen.push_back({button->text().toStdString(), bar->value(), w.Pb.value, ""});
         };
         dialogs.SetObserver([this](const DialogRecord& r) {
             seen.push_back({button->text().toStdString(), bar->value(), w.Pb.value, r.text});
@@ -109,7 +111,8 @@ TEST_F(Esegui, TheButtonNamesEachCompanyWhileItsArchivesAreComparedAndTheRunEnds
     EXPECT_TRUE(asked);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().button, "Ditta: Alfa");
-    EXPECT_LT(seen.front().bar + 100, seen[seen.size() - 3].bar) << "the bar hardly moved during the comparisons";
+    EXPECT_LT(seen.front().bar + 100, seen[seen.size() - 3].bar)
+        << "the bar hardly moved during the comparisons";
     EXPECT_FALSE(endedDuringRun);
 
     // The end: the last two boxes, the bar full, the log in its box, the button reading "Esegui", the normal
@@ -128,7 +131,8 @@ TEST_F(Esegui, TheButtonNamesEachCompanyWhileItsArchivesAreComparedAndTheRunEnds
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     const std::string log = w.Text1.text;
-    EXPECT_NE(log.find("\r\n->ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato\r\n->"), std::string::npos);
+    EXPECT_NE(log.find("\r\n->ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato\r\n->"),
+              std::string::npos);
     const std::string end = "\r\n->Aggiornamento eseguito";
     EXPECT_EQ(log.substr(log.size() - end.size()), end);
     QString shown = QString::fromStdString(log);
