@@ -79,8 +79,8 @@ std::string ShellOpener() {
 }
 
 StartResult StartProgram(const std::string& windowsPath, const std::vector<std::string>& arguments) {
-    if (!FileExists(windowsPath)) return StartResult::NotFound;
     if (!detail::State().programsStart) return StartResult::Disabled;
+    if (!FileExists(windowsPath)) return StartResult::NotFound;
     std::string host = HostPath(windowsPath);
     if (!hostExecutable(host)) return StartResult::NotExecutable;
     std::vector<std::string> argv = {host};

@@ -65,6 +65,7 @@ TEST(Shell, StartProgramStartsHostExecutablesOnly) {
     fs::remove(out);
     SetProgramStarting(false);
     EXPECT_EQ(StartProgram("C:\\TESSARO\\AVVIA", {"ancora"}), StartResult::Disabled);
+    EXPECT_EQ(StartProgram("C:\\Tessaro\\manca.exe"), StartResult::Disabled); // nothing to report either
     SetProgramStarting(true);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(out));
