@@ -378,11 +378,33 @@ std::string MakeCurrent(const Options& o) {
 } // namespace
 
 std::string MakeInstallation(const Options& o) {
-    if (o.kind == "old") return MakeOld(o, 0);
-    if (o.kind == "large") return MakeOld(o, o.rows);
-    if (o.kind == "old-layout") return MakeOldLayout(o);
-    if (o.kind == "current") return MakeCurrent(o);
-    throw Error(5, "tipo di installazione sconosciuto: " + o.kind + " (old, old-layout, current, large)");
+    std::string summary;
+    bool protetta = true;  // Beta's accounting archive has a password in every kind but the old layout
+    if (o.kind == "old") {
+        summary = MakeOld(o, 0);
+    } else if (o.kind == "large") {
+        summary = MakeOld(o, o.rows);
+    } else if (o.kind == "old-layout") {
+        summary = MakeOldLayout(o);
+        protetta = false;
+    } else if (o.kind == "current") {
+        summary = MakeCurrent(o);
+    } else {
+        throw Error(5, "tipo di installazione sconosciuto: " + o.kind + " (old, old-layout, current, large)");
+    }
+    // Beside the machine, what it holds for whoever updates it, and the answers of an unattended run.
+    const std::string prefix = platform::WindowsPath(platform::Prefix());
+    platform::WriteAllBytes(prefix + "\\LEGGIMI.txt",
+                            "Installazione di prova di Tessaro (" + o.kind + ")\n" +
+                                "Avviare AggiornaLedrana con TESSARO_PREFIX=" + platform::Prefix() + "\n\n" +
+                                summary);
+    if (protetta) {
+        platform::WriteAllBytes(prefix + "\\risposte.txt",
+                                "# Risposte per aggiorna-batch --answers: la password della ditta Beta\n"
+                                "if Ditta: Beta -> text:" +
+                                    std::string(kBetaPassword) + "\n");
+    }
+    return summary;
 }
 
 } // namespace ledrana::mkinstall

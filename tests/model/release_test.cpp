@@ -1,0 +1,385 @@
+// The release folder the build makes and the sample installations mkinstall makes, looked at from the
+// outside with daotool, as the update will find them: the models hold what the update writes and reads,
+// and an old installation really differs from them in every way the comparison has to handle.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "platform/paths.h"
+#include "tests/platform/temp_prefix.h"
+
+namespace ledrana::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kRelease = fs::path(LEDRANA_BINARY_DIR) / "release";
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+};
+
+// A command line with `prefix` as the machine; standard error goes with the output.
+Outcome Shell(const std::string& command, const fs::path& prefix) {
+    Outcome r;
+    const std::string line = "TESSARO_PREFIX=" + Quote(prefix.string()) + " " + command + " 2>&1";
+    FILE* p = popen(line.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    for (std::size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;)
+        r.out.append(buf.data(), n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// One archive's structure as daotool prints it, keyed by kind and lower-case name.
+struct Object {
+    std::string name; // as spelt
+    std::map<std::string, std::string> props;
+};
+struct Structure {
+    std::map<std::string, Object> tables, fields, indexes, queries;
+
+    std::vector<const Object*> of(const std::map<std::string, Object>& m) const {
+        std::vector<const Object*> v;
+        for (const auto& [k, o] : m)
+            v.push_back(&o);
+        return v;
+    }
+};
+
+Structure Parse(const std::string& text) {
+    Structure s;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string kind, name;
+        words >> kind >> name;
+        Object o{name, {}};
+        if (kind == "query") {
+            o.props["sql"] = line.substr(line.find(" sql=") + 5);
+        } else {
+            for (std::string w; words >> w;) {
+                const std::size_t eq = w.find('=');
+                if (eq != std::string::npos) o.props[w.substr(0, eq)] = w.substr(eq + 1);
+            }
+        }
+        auto& m = kind == "table"   ? s.tables
+                  : kind == "field" ? s.fields
+                  : kind == "index" ? s.indexes
+                                    : s.queries;
+        m[Lower(name)] = o;
+    }
+    return s;
+}
+
+std::string DaoTool(const std::string& args, const fs::path& prefix, int wanted = 0) {
+    const Outcome r = Shell(Quote(MODEL_TEST_DAOTOOL) + " " + args, prefix);
+    EXPECT_EQ(r.status, wanted) << "daotool " << args << "\n" << r.out;
+    return r.out;
+}
+
+Structure SchemaOf(const std::string& archive, const fs::path& prefix, const std::string& pwd = "") {
+    return Parse(
+        DaoTool((pwd.empty() ? "" : "--pwd " + Quote(pwd) + " ") + "schema " + Quote(archive), prefix));
+}
+
+// The first cell of a query's first row (daotool prints a header line first).
+std::string Cell(const std::string& archive, const std::string& sql, const fs::path& prefix,
+                 const std::string& pwd = "") {
+    const std::string out = DaoTool((pwd.empty() ? "" : "--pwd " + Quote(pwd) + " ") + "query " +
+                                        Quote(archive) + " " + Quote(sql),
+                                    prefix);
+    std::istringstream in(out);
+    std::string header, row;
+    std::getline(in, header);
+    std::getline(in, row);
+    return row.substr(0, row.find('\t'));
+}
+
+// A sample installation made by mkinstall in a temporary prefix.
+struct Sample {
+    TempPrefix prefix;
+    std::string summary;
+    explicit Sample(const std::string& kindAndOptions) {
+        const Outcome r =
+            Shell(Quote(MODEL_TEST_MKINSTALL) + " " + Quote(prefix.root().string()) + " " + kindAndOptions,
+                  prefix.root());
+        summary = r.out;
+        if (r.status != 0) ADD_FAILURE() << "mkinstall " << kindAndOptions << ": " << r.out;
+    }
+    std::string archive(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
+};
+
+constexpr int kCounter = 17; // dbAutoIncrField on a fixed Long
+
+TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
+    const fs::path none = fs::temp_directory_path();
+    const Structure cont = SchemaOf((kRelease / "CONT32.MDB").string(), none);
+    const Structure scad = SchemaOf((kRelease / "SCAD32.MDB").string(), none);
+
+    for (const char* t : {"anni",
+                          "FATTURECLI",
+                          "FATTURECLI_R",
+                          "ORDINIFOR",
+                          "ORDINIFOR_R",
+                          "TIPIFATTURECLI",
+                          "CLIENTI",
+                          "Articoli",
+                          "MOVIMENTI",
+                          "REGISTRIIVA",
+                          "TOTALIIVA",
+                          "causali",
+                          "CodiciCausaliTrasporto",
+                          "Categorie",
+                          "Ritenute",
+                          "FORNITORI",
+                          "PIANOCONTI",
+                          "CodiciIva",
+                          "PAGAMENTI",
+                          "PROVINCE",
+                          "NAZIONI",
+                          "Prodotti"})
+        EXPECT_TRUE(cont.tables.count(Lower(t))) << t;
+    EXPECT_TRUE(scad.tables.count("banche"));
+    // The fields the data fixes and the counterpart fix name in their SQL.
+    for (const char* f : {"anni.ver",
+                          "anni.Anno",
+                          "FATTURECLI.CLIFOR",
+                          "FATTURECLI.CFP",
+                          "FATTURECLI.CLIENTE",
+                          "FATTURECLI_R.CLIFOR",
+                          "ORDINIFOR.TIPODOC",
+                          "ORDINIFOR_R.TIPODOC",
+                          "TIPIFATTURECLI.CFP",
+                          "TIPIFATTURECLI.TIPO",
+                          "TIPIFATTURECLI.tipostampa",
+                          "CLIENTI.PREZZI123",
+                          "Articoli.Anno",
+                          "Articoli.NumDoc",
+                          "Articoli.Dt",
+                          "Articoli.Riva",
+                          "Articoli.conto",
+                          "Articoli.CFP",
+                          "Articoli.ContoA",
+                          "Articoli.CfpA",
+                          "MOVIMENTI.NumDoc",
+                          "MOVIMENTI.Anno",
+                          "MOVIMENTI.posi",
+                          "MOVIMENTI.ImpoDare",
+                          "MOVIMENTI.ImpoAvere",
+                          "MOVIMENTI.conto",
+                          "MOVIMENTI.CFP",
+                          "causali.cod",
+                          "REGISTRIIVA.Tipo"})
+        EXPECT_TRUE(cont.fields.count(Lower(f))) << f;
+    EXPECT_TRUE(scad.fields.count("banche.contocorrente"));
+    EXPECT_EQ(cont.fields.at("anni.ver").props.at("type"), "10");
+
+    // Every type of field, counter primary keys, and indexes of every shape.
+    std::set<std::string> types;
+    int counterKeys = 0;
+    for (const Structure* s : {&cont, &scad}) {
+        for (const Object* f : s->of(s->fields))
+            types.insert(f->props.at("type"));
+        for (const Object* i : s->of(s->indexes)) {
+            const std::string table = Lower(i->name.substr(0, i->name.find('.')));
+            const std::string fields = i->props.at("fields");
+            if (i->props.at("primary") == "1" && fields.find(',') == std::string::npos &&
+                s->fields.at(table + "." + Lower(fields)).props.at("attributes") == std::to_string(kCounter))
+                ++counterKeys;
+        }
+    }
+    for (const char* t : {"1", "2", "3", "4", "5", "6", "7", "8", "10", "11", "12"})
+        EXPECT_TRUE(types.count(t)) << "type " << t;
+    EXPECT_GE(counterKeys, 2);
+    auto shape = [&](bool unique, bool multi) {
+        for (const Object* i : cont.of(cont.indexes))
+            if (i->props.at("primary") == "0" && (i->props.at("unique") == "1") == unique &&
+                (i->props.at("fields").find(',') != std::string::npos) == multi)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(shape(true, false) && shape(true, true) && shape(false, false) && shape(false, true));
+
+    // Fixed tables with their reference rows; the saved queries use what the engine must translate.
+    int fixed = 0;
+    for (const Structure* s : {&cont, &scad})
+        for (const Object* t : s->of(s->tables)) {
+            if (!t->props.count("description") || t->props.at("description") != "fissa") continue;
+            ++fixed;
+            const fs::path file = kRelease / (s == &cont ? "CONT32.MDB" : "SCAD32.MDB");
+            EXPECT_NE(Cell(file.string(), "SELECT Count(*) FROM [" + t->name + "]", none), "0") << t->name;
+        }
+    EXPECT_GE(fixed, 4);
+    EXPECT_GE(cont.queries.size() + scad.queries.size(), 10u);
+    std::string sqls;
+    for (const Structure* s : {&cont, &scad})
+        for (const Object* q : s->of(s->queries))
+            sqls += q->props.at("sql") + "\n";
+    for (const char* word : {"JOIN", "Sum(", "Count(", "IIf(", "Format(", "Like", "PARAMETERS"})
+        EXPECT_NE(sqls.find(word), std::string::npos) << word;
+
+    // The reference rows of the update, and no placeholder bank.
+    const std::string c = (kRelease / "CONT32.MDB").string(), sc = (kRelease / "SCAD32.MDB").string();
+    EXPECT_EQ(Cell(c, "SELECT ver FROM anni", none), "048.5");
+    for (const char* t : {"CodiciCausaliTrasporto", "Categorie", "Ritenute"})
+        EXPECT_NE(Cell(c, std::string("SELECT Count(*) FROM ") + t, none), "0") << t;
+    EXPECT_NE(Cell(sc, "SELECT Count(*) FROM BANCHE", none), "0");
+    EXPECT_EQ(Cell(sc, "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'", none), "0");
+}
+
+TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
+    for (const char* f : {"CONT32.MDB", "SCAD32.MDB", "Ditta2000.ini", "Utente.ini", "logo.jpg",
+                          "stampante.jpg", "stampante.doc", "NoteFinaliOrdF.txt", "NoteFinaliOrdFC.txt",
+                          "NoteFinaliOrdOC.txt", "LEDRANA.EXE", "AggiornaLedrana"})
+        EXPECT_TRUE(fs::is_regular_file(kRelease / f)) << f;
+    for (const char* m : kModelliStampa) {
+        EXPECT_TRUE(fs::is_regular_file(kRelease / m)) << m;
+        EXPECT_GT(fs::file_size(kRelease / m), 0u) << m;
+    }
+    for (const char* pdf : {"zAggiornaLedrana-ZuDuvo.pdf", "ZZGeneral-ZuDuvo1.pdf"}) {
+        const std::string bytes = TempPrefix::get(kRelease / "ZuDuvoPdf" / pdf);
+        EXPECT_EQ(bytes.substr(0, 5), "%PDF-") << pdf;
+        EXPECT_NE(bytes.find("%%EOF", bytes.size() > 64 ? bytes.size() - 64 : 0), std::string::npos) << pdf;
+        EXPECT_GT(bytes.size(), 2000u) << pdf;
+    }
+    // The company INI of the old single-company layout names that layout's archives.
+    const std::string ditta = Lower(TempPrefix::get(kRelease / "Ditta2000.ini"));
+    EXPECT_NE(ditta.find("[archivi]"), std::string::npos);
+    EXPECT_NE(ditta.find("c:\\zu\\ditta2000\\cont32.mdb"), std::string::npos);
+    EXPECT_NE(ditta.find("c:\\zu\\ditta\\scad32.mdb"), std::string::npos);
+}
+
+TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
+    {
+        Sample current("current");
+        const Outcome r =
+            Shell(Quote((kRelease / "LEDRANA.EXE").string()) + " --testo", current.prefix.root());
+        EXPECT_EQ(r.status, 0) << r.out;
+        // Every company of the data folder with its archives' version stamp.
+        for (const char* company : {"Alfa", "Beta", "Gamma", "DittaEsempio"})
+            EXPECT_NE(r.out.find(company), std::string::npos) << company << "\n" << r.out;
+        EXPECT_NE(r.out.find("048.5"), std::string::npos) << r.out;
+        EXPECT_EQ(Cell(current.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT ver FROM anni", {}), "048.5");
+        EXPECT_TRUE(fs::exists(current.prefix.root() / "risposte.txt"));
+    }
+    {
+        Sample layout("old-layout");
+        EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta2000\\cont32.mdb")));
+        EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta\\scad32.mdb")));
+        EXPECT_FALSE(fs::exists(layout.prefix.root() / "risposte.txt")); // nothing protected
+        EXPECT_NE(TempPrefix::get(layout.prefix.root() / "LEGGIMI.txt").find("old-layout"),
+                  std::string::npos);
+    }
+    {
+        Sample large("large --rows 3000");
+        // The lines asked for, beside the few hand-made ones of the old kind.
+        const long lines =
+            std::stol(Cell(large.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT Count(*) FROM MOVIMENTI", {}));
+        EXPECT_GE(lines, 3000);
+        EXPECT_LT(lines, 3100);
+    }
+}
+
+TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles) {
+    Sample old("old");
+    const fs::path root = old.prefix.root();
+    const Structure model = SchemaOf((kRelease / "CONT32.MDB").string(), root);
+    const std::string alfa = old.archive("C:\\ZU\\Alfa\\Cont32.mdb");
+    const Structure a = SchemaOf(alfa, root);
+
+    auto missing = [](const std::map<std::string, Object>& from, const std::map<std::string, Object>& in) {
+        return std::any_of(from.begin(), from.end(), [&](const auto& kv) { return !in.count(kv.first); });
+    };
+    EXPECT_TRUE(missing(model.tables, a.tables) && missing(a.tables, model.tables));
+    EXPECT_TRUE(missing(model.fields, a.fields) && missing(a.fields, model.fields));
+    EXPECT_TRUE(missing(model.indexes, a.indexes) && missing(a.indexes, model.indexes));
+    EXPECT_TRUE(missing(model.queries, a.queries) && missing(a.queries, model.queries));
+
+    bool smaller = false, otherType = false, counter = false, caseOnly = false, changedSql = false,
+         otherIndexFields = false;
+    for (const auto& [key, f] : model.fields) {
+        if (!a.fields.count(key)) continue;
+        const auto& mine = a.fields.at(key).props;
+        if (mine.at("type") == f.props.at("type") && mine.at("type") == "10" &&
+            std::stoi(mine.at("size")) < std::stoi(f.props.at("size")))
+            smaller = true;
+        if (mine.at("type") != f.props.at("type")) otherType = true;
+        if ((mine.at("attributes") == std::to_string(kCounter)) !=
+            (f.props.at("attributes") == std::to_string(kCounter)))
+            counter = true;
+    }
+    for (const auto& [key, t] : model.tables)
+        if (a.tables.count(key) && a.tables.at(key).name != t.name) caseOnly = true;
+    for (const auto& [key, q] : model.queries)
+        if (a.queries.count(key) && Lower(a.queries.at(key).props.at("sql")) != Lower(q.props.at("sql")))
+            changedSql = true;
+    for (const auto& [key, i] : model.indexes)
+        if (a.indexes.count(key) &&
+            Lower(a.indexes.at(key).props.at("fields")) != Lower(i.props.at("fields")))
+            otherIndexFields = true;
+    EXPECT_TRUE(smaller);
+    EXPECT_TRUE(otherType);
+    EXPECT_TRUE(counter);
+    EXPECT_TRUE(caseOnly);
+    EXPECT_TRUE(changedSql);
+    EXPECT_TRUE(otherIndexFields);
+
+    // A Null in a field of every type that can hold one.
+    std::set<std::string> withNull, types;
+    for (const auto& [key, f] : a.fields) {
+        const std::string type = f.props.at("type");
+        if (f.props.at("attributes") == std::to_string(kCounter)) continue;
+        types.insert(type);
+        if (withNull.count(type)) continue;
+        const std::string table = f.name.substr(0, f.name.find('.')),
+                          field = f.name.substr(f.name.find('.') + 1);
+        if (Cell(alfa, "SELECT Count(*) FROM [" + table + "] WHERE [" + field + "] Is Null", root) != "0")
+            withNull.insert(type);
+    }
+    EXPECT_EQ(withNull, types);
+
+    // The version stamps, the protected archive, and archives big enough to be compacted.
+    EXPECT_EQ(Cell(alfa, "SELECT ver FROM anni", root), "027");
+    EXPECT_EQ(Cell(old.archive("C:\\ZU\\Gamma\\Cont32.mdb"), "SELECT Count(*) FROM anni", root), "0");
+    const std::string beta = old.archive("C:\\ZU\\Beta\\CONT32.MDB");
+    const std::string refused = DaoTool("schema " + Quote(beta), root, 1);
+    EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
+    EXPECT_FALSE(SchemaOf(beta, root, "segreto").tables.empty());
+    EXPECT_GT(fs::file_size(alfa), 200000u);
+    EXPECT_GT(fs::file_size(beta), 200000u);
+
+    // The sample says what it is, and answers the password box of an unattended run.
+    EXPECT_NE(TempPrefix::get(root / "LEGGIMI.txt").find("password segreto"), std::string::npos);
+    EXPECT_NE(TempPrefix::get(root / "risposte.txt").find("if Ditta: Beta -> text:segreto\n"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace ledrana::testing
