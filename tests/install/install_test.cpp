@@ -2,6 +2,7 @@
 #include "install/inifile.h"
 
 #include "platform/files.h"
+#include "tests/install/recording_reporter.h"
 #include "tests/platform/temp_prefix.h"
 
 #include <algorithm>
@@ -10,25 +11,10 @@
 
 namespace fs = std::filesystem;
 using namespace ledrana;
+using ledrana::testing::RecordingReporter;
 using ledrana::testing::TempPrefix;
 
 namespace {
-
-// The window's side as the helpers see it: log lines, boxes shown and the progress bar.
-class RecordingReporter : public Reporter {
-public:
-    void MemLog(const std::string& stringa, bool visualizzoMsgBox) override {
-        log += "\r\n->" + stringa;
-        if (visualizzoMsgBox) boxes.push_back(stringa);
-    }
-    void ProgressTick() override {
-        if (pb < pbMax) ++pb;
-    }
-    std::string log;
-    std::vector<std::string> boxes;
-    int pb = 0;
-    int pbMax = 500;
-};
 
 class Install : public ::testing::Test {
 protected:
