@@ -137,26 +137,34 @@ std::string ColumnDecl(const FieldDef& f) {
 
 // ---- Values ---------------------------------------------------------------------------------------------
 
+std::optional<Variant> AsScalarType(int type, const Variant& v) {
+    switch (type) {
+    case dbBoolean:
+        return Variant(v.ToBoolean());
+    case dbByte:
+        return Variant::FromByte(v.ToByte());
+    case dbInteger:
+        return Variant::FromInteger(v.ToInteger());
+    case dbLong:
+        return Variant::FromLong(v.ToLong());
+    case dbCurrency:
+        return Variant::FromCurrencyScaled(v.ToCurrencyScaled());
+    case dbSingle:
+        return Variant::FromSingle(v.ToSingle());
+    case dbDouble:
+        return Variant(v.ToDouble());
+    case dbDate:
+        return Variant::FromDate(v.ToDate());
+    default:
+        return std::nullopt;
+    }
+}
+
 Variant ToStorage(const Variant& v, const FieldDef& f) {
     if (v.IsNull() || v.IsEmpty()) return Variant::Null();
     try {
+        if (std::optional<Variant> scalar = AsScalarType(f.type, v)) return *std::move(scalar);
         switch (f.type) {
-        case dbBoolean:
-            return Variant(v.ToBoolean());
-        case dbByte:
-            return Variant::FromByte(v.ToByte());
-        case dbInteger:
-            return Variant::FromInteger(v.ToInteger());
-        case dbLong:
-            return Variant::FromLong(v.ToLong());
-        case dbCurrency:
-            return Variant::FromCurrencyScaled(v.ToCurrencyScaled());
-        case dbSingle:
-            return Variant::FromSingle(v.ToSingle());
-        case dbDouble:
-            return Variant(v.ToDouble());
-        case dbDate:
-            return Variant::FromDate(v.ToDate());
         case dbText:
         case dbMemo:
         case dbGUID: {

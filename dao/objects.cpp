@@ -71,23 +71,8 @@ std::shared_ptr<FieldImpl> TableField(const std::shared_ptr<DatabaseImpl>& db, c
 Variant TypedValue(int type, const Variant& v) {
     if (v.IsNull() || v.IsEmpty()) return v;
     try {
+        if (std::optional<Variant> scalar = AsScalarType(type, v)) return *std::move(scalar);
         switch (type) {
-        case dbBoolean:
-            return Variant(v.ToBoolean());
-        case dbByte:
-            return Variant::FromByte(v.ToByte());
-        case dbInteger:
-            return Variant::FromInteger(v.ToInteger());
-        case dbLong:
-            return Variant::FromLong(v.ToLong());
-        case dbCurrency:
-            return Variant::FromCurrencyScaled(v.ToCurrencyScaled());
-        case dbSingle:
-            return Variant::FromSingle(v.ToSingle());
-        case dbDouble:
-            return Variant(v.ToDouble());
-        case dbDate:
-            return Variant::FromDate(v.ToDate());
         case dbText:
         case dbMemo:
             return Variant(v.ToString());
