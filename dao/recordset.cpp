@@ -184,20 +184,37 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     int off = rs->hasRowid ? 1 : 0;
     int n = sqlite3_column_count(q);
     const TableState* base = rs->updatable ? c.catalog.FindTable(rs->baseTable) : nullptr;
+    // The columns mostly come from one table, and those of "SELECT *" in the table's order: the look-ups
+    // try the previous table and the field at the column's position first.
+    std::string lastTable;
+    const TableState* lastOrigin = nullptr;
     for (int i = off; i < n; ++i) {
         RsColumn col;
         col.def.name = sqlite3_column_name(q, i) ? sqlite3_column_name(q, i) : "";
         const char* ot = sqlite3_column_table_name(q, i);
         const char* oc = sqlite3_column_origin_name(q, i);
-        const TableState* origin = ot ? c.catalog.FindTable(ot) : nullptr;
-        const FieldDef* f = origin && oc ? origin->FindField(oc) : nullptr;
+        const TableState* origin = nullptr;
+        if (ot) {
+            if (!lastOrigin || lastTable != ot) {
+                lastTable = ot;
+                lastOrigin = c.catalog.FindTable(ot);
+            }
+            origin = lastOrigin;
+        }
+        const FieldDef* f = nullptr;
+        if (origin && oc) {
+            const auto at = static_cast<std::size_t>(i - off);
+            f = at < origin->fields.size() && origin->fields[at].name == oc
+                    ? &origin->fields[at]
+                    : origin->FindField(oc);
+        }
         if (f) {
             std::string shown = col.def.name;
             col.def = *f;
             col.def.name = shown;
             col.sourceTable = origin->name;
             col.sourceField = f->name;
-            if (base && origin == base) col.baseField = base->FieldIndex(f->name);
+            if (base && origin == base) col.baseField = static_cast<int>(f - base->fields.data());
         } else {
             col.typed = false;
             col.def.type = dbText;
