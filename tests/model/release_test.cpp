@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_dialogs.h"
 #include "app/run.h"
 #include "platform/paths.h"
 #include "tests/platform/temp_prefix.h"
@@ -215,7 +216,7 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
                 ++counterKeys;
         }
     }
-    for (const char* t : {"1", "2", "3", "4", "5", "6", "7", "8", "10", "11", "12"})
+    for (const char* t : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "15"})
         EXPECT_TRUE(types.count(t)) << "type " << t;
     EXPECT_GE(counterKeys, 2);
     auto shape = [&](bool unique, bool multi) {
@@ -259,15 +260,33 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
                           "stampante.jpg", "stampante.doc", "NoteFinaliOrdF.txt", "NoteFinaliOrdFC.txt",
                           "NoteFinaliOrdOC.txt", "LEDRANA.EXE", "AggiornaLedrana"})
         EXPECT_TRUE(fs::is_regular_file(kRelease / f)) << f;
+    // Templates with their sections; pictures that are JPEG files.
     for (const char* m : kModelliStampa) {
-        EXPECT_TRUE(fs::is_regular_file(kRelease / m)) << m;
-        EXPECT_GT(fs::file_size(kRelease / m), 0u) << m;
+        ASSERT_TRUE(fs::is_regular_file(kRelease / m)) << m;
+        const std::string text = "\n" + TempPrefix::get(kRelease / m);
+        EXPECT_TRUE(text.find("\n[Modulo]") != std::string::npos ||
+                    text.find("\n[Foglio]") != std::string::npos)
+            << m;
     }
-    for (const char* pdf : {"zAggiornaLedrana-ZuDuvo.pdf", "ZZGeneral-ZuDuvo1.pdf"}) {
+    for (const char* jpg : {"logo.jpg", "stampante.jpg"})
+        EXPECT_EQ(TempPrefix::get(kRelease / jpg).substr(0, 3), "\xFF\xD8\xFF") << jpg;
+
+    // The manuals: whole PDF files with pages of text in an embedded font, each with its own title.
+    auto utf16 = [](const std::string& ascii) {
+        std::string u;
+        for (char c : ascii)
+            u += std::string(1, '\0') + c;
+        return u;
+    };
+    for (const auto& [pdf, title] :
+         std::map<std::string, std::string>{{"zAggiornaLedrana-ZuDuvo.pdf", "procedura di aggiornamento"},
+                                            {"ZZGeneral-ZuDuvo1.pdf", "manuale generale"}}) {
         const std::string bytes = TempPrefix::get(kRelease / "ZuDuvoPdf" / pdf);
         EXPECT_EQ(bytes.substr(0, 5), "%PDF-") << pdf;
         EXPECT_NE(bytes.find("%%EOF", bytes.size() > 64 ? bytes.size() - 64 : 0), std::string::npos) << pdf;
-        EXPECT_GT(bytes.size(), 2000u) << pdf;
+        EXPECT_NE(bytes.find("/Type /Page\n"), std::string::npos) << pdf;
+        EXPECT_NE(bytes.find("/FontFile"), std::string::npos) << pdf;
+        EXPECT_NE(bytes.find(utf16(title)), std::string::npos) << pdf;
     }
     // The company INI of the old single-company layout names that layout's archives.
     const std::string ditta = Lower(TempPrefix::get(kRelease / "Ditta2000.ini"));
@@ -287,12 +306,20 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
             EXPECT_NE(r.out.find(company), std::string::npos) << company << "\n" << r.out;
         EXPECT_NE(r.out.find("048.5"), std::string::npos) << r.out;
         EXPECT_EQ(Cell(current.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT ver FROM anni", {}), "048.5");
+        EXPECT_NE(TempPrefix::get(current.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI"))
+                      .find("AggiornamentoLedrana=048.5"),
+                  std::string::npos);
         EXPECT_TRUE(fs::exists(current.prefix.root() / "risposte.txt"));
     }
     {
         Sample layout("old-layout");
         EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta2000\\cont32.mdb")));
         EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta\\scad32.mdb")));
+        EXPECT_EQ(TempPrefix::get(layout.archive("C:\\WINDOWS\\dir.txt")), "C:\\ZU\r\n");
+        const std::string ver =
+            Cell(layout.archive("C:\\ZU\\ditta2000\\cont32.mdb"), "SELECT ver FROM anni", {});
+        EXPECT_FALSE(ver.empty());
+        EXPECT_LT(ver, "048.5");
         EXPECT_FALSE(fs::exists(layout.prefix.root() / "risposte.txt")); // nothing protected
         EXPECT_NE(TempPrefix::get(layout.prefix.root() / "LEGGIMI.txt").find("old-layout"),
                   std::string::npos);
@@ -367,18 +394,25 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
 
     // The version stamps, the protected archive, and archives big enough to be compacted.
     EXPECT_EQ(Cell(alfa, "SELECT ver FROM anni", root), "027");
+    EXPECT_NE(TempPrefix::get(old.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI")).find("AggiornamentoLedrana=027"),
+              std::string::npos);
     EXPECT_EQ(Cell(old.archive("C:\\ZU\\Gamma\\Cont32.mdb"), "SELECT Count(*) FROM anni", root), "0");
     const std::string beta = old.archive("C:\\ZU\\Beta\\CONT32.MDB");
     const std::string refused = DaoTool("schema " + Quote(beta), root, 1);
     EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
-    EXPECT_FALSE(SchemaOf(beta, root, "segreto").tables.empty());
     EXPECT_GT(fs::file_size(alfa), 200000u);
     EXPECT_GT(fs::file_size(beta), 200000u);
 
-    // The sample says what it is, and answers the password box of an unattended run.
-    EXPECT_NE(TempPrefix::get(root / "LEGGIMI.txt").find("password segreto"), std::string::npos);
-    EXPECT_NE(TempPrefix::get(root / "risposte.txt").find("if Ditta: Beta -> text:segreto\n"),
-              std::string::npos);
+    // The sample says what it holds; its answers give Beta's password box, and no other, the password
+    // that opens Beta's archive.
+    const std::string leggimi = TempPrefix::get(root / "LEGGIMI.txt");
+    for (const char* word : {"(old)", "Alfa", "Beta", "Gamma", "DittaEsempio", "password segreto"})
+        EXPECT_NE(leggimi.find(word), std::string::npos) << word << "\n" << leggimi;
+    BatchDialogs answers;
+    answers.Load(TempPrefix::get(root / "risposte.txt"));
+    const std::string typed = answers.InputBox("Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", "");
+    EXPECT_FALSE(SchemaOf(beta, root, typed).tables.empty());
+    EXPECT_EQ(answers.InputBox("Ditta: Alfa\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "");
 }
 
 } // namespace
