@@ -16,6 +16,7 @@
 
 #include "app/batch_dialogs.h"
 #include "app/run.h"
+#include "install/collegamenti.h"
 #include "platform/paths.h"
 #include "tests/platform/temp_prefix.h"
 
@@ -323,6 +324,16 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
         EXPECT_FALSE(fs::exists(layout.prefix.root() / "risposte.txt")); // nothing protected
         EXPECT_NE(TempPrefix::get(layout.prefix.root() / "LEGGIMI.txt").find("old-layout"),
                   std::string::npos);
+        // The shortcuts of the old versions are the ones the update removes; the user's own one stays.
+        const fs::path windows = layout.prefix.driveC() / "WINDOWS";
+        ASSERT_TRUE(fs::is_directory(windows / "Start Menu" / "Programs" / "Tessaro"));
+        CollegamentiDesktop();
+        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Ledrana"));
+        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Tessaro"));
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(windows / "Desktop"))
+            left.push_back(e.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"Posta elettronica.lnk"});
     }
     {
         Sample large("large --rows 3000");

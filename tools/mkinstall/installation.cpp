@@ -394,16 +394,17 @@ std::string MakeInstallation(const Options& o) {
     }
     // Beside the machine, what it holds for whoever updates it, and the answers of an unattended run.
     const std::string prefix = platform::WindowsPath(platform::Prefix());
-    platform::WriteAllBytes(prefix + "\\LEGGIMI.txt",
-                            "Installazione di prova di Tessaro (" + o.kind + ")\n" +
-                                "Avviare AggiornaLedrana con TESSARO_PREFIX=" + platform::Prefix() + "\n\n" +
-                                summary);
+    std::string leggimi = "Installazione di prova di Tessaro (" + o.kind + ")\n" +
+                          "Avviare AggiornaLedrana con TESSARO_PREFIX=" + platform::Prefix() + "\n";
     if (protetta) {
         platform::WriteAllBytes(prefix + "\\risposte.txt",
                                 "# Risposte per aggiorna-batch --answers: la password della ditta Beta\n"
                                 "if Ditta: Beta -> text:" +
                                     std::string(kBetaPassword) + "\n");
+        leggimi += "Esecuzione non presidiata: aggiorna-batch --answers " + platform::Prefix() +
+                   "/risposte.txt (la password " + kBetaPassword + " della ditta Beta)\n";
     }
+    platform::WriteAllBytes(prefix + "\\LEGGIMI.txt", leggimi + "\n" + summary);
     return summary;
 }
 
