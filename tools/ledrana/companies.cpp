@@ -33,12 +33,14 @@ void ReadStamp(dao::DBEngine& engine, Archive& archive) {
             dao::Variant ver = rs.Fields()["ver"].Value();
             std::string text = ver.IsNull() ? "(nessuna)" : ver.ToString();
             bool known = false;
-            for (const auto& s : seen) known = known || s == text;
+            for (const auto& s : seen)
+                known = known || s == text;
             if (!known) seen.push_back(text);
         }
         rs.Close();
         db.Close();
-        for (const auto& s : seen) archive.version += (archive.version.empty() ? "" : "/") + s;
+        for (const auto& s : seen)
+            archive.version += (archive.version.empty() ? "" : "/") + s;
         if (seen.empty()) archive.state = "anni vuota";
     } catch (const Error& e) {
         archive.state = e.number() == 3031 ? "protetto da password"
@@ -56,7 +58,8 @@ Installation ReadInstallation(dao::DBEngine& engine) {
     } catch (const Error&) {
         inst.dataFolder = "C:\\ZU";
     }
-    inst.installedVersion = Profile("Ver", "AggiornamentoLedrana", inst.dataFolder + "\\LEDRANA\\INI\\INI.INI");
+    inst.installedVersion =
+        Profile("Ver", "AggiornamentoLedrana", inst.dataFolder + "\\LEDRANA\\INI\\INI.INI");
 
     std::vector<std::string> files;
     try {
@@ -93,8 +96,8 @@ std::string FormatInstallation(const Installation& inst) {
                       (inst.installedVersion.empty() ? "-" : inst.installedVersion) + "\n";
     for (const auto& company : inst.companies)
         for (const auto& a : company.archives)
-            out += company.name + "\t" + a.role + "\t" + a.path + "\t" + (a.version.empty() ? "-" : a.version) +
-                   "\t" + a.state + "\n";
+            out += company.name + "\t" + a.role + "\t" + a.path + "\t" +
+                   (a.version.empty() ? "-" : a.version) + "\t" + a.state + "\n";
     return out;
 }
 

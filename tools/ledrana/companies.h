@@ -11,23 +11,23 @@
 namespace ledrana::host {
 
 struct Archive {
-    std::string role;     // "Ledrana" (accounting) or "Scadenzario" (due dates), the INI key
-    std::string path;     // as resolved from the company INI, a Windows path
+    std::string role; // "Ledrana" (accounting) or "Scadenzario" (due dates), the INI key
+    std::string path; // as resolved from the company INI, a Windows path
     bool exists = false;
-    std::string version;  // the distinct anni.ver values, "/" between them; "" when none
-    std::string state;    // Italian note: "", "archivio mancante", "protetto da password", "anni vuota"...
+    std::string version; // the distinct anni.ver values, "/" between them; "" when none
+    std::string state;   // Italian note: "", "archivio mancante", "protetto da password", "anni vuota"...
 };
 
 struct Company {
-    std::string name;     // the INI file name up to ".ini"
-    std::string iniFile;  // data folder + "\ledrana\" + file name
+    std::string name;    // the INI file name up to ".ini"
+    std::string iniFile; // data folder + "\ledrana\" + file name
     std::vector<Archive> archives;
 };
 
 struct Installation {
-    std::string dataFolder;        // from dir.txt in the Windows folder, "C:\ZU" when there is none
-    std::string installedVersion;  // [Ver] AggiornamentoLedrana of LEDRANA\INI\INI.INI, "" when missing
-    std::vector<Company> companies;  // in file-name order
+    std::string dataFolder;         // from dir.txt in the Windows folder, "C:\ZU" when there is none
+    std::string installedVersion;   // [Ver] AggiornamentoLedrana of LEDRANA\INI\INI.INI, "" when missing
+    std::vector<Company> companies; // in file-name order
 };
 
 // Reads the installation of the current platform prefix through the given engine.

@@ -47,8 +47,9 @@ protected:
         y += 26;
         p.setPen(Qt::black);
         p.setFont(plain);
-        p.drawText(20, y, QString::fromUtf8("Cartella dati: " + inst_.dataFolder + "    versione installata: " +
-                                            (inst_.installedVersion.empty() ? "-" : inst_.installedVersion)));
+        p.drawText(20, y,
+                   QString::fromUtf8("Cartella dati: " + inst_.dataFolder + "    versione installata: " +
+                                     (inst_.installedVersion.empty() ? "-" : inst_.installedVersion)));
         y += 30;
         if (inst_.companies.empty()) p.drawText(20, y, "Nessuna ditta nella cartella dati.");
         for (const auto& company : inst_.companies) {

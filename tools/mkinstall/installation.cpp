@@ -55,12 +55,13 @@ std::string ShellLink(const std::string& description, const std::string& target,
     const unsigned char clsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
     b.append(reinterpret_cast<const char*>(clsid), 16);
-    u32(0x04 | 0x08 | 0x10);  // HasName, HasRelativePath, HasWorkingDir
-    u32(0x20);                // the target is an archive file
-    for (int i = 0; i < 6; ++i) u32(0);  // creation, access and write times
-    u32(0);                   // file size
-    u32(0);                   // icon index
-    u32(1);                   // show normal
+    u32(0x04 | 0x08 | 0x10); // HasName, HasRelativePath, HasWorkingDir
+    u32(0x20);               // the target is an archive file
+    for (int i = 0; i < 6; ++i)
+        u32(0); // creation, access and write times
+    u32(0);     // file size
+    u32(0);     // icon index
+    u32(1);     // show normal
     u16(0), u16(0), u32(0), u32(0);
     for (const std::string& s : {description, target, workDir}) {
         u16(static_cast<unsigned>(s.size()));
@@ -112,7 +113,8 @@ std::string OldShortcuts() {
                                 ShellLink(link.name, link.target, "C:\\Tessaro"));
         ++made;
     }
-    return summary + "collegamenti: " + std::to_string(made) + " sul desktop e nei gruppi Ledrana e Tessaro\n";
+    return summary + "collegamenti: " + std::to_string(made) +
+           " sul desktop e nei gruppi Ledrana e Tessaro\n";
 }
 
 // ---- archives ----
@@ -130,28 +132,31 @@ void AllowZeroLength(dao::Database& db, const std::vector<std::string>& except) 
             if (field.Type() != dao::dbText && field.Type() != dao::dbMemo) continue;
             const std::string name = UCase(td.Name() + "." + field.Name());
             bool skip = false;
-            for (const auto& e : except) skip = skip || e == name;
+            for (const auto& e : except)
+                skip = skip || e == name;
             if (!skip) field.SetAllowZeroLength(true);
         }
     }
 }
 
 struct Archives {
-    std::string manifestDir;  // host folder of CONT32*.manifest and SCAD32*.manifest
-    std::string suffix;       // "" for the models, "-027" for version 027
+    std::string manifestDir; // host folder of CONT32*.manifest and SCAD32*.manifest
+    std::string suffix;      // "" for the models, "-027" for version 027
     bool withDemo = false;
-    std::vector<std::string> strictFields;  // text fields left without zero-length permission
+    std::vector<std::string> strictFields; // text fields left without zero-length permission
 };
 
-std::int64_t Size(const std::string& path) { return platform::FileLen(path); }
+std::int64_t Size(const std::string& path) {
+    return platform::FileLen(path);
+}
 
 // Builds the two archives of a company and fills them. Returns the summary lines.
 std::string MakeCompany(dao::DBEngine& engine, const Archives& from, const CompanySpec& spec,
                         const std::string& cont, const std::string& scad, const std::string& password,
                         const std::function<void(dao::Database&)>& lastTouch = {}) {
     auto structure = [&](dao::Database& db) { AllowZeroLength(db, from.strictFields); };
-    dao::Database db = BuildFromManifest(engine, from.manifestDir + "/CONT32" + from.suffix + ".manifest", cont,
-                                         from.withDemo, structure);
+    dao::Database db = BuildFromManifest(engine, from.manifestDir + "/CONT32" + from.suffix + ".manifest",
+                                         cont, from.withDemo, structure);
     db.BeginTrans();
     const std::vector<Invoice> invoices = FillAccounting(db, spec);
     if (lastTouch) lastTouch(db);
@@ -159,15 +164,15 @@ std::string MakeCompany(dao::DBEngine& engine, const Archives& from, const Compa
     if (!password.empty()) db.NewPassword("", password);
     db.Close();
 
-    dao::Database dd = BuildFromManifest(engine, from.manifestDir + "/SCAD32" + from.suffix + ".manifest", scad,
-                                         from.withDemo, structure);
+    dao::Database dd = BuildFromManifest(engine, from.manifestDir + "/SCAD32" + from.suffix + ".manifest",
+                                         scad, from.withDemo, structure);
     dd.BeginTrans();
     FillDueDates(dd, spec, invoices);
     dd.CommitTrans();
     dd.Close();
     return "  " + cont + " (" + std::to_string(Size(cont)) + " byte)" +
-           (password.empty() ? "" : ", password " + password) + "\n  " + scad + " (" + std::to_string(Size(scad)) +
-           " byte)\n";
+           (password.empty() ? "" : ", password " + password) + "\n  " + scad + " (" +
+           std::to_string(Size(scad)) + " byte)\n";
 }
 
 std::string CompanyIni(const std::string& cont, const std::string& scad, const std::string& config) {
@@ -178,13 +183,17 @@ std::string CompanyIni(const std::string& cont, const std::string& scad, const s
 std::string UpdatedConfig(const std::string& own) {
     return own +
            "NuovoCliente=Si\nNuovoFornitore=Si\nRegAutoIntraCee=Si\nRegAutoBolleDoganali=Si\n"
-           "DirectoryRiba=" + platform::DocumentsFolder() + "\\\nDecP=###\nDecQ=####\nArrotImporto=0\n"
+           "DirectoryRiba=" +
+           platform::DocumentsFolder() +
+           "\\\nDecP=###\nDecQ=####\nArrotImporto=0\n"
            "RegistrazioneContabilePagScad2=1\nDirectoryImm=immagini\\\nDirectoryDoc=descrizioni\\\n";
 }
 
 // ---- the parts of an installation ----
 
-void Pointer() { platform::WriteOneLine(platform::GetWindowsDirectory() + "\\dir.txt", kData); }
+void Pointer() {
+    platform::WriteOneLine(platform::GetWindowsDirectory() + "\\dir.txt", kData);
+}
 
 void Start() {
     if (platform::FolderExists(kData)) throw Error(58, "la cartella dati " + kData + " esiste già");
@@ -199,11 +208,12 @@ void OldIniFiles(const std::string& version) {
     const char* old[] = {"ZuFattura.mod", "ZuBolla.mod", "ZuGio.mod"};
     for (const char* name : old)
         WriteText(kData + "\\LEDRANA\\INI\\" + name,
-                  std::string("; Tessaro ") + version + " - modulo " + name +
-                      "\n[Modulo]\nNome=" + name + "\nCarta=A4\n[Testata]\nTitolo=Testo,10,34,90,8,S,Arial 14 G,"
+                  std::string("; Tessaro ") + version + " - modulo " + name + "\n[Modulo]\nNome=" + name +
+                      "\nCarta=A4\n[Testata]\nTitolo=Testo,10,34,90,8,S,Arial 14 G,"
                       "DOCUMENTO\n[Corpo]\nInizio=90\n[Piede]\n");
     WriteText(kData + "\\LEDRANA\\INI\\ZuFatturaPersonale.mod",
-              "; Modulo personalizzato dall'utente: l'aggiornamento non lo tocca\n[Modulo]\nNome=ZuFatturaPersonale\n"
+              "; Modulo personalizzato dall'utente: l'aggiornamento non lo "
+              "tocca\n[Modulo]\nNome=ZuFatturaPersonale\n"
               "Carta=A4\n");
     EnsureFolder(kData + "\\Utenti");
     WriteText(kData + "\\Utenti\\Utente.ini",
@@ -223,7 +233,9 @@ CompanySpec Spec(const std::string& name, std::uint64_t seed, std::vector<int> y
 
 // Alfa, Beta and Gamma of version 027 (and the old demo company). `alfaLines` > 0 makes Alfa large.
 std::string OldCompanies(dao::DBEngine& engine, const Options& o, std::int64_t alfaLines) {
-    Archives from{o.schemaDir, "-027", false,
+    Archives from{o.schemaDir,
+                  "-027",
+                  false,
                   {"CLIENTI.RAGSOC", "PIANOCONTI.DESCRIZIONE", "PRODOTTI.DESCRIZIONE", "BANCHE.DESCRIZIONE"}};
     std::string summary;
 
@@ -233,18 +245,20 @@ std::string OldCompanies(dao::DBEngine& engine, const Options& o, std::int64_t a
     if (alfaLines > 0) {
         alfa.years = {2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010};
         alfa.anni.clear();
-        for (int y : alfa.years) alfa.anni.push_back({y, "027"});
+        for (int y : alfa.years)
+            alfa.anni.push_back({y, "027"});
         alfa.clients = 1500, alfa.suppliers = 400, alfa.products = 800, alfa.lines = alfaLines;
         alfa.invoices = 3000;
     }
     EnsureFolder(kData + "\\Alfa");
-    summary += "Alfa (versione 027, anni 027, un Null per ogni tipo di campo):\n" +
-               MakeCompany(engine, from, alfa, kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", "");
+    summary +=
+        "Alfa (versione 027, anni 027, un Null per ogni tipo di campo):\n" +
+        MakeCompany(engine, from, alfa, kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", "");
     // An attachment that version 027 made to the banks of the due-dates archive.
     {
         dao::Database db = engine.OpenDatabase(kData + "\\Alfa\\Cont32.mdb");
-        dao::TableDef link = db.CreateTableDef("BancheScadenzario", 0, "BANCHE",
-                                               ";DATABASE=" + kData + "\\Alfa\\Scad32.mdb");
+        dao::TableDef link =
+            db.CreateTableDef("BancheScadenzario", 0, "BANCHE", ";DATABASE=" + kData + "\\Alfa\\Scad32.mdb");
         db.TableDefs().Append(link);
         db.Close();
     }
@@ -261,17 +275,19 @@ std::string OldCompanies(dao::DBEngine& engine, const Options& o, std::int64_t a
     summary += "Beta (versione 027, archivio contabile protetto da password):\n" +
                MakeCompany(engine, from, beta, kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB",
                            kBetaPassword);
-    WriteText(kData + "\\LEDRANA\\Beta.ini",
-              CompanyIni(kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB",
-                         "Ragsoc1=BETA SERVIZI S.N.C.\nRagsoc2=DI ROSSI & BIANCHI\nLocalita=BERGAMO\n"
-                         "Piva=02837465910\nNuovoCliente=si\nRegAutoIntraCee=0\nDirectoryRiba=C:\\ZU\\RIBA\\\n"));
+    WriteText(
+        kData + "\\LEDRANA\\Beta.ini",
+        CompanyIni(kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB",
+                   "Ragsoc1=BETA SERVIZI S.N.C.\nRagsoc2=DI ROSSI & BIANCHI\nLocalita=BERGAMO\n"
+                   "Piva=02837465910\nNuovoCliente=si\nRegAutoIntraCee=0\nDirectoryRiba=C:\\ZU\\RIBA\\\n"));
 
     CompanySpec gamma = Spec("Gamma", 33, {2005}, {}, "20");
     gamma.storedYear = 0;
     gamma.clients = 120, gamma.suppliers = 50, gamma.products = 100, gamma.lines = 4000, gamma.invoices = 300;
     EnsureFolder(kData + "\\Gamma");
-    summary += "Gamma (tabella anni vuota, registrazioni del 2005 con anno 0):\n" +
-               MakeCompany(engine, from, gamma, kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", "");
+    summary +=
+        "Gamma (tabella anni vuota, registrazioni del 2005 con anno 0):\n" +
+        MakeCompany(engine, from, gamma, kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", "");
     WriteText(kData + "\\LEDRANA\\Gamma.ini",
               CompanyIni("Cont32.mdb", "Scad32.mdb", "Ragsoc1=GAMMA IMPIANTI S.P.A.\nLocalita=TORINO\n"));
 
@@ -305,7 +321,8 @@ std::string MakeOldLayout(const Options& o) {
     EnsureFolder(kData + "\\ditta2000");
     EnsureFolder(kData + "\\ditta");
     std::string summary = "Installazione old-layout (una sola ditta, versione 019) in " + kData + "\n";
-    summary += MakeCompany(engine, from, ditta, kData + "\\ditta2000\\cont32.mdb", kData + "\\ditta\\scad32.mdb", "");
+    summary += MakeCompany(engine, from, ditta, kData + "\\ditta2000\\cont32.mdb",
+                           kData + "\\ditta\\scad32.mdb", "");
     return summary + OldShortcuts();
 }
 
@@ -329,8 +346,8 @@ std::string MakeCurrent(const Options& o) {
         std::string cont, scad, password, config;
     };
     std::vector<Company> companies;
-    companies.push_back({Spec("Alfa", 11, {2025, 2026}, {{2025, "048.5"}, {2026, "048.5"}}, "22"), "Cont32.mdb",
-                         "Scad32.mdb", "", "Ragsoc1=ALFA FORNITURE S.R.L.\nLocalita=MONZA\n"});
+    companies.push_back({Spec("Alfa", 11, {2025, 2026}, {{2025, "048.5"}, {2026, "048.5"}}, "22"),
+                         "Cont32.mdb", "Scad32.mdb", "", "Ragsoc1=ALFA FORNITURE S.R.L.\nLocalita=MONZA\n"});
     companies.push_back({Spec("Beta", 22, {2026}, {{2026, "048.5"}}, "22"), kData + "\\Beta\\CONT32.MDB",
                          kData + "\\Beta\\SCAD32.MDB", kBetaPassword, "Ragsoc1=BETA SERVIZI S.N.C.\n"});
     companies.push_back({Spec("Gamma", 33, {2005}, {{2005, "048.5"}}, "22"), "Cont32.mdb", "Scad32.mdb", "",
@@ -339,16 +356,19 @@ std::string MakeCurrent(const Options& o) {
     companies[1].spec.lines = 4500;
     companies[2].spec.lines = 4000;
     for (auto& c : companies) {
-        c.spec.ownWithholding = false;  // the model's withholding taxes are there already
+        c.spec.ownWithholding = false; // the model's withholding taxes are there already
         const std::string folder = kData + "\\" + c.spec.name;
         EnsureFolder(folder + "\\immagini");
         EnsureFolder(folder + "\\descrizioni");
         CopyFromHost(rel + "/stampante.jpg", folder + "\\immagini\\stampante.jpg");
         CopyFromHost(rel + "/stampante.doc", folder + "\\descrizioni\\stampante.doc");
-        auto path = [&](const std::string& p) { return p.find('\\') == std::string::npos ? folder + "\\" + p : p; };
-        summary += c.spec.name + ":\n" +
-                   MakeCompany(engine, from, c.spec, path(c.cont), path(c.scad), c.password);
-        WriteText(kData + "\\LEDRANA\\" + c.spec.name + ".ini", CompanyIni(c.cont, c.scad, UpdatedConfig(c.config)));
+        auto path = [&](const std::string& p) {
+            return p.find('\\') == std::string::npos ? folder + "\\" + p : p;
+        };
+        summary +=
+            c.spec.name + ":\n" + MakeCompany(engine, from, c.spec, path(c.cont), path(c.scad), c.password);
+        WriteText(kData + "\\LEDRANA\\" + c.spec.name + ".ini",
+                  CompanyIni(c.cont, c.scad, UpdatedConfig(c.config)));
     }
 
     // The demo company as the update rebuilds it from the release folder.
@@ -366,11 +386,12 @@ std::string MakeCurrent(const Options& o) {
         db.Execute("UPDATE TIPIFATTURECLI SET logo='logo.jpg'", dao::dbFailOnError);
         db.Close();
     }
-    WriteText(kData + "\\LEDRANA\\DittaEsempio.ini",
-              CompanyIni("Cont32.Mdb", "Scad32.Mdb",
-                         UpdatedConfig("Ragsoc1=DITTA DI PROVA\nRagsoc2=DI ZORTEL KABU &C\nIndirizzo=VIA ROMA 3\n"
-                                       "Localita=MILANO\nPiva=12345678903\nCodFsc=DDDGGG99H11U999K\n"
-                                       "LogoOrdini=logo.jpg\nScrittaOrd=Ord.\nScrittaCommessa=Ns.Commessa\n")));
+    WriteText(
+        kData + "\\LEDRANA\\DittaEsempio.ini",
+        CompanyIni("Cont32.Mdb", "Scad32.Mdb",
+                   UpdatedConfig("Ragsoc1=DITTA DI PROVA\nRagsoc2=DI ZORTEL KABU &C\nIndirizzo=VIA ROMA 3\n"
+                                 "Localita=MILANO\nPiva=12345678903\nCodFsc=DDDGGG99H11U999K\n"
+                                 "LogoOrdini=logo.jpg\nScrittaOrd=Ord.\nScrittaCommessa=Ns.Commessa\n")));
     summary += "DittaEsempio: copiata dalla cartella di rilascio\n";
     return summary;
 }
@@ -379,7 +400,7 @@ std::string MakeCurrent(const Options& o) {
 
 std::string MakeInstallation(const Options& o) {
     std::string summary;
-    bool protetta = true;  // Beta's accounting archive has a password in every kind but the old layout
+    bool protetta = true; // Beta's accounting archive has a password in every kind but the old layout
     if (o.kind == "old") {
         summary = MakeOld(o, 0);
     } else if (o.kind == "large") {

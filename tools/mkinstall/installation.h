@@ -18,10 +18,10 @@ inline constexpr const char* kBetaPassword = "segreto";
 
 struct Options {
     std::string kind;
-    std::int64_t rows = 1000000;  // journal lines of the large kind
-    std::string modelDb;          // host folder of the model manifests (model/db)
-    std::string schemaDir;        // host folder of the older versions' manifests (tools/mkinstall/schema)
-    std::string release;          // host folder of the release (the current kind copies from it)
+    std::int64_t rows = 1000000; // journal lines of the large kind
+    std::string modelDb;         // host folder of the model manifests (model/db)
+    std::string schemaDir;       // host folder of the older versions' manifests (tools/mkinstall/schema)
+    std::string release;         // host folder of the release (the current kind copies from it)
 };
 
 // Makes the installation of the given kind in the platform prefix in use (platform::SetPrefix) and

@@ -35,15 +35,16 @@ int main(int argc, char** argv) {
         }
     }
     if (prefix.empty() || options.kind.empty() || options.rows <= 0) {
-        std::fprintf(stderr, "uso: mkinstall PREFIX old|old-layout|current|large [--rows N] [--release DIR]\n");
+        std::fprintf(stderr,
+                     "uso: mkinstall PREFIX old|old-layout|current|large [--rows N] [--release DIR]\n");
         return 2;
     }
     try {
         ledrana::platform::SetPrefix(prefix);
         const std::string summary = ledrana::mkinstall::MakeInstallation(options);
         std::fputs(summary.c_str(), stdout);
-        std::printf("prefisso %s: avviare il programma con TESSARO_PREFIX=%s\n", ledrana::platform::Prefix().c_str(),
-                    ledrana::platform::Prefix().c_str());
+        std::printf("prefisso %s: avviare il programma con TESSARO_PREFIX=%s\n",
+                    ledrana::platform::Prefix().c_str(), ledrana::platform::Prefix().c_str());
         return 0;
     } catch (const ledrana::Error& e) {
         std::fprintf(stderr, "mkinstall: %d %s\n", e.number(), e.description().c_str());

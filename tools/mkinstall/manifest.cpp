@@ -46,7 +46,7 @@ std::vector<std::string> SplitStatements(const std::string& script) {
     bool bracket = false;
     for (char c : text) {
         if (quote) {
-            if (c == quote) quote = 0;  // a doubled quote closes and reopens: the text is kept as it is
+            if (c == quote) quote = 0; // a doubled quote closes and reopens: the text is kept as it is
         } else if (bracket) {
             if (c == ']') bracket = false;
         } else if (c == '\'' || c == '"') {
@@ -87,7 +87,8 @@ dao::Database BuildFromManifest(dao::DBEngine& engine, const std::string& manife
                 try {
                     db.Execute(statement, dao::dbFailOnError);
                 } catch (const Error& e) {
-                    throw Error(e.number(), e.description() + " [" + rest + ": " + statement.substr(0, 120) + "]");
+                    throw Error(e.number(),
+                                e.description() + " [" + rest + ": " + statement.substr(0, 120) + "]");
                 }
             }
         } else if (step == "property") {

@@ -24,7 +24,8 @@ std::vector<std::string> SplitStatements(const std::string& script);
 // so a script that does not fit its structure stops the build. Throws ledrana::Error; the database is
 // left as far as it got. The caller owns (and closes) the open database returned.
 dao::Database BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const std::string& path,
-                                bool withDemo, const std::function<void(dao::Database&)>& afterStructure = {});
+                                bool withDemo,
+                                const std::function<void(dao::Database&)>& afterStructure = {});
 
 // Reads a host file through the platform.
 std::string ReadHostFile(const std::string& hostPath);

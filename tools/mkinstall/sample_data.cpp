@@ -24,7 +24,9 @@ public:
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
-    int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1)); }
+    int Range(int lo, int hi) {
+        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
+    }
     bool Chance(int percent) { return Range(1, 100) <= percent; }
     template <typename T, std::size_t N> const T& Pick(const std::array<T, N>& a) { return a[Next() % N]; }
 
@@ -39,51 +41,68 @@ struct City {
 };
 
 const std::array<City, 30> kCities = {{
-    {"20121", "MILANO", "MI"},      {"00184", "ROMA", "RM"},         {"10121", "TORINO", "TO"},
-    {"80133", "NAPOLI", "NA"},      {"40121", "BOLOGNA", "BO"},      {"50123", "FIRENZE", "FI"},
-    {"37121", "VERONA", "VR"},      {"35121", "PADOVA", "PD"},       {"25121", "BRESCIA", "BS"},
-    {"24121", "BERGAMO", "BG"},     {"20900", "MONZA", "MB"},        {"21100", "VARESE", "VA"},
-    {"22100", "COMO", "CO"},        {"31100", "TREVISO", "TV"},      {"36100", "VICENZA", "VI"},
-    {"30121", "VENEZIA", "VE"},     {"16121", "GENOVA", "GE"},       {"43121", "PARMA", "PR"},
-    {"41121", "MODENA", "MO"},      {"42121", "REGGIO EMILIA", "RE"}, {"70121", "BARI", "BA"},
-    {"90133", "PALERMO", "PA"},     {"95131", "CATANIA", "CT"},      {"09124", "CAGLIARI", "CA"},
-    {"23900", "LECCO", "LC"},       {"26100", "CREMONA", "CR"},      {"27100", "PAVIA", "PV"},
-    {"20099", "SESTO SAN GIOVANNI", "MI"}, {"20025", "LEGNANO", "MI"}, {"20017", "RHO", "MI"},
+    {"20121", "MILANO", "MI"},  {"00184", "ROMA", "RM"},
+    {"10121", "TORINO", "TO"},  {"80133", "NAPOLI", "NA"},
+    {"40121", "BOLOGNA", "BO"}, {"50123", "FIRENZE", "FI"},
+    {"37121", "VERONA", "VR"},  {"35121", "PADOVA", "PD"},
+    {"25121", "BRESCIA", "BS"}, {"24121", "BERGAMO", "BG"},
+    {"20900", "MONZA", "MB"},   {"21100", "VARESE", "VA"},
+    {"22100", "COMO", "CO"},    {"31100", "TREVISO", "TV"},
+    {"36100", "VICENZA", "VI"}, {"30121", "VENEZIA", "VE"},
+    {"16121", "GENOVA", "GE"},  {"43121", "PARMA", "PR"},
+    {"41121", "MODENA", "MO"},  {"42121", "REGGIO EMILIA", "RE"},
+    {"70121", "BARI", "BA"},    {"90133", "PALERMO", "PA"},
+    {"95131", "CATANIA", "CT"}, {"09124", "CAGLIARI", "CA"},
+    {"23900", "LECCO", "LC"},   {"26100", "CREMONA", "CR"},
+    {"27100", "PAVIA", "PV"},   {"20099", "SESTO SAN GIOVANNI", "MI"},
+    {"20025", "LEGNANO", "MI"}, {"20017", "RHO", "MI"},
 }};
 
 const std::array<const char*, 60> kSurnames = {
-    "Rossi",    "Bianchi",  "Ferrari",  "Esposito", "Romano",   "Colombo",  "Ricci",    "Marino",   "Greco",
-    "Bruno",    "Gallo",    "Conti",    "De Luca",  "Mancini",  "Costa",    "Giordano", "Rizzo",    "Lombardi",
-    "Moretti",  "Barbieri", "Fontana",  "Santoro",  "Mariani",  "Rinaldi",  "Caruso",   "Ferrara",  "Galli",
-    "Martini",  "Leone",    "Longo",    "Gentile",  "Martinelli", "Vitale", "Serra",    "Coppola",  "De Santis",
-    "D'Angelo", "Marchetti", "Parisi",  "Villa",    "Conte",    "Ferraro",  "Fabbri",   "Bianco",   "Marini",
-    "Grasso",   "Valentini", "Messina", "Sala",     "Gatti",    "Pellegrini", "Palumbo", "Sanna",   "Farina",
-    "Monti",    "Cattaneo", "Morelli",  "Amato",    "Silvestri", "D'Amico",
+    "Rossi",   "Bianchi",  "Ferrari",    "Esposito",  "Romano",   "Colombo",   "Ricci",     "Marino",
+    "Greco",   "Bruno",    "Gallo",      "Conti",     "De Luca",  "Mancini",   "Costa",     "Giordano",
+    "Rizzo",   "Lombardi", "Moretti",    "Barbieri",  "Fontana",  "Santoro",   "Mariani",   "Rinaldi",
+    "Caruso",  "Ferrara",  "Galli",      "Martini",   "Leone",    "Longo",     "Gentile",   "Martinelli",
+    "Vitale",  "Serra",    "Coppola",    "De Santis", "D'Angelo", "Marchetti", "Parisi",    "Villa",
+    "Conte",   "Ferraro",  "Fabbri",     "Bianco",    "Marini",   "Grasso",    "Valentini", "Messina",
+    "Sala",    "Gatti",    "Pellegrini", "Palumbo",   "Sanna",    "Farina",    "Monti",     "Cattaneo",
+    "Morelli", "Amato",    "Silvestri",  "D'Amico",
 };
 
 const std::array<const char*, 16> kTrades = {
-    "Ferramenta",  "Autofficina", "Studio tecnico", "Tipografia", "Panificio",  "Elettrauto",
-    "Falegnameria", "Idraulica",  "Ottica",        "Farmacia",   "Cartoleria", "Edilizia",
-    "Trasporti",   "Ristorante",  "Albergo",       "Impianti elettrici",
+    "Ferramenta",   "Autofficina", "Studio tecnico", "Tipografia",         "Panificio",  "Elettrauto",
+    "Falegnameria", "Idraulica",   "Ottica",         "Farmacia",           "Cartoleria", "Edilizia",
+    "Trasporti",    "Ristorante",  "Albergo",        "Impianti elettrici",
 };
 
 const std::array<const char*, 6> kForms = {"S.r.l.", "S.n.c.", "S.p.A.", "& C. S.a.s.", "S.r.l.s.", "di"};
 
 const std::array<const char*, 14> kStreets = {
-    "Via Roma", "Via Garibaldi", "Corso Italia", "Via Mazzini", "Via Verdi", "Piazza della Repubblica",
-    "Via Dante", "Via Cavour", "Viale Europa", "Via Marconi", "Via dell'Industria", "Via Matteotti",
-    "Corso Vittorio Emanuele", "Via San Martino",
+    "Via Roma",
+    "Via Garibaldi",
+    "Corso Italia",
+    "Via Mazzini",
+    "Via Verdi",
+    "Piazza della Repubblica",
+    "Via Dante",
+    "Via Cavour",
+    "Viale Europa",
+    "Via Marconi",
+    "Via dell'Industria",
+    "Via Matteotti",
+    "Corso Vittorio Emanuele",
+    "Via San Martino",
 };
 
-const std::array<const char*, 9> kFirstNames = {"Mario", "Luca", "Giulia", "Anna", "Paolo", "Marco", "Laura",
-                                                 "Francesca", "Giorgio"};
+const std::array<const char*, 9> kFirstNames = {"Mario", "Luca",  "Giulia",    "Anna",   "Paolo",
+                                                "Marco", "Laura", "Francesca", "Giorgio"};
 
 struct ProductKind {
     const char* prefix;
     const char* category;
     const char* description;
     const char* unit;
-    int minPrice, maxPrice;  // euros
+    int minPrice, maxPrice; // euros
 };
 
 const std::array<ProductKind, 12> kProducts = {{
@@ -124,11 +143,21 @@ bool HasField(dao::Database& db, const std::string& table, const std::string& fi
     }
 }
 
-Variant Cents(std::int64_t cents) { return Variant::FromCurrencyScaled(cents * 100); }
-Variant Text(const std::string& s) { return Variant(s); }
-Variant Short(int v) { return Variant::FromInteger(static_cast<std::int16_t>(v)); }
-Variant Long(std::int64_t v) { return Variant::FromLong(static_cast<std::int32_t>(v)); }
-Variant Day(int year, int dayOfYear) { return Variant::FromDate(dao::DateSerial(year, 1, 1) + dayOfYear); }
+Variant Cents(std::int64_t cents) {
+    return Variant::FromCurrencyScaled(cents * 100);
+}
+Variant Text(const std::string& s) {
+    return Variant(s);
+}
+Variant Short(int v) {
+    return Variant::FromInteger(static_cast<std::int16_t>(v));
+}
+Variant Long(std::int64_t v) {
+    return Variant::FromLong(static_cast<std::int32_t>(v));
+}
+Variant Day(int year, int dayOfYear) {
+    return Variant::FromDate(dao::DateSerial(year, 1, 1) + dayOfYear);
+}
 
 std::string Code(const char* prefix, int n, int width = 5) {
     char buf[32];
@@ -138,7 +167,8 @@ std::string Code(const char* prefix, int n, int width = 5) {
 
 std::string Digits(Rng& rng, int n) {
     std::string s;
-    for (int i = 0; i < n; ++i) s += static_cast<char>('0' + rng.Range(0, 9));
+    for (int i = 0; i < n; ++i)
+        s += static_cast<char>('0' + rng.Range(0, 9));
     return s;
 }
 
@@ -165,9 +195,11 @@ std::string Iban(Rng& rng, const std::string& abi, const std::string& cab, const
     for (char c : bban + "IT00")
         digits += (c >= 'A' && c <= 'Z') ? std::to_string(c - 'A' + 10) : std::string(1, c);
     int mod = 0;
-    for (char c : digits) mod = (mod * 10 + (c - '0')) % 97;
+    for (char c : digits)
+        mod = (mod * 10 + (c - '0')) % 97;
     const int check = 98 - mod;
-    return std::string("IT") + static_cast<char>('0' + check / 10) + static_cast<char>('0' + check % 10) + bban;
+    return std::string("IT") + static_cast<char>('0' + check / 10) + static_cast<char>('0' + check % 10) +
+           bban;
 }
 
 struct Party {
@@ -176,10 +208,10 @@ struct Party {
 
 struct Product {
     std::string code, name;
-    int price = 0;  // euros
+    int price = 0; // euros
 };
 
-using Sums = std::pair<std::int64_t, std::int64_t>;  // taxable amount and VAT, in cents
+using Sums = std::pair<std::int64_t, std::int64_t>; // taxable amount and VAT, in cents
 
 void Add(Sums& a, std::int64_t net, std::int64_t vat) {
     a.first += net;
@@ -189,7 +221,7 @@ void Add(Sums& a, std::int64_t net, std::int64_t vat) {
 // One journal line.
 struct Line {
     std::string conto, cfp;
-    std::int64_t dare = 0, avere = 0;  // cents
+    std::int64_t dare = 0, avere = 0; // cents
     std::string descr, vat;
 };
 
@@ -236,8 +268,10 @@ private:
 
     void CostCentres() {
         TableWriter w(db_, "CENTRICOSTO");
-        const std::array<std::array<const char*, 2>, 4> rows = {
-            {{"AMM", "Amministrazione"}, {"COM", "Commerciale"}, {"PRO", "Produzione"}, {"MAG", "Magazzino"}}};
+        const std::array<std::array<const char*, 2>, 4> rows = {{{"AMM", "Amministrazione"},
+                                                                 {"COM", "Commerciale"},
+                                                                 {"PRO", "Produzione"},
+                                                                 {"MAG", "Magazzino"}}};
         for (const auto& r : rows) {
             w.AddNew();
             w.Set("Cod", Text(r[0]));
@@ -323,7 +357,8 @@ private:
             const bool stocked = std::string(kind.category) != "SERV" && std::string(kind.category) != "SW";
             w.AddNew();
             w.Set("Cod", Text(code));
-            const std::string name = std::string(kind.description) + " mod. " + Code("", rng_.Range(10, 990), 3);
+            const std::string name =
+                std::string(kind.description) + " mod. " + Code("", rng_.Range(10, 990), 3);
             w.Set("Descrizione", Text(name));
             w.Set("UM", Text(kind.unit));
             w.Set("Categoria", Text(kind.category));
@@ -379,7 +414,8 @@ private:
         if (!spec_.ownWithholding) return;
         TableWriter w(db_, "Ritenute");
         const std::array<std::array<const char*, 3>, 2> rows = {
-            {{"1040", "Ritenuta d'acconto professionisti 20%", "20"}, {"1038", "Provvigioni agenti", "11.5"}}};
+            {{"1040", "Ritenuta d'acconto professionisti 20%", "20"},
+             {"1038", "Provvigioni agenti", "11.5"}}};
         for (const auto& r : rows) {
             w.AddNew();
             w.Set("cod", Text(r[0]));
@@ -394,9 +430,9 @@ private:
 
     void Registers() {
         TableWriter w(db_, "REGISTRIIVA");
-        const std::array<std::array<const char*, 3>, 3> kinds = {
-            {{"V", "01", "Registro fatture emesse"}, {"A", "03", "Registro fatture di acquisto"},
-             {"C", "02", "Registro dei corrispettivi"}}};
+        const std::array<std::array<const char*, 3>, 3> kinds = {{{"V", "01", "Registro fatture emesse"},
+                                                                  {"A", "03", "Registro fatture di acquisto"},
+                                                                  {"C", "02", "Registro dei corrispettivi"}}};
         // An archive without years keeps one set of registers with year 0.
         std::vector<int> years = spec_.storedYear >= 0 ? std::vector<int>{spec_.years.front()} : spec_.years;
         for (int year : years)
@@ -439,10 +475,10 @@ private:
         TableWriter lines(db_, "MOVIMENTI");
         TableWriter docs(db_, "FATTURECLI");
         TableWriter docLines(db_, "FATTURECLI_R");
-        const int slots[] = {lines.Slot("Anno"),      lines.Slot("NumDoc"),    lines.Slot("posi"),
-                             lines.Slot("conto"),     lines.Slot("CFP"),       lines.Slot("ImpoDare"),
-                             lines.Slot("ImpoAvere"), lines.Slot("Descrizione"), lines.Slot("CodIva"),
-                             lines.Slot("CentroCosto"), lines.Slot("Partita"), lines.Slot("ImportoLire")};
+        const int slots[] = {lines.Slot("Anno"),        lines.Slot("NumDoc"),      lines.Slot("posi"),
+                             lines.Slot("conto"),       lines.Slot("CFP"),         lines.Slot("ImpoDare"),
+                             lines.Slot("ImpoAvere"),   lines.Slot("Descrizione"), lines.Slot("CodIva"),
+                             lines.Slot("CentroCosto"), lines.Slot("Partita"),     lines.Slot("ImportoLire")};
         const bool hasCliFor = docs.Has("CLIFOR");
         const std::int64_t perYear = spec_.lines / static_cast<std::int64_t>(spec_.years.size());
         int invoiceNo = 0;
@@ -457,7 +493,7 @@ private:
                 std::string causale, descr, riva, numFatt;
                 int prot = 0;
                 const int kind = rng_.Range(1, 100);
-                if (kind <= 35) {  // sale invoice
+                if (kind <= 35) { // sale invoice
                     const auto& c = clients_[rng_.Next() % clients_.size()];
                     const std::int64_t net1 = Amount(40, 3000), net2 = rng_.Chance(40) ? Amount(10, 800) : 0;
                     const std::int64_t vat = Vat(net1 + net2);
@@ -474,8 +510,9 @@ private:
                     invoices_.push_back({"C", c.code, year, Stored(year), numDoc, numFatt,
                                          dao::DateSerial(year, 1, 1) + day, net1 + net2 + vat, c.payment});
                     if (invoiceNo < spec_.invoices)
-                        Document(docs, docLines, hasCliFor, ++invoiceNo, year, day, c, net1, net2, vat, numDoc);
-                } else if (kind <= 60) {  // purchase invoice
+                        Document(docs, docLines, hasCliFor, ++invoiceNo, year, day, c, net1, net2, vat,
+                                 numDoc);
+                } else if (kind <= 60) { // purchase invoice
                     const auto& s = suppliers_[rng_.Next() % suppliers_.size()];
                     const std::int64_t net = Amount(20, 4000), vat = Vat(net);
                     prot = ++protA;
@@ -483,13 +520,14 @@ private:
                     causale = "030";
                     descr = "Fattura " + s.name.substr(0, 25) + " n. " + numFatt;
                     riva = "A";
-                    l.push_back({rng_.Chance(70) ? "500.010" : "510.030", "P", net, 0, "Acquisti", spec_.vatCode});
+                    l.push_back(
+                        {rng_.Chance(70) ? "500.010" : "510.030", "P", net, 0, "Acquisti", spec_.vatCode});
                     l.push_back({"170.020", "P", vat, 0, "IVA su acquisti", spec_.vatCode});
                     l.push_back({s.code, "F", 0, net + vat, s.name.substr(0, 40), ""});
                     Add(totals_[{Stored(year), "A", day / 30 + 1}], net, vat);
                     invoices_.push_back({"F", s.code, year, Stored(year), numDoc, numFatt,
                                          dao::DateSerial(year, 1, 1) + day, net + vat, s.payment});
-                } else if (kind <= 72) {  // receipt from one or two clients
+                } else if (kind <= 72) { // receipt from one or two clients
                     const auto& c1 = clients_[rng_.Next() % clients_.size()];
                     const auto& c2 = clients_[rng_.Next() % clients_.size()];
                     const std::int64_t a1 = Amount(50, 3000), a2 = rng_.Chance(30) ? Amount(50, 1500) : 0;
@@ -498,14 +536,14 @@ private:
                     l.push_back({"100.040", "P", a1 + a2, 0, "Bonifico ricevuto", ""});
                     l.push_back({c1.code, "C", 0, a1, c1.name.substr(0, 40), ""});
                     if (a2) l.push_back({c2.code, "C", 0, a2, c2.name.substr(0, 40), ""});
-                } else if (kind <= 85) {  // payment to a supplier
+                } else if (kind <= 85) { // payment to a supplier
                     const auto& s = suppliers_[rng_.Next() % suppliers_.size()];
                     const std::int64_t a = Amount(50, 4000);
                     causale = "024";
                     descr = "Pagamento " + s.name.substr(0, 40);
                     l.push_back({s.code, "F", a, 0, s.name.substr(0, 40), ""});
                     l.push_back({"100.040", "P", 0, a, "Bonifico disposto", ""});
-                } else if (kind <= 92) {  // daily takings
+                } else if (kind <= 92) { // daily takings
                     const std::int64_t net = Amount(100, 2500), vat = Vat(net);
                     prot = ++protC;
                     causale = "005";
@@ -515,7 +553,7 @@ private:
                     l.push_back({"400.010", "P", 0, net, "Corrispettivi", spec_.vatCode});
                     l.push_back({"170.030", "P", 0, vat, "IVA su corrispettivi", spec_.vatCode});
                     Add(totals_[{Stored(year), "C", day / 30 + 1}], net, vat);
-                } else {  // salaries
+                } else { // salaries
                     const std::int64_t net = Amount(1200, 2400), contrib = Amount(300, 800);
                     causale = "050";
                     descr = "Retribuzioni del mese";
@@ -526,7 +564,8 @@ private:
                 }
 
                 std::int64_t total = 0;
-                for (const auto& x : l) total += x.dare;
+                for (const auto& x : l)
+                    total += x.dare;
                 auto [dConto, dCfp] = Side(l, true);
                 auto [aConto, aCfp] = Side(l, false);
                 entries.AddNew();
@@ -575,7 +614,8 @@ private:
     }
 
     void Document(TableWriter& docs, TableWriter& docLines, bool hasCliFor, int id, int year, int day,
-                  const Party& c, std::int64_t net1, std::int64_t net2, std::int64_t vat, std::int32_t numDoc) {
+                  const Party& c, std::int64_t net1, std::int64_t net2, std::int64_t vat,
+                  std::int32_t numDoc) {
         docs.AddNew();
         docs.Set("Tipo", Text("FT"));
         docs.Set("Anno", Short(year));
@@ -642,8 +682,8 @@ private:
             const std::string anno = std::to_string(Stored(year));
             const std::string regs[] = {"V", "A", "C"};
             for (int i = 0; i < 3; ++i)
-                Exec(db_, "UPDATE REGISTRIIVA SET UltimoProtocollo=" + std::to_string(p[i]) + " WHERE Anno=" + anno +
-                              " AND cod='" + regs[i] + "'");
+                Exec(db_, "UPDATE REGISTRIIVA SET UltimoProtocollo=" + std::to_string(p[i]) +
+                              " WHERE Anno=" + anno + " AND cod='" + regs[i] + "'");
             if (HasField(db_, "anni", "UltimoNumDoc"))
                 Exec(db_, "UPDATE anni SET UltimoNumDoc=" + std::to_string(p[3]) + " WHERE Anno=" + anno);
         }
@@ -653,7 +693,8 @@ private:
         TableWriter docs(db_, "FATTURECLI");
         TableWriter docLines(db_, "FATTURECLI_R");
         const int year = spec_.years.back();
-        const std::int64_t firstId = static_cast<std::int64_t>(std::min<std::size_t>(invoices_.size(), spec_.invoices));
+        const std::int64_t firstId =
+            static_cast<std::int64_t>(std::min<std::size_t>(invoices_.size(), spec_.invoices));
         const int count = std::max(5, spec_.invoices / 10);
         for (int i = 1; i <= count; ++i) {
             const auto& c = clients_[rng_.Next() % clients_.size()];
@@ -734,7 +775,8 @@ private:
                 head.Set("Dt", Day(year, i * 14));
                 head.Set("TIPODOC", Text("O"));
                 head.Set(customer ? "Cliente" : "Fornitore", Text(party.code));
-                head.Set("RifCliente", Text(customer && rng_.Chance(50) ? "Vs. ordine " + std::to_string(i * 7) : ""));
+                head.Set("RifCliente",
+                         Text(customer && rng_.Chance(50) ? "Vs. ordine " + std::to_string(i * 7) : ""));
                 head.Set("DataConsegna", Day(year, i * 14 + 10));
                 head.Set("Totale", Cents(total));
                 head.Set("Evaso", Variant(done));
@@ -747,16 +789,19 @@ private:
 
     void Attachments() {
         TableWriter w(db_, "ALLEGATI");
-        const std::array<const char*, 6> files = {"contratto.pdf", "preventivo.pdf", "planimetria.png",
-                                                  "ordine-firmato.pdf", "visura.pdf", "foto-merce.jpg"};
+        const std::array<const char*, 6> files = {"contratto.pdf",      "preventivo.pdf", "planimetria.png",
+                                                  "ordine-firmato.pdf", "visura.pdf",     "foto-merce.jpg"};
         for (std::size_t i = 0; i < files.size(); ++i) {
             std::string content = "%PDF-1.4\n% allegato di esempio " + std::string(files[i]) + "\n";
-            while (content.size() < 400 + i * 150) content += static_cast<char>(rng_.Range(32, 126));
+            while (content.size() < 400 + i * 150)
+                content += static_cast<char>(rng_.Range(32, 126));
             std::string print;
-            for (int b = 0; b < 16; ++b) print += static_cast<char>(rng_.Range(0, 255));
+            for (int b = 0; b < 16; ++b)
+                print += static_cast<char>(rng_.Range(0, 255));
             char guid[40];
             std::snprintf(guid, sizeof guid, "{%08X-%04X-%04X-%04X-%012llX}",
-                          static_cast<unsigned>(rng_.Next() & 0xffffffffu), static_cast<unsigned>(rng_.Next() & 0xffff),
+                          static_cast<unsigned>(rng_.Next() & 0xffffffffu),
+                          static_cast<unsigned>(rng_.Next() & 0xffff),
                           static_cast<unsigned>(0x4000 | (rng_.Next() & 0x0fff)),
                           static_cast<unsigned>(0x8000 | (rng_.Next() & 0x3fff)),
                           static_cast<unsigned long long>(rng_.Next() & 0xffffffffffffull));
@@ -787,7 +832,8 @@ private:
     // A Null in a field of every type, as older versions left them.
     void Nulls() {
         const char* statements[] = {
-            "UPDATE CLIENTI SET Bloccato=Null, Telefono=Null, DataIns=Null, Note=Null, Sconto=Null, Fido=Null "
+            "UPDATE CLIENTI SET Bloccato=Null, Telefono=Null, DataIns=Null, Note=Null, Sconto=Null, "
+            "Fido=Null "
             "WHERE Cod='C00001'",
             "UPDATE PAGAMENTI SET NumRate=Null WHERE Cod='BB36'",
             "UPDATE FATTURECLI SET Colli=Null, Iva=Null WHERE ID=1",
@@ -796,7 +842,8 @@ private:
             "UPDATE ALLEGATI SET Impronta=Null WHERE ID=3",
             "UPDATE ALLEGATI SET Contenuto=Null WHERE ID=4",
         };
-        for (const char* sql : statements) Exec(db_, sql);
+        for (const char* sql : statements)
+            Exec(db_, sql);
         Exec(db_, "UPDATE Prodotti SET ScortaMin=Null, Peso=Null WHERE Cod='" + products_.front().code + "'");
     }
 
@@ -824,8 +871,8 @@ void FillDueDates(dao::Database& db, const CompanySpec& spec, const std::vector<
 
     // The company's own banks.
     TableWriter banks(db, "BANCHE");
-    const std::array<std::array<const char*, 2>, 2> own = {{{"03069", "Intesa Sanpaolo - filiale"},
-                                                            {"05034", "Banco BPM - agenzia"}}};
+    const std::array<std::array<const char*, 2>, 2> own = {
+        {{"03069", "Intesa Sanpaolo - filiale"}, {"05034", "Banco BPM - agenzia"}}};
     std::vector<std::string> bankCodes;
     for (std::size_t i = 0; i < own.size(); ++i) {
         const std::string cab = Digits(rng, 5), account = Digits(rng, 12);

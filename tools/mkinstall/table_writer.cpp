@@ -53,7 +53,8 @@ void TableWriter::Set(int slot, const dao::Variant& value) {
     try {
         fields_[slot].SetValue(value);
     } catch (const Error& e) {
-        throw Error(e.number(), e.description() + " [" + table_ + "." + names_[slot] + " = " + value.Describe() + "]");
+        throw Error(e.number(),
+                    e.description() + " [" + table_ + "." + names_[slot] + " = " + value.Describe() + "]");
     }
 }
 
@@ -62,7 +63,8 @@ void TableWriter::Update() {
     try {
         rs_.Update();
     } catch (const Error& e) {
-        throw Error(e.number(), e.description() + " [" + table_ + ", riga " + std::to_string(rows_ + 1) + "]");
+        throw Error(e.number(),
+                    e.description() + " [" + table_ + ", riga " + std::to_string(rows_ + 1) + "]");
     }
     ++rows_;
 }

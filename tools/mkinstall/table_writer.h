@@ -35,9 +35,9 @@ private:
     bool active_ = false;
     std::string table_;
     dao::Recordset rs_;
-    std::vector<std::string> names_;  // upper case, by position
+    std::vector<std::string> names_; // upper case, by position
     std::vector<dao::Field> fields_;
-    int idSlot_ = -1;                 // a plain Long "ID" that this writer numbers
+    int idSlot_ = -1; // a plain Long "ID" that this writer numbers
     std::int64_t rows_ = 0;
 };
 

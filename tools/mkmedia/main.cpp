@@ -98,7 +98,8 @@ bool WritePrinter(const QString& output) {
     p.setBrush(Qt::white);
     p.drawRect(QRectF(130, 40, 140, 90));
     p.setPen(QPen(QColor(180, 180, 180), 3));
-    for (int y = 58; y < 120; y += 14) p.drawLine(145, y, 255, y);
+    for (int y = 58; y < 120; y += 14)
+        p.drawLine(145, y, 255, y);
 
     QLinearGradient body(0, 100, 0, 230);
     body.setColorAt(0, QColor(110, 115, 122));
