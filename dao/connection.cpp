@@ -13,6 +13,7 @@ Connection::~Connection() {
     } else if (batchOpen) {
         sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
     }
+    queryPool.clear();
     cache.clear();
 }
 
@@ -32,8 +33,8 @@ sqlite3_stmt* Connection::Prepare(const std::string& sql) {
     }
     if (cache.size() > 400) cache.clear();
     sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v3(handle(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                &raw, nullptr);
+    int rc = sqlite3_prepare_v3(handle(), sql.c_str(), static_cast<int>(sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
     if (rc != SQLITE_OK) {
         if (raw) sqlite3_finalize(raw);
         ThrowSqlite(handle(), rc, sql);
@@ -77,8 +78,8 @@ Stmt Connection::PrepareJet(const std::string& sql) {
             ThrowJet(3078, missing);
         }
         char* err = nullptr;
-        rc = sqlite3_exec(handle(), ("CREATE TEMP VIEW " + QuoteName(missing) + " AS " + body).c_str(), nullptr,
-                          nullptr, &err);
+        rc = sqlite3_exec(handle(), ("CREATE TEMP VIEW " + QuoteName(missing) + " AS " + body).c_str(),
+                          nullptr, nullptr, &err);
         if (err) sqlite3_free(err);
         if (rc != SQLITE_OK) ThrowSqlite(handle(), rc, sql);
         tempViews = true;
@@ -110,8 +111,36 @@ void Connection::DropTempObjects() {
         sqlite3_finalize(raw);
     }
     for (const auto& n : names)
-        sqlite3_exec(handle(), ("DROP VIEW IF EXISTS temp." + QuoteName(n)).c_str(), nullptr, nullptr, nullptr);
+        sqlite3_exec(handle(), ("DROP VIEW IF EXISTS temp." + QuoteName(n)).c_str(), nullptr, nullptr,
+                     nullptr);
     tempViews = false;
+    queryPool.clear();
+}
+
+Stmt Connection::TakeQuery(const std::string& sql) {
+    if (queryPoolGeneration != catalogGeneration) {
+        queryPool.clear();
+        queryPoolGeneration = catalogGeneration;
+    }
+    auto it = queryPool.find(sql);
+    if (it != queryPool.end() && !it->second.empty()) {
+        Stmt s = std::move(it->second.back());
+        it->second.pop_back();
+        return s;
+    }
+    return PrepareJet(sql);
+}
+
+void Connection::GiveBackQuery(const std::string& sql, Stmt s) {
+    sqlite3_reset(s.get());
+    sqlite3_clear_bindings(s.get());
+    if (queryPoolGeneration != catalogGeneration) {
+        queryPool.clear();
+        queryPoolGeneration = catalogGeneration;
+    }
+    if (queryPool.size() >= 64 && !queryPool.count(sql)) queryPool.clear();
+    std::vector<Stmt>& free = queryPool[sql];
+    if (free.size() < 4) free.push_back(std::move(s));
 }
 
 void Connection::EnsureWritable() const {
@@ -130,13 +159,14 @@ void Connection::BeginWrite() {
 void Connection::AfterWrite(std::int64_t rows) {
     batchOps += rows;
     if (!batchOpen || userDepth > 0) return;
-    if (batchOps >= 200000 || std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2)) Flush();
+    if (batchOps >= 200000 || std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2))
+        Flush();
 }
 
 void Connection::Flush() {
     if (!batchOpen || userDepth > 0) return;
     batchOpen = false;
-    if (sqlite3_get_autocommit(handle())) return;  // SQLite ended it itself (after an I/O error)
+    if (sqlite3_get_autocommit(handle())) return; // SQLite ended it itself (after an I/O error)
     Exec("COMMIT");
 }
 
@@ -197,7 +227,8 @@ std::string Connection::AttachSource(const std::string& connect) {
     if (rc != SQLITE_DONE) ThrowJet(3024, path);
     // It must be one of ours.
     sqlite3_stmt* chk = nullptr;
-    rc = sqlite3_prepare_v2(handle(), ("SELECT 1 FROM " + schema + ".MSysFields LIMIT 1").c_str(), -1, &chk, nullptr);
+    rc = sqlite3_prepare_v2(handle(), ("SELECT 1 FROM " + schema + ".MSysFields LIMIT 1").c_str(), -1, &chk,
+                            nullptr);
     Stmt chkS(chk);
     if (rc != SQLITE_OK) {
         sqlite3_exec(handle(), ("DETACH DATABASE " + schema).c_str(), nullptr, nullptr, nullptr);
@@ -232,8 +263,10 @@ void Connection::NoteCounterValue(const TableState& t, std::int64_t v) {
 }
 
 void Connection::ForgetCounters(std::string_view table) {
-    if (table.empty()) counterNext.clear();
-    else counterNext.erase(Upper(table));
+    if (table.empty())
+        counterNext.clear();
+    else
+        counterNext.erase(Upper(table));
 }
 
 } // namespace ledrana::dao::detail

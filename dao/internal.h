@@ -28,7 +28,7 @@ Error JetError(int number, std::string_view arg1 = {}, std::string_view arg2 = {
 std::string SqlLiteral(std::string_view s);
 
 // ---- Names ----
-std::string Upper(std::string_view s);  // case folding used for name look-up
+std::string Upper(std::string_view s); // case folding used for name look-up
 bool SameName(std::string_view a, std::string_view b);
 bool LessNoCase(const std::string& a, const std::string& b);
 
@@ -63,7 +63,7 @@ struct IndexDef {
     bool unique = false;
     bool ignoreNulls = false;
     bool required = false;
-    std::string sqlName;  // name of the SQLite index ("" for none, e.g. on a system table)
+    std::string sqlName; // name of the SQLite index ("" for none, e.g. on a system table)
 };
 
 struct TableState {
@@ -73,7 +73,7 @@ struct TableState {
     std::string sourceTable;
     std::string validationRule;
     std::string validationText;
-    std::vector<FieldDef> fields;  // in ordinal order
+    std::vector<FieldDef> fields; // in ordinal order
     std::vector<IndexDef> indexes;
     std::vector<UserProperty> properties;
 
@@ -127,21 +127,21 @@ void RegisterEngineFunctions(sqlite3* db);
 // ---- Connection: one open file, shared by every Database of one engine that opens it ----
 struct Connection {
     std::string hostPath;
-    PathResolver resolve;  // for the paths of attached tables
+    PathResolver resolve; // for the paths of attached tables
     SqliteDb db;
     bool readOnly = false;
     bool exclusive = false;
     Catalog catalog;
     std::int64_t dataVersion = -1;
-    std::uint64_t catalogGeneration = 0;  // bumped on every catalog change
+    std::uint64_t catalogGeneration = 0; // bumped on every catalog change
 
     // Write grouping.
-    bool batchOpen = false;   // an implicit transaction holds grouped writes
-    int userDepth = 0;        // BeginTrans nesting
+    bool batchOpen = false; // an implicit transaction holds grouped writes
+    int userDepth = 0;      // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::chrono::steady_clock::time_point batchStart;
-    std::uint64_t writeGeneration = 0;  // bumped by structure changes and Execute; recordsets refetch
-    std::unordered_map<std::string, std::uint64_t> tableGenerations;  // upper-case name -> row writes
+    std::uint64_t writeGeneration = 0; // bumped by structure changes and Execute; recordsets refetch
+    std::unordered_map<std::string, std::uint64_t> tableGenerations; // upper-case name -> row writes
     std::uint64_t* TableGeneration(std::string_view table);
 
     // Counter values handed out, per table (upper-case name): next value.
@@ -150,9 +150,17 @@ struct Connection {
     // Prepared statements by SQL text.
     std::unordered_map<std::string, Stmt> cache;
 
+    // Statements of query recordsets put back when they close, by SQL text, for the next recordset of
+    // the same text; emptied when the structure changes or the temporary views go.
+    std::unordered_map<std::string, std::vector<Stmt>> queryPool;
+    std::uint64_t queryPoolGeneration = 0;
+    // A statement of the text from the pool, or prepared as PrepareJet does.
+    Stmt TakeQuery(const std::string& sql);
+    void GiveBackQuery(const std::string& sql, Stmt s);
+
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
-    bool tempViews = false;  // temporary views exist (dropped before DDL)
+    bool tempViews = false; // temporary views exist (dropped before DDL)
 
     ~Connection();
 
@@ -174,8 +182,7 @@ struct Connection {
     void Flush();
     // Runs a structure change atomically: flushes, then fn inside its own transaction (a savepoint
     // inside BeginTrans). On failure the change and the catalog in memory are rolled back.
-    template <class Fn>
-    void Ddl(Fn&& fn);
+    template <class Fn> void Ddl(Fn&& fn);
     void DdlBegin();
     void DdlCommit();
     void DdlRollback();
@@ -194,8 +201,7 @@ struct Connection {
     void ForgetCounters(std::string_view table = {});
 };
 
-template <class Fn>
-void Connection::Ddl(Fn&& fn) {
+template <class Fn> void Connection::Ddl(Fn&& fn) {
     EnsureWritable();
     DdlBegin();
     Catalog saved = catalog;
@@ -234,16 +240,16 @@ void CheckQuerySql(Connection& c, std::string_view sql);
 
 // ---- Engine-wide state ----
 struct DatabaseImpl;
-}  // namespace ledrana::dao::detail
+} // namespace ledrana::dao::detail
 
 namespace ledrana::dao {
 struct EngineShared {
     PathResolver resolver;
-    std::map<std::string, std::weak_ptr<detail::Connection>> open;  // host path -> connection
-    std::vector<std::pair<std::string, std::string>> verified;      // (hash, password) pairs checked
+    std::map<std::string, std::weak_ptr<detail::Connection>> open; // host path -> connection
+    std::vector<std::pair<std::string, std::string>> verified;     // (hash, password) pairs checked
     bool Verify(const std::string& hash, const std::string& password);
 };
-}  // namespace ledrana::dao
+} // namespace ledrana::dao
 
 namespace ledrana::dao::detail {
 
@@ -256,7 +262,7 @@ struct DatabaseImpl : std::enable_shared_from_this<DatabaseImpl> {
     std::int64_t recordsAffected = 0;
     std::vector<std::weak_ptr<RecordsetImpl>> recordsets;
 
-    Connection& C();  // 3420 when closed
+    Connection& C(); // 3420 when closed
     void CloseRecordsets();
 };
 
@@ -269,54 +275,54 @@ struct PropertyImpl {
     enum class Owner { Free, Database, Table, Field, Query, Builtin } owner = Owner::Free;
     std::string name;
     int type = dbText;
-    Variant value;                       // Free properties
+    Variant value; // Free properties
     std::shared_ptr<DatabaseImpl> db;
-    std::string table, field;            // owner names
-    std::shared_ptr<FieldImpl> fieldObj; // Builtin properties of a field
-    std::shared_ptr<TableDefImpl> tableObj;  // Builtin properties of a table
+    std::string table, field;               // owner names
+    std::shared_ptr<FieldImpl> fieldObj;    // Builtin properties of a field
+    std::shared_ptr<TableDefImpl> tableObj; // Builtin properties of a table
 };
 
 struct FieldImpl : std::enable_shared_from_this<FieldImpl> {
     enum class Mode { Free, Table, Index, Recordset } mode = Mode::Free;
-    FieldDef def;                         // Free, Index (name, attributes)
-    bool appended = false;                // Free field already in a collection
-    std::shared_ptr<DatabaseImpl> db;     // Table
-    std::string table;                    // Table: current table name
-    std::weak_ptr<RecordsetImpl> rsWeak;  // Recordset (the recordset owns its fields)
-    int column = -1;                      // Recordset column
+    FieldDef def;                        // Free, Index (name, attributes)
+    bool appended = false;               // Free field already in a collection
+    std::shared_ptr<DatabaseImpl> db;    // Table
+    std::string table;                   // Table: current table name
+    std::weak_ptr<RecordsetImpl> rsWeak; // Recordset (the recordset owns its fields)
+    int column = -1;                     // Recordset column
 
     // The definition this field stands for (live for Table fields). 3420 / 3265 when gone.
     const FieldDef& Def() const;
     FieldDef& MutableDef();
-    RecordsetImpl& Rs() const;  // 3420 when the recordset is gone
-    void Commit();  // stores a changed definition of a Table field
+    RecordsetImpl& Rs() const; // 3420 when the recordset is gone
+    void Commit();             // stores a changed definition of a Table field
 };
 
 struct IndexImpl {
     bool appended = false;
-    IndexDef def;                         // not appended
-    std::vector<std::shared_ptr<FieldImpl>> fields;  // not appended
-    std::shared_ptr<DatabaseImpl> db;     // appended
+    IndexDef def;                                   // not appended
+    std::vector<std::shared_ptr<FieldImpl>> fields; // not appended
+    std::shared_ptr<DatabaseImpl> db;               // appended
     std::string table;
     const IndexDef& Def() const;
 };
 
 struct TableDefImpl : std::enable_shared_from_this<TableDefImpl> {
     bool appended = false;
-    std::shared_ptr<DatabaseImpl> db;     // creator (pending) or owner (appended)
-    std::string name;                     // appended: current name
-    TableState pending;                   // not appended
+    std::shared_ptr<DatabaseImpl> db; // creator (pending) or owner (appended)
+    std::string name;                 // appended: current name
+    TableState pending;               // not appended
     std::vector<std::shared_ptr<FieldImpl>> pendingFields;
     std::vector<std::shared_ptr<IndexImpl>> pendingIndexes;
     std::vector<UserProperty> pendingProps;
 
-    TableState& State() const;  // appended: the catalog entry (3420, 3265)
+    TableState& State() const; // appended: the catalog entry (3420, 3265)
 };
 
 struct QueryDefImpl {
     std::shared_ptr<DatabaseImpl> db;
-    std::string name;    // "" for a temporary query
-    std::string sql;     // temporary query
+    std::string name; // "" for a temporary query
+    std::string sql;  // temporary query
     bool stored = false;
     bool open = true;
     std::int64_t recordsAffected = 0;
@@ -327,8 +333,8 @@ struct QueryDefImpl {
 // ---- Recordset ----
 struct RsColumn {
     FieldDef def;
-    bool typed = true;   // false: an expression, read by its storage class
-    int baseField = -1;  // index in the base table's fields, -1 when not a column of it
+    bool typed = true;  // false: an expression, read by its storage class
+    int baseField = -1; // index in the base table's fields, -1 when not a column of it
     std::string sourceTable, sourceField;
 };
 
@@ -338,14 +344,16 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     std::string source;
     int type = dbOpenTable;
     bool updatable = false;
-    std::string baseTable;     // catalog name of the table written to
-    std::string dataName;      // its SQL name
+    std::string baseTable; // catalog name of the table written to
+    std::string dataName;  // its SQL name
     std::vector<RsColumn> cols;
     int counterCol = -1;
+    std::string pooledSql; // the text `query` goes back to the connection's pool under ("" for none)
+    void GiveBackQuery();
 
     // Cursor.
     bool bof = true, eof = true;
-    bool deleted = false;      // the current row was deleted
+    bool deleted = false; // the current row was deleted
     std::int64_t rowid = 0;
     std::vector<Variant> row;
     std::int64_t position = -1; // dynaset: 0-based position of the current row
@@ -358,34 +366,34 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     std::vector<Ahead> ahead;
     std::size_t aheadPos = 0;
     bool aheadExhausted = false;
-    std::uint64_t aheadGeneration = 0;       // connection-wide generation at the fetch
-    std::uint64_t aheadTableGeneration = 0;  // the table's generation at the fetch
+    std::uint64_t aheadGeneration = 0;      // connection-wide generation at the fetch
+    std::uint64_t aheadTableGeneration = 0; // the table's generation at the fetch
     std::uint64_t* tableGeneration = nullptr;
     bool wrote = false;
     bool queryDone = false;
     std::uint64_t countGeneration = ~0ULL;
-    std::string selectCols;    // column list for the table's SELECTs
+    std::string selectCols; // column list for the table's SELECTs
 
     // Dynaset: the running statement (column 0 is the rowid when updatable).
-    std::string sql;           // SQLite SELECT
+    std::string sql; // SQLite SELECT
     std::vector<std::string> params;
     Stmt query;
     bool hasRowid = false;
     std::optional<std::int64_t> count;
 
     // Editing.
-    int editMode = 0;          // 0 none, 1 Edit, 2 AddNew
+    int editMode = 0; // 0 none, 1 Edit, 2 AddNew
     std::vector<Variant> buffer;
     std::vector<char> dirty;
     std::vector<char> overflow;
-    std::vector<std::optional<Variant>> defaults;  // evaluated DefaultValue per column
-    std::unordered_map<std::string, std::string> updateSql;  // dirty mask -> SQL
+    std::vector<std::optional<Variant>> defaults;           // evaluated DefaultValue per column
+    std::unordered_map<std::string, std::string> updateSql; // dirty mask -> SQL
 
     std::vector<std::shared_ptr<FieldImpl>> fieldObjs;
 
     Connection& C();
     void CheckOpen() const;
-    void Start();           // position on the first row
+    void Start(); // position on the first row
     void ReadCurrentTable();
     bool FetchAhead(std::int64_t after);
     void StepQuery();
@@ -396,7 +404,7 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     void Set(int column, const Variant& v);
     void Update();
     void Delete();
-    void Move(int how);      // 0 first, 1 next, 2 previous, 3 last
+    void Move(int how); // 0 first, 1 next, 2 previous, 3 last
     void Close();
     ~RecordsetImpl();
 };
@@ -414,6 +422,6 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options);
 
 // Password support (dao/engine.cpp).
-std::string ConnectValue(std::string_view connect, std::string_view key);  // "pwd", "database"
+std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"
 
 } // namespace ledrana::dao::detail

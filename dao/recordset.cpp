@@ -21,8 +21,8 @@ constexpr int kChunk = 256;
 std::string_view TrimSql(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n' ||
-                          s.back() == ';'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n' || s.back() == ';'))
         s.remove_suffix(1);
     return s;
 }
@@ -34,8 +34,8 @@ bool StartsWithWord(std::string_view s, std::string_view word) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
         if (c != word[i]) return false;
     }
-    return s.size() == word.size() || s[word.size()] == ' ' || s[word.size()] == '\t' || s[word.size()] == '\n' ||
-           s[word.size()] == '\r';
+    return s.size() == word.size() || s[word.size()] == ' ' || s[word.size()] == '\t' ||
+           s[word.size()] == '\n' || s[word.size()] == '\r';
 }
 
 // True when an upper-cased word occurs in SQL text outside string literals and quoted names.
@@ -84,14 +84,94 @@ void MakeFieldObjects(const std::shared_ptr<RecordsetImpl>& rs) {
     }
 }
 
+bool IdentifierChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '.' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The statement with each integer of its criteria that is compared with =, <, > written as a parameter, and
+// those integers in order. A literal and a bound integer compare alike, so recordsets whose texts differ only
+// there (one per journal entry, say) share one prepared statement. The text as given when it has parameters
+// already.
+std::string WithIntegerParameters(const std::string& sql, std::vector<long long>& values) {
+    values.clear();
+    std::string out;
+    out.reserve(sql.size());
+    bool criteria = false; // only the criteria: the names of the columns stay as written
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            std::size_t j = i + 1;
+            while (j < sql.size()) {
+                if (sql[j] == close) {
+                    if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            j = std::min(j + 1, sql.size());
+            out.append(sql, i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == '?') {
+            values.clear();
+            return sql;
+        }
+        if ((c == 'W' || c == 'w') && (i == 0 || !IdentifierChar(sql[i - 1])) && i + 5 <= sql.size() &&
+            (i + 5 == sql.size() || !IdentifierChar(sql[i + 5]))) {
+            std::string word = sql.substr(i, 5);
+            for (char& ch : word)
+                ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            if (word == "WHERE") criteria = true;
+        }
+        if (criteria && std::isdigit(static_cast<unsigned char>(c)) &&
+            (i == 0 || !IdentifierChar(sql[i - 1]))) {
+            std::size_t j = i;
+            while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+                ++j;
+            std::size_t before = out.size();
+            while (before > 0 && out[before - 1] == ' ')
+                --before;
+            const bool compared =
+                before > 0 && (out[before - 1] == '=' || out[before - 1] == '<' || out[before - 1] == '>');
+            if (compared && j - i <= 18 && (j == sql.size() || !IdentifierChar(sql[j]))) {
+                values.push_back(std::stoll(sql.substr(i, j - i)));
+                out += '?';
+            } else {
+                out.append(sql, i, j - i);
+            }
+            i = j;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+// A statement of the text from the connection's pool, with its integers bound; `key` is where it goes back.
+Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
+    std::vector<long long> values;
+    key = WithIntegerParameters(sql, values);
+    Stmt s = c.TakeQuery(key);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        sqlite3_bind_int64(s.get(), static_cast<int>(k) + 1, values[k]);
+    return s;
+}
+
 } // namespace
 
 std::uint64_t* Connection::TableGeneration(std::string_view table) {
     return &tableGenerations[Upper(table)];
 }
 
-std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db, std::string_view source,
-                                                 int type) {
+std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
+                                                 std::string_view source, int type) {
     Connection& c = db->C();
     std::string_view name = TrimSql(source);
     if (TableState* t = c.catalog.FindTable(name)) {
@@ -134,8 +214,8 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
     return OpenQueryRecordset(db, "", source);
 }
 
-std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db, std::string_view name,
-                                                  std::string_view jetSql) {
+std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                  std::string_view name, std::string_view jetSql) {
     Connection& c = db->C();
     JetStatement st = TranslateJetSql(jetSql);
     if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
@@ -148,15 +228,17 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 
     // Updatable when it reads the rows of one table: then the rowid comes along as column 0.
     std::string_view body = TrimSql(st.sql);
-    bool candidate = st.updatable && StartsWithWord(body, "SELECT") && !HasWordOutsideQuotes(body, "DISTINCT") &&
-                     !HasWordOutsideQuotes(body, "GROUP") && !HasWordOutsideQuotes(body, "UNION") &&
-                     !HasWordOutsideQuotes(body, "JOIN") && !c.readOnly;
+    bool candidate = st.updatable && StartsWithWord(body, "SELECT") &&
+                     !HasWordOutsideQuotes(body, "DISTINCT") && !HasWordOutsideQuotes(body, "GROUP") &&
+                     !HasWordOutsideQuotes(body, "UNION") && !HasWordOutsideQuotes(body, "JOIN") &&
+                     !c.readOnly;
     if (candidate) {
         std::string keyed = "SELECT _rowid_ AS \"__rowid\", " + std::string(body.substr(6));
         sqlite3_stmt* raw = nullptr;
         // Created on demand by PrepareJet for views; a plain prepare tells whether the rowid is there.
         try {
-            Stmt probe = c.PrepareJet(keyed);
+            std::string key;
+            Stmt probe = PooledQuery(c, keyed, key);
             raw = probe.get();
             const char* table0 = sqlite3_column_table_name(raw, 0);
             std::string table;
@@ -175,11 +257,14 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
                 rs->baseTable = base->name;
                 rs->dataName = QuoteName(base->name);
                 rs->query = std::move(probe);
+                rs->pooledSql = key;
+            } else {
+                c.GiveBackQuery(key, std::move(probe));
             }
         } catch (const Error&) {
         }
     }
-    if (!rs->query) rs->query = c.PrepareJet(st.sql);
+    if (!rs->query) rs->query = PooledQuery(c, st.sql, rs->pooledSql);
     sqlite3_stmt* q = rs->query.get();
     int off = rs->hasRowid ? 1 : 0;
     int n = sqlite3_column_count(q);
@@ -204,9 +289,8 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
         const FieldDef* f = nullptr;
         if (origin && oc) {
             const auto at = static_cast<std::size_t>(i - off);
-            f = at < origin->fields.size() && origin->fields[at].name == oc
-                    ? &origin->fields[at]
-                    : origin->FindField(oc);
+            f = at < origin->fields.size() && origin->fields[at].name == oc ? &origin->fields[at]
+                                                                            : origin->FindField(oc);
         }
         if (f) {
             std::string shown = col.def.name;
@@ -247,7 +331,15 @@ void RecordsetImpl::CheckOpen() const {
     if (!open || !db || !db->open) ThrowJet(3420);
 }
 
+// The query's statement goes back to the connection for the next recordset of the same text.
+void RecordsetImpl::GiveBackQuery() {
+    if (query && !pooledSql.empty() && db && db->open && db->conn)
+        db->conn->GiveBackQuery(pooledSql, std::move(query));
+    query.reset();
+}
+
 RecordsetImpl::~RecordsetImpl() {
+    if (open) GiveBackQuery();
     if (open && wrote && db && db->open && db->conn) {
         try {
             db->conn->Flush();
@@ -258,8 +350,8 @@ RecordsetImpl::~RecordsetImpl() {
 
 bool RecordsetImpl::FetchAhead(std::int64_t after) {
     Connection& c = C();
-    sqlite3_stmt* s = c.Prepare("SELECT " + selectCols + " FROM " + dataName + " WHERE rowid > ? ORDER BY rowid LIMIT " +
-                                std::to_string(kChunk));
+    sqlite3_stmt* s = c.Prepare("SELECT " + selectCols + " FROM " + dataName +
+                                " WHERE rowid > ? ORDER BY rowid LIMIT " + std::to_string(kChunk));
     sqlite3_bind_int64(s, 1, after);
     ahead.clear();
     aheadPos = 0;
@@ -268,7 +360,8 @@ bool RecordsetImpl::FetchAhead(std::int64_t after) {
         Ahead a;
         a.rowid = sqlite3_column_int64(s, 0);
         a.values.reserve(cols.size());
-        for (std::size_t i = 0; i < cols.size(); ++i) a.values.push_back(FromColumn(s, static_cast<int>(i) + 1, &cols[i].def));
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            a.values.push_back(FromColumn(s, static_cast<int>(i) + 1, &cols[i].def));
         ahead.push_back(std::move(a));
     }
     sqlite3_reset(s);
@@ -345,7 +438,8 @@ void RecordsetImpl::Move(int how) {
             bool stale = aheadGeneration != c.writeGeneration ||
                          (tableGeneration && aheadTableGeneration != *tableGeneration);
             if (stale || aheadPos >= ahead.size()) {
-                if (stale || !aheadExhausted) FetchAhead(bof ? std::numeric_limits<std::int64_t>::min() : rowid);
+                if (stale || !aheadExhausted)
+                    FetchAhead(bof ? std::numeric_limits<std::int64_t>::min() : rowid);
             }
             if (aheadPos < ahead.size()) {
                 rowid = ahead[aheadPos].rowid;
@@ -359,7 +453,8 @@ void RecordsetImpl::Move(int how) {
             deleted = false;
             return;
         }
-        std::string order = how == 2 ? " WHERE rowid < ? ORDER BY rowid DESC LIMIT 1" : " ORDER BY rowid DESC LIMIT 1";
+        std::string order =
+            how == 2 ? " WHERE rowid < ? ORDER BY rowid DESC LIMIT 1" : " ORDER BY rowid DESC LIMIT 1";
         if (how == 2 && bof) ThrowJet(3021);
         sqlite3_stmt* s = c.Prepare("SELECT " + selectCols + " FROM " + dataName + order);
         if (how == 2) sqlite3_bind_int64(s, 1, eof ? std::numeric_limits<std::int64_t>::max() : rowid);
@@ -370,7 +465,8 @@ void RecordsetImpl::Move(int how) {
         if (rc == SQLITE_ROW) {
             rowid = sqlite3_column_int64(s, 0);
             row.resize(cols.size());
-            for (std::size_t i = 0; i < cols.size(); ++i) row[i] = FromColumn(s, static_cast<int>(i) + 1, &cols[i].def);
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                row[i] = FromColumn(s, static_cast<int>(i) + 1, &cols[i].def);
             bof = eof = false;
         } else {
             if (how == 2) {
@@ -403,7 +499,8 @@ void RecordsetImpl::Move(int how) {
             eof = false;
             return;
         }
-        for (std::int64_t i = 0; i <= target && !eof; ++i) StepQuery();
+        for (std::int64_t i = 0; i <= target && !eof; ++i)
+            StepQuery();
         return;
     }
     // Last.
@@ -461,7 +558,8 @@ void RecordsetImpl::LoadDefaults() {
         try {
             JetStatement st = TranslateJetSql("SELECT " + expr);
             Stmt s = c.PrepareJet(st.sql);
-            if (sqlite3_step(s.get()) == SQLITE_ROW) defaults[i] = ToStorage(FromColumnRaw(s.get(), 0), cols[i].def);
+            if (sqlite3_step(s.get()) == SQLITE_ROW)
+                defaults[i] = ToStorage(FromColumnRaw(s.get(), 0), cols[i].def);
         } catch (const Error&) {
         }
     }
@@ -504,8 +602,8 @@ void RecordsetImpl::Update() {
         const Variant& v = buffer[i];
         if (v.IsNull()) {
             if (f.required) ThrowJet(3314, f.name);
-        } else if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength && v.kind() == Variant::Kind::String &&
-                   v.RawString().empty()) {
+        } else if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength &&
+                   v.kind() == Variant::Kind::String && v.RawString().empty()) {
             ThrowJet(3315, f.name);
         }
     }
@@ -546,7 +644,8 @@ void RecordsetImpl::Update() {
         aheadExhausted = false;
     } else {
         std::string mask(dirty.begin(), dirty.end());
-        for (char& ch : mask) ch = ch ? '1' : '0';
+        for (char& ch : mask)
+            ch = ch ? '1' : '0';
         if (mask.find('1') != std::string::npos) {
             auto it = updateSql.find(mask);
             if (it == updateSql.end()) {
@@ -609,7 +708,7 @@ void RecordsetImpl::Delete() {
 void RecordsetImpl::Close() {
     if (!open) ThrowJet(3420);
     editMode = 0;
-    query.reset();
+    GiveBackQuery();
     open = false;
     ahead.clear();
     if (wrote && db && db->open && db->conn) db->conn->Flush();
@@ -627,12 +726,24 @@ RecordsetImpl& R(const std::shared_ptr<RecordsetImpl>& p) {
 }
 } // namespace
 
-bool Recordset::Eof() const { return R(impl_).eof; }
-bool Recordset::Bof() const { return R(impl_).bof; }
-void Recordset::MoveNext() { R(impl_).Move(1); }
-void Recordset::MovePrevious() { R(impl_).Move(2); }
-void Recordset::MoveFirst() { R(impl_).Move(0); }
-void Recordset::MoveLast() { R(impl_).Move(3); }
+bool Recordset::Eof() const {
+    return R(impl_).eof;
+}
+bool Recordset::Bof() const {
+    return R(impl_).bof;
+}
+void Recordset::MoveNext() {
+    R(impl_).Move(1);
+}
+void Recordset::MovePrevious() {
+    R(impl_).Move(2);
+}
+void Recordset::MoveFirst() {
+    R(impl_).Move(0);
+}
+void Recordset::MoveLast() {
+    R(impl_).Move(3);
+}
 
 std::int64_t Recordset::RecordCount() const {
     RecordsetImpl& r = R(impl_);
@@ -672,7 +783,8 @@ void Recordset::AddNew() {
         if (r.defaults[i]) r.buffer[i] = *r.defaults[i];
     if (r.counterCol >= 0) {
         const TableState& t = r.Base();
-        const FieldDef& f = t.fields[static_cast<std::size_t>(r.cols[static_cast<std::size_t>(r.counterCol)].baseField)];
+        const FieldDef& f =
+            t.fields[static_cast<std::size_t>(r.cols[static_cast<std::size_t>(r.counterCol)].baseField)];
         r.buffer[static_cast<std::size_t>(r.counterCol)] =
             Variant::FromLong(static_cast<std::int32_t>(c.NextCounter(t, f)));
     }
@@ -691,7 +803,9 @@ void Recordset::Edit() {
     r.editMode = 1;
 }
 
-void Recordset::Update() { R(impl_).Update(); }
+void Recordset::Update() {
+    R(impl_).Update();
+}
 
 void Recordset::CancelUpdate() {
     RecordsetImpl& r = R(impl_);
@@ -699,11 +813,21 @@ void Recordset::CancelUpdate() {
     r.editMode = 0;
 }
 
-void Recordset::Delete() { R(impl_).Delete(); }
-int Recordset::EditMode() const { return R(impl_).editMode; }
-bool Recordset::Updatable() const { return R(impl_).updatable; }
-std::string Recordset::Name() const { return R(impl_).source; }
-int Recordset::Type() const { return R(impl_).type; }
+void Recordset::Delete() {
+    R(impl_).Delete();
+}
+int Recordset::EditMode() const {
+    return R(impl_).editMode;
+}
+bool Recordset::Updatable() const {
+    return R(impl_).updatable;
+}
+std::string Recordset::Name() const {
+    return R(impl_).source;
+}
+int Recordset::Type() const {
+    return R(impl_).type;
+}
 
 dao::Fields Recordset::Fields() const {
     R(impl_);

@@ -183,5 +183,43 @@ TEST(VariantTest, ConversionsFollowVb) {
     EXPECT_FALSE(Variant("1") == Variant(1));
 }
 
+TEST_F(RecordsetTest, QueriesThatDifferOnlyInTheirNumbersEachFindTheirOwnRows) {
+    for (const char* row : {"'A', 'uno', 1", "'B', 'due', 2", "'C', 'tre', 2", "'D', '12', 12"})
+        db_.Execute(std::string("INSERT INTO T (Cod, Nome, N) VALUES (") + row + ")");
+    auto names = [&](const std::string& sql) {
+        Recordset rs = db_.OpenRecordset(sql);
+        std::string out;
+        for (; !rs.Eof(); rs.MoveNext())
+            out += rs.Fields()["Nome"].Value().ToString() + ";";
+        rs.Close();
+        return out;
+    };
+    // Open side by side, closed and opened again, in the criteria only: each text keeps its own numbers.
+    Recordset one = db_.OpenRecordset("select * from T where N=1 order by Cod");
+    Recordset two = db_.OpenRecordset("select * from T where N=2 order by Cod");
+    EXPECT_EQ(one.Fields()["Cod"].Value(), Variant("A"));
+    EXPECT_EQ(two.Fields()["Cod"].Value(), Variant("B"));
+    one.Close();
+    EXPECT_EQ(names("select * from T where N=2 order by Cod"), "due;tre;");
+    two.MoveNext();
+    EXPECT_EQ(two.Fields()["Cod"].Value(), Variant("C"));
+    two.Close();
+    EXPECT_EQ(names("select * from T where N=12 or N < 2 order by Cod"), "uno;12;");
+    EXPECT_EQ(names("select * from T where N>=2 and Nome='12' order by Cod"), "12;");
+    EXPECT_EQ(names("select * from T where Nome=12"), "12;");  // a text column against a number
+    EXPECT_EQ(names("select * from T where N=1.5"), "");
+    Recordset expr = db_.OpenRecordset("select N=2 from T where N=2");
+    EXPECT_EQ(expr.Fields()[0].Value(), Variant(true));
+    expr.Close();
+
+    // After a change of structure the same text sees the new field.
+    TableDef t = db_.TableDefs()["T"];
+    t.Fields().Append(t.CreateField("Nuovo", dbLong));
+    Recordset after = db_.OpenRecordset("select * from T where N=2 order by Cod");
+    EXPECT_EQ(after.Fields().Count(), 7);
+    EXPECT_TRUE(after.Fields()["Nuovo"].Value().IsNull());
+    after.Close();
+}
+
 } // namespace
 } // namespace ledrana::dao::testing
