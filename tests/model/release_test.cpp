@@ -303,9 +303,11 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
             Shell(Quote((kRelease / "LEDRANA.EXE").string()) + " --testo", current.prefix.root());
         EXPECT_EQ(r.status, 0) << r.out;
         // Every company of the data folder with its archives' version stamp.
-        for (const char* company : {"Alfa", "Beta", "Gamma", "DittaEsempio"})
-            EXPECT_NE(r.out.find(company), std::string::npos) << company << "\n" << r.out;
-        EXPECT_NE(r.out.find("048.5"), std::string::npos) << r.out;
+        for (const char* row : {"\nAlfa\tLedrana\tC:\\ZU\\Alfa\\Cont32.mdb\t048.5\t",
+                                "\nGamma\tLedrana\tC:\\ZU\\Gamma\\Cont32.mdb\t048.5\t",
+                                "\nBeta\tLedrana\tC:\\ZU\\Beta\\CONT32.MDB\t-\tprotetto da password",
+                                "\nDittaEsempio\tScadenzario\t"})
+            EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
         EXPECT_EQ(Cell(current.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT ver FROM anni", {}), "048.5");
         EXPECT_NE(TempPrefix::get(current.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI"))
                       .find("AggiornamentoLedrana=048.5"),
@@ -408,6 +410,9 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
     EXPECT_NE(TempPrefix::get(old.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI")).find("AggiornamentoLedrana=027"),
               std::string::npos);
     EXPECT_EQ(Cell(old.archive("C:\\ZU\\Gamma\\Cont32.mdb"), "SELECT Count(*) FROM anni", root), "0");
+    EXPECT_EQ(Cell(old.archive("C:\\ZU\\Alfa\\Scad32.mdb"),
+                   "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'", root),
+              "1"); // the placeholder bank that the update deletes
     const std::string beta = old.archive("C:\\ZU\\Beta\\CONT32.MDB");
     const std::string refused = DaoTool("schema " + Quote(beta), root, 1);
     EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
