@@ -3,6 +3,7 @@
 // file with its write grouping, and the implementation objects behind the public handles.
 
 #include "dao/dao.h"
+#include "dao/jetsql.h"
 #include "dao/sqlite_handle.h"
 #include "platform/error.h"
 
@@ -153,6 +154,9 @@ struct Connection {
     // Statements of query recordsets put back when they close, by SQL text, for the next recordset of
     // the same text; emptied when the structure changes or the temporary views go.
     std::unordered_map<std::string, std::vector<Stmt>> queryPool;
+    // Translations of query texts whose criteria integers stand as marks (the translation depends on the
+    // text only).
+    std::unordered_map<std::string, JetStatement> translations;
     std::uint64_t queryPoolGeneration = 0;
     // A statement of the text from the pool, or prepared as PrepareJet does.
     Stmt TakeQuery(const std::string& sql);

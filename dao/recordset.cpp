@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <optional>
 
 namespace ledrana::dao {
 
@@ -89,23 +90,23 @@ bool IdentifierChar(char c) {
            static_cast<unsigned char>(c) >= 0x80;
 }
 
-// The statement with each integer of its criteria that is compared with =, <, > written as a parameter, and
-// those integers in order. A literal and a bound integer compare alike, so recordsets whose texts differ only
-// there (one per journal entry, say) share one prepared statement. The text as given when it has parameters
-// already.
-std::string WithIntegerParameters(const std::string& sql, std::vector<long long>& values) {
-    values.clear();
+// Rewrites each integer of a statement's criteria that is compared with =, <, >: `replace` gets its digits
+// and returns the text written in its place, or nullopt when the statement must stay as it is (then the
+// result is the text as given). Strings, names in quotes or brackets and, in Jet texts, #dates# are
+// skipped; so is everything before WHERE, so that the names of the columns stay as written.
+template <class Replace>
+std::string RewriteCriteriaIntegers(const std::string& sql, bool jet, Replace&& replace) {
     std::string out;
     out.reserve(sql.size());
-    bool criteria = false; // only the criteria: the names of the columns stay as written
+    bool criteria = false;
     for (std::size_t i = 0; i < sql.size();) {
         const char c = sql[i];
-        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        if (c == '\'' || c == '"' || c == '`' || c == '[' || (jet && c == '#')) {
             const char close = c == '[' ? ']' : c;
             std::size_t j = i + 1;
             while (j < sql.size()) {
                 if (sql[j] == close) {
-                    if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                    if ((close == '\'' || close == '"') && j + 1 < sql.size() && sql[j + 1] == close) {
                         j += 2;
                         continue;
                     }
@@ -118,10 +119,7 @@ std::string WithIntegerParameters(const std::string& sql, std::vector<long long>
             i = j;
             continue;
         }
-        if (c == '?') {
-            values.clear();
-            return sql;
-        }
+        if (c == '?') return sql;
         if ((c == 'W' || c == 'w') && (i == 0 || !IdentifierChar(sql[i - 1])) && i + 5 <= sql.size() &&
             (i + 5 == sql.size() || !IdentifierChar(sql[i + 5]))) {
             std::string word = sql.substr(i, 5);
@@ -139,12 +137,12 @@ std::string WithIntegerParameters(const std::string& sql, std::vector<long long>
                 --before;
             const bool compared =
                 before > 0 && (out[before - 1] == '=' || out[before - 1] == '<' || out[before - 1] == '>');
+            std::optional<std::string> written;
             if (compared && j - i <= 18 && (j == sql.size() || !IdentifierChar(sql[j]))) {
-                values.push_back(std::stoll(sql.substr(i, j - i)));
-                out += '?';
-            } else {
-                out.append(sql, i, j - i);
+                written = replace(sql.substr(i, j - i));
+                if (!written) return sql;
             }
+            out += written ? *written : sql.substr(i, j - i);
             i = j;
             continue;
         }
@@ -152,6 +150,68 @@ std::string WithIntegerParameters(const std::string& sql, std::vector<long long>
         ++i;
     }
     return out;
+}
+
+// The statement with those integers written as parameters, and the integers in order. A literal and a
+// bound integer compare alike, so recordsets whose texts differ only there (one per journal entry, say)
+// share one prepared statement.
+std::string WithIntegerParameters(const std::string& sql, std::vector<long long>& values) {
+    values.clear();
+    std::string out = RewriteCriteriaIntegers(sql, false, [&](const std::string& digits) {
+        values.push_back(std::stoll(digits));
+        return std::optional<std::string>("?");
+    });
+    if (out == sql) values.clear();
+    return out;
+}
+
+// Replaces the one whole-number occurrence of `mark` in `sql` by `digits`; false when it is not there once.
+bool PutBack(std::string& sql, const std::string& mark, const std::string& digits) {
+    std::size_t found = std::string::npos;
+    for (std::size_t at = sql.find(mark); at != std::string::npos; at = sql.find(mark, at + 1)) {
+        const bool whole = (at == 0 || !IdentifierChar(sql[at - 1])) &&
+                           (at + mark.size() == sql.size() || !IdentifierChar(sql[at + mark.size()]));
+        if (!whole) continue;
+        if (found != std::string::npos) return false;
+        found = at;
+    }
+    if (found == std::string::npos) return false;
+    sql.replace(found, mark.size(), digits);
+    return true;
+}
+
+// The translation of a query's Jet text. Texts that differ only in the integers of their criteria are
+// translated once: each integer stands in the cached text as a mark of its own kind (Integer or Long, as
+// Jet types a literal), and the digits go back in the translated text in place of their marks. Anything
+// unusual (a mark not found exactly once, a text that does not translate) takes the plain translation.
+JetStatement TranslateQuery(Connection& c, std::string_view jetSql) {
+    const std::string text(jetSql);
+    std::vector<std::pair<std::string, std::string>> marks; // mark, digits
+    const std::string shape = RewriteCriteriaIntegers(text, true, [&](const std::string& digits) {
+        if (digits.size() > 10 || marks.size() >= 600) return std::optional<std::string>();
+        const long long v = std::stoll(digits);
+        if (v > 2147483647LL) return std::optional<std::string>();
+        const long long base = v <= 32767 ? 31000 : 2100000000LL;
+        std::string mark = std::to_string(base + static_cast<long long>(marks.size()));
+        marks.emplace_back(mark, digits);
+        return std::optional<std::string>(mark);
+    });
+    if (shape == text || marks.empty()) return TranslateJetSql(jetSql);
+    auto it = c.translations.find(shape);
+    if (it == c.translations.end()) {
+        std::optional<JetStatement> st;
+        try {
+            st = TranslateJetSql(shape);
+        } catch (const Error&) {
+        }
+        if (!st) return TranslateJetSql(jetSql);
+        if (c.translations.size() >= 256) c.translations.clear();
+        it = c.translations.emplace(shape, std::move(*st)).first;
+    }
+    JetStatement st = it->second;
+    for (const auto& [mark, digits] : marks)
+        if (!PutBack(st.sql, mark, digits)) return TranslateJetSql(jetSql);
+    return st;
 }
 
 // A statement of the text from the connection's pool, with its integers bound; `key` is where it goes back.
@@ -217,7 +277,7 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
                                                   std::string_view name, std::string_view jetSql) {
     Connection& c = db->C();
-    JetStatement st = TranslateJetSql(jetSql);
+    JetStatement st = TranslateQuery(c, jetSql);
     if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
     if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
     auto rs = std::make_shared<RecordsetImpl>();
