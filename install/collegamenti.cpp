@@ -3,7 +3,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 
 #include <array>
 #include <utility>

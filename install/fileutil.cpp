@@ -1,7 +1,7 @@
 #include "install/fileutil.h"
 
 #include "platform/files.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/vb_errors.h"
 
 namespace ledrana {

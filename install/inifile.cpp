@@ -1,7 +1,7 @@
 #include "install/inifile.h"
 
 #include "platform/profile.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/text.h"
 
 namespace ledrana {

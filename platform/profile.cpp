@@ -2,7 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/text.h"
 #include "platform/vb_errors.h"
 

@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/host_state.h"
 #include "platform/paths.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/vb_errors.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "platform/shell.h"
 
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "tests/platform/temp_prefix.h"
 
 #include <chrono>

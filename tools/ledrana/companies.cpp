@@ -3,7 +3,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/text.h"
 
 namespace ledrana::host {

@@ -4,7 +4,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 #include "platform/text.h"
 #include "tools/mkinstall/manifest.h"
 #include "tools/mkinstall/sample_data.h"

@@ -2,7 +2,7 @@
 // The rows of a sample company: clients, suppliers, articles of the catalogue, a journal with its VAT
 // registrations, invoices, orders, attachments, and the due dates and banks of the due-dates archive.
 // Written through the engine into archives of any version (fields a version lacks are left out), from a
-// seed, so the same specification always gives the same rows.
+// seed, so the same company description always gives the same rows.
 
 #include "dao/dao.h"
 

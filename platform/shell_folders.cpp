@@ -1,4 +1,4 @@
-#include "platform/special_folders.h"
+#include "platform/shell_folders.h"
 
 #include "platform/paths.h"
 
