@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -102,24 +102,29 @@ std::string readHost(const std::string& host) {
     return data;
 }
 
-// Writes `bytes` to a sibling of `host` and renames it over `host`.
-void writeHost(const std::string& host, const std::string& bytes) {
+// The sibling a file is written to before it is renamed over `host`.
+std::string partPath(const std::string& host) {
     fs::path target(host);
-    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".part")).string();
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) fail(errno, host, kErrPathNotFound);
+    return (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+}
+
+// Writes all of `size` bytes to `fd`; 0, or the errno of the failure.
+int writeAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            fail(err, host, kErrPathNotFound);
+            return errno;
         }
         done += static_cast<std::size_t>(n);
     }
+    return 0;
+}
+
+// Puts the written sibling `temp` (open as `fd`) on disk and renames it over `host`; on failure the
+// sibling goes and `host` stays as it was.
+void commitPart(int fd, const std::string& temp, const std::string& host) {
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
         int err = errno;
         ::unlink(temp.c_str());
@@ -132,6 +137,19 @@ void writeHost(const std::string& host, const std::string& bytes) {
     }
 }
 
+// Writes `bytes` to a sibling of `host` and renames it over `host`.
+void writeHost(const std::string& host, const std::string& bytes) {
+    const std::string temp = partPath(host);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) fail(errno, host, kErrPathNotFound);
+    if (int err = writeAll(fd, bytes.data(), bytes.size())) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fail(err, host, kErrPathNotFound);
+    }
+    commitPart(fd, temp, host);
+}
+
 // Copies `src` to a sibling of `dst` in pieces, then renames it over `dst`: an archive of any size is
 // copied with a small buffer, and a copy that fails half way leaves `dst` as it was.
 void copyHost(const std::string& src, const std::string& dst) {
@@ -139,8 +157,7 @@ void copyHost(const std::string& src, const std::string& dst) {
     if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
     int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) fail(errno, src, kErrFileNotFound);
-    fs::path target(dst);
-    std::string temp = (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+    const std::string temp = partPath(dst);
     int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) {
         int err = errno;
@@ -161,27 +178,11 @@ void copyHost(const std::string& src, const std::string& dst) {
             give_up(errno, src, kErrFileNotFound);
         }
         if (n == 0) break;
-        ssize_t done = 0;
-        while (done < n) {
-            ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                give_up(errno, dst, kErrPathNotFound);
-            }
-            done += w;
-        }
+        if (int err = writeAll(out, buf.data(), static_cast<std::size_t>(n)))
+            give_up(err, dst, kErrPathNotFound);
     }
     ::close(in);
-    if (::fsync(out) != 0 || ::close(out) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        fail(err, dst, kErrPathNotFound);
-    }
-    if (::rename(temp.c_str(), dst.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        fail(err, dst, kErrPathNotFound);
-    }
+    commitPart(out, temp, dst);
 }
 
 // Matches UTF-8 text against an upper-cased pattern; '?' takes one whole character.

@@ -1,7 +1,6 @@
 #include "platform/text.h"
 
 #include <algorithm>
-
 #include <cstdint>
 
 namespace ledrana {
