@@ -117,11 +117,14 @@ void Connection::DropTempObjects() {
     queryPool.clear();
 }
 
+void Connection::ForgetStaleQueries() {
+    if (queryPoolGeneration == catalogGeneration) return;
+    queryPool.clear();
+    queryPoolGeneration = catalogGeneration;
+}
+
 Stmt Connection::TakeQuery(const std::string& sql) {
-    if (queryPoolGeneration != catalogGeneration) {
-        queryPool.clear();
-        queryPoolGeneration = catalogGeneration;
-    }
+    ForgetStaleQueries();
     auto it = queryPool.find(sql);
     if (it != queryPool.end() && !it->second.empty()) {
         Stmt s = std::move(it->second.back());
@@ -134,10 +137,7 @@ Stmt Connection::TakeQuery(const std::string& sql) {
 void Connection::GiveBackQuery(const std::string& sql, Stmt s) {
     sqlite3_reset(s.get());
     sqlite3_clear_bindings(s.get());
-    if (queryPoolGeneration != catalogGeneration) {
-        queryPool.clear();
-        queryPoolGeneration = catalogGeneration;
-    }
+    ForgetStaleQueries();
     if (queryPool.size() >= 64 && !queryPool.count(sql)) queryPool.clear();
     std::vector<Stmt>& free = queryPool[sql];
     if (free.size() < 4) free.push_back(std::move(s));

@@ -161,6 +161,8 @@ struct Connection {
     // A statement of the text from the pool, or prepared as PrepareJet does.
     Stmt TakeQuery(const std::string& sql);
     void GiveBackQuery(const std::string& sql, Stmt s);
+    // Empties the pool when the structure changed since its statements were put back.
+    void ForgetStaleQueries();
 
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
