@@ -3,32 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
 namespace {
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ShellQuote;
 
 // Reads one JSON string starting at s[i] == '"'; leaves i after its closing quote.
 std::string JsonString(const std::string& s, std::size_t& i) {
@@ -157,7 +146,8 @@ fs::path ReleaseFolder() {
 Machine::Machine(const std::string& kind) {
     if (kind.empty()) return;
     std::string out;
-    const int status = Shell(Quote(E2E_MKINSTALL) + " " + Quote(root().string()) + " " + kind, &out);
+    const int status =
+        Shell(ShellQuote(E2E_MKINSTALL) + " " + ShellQuote(root().string()) + " " + kind, &out);
     if (status != 0) throw std::runtime_error("mkinstall " + kind + " failed: " + out);
 }
 
@@ -185,12 +175,9 @@ std::string Machine::ini(const std::string& windowsPath, const std::string& sect
 }
 
 int Machine::Shell(const std::string& commandLine, std::string* out) const {
-    const fs::path capture = root() / "console.txt";
-    const std::string line = "TESSARO_PREFIX=" + Quote(root().string()) + " " + commandLine + " > " +
-                             Quote(capture.string()) + " 2>&1";
-    const int raw = std::system(line.c_str());
-    if (out) *out = Slurp(capture);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    testing::CommandResult r = testing::RunWithPrefix(commandLine, root());
+    if (out) *out = std::move(r.output);
+    return r.status;
 }
 
 Outcome Machine::Update(const std::string& answers, const fs::path& model) const {
@@ -202,12 +189,13 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model) const
 
     Outcome o;
     o.status =
-        Shell(Quote(E2E_AGGIORNA_BATCH) + " --prefix " + Quote(root().string()) + " --model " +
-                  Quote(model.string()) + " --answers " + Quote((dir / "answers.txt").string()) + " --log " +
-                  Quote((dir / "log.txt").string()) + " --boxes " + Quote((dir / "boxes.txt").string()) +
-                  " --progress " + Quote((dir / "bar.txt").string()),
+        Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(root().string()) + " --model " +
+                  ShellQuote(model.string()) + " --answers " + ShellQuote((dir / "answers.txt").string()) +
+                  " --log " + ShellQuote((dir / "log.txt").string()) + " --boxes " +
+                  ShellQuote((dir / "boxes.txt").string()) + " --progress " +
+                  ShellQuote((dir / "bar.txt").string()),
               &o.console);
-    o.log = Slurp(dir / "log.txt");
+    o.log = testing::TempPrefix::get(dir / "log.txt");
     const std::string sep = "\r\n->";
     for (std::size_t at = o.log.find(sep); at != std::string::npos;) {
         const std::size_t next = o.log.find(sep, at + sep.size());
@@ -215,9 +203,9 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model) const
             o.log.substr(at + sep.size(), next == std::string::npos ? next : next - at - sep.size()));
         at = next;
     }
-    for (const std::string& line : Lines(Slurp(dir / "boxes.txt")))
+    for (const std::string& line : Lines(testing::TempPrefix::get(dir / "boxes.txt")))
         if (!line.empty()) o.boxes.push_back(ParseBox(line));
-    for (const std::string& line : Lines(Slurp(dir / "bar.txt"))) {
+    for (const std::string& line : Lines(testing::TempPrefix::get(dir / "bar.txt"))) {
         const std::size_t slash = line.find('/');
         o.bar.emplace_back(std::stoi(line.substr(0, slash)), std::stoi(line.substr(slash + 1)));
     }
@@ -226,8 +214,8 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model) const
 
 std::string Machine::Schema(const std::string& path, const std::string& password) const {
     std::string out;
-    const std::string pwd = password.empty() ? "" : "--pwd " + Quote(password) + " ";
-    const int status = Shell(Quote(E2E_DAOTOOL) + " " + pwd + "schema " + Quote(path), &out);
+    const std::string pwd = password.empty() ? "" : "--pwd " + ShellQuote(password) + " ";
+    const int status = Shell(ShellQuote(E2E_DAOTOOL) + " " + pwd + "schema " + ShellQuote(path), &out);
     if (status != 0) ADD_FAILURE() << "daotool schema " << path << ": " << out;
     return out;
 }
@@ -235,9 +223,9 @@ std::string Machine::Schema(const std::string& path, const std::string& password
 std::vector<std::string> Machine::Query(const std::string& path, const std::string& sql,
                                         const std::string& password) const {
     std::string out;
-    const std::string pwd = password.empty() ? "" : "--pwd " + Quote(password) + " ";
-    const int status =
-        Shell(Quote(E2E_DAOTOOL) + " " + pwd + "query " + Quote(path) + " " + Quote(sql), &out);
+    const std::string pwd = password.empty() ? "" : "--pwd " + ShellQuote(password) + " ";
+    const int status = Shell(
+        ShellQuote(E2E_DAOTOOL) + " " + pwd + "query " + ShellQuote(path) + " " + ShellQuote(sql), &out);
     if (status != 0) {
         ADD_FAILURE() << "daotool query " << path << " " << sql << ": " << out;
         return {};

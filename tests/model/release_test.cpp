@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -18,6 +16,7 @@
 #include "app/run.h"
 #include "install/collegamenti.h"
 #include "platform/paths.h"
+#include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
 namespace ledrana::testing {
@@ -26,32 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kRelease = fs::path(LEDRANA_BINARY_DIR) / "release";
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
-
-// A command line with `prefix` as the machine; standard error goes with the output.
-Outcome Shell(const std::string& command, const fs::path& prefix) {
-    Outcome r;
-    const std::string line = "TESSARO_PREFIX=" + Quote(prefix.string()) + " " + command + " 2>&1";
-    FILE* p = popen(line.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    for (std::size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;)
-        r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -101,21 +74,21 @@ Structure Parse(const std::string& text) {
 }
 
 std::string DaoTool(const std::string& args, const fs::path& prefix, int wanted = 0) {
-    const Outcome r = Shell(Quote(MODEL_TEST_DAOTOOL) + " " + args, prefix);
-    EXPECT_EQ(r.status, wanted) << "daotool " << args << "\n" << r.out;
-    return r.out;
+    const CommandResult r = RunWithPrefix(ShellQuote(MODEL_TEST_DAOTOOL) + " " + args, prefix);
+    EXPECT_EQ(r.status, wanted) << "daotool " << args << "\n" << r.output;
+    return r.output;
 }
 
 Structure SchemaOf(const std::string& archive, const fs::path& prefix, const std::string& pwd = "") {
-    return Parse(
-        DaoTool((pwd.empty() ? "" : "--pwd " + Quote(pwd) + " ") + "schema " + Quote(archive), prefix));
+    return Parse(DaoTool(
+        (pwd.empty() ? "" : "--pwd " + ShellQuote(pwd) + " ") + "schema " + ShellQuote(archive), prefix));
 }
 
 // The first cell of a query's first row (daotool prints a header line first).
 std::string Cell(const std::string& archive, const std::string& sql, const fs::path& prefix,
                  const std::string& pwd = "") {
-    const std::string out = DaoTool((pwd.empty() ? "" : "--pwd " + Quote(pwd) + " ") + "query " +
-                                        Quote(archive) + " " + Quote(sql),
+    const std::string out = DaoTool((pwd.empty() ? "" : "--pwd " + ShellQuote(pwd) + " ") + "query " +
+                                        ShellQuote(archive) + " " + ShellQuote(sql),
                                     prefix);
     std::istringstream in(out);
     std::string header, row;
@@ -129,11 +102,11 @@ struct Sample {
     TempPrefix prefix;
     std::string summary;
     explicit Sample(const std::string& kindAndOptions) {
-        const Outcome r =
-            Shell(Quote(MODEL_TEST_MKINSTALL) + " " + Quote(prefix.root().string()) + " " + kindAndOptions,
-                  prefix.root());
-        summary = r.out;
-        if (r.status != 0) ADD_FAILURE() << "mkinstall " << kindAndOptions << ": " << r.out;
+        const CommandResult r = RunWithPrefix(ShellQuote(MODEL_TEST_MKINSTALL) + " " +
+                                                  ShellQuote(prefix.root().string()) + " " + kindAndOptions,
+                                              prefix.root());
+        summary = r.output;
+        if (r.status != 0) ADD_FAILURE() << "mkinstall " << kindAndOptions << ": " << r.output;
     }
     std::string archive(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
 };
@@ -299,15 +272,15 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
 TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
     {
         Sample current("current");
-        const Outcome r =
-            Shell(Quote((kRelease / "LEDRANA.EXE").string()) + " --testo", current.prefix.root());
-        EXPECT_EQ(r.status, 0) << r.out;
+        const CommandResult r = RunWithPrefix(ShellQuote((kRelease / "LEDRANA.EXE").string()) + " --testo",
+                                              current.prefix.root());
+        EXPECT_EQ(r.status, 0) << r.output;
         // Every company of the data folder with its archives' version stamp.
         for (const char* row : {"\nAlfa\tLedrana\tC:\\ZU\\Alfa\\Cont32.mdb\t048.5\t",
                                 "\nGamma\tLedrana\tC:\\ZU\\Gamma\\Cont32.mdb\t048.5\t",
                                 "\nBeta\tLedrana\tC:\\ZU\\Beta\\CONT32.MDB\t-\tprotetto da password",
                                 "\nDittaEsempio\tScadenzario\t"})
-            EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+            EXPECT_NE(r.output.find(row), std::string::npos) << row << "\n" << r.output;
         EXPECT_EQ(Cell(current.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT ver FROM anni", {}), "048.5");
         EXPECT_NE(TempPrefix::get(current.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI"))
                       .find("AggiornamentoLedrana=048.5"),
@@ -414,7 +387,7 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
                    "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'", root),
               "1"); // the placeholder bank that the update deletes
     const std::string beta = old.archive("C:\\ZU\\Beta\\CONT32.MDB");
-    const std::string refused = DaoTool("schema " + Quote(beta), root, 1);
+    const std::string refused = DaoTool("schema " + ShellQuote(beta), root, 1);
     EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
     EXPECT_GT(fs::file_size(alfa), 200000u);
     EXPECT_GT(fs::file_size(beta), 200000u);
