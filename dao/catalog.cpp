@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace ledrana::dao::detail {
 
@@ -304,6 +305,27 @@ void BindVariant(sqlite3_stmt* s, int i, const Variant& v) {
     case Variant::Kind::Binary:
         sqlite3_bind_blob(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
         break;
+    }
+}
+
+bool SameStoredValue(const Variant& a, const Variant& b) {
+    if (a.kind() != b.kind()) return false;
+    switch (a.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+        return true;
+    case Variant::Kind::Single:
+    case Variant::Kind::Double:
+    case Variant::Kind::Date:
+    {
+        const double x = a.RawDouble(), y = b.RawDouble();
+        return std::memcmp(&x, &y, sizeof(double)) == 0;
+    }
+    case Variant::Kind::String:
+    case Variant::Kind::Binary:
+        return a.RawString() == b.RawString();
+    default:
+        return a.RawInteger() == b.RawInteger();
     }
 }
 

@@ -353,6 +353,7 @@ void Database::Close() {
     } else {
         // Last user: a pending BeginTrans is rolled back, grouped writes committed.
         if (conn->userDepth > 0) {
+            conn->DiscardHeld();
             sqlite3_exec(conn->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
             conn->userDepth = 0;
             conn->batchOpen = false;

@@ -122,6 +122,8 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f);
 // Reads column i by its storage class alone.
 Variant FromColumnRaw(sqlite3_stmt* s, int i);
 void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
+// The same kind and the same stored value (1 and 1.0 differ, as do "a" and "A").
+bool SameStoredValue(const Variant& a, const Variant& b);
 // Registers the engine's own SQL functions (dao_store, dao_ok).
 void RegisterEngineFunctions(sqlite3* db);
 
@@ -140,6 +142,7 @@ struct Connection {
     bool batchOpen = false; // an implicit transaction holds grouped writes
     int userDepth = 0;      // BeginTrans nesting
     std::int64_t batchOps = 0;
+    std::uint32_t batchWrites = 0;
     std::chrono::steady_clock::time_point batchStart;
     std::uint64_t writeGeneration = 0; // bumped by structure changes and Execute; recordsets refetch
     std::unordered_map<std::string, std::uint64_t> tableGenerations; // upper-case name -> row writes
@@ -163,6 +166,25 @@ struct Connection {
     void GiveBackQuery(const std::string& sql, Stmt s);
     // Empties the pool when the structure changed since its statements were put back.
     void ForgetStaleQueries();
+
+    // Row saves held back: consecutive saves of one recordset that set the same values on rows of
+    // consecutive rowids go to SQLite as one statement over the rowid range. Every other use of the
+    // connection writes them first, so no statement ever sees the rows without them.
+    struct HeldSaves {
+        bool active = false;
+        const void* owner = nullptr;     // the recordset whose walk made them
+        std::string sql;                 // UPDATE ... SET ... WHERE rowid BETWEEN ? AND ?
+        std::string table;               // catalog name, for the error text
+        std::vector<Variant> values;     // the values set, in the statement's order
+        std::int64_t first = 0, last = 0;
+    };
+    HeldSaves held;
+    // Adds the save of one row to the held ones, writing those first when it cannot join them.
+    void HoldSave(const void* owner, const std::string& sql, const std::string& table, std::vector<Variant> values,
+                  std::int64_t rowid);
+    // Writes the held saves; throws the mapped error.
+    void WriteHeld();
+    void DiscardHeld() { held.active = false; }
 
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
@@ -394,6 +416,8 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     std::vector<char> overflow;
     std::vector<std::optional<Variant>> defaults;           // evaluated DefaultValue per column
     std::unordered_map<std::string, std::string> updateSql; // dirty mask -> SQL
+    int holdable = -1; // saves may be held (the walk reads the rows in rowid order, each once); -1 unknown
+    bool MayHoldSave(const TableState& t);
 
     std::vector<std::shared_ptr<FieldImpl>> fieldObjs;
 

@@ -399,6 +399,12 @@ void RecordsetImpl::GiveBackQuery() {
 }
 
 RecordsetImpl::~RecordsetImpl() {
+    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) {
+        try {
+            db->conn->WriteHeld();
+        } catch (...) {
+        }
+    }
     if (open) GiveBackQuery();
     if (open && wrote && db && db->open && db->conn) {
         try {
@@ -438,6 +444,8 @@ void RecordsetImpl::StepQuery() {
         eof = true;
         return;
     }
+    // Saves held for another recordset's walk are written before this one reads further.
+    if (c.held.active && c.held.owner != this) c.WriteHeld();
     sqlite3_stmt* q = query.get();
     int rc = sqlite3_step(q);
     if (rc == SQLITE_ROW) {
@@ -460,6 +468,8 @@ void RecordsetImpl::StepQuery() {
 }
 
 void RecordsetImpl::RestartQuery() {
+    Connection& c = C();
+    if (c.held.active) c.WriteHeld();
     sqlite3_reset(query.get());
     queryDone = false;
     position = -1;
@@ -720,14 +730,23 @@ void RecordsetImpl::Update() {
                 sql += " WHERE rowid = ?";
                 it = updateSql.emplace(mask, std::move(sql)).first;
             }
-            sqlite3_stmt* s = c.Prepare(it->second);
-            int k = 1;
-            for (std::size_t i = 0; i < cols.size(); ++i)
-                if (dirty[i]) BindVariant(s, k++, buffer[i]);
-            sqlite3_bind_int64(s, k, rowid);
-            int rc = sqlite3_step(s);
-            sqlite3_reset(s);
-            if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
+            if (MayHoldSave(t)) {
+                std::vector<Variant> values;
+                for (std::size_t i = 0; i < cols.size(); ++i)
+                    if (dirty[i]) values.push_back(buffer[i]);
+                const std::string& one = it->second;
+                c.HoldSave(this, one.substr(0, one.size() - 3) + "BETWEEN ? AND ?", t.name, std::move(values),
+                           rowid);
+            } else {
+                sqlite3_stmt* s = c.Prepare(it->second);
+                int k = 1;
+                for (std::size_t i = 0; i < cols.size(); ++i)
+                    if (dirty[i]) BindVariant(s, k++, buffer[i]);
+                sqlite3_bind_int64(s, k, rowid);
+                int rc = sqlite3_step(s);
+                sqlite3_reset(s);
+                if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
+            }
             for (std::size_t i = 0; i < cols.size(); ++i)
                 if (dirty[i]) row[i] = buffer[i];
         } else {
@@ -742,6 +761,40 @@ void RecordsetImpl::Update() {
     if (tableGeneration) ++*tableGeneration;
     if (fresh) aheadTableGeneration = *tableGeneration;
     c.AfterWrite(1);
+}
+
+// A save may wait to be written with the next ones when the walk reads the table's rows in rowid order,
+// each once (then no row read later lies among those held), and when the save cannot fail on a unique
+// index or on the numbering of a counter.
+bool RecordsetImpl::MayHoldSave(const TableState& t) {
+    if (!query || !hasRowid) return false;
+    if (holdable < 0) {
+        holdable = 0;
+        sqlite3_stmt* raw = nullptr;
+        const std::string plan = std::string("EXPLAIN QUERY PLAN ") + sqlite3_sql(query.get());
+        if (sqlite3_prepare_v2(C().handle(), plan.c_str(), -1, &raw, nullptr) == SQLITE_OK) {
+            Stmt s(raw);
+            int steps = 0;
+            std::string detail;
+            while (sqlite3_step(raw) == SQLITE_ROW && ++steps == 1)
+                if (const unsigned char* d = sqlite3_column_text(raw, 3)) detail = reinterpret_cast<const char*>(d);
+            holdable = steps == 1 && SameName(detail, "SCAN " + t.name) ? 1 : 0;
+        } else if (raw) {
+            sqlite3_finalize(raw);
+        }
+    }
+    if (!holdable) return false;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        if (!dirty[i]) continue;
+        const FieldDef& f = t.fields[static_cast<std::size_t>(cols[i].baseField)];
+        if (f.IsCounter()) return false;
+        for (const auto& ix : t.indexes) {
+            if (!ix.unique && !ix.primary) continue;
+            for (const auto& name : ix.fields)
+                if (SameName(name, f.name)) return false;
+        }
+    }
+    return true;
 }
 
 void RecordsetImpl::Delete() {
@@ -768,6 +821,7 @@ void RecordsetImpl::Delete() {
 void RecordsetImpl::Close() {
     if (!open) ThrowJet(3420);
     editMode = 0;
+    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) db->conn->WriteHeld();
     GiveBackQuery();
     open = false;
     ahead.clear();

@@ -100,17 +100,22 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
 
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
-    if (!contatore) {
+    if (contatore) {
+        TD2.Fields().Delete(N);
+        TD2.Fields().Append(NuovoField(N, F1));
+    } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
         w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N);
         VerificaPerdite(w.Db2, T, N, F1, tipoVecchio);
-    }
-    TD2.Fields().Delete(N);
-    TD2.Fields().Append(NuovoField(N, F1));
-    if (!contatore) {
-        w.Db2.Execute("update " + T + " set " + N + "=" + N + "zz");
-        TD2.Fields().Delete(N + "zz");
+        TD2.Fields().Delete(N);
+        // The temporary field has the model's definition and the converted values, and it is the last
+        // field: appending N again, copying the values back and deleting the temporary field would give
+        // this same field under its own name, one place further on. Renaming it spares two rewrites of
+        // every row of the table.
+        dao::Field campo = TD2.Fields()[N + "zz"];
+        campo.SetName(N);
+        campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
     transazione.Commit();
 }

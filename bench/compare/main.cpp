@@ -46,11 +46,21 @@ double Seconds(Clock::time_point from) {
 double PeakRssMb();
 void AzzeraPicco();
 
+// Bytes this process has written so far through write calls, from the kernel's io file.
+double ScrittiMb() {
+    std::ifstream io("/proc/self/io");
+    for (std::string line; std::getline(io, line);) {
+        if (line.rfind("wchar:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / (1024.0 * 1024.0);
+    }
+    return 0;
+}
+
 // Time spent in each step, in the order the steps first ran, and the highest memory peak of each.
 class Tempi {
 public:
     template <class F> void Misura(const std::string& nome, F&& f) {
         AzzeraPicco();
+        const double scritti = ScrittiMb();
         const Clock::time_point t0 = Clock::now();
         try {
             f();
@@ -59,12 +69,17 @@ public:
             std::cerr << nome << ": " << e.what() << "\n";
         }
         Aggiungi(nome, Seconds(t0));
+        scritti_[nome] += ScrittiMb() - scritti;
         double& p = picchi_[nome];
         p = std::max(p, PeakRssMb());
     }
     double Picco(const std::string& nome) const {
         const auto it = picchi_.find(nome);
         return it == picchi_.end() ? 0.0 : it->second;
+    }
+    double Scritti(const std::string& nome) const {
+        const auto it = scritti_.find(nome);
+        return it == scritti_.end() ? 0.0 : it->second;
     }
     void Aggiungi(const std::string& nome, double s) {
         for (auto& [n, t] : voci_) {
@@ -81,6 +96,7 @@ public:
 private:
     std::vector<std::pair<std::string, double>> voci_;
     std::map<std::string, double> picchi_;
+    std::map<std::string, double> scritti_;
     int errori_ = 0;
 };
 
@@ -250,7 +266,8 @@ int Main(int argc, char** argv) {
     for (const auto& [nome, s] : tempi.voci()) {
         Riga(nome, s, baseline);
         picco = std::max(picco, tempi.Picco(nome));
-        std::cerr << nome << " peak_rss_mb=" << tempi.Picco(nome) << "\n";
+        std::cerr << nome << " peak_rss_mb=" << tempi.Picco(nome) << " written_mb=" << tempi.Scritti(nome)
+                  << "\n";
     }
     if (soloPassi) {
         std::printf("peak_rss_mb=%.1f\n", picco);
