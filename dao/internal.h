@@ -317,6 +317,7 @@ struct FieldImpl : std::enable_shared_from_this<FieldImpl> {
     std::shared_ptr<DatabaseImpl> db;    // Table
     std::string table;                   // Table: current table name
     std::weak_ptr<RecordsetImpl> rsWeak; // Recordset (the recordset owns its fields)
+    RecordsetImpl* rsRaw = nullptr;     // the same, read while rsWeak has not expired
     int column = -1;                     // Recordset column
 
     // The definition this field stands for (live for Table fields). 3420 / 3265 when gone.
@@ -427,9 +428,15 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     void ReadCurrentTable();
     bool FetchAhead(std::int64_t after);
     void StepQuery();
+    // Values of the current row not yet read from the query's statement (empty: all read).
+    std::vector<char> undecoded;
+    void Decode(std::size_t column);
+    void DecodeAll();
     void RestartQuery();
     void LoadDefaults();
     const TableState& Base();
+    const TableState* baseCached = nullptr; // Base() as of catalog generation baseGeneration
+    std::uint64_t baseGeneration = 0;
     Variant Get(int column);
     void Set(int column, const Variant& v);
     void Update();

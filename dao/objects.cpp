@@ -124,9 +124,8 @@ const FieldDef& FieldImpl::Def() const {
 FieldDef& FieldImpl::MutableDef() { return const_cast<FieldDef&>(Def()); }
 
 RecordsetImpl& FieldImpl::Rs() const {
-    auto p = rsWeak.lock();
-    if (!p) ThrowJet(3420);
-    return *p;
+    if (!rsRaw || rsWeak.expired()) ThrowJet(3420);
+    return *rsRaw;
 }
 
 const IndexDef& IndexImpl::Def() const {

@@ -78,6 +78,7 @@ void MakeFieldObjects(const std::shared_ptr<RecordsetImpl>& rs) {
         auto f = std::make_shared<FieldImpl>();
         f->mode = FieldImpl::Mode::Recordset;
         f->rsWeak = rs;
+        f->rsRaw = rs.get();
         f->column = static_cast<int>(i);
         f->appended = true;
         f->def.name = rs->cols[i].def.name;
@@ -393,6 +394,7 @@ void RecordsetImpl::CheckOpen() const {
 
 // The query's statement goes back to the connection for the next recordset of the same text.
 void RecordsetImpl::GiveBackQuery() {
+    undecoded.clear();
     if (query && !pooledSql.empty() && db && db->open && db->conn)
         db->conn->GiveBackQuery(pooledSql, std::move(query));
     query.reset();
@@ -449,12 +451,11 @@ void RecordsetImpl::StepQuery() {
     sqlite3_stmt* q = query.get();
     int rc = sqlite3_step(q);
     if (rc == SQLITE_ROW) {
-        int off = hasRowid ? 1 : 0;
         if (hasRowid) rowid = sqlite3_column_int64(q, 0);
+        // The values are read from the statement when they are first asked for: a walk often reads a few
+        // fields of many rows. The statement keeps them until it steps again.
         row.resize(cols.size());
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            row[i] = cols[i].typed ? FromColumn(q, static_cast<int>(i) + off, &cols[i].def)
-                                   : FromColumnRaw(q, static_cast<int>(i) + off);
+        undecoded.assign(cols.size(), 1);
         ++position;
         eof = false;
         bof = false;
@@ -469,6 +470,7 @@ void RecordsetImpl::StepQuery() {
 
 void RecordsetImpl::RestartQuery() {
     Connection& c = C();
+    undecoded.clear();
     if (c.held.active) c.WriteHeld();
     sqlite3_reset(query.get());
     queryDone = false;
@@ -482,6 +484,7 @@ void RecordsetImpl::Start() {
         if (FetchAhead(std::numeric_limits<std::int64_t>::min())) {
             rowid = ahead[0].rowid;
             row = std::move(ahead[0].values);
+            undecoded.clear();
             aheadPos = 1;
             bof = eof = false;
         } else {
@@ -514,6 +517,7 @@ void RecordsetImpl::Move(int how) {
             if (aheadPos < ahead.size()) {
                 rowid = ahead[aheadPos].rowid;
                 row = std::move(ahead[aheadPos].values);
+                undecoded.clear();
                 ++aheadPos;
                 bof = eof = false;
             } else {
@@ -535,6 +539,7 @@ void RecordsetImpl::Move(int how) {
         if (rc == SQLITE_ROW) {
             rowid = sqlite3_column_int64(s, 0);
             row.resize(cols.size());
+            undecoded.clear();
             for (std::size_t i = 0; i < cols.size(); ++i)
                 row[i] = FromColumn(s, static_cast<int>(i) + 1, &cols[i].def);
             bof = eof = false;
@@ -583,11 +588,13 @@ void RecordsetImpl::Move(int how) {
         bof = true;
         return;
     }
+    DecodeAll();
     std::vector<Variant> last = row;
     std::int64_t lastRowid = rowid, lastPos = position;
     while (true) {
         StepQuery();
         if (eof) break;
+        DecodeAll();
         last = row;
         lastRowid = rowid;
         lastPos = position;
@@ -603,9 +610,26 @@ void RecordsetImpl::Move(int how) {
 
 const TableState& RecordsetImpl::Base() {
     Connection& c = C();
+    // The catalog's tables move only with a new generation or a new sort order, which the name tells.
+    if (baseCached && baseGeneration == c.catalogGeneration && baseCached->name == baseTable) return *baseCached;
     const TableState* t = c.catalog.FindTable(baseTable);
     if (!t) ThrowJet(3420);
+    baseCached = t;
+    baseGeneration = c.catalogGeneration;
     return *t;
+}
+
+void RecordsetImpl::Decode(std::size_t i) {
+    if (undecoded.empty() || !undecoded[i]) return;
+    sqlite3_stmt* q = query.get();
+    const int at = static_cast<int>(i) + (hasRowid ? 1 : 0);
+    row[i] = cols[i].typed ? FromColumn(q, at, &cols[i].def) : FromColumnRaw(q, at);
+    undecoded[i] = 0;
+}
+
+void RecordsetImpl::DecodeAll() {
+    for (std::size_t i = 0; i < undecoded.size(); ++i) Decode(i);
+    undecoded.clear();
 }
 
 Variant RecordsetImpl::Get(int column) {
@@ -614,6 +638,7 @@ Variant RecordsetImpl::Get(int column) {
     if (editMode) return buffer[i];
     if (eof || bof) ThrowJet(3021);
     if (deleted) ThrowJet(3167);
+    Decode(i);
     return row[i];
 }
 
@@ -911,6 +936,7 @@ void Recordset::Edit() {
     if (r.editMode) ThrowJet(3023);
     if (r.eof || r.bof) ThrowJet(3021);
     if (r.deleted) ThrowJet(3167);
+    r.DecodeAll();
     r.buffer = r.row;
     r.dirty.assign(r.cols.size(), 0);
     r.overflow.assign(r.cols.size(), 0);

@@ -120,21 +120,22 @@ std::string LCase(std::string_view s) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() == b.size() && a == b) return true;
-    // Names are nearly always plain ASCII: compare them in place, without building upper-case copies.
-    auto ascii = [](std::string_view s) {
-        return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    };
-    if (ascii(a) && ascii(b)) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            char x = a[i], y = b[i];
-            if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-            if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-            if (x != y) return false;
-        }
-        return true;
+    // Names are nearly always plain ASCII: compared in place, without building upper-case copies, and
+    // told apart at their first differing letter. A character outside ASCII sends the comparison to UCase.
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80) return UCase(a) == UCase(b);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y) return false;
     }
+    if (a.size() == b.size()) return true;
+    // Equal so far: the longer one's remaining characters make it longer in upper case too, unless they
+    // are outside ASCII.
+    const std::string_view rest = a.size() > b.size() ? a.substr(n) : b.substr(n);
+    if (std::all_of(rest.begin(), rest.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return false;
     return UCase(a) == UCase(b);
 }
 
