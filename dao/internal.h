@@ -289,6 +289,8 @@ struct DatabaseImpl : std::enable_shared_from_this<DatabaseImpl> {
     bool open = true;
     std::int64_t recordsAffected = 0;
     std::vector<std::weak_ptr<RecordsetImpl>> recordsets;
+    std::size_t pruneAt = 64;
+    void AddRecordset(const std::shared_ptr<RecordsetImpl>& rs);
 
     Connection& C(); // 3420 when closed
     void CloseRecordsets();
@@ -420,7 +422,7 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     int holdable = -1; // saves may be held (the walk reads the rows in rowid order, each once); -1 unknown
     bool MayHoldSave(const TableState& t);
 
-    std::vector<std::shared_ptr<FieldImpl>> fieldObjs;
+    std::vector<std::shared_ptr<FieldImpl>> fieldObjs; // made on demand by RecordsetField
 
     Connection& C();
     void CheckOpen() const;
@@ -445,6 +447,9 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     void Close();
     ~RecordsetImpl();
 };
+
+// Field object of column i of a recordset, made on first use.
+std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i);
 
 // The Fields collection of a recordset (dao/objects.cpp).
 dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);

@@ -697,7 +697,7 @@ int Fields::Count() const {
 Field Fields::operator[](int index) const {
     FieldsColl& c = FC(c_);
     auto i = static_cast<std::size_t>(CheckIndex(index, static_cast<std::size_t>(Count())));
-    if (c.rs) return Field(c.rs->fieldObjs[i]);
+    if (c.rs) return Field(RecordsetField(c.rs, i));
     if (c.index) {
         if (!c.index->appended) return Field(c.index->fields[i]);
         const IndexDef& ix = c.index->Def();
@@ -713,7 +713,7 @@ Field Fields::operator[](std::string_view name) const {
     if (c.rs) {
         c.rs->CheckOpen();
         for (std::size_t i = 0; i < c.rs->cols.size(); ++i)
-            if (SameName(c.rs->cols[i].def.name, name)) return Field(c.rs->fieldObjs[i]);
+            if (SameName(c.rs->cols[i].def.name, name)) return Field(RecordsetField(c.rs, i));
         ThrowJet(3265);
     }
     int n = Count();

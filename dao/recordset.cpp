@@ -72,18 +72,9 @@ int TypeOfStorage(int storageClass) {
     }
 }
 
+// The Field objects of the columns are made when first asked for (RecordsetField).
 void MakeFieldObjects(const std::shared_ptr<RecordsetImpl>& rs) {
-    rs->fieldObjs.clear();
-    for (std::size_t i = 0; i < rs->cols.size(); ++i) {
-        auto f = std::make_shared<FieldImpl>();
-        f->mode = FieldImpl::Mode::Recordset;
-        f->rsWeak = rs;
-        f->rsRaw = rs.get();
-        f->column = static_cast<int>(i);
-        f->appended = true;
-        f->def.name = rs->cols[i].def.name;
-        rs->fieldObjs.push_back(std::move(f));
-    }
+    rs->fieldObjs.assign(rs->cols.size(), nullptr);
 }
 
 bool IdentifierChar(char c) {
@@ -227,6 +218,35 @@ Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
 
 } // namespace
 
+std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i) {
+    std::shared_ptr<FieldImpl>& f = rs->fieldObjs[i];
+    if (!f) {
+        f = std::make_shared<FieldImpl>();
+        f->mode = FieldImpl::Mode::Recordset;
+        f->rsWeak = rs;
+        f->rsRaw = rs.get();
+        f->column = static_cast<int>(i);
+        f->appended = true;
+        f->def.name = rs->cols[i].def.name;
+    }
+    return f;
+}
+
+void DatabaseImpl::AddRecordset(const std::shared_ptr<RecordsetImpl>& rs) {
+    // Recordsets closed or gone leave the list now and then, so that a walk opening one recordset per row
+    // does not keep them all.
+    if (recordsets.size() >= pruneAt) {
+        recordsets.erase(std::remove_if(recordsets.begin(), recordsets.end(),
+                                        [](const std::weak_ptr<RecordsetImpl>& w) {
+                                            auto r = w.lock();
+                                            return !r || !r->open;
+                                        }),
+                         recordsets.end());
+        pruneAt = std::max<std::size_t>(64, 2 * recordsets.size());
+    }
+    recordsets.push_back(rs);
+}
+
 std::uint64_t* Connection::TableGeneration(std::string_view table) {
     return &tableGenerations[Upper(table)];
 }
@@ -260,7 +280,7 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
         }
         rs->tableGeneration = c.TableGeneration(t->name);
         MakeFieldObjects(rs);
-        db->recordsets.push_back(rs);
+        db->AddRecordset(rs);
         rs->Start();
         return rs;
     }
@@ -371,7 +391,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     }
     if (base) rs->tableGeneration = c.TableGeneration(base->name);
     MakeFieldObjects(rs);
-    db->recordsets.push_back(rs);
+    db->AddRecordset(rs);
     rs->Start();
     // Columns that are expressions take the type of what they hold.
     if (!rs->eof)
