@@ -25,19 +25,26 @@ protected:
         return v.IsNull() ? "Null" : v.IsText() ? "'" + v.RawString() + "'" : v.ToString();
     }
 
-    // Rows of Id 1..n in the model and in T (rowid = Id), fields A, N, D, G.
+    // Rows of Id 1..n in the model and in T (rowid = Id), fields A, N, D, G ("a" and Nulls by default).
+    void Fill(int n) {
+        Fill(n, [](int) {
+            return std::vector<Variant>{Variant("a"), Variant::Null(), Variant::Null(), Variant::Null()};
+        });
+    }
     void Fill(int n, const std::function<std::vector<Variant>(int)>& values) {
         for (int id = 1; id <= n; ++id) {
             std::vector<Variant> v = values(id);
             model_[id] = v;
-            db_.Execute("INSERT INTO T (Id, A, N, D, G) VALUES (" + std::to_string(id) + ", " + Literal(v[0]) +
-                        ", " + Literal(v[1]) + ", " + Literal(v[2]) + ", " + Literal(v[3]) + ")");
+            db_.Execute("INSERT INTO T (Id, A, N, D, G) VALUES (" + std::to_string(id) + ", " +
+                        Literal(v[0]) + ", " + Literal(v[1]) + ", " + Literal(v[2]) + ", " + Literal(v[3]) +
+                        ")");
         }
     }
     std::string ModelRows() const {
         std::string out;
         for (const auto& [id, v] : model_)
-            out += std::to_string(id) + "|" + Text(v[0]) + "|" + Text(v[1]) + "|" + Text(v[2]) + "|" + Text(v[3]) + ";";
+            out += std::to_string(id) + "|" + Text(v[0]) + "|" + Text(v[1]) + "|" + Text(v[2]) + "|" +
+                   Text(v[3]) + ";";
         return out;
     }
     static std::string Rows(Database& db, const std::string& sql) {
@@ -54,7 +61,7 @@ protected:
     std::string TableRows() { return Rows(db_, "select Id, A, N, D, G from T order by Id"); }
 
     // Edit, change, Update on `rows` rows from the current one (all rows up to EOF with -1).
-    static void Walk(Recordset& rs, const std::function<void(Recordset&)>& change, int rows = -1) {
+    static void Walk(Recordset& rs, int rows, const std::function<void(Recordset&)>& change) {
         for (; rows != 0 && !rs.Eof(); --rows, rs.MoveNext()) {
             rs.Edit();
             change(rs);
@@ -62,7 +69,7 @@ protected:
         }
     }
     static void SetN(Recordset& rs, int n, int rows) {
-        Walk(rs, [n](Recordset& r) { r.Fields()["N"].SetValue(n); }, rows);
+        Walk(rs, rows, [n](Recordset& r) { r.Fields()["N"].SetValue(n); });
     }
     std::int32_t Count(Database& db, const std::string& where) {
         return Scalar(db, "select count(*) from T where " + where).ToLong();
@@ -82,30 +89,34 @@ protected:
 
 TEST_F(HeldSaves, NullNormalisationLeavesEveryRowRightAcrossGapsAndBrokenRuns) {
     Fill(40, [](int id) {
-        return std::vector<Variant>{id % 10 >= 1 && id % 10 <= 6 ? Variant::Null() : Variant("a" + std::to_string(id)),
-                                    id % 4 ? Variant::Null() : Variant(id),
-                                    id > 20 && id <= 30 ? Variant::Null() : Variant(id * 0.5), Variant::Null()};
+        return std::vector<Variant>{
+            id % 10 >= 1 && id % 10 <= 6 ? Variant::Null() : Variant("a" + std::to_string(id)),
+            id % 4 ? Variant::Null() : Variant(id), id > 20 && id <= 30 ? Variant::Null() : Variant(id * 0.5),
+            id % 4 ? Variant(id) : Variant::Null()};
     });
     db_.Execute("DELETE FROM T WHERE Id IN (3, 14, 15, 33)");
-    for (int id : {3, 14, 15, 33}) model_.erase(id);
+    for (int id : {3, 14, 15, 33})
+        model_.erase(id);
 
-    // Nulls become neutral values; rows without Nulls are left alone and the set of fields changes.
-    const std::vector<Variant> neutral{Variant("-"), Variant(0), Variant(0.0)};
-    const char* names[] = {"A", "N", "D"};
+    // Nulls become neutral values; rows without Nulls are left alone and the set of fields changes (N on
+    // one row, G on the next: the same value in another field).
+    const std::vector<Variant> neutral{Variant("-"), Variant(0), Variant(0.0), Variant(0)};
+    const char* names[] = {"A", "N", "D", "G"};
     Recordset rs = db_.OpenRecordset("select * from T");
-    Walk(rs, [&](Recordset& r) {
-        for (int f = 0; f < 3; ++f)
-            if (r.Fields()[names[f]].Value().IsNull()) r.Fields()[names[f]].SetValue(neutral[static_cast<std::size_t>(f)]);
+    Walk(rs, -1, [&](Recordset& r) {
+        for (int f = 0; f < 4; ++f)
+            if (r.Fields()[names[f]].Value().IsNull())
+                r.Fields()[names[f]].SetValue(neutral[static_cast<std::size_t>(f)]);
     });
     rs.Close();
     for (auto& [id, v] : model_)
-        for (std::size_t f = 0; f < 3; ++f)
+        for (std::size_t f = 0; f < 4; ++f)
             if (v[f].IsNull()) v[f] = neutral[f];
     EXPECT_EQ(TableRows(), ModelRows());
 
     // Runs of one value, broken where the value changes and by rows left as they are.
     rs = db_.OpenRecordset("select * from T");
-    Walk(rs, [](Recordset& r) {
+    Walk(rs, -1, [](Recordset& r) {
         const std::int32_t id = r.Fields()["Id"].Value().ToLong();
         if (id % 9) r.Fields()["G"].SetValue(id / 5);
     });
@@ -116,7 +127,7 @@ TEST_F(HeldSaves, NullNormalisationLeavesEveryRowRightAcrossGapsAndBrokenRuns) {
 
     // A criterion that skips rows: the rows between those saved keep their values.
     rs = db_.OpenRecordset("select * from T where N = 0");
-    Walk(rs, [](Recordset& r) { r.Fields()["D"].SetValue(-1.0); });
+    Walk(rs, -1, [](Recordset& r) { r.Fields()["D"].SetValue(-1.0); });
     rs.Close();
     for (auto& [id, v] : model_)
         if (v[1] == Variant(0)) v[2] = Variant(-1.0);
@@ -124,7 +135,7 @@ TEST_F(HeldSaves, NullNormalisationLeavesEveryRowRightAcrossGapsAndBrokenRuns) {
 }
 
 TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
-    Fill(24, [](int) { return std::vector<Variant>{Variant("a"), Variant::Null(), Variant::Null(), Variant::Null()}; });
+    Fill(24);
     db_.CreateQueryDef("Zeri", "SELECT * FROM T WHERE N = 0").Close();
     Recordset before = db_.OpenRecordset("select Id, N from T");
     Recordset table = db_.OpenRecordset("T");
@@ -136,7 +147,8 @@ TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
     EXPECT_EQ(before.Fields()["Id"].Value(), Variant(2));
     EXPECT_EQ(before.Fields()["N"].Value(), Variant(0));
     SetN(walk, 0, 3);
-    for (int i = 0; i < 5; ++i) table.MoveNext();
+    for (int i = 0; i < 5; ++i)
+        table.MoveNext();
     EXPECT_EQ(table.Fields()["Id"].Value(), Variant(6));
     EXPECT_EQ(table.Fields()["N"].Value(), Variant(0));
     SetN(walk, 0, 3);
@@ -161,16 +173,32 @@ TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
     walk.MoveNext();
     SetN(walk, 0, 1);
     walk.MoveFirst();
-    for (int i = 0; i < 22; ++i) walk.MoveNext();
+    for (int i = 0; i < 22; ++i)
+        walk.MoveNext();
     EXPECT_EQ(walk.Fields()["Id"].Value(), Variant(23));
     EXPECT_EQ(walk.Fields()["N"].Value(), Variant(0));
-    for (Recordset* r : {&before, &table, &nulls, &walk}) r->Close();
+
+    // Two walks: the save of the next row by the other one is there when the first moves onto it.
+    Recordset first = db_.OpenRecordset("select * from T");
+    Recordset second = db_.OpenRecordset("select * from T");
+    second.MoveNext();
+    first.Edit();
+    first.Fields()["G"].SetValue(5);
+    first.Update();
+    second.Edit(); // and no move after it
+    second.Fields()["G"].SetValue(5);
+    second.Update();
+    first.MoveNext();
+    EXPECT_EQ(first.Fields()["G"].Value(), Variant(5));
+    for (Recordset* r : {&before, &table, &nulls, &walk, &first, &second})
+        r->Close();
+    EXPECT_EQ(Count(db_, "G = 5"), 2);
     EXPECT_EQ(Count(db_, "N = 0"), 23);
     EXPECT_EQ(Count(db_, "A = 'z'"), 15);
 }
 
 TEST_F(HeldSaves, TransactionsAndClosingDecideWhatReachesTheFile) {
-    Fill(10, [](int) { return std::vector<Variant>{Variant("a"), Variant::Null(), Variant::Null(), Variant::Null()}; });
+    Fill(10);
     auto walk = [&](int n, int rows) {
         Recordset rs = db_.OpenRecordset("select * from T");
         SetN(rs, n, rows);
@@ -205,7 +233,8 @@ TEST_F(HeldSaves, TransactionsAndClosingDecideWhatReachesTheFile) {
     EXPECT_EQ(CountOnDisk("N = 3"), 4);
     EXPECT_EQ(CountOnDisk("N = 2"), 6);
 
-    // Without a transaction, closing the recordset, closing the database or dropping the recordset keeps them.
+    // Without a transaction, closing the recordset, closing the database or dropping the recordset keeps
+    // them.
     db_ = engine_.OpenDatabase(Path("a.mdb"));
     rs = walk(5, 6);
     rs.Close();
@@ -222,10 +251,11 @@ TEST_F(HeldSaves, ADuplicateKeyFailsTheUpdateOfTheSecondRow) {
     db_.Execute("CREATE TABLE U (Id LONG, Cod TEXT(10), N LONG)");
     db_.Execute("CREATE UNIQUE INDEX ixCod ON U (Cod)");
     for (int id = 1; id <= 6; ++id)
-        db_.Execute("INSERT INTO U (Id, Cod) VALUES (" + std::to_string(id) + ", 'c" + std::to_string(id) + "')");
+        db_.Execute("INSERT INTO U (Id, Cod) VALUES (" + std::to_string(id) + ", 'c" + std::to_string(id) +
+                    "')");
     Recordset rs = db_.OpenRecordset("select * from U");
     SetN(rs, 0, 2);
-    Walk(rs, [](Recordset& r) { r.Fields()["Cod"].SetValue("doppio"); }, 1);
+    Walk(rs, 1, [](Recordset& r) { r.Fields()["Cod"].SetValue("doppio"); });
     rs.Edit();
     rs.Fields()["Cod"].SetValue("doppio");
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022);
@@ -239,38 +269,49 @@ TEST_F(HeldSaves, ADuplicateKeyFailsTheUpdateOfTheSecondRow) {
 }
 
 TEST_F(HeldSaves, WalksInAnotherOrderOrThroughAnIndexSaveEveryRow) {
-    Fill(30, [](int id) { return std::vector<Variant>{Variant::Null(), Variant((id - 1) / 5), Variant::Null(), Variant::Null()}; });
+    Fill(30, [](int id) {
+        return std::vector<Variant>{Variant::Null(), Variant((id - 1) / 5), Variant::Null(), Variant::Null()};
+    });
     db_.Execute("CREATE INDEX ixN ON T (N)");
     db_.Execute("CREATE INDEX ixD ON T (D)");
-    auto apply = [&](const std::string& sql, const std::function<bool(const std::vector<Variant>&)>& pick,
-                     const std::function<void(std::vector<Variant>&)>& change, const std::function<void(Recordset&)>& set) {
+    // Each walk sets one field (0 A, 1 N, 2 D, 3 G) to a value computed from the row, on the rows picked.
+    using Row = std::vector<Variant>;
+    auto apply = [&](const std::string& sql, std::size_t field, const std::function<bool(const Row&)>& pick,
+                     const std::function<Variant(const Row&)>& value) {
+        const char* names[] = {"A", "N", "D", "G"};
         Recordset rs = db_.OpenRecordset(sql);
-        Walk(rs, set);
+        Walk(rs, -1, [&](Recordset& r) {
+            Row v;
+            for (const char* name : names)
+                v.push_back(r.Fields()[name].Value());
+            r.Fields()[names[field]].SetValue(value(v));
+        });
         rs.Close();
         for (auto& [id, v] : model_)
-            if (pick(v)) change(v);
+            if (pick(v)) v[field] = value(v);
         EXPECT_EQ(TableRows(), ModelRows()) << sql;
     };
-    apply("select * from T where N = 2", [](auto& v) { return v[1] == Variant(2); },
-          [](auto& v) { v[0] = Variant("due"); }, [](Recordset& r) { r.Fields()["A"].SetValue("due"); });
-    apply("select * from T where N >= 4 order by N", [](auto& v) { return v[1].ToLong() >= 4; },
-          [](auto& v) { v[2] = Variant(v[1].ToLong() * 10.0); },
-          [](Recordset& r) { r.Fields()["D"].SetValue(r.Fields()["N"].Value().ToLong() * 10.0); });
+    auto all = [](const Row&) { return true; };
+    apply(
+        "select * from T where N = 2", 0, [](const Row& v) { return v[1] == Variant(2); },
+        [](const Row&) { return Variant("due"); });
+    apply(
+        "select * from T where N >= 4 order by N", 2, [](const Row& v) { return v[1].ToLong() >= 4; },
+        [](const Row& v) { return Variant(v[1].ToLong() * 10.0); });
+    apply("select * from T order by Id desc", 0, all,
+          [](const Row& v) { return v[0].IsNull() ? Variant("-") : v[0]; });
+    apply(
+        "select * from T where D is null", 2, [](const Row& v) { return v[2].IsNull(); },
+        [](const Row&) { return Variant(0.0); });
     // A criterion that reads the row before: it must see the save of that row.
-    Recordset rs = db_.OpenRecordset(
-        "select * from T where G is null and not exists (select * from T as P where P.Id = T.Id - 1 and P.G = 2)");
-    Walk(rs, [](Recordset& r) { r.Fields()["G"].SetValue(2); });
+    Recordset rs = db_.OpenRecordset("select * from T where G is null and not exists (select * from T as P "
+                                     "where P.Id = T.Id - 1 and P.G = 2)");
+    Walk(rs, -1, [](Recordset& r) { r.Fields()["G"].SetValue(2); });
     rs.Close();
     for (auto& [id, v] : model_)
         if (v[3].IsNull() && !(model_.count(id - 1) && model_[id - 1][3] == Variant(2))) v[3] = Variant(2);
     EXPECT_EQ(TableRows(), ModelRows());
     EXPECT_EQ(Count(db_, "G = 2"), 15);
-    apply("select * from T order by Id desc", [](auto&) { return true; }, [](auto& v) { v[3] = Variant(1); },
-          [](Recordset& r) { r.Fields()["G"].SetValue(1); });
-    apply("select * from T where D is null", [](auto& v) { return v[2].IsNull(); },
-          [](auto& v) { v[2] = Variant(0.0); }, [](Recordset& r) { r.Fields()["D"].SetValue(0.0); });
-    apply("select * from T where A is null order by N desc, Id", [](auto& v) { return v[0].IsNull(); },
-          [](auto& v) { v[0] = Variant("-"); }, [](Recordset& r) { r.Fields()["A"].SetValue("-"); });
 }
 
 } // namespace
