@@ -655,6 +655,11 @@ void RecordsetImpl::DecodeAll() {
 Variant RecordsetImpl::Get(int column) {
     CheckOpen();
     auto i = static_cast<std::size_t>(column);
+    if (editMode == 1 && !dirty[i]) {
+        // An edited row holds in its buffer only the values set; the others are the row's.
+        Decode(i);
+        return row[i];
+    }
     if (editMode) return buffer[i];
     if (eof || bof) ThrowJet(3021);
     if (deleted) ThrowJet(3167);
@@ -726,8 +731,11 @@ void RecordsetImpl::Update() {
         if (!ix.primary && !ix.required) continue;
         for (const auto& name : ix.fields) {
             int fi = t.FieldIndex(name);
-            for (std::size_t i = 0; i < cols.size(); ++i)
-                if (cols[i].baseField == fi && buffer[i].IsNull()) ThrowJet(3058);
+            for (std::size_t i = 0; i < cols.size(); ++i) {
+                if (cols[i].baseField != fi) continue;
+                if (editMode == 1 && !dirty[i]) Decode(i);
+                if ((editMode == 1 && !dirty[i] ? row[i] : buffer[i]).IsNull()) ThrowJet(3058);
+            }
         }
     }
     c.BeginWrite();
@@ -793,7 +801,10 @@ void RecordsetImpl::Update() {
                 if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
             }
             for (std::size_t i = 0; i < cols.size(); ++i)
-                if (dirty[i]) row[i] = buffer[i];
+                if (dirty[i]) {
+                    row[i] = buffer[i];
+                    if (!undecoded.empty()) undecoded[i] = 0;
+                }
         } else {
             editMode = 0;
             return;
@@ -956,8 +967,8 @@ void Recordset::Edit() {
     if (r.editMode) ThrowJet(3023);
     if (r.eof || r.bof) ThrowJet(3021);
     if (r.deleted) ThrowJet(3167);
-    r.DecodeAll();
-    r.buffer = r.row;
+    // The buffer receives only the values that are set (Get reads the others from the row).
+    r.buffer.resize(r.cols.size());
     r.dirty.assign(r.cols.size(), 0);
     r.overflow.assign(r.cols.size(), 0);
     r.editMode = 1;
