@@ -118,6 +118,23 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
     }
 }
 
+// The rebuilt field is a new field: the model's name and letter case, the last place, none of the old
+// field's other properties.
+TEST_F(Campi, RebuiltFieldIsANewFieldInTheLastPlace) {
+    Make({"MOVIMENTI", {{"CODICE", dbText, 40}, {"ALTRO", dbText, 5}}},
+         {"MOVIMENTI", {{"codice", dbText, 20, 0, true}, {"ALTRO", dbText, 5}}, {}, "", {{"", "a"}, {"x", "b"}}});
+    Confr_ModificaField(w, TD1, TD2);
+    TD2.Fields().Refresh();
+    const dao::Field codice = TD2.Fields()["CODICE"];
+    EXPECT_EQ(codice.Name(), "CODICE");
+    EXPECT_FALSE(codice.AllowZeroLength());
+    EXPECT_GT(codice.OrdinalPosition(), TD2.Fields()["ALTRO"].OrdinalPosition());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"ALTRO", "CODICE"}));
+    // The zero-length text was not accepted by the new field: that row holds Null until the Null pass.
+    EXPECT_EQ(Values("CODICE"), (std::vector<std::string>{"Null", "String \"x\""}));
+    EXPECT_FALSE(w.ErroreConfronto);
+}
+
 TEST_F(Campi, QuestionShowsBothDefinitionsAndNoKeepsTheField) {
     Make({"MOVIMENTI", {{"DESCR", dbText, 40}}}, {"movimenti", {{"descr", dbText, 20}}, {}, "", {{"x"}}});
     w.Check2.value = 1;
