@@ -22,6 +22,13 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_EQ(tables["CLIENTI"].Name(), "Clienti");
     EXPECT_EQ(tables["Banche"].Fields()["x"].Name(), "X");
     EXPECT_EQ(ErrorOf([&] { tables["Fornitori"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { tables["Client"]; }), 3265);   // a prefix of the name
+    EXPECT_EQ(ErrorOf([&] { tables["Clientix"]; }), 3265); // the name and more
+    db.Execute("CREATE TABLE [Città] (X LONG)");
+    EXPECT_EQ(db.TableDefs()["CITTÀ"].Name(), "Città");
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["CITTÀX"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Citta"]; }), 3265);
+    tables = db.TableDefs();
     EXPECT_EQ(ErrorOf([&] { tables[tables.Count()]; }), 3265);
     Fields f = tables["clienti"].Fields();
     ASSERT_EQ(f.Count(), 2);
@@ -31,6 +38,22 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_EQ(ErrorOf([&] { f["Cognome"]; }), 3265);
     EXPECT_EQ(ErrorOf([&] { tables["Clienti"].Properties()["nonesiste"]; }), 3270);
     db.Close();
+}
+
+// A walk that opens and closes one recordset per row: the collection lists only those still open.
+TEST_F(ObjectsTest, RecordsetsListsTheOpenOnesAfterManyOpened) {
+    Database db = Create("r.mdb", {"CREATE TABLE T (X LONG)", "INSERT INTO T (X) VALUES (1)"});
+    Recordset kept = db.OpenRecordset("select * from T");
+    for (int i = 0; i < 500; ++i) {
+        Recordset rs = db.OpenRecordset("select * from T where X=" + std::to_string(i % 3));
+        if (i % 2) rs.Close();
+    }
+    Recordset last = db.OpenRecordset("T");
+    EXPECT_EQ(db.Recordsets().Count(), 2);
+    EXPECT_EQ(kept.Fields()["x"].Value(), Variant(1));
+    db.Close();
+    EXPECT_EQ(ErrorOf([&] { kept.MoveNext(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { last.MoveNext(); }), 3420);
 }
 
 TEST_F(ObjectsTest, NewTableHoldsItsFieldsUntilAppended) {
