@@ -130,11 +130,14 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
         }
         std::string names, inner, outer, checks, srcCols;
         for (std::size_t i = 0; i < cols.size(); ++i) {
-            std::string ci = "c" + std::to_string(i + 1), si = "s" + std::to_string(i + 1);
-            srcCols += (i ? ", " : "") + ci;
-            names += (i ? ", " : "") + QuoteName(cols[i]->name);
-            inner += (i ? ", " : "") + Cast(*cols[i], "\"__src\"." + ci, fail, 0) + " AS " + si;
-            outer += (i ? ", " : "") + si;
+            std::string ci(1, 'c'), si(1, 's');
+            ci += std::to_string(i + 1);
+            si += std::to_string(i + 1);
+            const char* sep = i ? ", " : "";
+            srcCols.append(sep).append(ci);
+            names.append(sep).append(QuoteName(cols[i]->name));
+            inner.append(sep).append(Cast(*cols[i], "\"__src\"." + ci, fail, 0)).append(" AS ").append(si);
+            outer.append(sep).append(si);
             if (Flags(*cols[i])) checks += " AND " + Check(*cols[i], si, fail);
         }
         for (const auto& f : tt.fields) {
