@@ -29,9 +29,15 @@ protected:
     }
     void TearDown() override { platform::SetShellOpener(previous_); }
 
-    // What the opener received, waiting a little for it since the shell does not wait.
+    // What the opener received, waiting a little for it since the shell does not wait: the file exists
+    // from the moment the script opens it, its line a moment later.
     std::string opened(bool expectSomething = true) {
-        for (int i = 0; i < 100 && expectSomething && !fs::exists(opened_); ++i)
+        auto written = [this] {
+            if (!fs::exists(opened_)) return false;
+            const std::string text = TempPrefix::get(opened_);
+            return !text.empty() && text.back() == '\n';
+        };
+        for (int i = 0; i < 100 && expectSomething && !written(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (!expectSomething) std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return fs::exists(opened_) ? TempPrefix::get(opened_) : "";
