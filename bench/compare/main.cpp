@@ -189,11 +189,16 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
         "UPDATE ARTICOLI SET protocollozz = CAST(protocollo AS INTEGER)",
         "ALTER TABLE ARTICOLI DROP COLUMN protocollo",
         "ALTER TABLE ARTICOLI RENAME COLUMN protocollozz TO protocollo", "COMMIT",
-        // Nulls replaced, indexes made as the model has them, surplus fields deleted.
+        // Nulls replaced; the missing indexes made on their first field, then completed; surplus fields
+        // deleted.
         "UPDATE Movimenti SET CentroCosto = '' WHERE CentroCosto IS NULL",
         "UPDATE ARTICOLI SET CfpA = '', ContoA = ''",
-        "CREATE UNIQUE INDEX \"Movimenti.ArticoloRiga\" ON Movimenti (Anno, NumDoc, posi)",
+        "CREATE INDEX \"Movimenti.ArticoloRiga\" ON Movimenti (Anno)",
         "CREATE INDEX \"ARTICOLI.Dt\" ON ARTICOLI (Dt)",
+        "CREATE INDEX \"ARTICOLI.RivaProtocollo\" ON ARTICOLI (Anno)",
+        "DROP INDEX \"Movimenti.ArticoloRiga\"",
+        "CREATE UNIQUE INDEX \"Movimenti.ArticoloRiga\" ON Movimenti (Anno, NumDoc, posi)",
+        "DROP INDEX \"ARTICOLI.RivaProtocollo\"",
         "CREATE INDEX \"ARTICOLI.RivaProtocollo\" ON ARTICOLI (Anno, Riva, Protocollo)",
         "DROP INDEX \"Movimenti.Conto\"", "CREATE INDEX \"Movimenti.Conto\" ON Movimenti (CFP, conto)",
         "ALTER TABLE Movimenti DROP COLUMN ImportoLire", "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
