@@ -180,7 +180,7 @@ void Connection::AfterWrite(std::int64_t rows) {
 void Connection::HoldSave(const void* owner, const std::string& sql, const std::string& table,
                           std::vector<Variant> values, std::int64_t rowid) {
     if (held.active && held.owner == owner && held.last != std::numeric_limits<std::int64_t>::max() &&
-        rowid == held.last + 1 && held.sql == sql && held.values.size() == values.size()) {
+        rowid == held.last + 1 && held.sql == sql) {
         bool same = true;
         for (std::size_t i = 0; same && i < values.size(); ++i) same = SameStoredValue(held.values[i], values[i]);
         if (same) {

@@ -418,7 +418,11 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     std::vector<char> dirty;
     std::vector<char> overflow;
     std::vector<std::optional<Variant>> defaults;           // evaluated DefaultValue per column
-    std::unordered_map<std::string, std::string> updateSql; // dirty mask -> SQL
+    struct UpdateTexts {
+        std::string oneRow; // ... WHERE rowid = ?
+        std::string range;  // ... WHERE rowid BETWEEN ? AND ? (held saves)
+    };
+    std::unordered_map<std::string, UpdateTexts> updateSql; // dirty mask -> SQL
     int holdable = -1; // saves may be held (the walk reads the rows in rowid order, each once); -1 unknown
     bool MayHoldSave(const TableState& t);
 
@@ -439,12 +443,16 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     const TableState& Base();
     const TableState* baseCached = nullptr; // Base() as of catalog generation baseGeneration
     std::uint64_t baseGeneration = 0;
+    // The value of column i as the row now stands: the edit buffer's when set, else the row's.
+    const Variant& Current(std::size_t i);
     Variant Get(int column);
     void Set(int column, const Variant& v);
     void Update();
     void Delete();
     void Move(int how); // 0 first, 1 next, 2 previous, 3 last
     void Close();
+    // Writes the saves held for this recordset's walk.
+    void WriteOwnHeld();
     ~RecordsetImpl();
 };
 

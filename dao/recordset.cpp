@@ -420,12 +420,14 @@ void RecordsetImpl::GiveBackQuery() {
     query.reset();
 }
 
+void RecordsetImpl::WriteOwnHeld() {
+    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) db->conn->WriteHeld();
+}
+
 RecordsetImpl::~RecordsetImpl() {
-    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) {
-        try {
-            db->conn->WriteHeld();
-        } catch (...) {
-        }
+    try {
+        WriteOwnHeld();
+    } catch (...) {
     }
     if (open) GiveBackQuery();
     if (open && wrote && db && db->open && db->conn) {
@@ -652,19 +654,20 @@ void RecordsetImpl::DecodeAll() {
     undecoded.clear();
 }
 
-Variant RecordsetImpl::Get(int column) {
-    CheckOpen();
-    auto i = static_cast<std::size_t>(column);
-    if (editMode == 1 && !dirty[i]) {
-        // An edited row holds in its buffer only the values set; the others are the row's.
-        Decode(i);
-        return row[i];
-    }
-    if (editMode) return buffer[i];
-    if (eof || bof) ThrowJet(3021);
-    if (deleted) ThrowJet(3167);
+const Variant& RecordsetImpl::Current(std::size_t i) {
+    // An edited row holds in its buffer only the values set; the others are the row's.
+    if (editMode == 2 || (editMode == 1 && dirty[i])) return buffer[i];
     Decode(i);
     return row[i];
+}
+
+Variant RecordsetImpl::Get(int column) {
+    CheckOpen();
+    if (!editMode) {
+        if (eof || bof) ThrowJet(3021);
+        if (deleted) ThrowJet(3167);
+    }
+    return Current(static_cast<std::size_t>(column));
 }
 
 void RecordsetImpl::LoadDefaults() {
@@ -731,11 +734,8 @@ void RecordsetImpl::Update() {
         if (!ix.primary && !ix.required) continue;
         for (const auto& name : ix.fields) {
             int fi = t.FieldIndex(name);
-            for (std::size_t i = 0; i < cols.size(); ++i) {
-                if (cols[i].baseField != fi) continue;
-                if (editMode == 1 && !dirty[i]) Decode(i);
-                if ((editMode == 1 && !dirty[i] ? row[i] : buffer[i]).IsNull()) ThrowJet(3058);
-            }
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (cols[i].baseField == fi && Current(i).IsNull()) ThrowJet(3058);
         }
     }
     c.BeginWrite();
@@ -780,18 +780,16 @@ void RecordsetImpl::Update() {
                     first = false;
                     sql += QuoteName(t.fields[static_cast<std::size_t>(cols[i].baseField)].name) + " = ?";
                 }
-                sql += " WHERE rowid = ?";
-                it = updateSql.emplace(mask, std::move(sql)).first;
+                UpdateTexts texts{sql + " WHERE rowid = ?", sql + " WHERE rowid BETWEEN ? AND ?"};
+                it = updateSql.emplace(mask, std::move(texts)).first;
             }
             if (MayHoldSave(t)) {
                 std::vector<Variant> values;
                 for (std::size_t i = 0; i < cols.size(); ++i)
                     if (dirty[i]) values.push_back(buffer[i]);
-                const std::string& one = it->second;
-                c.HoldSave(this, one.substr(0, one.size() - 3) + "BETWEEN ? AND ?", t.name, std::move(values),
-                           rowid);
+                c.HoldSave(this, it->second.range, t.name, std::move(values), rowid);
             } else {
-                sqlite3_stmt* s = c.Prepare(it->second);
+                sqlite3_stmt* s = c.Prepare(it->second.oneRow);
                 int k = 1;
                 for (std::size_t i = 0; i < cols.size(); ++i)
                     if (dirty[i]) BindVariant(s, k++, buffer[i]);
@@ -828,15 +826,14 @@ bool RecordsetImpl::MayHoldSave(const TableState& t) {
         holdable = 0;
         sqlite3_stmt* raw = nullptr;
         const std::string plan = std::string("EXPLAIN QUERY PLAN ") + sqlite3_sql(query.get());
-        if (sqlite3_prepare_v2(C().handle(), plan.c_str(), -1, &raw, nullptr) == SQLITE_OK) {
-            Stmt s(raw);
+        const int rc = sqlite3_prepare_v2(C().handle(), plan.c_str(), -1, &raw, nullptr);
+        Stmt s(raw);
+        if (rc == SQLITE_OK) {
             int steps = 0;
             std::string detail;
             while (sqlite3_step(raw) == SQLITE_ROW && ++steps == 1)
                 if (const unsigned char* d = sqlite3_column_text(raw, 3)) detail = reinterpret_cast<const char*>(d);
             holdable = steps == 1 && SameName(detail, "SCAN " + t.name) ? 1 : 0;
-        } else if (raw) {
-            sqlite3_finalize(raw);
         }
     }
     if (!holdable) return false;
@@ -877,7 +874,7 @@ void RecordsetImpl::Delete() {
 void RecordsetImpl::Close() {
     if (!open) ThrowJet(3420);
     editMode = 0;
-    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) db->conn->WriteHeld();
+    WriteOwnHeld();
     GiveBackQuery();
     open = false;
     ahead.clear();
