@@ -1,0 +1,115 @@
+// The database password in a Jet header page.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "dao/jet_password.h"
+#include "platform/text.h"
+
+namespace ledrana::dao::jet {
+
+namespace {
+
+constexpr std::size_t kMaskedStart = 0x18;  // the masked part of the header starts here
+constexpr std::size_t kMaskedLength = 128;  // 126 in Jet 3; the fields below lie within both
+constexpr std::size_t kDatabaseKey = 0x3e;  // 4 bytes, non-zero when the pages are encrypted
+constexpr std::size_t kPassword = 0x42;     // 20 bytes (Jet 3), 40 bytes (Jet 4, ACE)
+constexpr std::size_t kCreationDate = 0x72; // 8 bytes, a Date (Jet 4, ACE)
+constexpr std::size_t kVersion = 0x14;      // 0 Jet 3, 1 Jet 4, 2 and above ACE
+
+// The fixed RC4 stream Jet masks the header with: RC4 under the key C7 DA 39 6B.
+void Unmask(unsigned char* data, std::size_t length) {
+    const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % 4]) & 0xFF;
+        std::swap(s[i], s[j]);
+    }
+    for (std::size_t n = 0, i = 0, j = 0; n < length; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + s[i]) & 0xFF;
+        std::swap(s[i], s[j]);
+        data[n] ^= s[(s[i] + s[j]) & 0xFF];
+    }
+}
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16LE up to the first NUL, as UTF-8.
+std::string Utf16ToUtf8(const unsigned char* p, std::size_t units) {
+    std::string out;
+    for (std::size_t k = 0; k < units; ++k) {
+        std::uint32_t c = p[2 * k] | (p[2 * k + 1] << 8);
+        if (c == 0) break;
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < units) {
+            std::uint32_t low = p[2 * k + 2] | (p[2 * k + 3] << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++k;
+            }
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
+DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t size) {
+    DatabasePassword out;
+    if (!header || size < kMaskedStart + kMaskedLength) return out;
+    if (std::memcmp(header + 4, "Standard Jet DB", 15) != 0 && std::memcmp(header + 4, "Standard ACE DB", 15) != 0)
+        return out;
+    const bool jet3 = header[kVersion] == 0;
+
+    unsigned char page[kMaskedStart + kMaskedLength];
+    std::memcpy(page, header, sizeof page);
+    Unmask(page + kMaskedStart, jet3 ? 126 : 128);
+
+    out.encrypted = (page[kDatabaseKey] | page[kDatabaseKey + 1] | page[kDatabaseKey + 2] | page[kDatabaseKey + 3]) != 0;
+
+    unsigned char* pwd = page + kPassword;
+    if (jet3) {
+        std::size_t n = std::find(pwd, pwd + 20, 0) - pwd;
+        out.password = Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(pwd), n));
+        return out;
+    }
+    // Jet 4 masks the password once more with the whole days of the creation date, 4 bytes little-endian.
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = (bits << 8) | page[kCreationDate + i];
+    double created;
+    std::memcpy(&created, &bits, sizeof created);
+    std::int32_t days = 0;
+    if (std::isfinite(created))
+        days = static_cast<std::int32_t>(std::clamp(created, double(std::numeric_limits<std::int32_t>::min()),
+                                                    double(std::numeric_limits<std::int32_t>::max())));
+    const auto udays = static_cast<std::uint32_t>(days);
+    for (std::size_t i = 0; i < 40; ++i)
+        pwd[i] ^= static_cast<unsigned char>(udays >> (8 * (i % 4)));
+    out.password = Utf16ToUtf8(pwd, 20);
+    return out;
+}
+
+} // namespace ledrana::dao::jet
