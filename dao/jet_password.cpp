@@ -79,7 +79,8 @@ std::string Utf16ToUtf8(const unsigned char* p, std::size_t units) {
 DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t size) {
     DatabasePassword out;
     if (!header || size < kMaskedStart + kMaskedLength) return out;
-    if (std::memcmp(header + 4, "Standard Jet DB", 15) != 0 && std::memcmp(header + 4, "Standard ACE DB", 15) != 0)
+    if (std::memcmp(header + 4, "Standard Jet DB", 15) != 0 &&
+        std::memcmp(header + 4, "Standard ACE DB", 15) != 0)
         return out;
     const bool jet3 = header[kVersion] == 0;
 
@@ -87,7 +88,8 @@ DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t
     std::memcpy(page, header, sizeof page);
     Unmask(page + kMaskedStart, jet3 ? 126 : 128);
 
-    out.encrypted = (page[kDatabaseKey] | page[kDatabaseKey + 1] | page[kDatabaseKey + 2] | page[kDatabaseKey + 3]) != 0;
+    out.encrypted =
+        (page[kDatabaseKey] | page[kDatabaseKey + 1] | page[kDatabaseKey + 2] | page[kDatabaseKey + 3]) != 0;
 
     unsigned char* pwd = page + kPassword;
     if (jet3) {

@@ -61,7 +61,18 @@ public:
         return static_cast<int>(buffers_.size() - 1);
     }
 
-    bool Next() { return mdb_fetch_row(table_) != 0; }
+    // Moves to the next row; false at the end. A table whose pages end before its row count is
+    // reached (a truncated or damaged file) is refused rather than read in part.
+    bool Next() {
+        if (mdb_fetch_row(table_)) {
+            ++fetched_;
+            return true;
+        }
+        if (fetched_ < table_->num_rows)
+            Damaged("tabella " + name_ + " letta in parte (" + std::to_string(fetched_) + " righe di " +
+                    std::to_string(table_->num_rows) + ")");
+        return false;
+    }
 
     std::string Text(int slot) const { return slot < 0 ? std::string() : std::string(buffers_[slot].get()); }
     long Number(int slot) const { return slot < 0 ? 0 : std::strtol(buffers_[slot].get(), nullptr, 10); }
@@ -74,6 +85,7 @@ private:
     std::string name_;
     MdbCatalogEntry entry_{};
     MdbTableDef* table_ = nullptr;
+    unsigned long fetched_ = 0;
     std::vector<std::unique_ptr<char[]>> buffers_;
 };
 
@@ -116,8 +128,9 @@ std::vector<SavedQuery> ReadSavedQueries(MdbHandle* mdb) {
     {
         BoundTable queries(own.get(), "MSysQueries", queriesPage);
         int objectId = queries.Bind("ObjectId"), attribute = queries.Bind("Attribute"),
-            expression = queries.Bind("Expression"), flag = queries.Bind("Flag"), name1 = queries.Bind("Name1"),
-            name2 = queries.Bind("Name2"), extra = queries.Bind("LvExtra", false);
+            expression = queries.Bind("Expression"), flag = queries.Bind("Flag"),
+            name1 = queries.Bind("Name1"), name2 = queries.Bind("Name2"),
+            extra = queries.Bind("LvExtra", false);
         while (queries.Next()) {
             QueryRow r;
             r.attribute = static_cast<int>(queries.Number(attribute));

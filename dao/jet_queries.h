@@ -53,7 +53,8 @@ struct SavedQuery {
 // The saved queries of the file open in mdb, in catalog order (the order of MSysObjects' rows).
 // mdb is only read: the function works on its own clone of the handle, so the caller's catalog, page
 // buffer and bind size are left as they were. Throws ledrana::Error 3049 when MSysObjects or MSysQueries
-// cannot be read (the description says which; the caller adds the file's name).
+// cannot be read, or ends before the row count its definition gives (a truncated file); the description
+// says what was wrong, the caller adds the file's name. libmdb itself may print a line on stderr then.
 std::vector<SavedQuery> ReadSavedQueries(MdbHandle* mdb);
 
 // One row of MSysQueries. Null texts are "", null numbers 0.

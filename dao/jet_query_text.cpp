@@ -14,17 +14,17 @@ namespace {
 
 // What each row of MSysQueries describes (its Attribute).
 enum Attribute {
-    kAttrType = 1,       // Flag: the kind of query; Name1 the target table; Expression the DDL/pass-through text
-    kAttrParameter = 2,  // Name1 the name, Flag the type, LvExtra the size of a Text
-    kAttrFlags = 3,      // Flag: the bits below; Name1 the TOP value
-    kAttrRemoteDb = 4,   // Name1 the path, Expression the type of the external database of FROM
-    kAttrTable = 5,      // Name1 the table or query, Name2 its alias; in a union, the parts
-    kAttrColumn = 6,     // Expression, Name1 the alias, Name2 the target field (append, update)
-    kAttrJoin = 7,       // Name1 and Name2 the two sides, Expression the ON condition, Flag the kind
+    kAttrType = 1, // Flag: the kind of query; Name1 the target table; Expression the DDL/pass-through text
+    kAttrParameter = 2, // Name1 the name, Flag the type, LvExtra the size of a Text
+    kAttrFlags = 3,     // Flag: the bits below; Name1 the TOP value
+    kAttrRemoteDb = 4,  // Name1 the path, Expression the type of the external database of FROM
+    kAttrTable = 5,     // Name1 the table or query, Name2 its alias; in a union, the parts
+    kAttrColumn = 6,    // Expression, Name1 the alias, Name2 the target field (append, update)
+    kAttrJoin = 7,      // Name1 and Name2 the two sides, Expression the ON condition, Flag the kind
     kAttrWhere = 8,
     kAttrGroupBy = 9,
     kAttrHaving = 10,
-    kAttrOrderBy = 11,   // Name1 "D" for descending
+    kAttrOrderBy = 11, // Name1 "D" for descending
 };
 
 // Bits of the kAttrFlags row.
@@ -53,7 +53,8 @@ struct Undecodable : std::runtime_error {
 
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
            });
 }
 
@@ -64,8 +65,9 @@ bool IsWordChar(unsigned char c) {
 // A name as Access writes it: in brackets when it holds anything but letters, digits and "_".
 std::string QuoteName(std::string_view name) {
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') return std::string(name);
-    bool plain = !name.empty() && std::all_of(name.begin(), name.end(),
-                                              [](char c) { return IsWordChar(static_cast<unsigned char>(c)); });
+    bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return IsWordChar(static_cast<unsigned char>(c));
+    });
     return plain ? std::string(name) : "[" + std::string(name) + "]";
 }
 
@@ -75,7 +77,8 @@ std::string QuoteQualified(std::string_view name) {
     std::size_t start = 0;
     while (true) {
         std::size_t dot = name.find('.', start);
-        out += QuoteName(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        out += QuoteName(
+            name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
         if (dot == std::string_view::npos) break;
         out += '.';
         start = dot + 1;
@@ -276,7 +279,8 @@ public:
 
     std::string Ending() const { return HasFlag(kOwnerAccess) ? " WITH OWNERACCESS OPTION;" : ";"; }
 
-    static std::vector<const QueryRow*> WithFlag(const std::vector<const QueryRow*>& rows, int bits, bool set) {
+    static std::vector<const QueryRow*> WithFlag(const std::vector<const QueryRow*>& rows, int bits,
+                                                 bool set) {
         std::vector<const QueryRow*> out;
         for (const QueryRow* r : rows)
             if (((r->flag & bits) != 0) == set) out.push_back(r);
@@ -352,22 +356,38 @@ public:
 private:
     static std::string ParameterType(const QueryRow& r) {
         switch (r.flag) {
-        case 0: return "Value";
-        case 1: return "Bit";
-        case 2: return "Byte";
-        case 3: return "Short";
-        case 4: return "Long";
-        case 5: return "Currency";
-        case 6: return "IEEESingle";
-        case 7: return "IEEEDouble";
-        case 8: return "DateTime";
-        case 9: return "Binary";
-        case 10: return r.extra > 0 ? "Text ( " + std::to_string(r.extra) + " )" : "Text";
-        case 11: return "LongBinary";
-        case 12: return "LongText";
-        case 15: return "Guid";
-        case 20: return "Decimal";
-        default: throw Undecodable("parametro " + r.name1 + " di tipo " + std::to_string(r.flag));
+        case 0:
+            return "Value";
+        case 1:
+            return "Bit";
+        case 2:
+            return "Byte";
+        case 3:
+            return "Short";
+        case 4:
+            return "Long";
+        case 5:
+            return "Currency";
+        case 6:
+            return "IEEESingle";
+        case 7:
+            return "IEEEDouble";
+        case 8:
+            return "DateTime";
+        case 9:
+            return "Binary";
+        case 10:
+            return r.extra > 0 ? "Text ( " + std::to_string(r.extra) + " )" : "Text";
+        case 11:
+            return "LongBinary";
+        case 12:
+            return "LongText";
+        case 15:
+            return "Guid";
+        case 20:
+            return "Decimal";
+        default:
+            throw Undecodable("parametro " + r.name1 + " di tipo " + std::to_string(r.flag));
         }
     }
 
@@ -377,16 +397,9 @@ private:
 
 // The kind of query from its type row (1 select ... 9 union), else from the object's flags.
 int QueryTypeOf(const QueryText& q, int objectFlags) {
-    static const int kByRow[] = {-1,
-                                 kQuerySelect,
-                                 kQueryMakeTable,
-                                 kQueryAppend,
-                                 kQueryUpdate,
-                                 kQueryDelete,
-                                 kQueryCrosstab,
-                                 kQueryDataDefinition,
-                                 kQueryPassThrough,
-                                 kQueryUnion};
+    static const int kByRow[] = {
+        -1,           kQuerySelect,   kQueryMakeTable,      kQueryAppend,      kQueryUpdate,
+        kQueryDelete, kQueryCrosstab, kQueryDataDefinition, kQueryPassThrough, kQueryUnion};
     auto typeRows = q.Rows(kAttrType);
     if (!typeRows.empty()) {
         int f = typeRows.front()->flag;
@@ -407,18 +420,34 @@ SavedQuery DecodeQuery(const std::vector<QueryRow>& rows, int objectFlags) {
         if (rows.empty()) throw Undecodable("nessuna riga in MSysQueries");
         out.type = QueryTypeOf(q, objectFlags);
         switch (out.type) {
-        case kQueryDataDefinition: out.sql = StoredText(q.Row(kAttrType).expression); break;
+        case kQueryDataDefinition:
+            out.sql = StoredText(q.Row(kAttrType).expression);
+            break;
         case kQueryPassThrough:
             out.sql = StoredText(q.Row(kAttrType).expression);
             out.connect = q.Row(kAttrType).name1;
             break;
-        case kQueryUnion: out.sql = q.Parameters() + q.Union() + q.Ending(); break;
-        case kQuerySelect: out.sql = q.Parameters() + q.Select() + q.Ending(); break;
-        case kQueryMakeTable: out.sql = q.Parameters() + q.MakeTable() + q.Ending(); break;
-        case kQueryAppend: out.sql = q.Parameters() + q.Append() + q.Ending(); break;
-        case kQueryUpdate: out.sql = q.Parameters() + q.Update() + q.Ending(); break;
-        case kQueryDelete: out.sql = q.Parameters() + q.Delete() + q.Ending(); break;
-        case kQueryCrosstab: out.sql = q.Parameters() + q.Crosstab() + q.Ending(); break;
+        case kQueryUnion:
+            out.sql = q.Parameters() + q.Union() + q.Ending();
+            break;
+        case kQuerySelect:
+            out.sql = q.Parameters() + q.Select() + q.Ending();
+            break;
+        case kQueryMakeTable:
+            out.sql = q.Parameters() + q.MakeTable() + q.Ending();
+            break;
+        case kQueryAppend:
+            out.sql = q.Parameters() + q.Append() + q.Ending();
+            break;
+        case kQueryUpdate:
+            out.sql = q.Parameters() + q.Update() + q.Ending();
+            break;
+        case kQueryDelete:
+            out.sql = q.Parameters() + q.Delete() + q.Ending();
+            break;
+        case kQueryCrosstab:
+            out.sql = q.Parameters() + q.Crosstab() + q.Ending();
+            break;
         }
         if (out.sql.empty()) out.note = "testo della query vuoto";
     } catch (const Undecodable& e) {
