@@ -150,23 +150,26 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
         return TornaUguale(nuovo.RawString(), vecchio, tipoVecchio) ? Esito::Invariato : Esito::Registrato;
     }
 
-    const std::optional<double> x = Numero(vecchio, tipoNuovo);
-    if (nuovo.IsNull()) return x ? Esito::FuoriIntervallo : Esito::Nullo;
-    if (!x) return Esito::Significato;
-
     if (tipoNuovo == dao::dbBoolean) {
+        if (nuovo.IsNull()) return Esito::Nullo;
         const bool b = nuovo.ToBoolean();
         if (testo) {
             if (nuovo.ToString() == vecchio.RawString()) return Esito::Invariato;
-            // "true", "0", "-1" name the same value; "1" or "5" would become True.
+            // "true" or "-1" name the same value; "1" or "5" would become True.
             std::string maiuscolo = UCase(vecchio.RawString());
             maiuscolo.erase(0, maiuscolo.find_first_not_of(' '));
             maiuscolo.erase(maiuscolo.find_last_not_of(' ') + 1);
-            return maiuscolo == "TRUE" || maiuscolo == "FALSE" || *x == (b ? -1 : 0) ? Esito::Registrato
-                                                                                      : Esito::Significato;
+            const std::optional<double> n = dao::vb::ParseNumber(maiuscolo);
+            return maiuscolo == (b ? "TRUE" : "FALSE") || (n && *n == (b ? -1 : 0)) ? Esito::Registrato
+                                                                                     : Esito::Significato;
         }
-        return *x == (b ? -1 : 0) ? Esito::Invariato : Esito::Significato;
+        const std::optional<double> x = Numero(vecchio, tipoNuovo);
+        return x && *x == (b ? -1 : 0) ? Esito::Invariato : Esito::Significato;
     }
+
+    const std::optional<double> x = Numero(vecchio, tipoNuovo);
+    if (nuovo.IsNull()) return x ? Esito::FuoriIntervallo : Esito::Nullo;
+    if (!x) return Esito::Significato;
 
     if (!TipoNumero(tipoNuovo)) return nuovo == vecchio ? Esito::Invariato : Esito::Significato;
     const double y = nuovo.ToDouble();
