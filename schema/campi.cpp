@@ -185,10 +185,15 @@ public:
     }
 
     std::vector<ValoreCambiato> registrati;
+    bool valoreNellaChiave = false; // the rows' key holds the field: it names the value too
 
 private:
     void Esempio(const std::string& chiave, const dao::Variant& vecchio) {
         if (esempi_.size() >= kEsempi) return;
+        if (valoreNellaChiave) {
+            esempi_.push_back(chiave);
+            return;
+        }
         const std::string valore =
             vecchio.kind() == dao::Variant::Kind::String ? "\"" + vecchio.RawString() + "\"" : TestoValore(vecchio);
         esempi_.push_back(chiave + " valore " + valore);
@@ -302,6 +307,8 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     }
 
     Esame esame;
+    for (const std::string& c : chiave)
+        esame.valoreNellaChiave = esame.valoreNellaChiave || SameName(c, N);
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
