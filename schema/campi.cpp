@@ -78,7 +78,8 @@ struct IndiceUnico {
     std::vector<std::string> campi;
 };
 
-std::vector<IndiceUnico> IndiciUnici(const dao::TableDef& TD1, const dao::TableDef& TD2, const std::string& N) {
+std::vector<IndiceUnico> IndiciUnici(const dao::TableDef& TD1, const dao::TableDef& TD2,
+                                     const std::string& N) {
     std::vector<IndiceUnico> out;
     const dao::Indexes indici = TD1.Indexes();
     for (int i = 0; i < indici.Count(); ++i) {
@@ -126,7 +127,8 @@ class Esame {
 public:
     static constexpr std::size_t kEsempi = 5; // rows named in a refusal
 
-    void Conta(Esito esito, const std::string& chiave, const dao::Variant& vecchio, const dao::Variant& nuovo) {
+    void Conta(Esito esito, const std::string& chiave, const dao::Variant& vecchio,
+               const dao::Variant& nuovo) {
         if (esito == Esito::Invariato) return;
         if (esito == Esito::Registrato) {
             registrati.push_back({chiave, TestoValore(vecchio), TestoValore(nuovo)});
@@ -180,8 +182,9 @@ public:
         std::string righe;
         for (const std::string& e : esempi_)
             righe += (righe.empty() ? "" : "; ") + e;
-        throw Error(numero, "Il campo non è stato cambiato perché il nuovo tipo perderebbe dei valori: " + perdite +
-                                ". Prime righe: " + righe + ". Correggere questi valori e ripetere l'aggiornamento.");
+        throw Error(numero,
+                    "Il campo non è stato cambiato perché il nuovo tipo perderebbe dei valori: " + perdite +
+                        ". Prime righe: " + righe + ". Correggere questi valori e ripetere l'aggiornamento.");
     }
 
     std::vector<ValoreCambiato> registrati;
@@ -194,8 +197,9 @@ private:
             esempi_.push_back(chiave);
             return;
         }
-        const std::string valore =
-            vecchio.kind() == dao::Variant::Kind::String ? "\"" + vecchio.RawString() + "\"" : TestoValore(vecchio);
+        const std::string valore = vecchio.kind() == dao::Variant::Kind::String
+                                       ? "\"" + vecchio.RawString() + "\""
+                                       : TestoValore(vecchio);
         esempi_.push_back(chiave + " valore " + valore);
     }
 
@@ -217,7 +221,8 @@ std::string NomeRiga(const dao::Fields& campi, const std::vector<std::string>& c
 // After "update T set Nzz=N": judges every value of N against the one the temporary field received, and
 // looks for rows that the converted values would make equal in a unique index of the model.
 void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::string& N, int tipoVecchio,
-             const dao::Field& F1, const std::vector<std::string>& chiave, const std::vector<IndiceUnico>& indici) {
+             const dao::Field& F1, const std::vector<std::string>& chiave,
+             const std::vector<IndiceUnico>& indici) {
     const std::string tmp = N + "zz";
     struct Visto {
         std::string vecchio; // the index key before the change
@@ -278,8 +283,8 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
 
 // The values of field N in table order, with the name of each row.
 std::vector<std::pair<std::string, dao::Variant>> LeggiValori(dao::Database& db, const std::string& T,
-                                                             const std::string& N,
-                                                             const std::vector<std::string>& chiave) {
+                                                              const std::string& N,
+                                                              const std::vector<std::string>& chiave) {
     std::vector<std::pair<std::string, dao::Variant>> valori;
     dao::Recordset rs = db.OpenRecordset("select * from " + T);
     const dao::Fields campi = rs.Fields();

@@ -83,4 +83,4 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2);
 void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -52,7 +52,8 @@ std::optional<double> Numero(const Variant& v, int tipoNuovo) {
     case Kind::Date:
         return v.ToDouble();
     case Kind::String:
-        return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString()) : dao::vb::ParseNumber(v.RawString());
+        return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString())
+                                        : dao::vb::ParseNumber(v.RawString());
     default:
         return std::nullopt;
     }
@@ -142,7 +143,8 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
 
     if (TipoTesto(tipoNuovo)) {
         const std::string pieno = testo ? vecchio.RawString() : vecchio.ToString();
-        if (tipoNuovo == dao::dbText && sizeNuovo > 0 && CharCount(pieno) > static_cast<std::size_t>(sizeNuovo))
+        if (tipoNuovo == dao::dbText && sizeNuovo > 0 &&
+            CharCount(pieno) > static_cast<std::size_t>(sizeNuovo))
             return Esito::Troncato;
         if (nuovo.IsNull()) return Esito::Nullo;
         if (nuovo.kind() != Kind::String) return Esito::Significato;
@@ -161,7 +163,7 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
             maiuscolo.erase(maiuscolo.find_last_not_of(' ') + 1);
             const std::optional<double> n = dao::vb::ParseNumber(maiuscolo);
             return maiuscolo == (b ? "TRUE" : "FALSE") || (n && *n == (b ? -1 : 0)) ? Esito::Registrato
-                                                                                     : Esito::Significato;
+                                                                                    : Esito::Significato;
         }
         const std::optional<double> x = Numero(vecchio, tipoNuovo);
         return x && *x == (b ? -1 : 0) ? Esito::Invariato : Esito::Significato;
@@ -255,8 +257,8 @@ std::string ScriviDiario(Aggiorna& w, const std::string& tabella, const std::str
         testo = "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n";
     }
     for (const ValoreCambiato& r : righe) {
-        testo += Csv(tabella) + ";" + Csv(r.chiave) + ";" + Csv(campo) + ";" + Csv(r.vecchio) + ";" + Csv(r.nuovo) +
-                 "\r\n";
+        testo += Csv(tabella) + ";" + Csv(r.chiave) + ";" + Csv(campo) + ";" + Csv(r.vecchio) + ";" +
+                 Csv(r.nuovo) + "\r\n";
     }
     platform::WriteAllBytes(percorso, testo);
     return percorso;

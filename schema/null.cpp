@@ -109,8 +109,9 @@ std::vector<std::string> Riporta(Aggiorna& w, const std::string& tabella, const 
         MemLog(w,
                std::string("Funz. Confr_VerificaCampiNull1") + LF + std::to_string(r.errore.number()) + " " +
                    r.errore.description() + LF + "tabella " + tabella + LF + "field " + r.campo + LF +
-                   (r.righe == 1 ? "1 valore Null di questo campo è rimasto Null"
-                                 : std::to_string(r.righe) + " valori Null di questo campo sono rimasti Null") +
+                   (r.righe == 1
+                        ? "1 valore Null di questo campo è rimasto Null"
+                        : std::to_string(r.righe) + " valori Null di questo campo sono rimasti Null") +
                    ": il campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse righe "
                    "sono stati completati.",
                true);

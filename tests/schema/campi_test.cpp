@@ -123,7 +123,11 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
 // field's other properties.
 TEST_F(Campi, RebuiltFieldIsANewFieldInTheLastPlace) {
     Make({"MOVIMENTI", {{"CODICE", dbText, 40}, {"ALTRO", dbText, 5}}},
-         {"MOVIMENTI", {{"codice", dbText, 20, 0, true}, {"ALTRO", dbText, 5}}, {}, "", {{"", "a"}, {"x", "b"}}});
+         {"MOVIMENTI",
+          {{"codice", dbText, 20, 0, true}, {"ALTRO", dbText, 5}},
+          {},
+          "",
+          {{"", "a"}, {"x", "b"}}});
     Confr_ModificaField(w, TD1, TD2);
     TD2.Fields().Refresh();
     const dao::Field codice = TD2.Fields()["CODICE"];
@@ -175,8 +179,10 @@ TEST_F(Campi, CounterIsAppendedAgainUnlessItWouldRenumberTheRows) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"ID", "DESCR"}));
     ASSERT_EQ(LogEntries().size(), 1u);
     EXPECT_TRUE(IsReport(LogEntries()[0], 3421, "ID")) << LogEntries()[0];
-    EXPECT_NE(LogEntries()[0].find("3 valori cambierebbero significato"), std::string::npos) << LogEntries()[0];
-    EXPECT_NE(LogEntries()[0].find("riga 1 valore 10; riga 2 valore 20"), std::string::npos) << LogEntries()[0];
+    EXPECT_NE(LogEntries()[0].find("3 valori cambierebbero significato"), std::string::npos)
+        << LogEntries()[0];
+    EXPECT_NE(LogEntries()[0].find("riga 1 valore 10; riga 2 valore 20"), std::string::npos)
+        << LogEntries()[0];
     EXPECT_TRUE(w.ErroreConfronto);
 }
 
@@ -222,7 +228,13 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
          3163,
          "1 valore verrebbe troncato a 3 caratteri",
          {}},
-        {"number out of range", {"NOTE", dao::dbDouble}, {"NOTE", dbInteger}, 40000.0, 3349, "1 valore è fuori", {}},
+        {"number out of range",
+         {"NOTE", dao::dbDouble},
+         {"NOTE", dbInteger},
+         40000.0,
+         3349,
+         "1 valore è fuori",
+         {}},
     };
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.what);
@@ -291,13 +303,16 @@ TEST_F(Campi, KeyCollisionsAreRefusedWithTheIndexIntact) {
          {{"CODICE", dao::dbDouble}, {"DESCR", dbText, 10}},
          {"IXCOD", {"CODICE"}, false, true},
          {{2.4, "a"}, {2.2, "b"}, {3.0, "c"}, {7.6, "d"}, {8.0, "e"}},
-         "4 valori diventerebbero uguali ad altri nell'indice univoco IXCOD. Prime righe: CODICE=2,4; CODICE=2,2; "
+         "4 valori diventerebbero uguali ad altri nell'indice univoco IXCOD. Prime righe: CODICE=2,4; "
+         "CODICE=2,2; "
          "CODICE=7,6; CODICE=8."},
         {"primary key of two fields",
          {{"ANNO", dbInteger}, {"CODICE", dbLong}},
          {{"ANNO", dbInteger}, {"CODICE", dbText, 10}},
          {"PrimaryKey", {"ANNO", "CODICE"}, true, true},
-         {{Variant::FromInteger(2001), "7"}, {Variant::FromInteger(2002), "07"}, {Variant::FromInteger(2001), "007"}},
+         {{Variant::FromInteger(2001), "7"},
+          {Variant::FromInteger(2002), "07"},
+          {Variant::FromInteger(2001), "007"}},
          "2 valori diventerebbero uguali ad altri nell'indice univoco PrimaryKey. Prime righe: ANNO=2001, "
          "CODICE=7; ANNO=2001, CODICE=007."},
     };
@@ -340,23 +355,30 @@ TEST_F(Campi, RoundedValuesAreJournalledBeforeTheChange) {
 
     Confr_ModificaField(w, TD1, TD2);
 
-    EXPECT_EQ(Values("IMPORTO"), (std::vector<std::string>{"Integer 4", "Integer 2", "Integer -2", "Integer 4"}));
+    EXPECT_EQ(Values("IMPORTO"),
+              (std::vector<std::string>{"Integer 4", "Integer 2", "Integer -2", "Integer 4"}));
     EXPECT_EQ(Values("DATA"), (std::vector<std::string>{"Long 46364", "Long -18095", "Long 37653", "Null"}));
     EXPECT_FALSE(w.ErroreConfronto);
     const std::string diario = w.DiarioConversioni;
-    EXPECT_TRUE(diario.starts_with("C:\\ZU\\Ditta2000\\Cont32_conversioni_") && diario.ends_with(".csv")) << diario;
-    EXPECT_EQ(platform::ReadAllBytes(diario), "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n"
-                                              "MOVIMENTI;ID=1;IMPORTO;3,7;4\r\n"
-                                              "MOVIMENTI;ID=2;IMPORTO;2,5;2\r\n"
-                                              "MOVIMENTI;ID=3;IMPORTO;-1,5;-2\r\n"
-                                              "MOVIMENTI;ID=1;DATA;07/12/2026 18.00.00;46364\r\n"
-                                              "MOVIMENTI;ID=2;DATA;15/06/1850 06.00.00;-18095\r\n");
-    EXPECT_EQ(LogEntries(),
-              (std::vector<std::string>{
-                  "Tabella MOVIMENTI, campo IMPORTO: il nuovo tipo del campo ha cambiato 3 valori (arrotondati, con "
-                  "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " + diario,
-                  "Tabella MOVIMENTI, campo DATA: il nuovo tipo del campo ha cambiato 2 valori (arrotondati, con "
-                  "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " + diario}));
+    EXPECT_TRUE(diario.starts_with("C:\\ZU\\Ditta2000\\Cont32_conversioni_") && diario.ends_with(".csv"))
+        << diario;
+    EXPECT_EQ(platform::ReadAllBytes(diario),
+              "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n"
+              "MOVIMENTI;ID=1;IMPORTO;3,7;4\r\n"
+              "MOVIMENTI;ID=2;IMPORTO;2,5;2\r\n"
+              "MOVIMENTI;ID=3;IMPORTO;-1,5;-2\r\n"
+              "MOVIMENTI;ID=1;DATA;07/12/2026 18.00.00;46364\r\n"
+              "MOVIMENTI;ID=2;DATA;15/06/1850 06.00.00;-18095\r\n");
+    EXPECT_EQ(
+        LogEntries(),
+        (std::vector<std::string>{
+            "Tabella MOVIMENTI, campo IMPORTO: il nuovo tipo del campo ha cambiato 3 valori (arrotondati, "
+            "con "
+            "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " +
+                diario,
+            "Tabella MOVIMENTI, campo DATA: il nuovo tipo del campo ha cambiato 2 valori (arrotondati, con "
+            "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " +
+                diario}));
     EXPECT_EQ(Boxes().size(), 2u);
     TearDownPair();
 
@@ -366,7 +388,8 @@ TEST_F(Campi, RoundedValuesAreJournalledBeforeTheChange) {
     Confr_ModificaField(w, TD1, TD2);
     EXPECT_EQ(Archived("IMPORTO").Type(), dao::dbDouble);
     EXPECT_EQ(Archived("DATA").Type(), dao::dbDate);
-    EXPECT_EQ(Values("IMPORTO"), (std::vector<std::string>{"Double 3.7", "Double 2.5", "Double -1.5", "Double 4"}));
+    EXPECT_EQ(Values("IMPORTO"),
+              (std::vector<std::string>{"Double 3.7", "Double 2.5", "Double -1.5", "Double 4"}));
     ASSERT_EQ(LogEntries().size(), 2u);
     EXPECT_TRUE(LogEntries()[0].starts_with("Funz. Confr_ModificaField\n76 ")) << LogEntries()[0];
     EXPECT_TRUE(w.ErroreConfronto);

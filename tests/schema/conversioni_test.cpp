@@ -33,20 +33,34 @@ const std::vector<Tipo>& Tipi() {
     static const std::vector<Tipo> tipi = {
         {"BOOL", dao::dbBoolean, 0, {true, false, N}},
         {"BYTE", dao::dbByte, 0, {Variant::FromByte(255), Variant::FromByte(0), N}},
-        {"INT", dao::dbInteger, 0,
+        {"INT",
+         dao::dbInteger,
+         0,
          {Variant::FromInteger(-32768), Variant::FromInteger(32767), Variant::FromInteger(5), N}},
-        {"LONG", dao::dbLong, 0, {Variant::FromLong(INT32_MIN), Variant::FromLong(INT32_MAX), 5, 16777217, N}},
-        {"CUR", dao::dbCurrency, 0,
+        {"LONG",
+         dao::dbLong,
+         0,
+         {Variant::FromLong(INT32_MIN), Variant::FromLong(INT32_MAX), 5, 16777217, N}},
+        {"CUR",
+         dao::dbCurrency,
+         0,
          {Variant::FromCurrency(9e14), Variant::FromCurrency(-9e14), Variant::FromCurrency(2.5),
           Variant::FromCurrency(-1.5), Variant::FromCurrency(1.2346), N}},
-        {"SNG", dao::dbSingle, 0,
+        {"SNG",
+         dao::dbSingle,
+         0,
          {Variant::FromSingle(FLT_MAX), Variant::FromSingle(-FLT_MAX), Variant::FromSingle(0.5f),
           Variant::FromSingle(2.5f), Variant::FromSingle(0.1f), N}},
         {"DBL", dao::dbDouble, 0, {DBL_MAX, -DBL_MAX, 3.7, 2.5, -1.5, 1.234567, 16777217.0, N}},
-        {"DATA", dao::dbDate, 0,
-         {Variant::FromDate(100, 1, 1), Variant::FromDate(9999, 12, 31, 23, 59, 59), Variant::FromDate(1850, 6, 15),
-          Variant::FromDate(1850, 6, 15, 18, 0, 0), Variant::FromDate(2026, 12, 7, 18, 0, 0), N}},
-        {"TESTO", dao::dbText, 20,
+        {"DATA",
+         dao::dbDate,
+         0,
+         {Variant::FromDate(100, 1, 1), Variant::FromDate(9999, 12, 31, 23, 59, 59),
+          Variant::FromDate(1850, 6, 15), Variant::FromDate(1850, 6, 15, 18, 0, 0),
+          Variant::FromDate(2026, 12, 7, 18, 0, 0), N}},
+        {"TESTO",
+         dao::dbText,
+         20,
          {"", "12", "12,5", "1.234", "abc", "True", "0123456789", "01234567890", "01/02/2003", N}},
         {"MEMO", dao::dbMemo, 0, {std::string(300, 'x'), "12", "", N}},
     };
@@ -57,46 +71,46 @@ const std::vector<Tipo>& Tipi() {
 // journalled, X lost (the rebuild is refused).
 const std::map<std::string, std::string>& Attesi() {
     static const std::map<std::string, std::string> attesi = {
-        {"BOOL BYTE", "XUU"},          {"BOOL INT", "UUU"},          {"BOOL LONG", "UUU"},
-        {"BOOL CUR", "UUU"},           {"BOOL SNG", "UUU"},          {"BOOL DBL", "UUU"},
-        {"BOOL DATA", "UUU"},          {"BOOL TESTO", "UUU"},        {"BOOL MEMO", "UUU"},
+        {"BOOL BYTE", "XUU"},         {"BOOL INT", "UUU"},          {"BOOL LONG", "UUU"},
+        {"BOOL CUR", "UUU"},          {"BOOL SNG", "UUU"},          {"BOOL DBL", "UUU"},
+        {"BOOL DATA", "UUU"},         {"BOOL TESTO", "UUU"},        {"BOOL MEMO", "UUU"},
 
-        {"BYTE BOOL", "XUU"},          {"BYTE INT", "UUU"},          {"BYTE LONG", "UUU"},
-        {"BYTE CUR", "UUU"},           {"BYTE SNG", "UUU"},          {"BYTE DBL", "UUU"},
-        {"BYTE DATA", "UUU"},          {"BYTE TESTO", "UUU"},        {"BYTE MEMO", "UUU"},
+        {"BYTE BOOL", "XUU"},         {"BYTE INT", "UUU"},          {"BYTE LONG", "UUU"},
+        {"BYTE CUR", "UUU"},          {"BYTE SNG", "UUU"},          {"BYTE DBL", "UUU"},
+        {"BYTE DATA", "UUU"},         {"BYTE TESTO", "UUU"},        {"BYTE MEMO", "UUU"},
 
-        {"INT BOOL", "XXXU"},          {"INT BYTE", "XXUU"},         {"INT LONG", "UUUU"},
-        {"INT CUR", "UUUU"},           {"INT SNG", "UUUU"},          {"INT DBL", "UUUU"},
-        {"INT DATA", "UUUU"},          {"INT TESTO", "UUUU"},        {"INT MEMO", "UUUU"},
+        {"INT BOOL", "XXXU"},         {"INT BYTE", "XXUU"},         {"INT LONG", "UUUU"},
+        {"INT CUR", "UUUU"},          {"INT SNG", "UUUU"},          {"INT DBL", "UUUU"},
+        {"INT DATA", "UUUU"},         {"INT TESTO", "UUUU"},        {"INT MEMO", "UUUU"},
 
-        {"LONG BOOL", "XXXXU"},        {"LONG BYTE", "XXUXU"},       {"LONG INT", "XXUXU"},
-        {"LONG CUR", "UUUUU"},         {"LONG SNG", "URURU"},        {"LONG DBL", "UUUUU"},
-        {"LONG DATA", "XXUXU"},        {"LONG TESTO", "XUUUU"},      {"LONG MEMO", "UUUUU"},
+        {"LONG BOOL", "XXXXU"},       {"LONG BYTE", "XXUXU"},       {"LONG INT", "XXUXU"},
+        {"LONG CUR", "UUUUU"},        {"LONG SNG", "URURU"},        {"LONG DBL", "UUUUU"},
+        {"LONG DATA", "XXUXU"},       {"LONG TESTO", "XUUUU"},      {"LONG MEMO", "UUUUU"},
 
-        {"CUR BOOL", "XXXXXU"},        {"CUR BYTE", "XXRXRU"},       {"CUR INT", "XXRRRU"},
-        {"CUR LONG", "XXRRRU"},        {"CUR SNG", "RRUURU"},        {"CUR DBL", "UUUUUU"},
-        {"CUR DATA", "XXUUUU"},        {"CUR TESTO", "XXUUUU"},      {"CUR MEMO", "UUUUUU"},
+        {"CUR BOOL", "XXXXXU"},       {"CUR BYTE", "XXRXRU"},       {"CUR INT", "XXRRRU"},
+        {"CUR LONG", "XXRRRU"},       {"CUR SNG", "RRUURU"},        {"CUR DBL", "UUUUUU"},
+        {"CUR DATA", "XXUUUU"},       {"CUR TESTO", "XXUUUU"},      {"CUR MEMO", "UUUUUU"},
 
-        {"SNG BOOL", "XXXXXU"},        {"SNG BYTE", "XXRRRU"},       {"SNG INT", "XXRRRU"},
-        {"SNG LONG", "XXRRRU"},        {"SNG CUR", "XXUURU"},        {"SNG DBL", "UUUUUU"},
-        {"SNG DATA", "XXUUUU"},        {"SNG TESTO", "XXUUUU"},      {"SNG MEMO", "RRUUUU"},
+        {"SNG BOOL", "XXXXXU"},       {"SNG BYTE", "XXRRRU"},       {"SNG INT", "XXRRRU"},
+        {"SNG LONG", "XXRRRU"},       {"SNG CUR", "XXUURU"},        {"SNG DBL", "UUUUUU"},
+        {"SNG DATA", "XXUUUU"},       {"SNG TESTO", "XXUUUU"},      {"SNG MEMO", "RRUUUU"},
 
-        {"DBL BOOL", "XXXXXXXU"},      {"DBL BYTE", "XXRRXRXU"},     {"DBL INT", "XXRRRRXU"},
-        {"DBL LONG", "XXRRRRUU"},      {"DBL CUR", "XXUUURUU"},      {"DBL SNG", "XXRUURRU"},
-        {"DBL DATA", "XXUUUUXU"},      {"DBL TESTO", "XXUUUUUU"},    {"DBL MEMO", "RRUUUUUU"},
+        {"DBL BOOL", "XXXXXXXU"},     {"DBL BYTE", "XXRRXRXU"},     {"DBL INT", "XXRRRRXU"},
+        {"DBL LONG", "XXRRRRUU"},     {"DBL CUR", "XXUUURUU"},      {"DBL SNG", "XXRUURRU"},
+        {"DBL DATA", "XXUUUUXU"},     {"DBL TESTO", "XXUUUUUU"},    {"DBL MEMO", "RRUUUUUU"},
 
-        {"DATA BOOL", "XXXXXU"},       {"DATA BYTE", "XXXXXU"},      {"DATA INT", "XXURXU"},
-        {"DATA LONG", "URURRU"},       {"DATA CUR", "URUUUU"},       {"DATA SNG", "URUUUU"},
-        {"DATA DBL", "UUUUUU"},        {"DATA TESTO", "UXUXXU"},     {"DATA MEMO", "UUUUUU"},
+        {"DATA BOOL", "XXXXXU"},      {"DATA BYTE", "XXXXXU"},      {"DATA INT", "XXURXU"},
+        {"DATA LONG", "URURRU"},      {"DATA CUR", "URUUUU"},       {"DATA SNG", "URUUUU"},
+        {"DATA DBL", "UUUUUU"},       {"DATA TESTO", "UXUXXU"},     {"DATA MEMO", "UUUUUU"},
 
-        {"TESTO BOOL", "RXXXXUXXXU"},  {"TESTO BYTE", "RUXXXXXXXU"}, {"TESTO INT", "RUXXXXXXXU"},
-        {"TESTO LONG", "RUXXXXRRXU"},  {"TESTO CUR", "RURUXXRRXU"},  {"TESTO SNG", "RURXXXXXXU"},
-        {"TESTO DBL", "RURUXXRRXU"},   {"TESTO DATA", "RXXXXXXXUU"}, {"TESTO TESTO", "UUUUUUUXUU"},
+        {"TESTO BOOL", "RXXXXUXXXU"}, {"TESTO BYTE", "RUXXXXXXXU"}, {"TESTO INT", "RUXXXXXXXU"},
+        {"TESTO LONG", "RUXXXXRRXU"}, {"TESTO CUR", "RURUXXRRXU"},  {"TESTO SNG", "RURXXXXXXU"},
+        {"TESTO DBL", "RURUXXRRXU"},  {"TESTO DATA", "RXXXXXXXUU"}, {"TESTO TESTO", "UUUUUUUXUU"},
         {"TESTO MEMO", "UUUUUUUUUU"},
 
-        {"MEMO BOOL", "XXRU"},         {"MEMO BYTE", "XURU"},        {"MEMO INT", "XURU"},
-        {"MEMO LONG", "XURU"},         {"MEMO CUR", "XURU"},         {"MEMO SNG", "XURU"},
-        {"MEMO DBL", "XURU"},          {"MEMO DATA", "XXRU"},        {"MEMO TESTO", "XUUU"},
+        {"MEMO BOOL", "XXRU"},        {"MEMO BYTE", "XURU"},        {"MEMO INT", "XURU"},
+        {"MEMO LONG", "XURU"},        {"MEMO CUR", "XURU"},         {"MEMO SNG", "XURU"},
+        {"MEMO DBL", "XURU"},         {"MEMO DATA", "XXRU"},        {"MEMO TESTO", "XUUU"},
     };
     return attesi;
 }
@@ -158,8 +172,10 @@ TEST_F(Conversioni, EveryValueOfEveryPairIsUnchangedJournalledOrRefused) {
             for (std::size_t i = 0; i < da.valori.size(); ++i)
                 righe.push_back({static_cast<int>(i + 1), da.valori[i]});
             const IndexSpec pk{"PrimaryKey", {"ID"}, true, true};
-            modello.push_back({nome, {{"ID", dao::dbLong}, {"V", a.type, a.type == dao::dbText ? 10 : 0}}, {pk}});
-            archivio.push_back({nome, {{"ID", dao::dbLong}, {"V", da.type, da.size, 0, true}}, {pk}, "", righe});
+            modello.push_back(
+                {nome, {{"ID", dao::dbLong}, {"V", a.type, a.type == dao::dbText ? 10 : 0}}, {pk}});
+            archivio.push_back(
+                {nome, {{"ID", dao::dbLong}, {"V", da.type, da.size, 0, true}}, {pk}, "", righe});
             coppie.emplace_back(&da, &a);
         }
     }
@@ -197,7 +213,8 @@ TEST_F(Conversioni, EveryValueOfEveryPairIsUnchangedJournalledOrRefused) {
                 << log[0];
             int nominati = 0;
             for (std::size_t i = 0; i < attesi.size(); ++i) {
-                const bool nominato = log[0].find("ID=" + std::to_string(i + 1) + " valore") != std::string::npos;
+                const bool nominato =
+                    log[0].find("ID=" + std::to_string(i + 1) + " valore") != std::string::npos;
                 if (attesi[i] == 'X' && nominati < 5) {
                     EXPECT_TRUE(nominato) << "value " << i + 1 << ": " << log[0];
                     ++nominati;
@@ -222,13 +239,14 @@ TEST_F(Conversioni, EveryValueOfEveryPairIsUnchangedJournalledOrRefused) {
         }
         for (std::size_t i = 0; i < attesi.size(); ++i) {
             const std::string id = "ID=" + std::to_string(i + 1);
-            EXPECT_EQ(giornale.count(id) == 1, attesi[i] == 'R') << "value " << i + 1 << " " << prima[i].Describe()
-                                                                 << " -> " << dopo[i].Describe();
+            EXPECT_EQ(giornale.count(id) == 1, attesi[i] == 'R')
+                << "value " << i + 1 << " " << prima[i].Describe() << " -> " << dopo[i].Describe();
             // A zero-length text that a new text field does not take yet comes back from the Null pass.
             const bool vuoto = prima[i] == Variant("") && dopo[i].IsNull() &&
                                (a.type == dao::dbText || a.type == dao::dbMemo);
             if (attesi[i] == 'U' && !vuoto) {
-                EXPECT_TRUE(StessoValore(prima[i], dopo[i])) << prima[i].Describe() << " -> " << dopo[i].Describe();
+                EXPECT_TRUE(StessoValore(prima[i], dopo[i]))
+                    << prima[i].Describe() << " -> " << dopo[i].Describe();
             }
         }
         if (attesi.find('R') == std::string::npos) {

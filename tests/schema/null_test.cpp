@@ -94,10 +94,11 @@ TEST_F(Null, RefusedReplacementStaysNullAndTheRowGetsTheOthers) {
                                          "Long 0 | Null | Double 0 | String \"\"",
                                      }));
     ASSERT_EQ(LogEntries().size(), 1u);
-    EXPECT_EQ(LogEntries()[0], "Funz. Confr_VerificaCampiNull1\n3315 " + dao::JetErrorText(3315, "T") +
-                                   "\ntabella DATI\nfield T\n3 valori Null di questo campo sono rimasti Null: il "
-                                   "campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse "
-                                   "righe sono stati completati.");
+    EXPECT_EQ(LogEntries()[0],
+              "Funz. Confr_VerificaCampiNull1\n3315 " + dao::JetErrorText(3315, "T") +
+                  "\ntabella DATI\nfield T\n3 valori Null di questo campo sono rimasti Null: il "
+                  "campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse "
+                  "righe sono stati completati.");
     EXPECT_EQ(Boxes().size(), 1u);
     EXPECT_FALSE(w.ErroreConfronto); // the driver decides: the field may be deleted later in the pass
 }
@@ -107,11 +108,12 @@ TEST_F(Null, RefusedReplacementStaysNullAndTheRowGetsTheOthers) {
 TEST_F(Null, SurplusFieldThatRefusesZeroLengthTextFailsNothingOnceDeleted) {
     const Variant N = Variant::Null();
     const TableSpec modello{"DATI", {{"ID", dao::dbLong}, {"L", dao::dbLong}, {"T", dao::dbText, 10}}};
-    const TableSpec archivio{"DATI",
-                             {{"ID", dao::dbLong}, {"L", dao::dbLong}, {"T", dao::dbText, 10}, {"EXTRA", dao::dbText, 10}},
-                             {},
-                             "",
-                             {{1, N, N, N}, {2, 7, N, N}}};
+    const TableSpec archivio{
+        "DATI",
+        {{"ID", dao::dbLong}, {"L", dao::dbLong}, {"T", dao::dbText, 10}, {"EXTRA", dao::dbText, 10}},
+        {},
+        "",
+        {{1, N, N, N}, {2, 7, N, N}}};
     for (const bool elimina : {true, false}) {
         SCOPED_TRACE(elimina ? "deleted" : "kept");
         MakeDatabase(model, {modello});
@@ -130,7 +132,8 @@ TEST_F(Null, SurplusFieldThatRefusesZeroLengthTextFailsNothingOnceDeleted) {
                                             "Long 2 | Long 7 | String \"\"" + estremi}));
         int rapporti = 0;
         for (const std::string& voce : LogEntries())
-            rapporti += voce.starts_with("Funz. Confr_VerificaCampiNull1\n3315 ") && voce.find("\nfield EXTRA\n2 valori") != std::string::npos;
+            rapporti += voce.starts_with("Funz. Confr_VerificaCampiNull1\n3315 ") &&
+                        voce.find("\nfield EXTRA\n2 valori") != std::string::npos;
         EXPECT_EQ(rapporti, 1);
         EXPECT_EQ(w.ErroreConfronto, elimina ? vbFalse : vbTrue);
 
