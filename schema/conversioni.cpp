@@ -186,7 +186,7 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
 }
 
 bool SenzaPerdite(int da, std::int32_t sizeDa, int a, std::int32_t sizeA) {
-    if (da == a) return da != dao::dbText || sizeA >= sizeDa;
+    if (da == a) return (da != dao::dbText && da != dao::dbBinary) || sizeA >= sizeDa;
     const auto tra = [a](std::initializer_list<int> tipi) {
         for (int t : tipi)
             if (t == a) return true;
