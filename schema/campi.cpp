@@ -317,15 +317,16 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
-        // The engine numbers a counter appended to a table with rows: every old value that is not the
-        // number the row receives would change.
+        // The engine numbers a counter appended to a table with rows: an old value that is not the
+        // number its row receives would be lost; a row without a value only gets one, written down.
         const auto prima = LeggiValori(w.Db2, T, N, chiave);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
         const auto dopo = LeggiValori(w.Db2, T, N, {});
         for (std::size_t i = 0; i < prima.size() && i < dopo.size(); ++i) {
-            if (prima[i].second != dopo[i].second)
-                esame.Conta(Esito::Significato, prima[i].first, prima[i].second, dopo[i].second);
+            if (prima[i].second == dopo[i].second) continue;
+            esame.Conta(prima[i].second.IsNull() ? Esito::Registrato : Esito::Significato, prima[i].first,
+                        prima[i].second, dopo[i].second);
         }
         esame.RifiutaSeServe(F1.Size());
     } else {

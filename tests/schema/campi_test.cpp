@@ -158,17 +158,29 @@ TEST_F(Campi, QuestionShowsBothDefinitionsAndNoKeepsTheField) {
 }
 
 TEST_F(Campi, CounterIsAppendedAgainUnlessItWouldRenumberTheRows) {
-    // Numbered by the engine 1, 2, 3: the same values go through.
+    // Numbered by the engine 1, 2, 3: the same values go through, and the row without one gets its number
+    // written down.
     Make({"MOVIMENTI", {{"ID", dbLong, 0, dao::dbAutoIncrField}, {"DESCR", dbText, 10}}},
-         {"MOVIMENTI", {{"ID", dbLong}, {"DESCR", dbText, 10}}, {}, "", {{1, "a"}, {2, "b"}, {3, "c"}}});
+         {"MOVIMENTI",
+          {{"ID", dbLong}, {"DESCR", dbText, 10}},
+          {},
+          "",
+          {{1, "a"}, {Variant::Null(), "b"}, {3, "c"}}});
     Confr_ModificaField(w, TD1, TD2);
     EXPECT_EQ(Archived("ID").Attributes(), 17);
     EXPECT_EQ(Values("ID"), (std::vector<std::string>{"Long 1", "Long 2", "Long 3"}));
+    EXPECT_EQ(platform::ReadAllBytes(w.DiarioConversioni),
+              "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n"
+              "MOVIMENTI;riga 2;ID;(nessun valore);2\r\n");
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_TRUE(LogEntries()[0].starts_with(
+        "Tabella MOVIMENTI, campo ID: il nuovo tipo del campo ha cambiato 1 valore"))
+        << LogEntries()[0];
     EXPECT_EQ(Values("DESCR"), (std::vector<std::string>{"String \"a\"", "String \"b\"", "String \"c\""}));
     EXPECT_EQ(Names(), (std::vector<std::string>{"DESCR", "ID"}));
     EXPECT_FALSE(w.ErroreConfronto);
-    EXPECT_TRUE(LogEntries().empty());
     TearDownPair();
+    w.DiarioConversioni.clear();
 
     // 10, 20, 30 would become 1, 2, 3: refused, the field as it was.
     Make({"MOVIMENTI", {{"ID", dbLong, 0, dao::dbAutoIncrField}, {"DESCR", dbText, 10}}},
