@@ -167,6 +167,9 @@ public:
     dao::Database Db1;
     dao::Database Db2;
     VbBoolean ErroreConfronto = vbFalse;
+    // The journal of the values that field rebuilds of this comparison changed (a CSV file beside the
+    // archive); "" until the first one is written. Ponteval empties it when a comparison starts.
+    std::string DiarioConversioni;
 
     // --- the database engine of the run: one DBEngine, kept for the whole run. Set by whoever starts the
     // run (Command2_Click, tests) before any procedure opens a database; ApreDb uses it.

@@ -2,14 +2,20 @@
 // from the model's is rebuilt with the model's definition, its values moved through a temporary field.
 //
 // The rebuild of one field is one transaction on the archive. Whatever fails in it, and a move that would
-// lose values, rolls it back whole: the field keeps its old definition, values and indexes.
+// lose values, rolls it back whole: the field keeps its old definition, values and indexes, and the next
+// field is looked at all the same. Values that the new type only rounds are journalled before the change.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "app/run_log.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
+#include "schema/conversioni.h"
 #include "schema/helpers.h"
 #include "schema/transazione.h"
 
@@ -21,64 +27,248 @@ namespace {
 
 constexpr std::int32_t kContatore = dao::dbFixedField + dao::dbAutoIncrField; // 17
 
-bool TipoTesto(int tipo) {
-    return tipo == dao::dbText || tipo == dao::dbMemo;
-}
-
-// The single number that an aggregate query returns.
-std::int64_t Conta(dao::Database& db, const std::string& sql) {
-    dao::Recordset rs = db.OpenRecordset(sql);
-    std::int64_t n = 0;
-    if (!rs.Eof()) {
-        const dao::Variant v = rs.Fields()[0].Value();
-        if (!v.IsNull()) n = static_cast<std::int64_t>(v.ToDouble());
-    }
-    rs.Close();
-    return n;
-}
-
 std::string Valori(std::int64_t n, const char* uno, const char* molti) {
     return std::to_string(n) + " " + (n == 1 ? uno : molti);
 }
 
-// After "update T set Nzz=N": throws when the temporary field did not receive every value of N whole.
-// A value is lost when it is not Null and arrived as Null (a conversion the engine cannot make, a number
-// outside the new type's range), or when it is a text longer than the new text size and was cut. A
-// zero-length text is not counted: it comes back as the neutral value of the new type when the Null pass
-// runs on the table. Rounding of numbers to the new type is not a loss.
-void VerificaPerdite(dao::Database& db, const std::string& T, const std::string& N, const dao::Field& F1,
-                     int tipoVecchio) {
-    const std::string tmp = N + "zz";
-    std::string nulli = "select count(*) from " + T + " where " + N + " is not null and " + tmp + " is null";
-    if (TipoTesto(tipoVecchio)) nulli += " and len(" + N + ") > 0";
-    const std::int64_t persi = Conta(db, nulli);
-    if (persi > 0) {
-        throw Error(3421, "Conversione impossibile nel nuovo tipo del campo: " +
-                              Valori(persi, "valore diventerebbe Null", "valori diventerebbero Null"));
+// True when the archive's table has a field of that name.
+bool HaCampo(const dao::TableDef& TD2, const std::string& nome) {
+    try {
+        TD2.Fields()[nome];
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+std::vector<std::string> CampiIndice(const dao::Index& ix) {
+    std::vector<std::string> campi;
+    const dao::Fields f = ix.Fields();
+    for (int j = 0; j < f.Count(); ++j)
+        campi.push_back(f[j].Name());
+    return campi;
+}
+
+// The fields that name a row in the reports and in the journal: the primary key of the archive's table,
+// else the model's, else the archive's first unique index; only fields that the archive has. None for a
+// table without any: its rows are then named by their place.
+std::vector<std::string> CampiChiave(const dao::TableDef& TD1, const dao::TableDef& TD2) {
+    const auto scegli = [&TD2](const dao::Indexes& indici, bool primario) -> std::vector<std::string> {
+        for (int i = 0; i < indici.Count(); ++i) {
+            const dao::Index ix = indici[i];
+            if (primario ? !ix.Primary() : !ix.Unique()) continue;
+            std::vector<std::string> campi = CampiIndice(ix);
+            bool tutti = !campi.empty();
+            for (const std::string& c : campi)
+                tutti = tutti && HaCampo(TD2, c);
+            if (tutti) return campi;
+        }
+        return {};
+    };
+    std::vector<std::string> chiave = scegli(TD2.Indexes(), true);
+    if (chiave.empty()) chiave = scegli(TD1.Indexes(), true);
+    if (chiave.empty()) chiave = scegli(TD2.Indexes(), false);
+    return chiave;
+}
+
+// The unique and primary indexes of the model's table that hold field N and that the index steps will
+// make on the archive's table (every field of theirs is in it).
+struct IndiceUnico {
+    std::string nome;
+    std::vector<std::string> campi;
+};
+
+std::vector<IndiceUnico> IndiciUnici(const dao::TableDef& TD1, const dao::TableDef& TD2,
+                                     const std::string& N) {
+    std::vector<IndiceUnico> out;
+    const dao::Indexes indici = TD1.Indexes();
+    for (int i = 0; i < indici.Count(); ++i) {
+        const dao::Index ix = indici[i];
+        if (!ix.Primary() && !ix.Unique()) continue;
+        std::vector<std::string> campi = CampiIndice(ix);
+        bool conN = false, tutti = true;
+        for (const std::string& c : campi) {
+            conN = conN || SameName(c, N);
+            tutti = tutti && HaCampo(TD2, c);
+        }
+        if (conN && tutti) out.push_back({ix.Name(), std::move(campi)});
+    }
+    return out;
+}
+
+// A value as a unique index compares it: numbers by value whatever their type, texts without regard to
+// the case of ASCII letters (the collation of text columns); empty for Null, which never collides.
+std::optional<std::string> ValoreIndice(const dao::Variant& v) {
+    using Kind = dao::Variant::Kind;
+    switch (v.kind()) {
+    case Kind::Empty:
+    case Kind::Null:
+        return std::nullopt;
+    case Kind::String: {
+        std::string s = "t";
+        for (char c : v.RawString())
+            s += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        return s;
+    }
+    case Kind::Binary:
+        return "b" + v.RawString();
+    default: {
+        double d = v.ToDouble();
+        if (d == 0) d = 0; // -0 and 0 are one key
+        std::string s = "n";
+        s.append(reinterpret_cast<const char*>(&d), sizeof d);
+        return s;
+    }
+    }
+}
+
+// What the rebuild of one field would do to its values.
+class Esame {
+public:
+    static constexpr std::size_t kEsempi = 5; // rows named in a refusal
+
+    void Conta(Esito esito, const std::string& chiave, const dao::Variant& vecchio,
+               const dao::Variant& nuovo) {
+        if (esito == Esito::Invariato) return;
+        if (esito == Esito::Registrato) {
+            registrati.push_back({chiave, TestoValore(vecchio), TestoValore(nuovo)});
+            return;
+        }
+        ++rifiutati_[esito];
+        Esempio(chiave, vecchio);
+    }
+    void Collisione(const std::string& indice, const std::string& chiave, const dao::Variant& vecchio) {
+        if (indiceCollisione_.empty()) indiceCollisione_ = indice;
+        ++collisioni_;
+        Esempio(chiave, vecchio);
+    }
+    // Throws the refusal, with the engine's number of the first kind of loss and every kind counted.
+    void RifiutaSeServe(std::int32_t size) const {
+        struct Tipo {
+            Esito esito;
+            int numero;
+            const char* uno;
+            const char* molti;
+        };
+        static constexpr Tipo tipi[] = {
+            {Esito::Troncato, 3163, "valore verrebbe troncato", "valori verrebbero troncati"},
+            {Esito::FuoriIntervallo, 3349, "valore è fuori dall'intervallo del nuovo tipo",
+             "valori sono fuori dall'intervallo del nuovo tipo"},
+            {Esito::Nullo, 3421, "valore non si può convertire nel nuovo tipo e andrebbe perso",
+             "valori non si possono convertire nel nuovo tipo e andrebbero persi"},
+            {Esito::LettoInParte, 3421,
+             "testo verrebbe letto solo in parte come numero (cifre dopo il separatore perse)",
+             "testi verrebbero letti solo in parte come numeri (cifre dopo il separatore perse)"},
+            {Esito::Significato, 3421, "valore cambierebbe significato", "valori cambierebbero significato"},
+        };
+        int numero = 0;
+        std::string perdite;
+        for (const Tipo& t : tipi) {
+            const auto it = rifiutati_.find(t.esito);
+            if (it == rifiutati_.end()) continue;
+            if (numero == 0) numero = t.numero;
+            std::string frase = Valori(it->second, t.uno, t.molti);
+            if (t.esito == Esito::Troncato) frase += " a " + std::to_string(size) + " caratteri";
+            perdite += (perdite.empty() ? "" : "; ") + frase;
+        }
+        if (collisioni_ > 0) {
+            if (numero == 0) numero = 3022;
+            perdite += (perdite.empty() ? "" : "; ") +
+                       Valori(collisioni_, "valore diventerebbe uguale a un altro",
+                              "valori diventerebbero uguali ad altri") +
+                       " nell'indice univoco " + indiceCollisione_;
+        }
+        if (numero == 0) return;
+        std::string righe;
+        for (const std::string& e : esempi_)
+            righe += (righe.empty() ? "" : "; ") + e;
+        throw Error(numero,
+                    "Il campo non è stato cambiato perché il nuovo tipo perderebbe dei valori: " + perdite +
+                        ". Prime righe: " + righe + ". Correggere questi valori e ripetere l'aggiornamento.");
     }
 
-    if (F1.Type() != dao::dbText) return;
-    const std::int32_t size = F1.Size();
-    std::int64_t troncati = 0;
-    if (TipoTesto(tipoVecchio)) {
-        troncati = Conta(db, "select count(*) from " + T + " where len(" + N + ") > " + std::to_string(size));
-    } else {
-        // A number, date or Boolean written as text: only the rows that filled the new size can have lost
-        // characters.
-        dao::Recordset rs = db.OpenRecordset("select " + N + " from " + T + " where len(" + tmp +
-                                             ") = " + std::to_string(size));
-        while (!rs.Eof()) {
-            const dao::Variant v = rs.Fields()[0].Value();
-            if (!v.IsNull() && CharCount(v.ToString()) > static_cast<std::size_t>(size)) ++troncati;
-            rs.MoveNext();
+    std::vector<ValoreCambiato> registrati;
+    bool valoreNellaChiave = false; // the rows' key holds the field: it names the value too
+
+private:
+    void Esempio(const std::string& chiave, const dao::Variant& vecchio) {
+        if (esempi_.size() >= kEsempi) return;
+        if (valoreNellaChiave) {
+            esempi_.push_back(chiave);
+            return;
         }
-        rs.Close();
+        const std::string valore = vecchio.kind() == dao::Variant::Kind::String
+                                       ? "\"" + vecchio.RawString() + "\""
+                                       : TestoValore(vecchio);
+        esempi_.push_back(chiave + " valore " + valore);
     }
-    if (troncati > 0) {
-        throw Error(3163, "Il nuovo campo è troppo piccolo: " +
-                              Valori(troncati, "valore verrebbe troncato", "valori verrebbero troncati") +
-                              " a " + std::to_string(size) + " caratteri");
+
+    std::map<Esito, std::int64_t> rifiutati_;
+    std::int64_t collisioni_ = 0;
+    std::string indiceCollisione_;
+    std::vector<std::string> esempi_;
+};
+
+// The name of the current row: its key fields and their values, or its place.
+std::string NomeRiga(const dao::Fields& campi, const std::vector<std::string>& chiave, std::int64_t riga) {
+    if (chiave.empty()) return "riga " + std::to_string(riga);
+    std::string s;
+    for (const std::string& c : chiave)
+        s += (s.empty() ? "" : ", ") + c + "=" + TestoValore(campi[c].Value());
+    return s;
+}
+
+// After "update T set Nzz=N": judges every value of N against the one the temporary field received, and
+// looks for rows that the converted values would make equal in a unique index of the model.
+void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::string& N, int tipoVecchio,
+             const dao::Field& F1, const std::vector<std::string>& chiave,
+             const std::vector<IndiceUnico>& indici) {
+    const std::string tmp = N + "zz";
+    struct Visto {
+        std::string vecchio; // the index key before the change
+        std::string riga;    // the first row with that key after the change
+        dao::Variant valore;
+        bool contato = false;
+    };
+    std::vector<std::unordered_map<std::string, Visto>> visti(indici.size());
+
+    dao::Recordset rs = db.OpenRecordset("select * from " + T);
+    const dao::Fields campi = rs.Fields();
+    std::int64_t riga = 0;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        ++riga;
+        const dao::Variant vecchio = campi[N].Value();
+        const dao::Variant nuovo = campi[tmp].Value();
+        const Esito esito = Giudica(vecchio, tipoVecchio, nuovo, F1.Type(), F1.Size());
+        if (esito != Esito::Invariato) esame.Conta(esito, NomeRiga(campi, chiave, riga), vecchio, nuovo);
+
+        for (std::size_t k = 0; k < indici.size(); ++k) {
+            std::string chiaveNuova, chiaveVecchia;
+            bool nullo = false;
+            for (const std::string& c : indici[k].campi) {
+                const bool questo = SameName(c, N);
+                const std::optional<std::string> n = ValoreIndice(questo ? nuovo : campi[c].Value());
+                const std::optional<std::string> v = questo ? ValoreIndice(vecchio) : n;
+                if (!n || !v) {
+                    nullo = true;
+                    break;
+                }
+                chiaveNuova += std::to_string(n->size()) + ":" + *n;
+                chiaveVecchia += std::to_string(v->size()) + ":" + *v;
+            }
+            if (nullo) continue;
+            const std::string nome = NomeRiga(campi, chiave, riga);
+            auto [it, nuova] = visti[k].try_emplace(chiaveNuova, Visto{chiaveVecchia, nome, vecchio});
+            // Rows that were already equal before the change are not made so by it.
+            if (nuova || it->second.vecchio == chiaveVecchia) continue;
+            if (!it->second.contato) {
+                it->second.contato = true;
+                esame.Collisione(indici[k].nome, it->second.riga, it->second.valore);
+            }
+            esame.Collisione(indici[k].nome, nome, vecchio);
+        }
     }
+    rs.Close();
 }
 
 // A free-standing field with the model's definition, set in the order Name, Type, Size, Attributes.
@@ -91,23 +281,60 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
     return f;
 }
 
+// The values of field N in table order, with the name of each row.
+std::vector<std::pair<std::string, dao::Variant>> LeggiValori(dao::Database& db, const std::string& T,
+                                                              const std::string& N,
+                                                              const std::vector<std::string>& chiave) {
+    std::vector<std::pair<std::string, dao::Variant>> valori;
+    dao::Recordset rs = db.OpenRecordset("select * from " + T);
+    const dao::Fields campi = rs.Fields();
+    for (std::int64_t riga = 1; !rs.Eof(); rs.MoveNext(), ++riga)
+        valori.emplace_back(NomeRiga(campi, chiave, riga), campi[N].Value());
+    rs.Close();
+    return valori;
+}
+
+// Rebuilds field N with the model's definition, as one transaction. Before anything is kept, every value
+// is judged: a loss refuses the rebuild (thrown, rolled back); values that are only rounded or lose
+// precision or their time are written into the journal first, and the log says so once the change is made.
 void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, const dao::Field& F1,
                   const dao::Field& F2) {
     const std::string N = F1.Name();
     const std::string T = TD1.Name();
     const bool contatore = F1.Attributes() == kContatore;
     const int tipoVecchio = F2.Type();
+    const bool daEsaminare = !SenzaPerdite(tipoVecchio, F2.Size(), F1.Type(), F1.Size());
+    std::vector<std::string> chiave;
+    std::vector<IndiceUnico> indici;
+    if (daEsaminare || contatore) {
+        chiave = CampiChiave(TD1, TD2);
+        indici = IndiciUnici(TD1, TD2, N);
+    }
 
+    Esame esame;
+    for (const std::string& c : chiave)
+        esame.valoreNellaChiave = esame.valoreNellaChiave || SameName(c, N);
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
+        // The engine numbers a counter appended to a table with rows: an old value that is not the
+        // number its row receives would be lost; a row without a value only gets one, written down.
+        const auto prima = LeggiValori(w.Db2, T, N, chiave);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
+        const auto dopo = LeggiValori(w.Db2, T, N, {});
+        for (std::size_t i = 0; i < prima.size() && i < dopo.size(); ++i) {
+            if (prima[i].second == dopo[i].second) continue;
+            esame.Conta(prima[i].second.IsNull() ? Esito::Registrato : Esito::Significato, prima[i].first,
+                        prima[i].second, dopo[i].second);
+        }
+        esame.RifiutaSeServe(F1.Size());
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
         w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N);
-        VerificaPerdite(w.Db2, T, N, F1, tipoVecchio);
+        if (daEsaminare) Esamina(esame, w.Db2, T, N, tipoVecchio, F1, chiave, indici);
+        esame.RifiutaSeServe(F1.Size());
         TD2.Fields().Delete(N);
         // The temporary field has the model's definition and the converted values, and it is the last
         // field: appending N again, copying the values back and deleting the temporary field would give
@@ -117,7 +344,19 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         campo.SetName(N);
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
+    // The journal is on disk before the change is: a journal that cannot be written refuses the change.
+    std::string diario;
+    if (!esame.registrati.empty()) diario = ScriviDiario(w, T, N, esame.registrati);
     transazione.Commit();
+    if (!diario.empty()) {
+        const std::int64_t n = static_cast<std::int64_t>(esame.registrati.size());
+        MemLog(w,
+               "Tabella " + T + ", campo " + N + ": il nuovo tipo del campo ha cambiato " +
+                   Valori(n, "valore (arrotondato, con meno cifre o senza l'ora)",
+                          "valori (arrotondati, con meno cifre o senza l'ora)") +
+                   ". I valori di prima e quelli nuovi sono nel file " + diario,
+               true);
+    }
 }
 
 // After a rolled-back rebuild the collections are read again from the archive.
@@ -172,7 +411,7 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                        e.description() + LF + "tabella " + nomeTabella + LF + "field " + N,
                    true);
             w.ErroreConfronto = vbTrue;
-            return;
+            // The rebuild changed nothing: the other fields are judged on their own.
         }
     }
 }

@@ -10,6 +10,7 @@
 // through to Ponteval, which reports it.
 
 #include <string>
+#include <vector>
 
 #include "app/aggiorna.h"
 #include "dao/dao.h"
@@ -73,7 +74,13 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 
 // ---- data (null.cpp, fisse.cpp) -------------------------------------------------------------------------
 
-void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2);
+// Replaces every Null of TD2 by its type's neutral value. A replacement that the table refuses (3315
+// zero-length text, 3022 unique index, 3314, 3316, 3317) leaves that value Null, the row is saved with its
+// other replacements, and each such field is reported once (with a box) at the end of the walk. Returns
+// those fields; the failure flag is not set for them here: the driver sets it for those that are still in
+// the table when its pass is over (a surplus field is deleted later in the same pass). Other errors are
+// reported as the step's failure, set the flag and end the walk.
+std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2);
 void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 
-}  // namespace ledrana
+} // namespace ledrana

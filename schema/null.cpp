@@ -1,9 +1,15 @@
 // Null normalisation: every Null of a compared table of the archive becomes the neutral value of its
 // field's type, row by row through a recordset. The engine groups the saved rows into few disk writes.
+// A replacement that the table refuses (zero-length text where the field does not allow it...) leaves that
+// one value Null: the row is saved with its other replacements and the walk goes on.
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/run_log.h"
 #include "platform/dialogs.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
@@ -45,9 +51,78 @@ std::string Elenco(const std::vector<std::string>& nomi) {
     return s;
 }
 
+// A save refused because of a value written into it (zero-length text where the field does not allow it,
+// a validation rule, a unique index that already holds the neutral value), not because of the row itself.
+bool RifiutoDelValore(const Error& e) {
+    switch (e.number()) {
+    case 3022:
+    case 3314:
+    case 3315:
+    case 3316:
+    case 3317:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The replacements of one field that the table refused.
+struct Rifiuto {
+    std::int16_t posizione;
+    std::string campo;
+    Error errore;
+    std::int64_t righe = 0;
+};
+
+class Rifiuti {
+public:
+    void Annota(std::int16_t posizione, const std::string& campo, const Error& e) {
+        for (Rifiuto& r : elenco_) {
+            if (r.posizione == posizione) {
+                ++r.righe;
+                return;
+            }
+        }
+        elenco_.push_back({posizione, campo, e, 1});
+    }
+    // A field whose replacement the table refuses whatever the row holds: its Nulls stay without a try.
+    void Escludi(std::int16_t posizione) { esclusi_.push_back(posizione); }
+    bool Escluso(std::int16_t posizione) const {
+        return std::find(esclusi_.begin(), esclusi_.end(), posizione) != esclusi_.end();
+    }
+    const Rifiuto* Di(std::int16_t posizione) const {
+        for (const Rifiuto& r : elenco_)
+            if (r.posizione == posizione) return &r;
+        return nullptr;
+    }
+    const std::vector<Rifiuto>& elenco() const { return elenco_; }
+
+private:
+    std::vector<Rifiuto> elenco_;
+    std::vector<std::int16_t> esclusi_;
+};
+
+// Once per table and field: which Nulls stayed, and why.
+std::vector<std::string> Riporta(Aggiorna& w, const std::string& tabella, const Rifiuti& rifiuti) {
+    std::vector<std::string> campi;
+    for (const Rifiuto& r : rifiuti.elenco()) {
+        MemLog(w,
+               std::string("Funz. Confr_VerificaCampiNull1") + LF + std::to_string(r.errore.number()) + " " +
+                   r.errore.description() + LF + "tabella " + tabella + LF + "field " + r.campo + LF +
+                   (r.righe == 1
+                        ? "1 valore Null di questo campo è rimasto Null"
+                        : std::to_string(r.righe) + " valori Null di questo campo sono rimasti Null") +
+                   ": il campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse righe "
+                   "sono stati completati.",
+               true);
+        campi.push_back(r.campo);
+    }
+    return campi;
+}
+
 } // namespace
 
-void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
+std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
     const std::string tabella = TD2.Name();
     dao::Recordset rs;
     try {
@@ -55,15 +130,18 @@ void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
     } catch (const Error& e) {
         // For example a table name with a blank, which the SQL text does not enclose.
         ReportStepError(w, "Confr_VerificaCampiNull1", e, "tabella " + tabella);
-        return;
+        return {};
     }
 
+    Rifiuti rifiuti;
     std::vector<std::string> sostituiti; // fields of the current row whose Null was replaced
     try {
         const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
+        std::vector<std::pair<std::int16_t, dao::Variant>> sostituzioni;
         while (!rs.Eof()) {
             rs.Edit();
             sostituiti.clear();
+            sostituzioni.clear();
             const int n = campi.Count();
             for (std::int16_t i = 0; i < n; ++i) {
                 dao::Field campo = campi[i];
@@ -73,16 +151,39 @@ void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
                     w.dialogs.MsgBox("Tipo non previsto su VerificaCampiNull1", vbOKOnly, "");
                     continue;
                 }
+                if (rifiuti.Escluso(i)) {
+                    rifiuti.Annota(i, campo.Name(), rifiuti.Di(i)->errore);
+                    continue;
+                }
                 campo.SetValue(neutro);
                 sostituiti.push_back(campo.Name());
+                sostituzioni.emplace_back(i, neutro);
             }
-            rs.Update();
+            try {
+                rs.Update();
+            } catch (const Error& e) {
+                if (!RifiutoDelValore(e) || sostituzioni.empty()) throw;
+                // One replacement at a time: those the table accepts are saved, the refused ones stay Null.
+                rs.CancelUpdate();
+                for (const auto& [i, neutro] : sostituzioni) {
+                    rs.Edit();
+                    campi[i].SetValue(neutro);
+                    try {
+                        rs.Update();
+                    } catch (const Error& rifiuto) {
+                        if (!RifiutoDelValore(rifiuto)) throw;
+                        rs.CancelUpdate();
+                        rifiuti.Annota(i, campi[i].Name(), rifiuto);
+                        if (rifiuto.number() == 3315) rifiuti.Escludi(i);
+                    }
+                }
+            }
             rs.MoveNext();
         }
         rs.Close();
     } catch (const Error& e) {
-        // A row that cannot be saved (a validation rule against the neutral value, a row held by another
-        // user): the rows before it stay saved, this table's walk ends here.
+        // A row that cannot be saved for itself (a row held by another user): the rows before it stay
+        // saved, this table's walk ends here.
         std::string oggetto = "tabella " + tabella;
         if (!sostituiti.empty()) oggetto += LF + ("field " + Elenco(sostituiti));
         try {
@@ -92,6 +193,7 @@ void Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
         }
         ReportStepError(w, "Confr_VerificaCampiNull1", e, oggetto);
     }
+    return Riporta(w, tabella, rifiuti);
 }
 
 } // namespace ledrana

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/run_log.h"
 #include "platform/text.h"
@@ -59,13 +60,23 @@ void PassoTabella(Aggiorna& w, dao::TableDef TD1) {
     Passo(w, "Confr_CreaField", tabella, [&] { Confr_CreaField(w, TD1, TD2, false); });
     Passo(w, "Confr_ModificaField", tabella, [&] { Confr_ModificaField(w, TD1, TD2); });
     Passo(w, "Confr_Abilitazerolenght", tabella, [&] { Confr_Abilitazerolenght(w, TD1, TD2); });
-    Passo(w, "Confr_VerificaCampiNull1", tabella, [&] { Confr_VerificaCampiNull1(w, TD2); });
+    std::vector<std::string> restatiNull;
+    Passo(w, "Confr_VerificaCampiNull1", tabella, [&] { restatiNull = Confr_VerificaCampiNull1(w, TD2); });
     Passo(w, "Confr_CreaChiavi", tabella, [&] { Confr_CreaChiavi(w, TD1, TD2); });
     Passo(w, "Confr_ModificaChiavi", tabella, [&] { Confr_ModificaChiavi(w, TD1, TD2); });
     Passo(w, "Confr_VerificaChiaviInPiuSuSecondoDB", tabella,
           [&] { Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2); });
     Passo(w, "Confr_VerificaFieldInPiuSuSecondoDB", tabella,
           [&] { Confr_VerificaFieldInPiuSuSecondoDB(w, TD1, TD2); });
+    // A field left with Nulls that the Null pass could not replace fails the comparison, unless the pass
+    // has deleted it since.
+    for (const std::string& campo : restatiNull) {
+        try {
+            TD2.Fields()[campo];
+            w.ErroreConfronto = vbTrue;
+        } catch (const Error&) {
+        }
+    }
 }
 
 void PassoQuery(Aggiorna& w, dao::QueryDef QD1) {
@@ -139,6 +150,7 @@ bool Ponteval(Aggiorna& w) {
     w.Command2.caption = "Ditta: " + ditta;
     w.Refresh(w.Command2);
     w.ErroreConfronto = vbFalse;
+    w.DiarioConversioni.clear();
     w.Db1 = ApreDb(w, w.NomeDb1);
     w.Label10.caption = ditta;
     try {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tests/schema/fixture.h"
 
 namespace ledrana::testing {
@@ -82,16 +83,16 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
          {"CODICE", dbLong},
          {5, -3, Variant::Null()},
          {"Long 5", "Long -3", "Null"}},
-        {"Double -> Integer, rounded: no loss",
+        {"Double -> Integer, whole numbers",
          {"CODICE", dao::dbDouble},
          {"CODICE", dbInteger},
-         {2.5, 3.5, Variant::Null()},
-         {"Integer 2", "Integer 4", "Null"}},
+         {2.0, -3.0, Variant::Null()},
+         {"Integer 2", "Integer -3", "Null"}},
         {"text -> Long",
          {"CODICE", dbText, 10},
          {"CODICE", dbLong},
-         {"12", " 7", Variant::Null()},
-         {"Long 12", "Long 7", "Null"}},
+         {"12", "-7", Variant::Null()},
+         {"Long 12", "Long -7", "Null"}},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.what);
@@ -122,7 +123,11 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
 // field's other properties.
 TEST_F(Campi, RebuiltFieldIsANewFieldInTheLastPlace) {
     Make({"MOVIMENTI", {{"CODICE", dbText, 40}, {"ALTRO", dbText, 5}}},
-         {"MOVIMENTI", {{"codice", dbText, 20, 0, true}, {"ALTRO", dbText, 5}}, {}, "", {{"", "a"}, {"x", "b"}}});
+         {"MOVIMENTI",
+          {{"codice", dbText, 20, 0, true}, {"ALTRO", dbText, 5}},
+          {},
+          "",
+          {{"", "a"}, {"x", "b"}}});
     Confr_ModificaField(w, TD1, TD2);
     TD2.Fields().Refresh();
     const dao::Field codice = TD2.Fields()["CODICE"];
@@ -152,16 +157,45 @@ TEST_F(Campi, QuestionShowsBothDefinitionsAndNoKeepsTheField) {
     EXPECT_EQ(Values("DESCR"), (std::vector<std::string>{"String \"x\""}));
 }
 
-TEST_F(Campi, CounterIsAppendedAgainWithoutMovingValues) {
+TEST_F(Campi, CounterIsAppendedAgainUnlessItWouldRenumberTheRows) {
+    // Numbered by the engine 1, 2, 3: the same values go through, and the row without one gets its number
+    // written down.
     Make({"MOVIMENTI", {{"ID", dbLong, 0, dao::dbAutoIncrField}, {"DESCR", dbText, 10}}},
-         {"MOVIMENTI", {{"ID", dbLong}, {"DESCR", dbText, 10}}, {}, "", {{10, "a"}, {20, "b"}, {30, "c"}}});
+         {"MOVIMENTI",
+          {{"ID", dbLong}, {"DESCR", dbText, 10}},
+          {},
+          "",
+          {{1, "a"}, {Variant::Null(), "b"}, {3, "c"}}});
     Confr_ModificaField(w, TD1, TD2);
     EXPECT_EQ(Archived("ID").Attributes(), 17);
-    // Numbered by the engine: moving the old values would have kept 10, 20, 30.
     EXPECT_EQ(Values("ID"), (std::vector<std::string>{"Long 1", "Long 2", "Long 3"}));
+    EXPECT_EQ(platform::ReadAllBytes(w.DiarioConversioni),
+              "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n"
+              "MOVIMENTI;riga 2;ID;(nessun valore);2\r\n");
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_TRUE(LogEntries()[0].starts_with(
+        "Tabella MOVIMENTI, campo ID: il nuovo tipo del campo ha cambiato 1 valore"))
+        << LogEntries()[0];
     EXPECT_EQ(Values("DESCR"), (std::vector<std::string>{"String \"a\"", "String \"b\"", "String \"c\""}));
     EXPECT_EQ(Names(), (std::vector<std::string>{"DESCR", "ID"}));
     EXPECT_FALSE(w.ErroreConfronto);
+    TearDownPair();
+    w.DiarioConversioni.clear();
+
+    // 10, 20, 30 would become 1, 2, 3: refused, the field as it was.
+    Make({"MOVIMENTI", {{"ID", dbLong, 0, dao::dbAutoIncrField}, {"DESCR", dbText, 10}}},
+         {"MOVIMENTI", {{"ID", dbLong}, {"DESCR", dbText, 10}}, {}, "", {{10, "a"}, {20, "b"}, {30, "c"}}});
+    Confr_ModificaField(w, TD1, TD2);
+    EXPECT_EQ(Archived("ID").Attributes() & dao::dbAutoIncrField, 0);
+    EXPECT_EQ(Values("ID"), (std::vector<std::string>{"Long 10", "Long 20", "Long 30"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"ID", "DESCR"}));
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_TRUE(IsReport(LogEntries()[0], 3421, "ID")) << LogEntries()[0];
+    EXPECT_NE(LogEntries()[0].find("3 valori cambierebbero significato"), std::string::npos)
+        << LogEntries()[0];
+    EXPECT_NE(LogEntries()[0].find("riga 1 valore 10; riga 2 valore 20"), std::string::npos)
+        << LogEntries()[0];
+    EXPECT_TRUE(w.ErroreConfronto);
 }
 
 // Every failing rebuild leaves the field as it was: definition, values, indexes; no temporary field.
@@ -190,10 +224,29 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
          {"NOTE", dbText, 20},
          trenta,
          3163,
-         "1 valore",
+         "1 valore verrebbe troncato a 20 caratteri. Prime righe: NOTE=" + trenta + ".",
          {}},
-        {"text that is no number", {"NOTE", dbText, 10}, {"NOTE", dbLong}, "abc", 3421, "1 valore", {}},
-        {"number cut to the new size", {"NOTE", dbLong}, {"NOTE", dbText, 3}, 123456, 3163, "1 valore", {}},
+        {"text that is no number",
+         {"NOTE", dbText, 10},
+         {"NOTE", dbLong},
+         "abc",
+         3421,
+         "1 valore non si può convertire nel nuovo tipo",
+         {}},
+        {"number cut to the new size",
+         {"NOTE", dbLong},
+         {"NOTE", dbText, 3},
+         123456,
+         3163,
+         "1 valore verrebbe troncato a 3 caratteri",
+         {}},
+        {"number out of range",
+         {"NOTE", dao::dbDouble},
+         {"NOTE", dbInteger},
+         40000.0,
+         3349,
+         "1 valore è fuori",
+         {}},
     };
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.what);
@@ -231,15 +284,127 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
         EXPECT_EQ(Boxes().size(), 1u);
         EXPECT_TRUE(w.ErroreConfronto);
 
-        EXPECT_EQ(Names(), namesBefore);
+        // The next field is judged on its own and rebuilt: it moves to the last place.
+        std::vector<std::string> namesAfter = namesBefore;
+        std::erase(namesAfter, "ALTRO");
+        namesAfter.push_back("ALTRO");
+        EXPECT_EQ(Names(), namesAfter);
         EXPECT_EQ(Archived(N).Type(), f.before.type);
         EXPECT_EQ(Archived(N).Size(), sizeBefore);
         EXPECT_EQ(Values(N), values);
         ASSERT_EQ(TD2.Indexes().Count(), 1);
         EXPECT_TRUE(TD2.Indexes()[0].Unique());
-        EXPECT_EQ(Archived("ALTRO").Size(), 5); // the fields after the failing one are not examined
+        EXPECT_EQ(Archived("ALTRO").Size(), 50);
         TearDownPair();
     }
+}
+
+// Values that a unique index of the model would no longer tell apart refuse the rebuild; the archive's
+// index stays as it was.
+TEST_F(Campi, KeyCollisionsAreRefusedWithTheIndexIntact) {
+    struct Case {
+        const char* what;
+        std::vector<FieldSpec> model, archived;
+        IndexSpec index;
+        std::vector<std::vector<Variant>> rows;
+        std::string detail;
+    };
+    const std::vector<Case> cases = {
+        {"one-field unique index",
+         {{"CODICE", dbLong}, {"DESCR", dbText, 10}},
+         {{"CODICE", dao::dbDouble}, {"DESCR", dbText, 10}},
+         {"IXCOD", {"CODICE"}, false, true},
+         {{2.4, "a"}, {2.2, "b"}, {3.0, "c"}, {7.6, "d"}, {8.0, "e"}},
+         "4 valori diventerebbero uguali ad altri nell'indice univoco IXCOD. Prime righe: CODICE=2,4; "
+         "CODICE=2,2; "
+         "CODICE=7,6; CODICE=8."},
+        {"primary key of two fields",
+         {{"ANNO", dbInteger}, {"CODICE", dbLong}},
+         {{"ANNO", dbInteger}, {"CODICE", dbText, 10}},
+         {"PrimaryKey", {"ANNO", "CODICE"}, true, true},
+         {{Variant::FromInteger(2001), "7"},
+          {Variant::FromInteger(2002), "07"},
+          {Variant::FromInteger(2001), "007"}},
+         "2 valori diventerebbero uguali ad altri nell'indice univoco PrimaryKey. Prime righe: ANNO=2001, "
+         "CODICE=7; ANNO=2001, CODICE=007."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Make({"MOVIMENTI", c.model, {c.index}}, {"MOVIMENTI", c.archived, {c.index}, "", c.rows});
+        const std::string before = Structure(archive);
+        const std::vector<std::string> rows = Rows(archive, "MOVIMENTI");
+
+        Confr_ModificaField(w, TD1, TD2);
+
+        ASSERT_EQ(LogEntries().size(), 1u);
+        EXPECT_TRUE(IsReport(LogEntries()[0], 3022, "CODICE")) << LogEntries()[0];
+        EXPECT_NE(LogEntries()[0].find(c.detail), std::string::npos) << LogEntries()[0];
+        EXPECT_TRUE(w.ErroreConfronto);
+        EXPECT_EQ(Structure(archive), before); // the field's type and its unique index as they were
+        EXPECT_EQ(Rows(archive, "MOVIMENTI"), rows);
+        EXPECT_TRUE(w.DiarioConversioni.empty());
+        TearDownPair();
+    }
+}
+
+// Rounded numbers and dates that lose their time: the change is made, every changed value is in the
+// journal beside the archive, and one line per field says where.
+TEST_F(Campi, RoundedValuesAreJournalledBeforeTheChange) {
+    const Variant N = Variant::Null();
+    const auto data = [](int y, int m, int d, int h) { return Variant::FromDate(y, m, d, h, 0, 0); };
+    const TableSpec modello{"MOVIMENTI",
+                            {{"ID", dbLong}, {"IMPORTO", dbInteger}, {"DATA", dbLong}},
+                            {{"PrimaryKey", {"ID"}, true, true}}};
+    const TableSpec archivio{"MOVIMENTI",
+                             {{"ID", dbLong}, {"IMPORTO", dao::dbDouble}, {"DATA", dao::dbDate}},
+                             {{"PrimaryKey", {"ID"}, true, true}},
+                             "",
+                             {{1, 3.7, data(2026, 12, 7, 18)},
+                              {2, 2.5, data(1850, 6, 15, 6)},
+                              {3, -1.5, data(2003, 2, 1, 0)},
+                              {4, 4.0, N}}};
+    Make(modello, archivio);
+
+    Confr_ModificaField(w, TD1, TD2);
+
+    EXPECT_EQ(Values("IMPORTO"),
+              (std::vector<std::string>{"Integer 4", "Integer 2", "Integer -2", "Integer 4"}));
+    EXPECT_EQ(Values("DATA"), (std::vector<std::string>{"Long 46364", "Long -18095", "Long 37653", "Null"}));
+    EXPECT_FALSE(w.ErroreConfronto);
+    const std::string diario = w.DiarioConversioni;
+    EXPECT_TRUE(diario.starts_with("C:\\ZU\\Ditta2000\\Cont32_conversioni_") && diario.ends_with(".csv"))
+        << diario;
+    EXPECT_EQ(platform::ReadAllBytes(diario),
+              "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n"
+              "MOVIMENTI;ID=1;IMPORTO;3,7;4\r\n"
+              "MOVIMENTI;ID=2;IMPORTO;2,5;2\r\n"
+              "MOVIMENTI;ID=3;IMPORTO;-1,5;-2\r\n"
+              "MOVIMENTI;ID=1;DATA;07/12/2026 18.00.00;46364\r\n"
+              "MOVIMENTI;ID=2;DATA;15/06/1850 06.00.00;-18095\r\n");
+    EXPECT_EQ(
+        LogEntries(),
+        (std::vector<std::string>{
+            "Tabella MOVIMENTI, campo IMPORTO: il nuovo tipo del campo ha cambiato 3 valori (arrotondati, "
+            "con "
+            "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " +
+                diario,
+            "Tabella MOVIMENTI, campo DATA: il nuovo tipo del campo ha cambiato 2 valori (arrotondati, con "
+            "meno cifre o senza l'ora). I valori di prima e quelli nuovi sono nel file " +
+                diario}));
+    EXPECT_EQ(Boxes().size(), 2u);
+    TearDownPair();
+
+    // A journal that cannot be written refuses the change.
+    Make(modello, archivio);
+    w.DiarioConversioni = "C:\\NonEsiste\\diario.csv";
+    Confr_ModificaField(w, TD1, TD2);
+    EXPECT_EQ(Archived("IMPORTO").Type(), dao::dbDouble);
+    EXPECT_EQ(Archived("DATA").Type(), dao::dbDate);
+    EXPECT_EQ(Values("IMPORTO"),
+              (std::vector<std::string>{"Double 3.7", "Double 2.5", "Double -1.5", "Double 4"}));
+    ASSERT_EQ(LogEntries().size(), 2u);
+    EXPECT_TRUE(LogEntries()[0].starts_with("Funz. Confr_ModificaField\n76 ")) << LogEntries()[0];
+    EXPECT_TRUE(w.ErroreConfronto);
 }
 
 TEST_F(Campi, FieldMissingFromTheArchiveIsReportedAndTheNextOneDone) {
