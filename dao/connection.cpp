@@ -79,10 +79,13 @@ Stmt Connection::PrepareJet(const std::string& sql) {
         if (QueryState* q = catalog.FindQuery(missing)) {
             JetStatement st = TranslateJetSql(q->sql);
             if (st.kind != JetStatement::Kind::Select || !st.parameters.empty()) ThrowJet(3078, missing);
-            body = st.sql;
+            body = WithoutHiddenColumns(*this, st.sources, st.sql);
             missing = q->name;
         } else if (TableState* t = catalog.FindTable(missing); t && t->IsAttached()) {
-            body = "SELECT * FROM " + DataName(*t);
+            // The fields of the source table, without the columns of fields deleted there.
+            std::string cols;
+            for (const FieldDef& f : t->fields) cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
+            body = "SELECT " + cols + " FROM " + DataName(*t);
             missing = t->name;
         } else {
             ThrowJet(3078, missing);
@@ -175,39 +178,6 @@ void Connection::AfterWrite(std::int64_t rows) {
     if (batchOps >= 200000 || ((++batchWrites & 63) == 0 &&
                                std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2)))
         Flush();
-}
-
-void Connection::HoldSave(const void* owner, const std::string& sql, const std::string& table,
-                          std::vector<Variant> values, std::int64_t rowid) {
-    if (held.active && held.owner == owner && held.last != std::numeric_limits<std::int64_t>::max() &&
-        rowid == held.last + 1 && held.sql == sql) {
-        bool same = true;
-        for (std::size_t i = 0; same && i < values.size(); ++i) same = SameStoredValue(held.values[i], values[i]);
-        if (same) {
-            held.last = rowid;
-            return;
-        }
-    }
-    WriteHeld();
-    held.owner = owner;
-    held.sql = sql;
-    held.table = table;
-    held.values = std::move(values);
-    held.first = held.last = rowid;
-    held.active = true;
-}
-
-void Connection::WriteHeld() {
-    if (!held.active) return;
-    held.active = false;
-    sqlite3_stmt* s = Prepare(held.sql);
-    int k = 1;
-    for (const Variant& v : held.values) BindVariant(s, k++, v);
-    sqlite3_bind_int64(s, k++, held.first);
-    sqlite3_bind_int64(s, k, held.last);
-    int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) ThrowSqlite(handle(), rc, held.table);
 }
 
 void Connection::Flush() {
