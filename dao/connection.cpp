@@ -182,28 +182,39 @@ void Connection::AfterWrite(std::int64_t rows) {
 
 void Connection::Flush() {
     WriteHeld();
-    if (!batchOpen || userDepth > 0) return;
+    if (!batchOpen || userDepth > 0 || inDdl) return;
     batchOpen = false;
     if (sqlite3_get_autocommit(handle())) return; // SQLite ended it itself (after an I/O error)
     Exec("COMMIT");
 }
 
+// A structure change joins the grouped writes, in a savepoint of its own: it is committed with them, in
+// order, so that a killed process still leaves a prefix of the operations, and a failed change is undone
+// alone.
 void Connection::DdlBegin() {
-    Flush();
+    WriteHeld();
     DropTempObjects();
-    Exec(userDepth > 0 ? "SAVEPOINT ddl" : "BEGIN IMMEDIATE");
+    if (userDepth == 0) BeginWrite();
+    Exec("SAVEPOINT ddl");
+    inDdl = true;
 }
 
 void Connection::DdlCommit() {
-    Exec(userDepth > 0 ? "RELEASE ddl" : "COMMIT");
+    inDdl = false;
+    Exec("RELEASE ddl");
     ++writeGeneration;
+    if (userDepth == 0 && batchOpen && std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2))
+        Flush();
 }
 
 void Connection::DdlRollback() {
-    if (userDepth > 0) {
+    inDdl = false;
+    if (!sqlite3_get_autocommit(handle())) {
         sqlite3_exec(handle(), "ROLLBACK TO ddl; RELEASE ddl", nullptr, nullptr, nullptr);
-    } else if (!sqlite3_get_autocommit(handle())) {
-        sqlite3_exec(handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    } else if (batchOpen && userDepth == 0) {
+        // SQLite gave up the whole transaction (an I/O error): the catalog is the file's again.
+        batchOpen = false;
+        LoadCatalog();
     }
     counterNext.clear();
     ++writeGeneration;

@@ -143,6 +143,7 @@ struct Connection {
 
     // Write grouping.
     bool batchOpen = false; // an implicit transaction holds grouped writes
+    bool inDdl = false;     // a structure change is under way (its savepoint is open)
     int userDepth = 0;      // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::uint32_t batchWrites = 0;
@@ -223,8 +224,8 @@ struct Connection {
     void AfterWrite(std::int64_t rows);
     // Commits grouped writes (outside BeginTrans).
     void Flush();
-    // Runs a structure change atomically: flushes, then fn inside its own transaction (a savepoint
-    // inside BeginTrans). On failure the change and the catalog in memory are rolled back.
+    // Runs a structure change atomically: fn inside a savepoint of the grouped writes (or of BeginTrans).
+    // On failure the change and the catalog in memory are rolled back.
     template <class Fn> void Ddl(Fn&& fn);
     void DdlBegin();
     void DdlCommit();
@@ -252,8 +253,8 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
         fn();
         DdlCommit();
     } catch (...) {
-        DdlRollback();
         catalog = std::move(saved);
+        DdlRollback();
         throw;
     }
 }
