@@ -187,6 +187,7 @@ struct Connection {
         const void* owner = nullptr; // the recordset whose walk made them
         std::string table;           // catalog name, for the error text
         std::vector<Group> groups;
+        std::unordered_map<std::string, std::vector<std::size_t>> byText; // range text -> groups
         std::int64_t lastRowid = 0;
         std::size_t listed = 0; // rowids held in lists
     };
@@ -199,6 +200,7 @@ struct Connection {
     void DiscardHeld() {
         held.active = false;
         held.groups.clear();
+        held.byText.clear();
         held.listed = 0;
     }
 

@@ -853,7 +853,7 @@ void RecordsetImpl::Update() {
 namespace {
 // Held saves are written once this many rowids wait in lists, or this many different saves.
 constexpr std::size_t kHeldRowids = 16384;
-constexpr std::size_t kHeldGroups = 32;
+constexpr std::size_t kHeldGroups = 512;
 } // namespace
 
 void Connection::HoldSave(const void* owner, const std::string& range, const std::string& list,
@@ -863,12 +863,14 @@ void Connection::HoldSave(const void* owner, const std::string& range, const std
         held.owner = owner;
         held.table = table;
         held.groups.clear();
+        held.byText.clear();
         held.listed = 0;
         held.active = true;
     }
     held.lastRowid = rowid;
-    for (HeldSaves::Group& g : held.groups) {
-        if (g.range != range) continue;
+    std::vector<std::size_t>& candidates = held.byText[range];
+    for (std::size_t at : candidates) {
+        HeldSaves::Group& g = held.groups[at];
         bool same = true;
         for (std::size_t i = 0; same && i < values.size(); ++i) same = SameStoredValue(g.values[i], values[i]);
         if (!same) continue;
@@ -890,6 +892,7 @@ void Connection::HoldSave(const void* owner, const std::string& range, const std
         HoldSave(owner, range, list, table, std::move(values), rowid);
         return;
     }
+    candidates.push_back(held.groups.size());
     HeldSaves::Group g;
     g.range = range;
     g.list = list;
@@ -903,6 +906,7 @@ void Connection::WriteHeld() {
     held.active = false;
     std::vector<HeldSaves::Group> groups = std::move(held.groups);
     held.groups.clear();
+    held.byText.clear();
     held.listed = 0;
     // Every save is written even when one of them fails; the first failure is reported after.
     std::optional<Error> failure;
