@@ -84,7 +84,8 @@ Stmt Connection::PrepareJet(const std::string& sql) {
         } else if (TableState* t = catalog.FindTable(missing); t && t->IsAttached()) {
             // The fields of the source table, without the columns of fields deleted there.
             std::string cols;
-            for (const FieldDef& f : t->fields) cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
+            for (const FieldDef& f : t->fields)
+                cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
             body = "SELECT " + cols + " FROM " + DataName(*t);
             missing = t->name;
         } else {
@@ -203,7 +204,8 @@ void Connection::DdlCommit() {
     inDdl = false;
     Exec("RELEASE ddl");
     ++writeGeneration;
-    if (userDepth == 0 && batchOpen && std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2))
+    if (userDepth == 0 && batchOpen &&
+        std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2))
         Flush();
 }
 

@@ -107,8 +107,8 @@ void Configure(sqlite3* db, bool exclusive) {
 std::vector<std::pair<std::string, std::string>> HiddenColumns(sqlite3* db) {
     std::vector<std::pair<std::string, std::string>> out;
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT TableName, Name FROM MSysFields WHERE Ordinal < 0", -1, &raw, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT TableName, Name FROM MSysFields WHERE Ordinal < 0", -1, &raw,
+                           nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
         return out;
     }
@@ -149,9 +149,9 @@ std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
 void CompactWithoutHidden(const std::string& src, const std::string& dst, const std::string& shown,
                           const std::vector<std::pair<std::string, std::string>>& hidden) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(dst.c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc = sqlite3_open_v2(
+        dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+        nullptr);
     Connection c;
     c.db = SqliteDb(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
@@ -222,7 +222,8 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
             }
             std::string cols = "rowid";
             for (const std::string& n : names) {
-                if (std::any_of(gone.begin(), gone.end(), [&](const std::string& g) { return SameName(g, n); }))
+                if (std::any_of(gone.begin(), gone.end(),
+                                [&](const std::string& g) { return SameName(g, n); }))
                     c.Exec("ALTER TABLE main." + T + " DROP COLUMN " + QuoteName(n));
                 else
                     cols += ", " + QuoteName(n);
@@ -412,15 +413,15 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         db.reset();
         CompactWithoutHidden(src, dst, destination, hidden);
     } else {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
-    sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(s.get());
-    if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
-    s.reset();
-    db.reset();
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
+        Stmt s(raw);
+        if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
+        sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(s.get());
+        if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
+        s.reset();
+        db.reset();
     }
     if (hash.empty() && !pwd.empty()) {
         // A password given for an unprotected source protects the copy.

@@ -193,8 +193,8 @@ struct Connection {
     };
     HeldSaves held;
     // Adds the save of one row to the held ones, writing those first when it cannot join them.
-    void HoldSave(const void* owner, const std::string& range, const std::string& list, const std::string& table,
-                  std::vector<Variant> values, std::int64_t rowid);
+    void HoldSave(const void* owner, const std::string& range, const std::string& list,
+                  const std::string& table, std::vector<Variant> values, std::int64_t rowid);
     // Writes the held saves; throws the mapped error.
     void WriteHeld();
     void DiscardHeld() {
@@ -479,7 +479,8 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
 };
 
 // A SELECT text in which the tables among `sources` that carry hidden columns stand for their fields only.
-std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources, const std::string& sql);
+std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources,
+                                 const std::string& sql);
 
 // Field object of column i of a recordset, made on first use.
 std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i);

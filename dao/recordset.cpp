@@ -218,13 +218,15 @@ Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
 
 } // namespace
 
-std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources, const std::string& sql) {
+std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources,
+                                 const std::string& sql) {
     std::string shadows;
     for (const std::string& name : sources) {
         const TableState* t = c.catalog.FindTable(name);
         if (!t || t->hidden.empty() || t->IsAttached()) continue;
         std::string cols;
-        for (const FieldDef& f : t->fields) cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
+        for (const FieldDef& f : t->fields)
+            cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
         if (!shadows.empty()) shadows += ", ";
         shadows += QuoteName(t->name) + " AS (SELECT " + cols + " FROM main." + QuoteName(t->name) + ")";
     }
@@ -858,7 +860,8 @@ constexpr std::size_t kHeldGroups = 512;
 
 void Connection::HoldSave(const void* owner, const std::string& range, const std::string& list,
                           const std::string& table, std::vector<Variant> values, std::int64_t rowid) {
-    if (held.active && (held.owner != owner || rowid <= held.lastRowid || held.listed >= kHeldRowids)) WriteHeld();
+    if (held.active && (held.owner != owner || rowid <= held.lastRowid || held.listed >= kHeldRowids))
+        WriteHeld();
     if (!held.active) {
         held.owner = owner;
         held.table = table;
@@ -872,7 +875,8 @@ void Connection::HoldSave(const void* owner, const std::string& range, const std
     for (std::size_t at : candidates) {
         HeldSaves::Group& g = held.groups[at];
         bool same = true;
-        for (std::size_t i = 0; same && i < values.size(); ++i) same = SameStoredValue(g.values[i], values[i]);
+        for (std::size_t i = 0; same && i < values.size(); ++i)
+            same = SameStoredValue(g.values[i], values[i]);
         if (!same) continue;
         if (g.rowids.empty() && rowid == g.last + 1) {
             g.last = rowid;
@@ -880,7 +884,8 @@ void Connection::HoldSave(const void* owner, const std::string& range, const std
         }
         if (g.rowids.empty()) {
             // The rows of this save are no longer consecutive: from now on they are listed.
-            for (std::int64_t r = g.first; r <= g.last; ++r) g.rowids.push_back(r);
+            for (std::int64_t r = g.first; r <= g.last; ++r)
+                g.rowids.push_back(r);
             held.listed += g.rowids.size();
         }
         g.rowids.push_back(rowid);
@@ -915,7 +920,8 @@ void Connection::WriteHeld() {
         try {
             sqlite3_stmt* s = Prepare(g.rowids.empty() ? g.range : g.list);
             int k = 1;
-            for (const Variant& v : g.values) BindVariant(s, k++, v);
+            for (const Variant& v : g.values)
+                BindVariant(s, k++, v);
             if (g.rowids.empty()) {
                 sqlite3_bind_int64(s, k++, g.first);
                 sqlite3_bind_int64(s, k, g.last);

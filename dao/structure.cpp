@@ -22,7 +22,8 @@ void SaveWholeTable(Connection& c, const TableState& t) {
         SaveProperties(c, 2, t.name, f.name, f.properties);
     }
     for (const auto& ix : t.indexes) SaveIndexRow(c, t, ix);
-    for (const auto& h : t.hidden) SaveHiddenRow(c, t, h);
+    for (const auto& h : t.hidden)
+        SaveHiddenRow(c, t, h);
     SaveProperties(c, 1, t.name, "", t.properties);
 }
 
@@ -102,8 +103,10 @@ void CreateTable(Connection& c, TableState t) {
         // An attached table: its fields are those of the source table.
         std::string schema = c.AttachSource(t.connect);
         if (t.sourceTable.empty()) t.sourceTable = t.name;
-        sqlite3_stmt* s = c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
-                                    "DefaultValue FROM " + schema + ".MSysFields WHERE TableName = ? AND Ordinal >= 0 ORDER BY Ordinal");
+        sqlite3_stmt* s =
+            c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
+                      "DefaultValue FROM " +
+                      schema + ".MSysFields WHERE TableName = ? AND Ordinal >= 0 ORDER BY Ordinal");
         sqlite3_bind_text(s, 1, t.sourceTable.data(), static_cast<int>(t.sourceTable.size()), SQLITE_TRANSIENT);
         t.fields.clear();
         while (sqlite3_step(s) == SQLITE_ROW) {

@@ -93,7 +93,8 @@ namespace {
 
 // A number spread over the rows and the fields, the same for the same row and field.
 std::uint64_t Sparso(std::int64_t i, std::size_t campo) {
-    std::uint64_t x = static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + (campo + 1) * 0xBF58476D1CE4E5B9ULL;
+    std::uint64_t x =
+        static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + (campo + 1) * 0xBF58476D1CE4E5B9ULL;
     x ^= x >> 31;
     x *= 0x94D049BB133111EBULL;
     return x ^ (x >> 29);

@@ -246,13 +246,15 @@ std::vector<std::vector<std::string>> Righe(sqlite3* db, const std::string& sql)
 
 std::string Letterale(const std::string& t) {
     std::string out = "'";
-    for (char c : t) out += c == '\'' ? std::string("''") : std::string(1, c);
+    for (char c : t)
+        out += c == '\'' ? std::string("''") : std::string(1, c);
     return out + "'";
 }
 
 std::string Nome(const std::string& n) {
     std::string out = "\"";
-    for (char c : n) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : n)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
 }
 
@@ -291,24 +293,27 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
     sqlite3* ra = nullptr;
     if (sqlite3_open_v2(hostArchive.c_str(), &ra, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
     dao::detail::SqliteDb db(ra);
-    std::vector<std::string> passi = {"PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL", "PRAGMA threads=2",
-                                      "BEGIN"};
+    std::vector<std::string> passi = {"PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL",
+                                      "PRAGMA threads=2", "BEGIN"};
     try {
-        const auto tabelle = Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='table' AND name "
-                                               "NOT LIKE 'MSys%' AND name NOT LIKE 'sqlite%'");
+        const auto tabelle =
+            Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='table' AND name "
+                              "NOT LIKE 'MSys%' AND name NOT LIKE 'sqlite%'");
         for (const auto& t : tabelle) {
             const std::string& T = t[0];
-            const auto dopo = Righe(fine.get(), "SELECT name, type FROM pragma_table_info(" +
-                                                    Letterale(T) + ")");
-            const auto prima = Righe(db.get(), "SELECT name, type FROM pragma_table_info(" +
-                                                   Letterale(T) + ")");
+            const auto dopo =
+                Righe(fine.get(), "SELECT name, type FROM pragma_table_info(" + Letterale(T) + ")");
+            const auto prima =
+                Righe(db.get(), "SELECT name, type FROM pragma_table_info(" + Letterale(T) + ")");
             if (prima.empty()) continue; // a table the comparison created: nothing to rewrite
             std::map<std::string, int> tipi;
-            for (const auto& f : Righe(fine.get(), "SELECT upper(Name), Type FROM MSysFields WHERE TableName=" +
-                                                       Letterale(T) + " AND Ordinal >= 0"))
+            for (const auto& f : Righe(
+                     fine.get(), "SELECT upper(Name), Type FROM MSysFields WHERE TableName=" + Letterale(T) +
+                                     " AND Ordinal >= 0"))
                 tipi[f[0]] = std::atoi(f[1].c_str());
             std::map<std::string, std::string> vecchi; // upper-case name -> declared type
-            for (const auto& f : prima) vecchi[UCase(f[0])] = UCase(f[1]);
+            for (const auto& f : prima)
+                vecchi[UCase(f[0])] = UCase(f[1]);
             bool cambia = prima.size() != dopo.size();
             std::string nulli;
             std::string colonne = "rowid", valori = "rowid";
@@ -333,22 +338,27 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
                 }
                 valori += ", " + e;
             }
-            const auto indici = Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='index' AND "
-                                                  "sql IS NOT NULL AND tbl_name=" + Letterale(T));
+            const auto indici =
+                Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='index' AND "
+                                  "sql IS NOT NULL AND tbl_name=" +
+                                      Letterale(T));
             if (!cambia && !nulli.empty())
-                cambia = !Righe(db.get(), "SELECT 1 FROM " + Nome(T) + " WHERE " + nulli + " LIMIT 1").empty();
+                cambia =
+                    !Righe(db.get(), "SELECT 1 FROM " + Nome(T) + " WHERE " + nulli + " LIMIT 1").empty();
             if (cambia) {
                 const std::string nuova = Nome(T + "~nuova");
                 passi.push_back("CREATE TABLE " + nuova + " " + t[1].substr(t[1].find('(')));
-                passi.push_back("INSERT INTO " + nuova + " (" + colonne + ") SELECT " + valori + " FROM " + Nome(T));
+                passi.push_back("INSERT INTO " + nuova + " (" + colonne + ") SELECT " + valori + " FROM " +
+                                Nome(T));
                 passi.push_back("DROP TABLE " + Nome(T));
                 passi.push_back("ALTER TABLE " + nuova + " RENAME TO " + Nome(T));
-                for (const auto& ix : indici) passi.push_back(ix[1]);
+                for (const auto& ix : indici)
+                    passi.push_back(ix[1]);
                 continue;
             }
             for (const auto& ix : indici) {
-                const auto era = Righe(db.get(), "SELECT sql FROM sqlite_schema WHERE name=" +
-                                                     Letterale(ix[0]));
+                const auto era =
+                    Righe(db.get(), "SELECT sql FROM sqlite_schema WHERE name=" + Letterale(ix[0]));
                 if (!era.empty() && era[0][0] == ix[1]) continue;
                 passi.push_back("DROP INDEX IF EXISTS " + Nome(ix[0]));
                 passi.push_back(ix[1]);
@@ -414,11 +424,13 @@ int Main(int argc, char** argv) {
             archive = argv[i + 1];
         else if (a == "--steps-only")
             soloPassi = std::string(argv[i + 1]) == "1";
-        else if (a == "--nulls" && (std::string(argv[i + 1]) == "rows" || std::string(argv[i + 1]) == "scattered"))
+        else if (a == "--nulls" &&
+                 (std::string(argv[i + 1]) == "rows" || std::string(argv[i + 1]) == "scattered"))
             sparsi = std::string(argv[i + 1]) == "scattered";
         else {
-            std::cerr << "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] "
-                         "[--archive FILE]\n";
+            std::cerr
+                << "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] "
+                   "[--archive FILE]\n";
             return 2;
         }
     }
@@ -499,8 +511,8 @@ int Main(int argc, char** argv) {
         Cartella(W + "\\sqlite");
         Rimuovi(V2);
         platform::FileCopy(A, C);
-        const double s = UnPassaggioPerTabella(platform::HostPath(C), platform::HostPath(W + "\\ponteval\\Cont32.mdb"),
-                                               platform::HostPath(V2));
+        const double s = UnPassaggioPerTabella(
+            platform::HostPath(C), platform::HostPath(W + "\\ponteval\\Cont32.mdb"), platform::HostPath(V2));
         if (s >= 0) Riga("one_pass_floor", s, baseline);
         Rimuovi(C);
         Rimuovi(V2);

@@ -1,8 +1,8 @@
 // A deleted field leaves the catalog at once and its values leave the rows at the next compaction: until
 // then nothing the engine offers reads, writes or returns them, and the name is free.
 
-#include "dao_fixture.h"
 #include "dao/sqlite_handle.h"
+#include "dao_fixture.h"
 
 #include <sqlite3.h>
 
@@ -17,8 +17,9 @@ protected:
     void SetUp() override {
         DaoTest::SetUp();
         // B is required and has no default: once deleted it must not stop any insert.
-        db_ = Create("a.mdb", {"CREATE TABLE T (Id LONG, A TEXT(10), B LONG NOT NULL, C TEXT(10))",
-                               "CREATE INDEX IxA ON T (A)", "CREATE TABLE U (Id LONG, A TEXT(10), C TEXT(10))"});
+        db_ = Create("a.mdb",
+                     {"CREATE TABLE T (Id LONG, A TEXT(10), B LONG NOT NULL, C TEXT(10))",
+                      "CREATE INDEX IxA ON T (A)", "CREATE TABLE U (Id LONG, A TEXT(10), C TEXT(10))"});
         for (int id = 1; id <= 6; ++id)
             db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (" + std::to_string(id) + ", 'a" +
                         std::to_string(id % 3) + "', " + std::to_string(100 + id) + ", 'c')");
@@ -31,7 +32,8 @@ protected:
 
     static std::string Names(const Fields& f) {
         std::string out;
-        for (int i = 0; i < f.Count(); ++i) out += (i ? "," : "") + f[i].Name();
+        for (int i = 0; i < f.Count(); ++i)
+            out += (i ? "," : "") + f[i].Name();
         return out;
     }
     static std::string Text(const Variant& v) { return v.IsNull() ? "null" : v.ToString(); }
@@ -39,7 +41,8 @@ protected:
         Recordset rs = db.OpenRecordset(sql);
         std::string out = Names(rs.Fields()) + ":";
         for (; !rs.Eof(); rs.MoveNext()) {
-            for (int i = 0; i < rs.Fields().Count(); ++i) out += (i ? "|" : "") + Text(rs.Fields()[i].Value());
+            for (int i = 0; i < rs.Fields().Count(); ++i)
+                out += (i ? "|" : "") + Text(rs.Fields()[i].Value());
             out += ";";
         }
         rs.Close();
@@ -63,7 +66,8 @@ protected:
     }
     std::string Columns(const std::string& file) {
         std::string out;
-        for (const std::string& c : Raw(file, "SELECT name FROM pragma_table_info('T')")) out += c + ",";
+        for (const std::string& c : Raw(file, "SELECT name FROM pragma_table_info('T')"))
+            out += c + ",";
         return out;
     }
 
@@ -88,7 +92,8 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
         {"SELECT * FROM T WHERE Id = 9 UNION SELECT * FROM T WHERE Id = 9", "Id,A,C:9|z|c;"},
         {"SELECT A, count(*) AS N FROM T GROUP BY A", "A,N:a0|2;a1|2;a2|2;z|2;"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Rows(db_, c.source), c.expected) << c.source;
+    for (const Case& c : cases)
+        EXPECT_EQ(Rows(db_, c.source), c.expected) << c.source;
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,C");
     EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT B FROM T"); }), 3061);
     EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["T"].Fields()["B"]; }), 3265);
@@ -109,7 +114,8 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     rs.Update();
     rs.Close();
     EXPECT_EQ(Rows(db_, "SELECT * FROM U"), "Id,A,C:7|x|y;");
-    EXPECT_EQ(Rows(db_, "SELECT Id, C FROM T WHERE Id = 1 OR (Id >= 7 AND Id <= 8)"), "Id,C:1|e;7|y;7|y;8|null;");
+    EXPECT_EQ(Rows(db_, "SELECT Id, C FROM T WHERE Id = 1 OR (Id >= 7 AND Id <= 8)"),
+              "Id,C:1|e;7|y;7|y;8|null;");
 
     // The values stay in the file, under a name of their own, also for a new opening of the file.
     db_.Close();
@@ -149,7 +155,8 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
 
     engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));
     EXPECT_EQ(Columns("b.mdb"), "Id,A,B,");
-    EXPECT_EQ(Raw("b.mdb", "SELECT count(*) FROM MSysFields WHERE Ordinal < 0"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Raw("b.mdb", "SELECT count(*) FROM MSysFields WHERE Ordinal < 0"),
+              std::vector<std::string>{"0"});
     // The rows keep their rowids and values; the index is there and used.
     EXPECT_EQ(Raw("b.mdb", "SELECT rowid || ':' || Id || A || B FROM T"),
               (std::vector<std::string>{"1:1a1b1", "2:2a2b2", "4:4a1b4", "5:5a2b5", "6:6a0b6"}));
