@@ -162,7 +162,7 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
         c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(PragmaValue(c, "src.auto_vacuum")));
         c.Exec("PRAGMA main.journal_mode=OFF");
         c.Exec("PRAGMA main.synchronous=FULL");
-        c.Exec("PRAGMA cache_size=-32768");
+        c.Exec("PRAGMA cache_size=-16384");
         if (std::thread::hardware_concurrency() > 1) c.Exec("PRAGMA threads=2");
         const std::int64_t userVersion = PragmaValue(c, "src.user_version");
         const std::int64_t applicationId = PragmaValue(c, "src.application_id");
