@@ -529,6 +529,9 @@ int Main(int argc, char** argv) {
     }
     std::cerr << "message boxes: " << dialogs.messageBoxes().size() << ", step errors: " << tempi.errori()
               << "\n";
+    std::map<std::string, int> testi;
+    for (const auto& box : dialogs.messageBoxes()) ++testi[box.text];
+    for (const auto& [testo, volte] : testi) std::cerr << "  " << volte << "x " << testo << "\n";
     std::printf("peak_rss_mb=%.1f\n", std::max(picco, PeakRssMb()));
     return 0;
 }
