@@ -913,7 +913,8 @@ void Connection::WriteHeld() {
     held.groups.clear();
     held.byText.clear();
     held.listed = 0;
-    // Every save is written even when one of them fails; the first failure is reported after.
+    // Every save is written even when one of them fails (unless the transaction is gone); the first
+    // failure is reported after.
     std::optional<Error> failure;
     std::string ids;
     for (const HeldSaves::Group& g : groups) {
@@ -940,6 +941,8 @@ void Connection::WriteHeld() {
             if (rc != SQLITE_DONE) ThrowSqlite(handle(), rc, held.table);
         } catch (const Error& e) {
             if (!failure) failure = e;
+            // A transaction that SQLite gave up takes no more writes: they would not be a prefix.
+            if (sqlite3_get_autocommit(handle()) && (batchOpen || userDepth > 0)) break;
         }
     }
     if (failure) throw *failure;
