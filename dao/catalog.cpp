@@ -437,6 +437,10 @@ void Connection::LoadCatalog() {
             FieldDef f;
             f.name = Text(s.get(), 1);
             f.ordinal = sqlite3_column_int(s.get(), 2);
+            if (f.ordinal < 0) {
+                t->hidden.push_back(std::move(f.name));
+                continue;
+            }
             f.type = sqlite3_column_int(s.get(), 3);
             f.size = sqlite3_column_int(s.get(), 4);
             f.attributes = sqlite3_column_int(s.get(), 5);
@@ -544,6 +548,22 @@ void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
     BindText(s, 9, f.defaultValue);
     BindText(s, 10, f.validationRule);
     BindText(s, 11, f.validationText);
+    Step(c, s);
+}
+
+void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column) {
+    sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
+                                "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
+                                "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
+    BindText(s, 1, t.name);
+    BindText(s, 2, column);
+    Step(c, s);
+}
+
+void DeleteHiddenRow(Connection& c, const TableState& t, const std::string& column) {
+    sqlite3_stmt* s = c.Prepare("DELETE FROM MSysFields WHERE TableName=? AND Name=? AND Ordinal<0");
+    BindText(s, 1, t.name);
+    BindText(s, 2, column);
     Step(c, s);
 }
 

@@ -79,10 +79,14 @@ Stmt Connection::PrepareJet(const std::string& sql) {
         if (QueryState* q = catalog.FindQuery(missing)) {
             JetStatement st = TranslateJetSql(q->sql);
             if (st.kind != JetStatement::Kind::Select || !st.parameters.empty()) ThrowJet(3078, missing);
-            body = st.sql;
+            body = WithoutHiddenColumns(*this, st.sources, st.sql);
             missing = q->name;
         } else if (TableState* t = catalog.FindTable(missing); t && t->IsAttached()) {
-            body = "SELECT * FROM " + DataName(*t);
+            // The fields of the source table, without the columns of fields deleted there.
+            std::string cols;
+            for (const FieldDef& f : t->fields)
+                cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
+            body = "SELECT " + cols + " FROM " + DataName(*t);
             missing = t->name;
         } else {
             ThrowJet(3078, missing);
@@ -177,63 +181,42 @@ void Connection::AfterWrite(std::int64_t rows) {
         Flush();
 }
 
-void Connection::HoldSave(const void* owner, const std::string& sql, const std::string& table,
-                          std::vector<Variant> values, std::int64_t rowid) {
-    if (held.active && held.owner == owner && held.last != std::numeric_limits<std::int64_t>::max() &&
-        rowid == held.last + 1 && held.sql == sql) {
-        bool same = true;
-        for (std::size_t i = 0; same && i < values.size(); ++i) same = SameStoredValue(held.values[i], values[i]);
-        if (same) {
-            held.last = rowid;
-            return;
-        }
-    }
-    WriteHeld();
-    held.owner = owner;
-    held.sql = sql;
-    held.table = table;
-    held.values = std::move(values);
-    held.first = held.last = rowid;
-    held.active = true;
-}
-
-void Connection::WriteHeld() {
-    if (!held.active) return;
-    held.active = false;
-    sqlite3_stmt* s = Prepare(held.sql);
-    int k = 1;
-    for (const Variant& v : held.values) BindVariant(s, k++, v);
-    sqlite3_bind_int64(s, k++, held.first);
-    sqlite3_bind_int64(s, k, held.last);
-    int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) ThrowSqlite(handle(), rc, held.table);
-}
-
 void Connection::Flush() {
     WriteHeld();
-    if (!batchOpen || userDepth > 0) return;
+    if (!batchOpen || userDepth > 0 || inDdl) return;
     batchOpen = false;
     if (sqlite3_get_autocommit(handle())) return; // SQLite ended it itself (after an I/O error)
     Exec("COMMIT");
 }
 
+// A structure change joins the grouped writes, in a savepoint of its own: it is committed with them, in
+// order, so that a killed process still leaves a prefix of the operations, and a failed change is undone
+// alone.
 void Connection::DdlBegin() {
-    Flush();
+    WriteHeld();
     DropTempObjects();
-    Exec(userDepth > 0 ? "SAVEPOINT ddl" : "BEGIN IMMEDIATE");
+    if (userDepth == 0) BeginWrite();
+    Exec("SAVEPOINT ddl");
+    inDdl = true;
 }
 
 void Connection::DdlCommit() {
-    Exec(userDepth > 0 ? "RELEASE ddl" : "COMMIT");
+    inDdl = false;
+    Exec("RELEASE ddl");
     ++writeGeneration;
+    if (userDepth == 0 && batchOpen &&
+        std::chrono::steady_clock::now() - batchStart > std::chrono::seconds(2))
+        Flush();
 }
 
 void Connection::DdlRollback() {
-    if (userDepth > 0) {
+    inDdl = false;
+    if (!sqlite3_get_autocommit(handle())) {
         sqlite3_exec(handle(), "ROLLBACK TO ddl; RELEASE ddl", nullptr, nullptr, nullptr);
-    } else if (!sqlite3_get_autocommit(handle())) {
-        sqlite3_exec(handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    } else if (batchOpen && userDepth == 0) {
+        // SQLite gave up the whole transaction (an I/O error): the catalog is the file's again.
+        batchOpen = false;
+        LoadCatalog();
     }
     counterNext.clear();
     ++writeGeneration;

@@ -103,6 +103,156 @@ void Configure(sqlite3* db, bool exclusive) {
     RegisterEngineFunctions(db);
 }
 
+// The hidden columns of a file's tables, from its catalog: (table, column) pairs.
+std::vector<std::pair<std::string, std::string>> HiddenColumns(sqlite3* db) {
+    std::vector<std::pair<std::string, std::string>> out;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT TableName, Name FROM MSysFields WHERE Ordinal < 0", -1, &raw,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return out;
+    }
+    Stmt s(raw);
+    while (sqlite3_step(raw) == SQLITE_ROW)
+        out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
+                         reinterpret_cast<const char*>(sqlite3_column_text(raw, 1)));
+    return out;
+}
+
+// A URI that opens a host file read-only.
+std::string ReadOnlyUri(const std::string& host) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out = "file:";
+    for (unsigned char ch : host) {
+        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out + "?mode=ro";
+}
+
+std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
+    sqlite3_stmt* s = c.Prepare("PRAGMA " + pragma);
+    std::int64_t v = 0;
+    if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    return v;
+}
+
+// Compacts the file `src` into the new file `dst` as VACUUM INTO does (each table and its indexes copied
+// in rowid order), except that the tables that carry hidden columns are written with their fields only,
+// in the same pass, and the catalog forgets those columns.
+void CompactWithoutHidden(const std::string& src, const std::string& dst, const std::string& shown,
+                          const std::vector<std::pair<std::string, std::string>>& hidden) {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(
+        dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+        nullptr);
+    Connection c;
+    c.db = SqliteDb(raw);
+    if (rc != SQLITE_OK) ThrowJet(3051, shown);
+    sqlite3_extended_result_codes(raw, 1);
+    try {
+        c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
+        c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
+        c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(PragmaValue(c, "src.auto_vacuum")));
+        c.Exec("PRAGMA main.journal_mode=OFF");
+        c.Exec("PRAGMA main.synchronous=FULL");
+        c.Exec("PRAGMA cache_size=-16384");
+        if (std::thread::hardware_concurrency() > 1) c.Exec("PRAGMA threads=2");
+        const std::int64_t userVersion = PragmaValue(c, "src.user_version");
+        const std::int64_t applicationId = PragmaValue(c, "src.application_id");
+        c.Exec("BEGIN");
+        struct Entry {
+            std::string type, name, table, sql;
+        };
+        std::vector<Entry> schema;
+        bool sequence = false;
+        {
+            sqlite3_stmt* s = c.Prepare("SELECT type, name, tbl_name, sql FROM src.sqlite_schema "
+                                        "WHERE sql IS NOT NULL ORDER BY rowid");
+            auto text = [&](int i) {
+                const unsigned char* p = sqlite3_column_text(s, i);
+                return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
+            };
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                Entry e{text(0), text(1), text(2), text(3)};
+                if (e.name.rfind("sqlite_", 0) == 0) {
+                    sequence = sequence || e.name == "sqlite_sequence";
+                    continue;
+                }
+                schema.push_back(std::move(e));
+            }
+            sqlite3_reset(s);
+        }
+        auto indexesOf = [&](const std::string& table) {
+            for (const Entry& e : schema)
+                if (e.type == "index" && e.table == table) c.Exec(e.sql);
+        };
+        for (const Entry& e : schema) {
+            if (e.type != "table") continue;
+            c.Exec(e.sql);
+            const std::string T = QuoteName(e.name);
+            std::vector<std::string> gone;
+            for (const auto& [table, column] : hidden)
+                if (SameName(table, e.name)) gone.push_back(column);
+            if (SameName(e.name, "MSysFields")) {
+                indexesOf(e.table);
+                c.Exec("INSERT INTO main.MSysFields SELECT * FROM src.MSysFields WHERE NOT Ordinal < 0");
+                continue;
+            }
+            if (gone.empty()) {
+                // Rows and index entries copied as they are stored.
+                indexesOf(e.table);
+                c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
+                continue;
+            }
+            // The table is still empty: its hidden columns go without touching a row.
+            std::vector<std::string> names;
+            {
+                sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_info(?, 'main')");
+                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
+                while (sqlite3_step(s) == SQLITE_ROW)
+                    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+                sqlite3_reset(s);
+            }
+            std::string cols = "rowid";
+            for (const std::string& n : names) {
+                if (std::any_of(gone.begin(), gone.end(),
+                                [&](const std::string& g) { return SameName(g, n); }))
+                    c.Exec("ALTER TABLE main." + T + " DROP COLUMN " + QuoteName(n));
+                else
+                    cols += ", " + QuoteName(n);
+            }
+            c.Exec("INSERT INTO main." + T + " (" + cols + ") SELECT " + cols + " FROM src." + T);
+            indexesOf(e.table);
+        }
+        for (const Entry& e : schema)
+            if (e.type == "view" || e.type == "trigger") c.Exec(e.sql);
+        if (sequence) {
+            c.Exec("DELETE FROM main.sqlite_sequence");
+            c.Exec("INSERT INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
+        }
+        c.Exec("PRAGMA main.user_version=" + std::to_string(userVersion));
+        c.Exec("PRAGMA main.application_id=" + std::to_string(applicationId));
+        c.Exec("COMMIT");
+        c.cache.clear();
+        c.Exec("DETACH DATABASE src");
+    } catch (...) {
+        c.cache.clear();
+        c.db.reset();
+        try {
+            platform::Kill(platform::WindowsPath(dst));
+        } catch (const Error&) {
+        }
+        throw;
+    }
+}
+
 } // namespace
 
 Connection& DatabaseImpl::C() {
@@ -258,15 +408,21 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     CheckFormat(db.get(), source);
     std::string hash = PasswordHash(db.get());
     if (!hash.empty() && !shared_->Verify(hash, pwd)) ThrowJet(3031);
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
-    sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(s.get());
-    if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
-    s.reset();
-    db.reset();
+    // Columns of deleted fields leave the rows here, in the pass that writes the compacted file.
+    if (const auto hidden = HiddenColumns(db.get()); !hidden.empty()) {
+        db.reset();
+        CompactWithoutHidden(src, dst, destination, hidden);
+    } else {
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
+        Stmt s(raw);
+        if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
+        sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(s.get());
+        if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
+        s.reset();
+        db.reset();
+    }
     if (hash.empty() && !pwd.empty()) {
         // A password given for an unprotected source protects the copy.
         SqliteDb out = OpenSqlite(dst, false, false, destination);

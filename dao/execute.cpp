@@ -126,7 +126,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             src = "SELECT ";
             for (std::size_t i = 0; i < st.values.size(); ++i) src += (i ? ", " : "") + st.values[i];
         } else {
-            src = st.sql;
+            src = WithoutHiddenColumns(c, st.sources, st.sql);
         }
         std::string names, inner, outer, checks, srcCols;
         for (std::size_t i = 0; i < cols.size(); ++i) {

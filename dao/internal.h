@@ -77,6 +77,9 @@ struct TableState {
     std::vector<FieldDef> fields; // in ordinal order
     std::vector<IndexDef> indexes;
     std::vector<UserProperty> properties;
+    // SQLite columns of deleted fields: their values stay in the rows, never read nor written, until the
+    // next compaction writes the table without them. Recorded in MSysFields with a negative ordinal.
+    std::vector<std::string> hidden;
 
     FieldDef* FindField(std::string_view n);
     const FieldDef* FindField(std::string_view n) const;
@@ -140,6 +143,7 @@ struct Connection {
 
     // Write grouping.
     bool batchOpen = false; // an implicit transaction holds grouped writes
+    bool inDdl = false;     // a structure change is under way (its savepoint is open)
     int userDepth = 0;      // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::uint32_t batchWrites = 0;
@@ -167,24 +171,38 @@ struct Connection {
     // Empties the pool when the structure changed since its statements were put back.
     void ForgetStaleQueries();
 
-    // Row saves held back: consecutive saves of one recordset that set the same values on rows of
-    // consecutive rowids go to SQLite as one statement over the rowid range. Every other use of the
-    // connection writes them first, so no statement ever sees the rows without them.
+    // Row saves held back: the saves of one recordset's walk (rows read in rowid order, each once) wait
+    // and go to SQLite together, one statement for the saves that set the same values, over a rowid range
+    // or a list of rowids. Every other use of the connection writes them first, so no statement ever sees
+    // the rows without them.
     struct HeldSaves {
+        struct Group {
+            std::string range;           // UPDATE ... SET ... WHERE rowid BETWEEN ? AND ?
+            std::string list;            // UPDATE ... SET ... WHERE rowid IN (the rowids as a JSON array)
+            std::vector<Variant> values; // the values set, in the statements' order
+            std::int64_t first = 0, last = 0; // while the rowids are consecutive
+            std::vector<std::int64_t> rowids; // once they are not
+        };
         bool active = false;
-        const void* owner = nullptr;     // the recordset whose walk made them
-        std::string sql;                 // UPDATE ... SET ... WHERE rowid BETWEEN ? AND ?
-        std::string table;               // catalog name, for the error text
-        std::vector<Variant> values;     // the values set, in the statement's order
-        std::int64_t first = 0, last = 0;
+        const void* owner = nullptr; // the recordset whose walk made them
+        std::string table;           // catalog name, for the error text
+        std::vector<Group> groups;
+        std::unordered_map<std::string, std::vector<std::size_t>> byText; // range text -> groups
+        std::int64_t lastRowid = 0;
+        std::size_t listed = 0; // rowids held in lists
     };
     HeldSaves held;
     // Adds the save of one row to the held ones, writing those first when it cannot join them.
-    void HoldSave(const void* owner, const std::string& sql, const std::string& table, std::vector<Variant> values,
-                  std::int64_t rowid);
+    void HoldSave(const void* owner, const std::string& range, const std::string& list,
+                  const std::string& table, std::vector<Variant> values, std::int64_t rowid);
     // Writes the held saves; throws the mapped error.
     void WriteHeld();
-    void DiscardHeld() { held.active = false; }
+    void DiscardHeld() {
+        held.active = false;
+        held.groups.clear();
+        held.byText.clear();
+        held.listed = 0;
+    }
 
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
@@ -208,8 +226,8 @@ struct Connection {
     void AfterWrite(std::int64_t rows);
     // Commits grouped writes (outside BeginTrans).
     void Flush();
-    // Runs a structure change atomically: flushes, then fn inside its own transaction (a savepoint
-    // inside BeginTrans). On failure the change and the catalog in memory are rolled back.
+    // Runs a structure change atomically: fn inside a savepoint of the grouped writes (or of BeginTrans).
+    // On failure the change and the catalog in memory are rolled back.
     template <class Fn> void Ddl(Fn&& fn);
     void DdlBegin();
     void DdlCommit();
@@ -237,8 +255,8 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
         fn();
         DdlCommit();
     } catch (...) {
-        DdlRollback();
         catalog = std::move(saved);
+        DdlRollback();
         throw;
     }
 }
@@ -248,6 +266,8 @@ void CreateCatalogTables(Connection& c);
 void SaveTableRow(Connection& c, const TableState& t);
 void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f);
 void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix);
+void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column);
+void DeleteHiddenRow(Connection& c, const TableState& t, const std::string& column);
 void SaveProperties(Connection& c, int kind, std::string_view object, std::string_view field,
                     const std::vector<UserProperty>& props);
 void DeleteCatalogTable(Connection& c, std::string_view table);
@@ -364,6 +384,7 @@ struct QueryDefImpl {
 // ---- Recordset ----
 struct RsColumn {
     FieldDef def;
+    int at = -1;        // query recordsets: the column of the statement
     bool typed = true;  // false: an expression, read by its storage class
     int baseField = -1; // index in the base table's fields, -1 when not a column of it
     std::string sourceTable, sourceField;
@@ -421,6 +442,7 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     struct UpdateTexts {
         std::string oneRow; // ... WHERE rowid = ?
         std::string range;  // ... WHERE rowid BETWEEN ? AND ? (held saves)
+        std::string list;   // ... WHERE rowid IN (SELECT value FROM json_each(?)) (held saves)
     };
     std::unordered_map<std::string, UpdateTexts> updateSql; // dirty mask -> SQL
     int holdable = -1; // saves may be held (the walk reads the rows in rowid order, each once); -1 unknown
@@ -455,6 +477,10 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     void WriteOwnHeld();
     ~RecordsetImpl();
 };
+
+// A SELECT text in which the tables among `sources` that carry hidden columns stand for their fields only.
+std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources,
+                                 const std::string& sql);
 
 // Field object of column i of a recordset, made on first use.
 std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i);

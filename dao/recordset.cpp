@@ -218,6 +218,31 @@ Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
 
 } // namespace
 
+std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources,
+                                 const std::string& sql) {
+    std::string shadows;
+    for (const std::string& name : sources) {
+        const TableState* t = c.catalog.FindTable(name);
+        if (!t || t->hidden.empty() || t->IsAttached()) continue;
+        std::string cols;
+        for (const FieldDef& f : t->fields)
+            cols += (cols.empty() ? "" : ", ") + QuoteName(f.name);
+        if (!shadows.empty()) shadows += ", ";
+        shadows += QuoteName(t->name) + " AS (SELECT " + cols + " FROM main." + QuoteName(t->name) + ")";
+    }
+    if (shadows.empty()) return sql;
+    std::string_view body = TrimSql(sql);
+    if (!StartsWithWord(body, "WITH")) return "WITH " + shadows + " " + std::string(body);
+    body.remove_prefix(4);
+    body = TrimSql(body);
+    std::string head = "WITH ";
+    if (StartsWithWord(body, "RECURSIVE")) {
+        head += "RECURSIVE ";
+        body = TrimSql(body.substr(9));
+    }
+    return head + shadows + ", " + std::string(body);
+}
+
 std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i) {
     std::shared_ptr<FieldImpl>& f = rs->fieldObjs[i];
     if (!f) {
@@ -345,7 +370,10 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
         } catch (const Error&) {
         }
     }
-    if (!rs->query) rs->query = PooledQuery(c, st.sql, rs->pooledSql);
+    if (!rs->query) {
+        rs->sql = WithoutHiddenColumns(c, st.sources, st.sql);
+        rs->query = PooledQuery(c, rs->sql, rs->pooledSql);
+    }
     sqlite3_stmt* q = rs->query.get();
     int off = rs->hasRowid ? 1 : 0;
     int n = sqlite3_column_count(q);
@@ -367,6 +395,12 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
             }
             origin = lastOrigin;
         }
+        col.at = i;
+        // The values of a deleted field, still in the rows until compaction, are not the recordset's.
+        if (origin && oc && !origin->hidden.empty() &&
+            std::any_of(origin->hidden.begin(), origin->hidden.end(),
+                        [&](const std::string& h) { return SameName(h, oc); }))
+            continue;
         const FieldDef* f = nullptr;
         if (origin && oc) {
             const auto at = static_cast<std::size_t>(i - off);
@@ -397,7 +431,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     if (!rs->eof)
         for (std::size_t i = 0; i < rs->cols.size(); ++i)
             if (!rs->cols[i].typed)
-                rs->cols[i].def.type = TypeOfStorage(sqlite3_column_type(q, static_cast<int>(i) + off));
+                rs->cols[i].def.type = TypeOfStorage(sqlite3_column_type(q, rs->cols[i].at));
     return rs;
 }
 
@@ -644,7 +678,7 @@ const TableState& RecordsetImpl::Base() {
 void RecordsetImpl::Decode(std::size_t i) {
     if (undecoded.empty() || !undecoded[i]) return;
     sqlite3_stmt* q = query.get();
-    const int at = static_cast<int>(i) + (hasRowid ? 1 : 0);
+    const int at = cols[i].at;
     row[i] = cols[i].typed ? FromColumn(q, at, &cols[i].def) : FromColumnRaw(q, at);
     undecoded[i] = 0;
 }
@@ -780,14 +814,15 @@ void RecordsetImpl::Update() {
                     first = false;
                     sql += QuoteName(t.fields[static_cast<std::size_t>(cols[i].baseField)].name) + " = ?";
                 }
-                UpdateTexts texts{sql + " WHERE rowid = ?", sql + " WHERE rowid BETWEEN ? AND ?"};
+                UpdateTexts texts{sql + " WHERE rowid = ?", sql + " WHERE rowid BETWEEN ? AND ?",
+                                  sql + " WHERE rowid IN (SELECT value FROM json_each(?))"};
                 it = updateSql.emplace(mask, std::move(texts)).first;
             }
             if (MayHoldSave(t)) {
                 std::vector<Variant> values;
                 for (std::size_t i = 0; i < cols.size(); ++i)
                     if (dirty[i]) values.push_back(buffer[i]);
-                c.HoldSave(this, it->second.range, t.name, std::move(values), rowid);
+                c.HoldSave(this, it->second.range, it->second.list, t.name, std::move(values), rowid);
             } else {
                 sqlite3_stmt* s = c.Prepare(it->second.oneRow);
                 int k = 1;
@@ -815,6 +850,102 @@ void RecordsetImpl::Update() {
     if (tableGeneration) ++*tableGeneration;
     if (fresh) aheadTableGeneration = *tableGeneration;
     c.AfterWrite(1);
+}
+
+namespace {
+// Held saves are written once this many rowids wait in lists, or this many different saves.
+constexpr std::size_t kHeldRowids = 16384;
+constexpr std::size_t kHeldGroups = 512;
+} // namespace
+
+void Connection::HoldSave(const void* owner, const std::string& range, const std::string& list,
+                          const std::string& table, std::vector<Variant> values, std::int64_t rowid) {
+    if (held.active && (held.owner != owner || rowid <= held.lastRowid || held.listed >= kHeldRowids))
+        WriteHeld();
+    if (!held.active) {
+        held.owner = owner;
+        held.table = table;
+        held.groups.clear();
+        held.byText.clear();
+        held.listed = 0;
+        held.active = true;
+    }
+    held.lastRowid = rowid;
+    std::vector<std::size_t>& candidates = held.byText[range];
+    for (std::size_t at : candidates) {
+        HeldSaves::Group& g = held.groups[at];
+        bool same = true;
+        for (std::size_t i = 0; same && i < values.size(); ++i)
+            same = SameStoredValue(g.values[i], values[i]);
+        if (!same) continue;
+        if (g.rowids.empty() && rowid == g.last + 1) {
+            g.last = rowid;
+            return;
+        }
+        if (g.rowids.empty()) {
+            // The rows of this save are no longer consecutive: from now on they are listed.
+            for (std::int64_t r = g.first; r <= g.last; ++r)
+                g.rowids.push_back(r);
+            held.listed += g.rowids.size();
+        }
+        g.rowids.push_back(rowid);
+        ++held.listed;
+        return;
+    }
+    if (held.groups.size() >= kHeldGroups) {
+        WriteHeld();
+        HoldSave(owner, range, list, table, std::move(values), rowid);
+        return;
+    }
+    candidates.push_back(held.groups.size());
+    HeldSaves::Group g;
+    g.range = range;
+    g.list = list;
+    g.values = std::move(values);
+    g.first = g.last = rowid;
+    held.groups.push_back(std::move(g));
+}
+
+void Connection::WriteHeld() {
+    if (!held.active) return;
+    held.active = false;
+    std::vector<HeldSaves::Group> groups = std::move(held.groups);
+    held.groups.clear();
+    held.byText.clear();
+    held.listed = 0;
+    // Every save is written even when one of them fails (unless the transaction is gone); the first
+    // failure is reported after.
+    std::optional<Error> failure;
+    std::string ids;
+    for (const HeldSaves::Group& g : groups) {
+        try {
+            sqlite3_stmt* s = Prepare(g.rowids.empty() ? g.range : g.list);
+            int k = 1;
+            for (const Variant& v : g.values)
+                BindVariant(s, k++, v);
+            if (g.rowids.empty()) {
+                sqlite3_bind_int64(s, k++, g.first);
+                sqlite3_bind_int64(s, k, g.last);
+            } else {
+                ids.assign(1, '[');
+                for (std::size_t i = 0; i < g.rowids.size(); ++i) {
+                    if (i) ids += ',';
+                    ids += std::to_string(g.rowids[i]);
+                }
+                ids += ']';
+                sqlite3_bind_text(s, k, ids.data(), static_cast<int>(ids.size()), SQLITE_STATIC);
+            }
+            int rc = sqlite3_step(s);
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+            if (rc != SQLITE_DONE) ThrowSqlite(handle(), rc, held.table);
+        } catch (const Error& e) {
+            if (!failure) failure = e;
+            // A transaction that SQLite gave up takes no more writes: they would not be a prefix.
+            if (sqlite3_get_autocommit(handle()) && (batchOpen || userDepth > 0)) break;
+        }
+    }
+    if (failure) throw *failure;
 }
 
 // A save may wait to be written with the next ones when the walk reads the table's rows in rowid order,

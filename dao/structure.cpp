@@ -22,7 +22,51 @@ void SaveWholeTable(Connection& c, const TableState& t) {
         SaveProperties(c, 2, t.name, f.name, f.properties);
     }
     for (const auto& ix : t.indexes) SaveIndexRow(c, t, ix);
+    for (const auto& h : t.hidden)
+        SaveHiddenRow(c, t, h);
     SaveProperties(c, 1, t.name, "", t.properties);
+}
+
+// The names of the SQLite table's columns, hidden ones included.
+std::vector<std::string> SqliteColumns(Connection& c, const TableState& t) {
+    std::vector<std::string> names;
+    sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_info(?, 'main')");
+    sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_reset(s);
+    return names;
+}
+
+// A column name for the values of a deleted field that no column of the table has.
+std::string HiddenName(Connection& c, const TableState& t, const std::string& field) {
+    const std::vector<std::string> taken = SqliteColumns(c, t);
+    for (int n = 1;; ++n) {
+        std::string name = "~" + std::to_string(n) + "~" + field;
+        if (std::none_of(taken.begin(), taken.end(), [&](const std::string& x) { return SameName(x, name); }))
+            return name;
+    }
+}
+
+// Hides the column of a field: renamed out of the way, it keeps its values in the rows until compaction.
+void HideColumn(Connection& c, TableState& t, const std::string& column) {
+    std::string hidden = HiddenName(c, t, column);
+    c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(column) + " TO " +
+           QuoteName(hidden));
+    t.hidden.push_back(hidden);
+    SaveHiddenRow(c, t, hidden);
+}
+
+// Makes a name free for a field: a hidden column that has it moves to another name.
+void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
+    for (std::size_t i = 0; i < t.hidden.size(); ++i) {
+        if (!SameName(t.hidden[i], name)) continue;
+        std::string old = t.hidden[i];
+        DeleteHiddenRow(c, t, old);
+        t.hidden.erase(t.hidden.begin() + static_cast<std::ptrdiff_t>(i));
+        HideColumn(c, t, old);
+        return;
+    }
 }
 
 bool SqliteNameTaken(Connection& c, const std::string& name) {
@@ -59,8 +103,10 @@ void CreateTable(Connection& c, TableState t) {
         // An attached table: its fields are those of the source table.
         std::string schema = c.AttachSource(t.connect);
         if (t.sourceTable.empty()) t.sourceTable = t.name;
-        sqlite3_stmt* s = c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
-                                    "DefaultValue FROM " + schema + ".MSysFields WHERE TableName = ? ORDER BY Ordinal");
+        sqlite3_stmt* s =
+            c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
+                      "DefaultValue FROM " +
+                      schema + ".MSysFields WHERE TableName = ? AND Ordinal >= 0 ORDER BY Ordinal");
         sqlite3_bind_text(s, 1, t.sourceTable.data(), static_cast<int>(t.sourceTable.size()), SQLITE_TRANSIENT);
         t.fields.clear();
         while (sqlite3_step(s) == SQLITE_ROW) {
@@ -159,6 +205,7 @@ void AddField(Connection& c, std::string_view table, FieldDef f) {
     int ord = 0;
     for (const auto& other : t.fields) ord = std::max(ord, other.ordinal + 1);
     f.ordinal = ord;
+    FreeColumnName(c, t, f.name);
     c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f));
     if (f.IsCounter()) NumberCounter(c, t, f);
     SaveFieldRow(c, t, f);
@@ -178,7 +225,9 @@ void DropField(Connection& c, std::string_view table, std::string_view field) {
             if (SameName(name, field)) ThrowJet(3280);
     if (t.fields.size() == 1) ThrowJet(3280);
     std::string name = f->name;
-    c.Exec("ALTER TABLE " + QuoteName(t.name) + " DROP COLUMN " + QuoteName(name));
+    // The values leave the rows at the next compaction; until then the column is hidden under a name of
+    // its own, and the field's name is free at once.
+    HideColumn(c, t, name);
     DeleteCatalogTable(c, t.name);
     t.fields.erase(t.fields.begin() + t.FieldIndex(name));
     SaveWholeTable(c, t);
@@ -195,6 +244,7 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     if (!SameName(from, to) && t.FindField(to)) ThrowJet(3191);
     std::string old = f->name;
     if (old == to) return;
+    if (!SameName(old, to)) FreeColumnName(c, t, to);
     if (SameName(old, to)) {
         std::string tmp = old + "~rename";
         c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " + QuoteName(tmp));

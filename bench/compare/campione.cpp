@@ -91,10 +91,21 @@ void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const
 
 namespace {
 
-// A value for field `f` of row i. Texts are numbers written out (as codes, amounts and numbers kept in
-// text fields are); Null in one row of three where `nullo` allows it.
-dao::Variant Valore(const dao::Field& f, std::int64_t i, bool nullo) {
-    const bool vuoto = nullo && i % 3 == 0;
+// A number spread over the rows and the fields, the same for the same row and field.
+std::uint64_t Sparso(std::int64_t i, std::size_t campo) {
+    std::uint64_t x =
+        static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + (campo + 1) * 0xBF58476D1CE4E5B9ULL;
+    x ^= x >> 31;
+    x *= 0x94D049BB133111EBULL;
+    return x ^ (x >> 29);
+}
+
+// A value for field `f` (at position `campo`) of row i. Texts are numbers written out (as codes, amounts
+// and numbers kept in text fields are); Null in one row of three where `nullo` allows it: the same rows
+// for every field, or rows of the field's own when `sparsi`.
+dao::Variant Valore(const dao::Field& f, std::size_t campo, std::int64_t i, bool nullo, bool sparsi) {
+    const std::uint64_t r = sparsi ? Sparso(i, campo) : static_cast<std::uint64_t>(i);
+    const bool vuoto = nullo && r % 3 == 0;
     switch (f.Type()) {
     case dao::dbBoolean:
         return dao::Variant(i % 2 == 0);
@@ -116,14 +127,14 @@ dao::Variant Valore(const dao::Field& f, std::int64_t i, bool nullo) {
         return dao::Variant(LeftChars(std::to_string(i), static_cast<std::size_t>(f.Size())));
     }
     case dao::dbMemo:
-        return i % 10 == 0 ? dao::Variant("nota " + std::to_string(i)) : dao::Variant::Null();
+        return r % 10 == 0 ? dao::Variant("nota " + std::to_string(i)) : dao::Variant::Null();
     default:
         return dao::Variant::Null();
     }
 }
 
-std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string& tabella,
-                    std::int64_t righe) {
+std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string& tabella, std::int64_t righe,
+                    bool sparsi) {
     dao::TableDef td = db.TableDefs()[tabella];
     // Nulls only where the Null pass will find the field accepting the neutral value: in fields outside
     // the indexes that the model has as well.
@@ -148,11 +159,12 @@ std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string
     const dao::Fields valori = rs.Fields();
     for (std::int64_t i = 1; i <= righe; ++i) {
         rs.AddNew();
-        for (const dao::Field& f : definizioni) {
+        for (std::size_t j = 0; j < definizioni.size(); ++j) {
+            const dao::Field& f = definizioni[j];
             if (f.Attributes() & dao::dbAutoIncrField) continue;
             const std::string nome = UCase(f.Name());
             valori[f.Name()].SetValue(
-                Valore(f, i, indicizzati.count(nome) == 0 && delModello.count(nome) > 0));
+                Valore(f, j, i, indicizzati.count(nome) == 0 && delModello.count(nome) > 0, sparsi));
         }
         try {
             rs.Update();
@@ -168,7 +180,7 @@ std::int64_t Riempi(dao::Database& db, dao::Database& modello, const std::string
 } // namespace
 
 std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const std::string& model,
-                         std::int64_t rows) {
+                         std::int64_t rows, bool scattered) {
     dao::Database db = engine.OpenDatabase(path);
     dao::Database modello = engine.OpenDatabase(model);
     std::int64_t scritte = 0;
@@ -177,7 +189,7 @@ std::int64_t FillArchive(dao::DBEngine& engine, const std::string& path, const s
         {"FATTURECLI", rows / 10}, {"Clienti", rows / 50}, {"Prodotti", rows / 50},
     };
     for (const auto& [tabella, righe] : tabelle)
-        scritte += Riempi(db, modello, tabella, righe);
+        scritte += Riempi(db, modello, tabella, righe, scattered);
     modello.Close();
     db.Close();
     return scritte;

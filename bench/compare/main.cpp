@@ -1,16 +1,20 @@
 // bench-compare: how long the comparison of a large accounting archive with its model takes, step by step
 // and through Ponteval, beside a VACUUM INTO of the same archive made by SQLite in the same run.
 //
-//   bench-compare [--rows N] [--work DIR] [--model FILE] [--archive FILE]
+//   bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] [--archive FILE]
 //
 // Without --model the model CONT32.MDB is made in DIR from model/db. Without --archive an archive as
-// version 027 left it (tools/mkinstall/schema) is made there too, holding N movements (default 100000);
+// version 027 left it (tools/mkinstall/schema) is made there too, holding N movements (default 100000)
+// whose Null fields fall in the same rows (--nulls rows, the default) or each in rows of its own
+// (--nulls scattered);
 // the large sample installation gives one instead:
 //   mkinstall PREFIX large --rows N && bench-compare --archive PREFIX/drive_c/ZU/Alfa/Cont32.mdb
 // The archive given is only read: the comparisons run on copies. Prints one line
-// per step and one for Ponteval, "NAME ours=SECONDS baseline=SECONDS ratio=R", then the line
-// same_changes_sqlite_alone: the same changes made by SQLite without the engine (what no engine over
-// SQLite can go below), then "peak_rss_mb=M".
+// per step and one for Ponteval, "NAME ours=SECONDS baseline=SECONDS ratio=R", then the lines
+// one_pass_floor (the end state of Ponteval written by SQLite in one pass per changed table, then
+// compacted: the floor of the storage) and same_changes_sqlite_alone (the same changes made by SQLite
+// step by step), then "peak_rss_mb=M". The baseline of the steps is the VACUUM INTO made first; the lines
+// after them each take one made just before them, as the machine's load may have changed meanwhile.
 
 #include <sqlite3.h>
 
@@ -34,6 +38,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
+#include "platform/text.h"
 #include "schema/confronto.h"
 
 namespace ledrana::bench {
@@ -219,6 +224,163 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
     return Seconds(t0);
 }
 
+namespace {
+
+std::vector<std::vector<std::string>> Righe(sqlite3* db, const std::string& sql) {
+    std::vector<std::vector<std::string>> out;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        throw Error(3000, sql + ": " + sqlite3_errmsg(db));
+    }
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        std::vector<std::string> riga;
+        for (int i = 0; i < sqlite3_column_count(s); ++i) {
+            const unsigned char* t = sqlite3_column_text(s, i);
+            riga.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+        }
+        out.push_back(std::move(riga));
+    }
+    sqlite3_finalize(s);
+    return out;
+}
+
+std::string Letterale(const std::string& t) {
+    std::string out = "'";
+    for (char c : t)
+        out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Nome(const std::string& n) {
+    std::string out = "\"";
+    for (char c : n)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+// The value that the Null pass writes for a DAO type, as SQL; "" for a type it leaves Null.
+std::string Neutro(int tipo) {
+    switch (tipo) {
+    case dao::dbCurrency:
+    case dao::dbDouble:
+    case dao::dbInteger:
+    case dao::dbLong:
+    case dao::dbSingle:
+    case dao::dbBoolean:
+        return "0";
+    case dao::dbDate:
+        return "29221";
+    case dao::dbText:
+    case dao::dbMemo:
+        return "''";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+// The end state that Ponteval left in `hostFinal` (its compacted archive), written by SQLite from the
+// archive `hostArchive` in one pass per changed table: each table whose fields changed or that holds a
+// Null is created anew, filled by one INSERT ... SELECT with the conversions and the Null replacements,
+// and given its indexes; the indexes of the other tables that changed are made again; then VACUUM INTO
+// `hostCompacted`. The archive is changed. Returns the seconds, or a negative time on failure.
+double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& hostFinal,
+                             const std::string& hostCompacted) {
+    sqlite3* rf = nullptr;
+    sqlite3_open_v2(hostFinal.c_str(), &rf, SQLITE_OPEN_READONLY, nullptr);
+    dao::detail::SqliteDb fine(rf);
+    sqlite3* ra = nullptr;
+    if (sqlite3_open_v2(hostArchive.c_str(), &ra, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
+    dao::detail::SqliteDb db(ra);
+    std::vector<std::string> passi = {"PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL",
+                                      "PRAGMA threads=2", "BEGIN"};
+    try {
+        const auto tabelle =
+            Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='table' AND name "
+                              "NOT LIKE 'MSys%' AND name NOT LIKE 'sqlite%'");
+        for (const auto& t : tabelle) {
+            const std::string& T = t[0];
+            const auto dopo =
+                Righe(fine.get(), "SELECT name, type FROM pragma_table_info(" + Letterale(T) + ")");
+            const auto prima =
+                Righe(db.get(), "SELECT name, type FROM pragma_table_info(" + Letterale(T) + ")");
+            if (prima.empty()) continue; // a table the comparison created: nothing to rewrite
+            std::map<std::string, int> tipi;
+            for (const auto& f : Righe(
+                     fine.get(), "SELECT upper(Name), Type FROM MSysFields WHERE TableName=" + Letterale(T) +
+                                     " AND Ordinal >= 0"))
+                tipi[f[0]] = std::atoi(f[1].c_str());
+            std::map<std::string, std::string> vecchi; // upper-case name -> declared type
+            for (const auto& f : prima)
+                vecchi[UCase(f[0])] = UCase(f[1]);
+            bool cambia = prima.size() != dopo.size();
+            std::string nulli;
+            std::string colonne = "rowid", valori = "rowid";
+            for (const auto& f : dopo) {
+                const std::string N = UCase(f[0]);
+                const std::string neutro = Neutro(tipi[N]);
+                colonne += ", " + Nome(f[0]);
+                const auto v = vecchi.find(N);
+                if (v == vecchi.end()) {
+                    cambia = true;
+                    valori += ", " + (neutro.empty() ? std::string("NULL") : neutro);
+                    continue;
+                }
+                std::string e = Nome(f[0]);
+                if (v->second != UCase(f[1])) {
+                    cambia = true;
+                    e = "CAST(" + e + " AS " + f[1] + ")";
+                }
+                if (!neutro.empty()) {
+                    e = "ifnull(" + e + ", " + neutro + ")";
+                    nulli += (nulli.empty() ? "" : " OR ") + Nome(f[0]) + " IS NULL";
+                }
+                valori += ", " + e;
+            }
+            const auto indici =
+                Righe(fine.get(), "SELECT name, sql FROM sqlite_schema WHERE type='index' AND "
+                                  "sql IS NOT NULL AND tbl_name=" +
+                                      Letterale(T));
+            if (!cambia && !nulli.empty())
+                cambia =
+                    !Righe(db.get(), "SELECT 1 FROM " + Nome(T) + " WHERE " + nulli + " LIMIT 1").empty();
+            if (cambia) {
+                const std::string nuova = Nome(T + "~nuova");
+                passi.push_back("CREATE TABLE " + nuova + " " + t[1].substr(t[1].find('(')));
+                passi.push_back("INSERT INTO " + nuova + " (" + colonne + ") SELECT " + valori + " FROM " +
+                                Nome(T));
+                passi.push_back("DROP TABLE " + Nome(T));
+                passi.push_back("ALTER TABLE " + nuova + " RENAME TO " + Nome(T));
+                for (const auto& ix : indici)
+                    passi.push_back(ix[1]);
+                continue;
+            }
+            for (const auto& ix : indici) {
+                const auto era =
+                    Righe(db.get(), "SELECT sql FROM sqlite_schema WHERE name=" + Letterale(ix[0]));
+                if (!era.empty() && era[0][0] == ix[1]) continue;
+                passi.push_back("DROP INDEX IF EXISTS " + Nome(ix[0]));
+                passi.push_back(ix[1]);
+            }
+        }
+    } catch (const Error& e) {
+        std::cerr << "one pass floor: " << e.what() << "\n";
+        return -1;
+    }
+    passi.push_back("COMMIT");
+    passi.push_back("VACUUM INTO " + Letterale(hostCompacted));
+    const Clock::time_point t0 = Clock::now();
+    for (const std::string& passo : passi) {
+        if (sqlite3_exec(db.get(), passo.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            std::cerr << "one pass floor: " << passo << ": " << sqlite3_errmsg(db.get()) << "\n";
+            return -1;
+        }
+    }
+    return Seconds(t0);
+}
+
 // Peak resident memory of this process, from the kernel's status file.
 double PeakRssMb() {
     std::ifstream status("/proc/self/status");
@@ -250,7 +412,7 @@ int Main(int argc, char** argv) {
     std::int64_t righe = 100000;
     std::string work = "bench-compare-work";
     std::string model, archive;
-    bool soloPassi = false;
+    bool soloPassi = false, sparsi = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--rows")
@@ -263,8 +425,13 @@ int Main(int argc, char** argv) {
             archive = argv[i + 1];
         else if (a == "--steps-only")
             soloPassi = std::string(argv[i + 1]) == "1";
+        else if (a == "--nulls" &&
+                 (std::string(argv[i + 1]) == "rows" || std::string(argv[i + 1]) == "scattered"))
+            sparsi = std::string(argv[i + 1]) == "scattered";
         else {
-            std::cerr << "usage: bench-compare [--rows N] [--work DIR] [--model FILE] [--archive FILE]\n";
+            std::cerr
+                << "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] "
+                   "[--archive FILE]\n";
             return 2;
         }
     }
@@ -286,7 +453,7 @@ int Main(int argc, char** argv) {
     if (archive.empty()) {
         Rimuovi(A);
         BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false);
-        std::cerr << FillArchive(engine, A, M, righe) << " rows written\n";
+        std::cerr << FillArchive(engine, A, M, righe, sparsi) << " rows written\n";
     }
     std::cerr << "pair ready in " << Seconds(t0) << " s\n";
     // The memory peak of the comparison alone, without that of making the pair.
@@ -325,8 +492,17 @@ int Main(int argc, char** argv) {
         return 0;
     }
     AzzeraPicco();
+    // The machine may be busier now than at the start: each line from here on has the VACUUM INTO made
+    // just before it as its baseline.
+    const auto vacuumOra = [&] {
+        Rimuovi(V);
+        const double s = VacuumInto(platform::HostPath(A), platform::HostPath(V));
+        Rimuovi(V);
+        return s;
+    };
 
     {
+        const double base = vacuumOra();
         Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
         w.engine = &engine;
         w.File1.entries = {"Ditta2000.ini"};
@@ -337,21 +513,39 @@ int Main(int argc, char** argv) {
         bool ok = false;
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { ok = Ponteval(w); });
-        Riga("Ponteval", Seconds(t0), baseline);
+        Riga("Ponteval", Seconds(t0), base);
         if (!ok) std::cerr << "Ponteval returned False\n" << w.Text1.text << "\n";
     }
     {
+        const double base = vacuumOra();
+        const std::string C = W + "\\sqlite\\uno.mdb", V2 = W + "\\sqlite\\uno-compattato.mdb";
+        Cartella(W + "\\sqlite");
+        Rimuovi(V2);
+        platform::FileCopy(A, C);
+        const double s = UnPassaggioPerTabella(
+            platform::HostPath(C), platform::HostPath(W + "\\ponteval\\Cont32.mdb"), platform::HostPath(V2));
+        if (s >= 0) Riga("one_pass_floor", s, base);
+        Rimuovi(C);
+        Rimuovi(V2);
+    }
+    {
+        const double base = vacuumOra();
         const std::string C = W + "\\sqlite\\Cont32.mdb", V2 = W + "\\sqlite\\compattato.mdb";
         Cartella(W + "\\sqlite");
         Rimuovi(V2);
         platform::FileCopy(A, C);
         const double s = StessiCambiInSqlite(platform::HostPath(C), platform::HostPath(V2));
-        if (s >= 0) Riga("same_changes_sqlite_alone", s, baseline);
+        if (s >= 0) Riga("same_changes_sqlite_alone", s, base);
         Rimuovi(C);
         Rimuovi(V2);
     }
     std::cerr << "message boxes: " << dialogs.messageBoxes().size() << ", step errors: " << tempi.errori()
               << "\n";
+    std::map<std::string, int> testi;
+    for (const auto& box : dialogs.messageBoxes())
+        ++testi[box.text];
+    for (const auto& [testo, volte] : testi)
+        std::cerr << "  " << volte << "x " << testo << "\n";
     std::printf("peak_rss_mb=%.1f\n", std::max(picco, PeakRssMb()));
     return 0;
 }

@@ -314,5 +314,29 @@ TEST_F(HeldSaves, WalksInAnotherOrderOrThroughAnIndexSaveEveryRow) {
     EXPECT_EQ(Count(db_, "G = 2"), 15);
 }
 
+TEST_F(HeldSaves, SavesOfManyKindsOverScatteredRowsAreAllWritten) {
+    // More different saves, and more rows in lists, than are held at once: every row ends up right.
+    const int n = 20000;
+    Recordset add = db_.OpenRecordset("T");
+    for (int id = 1; id <= n; ++id) {
+        add.AddNew();
+        add.Fields()["Id"].SetValue(id);
+        add.Update();
+    }
+    add.Close();
+    Recordset rs = db_.OpenRecordset("select * from T");
+    Walk(rs, -1, [](Recordset& r) {
+        const std::int32_t id = r.Fields()["Id"].Value().ToLong();
+        r.Fields()["G"].SetValue(id * 7919 % 5);
+        if (id % 3) r.Fields()["N"].SetValue(id % 700);
+    });
+    rs.Close();
+    EXPECT_EQ(Count(db_, "G = (Id * 7919) Mod 5"), n);
+    EXPECT_EQ(Count(db_, "Id Mod 3 <> 0 And N = Id Mod 700"), n - n / 3);
+    EXPECT_EQ(Count(db_, "Id Mod 3 = 0 And N Is Null"), n / 3);
+    db_.Close();
+    EXPECT_EQ(CountOnDisk("G = (Id * 7919) Mod 5 And (N = Id Mod 700 Or Id Mod 3 = 0)"), n);
+}
+
 } // namespace
 } // namespace ledrana::dao::testing
