@@ -340,7 +340,9 @@ namespace {
 JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const std::string& target,
                                 const std::string& shown, const std::string& password) {
     const std::string win = platform::WindowsPath(target);
-    if (platform::FileExists(win)) platform::Kill(win); // left by a conversion that was cut short
+    // Left by a conversion that was cut short (its journal too: SQLite would replay it into the new file).
+    for (const std::string& left : {win + "-journal", win})
+        if (platform::FileExists(left)) platform::Kill(left);
     JetImportReport report = ImportJetFile(engine, host, target, shown);
     try {
         Database db = engine.OpenDatabase(target, false, true, ";pwd=" + password);
