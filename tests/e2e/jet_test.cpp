@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+
 #include "tests/e2e/machine.h"
 
 namespace ledrana::e2e {
@@ -36,7 +39,23 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
     EXPECT_NE(machine.read(kArchive).substr(0, 15), nwind.substr(0, 15));
     const std::string model = machine.Schema((ReleaseFolder() / "CONT32.MDB").string());
-    EXPECT_EQ(StructureDifferences(model, machine.Schema(kArchive)), "");
+    // Tables the comparison creates get the model's fields, indexes and queries but not its description
+    // (the comparison's own rule): only those table lines may differ.
+    std::string differences;
+    std::multiset<std::string> modelTables, archiveTables;
+    std::istringstream lines(StructureDifferences(model, machine.Schema(kArchive)));
+    for (std::string line; std::getline(lines, line);) {
+        const bool fromModel = line.rfind("model:   table ", 0) == 0;
+        if (!fromModel && line.rfind("archive: table ", 0) != 0) {
+            differences += line + "\n";
+            continue;
+        }
+        std::string table = line.substr(line.find("table "));
+        table = table.substr(0, table.find(" description="));
+        (fromModel ? modelTables : archiveTables).insert(table);
+    }
+    EXPECT_EQ(differences, "");
+    EXPECT_EQ(modelTables, archiveTables);
 
     Outcome second = machine.Update();
     EXPECT_EQ(second.status, 0) << second.console;
