@@ -193,6 +193,13 @@ File::File(const std::string& hostPath, const std::string& shownName) : shown_(s
     MdbHandle* mdb = mdb_open(hostPath.c_str(), MDB_NOFLAGS);
     if (!mdb) Fail(3049, "la prima pagina non può essere letta");
     mdb_ = mdb;
+    try {
+        CheckObjectProperties();
+    } catch (...) {
+        mdb_close(mdb);
+        mdb_ = nullptr;
+        throw;
+    }
     // libmdb names a missing file or an unreadable catalog on the standard error: the checks above keep it
     // from getting there for the files it could not read at all.
     if (!mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
@@ -200,6 +207,74 @@ File::File(const std::string& hostPath, const std::string& shownName) : shown_(s
         mdb_ = nullptr;
         Fail(3049, "il catalogo degli oggetti non può essere letto");
     }
+}
+
+namespace {
+
+std::uint32_t Le16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+
+// The checks libmdb's reader of object properties (mdb_kkd_to_props) leaves out: every record must fit in
+// its block and move the reading on, or libmdb reads outside the value or never ends.
+bool PropertiesReadable(const std::string& v) {
+    const auto* b = reinterpret_cast<const unsigned char*>(v.data());
+    const std::size_t len = v.size();
+    if (len < 4 || (std::memcmp(b, "KKD", 4) != 0 && std::memcmp(b, "MR2", 4) != 0)) return true; // libmdb skips it
+    bool names = false;
+    for (std::size_t pos = 4; pos < len;) {
+        if (pos + 6 > len) return false;
+        const std::size_t rec = Le32(b + pos);
+        if (rec < 6 || rec > len - pos) return false;
+        const unsigned type = Le16(b + pos + 4);
+        const unsigned char* r = b + pos + 6;
+        const std::size_t n = rec - 6;
+        if (type == 0x80) {
+            for (std::size_t p = 0; p < n;) {
+                if (p + 2 > n) return false;
+                const std::size_t nameLen = Le16(r + p);
+                p += 2;
+                if (nameLen > n - p) return false;
+                p += nameLen;
+            }
+            names = true;
+        } else if (type <= 2) {
+            if (!names || n < 6) return false;
+            std::size_t p = 6 + Le16(r + 4);
+            if (p > n) return false;
+            while (p < n) {
+                if (p + 8 > n) return false;
+                const std::size_t one = Le16(r + p);
+                if (one < 8 || one > n - p || 8 + std::size_t(Le16(r + p + 6)) > one) return false;
+                p += one;
+            }
+        }
+        pos += rec;
+    }
+    return true;
+}
+
+} // namespace
+
+void File::CheckObjectProperties() {
+    MdbHandle* mdb = H(mdb_);
+    MdbCatalogEntry objects;
+    std::memset(&objects, 0, sizeof objects);
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
+    TableHandle th{mdb_read_table(&objects)};
+    if (!th.t || !mdb_read_columns(th.t)) Fail(3049, "il catalogo degli oggetti non può essere letto");
+    int props = -1, name = -1;
+    for (unsigned i = 0; i < th.t->num_cols; ++i) {
+        auto* c = static_cast<MdbColumn*>(g_ptr_array_index(th.t->columns, i));
+        if (std::strcmp(c->name, "LvProp") == 0) props = static_cast<int>(i);
+        if (std::strcmp(c->name, "Name") == 0) name = static_cast<int>(i);
+    }
+    if (props < 0 || name < 0) Fail(3049, "il catalogo degli oggetti non ha la forma attesa");
+    RowsOf(th.t, "MSysObjects", [&](const std::vector<Value>& row) {
+        if (row[props].kind == Value::Kind::Binary && !PropertiesReadable(row[props].s))
+            Fail(3049, "le proprietà dell'oggetto " + row[name].s + " non possono essere lette");
+    });
 }
 
 File::~File() {
@@ -307,9 +382,14 @@ TableInfo File::ReadTable(const std::string& name) const {
 }
 
 std::int64_t File::ForEachRow(const std::string& name, const std::function<void(const std::vector<Value>&)>& onRow) const {
+    TableHandle th{OpenTable(H(mdb_), name, *this)};
+    return RowsOf(th.t, name, onRow);
+}
+
+std::int64_t File::RowsOf(void* table, const std::string& name,
+                          const std::function<void(const std::vector<Value>&)>& onRow) const {
     MdbHandle* mdb = H(mdb_);
-    TableHandle th{OpenTable(mdb, name, *this)};
-    MdbTableDef* t = th.t;
+    auto* t = static_cast<MdbTableDef*>(table);
     const bool jet3 = header_.version == MDB_VER_JET3;
     const bool cp1252 = header_.codePage == 0 || header_.codePage == 1252;
     std::vector<MdbField> fields(t->num_cols + 1);
@@ -355,6 +435,8 @@ std::int64_t File::ForEachRow(const std::string& name, const std::function<void(
             out.append(reinterpret_cast<const char*>(p + 4), std::min(len - 4, total - out.size()));
             pgRow = static_cast<std::int32_t>(Le32(p));
         }
+        // libmdb follows the chain to its end, not to the length: a chain that goes on is not read.
+        if (pgRow != 0) Fail(3049, "un valore Memo/OLE della tabella " + name + " continua oltre la sua lunghezza");
         return out;
     };
 

@@ -101,6 +101,11 @@ public:
     [[noreturn]] void Fail(int number, const std::string& what) const;
 
 private:
+    std::int64_t RowsOf(void* table, const std::string& name,
+                        const std::function<void(const std::vector<Value>&)>& onRow) const;
+    // Refuses (3049) a catalog whose object properties libmdb would read outside their bounds.
+    void CheckObjectProperties();
+
     std::string shown_;
     Header header_;
     std::string headerPage_;
