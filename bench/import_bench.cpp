@@ -24,7 +24,9 @@ namespace {
 using namespace ledrana;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 long PeakRssMb() {
     std::ifstream in("/proc/self/status");
@@ -36,7 +38,8 @@ long PeakRssMb() {
 
 std::string Quoted(const std::string& s) {
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -44,8 +47,9 @@ std::string Quoted(const std::string& s) {
 
 int main(int argc, char** argv) {
     const std::string corpus = std::string(LEDRANA_SOURCE_DIR) + "/tests/data/jet/";
-    const std::vector<std::string> files = {"nwind.mdb", "testRefGlobalV2000.mdb", "testV2000.mdb",
-                                            "testIndexCodesV1997.mdb", "test2V1997.mdb", "DateTestDatabase.mdb"};
+    const std::vector<std::string> files = {"nwind.mdb",      "testRefGlobalV2000.mdb",
+                                            "testV2000.mdb",  "testIndexCodesV1997.mdb",
+                                            "test2V1997.mdb", "DateTestDatabase.mdb"};
     try {
         const std::string folder = argc > 1 ? argv[1] : platform::MakeTempFolder();
         const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
@@ -62,13 +66,16 @@ int main(int argc, char** argv) {
                 dao::JetImportReport report = dao::ImportJetFile(engine, source, dest, file);
                 ours = std::min(ours, Seconds(t0));
                 rows = 0;
-                for (const auto& t : report.tables) rows += t.rows;
+                for (const auto& t : report.tables)
+                    rows += t.rows;
                 std::remove(dest.c_str());
 
                 std::string command;
-                for (const auto& t : tables) command += "mdb-export " + Quoted(source) + " " + Quoted(t) + " >/dev/null;";
+                for (const auto& t : tables)
+                    command += "mdb-export " + Quoted(source) + " " + Quoted(t) + " >/dev/null;";
                 t0 = Clock::now();
-                if (std::system(command.c_str()) != 0) std::fprintf(stderr, "mdb-export failed on %s\n", file.c_str());
+                if (std::system(command.c_str()) != 0)
+                    std::fprintf(stderr, "mdb-export failed on %s\n", file.c_str());
                 baseline = std::min(baseline, Seconds(t0));
             }
             std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f rows=%lld\n", file.c_str(), ours, baseline,

@@ -22,7 +22,8 @@ constexpr std::size_t kMaxLongValue = std::size_t{1} << 30;
 
 void Rc4(const unsigned char* key, std::size_t keyLen, unsigned char* data, std::size_t len) {
     unsigned char s[256];
-    for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<unsigned char>(i);
     for (int i = 0, j = 0; i < 256; ++i) {
         j = (j + s[i] + key[i % keyLen]) & 0xff;
         std::swap(s[i], s[j]);
@@ -36,7 +37,8 @@ void Rc4(const unsigned char* key, std::size_t keyLen, unsigned char* data, std:
 }
 
 std::uint32_t Le32(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
@@ -63,7 +65,8 @@ std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         std::uint32_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
             AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
@@ -97,19 +100,23 @@ std::string Jet4Text(const unsigned char* p, std::size_t n) {
         }
     } else {
         units.reserve(n / 2);
-        for (std::size_t i = 0; i + 1 < n; i += 2) units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
     }
     return Utf16ToUtf8(units);
 }
 
 std::string GuidText(const unsigned char* k) {
     char b[40];
-    std::snprintf(b, sizeof b, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", k[3], k[2], k[1],
-                  k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14], k[15]);
+    std::snprintf(b, sizeof b, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", k[3],
+                  k[2], k[1], k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14],
+                  k[15]);
     return b;
 }
 
-MdbHandle* H(void* p) { return static_cast<MdbHandle*>(p); }
+MdbHandle* H(void* p) {
+    return static_cast<MdbHandle*>(p);
+}
 
 std::vector<std::pair<std::string, std::string>> PropertyList(const MdbProperties* props) {
     std::vector<std::pair<std::string, std::string>> out;
@@ -137,9 +144,12 @@ std::optional<Header> ParseHeader(std::string_view first) {
     if (first.size() < 0x80 || first[0] != 0) return std::nullopt;
     std::string_view magic = first.substr(4, 15);
     Header h;
-    if (magic == "Standard Jet DB") h.ace = false;
-    else if (magic == "Standard ACE DB") h.ace = true;
-    else return std::nullopt;
+    if (magic == "Standard Jet DB")
+        h.ace = false;
+    else if (magic == "Standard ACE DB")
+        h.ace = true;
+    else
+        return std::nullopt;
     h.version = static_cast<unsigned char>(first[0x14]);
     h.pageSize = h.version == 0 ? 2048 : 4096;
     std::size_t masked = h.version == 0 ? 126 : 128;
@@ -211,14 +221,17 @@ File::File(const std::string& hostPath, const std::string& shownName) : shown_(s
 
 namespace {
 
-std::uint32_t Le16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+std::uint32_t Le16(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+}
 
 // The checks libmdb's reader of object properties (mdb_kkd_to_props) leaves out: every record must fit in
 // its block and move the reading on, or libmdb reads outside the value or never ends.
 bool PropertiesReadable(const std::string& v) {
     const auto* b = reinterpret_cast<const unsigned char*>(v.data());
     const std::size_t len = v.size();
-    if (len < 4 || (std::memcmp(b, "KKD", 4) != 0 && std::memcmp(b, "MR2", 4) != 0)) return true; // libmdb skips it
+    if (len < 4 || (std::memcmp(b, "KKD", 4) != 0 && std::memcmp(b, "MR2", 4) != 0))
+        return true; // libmdb skips it
     bool names = false;
     for (std::size_t pos = 4; pos < len;) {
         if (pos + 6 > len) return false;
@@ -309,8 +322,10 @@ std::vector<LinkedTable> File::LinkedTables() const {
         LinkedTable l;
         l.name = text(row, name);
         l.foreignName = text(row, foreign);
-        if (t == 4) l.connect = text(row, connect);
-        else l.connect = text(row, connect) + ";DATABASE=" + text(row, database);
+        if (t == 4)
+            l.connect = text(row, connect);
+        else
+            l.connect = text(row, connect) + ";DATABASE=" + text(row, database);
         out.push_back(std::move(l));
     });
     return out;
@@ -381,7 +396,8 @@ TableInfo File::ReadTable(const std::string& name) const {
     return info;
 }
 
-std::int64_t File::ForEachRow(const std::string& name, const std::function<void(const std::vector<Value>&)>& onRow) const {
+std::int64_t File::ForEachRow(const std::string& name,
+                              const std::function<void(const std::vector<Value>&)>& onRow) const {
     TableHandle th{OpenTable(H(mdb_), name, *this)};
     return RowsOf(th.t, name, onRow);
 }
@@ -395,7 +411,8 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
     std::vector<MdbField> fields(t->num_cols + 1);
     std::vector<Value> row(t->num_cols);
     std::vector<MdbColumn*> cols(t->num_cols);
-    for (unsigned i = 0; i < t->num_cols; ++i) cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+    for (unsigned i = 0; i < t->num_cols; ++i)
+        cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
 
     auto text = [&](const unsigned char* p, std::size_t n) -> std::string {
         if (!jet3) return Jet4Text(p, n);
@@ -408,13 +425,15 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
     };
     // A Memo or OLE value: inline, on one other page, or a chain of pages.
     auto longValue = [&](int start, int size) -> std::string {
-        if (size < MDB_MEMO_OVERHEAD) Fail(3049, "un valore Memo/OLE della tabella " + name + " è incompleto");
+        if (size < MDB_MEMO_OVERHEAD)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " è incompleto");
         const std::uint32_t head = Le32(mdb->pg_buf + start);
         const std::size_t total = head & 0x3fffffff;
         if (head & 0x80000000u)
             return std::string(reinterpret_cast<const char*>(mdb->pg_buf + start + MDB_MEMO_OVERHEAD),
                                static_cast<std::size_t>(size - MDB_MEMO_OVERHEAD));
-        if (total > kMaxLongValue) Fail(3049, "un valore Memo/OLE della tabella " + name + " ha una lunghezza impossibile");
+        if (total > kMaxLongValue)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " ha una lunghezza impossibile");
         std::int32_t pgRow = static_cast<std::int32_t>(Le32(mdb->pg_buf + start + 4));
         std::string out;
         void* buf = nullptr;
@@ -422,21 +441,26 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
         std::size_t len = 0;
         if (head & 0x40000000u) {
             if (mdb_find_pg_row(mdb, pgRow, &buf, &off, &len) != 0)
-                Fail(3049, "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
+                Fail(3049,
+                     "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
             out.assign(static_cast<const char*>(buf) + off, std::min(len, total));
             return out;
         }
-        if ((head & 0xff000000u) != 0) Fail(3049, "un valore Memo/OLE della tabella " + name + " ha un formato sconosciuto");
+        if ((head & 0xff000000u) != 0)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " ha un formato sconosciuto");
         out.reserve(total);
         for (std::size_t pages = 0; out.size() < total; ++pages) {
-            if (pgRow == 0 || pages > total / 8 + 1 || mdb_find_pg_row(mdb, pgRow, &buf, &off, &len) != 0 || len < 4)
-                Fail(3049, "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
+            if (pgRow == 0 || pages > total / 8 + 1 || mdb_find_pg_row(mdb, pgRow, &buf, &off, &len) != 0 ||
+                len < 4)
+                Fail(3049,
+                     "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
             const auto* p = static_cast<const unsigned char*>(buf) + off;
             out.append(reinterpret_cast<const char*>(p + 4), std::min(len - 4, total - out.size()));
             pgRow = static_cast<std::int32_t>(Le32(p));
         }
         // libmdb follows the chain to its end, not to the length: a chain that goes on is not read.
-        if (pgRow != 0) Fail(3049, "un valore Memo/OLE della tabella " + name + " continua oltre la sua lunghezza");
+        if (pgRow != 0)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " continua oltre la sua lunghezza");
         return out;
     };
 
@@ -495,7 +519,8 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                 case MDB_MONEY:
                     need(8);
                     v.kind = Value::Kind::Currency;
-                    v.i = static_cast<std::int64_t>(std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32);
+                    v.i =
+                        static_cast<std::int64_t>(std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32);
                     break;
                 case MDB_FLOAT: {
                     need(4);

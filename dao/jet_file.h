@@ -38,7 +38,21 @@ bool LooksLikeJetFile(const std::string& hostPath);
 
 // One value of a row.
 struct Value {
-    enum class Kind { Null, Boolean, Byte, Integer, Long, Currency, Single, Double, Date, Text, Binary, Guid, Decimal };
+    enum class Kind {
+        Null,
+        Boolean,
+        Byte,
+        Integer,
+        Long,
+        Currency,
+        Single,
+        Double,
+        Date,
+        Text,
+        Binary,
+        Guid,
+        Decimal
+    };
     Kind kind = Kind::Null;
     std::int64_t i = 0; // Boolean (-1/0), Byte, Integer, Long, Currency in ten-thousandths
     double d = 0;       // Single, Double, Date (days from 30 December 1899)
@@ -47,12 +61,12 @@ struct Value {
 
 struct Column {
     std::string name;
-    int jetType = 0;  // libmdb's type codes, which are DAO's for 1-12 and 15; 16 Decimal, 18 complex
-    int size = 0;     // Text and Binary: in characters / bytes as DAO counts them
+    int jetType = 0; // libmdb's type codes, which are DAO's for 1-12 and 15; 16 Decimal, 18 complex
+    int size = 0;    // Text and Binary: in characters / bytes as DAO counts them
     int precision = 0, scale = 0;
     bool fixed = false;
-    bool counter = false;  // a Long AutoNumber
-    bool guidAuto = false; // a GUID filled in by the engine
+    bool counter = false;                                        // a Long AutoNumber
+    bool guidAuto = false;                                       // a GUID filled in by the engine
     std::vector<std::pair<std::string, std::string>> properties; // name, value as text; sorted by name
 };
 
@@ -95,7 +109,8 @@ public:
     TableInfo ReadTable(const std::string& name) const;
     // Calls onRow with the values of every row, in the table's column order. Returns the rows read.
     // 3049 when a page or a long value cannot be read.
-    std::int64_t ForEachRow(const std::string& name, const std::function<void(const std::vector<Value>&)>& onRow) const;
+    std::int64_t ForEachRow(const std::string& name,
+                            const std::function<void(const std::vector<Value>&)>& onRow) const;
 
     // The error for this file: number 3343, 3049 or 3031 with `what` in the description.
     [[noreturn]] void Fail(int number, const std::string& what) const;

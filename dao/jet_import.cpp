@@ -30,9 +30,13 @@ namespace {
 
 using jet::Value;
 
-bool Yes(const std::string& v) { return ledrana::EqualsNoCase(v, "yes") || v == "1" || ledrana::EqualsNoCase(v, "true"); }
+bool Yes(const std::string& v) {
+    return ledrana::EqualsNoCase(v, "yes") || v == "1" || ledrana::EqualsNoCase(v, "true");
+}
 
-bool IsBinaryProperty(const std::string& v) { return v.rfind("(binary data of length", 0) == 0; }
+bool IsBinaryProperty(const std::string& v) {
+    return v.rfind("(binary data of length", 0) == 0;
+}
 
 // Identities the file's own program keeps for its objects (a column's GUID, a table's name map): they
 // mean nothing outside that file.
@@ -65,7 +69,8 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
         break;
     case MDB_REPID:
         f.type = dbGUID;
-        if (c.guidAuto) notes.push_back(where + ": GUID generato automaticamente, ora da assegnare a ogni nuova riga");
+        if (c.guidAuto)
+            notes.push_back(where + ": GUID generato automaticamente, ora da assegnare a ogni nuova riga");
         break;
     case MDB_NUMERIC:
         f.type = dbText;
@@ -76,7 +81,8 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
     case MDB_COMPLEX:
         f.type = dbText;
         f.size = 20;
-        notes.push_back(where + ": campo multivalore o allegato conservato come testo (numero del riferimento)");
+        notes.push_back(where +
+                        ": campo multivalore o allegato conservato come testo (numero del riferimento)");
         break;
     default:
         f.type = dbLongBinary;
@@ -86,14 +92,22 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
     f.attributes = c.fixed ? dbFixedField : dbVariableField;
     if (c.counter && f.type == dbLong) f.attributes |= dbAutoIncrField;
     for (const auto& [name, value] : c.properties) {
-        if (ledrana::EqualsNoCase(name, "Required")) f.required = Yes(value);
-        else if (ledrana::EqualsNoCase(name, "AllowZeroLength")) f.allowZeroLength = Yes(value);
-        else if (ledrana::EqualsNoCase(name, "DefaultValue")) f.defaultValue = value;
-        else if (ledrana::EqualsNoCase(name, "ValidationRule")) f.validationRule = value;
-        else if (ledrana::EqualsNoCase(name, "ValidationText")) f.validationText = value;
-        else if (IsInternalProperty(name)) continue;
-        else if (IsBinaryProperty(value)) notes.push_back(where + ": proprietà binaria " + name + " non convertita");
-        else f.properties.push_back({name, dbText, Variant(value)});
+        if (ledrana::EqualsNoCase(name, "Required"))
+            f.required = Yes(value);
+        else if (ledrana::EqualsNoCase(name, "AllowZeroLength"))
+            f.allowZeroLength = Yes(value);
+        else if (ledrana::EqualsNoCase(name, "DefaultValue"))
+            f.defaultValue = value;
+        else if (ledrana::EqualsNoCase(name, "ValidationRule"))
+            f.validationRule = value;
+        else if (ledrana::EqualsNoCase(name, "ValidationText"))
+            f.validationText = value;
+        else if (IsInternalProperty(name))
+            continue;
+        else if (IsBinaryProperty(value))
+            notes.push_back(where + ": proprietà binaria " + name + " non convertita");
+        else
+            f.properties.push_back({name, dbText, Variant(value)});
     }
     return f;
 }
@@ -136,7 +150,8 @@ void Step(Connection& c, sqlite3_stmt* s) {
 std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t, const std::string& jetName,
                       std::vector<std::string>& notes) {
     std::string sql = "INSERT INTO " + QuoteName(t.name) + " VALUES(";
-    for (std::size_t i = 0; i < t.fields.size(); ++i) sql += i ? ",?" : "?";
+    for (std::size_t i = 0; i < t.fields.size(); ++i)
+        sql += i ? ",?" : "?";
     sql += ")";
     c.Flush();
     c.Exec("BEGIN IMMEDIATE");
@@ -174,7 +189,8 @@ std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t,
     return written;
 }
 
-void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string& table, std::vector<std::string>& notes) {
+void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string& table,
+                   std::vector<std::string>& notes) {
     for (const auto& x : info.indexes) {
         if (x.foreign) {
             notes.push_back("tabella " + table + ": indice di relazione " + x.name + " non convertito");
@@ -188,7 +204,8 @@ void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string&
             ix.descending.push_back(desc);
         }
         if (ix.fields.empty()) {
-            notes.push_back("tabella " + table + ": indice " + x.name + " senza campi leggibili, non convertito");
+            notes.push_back("tabella " + table + ": indice " + x.name +
+                            " senza campi leggibili, non convertito");
             continue;
         }
         ix.primary = x.primary;
@@ -199,7 +216,8 @@ void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string&
             c.Ddl([&] { CreateIndex(c, table, ix); });
         } catch (const Error& e) {
             // Kept as an ordinary index rather than lost.
-            notes.push_back("tabella " + table + ": indice " + x.name + " creato senza univocità (" + e.description() + ")");
+            notes.push_back("tabella " + table + ": indice " + x.name + " creato senza univocità (" +
+                            e.description() + ")");
             ix.primary = ix.unique = false;
             c.Ddl([&] { CreateIndex(c, table, ix); });
         }
@@ -241,12 +259,15 @@ void CreateQueries(const jet::File& file, Connection& c, JetImportReport& report
                     c.Ddl([&] {
                         CreateQuery(c, q.name, "");
                         sqlite3_stmt* s = c.Prepare("UPDATE MSysQueries SET SQL=? WHERE Name=?");
-                        sqlite3_bind_text(s, 1, q.sql.data(), static_cast<int>(q.sql.size()), SQLITE_TRANSIENT);
-                        sqlite3_bind_text(s, 2, q.name.data(), static_cast<int>(q.name.size()), SQLITE_TRANSIENT);
+                        sqlite3_bind_text(s, 1, q.sql.data(), static_cast<int>(q.sql.size()),
+                                          SQLITE_TRANSIENT);
+                        sqlite3_bind_text(s, 2, q.name.data(), static_cast<int>(q.name.size()),
+                                          SQLITE_TRANSIENT);
                         Step(c, s);
                         c.catalog.FindQuery(q.name)->sql = q.sql;
                     });
-                    report.notes.push_back("query " + q.name + ": conservata, ma non ancora eseguibile da questo motore");
+                    report.notes.push_back("query " + q.name +
+                                           ": conservata, ma non ancora eseguibile da questo motore");
                 }
                 if (!q.note.empty()) report.notes.push_back("query " + q.name + ": " + q.note);
                 ++report.queries;
@@ -290,14 +311,20 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
             jet::TableInfo info = file.ReadTable(name);
             TableState t;
             t.name = info.name;
-            for (const auto& col : info.columns) t.fields.push_back(FieldFor(col, t.name, report.notes));
+            for (const auto& col : info.columns)
+                t.fields.push_back(FieldFor(col, t.name, report.notes));
             for (const auto& [pname, value] : info.properties) {
-                if (ledrana::EqualsNoCase(pname, "ValidationRule")) t.validationRule = value;
-                else if (ledrana::EqualsNoCase(pname, "ValidationText")) t.validationText = value;
-                else if (IsInternalProperty(pname)) continue;
+                if (ledrana::EqualsNoCase(pname, "ValidationRule"))
+                    t.validationRule = value;
+                else if (ledrana::EqualsNoCase(pname, "ValidationText"))
+                    t.validationText = value;
+                else if (IsInternalProperty(pname))
+                    continue;
                 else if (IsBinaryProperty(value))
-                    report.notes.push_back("tabella " + t.name + ": proprietà binaria " + pname + " non convertita");
-                else t.properties.push_back({pname, dbText, Variant(value)});
+                    report.notes.push_back("tabella " + t.name + ": proprietà binaria " + pname +
+                                           " non convertita");
+                else
+                    t.properties.push_back({pname, dbText, Variant(value)});
             }
             if (t.fields.empty()) {
                 report.notes.push_back("tabella " + t.name + ": senza campi, non convertita");
@@ -307,12 +334,13 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
             const TableState& made = *c.catalog.FindTable(t.name);
             std::int64_t rows = CopyRows(file, c, made, name, report.notes);
             if (rows != info.declaredRows)
-                file.Fail(3049, "la tabella " + name + " dichiara " + std::to_string(info.declaredRows) + " righe, " +
-                                    std::to_string(rows) + " sono leggibili");
+                file.Fail(3049, "la tabella " + name + " dichiara " + std::to_string(info.declaredRows) +
+                                    " righe, " + std::to_string(rows) + " sono leggibili");
             CreateIndexes(c, info, t.name, report.notes);
             report.tables.push_back({t.name, rows});
         }
-        for (const auto& l : file.LinkedTables()) CreateLinkedTable(c, l, report.notes);
+        for (const auto& l : file.LinkedTables())
+            CreateLinkedTable(c, l, report.notes);
 #ifdef LEDRANA_JET_QUERIES
         CreateQueries(file, c, report);
 #endif
@@ -350,7 +378,8 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
             const std::int64_t n = db.TableDefs()[t.name].RecordCount();
             if (n != t.rows)
                 throw Error(3049, "Il database '" + shown + "' non è stato convertito: la tabella " + t.name +
-                                      " ha " + std::to_string(n) + " righe invece di " + std::to_string(t.rows) + ".");
+                                      " ha " + std::to_string(n) + " righe invece di " +
+                                      std::to_string(t.rows) + ".");
         }
         db.Close();
     } catch (...) {
@@ -362,10 +391,12 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
 
 std::string Summary(const JetImportReport& r) {
     std::int64_t rows = 0;
-    for (const auto& t : r.tables) rows += t.rows;
+    for (const auto& t : r.tables)
+        rows += t.rows;
     std::string s = std::to_string(r.tables.size()) + " tabelle, " + std::to_string(rows) + " righe, " +
                     std::to_string(r.queries) + " query";
-    for (const auto& n : r.notes) s += "\n  " + n;
+    for (const auto& n : r.notes)
+        s += "\n  " + n;
     return s;
 }
 
@@ -388,8 +419,8 @@ EngineShared::~EngineShared() {
 
 namespace detail {
 
-std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host, const std::string& shown,
-                            const std::string& password, bool readOnly) {
+std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host,
+                            const std::string& shown, const std::string& password, bool readOnly) {
     if (auto it = shared.open.find(host); it != shared.open.end() && !it->second.expired()) return host;
     if (!jet::LooksLikeJetFile(host)) return host;
     const std::string jetPassword = JetFilePassword(host);
@@ -426,12 +457,15 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
         }
     }
     if (shared.jetCopyFolder.empty()) shared.jetCopyFolder = platform::MakeTempFolder();
-    const std::string copy = shared.jetCopyFolder + "/" + std::to_string(shared.jetCopies.size() + 1) + ".mdb";
+    const std::string copy =
+        shared.jetCopyFolder + "/" + std::to_string(shared.jetCopies.size() + 1) + ".mdb";
     JetImportReport report = ConvertAndCheck(engine, host, copy, shown, password);
     shared.jetCopies.emplace(host, copy);
-    shared.conversionNotices.push_back("archivio " + shown +
-                                       " in formato Jet letto da una copia convertita temporanea (il file resta "
-                                       "com'è) (" + Summary(report) + ")");
+    shared.conversionNotices.push_back(
+        "archivio " + shown +
+        " in formato Jet letto da una copia convertita temporanea (il file resta "
+        "com'è) (" +
+        Summary(report) + ")");
     return copy;
 }
 

@@ -42,8 +42,8 @@ namespace detail {
 // For DBEngine: the host path to open for the file at `host`. An archive of ours is its own path; a Jet or
 // ACE file is converted first (see DBEngine::TakeConversionNotices) after its password has been checked
 // (3031). shown is the path as the caller gave it.
-std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host, const std::string& shown,
-                            const std::string& password, bool readOnly);
+std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host,
+                            const std::string& shown, const std::string& password, bool readOnly);
 } // namespace detail
 
 } // namespace ledrana::dao

@@ -42,13 +42,17 @@ std::int64_t Scaled(const std::string& text) {
     int digits = 0;
     bool point = false;
     for (char c : text) {
-        if (c == '.') point = true;
+        if (c == '.')
+            point = true;
         else if (c >= '0' && c <= '9') {
-            if (!point) whole = whole * 10 + (c - '0');
-            else if (digits < 4) frac = frac * 10 + (c - '0'), ++digits;
+            if (!point)
+                whole = whole * 10 + (c - '0');
+            else if (digits < 4)
+                frac = frac * 10 + (c - '0'), ++digits;
         }
     }
-    while (digits++ < 4) frac *= 10;
+    while (digits++ < 4)
+        frac *= 10;
     return (neg ? -1 : 1) * (whole * 10000 + frac);
 }
 
@@ -71,7 +75,8 @@ std::string AsLibmdbText(const Variant& v, int jetType) {
     case MDB_DATETIME: {
         DateParts p = SplitDate(v.RawDouble());
         char b[32];
-        std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+        std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                      p.second);
         return b;
     }
     case MDB_REPID: {
@@ -92,7 +97,8 @@ std::string WithUndefinedAsQuestionMarks(const Variant& v) {
     if (v.IsNull()) return "";
     std::string s = v.RawString();
     for (const char* c1 : {"\xC2\x81", "\xC2\x8D", "\xC2\x8F", "\xC2\x90", "\xC2\x9D"})
-        for (std::size_t p; (p = s.find(c1)) != std::string::npos;) s.replace(p, 2, "?");
+        for (std::size_t p; (p = s.find(c1)) != std::string::npos;)
+            s.replace(p, 2, "?");
     return s;
 }
 
@@ -178,7 +184,8 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
             if (x->index_type == 2 || x->num_keys == 0) continue;
             bool readable = true;
             for (unsigned k = 0; k < x->num_keys; ++k)
-                readable = readable && x->key_col_num[k] >= 1 && x->key_col_num[k] <= static_cast<int>(t->num_cols);
+                readable =
+                    readable && x->key_col_num[k] >= 1 && x->key_col_num[k] <= static_cast<int>(t->num_cols);
             if (!readable) continue;
             ++expectedIndexes;
             SCOPED_TRACE(std::string("index ") + x->name);
@@ -191,7 +198,8 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
             for (unsigned k = 0; k < x->num_keys; ++k) {
                 auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, x->key_col_num[k] - 1));
                 EXPECT_EQ(ixf[static_cast<int>(k)].Name(), c->name);
-                EXPECT_EQ((ixf[static_cast<int>(k)].Attributes() & dbDescending) != 0, x->key_col_order[k] == MDB_DESC);
+                EXPECT_EQ((ixf[static_cast<int>(k)].Attributes() & dbDescending) != 0,
+                          x->key_col_order[k] == MDB_DESC);
             }
         }
         EXPECT_EQ(indexes.Count(), expectedIndexes);
@@ -199,7 +207,8 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
         // Rows, in the file's order, every value.
         std::vector<std::vector<char>> bound(t->num_cols, std::vector<char>(8 << 20));
         std::vector<int> lens(t->num_cols);
-        for (unsigned i = 0; i < t->num_cols; ++i) mdb_bind_column(t, static_cast<int>(i) + 1, bound[i].data(), &lens[i]);
+        for (unsigned i = 0; i < t->num_cols; ++i)
+            mdb_bind_column(t, static_cast<int>(i) + 1, bound[i].data(), &lens[i]);
         Recordset rs = ours.OpenRecordset();
         std::int64_t rows = 0;
         mdb_rewind_table(t);
@@ -219,10 +228,14 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                     }
                     EXPECT_EQ(v.IsNull() ? std::string() : v.RawString(), expected);
                 } else if (c->col_type == MDB_MONEY) {
-                    if (lens[i] == 0) EXPECT_TRUE(v.IsNull());
-                    else EXPECT_EQ(v.ToCurrencyScaled(), Scaled(bound[i].data()));
-                } else if (c->col_type == MDB_DATETIME && !v.IsNull() && (v.RawDouble() < 0 || v.RawDouble() > 1e6)) {
-                    // libmdb prints no date before 1900 or after about 2700: the day number itself is checked.
+                    if (lens[i] == 0)
+                        EXPECT_TRUE(v.IsNull());
+                    else
+                        EXPECT_EQ(v.ToCurrencyScaled(), Scaled(bound[i].data()));
+                } else if (c->col_type == MDB_DATETIME && !v.IsNull() &&
+                           (v.RawDouble() < 0 || v.RawDouble() > 1e6)) {
+                    // libmdb prints no date before 1900 or after about 2700: the day number itself is
+                    // checked.
                     EXPECT_EQ(v.RawDouble(), mdb_get_double(lib.mdb->pg_buf, c->cur_value_start));
                 } else if (IS_JET3(lib.mdb) && (c->col_type == MDB_TEXT || c->col_type == MDB_MEMO)) {
                     EXPECT_EQ(WithUndefinedAsQuestionMarks(v), std::string(bound[i].data(), lens[i]));
@@ -259,7 +272,8 @@ protected:
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
