@@ -492,6 +492,14 @@ public:
     void CompactDatabase(const std::string& source, const std::string& destination,
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
 
+    // A Jet or ACE file (the Windows engine's own format, recognised by its header) given to OpenDatabase
+    // or CompactDatabase is first converted into one of our archives (dao/jet_import.h): in place, the
+    // original kept beside it as NAME.jet (NAME.jet2... when taken), or, when its folder cannot be written
+    // or the opening is read-only, into a temporary copy used for the rest of the run. Its database
+    // password is asked as for any archive (3031). Each conversion leaves one notice for the caller's log:
+    // this returns them and forgets them.
+    std::vector<std::string> TakeConversionNotices();
+
     // Host path of a program path (the resolver above).
     std::string HostPath(const std::string& path) const;
 

@@ -1,6 +1,7 @@
 // DBEngine and Database: opening, creating and compacting files, passwords, transactions.
 
 #include "dao/internal.h"
+#include "dao/jet_import.h"
 #include "dao/jetsql.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 namespace ledrana::dao {
 
@@ -298,6 +300,8 @@ std::string Resolve(const PathResolver& resolver, const std::string& path) {
 }
 } // namespace
 
+std::vector<std::string> DBEngine::TakeConversionNotices() { return std::exchange(shared_->conversionNotices, {}); }
+
 std::string DBEngine::HostPath(const std::string& path) const { return Resolve(shared_->resolver, path); }
 
 namespace {
@@ -336,8 +340,8 @@ Database MakeDatabase(const std::shared_ptr<EngineShared>& engine, std::shared_p
 } // namespace
 
 Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, std::string_view connect) {
-    std::string host = ExistingFile(*this, path);
     std::string password = ConnectValue(connect, "pwd");
+    std::string host = OpenableArchive(*this, *shared_, ExistingFile(*this, path), path, password, readOnly);
     auto it = shared_->open.find(host);
     if (it != shared_->open.end()) {
         if (auto conn = it->second.lock()) {
@@ -395,12 +399,13 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
 
 void DBEngine::CompactDatabase(const std::string& source, const std::string& destination, std::string_view dstLocale,
                                int options, std::string_view password) {
-    std::string src = ExistingFile(*this, source);
+    std::string given = ExistingFile(*this, source);
     std::string dst = NewFile(*this, destination);
     std::string pwd = ConnectValue(dstLocale, "pwd");
     bool pwdGiven = !ConnectValue(std::string(dstLocale) + ";", "pwd").empty() ||
                     Upper(dstLocale).find(";PWD=") != std::string::npos;
     if (!pwdGiven) pwd = ConnectValue(password, "pwd");
+    std::string src = OpenableArchive(*this, *shared_, given, source, pwd, false);
     // Commit what this engine holds for the source, then copy from a connection of our own.
     if (auto it = shared_->open.find(src); it != shared_->open.end())
         if (auto conn = it->second.lock()) conn->Flush();

@@ -296,6 +296,12 @@ struct EngineShared {
     std::map<std::string, std::weak_ptr<detail::Connection>> open; // host path -> connection
     std::vector<std::pair<std::string, std::string>> verified;     // (hash, password) pairs checked
     bool Verify(const std::string& hash, const std::string& password);
+
+    // Files of the Windows engine met by OpenDatabase (dao/jet_import.cpp).
+    std::vector<std::string> conversionNotices;     // not yet taken by the caller
+    std::map<std::string, std::string> jetCopies;   // Jet file (host) -> its converted temporary copy
+    std::string jetCopyFolder;                      // where those copies live, removed with the engine
+    ~EngineShared();
 };
 } // namespace ledrana::dao
 

@@ -337,6 +337,59 @@ void WriteAllBytes(const std::string& path, const std::string& bytes) {
     writeHost(host, bytes);
 }
 
+std::string ReadFileStart(const std::string& path, std::size_t count) {
+    std::string host = HostPath(path);
+    struct stat st = statOrThrow(host);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(errno, host, kErrFileNotFound);
+    std::string data(count, '\0');
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::read(fd, data.data() + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            fail(err, host, kErrFileNotFound);
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    data.resize(done);
+    return data;
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+    std::string src = HostPath(from);
+    std::string dst = HostPath(to);
+    statOrThrow(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    struct stat old {};
+    if (::stat(dst.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(src.c_str(), old.st_mode & 07777);
+    int fd = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(errno, src, kErrFileNotFound);
+    if (::fsync(fd) != 0) {
+        int err = errno;
+        ::close(fd);
+        fail(err, src, kErrFileNotFound);
+    }
+    ::close(fd);
+    if (::rename(src.c_str(), dst.c_str()) != 0) fail(errno, src, kErrFileNotFound);
+    int dir = ::open(parentOf(dst).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+std::string MakeTempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "ledrana-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) fail(errno, pattern, kErrPathNotFound);
+    return pattern;
+}
+
 bool FileExists(const std::string& path) {
     try {
         struct stat st {};

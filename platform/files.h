@@ -72,6 +72,20 @@ void WriteOneLine(const std::string& path, const std::string& line);
 std::string ReadAllBytes(const std::string& path);
 void WriteAllBytes(const std::string& path, const std::string& bytes);
 
+// The first `count` bytes of a file (fewer when it is shorter), for recognising its format; the errors of
+// ReadAllBytes.
+std::string ReadFileStart(const std::string& path, std::size_t count);
+
+// Puts the file `from` in place of `to` in one step (rename over it, both in the same folder): at every
+// moment `to` names either the old file or the whole new one. The new file takes the mode of the old one
+// and is on disk before the rename, the rename is on disk when the call returns. 53 when `from` is
+// missing, 76 when a folder is missing, 70 when the host refuses it.
+void ReplaceFile(const std::string& from, const std::string& to);
+
+// A new empty folder of this process's own under the host's temporary folder, as a host path. 70 when it
+// cannot be made.
+std::string MakeTempFolder();
+
 // Plain questions that never throw: false for anything malformed or missing.
 bool FileExists(const std::string& path);   // a regular file
 bool FolderExists(const std::string& path); // a folder

@@ -4,6 +4,10 @@
 //                                                     Jet SQL statements separated by ";"
 //   daotool [--pwd PASSWORD] exec FILE SQL...         runs each statement
 //   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line
+//   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
+//                                                     text; dates "YYYY-MM-DD HH:MM:SS")
+//   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
+//                                                     prints one line per table with its rows
 //   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
 //   daotool [--pwd PASSWORD] property FILE TABLE NAME VALUE   sets or creates a text property of a table
 //   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
@@ -13,6 +17,7 @@
 // Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
 
 #include "dao/dao.h"
+#include "dao/jet_import.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -31,7 +36,8 @@ using namespace ledrana;
 using namespace ledrana::dao;
 
 int Usage() {
-    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query FILE SQL |\n"
+    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] FILE SQL |\n"
+                 "       import SOURCE DESTINATION |\n"
                  "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
                  "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
     return 2;
@@ -140,6 +146,67 @@ std::string Cell(const Variant& v) {
     return {};
 }
 
+std::string JsonText(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char b[8];
+            std::snprintf(b, sizeof b, "\\u%04x", c);
+            out += b;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonCell(const Variant& v) {
+    switch (v.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+        return "null";
+    case Variant::Kind::String:
+        return JsonText(v.RawString());
+    case Variant::Kind::Binary:
+        return JsonText(Cell(v));
+    case Variant::Kind::Date: {
+        DateParts p = SplitDate(v.RawDouble());
+        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) + ":" +
+                        Two(p.minute) + ":" + Two(p.second));
+    }
+    case Variant::Kind::Currency: {
+        // Exact to the last of the four decimals.
+        std::int64_t x = v.RawInteger();
+        std::string sign = x < 0 ? "-" : "";
+        std::uint64_t a = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+        std::string frac = std::to_string(a % 10000);
+        frac = std::string(4 - frac.size(), '0') + frac;
+        while (!frac.empty() && frac.back() == '0') frac.pop_back();
+        return sign + std::to_string(a / 10000) + (frac.empty() ? "" : "." + frac);
+    }
+    default: {
+        std::string c = Cell(v);
+        return c == "inf" || c == "-inf" || c == "nan" ? JsonText(c) : c;
+    }
+    }
+}
+
+void PrintJson(Database& db, const std::string& sql) {
+    Recordset rs = db.OpenRecordset(sql);
+    Fields fields = rs.Fields();
+    int n = fields.Count();
+    while (!rs.Eof()) {
+        std::string line = "[";
+        for (int i = 0; i < n; ++i) line += (i ? "," : "") + JsonCell(fields[i].Value());
+        std::cout << line << "]\n";
+        rs.MoveNext();
+    }
+    rs.Close();
+}
+
 bool LessNoCase(const std::string& a, const std::string& b) {
     std::string ua = UCase(a), ub = UCase(b);
     return ua != ub ? ua < ub : a < b;
@@ -237,6 +304,21 @@ int Run(std::vector<std::string> args) {
         Database db = engine.CreateDatabase(file, Connect(pwd, pwdGiven));
         if (args.size() == 3)
             for (const auto& st : SplitStatements(ReadScript(args[2]))) db.Execute(st);
+        db.Close();
+        return 0;
+    }
+    if (cmd == "import") {
+        if (args.size() != 3) return Usage();
+        std::string source = engine.HostPath(file);
+        JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
+        for (const auto& t : report.tables) std::cout << t.name << "\t" << t.rows << "\n";
+        for (const auto& note : report.notes) std::cerr << "nota: " << note << "\n";
+        return 0;
+    }
+    if (cmd == "query" && file == "--json") {
+        if (args.size() != 4) return Usage();
+        Database db = engine.OpenDatabase(args[2], false, false, ";pwd=" + pwd);
+        PrintJson(db, args[3]);
         db.Close();
         return 0;
     }

@@ -1,0 +1,582 @@
+// Reading Jet and ACE files through libmdb: header checks, table definitions and raw row values.
+
+#include "dao/jet_file.h"
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+#include <mdbtools.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace ledrana::dao::jet {
+
+namespace {
+
+constexpr int kOffsetMask = 0x1fff;
+constexpr int kDeletedRow = 0x4000; // libmdb's reading of the row flags
+constexpr std::size_t kMaxLongValue = std::size_t{1} << 30;
+
+void Rc4(const unsigned char* key, std::size_t keyLen, unsigned char* data, std::size_t len) {
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % keyLen]) & 0xff;
+        std::swap(s[i], s[j]);
+    }
+    for (std::size_t n = 0, i = 0, j = 0; n < len; ++n) {
+        i = (i + 1) & 0xff;
+        j = (j + s[i]) & 0xff;
+        std::swap(s[i], s[j]);
+        data[n] ^= s[(s[i] + s[j]) & 0xff];
+    }
+}
+
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16LE code units to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
+    std::string out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        std::uint32_t u = units[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
+// Jet 4 text: UTF-16LE, or "compressed" (0xFF 0xFE, then runs of one-byte characters and runs of
+// two-byte ones, each run ended by a 0 byte).
+std::string Jet4Text(const unsigned char* p, std::size_t n) {
+    std::vector<std::uint16_t> units;
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        units.reserve(n);
+        bool compressed = true;
+        for (std::size_t i = 2; i < n;) {
+            if (p[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                units.push_back(p[i++]);
+            } else if (i + 1 < n) {
+                units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        units.reserve(n / 2);
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
+    }
+    return Utf16ToUtf8(units);
+}
+
+std::string GuidText(const unsigned char* k) {
+    char b[40];
+    std::snprintf(b, sizeof b, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", k[3],
+                  k[2], k[1], k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14],
+                  k[15]);
+    return b;
+}
+
+MdbHandle* H(void* p) {
+    return static_cast<MdbHandle*>(p);
+}
+
+std::vector<std::pair<std::string, std::string>> PropertyList(const MdbProperties* props) {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (!props || !props->hash) return out;
+    GHashTableIter it;
+    gpointer k, v;
+    g_hash_table_iter_init(&it, props->hash);
+    while (g_hash_table_iter_next(&it, &k, &v))
+        out.emplace_back(static_cast<const char*>(k), v ? static_cast<const char*>(v) : "");
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A table definition read by libmdb, freed on scope exit.
+struct TableHandle {
+    MdbTableDef* t = nullptr;
+    ~TableHandle() {
+        if (t) mdb_free_tabledef(t);
+    }
+};
+
+} // namespace
+
+std::optional<Header> ParseHeader(std::string_view first) {
+    if (first.size() < 0x80 || first[0] != 0) return std::nullopt;
+    std::string_view magic = first.substr(4, 15);
+    Header h;
+    if (magic == "Standard Jet DB")
+        h.ace = false;
+    else if (magic == "Standard ACE DB")
+        h.ace = true;
+    else
+        return std::nullopt;
+    h.version = static_cast<unsigned char>(first[0x14]);
+    h.pageSize = h.version == 0 ? 2048 : 4096;
+    std::size_t masked = h.version == 0 ? 126 : 128;
+    if (first.size() >= 0x18 + masked) {
+        std::string plain(first.substr(0x18, masked));
+        const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+        Rc4(key, 4, reinterpret_cast<unsigned char*>(plain.data()), plain.size());
+        auto* p = reinterpret_cast<const unsigned char*>(plain.data());
+        h.codePage = p[0x3c - 0x18] | p[0x3d - 0x18] << 8;
+        h.dbKey = Le32(p + (0x3e - 0x18));
+    }
+    return h;
+}
+
+bool LooksLikeJetFile(const std::string& hostPath) {
+    try {
+        return ParseHeader(platform::ReadFileStart(platform::WindowsPath(hostPath), 4096)).has_value();
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void File::Fail(int number, const std::string& what) const {
+    switch (number) {
+    case 3343:
+        throw Error(3343, "Formato di database '" + shown_ + "' non riconosciuto: " + what + ".");
+    case 3031:
+        throw Error(3031, "Password non valida: il database '" + shown_ + "' " + what + ".");
+    default:
+        throw Error(number, "Il database '" + shown_ + "' è danneggiato: " + what + ".");
+    }
+}
+
+File::File(const std::string& hostPath, const std::string& shownName) : shown_(shownName) {
+    const std::string win = platform::WindowsPath(hostPath);
+    if (!platform::FileExists(win)) throw Error(3024, "Impossibile trovare il file '" + shown_ + "'.");
+    headerPage_ = platform::ReadFileStart(win, 4096);
+    std::optional<Header> h = ParseHeader(headerPage_);
+    if (!h) Fail(3343, "non è un file Jet o ACE");
+    header_ = *h;
+    if (header_.version > MDB_VER_ACCDB_2019)
+        Fail(3343, "versione " + std::to_string(header_.version) + " del formato sconosciuta");
+    if (header_.ace && header_.dbKey != 0) Fail(3031, "è cifrato e non può essere letto");
+    headerPage_.resize(std::min(headerPage_.size(), header_.pageSize));
+    const std::int64_t size = platform::FileLen(win);
+    const auto page = static_cast<std::int64_t>(header_.pageSize);
+    if (size < 3 * page) Fail(3049, "il file è troncato (" + std::to_string(size) + " byte)");
+    if (size % page != 0)
+        Fail(3049, "il file è troncato (" + std::to_string(size) + " byte, non un multiplo della pagina di " +
+                       std::to_string(page) + ")");
+    MdbHandle* mdb = mdb_open(hostPath.c_str(), MDB_NOFLAGS);
+    if (!mdb) Fail(3049, "la prima pagina non può essere letta");
+    mdb_ = mdb;
+    try {
+        CheckObjectProperties();
+    } catch (...) {
+        mdb_close(mdb);
+        mdb_ = nullptr;
+        throw;
+    }
+    // libmdb names a missing file or an unreadable catalog on the standard error: the checks above keep it
+    // from getting there for the files it could not read at all.
+    if (!mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
+        mdb_close(mdb);
+        mdb_ = nullptr;
+        Fail(3049, "il catalogo degli oggetti non può essere letto");
+    }
+}
+
+namespace {
+
+std::uint32_t Le16(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+}
+
+// The checks libmdb's reader of object properties (mdb_kkd_to_props) leaves out: every record must fit in
+// its block and move the reading on, or libmdb reads outside the value or never ends.
+bool PropertiesReadable(const std::string& v) {
+    const auto* b = reinterpret_cast<const unsigned char*>(v.data());
+    const std::size_t len = v.size();
+    if (len < 4 || (std::memcmp(b, "KKD", 4) != 0 && std::memcmp(b, "MR2", 4) != 0))
+        return true; // libmdb skips it
+    bool names = false;
+    for (std::size_t pos = 4; pos < len;) {
+        if (pos + 6 > len) return false;
+        const std::size_t rec = Le32(b + pos);
+        if (rec < 6 || rec > len - pos) return false;
+        const unsigned type = Le16(b + pos + 4);
+        const unsigned char* r = b + pos + 6;
+        const std::size_t n = rec - 6;
+        if (type == 0x80) {
+            for (std::size_t p = 0; p < n;) {
+                if (p + 2 > n) return false;
+                const std::size_t nameLen = Le16(r + p);
+                p += 2;
+                if (nameLen > n - p) return false;
+                p += nameLen;
+            }
+            names = true;
+        } else if (type <= 2) {
+            if (!names || n < 6) return false;
+            std::size_t p = 6 + Le16(r + 4);
+            if (p > n) return false;
+            while (p < n) {
+                if (p + 8 > n) return false;
+                const std::size_t one = Le16(r + p);
+                if (one < 8 || one > n - p || 8 + std::size_t(Le16(r + p + 6)) > one) return false;
+                p += one;
+            }
+        }
+        pos += rec;
+    }
+    return true;
+}
+
+} // namespace
+
+void File::CheckObjectProperties() {
+    MdbHandle* mdb = H(mdb_);
+    MdbCatalogEntry objects;
+    std::memset(&objects, 0, sizeof objects);
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
+    TableHandle th{mdb_read_table(&objects)};
+    if (!th.t || !mdb_read_columns(th.t)) Fail(3049, "il catalogo degli oggetti non può essere letto");
+    int props = -1, name = -1;
+    for (unsigned i = 0; i < th.t->num_cols; ++i) {
+        auto* c = static_cast<MdbColumn*>(g_ptr_array_index(th.t->columns, i));
+        if (std::strcmp(c->name, "LvProp") == 0) props = static_cast<int>(i);
+        if (std::strcmp(c->name, "Name") == 0) name = static_cast<int>(i);
+    }
+    if (props < 0 || name < 0) Fail(3049, "il catalogo degli oggetti non ha la forma attesa");
+    RowsOf(th.t, "MSysObjects", [&](const std::vector<Value>& row) {
+        if (row[props].kind == Value::Kind::Binary && !PropertiesReadable(row[props].s))
+            Fail(3049, "le proprietà dell'oggetto " + row[name].s + " non possono essere lette");
+    });
+}
+
+File::~File() {
+    if (mdb_) mdb_close(H(mdb_));
+}
+
+std::vector<std::string> File::LocalTables() const {
+    std::vector<std::string> out;
+    MdbHandle* mdb = H(mdb_);
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (mdb_is_user_table(e)) out.emplace_back(e->object_name);
+    }
+    return out;
+}
+
+std::vector<LinkedTable> File::LinkedTables() const {
+    std::vector<LinkedTable> out;
+    TableInfo sys = ReadTable("MSysObjects");
+    auto col = [&](const char* n) {
+        for (std::size_t i = 0; i < sys.columns.size(); ++i)
+            if (ledrana::EqualsNoCase(sys.columns[i].name, n)) return static_cast<int>(i);
+        return -1;
+    };
+    const int name = col("Name"), type = col("Type"), database = col("Database"), connect = col("Connect"),
+              foreign = col("ForeignName");
+    if (name < 0 || type < 0) return out;
+    auto text = [](const std::vector<Value>& row, int i) { return i >= 0 ? row[i].s : std::string(); };
+    ForEachRow("MSysObjects", [&](const std::vector<Value>& row) {
+        const std::int64_t t = row[type].i;
+        if (t != 6 && t != 4) return;
+        LinkedTable l;
+        l.name = text(row, name);
+        l.foreignName = text(row, foreign);
+        if (t == 4)
+            l.connect = text(row, connect);
+        else
+            l.connect = text(row, connect) + ";DATABASE=" + text(row, database);
+        out.push_back(std::move(l));
+    });
+    return out;
+}
+
+namespace {
+
+MdbTableDef* OpenTable(MdbHandle* mdb, const std::string& name, const File& file) {
+    // A form or a report may carry a table's name: only table entries count.
+    MdbCatalogEntry* e = nullptr;
+    for (unsigned i = 0; i < mdb->num_catalog && !e; ++i) {
+        auto* c = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (c->object_type == MDB_TABLE && name == c->object_name) e = c;
+    }
+    if (!e) file.Fail(3049, "la tabella " + name + " non è nel catalogo");
+    MdbTableDef* t = mdb_read_table(e);
+    if (!t) file.Fail(3049, "la definizione della tabella " + name + " non può essere letta");
+    if (!mdb_read_columns(t)) {
+        mdb_free_tabledef(t);
+        file.Fail(3049, "i campi della tabella " + name + " non possono essere letti");
+    }
+    return t;
+}
+
+} // namespace
+
+TableInfo File::ReadTable(const std::string& name) const {
+    MdbHandle* mdb = H(mdb_);
+    TableHandle th{OpenTable(mdb, name, *this)};
+    MdbTableDef* t = th.t;
+    mdb_read_indices(t);
+    TableInfo info;
+    info.name = t->name;
+    info.declaredRows = t->num_rows;
+    info.properties = PropertyList(t->props);
+    const bool jet3 = header_.version == MDB_VER_JET3;
+    for (unsigned i = 0; i < t->num_cols; ++i) {
+        auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+        Column col;
+        col.name = c->name;
+        col.jetType = c->col_type;
+        col.size = c->col_size;
+        if (c->col_type == MDB_TEXT && !jet3) col.size /= 2;
+        // libmdb's names for the two bytes are the other way round; it reads Decimal values with them so.
+        col.precision = c->col_scale;
+        col.scale = c->col_prec;
+        col.fixed = c->is_fixed != 0;
+        col.counter = c->is_long_auto != 0;
+        col.guidAuto = c->is_uuid_auto != 0;
+        col.properties = PropertyList(c->props);
+        info.columns.push_back(std::move(col));
+    }
+    if (t->indices) {
+        for (unsigned i = 0; i < t->indices->len; ++i) {
+            auto* x = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+            IndexInfo ix;
+            ix.name = x->name;
+            ix.foreign = x->index_type == 2;
+            ix.primary = x->index_type == 1;
+            ix.unique = ix.primary || (x->flags & MDB_IDX_UNIQUE) != 0;
+            ix.ignoreNulls = (x->flags & MDB_IDX_IGNORENULLS) != 0;
+            ix.required = ix.primary || (x->flags & MDB_IDX_REQUIRED) != 0;
+            for (unsigned k = 0; k < x->num_keys && k < MDB_MAX_IDX_COLS; ++k)
+                ix.fields.emplace_back(x->key_col_num[k] - 1, x->key_col_order[k] == MDB_DESC);
+            info.indexes.push_back(std::move(ix));
+        }
+    }
+    return info;
+}
+
+std::int64_t File::ForEachRow(const std::string& name,
+                              const std::function<void(const std::vector<Value>&)>& onRow) const {
+    TableHandle th{OpenTable(H(mdb_), name, *this)};
+    return RowsOf(th.t, name, onRow);
+}
+
+std::int64_t File::RowsOf(void* table, const std::string& name,
+                          const std::function<void(const std::vector<Value>&)>& onRow) const {
+    MdbHandle* mdb = H(mdb_);
+    auto* t = static_cast<MdbTableDef*>(table);
+    const bool jet3 = header_.version == MDB_VER_JET3;
+    const bool cp1252 = header_.codePage == 0 || header_.codePage == 1252;
+    std::vector<MdbField> fields(t->num_cols + 1);
+    std::vector<Value> row(t->num_cols);
+    std::vector<MdbColumn*> cols(t->num_cols);
+    for (unsigned i = 0; i < t->num_cols; ++i)
+        cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+
+    auto text = [&](const unsigned char* p, std::size_t n) -> std::string {
+        if (!jet3) return Jet4Text(p, n);
+        std::string_view raw(reinterpret_cast<const char*>(p), n);
+        if (cp1252) return ledrana::Cp1252ToUtf8(raw);
+        std::string out(4 * n + 1, '\0');
+        int len = mdb_unicode2ascii(mdb, raw.data(), n, out.data(), out.size());
+        out.resize(static_cast<std::size_t>(std::max(len, 0)));
+        return out;
+    };
+    // A Memo or OLE value: inline, on one other page, or a chain of pages.
+    auto longValue = [&](int start, int size) -> std::string {
+        if (size < MDB_MEMO_OVERHEAD)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " è incompleto");
+        const std::uint32_t head = Le32(mdb->pg_buf + start);
+        const std::size_t total = head & 0x3fffffff;
+        if (head & 0x80000000u)
+            return std::string(reinterpret_cast<const char*>(mdb->pg_buf + start + MDB_MEMO_OVERHEAD),
+                               static_cast<std::size_t>(size - MDB_MEMO_OVERHEAD));
+        if (total > kMaxLongValue)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " ha una lunghezza impossibile");
+        std::int32_t pgRow = static_cast<std::int32_t>(Le32(mdb->pg_buf + start + 4));
+        std::string out;
+        void* buf = nullptr;
+        int off = 0;
+        std::size_t len = 0;
+        if (head & 0x40000000u) {
+            if (mdb_find_pg_row(mdb, pgRow, &buf, &off, &len) != 0)
+                Fail(3049,
+                     "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
+            out.assign(static_cast<const char*>(buf) + off, std::min(len, total));
+            return out;
+        }
+        if ((head & 0xff000000u) != 0)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " ha un formato sconosciuto");
+        out.reserve(total);
+        for (std::size_t pages = 0; out.size() < total; ++pages) {
+            if (pgRow == 0 || pages > total / 8 + 1 || mdb_find_pg_row(mdb, pgRow, &buf, &off, &len) != 0 ||
+                len < 4)
+                Fail(3049,
+                     "una pagina di un valore Memo/OLE della tabella " + name + " non può essere letta");
+            const auto* p = static_cast<const unsigned char*>(buf) + off;
+            out.append(reinterpret_cast<const char*>(p + 4), std::min(len - 4, total - out.size()));
+            pgRow = static_cast<std::int32_t>(Le32(p));
+        }
+        // libmdb follows the chain to its end, not to the length: a chain that goes on is not read.
+        if (pgRow != 0)
+            Fail(3049, "un valore Memo/OLE della tabella " + name + " continua oltre la sua lunghezza");
+        return out;
+    };
+
+    std::int64_t count = 0;
+    mdb_rewind_table(t);
+    while (mdb_read_next_dpg(t)) {
+        const unsigned rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        for (unsigned r = 0; r < rows; ++r) {
+            int start = 0;
+            std::size_t size = 0;
+            if (mdb_find_row(mdb, static_cast<int>(r), &start, &size) == -1 || size == 0) continue;
+            if (start & kDeletedRow) continue;
+            start &= kOffsetMask;
+            if (mdb_crack_row(t, start, size, fields.data()) < 0)
+                Fail(3049, "una riga della tabella " + name + " non può essere letta");
+            for (unsigned i = 0; i < t->num_cols; ++i) {
+                const MdbField& f = fields[i];
+                const MdbColumn* c = cols[f.colnum];
+                Value& v = row[f.colnum];
+                v.s.clear();
+                if (c->col_type == MDB_BOOL) {
+                    v.kind = Value::Kind::Boolean;
+                    v.i = f.is_null ? 0 : -1;
+                    continue;
+                }
+                if (f.is_null) {
+                    v.kind = Value::Kind::Null;
+                    continue;
+                }
+                const unsigned char* p = mdb->pg_buf + f.start;
+                const auto n = static_cast<std::size_t>(std::max(f.siz, 0));
+                auto need = [&](std::size_t bytes) {
+                    if (n < bytes) Fail(3049, "un valore della tabella " + name + " è incompleto");
+                };
+                switch (c->col_type) {
+                case MDB_BYTE:
+                    need(1);
+                    v.kind = Value::Kind::Byte;
+                    v.i = p[0];
+                    break;
+                case MDB_INT:
+                    need(2);
+                    v.kind = Value::Kind::Integer;
+                    v.i = static_cast<std::int16_t>(p[0] | p[1] << 8);
+                    break;
+                case MDB_LONGINT:
+                    need(4);
+                    v.kind = Value::Kind::Long;
+                    v.i = static_cast<std::int32_t>(Le32(p));
+                    break;
+                case MDB_COMPLEX:
+                    need(4);
+                    v.kind = Value::Kind::Long;
+                    v.i = static_cast<std::int32_t>(Le32(p));
+                    break;
+                case MDB_MONEY:
+                    need(8);
+                    v.kind = Value::Kind::Currency;
+                    v.i =
+                        static_cast<std::int64_t>(std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32);
+                    break;
+                case MDB_FLOAT: {
+                    need(4);
+                    float x;
+                    std::uint32_t bits = Le32(p);
+                    std::memcpy(&x, &bits, 4);
+                    v.kind = Value::Kind::Single;
+                    v.d = x;
+                    break;
+                }
+                case MDB_DOUBLE:
+                case MDB_DATETIME: {
+                    need(8);
+                    std::uint64_t bits = std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32;
+                    std::memcpy(&v.d, &bits, 8);
+                    v.kind = c->col_type == MDB_DOUBLE ? Value::Kind::Double : Value::Kind::Date;
+                    break;
+                }
+                case MDB_TEXT:
+                    v.kind = Value::Kind::Text;
+                    v.s = text(p, n);
+                    break;
+                case MDB_MEMO: {
+                    std::string raw = longValue(f.start, f.siz);
+                    v.kind = Value::Kind::Text;
+                    v.s = text(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
+                    break;
+                }
+                case MDB_OLE:
+                    v.kind = Value::Kind::Binary;
+                    v.s = longValue(f.start, f.siz);
+                    break;
+                case MDB_REPID:
+                    need(16);
+                    v.kind = Value::Kind::Guid;
+                    v.s = GuidText(p);
+                    break;
+                case MDB_NUMERIC: {
+                    need(17);
+                    char* s = mdb_numeric_to_string(mdb, f.start, c->col_scale, c->col_prec);
+                    v.kind = Value::Kind::Decimal;
+                    v.s = s ? s : "";
+                    g_free(s);
+                    break;
+                }
+                default:
+                    v.kind = Value::Kind::Binary;
+                    v.s.assign(reinterpret_cast<const char*>(p), n);
+                    break;
+                }
+            }
+            onRow(row);
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace ledrana::dao::jet

@@ -1,0 +1,371 @@
+// Conversion of real Jet files (tests/data/jet): every table, field, row and index of the archive made is
+// compared with what libmdb reads from the file by itself, through its own text conversions.
+
+#include "dao/dao.h"
+#include "dao/jet_file.h"
+#include "dao/jet_import.h"
+#include "dao_fixture.h"
+
+#include <mdbtools.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace ledrana::dao::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+
+std::vector<std::string> CorpusFiles() {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(kCorpus))
+        if (e.path().extension() == ".mdb") out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string Bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A decimal text ("-12.3400") as ten-thousandths.
+std::int64_t Scaled(const std::string& text) {
+    bool neg = !text.empty() && text[0] == '-';
+    std::int64_t whole = 0, frac = 0;
+    int digits = 0;
+    bool point = false;
+    for (char c : text) {
+        if (c == '.')
+            point = true;
+        else if (c >= '0' && c <= '9') {
+            if (!point)
+                whole = whole * 10 + (c - '0');
+            else if (digits < 4)
+                frac = frac * 10 + (c - '0'), ++digits;
+        }
+    }
+    while (digits++ < 4)
+        frac *= 10;
+    return (neg ? -1 : 1) * (whole * 10000 + frac);
+}
+
+std::string Printf(const char* fmt, double v) {
+    char b[64];
+    std::snprintf(b, sizeof b, fmt, v);
+    return b;
+}
+
+// Our value in the form libmdb gives the same column ("" for Null, as libmdb's bound text is).
+std::string AsLibmdbText(const Variant& v, int jetType) {
+    if (v.IsNull()) return "";
+    switch (jetType) {
+    case MDB_BOOL:
+        return v.ToBoolean() ? "1" : "0";
+    case MDB_FLOAT:
+        return Printf("%.8g", static_cast<float>(v.RawDouble()));
+    case MDB_DOUBLE:
+        return Printf("%.16lg", v.RawDouble());
+    case MDB_DATETIME: {
+        DateParts p = SplitDate(v.RawDouble());
+        char b[32];
+        std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                      p.second);
+        return b;
+    }
+    case MDB_REPID: {
+        std::string s = v.RawString();
+        return s.size() > 2 ? s.substr(1, s.size() - 2) : s;
+    }
+    case MDB_BINARY: {
+        std::string s = v.RawString();
+        return s.substr(0, s.find('\0'));
+    }
+    default:
+        return v.ToString();
+    }
+}
+
+// The five bytes Windows-1252 leaves undefined are kept (as U+0081...); libmdb shows them as '?'.
+std::string WithUndefinedAsQuestionMarks(const Variant& v) {
+    if (v.IsNull()) return "";
+    std::string s = v.RawString();
+    for (const char* c1 : {"\xC2\x81", "\xC2\x8D", "\xC2\x8F", "\xC2\x90", "\xC2\x9D"})
+        for (std::size_t p; (p = s.find(c1)) != std::string::npos;)
+            s.replace(p, 2, "?");
+    return s;
+}
+
+struct LibmdbFile {
+    MdbHandle* mdb = nullptr;
+    explicit LibmdbFile(const std::string& path) {
+        mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+        if (!mdb) return;
+        mdb_set_bind_size(mdb, 8 << 20);
+        mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+        mdb_set_shortdate_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+        mdb_set_repid_fmt(mdb, MDB_NOBRACES_4_2_2_2_6);
+        mdb_set_boolean_fmt_numbers(mdb);
+        mdb_read_catalog(mdb, MDB_ANY);
+    }
+    ~LibmdbFile() {
+        if (mdb) mdb_close(mdb);
+    }
+};
+
+class JetCorpus : public DaoTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
+    const std::string name = GetParam();
+    const std::string source = Path(name);
+    fs::copy_file(kCorpus / name, source);
+    const std::string before = Bytes(source);
+    JetImportReport report = ImportJetFile(engine_, source, Path("out.db"), name);
+    EXPECT_EQ(Bytes(source), before) << "the source must stay untouched";
+
+    LibmdbFile lib(source);
+    ASSERT_NE(lib.mdb, nullptr);
+    Database db = engine_.OpenDatabase(Path("out.db"));
+    std::size_t tableNo = 0;
+    for (unsigned e = 0; e < lib.mdb->num_catalog; ++e) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(lib.mdb->catalog, e));
+        if (!mdb_is_user_table(entry)) continue;
+        const std::string tname = entry->object_name;
+        SCOPED_TRACE(name + ": " + tname);
+        ASSERT_LT(tableNo, report.tables.size());
+        EXPECT_EQ(report.tables[tableNo++].name, tname);
+        MdbTableDef* t = mdb_read_table(entry);
+        ASSERT_NE(t, nullptr);
+        mdb_read_columns(t);
+        mdb_read_indices(t);
+        TableDef ours = db.TableDefs()[tname];
+        Fields fields = ours.Fields();
+        ASSERT_EQ(fields.Count(), static_cast<int>(t->num_cols));
+
+        // Structure.
+        for (unsigned i = 0; i < t->num_cols; ++i) {
+            auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            Field f = fields[static_cast<int>(i)];
+            SCOPED_TRACE(std::string("field ") + c->name);
+            EXPECT_EQ(f.Name(), c->name);
+            const int expectedType = c->col_type == MDB_REPID     ? dbGUID
+                                     : c->col_type == MDB_NUMERIC ? dbText
+                                                                  : c->col_type;
+            EXPECT_EQ(f.Type(), expectedType);
+            if (c->col_type == MDB_TEXT) {
+                EXPECT_EQ(f.Size(), IS_JET3(lib.mdb) ? c->col_size : c->col_size / 2);
+            }
+            EXPECT_EQ((f.Attributes() & dbAutoIncrField) != 0, c->is_long_auto != 0);
+            const char* required = mdb_col_get_prop(c, "Required");
+            EXPECT_EQ(f.Required(), required && std::strcmp(required, "yes") == 0);
+            const char* zeroLength = mdb_col_get_prop(c, "AllowZeroLength");
+            EXPECT_EQ(f.AllowZeroLength(), zeroLength && std::strcmp(zeroLength, "yes") == 0);
+            const char* def = mdb_col_get_prop(c, "DefaultValue");
+            EXPECT_EQ(f.DefaultValue(), def ? def : "");
+            if (const char* d = mdb_col_get_prop(c, "Description")) {
+                EXPECT_EQ(f.Properties()["Description"].Value().ToString(), d);
+            }
+        }
+        if (const char* d = mdb_table_get_prop(t, "Description")) {
+            EXPECT_EQ(ours.Properties()["Description"].Value().ToString(), d);
+        }
+
+        // Indexes: name, fields in order with their direction, Primary, Unique, IgnoreNulls, Required.
+        Indexes indexes = ours.Indexes();
+        int expectedIndexes = 0;
+        for (unsigned i = 0; t->indices && i < t->indices->len; ++i) {
+            auto* x = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+            if (x->index_type == 2 || x->num_keys == 0) continue;
+            bool readable = true;
+            for (unsigned k = 0; k < x->num_keys; ++k)
+                readable =
+                    readable && x->key_col_num[k] >= 1 && x->key_col_num[k] <= static_cast<int>(t->num_cols);
+            if (!readable) continue;
+            ++expectedIndexes;
+            SCOPED_TRACE(std::string("index ") + x->name);
+            Index ix = indexes[x->name];
+            EXPECT_EQ(ix.Primary(), x->index_type == 1);
+            EXPECT_EQ(ix.Unique(), x->index_type == 1 || (x->flags & MDB_IDX_UNIQUE) != 0);
+            EXPECT_EQ(ix.IgnoreNulls(), (x->flags & MDB_IDX_IGNORENULLS) != 0);
+            Fields ixf = ix.Fields();
+            ASSERT_EQ(ixf.Count(), static_cast<int>(x->num_keys));
+            for (unsigned k = 0; k < x->num_keys; ++k) {
+                auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, x->key_col_num[k] - 1));
+                EXPECT_EQ(ixf[static_cast<int>(k)].Name(), c->name);
+                EXPECT_EQ((ixf[static_cast<int>(k)].Attributes() & dbDescending) != 0,
+                          x->key_col_order[k] == MDB_DESC);
+            }
+        }
+        EXPECT_EQ(indexes.Count(), expectedIndexes);
+
+        // Rows, in the file's order, every value.
+        std::vector<std::vector<char>> bound(t->num_cols, std::vector<char>(8 << 20));
+        std::vector<int> lens(t->num_cols);
+        for (unsigned i = 0; i < t->num_cols; ++i)
+            mdb_bind_column(t, static_cast<int>(i) + 1, bound[i].data(), &lens[i]);
+        Recordset rs = ours.OpenRecordset();
+        std::int64_t rows = 0;
+        mdb_rewind_table(t);
+        while (mdb_fetch_row(t)) {
+            ASSERT_FALSE(rs.Eof()) << "row " << rows;
+            for (unsigned i = 0; i < t->num_cols; ++i) {
+                auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+                Variant v = rs.Fields()[static_cast<int>(i)].Value();
+                SCOPED_TRACE("row " + std::to_string(rows) + " field " + c->name);
+                if (c->col_type == MDB_OLE) {
+                    std::string expected;
+                    if (c->cur_value_len) {
+                        std::size_t size = 0;
+                        void* p = mdb_ole_read_full(lib.mdb, c, &size);
+                        expected.assign(static_cast<char*>(p), size);
+                        std::free(p);
+                    }
+                    EXPECT_EQ(v.IsNull() ? std::string() : v.RawString(), expected);
+                } else if (c->col_type == MDB_MONEY) {
+                    if (lens[i] == 0)
+                        EXPECT_TRUE(v.IsNull());
+                    else
+                        EXPECT_EQ(v.ToCurrencyScaled(), Scaled(bound[i].data()));
+                } else if (c->col_type == MDB_DATETIME && !v.IsNull() &&
+                           (v.RawDouble() < 0 || v.RawDouble() > 1e6)) {
+                    // libmdb prints no date before 1900 or after about 2700: the day number itself is
+                    // checked.
+                    EXPECT_EQ(v.RawDouble(), mdb_get_double(lib.mdb->pg_buf, c->cur_value_start));
+                } else if (IS_JET3(lib.mdb) && (c->col_type == MDB_TEXT || c->col_type == MDB_MEMO)) {
+                    EXPECT_EQ(WithUndefinedAsQuestionMarks(v), std::string(bound[i].data(), lens[i]));
+                } else {
+                    EXPECT_EQ(AsLibmdbText(v, c->col_type), std::string(bound[i].data(), lens[i]));
+                }
+            }
+            ++rows;
+            rs.MoveNext();
+        }
+        EXPECT_TRUE(rs.Eof());
+        rs.Close();
+        EXPECT_EQ(ours.RecordCount(), rows);
+        EXPECT_EQ(report.tables[tableNo - 1].rows, rows);
+        mdb_free_tabledef(t);
+    }
+    EXPECT_EQ(tableNo, report.tables.size());
+    db.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, JetCorpus, ::testing::ValuesIn(CorpusFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& i) {
+                             std::string n = fs::path(i.param).stem().string();
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return n;
+                         });
+
+class JetOpen : public DaoTest {
+protected:
+    std::string CopyCorpus(const std::string& file, const std::string& as) {
+        fs::copy_file(kCorpus / file, Path(as));
+        return Path(as);
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir_))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
+    const std::string path = CopyCorpus("testV1997.mdb", "Cont32.mdb");
+    fs::copy_file(kCorpus / "nwind.mdb", Path("Cont32.mdb.jet")); // taken: never overwritten
+    // What a conversion cut short by a crash leaves beside the Jet file: its work file and journal.
+    std::ofstream(Path("Cont32.mdb.conversione")) << "half";
+    std::ofstream(Path("Cont32.mdb.conversione-journal")) << "half";
+    Database db = engine_.OpenDatabase(path, false, false, ";pwd=");
+    EXPECT_EQ(db.TableDefs()["Table1"].RecordCount(), 2);
+    db.Close();
+    EXPECT_EQ(Bytes(Path("Cont32.mdb.jet2")), Bytes(kCorpus / "testV1997.mdb"));
+    EXPECT_EQ(Bytes(Path("Cont32.mdb.jet")), Bytes(kCorpus / "nwind.mdb"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Cont32.mdb", "Cont32.mdb.jet", "Cont32.mdb.jet2"}));
+    std::vector<std::string> notices = engine_.TakeConversionNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("Cont32.mdb.jet2"), std::string::npos) << notices[0];
+    EXPECT_FALSE(jet::LooksLikeJetFile(path));
+
+    // Opened again (by this engine or another), it is an archive like any other.
+    engine_.OpenDatabase(path).Close();
+    DBEngine other;
+    other.OpenDatabase(path).Close();
+    EXPECT_TRUE(engine_.TakeConversionNotices().empty());
+    EXPECT_TRUE(other.TakeConversionNotices().empty());
+}
+
+TEST_F(JetOpen, ReadOnlyFileIsReadThroughATemporaryCopy) {
+    const std::string path = CopyCorpus("DateTestDatabase.mdb", "CONT32.MDB");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::string copyFolder;
+    {
+        DBEngine engine;
+        Database db = engine.OpenDatabase(path, false, false, ";pwd=");
+        EXPECT_EQ(db.TableDefs()["DateTest"].RecordCount(), 6);
+        db.Close();
+        engine.OpenDatabase(path).Close(); // the same copy again, no second conversion
+        EXPECT_EQ(engine.TakeConversionNotices().size(), 1u);
+    }
+    EXPECT_EQ(Bytes(path), Bytes(kCorpus / "DateTestDatabase.mdb"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"CONT32.MDB"});
+}
+
+TEST_F(JetOpen, CompactDatabaseTakesAJetSource) {
+    const std::string path = CopyCorpus("queryTestV2000.mdb", "Scad32.mdb");
+    engine_.CompactDatabase(path, Path("compact.mdb"));
+    Database db = engine_.OpenDatabase(Path("compact.mdb"));
+    EXPECT_NO_THROW(db.TableDefs()["Table3"]);
+    db.Close();
+    EXPECT_EQ(Bytes(Path("Scad32.mdb.jet")), Bytes(kCorpus / "queryTestV2000.mdb"));
+}
+
+// Bad files are refused with Jet's number, left as they are, and nothing is left beside them.
+TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
+    const std::string nwind = Bytes(kCorpus / "nwind.mdb");
+    std::string wrongVersion = Bytes(kCorpus / "testV2000.mdb");
+    wrongVersion[0x14] = 0x09;
+    std::string encryptedAce = Bytes(kCorpus / "testV2000.mdb");
+    encryptedAce.replace(4, 15, "Standard ACE DB");
+    encryptedAce[0x14] = 0x03;
+    encryptedAce[0x3e] ^= 0x5a; // a page-encoding key under the masked header
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int number;
+    } cases[] = {
+        {"cut inside a page", nwind.substr(0, 1000000), 3049},
+        {"cut at a page boundary", nwind.substr(0, 2048 * 600), 3049},
+        {"only the header page", nwind.substr(0, 2048), 3049},
+        {"unknown version", wrongVersion, 3343},
+        {"encrypted ACE file", encryptedAce, 3031},
+        {"neither Jet nor ours", std::string(8192, 'x'), 3343},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Path("Cont32.mdb");
+        { std::ofstream(path, std::ios::binary) << c.bytes; }
+        try {
+            engine_.OpenDatabase(path, false, false, ";pwd=");
+            ADD_FAILURE() << "opened";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), c.number) << e.description();
+            EXPECT_NE(e.description().find("Cont32.mdb"), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(Bytes(path), c.bytes);
+        EXPECT_EQ(Names(), std::vector<std::string>{"Cont32.mdb"});
+        fs::remove(path);
+    }
+}
+
+} // namespace
+} // namespace ledrana::dao::testing
