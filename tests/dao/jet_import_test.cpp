@@ -367,5 +367,58 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
     }
 }
 
+// A Jet file protected by a database password: the masked password of its header page is what the
+// converted archive asks for. Written into a copy's header as Jet 3 (bytes) and Jet 4 (UTF-16) keep it.
+TEST_F(JetOpen, ProtectedFileKeepsItsPassword) {
+    struct Case {
+        const char* file;
+        std::string stored;
+    } cases[] = {{"testV1997.mdb", "segreta"}, {"testV2000.mdb", std::string("s\0e\0g\0r\0e\0t\0a\0", 14)}};
+    for (const Case& c : cases) {
+        const std::string path = Path(std::string("Cont32_") + c.file);
+        std::string bytes = Bytes(kCorpus / c.file);
+        for (std::size_t i = 0; i < c.stored.size(); ++i) bytes[0x42 + i] ^= c.stored[i];
+        std::ofstream(path, std::ios::binary) << bytes;
+
+        for (const char* wrong : {";pwd=", ";pwd=altra"}) {
+            try {
+                engine_.OpenDatabase(path, false, false, wrong);
+                ADD_FAILURE() << c.file << " opened with " << wrong;
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), 3031) << c.file;
+            }
+            EXPECT_EQ(Bytes(path), bytes) << c.file; // refused untouched, nothing converted
+        }
+        engine_.OpenDatabase(path, false, false, ";pwd=segreta").Close();
+        EXPECT_FALSE(jet::LooksLikeJetFile(path)) << c.file;
+        EXPECT_EQ(Bytes(path + ".jet"), bytes) << c.file;
+        DBEngine other;
+        try {
+            other.OpenDatabase(path, false, false, ";pwd=");
+            ADD_FAILURE() << c.file << ": the converted archive opened without its password";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), 3031) << c.file;
+        }
+        EXPECT_EQ(other.OpenDatabase(path, false, false, ";pwd=segreta").TableDefs()["Table1"].RecordCount(), 2);
+    }
+}
+
+// The saved queries come along as the text Access shows, whether or not this engine can run them yet.
+TEST_F(JetOpen, SavedQueriesComeAlong) {
+    const std::string path = CopyCorpus("queryTestV1997.mdb", "Cont32.mdb");
+    Database db = engine_.OpenDatabase(path);
+    EXPECT_EQ(db.QueryDefs().Count(), 9);
+    EXPECT_EQ(db.QueryDefs()["SelectQuery"].SQL(),
+              "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
+              "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col2) AND (Table3.col1 = "
+              "Table2.col1) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY "
+              "Table2.col1;");
+    db.Close();
+    const std::string nwind = CopyCorpus("nwind.mdb", "Scad32.mdb");
+    Database n = engine_.OpenDatabase(nwind);
+    EXPECT_EQ(n.QueryDefs().Count(), 22);
+    EXPECT_NO_THROW(n.QueryDefs()["Ten Most Expensive Products"]);
+}
+
 } // namespace
 } // namespace ledrana::dao::testing
