@@ -160,7 +160,8 @@ void Connection::EnsureWritable() const {
 
 void Connection::BeginWrite() {
     EnsureWritable();
-    if (userDepth > 0 || batchOpen) return;
+    Resync();
+    if (userDepth > 0 || batchOpen || ddlOpen) return;
     Exec("BEGIN IMMEDIATE");
     batchOpen = true;
     batchOps = 0;
@@ -213,19 +214,75 @@ void Connection::WriteHeld() {
 void Connection::Flush() {
     WriteHeld();
     if (!batchOpen || userDepth > 0) return;
+    if (sqlite3_get_autocommit(handle())) {
+        // SQLite ended the group itself (after an I/O error); the failing write has said so.
+        AbandonTransaction();
+        return;
+    }
     batchOpen = false;
-    if (sqlite3_get_autocommit(handle())) return; // SQLite ended it itself (after an I/O error)
-    Exec("COMMIT");
+    CommitOuter();
+}
+
+void Connection::CommitOuter() {
+    int rc = sqlite3_exec(handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    Error failure = SqliteError(handle(), rc);
+    AbandonTransaction();
+    throw failure;
+}
+
+void Connection::AbandonTransaction() {
+    // Row writes leave the catalog as it was; BeginTrans levels and structure changes may not.
+    const bool structure = userDepth > 0 || ddlOpen;
+    DiscardHeld();
+    if (!sqlite3_get_autocommit(handle())) sqlite3_exec(handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    batchOpen = false;
+    userDepth = 0;
+    ddlOpen = false;
+    counterNext.clear();
+    ++writeGeneration;
+    if (!structure) return;
+    queryPool.clear();
+    ++catalogGeneration;
+    try {
+        LoadCatalog();
+    } catch (const Error&) {
+        dataVersion = -2; // read again at the next use
+    }
+}
+
+void Connection::Resync() {
+    const bool engineOpen = batchOpen || userDepth > 0 || ddlOpen;
+    const bool sqliteOpen = !sqlite3_get_autocommit(handle());
+    if (engineOpen == sqliteOpen) return;
+    const bool lostTransaction = userDepth > 0 && !sqliteOpen;
+    AbandonTransaction();
+    // Writing on as if nothing happened would commit half of what the caller meant as one transaction.
+    if (lostTransaction) throw LostTransaction();
+}
+
+Error LostTransaction() {
+    return Error(3000, "La transazione è stata annullata da un errore precedente: nessuna delle modifiche fatte al "
+                       "suo interno è stata salvata.");
 }
 
 void Connection::DdlBegin() {
     Flush();
+    Resync();
     DropTempObjects();
     Exec(userDepth > 0 ? "SAVEPOINT ddl" : "BEGIN IMMEDIATE");
+    ddlOpen = userDepth == 0;
 }
 
 void Connection::DdlCommit() {
-    Exec(userDepth > 0 ? "RELEASE ddl" : "COMMIT");
+    if (userDepth > 0) {
+        Exec("RELEASE ddl");
+    } else {
+        // A refused COMMIT leaves the transaction to DdlRollback, which puts the catalog back as well.
+        int rc = sqlite3_exec(handle(), "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) ThrowSqlite(handle(), rc);
+        ddlOpen = false;
+    }
     ++writeGeneration;
 }
 
@@ -235,6 +292,7 @@ void Connection::DdlRollback() {
     } else if (!sqlite3_get_autocommit(handle())) {
         sqlite3_exec(handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
+    ddlOpen = false;
     counterNext.clear();
     ++writeGeneration;
     ++catalogGeneration;
