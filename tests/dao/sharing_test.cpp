@@ -36,14 +36,16 @@ sqlite3_vfs* g_real = nullptr;
 struct ShimFile {
     sqlite3_file base;
     sqlite3_file* real; // follows this struct in the same allocation
+    bool mainDb;        // the database file itself (not its journal)
 };
 
 sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->real; }
 
 int ShimClose(sqlite3_file* f) { return Real(f)->pMethods->xClose(Real(f)); }
 int ShimRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return Real(f)->pMethods->xRead(Real(f), b, n, o); }
+// The disk fills up when the commit writes the database file (the journal was written already).
 int ShimWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
-    if (g_fault == Fault::Full) return SQLITE_FULL;
+    if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
     return Real(f)->pMethods->xWrite(Real(f), b, n, o);
 }
 int ShimTruncate(sqlite3_file* f, sqlite3_int64 s) { return Real(f)->pMethods->xTruncate(Real(f), s); }
@@ -67,6 +69,7 @@ int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, in
     auto* shim = reinterpret_cast<ShimFile*>(f);
     shim->real = reinterpret_cast<sqlite3_file*>(shim + 1);
     shim->base.pMethods = nullptr;
+    shim->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
     const int rc = g_real->xOpen(g_real, name, shim->real, flags, outFlags);
     if (shim->real->pMethods) shim->base.pMethods = &kShimMethods;
     return rc;
@@ -93,7 +96,7 @@ std::string ReadBytes(const fs::path& p) {
 }
 
 class Sharing : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         std::string tmpl = (fs::temp_directory_path() / "ledrana-sharing-XXXXXX").string();
         ASSERT_TRUE(mkdtemp(tmpl.data()));
