@@ -21,7 +21,7 @@ struct FileHold::Entry {
     ino_t ino = 0;
     int shared = 0;
     int exclusive = 0;
-    short level = F_UNLCK; // the lock the descriptor holds now
+    short level = F_UNLCK;  // the lock the descriptor holds now
     bool flockOnly = false; // the file system has no open-file-description locks: whole-file flock instead
 };
 
@@ -55,7 +55,8 @@ void Sweep() {
 // The entry of the file, opening its descriptor when the process has none. Throws 53 / 70.
 FileHold::Entry& EntryFor(const std::string& hostPath) {
     struct stat st {};
-    if (::stat(hostPath.c_str(), &st) != 0) throw VbError(errno == ENOENT || errno == ENOTDIR ? kErrFileNotFound : kErrPermissionDenied);
+    if (::stat(hostPath.c_str(), &st) != 0)
+        throw VbError(errno == ENOENT || errno == ENOTDIR ? kErrFileNotFound : kErrPermissionDenied);
     Sweep();
     const pid_t self = ::getpid();
     for (auto& e : Table())
@@ -95,7 +96,8 @@ bool SetLevel(FileHold::Entry& e, short type) {
             return true;
         }
         if (errno == EAGAIN || errno == EACCES) return false;
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return true; // no lock to be had: go on
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return true; // no lock to be had: go on
         e.flockOnly = true;
     }
     const int op = type == F_WRLCK ? LOCK_EX : type == F_RDLCK ? LOCK_SH : LOCK_UN;

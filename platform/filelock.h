@@ -43,8 +43,8 @@ public:
     void Release();
 
     // Takes a hold on hostPath. Returns a hold that holds nothing when another process holds the file in a
-    // conflicting mode (a shared hold conflicts with an exclusive one only). Throws Error 53 when the file does
-    // not exist, 70 when it cannot be opened.
+    // conflicting mode (a shared hold conflicts with an exclusive one only). Throws Error 53 when the file
+    // does not exist, 70 when it cannot be opened.
     static FileHold Take(const std::string& hostPath, HoldMode mode);
 
     struct Entry; // the process's descriptor of one file and its holds (filelock.cpp)
@@ -56,7 +56,8 @@ private:
 
 // True when another process has a lock on any byte of [offset, offset + length) of hostPath: how one sees
 // that another program is inside a SQLite transaction on the file. The POSIX locks of this process (SQLite's)
-// do not count; its holds do, so the range must not contain kHoldOffset. False when the file cannot be opened.
+// do not count; its holds do, so the range must not contain kHoldOffset. False when the file cannot be
+// opened.
 bool LockedElsewhere(const std::string& hostPath, std::int64_t offset, std::int64_t length);
 
 } // namespace ledrana::platform

@@ -39,31 +39,53 @@ struct ShimFile {
     bool mainDb;        // the database file itself (not its journal)
 };
 
-sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->real; }
+sqlite3_file* Real(sqlite3_file* f) {
+    return reinterpret_cast<ShimFile*>(f)->real;
+}
 
-int ShimClose(sqlite3_file* f) { return Real(f)->pMethods->xClose(Real(f)); }
-int ShimRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return Real(f)->pMethods->xRead(Real(f), b, n, o); }
+int ShimClose(sqlite3_file* f) {
+    return Real(f)->pMethods->xClose(Real(f));
+}
+int ShimRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
+    return Real(f)->pMethods->xRead(Real(f), b, n, o);
+}
 // The disk fills up when the commit writes the database file (the journal was written already).
 int ShimWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
     if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
     return Real(f)->pMethods->xWrite(Real(f), b, n, o);
 }
-int ShimTruncate(sqlite3_file* f, sqlite3_int64 s) { return Real(f)->pMethods->xTruncate(Real(f), s); }
+int ShimTruncate(sqlite3_file* f, sqlite3_int64 s) {
+    return Real(f)->pMethods->xTruncate(Real(f), s);
+}
 int ShimSync(sqlite3_file* f, int flags) {
     if (g_fault == Fault::Sync) return SQLITE_IOERR_FSYNC;
     return Real(f)->pMethods->xSync(Real(f), flags);
 }
-int ShimSize(sqlite3_file* f, sqlite3_int64* s) { return Real(f)->pMethods->xFileSize(Real(f), s); }
-int ShimLock(sqlite3_file* f, int l) { return Real(f)->pMethods->xLock(Real(f), l); }
-int ShimUnlock(sqlite3_file* f, int l) { return Real(f)->pMethods->xUnlock(Real(f), l); }
-int ShimReserved(sqlite3_file* f, int* r) { return Real(f)->pMethods->xCheckReservedLock(Real(f), r); }
-int ShimControl(sqlite3_file* f, int op, void* a) { return Real(f)->pMethods->xFileControl(Real(f), op, a); }
-int ShimSector(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
-int ShimDevice(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
+int ShimSize(sqlite3_file* f, sqlite3_int64* s) {
+    return Real(f)->pMethods->xFileSize(Real(f), s);
+}
+int ShimLock(sqlite3_file* f, int l) {
+    return Real(f)->pMethods->xLock(Real(f), l);
+}
+int ShimUnlock(sqlite3_file* f, int l) {
+    return Real(f)->pMethods->xUnlock(Real(f), l);
+}
+int ShimReserved(sqlite3_file* f, int* r) {
+    return Real(f)->pMethods->xCheckReservedLock(Real(f), r);
+}
+int ShimControl(sqlite3_file* f, int op, void* a) {
+    return Real(f)->pMethods->xFileControl(Real(f), op, a);
+}
+int ShimSector(sqlite3_file* f) {
+    return Real(f)->pMethods->xSectorSize(Real(f));
+}
+int ShimDevice(sqlite3_file* f) {
+    return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
+}
 
-const sqlite3_io_methods kShimMethods = {1,        ShimClose, ShimRead,     ShimWrite,   ShimTruncate, ShimSync,
-                                         ShimSize, ShimLock,  ShimUnlock,   ShimReserved, ShimControl, ShimSector,
-                                         ShimDevice};
+const sqlite3_io_methods kShimMethods = {1,           ShimClose,  ShimRead,  ShimWrite,  ShimTruncate,
+                                         ShimSync,    ShimSize,   ShimLock,  ShimUnlock, ShimReserved,
+                                         ShimControl, ShimSector, ShimDevice};
 
 int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
     auto* shim = reinterpret_cast<ShimFile*>(f);
@@ -106,7 +128,8 @@ public:
         Database db = engine.CreateDatabase(file_);
         db.Execute("CREATE TABLE Conti (Codice LONG, Nome TEXT(40))");
         for (int i = 1; i <= 3; ++i)
-            db.Execute("INSERT INTO Conti VALUES (" + std::to_string(i) + ", 'conto " + std::to_string(i) + "')");
+            db.Execute("INSERT INTO Conti VALUES (" + std::to_string(i) + ", 'conto " + std::to_string(i) +
+                       "')");
         db.Close();
     }
     void TearDown() override {
@@ -123,9 +146,10 @@ public:
     // The sqlite3 tool inside a read transaction. It says nothing while it holds it: the test waits until
     // SQLite's lock bytes are taken.
     std::unique_ptr<Background> SqliteReader() {
-        auto h = std::make_unique<Background>(
-            std::vector<std::string>{"sqlite3", file_, "BEGIN;", "SELECT count(*) FROM Conti;", ".shell sleep 60"},
-            dir_);
+        auto h = std::make_unique<Background>(std::vector<std::string>{"sqlite3", file_, "BEGIN;",
+                                                                       "SELECT count(*) FROM Conti;",
+                                                                       ".shell sleep 60"},
+                                              dir_);
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!platform::LockedElsewhere(file_, 0x40000000, 512) && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -175,11 +199,13 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
             {"exclusive open", [&] { engine.OpenDatabase(file_, true).Close(); }, 3045},
             {"compaction", [&] { engine.CompactDatabase(file_, copy); }, 3356},
             {"reservation", [&] { engine.Reserve(file_); }, 3045},
-            {"shared open and read", [&] {
+            {"shared open and read",
+             [&] {
                  Database db = engine.OpenDatabase(file_);
                  EXPECT_EQ(Rows(db), 3);
                  db.Close();
-             }, 0},
+             },
+             0},
         };
         for (const Operation& op : operations) {
             const auto start = std::chrono::steady_clock::now();
@@ -215,11 +241,14 @@ TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
         else
             db = engine.OpenDatabase(file_, true);
         ledrana::testing::CommandResult query = ledrana::testing::RunWithPrefix(
-            std::string(DAOTOOL) + " query " + ledrana::testing::ShellQuote(file_) + " 'SELECT * FROM Conti'", dir_);
+            std::string(DAOTOOL) + " query " + ledrana::testing::ShellQuote(file_) + " 'SELECT * FROM Conti'",
+            dir_);
         EXPECT_EQ(query.status, 1) << query.output;
         EXPECT_EQ(query.output.rfind("3356 ", 0), 0u) << query.output;
         ledrana::testing::CommandResult compact = ledrana::testing::RunWithPrefix(
-            std::string(DAOTOOL) + " compact " + ledrana::testing::ShellQuote(file_) + " " + ledrana::testing::ShellQuote(copy), dir_);
+            std::string(DAOTOOL) + " compact " + ledrana::testing::ShellQuote(file_) + " " +
+                ledrana::testing::ShellQuote(copy),
+            dir_);
         EXPECT_EQ(compact.output.rfind("3356 ", 0), 0u) << compact.output;
         if (reservation) {
             // This process's own databases are not kept out.
@@ -230,9 +259,10 @@ TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
         } else {
             db.Close();
         }
-        EXPECT_EQ(ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " query " + ledrana::testing::ShellQuote(file_) +
-                                             " 'SELECT * FROM Conti'",
-                                         dir_)
+        EXPECT_EQ(ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " query " +
+                                                      ledrana::testing::ShellQuote(file_) +
+                                                      " 'SELECT * FROM Conti'",
+                                                  dir_)
                       .status,
                   0);
     }
@@ -256,7 +286,8 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
         const char* name;
         std::function<void(Database&)> write; // writes rows 100.. and commits
     } paths[] = {
-        {"BeginTrans", [](Database& db) {
+        {"BeginTrans",
+         [](Database& db) {
              db.BeginTrans();
              db.Execute("INSERT INTO Conti VALUES (100, 'nuovo')");
              db.BeginTrans();
@@ -264,7 +295,8 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
              db.CommitTrans();
              db.CommitTrans();
          }},
-        {"grouped row writes", [](Database& db) {
+        {"grouped row writes",
+         [](Database& db) {
              Recordset rs = db.OpenRecordset("Conti");
              for (int i = 100; i < 110; ++i) {
                  rs.AddNew();
@@ -278,7 +310,8 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);
          }},
-        {"structure change", [](Database& db) {
+        {"structure change",
+         [](Database& db) {
              TableDef t = db.CreateTableDef("Nuova");
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);

@@ -19,7 +19,8 @@ namespace {
 using ledrana::testing::Background;
 
 const std::string kFailed = "Aggiornamento NON eseguito completamente";
-const std::string kGammaCont = "C:\\ZU\\Gamma\\CONT32.MDB"; // as the run names it (INI values are upper-cased)
+const std::string kGammaCont =
+    "C:\\ZU\\Gamma\\CONT32.MDB"; // as the run names it (INI values are upper-cased)
 
 // The boxes of a run without the Null boxes that Alfa's archive always gives.
 std::vector<std::string> Boxes(const Outcome& o) {
@@ -47,7 +48,8 @@ void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::stri
     EXPECT_EQ(report.rfind("ditta Gamma.ini database " + kGammaCont + " non aggiornato: ", 0), 0u) << report;
     EXPECT_NE(report.find("\n" + std::to_string(number) + " "), std::string::npos) << report;
     EXPECT_NE(report.find("eseguire di nuovo l'aggiornamento"), std::string::npos) << report;
-    const std::vector<std::string> expected = {"Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", report, kFailed};
+    const std::vector<std::string> expected = {"Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", report,
+                                               kFailed};
     EXPECT_EQ(Boxes(o), expected);
     EXPECT_EQ(o.entries.back(), kFailed);
     EXPECT_EQ(m.read(kGammaCont), before);
@@ -66,17 +68,20 @@ TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRu
     } holders[] = {
         {"the main program (the engine)",
          [](const Machine& m, const std::string& host) {
-             auto h = std::make_unique<Background>(std::vector<std::string>{E2E_DAOTOOL, "hold", host, "600"}, m.root());
+             auto h = std::make_unique<Background>(std::vector<std::string>{E2E_DAOTOOL, "hold", host, "600"},
+                                                   m.root());
              EXPECT_TRUE(h->WaitForLine("holding")) << h->output();
              return h;
          }},
         {"a reader inside a transaction (the sqlite3 tool)",
          [](const Machine& m, const std::string& host) {
              auto h = std::make_unique<Background>(
-                 std::vector<std::string>{"sqlite3", host, "BEGIN;", "SELECT count(*) FROM MSysTables;", ".shell sleep 600"},
+                 std::vector<std::string>{"sqlite3", host, "BEGIN;", "SELECT count(*) FROM MSysTables;",
+                                          ".shell sleep 600"},
                  m.root());
              const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-             while (!platform::LockedElsewhere(host, 0x40000000, 512) && std::chrono::steady_clock::now() < until)
+             while (!platform::LockedElsewhere(host, 0x40000000, 512) &&
+                    std::chrono::steady_clock::now() < until)
                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
              EXPECT_TRUE(platform::LockedElsewhere(host, 0x40000000, 512)) << h->output();
              return h;
@@ -89,13 +94,17 @@ TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRu
         auto holder = h.start(m, m.host(kGammaCont).string());
         const Outcome held = m.Update();
         ExpectGammaReportedOnce(m, held, before, 3045);
-        EXPECT_NE(StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)), "");
+        EXPECT_NE(
+            StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)),
+            "");
 
         holder->Stop();
         const Outcome next = m.Update();
         EXPECT_EQ(next.status, 0) << next.log;
         EXPECT_NE(next.entry("ditta Gamma.ini database " + kGammaCont + " aggiornato"), -1) << next.log;
-        EXPECT_EQ(StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)), "");
+        EXPECT_EQ(
+            StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)),
+            "");
     }
 }
 
@@ -128,12 +137,16 @@ TEST(E2eSharing, ADataFolderOnAShareNamedByItsWindowsName) {
         for (const char* archive : {"CONT32.MDB", "SCAD32.MDB"}) {
             const std::string path = share + "\\" + company + "\\" + archive;
             EXPECT_NE(o.entry("ditta " + std::string(company) + ".ini database " + path + " aggiornato"), -1)
-                << path << "\n" << o.log;
-            EXPECT_EQ(StructureDifferences(m.Schema((ReleaseFolder() / archive).string()), m.Schema(path)), "") << path;
+                << path << "\n"
+                << o.log;
+            EXPECT_EQ(StructureDifferences(m.Schema((ReleaseFolder() / archive).string()), m.Schema(path)),
+                      "")
+                << path;
         }
     }
     // Beta's paths come from its INI, upper-cased as every INI value.
-    EXPECT_NE(o.entry("ditta Beta.ini database \\\\SERVER\\DATI\\ZU\\BETA\\CONT32.MDB aggiornato"), -1) << o.log;
+    EXPECT_NE(o.entry("ditta Beta.ini database \\\\SERVER\\DATI\\ZU\\BETA\\CONT32.MDB aggiornato"), -1)
+        << o.log;
     EXPECT_EQ(o.box("non è attualmente disponibile"), -1);
     EXPECT_FALSE(fs::exists(m.root() / "drive_c" / "ZU"));
     EXPECT_EQ(m.ini(share + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");

@@ -84,8 +84,9 @@ TEST(FileHold, ConflictsBetweenProcesses) {
         {HoldMode::Exclusive, HoldMode::Exclusive, false},
     };
     for (const Case& k : cases) {
-        const std::string name = std::string(k.other == HoldMode::Shared ? "shared" : "exclusive") + " elsewhere, " +
-                                 (k.mine == HoldMode::Shared ? "shared" : "exclusive") + " here";
+        const std::string name = std::string(k.other == HoldMode::Shared ? "shared" : "exclusive") +
+                                 " elsewhere, " + (k.mine == HoldMode::Shared ? "shared" : "exclusive") +
+                                 " here";
         ChildHold other(file, k.other);
         ASSERT_TRUE(other.held()) << name;
         FileHold mine = FileHold::Take(file, k.mine);
@@ -99,7 +100,9 @@ TEST(FileHold, ConflictsBetweenProcesses) {
 TEST(FileHold, HoldsOfOneProcessAreCountedTogether) {
     TempPrefix p;
     const std::string file = NewFile(p);
-    auto childGets = [&](HoldMode mode) { return InChild([&] { return FileHold::Take(file, mode).held() ? 0 : 1; }); };
+    auto childGets = [&](HoldMode mode) {
+        return InChild([&] { return FileHold::Take(file, mode).held() ? 0 : 1; });
+    };
     {
         FileHold a = FileHold::Take(file, HoldMode::Shared);
         FileHold b = FileHold::Take(file, HoldMode::Exclusive);
@@ -123,10 +126,12 @@ TEST(FileHold, SqliteLocksSurviveHoldsComingAndGoing) {
     const std::string file = (p.root() / "archivio.db").string();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES (1); BEGIN; SELECT * FROM t;", nullptr,
-                           nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES (1); BEGIN; SELECT * FROM t;",
+                           nullptr, nullptr, nullptr),
               SQLITE_OK);
-    const auto sqliteLocked = [&] { return InChild([&] { return LockedElsewhere(file, 0x40000000, 512) ? 0 : 1; }); };
+    const auto sqliteLocked = [&] {
+        return InChild([&] { return LockedElsewhere(file, 0x40000000, 512) ? 0 : 1; });
+    };
     ASSERT_EQ(sqliteLocked(), 0);
     EXPECT_FALSE(LockedElsewhere(file, 0x40000000, 512)); // this process's own locks do not count
     for (int i = 0; i < 3; ++i) {
