@@ -58,7 +58,8 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         return true;
     } catch (const Error& e) {
         riserva.Release();
-        const bool inUso = e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
+        const bool inUso =
+            e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
         MemLog(w,
                "ditta " + file + " database " + archivio +
                    " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.\n" +
@@ -118,9 +119,15 @@ bool AggiornaDitte(Aggiorna& w) {
             EsitoConfronto(w, file, Ponteval(w));
             RiprendiArchivio(w, riserva);
             if (!AggiornaCampiVari(w, w.NomeDb2))
-                MemLog(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
+                MemLog(w,
+                       "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
+                           " non aggiornato correttamente",
+                       true);
             if (!AggiornaDiversi(w, w.NomeDb2))
-                MemLog(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
+                MemLog(w,
+                       "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
+                           " non aggiornato correttamente",
+                       true);
             CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);

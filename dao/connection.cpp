@@ -262,8 +262,9 @@ void Connection::Resync() {
 }
 
 Error LostTransaction() {
-    return Error(3000, "La transazione è stata annullata da un errore precedente: nessuna delle modifiche fatte al "
-                       "suo interno è stata salvata.");
+    return Error(3000,
+                 "La transazione è stata annullata da un errore precedente: nessuna delle modifiche fatte al "
+                 "suo interno è stata salvata.");
 }
 
 void Connection::DdlBegin() {

@@ -330,7 +330,9 @@ bool FileReservation::Held() const {
     return impl_ && static_cast<const platform::FileHold*>(impl_.get())->held();
 }
 
-void FileReservation::Release() { impl_.reset(); }
+void FileReservation::Release() {
+    impl_.reset();
+}
 
 // ---- Database -----------------------------------------------------------------------------------------
 
@@ -407,9 +409,9 @@ void Database::Rollback() {
         return;
     }
     const int level = c.userDepth - 1;
-    const std::string sql = level == 0 ? std::string("ROLLBACK")
-                                       : "ROLLBACK TO trans" + std::to_string(level) + "; RELEASE trans" +
-                                             std::to_string(level);
+    const std::string sql =
+        level == 0 ? std::string("ROLLBACK")
+                   : "ROLLBACK TO trans" + std::to_string(level) + "; RELEASE trans" + std::to_string(level);
     int rc = sqlite3_exec(c.handle(), sql.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         Error failure = SqliteError(c.handle(), rc);

@@ -16,7 +16,8 @@ struct ErrorText {
 };
 
 // What to do when another program holds an archive.
-#define CHIUDERE_ALTRI "Chiudere il programma che usa l'archivio sugli altri computer (o su questo) e riprovare."
+#define CHIUDERE_ALTRI                                                                                       \
+    "Chiudere il programma che usa l'archivio sugli altri computer (o su questo) e riprovare."
 
 // '|' stands for the name (or value) the error is about.
 constexpr ErrorText kTexts[] = {
@@ -62,7 +63,8 @@ constexpr ErrorText kTexts[] = {
     {3191, "Impossibile definire un campo più volte."},
     {3204, "Il database esiste già."},
     {3008, "La tabella '|' è già aperta in modo esclusivo da un altro utente o processo. " CHIUDERE_ALTRI},
-    {3211, "Impossibile bloccare la tabella '|': è in uso da parte di un altro utente o processo. " CHIUDERE_ALTRI},
+    {3211,
+     "Impossibile bloccare la tabella '|': è in uso da parte di un altro utente o processo. " CHIUDERE_ALTRI},
     {3219, "Operazione non valida."},
     {3259, "Tipo di dati del campo non valido."},
     {3264, "Nessun campo definito. Impossibile aggiungere un oggetto TableDef o Index."},
@@ -146,7 +148,9 @@ std::string FileName(sqlite3* db) {
 }
 
 // A table name given as context (the other contexts are SQL texts).
-bool IsName(std::string_view context) { return !context.empty() && context.find(' ') == std::string_view::npos; }
+bool IsName(std::string_view context) {
+    return !context.empty() && context.find(' ') == std::string_view::npos;
+}
 
 } // namespace
 
@@ -159,7 +163,8 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
     if (msg.size() > skip && msg[skip] >= '1' && msg[skip] <= '9') {
         char* end = nullptr;
         long n = std::strtol(msg.c_str() + skip, &end, 10);
-        if (end && *end == ' ' && n > 0 && n < 100000) return Error(static_cast<int>(n), std::string(end + 1));
+        if (end && *end == ' ' && n > 0 && n < 100000)
+            return Error(static_cast<int>(n), std::string(end + 1));
     }
     if (primary == SQLITE_CONSTRAINT) {
         if (ext == SQLITE_CONSTRAINT_NOTNULL) return JetError(3314, After(msg, "failed: "));
@@ -189,7 +194,9 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
     return Error(3000, JetErrorText(3000, msg));
 }
 
-void ThrowSqlite(sqlite3* db, int rc, std::string_view context) { throw SqliteError(db, rc, context); }
+void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
+    throw SqliteError(db, rc, context);
+}
 
 } // namespace detail
 } // namespace ledrana::dao

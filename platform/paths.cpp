@@ -69,11 +69,14 @@ WinPath currentFolder() {
     return parse(WindowsPath(cwd.string()));
 }
 
-bool isUnc(const std::string& s) { return s.size() >= 2 && s[0] == '\\' && s[1] == '\\'; }
+bool isUnc(const std::string& s) {
+    return s.size() >= 2 && s[0] == '\\' && s[1] == '\\';
+}
 
 // Splits "\\server\share\rest" (backslashes only) into its server, its share and the rest. A name without a
 // share names no folder: 76.
-void splitUnc(const std::string& s, std::string& server, std::string& share, std::string& rest, bool checkNames) {
+void splitUnc(const std::string& s, std::string& server, std::string& share, std::string& rest,
+              bool checkNames) {
     const std::size_t a = s.find('\\', 2);
     const std::size_t b = a == std::string::npos ? a : s.find('\\', a + 1);
     server = s.substr(2, a == std::string::npos ? a : a - 2);

@@ -58,14 +58,15 @@ private:
 // Throws Error 52 for an empty or malformed path, 76 for an unknown drive or a UNC path.
 std::string HostPath(const std::string& windowsPath);
 
-// The Windows spelling of a host path: under <prefix>/drive_c it is a C: path, under <prefix>/unc/server/share
-// a \\server\share path (names as on disk), anything else a Z: path.
-// A relative host path is taken on the current working folder first. Separators are "\", the drive
-// letter is upper case, a drive's root ends with "\" ("C:\"), other paths have no trailing "\".
+// The Windows spelling of a host path: under <prefix>/drive_c it is a C: path, under
+// <prefix>/unc/server/share a \\server\share path (names as on disk), anything else a Z: path. A relative
+// host path is taken on the current working folder first. Separators are "\", the drive letter is upper case,
+// a drive's root ends with "\" ("C:\"), other paths have no trailing "\".
 std::string WindowsPath(const std::string& hostPath);
 
 // A Windows path normalised for display: "/" turned into "\", "." and ".." applied, repeated separators
-// collapsed, no trailing "\" except at a drive's root ("\\server\share" has none). Nothing is looked up on disk and the case is kept.
+// collapsed, no trailing "\" except at a drive's root ("\\server\share" has none). Nothing is looked up on
+// disk and the case is kept.
 std::string NormalizeWindowsPath(const std::string& windowsPath);
 
 } // namespace ledrana::platform

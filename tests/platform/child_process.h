@@ -80,7 +80,8 @@ public:
     bool WaitForLine(const std::string& text, int seconds = 30) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         while (output_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
             if (left.count() <= 0 || out_ < 0) return false;
             pollfd p{out_, POLLIN, 0};
             if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;

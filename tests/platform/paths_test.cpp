@@ -124,11 +124,11 @@ TEST(Paths, SharesByTheirWindowsName) {
         {"\\\\SERVER\\dati\\ZU", mount / "ZU", 0},
         {"\\\\server\\DATI\\zu\\ledrana\\Ditta.ini", mount / "ZU" / "Ledrana" / "Ditta.ini", 0},
         {"//Server/dati/ZU/", mount / "ZU", 0},
-        {"\\\\SERVER\\dati\\..\\..\\ZU", mount / "ZU", 0},                  // ".." stops at the share
+        {"\\\\SERVER\\dati\\..\\..\\ZU", mount / "ZU", 0}, // ".." stops at the share
         {"\\\\SERVER\\VECCHI\\archivi", p.root() / "unc" / "Server" / "vecchi" / "Archivi", 0}, // a link
         {"\\\\SERVER\\dati", mount, 0},
-        {"\\\\SERVER\\altri\\ZU", {}, kErrPathNotFound},  // a share not mounted
-        {"\\\\ALTRO\\dati\\ZU", {}, kErrPathNotFound},    // a server without shares here
+        {"\\\\SERVER\\altri\\ZU", {}, kErrPathNotFound}, // a share not mounted
+        {"\\\\ALTRO\\dati\\ZU", {}, kErrPathNotFound},   // a server without shares here
         {"\\\\SERVER", {}, kErrPathNotFound},
         {"\\\\SERVER\\da?ti", {}, kErrBadFileName},
     };

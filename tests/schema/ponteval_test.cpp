@@ -78,8 +78,8 @@ TEST_F(PontevalTest, DeclinedPairOpensNothing) {
     EXPECT_EQ(Boxes().size(), 1u);
 }
 
-// A database that ApreDb cannot open has been reported in its box: the comparison stops there, and none of its
-// steps reports an error of its own.
+// A database that ApreDb cannot open has been reported in its box: the comparison stops there, and none of
+// its steps reports an error of its own.
 TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
     const TableSpec clienti{"CLIENTI", {id, nome}, {{"PrimaryKey", {"ID"}, true, true}}};
     struct Case {
@@ -106,7 +106,9 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
         const std::vector<Box> boxes = AsBoxes(d.records());
         ASSERT_EQ(boxes.size(), 1u);
         const std::string& opened = k.modelMissing ? model : archive;
-        EXPECT_EQ(boxes[0].text.rfind("File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0), 0u)
+        EXPECT_EQ(boxes[0].text.rfind(
+                      "File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0),
+                  0u)
             << boxes[0].text;
         EXPECT_EQ(window.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
         EXPECT_EQ(window.Command2.caption, "Esegui");

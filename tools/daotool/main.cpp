@@ -36,9 +36,10 @@ using namespace ledrana;
 using namespace ledrana::dao;
 
 int Usage() {
-    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query FILE SQL |\n"
-                 "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
-                 "       password FILE OLD NEW | compact SOURCE DESTINATION | hold FILE SECONDS\n";
+    std::cerr
+        << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query FILE SQL |\n"
+           "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
+           "       password FILE OLD NEW | compact SOURCE DESTINATION | hold FILE SECONDS\n";
     return 2;
 }
 
@@ -255,7 +256,8 @@ int Run(std::vector<std::string> args) {
     if (cmd == "hold") {
         const std::string& text = args.size() == 3 ? args[2] : std::string();
         auto r = std::from_chars(text.data(), text.data() + text.size(), seconds);
-        if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0) return Usage();
+        if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
+            return Usage();
     }
     Database db = engine.OpenDatabase(file, false, false, ";pwd=" + pwd);
     if (cmd == "hold") {
