@@ -4,6 +4,7 @@
 
 #include "app/run_log.h"
 #include "dao/dao.h"
+#include "platform/error.h"
 #include "install/companyini.h"
 #include "install/fileutil.h"
 #include "install/immagini.h"
