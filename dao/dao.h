@@ -27,6 +27,8 @@
 //
 // Sharing: the same file opened twice through one DBEngine is one connection underneath, so the two
 // Database objects see each other's changes at once.
+// Other processes see every open Database (a lock on its file) and are seen by it: see OpenDatabase,
+// CompactDatabase and Reserve.
 
 #include "dao/variant.h"
 
