@@ -159,6 +159,8 @@ public:
 
     // --- window-level variables of the run
     std::string CartellaDati; // data folder, no trailing backslash
+    // An archive could not be used and was left as it was: the run ends incomplete.
+    bool ArchivioSaltato = false;
     std::string NomeDb1;      // first database (model) of the pair being compared
     std::string NomeDb2;      // second database (installed archive) of the pair
 

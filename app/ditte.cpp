@@ -3,6 +3,8 @@
 #include "app/run.h"
 
 #include "app/run_log.h"
+#include "dao/dao.h"
+#include "platform/error.h"
 #include "install/companyini.h"
 #include "install/fileutil.h"
 #include "install/immagini.h"
@@ -33,6 +35,56 @@ void EsitoConfronto(Aggiorna& w, const std::string& file, bool aggiornato) {
         MemLog(w, "ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
 }
 
+// The password the list holds for a database ("" when none).
+std::string PasswordNota(const Aggiorna& w, const std::string& nome) {
+    for (int i = 1; i <= w.NumDb; ++i)
+        if (w.NomiDb[i] == UCase(nome)) return w.PwdDb[i];
+    return {};
+}
+
+// Before an archive is compared: reserves it for this run (no other program has it open or is inside a
+// transaction on it) and makes sure it opens. When it cannot be had, one log line with a box says which
+// archive, why and what to do; nothing has touched the archive, and the run will end incomplete.
+bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::string& archivio,
+                          dao::FileReservation& riserva) {
+    riserva.Release();
+    if (!w.engine) return true; // no engine: ApreDb says so and ends the program
+    try {
+        riserva = w.engine->Reserve(archivio);
+        try {
+            w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
+        } catch (const Error& e) {
+            if (e.number() != 3031) throw; // a password is asked for by the comparison
+        }
+        return true;
+    } catch (const Error& e) {
+        riserva.Release();
+        const bool inUso =
+            e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
+        MemLog(w,
+               "ditta " + file + " database " + archivio +
+                   " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.\n" +
+                   std::to_string(e.number()) + " " + e.description() + "\n" +
+                   (inUso ? "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento."
+                          : "Verificare che sia un archivio di Tessaro (o ripristinarlo da una copia di "
+                            "sicurezza), poi eseguire di nuovo l'aggiornamento."),
+               true);
+        w.ArchivioSaltato = true;
+        return false;
+    }
+}
+
+// After the comparison: the compaction has put a new file in the archive's place, which is held again.
+// Should another program have taken it meanwhile, the steps that follow meet it and report it themselves.
+void RiprendiArchivio(Aggiorna& w, dao::FileReservation& riserva) {
+    riserva.Release();
+    if (!w.engine) return;
+    try {
+        riserva = w.engine->Reserve(w.NomeDb2);
+    } catch (const Error&) {
+    }
+}
+
 }  // namespace
 
 bool AggiornaDitte(Aggiorna& w) {
@@ -61,20 +113,35 @@ bool AggiornaDitte(Aggiorna& w) {
             continue;
         }
 
-        EsitoConfronto(w, file, Ponteval(w));
-        if (!AggiornaCampiVari(w, w.NomeDb2))
-            MemLog(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
-        if (!AggiornaDiversi(w, w.NomeDb2))
-            MemLog(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
-        CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
-        CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
-        CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
-        ModificaCausaliFisse(w, w.NomeDb2);
+        // Each archive is held for this run from its check to the end of its work; the compaction replaces
+        // the file, and the new one is held again.
+        dao::FileReservation riserva;
+        if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
+            EsitoConfronto(w, file, Ponteval(w));
+            RiprendiArchivio(w, riserva);
+            if (!AggiornaCampiVari(w, w.NomeDb2))
+                MemLog(w,
+                       "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
+                           " non aggiornato correttamente",
+                       true);
+            if (!AggiornaDiversi(w, w.NomeDb2))
+                MemLog(w,
+                       "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
+                           " non aggiornato correttamente",
+                       true);
+            CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
+            CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
+            CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
+            ModificaCausaliFisse(w, w.NomeDb2);
+        }
 
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
-        EsitoConfronto(w, file, Ponteval(w));
-        CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
+        if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
+            EsitoConfronto(w, file, Ponteval(w));
+            RiprendiArchivio(w, riserva);
+            CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
+        }
     }
     return true;
 }

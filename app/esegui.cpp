@@ -119,7 +119,7 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     }
 
     w.screenMousePointer = vbDefault;
-    if (!eseguito) {
+    if (!eseguito || w.ArchivioSaltato) {
         MemLog(w, "Aggiornamento NON eseguito completamente", true);
         SalvaLog(w);
         w.End();

@@ -164,6 +164,7 @@ void Connection::EnsureWritable() const {
 
 void Connection::BeginWrite() {
     EnsureWritable();
+    Resync();
     if (userDepth > 0 || batchOpen) return;
     Exec("BEGIN IMMEDIATE");
     batchOpen = true;
@@ -184,9 +185,55 @@ void Connection::AfterWrite(std::int64_t rows) {
 void Connection::Flush() {
     WriteHeld();
     if (!batchOpen || userDepth > 0 || inDdl) return;
+    if (sqlite3_get_autocommit(handle())) {
+        // SQLite ended the group itself (after an I/O error); the failing write has said so.
+        AbandonTransaction();
+        return;
+    }
     batchOpen = false;
-    if (sqlite3_get_autocommit(handle())) return; // SQLite ended it itself (after an I/O error)
-    Exec("COMMIT");
+    CommitOuter();
+}
+
+void Connection::CommitOuter() {
+    int rc = sqlite3_exec(handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    Error failure = SqliteError(handle(), rc);
+    AbandonTransaction();
+    throw failure;
+}
+
+void Connection::AbandonTransaction() {
+    // Structure changes share the transaction of the grouped writes: the catalog is read again.
+    DiscardHeld();
+    if (!sqlite3_get_autocommit(handle())) sqlite3_exec(handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    batchOpen = false;
+    userDepth = 0;
+    inDdl = false;
+    counterNext.clear();
+    ++writeGeneration;
+    queryPool.clear();
+    ++catalogGeneration;
+    try {
+        LoadCatalog();
+    } catch (const Error&) {
+        dataVersion = -2; // read again at the next use
+    }
+}
+
+void Connection::Resync() {
+    const bool engineOpen = batchOpen || userDepth > 0 || inDdl;
+    const bool sqliteOpen = !sqlite3_get_autocommit(handle());
+    if (engineOpen == sqliteOpen) return;
+    const bool lostTransaction = userDepth > 0 && !sqliteOpen;
+    AbandonTransaction();
+    // Writing on as if nothing happened would commit half of what the caller meant as one transaction.
+    if (lostTransaction) throw LostTransaction();
+}
+
+Error LostTransaction() {
+    return Error(3000,
+                 "La transazione è stata annullata da un errore precedente: nessuna delle modifiche fatte al "
+                 "suo interno è stata salvata.");
 }
 
 // A structure change joins the grouped writes, in a savepoint of its own: it is committed with them, in
@@ -194,6 +241,7 @@ void Connection::Flush() {
 // alone.
 void Connection::DdlBegin() {
     WriteHeld();
+    Resync();
     DropTempObjects();
     if (userDepth == 0) BeginWrite();
     Exec("SAVEPOINT ddl");
@@ -210,13 +258,14 @@ void Connection::DdlCommit() {
 }
 
 void Connection::DdlRollback() {
+    const bool savepoint = inDdl;
     inDdl = false;
     if (!sqlite3_get_autocommit(handle())) {
-        sqlite3_exec(handle(), "ROLLBACK TO ddl; RELEASE ddl", nullptr, nullptr, nullptr);
-    } else if (batchOpen && userDepth == 0) {
-        // SQLite gave up the whole transaction (an I/O error): the catalog is the file's again.
-        batchOpen = false;
-        LoadCatalog();
+        if (savepoint) sqlite3_exec(handle(), "ROLLBACK TO ddl; RELEASE ddl", nullptr, nullptr, nullptr);
+    } else {
+        // SQLite gave up the whole transaction (an I/O error, a refused COMMIT of the group): the engine
+        // leaves it too, and the catalog is the file's again.
+        AbandonTransaction();
     }
     counterNext.clear();
     ++writeGeneration;

@@ -27,6 +27,8 @@
 //
 // Sharing: the same file opened twice through one DBEngine is one connection underneath, so the two
 // Database objects see each other's changes at once.
+// Other processes see every open Database (a lock on its file) and are seen by it: see OpenDatabase,
+// CompactDatabase and Reserve.
 
 #include "dao/variant.h"
 
@@ -443,6 +445,11 @@ public:
 
     // Transactions over this database. Nested BeginTrans are allowed; Rollback undoes the innermost.
     // 3034 CommitTrans/Rollback without BeginTrans. Close with a transaction pending rolls it back.
+    // A CommitTrans that SQLite refuses (another program holds the file, I/O error, disk full) rolls the
+    // whole transaction back and throws that error: no transaction is pending afterwards. The same holds
+    // for the commit of grouped writes (then the writes since the last commit are lost with it). When
+    // SQLite ended a transaction by itself after an error, the next write, CommitTrans, or BeginTrans
+    // throws 3000 once and the engine is outside any transaction.
     void BeginTrans();
     void CommitTrans();
     void Rollback();
@@ -466,6 +473,22 @@ private:
 // paths as they are.
 using PathResolver = std::function<std::string(const std::string&)>;
 
+// A database file held by this process alone while the object lives (or until Release), as an exclusive open
+// holds it, without keeping the file open: the Databases of this process open, change and compact it as
+// usual; other processes cannot open it (3356) nor compact it. A file replaced meanwhile (a compaction
+// writes a new one) is no longer covered.
+class FileReservation {
+public:
+    FileReservation() = default;
+    bool Held() const;
+    void Release();
+
+    explicit FileReservation(std::shared_ptr<void> impl) : impl_(std::move(impl)) {}
+
+private:
+    std::shared_ptr<void> impl_;
+};
+
 struct EngineShared;
 
 class DBEngine {
@@ -479,16 +502,26 @@ public:
     // or missing password on a protected database gives 3031; a password given for an unprotected one is
     // ignored. 3024 missing file, 3044 missing folder, 3343 a file that is not one of our databases,
     // 3051 a file that cannot be opened or written (readOnly false), 3356 held exclusively elsewhere.
+    // Every open Database holds its file in a way that other processes see (as Jet's lock file does):
+    // exclusive opens, compactions and reservations elsewhere fail on it. An exclusive open fails with 3045
+    // when another process has the file open, or stays inside a SQLite transaction on it for the busy
+    // wait (about two seconds; the same wait applies to every lock SQLite finds taken).
     Database OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
                           std::string_view connect = {});
 
     // Creates a new empty database; locale may carry ";pwd=PASSWORD". 3204 when the file exists.
     Database CreateDatabase(const std::string& path, std::string_view locale = {}, int options = 0);
 
+    // Reserves a database file for this process (FileReservation). 3024 missing file, 3044 missing folder,
+    // 3045 when another process has it open through an engine, or stays inside a SQLite transaction on it
+    // for the busy wait. What the file holds is not looked at.
+    FileReservation Reserve(const std::string& path);
+
     // Writes a fresh compact copy of source (tables, indexes, queries, properties, password) to
     // destination. The source password is taken from ";pwd=" in dstLocale or, failing that, from password;
     // the copy keeps the source's password. 3024 source missing, 3204 destination exists, 3031 wrong
-    // password, 3343 not one of our databases. Grouped writes of this engine on source are committed first.
+    // password, 3343 not one of our databases, 3356 when another process has the source open or is inside a
+    // transaction on it. Grouped writes of this engine on source are committed first.
     void CompactDatabase(const std::string& source, const std::string& destination,
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
 

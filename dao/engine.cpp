@@ -9,6 +9,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <utility>
 
@@ -81,6 +82,34 @@ void CheckFormat(sqlite3* db, const std::string& path) {
     if (rc != SQLITE_ROW) ThrowJet(3343, path);
 }
 
+// How long a file that another program locks is waited for before the operation fails: a reader's
+// transaction or another writer's commit usually ends well within it.
+constexpr std::chrono::milliseconds kBusyWait{2000};
+
+// SQLite's lock bytes (pending, reserved and the shared range) in the page at 1 GiB.
+constexpr std::int64_t kSqliteLockFirst = 0x40000000;
+constexpr std::int64_t kSqliteLockBytes = 2 + 510;
+
+// True when another process stays inside a SQLite transaction on the file for the whole busy wait.
+bool InTransactionElsewhere(const std::string& host) {
+    const auto until = std::chrono::steady_clock::now() + kBusyWait;
+    while (platform::LockedElsewhere(host, kSqliteLockFirst, kSqliteLockBytes)) {
+        if (std::chrono::steady_clock::now() >= until) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// The hold of this process on a database file; one that holds nothing when another process's hold
+// conflicts. 3024 when the file went, 3051 when it cannot be opened.
+platform::FileHold TakeHold(const std::string& host, platform::HoldMode mode, const std::string& shown) {
+    try {
+        return platform::FileHold::Take(host, mode);
+    } catch (const Error& e) {
+        ThrowJet(e.number() == 53 ? 3024 : 3051, shown);
+    }
+}
+
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
     sqlite3* raw = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (create ? SQLITE_OPEN_CREATE : 0) |
@@ -89,7 +118,7 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     SqliteDb db(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
     sqlite3_extended_result_codes(raw, 1);
-    sqlite3_busy_timeout(raw, 3000);
+    sqlite3_busy_timeout(raw, static_cast<int>(kBusyWait.count()));
     return db;
 }
 
@@ -345,7 +374,8 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     auto it = shared_->open.find(host);
     if (it != shared_->open.end()) {
         if (auto conn = it->second.lock()) {
-            if (conn->exclusive || exclusive) ThrowJet(3356, "Admin", "Ledrana");
+            if (conn->exclusive) ThrowJet(3356, path);
+            if (exclusive) ThrowJet(3045, path);
             std::string hash = PasswordHash(conn->handle());
             if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
             return MakeDatabase(shared_, conn, path, connect);
@@ -358,7 +388,14 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     } catch (const Error&) {
     }
     if (fileReadOnly && !readOnly) ThrowJet(3051, path);
+    // What other processes have of the file: their holds (open through an engine) and their SQLite
+    // transactions, which an exclusive open must not meet either.
+    platform::FileHold hold =
+        TakeHold(host, exclusive ? platform::HoldMode::Exclusive : platform::HoldMode::Shared, path);
+    if (!hold.held()) ThrowJet(exclusive ? 3045 : 3356, path);
+    if (exclusive && InTransactionElsewhere(host)) ThrowJet(3045, path);
     auto conn = std::make_shared<Connection>();
+    conn->hold = std::move(hold);
     conn->hostPath = host;
     conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, readOnly, false, path);
@@ -381,6 +418,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->hostPath = host;
     conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, false, true, path);
+    conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
     Configure(conn->handle(), false);
     conn->Exec("BEGIN IMMEDIATE");
     try {
@@ -406,6 +444,9 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
                     Upper(dstLocale).find(";PWD=") != std::string::npos;
     if (!pwdGiven) pwd = ConnectValue(password, "pwd");
     std::string src = OpenableArchive(*this, *shared_, given, source, pwd, false);
+    // The copy replaces the source: no other process may have it open or be inside a transaction on it.
+    platform::FileHold hold = TakeHold(src, platform::HoldMode::Exclusive, source);
+    if (!hold.held() || InTransactionElsewhere(src)) ThrowJet(3356, source);
     // Commit what this engine holds for the source, then copy from a connection of our own.
     if (auto it = shared_->open.find(src); it != shared_->open.end())
         if (auto conn = it->second.lock()) conn->Flush();
@@ -437,6 +478,21 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         StorePassword(c, pwd);
         c.Exec("COMMIT");
     }
+}
+
+FileReservation DBEngine::Reserve(const std::string& path) {
+    std::string host = ExistingFile(*this, path);
+    platform::FileHold hold = TakeHold(host, platform::HoldMode::Exclusive, path);
+    if (!hold.held() || InTransactionElsewhere(host)) ThrowJet(3045, path);
+    return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)));
+}
+
+bool FileReservation::Held() const {
+    return impl_ && static_cast<const platform::FileHold*>(impl_.get())->held();
+}
+
+void FileReservation::Release() {
+    impl_.reset();
 }
 
 // ---- Database -----------------------------------------------------------------------------------------
@@ -479,6 +535,7 @@ void Database::BeginTrans() {
     Connection& c = Impl(impl_).C();
     c.EnsureWritable();
     c.Flush();
+    c.Resync();
     if (c.userDepth == 0) c.Exec("BEGIN IMMEDIATE");
     else c.Exec("SAVEPOINT trans" + std::to_string(c.userDepth));
     ++c.userDepth;
@@ -487,20 +544,42 @@ void Database::BeginTrans() {
 void Database::CommitTrans() {
     Connection& c = Impl(impl_).C();
     if (c.userDepth == 0) ThrowJet(3034);
-    --c.userDepth;
-    if (c.userDepth == 0) c.Exec("COMMIT");
-    else c.Exec("RELEASE trans" + std::to_string(c.userDepth));
+    if (sqlite3_get_autocommit(c.handle())) {
+        // SQLite ended the transaction by itself after an error: nothing of it is left to commit.
+        c.AbandonTransaction();
+        throw LostTransaction();
+    }
+    c.WriteHeld();
+    if (c.userDepth == 1) {
+        c.CommitOuter(); // on failure everything is rolled back and the depth is 0
+        c.userDepth = 0;
+    } else {
+        c.Exec("RELEASE trans" + std::to_string(c.userDepth - 1));
+        --c.userDepth;
+    }
 }
 
 void Database::Rollback() {
     Connection& c = Impl(impl_).C();
     if (c.userDepth == 0) ThrowJet(3034);
-    --c.userDepth;
-    if (c.userDepth == 0) {
-        if (!sqlite3_get_autocommit(c.handle())) c.Exec("ROLLBACK");
-    } else {
-        c.Exec("ROLLBACK TO trans" + std::to_string(c.userDepth) + "; RELEASE trans" + std::to_string(c.userDepth));
+    // Held saves belong to the innermost level (BeginTrans writes the earlier ones): they are undone with it.
+    c.DiscardHeld();
+    if (sqlite3_get_autocommit(c.handle())) {
+        // SQLite ended the whole transaction by itself after an error: every level is gone.
+        c.AbandonTransaction();
+        return;
     }
+    const int level = c.userDepth - 1;
+    const std::string sql =
+        level == 0 ? std::string("ROLLBACK")
+                   : "ROLLBACK TO trans" + std::to_string(level) + "; RELEASE trans" + std::to_string(level);
+    int rc = sqlite3_exec(c.handle(), sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        Error failure = SqliteError(c.handle(), rc);
+        c.AbandonTransaction();
+        throw failure;
+    }
+    c.userDepth = level;
     c.LoadCatalog();
     c.ForgetCounters();
     ++c.writeGeneration;

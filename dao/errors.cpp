@@ -2,6 +2,8 @@
 
 #include "dao/internal.h"
 
+#include "platform/paths.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +14,10 @@ struct ErrorText {
     int number;
     const char* text;
 };
+
+// What to do when another program holds an archive.
+#define CHIUDERE_ALTRI                                                                                       \
+    "Chiudere il programma che usa l'archivio sugli altri computer (o su questo) e riprovare."
 
 // '|' stands for the name (or value) the error is about.
 constexpr ErrorText kTexts[] = {
@@ -30,8 +36,10 @@ constexpr ErrorText kTexts[] = {
     {3027, "Impossibile aggiornare. Il database o l'oggetto è di sola lettura."},
     {3031, "Password non valida."},
     {3034, "Si è tentato di eseguire il commit o il rollback di una transazione senza BeginTrans."},
+    {3043, "Errore del disco o della rete: l'archivio '|' non è stato scritto. Verificare il disco o la "
+           "connessione alla cartella condivisa e riprovare."},
     {3044, "'|' non è un percorso valido."},
-    {3045, "Impossibile utilizzare '|': file già in uso."},
+    {3045, "Impossibile utilizzare '|': file già in uso da un altro utente o processo. " CHIUDERE_ALTRI},
     {3047, "Record troppo grande."},
     {3051, "Impossibile aprire il file '|'. È già aperto in modo esclusivo da un altro utente, oppure "
            "è necessaria l'autorizzazione per visualizzarne i dati."},
@@ -54,7 +62,9 @@ constexpr ErrorText kTexts[] = {
     {3167, "Il record è eliminato."},
     {3191, "Impossibile definire un campo più volte."},
     {3204, "Il database esiste già."},
-    {3211, "Impossibile bloccare la tabella '|': è in uso da parte di un altro utente o processo."},
+    {3008, "La tabella '|' è già aperta in modo esclusivo da un altro utente o processo. " CHIUDERE_ALTRI},
+    {3211,
+     "Impossibile bloccare la tabella '|': è in uso da parte di un altro utente o processo. " CHIUDERE_ALTRI},
     {3219, "Operazione non valida."},
     {3259, "Tipo di dati del campo non valido."},
     {3264, "Nessun campo definito. Impossibile aggiungere un oggetto TableDef o Index."},
@@ -74,7 +84,7 @@ constexpr ErrorText kTexts[] = {
     {3376, "La tabella '|' non esiste."},
     {3343, "Formato di database '|' non riconosciuto."},
     {3349, "Overflow di un campo numerico."},
-    {3356, "Il database è già aperto in modo esclusivo dall'utente '|' sul computer '|'."},
+    {3356, "Il database '|' è già aperto in modo esclusivo da un altro utente o processo. " CHIUDERE_ALTRI},
     {3367, "Impossibile aggiungere. Nell'insieme esiste già un oggetto con lo stesso nome."},
     {3380, "Il campo '|' esiste già nella tabella '|'."},
     {3420, "Oggetto non valido o non più impostato."},
@@ -85,6 +95,8 @@ constexpr ErrorText kTexts[] = {
     {13, "Tipo non corrispondente"},
     {94, "Utilizzo non valido di Null"},
 };
+
+#undef CHIUDERE_ALTRI
 
 } // namespace
 
@@ -123,9 +135,26 @@ std::string After(const std::string& msg, const char* prefix) {
     std::string rest = msg.substr(p + std::strlen(prefix));
     return rest;
 }
+
+// The Windows name of a connection's main file, for the errors about the file as a whole.
+std::string FileName(sqlite3* db) {
+    const char* f = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!f || !*f) return {};
+    try {
+        return platform::WindowsPath(f);
+    } catch (const Error&) {
+        return f;
+    }
+}
+
+// A table name given as context (the other contexts are SQL texts).
+bool IsName(std::string_view context) {
+    return !context.empty() && context.find(' ') == std::string_view::npos;
+}
+
 } // namespace
 
-void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
+Error SqliteError(sqlite3* db, int rc, std::string_view context) {
     std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     int ext = db ? sqlite3_extended_errcode(db) : rc;
     int primary = ext & 0xff;
@@ -134,28 +163,39 @@ void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
     if (msg.size() > skip && msg[skip] >= '1' && msg[skip] <= '9') {
         char* end = nullptr;
         long n = std::strtol(msg.c_str() + skip, &end, 10);
-        if (end && *end == ' ' && n > 0 && n < 100000) throw Error(static_cast<int>(n), std::string(end + 1));
+        if (end && *end == ' ' && n > 0 && n < 100000)
+            return Error(static_cast<int>(n), std::string(end + 1));
     }
     if (primary == SQLITE_CONSTRAINT) {
-        if (ext == SQLITE_CONSTRAINT_NOTNULL) ThrowJet(3314, After(msg, "failed: "));
-        ThrowJet(3022);
+        if (ext == SQLITE_CONSTRAINT_NOTNULL) return JetError(3314, After(msg, "failed: "));
+        return JetError(3022);
     }
-    if (primary == SQLITE_READONLY) ThrowJet(3027);
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ThrowJet(3211, context);
-    if (primary == SQLITE_FULL) ThrowJet(3026);
-    if (primary == SQLITE_NOTADB) ThrowJet(3343, context);
-    if (primary == SQLITE_CANTOPEN) ThrowJet(3051, context);
+    if (primary == SQLITE_READONLY) return JetError(3027);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        // Another program holds the file beyond the busy wait: while writing we could not lock the table,
+        // while reading someone holds it exclusively.
+        if (!IsName(context)) return JetError(3045, FileName(db));
+        return JetError(db && !sqlite3_get_autocommit(db) ? 3211 : 3008, context);
+    }
+    if (primary == SQLITE_FULL) return JetError(3026);
+    if (primary == SQLITE_IOERR) return JetError(3043, FileName(db));
+    if (primary == SQLITE_NOTADB) return JetError(3343, context);
+    if (primary == SQLITE_CANTOPEN) return JetError(3051, context);
     if (msg.rfind("no such table: ", 0) == 0) {
         std::string name = After(msg, "no such table: ");
         auto dot = name.find('.');
         if (dot != std::string::npos && name.compare(0, 4, "main") == 0) name = name.substr(dot + 1);
-        ThrowJet(3078, name);
+        return JetError(3078, name);
     }
-    if (msg.rfind("no such column: ", 0) == 0) ThrowJet(3061, "1");
-    if (msg.rfind("no such function: ", 0) == 0) ThrowJet(3085, After(msg, "no such function: "));
-    if (msg.find("syntax error") != std::string::npos) ThrowJet(3075, context);
-    if (msg.find("datatype mismatch") != std::string::npos) ThrowJet(3464);
-    throw Error(3000, JetErrorText(3000, msg));
+    if (msg.rfind("no such column: ", 0) == 0) return JetError(3061, "1");
+    if (msg.rfind("no such function: ", 0) == 0) return JetError(3085, After(msg, "no such function: "));
+    if (msg.find("syntax error") != std::string::npos) return JetError(3075, context);
+    if (msg.find("datatype mismatch") != std::string::npos) return JetError(3464);
+    return Error(3000, JetErrorText(3000, msg));
+}
+
+void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
+    throw SqliteError(db, rc, context);
 }
 
 } // namespace detail

@@ -6,6 +6,7 @@
 #include "dao/jetsql.h"
 #include "dao/sqlite_handle.h"
 #include "platform/error.h"
+#include "platform/filelock.h"
 
 #include <chrono>
 #include <map>
@@ -24,6 +25,10 @@ Error JetError(int number, std::string_view arg1 = {}, std::string_view arg2 = {
 // Turns the current error of a connection into a Jet error (constraint 3022, "no such table" 3078,
 // "no such column" 3061, an error raised by our SQL functions as "NNNN text" its own number...).
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc, std::string_view context = {});
+// A BeginTrans transaction that SQLite ended by itself after an error (I/O error, disk full).
+Error LostTransaction();
+// The same error, returned (read it before anything else runs on the connection).
+Error SqliteError(sqlite3* db, int rc, std::string_view context = {});
 
 // A string literal for SQL the engine writes itself.
 std::string SqlLiteral(std::string_view s);
@@ -134,6 +139,7 @@ void RegisterEngineFunctions(sqlite3* db);
 struct Connection {
     std::string hostPath;
     PathResolver resolve; // for the paths of attached tables
+    platform::FileHold hold; // what other processes see of this open file; given back after db closes
     SqliteDb db;
     bool readOnly = false;
     bool exclusive = false;
@@ -226,6 +232,16 @@ struct Connection {
     void AfterWrite(std::int64_t rows);
     // Commits grouped writes (outside BeginTrans).
     void Flush();
+    // Commits the outermost transaction. When SQLite refuses (busy, I/O error, disk full) the transaction
+    // is rolled back, the engine is left outside any transaction, and the error of the COMMIT is thrown.
+    void CommitOuter();
+    // After a failure: ends what SQLite still has open and brings the engine back to no transaction
+    // (grouped writes with their structure changes, held saves and BeginTrans levels gone, the catalog read
+    // again from the file).
+    void AbandonTransaction();
+    // Before a write: when SQLite and the engine disagree on whether a transaction is open (SQLite ends
+    // one by itself after an I/O error or a full disk), the engine follows SQLite.
+    void Resync();
     // Runs a structure change atomically: fn inside a savepoint of the grouped writes (or of BeginTrans).
     // On failure the change and the catalog in memory are rolled back.
     template <class Fn> void Ddl(Fn&& fn);

@@ -25,7 +25,8 @@ HostState& State() {
 namespace {
 
 struct WinPath {
-    char drive = 0;                 // upper-case letter
+    char drive = 0;                 // upper-case letter; 0 for a share
+    std::string server, share;      // a share (\\server\share) as written
     std::vector<std::string> parts; // components after the root, "." and ".." applied
 };
 
@@ -68,16 +69,45 @@ WinPath currentFolder() {
     return parse(WindowsPath(cwd.string()));
 }
 
+bool isUnc(const std::string& s) {
+    return s.size() >= 2 && s[0] == '\\' && s[1] == '\\';
+}
+
+// Splits "\\server\share\rest" (backslashes only) into its server, its share and the rest. A name without a
+// share names no folder: 76.
+void splitUnc(const std::string& s, std::string& server, std::string& share, std::string& rest,
+              bool checkNames) {
+    const std::size_t a = s.find('\\', 2);
+    const std::size_t b = a == std::string::npos ? a : s.find('\\', a + 1);
+    server = s.substr(2, a == std::string::npos ? a : a - 2);
+    share = a == std::string::npos ? "" : s.substr(a + 1, b == std::string::npos ? b : b - a - 1);
+    rest = b == std::string::npos ? "" : s.substr(b);
+    if (server.empty() || share.empty() || server == "." || server == ".." || share == "." || share == "..")
+        throw VbError(kErrPathNotFound);
+    if (checkNames)
+        for (const std::string* name : {&server, &share})
+            for (char c : *name)
+                if (badNameChar(static_cast<unsigned char>(c))) throw VbError(kErrBadFileName);
+}
+
 WinPath parse(const std::string& windowsPath) {
     if (windowsPath.empty()) throw VbError(kErrBadFileName);
     std::string s = slashesToBackslashes(windowsPath);
     WinPath out;
-    if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') throw VbError(kErrPathNotFound);
+    if (isUnc(s)) {
+        std::string rest;
+        splitUnc(s, out.server, out.share, rest, true);
+        appendParts(out.parts, rest, true);
+        return out;
+    }
     if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
         out.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
         appendParts(out.parts, s.substr(2), true);
     } else if (s[0] == '\\') {
-        out.drive = currentFolder().drive;
+        WinPath cur = currentFolder();
+        out.drive = cur.drive;
+        out.server = cur.server;
+        out.share = cur.share;
         appendParts(out.parts, s, true);
     } else {
         out = currentFolder();
@@ -96,6 +126,25 @@ fs::path driveRoot(char drive) {
     std::error_code ec;
     if (fs::is_directory(link, ec)) return link;
     throw VbError(kErrPathNotFound);
+}
+
+std::string findNoCase(const fs::path& folder, const std::string& name);
+
+// The folder where \\server\share is mounted: <prefix>/unc/server/share, names matched without regard to
+// case. A share that is not mounted there is unknown, like a missing drive (76).
+fs::path shareRoot(const std::string& server, const std::string& share) {
+    fs::path cur = fs::path(Prefix()) / "unc";
+    for (const std::string* name : {&server, &share}) {
+        std::error_code ec;
+        if (fs::is_directory(cur / *name, ec)) {
+            cur /= *name;
+            continue;
+        }
+        const std::string found = findNoCase(cur, *name);
+        if (found.empty() || !fs::is_directory(cur / found, ec)) throw VbError(kErrPathNotFound);
+        cur /= found;
+    }
+    return cur;
 }
 
 // The entry of `folder` equal to `name` without regard to case; "" when there is none.
@@ -171,7 +220,7 @@ ScopedPrefix::~ScopedPrefix() {
 
 std::string HostPath(const std::string& windowsPath) {
     WinPath w = parse(windowsPath);
-    fs::path cur = driveRoot(w.drive);
+    fs::path cur = w.drive ? driveRoot(w.drive) : shareRoot(w.server, w.share);
     bool lookUp = true;
     for (const std::string& part : w.parts) {
         if (lookUp) {
@@ -196,16 +245,26 @@ std::string WindowsPath(const std::string& hostPath) {
     std::error_code ec;
     fs::path p = fs::absolute(hostPath.empty() ? "." : hostPath, ec).lexically_normal();
     fs::path driveC = (fs::path(Prefix()) / "drive_c").lexically_normal();
+    fs::path unc = (fs::path(Prefix()) / "unc").lexically_normal();
+    // Below <prefix>/unc, a server's share and what it holds: \\server\share\...
+    auto share = [](const fs::path& rel, std::string& out) {
+        if (std::distance(rel.begin(), rel.end()) < 2) return false;
+        out = "\\\\" + rel.string();
+        return true;
+    };
     fs::path rel;
     std::string out;
     if (isUnder(p, driveC, rel)) {
         out = "C:\\" + rel.string();
+    } else if (isUnder(p, unc, rel) && share(rel, out)) {
     } else {
         fs::path canonP = fs::weakly_canonical(p, ec);
         fs::path canonC = fs::weakly_canonical(driveC, ec);
+        fs::path canonU = fs::weakly_canonical(unc, ec);
         if (!ec && isUnder(canonP, canonC, rel))
             out = "C:\\" + rel.string();
-        else
+        else if (!ec && isUnder(canonP, canonU, rel) && share(rel, out)) {
+        } else
             out = "Z:" + p.string();
     }
     out = slashesToBackslashes(out);
@@ -217,7 +276,17 @@ std::string WindowsPath(const std::string& hostPath) {
 std::string NormalizeWindowsPath(const std::string& windowsPath) {
     std::string s = slashesToBackslashes(windowsPath);
     std::string head;
-    if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
+    if (isUnc(s)) {
+        // ".." stops at the share, as it stops at a drive's root.
+        std::string server, share, rest;
+        try {
+            splitUnc(s, server, share, rest, false);
+        } catch (const Error&) {
+            return s;
+        }
+        head = "\\\\" + server + "\\" + share;
+        s = rest;
+    } else if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
         head = s.substr(0, 2);
         s = s.substr(2);
     }
@@ -225,7 +294,7 @@ std::string NormalizeWindowsPath(const std::string& windowsPath) {
     std::vector<std::string> parts;
     appendParts(parts, s, false);
     std::string out = head;
-    if (rooted) out += '\\';
+    if (rooted && !(isUnc(head) && parts.empty())) out += '\\';
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) out += '\\';
         out += parts[i];

@@ -4,6 +4,9 @@
 //   Z:\...   is  the host's root, so every host path has a Windows spelling (/opt/x is Z:\opt\x)
 //   X:\...   for another letter is <prefix>/dosdevices/x: when that exists (a link to a folder, for
 //            example a mounted network share); otherwise the drive is unknown (error 76).
+//   \\SERVER\share\...  is <prefix>/unc/server/share/..., the folder where that share is mounted (or a link
+//            to it); server and share are matched without regard to case like every other name. A share
+//            that is not there is unknown, like a missing drive (error 76).
 // The prefix is the folder named by TESSARO_PREFIX, or ~/.tessaro when that variable is unset or empty.
 // Tests and tools may set it explicitly (SetPrefix / ScopedPrefix). The platform reads the environment;
 // nothing else in the program does.
@@ -18,7 +21,8 @@
 //     and so do all components after it, so a folder or file created through that path is created so.
 //   - A path without a drive is taken on the current folder: "\x" is the root of the current folder's
 //     drive, "x\y" is relative to it. The current folder is the host's current working folder.
-//   - UNC paths ("\\server\share") have no drive: error 76.
+//   - A share's root is \\server\share: ".." never climbs above it, and "\x" on a current folder inside a
+//     share is x in that share. "\\server" alone names no folder (76).
 //   - Characters that Windows does not allow in names (< > " | ? * and control characters, ':' other
 //     than after the drive letter) give error 52; so does an empty path.
 
@@ -54,13 +58,15 @@ private:
 // Throws Error 52 for an empty or malformed path, 76 for an unknown drive or a UNC path.
 std::string HostPath(const std::string& windowsPath);
 
-// The Windows spelling of a host path: under <prefix>/drive_c it is a C: path, anything else a Z: path.
-// A relative host path is taken on the current working folder first. Separators are "\", the drive
-// letter is upper case, a drive's root ends with "\" ("C:\"), other paths have no trailing "\".
+// The Windows spelling of a host path: under <prefix>/drive_c it is a C: path, under
+// <prefix>/unc/server/share a \\server\share path (names as on disk), anything else a Z: path. A relative
+// host path is taken on the current working folder first. Separators are "\", the drive letter is upper case,
+// a drive's root ends with "\" ("C:\"), other paths have no trailing "\".
 std::string WindowsPath(const std::string& hostPath);
 
 // A Windows path normalised for display: "/" turned into "\", "." and ".." applied, repeated separators
-// collapsed, no trailing "\" except at a drive's root. Nothing is looked up on disk and the case is kept.
+// collapsed, no trailing "\" except at a drive's root ("\\server\share" has none). Nothing is looked up on
+// disk and the case is kept.
 std::string NormalizeWindowsPath(const std::string& windowsPath);
 
 } // namespace ledrana::platform

@@ -34,7 +34,9 @@ bool Confr_Verifica(Aggiorna& w);
 // without a handler of their own, and the driver's look-ups of a table or query the user declined) is
 // reported as the step handlers report theirs ("Funz. " + step, number, description, "tabella X" or
 // "query X"), sets the failure flag, and the pass goes on; the other steps of that table or query are
-// skipped only when it could not be created or looked up. ProgramEnded from ApreDb goes through.
+// skipped only when it could not be created or looked up. ProgramEnded from ApreDb goes through. When ApreDb
+// gives no database (it has shown why), the comparison stops there: the log gets the "NON ESEGUITO" line and
+// no step runs.
 bool Ponteval(Aggiorna& w);
 
 // ---- tables and fields (tabelle.cpp) --------------------------------------------------------------------

@@ -47,6 +47,11 @@ bool FineSenzaSuccesso(Aggiorna& w) {
     return false;
 }
 
+bool NonEseguito(Aggiorna& w) {
+    MemLog(w, "    ----->ponteval NON ESEGUITO" + w.NomeDb1 + " -> " + w.NomeDb2);
+    return FineSenzaSuccesso(w);
+}
+
 void PassoTabella(Aggiorna& w, dao::TableDef TD1) {
     const std::string nome = TD1.Name();
     const std::string tabella = "tabella " + nome;
@@ -151,7 +156,9 @@ bool Ponteval(Aggiorna& w) {
     w.Refresh(w.Command2);
     w.ErroreConfronto = vbFalse;
     w.DiarioConversioni.clear();
+    // A database that ApreDb could not open has been reported in its box: no step can work without it.
     w.Db1 = ApreDb(w, w.NomeDb1);
+    if (!w.Db1.IsOpen()) return NonEseguito(w);
     w.Label10.caption = ditta;
     try {
         w.Db2 = ApreDb(w, w.NomeDb2);
@@ -159,6 +166,7 @@ bool Ponteval(Aggiorna& w) {
         if (e.number() != 3024) MemLog(w, VbStr(e.number()) + e.description(), true);
         return FineSenzaSuccesso(w);
     }
+    if (!w.Db2.IsOpen()) return NonEseguito(w);
 
     // Table pass: ordinary local tables only (system, hidden and attached ones are never compared).
     const int tabelle = Conta(w, [&] { return w.Db1.TableDefs().Count(); });
@@ -190,10 +198,7 @@ bool Ponteval(Aggiorna& w) {
         PassoTabellaFissa(w, TD1);
     }
 
-    if (w.ErroreConfronto) {
-        MemLog(w, "    ----->ponteval NON ESEGUITO" + w.NomeDb1 + " -> " + w.NomeDb2);
-        return FineSenzaSuccesso(w);
-    }
+    if (w.ErroreConfronto) return NonEseguito(w);
 
     Chiudi(w, w.Db1, w.NomeDb1);
     Chiudi(w, w.Db2, w.NomeDb2);

@@ -1,12 +1,18 @@
 #pragma once
 // Programs of the build run as a user runs them: a shell command line with a prefix as the machine.
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ledrana::testing {
 
@@ -36,5 +42,71 @@ inline CommandResult RunWithPrefix(const std::string& command, const std::filesy
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }
+
+// A program running beside the test (a second user of an archive): started with TESSARO_PREFIX set to
+// `prefix`, in a process group of its own, its standard output and error read by the test. Stopped, with
+// whatever it started, when the object goes.
+class Background {
+public:
+    Background(const std::vector<std::string>& argv, const std::filesystem::path& prefix) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            setpgid(0, 0);
+            dup2(fds[1], 1);
+            dup2(fds[1], 2);
+            close(fds[0]);
+            close(fds[1]);
+            setenv("TESSARO_PREFIX", prefix.c_str(), 1);
+            std::vector<char*> args;
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~Background() {
+        Stop();
+        if (out_ >= 0) close(out_);
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    // Waits until a line of its output contains `text`; false when it ended first or after `seconds`.
+    bool WaitForLine(const std::string& text, int seconds = 30) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (output_.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || out_ < 0) return false;
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+            char buf[512];
+            const ssize_t n = read(out_, buf, sizeof buf);
+            if (n <= 0) return output_.find(text) != std::string::npos;
+            output_.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    const std::string& output() const { return output_; }
+
+    // Ends it (and everything it started) and waits for it.
+    void Stop() {
+        if (pid_ <= 0) return;
+        kill(-pid_, SIGTERM);
+        int st = 0;
+        waitpid(pid_, &st, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string output_;
+};
 
 } // namespace ledrana::testing

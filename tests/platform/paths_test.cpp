@@ -109,6 +109,46 @@ TEST(Paths, OtherDrivesThroughDosDevices) {
     EXPECT_EQ(errorOf("T:\\dati"), kErrPathNotFound);
 }
 
+// A share is reached by its Windows name where it is mounted: <prefix>/unc/server/share.
+TEST(Paths, SharesByTheirWindowsName) {
+    TempPrefix p;
+    const fs::path mount = p.root() / "unc" / "Server" / "dati";
+    fs::create_directories(mount / "ZU" / "Ledrana");
+    fs::create_directories(p.root() / "altrove" / "Archivi");
+    fs::create_directory_symlink(p.root() / "altrove", p.root() / "unc" / "Server" / "vecchi");
+    struct Case {
+        std::string windows;
+        fs::path host; // empty: the error below
+        int number;
+    } cases[] = {
+        {"\\\\SERVER\\dati\\ZU", mount / "ZU", 0},
+        {"\\\\server\\DATI\\zu\\ledrana\\Ditta.ini", mount / "ZU" / "Ledrana" / "Ditta.ini", 0},
+        {"//Server/dati/ZU/", mount / "ZU", 0},
+        {"\\\\SERVER\\dati\\..\\..\\ZU", mount / "ZU", 0}, // ".." stops at the share
+        {"\\\\SERVER\\VECCHI\\archivi", p.root() / "unc" / "Server" / "vecchi" / "Archivi", 0}, // a link
+        {"\\\\SERVER\\dati", mount, 0},
+        {"\\\\SERVER\\altri\\ZU", {}, kErrPathNotFound}, // a share not mounted
+        {"\\\\ALTRO\\dati\\ZU", {}, kErrPathNotFound},   // a server without shares here
+        {"\\\\SERVER", {}, kErrPathNotFound},
+        {"\\\\SERVER\\da?ti", {}, kErrBadFileName},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(errorOf(k.windows), k.number) << k.windows;
+        if (k.number == 0) EXPECT_EQ(HostPath(k.windows), k.host.string()) << k.windows;
+    }
+    EXPECT_TRUE(FolderExists("\\\\server\\dati\\zu"));
+    EXPECT_FALSE(FolderExists("\\\\server\\altri\\zu"));
+    WriteOneLine("\\\\SERVER\\DATI\\ZU\\prova.txt", "x");
+    EXPECT_TRUE(fs::exists(mount / "ZU" / "prova.txt"));
+
+    // Host paths in a share have its Windows spelling, names as on disk; the folders above it do not.
+    EXPECT_EQ(WindowsPath((mount / "ZU" / "Ledrana").string()), "\\\\Server\\dati\\ZU\\Ledrana");
+    EXPECT_EQ(WindowsPath(mount.string()), "\\\\Server\\dati");
+    EXPECT_EQ(WindowsPath((p.root() / "unc" / "Server").string()).rfind("Z:", 0), 0u);
+    EXPECT_EQ(NormalizeWindowsPath("\\\\Server\\dati\\ZU\\..\\..\\x/"), "\\\\Server\\dati\\x");
+    EXPECT_EQ(NormalizeWindowsPath("//Server/dati/"), "\\\\Server\\dati");
+}
+
 TEST(Paths, WindowsSpellingOfHostPaths) {
     TempPrefix p;
     EXPECT_EQ(WindowsPath("/opt/x"), "Z:\\opt\\x");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/schema/fixture.h"
 
 using namespace ledrana;
@@ -74,6 +76,45 @@ TEST_F(PontevalTest, DeclinedPairOpensNothing) {
     EXPECT_EQ(w.NumDb, 0);
     EXPECT_EQ(w.Command2.caption, "Esegui");
     EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// A database that ApreDb cannot open has been reported in its box: the comparison stops there, and none of
+// its steps reports an error of its own.
+TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
+    const TableSpec clienti{"CLIENTI", {id, nome}, {{"PrimaryKey", {"ID"}, true, true}}};
+    struct Case {
+        const char* name;
+        bool modelMissing;
+        int number; // in ApreDb's box
+    } cases[] = {
+        {"the archive is a text file", false, 3343},
+        {"the model is missing", true, 3024},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        ScriptedDialogs d;
+        Aggiorna window{d, kModelFolder};
+        window.engine = w.engine;
+        window.NomeDb1 = model;
+        window.NomeDb2 = archive;
+        std::filesystem::remove(Host(model));
+        if (!k.modelMissing) MakeDatabase(model, {clienti});
+        std::filesystem::create_directories(Host(archive).parent_path());
+        std::ofstream(Host(archive), std::ios::binary) << "non un archivio\r\n";
+
+        EXPECT_FALSE(Ponteval(window));
+        const std::vector<Box> boxes = AsBoxes(d.records());
+        ASSERT_EQ(boxes.size(), 1u);
+        const std::string& opened = k.modelMissing ? model : archive;
+        EXPECT_EQ(boxes[0].text.rfind(
+                      "File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0),
+                  0u)
+            << boxes[0].text;
+        EXPECT_EQ(window.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
+        EXPECT_EQ(window.Command2.caption, "Esegui");
+        std::ifstream in(Host(archive), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "non un archivio\r\n");
+    }
 }
 
 TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {

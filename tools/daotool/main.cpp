@@ -13,6 +13,9 @@
 //   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
 //   daotool [--pwd PASSWORD] password FILE OLD NEW    changes the database password
 //   daotool [--pwd PASSWORD] compact SOURCE DESTINATION
+//   daotool [--pwd PASSWORD] hold FILE SECONDS        keeps the database open for that long, as the main
+//                                                     program keeps an archive open; prints "holding FILE"
+//                                                     once it has it
 //
 // Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
 
@@ -25,9 +28,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -37,7 +42,7 @@ using namespace ledrana::dao;
 
 int Usage() {
     std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] FILE SQL |\n"
-                 "       import SOURCE DESTINATION |\n"
+                 "       import SOURCE DESTINATION | hold FILE SECONDS |\n"
                  "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
                  "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
     return 2;
@@ -328,8 +333,18 @@ int Run(std::vector<std::string> args) {
         else engine.CompactDatabase(file, args[2]);
         return 0;
     }
+    int seconds = 0;
+    if (cmd == "hold") {
+        const std::string& text = args.size() == 3 ? args[2] : std::string();
+        auto r = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
+            return Usage();
+    }
     Database db = engine.OpenDatabase(file, false, false, ";pwd=" + pwd);
-    if (cmd == "exec") {
+    if (cmd == "hold") {
+        std::cout << "holding " << file << std::endl;
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    } else if (cmd == "exec") {
         if (args.size() < 3) return Usage();
         for (std::size_t i = 2; i < args.size(); ++i)
             for (const auto& st : SplitStatements(args[i])) db.Execute(st);

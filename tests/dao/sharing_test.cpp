@@ -1,0 +1,362 @@
+// Archives that other programs hold, and commits that SQLite refuses. The other program is a second process:
+// `daotool hold` (a program that keeps the archive open through the engine) or the sqlite3 tool inside a read
+// transaction. I/O errors come from a SQLite VFS that passes every call to the real one until it is told to
+// fail.
+
+#include "dao/dao.h"
+#include "platform/error.h"
+#include "platform/filelock.h"
+#include "tests/platform/child_process.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace ledrana;
+using namespace ledrana::dao;
+using ledrana::testing::Background;
+
+namespace {
+
+// ---- a VFS that fails on demand ----------------------------------------------------------------------
+
+enum class Fault { None, Sync, Full };
+Fault g_fault = Fault::None;
+sqlite3_vfs* g_real = nullptr;
+
+struct ShimFile {
+    sqlite3_file base;
+    sqlite3_file* real; // follows this struct in the same allocation
+    bool mainDb;        // the database file itself (not its journal)
+};
+
+sqlite3_file* Real(sqlite3_file* f) {
+    return reinterpret_cast<ShimFile*>(f)->real;
+}
+
+int ShimClose(sqlite3_file* f) {
+    return Real(f)->pMethods->xClose(Real(f));
+}
+int ShimRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
+    return Real(f)->pMethods->xRead(Real(f), b, n, o);
+}
+// The disk fills up when the commit writes the database file (the journal was written already).
+int ShimWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+    if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
+    return Real(f)->pMethods->xWrite(Real(f), b, n, o);
+}
+int ShimTruncate(sqlite3_file* f, sqlite3_int64 s) {
+    return Real(f)->pMethods->xTruncate(Real(f), s);
+}
+int ShimSync(sqlite3_file* f, int flags) {
+    if (g_fault == Fault::Sync) return SQLITE_IOERR_FSYNC;
+    return Real(f)->pMethods->xSync(Real(f), flags);
+}
+int ShimSize(sqlite3_file* f, sqlite3_int64* s) {
+    return Real(f)->pMethods->xFileSize(Real(f), s);
+}
+int ShimLock(sqlite3_file* f, int l) {
+    return Real(f)->pMethods->xLock(Real(f), l);
+}
+int ShimUnlock(sqlite3_file* f, int l) {
+    return Real(f)->pMethods->xUnlock(Real(f), l);
+}
+int ShimReserved(sqlite3_file* f, int* r) {
+    return Real(f)->pMethods->xCheckReservedLock(Real(f), r);
+}
+int ShimControl(sqlite3_file* f, int op, void* a) {
+    return Real(f)->pMethods->xFileControl(Real(f), op, a);
+}
+int ShimSector(sqlite3_file* f) {
+    return Real(f)->pMethods->xSectorSize(Real(f));
+}
+int ShimDevice(sqlite3_file* f) {
+    return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
+}
+
+const sqlite3_io_methods kShimMethods = {1,           ShimClose,  ShimRead,  ShimWrite,  ShimTruncate,
+                                         ShimSync,    ShimSize,   ShimLock,  ShimUnlock, ShimReserved,
+                                         ShimControl, ShimSector, ShimDevice};
+
+int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
+    auto* shim = reinterpret_cast<ShimFile*>(f);
+    shim->real = reinterpret_cast<sqlite3_file*>(shim + 1);
+    shim->base.pMethods = nullptr;
+    shim->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+    const int rc = g_real->xOpen(g_real, name, shim->real, flags, outFlags);
+    if (shim->real->pMethods) shim->base.pMethods = &kShimMethods;
+    return rc;
+}
+
+// Installs the failing VFS as SQLite's default for this test program.
+void InstallShim() {
+    static sqlite3_vfs shim;
+    if (g_real) return;
+    g_real = sqlite3_vfs_find(nullptr);
+    shim = *g_real;
+    shim.iVersion = g_real->iVersion;
+    shim.zName = "ledrana-test-faults";
+    shim.szOsFile = static_cast<int>(sizeof(ShimFile)) + g_real->szOsFile;
+    shim.xOpen = ShimOpen;
+    sqlite3_vfs_register(&shim, 1);
+}
+
+// ---- an archive and the programs that hold it -------------------------------------------------------
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Sharing : public ::testing::Test {
+public:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "ledrana-sharing-XXXXXX").string();
+        ASSERT_TRUE(mkdtemp(tmpl.data()));
+        dir_ = tmpl;
+        file_ = (dir_ / "Cont32.mdb").string();
+        DBEngine engine;
+        Database db = engine.CreateDatabase(file_);
+        db.Execute("CREATE TABLE Conti (Codice LONG, Nome TEXT(40))");
+        for (int i = 1; i <= 3; ++i)
+            db.Execute("INSERT INTO Conti VALUES (" + std::to_string(i) + ", 'conto " + std::to_string(i) +
+                       "')");
+        db.Close();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // `daotool hold`: the archive open through the engine in another process.
+    std::unique_ptr<Background> EngineHolder() {
+        auto h = std::make_unique<Background>(std::vector<std::string>{DAOTOOL, "hold", file_, "60"}, dir_);
+        EXPECT_TRUE(h->WaitForLine("holding")) << h->output();
+        return h;
+    }
+    // The sqlite3 tool inside a read transaction. It says nothing while it holds it: the test waits until
+    // SQLite's lock bytes are taken.
+    std::unique_ptr<Background> SqliteReader() {
+        auto h = std::make_unique<Background>(std::vector<std::string>{"sqlite3", file_, "BEGIN;",
+                                                                       "SELECT count(*) FROM Conti;",
+                                                                       ".shell sleep 60"},
+                                              dir_);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!platform::LockedElsewhere(file_, 0x40000000, 512) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_TRUE(platform::LockedElsewhere(file_, 0x40000000, 512)) << h->output();
+        return h;
+    }
+
+    std::int64_t Rows(Database& db) {
+        Recordset rs = db.OpenRecordset("SELECT count(*) FROM Conti");
+        const std::int64_t n = rs.Fields()[0].Value().ToLong();
+        rs.Close();
+        return n;
+    }
+
+    fs::path dir_;
+    std::string file_;
+};
+
+int ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
+    struct Holder {
+        const char* name;
+        std::function<std::unique_ptr<Background>(Sharing&)> start;
+    } holders[] = {
+        {"engine", [](Sharing& t) { return t.EngineHolder(); }},
+        {"sqlite read transaction", [](Sharing& t) { return t.SqliteReader(); }},
+    };
+    for (const Holder& h : holders) {
+        SCOPED_TRACE(h.name);
+        const std::string before = ReadBytes(file_);
+        auto holder = h.start(*this);
+        DBEngine engine;
+        const std::string copy = (dir_ / "copia.mdb").string();
+        struct Operation {
+            const char* name;
+            std::function<void()> run;
+            int number; // while the other program holds the file
+        } operations[] = {
+            {"exclusive open", [&] { engine.OpenDatabase(file_, true).Close(); }, 3045},
+            {"compaction", [&] { engine.CompactDatabase(file_, copy); }, 3356},
+            {"reservation", [&] { engine.Reserve(file_); }, 3045},
+            {"shared open and read",
+             [&] {
+                 Database db = engine.OpenDatabase(file_);
+                 EXPECT_EQ(Rows(db), 3);
+                 db.Close();
+             },
+             0},
+        };
+        for (const Operation& op : operations) {
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(ErrorOf(op.run), op.number) << op.name;
+            // Refused at once, or after the short busy wait.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << op.name;
+        }
+        EXPECT_FALSE(fs::exists(copy));
+        try {
+            engine.OpenDatabase(file_, true);
+        } catch (const Error& e) {
+            EXPECT_NE(e.description().find(file_), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find("Chiudere il programma"), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(ReadBytes(file_), before);
+
+        holder->Stop();
+        for (const Operation& op : operations)
+            EXPECT_EQ(ErrorOf(op.run), 0) << op.name << " after the other program let go";
+        fs::remove(copy);
+    }
+}
+
+TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
+    DBEngine engine;
+    const std::string copy = (dir_ / "copia.mdb").string();
+    for (bool reservation : {false, true}) {
+        SCOPED_TRACE(reservation ? "reservation" : "exclusive open");
+        Database db;
+        FileReservation r;
+        if (reservation)
+            r = engine.Reserve(file_);
+        else
+            db = engine.OpenDatabase(file_, true);
+        ledrana::testing::CommandResult query = ledrana::testing::RunWithPrefix(
+            std::string(DAOTOOL) + " query " + ledrana::testing::ShellQuote(file_) + " 'SELECT * FROM Conti'",
+            dir_);
+        EXPECT_EQ(query.status, 1) << query.output;
+        EXPECT_EQ(query.output.rfind("3356 ", 0), 0u) << query.output;
+        ledrana::testing::CommandResult compact = ledrana::testing::RunWithPrefix(
+            std::string(DAOTOOL) + " compact " + ledrana::testing::ShellQuote(file_) + " " +
+                ledrana::testing::ShellQuote(copy),
+            dir_);
+        EXPECT_EQ(compact.output.rfind("3356 ", 0), 0u) << compact.output;
+        if (reservation) {
+            // This process's own databases are not kept out.
+            Database mine = engine.OpenDatabase(file_);
+            mine.Execute("UPDATE Conti SET Nome = 'x' WHERE Codice = 1");
+            mine.Close();
+            r.Release();
+        } else {
+            db.Close();
+        }
+        EXPECT_EQ(ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " query " +
+                                                      ledrana::testing::ShellQuote(file_) +
+                                                      " 'SELECT * FROM Conti'",
+                                                  dir_)
+                      .status,
+                  0);
+    }
+}
+
+// A COMMIT that SQLite refuses: the transaction is rolled back, the error is the COMMIT's own, and the engine
+// is outside any transaction, so the next one commits.
+TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
+    InstallShim();
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<Background>(Sharing&)> holder; // or a fault
+        Fault fault;
+        int number;
+    } cases[] = {
+        {"another program reads", [](Sharing& t) { return t.SqliteReader(); }, Fault::None, 3045},
+        {"I/O error", nullptr, Fault::Sync, 3043},
+        {"disk full", nullptr, Fault::Full, 3026},
+    };
+    struct Path {
+        const char* name;
+        std::function<void(Database&)> write; // writes rows 100.. and commits
+    } paths[] = {
+        {"BeginTrans",
+         [](Database& db) {
+             db.BeginTrans();
+             db.Execute("INSERT INTO Conti VALUES (100, 'nuovo')");
+             db.BeginTrans();
+             db.Execute("INSERT INTO Conti VALUES (101, 'nuovo')");
+             db.CommitTrans();
+             db.CommitTrans();
+         }},
+        {"grouped row writes",
+         [](Database& db) {
+             Recordset rs = db.OpenRecordset("Conti");
+             for (int i = 100; i < 110; ++i) {
+                 rs.AddNew();
+                 rs.Fields()["Codice"].SetValue(Variant(i));
+                 rs.Update();
+             }
+             rs.Close();
+             db.Execute("UPDATE Conti SET Nome = 'z' WHERE Codice = 100");
+             // A structure change commits the group first.
+             TableDef t = db.CreateTableDef("Nuova");
+             t.Fields().Append(t.CreateField("A", dbLong));
+             db.TableDefs().Append(t);
+         }},
+        {"structure change",
+         [](Database& db) {
+             TableDef t = db.CreateTableDef("Nuova");
+             t.Fields().Append(t.CreateField("A", dbLong));
+             db.TableDefs().Append(t);
+         }},
+    };
+    for (const Case& k : cases) {
+        for (const Path& p : paths) {
+            SCOPED_TRACE(std::string(k.name) + ", " + p.name);
+            DBEngine engine;
+            Database db = engine.OpenDatabase(file_);
+            const int tables = db.TableDefs().Count();
+            std::unique_ptr<Background> holder;
+            if (k.holder) holder = k.holder(*this);
+            g_fault = k.fault;
+            int number = 0;
+            std::string description;
+            try {
+                p.write(db);
+            } catch (const Error& e) {
+                number = e.number();
+                description = e.description();
+            }
+            g_fault = Fault::None;
+            if (holder) holder->Stop();
+            EXPECT_EQ(number, k.number) << description;
+            EXPECT_EQ(description.find("transaction"), std::string::npos) << description;
+
+            // Nothing of it reached the file or stayed in the engine.
+            EXPECT_EQ(Rows(db), 3);
+            EXPECT_EQ(db.TableDefs().Count(), tables);
+            EXPECT_EQ(ErrorOf([&] { db.CommitTrans(); }), 3034);
+
+            // The next transaction starts clean and commits.
+            db.BeginTrans();
+            db.Execute("INSERT INTO Conti VALUES (200, 'dopo')");
+            db.CommitTrans();
+            db.Execute("DELETE FROM Conti WHERE Codice = 200");
+            db.Close();
+            DBEngine other;
+            Database again = other.OpenDatabase(file_);
+            EXPECT_EQ(Rows(again), 3);
+            EXPECT_EQ(again.TableDefs().Count(), tables);
+            again.Close();
+        }
+    }
+}
+
+} // namespace
