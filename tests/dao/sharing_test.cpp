@@ -305,16 +305,18 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
              }
              rs.Close();
              db.Execute("UPDATE Conti SET Nome = 'z' WHERE Codice = 100");
-             // A structure change commits the group first.
+             // A structure change joins the group; BeginTrans commits the group first.
              TableDef t = db.CreateTableDef("Nuova");
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);
+             db.BeginTrans();
          }},
         {"structure change",
          [](Database& db) {
              TableDef t = db.CreateTableDef("Nuova");
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);
+             db.BeginTrans(); // commits the group that holds it
          }},
     };
     for (const Case& k : cases) {
