@@ -3,7 +3,8 @@
 //
 //   bench-compare [--rows N] [--work DIR] [--model FILE] [--archive FILE]
 //
-// Without --model the model CONT32.MDB is made in DIR from model/db. Without --archive an archive as
+// DIR (default bench-work/compare in the build folder) holds the scratch files. Without --model the model
+// CONT32.MDB is made in DIR from model/db. Without --archive an archive as
 // version 027 left it (tools/mkinstall/schema) is made there too, holding N movements (default 100000);
 // the large sample installation gives one instead:
 //   mkinstall PREFIX large --rows N && bench-compare --archive PREFIX/drive_c/ZU/Alfa/Cont32.mdb
@@ -248,7 +249,7 @@ void Cartella(const std::string& windowsPath) {
 
 int Main(int argc, char** argv) {
     std::int64_t righe = 100000;
-    std::string work = "bench-compare-work";
+    std::string work = LEDRANA_BENCH_WORK;
     std::string model, archive;
     bool soloPassi = false;
     for (int i = 1; i + 1 < argc; i += 2) {
