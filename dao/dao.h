@@ -492,6 +492,10 @@ public:
     void CompactDatabase(const std::string& source, const std::string& destination,
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
 
+    // True when the file is one of our databases, whole (as long as its pages say) and passing SQLite's
+    // integrity check. Only reads the file; needs no password; never throws.
+    bool IsWholeDatabase(const std::string& path) const;
+
     // Host path of a program path (the resolver above).
     std::string HostPath(const std::string& path) const;
 
