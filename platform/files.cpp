@@ -228,7 +228,8 @@ Filler copyFiller(const std::string& src, const std::string& dst) {
 
 // A host file written completely by `fill` and synced, under `host`'s name plus nothing else: the file
 // is created (or truncated) at `host`. On failure the file is removed and the error thrown for `errorHost`.
-void writeWhole(const std::string& host, const Filler& fill, const std::string& errorHost, mode_t mode = 0600) {
+void writeWhole(const std::string& host, const Filler& fill, const std::string& errorHost,
+                mode_t mode = 0600) {
     int fd = sysOpen(host, O_WRONLY | O_CREAT | O_TRUNC, mode);
     if (fd < 0) fail(errno, errorHost, kErrPathNotFound);
     std::string failedHost;
@@ -247,7 +248,8 @@ std::string scratchFile(const std::string& target, const char* what) {
     const fs::path folder = fs::path(Prefix()) / "drive_c" / "WINDOWS" / "TEMP";
     std::error_code ec;
     fs::create_directories(folder, ec);
-    return (folder / (fs::path(target).filename().string() + "." + std::to_string(::getpid()) + what)).string();
+    return (folder / (fs::path(target).filename().string() + "." + std::to_string(::getpid()) + what))
+        .string();
 }
 
 // Rewrites an existing file in place, for a file that may be written but not replaced (its folder is not

@@ -12,7 +12,7 @@ namespace ledrana::platform::detail {
 struct HostState {
     std::optional<std::string> prefix; // absolute host folder; unset until first use
     std::string opener = "xdg-open";
-    bool programsStart = true;  // StartProgram really starts programs
+    bool programsStart = true; // StartProgram really starts programs
     std::function<void(const char*, const std::string&)> fileOperationHook; // set by tests only
 };
 

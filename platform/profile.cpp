@@ -100,7 +100,7 @@ std::string decodeLine(Encoding e, const std::string& raw) {
 Parsed parseLine(const std::string& raw, Encoding e) {
     std::string decoded = decodeLine(e, raw);
     std::string_view s = decoded;
-    if (s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);  // a UTF-8 byte order mark
+    if (s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3); // a UTF-8 byte order mark
     s = trim(s);
     Parsed p;
     if (s.empty()) return p;

@@ -86,7 +86,9 @@ bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb) {
                true);
         return false;
     }
-    MemLog(w, "Archivio " + NomeDb + " mancante: ripristinato dalla copia " + copia + " fatta dal compattamento precedente",
+    MemLog(w,
+           "Archivio " + NomeDb + " mancante: ripristinato dalla copia " + copia +
+               " fatta dal compattamento precedente",
            true);
     return true;
 }
