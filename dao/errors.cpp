@@ -2,6 +2,7 @@
 
 #include "dao/internal.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -143,6 +144,11 @@ void ThrowSqlite(sqlite3* db, int rc, std::string_view context) {
     if (primary == SQLITE_READONLY) ThrowJet(3027);
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ThrowJet(3211, context);
     if (primary == SQLITE_FULL) ThrowJet(3026);
+    // A write refused because the disk (or the file-size limit) is full is a full disk too.
+    if (primary == SQLITE_IOERR && db) {
+        const int err = sqlite3_system_errno(db);
+        if (err == ENOSPC || err == EFBIG || err == EDQUOT) ThrowJet(3026);
+    }
     if (primary == SQLITE_NOTADB) ThrowJet(3343, context);
     if (primary == SQLITE_CANTOPEN) ThrowJet(3051, context);
     if (msg.rfind("no such table: ", 0) == 0) {

@@ -3,6 +3,7 @@
 // every line of its tables; a second run must end well and leave each archive as one or two uninterrupted
 // runs leave it. The short suite runs in ./test; the full one (every change) is
 //   build/tests/e2e_kill_test --gtest_also_run_disabled_tests --gtest_filter='*Full*'
+// (LEDRANA_KILL_EVERY=N kills before every N-th change only, LEDRANA_KILL_RANDOM=N at N random moments).
 
 #include "tests/e2e/machine.h"
 
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <fstream>
 #include <map>
@@ -331,21 +333,19 @@ double KillSuite::seconds_ = 0;
 
 } // namespace
 
-// The first compaction's every change to the archive files (its backup and the replacement of the
-// archive), every change of the run taken at a stride, and random moments.
+// Every change of the first compaction from its backup of the archive to the rename of the compacted
+// copy over the archive, two other changes of the run, and two random moments.
 TEST_F(KillSuite, ShortKillsLoseNothing) {
     ASSERT_GT(trace_->size(), 10u);
     ASSERT_EQ(runStatus_, 0) << "an uninterrupted run does not end well";
-    std::vector<long> changes = CompactionChanges();
-    ASSERT_FALSE(changes.empty()) << "the run changed no archive file: nothing to aim at";
-    std::vector<long> aimed = changes;
-    const long stride = static_cast<long>(trace_->size() / 8) + 1;
-    for (long c = stride / 2; c <= static_cast<long>(trace_->size()); c += stride)
-        aimed.push_back(c);
+    std::vector<long> aimed = CompactionChanges();
+    ASSERT_FALSE(aimed.empty()) << "the run made no backup of an archive: nothing to aim at";
+    aimed.push_back(static_cast<long>(trace_->size() / 3));
+    aimed.push_back(static_cast<long>(trace_->size() * 2 / 3));
     for (long c : aimed)
         KillAt(c);
     std::mt19937 rng(16);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 2; ++i)
         KillAtRandom(rng);
     std::cout << figures_ << " (changes in a run: " << trace_->size() << ")\n";
 }
@@ -356,28 +356,33 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
     std::uintmax_t largest = 0;
     for (const std::string& a : Archives(pristine_->root()))
         largest = std::max(largest, fs::file_size(pristine_->root() / a));
-    for (const std::uintmax_t limit : {std::uintmax_t{64 * 1024 + 100}, largest / 2 + 100, largest + largest / 4 + 100}) {
+    for (const std::uintmax_t limit : {std::uintmax_t{64 * 1024 + 100}, largest / 2 + 100}) {
         SCOPED_TRACE("limit " + std::to_string(limit));
         Machine m;
         Copy(m.root());
         const int status = RunUpdate(m.root(), {"--fsize", std::to_string(limit)});
         std::ifstream in(m.root() / "log.test", std::ios::binary);
         const std::string log((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_NE(status, 0) << log;
-        // The failures are reported with the numbers and texts of the platform (61) or the engine (3026).
-        EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
-                    log.find("3026 Spazio su disco insufficiente") != std::string::npos)
-            << log;
+        // The run goes on after a comparison that fails; each failure is reported with the engine's
+        // number and text for a full disk, and the archive is reported as not updated.
+        EXPECT_NE(log.find("3026 Spazio su disco insufficiente."), std::string::npos) << log;
+        EXPECT_NE(log.find(" non aggiornato correttamente"), std::string::npos) << log;
+        EXPECT_TRUE(status == 0 || status == 1) << status;
         CheckWhole(m, "full disk at " + std::to_string(limit) + " bytes");
         CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes");
     }
 }
 
+// Before every change of the run (or every LEDRANA_KILL_EVERY-th), and at LEDRANA_KILL_RANDOM random
+// moments (100 unless set).
 TEST_F(KillSuite, DISABLED_FullKillsLoseNothing) {
-    for (long c = 1; c <= static_cast<long>(trace_->size()); ++c)
+    const char* every = std::getenv("LEDRANA_KILL_EVERY");
+    const char* random = std::getenv("LEDRANA_KILL_RANDOM");
+    const long step = every ? std::max(1L, std::atol(every)) : 1;
+    for (long c = 1; c <= static_cast<long>(trace_->size()); c += step)
         KillAt(c);
     std::mt19937 rng(1616);
-    for (int i = 0; i < 100; ++i)
+    for (long i = 0, n = random ? std::atol(random) : 100; i < n; ++i)
         KillAtRandom(rng);
     std::cout << figures_ << " (changes in a run: " << trace_->size() << ")\n";
 }

@@ -185,5 +185,21 @@ TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
     EXPECT_EQ(links("C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
 }
 
+// An earlier version stopped between deleting an archive and copying its compacted copy onto it: the
+// archive is put back from the backup at the start of its company's update, said in the log, and updated.
+TEST(E2eCompanies, AnArchiveMissingBesideItsBackupIsPutBackAndUpdated) {
+    Machine m("old");
+    const std::string archive = kData + "\\Alfa\\CONT32.MDB";
+    const fs::path host = m.host(archive);
+    fs::rename(host, host.string() + ".tmp2");
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    const int back = o.entry("Archivio " + archive + " mancante: ripristinato dalla copia " + archive +
+                             ".tmp2 fatta dal compattamento precedente");
+    ASSERT_NE(back, -1) << o.log;
+    EXPECT_LT(back, o.entry("ditta Alfa.ini database " + archive + " aggiornato")) << o.log;
+    EXPECT_EQ(o.entry("Impossibile aggiornare la ditta Alfa.ini"), -1) << o.log;
+}
+
 } // namespace
 } // namespace ledrana::e2e
