@@ -226,8 +226,8 @@ Filler copyFiller(const std::string& src, const std::string& dst) {
     };
 }
 
-// A host file written completely by `fill` and synced, under `host`'s name plus nothing else: the file
-// is created (or truncated) at `host`. On failure the file is removed and the error thrown for `errorHost`.
+// Creates (or truncates) the host file `host` and writes it whole with `fill`, synced. On failure the file
+// is removed and the error thrown for `errorHost`.
 void writeWhole(const std::string& host, const Filler& fill, const std::string& errorHost,
                 mode_t mode = 0600) {
     int fd = sysOpen(host, O_WRONLY | O_CREAT | O_TRUNC, mode);
@@ -253,10 +253,10 @@ std::string scratchFile(const std::string& target, const char* what) {
 }
 
 // Rewrites an existing file in place, for a file that may be written but not replaced (its folder is not
-// writable, or its owner cannot be given to a new file). The new content is first written whole beside
-// the machine's temporary folder, and so is the old, so nothing is touched until the new content is
-// known to be complete; a rewrite that fails half way puts the old content back. A process killed during
-// the rewrite leaves the old content in C:\WINDOWS\TEMP.
+// writable, or its owner cannot be given to a new file). The new content is first written whole into the
+// machine's temporary folder, and so is the old, so nothing is touched until the new content is known to
+// be complete; a rewrite that fails half way puts the old content back. A process killed during the
+// rewrite leaves the old content in C:\WINDOWS\TEMP.
 void rewriteInPlace(const std::string& target, const Filler& fill) {
     const std::string fresh = scratchFile(target, ".nuovo");
     const std::string old = scratchFile(target, ".vecchio");
