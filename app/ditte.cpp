@@ -106,6 +106,9 @@ bool AggiornaDitte(Aggiorna& w) {
         ImmaginiXProdotti(w, modello, w.NomeDb2, w.CartellaDati + "\\ledrana\\" + file);
 
         const std::string scadenzario = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
+        // An archive that an earlier run left missing beside the backup of its compaction comes back first.
+        RipristinaArchivioMancante(w, w.NomeDb2);
+        RipristinaArchivioMancante(w, scadenzario);
         const bool esisteContabilita = EsisteFile(w, w.NomeDb2, true);
         const bool esisteScadenzario = EsisteFile(w, scadenzario, true);
         if (!esisteContabilita || !esisteScadenzario) {

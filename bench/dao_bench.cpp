@@ -1,5 +1,5 @@
 // bench-dao [ROWS] [FOLDER]: times the engine and a raw SQLite baseline on the same work, in one run, on a
-// table of ROWS rows (default 1,000,000) and 10 fields, in FOLDER (default the current folder). Prints
+// table of ROWS rows (default 1,000,000) and 10 fields, in FOLDER (default bench-work/dao in the build folder). Prints
 //   NAME ours=SECONDS baseline=SECONDS ratio=R
 // for walk_edit_update, execute_update, addnew_update and compact, then peak_rss_mb=M.
 
@@ -64,7 +64,7 @@ void RemoveFile(DBEngine& engine, const std::string& path) { std::remove(engine.
 
 int main(int argc, char** argv) {
     long rows = argc > 1 ? std::stol(argv[1]) : 1000000;
-    std::string folder = argc > 2 ? argv[2] : ".";
+    std::string folder = argc > 2 ? argv[2] : LEDRANA_BENCH_WORK;
     std::string ours = folder + "/bench-ours.mdb", raw = folder + "/bench-raw.db";
     std::string oursCompact = folder + "/bench-ours-compact.mdb", rawCompact = folder + "/bench-raw-compact.db";
     try {

@@ -532,6 +532,9 @@ public:
     // password is asked as for any archive (3031). Each conversion leaves one notice for the caller's log:
     // this returns them and forgets them.
     std::vector<std::string> TakeConversionNotices();
+    // True when the file is one of our databases, whole (as long as its pages say) and passing SQLite's
+    // integrity check. Only reads the file; needs no password; never throws.
+    bool IsWholeDatabase(const std::string& path) const;
 
     // Host path of a program path (the resolver above).
     std::string HostPath(const std::string& path) const;

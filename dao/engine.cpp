@@ -493,6 +493,36 @@ bool FileReservation::Held() const {
 
 void FileReservation::Release() {
     impl_.reset();
+bool DBEngine::IsWholeDatabase(const std::string& path) const {
+    std::string host;
+    try {
+        host = HostPath(path);
+    } catch (const Error&) {
+        return false;
+    }
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(host.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    SqliteDb db(raw);
+    if (rc != SQLITE_OK) return false;
+    auto single = [&](const char* sql, std::string& out) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db.get(), sql, -1, &st, nullptr) != SQLITE_OK) return false;
+        Stmt s(st);
+        if (sqlite3_step(s.get()) != SQLITE_ROW) return false;
+        const unsigned char* text = sqlite3_column_text(s.get(), 0);
+        out = text ? reinterpret_cast<const char*>(text) : "";
+        return true;
+    };
+    std::string format, pages, pageSize, check;
+    if (!single("SELECT Value FROM MSysDb WHERE Name='Format'", format)) return false;
+    // A copy cut short has fewer pages than its header and schema describe.
+    if (!single("PRAGMA page_count", pages) || !single("PRAGMA page_size", pageSize)) return false;
+    try {
+        if (platform::FileLen(platform::WindowsPath(host)) != std::stoll(pages) * std::stoll(pageSize)) return false;
+    } catch (const Error&) {
+        return false;
+    }
+    return single("PRAGMA integrity_check(1)", check) && check == "ok";
 }
 
 // ---- Database -----------------------------------------------------------------------------------------

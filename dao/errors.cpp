@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -178,7 +179,12 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
         return JetError(db && !sqlite3_get_autocommit(db) ? 3211 : 3008, context);
     }
     if (primary == SQLITE_FULL) return JetError(3026);
-    if (primary == SQLITE_IOERR) return JetError(3043, FileName(db));
+    if (primary == SQLITE_IOERR) {
+        // A write refused because the disk (or the file-size limit) is full is a full disk too.
+        const int err = db ? sqlite3_system_errno(db) : 0;
+        if (err == ENOSPC || err == EFBIG || err == EDQUOT) return JetError(3026);
+        return JetError(3043, FileName(db));
+    }
     if (primary == SQLITE_NOTADB) return JetError(3343, context);
     if (primary == SQLITE_CANTOPEN) return JetError(3051, context);
     if (msg.rfind("no such table: ", 0) == 0) {

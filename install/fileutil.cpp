@@ -49,7 +49,9 @@ bool EsisteFile(Reporter& w, const std::string& file, bool segnalaErrori) {
     w.ProgressTick();
     try {
         platform::FileLen(file);
-        return true;
+        // A folder has a length too, but is not a file: an archive path that names the company's
+        // folder (an INI without its archives) must not count as an archive.
+        return !platform::FolderExists(file);
     } catch (const Error& e) {
         if (segnalaErrori && !isMissing(e)) w.MemLog(errorText(e, "funz. Esistefile ", "file " + file), true);
         return false;

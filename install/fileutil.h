@@ -17,7 +17,8 @@ bool CreaCartella(Reporter& w, const std::string& cartella, bool segnalaSeEsiste
 // Copies a file, overwriting the destination. False on any error, reported with both paths.
 bool CopiaFile(Reporter& w, const std::string& origine, const std::string& destinazione);
 
-// True when the file's length can be read. Errors other than 53 and 76 are reported when segnalaErrori.
+// True when the path names a file whose length can be read; False for a folder, silently. Errors other than
+// 53 and 76 are reported when segnalaErrori.
 bool EsisteFile(Reporter& w, const std::string& file, bool segnalaErrori);
 
 // True when the path's attribute value is 16 or more (a folder, but also any file with the archive

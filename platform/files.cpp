@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/host_state.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/vb_errors.h"
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +49,7 @@ int numberFor(int err, const std::string& host, int missing) {
         return kErrPathFileAccess;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
         return kErrDiskFull;
     case ENAMETOOLONG:
         return kErrBadFileName;
@@ -102,16 +105,21 @@ std::string readHost(const std::string& host) {
     return data;
 }
 
-// The sibling a file is written to before it is renamed over `host`.
-std::string partPath(const std::string& host) {
-    fs::path target(host);
-    return (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+// Every change to the file system goes through these, so a test's hook sees each one before it is made.
+void before(const char* operation, const std::string& host) {
+    if (const auto& hook = detail::State().fileOperationHook) hook(operation, host);
+}
+
+int sysOpen(const std::string& host, int flags, mode_t mode = 0666) {
+    if (flags & (O_WRONLY | O_RDWR)) before("open", host);
+    return ::open(host.c_str(), flags | O_CLOEXEC, mode);
 }
 
 // Writes all of `size` bytes to `fd`; 0, or the errno of the failure.
-int writeAll(int fd, const char* data, std::size_t size) {
+int writeAll(int fd, const char* data, std::size_t size, const std::string& host) {
     std::size_t done = 0;
     while (done < size) {
+        before("write", host);
         ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -122,57 +130,69 @@ int writeAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-// Puts the written sibling `temp` (open as `fd`) on disk and renames it over `host`; on failure the
-// sibling goes and `host` stays as it was.
-void commitPart(int fd, const std::string& temp, const std::string& host) {
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        fail(err, host, kErrPathNotFound);
-    }
-    if (::rename(temp.c_str(), host.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        fail(err, host, kErrPathNotFound);
-    }
+int sysFsync(int fd, const std::string& host) {
+    before("fsync", host);
+    return ::fsync(fd);
 }
 
-// Writes `bytes` to a sibling of `host` and renames it over `host`.
-void writeHost(const std::string& host, const std::string& bytes) {
-    const std::string temp = partPath(host);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) fail(errno, host, kErrPathNotFound);
-    if (int err = writeAll(fd, bytes.data(), bytes.size())) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        fail(err, host, kErrPathNotFound);
-    }
-    commitPart(fd, temp, host);
+int sysRename(const std::string& from, const std::string& to) {
+    before("rename", to);
+    return ::rename(from.c_str(), to.c_str());
 }
 
-// Copies `src` to a sibling of `dst` in pieces, then renames it over `dst`: an archive of any size is
-// copied with a small buffer, and a copy that fails half way leaves `dst` as it was.
-void copyHost(const std::string& src, const std::string& dst) {
-    struct stat st = statOrThrow(src);
-    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
-    int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) fail(errno, src, kErrFileNotFound);
-    const std::string temp = partPath(dst);
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        int err = errno;
-        ::close(in);
-        fail(err, dst, kErrPathNotFound);
+int sysUnlink(const std::string& host) {
+    before("unlink", host);
+    return ::unlink(host.c_str());
+}
+
+// A rename or a new name is on disk once its folder is synced.
+void syncFolder(const std::string& host) {
+    const std::string folder = parentOf(host);
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    before("fsync", folder);
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// The file that writing `host` changes: the end of its chain of symbolic links, else `host` itself.
+std::string writeTarget(const std::string& host) {
+    std::string cur = host;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(cur.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return cur;
+        std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+        const ssize_t n = ::readlink(cur.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) return cur;
+        fs::path link(std::string(buf.data(), static_cast<std::size_t>(n)));
+        cur = (link.is_absolute() ? link : fs::path(parentOf(cur)) / link).lexically_normal().string();
     }
-    auto give_up = [&](int err, const std::string& host, int missing) {
-        ::close(in);
-        ::close(out);
-        ::unlink(temp.c_str());
-        fail(err, host, missing);
+    return cur;
+}
+
+// The sibling a file is written to before it is renamed over `host`.
+std::string partPath(const std::string& host) {
+    fs::path target(host);
+    return (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+}
+
+// Writes the new content of a file into `fd`; 0, or the errno of the failure (`failedHost` is then the
+// path the failure belongs to, for its error number).
+using Filler = std::function<int(int fd, std::string& failedHost)>;
+
+Filler bytesFiller(const std::string& bytes, const std::string& host) {
+    return [&bytes, host](int fd, std::string& failedHost) {
+        failedHost = host;
+        return writeAll(fd, bytes.data(), bytes.size(), host);
     };
+}
+
+// Copies the file open as `in` into `out`; 0 or the errno, with `failedHost` set to the side that failed.
+int copyFd(int in, int out, const std::string& src, const std::string& dst, std::string& failedHost) {
     // The kernel copies between the files itself where it can; the pieces it leaves go through a buffer.
     for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+        before("write", dst);
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 24, 0);
         if (n > 0) continue;
         if (n < 0 && errno == EINTR) continue;
         break;
@@ -182,14 +202,163 @@ void copyHost(const std::string& src, const std::string& dst) {
         ssize_t n = ::read(in, buf.data(), buf.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            give_up(errno, src, kErrFileNotFound);
+            failedHost = src;
+            return errno;
         }
-        if (n == 0) break;
-        if (int err = writeAll(out, buf.data(), static_cast<std::size_t>(n)))
-            give_up(err, dst, kErrPathNotFound);
+        if (n == 0) return 0;
+        if (int err = writeAll(out, buf.data(), static_cast<std::size_t>(n), dst)) {
+            failedHost = dst;
+            return err;
+        }
     }
-    ::close(in);
-    commitPart(out, temp, dst);
+}
+
+Filler copyFiller(const std::string& src, const std::string& dst) {
+    return [src, dst](int out, std::string& failedHost) {
+        int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) {
+            failedHost = src;
+            return errno;
+        }
+        const int err = copyFd(in, out, src, dst, failedHost);
+        ::close(in);
+        return err;
+    };
+}
+
+// Creates (or truncates) the host file `host` and writes it whole with `fill`, synced. On failure the file
+// is removed and the error thrown for `errorHost`.
+void writeWhole(const std::string& host, const Filler& fill, const std::string& errorHost,
+                mode_t mode = 0600) {
+    int fd = sysOpen(host, O_WRONLY | O_CREAT | O_TRUNC, mode);
+    if (fd < 0) fail(errno, errorHost, kErrPathNotFound);
+    std::string failedHost;
+    int err = fill(fd, failedHost);
+    if (err == 0 && sysFsync(fd, host) != 0) err = errno, failedHost = errorHost;
+    if (::close(fd) != 0 && err == 0) err = errno, failedHost = errorHost;
+    if (err != 0) {
+        sysUnlink(host);
+        fail(err, failedHost, failedHost == errorHost ? kErrPathNotFound : kErrFileNotFound);
+    }
+}
+
+// The folder where a file that cannot be replaced by a sibling keeps its copies while it is rewritten in
+// place: the stand-in machine's C:\WINDOWS\TEMP.
+std::string scratchFile(const std::string& target, const char* what) {
+    const fs::path folder = fs::path(Prefix()) / "drive_c" / "WINDOWS" / "TEMP";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return (folder / (fs::path(target).filename().string() + "." + std::to_string(::getpid()) + what))
+        .string();
+}
+
+// Rewrites an existing file in place, for a file that may be written but not replaced (its folder is not
+// writable, or its owner cannot be given to a new file). The new content is first written whole into the
+// machine's temporary folder, and so is the old, so nothing is touched until the new content is known to
+// be complete; a rewrite that fails half way puts the old content back. A process killed during the
+// rewrite leaves the old content in C:\WINDOWS\TEMP.
+void rewriteInPlace(const std::string& target, const Filler& fill) {
+    const std::string fresh = scratchFile(target, ".nuovo");
+    const std::string old = scratchFile(target, ".vecchio");
+    writeWhole(fresh, fill, target);
+    try {
+        writeWhole(old, copyFiller(target, old), target);
+    } catch (const Error&) {
+        sysUnlink(fresh);
+        throw;
+    }
+    auto overwrite = [&](const std::string& from) {
+        int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        int out = sysOpen(target, O_WRONLY);
+        int err = in < 0 || out < 0 ? errno : 0;
+        std::string failedHost = target;
+        if (err == 0) err = copyFd(in, out, from, target, failedHost);
+        if (err == 0) {
+            before("truncate", target);
+            if (::ftruncate(out, ::lseek(out, 0, SEEK_CUR)) != 0) err = errno;
+        }
+        if (err == 0 && sysFsync(out, target) != 0) err = errno;
+        if (in >= 0) ::close(in);
+        if (out >= 0) ::close(out);
+        return err;
+    };
+    const int err = overwrite(fresh);
+    if (err != 0 && overwrite(old) != 0) {
+        sysUnlink(fresh); // the old content stays in the temporary folder
+        fail(err, target, kErrPathNotFound);
+    }
+    sysUnlink(fresh);
+    sysUnlink(old);
+    if (err != 0) fail(err, target, kErrPathNotFound);
+}
+
+// Replaces the content of `host` with what `fill` writes, as one step: the new file is written beside the
+// old one, synced, given the old file's mode, owner and group, and renamed over it. A symbolic link is
+// followed and its target replaced. A file that cannot be replaced so (its folder is not writable, or its
+// owner cannot be given to a new file) but can be written is rewritten in place (rewriteInPlace). A new
+// file gets `newMode` (less the process's umask). On failure `host` is as it was.
+void replaceHost(const std::string& host, const Filler& fill, mode_t newMode = 0666) {
+    const std::string target = writeTarget(host);
+    checkWritable(target);
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const std::string temp = partPath(target);
+    int fd = sysOpen(temp, O_WRONLY | O_CREAT | O_TRUNC, existed ? 0600 : newMode);
+    if (fd < 0) {
+        const int err = errno;
+        if (existed && (err == EACCES || err == EPERM || err == EROFS) && ::access(target.c_str(), W_OK) == 0)
+            return rewriteInPlace(target, fill);
+        fail(err, target, kErrPathNotFound);
+    }
+    auto giveUp = [&](int err, const std::string& failedHost) {
+        ::close(fd);
+        sysUnlink(temp);
+        fail(err, failedHost, failedHost == target ? kErrPathNotFound : kErrFileNotFound);
+    };
+    if (existed) {
+        bool ownerKept = true;
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            before("chown", temp);
+            ownerKept = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+        }
+        if (!ownerKept) {
+            ::close(fd);
+            sysUnlink(temp);
+            return rewriteInPlace(target, fill);
+        }
+        before("chmod", temp);
+        if (::fchmod(fd, old.st_mode & 07777) != 0) giveUp(errno, target);
+    }
+    std::string failedHost;
+    if (int err = fill(fd, failedHost)) giveUp(err, failedHost);
+    if (sysFsync(fd, temp) != 0) giveUp(errno, target);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        sysUnlink(temp);
+        fail(err, target, kErrPathNotFound);
+    }
+    if (sysRename(temp, target) != 0) {
+        const int err = errno;
+        sysUnlink(temp);
+        fail(err, target, kErrPathNotFound);
+    }
+    syncFolder(target);
+}
+
+// Writes `bytes` as the new content of `host`.
+void writeHost(const std::string& host, const std::string& bytes) {
+    replaceHost(host, bytesFiller(bytes, host));
+}
+
+// Copies `src` over `dst` (replaceHost): an archive of any size is copied with a small buffer, and a copy
+// that fails half way leaves `dst` as it was.
+void copyHost(const std::string& src, const std::string& dst) {
+    struct stat st = statOrThrow(src);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
+    int probe = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (probe < 0) fail(errno, src, kErrFileNotFound);
+    ::close(probe);
+    replaceHost(dst, copyFiller(src, dst));
 }
 
 // Matches UTF-8 text against an upper-cased pattern; '?' takes one whole character.
@@ -242,13 +411,16 @@ std::vector<std::string> listFolder(const std::string& folder, bool wantDirs, co
 
 void MkDir(const std::string& path) {
     std::string host = HostPath(path);
+    before("mkdir", host);
     if (::mkdir(host.c_str(), 0777) != 0) fail(errno, host, kErrPathNotFound);
+    syncFolder(host);
 }
 
 void RmDir(const std::string& path) {
     std::string host = HostPath(path);
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw VbError(kErrPathNotFound);
+    before("rmdir", host);
     if (::rmdir(host.c_str()) != 0) fail(errno, host, kErrPathNotFound);
 }
 
@@ -257,7 +429,8 @@ void Kill(const std::string& path) {
     struct stat st = statOrThrow(host);
     if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
     if (readOnly(st)) throw VbError(kErrPathFileAccess);
-    if (::unlink(host.c_str()) != 0) fail(errno, host, kErrFileNotFound);
+    if (sysUnlink(host) != 0) fail(errno, host, kErrFileNotFound);
+    syncFolder(host);
 }
 
 void RenameFile(const std::string& from, const std::string& to) {
@@ -273,11 +446,15 @@ void RenameFile(const std::string& from, const std::string& to) {
         std::string given = NormalizeWindowsPath(to);
         dst = (fs::path(dst).parent_path() / given.substr(given.find_last_of("\\:") + 1)).string();
     }
-    if (::rename(src.c_str(), dst.c_str()) == 0) return;
+    if (sysRename(src, dst) == 0) {
+        syncFolder(dst);
+        return;
+    }
     if (errno != EXDEV || S_ISDIR(st.st_mode)) fail(errno, src, kErrFileNotFound);
     copyHost(src, dst);
+    before("chmod", dst);
     ::chmod(dst.c_str(), st.st_mode & 07777);
-    if (::unlink(src.c_str()) != 0) fail(errno, src, kErrFileNotFound);
+    if (sysUnlink(src) != 0) fail(errno, src, kErrFileNotFound);
 }
 
 void FileCopy(const std::string& from, const std::string& to) {
@@ -311,6 +488,7 @@ void SetAttr(const std::string& path, int attributes) {
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
     else
         mode |= S_IWUSR;
+    before("chmod", host);
     if (::chmod(host.c_str(), mode) != 0) fail(errno, host, kErrFileNotFound);
 }
 
@@ -413,6 +591,10 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 
 std::vector<std::string> ListFolders(const std::string& folder) {
     return listFolder(folder, true, "");
+}
+
+void SetFileOperationHook(std::function<void(const char*, const std::string&)> hook) {
+    detail::State().fileOperationHook = std::move(hook);
 }
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {

@@ -4,11 +4,19 @@
 // anything is touched. All failures throw ledrana::Error (numbers in platform/vb_errors.h); a call that
 // throws has changed nothing.
 //
+// Replacing a file (FileCopy onto an existing file, WriteOneLine, WriteAllBytes): the new content is
+// written to a sibling, synced, given the old file's mode, owner and group, and renamed over the old file,
+// so the file is never absent nor half-written. Writing through a symbolic link replaces the link's
+// target and leaves the link. A file that can be written in a folder that cannot (or whose owner a new
+// file cannot be given) is rewritten in place: its new and old contents are first written whole into
+// C:\WINDOWS\TEMP, and a rewrite that fails puts the old content back.
+//
 // Read-only: a regular file whose owner has no write permission is read-only (attribute 1). Calls that
 // would change or replace a read-only file refuse it with 75 even when the process could write it (the
 // program may run as the superuser).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,6 +106,11 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // The names of the subfolders of a folder, sorted without regard to case. 76 when the folder does not
 // exist.
 std::vector<std::string> ListFolders(const std::string& folder);
+
+// Tests only: `hook` is called before every change that these calls make to the file system, with the
+// operation ("open" for writing, "write", "fsync", "rename", "unlink", "mkdir", "rmdir", "chmod", "chown",
+// "truncate") and the host path. An empty hook removes it. The program never sets one.
+void SetFileOperationHook(std::function<void(const char* operation, const std::string& hostPath)> hook);
 
 // True when a file name matches a DOS pattern without regard to case ('*' any run, '?' one character).
 bool MatchesPattern(const std::string& name, const std::string& pattern);

@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "platform/vb_errors.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -224,8 +225,13 @@ std::string HostPath(const std::string& windowsPath) {
     bool lookUp = true;
     for (const std::string& part : w.parts) {
         if (lookUp) {
+            // Every spelling of a name must reach the same entry, so an exact match is not preferred to
+            // the first case variant (findNoCase); a name without letters has no variants.
             std::error_code ec;
-            if (fs::exists(fs::symlink_status(cur / part, ec))) {
+            const bool caseless = std::none_of(part.begin(), part.end(), [](char c) {
+                return std::isalpha(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80;
+            });
+            if (caseless && fs::exists(fs::symlink_status(cur / part, ec))) {
                 cur /= part;
                 continue;
             }

@@ -16,8 +16,10 @@
 //   - "." and ".." are applied to the text before anything is looked up; ".." never climbs above a
 //     drive's root.
 //   - Every component is matched against what exists on disk without regard to case ("\LEDRANA\Ini",
-//     "\LEDRANA\INI" and "\ledrana\ini" name one folder). An exact match is preferred; among several
-//     case-variants the first in byte order wins. A component that does not exist keeps the case given,
+//     "\LEDRANA\INI" and "\ledrana\ini" name one folder). When several entries differ only in case
+//     (LEDRANA and ledrana both on disk), every spelling resolves to the same one: the first of them in
+//     byte order (LEDRANA), even when another matches the spelling given exactly, so a key written through
+//     one spelling is read through any other. A component that does not exist keeps the case given,
 //     and so do all components after it, so a folder or file created through that path is created so.
 //   - A path without a drive is taken on the current folder: "\x" is the root of the current folder's
 //     drive, "x\y" is relative to it. The current folder is the host's current working folder.

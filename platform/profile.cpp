@@ -56,10 +56,51 @@ struct Parsed {
     std::string value; // key value (decoded, trimmed, quotes kept)
 };
 
-Parsed parseLine(const std::string& raw) {
-    std::string decoded = DecodeText(raw);
+// How a profile file is stored. A file keeps its encoding when it is written: UTF-16 with its byte-order
+// mark stays UTF-16, a file that is not valid UTF-8 is Windows-1252 (ANSI, as Windows writes it) and gets
+// Windows-1252 text; anything else, and a new file, is UTF-8.
+enum class Encoding { Utf8, Cp1252, Utf16Le, Utf16Be };
+
+// The file's lines as 8-bit text: UTF-16 is turned into UTF-8, the other encodings are kept as stored.
+struct Profile {
+    Encoding encoding = Encoding::Utf8;
+    std::string text;
+};
+
+Profile decodeProfile(const std::string& bytes) {
+    Profile p;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        p.encoding = Encoding::Utf16Le;
+        p.text = Utf16ToUtf8(std::string_view(bytes).substr(2), false);
+    } else if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') {
+        p.encoding = Encoding::Utf16Be;
+        p.text = Utf16ToUtf8(std::string_view(bytes).substr(2), true);
+    } else {
+        p.encoding = IsValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Cp1252;
+        p.text = bytes;
+    }
+    return p;
+}
+
+// UTF-8 text of a line as the file stores it, and the bytes of the whole file.
+std::string encodeLine(Encoding e, const std::string& utf8) {
+    return e == Encoding::Cp1252 ? Utf8ToCp1252(utf8) : utf8;
+}
+
+std::string encodeProfile(Encoding e, const std::string& text) {
+    if (e == Encoding::Utf16Le) return "\xFF\xFE" + Utf8ToUtf16(text, false);
+    if (e == Encoding::Utf16Be) return "\xFE\xFF" + Utf8ToUtf16(text, true);
+    return text;
+}
+
+std::string decodeLine(Encoding e, const std::string& raw) {
+    return e == Encoding::Cp1252 ? Cp1252ToUtf8(raw) : DecodeText(raw);
+}
+
+Parsed parseLine(const std::string& raw, Encoding e) {
+    std::string decoded = decodeLine(e, raw);
     std::string_view s = decoded;
-    if (s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);  // a UTF-8 byte order mark
+    if (s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3); // a UTF-8 byte order mark
     s = trim(s);
     Parsed p;
     if (s.empty()) return p;
@@ -100,16 +141,16 @@ std::string profilePath(const std::string& file) {
 
 std::optional<std::string> lookUp(const std::string& section, const std::string& key,
                                   const std::string& file) {
-    std::string bytes;
+    Profile profile;
     try {
-        bytes = ReadAllBytes(profilePath(file));
+        profile = decodeProfile(ReadAllBytes(profilePath(file)));
     } catch (const Error&) {
         return std::nullopt;
     }
     std::string wantSection(trim(section)), wantKey(trim(key));
     bool inSection = false, seenSection = false;
-    for (const Line& line : splitLines(bytes)) {
-        Parsed p = parseLine(line.text);
+    for (const Line& line : splitLines(profile.text)) {
+        Parsed p = parseLine(line.text, profile.encoding);
         if (p.kind == Parsed::Section) {
             if (inSection) return std::nullopt; // only the first matching section is searched
             if (!seenSection && EqualsNoCase(p.name, wantSection)) inSection = seenSection = true;
@@ -145,12 +186,14 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
                                const std::string& file) {
     try {
         std::string path = profilePath(file);
-        std::string bytes;
+        Profile profile;
         bool exists = FileExists(path);
         if (exists) {
             if (GetAttr(path) & vbReadOnly) return false;
-            bytes = ReadAllBytes(path);
+            profile = decodeProfile(ReadAllBytes(path));
         }
+        const std::string& bytes = profile.text;
+        const Encoding enc = profile.encoding;
         std::vector<Line> lines = splitLines(bytes);
         std::string eol = "\r\n";
         if (exists && bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos)
@@ -159,7 +202,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         std::string wantSection(trim(section)), wantKey(trim(key));
         std::optional<std::size_t> sectionAt, keyAt, lastEntry;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            Parsed p = parseLine(lines[i].text);
+            Parsed p = parseLine(lines[i].text, enc);
             if (p.kind == Parsed::Section) {
                 if (sectionAt) break;
                 if (EqualsNoCase(p.name, wantSection)) sectionAt = lastEntry = i;
@@ -174,24 +217,24 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             if (lines[i].eol.empty()) lines[i].eol = eol;
         };
         if (keyAt) {
-            std::string stored = std::string(trim(DecodeText(lines[*keyAt].text)));
+            std::string stored = std::string(trim(decodeLine(enc, lines[*keyAt].text)));
             std::size_t eq = stored.find('=');
             std::string name = std::string(trim(std::string_view(stored).substr(0, eq)));
-            lines[*keyAt].text = name + "=" + value;
+            lines[*keyAt].text = encodeLine(enc, name + "=" + value);
         } else if (sectionAt) {
             terminate(*lastEntry);
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry) + 1,
-                         Line{key + "=" + value, eol});
+                         Line{encodeLine(enc, key + "=" + value), eol});
         } else {
             if (!lines.empty()) terminate(lines.size() - 1);
-            lines.push_back({"[" + section + "]", eol});
-            lines.push_back({key + "=" + value, eol});
+            lines.push_back({encodeLine(enc, "[" + section + "]"), eol});
+            lines.push_back({encodeLine(enc, key + "=" + value), eol});
         }
 
         std::string outBytes;
         for (const Line& l : lines)
             outBytes += l.text + l.eol;
-        WriteAllBytes(path, outBytes);
+        WriteAllBytes(path, encodeProfile(enc, outBytes));
         return true;
     } catch (const Error&) {
         return false;

@@ -8,14 +8,19 @@
 //     ';' is a comment. "[name]" opens a section (name up to the last ']'); a key line is "key=value",
 //     key and value trimmed; a line without '=' is a key with an empty value. A value enclosed in one pair
 //     of matching quotes (' or ") loses them. An inline ';' is part of the value.
-//   - Files are UTF-8; a line that is not valid UTF-8 is read as Windows-1252, so files written on Windows
-//     keep their accents. Sizes and truncation count characters (one ANSI byte is one character).
+//   - A file that begins with a UTF-16 byte-order mark (either byte order) is UTF-16. Any other file is
+//     UTF-8 when all of it is valid UTF-8, otherwise Windows-1252 (as Windows writes ANSI files), so
+//     files written on Windows keep their accents. Sizes and truncation count characters.
 // Writing:
 //   - Creates the file, the section (appended at the end of the file) and the key (after the last
 //     non-blank line of its section); an existing key is rewritten in place as "key=value" with the key's
 //     spelling in the file. Every other line is kept byte for byte. New lines end with CR LF when the file
 //     has CR LF (or is new), with LF when the file uses LF. The value is written exactly as given.
-//   - The file is written to a sibling and renamed over, so it is never half-written.
+//   - The file keeps its encoding: UTF-16 is written back as UTF-16 with its byte-order mark, a
+//     Windows-1252 file gets the new text in Windows-1252 (a character it lacks becomes '?'), a UTF-8 or
+//     new file gets UTF-8.
+//   - The file is replaced as WriteAllBytes does (platform/files.h): never half-written, with its mode,
+//     owner and group kept, through a symbolic link to its target.
 // A bare file name (no drive, no separator) names a file in the Windows folder, as on Windows.
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace ledrana {
 
@@ -160,6 +161,71 @@ std::string Cp1252ToUtf8(std::string_view s) {
             appendUtf8(out, kCp1252High[b - 0x80]);
         else
             appendUtf8(out, b);
+    }
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        std::size_t n = decodeOne(s, i, cp);
+        if (n == 0) { // not UTF-8: the byte is kept as it is
+            out += s[i++];
+            continue;
+        }
+        i += n;
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        const auto* at = std::find(std::begin(kCp1252High), std::end(kCp1252High), cp);
+        out += at == std::end(kCp1252High) ? '?' : static_cast<char>(0x80 + (at - std::begin(kCp1252High)));
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::string_view s, bool bigEndian) {
+    std::string out;
+    out.reserve(s.size() / 2);
+    auto unit = [&](std::size_t i) -> char32_t {
+        auto a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (std::size_t i = 0; i + 1 < s.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < s.size()) {
+            char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD; // a lone surrogate
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string Utf8ToUtf16(std::string_view s, bool bigEndian) {
+    std::string out;
+    out.reserve(s.size() * 2);
+    auto put = [&](char32_t u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    const std::string text = DecodeText(s);
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        i += decodeOne(text, i, cp);
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
     }
     return out;
 }

@@ -21,6 +21,15 @@ bool IsValidUtf8(std::string_view s);
 // Converts Windows-1252 bytes to UTF-8 (the 5 bytes Windows-1252 leaves undefined map to U+0081 etc.).
 std::string Cp1252ToUtf8(std::string_view s);
 
+// UTF-8 text as Windows-1252 bytes; a character that Windows-1252 lacks becomes '?', and bytes that are
+// not valid UTF-8 are kept as they are.
+std::string Utf8ToCp1252(std::string_view s);
+
+// UTF-16 bytes (without their byte-order mark) to UTF-8, and back. A lone surrogate reads as U+FFFD; an
+// odd last byte is dropped. Utf8ToUtf16 reads bytes that are not valid UTF-8 as Windows-1252.
+std::string Utf16ToUtf8(std::string_view s, bool bigEndian);
+std::string Utf8ToUtf16(std::string_view s, bool bigEndian);
+
 // s when it is valid UTF-8, otherwise s read as Windows-1252 and converted to UTF-8.
 std::string DecodeText(std::string_view s);
 

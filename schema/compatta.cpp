@@ -1,5 +1,7 @@
 // Compaction of an archive in place: the engine writes a compact copy beside it (A.tmp); when the copy is
-// large enough to be a real archive, a backup (A.tmp2) is made and the archive replaced by the copy.
+// large enough to be a real archive, a backup (A.tmp2) is made and the archive replaced by the copy. The
+// replacement is a copy onto the archive, which the platform writes beside it, syncs and renames over it:
+// the archive is never absent, even for an instant.
 
 #include <cstdint>
 #include <string>
@@ -33,29 +35,12 @@ void NascondiAttesa(Aggiorna& w) {
     w.RefreshWindow();
 }
 
-// The archive was deleted and its replacement could not be written: the backup goes back in its place.
-void RipristinaArchivio(Aggiorna& w, const std::string& A) {
-    const std::string copia = A + ".tmp2";
-    try {
-        platform::RenameFile(copia, A);
-        MemLog(w,
-               "Compattamento non riuscito: l'archivio " + A + " è stato ripristinato dalla copia " + copia,
-               true);
-    } catch (const Error& e) {
-        MemLog(w,
-               "ATTENZIONE: impossibile ripristinare l'archivio " + A + " (" + std::to_string(e.number()) +
-                   " " + e.description() + "): la copia dell'archivio prima del compattamento è " + copia,
-               true);
-    }
-}
-
 } // namespace
 
 void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     const std::string& A = NomeDb;
     const std::string compattato = A + ".tmp";
     const std::string copia = A + ".tmp2";
-    bool archivioCancellato = false;
     try {
         const int i = PasswordListSlot(w, A);
         const std::string P = i > 0 ? w.PwdDb[i] : std::string();
@@ -75,10 +60,7 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             CancellaAvanzo(copia);
             platform::FileCopy(A, copia);
             if (platform::FileLen(A) == platform::FileLen(copia)) {
-                platform::Kill(A);
-                archivioCancellato = true;
                 platform::FileCopy(compattato, A);
-                archivioCancellato = false;
             } else {
                 w.dialogs.MsgBox("Errore compattamento archivio: " + A, vbOKOnly, "");
             }
@@ -87,8 +69,28 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     } catch (const Error& e) {
         NascondiAttesa(w);
         MemLog(w, VbStr(e.number()) + e.description(), true);
-        if (archivioCancellato) RipristinaArchivio(w, A);
     }
+}
+
+bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb) {
+    const std::string copia = NomeDb + ".tmp2";
+    if (platform::FileExists(NomeDb) || platform::FolderExists(NomeDb) || !platform::FileExists(copia))
+        return false;
+    if (w.engine == nullptr || !w.engine->IsWholeDatabase(copia)) return false;
+    try {
+        platform::FileCopy(copia, NomeDb);
+    } catch (const Error& e) {
+        MemLog(w,
+               "Archivio " + NomeDb + " mancante: impossibile ripristinarlo dalla copia " + copia + " (" +
+                   VbStr(e.number()) + e.description() + ")",
+               true);
+        return false;
+    }
+    MemLog(w,
+           "Archivio " + NomeDb + " mancante: ripristinato dalla copia " + copia +
+               " fatta dal compattamento precedente",
+           true);
+    return true;
 }
 
 } // namespace ledrana

@@ -57,9 +57,15 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w);
 // ---- compaction (compatta.cpp) --------------------------------------------------------------------------
 
 // Compacts the closed archive at NomeDb in place (through NomeDb.tmp and NomeDb.tmp2). Errors are logged
-// with a box. When the replacement of the archive fails after the archive was deleted, NomeDb.tmp2 (the
-// archive as it was) is renamed back to NomeDb and the log says so.
+// with a box. The archive is never deleted: the compacted copy is written beside it, synced and renamed
+// over it, so at every instant NomeDb holds either the archive as it was or its compacted copy.
 void CompattaArchivio(Aggiorna& w, const std::string& NomeDb);
+
+// An archive that is missing beside the backup NomeDb.tmp2 of an earlier compaction (an earlier version
+// deleted the archive before copying its compacted copy onto it, and was stopped between the two) is put
+// back from that backup, when the backup is a whole database of ours; the log says so, with a box. True
+// when the archive was put back. Does nothing when the archive exists or there is no whole backup.
+bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb);
 
 // ---- indexes (chiavi.cpp) -------------------------------------------------------------------------------
 

@@ -3,10 +3,10 @@
 //
 //   bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] [--archive FILE]
 //
-// Without --model the model CONT32.MDB is made in DIR from model/db. Without --archive an archive as
-// version 027 left it (tools/mkinstall/schema) is made there too, holding N movements (default 100000)
-// whose Null fields fall in the same rows (--nulls rows, the default) or each in rows of its own
-// (--nulls scattered);
+// DIR (default bench-work/compare in the build folder) holds the scratch files. Without --model the model
+// CONT32.MDB is made in DIR from model/db. Without --archive an archive as version 027 left it
+// (tools/mkinstall/schema) is made there too, holding N movements (default 100000) whose Null fields fall in
+// the same rows (--nulls rows, the default) or each in rows of its own (--nulls scattered);
 // the large sample installation gives one instead:
 //   mkinstall PREFIX large --rows N && bench-compare --archive PREFIX/drive_c/ZU/Alfa/Cont32.mdb
 // The archive given is only read: the comparisons run on copies. Prints one line
@@ -410,7 +410,7 @@ void Cartella(const std::string& windowsPath) {
 
 int Main(int argc, char** argv) {
     std::int64_t righe = 100000;
-    std::string work = "bench-compare-work";
+    std::string work = LEDRANA_BENCH_WORK;
     std::string model, archive;
     bool soloPassi = false, sparsi = false;
     for (int i = 1; i + 1 < argc; i += 2) {

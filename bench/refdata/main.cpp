@@ -2,7 +2,7 @@
 // archive beside one VACUUM INTO of the same archive, measured in the same run. The archive is Alfa's of the
 // large sample installation in PREFIX (mkinstall PREFIX large), brought to the shape the comparison leaves,
 // or, when a number of journal lines is given (default 1,000,000), a sample of that size made here. Work
-// files go to FOLDER (default the current folder). Prints
+// files go to FOLDER (default bench-work/refdata in the build folder). Prints
 //   NAME ours=SECONDS baseline=SECONDS ratio=R
 // for aggiorna_campi_vari and aggiorna_diversi, then peak_rss_mb=M.
 
@@ -77,7 +77,7 @@ bool IsNumber(const std::string& s) {
 int main(int argc, char** argv) {
     using namespace ledrana;
     const std::string first = argc > 1 ? argv[1] : "1000000";
-    const std::string folder = argc > 2 ? argv[2] : ".";
+    const std::string folder = argc > 2 ? argv[2] : LEDRANA_BENCH_WORK;
     const std::string sample = folder + "/bench-refdata-sample.mdb";
     const std::string work = folder + "/bench-refdata-work.mdb";
     std::remove(sample.c_str());

@@ -29,6 +29,15 @@ TEST_F(StartUp, NewInstallationOffersTheDefaultFolder) {
     EXPECT_FALSE(fs::exists(dirTxt()));
 }
 
+// A folder is not a file: a folder named dir.txt is no pointer file, as on a new installation.
+TEST_F(StartUp, AFolderNamedDirTxtIsNoPointerFile) {
+    fs::create_directories(dirTxt());
+    ASSERT_TRUE(load());
+    EXPECT_EQ(w.CartellaZu.text, "C:\\ZU");
+    EXPECT_TRUE(w.CartellaZu.enabled);
+    EXPECT_TRUE(dialogs.records().empty());
+}
+
 TEST_F(StartUp, ExistingInstallationIsShownAndLocked) {
     fs::create_directories(prefix.driveC() / "Dati" / "Zu");
     // Any spelling of the folder reaches it; the box shows the line as written.
@@ -85,16 +94,11 @@ TEST_F(StartUp, MissingFolderAnsweredYesFallsBackToTheLocalFolder) {
 TEST_F(StartUp, UnreadablePointerFileAsksAboutAnEmptyName) {
     struct Case {
         const char* what;
-        bool asFolder;
         const char* bytes;
     };
-    for (const Case& c : {Case{"empty file", false, ""}, Case{"blank line", false, "\r\n"},
-                          Case{"a folder named dir.txt", true, ""}}) {
+    for (const Case& c : {Case{"empty file", ""}, Case{"blank line", "\r\n"}}) {
         AppFixture f;
-        if (c.asFolder)
-            fs::create_directories(f.dirTxt());
-        else
-            TempPrefix::put(f.dirTxt(), c.bytes);
+        TempPrefix::put(f.dirTxt(), c.bytes);
         EXPECT_FALSE(f.w.RunEvent([&] { Form_Load(f.w); })) << c.what;
         ASSERT_EQ(f.dialogs.records().size(), 1u) << c.what;
         EXPECT_EQ(f.dialogs.records()[0].text.rfind("La cartella  non è", 0), 0u) << c.what;

@@ -94,36 +94,47 @@ TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
     EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\INI.INI"));
 }
 
+// Whether the company's folder exists or not: its folder is not an archive.
 TEST(E2eCompanies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
-    Machine m("old");
-    const std::string ini = kData + "\\ledrana\\delta.ini"; // lower case: it still comes before DittaEsempio
-    m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
+    std::size_t boxesWithoutFolder = 0;
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "with the company folder" : "without the company folder");
+        Machine m("old");
+        const std::string ini =
+            kData + "\\ledrana\\delta.ini"; // lower case: it still comes before DittaEsempio
+        m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
+        if (folder) m.write(kData + "\\delta\\note.txt", "una cartella che non è un archivio");
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 0) << o.console;
+        if (folder)
+            EXPECT_EQ(o.boxes.size(), boxesWithoutFolder) << o.log;
+        else
+            boxesWithoutFolder = o.boxes.size();
 
-    // In name order between Beta and the demo company, after the image folders' report, with a box; the
-    // others are updated.
-    const int skipped = o.entry("Impossibile aggiornare la ditta delta.ini");
-    ASSERT_GE(skipped, 2) << o.log;
-    EXPECT_EQ(o.entries[skipped - 2], "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato");
-    EXPECT_NE(o.entries[skipped - 1].find("funz. ImmaginiXProdotti "), std::string::npos);
-    EXPECT_EQ(o.entries[skipped + 1],
-              "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
-    EXPECT_NE(o.box("Impossibile aggiornare la ditta delta.ini"), -1);
-    EXPECT_EQ(o.entries.back(), "Aggiornamento eseguito");
+        // In name order between Beta and the demo company, after the image folders' report, with a box; the
+        // others are updated.
+        const int skipped = o.entry("Impossibile aggiornare la ditta delta.ini");
+        ASSERT_GE(skipped, 2) << o.log;
+        EXPECT_EQ(o.entries[skipped - 2], "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato");
+        EXPECT_NE(o.entries[skipped - 1].find("funz. ImmaginiXProdotti "), std::string::npos);
+        EXPECT_EQ(o.entries[skipped + 1],
+                  "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
+        EXPECT_NE(o.box("Impossibile aggiornare la ditta delta.ini"), -1);
+        EXPECT_EQ(o.entries.back(), "Aggiornamento eseguito");
 
-    // The archive path names the company folder alone: the image folders cannot be worked out from it.
-    const int images = o.box("funz. ImmaginiXProdotti ");
-    ASSERT_NE(images, -1) << o.console;
-    EXPECT_LT(images, o.box("Impossibile aggiornare la ditta delta.ini"));
-    EXPECT_EQ(o.boxes[images].text.substr(o.boxes[images].text.find('\n')),
-              "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\delta\\");
-    EXPECT_EQ(o.boxes[images].text.substr(0, 2), "5 ");
+        // The archive path names the company folder alone: the image folders cannot be worked out from it.
+        const int images = o.box("funz. ImmaginiXProdotti ");
+        ASSERT_NE(images, -1) << o.console;
+        EXPECT_LT(images, o.box("Impossibile aggiornare la ditta delta.ini"));
+        EXPECT_EQ(o.boxes[images].text.substr(o.boxes[images].text.find('\n')),
+                  "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\delta\\");
+        EXPECT_EQ(o.boxes[images].text.substr(0, 2), "5 ");
 
-    EXPECT_EQ(m.ini(ini, "Config", "NuovoCliente"), "Si");
-    EXPECT_EQ(m.ini(ini, "Config", "Ragsoc1"), "DELTA S.R.L.");
-    EXPECT_EQ(m.ini(ini, "Config", "DirectoryImm"), "<missing>");
-    EXPECT_FALSE(m.exists(kData + "\\delta"));
+        EXPECT_EQ(m.ini(ini, "Config", "NuovoCliente"), "Si");
+        EXPECT_EQ(m.ini(ini, "Config", "Ragsoc1"), "DELTA S.R.L.");
+        EXPECT_EQ(m.ini(ini, "Config", "DirectoryImm"), "<missing>");
+        EXPECT_EQ(m.exists(kData + "\\delta"), folder);
+    }
 }
 
 TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
@@ -172,6 +183,22 @@ TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
     EXPECT_EQ(links(programs + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
     EXPECT_FALSE(m.exists(programs + "\\Ledrana"));
     EXPECT_EQ(links("C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
+}
+
+// An earlier version stopped between deleting an archive and copying its compacted copy onto it: the
+// archive is put back from the backup at the start of its company's update, said in the log, and updated.
+TEST(E2eCompanies, AnArchiveMissingBesideItsBackupIsPutBackAndUpdated) {
+    Machine m("old");
+    const std::string archive = kData + "\\Alfa\\CONT32.MDB";
+    const fs::path host = m.host(archive);
+    fs::rename(host, host.string() + ".tmp2");
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    const int back = o.entry("Archivio " + archive + " mancante: ripristinato dalla copia " + archive +
+                             ".tmp2 fatta dal compattamento precedente");
+    ASSERT_NE(back, -1) << o.log;
+    EXPECT_LT(back, o.entry("ditta Alfa.ini database " + archive + " aggiornato")) << o.log;
+    EXPECT_EQ(o.entry("Impossibile aggiornare la ditta Alfa.ini"), -1) << o.log;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -166,4 +168,109 @@ TEST_F(Files, ListingsAndExistence) {
     EXPECT_FALSE(FolderExists("C:\\a|b"));
     EXPECT_TRUE(MatchesPattern("più.ini", "PI?.INI"));
     EXPECT_FALSE(MatchesPattern("Ditta.ini.bak", "*.ini"));
+}
+
+// Every way of replacing a file keeps what the user set on it: its mode, owner and group, the link that
+// leads to it, and it works in a folder that cannot be written.
+class Replacing : public Files {
+protected:
+    struct Writer {
+        const char* what;
+        std::function<void(const std::string& path)> write;
+        std::string expected;
+    };
+    std::vector<Writer> writers() {
+        TempPrefix::put(zu / "src.bin", "copiato");
+        return {
+            {"WriteAllBytes", [](const std::string& f) { WriteAllBytes(f, "tutto"); }, "tutto"},
+            {"WriteOneLine", [](const std::string& f) { WriteOneLine(f, "riga"); }, "riga\r\n"},
+            {"FileCopy", [](const std::string& f) { FileCopy("C:\\zu\\src.bin", f); }, "copiato"},
+        };
+    }
+};
+
+TEST_F(Replacing, KeepsModeOwnerAndGroup) {
+    for (const Writer& w : writers()) {
+        const fs::path f = zu / "mode.ini";
+        TempPrefix::put(f, "vecchio");
+        ::chmod(f.c_str(), 0640);
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+        }
+        w.write("C:\\zu\\mode.ini");
+        struct stat st {};
+        ASSERT_EQ(::stat(f.c_str(), &st), 0);
+        EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what;
+        if (root) {
+            EXPECT_EQ(st.st_uid, 1234u) << w.what;
+            EXPECT_EQ(st.st_gid, 4321u) << w.what;
+        }
+        EXPECT_FALSE(fs::exists(zu / ".mode.ini.part")) << w.what;
+    }
+}
+
+TEST_F(Replacing, WritesTheTargetOfASymbolicLink) {
+    for (const Writer& w : writers()) {
+        fs::create_directories(zu / "altrove");
+        TempPrefix::put(zu / "altrove" / "vero.ini", "vecchio");
+        fs::remove(zu / "link.ini");
+        fs::create_symlink("altrove/vero.ini", zu / "link.ini");
+        w.write("C:\\zu\\link.ini");
+        EXPECT_TRUE(fs::is_symlink(zu / "link.ini")) << w.what;
+        EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what;
+        EXPECT_EQ(TempPrefix::get(zu / "altrove" / "vero.ini"), w.expected) << w.what;
+    }
+}
+
+// The folder is made unwritable for the writer. The superuser writes any folder, so the write is then made
+// by a child process that has given up the superuser's rights.
+TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
+    const bool root = ::geteuid() == 0;
+    for (const Writer& w : writers()) {
+        const fs::path folder = zu / "chiusa";
+        fs::create_directories(folder);
+        const fs::path f = folder / "dentro.ini";
+        TempPrefix::put(f, std::string(50, 'x'));
+        ::chmod(f.c_str(), 0666);
+        ::chmod((zu / "src.bin").c_str(), 0644);
+        ::chmod(folder.c_str(), 0555);
+        struct stat st {};
+        ::stat(f.c_str(), &st);
+        const ino_t before = st.st_ino;
+        if (root) {
+            // The child must reach the machine's temporary folder and list every folder on the way.
+            fs::create_directories(p.driveC() / "WINDOWS" / "TEMP");
+            ::chmod((p.driveC() / "WINDOWS" / "TEMP").c_str(), 0777);
+            for (fs::path up = folder.parent_path(); up.string().size() >= p.root().string().size();
+                 up = up.parent_path())
+                ::chmod(up.c_str(), 0755);
+            ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                int code = 1;
+                if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+                    try {
+                        w.write("C:\\zu\\chiusa\\dentro.ini");
+                        code = 0;
+                    } catch (const Error&) {
+                        code = 2;
+                    }
+                }
+                ::_exit(code);
+            }
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << w.what;
+        } else {
+            w.write("C:\\zu\\chiusa\\dentro.ini");
+        }
+        ::stat(f.c_str(), &st);
+        EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what;
+        EXPECT_EQ(st.st_ino, before) << w.what << ": the file was replaced, not rewritten";
+        EXPECT_EQ(fs::directory_iterator(p.driveC() / "WINDOWS" / "TEMP"), fs::directory_iterator())
+            << w.what << ": copies left behind";
+        ::chmod(folder.c_str(), 0755);
+    }
 }

@@ -52,13 +52,17 @@ TEST(Paths, MissingComponentsKeepTheirCase) {
     EXPECT_TRUE(fs::is_directory(p.driveC() / "Zu" / "NuovaDitta"));
 }
 
-TEST(Paths, ExactCaseWinsOverOtherVariants) {
+// LEDRANA and ledrana both on disk: every spelling reaches the first of them in byte order, so what is
+// written through one spelling is read through any other.
+TEST(Paths, EverySpellingReachesOneOfSeveralCaseVariants) {
     TempPrefix p;
-    fs::create_directories(p.driveC() / "data");
-    fs::create_directories(p.driveC() / "DATA");
-    EXPECT_EQ(HostPath("C:\\DATA"), (p.driveC() / "DATA").string());
-    EXPECT_EQ(HostPath("C:\\data"), (p.driveC() / "data").string());
-    EXPECT_EQ(HostPath("C:\\Data"), (p.driveC() / "DATA").string()); // first in byte order
+    fs::create_directories(p.driveC() / "ledrana");
+    fs::create_directories(p.driveC() / "LEDRANA");
+    for (const char* spelling : {"C:\\LEDRANA", "C:\\ledrana", "C:\\Ledrana", "c:/lEDRANA/"})
+        EXPECT_EQ(HostPath(spelling), (p.driveC() / "LEDRANA").string()) << spelling;
+    WriteAllBytes("C:\\ledrana\\Ditta.ini", "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
+    EXPECT_EQ(ReadAllBytes("C:\\LEDRANA\\DITTA.INI"), "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
+    EXPECT_TRUE(fs::is_empty(p.driveC() / "ledrana"));
 }
 
 TEST(Paths, DotsAndDrives) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace fs = std::filesystem;
 using namespace ledrana;
 using namespace ledrana::platform;
@@ -141,4 +143,30 @@ TEST(Profile, BareNameLivesInTheWindowsFolder) {
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", "win.ini"));
     EXPECT_TRUE(fs::exists(p.driveC() / "WINDOWS" / "win.ini"));
     EXPECT_EQ(read("s", "K", "WIN.INI"), "v");
+}
+
+// A file keeps its encoding: UTF-16 (either byte order, with its mark) is read, and written back as
+// UTF-16; a Windows-1252 file gets Windows-1252 text; a UTF-8 file UTF-8 text.
+TEST(Profile, FilesKeepTheirEncoding) {
+    const std::string before = "[Config]\r\nCittà=Forlì\r\n";
+    const std::string after = "[Config]\r\nCittà=Forlì\r\nVia=Più€\r\n[Archivi]\r\nLedrana=Perché\r\n";
+    struct Case {
+        const char* what;
+        std::function<std::string(const std::string&)> encode;
+    } cases[] = {
+        {"UTF-16 LE", [](const std::string& t) { return "\xFF\xFE" + Utf8ToUtf16(t, false); }},
+        {"UTF-16 BE", [](const std::string& t) { return "\xFE\xFF" + Utf8ToUtf16(t, true); }},
+        {"Windows-1252", [](const std::string& t) { return Utf8ToCp1252(t); }},
+        {"UTF-8", [](const std::string& t) { return t; }},
+    };
+    for (const Case& c : cases) {
+        TempPrefix p;
+        const fs::path host = p.driveC() / "ditta.ini";
+        TempPrefix::put(host, c.encode(before));
+        EXPECT_EQ(read("CONFIG", "città", "C:\\ditta.ini"), "Forlì") << c.what;
+        ASSERT_TRUE(WritePrivateProfileString("Config", "Via", "Più€", "C:\\ditta.ini")) << c.what;
+        ASSERT_TRUE(WritePrivateProfileString("Archivi", "Ledrana", "Perché", "C:\\ditta.ini")) << c.what;
+        EXPECT_EQ(TempPrefix::get(host), c.encode(after)) << c.what;
+        EXPECT_EQ(read("Archivi", "Ledrana", "C:\\ditta.ini"), "Perché") << c.what;
+    }
 }

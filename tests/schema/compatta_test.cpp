@@ -104,29 +104,75 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     EXPECT_THROW(Open(archive + ".tmp"), Error); // the copy keeps the password
 }
 
-TEST_F(CompattaTest, AFailureAfterTheArchiveWasDeletedPutsTheBackupBack) {
+// Before every change that the compaction makes to the file system the archive is there, whole: as it
+// was or compacted. A replacement that fails leaves it as it was.
+TEST_F(CompattaTest, TheArchiveIsNeverAbsentAndAFailedReplacementLeavesItAsItWas) {
     MakeLargeArchive();
     const std::string original = Bytes(archive);
-    // A folder where the copy onto the archive writes its temporary sibling makes that copy fail.
-    const std::string probe = "C:\\ZU\\Ditta2000\\Prova.mdb";
-    std::filesystem::create_directory(Host("C:\\ZU\\Ditta2000\\.Prova.mdb.part"));
-    std::filesystem::create_directory(Host("C:\\ZU\\Ditta2000\\.Cont32.mdb.part"));
-    std::string failure;
-    try {
-        platform::FileCopy(archive, probe);
-    } catch (const Error& e) {
-        failure = Str(e.number()) + e.description();
-    }
-    ASSERT_FALSE(failure.empty()) << "the copy no longer writes a .part sibling: this test needs another way";
-
+    const std::string host = Host(archive);
+    std::vector<std::string> seen;
+    platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+        const std::string now = TempPrefix::get(host);
+        if (now != original && (now.size() <= 200000 || now != TempPrefix::get(host + ".tmp")))
+            seen.push_back(std::string(op) + " " + path);
+    });
     CompattaArchivio(w, archive);
-    const std::string restored = "Compattamento non riuscito: l'archivio " + archive +
-                                 " è stato ripristinato dalla copia " + archive + ".tmp2";
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{failure, restored}));
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{failure, 0, kAppTitle}, {restored, 0, kAppTitle}}));
-    EXPECT_EQ(Bytes(archive), original);
+    platform::SetFileOperationHook({});
+    EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these changes";
+    EXPECT_LT(Bytes(archive).size(), original.size());
+
+    // A folder where the copy onto the archive writes its sibling makes the replacement fail.
+    for (const char* leftover : {"", ".tmp", ".tmp2"})
+        std::filesystem::remove(Host(archive + leftover));
+    MakeLargeArchive();
+    const std::string before = Bytes(archive);
+    std::filesystem::create_directory(Host("C:\\ZU\\Ditta2000\\.Cont32.mdb.part"));
+    CompattaArchivio(w, archive);
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_EQ(Bytes(archive), before);
     EXPECT_EQ(Rows(archive), 2000);
     EXPECT_FALSE(w.FrameAttendere.visible);
+}
+
+// An archive that an earlier version deleted before copying its compacted copy onto it comes back from
+// the backup, when that backup is a whole database.
+TEST_F(CompattaTest, AMissingArchiveComesBackFromAWholeBackupOnly) {
+    MakeLargeArchive();
+    CompattaArchivio(w, archive);
+    const std::string backup = Bytes(archive + ".tmp2");
+    const std::string restored = "Archivio " + archive + " mancante: ripristinato dalla copia " + archive +
+                                 ".tmp2 fatta dal compattamento precedente";
+    struct Case {
+        const char* what;
+        std::string backupBytes; // "" for no backup
+        bool archivePresent;
+        bool putBack;
+    } cases[] = {
+        {"whole backup", backup, false, true},
+        {"backup cut short", backup.substr(0, backup.size() / 2), false, false},
+        {"backup that is no database", "avanzo", false, false},
+        {"no backup", "", false, false},
+        {"archive present", backup, true, false},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(Host(archive + ".tmp2"));
+        if (!c.backupBytes.empty()) TempPrefix::put(Host(archive + ".tmp2"), c.backupBytes);
+        if (c.archivePresent)
+            TempPrefix::put(Host(archive), "presente");
+        else
+            std::filesystem::remove(Host(archive));
+        const std::size_t logged = LogEntries().size();
+        EXPECT_EQ(RipristinaArchivioMancante(w, archive), c.putBack) << c.what;
+        if (c.putBack) {
+            EXPECT_EQ(Bytes(archive), backup) << c.what;
+            EXPECT_EQ(Rows(archive), 2000) << c.what;
+            EXPECT_EQ(LogEntries().back(), restored) << c.what;
+            EXPECT_EQ(Boxes().back().text, restored) << c.what;
+        } else {
+            EXPECT_EQ(LogEntries().size(), logged) << c.what;
+            EXPECT_EQ(std::filesystem::exists(Host(archive)), c.archivePresent) << c.what;
+        }
+    }
 }
 
 } // namespace
