@@ -274,7 +274,9 @@ public:
     std::string SourceTableName() const;
     void SetSourceTableName(std::string_view name);
     std::string ValidationRule() const;
+    void SetValidationRule(std::string_view rule);  // a rule on the fields of a row, checked on every save
     std::string ValidationText() const;
+    void SetValidationText(std::string_view text);  // the description of the error when the rule fails
     // Exact row count of a local table; -1 for an attached one.
     std::int64_t RecordCount() const;
     bool Updatable() const;

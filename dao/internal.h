@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -160,6 +161,7 @@ struct Connection {
     // Translations of query texts whose criteria integers stand as marks (the translation depends on the
     // text only).
     std::unordered_map<std::string, JetStatement> translations;
+    std::uint64_t translationsGeneration = 0;
     std::uint64_t queryPoolGeneration = 0;
     // A statement of the text from the pool, or prepared as PrepareJet does.
     Stmt TakeQuery(const std::string& sql);
@@ -189,6 +191,11 @@ struct Connection {
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
     bool tempViews = false; // temporary views exist (dropped before DDL)
+
+    // Types of field names over all tables (upper-case name -> DAO type, 0 when tables disagree), for
+    // the translator; rebuilt when the catalog changes.
+    std::unordered_map<std::string, int> fieldTypes;
+    std::uint64_t fieldTypesGeneration = ~std::uint64_t{0};
 
     ~Connection();
 
@@ -467,6 +474,16 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
                                                  std::string_view source, int type);
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
                                                   std::string_view name, std::string_view jetSql);
+
+// Jet SQL translated for this connection: field types and the spelling of names from its catalog.
+JetStatement Translate(Connection& c, std::string_view jetSql);
+// The SELECT of a crosstab statement for the headings its data gives (or lists).
+std::string CrosstabSql(Connection& c, const JetStatement& st);
+// Checks the validation rules of a table on a row about to be saved: 3317 (a field's rule, with the
+// field's ValidationText as description when it has one) or 3316 (the table's rule). `value` gives a
+// field's value by its position in the table.
+void CheckValidationRules(Connection& c, const TableState& t, const std::function<Variant(std::size_t)>& value);
+bool HasValidationRules(const TableState& t);
 
 // Runs one Jet SQL statement (dao/execute.cpp). Returns the rows affected.
 std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options);

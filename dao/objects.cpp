@@ -1022,6 +1022,32 @@ std::string TableDef::ValidationText() const {
     return t.appended ? t.State().validationText : t.pending.validationText;
 }
 
+namespace {
+// Sets the validation rule or text of a table, stored at once when the table is appended.
+void ChangeTableValidation(TableDefImpl& t, std::string TableState::*member, std::string_view value) {
+    if (!t.appended) {
+        t.pending.*member = std::string(value);
+        return;
+    }
+    Connection& c = t.db->C();
+    c.EnsureWritable();
+    c.Ddl([&] {
+        TableState& s = t.State();
+        s.*member = std::string(value);
+        SaveTableRow(c, s);
+        ++c.catalogGeneration;
+    });
+}
+} // namespace
+
+void TableDef::SetValidationRule(std::string_view rule) {
+    ChangeTableValidation(TI(impl_), &TableState::validationRule, rule);
+}
+
+void TableDef::SetValidationText(std::string_view text) {
+    ChangeTableValidation(TI(impl_), &TableState::validationText, text);
+}
+
 std::int64_t TableDef::RecordCount() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return 0;
@@ -1469,6 +1495,8 @@ void SetBuiltinValue(PropertyImpl& p, const Variant& v) {
         if (SameName(n, "Attributes")) return t.SetAttributes(v.ToLong());
         if (SameName(n, "Connect")) return t.SetConnect(v.ToString());
         if (SameName(n, "SourceTableName")) return t.SetSourceTableName(v.ToString());
+        if (SameName(n, "ValidationRule")) return t.SetValidationRule(v.ToString());
+        if (SameName(n, "ValidationText")) return t.SetValidationText(v.ToString());
         ThrowJet(3219);
     }
     if (p.table == "@query") {

@@ -188,21 +188,26 @@ JetStatement TranslateQuery(Connection& c, std::string_view jetSql) {
         marks.emplace_back(mark, digits);
         return std::optional<std::string>(mark);
     });
-    if (shape == text || marks.empty()) return TranslateJetSql(jetSql);
+    if (shape == text || marks.empty()) return Translate(c, jetSql);
+    // A translation reads field types from the catalog: a changed catalog starts a new cache.
+    if (c.translationsGeneration != c.catalogGeneration) {
+        c.translations.clear();
+        c.translationsGeneration = c.catalogGeneration;
+    }
     auto it = c.translations.find(shape);
     if (it == c.translations.end()) {
         std::optional<JetStatement> st;
         try {
-            st = TranslateJetSql(shape);
+            st = Translate(c, shape);
         } catch (const Error&) {
         }
-        if (!st) return TranslateJetSql(jetSql);
+        if (!st) return Translate(c, jetSql);
         if (c.translations.size() >= 256) c.translations.clear();
         it = c.translations.emplace(shape, std::move(*st)).first;
     }
     JetStatement st = it->second;
     for (const auto& [mark, digits] : marks)
-        if (!PutBack(st.sql, mark, digits)) return TranslateJetSql(jetSql);
+        if (!PutBack(st.sql, mark, digits)) return Translate(c, jetSql);
     return st;
 }
 
@@ -299,8 +304,12 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
                                                   std::string_view name, std::string_view jetSql) {
     Connection& c = db->C();
     JetStatement st = TranslateQuery(c, jetSql);
-    if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
     if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+    if (st.kind == JetStatement::Kind::Crosstab) {
+        st.sql = CrosstabSql(c, st);
+        st.kind = JetStatement::Kind::Select;
+    }
+    if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
     auto rs = std::make_shared<RecordsetImpl>();
     rs->db = db;
     rs->source = name.empty() ? std::string(jetSql) : std::string(name);
@@ -384,6 +393,12 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
             col.typed = false;
             col.def.type = dbText;
             col.def.size = 255;
+            for (const auto& [typedName, type] : st.columnTypes)
+                if (typedName == col.def.name) {
+                    col.typed = true;
+                    col.def.type = type;
+                    col.def.size = DefaultSize(type);
+                }
         }
         if (col.baseField >= 0 && base && base->fields[static_cast<std::size_t>(col.baseField)].IsCounter())
             rs->counterCol = static_cast<int>(rs->cols.size());
@@ -738,6 +753,12 @@ void RecordsetImpl::Update() {
                 if (cols[i].baseField == fi && Current(i).IsNull()) ThrowJet(3058);
         }
     }
+    if (HasValidationRules(t))
+        CheckValidationRules(c, t, [&](std::size_t field) {
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (cols[i].baseField == static_cast<int>(field)) return Variant(Current(i));
+            return Variant::Null();
+        });
     c.BeginWrite();
     if (editMode == 2) {
         std::string sql = "INSERT INTO " + dataName + " (";
