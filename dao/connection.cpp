@@ -78,8 +78,12 @@ Stmt Connection::PrepareJet(const std::string& sql) {
         std::string body;
         if (QueryState* q = catalog.FindQuery(missing)) {
             JetStatement st = Translate(*this, q->sql);
-            if (st.kind != JetStatement::Kind::Select) ThrowJet(3078, missing);
             if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+            if (st.kind == JetStatement::Kind::Crosstab) {
+                st.sql = CrosstabSql(*this, st);
+                st.kind = JetStatement::Kind::Select;
+            }
+            if (st.kind != JetStatement::Kind::Select) ThrowJet(3078, missing);
             body = st.sql;
             missing = q->name;
         } else if (TableState* t = catalog.FindTable(missing); t && t->IsAttached()) {

@@ -279,12 +279,13 @@ IndexDef IndexFromDef(const JetIndexDef& d) {
     return ix;
 }
 
-std::int64_t RunDml(Connection& c, const JetStatement& st, int options) {
+std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const std::vector<Variant>* values) {
     bool fail = (options & dbFailOnError) != 0;
     Built b = BuildDml(c, st, fail);
     c.EnsureWritable();
     c.BeginWrite();
     Stmt s = c.PrepareJet(b.sql);
+    BindParameters(c, s.get(), st, values);
     int rc = sqlite3_step(s.get());
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) ThrowSqlite(c.handle(), rc, b.table);
     std::int64_t changed = sqlite3_changes64(c.handle());
@@ -305,12 +306,13 @@ std::int64_t RunDml(Connection& c, const JetStatement& st, int options) {
 
 // SELECT ... INTO: a new table with the fields of the query's columns (a field keeps its type and size, a
 // counter becomes a Long; a computed column takes the type of what it holds), filled with its rows.
-std::int64_t MakeTable(Connection& c, const JetStatement& st, int options) {
+std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const std::vector<Variant>* values) {
     if (c.catalog.FindTable(st.table) || c.catalog.FindQuery(st.table)) ThrowJet(3010, st.table);
     TableState t;
     t.name = st.table;
     {
         Stmt s = c.PrepareJet(st.sql);
+        BindParameters(c, s.get(), st, values);
         const bool row = sqlite3_step(s.get()) == SQLITE_ROW;
         const int n = sqlite3_column_count(s.get());
         for (int i = 0; i < n; ++i) {
@@ -351,7 +353,8 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options) {
     insert.kind = JetStatement::Kind::Insert;
     insert.table = st.table;
     insert.sql = st.sql;
-    return RunDml(c, insert, options);
+    insert.parameters = st.parameters;
+    return RunDml(c, insert, options, values);
 }
 
 // ALTER TABLE ... ALTER COLUMN: the field's values converted to its new type (what cannot be converted
@@ -449,15 +452,29 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr);
 }
 
-std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options) {
+void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {
+    std::size_t missing = 0;
+    for (std::size_t k = 0; k < st.parameters.size(); ++k)
+        if (!values || k >= values->size() || (*values)[k].IsEmpty()) ++missing;
+    if (missing) ThrowJet(3061, std::to_string(missing));
+}
+
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st, const std::vector<Variant>* values) {
+    (void)c;
+    if (!values) return;
+    for (std::size_t k = 0; k < st.parameters.size() && k < values->size(); ++k)
+        BindVariant(s, static_cast<int>(k) + 1, (*values)[k]);
+}
+
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options, const std::vector<Variant>* values) {
     JetStatement st = Translate(c, jetSql);
-    if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+    CheckParameters(st, values);
     switch (st.kind) {
     case JetStatement::Kind::Select:
     case JetStatement::Kind::Crosstab:
         ThrowJet(3065);
     case JetStatement::Kind::MakeTable:
-        return MakeTable(c, st, options);
+        return MakeTable(c, st, options, values);
     case JetStatement::Kind::AlterColumn: {
         if (!c.catalog.FindTable(st.table)) ThrowJet(3078, st.table);
         c.Ddl([&] { AlterColumn(c, st.table, ColumnToField(st.columnDefs.at(0))); });
@@ -466,7 +483,7 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options) {
     case JetStatement::Kind::Insert:
     case JetStatement::Kind::Update:
     case JetStatement::Kind::Delete:
-        return RunDml(c, st, options);
+        return RunDml(c, st, options, values);
     case JetStatement::Kind::CreateTable: {
         TableState t;
         t.name = st.table;

@@ -364,8 +364,14 @@ struct QueryDefImpl {
     bool stored = false;
     bool open = true;
     std::int64_t recordsAffected = 0;
+    // The parameters of the SQL text `parametersOf` and their values (Empty: not given).
+    std::string parametersOf;
+    std::vector<JetParameter> parameters;
+    std::vector<Variant> values;
     QueryState* State() const;
     std::string Sql() const;
+    // Reads the parameters of the current SQL text when it changed; keeps the values of those that stay.
+    void ReadParameters();
 };
 
 // ---- Recordset ----
@@ -472,8 +478,10 @@ dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);
 // Builds a recordset (dao/recordset.cpp).
 std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
                                                  std::string_view source, int type);
+// `values`: the values of the statement's declared parameters, in order (nullptr: none given, 3061).
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
-                                                  std::string_view name, std::string_view jetSql);
+                                                  std::string_view name, std::string_view jetSql,
+                                                  const std::vector<Variant>* values = nullptr);
 
 // Jet SQL translated for this connection: field types and the spelling of names from its catalog.
 JetStatement Translate(Connection& c, std::string_view jetSql);
@@ -486,7 +494,11 @@ void CheckValidationRules(Connection& c, const TableState& t, const std::functio
 bool HasValidationRules(const TableState& t);
 
 // Runs one Jet SQL statement (dao/execute.cpp). Returns the rows affected.
-std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options);
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
+                        const std::vector<Variant>* values = nullptr);
+// Checks that every declared parameter has a value (3061 with the number missing) and binds them as ?k.
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st, const std::vector<Variant>* values);
+void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
 
 // Password support (dao/engine.cpp).
 std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"

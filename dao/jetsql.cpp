@@ -298,6 +298,9 @@ void Parser::ParseParameters() {
     while (true) {
         JetParameter p;
         p.name = ReadName();
+        // [Forms]![Dialog]![Field]: a name in parts.
+        while (AtOp("!") || AtOp("."))
+            Next(), p.name += "!" + ReadName();
         if (Peek().kind != Tok::Name) Fail();
         const TypeName* type = FindType(Next().text);
         if (!type || type->counter) Fail();

@@ -531,10 +531,13 @@ Expr Parser::ParseNameOrCall() {
         if (!AtName()) ExprFail();
         parts.push_back(Next().text);
     }
-    if (parts.size() == 1) {
+    if (!st_.parameters.empty()) {
+        std::string written = parts[0];
+        for (std::size_t k = 1; k < parts.size(); ++k)
+            written += "!" + parts[k];
         for (std::size_t k = 0; k < st_.parameters.size(); ++k) {
             const std::string& p = st_.parameters[k].name;
-            if (Upper(p) == Upper(parts[0]))
+            if (Upper(p) == Upper(written))
                 return Expr{"?" + std::to_string(k + 1), st_.parameters[k].type == 8 ? Expr::Date : 0};
         }
     }

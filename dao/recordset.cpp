@@ -301,10 +301,11 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
 }
 
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
-                                                  std::string_view name, std::string_view jetSql) {
+                                                  std::string_view name, std::string_view jetSql,
+                                                  const std::vector<Variant>* values) {
     Connection& c = db->C();
     JetStatement st = TranslateQuery(c, jetSql);
-    if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+    CheckParameters(st, values);
     if (st.kind == JetStatement::Kind::Crosstab) {
         st.sql = CrosstabSql(c, st);
         st.kind = JetStatement::Kind::Select;
@@ -318,7 +319,12 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 
     // Updatable when it reads the rows of one table: then the rowid comes along as column 0.
     std::string_view body = TrimSql(st.sql);
-    bool candidate = st.updatable && StartsWithWord(body, "SELECT") &&
+    // A query with parameters gets a statement of its own, its values bound.
+    if (!st.parameters.empty()) {
+        rs->query = c.PrepareJet(st.sql);
+        BindParameters(c, rs->query.get(), st, values);
+    }
+    bool candidate = !rs->query && st.updatable && StartsWithWord(body, "SELECT") &&
                      !HasWordOutsideQuotes(body, "DISTINCT") && !HasWordOutsideQuotes(body, "GROUP") &&
                      !HasWordOutsideQuotes(body, "UNION") && !HasWordOutsideQuotes(body, "JOIN") &&
                      !c.readOnly;

@@ -243,6 +243,37 @@ TEST_F(DialectTest, ParametersOfSavedQueries) {
     db.CreateQueryDef("Dal", "PARAMETERS Inizio DateTime; SELECT Nome FROM T WHERE Data >= Inizio");
     EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("Dal"); }), 3061);
     EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("SELECT * FROM Dal"); }), 3061);
+
+    QueryDef q = db.QueryDefs()["Dal"];
+    ASSERT_EQ(q.Parameters().Count(), 1);
+    EXPECT_EQ(q.Parameters()[0].Type(), dbDate);
+    EXPECT_EQ(ErrorOf([&] { q.OpenRecordset(); }), 3061);
+    q.Parameters()["INIZIO"].SetValue("01/01/2021");
+    EXPECT_EQ(q.Parameters()[0].Value(), Day(2021, 1, 1));
+    Recordset rs = q.OpenRecordset();
+    EXPECT_EQ(rs.Fields()[0].Value(), Variant("Rossi"));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+    rs.Close();
+
+    db.CreateQueryDef("Alza", "PARAMETERS Quanto Currency, Chi Text; UPDATE T SET Importo = Importo + Quanto "
+                              "WHERE Nome = Chi");
+    QueryDef alza = db.QueryDefs()["Alza"];
+    alza.Parameters()["Quanto"].SetValue(2);
+    EXPECT_EQ(ErrorOf([&] { alza.Execute(); }), 3061);
+    alza.Parameters()["Chi"].SetValue("verdi");
+    alza.Execute();
+    EXPECT_EQ(alza.RecordsAffected(), 1);
+    EXPECT_EQ(Scalar(db, "SELECT Importo FROM T WHERE Id = 3"), Variant::FromCurrency(3));
+
+    db.CreateQueryDef("Anno", "PARAMETERS [Forms]![Dlg]![Anno] Short; SELECT Count(*) FROM T "
+                              "WHERE Year(Data) = [Forms]![Dlg]![Anno]");
+    QueryDef anno = db.QueryDefs()["Anno"];
+    EXPECT_EQ(anno.Parameters()[0].Name(), "Forms!Dlg!Anno");
+    anno.Parameters()[0].SetValue(2020);
+    rs = anno.OpenRecordset();
+    EXPECT_EQ(rs.Fields()[0].Value(), Variant(1));
+    rs.Close();
 }
 
 TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
