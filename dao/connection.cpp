@@ -80,8 +80,7 @@ Stmt Connection::PrepareJet(const std::string& sql) {
             JetStatement st = Translate(*this, q->sql);
             if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
             if (st.kind == JetStatement::Kind::Crosstab) {
-                st.sql = CrosstabSql(*this, st);
-                st.kind = JetStatement::Kind::Select;
+                ResolveCrosstab(*this, st);
             }
             if (st.kind != JetStatement::Kind::Select) ThrowJet(3078, missing);
             body = st.sql;

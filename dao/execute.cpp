@@ -47,14 +47,25 @@ void DaoRule(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // The translator's view of a connection's catalog.
 class CatalogNames : public JetNames {
 public:
-    explicit CatalogNames(Connection& c) : c_(c) {}
+    explicit CatalogNames(Connection& c, int depth = 0) : c_(c), depth_(depth) {}
 
     int FieldType(std::string_view table, std::string_view field) const override {
-        if (!table.empty())
+        if (!table.empty()) {
             if (const TableState* t = c_.catalog.FindTable(table)) {
                 const FieldDef* f = t->FindField(field);
                 return f ? f->type : 0;
             }
+            // A column of a saved query: the type of its expression there.
+            if (const QueryState* q = c_.catalog.FindQuery(table); q && depth_ < 8) {
+                try {
+                    CatalogNames inner(c_, depth_ + 1);
+                    JetStatement st = TranslateJetSql(q->sql, &inner);
+                    for (const auto& [name, type] : st.columnTypes)
+                        if (SameName(name, field)) return type;
+                } catch (const Error&) {
+                }
+            }
+        }
         if (c_.fieldTypesGeneration != c_.catalogGeneration) {
             c_.fieldTypes.clear();
             for (const TableState& t : c_.catalog.tables)
@@ -78,6 +89,7 @@ public:
 
 private:
     Connection& c_;
+    int depth_; // saved queries read within saved queries
 };
 
 // The SQLite condition of the validation rules of a table for a row whose field values `column` writes:
@@ -412,7 +424,7 @@ JetStatement Translate(Connection& c, std::string_view jetSql) {
     return TranslateJetSql(jetSql, &names);
 }
 
-std::string CrosstabSql(Connection& c, const JetStatement& st) {
+void ResolveCrosstab(Connection& c, JetStatement& st) {
     std::vector<std::string> headings = st.crosstab.listed;
     if (headings.empty()) {
         Stmt s = c.PrepareJet(st.crosstab.headingsSql);
@@ -423,7 +435,10 @@ std::string CrosstabSql(Connection& c, const JetStatement& st) {
         }
         if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
     }
-    return BuildCrosstab(st.crosstab, headings);
+    st.sql = BuildCrosstab(st.crosstab, headings);
+    st.kind = JetStatement::Kind::Select;
+    if (st.crosstab.valueType)
+        for (const std::string& h : headings) st.columnTypes.emplace_back(h, st.crosstab.valueType);
 }
 
 bool HasValidationRules(const TableState& t) {

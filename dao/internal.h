@@ -485,8 +485,8 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 
 // Jet SQL translated for this connection: field types and the spelling of names from its catalog.
 JetStatement Translate(Connection& c, std::string_view jetSql);
-// The SELECT of a crosstab statement for the headings its data gives (or lists).
-std::string CrosstabSql(Connection& c, const JetStatement& st);
+// Makes a crosstab statement the SELECT of the headings its data gives (or lists), its cells typed.
+void ResolveCrosstab(Connection& c, JetStatement& st);
 // Checks the validation rules of a table on a row about to be saved: 3317 (a field's rule, with the
 // field's ValidationText as description when it has one) or 3316 (the table's rule). `value` gives a
 // field's value by its position in the table.

@@ -343,6 +343,7 @@ void Parser::ParseTransform() {
     crosstabValue_ = false;
     if (!value.Is(Expr::Aggregate)) throw SqlError(3122);
     x.value = Value(value);
+    x.valueType = value.Is(Expr::Date) ? dbDate : value.Is(Expr::Currency) ? dbCurrency : 0;
     if (AcceptKeyword("AS")) ReadName();
     if (!AtKeyword("SELECT")) Fail();
     Core c = ParseCore(0);
@@ -541,7 +542,8 @@ std::string Parser::ParseSelectList(int depth, bool& hasAggregate) {
                 name = "Expr" + std::to_string(exprCounter_++);
                 out += " AS " + QuoteName(name);
             }
-            if (types && e.Is(Expr::Date) && !name.empty()) types->emplace_back(name, dbDate);
+            if (types && !name.empty() && e.Is(Expr::Date)) types->emplace_back(name, dbDate);
+            if (types && !name.empty() && e.Is(Expr::Currency)) types->emplace_back(name, dbCurrency);
         }
         if (!AcceptOp(",")) break;
     }

@@ -120,7 +120,7 @@ struct JetStatement {
     std::vector<JetParameter> parameters;
 
     // Select: output columns computed by an expression whose type the reader knows (DAO type code), by
-    // output name. Today Date only: storage would show them as numbers.
+    // output name: Date and Currency, which storage would show as plain numbers.
     std::vector<std::pair<std::string, int>> columnTypes;
 
     // Crosstab: TRANSFORM value SELECT rows... PIVOT heading [IN (...)]. The engine reads the headings
@@ -135,6 +135,7 @@ struct JetStatement {
         std::string headingsSql;
         std::vector<std::string> listed; // PIVOT ... IN (...): the headings, as text
         bool headingIsDate = false;
+        int valueType = 0;      // DAO type of the cells when the reader knows it (Date, Currency)
     } crosstab;
 };
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "dao/dao.h"
 #include "dao/jetsql_parser.h"
 
 namespace ledrana::dao::jetsql {
@@ -25,6 +26,13 @@ std::string Lower(std::string_view s) {
 
 int AggregateOf(const Expr& a) {
     return a.flags & Expr::Aggregate;
+}
+
+// Currency with Currency or a whole number stays Currency, as in VB (with Single or Double it is Double).
+int CurrencyOf(const Expr& a, const Expr& b) {
+    const bool ca = a.Is(Expr::Currency), cb = b.Is(Expr::Currency);
+    if (!ca && !cb) return 0;
+    return (ca || a.Is(Expr::Whole)) && (cb || b.Is(Expr::Whole)) ? Expr::Currency : 0;
 }
 
 Expr Make(std::string sql, int flags, const Expr& a) {
@@ -405,7 +413,7 @@ Expr Parser::ParseAdditive() {
         int date = (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
         if (date && plus && !(left.Is(Expr::NumLit) || right.Is(Expr::NumLit)))
             sql = "(" + Value(left) + " + " + Value(right) + ")";
-        left = Make(sql, date, left, right);
+        left = Make(sql, date | CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole), left, right);
     }
     return left;
 }
@@ -435,7 +443,8 @@ Expr Parser::ParseMultiplicative() {
         Expr right = ParseUnary();
         std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
                                 : "jet_div(" + Value(left) + ", " + Value(right) + ")";
-        left = Make(sql, 0, left, right);
+        left = Make(sql, times ? CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole) : 0, left,
+                    right);
     }
     return left;
 }
@@ -443,8 +452,9 @@ Expr Parser::ParseMultiplicative() {
 Expr Parser::ParseUnary() {
     if (AcceptOp("-")) {
         Expr e = ParseUnary();
-        if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-') return Expr{"-" + e.sql, Expr::NumLit};
-        return Make("(-" + Value(e) + ")", 0, e);
+        if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-')
+            return Expr{"-" + e.sql, e.flags & (Expr::NumLit | Expr::Whole)};
+        return Make("(-" + Value(e) + ")", e.flags & (Expr::Currency | Expr::Whole), e);
     }
     if (AcceptOp("+")) return ParseUnary();
     return ParsePower();
@@ -468,7 +478,8 @@ Expr Parser::ParsePrimary() {
         Next();
         std::string text = t.text;
         if (text[0] == '.') text = "0" + text;
-        return Expr{text, Expr::NumLit};
+        const bool whole = text.find_first_not_of("0123456789") == std::string::npos;
+        return Expr{text, Expr::NumLit | (whole ? Expr::Whole : 0)};
     }
     case Tok::Date:
         Next();
@@ -548,7 +559,9 @@ Expr Parser::FieldReference(const std::vector<std::string>& parts) {
     int flags = Expr::Column;
     if (names_ && !parts.empty() && parts.size() <= 2) {
         const int type = names_->FieldType(parts.size() == 2 ? parts[0] : std::string(), parts.back());
-        if (type == 8) flags |= Expr::Date; // dbDate
+        if (type == dbDate) flags |= Expr::Date;
+        if (type == dbCurrency) flags |= Expr::Currency;
+        if (type == dbBoolean || type == dbByte || type == dbInteger || type == dbLong) flags |= Expr::Whole;
     }
     if (ruleColumn_ && parts.size() == 1) {
         std::string written = (*ruleColumn_)(parts[0]);
@@ -634,10 +647,15 @@ Expr Parser::ParseCall(const std::string& name) {
     if (f->kind == Fn::Aggregate) {
         flags |= Expr::Aggregate;
         sql += mark;
-        if (args[0].Is(Expr::Date) && (upper == "MIN" || upper == "MAX" || upper == "FIRST" || upper == "LAST"))
-            flags |= Expr::Date;
+        if (upper == "MIN" || upper == "MAX" || upper == "FIRST" || upper == "LAST")
+            flags |= args[0].flags & (Expr::Date | Expr::Currency);
+        if (upper == "SUM") flags |= args[0].flags & Expr::Currency;
     } else if (ReturnsDate(upper)) {
         flags |= Expr::Date;
+    } else if (upper == "CCUR") {
+        flags |= Expr::Currency;
+    } else if (upper == "CLNG" || upper == "CINT" || upper == "CBYTE") {
+        flags |= Expr::Whole;
     }
     return Expr{sql, flags};
 }

@@ -22,6 +22,8 @@ struct Expr {
         Column = 8,     // a field reference
         Aggregate = 16, // contains an aggregate call
         Date = 32,      // a date (storage holds its day number)
+        Currency = 64,  // a Currency value (storage holds a REAL that arithmetic may blur)
+        Whole = 128,    // a whole number (integer literal, Boolean, Byte, Integer or Long field)
     };
     std::string sql;
     int flags = 0;

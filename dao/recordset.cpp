@@ -221,6 +221,25 @@ Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
     return s;
 }
 
+// The typed output columns of the saved queries a statement reads, after its own: a column that passes
+// through a query keeps the type its expression has there.
+void AddSavedQueryTypes(Connection& c, JetStatement& st) {
+    for (const std::string& source : st.sources) {
+        const QueryState* q = c.catalog.FindQuery(source);
+        if (!q) continue;
+        try {
+            JetStatement inner = Translate(c, q->sql);
+            if (inner.kind == JetStatement::Kind::Crosstab && inner.crosstab.valueType) {
+                if (!inner.parameters.empty()) continue;
+                ResolveCrosstab(c, inner);
+            }
+            AddSavedQueryTypes(c, inner);
+            st.columnTypes.insert(st.columnTypes.end(), inner.columnTypes.begin(), inner.columnTypes.end());
+        } catch (const Error&) {
+        }
+    }
+}
+
 } // namespace
 
 std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i) {
@@ -307,8 +326,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     JetStatement st = TranslateQuery(c, jetSql);
     CheckParameters(st, values);
     if (st.kind == JetStatement::Kind::Crosstab) {
-        st.sql = CrosstabSql(c, st);
-        st.kind = JetStatement::Kind::Select;
+        ResolveCrosstab(c, st);
     }
     if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
     auto rs = std::make_shared<RecordsetImpl>();
@@ -369,6 +387,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     // try the previous table and the field at the column's position first.
     std::string lastTable;
     const TableState* lastOrigin = nullptr;
+    bool queryTypesRead = false;
     for (int i = off; i < n; ++i) {
         RsColumn col;
         col.def.name = sqlite3_column_name(q, i) ? sqlite3_column_name(q, i) : "";
@@ -399,11 +418,16 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
             col.typed = false;
             col.def.type = dbText;
             col.def.size = 255;
+            if (!queryTypesRead) {
+                queryTypesRead = true;
+                AddSavedQueryTypes(c, st);
+            }
             for (const auto& [typedName, type] : st.columnTypes)
-                if (typedName == col.def.name) {
+                if (SameName(typedName, col.def.name)) {
                     col.typed = true;
                     col.def.type = type;
                     col.def.size = DefaultSize(type);
+                    break;
                 }
         }
         if (col.baseField >= 0 && base && base->fields[static_cast<std::size_t>(col.baseField)].IsCounter())

@@ -135,7 +135,7 @@ TEST_F(DialectTest, MakeTableKeepsFieldTypes) {
     struct Expect {
         const char* field;
         int type;
-    } fields[] = {{"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbDouble}, {"Ultima", dbDate}};
+    } fields[] = {{"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbCurrency}, {"Ultima", dbDate}};
     for (const Expect& e : fields) EXPECT_EQ(t.Fields()[e.field].Type(), e.type) << e.field;
     EXPECT_EQ(t.Fields()["Nome"].Size(), 20);
     EXPECT_EQ(Scalar(db, "SELECT Ultima FROM Copia WHERE Id = 2"), Day(2020, 3, 15));
