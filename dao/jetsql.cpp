@@ -154,8 +154,8 @@ const TypeName* FindType(std::string_view name) {
 } // namespace
 
 struct Parser::Core {
-    std::string select; // SELECT [DISTINCT] list
-    std::string body;   // FROM ... WHERE ... GROUP BY ... HAVING ...
+    std::string select;    // SELECT [DISTINCT] list
+    std::string body;      // FROM ... WHERE ... GROUP BY ... HAVING ...
     std::string fromWhere; // FROM ... WHERE ... alone
     bool distinct = false;
     bool grouped = false;

@@ -99,7 +99,7 @@ struct JetStatement {
     // join conditions, already joined to `where`.
     std::string updateFrom;
     std::string updateAlias; // the alias of the target in the join, "" for none
-    std::string where; // SQLite expression, "" when there is no WHERE (Update, Delete)
+    std::string where;       // SQLite expression, "" when there is no WHERE (Update, Delete)
 
     // DDL
     std::vector<JetColumnDef> columnDefs;
@@ -127,15 +127,15 @@ struct JetStatement {
     // (`headingsSql`, one column, distinct, sorted) unless they are listed, then builds `sql` with
     // BuildCrosstab.
     struct CrosstabParts {
-        std::string value;      // SQLite aggregate expression of the cells
-        std::string heading;    // SQLite expression of the column heading
-        std::string select;     // "SELECT <row columns>" of the rows (without the value)
-        std::string body;       // " FROM ... [WHERE ...] GROUP BY <rows>" (HAVING included)
-        std::string orderBy;    // "" or the ORDER BY list
+        std::string value;   // SQLite aggregate expression of the cells
+        std::string heading; // SQLite expression of the column heading
+        std::string select;  // "SELECT <row columns>" of the rows (without the value)
+        std::string body;    // " FROM ... [WHERE ...] GROUP BY <rows>" (HAVING included)
+        std::string orderBy; // "" or the ORDER BY list
         std::string headingsSql;
         std::vector<std::string> listed; // PIVOT ... IN (...): the headings, as text
         bool headingIsDate = false;
-        int valueType = 0;      // DAO type of the cells when the reader knows it (Date, Currency)
+        int valueType = 0; // DAO type of the cells when the reader knows it (Date, Currency)
     } crosstab;
 };
 

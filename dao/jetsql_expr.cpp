@@ -142,8 +142,8 @@ const Function kFunctions[] = {
 
 // Functions whose result is a date.
 bool ReturnsDate(std::string_view upperName) {
-    for (const char* n : {"CDATE", "CVDATE", "DATEADD", "DATESERIAL", "DATEVALUE", "TIMESERIAL", "TIMEVALUE", "DATE",
-                          "NOW", "TIME"})
+    for (const char* n : {"CDATE", "CVDATE", "DATEADD", "DATESERIAL", "DATEVALUE", "TIMESERIAL", "TIMEVALUE",
+                          "DATE", "NOW", "TIME"})
         if (upperName == n) return true;
     return false;
 }
@@ -180,7 +180,6 @@ const char* const kClauseWords[] = {"FROM",   "WHERE", "GROUP", "HAVING", "ORDER
 std::string Parser::Text(const Expr& e) {
     return e.Is(Expr::Date) ? "jet_dtext(" + e.sql + ")" : Value(e);
 }
-
 
 std::string Parser::Value(const Expr& e) {
     return e.Is(Expr::Bool) ? "(-" + e.sql + ")" : e.sql;
@@ -410,10 +409,12 @@ Expr Parser::ParseAdditive() {
         else
             sql = "jet_add(" + Value(left) + ", " + Value(right) + ")"; // text + text concatenates
         // A date plus or minus a number is a date; the difference of two dates is a number.
-        int date = (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
+        int date =
+            (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
         if (date && plus && !(left.Is(Expr::NumLit) || right.Is(Expr::NumLit)))
             sql = "(" + Value(left) + " + " + Value(right) + ")";
-        left = Make(sql, date | CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole), left, right);
+        left =
+            Make(sql, date | CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole), left, right);
     }
     return left;
 }
@@ -609,7 +610,8 @@ Expr Parser::ParseCall(const std::string& name) {
     auto dateOrNull = [](const Expr& e) { return e.Is(Expr::Date) || e.sql == "NULL"; };
     if (f->kind == Fn::Special) {
         if (upper == "IIF") {
-            if (dateOrNull(args[1]) && dateOrNull(args[2]) && (args[1].Is(Expr::Date) || args[2].Is(Expr::Date)))
+            if (dateOrNull(args[1]) && dateOrNull(args[2]) &&
+                (args[1].Is(Expr::Date) || args[2].Is(Expr::Date)))
                 flags |= Expr::Date;
             return Expr{"(CASE WHEN " + Condition(args[0]) + " THEN " + Value(args[1]) + " ELSE " +
                             Value(args[2]) + " END)",

@@ -127,7 +127,7 @@ private:
     const std::function<std::string(std::string_view)>* ruleColumn_ = nullptr;
     // The output columns of the outermost SELECT with a known type.
     std::vector<std::pair<std::string, int>>* columnTypes_ = nullptr;
-    std::string intoTable_; // SELECT ... INTO
+    std::string intoTable_;      // SELECT ... INTO
     bool pivotHeading_ = false;  // reading a PIVOT heading: IN lists the headings
     bool crosstabValue_ = false; // reading the value of a TRANSFORM: its aggregates get a mark
 };

@@ -11,12 +11,14 @@ class DialectTest : public DaoTest {
 protected:
     void SetUp() override {
         DaoTest::SetUp();
-        db = Create("d.mdb", {
-            "CREATE TABLE T (Id LONG, Nome TEXT(20), Data DATETIME, Importo CURRENCY, Flag YESNO)",
-            "INSERT INTO T VALUES (1, 'Rossi', #1/2/2021 10:30#, 12.5, True)",
-            "INSERT INTO T VALUES (2, 'Bianchi', #3/15/2020#, 7, False)",
-            "INSERT INTO T VALUES (3, 'Verdi', Null, 1, True)",
-        });
+        db =
+            Create("d.mdb",
+                   {
+                       "CREATE TABLE T (Id LONG, Nome TEXT(20), Data DATETIME, Importo CURRENCY, Flag YESNO)",
+                       "INSERT INTO T VALUES (1, 'Rossi', #1/2/2021 10:30#, 12.5, True)",
+                       "INSERT INTO T VALUES (2, 'Bianchi', #3/15/2020#, 7, False)",
+                       "INSERT INTO T VALUES (3, 'Verdi', Null, 1, True)",
+                   });
     }
     void TearDown() override {
         db.Close();
@@ -32,7 +34,9 @@ protected:
     Database db;
 };
 
-Variant Day(int y, int m, int d, int h = 0, int n = 0) { return Variant::FromDate(y, m, d, h, n); }
+Variant Day(int y, int m, int d, int h = 0, int n = 0) {
+    return Variant::FromDate(y, m, d, h, n);
+}
 
 TEST_F(DialectTest, DatesKeepTheirTypeThroughExpressions) {
     struct Case {
@@ -99,7 +103,8 @@ TEST_F(DialectTest, DollarFormsAndBooleanConstants) {
         {"SELECT Count(*) FROM T WHERE Flag = No", Variant(1)},
         {"SELECT Count(*) FROM T WHERE Flag = True Or Flag = Off", Variant(3)},
     };
-    for (const Case& c : cases) EXPECT_EQ(Scalar(db, c.sql), c.value) << c.sql;
+    for (const Case& c : cases)
+        EXPECT_EQ(Scalar(db, c.sql), c.value) << c.sql;
 }
 
 TEST_F(DialectTest, NamesMatchWithoutCaseForAccentedLetters) {
@@ -135,8 +140,10 @@ TEST_F(DialectTest, MakeTableKeepsFieldTypes) {
     struct Expect {
         const char* field;
         int type;
-    } fields[] = {{"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbCurrency}, {"Ultima", dbDate}};
-    for (const Expect& e : fields) EXPECT_EQ(t.Fields()[e.field].Type(), e.type) << e.field;
+    } fields[] = {
+        {"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbCurrency}, {"Ultima", dbDate}};
+    for (const Expect& e : fields)
+        EXPECT_EQ(t.Fields()[e.field].Type(), e.type) << e.field;
     EXPECT_EQ(t.Fields()["Nome"].Size(), 20);
     EXPECT_EQ(Scalar(db, "SELECT Ultima FROM Copia WHERE Id = 2"), Day(2020, 3, 15));
     EXPECT_EQ(ErrorOf([&] { db.Execute("SELECT * INTO Copia FROM T"); }), 3010);
@@ -149,7 +156,8 @@ TEST_F(DialectTest, CrosstabHeadingsFromDataOrListed) {
     auto rows = [&](const std::string& sql) {
         Recordset rs = db.OpenRecordset(sql);
         std::string out;
-        for (int i = 0; i < rs.Fields().Count(); ++i) out += (i ? "|" : "") + rs.Fields()[i].Name();
+        for (int i = 0; i < rs.Fields().Count(); ++i)
+            out += (i ? "|" : "") + rs.Fields()[i].Name();
         for (; !rs.Eof(); rs.MoveNext()) {
             out += ";";
             for (int i = 0; i < rs.Fields().Count(); ++i) {
@@ -296,7 +304,8 @@ TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ErrorOf([&] {
-                      if (std::string(c.sql).rfind("SELECT", 0) == 0 && std::string(c.sql).find(" INTO ") == std::string::npos)
+                      if (std::string(c.sql).rfind("SELECT", 0) == 0 &&
+                          std::string(c.sql).find(" INTO ") == std::string::npos)
                           db.OpenRecordset(c.sql).Close();
                       else
                           db.Execute(c.sql);

@@ -41,17 +41,39 @@ Table ReadTable(MdbHandle* mdb, const std::string& name) {
         mdb_bind_column(t, static_cast<int>(i) + 1, bound[i].data(), &lengths[i]);
         std::string type;
         switch (col->col_type) {
-        case MDB_BOOL: type = "YESNO"; break;
-        case MDB_BYTE: type = "BYTE"; break;
-        case MDB_INT: type = "SHORT"; break;
-        case MDB_LONGINT: type = "LONG"; break;
-        case MDB_MONEY: type = "CURRENCY"; break;
-        case MDB_FLOAT: type = "SINGLE"; break;
-        case MDB_DOUBLE: type = "DOUBLE"; break;
-        case MDB_DATETIME: type = "DATETIME"; break;
-        case MDB_TEXT: type = "TEXT(" + std::to_string(std::min(255, col->col_size)) + ")"; break;
-        case MDB_MEMO: type = "MEMO"; break;
-        default: type = "LONGBINARY"; break;
+        case MDB_BOOL:
+            type = "YESNO";
+            break;
+        case MDB_BYTE:
+            type = "BYTE";
+            break;
+        case MDB_INT:
+            type = "SHORT";
+            break;
+        case MDB_LONGINT:
+            type = "LONG";
+            break;
+        case MDB_MONEY:
+            type = "CURRENCY";
+            break;
+        case MDB_FLOAT:
+            type = "SINGLE";
+            break;
+        case MDB_DOUBLE:
+            type = "DOUBLE";
+            break;
+        case MDB_DATETIME:
+            type = "DATETIME";
+            break;
+        case MDB_TEXT:
+            type = "TEXT(" + std::to_string(std::min(255, col->col_size)) + ")";
+            break;
+        case MDB_MEMO:
+            type = "MEMO";
+            break;
+        default:
+            type = "LONGBINARY";
+            break;
         }
         out.ddl.push_back("[" + names.back() + "] " + type);
     }
@@ -60,8 +82,9 @@ Table ReadTable(MdbHandle* mdb, const std::string& name) {
         for (unsigned i = 0; i < t->num_cols; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
             const bool binary = col->col_type == MDB_OLE;
-            r[names[i]] = lengths[i] > 0 && !binary ? std::string(bound[i].data(), static_cast<std::size_t>(lengths[i]))
-                                                    : std::string();
+            r[names[i]] = lengths[i] > 0 && !binary
+                              ? std::string(bound[i].data(), static_cast<std::size_t>(lengths[i]))
+                              : std::string();
             if (lengths[i] == 0 || binary) out.nulls.insert(std::to_string(out.rows.size()) + "#" + names[i]);
         }
         out.rows.push_back(std::move(r));
@@ -70,7 +93,9 @@ Table ReadTable(MdbHandle* mdb, const std::string& name) {
     return out;
 }
 
-double Num(const std::string& s) { return s.empty() ? 0 : std::stod(s); }
+double Num(const std::string& s) {
+    return s.empty() ? 0 : std::stod(s);
+}
 
 // CCur(UnitPrice * Quantity * (1 - Discount) / 100) * 100, as the queries compute a line's amount.
 double LineAmount(const Row& line) {
@@ -80,12 +105,12 @@ double LineAmount(const Row& line) {
 }
 
 const char* const kQueries[][2] = {
-    {"Order Subtotals",
-     "SELECT DISTINCTROW [Order Details].OrderID, Sum(CCur([UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS "
-     "Subtotal FROM [Order Details] GROUP BY [Order Details].OrderID;"},
-    {"Ten Most Expensive Products",
-     "SELECT DISTINCTROW TOP 10 Products.ProductName AS TenMostExpensiveProducts, Products.UnitPrice FROM Products "
-     "ORDER BY Products.UnitPrice DESC;"},
+    {"Order Subtotals", "SELECT DISTINCTROW [Order Details].OrderID, "
+                        "Sum(CCur([UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS "
+                        "Subtotal FROM [Order Details] GROUP BY [Order Details].OrderID;"},
+    {"Ten Most Expensive Products", "SELECT DISTINCTROW TOP 10 Products.ProductName AS "
+                                    "TenMostExpensiveProducts, Products.UnitPrice FROM Products "
+                                    "ORDER BY Products.UnitPrice DESC;"},
     {"Products Above Average Price",
      "SELECT DISTINCTROW Products.ProductName, Products.UnitPrice FROM Products WHERE "
      "(((Products.UnitPrice)>(SELECT AVG([UnitPrice]) From Products))) ORDER BY Products.UnitPrice DESC;"},
@@ -96,30 +121,39 @@ const char* const kQueries[][2] = {
      "SELECT DISTINCTROW Products.*, Categories.CategoryName FROM Categories INNER JOIN Products ON "
      "Categories.CategoryID = Products.CategoryID WHERE (((Products.Discontinued)=No));"},
     {"Customers and Suppliers by City",
-     "SELECT City, CompanyName, ContactName, \"Customers\" AS [Relationship] FROM Customers UNION SELECT City, "
+     "SELECT City, CompanyName, ContactName, \"Customers\" AS [Relationship] FROM Customers UNION SELECT "
+     "City, "
      "CompanyName, ContactName, \"Suppliers\" FROM Suppliers ORDER BY City, CompanyName;"},
     {"Quarterly Orders by Product",
-     "TRANSFORM Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS ProductAmount SELECT "
-     "Products.ProductName, Orders.CustomerID, Year([OrderDate]) AS OrderYear FROM Products INNER JOIN (Orders "
+     "TRANSFORM Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS ProductAmount "
+     "SELECT "
+     "Products.ProductName, Orders.CustomerID, Year([OrderDate]) AS OrderYear FROM Products INNER JOIN "
+     "(Orders "
      "INNER JOIN [Order Details] ON Orders.OrderID = [Order Details].OrderID) ON Products.ProductID = [Order "
      "Details].ProductID WHERE (((Orders.OrderDate) Between #1/1/95# And #12/31/95#)) GROUP BY "
-     "Products.ProductName, Orders.CustomerID, Year([OrderDate]) PIVOT \"Qtr \" & DatePart(\"q\",[OrderDate],1,0) "
+     "Products.ProductName, Orders.CustomerID, Year([OrderDate]) PIVOT \"Qtr \" & "
+     "DatePart(\"q\",[OrderDate],1,0) "
      "In (\"Qtr 1\",\"Qtr 2\",\"Qtr 3\",\"Qtr 4\");"},
     {"Employee Sales by Country",
      "PARAMETERS [Beginning Date] DateTime, [Ending Date] DateTime; SELECT DISTINCTROW Employees.Country, "
-     "Employees.LastName, Employees.FirstName, Orders.ShippedDate, Orders.OrderID, [Order Subtotals].Subtotal AS "
+     "Employees.LastName, Employees.FirstName, Orders.ShippedDate, Orders.OrderID, [Order "
+     "Subtotals].Subtotal AS "
      "SaleAmount FROM Employees INNER JOIN (Orders INNER JOIN [Order Subtotals] ON Orders.OrderID = [Order "
      "Subtotals].OrderID) ON Employees.EmployeeID = Orders.EmployeeID WHERE (((Orders.ShippedDate) Between "
      "[Beginning Date] And [Ending Date]));"},
     {"Product Sales for 1995",
      "SELECT DISTINCTROW Categories.CategoryName, Products.ProductName, Sum(CCur([Order "
      "Details].[UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS ProductSales, \"Qtr \" & DatePart(\"q\","
-     "[ShippedDate]) AS ShippedQuarter FROM Categories INNER JOIN (Products INNER JOIN (Orders INNER JOIN [Order "
-     "Details] ON Orders.OrderID = [Order Details].OrderID) ON Products.ProductID = [Order Details].ProductID) ON "
-     "Categories.CategoryID = Products.CategoryID WHERE (((Orders.ShippedDate) Between #1/1/95# And #12/31/95#)) "
+     "[ShippedDate]) AS ShippedQuarter FROM Categories INNER JOIN (Products INNER JOIN (Orders INNER JOIN "
+     "[Order "
+     "Details] ON Orders.OrderID = [Order Details].OrderID) ON Products.ProductID = [Order "
+     "Details].ProductID) ON "
+     "Categories.CategoryID = Products.CategoryID WHERE (((Orders.ShippedDate) Between #1/1/95# And "
+     "#12/31/95#)) "
      "GROUP BY Categories.CategoryName, Products.ProductName, \"Qtr \" & DatePart(\"q\",[ShippedDate]);"},
     {"Category Sales for 1995",
-     "SELECT DISTINCTROW [Product Sales for 1995].CategoryName, Sum([Product Sales for 1995].ProductSales) AS "
+     "SELECT DISTINCTROW [Product Sales for 1995].CategoryName, Sum([Product Sales for 1995].ProductSales) "
+     "AS "
      "CategorySales FROM [Product Sales for 1995] GROUP BY [Product Sales for 1995].CategoryName;"},
 };
 
@@ -133,12 +167,13 @@ protected:
         ASSERT_NE(mdb, nullptr);
         mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
         db = engine_.CreateDatabase(Path("nw.mdb"));
-        for (const char* name : {"Categories", "Customers", "Employees", "Order Details", "Orders", "Products",
-                                 "Shippers", "Suppliers"}) {
+        for (const char* name : {"Categories", "Customers", "Employees", "Order Details", "Orders",
+                                 "Products", "Shippers", "Suppliers"}) {
             Table& t = tables[name] = ReadTable(mdb, name);
             ASSERT_FALSE(t.ddl.empty()) << name;
             std::string ddl = "CREATE TABLE [" + std::string(name) + "] (";
-            for (std::size_t i = 0; i < t.ddl.size(); ++i) ddl += (i ? ", " : "") + t.ddl[i];
+            for (std::size_t i = 0; i < t.ddl.size(); ++i)
+                ddl += (i ? ", " : "") + t.ddl[i];
             db.Execute(ddl + ")");
             Recordset rs = db.OpenRecordset(name);
             for (std::size_t r = 0; r < t.rows.size(); ++r) {
@@ -150,7 +185,8 @@ protected:
             rs.Close();
         }
         mdb_close(mdb);
-        for (const auto& q : kQueries) db.CreateQueryDef(q[0], q[1]);
+        for (const auto& q : kQueries)
+            db.CreateQueryDef(q[0], q[1]);
     }
     void TearDown() override {
         db.Close();
@@ -160,7 +196,8 @@ protected:
         std::vector<std::vector<Variant>> out;
         for (; !rs.Eof(); rs.MoveNext()) {
             std::vector<Variant> row;
-            for (int i = 0; i < rs.Fields().Count(); ++i) row.push_back(rs.Fields()[i].Value());
+            for (int i = 0; i < rs.Fields().Count(); ++i)
+                row.push_back(rs.Fields()[i].Value());
             out.push_back(std::move(row));
         }
         rs.Close();
@@ -183,7 +220,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
 
     // Ten Most Expensive Products: the dearest ten, dearest first.
     std::vector<std::pair<double, std::string>> byPrice;
-    for (const Row& p : products) byPrice.emplace_back(Num(p.at("UnitPrice")), p.at("ProductName"));
+    for (const Row& p : products)
+        byPrice.emplace_back(Num(p.at("UnitPrice")), p.at("ProductName"));
     std::sort(byPrice.begin(), byPrice.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     auto ten = Rows("Ten Most Expensive Products");
     ASSERT_EQ(ten.size(), 10u);
@@ -195,7 +233,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
 
     // Products Above Average Price.
     double total = 0;
-    for (const auto& [price, name] : byPrice) total += price;
+    for (const auto& [price, name] : byPrice)
+        total += price;
     const auto above = std::count_if(byPrice.begin(), byPrice.end(),
                                      [&](const auto& p) { return p.first > total / byPrice.size(); });
     auto dear = Rows("Products Above Average Price");
@@ -204,7 +243,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
 
     // Order Subtotals: one row per order, the sum of its lines.
     std::map<long, double> subtotal;
-    for (const Row& l : lines) subtotal[std::stol(l.at("OrderID"))] += LineAmount(l);
+    for (const Row& l : lines)
+        subtotal[std::stol(l.at("OrderID"))] += LineAmount(l);
     auto subtotals = Rows("Order Subtotals");
     ASSERT_EQ(subtotals.size(), subtotal.size());
     for (const auto& row : subtotals) {
@@ -214,7 +254,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
 
     // Current Product List and Alphabetical List of Products: the products still sold.
     std::size_t sold = 0;
-    for (const Row& p : products) sold += p.at("Discontinued") == "0";
+    for (const Row& p : products)
+        sold += p.at("Discontinued") == "0";
     EXPECT_EQ(Rows("Current Product List").size(), sold);
     auto alphabetical = Rows("Alphabetical List of Products");
     EXPECT_EQ(alphabetical.size(), sold);
@@ -223,7 +264,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     // Customers and Suppliers by City: the union without repeated rows, ordered by city.
     std::set<std::vector<std::string>> people;
     for (const char* t : {"Customers", "Suppliers"})
-        for (const Row& r : tables[t].rows) people.insert({r.at("City"), r.at("CompanyName"), r.at("ContactName"), t});
+        for (const Row& r : tables[t].rows)
+            people.insert({r.at("City"), r.at("CompanyName"), r.at("ContactName"), t});
     auto cities = Rows("Customers and Suppliers by City");
     EXPECT_EQ(cities.size(), people.size());
     for (std::size_t i = 1; i < cities.size(); ++i)
@@ -232,7 +274,8 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     // Quarterly Orders by Product: a row per product and customer of 1995, a column per quarter.
     std::map<std::pair<std::string, std::string>, std::array<double, 4>> quarters;
     std::map<std::string, const Row*> orderById;
-    for (const Row& o : orders) orderById[o.at("OrderID")] = &o;
+    for (const Row& o : orders)
+        orderById[o.at("OrderID")] = &o;
     for (const Row& l : lines) {
         const Row& o = *orderById.at(l.at("OrderID"));
         const std::string date = o.at("OrderDate");
