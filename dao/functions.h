@@ -72,6 +72,19 @@ inline constexpr double kMaxDate = 2958465.999988426;
 // The day number the system clock shows now (local time).
 double NowDayNumber();
 
+// ---- Regional settings --------------------------------------------------------------------------------
+
+// How CStr writes a date: the short date and time of the system's regional settings. One setting for the
+// whole engine, an Italian system's by default (dd/mm/yyyy hh.nn.ss), which every text the program builds
+// relies on; a United States system writes mm/dd/yyyy hh:nn:ss.
+struct RegionalSettings {
+    bool dayFirst = true;
+    char dateSeparator = '/';
+    char timeSeparator = '.';
+};
+const RegionalSettings& Regional();
+void SetRegional(const RegionalSettings& settings);
+
 // ---- Text <-> number, date, Boolean ------------------------------------------------------------------
 
 // A number written in text (rules above). Empty when it is not one.

@@ -4,6 +4,8 @@
 
 #include "dao_fixture.h"
 
+#include "dao/functions.h"
+
 namespace ledrana::dao::testing {
 namespace {
 
@@ -85,6 +87,15 @@ TEST_F(DialectTest, DatesKeepTheirTypeThroughExpressions) {
     }
     EXPECT_EQ(Typed("SELECT Now()").second, dbDate);
     EXPECT_EQ(Typed("SELECT Date()").first.ToString().size(), 10u); // dd/mm/yyyy, no time
+}
+
+TEST_F(DialectTest, DateTextFollowsTheRegionalSettings) {
+    const vb::RegionalSettings italian = vb::Regional();
+    vb::SetRegional({false, '/', ':'});
+    EXPECT_EQ(Scalar(db, "SELECT CStr(#1/2/2020 9:05#)"), Variant("01/02/2020 09:05:00"));
+    EXPECT_EQ(Scalar(db, "SELECT Data FROM T WHERE Id = 2").ToString(), "03/15/2020");
+    vb::SetRegional(italian);
+    EXPECT_EQ(Scalar(db, "SELECT Data FROM T WHERE Id = 2").ToString(), "15/03/2020");
 }
 
 TEST_F(DialectTest, DollarFormsAndBooleanConstants) {
