@@ -24,9 +24,11 @@
 //   - InStr, InStrRev, Replace and StrComp compare without regard to case unless compare 0 (binary) is
 //     given, as Jet's queries do.
 //
-// Storage loses the type of a value, so an expression sees a Date field as its day number and a Boolean
-// as -1/0: CStr, & and Format without a format print them as numbers (Format with a date format, Year,
-// Month... read them as dates). jet_cast's fromType restores the type for field conversions.
+// Storage loses the type of a value, so a function sees a Date as its day number and a Boolean as -1/0.
+// Where the translator knows an expression is a date it calls jet_dtext(value) (CStr of a date) or
+// jet_dformat(value, format...) (Format of a date) instead; elsewhere CStr, & and Format without a format
+// print numbers (Format with a date format, Year, Month... read them as dates). jet_cast's fromType
+// restores the type for field conversions.
 //
 // SQL functions (all deterministic except Date, Now, Time, Rnd), with VB's Null propagation:
 //   jet_cast(value, daoType, size[, fromType]) -> the value converted for a field of that type, or Null
