@@ -77,8 +77,12 @@ Stmt Connection::PrepareJet(const std::string& sql) {
         // A saved query or an attached table named in the statement: make a temporary view of it.
         std::string body;
         if (QueryState* q = catalog.FindQuery(missing)) {
-            JetStatement st = TranslateJetSql(q->sql);
-            if (st.kind != JetStatement::Kind::Select || !st.parameters.empty()) ThrowJet(3078, missing);
+            JetStatement st = Translate(*this, q->sql);
+            if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
+            if (st.kind == JetStatement::Kind::Crosstab) {
+                ResolveCrosstab(*this, st);
+            }
+            if (st.kind != JetStatement::Kind::Select) ThrowJet(3078, missing);
             body = WithoutHiddenColumns(*this, st.sources, st.sql);
             missing = q->name;
         } else if (TableState* t = catalog.FindTable(missing); t && t->IsAttached()) {

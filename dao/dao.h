@@ -276,7 +276,9 @@ public:
     std::string SourceTableName() const;
     void SetSourceTableName(std::string_view name);
     std::string ValidationRule() const;
+    void SetValidationRule(std::string_view rule);  // a rule on the fields of a row, checked on every save
     std::string ValidationText() const;
+    void SetValidationText(std::string_view text);  // the description of the error when the rule fails
     // Exact row count of a local table; -1 for an attached one.
     std::int64_t RecordCount() const;
     bool Updatable() const;
@@ -316,6 +318,35 @@ private:
 
 // ---- QueryDef -------------------------------------------------------------------------------------------
 
+// A parameter a query declares (PARAMETERS name type, ...): its value is given before the query runs, and
+// converted to the parameter's type. A query run with a parameter left without a value fails with 3061.
+class Parameter {
+public:
+    std::string Name() const;
+    int Type() const;
+    Variant Value() const;
+    void SetValue(const Variant& value);
+
+    Parameter(std::shared_ptr<detail::QueryDefImpl> query, std::size_t index)
+        : query_(std::move(query)), index_(index) {}
+
+private:
+    std::shared_ptr<detail::QueryDefImpl> query_;
+    std::size_t index_ = 0;
+};
+
+class Parameters {
+public:
+    int Count() const;
+    Parameter operator[](int index) const;             // in the order of the declaration; 3265 out of range
+    Parameter operator[](std::string_view name) const; // without regard to case; 3265 when missing
+
+    explicit Parameters(std::shared_ptr<detail::QueryDefImpl> query) : query_(std::move(query)) {}
+
+private:
+    std::shared_ptr<detail::QueryDefImpl> query_;
+};
+
 // A saved query: its SQL text is kept exactly as given. A select query can be opened as a recordset and
 // named in the FROM clause of other statements.
 class QueryDef {
@@ -330,6 +361,7 @@ public:
     Recordset OpenRecordset(int type = 0, int options = 0);
     std::int64_t RecordsAffected() const;
     dao::Properties Properties() const;
+    dao::Parameters Parameters() const;
 
     explicit QueryDef(std::shared_ptr<detail::QueryDefImpl> impl) : impl_(std::move(impl)) {}
     const std::shared_ptr<detail::QueryDefImpl>& impl() const { return impl_; }

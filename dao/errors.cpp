@@ -82,6 +82,10 @@ constexpr ErrorText kTexts[] = {
     {3314, "Il campo '|' non può contenere un valore Null perché la proprietà Required del campo è "
            "impostata su True. Immettere un valore nel campo."},
     {3315, "Il campo '|' non può essere una stringa di lunghezza zero."},
+    {3316, "Uno o più valori non sono consentiti dalla regola di convalida '|' impostata per '|'. Immettere "
+           "un valore accettabile per l'espressione."},
+    {3317, "Uno o più valori non sono consentiti dalla regola di convalida '|' impostata per '|'. Immettere "
+           "un valore accettabile per l'espressione di questo campo."},
     {3376, "La tabella '|' non esiste."},
     {3343, "Formato di database '|' non riconosciuto."},
     {3349, "Overflow di un campo numerico."},

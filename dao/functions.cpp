@@ -317,6 +317,33 @@ void FnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultText(ctx, StrArg(argv[0], buf));
 }
 
+void FnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// jet_dtext(date): CStr of a value the query knows is a date (its day number in storage); Null stays Null.
+void FnDateText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int t = Type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (t != SQLITE_INTEGER && t != SQLITE_FLOAT) return sqlite3_result_value(ctx, argv[0]);
+    const double d = sqlite3_value_double(argv[0]);
+    if (!(d >= kMinDate && d <= kMaxDate)) throw Raised{6};
+    ResultText(ctx, DateText(d));
+}
+
+// jet_dformat(date[, format...]): Format of a date: without a format its CStr text, with a date format the
+// date so written, with a number format its day number so written.
+void FnDateFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    const int t = Type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    std::string fbuf;
+    std::string_view format = argc > 1 && !IsNull(argv[1]) ? StrArg(argv[1], fbuf) : std::string_view();
+    if (t != SQLITE_INTEGER && t != SQLITE_FLOAT) return FnFormat(ctx, argc, argv);
+    const double d = sqlite3_value_double(argv[0]);
+    if (!(d >= kMinDate && d <= kMaxDate)) return FnFormat(ctx, argc, argv);
+    if (format.empty()) return ResultText(ctx, DateText(d));
+    if (IsDateFormat(format)) return ResultText(ctx, FormatDate(d, format));
+    ResultText(ctx, FormatNumber(d, format));
+}
+
 void FnCVar(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
@@ -1292,6 +1319,8 @@ const Scalar kScalars[] = {
     {"jet_monthname", -1, true, Call<FnMonthName>},
     {"jet_weekdayname", -1, true, Call<FnWeekdayName>},
     {"jet_format", -1, true, Call<FnFormat>},
+    {"jet_dtext", 1, true, Call<FnDateText>},
+    {"jet_dformat", -1, true, Call<FnDateFormat>},
 };
 
 } // namespace

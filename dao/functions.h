@@ -24,9 +24,11 @@
 //   - InStr, InStrRev, Replace and StrComp compare without regard to case unless compare 0 (binary) is
 //     given, as Jet's queries do.
 //
-// Storage loses the type of a value, so an expression sees a Date field as its day number and a Boolean
-// as -1/0: CStr, & and Format without a format print them as numbers (Format with a date format, Year,
-// Month... read them as dates). jet_cast's fromType restores the type for field conversions.
+// Storage loses the type of a value, so a function sees a Date as its day number and a Boolean as -1/0.
+// Where the translator knows an expression is a date it calls jet_dtext(value) (CStr of a date) or
+// jet_dformat(value, format...) (Format of a date) instead; elsewhere CStr, & and Format without a format
+// print numbers (Format with a date format, Year, Month... read them as dates). jet_cast's fromType
+// restores the type for field conversions.
 //
 // SQL functions (all deterministic except Date, Now, Time, Rnd), with VB's Null propagation:
 //   jet_cast(value, daoType, size[, fromType]) -> the value converted for a field of that type, or Null
@@ -71,6 +73,19 @@ inline constexpr double kMaxDate = 2958465.999988426;
 
 // The day number the system clock shows now (local time).
 double NowDayNumber();
+
+// ---- Regional settings --------------------------------------------------------------------------------
+
+// How CStr writes a date: the short date and time of the system's regional settings. One setting for the
+// whole engine, an Italian system's by default (dd/mm/yyyy hh.nn.ss), which every text the program builds
+// relies on; a United States system writes mm/dd/yyyy hh:nn:ss.
+struct RegionalSettings {
+    bool dayFirst = true;
+    char dateSeparator = '/';
+    char timeSeparator = '.';
+};
+const RegionalSettings& Regional();
+void SetRegional(const RegionalSettings& settings);
 
 // ---- Text <-> number, date, Boolean ------------------------------------------------------------------
 

@@ -280,15 +280,22 @@ void AppendCurrency(std::string& out, double v) {
     out.append(buf, static_cast<std::size_t>(n));
 }
 
+namespace {
+RegionalSettings regional;
+} // namespace
+
+const RegionalSettings& Regional() { return regional; }
+void SetRegional(const RegionalSettings& settings) { regional = settings; }
+
 void AppendDate(std::string& out, double v) {
     CivilDate c = SplitDayNumber(v);
     bool hasTime = c.hour || c.minute || c.second;
     bool hasDate = std::trunc(v) != 0 || !hasTime;
     if (hasDate) {
-        Append2(out, c.day);
-        out += '/';
-        Append2(out, c.month);
-        out += '/';
+        Append2(out, regional.dayFirst ? c.day : c.month);
+        out += regional.dateSeparator;
+        Append2(out, regional.dayFirst ? c.month : c.day);
+        out += regional.dateSeparator;
         char buf[8];
         int n = std::snprintf(buf, sizeof buf, "%04d", c.year);
         out.append(buf, static_cast<std::size_t>(n));
@@ -296,9 +303,9 @@ void AppendDate(std::string& out, double v) {
     if (hasTime) {
         if (hasDate) out += ' ';
         Append2(out, c.hour);
-        out += '.';
+        out += regional.timeSeparator;
         Append2(out, c.minute);
-        out += '.';
+        out += regional.timeSeparator;
         Append2(out, c.second);
     }
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -170,6 +171,7 @@ struct Connection {
     // Translations of query texts whose criteria integers stand as marks (the translation depends on the
     // text only).
     std::unordered_map<std::string, JetStatement> translations;
+    std::uint64_t translationsGeneration = 0;
     std::uint64_t queryPoolGeneration = 0;
     // A statement of the text from the pool, or prepared as PrepareJet does.
     Stmt TakeQuery(const std::string& sql);
@@ -213,6 +215,11 @@ struct Connection {
     // Attached sources: connect path (host) -> schema name.
     std::map<std::string, std::string> attached;
     bool tempViews = false; // temporary views exist (dropped before DDL)
+
+    // Types of field names over all tables (upper-case name -> DAO type, 0 when tables disagree), for
+    // the translator; rebuilt when the catalog changes.
+    std::unordered_map<std::string, int> fieldTypes;
+    std::uint64_t fieldTypesGeneration = ~std::uint64_t{0};
 
     ~Connection();
 
@@ -399,8 +406,14 @@ struct QueryDefImpl {
     bool stored = false;
     bool open = true;
     std::int64_t recordsAffected = 0;
+    // The parameters of the SQL text `parametersOf` and their values (Empty: not given).
+    std::string parametersOf;
+    std::vector<JetParameter> parameters;
+    std::vector<Variant> values;
     QueryState* State() const;
     std::string Sql() const;
+    // Reads the parameters of the current SQL text when it changed; keeps the values of those that stay.
+    void ReadParameters();
 };
 
 // ---- Recordset ----
@@ -513,11 +526,27 @@ dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);
 // Builds a recordset (dao/recordset.cpp).
 std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
                                                  std::string_view source, int type);
+// `values`: the values of the statement's declared parameters, in order (nullptr: none given, 3061).
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
-                                                  std::string_view name, std::string_view jetSql);
+                                                  std::string_view name, std::string_view jetSql,
+                                                  const std::vector<Variant>* values = nullptr);
+
+// Jet SQL translated for this connection: field types and the spelling of names from its catalog.
+JetStatement Translate(Connection& c, std::string_view jetSql);
+// Makes a crosstab statement the SELECT of the headings its data gives (or lists), its cells typed.
+void ResolveCrosstab(Connection& c, JetStatement& st);
+// Checks the validation rules of a table on a row about to be saved: 3317 (a field's rule, with the
+// field's ValidationText as description when it has one) or 3316 (the table's rule). `value` gives a
+// field's value by its position in the table.
+void CheckValidationRules(Connection& c, const TableState& t, const std::function<Variant(std::size_t)>& value);
+bool HasValidationRules(const TableState& t);
 
 // Runs one Jet SQL statement (dao/execute.cpp). Returns the rows affected.
-std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options);
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
+                        const std::vector<Variant>* values = nullptr);
+// Checks that every declared parameter has a value (3061 with the number missing) and binds them as ?k.
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st, const std::vector<Variant>* values);
+void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
 
 // Password support (dao/engine.cpp).
 std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"

@@ -22,9 +22,36 @@ std::string QuoteName(std::string_view name) {
     return out;
 }
 
-JetStatement TranslateJetSql(std::string_view jetSql) {
-    jetsql::Parser parser(jetSql);
+JetStatement TranslateJetSql(std::string_view jetSql, const JetNames* names) {
+    jetsql::Parser parser(jetSql, names);
     return parser.Parse();
+}
+
+std::string TranslateJetRule(std::string_view rule, std::string_view field,
+                             const std::function<std::string(std::string_view)>& column) {
+    jetsql::Parser parser(rule);
+    return parser.ParseRule(field, column);
+}
+
+std::string BuildCrosstab(const JetStatement::CrosstabParts& x, const std::vector<std::string>& headings) {
+    std::string sql = x.select;
+    std::string text = x.headingIsDate ? "jet_dtext(" + x.heading + ")" : "jet_cstr(" + x.heading + ")";
+    for (const std::string& h : headings) {
+        // Each aggregate of the value counts the rows of its column only.
+        std::string filter = " FILTER (WHERE " + text + " = " + jetsql::StringLiteral(h) + ")";
+        std::string cell;
+        for (char ch : x.value) {
+            if (ch == '\x01')
+                cell += filter;
+            else
+                cell += ch;
+        }
+        // A cell without rows is empty, even for Count.
+        sql += ", (CASE WHEN count(*)" + filter + " > 0 THEN " + cell + " END) AS " + QuoteName(h);
+    }
+    sql += x.body;
+    if (!x.orderBy.empty()) sql += " ORDER BY " + x.orderBy;
+    return sql;
 }
 
 namespace jetsql {
@@ -127,8 +154,9 @@ const TypeName* FindType(std::string_view name) {
 } // namespace
 
 struct Parser::Core {
-    std::string select; // SELECT [DISTINCT] list
-    std::string body;   // FROM ... WHERE ... GROUP BY ... HAVING ...
+    std::string select;    // SELECT [DISTINCT] list
+    std::string body;      // FROM ... WHERE ... GROUP BY ... HAVING ...
+    std::string fromWhere; // FROM ... WHERE ... alone
     bool distinct = false;
     bool grouped = false;
     bool top = false;
@@ -136,7 +164,23 @@ struct Parser::Core {
     std::string topCount;
 };
 
-Parser::Parser(std::string_view sql) : sql_(sql), tokens_(Lex(sql)) {}
+Parser::Parser(std::string_view sql, const JetNames* names) : sql_(sql), tokens_(Lex(sql)), names_(names) {}
+
+std::string Parser::ParseRule(std::string_view field,
+                              const std::function<std::string(std::string_view)>& column) {
+    ruleField_ = std::string(field);
+    ruleColumn_ = &column;
+    Expr e = TopExpression({});
+    if (Peek().kind != Tok::End) ExprFail();
+    return e.Is(Expr::Bool) ? e.sql : "(" + Value(e) + " <> 0)";
+}
+
+std::string Parser::Quoted(const std::string& name) const {
+    if (names_)
+        for (unsigned char ch : name)
+            if (ch >= 0x80) return QuoteName(names_->Spelling(name));
+    return QuoteName(name);
+}
 
 // ---- Tokens -----------------------------------------------------------------------------------------
 
@@ -227,7 +271,9 @@ void Parser::AddSource(const std::string& name) {
 
 JetStatement Parser::Parse() {
     if (AtKeyword("PARAMETERS")) ParseParameters();
-    if (AtKeyword("SELECT") || (AtOp("(") && IsKeyword(Peek(1), "SELECT")))
+    if (AtKeyword("TRANSFORM"))
+        ParseTransform();
+    else if (AtKeyword("SELECT") || (AtOp("(") && IsKeyword(Peek(1), "SELECT")))
         ParseSelectStatement();
     else if (AtKeyword("INSERT"))
         ParseInsert();
@@ -252,6 +298,9 @@ void Parser::ParseParameters() {
     while (true) {
         JetParameter p;
         p.name = ReadName();
+        // [Forms]![Dialog]![Field]: a name in parts.
+        while (AtOp("!") || AtOp("."))
+            Next(), p.name += "!" + ReadName();
         if (Peek().kind != Tok::Name) Fail();
         const TypeName* type = FindType(Next().text);
         if (!type || type->counter) Fail();
@@ -272,8 +321,58 @@ void Parser::ParseSelectStatement() {
     st_.kind = JetStatement::Kind::Select;
     statementError_ = 3141;
     std::size_t sourcesBefore = st_.sources.size();
+    columnTypes_ = &st_.columnTypes;
     st_.sql = ParseQuery(0);
     (void)sourcesBefore;
+    ExpectStatementEnd();
+    if (!intoTable_.empty()) {
+        st_.kind = JetStatement::Kind::MakeTable;
+        st_.table = intoTable_;
+    }
+}
+
+// TRANSFORM value SELECT rows FROM ... GROUP BY rows [ORDER BY ...] PIVOT heading [IN (...)]
+void Parser::ParseTransform() {
+    st_.kind = JetStatement::Kind::Crosstab;
+    statementError_ = 3141;
+    Next();
+    JetStatement::CrosstabParts& x = st_.crosstab;
+    // The aggregates of the value are marked, so that each column's cell can filter their rows.
+    crosstabValue_ = true;
+    Expr value = TopExpression({"SELECT", "AS"});
+    crosstabValue_ = false;
+    if (!value.Is(Expr::Aggregate)) throw SqlError(3122);
+    x.value = Value(value);
+    x.valueType = value.Is(Expr::Date) ? dbDate : value.Is(Expr::Currency) ? dbCurrency : 0;
+    if (AcceptKeyword("AS")) ReadName();
+    if (!AtKeyword("SELECT")) Fail();
+    Core c = ParseCore(0);
+    x.select = c.select;
+    x.body = c.body;
+    if (AtKeyword("ORDER")) x.orderBy = ParseOrderBy();
+    if (!AcceptKeyword("PIVOT")) Fail();
+    pivotHeading_ = true;
+    Expr heading = TopExpression({"IN"});
+    pivotHeading_ = false;
+    x.heading = Value(heading);
+    x.headingIsDate = heading.Is(Expr::Date);
+    if (AcceptKeyword("IN")) {
+        ExpectOp("(");
+        while (true) {
+            const Token& t = Peek();
+            if (t.kind == Tok::String || t.kind == Tok::Number)
+                x.listed.push_back(t.text);
+            else
+                Fail();
+            Next();
+            if (AcceptOp(")")) break;
+            ExpectOp(",");
+        }
+    }
+    std::string text = x.headingIsDate ? "jet_dtext(h)" : "jet_cstr(h)";
+    x.headingsSql = "SELECT " + text + " FROM (SELECT DISTINCT " + x.heading + " AS h" + c.fromWhere +
+                    ") WHERE h IS NOT NULL ORDER BY h";
+    st_.updatable = false;
     ExpectStatementEnd();
 }
 
@@ -362,16 +461,23 @@ Parser::Core Parser::ParseCore(int depth) {
     }
     bool hasAggregate = false;
     c.select += ParseSelectList(depth, hasAggregate);
-    if (AtKeyword("INTO")) throw SqlError(3129);
+    if (AtKeyword("INTO")) {
+        // SELECT ... INTO table [IN 'database'] FROM ...: a make-table query.
+        if (depth != 0 || !intoTable_.empty()) Fail();
+        Next();
+        intoTable_ = ReadName();
+        if (AtKeyword("IN")) throw SqlError(3131);
+    }
     int tableCount = 0;
     bool hasJoin = false;
     if (AcceptKeyword("FROM")) {
         statementError_ = 3131;
         c.body = " FROM " + ParseFrom(depth, tableCount, hasJoin);
+        c.fromWhere = c.body;
         // What follows the tables must start a clause: "FROM My Table" is a name with a blank.
         const Token& t = Peek();
         bool clause = t.kind == Tok::End || AtOp(";") || AtOp(")");
-        for (const char* w : {"WHERE", "GROUP", "HAVING", "ORDER", "UNION", "WITH"})
+        for (const char* w : {"WHERE", "GROUP", "HAVING", "ORDER", "UNION", "WITH", "PIVOT"})
             if (IsKeyword(t, w)) clause = true;
         if (!clause) Fail();
         statementError_ = 3141;
@@ -383,8 +489,9 @@ Parser::Core Parser::ParseCore(int depth) {
         }
     }
     if (AcceptKeyword("WHERE")) {
-        Expr e = TopExpression({"GROUP", "HAVING", "ORDER", "UNION", "WITH"});
+        Expr e = TopExpression({"GROUP", "HAVING", "ORDER", "UNION", "WITH", "PIVOT"});
         c.body += " WHERE " + Condition(e);
+        c.fromWhere = c.body;
     }
     if (AtKeyword("GROUP")) {
         Next();
@@ -393,13 +500,13 @@ Parser::Core Parser::ParseCore(int depth) {
         c.body += " GROUP BY ";
         for (bool first = true;; first = false) {
             if (!first) c.body += ", ";
-            c.body += Value(TopExpression({"HAVING", "ORDER", "UNION", "WITH"}));
+            c.body += Value(TopExpression({"HAVING", "ORDER", "UNION", "WITH", "PIVOT"}));
             if (!AcceptOp(",")) break;
         }
     }
     if (AcceptKeyword("HAVING")) {
         c.grouped = true;
-        c.body += " HAVING " + Condition(TopExpression({"ORDER", "UNION", "WITH"}));
+        c.body += " HAVING " + Condition(TopExpression({"ORDER", "UNION", "WITH", "PIVOT"}));
     }
     if (AtKeyword("WITH") && IsKeyword(Peek(1), "OWNERACCESS")) {
         Next();
@@ -412,27 +519,34 @@ Parser::Core Parser::ParseCore(int depth) {
 
 std::string Parser::ParseSelectList(int depth, bool& hasAggregate) {
     std::string out;
+    // Only the first SELECT of the statement names its output columns.
+    std::vector<std::pair<std::string, int>>* types = depth == 0 ? columnTypes_ : nullptr;
+    columnTypes_ = nullptr;
     for (bool first = true;; first = false) {
         if (!first) out += ", ";
         if (AcceptOp("*")) {
             out += "*";
         } else if (AtName() && AtOp(".", 1) && AtOp("*", 2)) {
-            out += QuoteName(Next().text) + ".*";
+            out += Quoted(Next().text) + ".*";
             Next();
             Next();
         } else {
-            Expr e = TopExpression({"AS", "FROM", "INTO", "UNION", "ORDER", "WHERE"});
+            Expr e = TopExpression({"AS", "FROM", "INTO", "UNION", "ORDER", "WHERE", "PIVOT"});
             if (e.Is(Expr::Aggregate)) hasAggregate = true;
             out += Value(e);
+            std::string name;
             if (AcceptKeyword("AS")) {
-                out += " AS " + QuoteName(ReadName());
+                name = ReadName();
+                out += " AS " + QuoteName(name);
             } else if (!e.Is(Expr::Column)) {
-                out += " AS " + QuoteName("Expr" + std::to_string(exprCounter_++));
+                name = "Expr" + std::to_string(exprCounter_++);
+                out += " AS " + QuoteName(name);
             }
+            if (types && !name.empty() && e.Is(Expr::Date)) types->emplace_back(name, dbDate);
+            if (types && !name.empty() && e.Is(Expr::Currency)) types->emplace_back(name, dbCurrency);
         }
         if (!AcceptOp(",")) break;
     }
-    (void)depth;
     return out;
 }
 
@@ -490,7 +604,7 @@ std::string Parser::ParseTablePrimary(int depth, int& tableCount, bool& hasJoin)
         std::string name = ReadName();
         AddSource(name);
         ++tableCount;
-        out = QuoteName(name);
+        out = Quoted(name);
     }
     if (AcceptKeyword("AS"))
         out += " AS " + QuoteName(ReadName());
@@ -508,7 +622,7 @@ std::string Parser::ParseOrderBy() {
     std::string out;
     for (bool first = true;; first = false) {
         if (!first) out += ", ";
-        out += Value(TopExpression({"ASC", "DESC", "UNION", "WITH"}));
+        out += Value(TopExpression({"ASC", "DESC", "UNION", "WITH", "PIVOT"}));
         if (AcceptKeyword("DESC"))
             out += " DESC";
         else
@@ -557,12 +671,48 @@ void Parser::ParseUpdate() {
     st_.kind = JetStatement::Kind::Update;
     statementError_ = 3144;
     Next();
-    st_.table = ReadName();
-    AddSource(st_.table);
+    // UPDATE a INNER JOIN b ON ... SET ...: the tables of the join (name, alias) and their conditions.
+    struct Joined {
+        std::string name, alias;
+    };
+    std::vector<Joined> joined;
+    std::vector<std::string> on;
+    std::function<void()> primary = [&] {
+        if (AcceptOp("(")) {
+            primary();
+            while (AcceptKeyword("INNER")) {
+                ExpectKeyword("JOIN");
+                primary();
+                ExpectKeyword("ON");
+                on.push_back(Condition(TopExpression({"INNER", "SET", "LEFT", "RIGHT"})));
+            }
+            if (AtKeyword("LEFT") || AtKeyword("RIGHT")) Fail();
+            ExpectOp(")");
+            return;
+        }
+        Joined j;
+        j.name = ReadName();
+        AddSource(j.name);
+        if (AcceptKeyword("AS") || AtName()) j.alias = ReadName();
+        joined.push_back(std::move(j));
+    };
+    primary();
+    while (AcceptKeyword("INNER")) {
+        ExpectKeyword("JOIN");
+        primary();
+        ExpectKeyword("ON");
+        on.push_back(Condition(TopExpression({"INNER", "SET", "LEFT", "RIGHT"})));
+    }
+    // Outer joins in an UPDATE would set the fields of unmatched rows to Null: not read.
+    if (AtKeyword("LEFT") || AtKeyword("RIGHT") || AtOp(",")) Fail();
     ExpectKeyword("SET");
+    std::string qualifier;
     while (true) {
         std::string column = ReadName();
-        if (AcceptOp(".")) column = ReadName(); // T.field
+        if (AcceptOp(".")) { // T.field
+            if (qualifier.empty()) qualifier = column;
+            column = ReadName();
+        }
         ExpectOp("=");
         Expr e = TopExpression({"WHERE"});
         st_.assignments.emplace_back(std::move(column), Value(e));
@@ -570,6 +720,22 @@ void Parser::ParseUpdate() {
     }
     if (AcceptKeyword("WHERE")) st_.where = Condition(TopExpression({}));
     ExpectStatementEnd();
+    // The target is the table the assignments name (the first one when they name none).
+    std::size_t target = 0;
+    for (std::size_t k = 0; k < joined.size(); ++k)
+        if (!qualifier.empty() && (EqualsNoCase(joined[k].alias, qualifier) ||
+                                   (joined[k].alias.empty() && EqualsNoCase(joined[k].name, qualifier))))
+            target = k;
+    st_.table = joined[target].name;
+    st_.updateAlias = joined[target].alias;
+    for (std::size_t k = 0; k < joined.size(); ++k) {
+        if (k == target) continue;
+        if (!st_.updateFrom.empty()) st_.updateFrom += ", ";
+        st_.updateFrom += Quoted(joined[k].name);
+        if (!joined[k].alias.empty()) st_.updateFrom += " AS " + QuoteName(joined[k].alias);
+    }
+    for (const std::string& c : on)
+        st_.where = st_.where.empty() ? c : "(" + st_.where + ") AND " + c;
 }
 
 void Parser::ParseDelete() {
@@ -804,6 +970,12 @@ void Parser::ParseAlter() {
             AcceptKeyword("COLUMN");
             st_.columnDefs.push_back(ParseColumnDef(st_.indexes, st_.table));
         }
+    } else if (AcceptKeyword("ALTER")) {
+        st_.kind = JetStatement::Kind::AlterColumn;
+        AcceptKeyword("COLUMN");
+        std::vector<JetIndexDef> indexes;
+        st_.columnDefs.push_back(ParseColumnDef(indexes, st_.table));
+        if (!indexes.empty()) Fail();
     } else if (AcceptKeyword("DROP")) {
         if (AcceptKeyword("CONSTRAINT")) {
             st_.kind = JetStatement::Kind::DropIndex;

@@ -23,9 +23,14 @@
 //   - TOP n with ORDER BY keeps the rows that tie with the n-th on the sort keys (not with DISTINCT, nor
 //     inside a UNION); DISTINCTROW over a join is DISTINCT, over one table nothing;
 //   - an unnamed computed output column is named Expr1000, Expr1001... as in Jet;
-//   - SELECT ... INTO, TRANSFORM, UPDATE with a join and IN 'external database' are not read (3129 /
-//     3144 / 3131).
+//   - dates keep their type where the reader can see it (a #date# literal, a Date field the catalog names,
+//     DateSerial, DateAdd, Now..., Min/Max/First/Last of a date, a date plus or minus a number): such an
+//     expression turned into text (CStr, &, Format without a format, the string functions) reads as
+//     CStr of a date, and an output column made of it is reported in columnTypes;
+//   - UPDATE a INNER JOIN b ON ... SET ... is SQLite's UPDATE ... FROM; SELECT ... INTO and TRANSFORM
+//     come back parsed for the engine to run; IN 'external database' is not read (3131).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,6 +80,9 @@ struct JetStatement {
         CreateIndex,     // indexes (one)
         DropTable,       // table
         DropIndex,       // table, indexName
+        AlterColumn,     // table, columnDefs (one): the field's new type and size
+        MakeTable,       // table (the new one), sql: the SELECT whose rows fill it
+        Crosstab,        // crosstab: see the member of that name
     };
     Kind kind = Kind::Select;
 
@@ -87,7 +95,11 @@ struct JetStatement {
 
     // Update: column name and SQLite expression
     std::vector<std::pair<std::string, std::string>> assignments;
-    std::string where; // SQLite expression, "" when there is no WHERE (Update, Delete)
+    // Update over a join: the other tables of the join, as SQLite's FROM list (", " separated), and the
+    // join conditions, already joined to `where`.
+    std::string updateFrom;
+    std::string updateAlias; // the alias of the target in the join, "" for none
+    std::string where;       // SQLite expression, "" when there is no WHERE (Update, Delete)
 
     // DDL
     std::vector<JetColumnDef> columnDefs;
@@ -106,13 +118,54 @@ struct JetStatement {
     // Declared parameters, in order. In the SQLite text a reference to the k-th parameter is written ?k
     // (1-based), so the engine binds values by position.
     std::vector<JetParameter> parameters;
+
+    // Select: output columns computed by an expression whose type the reader knows (DAO type code), by
+    // output name: Date and Currency, which storage would show as plain numbers.
+    std::vector<std::pair<std::string, int>> columnTypes;
+
+    // Crosstab: TRANSFORM value SELECT rows... PIVOT heading [IN (...)]. The engine reads the headings
+    // (`headingsSql`, one column, distinct, sorted) unless they are listed, then builds `sql` with
+    // BuildCrosstab.
+    struct CrosstabParts {
+        std::string value;   // SQLite aggregate expression of the cells
+        std::string heading; // SQLite expression of the column heading
+        std::string select;  // "SELECT <row columns>" of the rows (without the value)
+        std::string body;    // " FROM ... [WHERE ...] GROUP BY <rows>" (HAVING included)
+        std::string orderBy; // "" or the ORDER BY list
+        std::string headingsSql;
+        std::vector<std::string> listed; // PIVOT ... IN (...): the headings, as text
+        bool headingIsDate = false;
+        int valueType = 0; // DAO type of the cells when the reader knows it (Date, Currency)
+    } crosstab;
 };
+
+// What the translator may ask of the catalog it translates for.
+class JetNames {
+public:
+    virtual ~JetNames() = default;
+    // DAO type of a field of `table` (a table name as written, or "" when the reference has no table or
+    // names an alias); for "" the type the fields of that name agree on in every table. 0 when unknown.
+    virtual int FieldType(std::string_view table, std::string_view field) const = 0;
+    // The catalog's spelling of a table, query or field name written with other letter case (SQLite
+    // matches names without case for ASCII letters only); the name itself when the catalog has none.
+    virtual std::string Spelling(std::string_view name) const = 0;
+};
+
+// The SELECT of a crosstab for its headings (each heading a column named by its text, in the given order).
+std::string BuildCrosstab(const JetStatement::CrosstabParts& x, const std::vector<std::string>& headings);
 
 // Translates one Jet SQL statement (a trailing ";" is allowed). Throws ledrana::Error with Jet's number on
 // a statement it cannot read: 3075 for an expression error, 3144 (UPDATE), 3129 (unknown statement kind),
 // 3131 (FROM clause), 3134 (INSERT INTO), 3290 (CREATE TABLE), 3292 (field definition), 3000-range others.
 // A name with a blank outside brackets is a syntax error, as in Jet.
-JetStatement TranslateJetSql(std::string_view jetSql);
+JetStatement TranslateJetSql(std::string_view jetSql, const JetNames* names = nullptr);
+
+// A validation rule as an SQLite expression that is 0 when a row breaks it (1 or Null otherwise). A field's
+// rule may leave out the field before its comparisons (">0", "Between 1 And 9 Or Is Null"): `field` names it.
+// A table's rule (`field` empty) names its fields. `column` gives the SQLite expression for a field name
+// ("" to write the name itself). Throws 3075 like an expression of a query.
+std::string TranslateJetRule(std::string_view rule, std::string_view field,
+                             const std::function<std::string(std::string_view)>& column);
 
 // Quotes a name for SQLite ("name" with embedded quotes doubled). The only place SQL names are quoted.
 std::string QuoteName(std::string_view name);

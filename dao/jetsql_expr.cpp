@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "dao/dao.h"
 #include "dao/jetsql_parser.h"
 
 namespace ledrana::dao::jetsql {
@@ -25,6 +26,13 @@ std::string Lower(std::string_view s) {
 
 int AggregateOf(const Expr& a) {
     return a.flags & Expr::Aggregate;
+}
+
+// Currency with Currency or a whole number stays Currency, as in VB (with Single or Double it is Double).
+int CurrencyOf(const Expr& a, const Expr& b) {
+    const bool ca = a.Is(Expr::Currency), cb = b.Is(Expr::Currency);
+    if (!ca && !cb) return 0;
+    return (ca || a.Is(Expr::Whole)) && (cb || b.Is(Expr::Whole)) ? Expr::Currency : 0;
 }
 
 Expr Make(std::string sql, int flags, const Expr& a) {
@@ -132,6 +140,31 @@ const Function kFunctions[] = {
     {"CHOOSE", 2, 64, Fn::Special, nullptr},
 };
 
+// Functions whose result is a date.
+bool ReturnsDate(std::string_view upperName) {
+    for (const char* n : {"CDATE", "CVDATE", "DATEADD", "DATESERIAL", "DATEVALUE", "TIMESERIAL", "TIMEVALUE",
+                          "DATE", "NOW", "TIME"})
+        if (upperName == n) return true;
+    return false;
+}
+
+// Functions that read their arguments as text: a date argument is its CStr text. (Format and CStr are
+// handled apart.)
+bool TakesText(std::string_view upperName) {
+    for (const char* n : {"LEFT", "RIGHT", "MID", "LEN", "TRIM", "LTRIM", "RTRIM", "UCASE", "LCASE", "INSTR",
+                          "INSTRREV", "REPLACE", "STRCOMP", "ASC", "STRREVERSE", "VAL"})
+        if (upperName == n) return true;
+    return false;
+}
+
+// The functions with a "$" form (the same function typed String in VB).
+bool HasDollarForm(std::string_view upperName) {
+    for (const char* n : {"CHR", "FORMAT", "HEX", "LCASE", "LEFT", "LTRIM", "MID", "OCT", "RIGHT", "RTRIM",
+                          "SPACE", "STR", "STRING", "TRIM", "UCASE"})
+        if (upperName == n) return true;
+    return false;
+}
+
 const Function* FindFunction(std::string_view upperName) {
     for (const Function& f : kFunctions)
         if (upperName == f.name) return &f;
@@ -143,6 +176,10 @@ const char* const kClauseWords[] = {"FROM",   "WHERE", "GROUP", "HAVING", "ORDER
                                     "VALUES", "ON",    "INNER", "LEFT",   "RIGHT", "JOIN",  "AS"};
 
 } // namespace
+
+std::string Parser::Text(const Expr& e) {
+    return e.Is(Expr::Date) ? "jet_dtext(" + e.sql + ")" : Value(e);
+}
 
 std::string Parser::Value(const Expr& e) {
     return e.Is(Expr::Bool) ? "(-" + e.sql + ")" : e.sql;
@@ -256,7 +293,17 @@ Expr Parser::ParseNot() {
 }
 
 Expr Parser::ParseComparison() {
-    Expr left = ParseConcat();
+    Expr left;
+    const Token& first = Peek();
+    // A field's validation rule leaves the field out before its operator: ">0", "Like 'A*'", "Is Null".
+    if (!ruleField_.empty() &&
+        ((first.kind == Tok::Op && (first.text == "=" || first.text == "<>" || first.text == "<" ||
+                                    first.text == ">" || first.text == "<=" || first.text == ">=")) ||
+         AtKeyword("LIKE") || AtKeyword("BETWEEN") || AtKeyword("IN") || AtKeyword("IS") ||
+         (AtKeyword("NOT") && (AtKeyword("LIKE", 1) || AtKeyword("BETWEEN", 1) || AtKeyword("IN", 1)))))
+        left = FieldReference({ruleField_});
+    else
+        left = ParseConcat();
     while (true) {
         const Token& t = Peek();
         if (t.kind == Tok::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
@@ -281,10 +328,11 @@ Expr Parser::ParseComparison() {
             left = Make("(" + Value(left) + (isNot ? " IS NOT NULL)" : " IS NULL)"), Expr::Bool, left);
             continue;
         }
+        if (pivotHeading_ && AtKeyword("IN")) break; // PIVOT heading IN (...) lists the headings
         if (negated) Next();
         if (AcceptKeyword("LIKE")) {
             Expr pattern = ParseConcat();
-            std::string call = "jet_like(" + Value(left) + ", " + Value(pattern) + ")";
+            std::string call = "jet_like(" + Text(left) + ", " + Value(pattern) + ")";
             left = Make(negated ? "(NOT " + call + ")" : call, Expr::Bool, left, pattern);
         } else if (AcceptKeyword("BETWEEN")) {
             Expr low = ParseConcat();
@@ -338,11 +386,11 @@ Expr Parser::ParseConcat() {
     Expr first = ParseAdditive();
     if (!AtOp("&")) return first;
     // a & b & c: one call; Null counts as "" unless every operand is Null.
-    std::string sql = "jet_concat(" + Value(first);
+    std::string sql = "jet_concat(" + Text(first);
     int flags = AggregateOf(first);
     while (AcceptOp("&")) {
         Expr next = ParseAdditive();
-        sql += ", " + Value(next);
+        sql += ", " + Text(next);
         flags |= AggregateOf(next);
     }
     return Expr{sql + ")", flags};
@@ -360,7 +408,13 @@ Expr Parser::ParseAdditive() {
             sql = "(" + Value(left) + " + " + Value(right) + ")"; // a number: arithmetic for sure
         else
             sql = "jet_add(" + Value(left) + ", " + Value(right) + ")"; // text + text concatenates
-        left = Make(sql, 0, left, right);
+        // A date plus or minus a number is a date; the difference of two dates is a number.
+        int date =
+            (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
+        if (date && plus && !(left.Is(Expr::NumLit) || right.Is(Expr::NumLit)))
+            sql = "(" + Value(left) + " + " + Value(right) + ")";
+        left =
+            Make(sql, date | CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole), left, right);
     }
     return left;
 }
@@ -390,7 +444,8 @@ Expr Parser::ParseMultiplicative() {
         Expr right = ParseUnary();
         std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
                                 : "jet_div(" + Value(left) + ", " + Value(right) + ")";
-        left = Make(sql, 0, left, right);
+        left = Make(sql, times ? CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole) : 0, left,
+                    right);
     }
     return left;
 }
@@ -398,8 +453,9 @@ Expr Parser::ParseMultiplicative() {
 Expr Parser::ParseUnary() {
     if (AcceptOp("-")) {
         Expr e = ParseUnary();
-        if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-') return Expr{"-" + e.sql, Expr::NumLit};
-        return Make("(-" + Value(e) + ")", 0, e);
+        if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-')
+            return Expr{"-" + e.sql, e.flags & (Expr::NumLit | Expr::Whole)};
+        return Make("(-" + Value(e) + ")", e.flags & (Expr::Currency | Expr::Whole), e);
     }
     if (AcceptOp("+")) return ParseUnary();
     return ParsePower();
@@ -423,19 +479,22 @@ Expr Parser::ParsePrimary() {
         Next();
         std::string text = t.text;
         if (text[0] == '.') text = "0" + text;
-        return Expr{text, Expr::NumLit};
+        const bool whole = text.find_first_not_of("0123456789") == std::string::npos;
+        return Expr{text, Expr::NumLit | (whole ? Expr::Whole : 0)};
     }
     case Tok::Date:
         Next();
-        return Expr{t.text, Expr::NumLit};
+        return Expr{t.text, Expr::NumLit | Expr::Date};
     case Tok::String:
         Next();
         return Expr{StringLiteral(t.text), Expr::StrLit};
     case Tok::Bracketed:
         return ParseNameOrCall();
     case Tok::Name:
-        if (IsKeyword(t, "TRUE")) return Next(), Expr{"-1", Expr::NumLit};
-        if (IsKeyword(t, "FALSE")) return Next(), Expr{"0", Expr::NumLit};
+        if (IsKeyword(t, "TRUE") || IsKeyword(t, "YES") || IsKeyword(t, "ON"))
+            return Next(), Expr{"-1", Expr::NumLit};
+        if (IsKeyword(t, "FALSE") || IsKeyword(t, "NO") || IsKeyword(t, "OFF"))
+            return Next(), Expr{"0", Expr::NumLit};
         if (IsKeyword(t, "NULL")) return Next(), Expr{"NULL", 0};
         if (IsKeyword(t, "EXISTS")) {
             Next();
@@ -484,28 +543,53 @@ Expr Parser::ParseNameOrCall() {
         if (!AtName()) ExprFail();
         parts.push_back(Next().text);
     }
-    if (parts.size() == 1) {
+    if (!st_.parameters.empty()) {
+        std::string written = parts[0];
+        for (std::size_t k = 1; k < parts.size(); ++k)
+            written += "!" + parts[k];
         for (std::size_t k = 0; k < st_.parameters.size(); ++k) {
             const std::string& p = st_.parameters[k].name;
-            if (Upper(p) == Upper(parts[0])) return Expr{"?" + std::to_string(k + 1), 0};
+            if (Upper(p) == Upper(written))
+                return Expr{"?" + std::to_string(k + 1), st_.parameters[k].type == 8 ? Expr::Date : 0};
         }
+    }
+    return FieldReference(parts);
+}
+
+Expr Parser::FieldReference(const std::vector<std::string>& parts) {
+    int flags = Expr::Column;
+    if (names_ && !parts.empty() && parts.size() <= 2) {
+        const int type = names_->FieldType(parts.size() == 2 ? parts[0] : std::string(), parts.back());
+        if (type == dbDate) flags |= Expr::Date;
+        if (type == dbCurrency) flags |= Expr::Currency;
+        if (type == dbBoolean || type == dbByte || type == dbInteger || type == dbLong) flags |= Expr::Whole;
+    }
+    if (ruleColumn_ && parts.size() == 1) {
+        std::string written = (*ruleColumn_)(parts[0]);
+        if (!written.empty()) return Expr{written, flags & ~Expr::Column};
     }
     std::string sql;
     for (std::size_t k = 0; k < parts.size(); ++k) {
         if (k) sql += '.';
-        sql += QuoteName(parts[k]);
+        sql += Quoted(parts[k]);
     }
-    return Expr{sql, Expr::Column};
+    return Expr{sql, flags};
 }
 
 Expr Parser::ParseCall(const std::string& name) {
     std::string upper = Upper(name);
+    if (upper.size() > 1 && upper.back() == '$') {
+        upper.pop_back();
+        if (!HasDollarForm(upper)) throw SqlError(3085, name);
+    }
     ExpectOp("(");
     std::vector<Expr> args;
+    // The aggregates of a crosstab's value carry a mark where each column's filter goes.
+    const std::string mark = crosstabValue_ ? "\x01" : "";
     if (upper == "COUNT" && AtOp("*") && AtOp(")", 1)) {
         Next();
         Next();
-        return Expr{"count(*)", Expr::Aggregate};
+        return Expr{"count(*)" + mark, Expr::Aggregate};
     }
     if (!AcceptOp(")")) {
         while (true) {
@@ -523,13 +607,20 @@ Expr Parser::ParseCall(const std::string& name) {
     for (const Expr& a : args)
         flags |= AggregateOf(a);
 
+    auto dateOrNull = [](const Expr& e) { return e.Is(Expr::Date) || e.sql == "NULL"; };
     if (f->kind == Fn::Special) {
-        if (upper == "IIF")
+        if (upper == "IIF") {
+            if (dateOrNull(args[1]) && dateOrNull(args[2]) &&
+                (args[1].Is(Expr::Date) || args[2].Is(Expr::Date)))
+                flags |= Expr::Date;
             return Expr{"(CASE WHEN " + Condition(args[0]) + " THEN " + Value(args[1]) + " ELSE " +
                             Value(args[2]) + " END)",
                         flags};
-        if (upper == "NZ")
+        }
+        if (upper == "NZ") {
+            if (args[0].Is(Expr::Date) && (n == 1 || args[1].Is(Expr::Date))) flags |= Expr::Date;
             return Expr{"IFNULL(" + Value(args[0]) + ", " + (n > 1 ? Value(args[1]) : "''") + ")", flags};
+        }
         if (upper == "ISNULL") return Expr{"(-(" + Value(args[0]) + " IS NULL))", flags};
         if (upper == "SWITCH") {
             if (n % 2) throw ExpressionError(ExprFault::Function, ExpressionText(exprStart_));
@@ -544,14 +635,30 @@ Expr Parser::ParseCall(const std::string& name) {
             sql += " WHEN " + std::to_string(k) + " THEN " + Value(args[k]);
         return Expr{sql + " END)", flags};
     }
+    // A date turned into text reads as CStr writes it; Format of a date formats it as one.
+    if (upper == "CSTR" && args[0].Is(Expr::Date)) return Expr{"jet_cstr(" + Text(args[0]) + ")", flags};
     std::string sql = f->sqlite ? f->sqlite : "jet_" + Lower(upper);
+    if (upper == "FORMAT" && args[0].Is(Expr::Date)) sql = "jet_dformat";
+    const bool text = TakesText(upper);
     sql += '(';
     for (int k = 0; k < n; ++k) {
         if (k) sql += ", ";
-        sql += Value(args[k]);
+        sql += text ? Text(args[k]) : Value(args[k]);
     }
     sql += ')';
-    if (f->kind == Fn::Aggregate) flags |= Expr::Aggregate;
+    if (f->kind == Fn::Aggregate) {
+        flags |= Expr::Aggregate;
+        sql += mark;
+        if (upper == "MIN" || upper == "MAX" || upper == "FIRST" || upper == "LAST")
+            flags |= args[0].flags & (Expr::Date | Expr::Currency);
+        if (upper == "SUM") flags |= args[0].flags & Expr::Currency;
+    } else if (ReturnsDate(upper)) {
+        flags |= Expr::Date;
+    } else if (upper == "CCUR") {
+        flags |= Expr::Currency;
+    } else if (upper == "CLNG" || upper == "CINT" || upper == "CBYTE") {
+        flags |= Expr::Whole;
+    }
     return Expr{sql, flags};
 }
 

@@ -160,6 +160,13 @@ std::vector<Token> Lex(std::string_view sql) {
         if (IsNameStart(c)) {
             while (i < n && IsNameChar(static_cast<unsigned char>(sql[i])))
                 ++i;
+            // Left$(...), Mid$(...): the text-returning form of a function keeps its "$".
+            if (i < n && sql[i] == '$') {
+                std::size_t j = i + 1;
+                while (j < n && (sql[j] == ' ' || sql[j] == '\t'))
+                    ++j;
+                if (j < n && sql[j] == '(') ++i;
+            }
             t.kind = Tok::Name;
             t.text = std::string(sql.substr(t.begin, i - t.begin));
         } else if (std::isdigit(c) ||

@@ -2,6 +2,7 @@
 // The recursive-descent reader of Jet SQL: statements in jetsql.cpp, expressions in jetsql_expr.cpp.
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ struct Expr {
         StrLit = 4,     // a string literal
         Column = 8,     // a field reference
         Aggregate = 16, // contains an aggregate call
+        Date = 32,      // a date (storage holds its day number)
+        Currency = 64,  // a Currency value (storage holds a REAL that arithmetic may blur)
+        Whole = 128,    // a whole number (integer literal, Boolean, Byte, Integer or Long field)
     };
     std::string sql;
     int flags = 0;
@@ -28,8 +32,10 @@ struct Expr {
 
 class Parser {
 public:
-    explicit Parser(std::string_view sql);
+    explicit Parser(std::string_view sql, const JetNames* names = nullptr);
     JetStatement Parse();
+    // A validation rule (see TranslateJetRule).
+    std::string ParseRule(std::string_view field, const std::function<std::string(std::string_view)>& column);
 
     // Expressions (jetsql_expr.cpp).
     // A whole expression that must end at one of the follower keywords, ',', ')', ';' or the end.
@@ -98,6 +104,13 @@ private:
     Expr ParseNameOrCall();
     Expr ParseCall(const std::string& name);
     std::string ExpressionText(std::size_t fromToken) const;
+    // A name for the SQLite text: quoted, in the catalog's spelling.
+    std::string Quoted(const std::string& name) const;
+    // The text of a value for a string function: a date as CStr writes it.
+    static std::string Text(const Expr& e);
+    // A field reference (or the implicit field of a rule).
+    Expr FieldReference(const std::vector<std::string>& parts);
+    void ParseTransform();
     [[noreturn]] void ExprFail() const;
 
     std::string_view sql_;
@@ -108,6 +121,15 @@ private:
     std::size_t exprStart_ = 0; // first token of the outermost expression being read
     int exprDepth_ = 0;
     int exprCounter_ = 1000; // Jet's names Expr1000, Expr1001... of unnamed output columns
+    const JetNames* names_ = nullptr;
+    // Rules: the field a comparison without left operand applies to, and how fields are written.
+    std::string ruleField_;
+    const std::function<std::string(std::string_view)>* ruleColumn_ = nullptr;
+    // The output columns of the outermost SELECT with a known type.
+    std::vector<std::pair<std::string, int>>* columnTypes_ = nullptr;
+    std::string intoTable_;      // SELECT ... INTO
+    bool pivotHeading_ = false;  // reading a PIVOT heading: IN lists the headings
+    bool crosstabValue_ = false; // reading the value of a TRANSFORM: its aggregates get a mark
 };
 
 } // namespace ledrana::dao::jetsql

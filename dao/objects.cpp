@@ -1022,6 +1022,32 @@ std::string TableDef::ValidationText() const {
     return t.appended ? t.State().validationText : t.pending.validationText;
 }
 
+namespace {
+// Sets the validation rule or text of a table, stored at once when the table is appended.
+void ChangeTableValidation(TableDefImpl& t, std::string TableState::*member, std::string_view value) {
+    if (!t.appended) {
+        t.pending.*member = std::string(value);
+        return;
+    }
+    Connection& c = t.db->C();
+    c.EnsureWritable();
+    c.Ddl([&] {
+        TableState& s = t.State();
+        s.*member = std::string(value);
+        SaveTableRow(c, s);
+        ++c.catalogGeneration;
+    });
+}
+} // namespace
+
+void TableDef::SetValidationRule(std::string_view rule) {
+    ChangeTableValidation(TI(impl_), &TableState::validationRule, rule);
+}
+
+void TableDef::SetValidationText(std::string_view text) {
+    ChangeTableValidation(TI(impl_), &TableState::validationText, text);
+}
+
 std::int64_t TableDef::RecordCount() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return 0;
@@ -1230,13 +1256,69 @@ void QueryDef::Execute(int options) {
     std::string sql = q.Sql();
     Connection& c = q.db->C();
     c.CheckFresh();
-    q.recordsAffected = ExecuteJet(c, sql, options);
+    q.ReadParameters();
+    q.recordsAffected = ExecuteJet(c, sql, options, &q.values);
 }
 
 Recordset QueryDef::OpenRecordset(int type, int options) {
     QueryDefImpl& q = QI(impl_);
     std::string sql = q.Sql();
-    return Recordset(OpenQueryRecordset(q.db, q.name, sql));
+    q.ReadParameters();
+    return Recordset(OpenQueryRecordset(q.db, q.name, sql, &q.values));
+}
+
+dao::Parameters QueryDef::Parameters() const {
+    QI(impl_).ReadParameters();
+    return dao::Parameters(impl_);
+}
+
+void QueryDefImpl::ReadParameters() {
+    std::string text = Sql();
+    if (text == parametersOf) return;
+    std::vector<JetParameter> read;
+    try {
+        read = TranslateJetSql(text).parameters;
+    } catch (const Error&) {
+    }
+    std::vector<Variant> kept(read.size());
+    for (std::size_t i = 0; i < read.size(); ++i)
+        for (std::size_t k = 0; k < parameters.size(); ++k)
+            if (SameName(parameters[k].name, read[i].name)) kept[i] = values[k];
+    parameters = std::move(read);
+    values = std::move(kept);
+    parametersOf = std::move(text);
+}
+
+int Parameters::Count() const {
+    QI(query_).ReadParameters();
+    return static_cast<int>(query_->parameters.size());
+}
+
+Parameter Parameters::operator[](int index) const {
+    QI(query_).ReadParameters();
+    if (index < 0 || static_cast<std::size_t>(index) >= query_->parameters.size()) ThrowJet(3265);
+    return Parameter(query_, static_cast<std::size_t>(index));
+}
+
+Parameter Parameters::operator[](std::string_view name) const {
+    QI(query_).ReadParameters();
+    for (std::size_t i = 0; i < query_->parameters.size(); ++i)
+        if (SameName(query_->parameters[i].name, name)) return Parameter(query_, i);
+    ThrowJet(3265);
+}
+
+std::string Parameter::Name() const { return query_->parameters.at(index_).name; }
+int Parameter::Type() const { return query_->parameters.at(index_).type; }
+Variant Parameter::Value() const { return query_->values.at(index_); }
+
+void Parameter::SetValue(const Variant& value) {
+    const int type = query_->parameters.at(index_).type;
+    if (value.IsNull() || value.IsEmpty() || type == dbText || type == dbMemo) {
+        query_->values.at(index_) = value.IsNull() || value.IsEmpty() || type == 0 ? value : Variant(value.ToString());
+        return;
+    }
+    std::optional<Variant> converted = AsScalarType(type, value);
+    query_->values.at(index_) = converted ? *converted : value;
 }
 
 std::int64_t QueryDef::RecordsAffected() const { return QI(impl_).recordsAffected; }
@@ -1469,6 +1551,8 @@ void SetBuiltinValue(PropertyImpl& p, const Variant& v) {
         if (SameName(n, "Attributes")) return t.SetAttributes(v.ToLong());
         if (SameName(n, "Connect")) return t.SetConnect(v.ToString());
         if (SameName(n, "SourceTableName")) return t.SetSourceTableName(v.ToString());
+        if (SameName(n, "ValidationRule")) return t.SetValidationRule(v.ToString());
+        if (SameName(n, "ValidationText")) return t.SetValidationText(v.ToString());
         ThrowJet(3219);
     }
     if (p.table == "@query") {

@@ -188,21 +188,26 @@ JetStatement TranslateQuery(Connection& c, std::string_view jetSql) {
         marks.emplace_back(mark, digits);
         return std::optional<std::string>(mark);
     });
-    if (shape == text || marks.empty()) return TranslateJetSql(jetSql);
+    if (shape == text || marks.empty()) return Translate(c, jetSql);
+    // A translation reads field types from the catalog: a changed catalog starts a new cache.
+    if (c.translationsGeneration != c.catalogGeneration) {
+        c.translations.clear();
+        c.translationsGeneration = c.catalogGeneration;
+    }
     auto it = c.translations.find(shape);
     if (it == c.translations.end()) {
         std::optional<JetStatement> st;
         try {
-            st = TranslateJetSql(shape);
+            st = Translate(c, shape);
         } catch (const Error&) {
         }
-        if (!st) return TranslateJetSql(jetSql);
+        if (!st) return Translate(c, jetSql);
         if (c.translations.size() >= 256) c.translations.clear();
         it = c.translations.emplace(shape, std::move(*st)).first;
     }
     JetStatement st = it->second;
     for (const auto& [mark, digits] : marks)
-        if (!PutBack(st.sql, mark, digits)) return TranslateJetSql(jetSql);
+        if (!PutBack(st.sql, mark, digits)) return Translate(c, jetSql);
     return st;
 }
 
@@ -214,6 +219,25 @@ Stmt PooledQuery(Connection& c, const std::string& sql, std::string& key) {
     for (std::size_t k = 0; k < values.size(); ++k)
         sqlite3_bind_int64(s.get(), static_cast<int>(k) + 1, values[k]);
     return s;
+}
+
+// The typed output columns of the saved queries a statement reads, after its own: a column that passes
+// through a query keeps the type its expression has there.
+void AddSavedQueryTypes(Connection& c, JetStatement& st) {
+    for (const std::string& source : st.sources) {
+        const QueryState* q = c.catalog.FindQuery(source);
+        if (!q) continue;
+        try {
+            JetStatement inner = Translate(c, q->sql);
+            if (inner.kind == JetStatement::Kind::Crosstab && inner.crosstab.valueType) {
+                if (!inner.parameters.empty()) continue;
+                ResolveCrosstab(c, inner);
+            }
+            AddSavedQueryTypes(c, inner);
+            st.columnTypes.insert(st.columnTypes.end(), inner.columnTypes.begin(), inner.columnTypes.end());
+        } catch (const Error&) {
+        }
+    }
 }
 
 } // namespace
@@ -321,11 +345,15 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
 }
 
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
-                                                  std::string_view name, std::string_view jetSql) {
+                                                  std::string_view name, std::string_view jetSql,
+                                                  const std::vector<Variant>* values) {
     Connection& c = db->C();
     JetStatement st = TranslateQuery(c, jetSql);
+    CheckParameters(st, values);
+    if (st.kind == JetStatement::Kind::Crosstab) {
+        ResolveCrosstab(c, st);
+    }
     if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
-    if (!st.parameters.empty()) ThrowJet(3061, std::to_string(st.parameters.size()));
     auto rs = std::make_shared<RecordsetImpl>();
     rs->db = db;
     rs->source = name.empty() ? std::string(jetSql) : std::string(name);
@@ -334,7 +362,12 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
 
     // Updatable when it reads the rows of one table: then the rowid comes along as column 0.
     std::string_view body = TrimSql(st.sql);
-    bool candidate = st.updatable && StartsWithWord(body, "SELECT") &&
+    // A query with parameters gets a statement of its own, its values bound.
+    if (!st.parameters.empty()) {
+        rs->query = c.PrepareJet(st.sql);
+        BindParameters(c, rs->query.get(), st, values);
+    }
+    bool candidate = !rs->query && st.updatable && StartsWithWord(body, "SELECT") &&
                      !HasWordOutsideQuotes(body, "DISTINCT") && !HasWordOutsideQuotes(body, "GROUP") &&
                      !HasWordOutsideQuotes(body, "UNION") && !HasWordOutsideQuotes(body, "JOIN") &&
                      !c.readOnly;
@@ -382,6 +415,7 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
     // try the previous table and the field at the column's position first.
     std::string lastTable;
     const TableState* lastOrigin = nullptr;
+    bool queryTypesRead = false;
     for (int i = off; i < n; ++i) {
         RsColumn col;
         col.def.name = sqlite3_column_name(q, i) ? sqlite3_column_name(q, i) : "";
@@ -418,6 +452,17 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
             col.typed = false;
             col.def.type = dbText;
             col.def.size = 255;
+            if (!queryTypesRead) {
+                queryTypesRead = true;
+                AddSavedQueryTypes(c, st);
+            }
+            for (const auto& [typedName, type] : st.columnTypes)
+                if (SameName(typedName, col.def.name)) {
+                    col.typed = true;
+                    col.def.type = type;
+                    col.def.size = DefaultSize(type);
+                    break;
+                }
         }
         if (col.baseField >= 0 && base && base->fields[static_cast<std::size_t>(col.baseField)].IsCounter())
             rs->counterCol = static_cast<int>(rs->cols.size());
@@ -772,6 +817,12 @@ void RecordsetImpl::Update() {
                 if (cols[i].baseField == fi && Current(i).IsNull()) ThrowJet(3058);
         }
     }
+    if (HasValidationRules(t))
+        CheckValidationRules(c, t, [&](std::size_t field) {
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                if (cols[i].baseField == static_cast<int>(field)) return Variant(Current(i));
+            return Variant::Null();
+        });
     c.BeginWrite();
     if (editMode == 2) {
         std::string sql = "INSERT INTO " + dataName + " (";

@@ -1,6 +1,7 @@
 // Variant values and VB's conversion rules.
 
 #include "dao/variant.h"
+#include "dao/functions.h"
 
 #include "dao/calendar.h"
 
@@ -127,12 +128,6 @@ bool ParseDateText(std::string_view text, double& out) {
         out = frac;
     }
     return true;
-}
-
-std::string Two(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
-    return b;
 }
 
 std::string VbNumber(double v, int digits) {
@@ -434,14 +429,8 @@ std::string Variant::ToString() const {
         return VbNumber(d_, 7);
     case Kind::Double:
         return VbNumber(d_, 15);
-    case Kind::Date: {
-        DateParts p = SplitDate(d_);
-        std::string date = Two(p.day) + "/" + Two(p.month) + "/" + std::to_string(p.year);
-        std::string time = Two(p.hour) + "." + Two(p.minute) + "." + Two(p.second);
-        bool hasTime = p.hour || p.minute || p.second;
-        if (std::trunc(d_) == 0 && hasTime) return time;
-        return hasTime ? date + " " + time : date;
-    }
+    case Kind::Date:
+        return vb::DateText(d_); // the short date and time of the engine's regional settings
     case Kind::String:
     case Kind::Binary:
         return s_;

@@ -447,7 +447,7 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
     } cases[] = {
         {"", 3129},
         {"SELEC * FROM T", 3129},
-        {"TRANSFORM Sum(a) SELECT b FROM T GROUP BY b PIVOT c", 3129},
+        {"TRANSFORM Sum(a) SELECT b FROM T GROUP BY b", 3141},
         {"SELECT My Field FROM T", 3075},
         {"SELECT a FROM T WHERE a = 'open", 3075},
         {"SELECT a FROM T WHERE d = #31/31/2020#", 3075},
