@@ -493,6 +493,8 @@ bool FileReservation::Held() const {
 
 void FileReservation::Release() {
     impl_.reset();
+}
+
 bool DBEngine::IsWholeDatabase(const std::string& path) const {
     std::string host;
     try {
