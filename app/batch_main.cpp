@@ -13,7 +13,6 @@
 
 #include "app/batch_main.h"
 
-#include "app/aggiorna.h"
 #include "app/batch_dialogs.h"
 #include "app/run.h"
 #include "app/window_events.h"
@@ -21,6 +20,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "window/aggiorna.h"
 
 #include <cstdio>
 #include <fstream>

@@ -2,16 +2,16 @@
 
 #include "app/run.h"
 
-#include "app/run_log.h"
 #include "dao/dao.h"
-#include "platform/error.h"
 #include "install/companyini.h"
 #include "install/fileutil.h"
 #include "install/immagini.h"
 #include "install/inifile.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "refdata/refdata.h"
 #include "schema/confronto.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

@@ -1,7 +1,6 @@
 #include "app/run.h"
 
 #include "app/manual.h"
-#include "app/run_log.h"
 #include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/demo.h"
@@ -11,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "schema/confronto.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 namespace ledrana {
 

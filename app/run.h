@@ -1,7 +1,7 @@
 #pragma once
 // The update run started by "Esegui", and the company update it performs for every company.
 
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 namespace ledrana {
 

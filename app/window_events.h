@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 namespace ledrana {
 

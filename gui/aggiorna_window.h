@@ -14,7 +14,7 @@
 #include <map>
 #include <string>
 
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::gui {
 

@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QString>
 
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::gui {
 

@@ -3,12 +3,12 @@
 
 #include <QApplication>
 
-#include "app/aggiorna.h"
 #include "app/run.h"
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
 #include "gui/qt_dialogs.h"
 #include "platform/paths.h"
+#include "window/aggiorna.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -1,7 +1,7 @@
 #pragma once
 // The company configuration INI files and the installation INI file: the keys a new version needs.
 
-#include "install/report.h"
+#include "window/report.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // The demo company DittaEsempio, rebuilt from the shipped files on every run.
 
 #include "dao/dao.h"
-#include "install/report.h"
+#include "window/report.h"
 
 #include <functional>
 #include <string>

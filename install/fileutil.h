@@ -4,7 +4,7 @@
 // MemLog(text, true), the text being: error number, blank, description, LF, "funz. " + procedure name +
 // " ", LF, the details of the call. GetDirDocumenti never reports.
 
-#include "install/report.h"
+#include "window/report.h"
 
 #include <string>
 

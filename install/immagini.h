@@ -1,7 +1,7 @@
 #pragma once
 // The picture and description folders of a company's articles.
 
-#include "install/report.h"
+#include "window/report.h"
 
 #include <string>
 

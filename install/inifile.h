@@ -2,7 +2,7 @@
 // INI access of the main window: every read and write of a profile file and the query for the Windows
 // folder. Each call begins with the progress tick. None of them catches or raises errors of its own.
 
-#include "install/report.h"
+#include "window/report.h"
 
 #include <string>
 

@@ -5,10 +5,10 @@
 #include <ctime>
 #include <string>
 
-#include "app/run_log.h"
 #include "refdata/helpers.h"
 #include "refdata/refdata.h"
 #include "schema/confronto.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

@@ -1,6 +1,6 @@
 #include "refdata/helpers.h"
 
-#include "app/run_log.h"
+#include "window/run_log.h"
 
 namespace ledrana::refdata_detail {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/aggiorna.h"
 #include "dao/dao.h"
 #include "platform/error.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::refdata_detail {
 

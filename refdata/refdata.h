@@ -4,14 +4,14 @@
 // summary of the journal entries.
 //
 // Every procedure opens the databases it needs through ApreDb (schema/confronto.h) and releases them before
-// it returns; reports go to the window's run log through MemLog (app/run_log.h). None of them lets a
+// it returns; reports go to the window's run log through MemLog (window/run_log.h). None of them lets a
 // ledrana::Error through: each has its own handler, described with it. ProgramEnded (thrown by ApreDb when
 // the user gives up a password) passes through, as it must.
 
 #include <string>
 
-#include "app/aggiorna.h"
 #include "dao/variant.h"
+#include "window/aggiorna.h"
 
 namespace ledrana {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "app/run_log.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 namespace schema_detail {

@@ -12,12 +12,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/conversioni.h"
 #include "schema/helpers.h"
 #include "schema/transazione.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

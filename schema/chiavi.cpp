@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run_log.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

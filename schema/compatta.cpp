@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/run_log.h"
 #include "platform/files.h"
 #include "platform/vb_errors.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

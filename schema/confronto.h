@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/aggiorna.h"
 #include "dao/dao.h"
+#include "window/aggiorna.h"
 
 namespace ledrana {
 

@@ -1,7 +1,7 @@
 #include "schema/helpers.h"
 
-#include "app/run_log.h"
 #include "platform/text.h"
+#include "window/run_log.h"
 
 namespace ledrana::schema_detail {
 

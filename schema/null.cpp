@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/dialogs.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

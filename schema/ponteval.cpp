@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

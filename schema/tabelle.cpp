@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run_log.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "window/run_log.h"
 
 namespace ledrana {
 

@@ -30,7 +30,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/aggiorna.h"
 #include "bench/compare/campione.h"
 #include "dao/dao.h"
 #include "dao/sqlite_handle.h"
@@ -40,6 +39,7 @@
 #include "platform/scripted_dialogs.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::bench {
 namespace {

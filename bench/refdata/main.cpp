@@ -14,13 +14,13 @@
 #include <memory>
 #include <string>
 
-#include "app/aggiorna.h"
 #include "bench/refdata/campione.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
 #include "refdata/refdata.h"
+#include "window/aggiorna.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/aggiorna.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/platform/temp_prefix.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::testing {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/run_log.h"
 #include "tests/app/app_fixture.h"
+#include "window/run_log.h"
 
 namespace fs = std::filesystem;
 using namespace ledrana;

@@ -1,7 +1,7 @@
 #pragma once
 // The window's side as the install procedures see it: log lines, boxes shown and the progress bar.
 
-#include "install/report.h"
+#include "window/report.h"
 
 #include <string>
 #include <vector>

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/aggiorna.h"
 #include "dao/dao.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/platform/temp_prefix.h"
+#include "window/aggiorna.h"
 
 #include <gtest/gtest.h>
 

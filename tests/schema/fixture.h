@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "app/aggiorna.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -30,6 +29,7 @@
 #include "schema/confronto.h"
 #include "tests/platform/temp_prefix.h"
 #include "tests/schema/boxes.h"
+#include "window/aggiorna.h"
 
 namespace ledrana::testing {
 

@@ -1,4 +1,4 @@
-#include "app/aggiorna.h"
+#include "window/aggiorna.h"
 
 #include <algorithm>
 #include <utility>

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "dao/dao.h"
-#include "install/report.h"
 #include "platform/dialogs.h"
+#include "window/report.h"
 
 namespace ledrana {
 
@@ -107,7 +107,7 @@ struct ProgressBar : Control {
 // procedures catch ledrana::Error only, never `...`, so this reaches the event's caller (Aggiorna::RunEvent).
 struct ProgramEnded {};
 
-// The window is also the Reporter of install/: its run log (MemLog, app/run_log.h) and its progress tick.
+// The window is also the Reporter of install/: its run log (MemLog, window/run_log.h) and its progress tick.
 class Aggiorna : public Reporter {
 public:
     // `appPath` is the program's own folder as a Windows path without trailing backslash (VB's App.Path).

@@ -1,7 +1,7 @@
 #pragma once
 // What the procedures of install/ need from the main window: its run log with the message box
-// (MemLog) and the progress tick of the progress bar. The window object of app/ implements it; tests
-// use a recording implementation.
+// (MemLog) and the progress tick of the progress bar. The window object (window/aggiorna.h) implements
+// it; tests use a recording implementation.
 
 #include <string>
 

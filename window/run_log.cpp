@@ -1,4 +1,4 @@
-#include "app/run_log.h"
+#include "window/run_log.h"
 
 #include <exception>
 
