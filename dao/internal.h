@@ -520,7 +520,7 @@ std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& 
 // Field object of column i of a recordset, made on first use.
 std::shared_ptr<FieldImpl> RecordsetField(const std::shared_ptr<RecordsetImpl>& rs, std::size_t i);
 
-// The Fields collection of a recordset (dao/objects.cpp).
+// The Fields collection of a recordset (dao/fields.cpp).
 dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);
 
 // Builds a recordset (dao/recordset.cpp).
