@@ -7,6 +7,13 @@ add_library(ledrana_jetsql OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/jetsql_lexer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jetsql_errors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_aggregates.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_casts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_conversions.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_dates.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_math.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_operators.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_convert.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_like.cpp)
