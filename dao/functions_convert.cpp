@@ -9,6 +9,7 @@
 
 #include "dao/calendar.h"
 #include "dao/functions.h"
+#include "platform/text.h"
 
 namespace ledrana::dao::vb {
 
@@ -456,22 +457,6 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
     return cp;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+void AppendUtf8(std::string& out, char32_t c) { ledrana::AppendUtf8(out, c); }
 
 } // namespace ledrana::dao::vb

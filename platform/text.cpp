@@ -36,7 +36,9 @@ std::size_t decodeOne(std::string_view s, std::size_t i, char32_t& cp) {
     return len;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
+} // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -53,6 +55,8 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+namespace {
 
 char32_t upper(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 32;
@@ -98,7 +102,7 @@ template <typename F> std::string mapChars(std::string_view s, F f) {
             out += s[i++];
             continue;
         }
-        appendUtf8(out, f(cp));
+        AppendUtf8(out, f(cp));
         i += n;
     }
     return out;
@@ -158,9 +162,9 @@ std::string Cp1252ToUtf8(std::string_view s) {
         if (b < 0x80)
             out += ch;
         else if (b < 0xA0)
-            appendUtf8(out, kCp1252High[b - 0x80]);
+            AppendUtf8(out, kCp1252High[b - 0x80]);
         else
-            appendUtf8(out, b);
+            AppendUtf8(out, b);
     }
     return out;
 }
@@ -203,7 +207,7 @@ std::string Utf16ToUtf8(std::string_view s, bool bigEndian) {
             }
         }
         if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD; // a lone surrogate
-        appendUtf8(out, cp);
+        AppendUtf8(out, cp);
     }
     return out;
 }

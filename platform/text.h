@@ -36,6 +36,9 @@ std::string DecodeText(std::string_view s);
 // Number of characters (code points) in UTF-8 text; an invalid byte counts as one character.
 std::size_t CharCount(std::string_view s);
 
+// Appends one code point to a UTF-8 text.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // The first n characters of UTF-8 text (VB's Left$ on characters, not bytes).
 std::string LeftChars(std::string_view s, std::size_t n);
 
