@@ -38,9 +38,6 @@ struct Refusal {
     int number;
 };
 const Refusal kRefused[] = {
-    // Names a control of a form ([Forms]![Orders]![OrderID]): outside Access that is a parameter
-    // nobody declared, so nothing gives it a value.
-    {"Invoices Filter", 3061},
     // Its parts have no FROM clause: Table1.col1 names no table read, so Jet takes it for a parameter.
     {"UnionQuery", 3061},
     // An aggregate in WHERE (Avg(Table2_1.col2)>"10"): Jet wants it in HAVING.

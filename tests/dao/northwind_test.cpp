@@ -244,6 +244,17 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     for (const auto& row : year)
         EXPECT_EQ(row[3], Variant(std::string("1994")));
 
+    // Invoices Filter: the invoice lines of the order a form shows, its control read as a parameter.
+    const std::string someOrder = lines.at(lines.size() / 2).at("OrderID");
+    const auto ofOrder =
+        std::count_if(lines.begin(), lines.end(), [&](const Row& l) { return l.at("OrderID") == someOrder; });
+    QueryDef filter = db.QueryDefs()["Invoices Filter"];
+    ASSERT_EQ(filter.Parameters().Count(), 1);
+    EXPECT_EQ(ErrorOf([&] { filter.OpenRecordset(); }), 3061);
+    filter.Parameters()["Forms!Orders!OrderID"].SetValue(std::stol(someOrder));
+    auto invoice = Rows(filter.OpenRecordset());
+    EXPECT_EQ(invoice.size(), static_cast<std::size_t>(ofOrder));
+
     // Category Sales for 1995, through Product Sales for 1995: the lines shipped in 1995 by category.
     std::map<std::string, double> byCategory;
     for (const Row& l : lines) {
