@@ -545,6 +545,8 @@ Expr Parser::ParseNameOrCall() {
         if (!AtName()) ExprFail();
         parts.push_back(Next().text);
     }
+    const bool implicit = bang && parts.size() >= 3;
+    if (st_.parameters.empty() && !implicit) return FieldReference(parts);
     std::string written = parts[0];
     for (std::size_t k = 1; k < parts.size(); ++k)
         written += "!" + parts[k];
@@ -556,7 +558,7 @@ Expr Parser::ParseNameOrCall() {
     // [Forms]![Orders]![OrderID]: a control of a form, which no table can name (a field is at most
     // table!field). Outside Access it is a parameter the text does not declare; it is listed after the
     // declared ones, without a type (its value is taken as given), and the query wants a value for it.
-    if (bang && parts.size() >= 3) {
+    if (implicit) {
         st_.parameters.push_back(JetParameter{written, 0});
         return Expr{"?" + std::to_string(st_.parameters.size()), 0};
     }
