@@ -489,7 +489,11 @@ Parser::Core Parser::ParseCore(int depth) {
         }
     }
     if (AcceptKeyword("WHERE")) {
+        const std::size_t start = pos_;
         Expr e = TopExpression({"GROUP", "HAVING", "ORDER", "UNION", "WITH", "PIVOT"});
+        // The rows are chosen before they are grouped: an aggregate belongs in HAVING (a subquery's
+        // aggregates are its own).
+        if (e.Is(Expr::Aggregate)) throw SqlError(3096, ExpressionText(start));
         c.body += " WHERE " + Condition(e);
         c.fromWhere = c.body;
     }

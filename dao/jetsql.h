@@ -115,7 +115,8 @@ struct JetStatement {
     // so that a recordset on it can be updatable (rowid of that table available as sources[0]).
     bool updatable = false;
 
-    // Declared parameters, in order. In the SQLite text a reference to the k-th parameter is written ?k
+    // Declared parameters, in order, then the controls of forms the text names without declaring them
+    // ([Forms]![Orders]![OrderID], type 0). In the SQLite text a reference to the k-th parameter is written ?k
     // (1-based), so the engine binds values by position.
     std::vector<JetParameter> parameters;
 

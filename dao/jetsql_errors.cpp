@@ -22,6 +22,7 @@ struct Message {
 // The translator's own wordings, for the numbers that the engine's table (JetErrorText) does not hold.
 // '|' stands for the argument.
 const Message kMessages[] = {
+    {3096, "Impossibile utilizzare una funzione di aggregazione nella clausola WHERE (|)."},
     {3128, "Specificare la tabella contenente i record da eliminare."},
     {3135, "Errore di sintassi nell'operazione JOIN."},
     {3138, "Errore di sintassi nella clausola ORDER BY."},

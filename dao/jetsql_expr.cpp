@@ -538,20 +538,29 @@ Expr Parser::ParseNameOrCall() {
     }
     if (t.kind == Tok::Name && IsReserved(t)) ExprFail();
     std::vector<std::string> parts{Next().text};
+    bool bang = false;
     while (AtOp(".") || AtOp("!")) {
+        bang = bang || AtOp("!");
         Next();
         if (!AtName()) ExprFail();
         parts.push_back(Next().text);
     }
-    if (!st_.parameters.empty()) {
-        std::string written = parts[0];
-        for (std::size_t k = 1; k < parts.size(); ++k)
-            written += "!" + parts[k];
-        for (std::size_t k = 0; k < st_.parameters.size(); ++k) {
-            const std::string& p = st_.parameters[k].name;
-            if (Upper(p) == Upper(written))
-                return Expr{"?" + std::to_string(k + 1), st_.parameters[k].type == 8 ? Expr::Date : 0};
-        }
+    const bool implicit = bang && parts.size() >= 3;
+    if (st_.parameters.empty() && !implicit) return FieldReference(parts);
+    std::string written = parts[0];
+    for (std::size_t k = 1; k < parts.size(); ++k)
+        written += "!" + parts[k];
+    for (std::size_t k = 0; k < st_.parameters.size(); ++k) {
+        const std::string& p = st_.parameters[k].name;
+        if (Upper(p) == Upper(written))
+            return Expr{"?" + std::to_string(k + 1), st_.parameters[k].type == 8 ? Expr::Date : 0};
+    }
+    // [Forms]![Orders]![OrderID]: a control of a form, which no table can name (a field is at most
+    // table!field). Outside Access it is a parameter the text does not declare; it is listed after the
+    // declared ones, without a type (its value is taken as given), and the query wants a value for it.
+    if (implicit) {
+        st_.parameters.push_back(JetParameter{written, 0});
+        return Expr{"?" + std::to_string(st_.parameters.size()), 0};
     }
     return FieldReference(parts);
 }

@@ -296,6 +296,13 @@ TEST_F(Dialect, ParametersAreBoundByPosition) {
     EXPECT_EQ(s.parameters[0].type, dbDate);
     EXPECT_EQ(s.parameters[1].type, dbLong);
     EXPECT_EQ(db.Query(s.sql, {"43900", "2"}), "2;4");
+    // A form's control the text does not declare is a parameter too, after the declared ones; a name of
+    // two parts is a table's field, and a subquery's aggregate in WHERE is the subquery's.
+    s = TranslateJetSql("PARAMETERS Minimo Long; SELECT T.n FROM T WHERE T!n >= Minimo AND n <= "
+                        "[Forms]![Dlg]![Max] AND n <> Forms!Dlg!Max - (SELECT Min(n) FROM T) ORDER BY n");
+    ASSERT_EQ(s.parameters.size(), 2u);
+    EXPECT_EQ(s.parameters[1].name, "Forms!Dlg!Max");
+    EXPECT_EQ(db.Query(s.sql, {"2", "4"}), "2;4");
 }
 
 TEST_F(Dialect, JoinsAsAccessWritesThem) {
@@ -458,6 +465,8 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
         {"SELECT * FROM", 3131},
         {"SELECT * FROM T INNER JOIN R", 3135},
         {"SELECT * FROM T ORDER BY", 3138},
+        {"SELECT b FROM T WHERE Sum(a) > 1 GROUP BY b", 3096},
+        {"SELECT b FROM T WHERE b = 1 And (Avg(a) > 1) GROUP BY b", 3096},
         {"SELECT * FROM T; x", 3142},
         {"UPDATE T a = 1", 3144},
         {"UPDATE T SET a 1", 3144},
