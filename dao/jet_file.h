@@ -118,6 +118,8 @@ public:
 private:
     std::int64_t RowsOf(void* table, const std::string& name,
                         const std::function<void(const std::vector<Value>&)>& onRow) const;
+    std::string TableDefinition(void* table) const;
+    std::vector<IndexInfo> ReadIndexes(void* table) const;
     // Refuses (3049) a catalog whose object properties libmdb would read outside their bounds.
     void CheckObjectProperties();
 
