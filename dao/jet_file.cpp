@@ -411,7 +411,8 @@ std::vector<IndexInfo> File::ReadIndexes(void* table) const {
             if (colNum == 0xFFFF) continue;
             int position = -1;
             for (unsigned c = 0; c < t->num_cols && position < 0; ++c)
-                if (static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->col_num == static_cast<int>(colNum))
+                if (static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->col_num ==
+                    static_cast<int>(colNum))
                     position = static_cast<int>(c);
             // 0x01 ascending, 0x00 descending
             r.fields.emplace_back(position, e[3 * k + 2] == 0);
