@@ -334,11 +334,118 @@ MdbTableDef* OpenTable(MdbHandle* mdb, const std::string& name, const File& file
 
 } // namespace
 
+// The table definition: its first page whole, then each page it continues on without the page's own
+// 8-byte head, so that offsets run on as if it were one page.
+std::string File::TableDefinition(void* table) const {
+    MdbHandle* mdb = H(mdb_);
+    auto* t = static_cast<MdbTableDef*>(table);
+    const std::size_t pageSize = mdb->fmt->pg_size;
+    std::string def;
+    std::uint32_t page = t->entry->table_pg;
+    for (int pages = 0; page != 0; ++pages) {
+        if (pages > 4096 || mdb_read_alt_pg(mdb, page) != static_cast<ssize_t>(pageSize) ||
+            mdb->alt_pg_buf[0] != 0x02)
+            Fail(3049, "la definizione della tabella " + std::string(t->name) + " non può essere letta");
+        const auto* p = mdb->alt_pg_buf;
+        def.append(reinterpret_cast<const char*>(p) + (pages == 0 ? 0 : 8), pageSize - (pages == 0 ? 0 : 8));
+        page = Le32(p + 4);
+    }
+    return def;
+}
+
+// The indexes as the table definition holds them. After the columns and their names come the real
+// indexes (the key columns by column number with their order, and the flags), then the logical indexes
+// (each naming its real index and its kind), then the logical indexes' names. Several logical indexes
+// may share one real index, and a column's number is not its position once columns have been deleted.
+std::vector<IndexInfo> File::ReadIndexes(void* table) const {
+    auto* t = static_cast<MdbTableDef*>(table);
+    const bool jet3 = header_.version == MDB_VER_JET3;
+    const std::string def = TableDefinition(table);
+    const auto* b = reinterpret_cast<const unsigned char*>(def.data());
+    const std::size_t n = def.size();
+    auto bad = [&]() {
+        Fail(3049, "gli indici della tabella " + std::string(t->name) + " non possono essere letti");
+    };
+    auto need = [&](std::size_t pos, std::size_t len) {
+        if (pos > n || len > n - pos) bad();
+    };
+    const std::size_t numCols = Le16(b + (jet3 ? 25 : 45));
+    const std::size_t numIdx = Le32(b + (jet3 ? 27 : 47));
+    const std::size_t numReal = Le32(b + (jet3 ? 31 : 51));
+    if (numIdx > 1000 || numReal > 1000) bad();
+    std::size_t pos = (jet3 ? 43 : 63) + numReal * (jet3 ? 8 : 12) + numCols * (jet3 ? 18 : 25);
+    for (std::size_t i = 0; i < numCols; ++i) {
+        need(pos, jet3 ? 1 : 2);
+        pos += (jet3 ? 1 + b[pos] : 2 + Le16(b + pos));
+    }
+
+    struct Real {
+        std::vector<std::pair<int, bool>> fields;
+        int flags = 0;
+    };
+    std::vector<Real> reals(numReal);
+    const std::size_t realSize = jet3 ? 39 : 52;
+    need(pos, numReal * realSize);
+    for (auto& r : reals) {
+        const unsigned char* e = b + pos + (jet3 ? 0 : 4);
+        for (int k = 0; k < 10; ++k) {
+            const unsigned colNum = Le16(e + 3 * k);
+            if (colNum == 0xFFFF) continue;
+            int position = -1;
+            for (unsigned c = 0; c < t->num_cols && position < 0; ++c)
+                if (static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->col_num ==
+                    static_cast<int>(colNum))
+                    position = static_cast<int>(c);
+            // 0x01 ascending, 0x00 descending
+            r.fields.emplace_back(position, e[3 * k + 2] == 0);
+        }
+        r.flags = e[30 + 4 + 4 + (jet3 ? 0 : 4)];
+        pos += realSize;
+    }
+
+    std::vector<IndexInfo> out(numIdx);
+    const std::size_t logicalSize = jet3 ? 20 : 28;
+    need(pos, numIdx * logicalSize);
+    for (auto& ix : out) {
+        const unsigned char* e = b + pos + (jet3 ? 0 : 4);
+        const std::size_t real = Le32(e + 4);
+        const int kind = e[19];
+        if (real >= reals.size()) bad();
+        ix.foreign = kind == 2;
+        ix.primary = kind == 1;
+        const int flags = reals[real].flags;
+        ix.unique = ix.primary || (flags & MDB_IDX_UNIQUE) != 0;
+        ix.ignoreNulls = (flags & MDB_IDX_IGNORENULLS) != 0;
+        ix.required = ix.primary || (flags & MDB_IDX_REQUIRED) != 0;
+        for (const auto& f : reals[real].fields)
+            if (f.first >= 0) ix.fields.push_back(f);
+        pos += logicalSize;
+    }
+    const bool cp1252 = header_.codePage == 0 || header_.codePage == 1252;
+    for (auto& ix : out) {
+        need(pos, jet3 ? 1 : 2);
+        const std::size_t len = jet3 ? b[pos] : Le16(b + pos);
+        pos += jet3 ? 1 : 2;
+        need(pos, len);
+        std::string_view raw(def.data() + pos, len);
+        if (!jet3) {
+            ix.name = Jet4Text(b + pos, len);
+        } else if (cp1252) {
+            ix.name = ledrana::Cp1252ToUtf8(raw);
+        } else {
+            ix.name.assign(4 * len + 1, '\0');
+            const int got = mdb_unicode2ascii(H(mdb_), raw.data(), len, ix.name.data(), ix.name.size());
+            ix.name.resize(static_cast<std::size_t>(std::max(got, 0)));
+        }
+        pos += len;
+    }
+    return out;
+}
+
 TableInfo File::ReadTable(const std::string& name) const {
     MdbHandle* mdb = H(mdb_);
     TableHandle th{OpenTable(mdb, name, *this)};
     MdbTableDef* t = th.t;
-    mdb_read_indices(t);
     TableInfo info;
     info.name = t->name;
     info.declaredRows = t->num_rows;
@@ -360,21 +467,7 @@ TableInfo File::ReadTable(const std::string& name) const {
         col.properties = PropertyList(c->props);
         info.columns.push_back(std::move(col));
     }
-    if (t->indices) {
-        for (unsigned i = 0; i < t->indices->len; ++i) {
-            auto* x = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
-            IndexInfo ix;
-            ix.name = x->name;
-            ix.foreign = x->index_type == 2;
-            ix.primary = x->index_type == 1;
-            ix.unique = ix.primary || (x->flags & MDB_IDX_UNIQUE) != 0;
-            ix.ignoreNulls = (x->flags & MDB_IDX_IGNORENULLS) != 0;
-            ix.required = ix.primary || (x->flags & MDB_IDX_REQUIRED) != 0;
-            for (unsigned k = 0; k < x->num_keys && k < MDB_MAX_IDX_COLS; ++k)
-                ix.fields.emplace_back(x->key_col_num[k] - 1, x->key_col_order[k] == MDB_DESC);
-            info.indexes.push_back(std::move(ix));
-        }
-    }
+    info.indexes = ReadIndexes(t);
     return info;
 }
 

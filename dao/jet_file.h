@@ -6,6 +6,8 @@
 // bytes (libmdb's own text conversions cut long values and format dates and numbers its own way): numbers
 // keep their bits, Currency its ten-thousandths, dates their day number, Memo and OLE values are read
 // whole, Jet 4 text (compressed or not) and Jet 3 text in the file's code page become UTF-8.
+// Index definitions are read from the table definition pages directly: libmdb pairs an index with the
+// wrong key columns when a table's indexes share or skip numbers, or after columns were deleted.
 //
 // Errors are ledrana::Error with Jet's numbers and a description naming the file: 3343 not a Jet or ACE
 // file (or a version we do not know), 3049 damaged or truncated, 3031 encrypted (its pages cannot be read
@@ -118,6 +120,9 @@ public:
 private:
     std::int64_t RowsOf(void* table, const std::string& name,
                         const std::function<void(const std::vector<Value>&)>& onRow) const;
+    // The bytes of a table's definition, over all its pages; its indexes read from them.
+    std::string TableDefinition(void* table) const;
+    std::vector<IndexInfo> ReadIndexes(void* table) const;
     // Refuses (3049) a catalog whose object properties libmdb would read outside their bounds.
     void CheckObjectProperties();
 
