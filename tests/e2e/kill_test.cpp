@@ -232,6 +232,9 @@ protected:
                 continue;
             }
             for (const auto& [table, rows] : before.rows) {
+                // The user's tables. The engine's catalog may stand between two steps of the comparison
+                // (an index removed before the model's one is made), which the next run completes.
+                if (table.rfind("MSYS", 0) == 0) continue;
                 const auto one = afterOne_->at(name).rows.find(table);
                 if (one == afterOne_->at(name).rows.end()) continue; // a table the update removes
                 const long kept = it->second.rows.count(table) ? it->second.rows.at(table) : 0;
