@@ -3,6 +3,7 @@
 //   NAME ours=SECONDS baseline=SECONDS ratio=R
 // for walk_edit_update, execute_update, addnew_update and compact, then peak_rss_mb=M.
 
+#include "bench/measure.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 
@@ -17,21 +18,13 @@
 namespace {
 
 using namespace ledrana::dao;
-using Clock = std::chrono::steady_clock;
-
+using namespace ledrana::bench;
 const char* kTable =
     "CREATE TABLE T (A LONG, B LONG, C DOUBLE, D TEXT(20), E TEXT(50), F DATETIME, G CURRENCY, H SHORT, I YESNO, "
     "J TEXT(10))";
 const char* kRawTable =
     "CREATE TABLE T (A INTEGER, B INTEGER, C REAL, D TEXT COLLATE NOCASE, E TEXT COLLATE NOCASE, F REAL, G REAL, "
     "H INTEGER, I INTEGER, J TEXT COLLATE NOCASE)";
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void Line(const char* name, double ours, double base) {
-    std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
 
 void Check(sqlite3* db, int rc) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
@@ -49,14 +42,6 @@ sqlite3* OpenRaw(const std::string& path) {
 }
 
 std::string Text(const char* prefix, long i) { return prefix + std::to_string(i); }
-
-long PeakRssMb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
-    return -1;
-}
 
 void RemoveFile(DBEngine& engine, const std::string& path) { std::remove(engine.HostPath(path).c_str()); }
 
@@ -184,7 +169,7 @@ int main(int argc, char** argv) {
         Line("execute_update", oursExec, baseExec);
         Line("addnew_update", oursAdd, baseAdd);
         Line("compact", oursCompactTime, baseCompact);
-        std::printf("peak_rss_mb=%ld\n", PeakRssMb());
+        std::printf("peak_rss_mb=%ld\n", static_cast<long>(PeakRssMb()));
         for (const auto& p : {ours, raw, oursCompact, rawCompact}) RemoveFile(engine, p);
     } catch (const ledrana::Error& e) {
         std::fprintf(stderr, "%d %s\n", e.number(), e.description().c_str());

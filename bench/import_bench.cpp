@@ -4,6 +4,7 @@
 //   NAME ours=SECONDS baseline=SECONDS ratio=R rows=N
 // for each file, then peak_rss_mb=M (this process only: the conversion and its reading of the file).
 
+#include "bench/measure.h"
 #include "dao/dao.h"
 #include "dao/jet_file.h"
 #include "dao/jet_import.h"
@@ -22,20 +23,7 @@
 namespace {
 
 using namespace ledrana;
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-long PeakRssMb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
-    return -1;
-}
-
+using namespace ledrana::bench;
 std::string Quoted(const std::string& s) {
     std::string out = "'";
     for (char c : s)
@@ -82,7 +70,7 @@ int main(int argc, char** argv) {
                         baseline > 0 ? ours / baseline : 0.0, static_cast<long long>(rows));
             std::fflush(stdout);
         }
-        std::printf("peak_rss_mb=%ld\n", PeakRssMb());
+        std::printf("peak_rss_mb=%ld\n", static_cast<long>(PeakRssMb()));
         if (argc <= 1) platform::RmDir(platform::WindowsPath(folder));
     } catch (const Error& e) {
         std::fprintf(stderr, "%d %s\n", e.number(), e.description().c_str());

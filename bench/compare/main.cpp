@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/measure.h"
 #include "bench/compare/campione.h"
 #include "dao/dao.h"
 #include "dao/sqlite_handle.h"
@@ -44,13 +45,6 @@
 namespace ledrana::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double PeakRssMb();
 void AzzeraPicco();
 
 // Bytes this process has written so far through write calls, from the kernel's io file.
@@ -381,24 +375,13 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
     return Seconds(t0);
 }
 
-// Peak resident memory of this process, from the kernel's status file.
-double PeakRssMb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    }
-    return 0;
-}
 
 // Starts a new memory peak from the present use.
 void AzzeraPicco() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void Riga(const std::string& nome, double ours, double baseline) {
-    std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", nome.c_str(), ours, baseline,
-                baseline > 0 ? ours / baseline : 0.0);
-}
+void Riga(const std::string& nome, double ours, double baseline) { Line(nome.c_str(), ours, baseline); }
 
 void Rimuovi(const std::string& windowsPath) {
     if (platform::FileExists(windowsPath)) platform::Kill(windowsPath);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bench/refdata/campione.h"
+#include "bench/measure.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -24,24 +25,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void Line(const char* name, double ours, double base) {
-    std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
-
-long PeakRssMb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
-    return -1;
-}
+using namespace ledrana::bench;
 
 struct CloseSqlite {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -132,7 +116,7 @@ int main(int argc, char** argv) {
 
         Line("aggiorna_campi_vari", campiTime, vacuum);
         Line("aggiorna_diversi", diversiTime, vacuum);
-        std::printf("peak_rss_mb=%ld\n", PeakRssMb());
+        std::printf("peak_rss_mb=%ld\n", static_cast<long>(PeakRssMb()));
         std::remove(sample.c_str());
         std::remove(work.c_str());
     } catch (const Error& e) {
