@@ -681,15 +681,20 @@ void Parser::ParseUpdate() {
     };
     std::vector<Joined> joined;
     std::vector<std::string> on;
-    std::function<void()> primary = [&] {
-        if (AcceptOp("(")) {
+    std::function<void()> primary;
+    // A source followed by its INNER JOINs, each with its ON condition.
+    auto joins = [&] {
+        primary();
+        while (AcceptKeyword("INNER")) {
+            ExpectKeyword("JOIN");
             primary();
-            while (AcceptKeyword("INNER")) {
-                ExpectKeyword("JOIN");
-                primary();
-                ExpectKeyword("ON");
-                on.push_back(Condition(TopExpression({"INNER", "SET", "LEFT", "RIGHT"})));
-            }
+            ExpectKeyword("ON");
+            on.push_back(Condition(TopExpression({"INNER", "SET", "LEFT", "RIGHT"})));
+        }
+    };
+    primary = [&] {
+        if (AcceptOp("(")) {
+            joins();
             if (AtKeyword("LEFT") || AtKeyword("RIGHT")) Fail();
             ExpectOp(")");
             return;
@@ -700,13 +705,7 @@ void Parser::ParseUpdate() {
         if (AcceptKeyword("AS") || AtName()) j.alias = ReadName();
         joined.push_back(std::move(j));
     };
-    primary();
-    while (AcceptKeyword("INNER")) {
-        ExpectKeyword("JOIN");
-        primary();
-        ExpectKeyword("ON");
-        on.push_back(Condition(TopExpression({"INNER", "SET", "LEFT", "RIGHT"})));
-    }
+    joins();
     // Outer joins in an UPDATE would set the fields of unmatched rows to Null: not read.
     if (AtKeyword("LEFT") || AtKeyword("RIGHT") || AtOp(",")) Fail();
     ExpectKeyword("SET");
