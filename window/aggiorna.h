@@ -20,6 +20,7 @@
 #include "dao/dao.h"
 #include "platform/dialogs.h"
 #include "window/report.h"
+#include "window/run_report.h"
 
 namespace ledrana {
 
@@ -172,6 +173,8 @@ public:
     // The journal of the values that field rebuilds of this comparison changed (a CSV file beside the
     // archive); "" until the first one is written. Ponteval empties it when a comparison starts.
     std::string DiarioConversioni;
+    // What the run must tell the user beyond the run log; written out when the run ends.
+    RunReport runReport;
 
     // --- the database engine of the run: one DBEngine, kept for the whole run. Set by whoever starts the
     // run (Command2_Click, tests) before any procedure opens a database; ApreDb uses it.
