@@ -301,6 +301,10 @@ bool LooksLikeJetFile(const std::string& hostPath) {
     }
 }
 
+bool ReadExtendedDate(std::string_view stored, Value& v) {
+    return ExtendedDate(reinterpret_cast<const unsigned char*>(stored.data()), stored.size(), v);
+}
+
 std::optional<std::string> AttachmentBytes(std::string_view stored) {
     const auto* p = reinterpret_cast<const unsigned char*>(stored.data());
     if (stored.size() < 8) return std::nullopt;

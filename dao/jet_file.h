@@ -77,6 +77,9 @@ struct Value {
 // The type code of ACE's Date/Time Extended columns (DAO has none: they are read as Date).
 constexpr int kExtendedDate = 0x14;
 
+// A Date/Time Extended value from its stored bytes (see Value::exact). False when they are not one.
+bool ReadExtendedDate(std::string_view stored, Value& v);
+
 // The bytes of an attachment as the user stored them, from the FileData value that holds them (a header,
 // then the bytes, deflated for the types Access compresses). nullopt when the value is not in that form.
 std::optional<std::string> AttachmentBytes(std::string_view stored);
