@@ -178,8 +178,8 @@ bool ExtendedDate(const unsigned char* p, std::size_t n, Value& v) {
     int month = 0, day = 0;
     CivilFromDays(static_cast<std::int64_t>(days) - 719162, year, month, day);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02u:%02u:%02u.%07u", static_cast<long long>(year), month,
-                  day, unsigned(seconds / 3600), unsigned(seconds / 60 % 60), unsigned(seconds % 60),
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02u:%02u:%02u.%07u", static_cast<long long>(year),
+                  month, day, unsigned(seconds / 3600), unsigned(seconds / 60 % 60), unsigned(seconds % 60),
                   unsigned(fraction));
     const bool inRange = year >= 100 && year <= 9999;
     v.kind = inRange ? Value::Kind::Date : Value::Kind::Null;
@@ -759,7 +759,8 @@ TableInfo File::ReadTable(const std::string& name) const {
         // libmdb's names for the two bytes are the other way round; it reads Decimal values with them so.
         col.precision = c->col_scale;
         col.scale = c->col_prec;
-        col.fixed = c->is_fixed != 0 || (col.calculated && col.jetType != MDB_TEXT && col.jetType != MDB_MEMO);
+        col.fixed =
+            c->is_fixed != 0 || (col.calculated && col.jetType != MDB_TEXT && col.jetType != MDB_MEMO);
         col.counter = c->is_long_auto != 0;
         col.guidAuto = c->is_uuid_auto != 0;
         col.properties = PropertyList(c->props);
@@ -876,8 +877,9 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                 const auto n = static_cast<std::size_t>(std::max(f.siz, 0));
                 if (calculated != 0) {
                     // The value behind its header; a Memo result is a long value holding both.
-                    std::string raw = calculated == MDB_MEMO ? longValue(f.start, f.siz)
-                                                             : std::string(reinterpret_cast<const char*>(p), n);
+                    std::string raw = calculated == MDB_MEMO
+                                          ? longValue(f.start, f.siz)
+                                          : std::string(reinterpret_cast<const char*>(p), n);
                     const auto* d = reinterpret_cast<const unsigned char*>(raw.data());
                     std::size_t len = raw.size();
                     if (len >= kCalculatedHeader) {

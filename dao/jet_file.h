@@ -90,8 +90,8 @@ struct Column {
     int size = 0;    // Text and Binary: in characters / bytes as DAO counts them
     int precision = 0, scale = 0;
     bool fixed = false;
-    bool counter = false;                                        // a Long AutoNumber
-    bool guidAuto = false;                                       // a GUID filled in by the engine
+    bool counter = false;    // a Long AutoNumber
+    bool guidAuto = false;   // a GUID filled in by the engine
     bool calculated = false; // values computed from the Expression property; jetType is the result's type
     std::string flatTable;   // a complex column: the hidden table holding its values ("" when not found)
     std::vector<std::pair<std::string, std::string>> properties; // name, value as text; sorted by name

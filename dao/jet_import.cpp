@@ -198,7 +198,8 @@ void ScaleCalculatedDecimals(const jet::File& file, jet::TableInfo& info) {
         for (auto i : cols) {
             const auto dot = row[i].s.find('.');
             if (row[i].kind == Value::Kind::Decimal && dot != std::string::npos)
-                info.columns[i].scale = std::max(info.columns[i].scale, static_cast<int>(row[i].s.size() - dot - 1));
+                info.columns[i].scale =
+                    std::max(info.columns[i].scale, static_cast<int>(row[i].s.size() - dot - 1));
         }
     });
 }
@@ -266,8 +267,8 @@ TablePlan PlanTable(const jet::File& file, Connection& c, jet::TableInfo& info,
 
 // The value stored for a field: as the field's rules want it, or whole when they refuse it (text longer
 // than its size), noted once per field.
-Variant Stored(const Value& value, const FieldDef& f, const std::string& table, std::vector<std::string>& notes,
-               std::vector<std::string>& tooLong) {
+Variant Stored(const Value& value, const FieldDef& f, const std::string& table,
+               std::vector<std::string>& notes, std::vector<std::string>& tooLong) {
     Variant v = ToVariant(value, f);
     try {
         return ToStorage(v, f);
@@ -333,9 +334,10 @@ std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t,
             for (ComplexPlan& cp : plan.complex) {
                 const Value& ref = row[cp.column];
                 if (ref.kind == Value::Kind::Null) continue;
-                cp.owners[ref.i] = plan.key.empty() ? std::vector<Variant>{Variant::FromLong(
-                                                          static_cast<std::int32_t>(ref.i))}
-                                                    : keyOf();
+                cp.owners[ref.i] =
+                    plan.key.empty()
+                        ? std::vector<Variant>{Variant::FromLong(static_cast<std::int32_t>(ref.i))}
+                        : keyOf();
             }
             Step(c, ins);
             ++written;
@@ -347,8 +349,8 @@ std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t,
 // The values of a complex column as a table of ours: the key of the owning row, then the value's fields
 // (an attachment's bytes as the user stored them), one row per value.
 // Returns the rows written, -1 when the values could not be told apart from the reference.
-std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::TableInfo& info, const TablePlan& plan,
-                       const ComplexPlan& cp, JetImportReport& report) {
+std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::TableInfo& info,
+                               const TablePlan& plan, const ComplexPlan& cp, JetImportReport& report) {
     const jet::TableInfo flat = file.ReadTable(cp.flatTable);
     const std::string& column = info.columns[cp.column].name;
     // The hidden table's own counter and the reference number are not values.
@@ -390,7 +392,8 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
         if (static_cast<int>(i) == reference || fc.counter || t.FindField(fc.name)) continue;
         std::vector<std::string> unused;
         FieldDef f = FieldFor(fc, cp.name, unused);
-        if (attachments && ledrana::EqualsNoCase(fc.name, "FileData")) fileData = static_cast<int>(t.fields.size());
+        if (attachments && ledrana::EqualsNoCase(fc.name, "FileData"))
+            fileData = static_cast<int>(t.fields.size());
         t.fields.push_back(std::move(f));
         source.push_back(static_cast<int>(i));
     }
@@ -428,15 +431,16 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
     std::string keyText;
     for (const auto& k : keyNames)
         keyText += (keyText.empty() ? "" : ", ") + k;
-    const std::string what = attachments ? "allegati conservati"
+    const std::string what = attachments                               ? "allegati conservati"
                              : ledrana::EqualsNoCase(cp.field, column) ? "valori multipli conservati"
                                                                        : "versioni del testo conservate";
-    report.notes.push_back("tabella " + info.name + ", campo " + cp.field + ": " + what +
-                           " nella tabella " + made.name + " (" + std::to_string(values) +
+    report.notes.push_back("tabella " + info.name + ", campo " + cp.field + ": " + what + " nella tabella " +
+                           made.name + " (" + std::to_string(values) +
                            " righe, una per valore, con la chiave della riga: " + keyText + ")");
     if (orphans > 0)
         report.notes.push_back("tabella " + made.name + ": " + std::to_string(orphans) +
-                               " valori senza una riga della tabella " + info.name + ", conservati con la chiave vuota");
+                               " valori senza una riga della tabella " + info.name +
+                               ", conservati con la chiave vuota");
     if (undecoded > 0)
         report.notes.push_back("tabella " + made.name + ": " + std::to_string(undecoded) +
                                " allegati in un formato sconosciuto, conservati come sono nel file");
@@ -456,7 +460,8 @@ void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string&
         bool ofComplexValues = false;
         for (const auto& [col, desc] : x.fields) {
             if (col < 0 || col >= static_cast<int>(info.columns.size())) continue;
-            ofComplexValues = ofComplexValues || !c.catalog.FindTable(table)->FindField(info.columns[col].name);
+            ofComplexValues =
+                ofComplexValues || !c.catalog.FindTable(table)->FindField(info.columns[col].name);
             ix.fields.push_back(info.columns[col].name);
             ix.descending.push_back(desc);
         }
@@ -659,7 +664,8 @@ std::string Summary(const JetImportReport& r) {
     for (const auto& n : r.notes)
         s += "\n  " + n;
     for (const auto& j : r.journal)
-        s += "\n  tabella " + j.table + ", riga " + j.key + ", campo " + j.field + ": valore esatto " + j.text;
+        s +=
+            "\n  tabella " + j.table + ", riga " + j.key + ", campo " + j.field + ": valore esatto " + j.text;
     return s;
 }
 

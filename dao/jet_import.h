@@ -31,8 +31,8 @@ struct JetImportReport {
         std::string table, key, field, text;
     };
     std::vector<JournalEntry> journal;
-    int queries = 0;                // saved queries stored
-    bool password = false;          // the file had a database password (the archive keeps it)
+    int queries = 0;       // saved queries stored
+    bool password = false; // the file had a database password (the archive keeps it)
 };
 
 // Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,

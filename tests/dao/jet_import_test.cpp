@@ -524,7 +524,9 @@ std::string Rows(Database& db, const std::string& sql) {
         out += out.empty() ? "" : ";";
         for (int i = 0; i < rs.Fields().Count(); ++i) {
             const Variant v = rs.Fields()[i].Value();
-            out += (i ? "|" : "") + (v.IsNull() ? "Null" : v.kind() == Variant::Kind::Binary ? v.RawString() : v.ToString());
+            out += (i ? "|" : "") + (v.IsNull()                          ? "Null"
+                                     : v.kind() == Variant::Kind::Binary ? v.RawString()
+                                                                         : v.ToString());
         }
     }
     rs.Close();
@@ -551,15 +553,18 @@ TEST_F(JetOpen, CalculatedFieldsHoldTheirExpressionsResults) {
         }
         ++calculated;
         SCOPED_TRACE(f.Name() + " = " + expression);
-        Recordset rs = db.OpenRecordset("SELECT [" + f.Name() + "], (" + expression + ") FROM Table1 ORDER BY ID");
+        Recordset rs =
+            db.OpenRecordset("SELECT [" + f.Name() + "], (" + expression + ") FROM Table1 ORDER BY ID");
         for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
             const Variant stored = rs.Fields()[0].Value(), computed = rs.Fields()[1].Value();
-            if (f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16" || f.Type() == dbMemo) {
+            if (f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16" ||
+                f.Type() == dbMemo) {
                 EXPECT_EQ(stored.ToString(), computed.ToString()) << "row " << row;
             } else {
                 // A Currency result is the value to the ten-thousandth, a Single to its 24 bits.
                 const double a = stored.ToDouble(), b = computed.ToDouble();
-                const double within = f.Type() == dbCurrency ? 0.00005 : std::fabs(b) * (f.Type() == dbSingle ? 1e-6 : 1e-9);
+                const double within =
+                    f.Type() == dbCurrency ? 0.00005 : std::fabs(b) * (f.Type() == dbSingle ? 1e-6 : 1e-9);
                 EXPECT_LE(std::fabs(a - b), within) << "row " << row;
             }
         }
@@ -569,7 +574,8 @@ TEST_F(JetOpen, CalculatedFieldsHoldTheirExpressionsResults) {
     db.Close();
     int notes = 0;
     for (const std::string& n : report.notes)
-        notes += n.find("non è più ricalcolato") != std::string::npos || n.find("dichiara 3 righe") != std::string::npos;
+        notes += n.find("non è più ricalcolato") != std::string::npos ||
+                 n.find("dichiara 3 righe") != std::string::npos;
     EXPECT_EQ(notes, 12);
 }
 
@@ -591,7 +597,8 @@ TEST_F(JetOpen, ComplexFieldsBecomeTablesKeyedByTheirRows) {
          "row2|value1;row2|value4;row3|value1;row3|value2;row3|value3;row3|value4"},
         {"complexDataTestV2007.accdb", "SELECT id, [append-memo-data] FROM [Table1_append-memo-data]",
          "row2|row2-memo;row3|row3-memo;row4|row4-memo;row3|row3-memo-revised;row3|row3-memo-again"},
-        {"unsupportedFieldsTestV2007.accdb", "SELECT COUNT(*) FROM Test_UnknownComplex WHERE ID IS NOT NULL", "3"},
+        {"unsupportedFieldsTestV2007.accdb", "SELECT COUNT(*) FROM Test_UnknownComplex WHERE ID IS NOT NULL",
+         "3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -620,7 +627,8 @@ TEST(JetValues, ExtendedDatesBecomeDatesAndTheirExactText) {
         {"0000000000000738885:0000000000012345678:7", jet::Value::Kind::Date, 45292 + 1 / 86400.0,
          "2024-01-01 00:00:01.2345678"},
         {"0000000000000693592:0000000216000000000:7", jet::Value::Kind::Date, -1.25, ""},
-        {"0000000000000000000:0000000000000000000:7", jet::Value::Kind::Null, 0, "0001-01-01 00:00:00.0000000"},
+        {"0000000000000000000:0000000000000000000:7", jet::Value::Kind::Null, 0,
+         "0001-01-01 00:00:00.0000000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
