@@ -637,9 +637,13 @@ std::string File::FlatTableOf(std::uint32_t complexId) const {
 
 // The result type of a calculated column (its ResultType property), 0 for the others.
 static int CalculatedType(const MdbColumn* c, int extFlags) {
-    if ((extFlags & 0xC0) == 0 || !c->props || !c->props->hash) return 0;
-    const auto* v = static_cast<const char*>(g_hash_table_lookup(c->props->hash, "ResultType"));
-    return v ? std::atoi(v) : 0;
+    if ((extFlags & 0xC0) == 0) return 0;
+    const char* v = c->props && c->props->hash
+                        ? static_cast<const char*>(g_hash_table_lookup(c->props->hash, "ResultType"))
+                        : nullptr;
+    // Without the property the definition's own type is the result's.
+    const int result = v ? std::atoi(v) : 0;
+    return result != 0 ? result : c->col_type;
 }
 
 // The indexes as the table definition holds them. After the columns and their names come the real

@@ -389,9 +389,11 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
     int fileData = -1;
     for (std::size_t i = 0; i < flat.columns.size(); ++i) {
         const jet::Column& fc = flat.columns[i];
-        if (static_cast<int>(i) == reference || fc.counter || t.FindField(fc.name)) continue;
-        std::vector<std::string> unused;
-        FieldDef f = FieldFor(fc, cp.name, unused);
+        if (static_cast<int>(i) == reference || fc.counter) continue;
+        FieldDef f = FieldFor(fc, cp.name, report.notes);
+        // A value named as a field of the key keeps its own name with the column's after it.
+        while (t.FindField(f.name))
+            f.name += "_" + column;
         if (attachments && ledrana::EqualsNoCase(fc.name, "FileData"))
             fileData = static_cast<int>(t.fields.size());
         t.fields.push_back(std::move(f));
