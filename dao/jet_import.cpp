@@ -212,7 +212,9 @@ TablePlan PlanTable(const jet::File& file, Connection& c, jet::TableInfo& info,
     for (const auto& x : info.indexes)
         if (x.primary && plan.key.empty())
             for (const auto& [col, desc] : x.fields)
-                if (col >= 0 && col < static_cast<int>(info.columns.size())) plan.key.push_back(col);
+                if (col >= 0 && col < static_cast<int>(info.columns.size()) &&
+                    info.columns[col].jetType != MDB_COMPLEX)
+                    plan.key.push_back(col);
     for (std::size_t i = 0; i < info.columns.size(); ++i) {
         const jet::Column& col = info.columns[i];
         FieldDef f = FieldFor(col, info.name, notes);
@@ -242,7 +244,7 @@ TablePlan PlanTable(const jet::File& file, Connection& c, jet::TableInfo& info,
         plan.source.push_back(static_cast<int>(i));
     }
     for (int k : plan.key) {
-        FieldDef f = FieldFor(info.columns[k], info.name, notes);
+        const FieldDef& f = *plan.t.FindField(info.columns[k].name);
         FieldDef keyField;
         keyField.name = f.name;
         keyField.type = f.type;
