@@ -642,5 +642,22 @@ TEST(JetValues, ExtendedDatesBecomeDatesAndTheirExactText) {
     EXPECT_FALSE(jet::ReadExtendedDate("00000000000006935x4:0000000000000000000:7", v));
 }
 
+// A file's Date/Time Extended field holds the instants of its ordinary Date beside it; the fractions of a
+// second are in the journal.
+TEST_F(JetOpen, ExtendedDateFieldsKeepTheInstantAndJournalTheRest) {
+    JetImportReport report =
+        ImportJetFile(engine_, CopyCorpus("extDateTestV2019.accdb", "ext.accdb"), Path("out.mdb"), "ext");
+    Database db = engine_.OpenDatabase(Path("out.mdb"));
+    EXPECT_EQ(db.TableDefs()["Table1"].Fields()["DateExt"].Type(), dbDate);
+    EXPECT_EQ(Rows(db, "SELECT ID, DateExt FROM Table1 ORDER BY ID"),
+              Rows(db, "SELECT ID, DateNormal FROM Table1 ORDER BY ID"));
+    db.Close();
+    std::string journal;
+    for (const auto& j : report.journal)
+        journal += j.table + "|" + j.key + "|" + j.field + "|" + j.text + ";";
+    EXPECT_EQ(journal,
+              "Table1|6|DateExt|2021-06-14 22:45:12.3456789;Table1|8|DateExt|0100-06-14 12:45:00.1234567;");
+}
+
 } // namespace
 } // namespace ledrana::dao::testing
