@@ -7,6 +7,7 @@
 #include "dao_fixture.h"
 
 #include <mdbtools.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -640,6 +641,36 @@ TEST(JetValues, ExtendedDatesBecomeDatesAndTheirExactText) {
     }
     jet::Value v;
     EXPECT_FALSE(jet::ReadExtendedDate("00000000000006935x4:0000000000000000000:7", v));
+}
+
+// An attachment as Access stores it: its kind (0 as it is, 1 deflated) and the length of what follows
+// unpacked, a header naming the file's type, then the file's bytes.
+TEST(JetValues, AttachmentsComeBackAsTheUserStoredThem) {
+    auto le32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    const std::string bytes = "%PDF-1.4 \x00\xff bytes of the file";
+    const std::string content = le32(16) + le32(1) + le32(4) + std::string("pdf\0", 4) + bytes;
+    std::string deflated(compressBound(content.size()), '\0');
+    uLongf size = deflated.size();
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                       reinterpret_cast<const Bytef*>(content.data()), content.size()),
+              Z_OK);
+    deflated.resize(size);
+    const std::string length = le32(static_cast<std::uint32_t>(content.size()));
+    const struct {
+        const char* what;
+        std::string stored;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"as it is", le32(0) + length + content, bytes},
+        {"deflated", le32(1) + length + deflated, bytes},
+        {"deflated, cut short", le32(1) + length + deflated.substr(0, deflated.size() / 2), std::nullopt},
+        {"unknown kind", le32(2) + length + content, std::nullopt},
+        {"header longer than the content", le32(0) + le32(8) + le32(16) + "abcd", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(jet::AttachmentBytes(c.stored), c.expected) << c.what;
 }
 
 // A file's Date/Time Extended field holds the instants of its ordinary Date beside it; the fractions of a
