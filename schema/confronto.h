@@ -44,6 +44,9 @@ bool Ponteval(Aggiorna& w);
 // May replace DbDest (w.Db2) by a newly opened database after creating the table.
 void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest);
 void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuovo);
+// The steps that delete what only the archive has (fields and tables here, queries below) first keep what
+// it holds in the comparison's recovery archive (schema/recovery.h) and note it in the run's report; a copy
+// that cannot be made is the step's error, and that deletion is not made.
 void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w);
 
