@@ -72,25 +72,4 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     }
 }
 
-bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb) {
-    const std::string copia = NomeDb + ".tmp2";
-    if (platform::FileExists(NomeDb) || platform::FolderExists(NomeDb) || !platform::FileExists(copia))
-        return false;
-    if (w.engine == nullptr || !w.engine->IsWholeDatabase(copia)) return false;
-    try {
-        platform::FileCopy(copia, NomeDb);
-    } catch (const Error& e) {
-        MemLog(w,
-               "Archivio " + NomeDb + " mancante: impossibile ripristinarlo dalla copia " + copia + " (" +
-                   VbStr(e.number()) + e.description() + ")",
-               true);
-        return false;
-    }
-    MemLog(w,
-           "Archivio " + NomeDb + " mancante: ripristinato dalla copia " + copia +
-               " fatta dal compattamento precedente",
-           true);
-    return true;
-}
-
 } // namespace ledrana

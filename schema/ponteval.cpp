@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -156,6 +157,11 @@ bool Ponteval(Aggiorna& w) {
     w.Refresh(w.Command2);
     w.ErroreConfronto = vbFalse;
     w.DiarioConversioni.clear();
+    // The recovery archive of what this comparison deletes is this comparison's alone.
+    struct EndRecovery {
+        Aggiorna& w;
+        ~EndRecovery() { CloseRecovery(w); }
+    } endRecovery{w};
     // A database that ApreDb could not open has been reported in its box: no step can work without it.
     w.Db1 = ApreDb(w, w.NomeDb1);
     if (!w.Db1.IsOpen()) return NonEseguito(w);
