@@ -440,10 +440,10 @@ void RmDir(const std::string& path) {
 
 void Kill(const std::string& path) {
     std::string host = HostPath(path);
-    // A link that leads nowhere is removed like a file: left there, a new file made at its name would be
-    // created wherever it points.
+    // A link is removed itself, whatever it leads to: left there (leading nowhere), a new file made at its
+    // name would be created wherever it points.
     struct stat link {};
-    if (::lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && ::access(host.c_str(), F_OK) != 0) {
+    if (::lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         if (sysUnlink(host) != 0) fail(errno, host, kErrFileNotFound);
         syncFolder(host);
         return;
@@ -649,20 +649,41 @@ void TakeOwnershipFrom(const std::string& source, const std::string& derived) {
 
 namespace {
 
-// Copies `src` into the new file `dst` made with `kind`, synced, with the source's owner, group and mode.
-// Returns the errno of the creation (EEXIST for a name taken); throws for any other failure, leaving
-// nothing at `dst`.
-int copyToNew(const std::string& src, const struct stat& st, const std::string& dst, NewName kind) {
-    int fd = OpenNewFile(dst, kind);
-    if (fd < 0) return errno;
+// Puts the finished file `temp` at the name `dst` unless something stands there: 0, or EEXIST.
+int placeNew(const std::string& temp, const std::string& dst) {
+    before("rename", dst);
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace rename: a hard link refuses a taken name too.
+    if (::link(temp.c_str(), dst.c_str()) == 0) {
+        sysUnlink(temp);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+    struct stat st {};
+    if (::lstat(dst.c_str(), &st) == 0) return EEXIST;
+    return sysRename(temp, dst) == 0 ? 0 : errno;
+}
+
+// Copies `src` into a new file at `dst`: written whole under a name of the run's own beside it, synced,
+// given the source's owner, group and mode, then put at `dst` without replacing anything, so `dst` is
+// never half-written. Returns EEXIST when the name is taken; throws for any other failure, leaving nothing
+// behind.
+int copyToNew(const std::string& src, const struct stat& st, const std::string& dst) {
+    const fs::path d(dst);
+    std::string temp;
+    int fd = OpenNewFile((d.parent_path() / ("." + d.filename().string())).string(), NewName::Unique, 0600, &temp);
+    if (fd < 0) fail(errno, dst, kErrPathNotFound);
     std::string failedHost = dst;
     int err = TakeOwnershipFrom(st, fd);
-    if (err == 0) err = copyFiller(src, dst)(fd, failedHost);
-    if (err == 0 && sysFsync(fd, dst) != 0) err = errno, failedHost = dst;
+    if (err == 0) err = copyFiller(src, temp)(fd, failedHost);
+    if (err == 0 && sysFsync(fd, temp) != 0) err = errno, failedHost = dst;
     if (::close(fd) != 0 && err == 0) err = errno, failedHost = dst;
+    if (err == 0) err = placeNew(temp, dst);
     if (err != 0) {
-        sysUnlink(dst);
-        fail(err, failedHost, failedHost == dst ? kErrPathNotFound : kErrFileNotFound);
+        sysUnlink(temp);
+        if (err == EEXIST) return err;
+        fail(err, failedHost == temp ? dst : failedHost, failedHost == src ? kErrFileNotFound : kErrPathNotFound);
     }
     syncFolder(dst);
     return 0;
@@ -681,8 +702,7 @@ void CopyToNewFile(const std::string& from, const std::string& to) {
     const std::string dst = HostPath(to);
     const struct stat st = copySource(src);
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
-    if (int err = copyToNew(src, st, dst, NewName::Exclusive))
-        throw VbError(err == EEXIST || err == ELOOP ? kErrFileExists : numberFor(err, dst, kErrPathNotFound));
+    if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
 }
 
 std::string CopyToFreeName(const std::string& from, const std::string& to) {
@@ -693,9 +713,8 @@ std::string CopyToFreeName(const std::string& from, const std::string& to) {
     for (int n = 1;; ++n) {
         const std::string name = n == 1 ? dst : dst + std::to_string(n);
         if (int err = RemoveLinkAt(name)) fail(err, name, kErrPathNotFound);
-        const int err = copyToNew(src, st, name, NewName::Exclusive);
-        if (err == 0) return WindowsPath(name);
-        if (err != EEXIST || n > 10000) fail(err, name, kErrPathNotFound);
+        if (copyToNew(src, st, name) == 0) return WindowsPath(name);
+        if (n > 10000) throw VbError(kErrFileExists);
     }
 }
 

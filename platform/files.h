@@ -38,7 +38,7 @@ void RmDir(const std::string& path);
 
 // Kill: deletes one file (no wildcards). 53 when the file does not exist or the path is a folder,
 // 76 when its folder does not exist, 75 when the file is read-only, 70 when the host refuses it. A symbolic
-// link is removed itself, never its target; one that leads nowhere is removed too.
+// link is removed itself (even one that leads nowhere), never its target.
 void Kill(const std::string& path);
 
 // Name ... As ...: renames or moves a file or folder. 53 when `from` does not exist, 76 when the folder of
@@ -126,9 +126,10 @@ void RemoveLink(const std::string& path);
 // wider (platform/newfile.h). 53 / 76 as GetAttr for either path.
 void TakeOwnershipFrom(const std::string& source, const std::string& derived);
 
-// Copies `from` into a new file `to`, synced, with the owner, group and mode of `from`. 58 when something
+// Copies `from` into a new file `to`, with the owner, group and mode of `from`: written whole beside it,
+// synced, and put at `to` only if nothing stands there, so `to` is never half-written. 58 when something
 // (a file, a folder, a link) stands at `to`; otherwise the errors of FileCopy. A failed copy leaves
-// nothing at `to`.
+// nothing behind.
 void CopyToNewFile(const std::string& from, const std::string& to);
 
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
