@@ -60,9 +60,11 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
     if (lock.state() != platform::RunLock::State::Held) return true;
     const platform::LockHolder& h = lock.holder();
     std::string chi;
-    if (!h.computer.empty()) chi += " dal computer " + h.computer;
-    if (!h.user.empty()) chi += (chi.empty() ? " dall'utente " : " (utente ") + h.user + (chi.empty() ? "" : ")");
-    if (h.since.size() >= 19)
+    if (!h.computer.empty())
+        chi = " dal computer " + h.computer + (h.user.empty() ? "" : " (utente " + h.user + ")");
+    else if (!h.user.empty())
+        chi = " dall'utente " + h.user;
+    if (h.since.size() >= 19) // "dd/mm/yyyy hh.nn.ss"
         chi += ", iniziato il " + h.since.substr(0, 10) + " alle " + h.since.substr(11, 8);
     const std::string testo = "Un altro aggiornamento della cartella dati " + folder + " è in corso" + chi +
                               ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "

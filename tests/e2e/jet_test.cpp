@@ -87,7 +87,7 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
     const std::pair<fs::path, fs::path> links[] = {
         {archive + ".conversione", outside / "conversione"}, {archive + ".jet", victim},
         {archive + ".tmp", outside / "tmp"},                 {archive + ".tmp2", victim},
-        {archive + ".tmp-journal", outside / "journal"},
+        {archive + ".tmp-journal", outside / "journal"},    {archive + "-journal", outside / "journal"},
         {ini.parent_path() / ("." + ini.filename().string() + ".part"), victim},
     };
     for (const auto& [at, to] : links)

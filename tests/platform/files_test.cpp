@@ -1,8 +1,11 @@
 #include "platform/files.h"
 
+#include "platform/notices.h"
+
 #include "platform/vb_errors.h"
 #include "tests/platform/temp_prefix.h"
 
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -188,6 +191,18 @@ protected:
         };
     }
 };
+
+// A lock that the file system refuses is said once per folder, naming it, however many files it holds.
+TEST_F(Files, ALockFailureIsNoticedOncePerFolder) {
+    TakeNotices();
+    for (const fs::path& f : {zu / "a.txt", zu / "ro.txt", zu / "full" / "x.ini"})
+        NoteLockFailure(f.string(), ENOLCK);
+    const std::vector<Notice> notices = TakeNotices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].text.rfind("La cartella C:\\zu non permette di bloccare i file (", 0), 0u) << notices[0].text;
+    EXPECT_EQ(notices[1].text.rfind("La cartella C:\\zu\\full non", 0), 0u) << notices[1].text;
+    EXPECT_TRUE(TakeNotices().empty());
+}
 
 // A replaced file keeps its mode, owner and group, and a link that leads to it still does.
 TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
