@@ -10,8 +10,8 @@
 #include "platform/files.h"
 #include "platform/notices.h"
 #include "platform/runlock.h"
-#include "platform/shell_folders.h"
 #include "platform/shell.h"
+#include "platform/shell_folders.h"
 #include "schema/confronto.h"
 #include "window/run_log.h"
 
@@ -53,8 +53,9 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
         lock = platform::RunLock::Take(folder + "\\ledrana\\update.lock");
     } catch (const Error& e) {
         w.runReport.NoteOnce("lock:" + folder, "",
-                             "Impossibile bloccare la cartella dati " + folder + " (" + std::to_string(e.number()) +
-                                 " " + e.description() + "): un altro aggiornamento non ne sarebbe stato escluso.");
+                             "Impossibile bloccare la cartella dati " + folder + " (" +
+                                 std::to_string(e.number()) + " " + e.description() +
+                                 "): un altro aggiornamento non ne sarebbe stato escluso.");
         return true;
     }
     if (lock.state() != platform::RunLock::State::Held) return true;
@@ -66,9 +67,10 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
         chi = " dall'utente " + h.user;
     if (h.since.size() >= 19) // "dd/mm/yyyy hh.nn.ss"
         chi += ", iniziato il " + h.since.substr(0, 10) + " alle " + h.since.substr(11, 8);
-    const std::string testo = "Un altro aggiornamento della cartella dati " + folder + " è in corso" + chi +
-                              ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
-                              "terminato.";
+    const std::string testo =
+        "Un altro aggiornamento della cartella dati " + folder + " è in corso" + chi +
+        ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
+        "terminato.";
     w.runReport.Note("", testo);
     w.dialogs.MsgBox(testo, vbOKOnly, "");
     return false;

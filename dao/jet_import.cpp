@@ -451,8 +451,8 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
                 throw;
             }
             shared.conversionNotices.push_back("archivio " + shown +
-                                               " convertito dal formato Jet; l'originale è conservato in " + keep +
-                                               " (" + Summary(report) + ")");
+                                               " convertito dal formato Jet; l'originale è conservato in " +
+                                               keep + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.

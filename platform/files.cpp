@@ -672,7 +672,8 @@ int placeNew(const std::string& temp, const std::string& dst) {
 int copyToNew(const std::string& src, const struct stat& st, const std::string& dst) {
     const fs::path d(dst);
     std::string temp;
-    int fd = OpenNewFile((d.parent_path() / ("." + d.filename().string())).string(), NewName::Unique, 0600, &temp);
+    int fd =
+        OpenNewFile((d.parent_path() / ("." + d.filename().string())).string(), NewName::Unique, 0600, &temp);
     if (fd < 0) fail(errno, dst, kErrPathNotFound);
     std::string failedHost = dst;
     int err = TakeOwnershipFrom(st, fd);
@@ -683,7 +684,8 @@ int copyToNew(const std::string& src, const struct stat& st, const std::string& 
     if (err != 0) {
         sysUnlink(temp);
         if (err == EEXIST) return err;
-        fail(err, failedHost == temp ? dst : failedHost, failedHost == src ? kErrFileNotFound : kErrPathNotFound);
+        fail(err, failedHost == temp ? dst : failedHost,
+             failedHost == src ? kErrFileNotFound : kErrPathNotFound);
     }
     syncFolder(dst);
     return 0;

@@ -28,7 +28,8 @@ enum class NewName { Fixed, Exclusive, Unique };
 // while it is cleared), EISDIR when a folder stands at a fixed name, and the host's own errors. For a
 // unique name `hostPath` is the start of the name: the name made is it + "." + eight random letters and
 // digits, given back in `madePath`. (For the other kinds `madePath`, when given, receives `hostPath`.)
-int OpenNewFile(const std::string& hostPath, NewName kind, mode_t mode = 0600, std::string* madePath = nullptr);
+int OpenNewFile(const std::string& hostPath, NewName kind, mode_t mode = 0600,
+                std::string* madePath = nullptr);
 
 // Removes a symbolic link standing at `hostPath` (the link, not its target), for a name where another
 // component (the database engine) is about to create a file. 0 when no link is there or it was removed,

@@ -18,8 +18,8 @@ void PostNotice(const std::string& key, const std::string& text) {
 
 void NoteLockFailure(const std::string& hostPath, int err) {
     const std::string folder = WindowsPath(std::filesystem::path(hostPath).parent_path().string());
-    PostNotice("lock:" + folder, "La cartella " + folder +
-                                     " non permette di bloccare i file (" + std::strerror(err) +
+    PostNotice("lock:" + folder, "La cartella " + folder + " non permette di bloccare i file (" +
+                                     std::strerror(err) +
                                      "): gli archivi che contiene sono stati aggiornati senza poter impedire "
                                      "ad altri programmi di usarli nello stesso momento.");
 }

@@ -25,7 +25,7 @@ std::string userName() {
 
 std::string now() {
     const std::time_t t = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&t, &local);
     char buf[32];
     std::strftime(buf, sizeof buf, "%d/%m/%Y %H.%M.%S", &local);
@@ -48,7 +48,8 @@ LockHolder readHolder(const std::string& host) {
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const auto eq = line.find('=');
-        const std::string key = line.substr(0, eq), value = eq == std::string::npos ? "" : line.substr(eq + 1);
+        const std::string key = line.substr(0, eq),
+                          value = eq == std::string::npos ? "" : line.substr(eq + 1);
         if (key == "computer") h.computer = value;
         if (key == "user") h.user = value;
         if (key == "since") h.since = value;

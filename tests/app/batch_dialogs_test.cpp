@@ -31,9 +31,10 @@ TEST(BatchDialogs, OrderedAnswersRulesAndDefaults) {
               "{\"title\": \"AggiornaLedrana\", \"style\": 260, \"text\": \"ATTENZIONE\\nproseguo ?\", "
               "\"answer\": \"No\"}");
     EXPECT_EQ(BatchDialogs::ToLine(d.boxes()[2]).find("greto"), std::string::npos);
-    EXPECT_EQ(BatchDialogs::ToJson(d.boxes()[2]),
-              "{\"title\": \"AggiornaLedrana\", \"style\": 0, \"text\": \"Ditta: Beta\\n E' PROTETTA:  IMPOSTARE "
-              "LA PASSWORD\", \"answer\": \"***\", \"input\": true}");
+    EXPECT_EQ(
+        BatchDialogs::ToJson(d.boxes()[2]),
+        "{\"title\": \"AggiornaLedrana\", \"style\": 0, \"text\": \"Ditta: Beta\\n E' PROTETTA:  IMPOSTARE "
+        "LA PASSWORD\", \"answer\": \"***\", \"input\": true}");
 }
 
 TEST(BatchDialogs, AGivenUpPasswordEndsTheRun) {

@@ -6,9 +6,9 @@
 
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sstream>
 
 #include "tests/e2e/machine.h"
 #include "tests/platform/temp_prefix.h"
@@ -85,9 +85,12 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
     TempPrefix::put(victim, "untouched");
     const fs::path ini = machine.host("C:\\ZU\\ledrana\\Alfa.ini");
     const std::pair<fs::path, fs::path> links[] = {
-        {archive + ".conversione", outside / "conversione"}, {archive + ".jet", victim},
-        {archive + ".tmp", outside / "tmp"},                 {archive + ".tmp2", victim},
-        {archive + ".tmp-journal", outside / "journal"},    {archive + "-journal", outside / "journal"},
+        {archive + ".conversione", outside / "conversione"},
+        {archive + ".jet", victim},
+        {archive + ".tmp", outside / "tmp"},
+        {archive + ".tmp2", victim},
+        {archive + ".tmp-journal", outside / "journal"},
+        {archive + "-journal", outside / "journal"},
         {ini.parent_path() / ("." + ini.filename().string() + ".part"), victim},
     };
     for (const auto& [at, to] : links)

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <map>
-#include <sys/stat.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/filelock.h"

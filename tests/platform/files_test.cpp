@@ -199,7 +199,8 @@ TEST_F(Files, ALockFailureIsNoticedOncePerFolder) {
         NoteLockFailure(f.string(), ENOLCK);
     const std::vector<Notice> notices = TakeNotices();
     ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[0].text.rfind("La cartella C:\\zu non permette di bloccare i file (", 0), 0u) << notices[0].text;
+    EXPECT_EQ(notices[0].text.rfind("La cartella C:\\zu non permette di bloccare i file (", 0), 0u)
+        << notices[0].text;
     EXPECT_EQ(notices[1].text.rfind("La cartella C:\\zu\\full non", 0), 0u) << notices[1].text;
     EXPECT_TRUE(TakeNotices().empty());
 }
@@ -221,7 +222,8 @@ TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
             ASSERT_EQ(::stat(f.c_str(), &st), 0);
             EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what << " " << name;
             EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what << " " << name;
-            if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u) << w.what << " " << name;
+            if (root)
+                EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u) << w.what << " " << name;
             EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what << " " << name;
             EXPECT_FALSE(fs::exists(zu / "altrove" / ".vero.ini.part")) << w.what << " " << name;
         }
@@ -241,17 +243,24 @@ TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
     struct Case {
         const char* planted; // the name the link is put at
         std::function<void()> call;
-        int error;         // the error the call ends with, 0 for none
-        const char* made;  // the file the call leaves, "" for none
-        bool derived;      // made from src: its owner, group and mode
+        int error;        // the error the call ends with, 0 for none
+        const char* made; // the file the call leaves, "" for none
+        bool derived;     // made from src: its owner, group and mode
     } cases[] = {
         {".a.txt.part", [] { WriteAllBytes("C:\\zu\\a.txt", "nuovo"); }, 0, "a.txt", false},
         {".new.ini.part", [] { WriteOneLine("C:\\zu\\new.ini", "x"); }, 0, "new.ini", false},
         {"src.mdb.tmp2", [&] { CopyToNewFile(S, S + ".tmp2"); }, kErrFileExists, "", false},
-        {"src.mdb.tmp", [&] { Kill(S + ".tmp"); CopyToNewFile(S, S + ".tmp"); }, 0, "src.mdb.tmp", true},
-        {"src.mdb.jet", [&] { EXPECT_EQ(CopyToFreeName(S, S + ".jet"), S + ".jet"); }, 0, "src.mdb.jet", true},
+        {"src.mdb.tmp",
+         [&] {
+             Kill(S + ".tmp");
+             CopyToNewFile(S, S + ".tmp");
+         },
+         0, "src.mdb.tmp", true},
+        {"src.mdb.jet", [&] { EXPECT_EQ(CopyToFreeName(S, S + ".jet"), S + ".jet"); }, 0, "src.mdb.jet",
+         true},
         {"src.csv", [&] { WriteDerivedFile(S, "C:\\zu\\src.csv", "a;b"); }, 0, "src.csv", true},
-        {"src.mdb.conversione", [&] { TakeOwnershipFrom(S, S + ".conversione"); }, kErrPathFileAccess, "", false},
+        {"src.mdb.conversione", [&] { TakeOwnershipFrom(S, S + ".conversione"); }, kErrPathFileAccess, "",
+         false},
         {"src.mdb-journal", [&] { RemoveLink(S + "-journal"); }, 0, "", false},
     };
     for (const Case& c : cases) {
