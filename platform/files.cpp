@@ -709,15 +709,17 @@ void CopyToNewFile(const std::string& from, const std::string& to) {
 
 std::string CopyToFreeName(const std::string& from, const std::string& to) {
     const std::string src = HostPath(from);
-    const std::string dst = HostPath(to);
     const struct stat st = copySource(src);
-    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
-    for (int n = 1;; ++n) {
-        const std::string name = n == 1 ? dst : dst + std::to_string(n);
+    if (!isDir(parentOf(HostPath(to)))) throw VbError(kErrPathNotFound);
+    for (int n = 1; n <= 10000; ++n) {
+        // Each name as the folder holds it, in whatever case.
+        const std::string name = HostPath(n == 1 ? to : to + std::to_string(n));
         if (int err = RemoveLinkAt(name)) fail(err, name, kErrPathNotFound);
+        struct stat taken {};
+        if (::lstat(name.c_str(), &taken) == 0) continue; // not copied for nothing: the copy is large
         if (copyToNew(src, st, name) == 0) return WindowsPath(name);
-        if (n > 10000) throw VbError(kErrFileExists);
     }
+    throw VbError(kErrFileExists);
 }
 
 void WriteDerivedFile(const std::string& source, const std::string& path, const std::string& bytes) {
