@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/notices.h"
+#include "platform/runlock.h"
 
 #include "platform/vb_errors.h"
 #include "tests/platform/temp_prefix.h"
@@ -191,6 +192,39 @@ protected:
         };
     }
 };
+
+// The lock of a data folder: taken through no link put at its name, and refused to a second process, which
+// learns from the file who holds it.
+TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
+    TempPrefix::put(zu / "vittima.txt", "intatto");
+    fs::create_symlink(zu / "vittima.txt", zu / "full" / "update.lock");
+    RunLock lock = RunLock::Take("C:\\zu\\full\\update.lock");
+    EXPECT_EQ(lock.state(), RunLock::State::Taken);
+    EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
+    EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
+        const std::string seen = std::to_string(static_cast<int>(other.state())) + "|" +
+                                 other.holder().computer + "|" + other.holder().user + "|" +
+                                 other.holder().since;
+        (void)!::write(fds[1], seen.data(), seen.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char buf[512] = {};
+    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    const std::string seen(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    EXPECT_EQ(seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
+              0u)
+        << seen;
+    EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
+}
 
 // A lock that the file system refuses is said once per folder, naming it, however many files it holds.
 TEST_F(Files, ALockFailureIsNoticedOncePerFolder) {
