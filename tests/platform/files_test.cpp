@@ -220,8 +220,9 @@ TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
     ::close(fds[0]);
     ::waitpid(pid, nullptr, 0);
     const std::string seen(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
-    EXPECT_EQ(seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
-              0u)
+    EXPECT_EQ(
+        seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
+        0u)
         << seen;
     EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
 }
