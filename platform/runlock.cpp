@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -125,7 +126,13 @@ RunLock RunLock::Take(const std::string& path) {
     struct flock fl {};
     fl.l_type = access == O_RDONLY ? F_RDLCK : F_WRLCK; // a reader still keeps a writer out
     fl.l_whence = SEEK_SET;
-    if (::fcntl(lock.fd_, F_OFD_SETLK, &fl) != 0) {
+    int rc = ::fcntl(lock.fd_, F_OFD_SETLK, &fl);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        // A file system without open-file-description locks: a whole-file flock, as the archives' holds do.
+        rc = ::flock(lock.fd_, (fl.l_type == F_WRLCK ? LOCK_EX : LOCK_SH) | LOCK_NB);
+        if (rc != 0 && errno == EWOULDBLOCK) errno = EAGAIN;
+    }
+    if (rc != 0) {
         const int err = errno;
         ::close(std::exchange(lock.fd_, -1));
         if (err == EAGAIN || err == EACCES) {
