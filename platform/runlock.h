@@ -1,8 +1,9 @@
 #pragma once
 // One update at a time on a data folder. Two computers (or two clicks) updating the same folder would
 // race on the same copies and archives, so a run holds a lock on one file of the folder for as long as it
-// may change anything. The lock is an open-file-description lock (F_OFD_SETLK) over the whole file: every
-// process of this host sees it and, on a share mounted with byte-range locks, so do the other computers.
+// may change anything. The lock is an open-file-description lock (F_OFD_SETLK) over the whole file (a
+// whole-file flock where the file system has none): every process of this host sees it and, on a share
+// mounted with byte-range locks, so do the other computers.
 // The process that holds it writes into the file which computer and user hold it and since when; it stays
 // held until the lock is destroyed or the process ends, however it ends.
 
