@@ -4,6 +4,7 @@
 #include "dao/jet_import.h"
 #include "dao/jetsql.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 
 #include <sodium.h>
@@ -111,6 +112,8 @@ platform::FileHold TakeHold(const std::string& host, platform::HoldMode mode, co
 }
 
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
+    // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
+    if (!readOnly) platform::RemoveLinkAt(host + "-journal");
     sqlite3* raw = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (create ? SQLITE_OPEN_CREATE : 0) |
                 SQLITE_OPEN_NOMUTEX;

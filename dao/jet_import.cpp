@@ -6,6 +6,7 @@
 #include "dao/internal.h"
 #include "dao/jet_file.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -639,9 +640,14 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
                                 const std::string& shown, const std::string& password) {
     const std::string win = platform::WindowsPath(target);
     // Left by a conversion that was cut short (its journal too: SQLite would replay it into the new file).
-    for (const std::string& left : {win + "-journal", win})
+    for (const std::string& left : {win + "-journal", win}) {
+        platform::RemoveLink(left);
         if (platform::FileExists(left)) platform::Kill(left);
-    JetImportReport report = ImportJetFile(engine, host, target, shown);
+    }
+    JetImportReport report = [&] {
+        platform::PrivateNewFiles privateUntilOwned;
+        return ImportJetFile(engine, host, target, shown);
+    }();
     try {
         Database db = engine.OpenDatabase(target, false, true, ";pwd=" + password);
         for (const auto& t : report.tables) {
@@ -708,13 +714,11 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             JetImportReport report = ConvertAndCheck(engine, host, work, shown, password);
             // The original keeps its bytes under a name of its own before the archive takes its place, so
             // that at every moment one of the two stands under the original name with the other beside it.
-            std::string keep = host + ".jet";
-            for (int n = 2; platform::FileExists(platform::WindowsPath(keep)) ||
-                            platform::FolderExists(platform::WindowsPath(keep));
-                 ++n)
-                keep = host + ".jet" + std::to_string(n);
+            // Both take the original's owner and mode.
+            std::string keep;
             try {
-                platform::FileCopy(win, platform::WindowsPath(keep));
+                platform::TakeOwnershipFrom(win, platform::WindowsPath(work));
+                keep = platform::CopyToFreeName(win, platform::WindowsPath(host + ".jet"));
                 platform::ReplaceFile(platform::WindowsPath(work), win);
             } catch (...) {
                 platform::Kill(platform::WindowsPath(work));
@@ -722,7 +726,7 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             }
             shared.conversionNotices.push_back("archivio " + shown +
                                                " convertito dal formato Jet; l'originale è conservato in " +
-                                               platform::WindowsPath(keep) + " (" + Summary(report) + ")");
+                                               keep + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.

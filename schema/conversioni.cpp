@@ -247,9 +247,16 @@ std::string TestoValore(const Variant& v) {
 
 std::string ScriviDiario(Aggiorna& w, const std::string& tabella, const std::string& campo,
                          const std::vector<ValoreCambiato>& righe) {
-    if (w.DiarioConversioni.empty()) w.DiarioConversioni = NomeDiario(w.NomeDb2);
+    if (w.DiarioConversioni.empty()) {
+        // A name of this run's own: one that something stands at already is not used.
+        const std::string nome = NomeDiario(w.NomeDb2);
+        w.DiarioConversioni = nome;
+        for (int n = 2; platform::NameTaken(w.DiarioConversioni); ++n)
+            w.DiarioConversioni = nome.substr(0, nome.size() - 4) + "-" + std::to_string(n) + ".csv";
+    }
     const std::string& percorso = w.DiarioConversioni;
     std::string testo;
+    platform::RemoveLink(percorso); // put there since the last rows were written: not the journal
     if (platform::FileExists(percorso)) {
         testo = platform::ReadAllBytes(percorso);
     } else {
@@ -260,7 +267,7 @@ std::string ScriviDiario(Aggiorna& w, const std::string& tabella, const std::str
         testo += Csv(tabella) + ";" + Csv(r.chiave) + ";" + Csv(campo) + ";" + Csv(r.vecchio) + ";" +
                  Csv(r.nuovo) + "\r\n";
     }
-    platform::WriteAllBytes(percorso, testo);
+    platform::WriteDerivedFile(w.NomeDb2, percorso, testo);
     return percorso;
 }
 

@@ -2,6 +2,7 @@
 // the templates, the demo company, the shortcuts and the progress bar show afterwards.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <memory>
@@ -142,7 +143,11 @@ TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     ASSERT_EQ(others.size(), 3u) << outcome.console;
     EXPECT_TRUE(others[0].input);
     EXPECT_EQ(others[0].text, "Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD");
-    EXPECT_EQ(others[0].answer, "segreto");
+    EXPECT_EQ(others[0].answer, "***"); // a password shows nowhere, on the console neither
+    EXPECT_EQ(outcome.console.find("segreto"), std::string::npos);
+    struct stat boxes {};
+    ASSERT_EQ(::stat((machine->root() / "run" / "boxes.txt").c_str(), &boxes), 0);
+    EXPECT_EQ(boxes.st_mode & 0777, 0600u);
     EXPECT_EQ(others[1].text, "Aggiornamento eseguito");
     EXPECT_EQ(others[1].style, 0);
     EXPECT_EQ(others[1].title, "AggiornaLedrana");
