@@ -117,8 +117,10 @@ const TableState& TargetTable(Connection& c, const std::string& name) {
 }
 
 std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int fromType) {
+    // The size argument carries a Decimal's precision and scale as MSysFields does.
+    const std::int32_t size = f.type == dbText || f.type == dbBinary ? f.size : f.type == dbDecimal ? StoredSize(f) : 0;
     std::string out = std::string(fail ? "jet_cast_strict(" : "jet_cast(") + expr + ", " + std::to_string(f.type) +
-                      ", " + std::to_string(f.type == dbText || f.type == dbBinary ? f.size : 0);
+                      ", " + std::to_string(size);
     if (fromType) out += ", " + std::to_string(fromType);
     return out + ")";
 }
@@ -273,6 +275,8 @@ FieldDef ColumnToField(const JetColumnDef& d) {
     f.name = d.name;
     f.type = d.type;
     f.size = d.type == dbText && d.size == 0 ? 255 : d.size;
+    f.precision = d.precision;
+    f.scale = d.scale;
     if (d.counter) {
         f.type = dbLong;
         f.attributes = dbAutoIncrField | dbFixedField;
@@ -461,6 +465,7 @@ void CheckValidationRules(Connection& c, const TableState& t, const std::functio
 }
 
 void RegisterEngineFunctions(sqlite3* db) {
+    RegisterDecimalCollation(db);
     sqlite3_create_function_v2(db, "dao_rule", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoRule, nullptr,
                                nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr, nullptr,
