@@ -289,6 +289,10 @@ public:
     void SetValidationText(std::string_view text);  // the description of the error when the rule fails
     // Exact row count of a local table; -1 for an attached one.
     std::int64_t RecordCount() const;
+    // Rows that hold a Null in a field of the primary key: the engine refuses them (3058), but an archive
+    // written before, or by another program, may keep some; they stay readable and updatable. 0 for a table
+    // without a primary key and for an attached one.
+    std::int64_t NullKeyRows() const;
     bool Updatable() const;
 
     dao::Fields Fields() const;

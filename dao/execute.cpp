@@ -11,14 +11,16 @@ namespace ledrana::dao::detail {
 namespace {
 
 // dao_ok(value, flags, fieldName, fail): 1 when the value may be stored in the field; otherwise 0 (the row is
-// skipped) or, with fail set, the error 3314 (flags & 1: required, value Null) or 3315 (flags & 2: no
-// zero-length text).
+// skipped) or, with fail set, the error 3058 (flags & 4: a field of the primary key or of an index that
+// disallows Null, value Null), 3314 (flags & 1: required, value Null) or 3315 (flags & 2: no zero-length
+// text).
 void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int flags = sqlite3_value_int(argv[1]);
     bool fail = sqlite3_value_int(argv[3]) != 0;
     const char* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
     int error = 0;
-    if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3314;
+    if ((flags & 4) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3058;
+    else if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3314;
     else if ((flags & 2) && sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0)
         error = 3315;
     if (!error) {
@@ -125,14 +127,24 @@ std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int from
     return out + ")";
 }
 
-int Flags(const FieldDef& f) {
+// True for a field of the primary key or of an index that disallows Null.
+bool InNullFreeIndex(const TableState& t, const FieldDef& f) {
+    for (const IndexDef& ix : t.indexes)
+        if (ix.primary || ix.required)
+            for (const std::string& name : ix.fields)
+                if (SameName(name, f.name)) return true;
+    return false;
+}
+
+int Flags(const TableState& t, const FieldDef& f) {
     int flags = f.required ? 1 : 0;
     if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength) flags |= 2;
+    if (InNullFreeIndex(t, f)) flags |= 4;
     return flags;
 }
 
-std::string Check(const FieldDef& f, const std::string& value, bool fail) {
-    return "dao_ok(" + value + ", " + std::to_string(Flags(f)) + ", " + SqlLiteral(f.name) + ", " +
+std::string Check(const TableState& t, const FieldDef& f, const std::string& value, bool fail) {
+    return "dao_ok(" + value + ", " + std::to_string(Flags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
            (fail ? "1" : "0") + ")";
 }
 
@@ -180,7 +192,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             std::string cast = Cast(*f, "(" + expr + ")", fail, SourceType(tt, expr));
             if (!set.empty()) set += ", ";
             set += QuoteName(f->name) + " = " + cast;
-            if (Flags(*f)) checks += " AND " + Check(*f, cast, fail);
+            if (Flags(tt, *f)) checks += " AND " + Check(tt, *f, cast, fail);
             assigned.emplace_back(f, cast);
         }
         if (HasValidationRules(tt)) {
@@ -231,7 +243,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             inner.append(sep).append(Cast(*cols[i], "\"__src\"." + ci, fail, 0)).append(" AS ").append(si);
             outer.append(sep).append(si);
             written.emplace_back(cols[i], si);
-            if (Flags(*cols[i])) checks += " AND " + Check(*cols[i], si, fail);
+            if (Flags(tt, *cols[i])) checks += " AND " + Check(tt, *cols[i], si, fail);
         }
         for (const auto& f : tt.fields) {
             bool given = false;
@@ -244,14 +256,14 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             }
             std::string d = DefaultExpr(f);
             if (d.empty()) {
-                if (f.required) checks += " AND " + Check(f, "NULL", fail);
+                if (Flags(tt, f) & 5) checks += " AND " + Check(tt, f, "NULL", fail);
                 continue;
             }
             std::string cast = Cast(f, d, fail, 0);
             names += ", " + QuoteName(f.name);
             outer += ", " + cast;
             written.emplace_back(&f, cast);
-            if (Flags(f)) checks += " AND " + Check(f, cast, fail);
+            if (Flags(tt, f)) checks += " AND " + Check(tt, f, cast, fail);
         }
         if (HasValidationRules(tt))
             checks += RuleChecks(tt, fail, [&](std::string_view name) -> std::string {
