@@ -352,6 +352,8 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const
             if (from) {
                 f.type = from->type;
                 f.size = from->size;
+                f.precision = from->precision;
+                f.scale = from->scale;
                 f.allowZeroLength = from->allowZeroLength;
             } else {
                 f.type = dbText;
@@ -368,6 +370,8 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const
                     }
                 }
                 if (f.type != dbText) f.size = 0;
+                // A computed Decimal: as many digits as a Decimal field takes, ten of them decimals.
+                if (f.type == dbDecimal) f.precision = Decimal::kMaxPrecision, f.scale = 10;
             }
             const char* name = sqlite3_column_name(s.get(), i);
             f.name = name ? name : "Expr" + std::to_string(1000 + i);

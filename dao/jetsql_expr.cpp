@@ -320,9 +320,12 @@ Expr Parser::ParseComparison() {
             // Text compares without regard to case; a column brings its NOCASE collation, a literal needs it.
             std::string l = Value(left), r = Value(right);
             // A Decimal column compares by its collation; other Decimal values by value.
-            if (DecimalOf(left, right) && !(left.Is(Expr::Decimal) && left.Is(Expr::Column)) &&
-                !(right.Is(Expr::Decimal) && right.Is(Expr::Column))) {
-                left = Make("(jet_dcmp(" + l + ", " + r + ") " + op + " 0)", Expr::Bool, left, right);
+            if (DecimalOf(left, right)) {
+                const bool column = (left.Is(Expr::Decimal) && left.Is(Expr::Column)) ||
+                                    (right.Is(Expr::Decimal) && right.Is(Expr::Column));
+                left = Make(column ? "(" + l + " " + op + " " + r + ")"
+                                   : "(jet_dcmp(" + l + ", " + r + ") " + op + " 0)",
+                            Expr::Bool, left, right);
                 continue;
             }
             if (right.Is(Expr::StrLit))
@@ -689,7 +692,7 @@ Expr Parser::ParseCall(const std::string& name) {
         flags |= Expr::Aggregate;
         sql += mark;
         if (upper == "MIN" || upper == "MAX" || upper == "FIRST" || upper == "LAST")
-            flags |= args[0].flags & (Expr::Date | Expr::Currency);
+            flags |= args[0].flags & (Expr::Date | Expr::Currency | Expr::Decimal);
         if (upper == "SUM") flags |= args[0].flags & Expr::Currency;
         if (decimalAggregate) flags |= Expr::Decimal;
     } else if (upper == "CDEC") {

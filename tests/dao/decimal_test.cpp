@@ -82,12 +82,18 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     EXPECT_EQ(order, (std::vector<std::string>{"-5", "0.0000000001", "9.5", "10", "100",
                                                "123456789012345678.0000000001"}));
 
+    // A copy keeps the field's digits; a computed Decimal gets ten decimals.
+    db.Execute("SELECT Id, D, D / 3 AS E INTO Copia FROM T", dbFailOnError);
+    EXPECT_EQ(db.TableDefs()["Copia"].Fields()["D"].Scale(), 10);
     struct Case {
         const char* sql;
         const char* expected;
     };
     const Case cases[] = {
         {"SELECT Sum(D) FROM T", "123456789012345792.5000000002"},
+        {"SELECT Sum(D) FROM Copia", "123456789012345792.5000000002"},
+        {"SELECT E FROM Copia WHERE Id = 1", "33.3333333333"},
+        {"SELECT Id FROM T WHERE D = '9.50'", "3"},
         {"SELECT Max(D) FROM T", "123456789012345678.0000000001"},
         {"SELECT Min(D) FROM T", "-5"},
         {"SELECT Avg(D) FROM T WHERE D BETWEEN 9 AND 10", "9.75"},
