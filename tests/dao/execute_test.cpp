@@ -182,7 +182,7 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
                           "INSERT INTO Articoli VALUES (#12/1/2024#, 0, 2, 'V', 'y')",
                           "INSERT INTO MOVIMENTI VALUES (0, 1, 2, 5)", "INSERT INTO MOVIMENTI VALUES (0, 1, 1, 0)",
                           "INSERT INTO BANCHE VALUES ('123456789/99')", "INSERT INTO BANCHE VALUES ('1')",
-                          "INSERT INTO causali VALUES ('1V', 'vecchia', True)"})
+                          "INSERT INTO causali VALUES ('1v', 'vecchia', True)"})
         db.Execute(s);
     struct Case {
         const char* sql;
