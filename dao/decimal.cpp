@@ -264,11 +264,11 @@ std::optional<Decimal> Subtract(const Decimal& a, const Decimal& b) { return Add
 std::optional<Decimal> Multiply(const Decimal& a, const Decimal& b) {
     Wide w = MultiplyWide(a.coef_, b.coef_);
     int scale = a.scale_ + b.scale_;
-    // Down to 128 bits, keeping the digits dropped for one rounding at the end.
+    // Down to 96 bits and 28 decimals, keeping the digits dropped for one rounding at the end.
     unsigned last = 0;
     bool sticky = false;
     bool dropped = false;
-    while (!w.FitsIn128() || (scale > Decimal::kMaxScale)) {
+    while (!w.FitsIn128() || w.Low() > kMaxCoef || scale > Decimal::kMaxScale) {
         if (scale == 0) return std::nullopt;
         if (dropped) sticky = sticky || last != 0;
         last = w.DivideBy10();

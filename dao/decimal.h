@@ -6,6 +6,13 @@
 //
 // Text forms: Parse reads "12", " -3,50 ", "1.5E+3" ("." or "," as separator); ToString writes the value
 // with "." and without trailing zeros ("-3.5", "0.001", "0").
+//
+// Storage: a Decimal field's values are their ToString text in a TEXT column declared with the collation
+// jet_decimal, which orders and compares the texts as numbers (dao/jetsql.h). 28 digits exceed SQLite's
+// INTEGER (19) and REAL (15-17), so neither numeric class could keep them exact; a fixed-width encoded
+// form would sort with the plain byte order but no other tool could read it. The text is readable by any
+// SQLite tool; ordering, comparing or writing such a column there needs the collation (as an index on it
+// does). A Variant of subtype Decimal (VB's vbDecimal, 14) holds the same text.
 
 #include <cstdint>
 #include <optional>

@@ -127,8 +127,10 @@ std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int from
     return out + ")";
 }
 
-// True for a field of the primary key or of an index that disallows Null.
+// True for a field of the primary key or of an index that disallows Null (a counter is numbered after
+// the INSERT that leaves it Null).
 bool InNullFreeIndex(const TableState& t, const FieldDef& f) {
+    if (f.IsCounter()) return false;
     for (const IndexDef& ix : t.indexes)
         if (ix.primary || ix.required)
             for (const std::string& name : ix.fields)
