@@ -123,6 +123,21 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     rs.CancelUpdate();
     rs.Close();
     EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET P = 1E+14", dbFailOnError); }), 3349);
+
+    // A free-standing field brings its precision and scale; the file keeps them.
+    Field r;
+    r.SetName("R");
+    r.SetType(dbDecimal);
+    r.SetPrecision(10);
+    r.SetScale(3);
+    EXPECT_EQ(ErrorOf([&] { r.SetScale(29); }), 3219);
+    db.TableDefs()["T"].Fields().Append(r);
+    db.Close();
+    db = engine_.OpenDatabase(Path("a.mdb"));
+    r = db.TableDefs()["T"].Fields()["R"];
+    EXPECT_EQ(r.Precision() * 100 + r.Scale(), 1003);
+    EXPECT_EQ(r.Size(), 16);
+    EXPECT_EQ(Scalar(db, "SELECT D FROM T ORDER BY D DESC").ToString(), "123456789012345678.0000000001");
     db.Close();
 }
 
