@@ -190,6 +190,7 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
     c.db = SqliteDb(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
     sqlite3_extended_result_codes(raw, 1);
+    RegisterDecimalCollation(raw);
     try {
         c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
         c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
@@ -509,6 +510,7 @@ bool DBEngine::IsWholeDatabase(const std::string& path) const {
     const int rc = sqlite3_open_v2(host.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) return false;
+    RegisterDecimalCollation(raw);
     auto single = [&](const char* sql, std::string& out) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db.get(), sql, -1, &st, nullptr) != SQLITE_OK) return false;

@@ -71,10 +71,9 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
             notes.push_back(where + ": GUID generato automaticamente, ora da assegnare a ogni nuova riga");
         break;
     case MDB_NUMERIC:
-        f.type = dbText;
-        f.size = std::clamp(c.precision + 2, 1, 255);
-        notes.push_back(where + ": Decimal(" + std::to_string(c.precision) + "," + std::to_string(c.scale) +
-                        ") conservato come testo con il valore esatto");
+        f.type = dbDecimal;
+        f.precision = std::clamp(c.precision, 1, Decimal::kMaxPrecision);
+        f.scale = std::clamp(c.scale, 0, f.precision);
         break;
     case MDB_COMPLEX:
         // The reference number of the row's values, when no primary key can stand for it (see PlanTable).
@@ -143,6 +142,10 @@ Variant ToVariant(const Value& v, const FieldDef& f) {
         return Variant::FromDate(v.d);
     case Value::Kind::Binary:
         return Variant::FromBinary(v.s);
+    case Value::Kind::Decimal:
+        if (f.type == dbDecimal)
+            if (std::optional<Decimal> d = Decimal::Parse(v.s)) return Variant::FromDecimal(*d);
+        return Variant(v.s);
     default:
         return Variant(v.s);
     }

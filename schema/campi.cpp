@@ -283,6 +283,10 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
     f.SetType(F1.Type());
     f.SetSize(F1.Size());
     f.SetAttributes(F1.Attributes());
+    if (F1.Type() == dao::dbDecimal) {
+        f.SetPrecision(F1.Precision());
+        f.SetScale(F1.Scale());
+    }
     return f;
 }
 

@@ -72,6 +72,12 @@ const std::vector<Tipo>& Tipi() {
          0,
          {Variant::FromBinary(std::string(300, 'b')), Variant::FromBinary("ab"), N}},
         {"GUID", dao::dbGUID, 0, {"{6F9619FF-8B86-D011-B42D-00C04FC964FF}", N}},
+        // Decimal(18, 0): 18 digits, more than a Double holds.
+        {"DEC",
+         dao::dbDecimal,
+         0,
+         {Variant::FromDecimal(*dao::Decimal::Parse("999999999999999999")), Variant::FromDecimal(dao::Decimal::FromInt(-5)),
+          Variant::FromDecimal(dao::Decimal::FromInt(3)), N}},
     };
     return tipi;
 }
@@ -195,6 +201,16 @@ const std::map<std::string, std::string>& Attesi() {
         {"TESTO GUID", "RXXXXXXXXU"},
         {"MEMO GUID", "XXRU"},
         {"LONG GUID", "XXXXU"},
+
+        {"DEC CUR", "XUUU"},
+        {"DEC DBL", "RUUU"},
+        {"DEC LONG", "XUUU"},
+        {"DEC TESTO", "XUUU"},
+        {"DEC MEMO", "UUUU"},
+        {"CUR DEC", "UURRRU"},
+        {"DBL DEC", "XXRRRRUU"},
+        {"LONG DEC", "UUUUU"},
+        {"TESTO DEC", "RUXXXXRRXU"},
     };
     return attesi;
 }
