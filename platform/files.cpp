@@ -707,6 +707,33 @@ void CopyToNewFile(const std::string& from, const std::string& to) {
     if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
 }
 
+bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const std::string dst = HostPath(to);
+    copySource(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    if (int err = RemoveLinkAt(dst)) fail(err, dst, kErrPathNotFound);
+    before("link", dst);
+    if (::linkat(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        syncFolder(dst);
+        return true;
+    }
+    switch (errno) {
+    case EEXIST:
+        throw VbError(kErrFileExists);
+    case EXDEV:
+    case EPERM:
+    case EMLINK:
+    case ENOSYS:
+    case EOPNOTSUPP:
+        break; // no links here: a copy
+    default:
+        fail(errno, dst, kErrPathNotFound);
+    }
+    CopyToNewFile(from, to);
+    return false;
+}
+
 std::string CopyToFreeName(const std::string& from, const std::string& to) {
     const std::string src = HostPath(from);
     const struct stat st = copySource(src);

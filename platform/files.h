@@ -132,6 +132,12 @@ void TakeOwnershipFrom(const std::string& source, const std::string& derived);
 // nothing behind.
 void CopyToNewFile(const std::string& from, const std::string& to);
 
+// As CopyToNewFile, but `to` is first made a second name of the file `from` names (a hard link to the file
+// a symbolic link at `from` leads to): nothing is written, and `to` keeps that content for as long as the
+// file is only ever replaced by renames, never written in place. Where the file system refuses links
+// (another device, a share without them), it is a copy. Returns true when it is a link.
+bool LinkOrCopyToNewFile(const std::string& from, const std::string& to);
+
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
 // of them is removed and the name used). Returns the Windows path made.
 std::string CopyToFreeName(const std::string& from, const std::string& to);
