@@ -34,6 +34,7 @@ void Confr_CreaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::Database& DbDest) {
     }
     // Created with a name, the query is stored at once.
     DbDest.CreateQueryDef(QD1.Name(), QD1.SQL()).Close();
+    w.runReport.Change(w.NomeDb2, ChangeKind::QueryCreated, "", QD1.Name());
 }
 
 void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2) {
@@ -45,6 +46,7 @@ void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2) 
     w.Db2.QueryDefs().Delete(QD2.Name());
     QD2 = w.Db2.CreateQueryDef(QD1.Name(), QD1.SQL());
     QD2.Close();
+    w.runReport.Change(w.NomeDb2, ChangeKind::QueryChanged, "", QD1.Name());
 }
 
 void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
@@ -63,8 +65,10 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
         }
         if (risposta == vbYes) daEliminare.push_back(nome);
     }
-    for (const std::string& nome : daEliminare)
+    for (const std::string& nome : daEliminare) {
         w.Db2.QueryDefs().Delete(nome);
+        w.runReport.Change(w.NomeDb2, ChangeKind::QueryRemoved, "", nome);
+    }
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);
 }

@@ -33,6 +33,15 @@ bool HaTabella(const dao::Database& db, const std::string& nome) {
     return false;
 }
 
+// The rows of a table about to be removed, for the report; -1 when they cannot be counted.
+std::int64_t RowsOf(const dao::Database& db, const std::string& nome) {
+    try {
+        return db.TableDefs()[nome].RecordCount();
+    } catch (const Error&) {
+        return -1;
+    }
+}
+
 } // namespace
 
 void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
@@ -44,6 +53,7 @@ void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
     dao::TableDef nuova = DbDest.CreateTableDef(TD1.Name());
     Confr_CreaField(w, TD1, nuova, true);
     DbDest.TableDefs().Append(nuova);
+    w.runReport.Change(w.NomeDb2, ChangeKind::TableCreated, TD1.Name());
     DbDest.Close();
     DbDest = ApreDb(w, w.NomeDb2);
 }
@@ -63,6 +73,9 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
             // Name, type and size only: attributes, defaults and the other properties are the business of
             // the steps that follow.
             TD2.Fields().Append(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
+            if (!nuovo)
+                w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
+                                   FieldTypeText(F1.Type(), F1.Size()));
         }
     }
 }
@@ -88,8 +101,10 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             if (risposta == vbYes) daEliminare.push_back(F2.Name());
         }
         const int elencati = static_cast<int>(daEliminare.size()) - 1;
-        for (i = 1; i <= elencati; ++i)
+        for (i = 1; i <= elencati; ++i) {
             TD2.Fields().Delete(daEliminare[i]);
+            w.runReport.Change(w.NomeDb2, ChangeKind::FieldRemoved, TD2.Name(), daEliminare[i]);
+        }
     } catch (const Error& e) {
         // The report names the field of TD2 at the loop counter's position, which while deleting is the
         // position in the list, not in the table; a position the table lacks names no field.
@@ -102,10 +117,11 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             field = TD2.Fields()[i].Name();
         } catch (const Error&) {
         }
-        MemLog(w,
-               "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) + std::to_string(e.number()) +
-                   " " + e.description() + LF + "tabella " + tabella + LF + "field " + field,
-               true);
+        const std::string testo = "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) +
+                                  std::to_string(e.number()) + " " + e.description() + LF + "tabella " + tabella +
+                                  LF + "field " + field;
+        MemLog(w, testo, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, field, testo);
         w.ErroreConfronto = vbTrue;
     }
 }
@@ -130,7 +146,10 @@ void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
     }
     // The engine's own tables (and any name with those four letters) stay, whatever the answer.
     for (const std::string& nome : daEliminare) {
-        if (UCase(nome).find("MSYS") == std::string::npos) w.Db2.TableDefs().Delete(nome);
+        if (UCase(nome).find("MSYS") != std::string::npos) continue;
+        const std::int64_t righe = RowsOf(w.Db2, nome);
+        w.Db2.TableDefs().Delete(nome);
+        w.runReport.Change(w.NomeDb2, ChangeKind::TableRemoved, nome, "", "", righe);
     }
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);
