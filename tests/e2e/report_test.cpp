@@ -1,0 +1,247 @@
+// The report of a run and the preview: a preview of the old installation changes no file of it and names
+// what the real run then does; the real run's report agrees with what its archives hold afterwards. And the
+// command-line programs explain themselves.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+
+#include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
+#include "window/run_report.h"
+
+namespace ledrana::e2e {
+namespace {
+
+using ledrana::testing::ShellQuote;
+
+// Every file of the machine and its bytes, but the test's own run folder.
+std::map<std::string, std::string> Files(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root).string();
+        if (e.is_regular_file() && rel.rfind("run/", 0) != 0)
+            files[rel] = ledrana::testing::TempPrefix::get(e.path());
+    }
+    return files;
+}
+
+// The section of an archive in a report, up to the next archive's.
+std::string Section(const std::string& html, const std::string& archive) {
+    const std::size_t at = html.find("<h3>" + archive + "</h3>");
+    if (at == std::string::npos) return "";
+    return html.substr(at, html.find("</div>", at) - at);
+}
+
+// The change rows of one kind in a section, each as its cells' texts joined by "|".
+std::vector<std::string> Rows(const std::string& section, ChangeKind kind) {
+    std::vector<std::string> rows;
+    const std::regex row("<tr data-change=\"" + std::to_string(static_cast<int>(kind)) + "\">(.*)</tr>");
+    const std::regex tag("<[^>]*>");
+    for (std::sregex_iterator it(section.begin(), section.end(), row), end; it != end; ++it) {
+        std::string cells = std::regex_replace((*it)[1].str(), std::regex("</td><td[^>]*>"), "|");
+        rows.push_back(std::regex_replace(cells, tag, ""));
+    }
+    return rows;
+}
+
+std::vector<std::string> Split(const std::string& row) {
+    std::vector<std::string> cells;
+    std::size_t from = 0;
+    for (std::size_t bar; (bar = row.find('|', from)) != std::string::npos; from = bar + 1)
+        cells.push_back(row.substr(from, bar - from));
+    cells.push_back(row.substr(from));
+    return cells;
+}
+
+// What daotool's schema says of one table or field ("table T", "field T.F type=..."); "" when absent.
+std::string SchemaLine(const std::string& schema, const std::string& what) {
+    std::regex line("^" + what + "( .*)?$", std::regex::icase | std::regex::multiline);
+    std::smatch m;
+    return std::regex_search(schema, m, line) ? m[0].str() : "";
+}
+
+// The type, size and attributes of a field line.
+std::string Definition(const std::string& fieldLine) {
+    std::smatch m;
+    return std::regex_search(fieldLine, m, std::regex("type=\\d+ size=\\d+ attributes=\\d+")) ? m[0].str() : "";
+}
+
+struct Archive {
+    const char* path; // as the run names it
+    const char* password;
+};
+const Archive kArchives[] = {
+    {"C:\\ZU\\Alfa\\CONT32.MDB", ""},   {"C:\\ZU\\Alfa\\SCAD32.MDB", ""},
+    {"C:\\ZU\\BETA\\CONT32.MDB", "segreto"}, {"C:\\ZU\\BETA\\SCAD32.MDB", ""},
+    {"C:\\ZU\\Gamma\\CONT32.MDB", ""},  {"C:\\ZU\\Gamma\\SCAD32.MDB", ""},
+};
+
+// The old installation, with values that the new type of CLIENTI.Fido rounds; previewed, then updated.
+class E2eReport : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        machine = std::make_unique<Machine>("old");
+        std::string out;
+        ASSERT_EQ(machine->Shell(ShellQuote(E2E_DAOTOOL) + " exec " +
+                                     ShellQuote(machine->host("C:\\ZU\\Alfa\\Cont32.mdb").string()) +
+                                     " 'UPDATE CLIENTI SET Fido = 1.234567'",
+                                 &out),
+                  0)
+            << out;
+        for (const Archive& a : kArchives)
+            before[a.path] = machine->Schema(a.path, a.password);
+        untouched = Files(machine->root());
+        preview = machine->Update(kAnswers, ReleaseFolder(), "--anteprima");
+        previewed = Files(machine->root());
+        // The rows of the tables that the preview says the run removes, counted before it does.
+        for (const Archive& a : kArchives) {
+            for (const std::string& row : Rows(Section(Html(preview), a.path), ChangeKind::TableRemoved)) {
+                const std::string table = Split(row)[0];
+                if (Split(row)[1] != "—")
+                    rows[std::string(a.path) + " " + table] =
+                        machine->Value(a.path, "SELECT Count(*) FROM " + table, a.password);
+            }
+        }
+        real = machine->Update();
+    }
+    static void TearDownTestSuite() { machine.reset(); }
+
+    static std::string Html(const Outcome& o) { return ledrana::testing::TempPrefix::get(o.report); }
+
+    static std::unique_ptr<Machine> machine;
+    static std::map<std::string, std::string> before, rows;
+    static std::map<std::string, std::string> untouched, previewed;
+    static Outcome preview, real;
+};
+std::unique_ptr<Machine> E2eReport::machine;
+std::map<std::string, std::string> E2eReport::before;
+std::map<std::string, std::string> E2eReport::rows;
+std::map<std::string, std::string> E2eReport::untouched;
+std::map<std::string, std::string> E2eReport::previewed;
+Outcome E2eReport::preview;
+Outcome E2eReport::real;
+
+TEST_F(E2eReport, PreviewChangesNoFileAndAddsOnlyItsReport) {
+    ASSERT_EQ(preview.status, 0) << preview.console;
+    ASSERT_FALSE(preview.report.empty()) << preview.console;
+    const std::string name = fs::relative(preview.report, machine->root()).string();
+    EXPECT_TRUE(std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
+        << name;
+    std::map<std::string, std::string> without = previewed;
+    EXPECT_EQ(without.erase(name), 1u);
+    EXPECT_TRUE(without == untouched) << "the preview changed the installation";
+}
+
+TEST_F(E2eReport, PreviewNamesEveryCompanyAndTheChangesTheRealRunMakes) {
+    ASSERT_EQ(real.status, 0) << real.console;
+    const std::string seen = Html(preview), done = Html(real);
+    EXPECT_NE(seen.find("Anteprima dell'aggiornamento"), std::string::npos);
+    for (const char* company : {"Alfa.ini", "Beta.ini", "DittaEsempio.ini", "Gamma.ini"})
+        EXPECT_NE(seen.find("Ditta " + std::string(company) + "</h3>"), std::string::npos) << company;
+    std::size_t changes = 0;
+    for (const Archive& a : kArchives) {
+        for (int k = 0; k < kChangeKinds; ++k) {
+            const auto kind = static_cast<ChangeKind>(k);
+            // The journal is named after the time of its first row.
+            const auto rows = [kind, &a](const std::string& html) {
+                std::vector<std::string> r = Rows(Section(html, a.path), kind);
+                for (std::string& row : r)
+                    row = std::regex_replace(row, std::regex("_\\d{8}-\\d{6}\\.csv"), ".csv");
+                return r;
+            };
+            const std::vector<std::string> shown = rows(seen);
+            EXPECT_EQ(shown, rows(done)) << a.path << " kind " << k;
+            changes += shown.size();
+        }
+    }
+    EXPECT_GT(changes, 100u);
+}
+
+TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
+    const std::string done = Html(real);
+    EXPECT_NE(done.find("<th>Ditte aggiornate</th><td>4</td>"), std::string::npos);
+    EXPECT_NE(done.find("<td>***</td>"), std::string::npos) << "Beta's password box";
+    EXPECT_EQ(done.find("segreto"), std::string::npos);
+    for (const Archive& a : kArchives) {
+        SCOPED_TRACE(a.path);
+        const std::string section = Section(done, a.path);
+        const std::string after = machine->Schema(a.path, a.password);
+        const std::string& was = before[a.path];
+        for (const std::string& t : Rows(section, ChangeKind::TableCreated)) {
+            EXPECT_EQ(SchemaLine(was, "table " + t), "") << t;
+            EXPECT_NE(SchemaLine(after, "table " + t), "") << t;
+        }
+        // A removed table's rows as the archive held them before the run (an attached one has none).
+        for (const std::string& row : Rows(section, ChangeKind::TableRemoved)) {
+            const auto cells = Split(row);
+            EXPECT_EQ(SchemaLine(after, "table " + cells[0]), "") << row;
+            if (cells[1] != "—") {
+                EXPECT_EQ(cells[1], rows[std::string(a.path) + " " + cells[0]]) << row;
+            }
+        }
+        for (ChangeKind kind : {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
+            for (const std::string& row : Rows(section, kind)) {
+                const auto cells = Split(row);
+                const std::string field = SchemaLine(after, "field " + cells[0] + "\\." + cells[1]);
+                EXPECT_EQ(field.empty(), kind == ChangeKind::FieldRemoved) << row;
+                if (kind == ChangeKind::FieldCreated) {
+                    EXPECT_EQ(SchemaLine(was, "field " + cells[0] + "\\." + cells[1]), "") << row;
+                }
+                if (kind == ChangeKind::FieldChanged) {
+                    // Now as the model has it, and not as it was.
+                    const std::string what = "field " + cells[0] + "\\." + cells[1];
+                    const std::string model = machine->Schema(
+                        (ReleaseFolder() / (std::string(a.path).find("CONT") != std::string::npos ? "CONT32.MDB"
+                                                                                                  : "SCAD32.MDB"))
+                            .string());
+                    EXPECT_EQ(Definition(field), Definition(SchemaLine(model, what))) << row;
+                    EXPECT_NE(Definition(field), Definition(SchemaLine(was, what))) << row;
+                }
+            }
+        }
+    }
+    // The values of CLIENTI.Fido that the currency type rounds: one journal line each.
+    const auto journalled = Rows(Section(done, "C:\\ZU\\Alfa\\CONT32.MDB"), ChangeKind::ValuesJournalled);
+    ASSERT_EQ(journalled.size(), 1u);
+    const auto cells = Split(journalled[0]);
+    EXPECT_EQ(cells[0] + "|" + cells[1], "CLIENTI|Fido");
+    const std::string csv = machine->read(cells[2]);
+    const auto lines = std::count(csv.begin(), csv.end(), '\n') - 1;
+    EXPECT_EQ(std::to_string(lines), cells[3]);
+    EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
+}
+
+TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
+    const struct {
+        const char* program;
+        const char* arguments;
+        int status;
+        std::vector<const char*> says;
+    } cases[] = {
+        {E2E_AGGIORNA_BATCH, "--help", 0,
+         {"--prefix", "--model", "--answers", "--log", "--boxes", "--progress", "--anteprima", "Stato di uscita",
+          "  3  "}},
+        {E2E_AGGIORNA_BATCH, "-h", 0, {"--anteprima"}},
+        {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"uso: aggiorna-batch"}},
+        {E2E_AGGIORNA_BATCH, "--prefix", 2, {"uso: aggiorna-batch"}},
+        {E2E_DAOTOOL, "--help", 0, {"create", "exec", "query", "import", "hold", "--pwd", "exit status"}},
+        {E2E_DAOTOOL, "frobnicate x", 2, {"usage: daotool"}},
+        {E2E_MKINSTALL, "-h", 0, {"old-layout", "--rows", "--release"}},
+        {E2E_MKINSTALL, "/tmp/x nuova", 2, {"uso: mkinstall"}},
+        {E2E_MKINSTALL, "/tmp/x old --frobnicate", 2, {"uso: mkinstall"}},
+    };
+    const ledrana::testing::TempPrefix prefix;
+    for (const auto& c : cases) {
+        const auto r = ledrana::testing::RunWithPrefix(ShellQuote(c.program) + " " + c.arguments, prefix.root());
+        EXPECT_EQ(r.status, c.status) << c.program << " " << c.arguments << "\n" << r.output;
+        for (const char* text : c.says)
+            EXPECT_NE(r.output.find(text), std::string::npos) << c.program << " " << c.arguments << ": " << text;
+    }
+}
+
+} // namespace
+} // namespace ledrana::e2e
