@@ -45,6 +45,7 @@ body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin
 h1{font-size:16pt;margin:0 0 .3em}
 h2{font-size:13pt;border-bottom:2px solid #2a5d8f;padding-bottom:.1em;margin-top:1.4em}
 h3{font-size:11pt;margin:1em 0 .3em;font-family:"DejaVu Sans Mono",monospace}
+h3.company{font-size:12pt;font-family:inherit;color:#2a5d8f}
 h4{font-size:10pt;margin:.7em 0 .2em;color:#2a5d8f}
 table{border-collapse:collapse;margin:.2em 0 .6em}
 th,td{border:1px solid #bbb;padding:.15em .5em;text-align:left;vertical-align:top}
