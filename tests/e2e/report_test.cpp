@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <regex>
 #include <set>
 
 #include "tests/e2e/machine.h"
+#include "platform/text.h"
 #include "tests/platform/child_process.h"
 #include "window/run_report.h"
 
@@ -70,6 +72,10 @@ std::string Definition(const std::string& fieldLine) {
     return std::regex_search(fieldLine, m, std::regex("type=\\d+ size=\\d+ attributes=\\d+")) ? m[0].str() : "";
 }
 
+std::string Html(const Outcome& o) {
+    return ledrana::testing::TempPrefix::get(o.report);
+}
+
 struct Archive {
     const char* path; // as the run names it
     const char* password;
@@ -109,8 +115,6 @@ protected:
         real = machine->Update();
     }
     static void TearDownTestSuite() { machine.reset(); }
-
-    static std::string Html(const Outcome& o) { return ledrana::testing::TempPrefix::get(o.report); }
 
     static std::unique_ptr<Machine> machine;
     static std::map<std::string, std::string> before, rows;
@@ -213,6 +217,47 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
     const auto lines = std::count(csv.begin(), csv.end(), '\n') - 1;
     EXPECT_EQ(std::to_string(lines), cells[3]);
     EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
+}
+
+// A data folder on a share, Beta's accounting archive in a folder of the host (Z:) and Gamma's held by the
+// main program: the preview copies what it can, names Gamma's archive with the reason, and names Beta's by
+// its real path; the installation stays as it was.
+TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
+    Machine m("old");
+    const std::string share = "\\\\SERVER\\dati\\ZU";
+    fs::create_directories(m.root() / "unc" / "server" / "dati");
+    fs::rename(m.root() / "drive_c" / "ZU", m.root() / "unc" / "server" / "dati" / "ZU");
+    m.write("C:\\WINDOWS\\dir.txt", share + "\r\n");
+    fs::create_directories(m.root() / "altrove");
+    fs::rename(m.host(share + "\\Beta\\CONT32.MDB"), m.root() / "altrove" / "CONT32.MDB");
+    std::string elsewhere = "Z:" + (m.root() / "altrove" / "CONT32.MDB").string();
+    std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
+    std::string beta = m.read(share + "\\ledrana\\Beta.ini");
+    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
+        beta.replace(at, 5, share);
+    const std::string was = share + "\\Beta\\CONT32.MDB";
+    beta.replace(beta.find(was), was.size(), elsewhere);
+    m.write(share + "\\ledrana\\Beta.ini", beta);
+    ledrana::testing::Background holder({E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"},
+                                        m.root());
+    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
+
+    const auto untouched = Files(m.root());
+    const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
+    holder.Stop();
+    ASSERT_EQ(preview.status, 0) << preview.console;
+    auto previewed = Files(m.root());
+    EXPECT_EQ(previewed.erase(fs::relative(preview.report, m.root()).string()), 1u) << preview.console;
+    EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
+
+    const std::string html = Html(preview);
+    for (const std::string& shown :
+         {"l&#39;archivio " + share + "\\Gamma\\Cont32.mdb non è stato copiato perché è in uso",
+          "ditta Beta.ini database " + UCase(elsewhere) + " aggiornato",
+          "ditta Alfa.ini database " + share + "\\Alfa\\CONT32.MDB aggiornato",
+          "<tr><th>Cartella dati</th><td>" + share + "</td></tr>"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    EXPECT_EQ(html.find("ANTEPRIMA-"), std::string::npos);
 }
 
 TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
