@@ -36,13 +36,14 @@ void CopyOne(const std::string& from, const std::string& toHost) {
 
 std::string Why(const Error& e) {
     const bool inUse = e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
-    return (inUse ? "è in uso da un altro programma (" : "non si può leggere (") + std::to_string(e.number()) +
-           " " + e.description() + ")";
+    return (inUse ? "è in uso da un altro programma (" : "non si può leggere (") +
+           std::to_string(e.number()) + " " + e.description() + ")";
 }
 
 // Copies an archive while no other program can be writing it; an archive that cannot be had or read is
 // left out, and the report says which and why.
-void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& from, const std::string& toHost) {
+void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& from,
+                 const std::string& toHost) {
     try {
         dao::FileReservation hold = engine.Reserve(from);
         CopyOne(from, toHost);
@@ -59,8 +60,10 @@ void CopyTree(dao::DBEngine& engine, RunReport& report, const std::string& from,
     MakeFolders(toHost);
     for (const std::string& name : platform::ListFiles(from, "*.*")) {
         const std::string f = from + "\\" + name;
-        if (archives.count(platform::HostPath(f))) CopyArchive(engine, report, f, toHost + "/" + name);
-        else CopyOne(f, toHost + "/" + name);
+        if (archives.count(platform::HostPath(f)))
+            CopyArchive(engine, report, f, toHost + "/" + name);
+        else
+            CopyOne(f, toHost + "/" + name);
     }
     for (const std::string& name : platform::ListFolders(from)) {
         if (std::find(skip.begin(), skip.end(), UCase(name)) != skip.end()) continue;
@@ -115,7 +118,8 @@ Preview::~Preview() {
 Preview::Place Preview::Mirror(const std::string& realWindowsPath) {
     const std::string host = platform::HostPath(realWindowsPath);
     for (const char* same : {"/drive_c/", "/unc/"})
-        if (host.rfind(real_ + same, 0) == 0) return {scratchPrefix_ + host.substr(real_.size()), realWindowsPath};
+        if (host.rfind(real_ + same, 0) == 0)
+            return {scratchPrefix_ + host.substr(real_.size()), realWindowsPath};
     // Another drive: under C:\ANTEPRIMA-<letter>, the rest of the path as it is.
     const std::string path = platform::NormalizeWindowsPath(realWindowsPath);
     const std::string letter(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
@@ -154,7 +158,8 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
         for (const std::string& file : platform::ListFiles(companies, "*.ini")) {
             const std::string ini = companies + "\\" + file;
             for (const char* key : {"Ledrana", "Scadenzario"}) {
-                const std::string archive = ArchivePath(ReadIni("Archivi", key, ini), data + "\\" + Company(file));
+                const std::string archive =
+                    ArchivePath(ReadIni("Archivi", key, ini), data + "\\" + Company(file));
                 try {
                     const std::string host = platform::HostPath(archive);
                     archives.insert(host);
@@ -179,8 +184,10 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
         for (const std::string& name : platform::ListFiles(folder, "*.*")) {
             const std::string f = folder + "\\" + name;
             if (UCase(name).rfind(base, 0) != 0 || platform::FileExists(W(copyFolder + "/" + name))) continue;
-            if (archives.count(platform::HostPath(f))) CopyArchive(engine, report, f, copyFolder + "/" + name);
-            else CopyOne(f, copyFolder + "/" + name);
+            if (archives.count(platform::HostPath(f)))
+                CopyArchive(engine, report, f, copyFolder + "/" + name);
+            else
+                CopyOne(f, copyFolder + "/" + name);
         }
         if (copy.windows != o.archive) renamed.push_back({Mirror(o.ini).windows, o.key, copy.windows});
     }

@@ -45,8 +45,8 @@ private:
     Place Mirror(const std::string& realWindowsPath);
 
     std::string real_;
-    std::string scratch_;       // the temporary folder
-    std::string scratchPrefix_; // the scratch machine inside it
+    std::string scratch_;              // the temporary folder
+    std::string scratchPrefix_;        // the scratch machine inside it
     std::vector<std::string> aliases_; // drive letters copied under C:\ANTEPRIMA-<letter>
 };
 

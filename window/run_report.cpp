@@ -81,23 +81,29 @@ ArchiveReport& RunReport::ArchiveAt(const std::string& path) {
 }
 
 std::string FieldTypeText(int type, std::int32_t size, std::int32_t attributes) {
-    if (attributes & dao::dbAutoIncrField) return FieldTypeText(type, size, 0) + ", contatore";
-    switch (type) {
-    case dao::dbBoolean: return "Sì/No";
-    case dao::dbByte: return "Byte";
-    case dao::dbInteger: return "Intero";
-    case dao::dbLong: return "Intero lungo";
-    case dao::dbCurrency: return "Valuta";
-    case dao::dbSingle: return "Precisione singola";
-    case dao::dbDouble: return "Precisione doppia";
-    case dao::dbDate: return "Data/ora";
-    case dao::dbBinary: return "Binario (" + std::to_string(size) + ")";
-    case dao::dbText: return "Testo (" + std::to_string(size) + ")";
-    case dao::dbLongBinary: return "Oggetto OLE";
-    case dao::dbMemo: return "Memo";
-    case dao::dbGUID: return "GUID";
-    default: return "tipo " + std::to_string(type) + " (" + std::to_string(size) + ")";
-    }
+    static constexpr struct {
+        int type;
+        const char* name;
+        bool sized; // the size follows the name
+    } kTypes[] = {
+        {dao::dbBoolean, "Sì/No", false},
+        {dao::dbByte, "Byte", false},
+        {dao::dbInteger, "Intero", false},
+        {dao::dbLong, "Intero lungo", false},
+        {dao::dbCurrency, "Valuta", false},
+        {dao::dbSingle, "Precisione singola", false},
+        {dao::dbDouble, "Precisione doppia", false},
+        {dao::dbDate, "Data/ora", false},
+        {dao::dbBinary, "Binario", true},
+        {dao::dbText, "Testo", true},
+        {dao::dbLongBinary, "Oggetto OLE", false},
+        {dao::dbMemo, "Memo", false},
+        {dao::dbGUID, "GUID", false},
+    };
+    std::string text = "tipo " + std::to_string(type) + " (" + std::to_string(size) + ")";
+    for (const auto& t : kTypes)
+        if (t.type == type) text = t.sized ? std::string(t.name) + " (" + std::to_string(size) + ")" : t.name;
+    return (attributes & dao::dbAutoIncrField) ? text + ", contatore" : text;
 }
 
 int ReportedDialogs::MsgBox(const std::string& text, int style, const std::string& title) {

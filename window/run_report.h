@@ -30,9 +30,9 @@ struct ReportNote {
 // What a change did to an archive, in the order the report groups them.
 enum class ChangeKind {
     TableCreated,
-    TableRemoved,      // count: the rows it held
-    FieldCreated,      // detail: its type
-    FieldChanged,      // detail: old and new type
+    TableRemoved, // count: the rows it held
+    FieldCreated, // detail: its type
+    FieldChanged, // detail: old and new type
     FieldRemoved,
     IndexCreated,
     IndexRebuilt,
@@ -40,11 +40,11 @@ enum class ChangeKind {
     QueryCreated,
     QueryChanged,
     QueryRemoved,
-    FixedTableCopied,  // count: the rows copied
-    NullsCompleted,    // count: the values completed
+    FixedTableCopied, // count: the rows copied
+    NullsCompleted,   // count: the values completed
     ZeroLengthAllowed,
-    ValuesJournalled,  // count: the values; detail: the journal file
-    ChangeRefused,     // detail: the log's text
+    ValuesJournalled, // count: the values; detail: the journal file
+    ChangeRefused,    // detail: the log's text
 };
 inline constexpr int kChangeKinds = static_cast<int>(ChangeKind::ChangeRefused) + 1;
 
@@ -60,7 +60,7 @@ struct ArchiveReport {
     std::string company; // the company's INI file name, "" when the run compared it for no company
     std::string path;
     std::vector<std::string> outcome; // the log's lines about it: the comparison's, a data fix's failure
-    bool updated = true;               // no outcome line said otherwise
+    bool updated = true;              // no outcome line said otherwise
     ReportClock::time_point start{};
     double seconds = 0;
     std::vector<ReportChange> changes;

@@ -14,10 +14,10 @@ namespace {
 
 struct KindText {
     const char* heading;
-    bool table;          // a column for the table
-    const char* object;  // the column of the field, index or query; nullptr when there is none
-    const char* detail;  // the column of the detail; nullptr when there is none
-    const char* count;   // the column of the count; nullptr when there is none
+    bool table;         // a column for the table
+    const char* object; // the column of the field, index or query; nullptr when there is none
+    const char* detail; // the column of the detail; nullptr when there is none
+    const char* count;  // the column of the count; nullptr when there is none
 };
 
 // Indexed by ChangeKind.
@@ -66,20 +66,34 @@ std::string Escape(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
         case '\r':
             if (i + 1 < text.size() && text[i + 1] == '\n') break;
             out += "<br>";
             break;
-        case '\n': out += "<br>"; break;
+        case '\n':
+            out += "<br>";
+            break;
         default:
             // Other control characters have no place in a page.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') out += ' ';
-            else out += c;
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+                out += ' ';
+            else
+                out += c;
         }
     }
     return out;
@@ -140,9 +154,11 @@ public:
         out_ += preview ? "<h1>Anteprima dell'aggiornamento di Tessaro</h1>\n"
                         : "<h1>Rapporto dell'aggiornamento di Tessaro</h1>\n";
         if (preview)
-            out_ += "<p class=\"preview\">Anteprima: l'aggiornamento è stato eseguito su copie degli archivi e dei "
-                    "file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che cosa "
-                    "farebbe l'aggiornamento.</p>\n";
+            out_ +=
+                "<p class=\"preview\">Anteprima: l'aggiornamento è stato eseguito su copie degli archivi e "
+                "dei "
+                "file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che cosa "
+                "farebbe l'aggiornamento.</p>\n";
         Summary();
         Companies();
         Boxes();
@@ -158,8 +174,9 @@ private:
     }
 
     void Summary() {
-        const double seconds =
-            r_.end == ReportClock::time_point{} ? 0 : std::chrono::duration<double>(r_.end - r_.start).count();
+        const double seconds = r_.end == ReportClock::time_point{}
+                                   ? 0
+                                   : std::chrono::duration<double>(r_.end - r_.start).count();
         out_ += "<table class=\"summary\">\n";
         Row("Inizio", T(Format(r_.start, "%d/%m/%Y %H:%M:%S")));
         if (r_.end != ReportClock::time_point{}) Row("Fine", T(Format(r_.end, "%d/%m/%Y %H:%M:%S")));
@@ -189,7 +206,8 @@ private:
     void ArchiveNotes(const std::string& path) {
         std::string items;
         for (const ReportNote& n : r_.notes())
-            if (!n.archive.empty() && UCase(n.archive) == UCase(path)) items += "<li>" + T(n.text) + "</li>\n";
+            if (!n.archive.empty() && UCase(n.archive) == UCase(path))
+                items += "<li>" + T(n.text) + "</li>\n";
         if (!items.empty()) out_ += "<h4>Note</h4>\n<ul>\n" + items + "</ul>\n";
     }
 
@@ -205,7 +223,8 @@ private:
                 if (kt.object) rows += "<td>" + T(c.object) + "</td>";
                 if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
                 if (kt.count)
-                    rows += "<td class=\"n\">" + (c.count < 0 ? std::string("—") : std::to_string(c.count)) + "</td>";
+                    rows += "<td class=\"n\">" + (c.count < 0 ? std::string("—") : std::to_string(c.count)) +
+                            "</td>";
                 rows += "</tr>\n";
             }
             if (rows.empty()) continue;
@@ -290,7 +309,8 @@ private:
                            "</td></tr>\n";
         }
         for (const std::string& file : order) {
-            out_ += "<h3>" + T(file) + "</h3>\n<table>\n<tr><th>Sezione</th><th>Chiave</th><th>Prima</th>"
+            out_ += "<h3>" + T(file) +
+                    "</h3>\n<table>\n<tr><th>Sezione</th><th>Chiave</th><th>Prima</th>"
                     "<th>Ora</th></tr>\n" +
                     byFile[UCase(file)] + "</table>\n";
         }
@@ -300,7 +320,8 @@ private:
         std::string items;
         for (const ReportNote& n : r_.notes()) {
             if (!n.archive.empty() && IsArchive(n.archive)) continue; // shown with its archive
-            items += "<li>" + (n.archive.empty() ? std::string() : T(n.archive) + ": ") + T(n.text) + "</li>\n";
+            items +=
+                "<li>" + (n.archive.empty() ? std::string() : T(n.archive) + ": ") + T(n.text) + "</li>\n";
         }
         if (items.empty()) return;
         out_ += "<h2>Note</h2>\n<ul>\n" + items + "</ul>\n";
@@ -317,8 +338,8 @@ std::string RunReportHtml(const RunReport& report) {
 }
 
 std::string RunReportFileName(const RunReport& report) {
-    return std::string(report.preview ? "anteprima-" : "aggiornamento-") + Format(report.start, "%Y%m%d-%H%M%S") +
-           ".html";
+    return std::string(report.preview ? "anteprima-" : "aggiornamento-") +
+           Format(report.start, "%Y%m%d-%H%M%S") + ".html";
 }
 
 std::string WriteRunReport(const RunReport& report) {

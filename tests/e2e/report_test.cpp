@@ -10,8 +10,8 @@
 #include <regex>
 #include <set>
 
-#include "tests/e2e/machine.h"
 #include "platform/text.h"
+#include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
 #include "window/run_report.h"
 
@@ -69,7 +69,8 @@ std::string SchemaLine(const std::string& schema, const std::string& what) {
 // The type, size and attributes of a field line.
 std::string Definition(const std::string& fieldLine) {
     std::smatch m;
-    return std::regex_search(fieldLine, m, std::regex("type=\\d+ size=\\d+ attributes=\\d+")) ? m[0].str() : "";
+    return std::regex_search(fieldLine, m, std::regex("type=\\d+ size=\\d+ attributes=\\d+")) ? m[0].str()
+                                                                                              : "";
 }
 
 std::string Html(const Outcome& o) {
@@ -81,9 +82,9 @@ struct Archive {
     const char* password;
 };
 const Archive kArchives[] = {
-    {"C:\\ZU\\Alfa\\CONT32.MDB", ""},   {"C:\\ZU\\Alfa\\SCAD32.MDB", ""},
+    {"C:\\ZU\\Alfa\\CONT32.MDB", ""},        {"C:\\ZU\\Alfa\\SCAD32.MDB", ""},
     {"C:\\ZU\\BETA\\CONT32.MDB", "segreto"}, {"C:\\ZU\\BETA\\SCAD32.MDB", ""},
-    {"C:\\ZU\\Gamma\\CONT32.MDB", ""},  {"C:\\ZU\\Gamma\\SCAD32.MDB", ""},
+    {"C:\\ZU\\Gamma\\CONT32.MDB", ""},       {"C:\\ZU\\Gamma\\SCAD32.MDB", ""},
 };
 
 // The old installation, with values that the new type of CLIENTI.Fido rounds; previewed, then updated.
@@ -116,24 +117,17 @@ protected:
     }
     static void TearDownTestSuite() { machine.reset(); }
 
-    static std::unique_ptr<Machine> machine;
-    static std::map<std::string, std::string> before, rows;
-    static std::map<std::string, std::string> untouched, previewed;
-    static Outcome preview, real;
+    inline static std::unique_ptr<Machine> machine;
+    inline static std::map<std::string, std::string> before, rows, untouched, previewed;
+    inline static Outcome preview, real;
 };
-std::unique_ptr<Machine> E2eReport::machine;
-std::map<std::string, std::string> E2eReport::before;
-std::map<std::string, std::string> E2eReport::rows;
-std::map<std::string, std::string> E2eReport::untouched;
-std::map<std::string, std::string> E2eReport::previewed;
-Outcome E2eReport::preview;
-Outcome E2eReport::real;
 
 TEST_F(E2eReport, PreviewChangesNoFileAndAddsOnlyItsReport) {
     ASSERT_EQ(preview.status, 0) << preview.console;
     ASSERT_FALSE(preview.report.empty()) << preview.console;
     const std::string name = fs::relative(preview.report, machine->root()).string();
-    EXPECT_TRUE(std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
+    EXPECT_TRUE(
+        std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
         << name;
     std::map<std::string, std::string> without = previewed;
     EXPECT_EQ(without.erase(name), 1u);
@@ -187,7 +181,8 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
                 EXPECT_EQ(cells[1], rows[std::string(a.path) + " " + cells[0]]) << row;
             }
         }
-        for (ChangeKind kind : {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
+        for (ChangeKind kind :
+             {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
             for (const std::string& row : Rows(section, kind)) {
                 const auto cells = Split(row);
                 const std::string field = SchemaLine(after, "field " + cells[0] + "\\." + cells[1]);
@@ -199,8 +194,9 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
                     // Now as the model has it, and not as it was.
                     const std::string what = "field " + cells[0] + "\\." + cells[1];
                     const std::string model = machine->Schema(
-                        (ReleaseFolder() / (std::string(a.path).find("CONT") != std::string::npos ? "CONT32.MDB"
-                                                                                                  : "SCAD32.MDB"))
+                        (ReleaseFolder() / (std::string(a.path).find("CONT") != std::string::npos
+                                                ? "CONT32.MDB"
+                                                : "SCAD32.MDB"))
                             .string());
                     EXPECT_EQ(Definition(field), Definition(SchemaLine(model, what))) << row;
                     EXPECT_NE(Definition(field), Definition(SchemaLine(was, what))) << row;
@@ -238,8 +234,8 @@ TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
     const std::string was = share + "\\Beta\\CONT32.MDB";
     beta.replace(beta.find(was), was.size(), elsewhere);
     m.write(share + "\\ledrana\\Beta.ini", beta);
-    ledrana::testing::Background holder({E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"},
-                                        m.root());
+    ledrana::testing::Background holder(
+        {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
     ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
 
     const auto untouched = Files(m.root());
@@ -267,9 +263,11 @@ TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
         int status;
         std::vector<const char*> says;
     } cases[] = {
-        {E2E_AGGIORNA_BATCH, "--help", 0,
-         {"--prefix", "--model", "--answers", "--log", "--boxes", "--progress", "--anteprima", "Stato di uscita",
-          "  3  "}},
+        {E2E_AGGIORNA_BATCH,
+         "--help",
+         0,
+         {"--prefix", "--model", "--answers", "--log", "--boxes", "--progress", "--anteprima",
+          "Stato di uscita", "  3  "}},
         {E2E_AGGIORNA_BATCH, "-h", 0, {"--anteprima"}},
         {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"uso: aggiorna-batch"}},
         {E2E_AGGIORNA_BATCH, "--prefix", 2, {"uso: aggiorna-batch"}},
@@ -281,10 +279,12 @@ TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
     };
     const ledrana::testing::TempPrefix prefix;
     for (const auto& c : cases) {
-        const auto r = ledrana::testing::RunWithPrefix(ShellQuote(c.program) + " " + c.arguments, prefix.root());
+        const auto r =
+            ledrana::testing::RunWithPrefix(ShellQuote(c.program) + " " + c.arguments, prefix.root());
         EXPECT_EQ(r.status, c.status) << c.program << " " << c.arguments << "\n" << r.output;
         for (const char* text : c.says)
-            EXPECT_NE(r.output.find(text), std::string::npos) << c.program << " " << c.arguments << ": " << text;
+            EXPECT_NE(r.output.find(text), std::string::npos)
+                << c.program << " " << c.arguments << ": " << text;
     }
 }
 

@@ -45,7 +45,8 @@ RunReport SampleRun() {
         {ChangeKind::FixedTableCopied, "PROVINCE", "", "", 108},
         {ChangeKind::NullsCompleted, "CLIENTI", "Pec", "", 300},
         {ChangeKind::ZeroLengthAllowed, "CLIENTI", "Pec", "", -1}, // a new field's own: not said
-        {ChangeKind::ValuesJournalled, "CLIENTI", "Fido", "C:\\ZU\\Alfa\\CONT32_conversioni_20261207-021901.csv", 12},
+        {ChangeKind::ValuesJournalled, "CLIENTI", "Fido",
+         "C:\\ZU\\Alfa\\CONT32_conversioni_20261207-021901.csv", 12},
         {ChangeKind::ChangeRefused, "ARTICOLI", "Causale",
          "Funz. Confr_ModificaField\n3163 Il campo non è stato cambiato perché il nuovo tipo perderebbe dei "
          "valori: 2 valori verrebbero troncati a 3 caratteri. Prime righe: ID=7 valore \"ABCD\"",
@@ -93,14 +94,31 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
 
     // What a reader sees, in the page's order.
     const std::string text = page.toPlainText().toStdString();
-    const char* const shown[] = {
-        "Rapporto dell'aggiornamento di Tessaro", "42,0 s", "027", "048.5",
-        "Aggiornamento NON eseguito completamente", "Ditta Alfa.ini", "C:\\ZU\\Alfa\\CONT32.MDB",
-        "CENTRICOSTO", "CAMBI", "Testo (40) → Testo (60)", "Telex", "QrySaldiConti", "108", "300",
-        "CONT32_conversioni_20261207-021901.csv", "3163 Il campo non è stato cambiato",
-        "<CONT32.LDB> & vecchio", "Ditta Beta.ini", "non è utilizzabile", "Ditta Gamma.ini",
-        "Impossibile aggiornare la ditta Gamma.ini", "***", "DecP", "AggiornamentoLedrana",
-        "<script>alert(1)</script>"};
+    const char* const shown[] = {"Rapporto dell'aggiornamento di Tessaro",
+                                 "42,0 s",
+                                 "027",
+                                 "048.5",
+                                 "Aggiornamento NON eseguito completamente",
+                                 "Ditta Alfa.ini",
+                                 "C:\\ZU\\Alfa\\CONT32.MDB",
+                                 "CENTRICOSTO",
+                                 "CAMBI",
+                                 "Testo (40) → Testo (60)",
+                                 "Telex",
+                                 "QrySaldiConti",
+                                 "108",
+                                 "300",
+                                 "CONT32_conversioni_20261207-021901.csv",
+                                 "3163 Il campo non è stato cambiato",
+                                 "<CONT32.LDB> & vecchio",
+                                 "Ditta Beta.ini",
+                                 "non è utilizzabile",
+                                 "Ditta Gamma.ini",
+                                 "Impossibile aggiornare la ditta Gamma.ini",
+                                 "***",
+                                 "DecP",
+                                 "AggiornamentoLedrana",
+                                 "<script>alert(1)</script>"};
     std::size_t at = 0;
     for (const char* fact : shown) {
         const std::size_t found = text.find(fact, at);
@@ -111,8 +129,9 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
         const char* fragment;
         std::size_t times;
     } counted[] = {
-        {"Ditte aggiornate\n0", 1},   {"Ditte non aggiornate\n3", 1}, {"Finestre mostrate\n2", 1},
-        {"RagSoc", 2},                {"ArrotImporto", 0},            {"segreto", 0},
+        {"Ditte aggiornate\n0", 1},  {"Ditte non aggiornate\n3", 1},
+        {"Finestre mostrate\n2", 1}, {"RagSoc", 2},
+        {"ArrotImporto", 0},         {"segreto", 0},
     };
     for (const auto& c : counted) {
         std::size_t n = 0;
