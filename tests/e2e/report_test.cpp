@@ -38,25 +38,27 @@ std::string Section(const std::string& html, const std::string& archive) {
     return html.substr(at, html.find("</div>", at) - at);
 }
 
-// The change rows of one kind in a section, each as its cells' texts joined by "|".
-std::vector<std::string> Rows(const std::string& section, ChangeKind kind) {
-    std::vector<std::string> rows;
+// The change rows of one kind in a section, each as its cells' texts (a journal without its time).
+std::vector<std::vector<std::string>> Rows(const std::string& section, ChangeKind kind) {
+    std::vector<std::vector<std::string>> rows;
     const std::regex row("<tr data-change=\"" + std::to_string(static_cast<int>(kind)) + "\">(.*)</tr>");
-    const std::regex tag("<[^>]*>");
+    const std::regex cell("<td[^>]*>(.*?)</td>"), tag("<[^>]*>"), time("_\\d{8}-\\d{6}\\.csv");
     for (std::sregex_iterator it(section.begin(), section.end(), row), end; it != end; ++it) {
-        std::string cells = std::regex_replace((*it)[1].str(), std::regex("</td><td[^>]*>"), "|");
-        rows.push_back(std::regex_replace(cells, tag, ""));
+        const std::string cells = (*it)[1].str();
+        rows.emplace_back();
+        for (std::sregex_iterator c(cells.begin(), cells.end(), cell); c != end; ++c)
+            rows.back().push_back(
+                std::regex_replace(std::regex_replace((*c)[1].str(), tag, ""), time, ".csv"));
     }
     return rows;
 }
 
-std::vector<std::string> Split(const std::string& row) {
-    std::vector<std::string> cells;
-    std::size_t from = 0;
-    for (std::size_t bar; (bar = row.find('|', from)) != std::string::npos; from = bar + 1)
-        cells.push_back(row.substr(from, bar - from));
-    cells.push_back(row.substr(from));
-    return cells;
+// The files of the machine after a preview: as they were, and its report.
+void ExpectOnlyTheReportAdded(const Machine& m, const std::map<std::string, std::string>& untouched,
+                              const Outcome& preview) {
+    auto previewed = Files(m.root());
+    EXPECT_EQ(previewed.erase(fs::relative(preview.report, m.root()).string()), 1u) << preview.console;
+    EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
 }
 
 // What daotool's schema says of one table or field ("table T", "field T.F type=..."); "" when absent.
@@ -78,7 +80,7 @@ std::string Html(const Outcome& o) {
 }
 
 struct Archive {
-    const char* path; // as the run names it
+    std::string path; // as the run names it
     const char* password;
 };
 const Archive kArchives[] = {
@@ -103,39 +105,29 @@ protected:
             before[a.path] = machine->Schema(a.path, a.password);
         untouched = Files(machine->root());
         preview = machine->Update(kAnswers, ReleaseFolder(), "--anteprima");
-        previewed = Files(machine->root());
+        ExpectOnlyTheReportAdded(*machine, untouched, preview);
         // The rows of the tables that the preview says the run removes, counted before it does.
-        for (const Archive& a : kArchives) {
-            for (const std::string& row : Rows(Section(Html(preview), a.path), ChangeKind::TableRemoved)) {
-                const std::string table = Split(row)[0];
-                if (Split(row)[1] != "—")
-                    rows[std::string(a.path) + " " + table] =
-                        machine->Value(a.path, "SELECT Count(*) FROM " + table, a.password);
-            }
-        }
+        for (const Archive& a : kArchives)
+            for (const auto& row : Rows(Section(Html(preview), a.path), ChangeKind::TableRemoved))
+                if (row[1] != "—")
+                    rows[a.path + row[0]] =
+                        machine->Value(a.path, "SELECT Count(*) FROM " + row[0], a.password);
         real = machine->Update();
     }
     static void TearDownTestSuite() { machine.reset(); }
 
     inline static std::unique_ptr<Machine> machine;
-    inline static std::map<std::string, std::string> before, rows, untouched, previewed;
+    inline static std::map<std::string, std::string> before, rows, untouched;
     inline static Outcome preview, real;
 };
 
-TEST_F(E2eReport, PreviewChangesNoFileAndAddsOnlyItsReport) {
+TEST_F(E2eReport, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRealRunMakes) {
     ASSERT_EQ(preview.status, 0) << preview.console;
-    ASSERT_FALSE(preview.report.empty()) << preview.console;
+    ASSERT_EQ(real.status, 0) << real.console;
     const std::string name = fs::relative(preview.report, machine->root()).string();
     EXPECT_TRUE(
         std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
         << name;
-    std::map<std::string, std::string> without = previewed;
-    EXPECT_EQ(without.erase(name), 1u);
-    EXPECT_TRUE(without == untouched) << "the preview changed the installation";
-}
-
-TEST_F(E2eReport, PreviewNamesEveryCompanyAndTheChangesTheRealRunMakes) {
-    ASSERT_EQ(real.status, 0) << real.console;
     const std::string seen = Html(preview), done = Html(real);
     EXPECT_NE(seen.find("Anteprima dell'aggiornamento"), std::string::npos);
     for (const char* company : {"Alfa.ini", "Beta.ini", "DittaEsempio.ini", "Gamma.ini"})
@@ -143,16 +135,9 @@ TEST_F(E2eReport, PreviewNamesEveryCompanyAndTheChangesTheRealRunMakes) {
     std::size_t changes = 0;
     for (const Archive& a : kArchives) {
         for (int k = 0; k < kChangeKinds; ++k) {
-            const auto kind = static_cast<ChangeKind>(k);
-            // The journal is named after the time of its first row.
-            const auto rows = [kind, &a](const std::string& html) {
-                std::vector<std::string> r = Rows(Section(html, a.path), kind);
-                for (std::string& row : r)
-                    row = std::regex_replace(row, std::regex("_\\d{8}-\\d{6}\\.csv"), ".csv");
-                return r;
-            };
-            const std::vector<std::string> shown = rows(seen);
-            EXPECT_EQ(shown, rows(done)) << a.path << " kind " << k;
+            const auto shown = Rows(Section(seen, a.path), static_cast<ChangeKind>(k));
+            EXPECT_EQ(shown, Rows(Section(done, a.path), static_cast<ChangeKind>(k)))
+                << a.path << " kind " << k;
             changes += shown.size();
         }
     }
@@ -169,47 +154,46 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
         const std::string section = Section(done, a.path);
         const std::string after = machine->Schema(a.path, a.password);
         const std::string& was = before[a.path];
-        for (const std::string& t : Rows(section, ChangeKind::TableCreated)) {
-            EXPECT_EQ(SchemaLine(was, "table " + t), "") << t;
-            EXPECT_NE(SchemaLine(after, "table " + t), "") << t;
+        for (const auto& row : Rows(section, ChangeKind::TableCreated)) {
+            EXPECT_EQ(SchemaLine(was, "table " + row[0]), "") << row[0];
+            EXPECT_NE(SchemaLine(after, "table " + row[0]), "") << row[0];
         }
         // A removed table's rows as the archive held them before the run (an attached one has none).
-        for (const std::string& row : Rows(section, ChangeKind::TableRemoved)) {
-            const auto cells = Split(row);
-            EXPECT_EQ(SchemaLine(after, "table " + cells[0]), "") << row;
-            if (cells[1] != "—") {
-                EXPECT_EQ(cells[1], rows[std::string(a.path) + " " + cells[0]]) << row;
-            }
+        for (const auto& row : Rows(section, ChangeKind::TableRemoved)) {
+            EXPECT_EQ(SchemaLine(after, "table " + row[0]), "") << row[0];
+            EXPECT_EQ(row[1], row[1] == "—" ? "—" : rows[a.path + row[0]]) << row[0];
         }
+        // Fields: there or not; a created one was not there before, a changed one is now as the model has it.
+        const std::string model = machine->Schema(
+            (ReleaseFolder() / (a.path.find("CONT") != std::string::npos ? "CONT32.MDB" : "SCAD32.MDB"))
+                .string());
         for (ChangeKind kind :
              {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
-            for (const std::string& row : Rows(section, kind)) {
-                const auto cells = Split(row);
-                const std::string field = SchemaLine(after, "field " + cells[0] + "\\." + cells[1]);
-                EXPECT_EQ(field.empty(), kind == ChangeKind::FieldRemoved) << row;
-                if (kind == ChangeKind::FieldCreated) {
-                    EXPECT_EQ(SchemaLine(was, "field " + cells[0] + "\\." + cells[1]), "") << row;
-                }
-                if (kind == ChangeKind::FieldChanged) {
-                    // Now as the model has it, and not as it was.
-                    const std::string what = "field " + cells[0] + "\\." + cells[1];
-                    const std::string model = machine->Schema(
-                        (ReleaseFolder() / (std::string(a.path).find("CONT") != std::string::npos
-                                                ? "CONT32.MDB"
-                                                : "SCAD32.MDB"))
-                            .string());
-                    EXPECT_EQ(Definition(field), Definition(SchemaLine(model, what))) << row;
-                    EXPECT_NE(Definition(field), Definition(SchemaLine(was, what))) << row;
-                }
+            for (const auto& row : Rows(section, kind)) {
+                const std::string what = "field " + row[0] + "\\." + row[1];
+                const std::string field = SchemaLine(after, what);
+                EXPECT_EQ(field.empty(), kind == ChangeKind::FieldRemoved) << what;
+                EXPECT_TRUE(kind != ChangeKind::FieldCreated || SchemaLine(was, what).empty()) << what;
+                if (kind != ChangeKind::FieldChanged) continue;
+                EXPECT_EQ(Definition(field), Definition(SchemaLine(model, what))) << what;
+                EXPECT_NE(Definition(field), Definition(SchemaLine(was, what))) << what;
             }
         }
     }
     // The values of CLIENTI.Fido that the currency type rounds: one journal line each.
     const auto journalled = Rows(Section(done, "C:\\ZU\\Alfa\\CONT32.MDB"), ChangeKind::ValuesJournalled);
     ASSERT_EQ(journalled.size(), 1u);
-    const auto cells = Split(journalled[0]);
+    const auto& cells = journalled[0];
     EXPECT_EQ(cells[0] + "|" + cells[1], "CLIENTI|Fido");
-    const std::string csv = machine->read(cells[2]);
+    std::vector<fs::path> journals;
+    for (const auto& e : fs::directory_iterator(machine->host("C:\\ZU\\Alfa")))
+        if (e.path().filename().string().find("_conversioni_") != std::string::npos)
+            journals.push_back(e.path());
+    ASSERT_EQ(journals.size(), 1u);
+    EXPECT_EQ("C:\\ZU\\Alfa\\" +
+                  std::regex_replace(journals[0].filename().string(), std::regex("_\\d{8}-\\d{6}"), ""),
+              cells[2]);
+    const std::string csv = ledrana::testing::TempPrefix::get(journals[0]);
     const auto lines = std::count(csv.begin(), csv.end(), '\n') - 1;
     EXPECT_EQ(std::to_string(lines), cells[3]);
     EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
@@ -242,9 +226,7 @@ TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
     const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
     holder.Stop();
     ASSERT_EQ(preview.status, 0) << preview.console;
-    auto previewed = Files(m.root());
-    EXPECT_EQ(previewed.erase(fs::relative(preview.report, m.root()).string()), 1u) << preview.console;
-    EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
+    ExpectOnlyTheReportAdded(m, untouched, preview);
 
     const std::string html = Html(preview);
     for (const std::string& shown :
