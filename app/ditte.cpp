@@ -29,16 +29,16 @@ std::string PercorsoArchivio(const std::string& valore, const std::string& carte
 }
 
 void EsitoConfronto(Aggiorna& w, const std::string& file, bool aggiornato) {
-    const std::string riga =
-        "ditta " + file + " database " + w.NomeDb2 + (aggiornato ? " aggiornato" : " non aggiornato correttamente");
-    MemLog(w, riga, !aggiornato);
-    w.runReport.ArchiveOutcome(w.NomeDb2, aggiornato, riga);
+    const std::string line = "ditta " + file + " database " + w.NomeDb2 +
+                             (aggiornato ? " aggiornato" : " non aggiornato correttamente");
+    MemLog(w, line, !aggiornato);
+    w.runReport.ArchiveOutcome(w.NomeDb2, aggiornato, line);
 }
 
 // A data fix that failed: the archive is not wholly updated.
-void DataFixFailed(Aggiorna& w, const std::string& riga) {
-    MemLog(w, riga, true);
-    w.runReport.ArchiveOutcome(w.NomeDb2, false, riga);
+void DataFixFailed(Aggiorna& w, const std::string& line) {
+    MemLog(w, line, true);
+    w.runReport.ArchiveOutcome(w.NomeDb2, false, line);
 }
 
 // The password the list holds for a database ("" when none).
@@ -65,8 +65,9 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         return true;
     } catch (const Error& e) {
         riserva.Release();
-        w.runReport.ArchiveOutcome(archivio, false, "ditta " + file + " database " + archivio +
-                                                        " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
+        w.runReport.ArchiveOutcome(archivio, false,
+                                   "ditta " + file + " database " + archivio +
+                                       " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
         const bool inUso =
             e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
         MemLog(w,

@@ -1,11 +1,11 @@
 #include "install/inifile.h"
 
 #include "platform/profile.h"
+#include "platform/shell_folders.h"
+#include "platform/text.h"
 #include "window/run_report.h"
 
 #include <optional>
-#include "platform/shell_folders.h"
-#include "platform/text.h"
 
 namespace ledrana {
 
@@ -21,17 +21,17 @@ std::string writeinifile(Reporter& w, const std::string& sezione, const std::str
                          const std::string& valore, const std::string& fileIni) {
     w.ProgressTick();
     // The run's report lists the keys added and the values changed: what was there is read first.
-    std::optional<std::string> prima;
+    std::optional<std::string> before;
     RunReport* report = w.Report();
     if (report) {
         static const std::string kMissing = "\x01";
-        std::string letto;
-        const int n = platform::GetPrivateProfileString(sezione, chiave, kMissing, letto, 4096, fileIni);
-        if (LeftChars(letto, static_cast<std::size_t>(n)) != kMissing) prima = letto;
+        std::string read;
+        const int n = platform::GetPrivateProfileString(sezione, chiave, kMissing, read, 4096, fileIni);
+        if (LeftChars(read, static_cast<std::size_t>(n)) != kMissing) before = read;
     }
     // A failed write is silent.
     if (platform::WritePrivateProfileString(sezione, chiave, valore, fileIni) && report)
-        report->IniWritten(fileIni, sezione, chiave, prima, valore);
+        report->IniWritten(fileIni, sezione, chiave, before, valore);
     return "";
 }
 

@@ -303,8 +303,8 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     const std::string T = TD1.Name();
     const bool contatore = F1.Attributes() == kContatore;
     const int tipoVecchio = F2.Type();
-    const std::int32_t sizeVecchia = F2.Size();
-    const std::int32_t attributiVecchi = F2.Attributes();
+    const std::int32_t oldSize = F2.Size();
+    const std::int32_t oldAttributes = F2.Attributes();
     const bool daEsaminare = !SenzaPerdite(tipoVecchio, F2.Size(), F1.Type(), F1.Size());
     std::vector<std::string> chiave;
     std::vector<IndiceUnico> indici;
@@ -351,7 +351,7 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     if (!esame.registrati.empty()) diario = ScriviDiario(w, T, N, esame.registrati);
     transazione.Commit();
     w.runReport.Change(w.NomeDb2, ChangeKind::FieldChanged, T, N,
-                       FieldTypeText(tipoVecchio, sizeVecchia, attributiVecchi) + " → " +
+                       FieldTypeText(tipoVecchio, oldSize, oldAttributes) + " → " +
                            FieldTypeText(F1.Type(), F1.Size(), F1.Attributes()));
     if (!diario.empty()) {
         const std::int64_t n = static_cast<std::int64_t>(esame.registrati.size());
@@ -412,10 +412,10 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                 nomeTabella = TD2.Name();
             } catch (const Error&) {
             }
-            const std::string testo = std::string("Funz. Confr_ModificaField") + LF + std::to_string(e.number()) +
+            const std::string text = std::string("Funz. Confr_ModificaField") + LF + std::to_string(e.number()) +
                                       " " + e.description() + LF + "tabella " + nomeTabella + LF + "field " + N;
-            MemLog(w, testo, true);
-            w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, N, testo);
+            MemLog(w, text, true);
+            w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, N, text);
             w.ErroreConfronto = vbTrue;
             // The rebuild changed nothing: the other fields are judged on their own.
         }

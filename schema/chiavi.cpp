@@ -97,10 +97,10 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             nomeTabella = TD2.Name();
         } catch (const Error&) {
         }
-        const std::string testo = std::string("Funz. Confr_ModificaChiavi") + LF + std::to_string(e.number()) +
+        const std::string text = std::string("Funz. Confr_ModificaChiavi") + LF + std::to_string(e.number()) +
                                   " " + e.description() + LF + "tabella " + nomeTabella + LF + "CHIAVE " + chiave;
-        MemLog(w, testo, true);
-        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, chiave, testo);
+        MemLog(w, text, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, chiave, text);
         w.ErroreConfronto = vbTrue;
     }
 }

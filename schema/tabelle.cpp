@@ -117,11 +117,11 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             field = TD2.Fields()[i].Name();
         } catch (const Error&) {
         }
-        const std::string testo = "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) +
+        const std::string text = "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) +
                                   std::to_string(e.number()) + " " + e.description() + LF + "tabella " + tabella +
                                   LF + "field " + field;
-        MemLog(w, testo, true);
-        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, field, testo);
+        MemLog(w, text, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, field, text);
         w.ErroreConfronto = vbTrue;
     }
 }
@@ -147,9 +147,9 @@ void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
     // The engine's own tables (and any name with those four letters) stay, whatever the answer.
     for (const std::string& nome : daEliminare) {
         if (UCase(nome).find("MSYS") != std::string::npos) continue;
-        const std::int64_t righe = RowsOf(w.Db2, nome);
+        const std::int64_t rows = RowsOf(w.Db2, nome);
         w.Db2.TableDefs().Delete(nome);
-        w.runReport.Change(w.NomeDb2, ChangeKind::TableRemoved, nome, "", "", righe);
+        w.runReport.Change(w.NomeDb2, ChangeKind::TableRemoved, nome, "", "", rows);
     }
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);
