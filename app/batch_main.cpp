@@ -115,7 +115,6 @@ int AggiornaBatchMain(int argc, char** argv) {
             return 2;
         }
     }
-    dialogs.SetObserver([](const BatchBox& box) { std::cout << BatchDialogs::ToLine(box) << std::endl; });
 
     // The stand-in machine; an unattended run opens no document and starts no program.
     const std::string prefix = options.count("--prefix") ? absolute(options["--prefix"]) : platform::Prefix();
@@ -128,6 +127,9 @@ int AggiornaBatchMain(int argc, char** argv) {
 
     dao::DBEngine engine;
     Aggiorna w(dialogs, programma);
+    // A preview prints what it shows with the real folders' names, as its report does.
+    dialogs.SetObserver(
+        [&w](const BatchBox& box) { std::cout << w.runReport.RealNames(BatchDialogs::ToLine(box)) << std::endl; });
     std::optional<Preview> copies;
     if (preview) {
         copies.emplace(platform::Prefix());
@@ -152,7 +154,7 @@ int AggiornaBatchMain(int argc, char** argv) {
         w.RunEvent([&] { Command2_Click(w, engine); });
     }
 
-    const std::string& log = w.Text1.text;
+    const std::string log = w.runReport.RealNames(w.Text1.text);
     std::cout << "--- registro\n" << log << "\n";
     if (options.count("--log") && !writeHostFile(options["--log"], log))
         std::cerr << "aggiorna-batch: impossibile scrivere " << options["--log"] << "\n";
@@ -161,7 +163,7 @@ int AggiornaBatchMain(int argc, char** argv) {
     if (options.count("--boxes")) {
         std::string lines;
         for (const BatchBox& box : dialogs.boxes())
-            lines += BatchDialogs::ToJson(box) + "\n";
+            lines += w.runReport.RealNames(BatchDialogs::ToJson(box)) + "\n";
         if (!writeHostFile(options["--boxes"], lines))
             std::cerr << "aggiorna-batch: impossibile scrivere " << options["--boxes"] << "\n";
     }

@@ -50,6 +50,18 @@ void RunReport::Change(const std::string& path, ChangeKind kind, const std::stri
     a.changes.push_back({kind, table, object, detail, count});
 }
 
+std::string RunReport::RealNames(std::string text) const {
+    for (const auto& [copy, real] : previewPaths) {
+        if (copy.empty()) continue;
+        const std::string upperCopy = UCase(copy);
+        for (std::size_t at = 0; (at = UCase(text).find(upperCopy, at)) != std::string::npos;) {
+            text.replace(at, copy.size(), real);
+            at += real.size();
+        }
+    }
+    return text;
+}
+
 int RunReport::CompaniesUpdated() const {
     int updated = 0;
     for (const CompanyReport& c : companies_) {

@@ -111,6 +111,8 @@ public:
     // (scratch Windows path, real path), and the report names the real ones.
     bool preview = false;
     std::vector<std::pair<std::string, std::string>> previewPaths;
+    // The text with the real folder named wherever it names a preview's copy.
+    std::string RealNames(std::string text) const;
     // The folder the report is written into (a Windows path); "" for data folder + "\ledrana\rapporti".
     std::string folder;
     // The file it was written to at the end of the run; "" until then, or when it could not be written.

@@ -131,19 +131,7 @@ class View {
 public:
     explicit View(const RunReport& r) : r_(r) {}
 
-    std::string T(const std::string& text) const { return Escape(Real(text)); }
-
-    std::string Real(std::string text) const {
-        for (const auto& [copy, real] : r_.previewPaths) {
-            if (copy.empty()) continue;
-            const std::string upperCopy = UCase(copy);
-            for (std::size_t at = 0; (at = UCase(text).find(upperCopy, at)) != std::string::npos;) {
-                text.replace(at, copy.size(), real);
-                at += real.size();
-            }
-        }
-        return text;
-    }
+    std::string T(const std::string& text) const { return Escape(r_.RealNames(text)); }
 
     std::string Page() {
         const bool preview = r_.preview;
