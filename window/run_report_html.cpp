@@ -144,9 +144,9 @@ public:
         if (preview)
             out_ +=
                 "<p class=\"preview\">Anteprima: l'aggiornamento è stato eseguito su copie degli archivi e "
-                "dei "
-                "file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che cosa "
-                "farebbe l'aggiornamento.</p>\n";
+                "dei file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che "
+                "cosa farebbe l'aggiornamento. I file dei valori registrati che nomina sono stati scritti "
+                "accanto alle copie, non accanto agli archivi.</p>\n";
         Summary();
         Companies();
         Boxes();
