@@ -561,6 +561,24 @@ std::string ReadFileStart(const std::string& path, std::size_t count) {
     return data;
 }
 
+void WriteNewFile(const std::string& path, const std::string& bytes) {
+    std::string host = HostPath(path);
+    if (!isDir(parentOf(host))) throw VbError(kErrPathNotFound);
+    int fd = sysOpen(host, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST || errno == ELOOP) throw VbError(kErrFileExists);
+        fail(errno, host, kErrFileNotFound);
+    }
+    int err = writeAll(fd, bytes.data(), bytes.size(), host);
+    if (err == 0 && sysFsync(fd, host) != 0) err = errno;
+    ::close(fd);
+    if (err != 0) {
+        sysUnlink(host);
+        fail(err, host, kErrFileNotFound);
+    }
+    syncFolder(host);
+}
+
 void ReplaceFile(const std::string& from, const std::string& to) {
     std::string src = HostPath(from);
     std::string dst = HostPath(to);

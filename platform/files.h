@@ -85,6 +85,11 @@ void WriteAllBytes(const std::string& path, const std::string& bytes);
 // ReadAllBytes.
 std::string ReadFileStart(const std::string& path, std::size_t count);
 
+// Creates a new file holding `bytes`, synced: never over an existing file or through a symbolic link
+// (58 when the name is taken), 76 when the folder does not exist, 70 when the host refuses it. A write
+// that fails removes the new file.
+void WriteNewFile(const std::string& path, const std::string& bytes);
+
 // Puts the file `from` in place of `to` in one step (rename over it, both in the same folder): at every
 // moment `to` names either the old file or the whole new one. The new file takes the mode of the old one
 // and is on disk before the rename, the rename is on disk when the call returns. 53 when `from` is
