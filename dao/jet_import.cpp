@@ -5,6 +5,7 @@
 
 #include "dao/internal.h"
 #include "dao/jet_file.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -15,6 +16,18 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ledrana::dao {
 
@@ -296,8 +309,11 @@ std::string JetFilePassword(const std::string& source) {
     return pwd.password;
 }
 
-JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
-                              const std::string& shownName) {
+namespace {
+
+// The conversion itself, in the process that calls it.
+JetImportReport ImportHere(DBEngine& engine, const std::string& source, const std::string& destination,
+                           const std::string& shownName) {
     jet::File file(source, shownName);
     JetImportReport report;
     const std::string password = JetFilePassword(source);
@@ -360,6 +376,207 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
     return report;
 }
 
+// ---- The reader's own process -----------------------------------------------------------------------------
+//
+// libmdb trusts the page pointers of the file it reads: a damaged file can make it read outside its buffers
+// and die, or follow a page chain for ever. The conversion therefore runs in a child process, which writes
+// the new archive and sends back its report (or the error it ended with); the caller only ever sees a report
+// or an error with Jet's number.
+
+// How long the reader may take over a file of `bytes`: far beyond what a sound file needs on a slow share.
+std::chrono::seconds ReaderTimeLimit(std::int64_t bytes) {
+    return std::chrono::seconds(30 + bytes / (1 << 20));
+}
+
+// The reader's answer on its pipe: 'R' and the report, or 'E', the error's number and description.
+class Message {
+public:
+    Message() = default;
+    explicit Message(std::string bytes) : bytes_(std::move(bytes)) {}
+    const std::string& bytes() const { return bytes_; }
+
+    void PutInt(std::int64_t v) { bytes_.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void PutText(const std::string& t) {
+        PutInt(static_cast<std::int64_t>(t.size()));
+        bytes_ += t;
+    }
+    std::int64_t Int() {
+        std::int64_t v = 0;
+        if (!Has(sizeof v)) return 0;
+        std::memcpy(&v, bytes_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string Text() {
+        const std::int64_t n = Int();
+        if (n < 0 || !Has(static_cast<std::size_t>(n))) return {};
+        std::string t = bytes_.substr(at_, static_cast<std::size_t>(n));
+        at_ += static_cast<std::size_t>(n);
+        return t;
+    }
+    // True when everything read so far was there and nothing is left.
+    bool Whole() const { return ok_ && at_ == bytes_.size(); }
+
+private:
+    bool Has(std::size_t n) {
+        ok_ = ok_ && bytes_.size() - at_ >= n;
+        return ok_;
+    }
+    std::string bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+Message ReportMessage(const JetImportReport& r) {
+    Message m;
+    m.PutInt('R');
+    m.PutInt(static_cast<std::int64_t>(r.tables.size()));
+    for (const auto& t : r.tables) {
+        m.PutText(t.name);
+        m.PutInt(t.rows);
+    }
+    m.PutInt(static_cast<std::int64_t>(r.notes.size()));
+    for (const auto& n : r.notes)
+        m.PutText(n);
+    m.PutInt(r.queries);
+    m.PutInt(r.password ? 1 : 0);
+    return m;
+}
+
+Message ErrorMessage(int number, const std::string& description) {
+    Message m;
+    m.PutInt('E');
+    m.PutInt(number);
+    m.PutText(description);
+    return m;
+}
+
+// The child's side: converts, answers, and ends without running anything of the parent's (no destructors,
+// no buffered output flushed twice).
+[[noreturn]] void RunReader(int answer, pid_t parent, DBEngine& engine, const std::string& source,
+                            const std::string& destination, const std::string& shownName) {
+    // A reader left behind by a parent that died would go on writing the work file of the next run.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
+    Message m;
+    try {
+        m = ReportMessage(ImportHere(engine, source, destination, shownName));
+    } catch (const Error& e) {
+        // What the archive being built refuses (a name, a definition) says nothing of the file it came from.
+        m = ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
+                                         ? e.description()
+                                         : "Il database '" + shownName + "' non è stato convertito: " +
+                                               e.description());
+    } catch (const std::exception& e) {
+        m = ErrorMessage(3049, "Il database '" + shownName + "' è danneggiato: la lettura si è interrotta (" +
+                                   e.what() + ").");
+    }
+    const std::string& bytes = m.bytes();
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(answer, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ::_exit(1);
+        done += static_cast<std::size_t>(n);
+    }
+    ::_exit(0);
+}
+
+// Removes a file that may not be there.
+void RemoveIfPresent(const std::string& host) {
+    const std::string win = platform::WindowsPath(host);
+    try {
+        if (platform::FileExists(win)) platform::Kill(win);
+    } catch (const Error&) {
+    }
+}
+
+} // namespace
+
+JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
+                              const std::string& shownName) {
+    std::int64_t size = 0;
+    try {
+        size = platform::FileLen(platform::WindowsPath(source));
+    } catch (const Error&) {
+        // Missing or unreadable: the reader says which, with Jet's number.
+    }
+    const auto limit = ReaderTimeLimit(size);
+    const auto failed = [&](const std::string& what) {
+        RemoveIfPresent(destination);
+        RemoveIfPresent(destination + "-journal");
+        return Error(3049, "Il database '" + shownName + "' è danneggiato: " + what + ".");
+    };
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw Error(3035, "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        RunReader(fds[1], parent, engine, source, destination, shownName);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        throw Error(3035, "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
+    }
+
+    // The answer, until the reader closes its end (it has ended) or the time is up.
+    std::string answer;
+    bool timedOut = false;
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1 << 30)));
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        char buf[16384];
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (timedOut) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    if (timedOut)
+        throw failed("la lettura non è terminata entro " + std::to_string(limit.count()) + " secondi");
+    if (WIFSIGNALED(status))
+        throw failed("la lettura si è interrotta (segnale " + std::to_string(WTERMSIG(status)) + ")");
+    Message m(std::move(answer));
+    const std::int64_t kind = m.Int();
+    if (kind == 'E') {
+        const int number = static_cast<int>(m.Int());
+        std::string description = m.Text();
+        if (m.Whole()) {
+            RemoveIfPresent(destination + "-journal");
+            throw Error(number, description);
+        }
+    } else if (kind == 'R') {
+        JetImportReport report;
+        for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n) {
+            std::string name = m.Text();
+            report.tables.push_back({std::move(name), m.Int()});
+        }
+        for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n)
+            report.notes.push_back(m.Text());
+        report.queries = static_cast<int>(m.Int());
+        report.password = m.Int() != 0;
+        if (m.Whole() && WIFEXITED(status) && WEXITSTATUS(status) == 0) return report;
+    }
+    throw failed("la lettura si è interrotta senza una risposta completa");
+}
+
 namespace {
 
 // Converts the Jet file at `host` into an archive at `target` (host path) and checks the row count of every
@@ -399,6 +616,121 @@ std::string Summary(const JetImportReport& r) {
     return s;
 }
 
+// ---- Jet files in use elsewhere -------------------------------------------------------------------------
+//
+// Jet keeps beside a database opened in shared mode a lock file named after it (NAME.ldb, NAME.laccdb for
+// an ACE file): 255 slots of 64 bytes, the computer name in the first 32 bytes of a slot and the user in
+// the next 32. Whoever has the database open holds byte-range locks on that file and on the database; a
+// share mounted from a Windows server shows the locks of its Windows clients. A lock file that nobody
+// holds was left by a crash.
+
+constexpr std::size_t kLockSlot = 64;
+constexpr std::size_t kLockSlots = 255;
+
+struct LockFile {
+    std::string name;                // as it stands in the folder
+    std::vector<std::string> owners; // "COMPUTER (utente USER)", once each, in the file's order
+};
+
+std::string ParentFolder(const std::string& host) {
+    const auto slash = host.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : host.substr(0, slash);
+}
+
+// The text of one NUL-padded name field of a slot.
+std::string SlotText(const char* field, std::size_t size) {
+    std::string_view v(field, size);
+    v = v.substr(0, v.find('\0'));
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
+        v.remove_suffix(1);
+    return ledrana::Cp1252ToUtf8(v);
+}
+
+// Jet's lock file beside the database at `host` (its name in any letter case); nullopt when there is none.
+std::optional<LockFile> FindLockFile(const std::string& host) {
+    const std::string folder = ParentFolder(host);
+    std::string stem = host.substr(host.find_last_of('/') + 1);
+    const auto dot = stem.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? "" : stem.substr(dot);
+    if (dot != std::string::npos) stem.resize(dot);
+    const std::string wanted =
+        stem + (ledrana::EqualsNoCase(extension, ".accdb") || ledrana::EqualsNoCase(extension, ".accde")
+                    ? ".laccdb"
+                    : ".ldb");
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!ledrana::EqualsNoCase(name, wanted)) continue;
+        LockFile lock;
+        lock.name = name;
+        // Only read, and never through a link: a lock file is Jet's own plain file.
+        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return lock;
+        struct stat st {};
+        std::string bytes(kLockSlot * kLockSlots, '\0');
+        ssize_t got = 0;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            for (ssize_t n; static_cast<std::size_t>(got) < bytes.size(); got += n) {
+                n = ::read(fd, bytes.data() + got, bytes.size() - static_cast<std::size_t>(got));
+                if (n < 0 && errno == EINTR) n = 0;
+                else if (n <= 0) break;
+            }
+        }
+        ::close(fd);
+        for (std::size_t at = 0; at + kLockSlot <= static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+             at += kLockSlot) {
+            const std::string computer = SlotText(bytes.data() + at, kLockSlot / 2);
+            const std::string user = SlotText(bytes.data() + at + kLockSlot / 2, kLockSlot / 2);
+            if (computer.empty()) continue;
+            const std::string owner = computer + (user.empty() ? "" : " (utente " + user + ")");
+            if (std::find(lock.owners.begin(), lock.owners.end(), owner) == lock.owners.end())
+                lock.owners.push_back(owner);
+        }
+        return lock;
+    }
+    return std::nullopt;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& i : items)
+        out += (out.empty() ? "" : ", ") + i;
+    return out;
+}
+
+// Refuses (3045, naming the computers of its lock file) a Jet file that someone else has open: a lock held on
+// it or on its lock file. Returns what the conversion's notice says of a lock file nobody holds ("" when
+// there is none).
+std::string CheckNotInUse(const std::string& host, const std::string& shown) {
+    const std::optional<LockFile> lock = FindLockFile(host);
+    const bool held = platform::AnyLockElsewhere(host) ||
+                      (lock && platform::AnyLockElsewhere(ParentFolder(host) + "/" + lock->name));
+    if (held) {
+        std::string text = JetErrorText(3045, shown);
+        if (lock && !lock->owners.empty()) {
+            // After "...in uso da un altro utente o processo": who, as the lock file tells.
+            const auto end = text.find(". ", text.find(shown) + shown.size());
+            text.insert(end == std::string::npos ? text.size() : end,
+                        " (aperto su " + Joined(lock->owners) + ")");
+        }
+        throw Error(3045, text);
+    }
+    if (!lock) return {};
+    return "il file di blocco " + lock->name + " di Jet" +
+           (lock->owners.empty() ? "" : " (" + Joined(lock->owners) + ")") +
+           " non è tenuto da nessuno: resta da una chiusura non regolare, non impediva la conversione ed è "
+           "lasciato com'è";
+}
+
+// True when the file at `host` can be changed and replaced: not read-only, not refused to this user, not
+// immutable, not on a read-only file system, and in a folder that takes new files.
+bool Writable(const std::string& host) {
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return false;
+    if ((st.st_mode & S_IWUSR) == 0) return false;
+    return ::access(host.c_str(), W_OK) == 0 && ::access(ParentFolder(host).c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace
 
 EngineShared::~EngineShared() {
@@ -425,9 +757,11 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
     const std::string jetPassword = JetFilePassword(host);
     if (!jetPassword.empty() && jetPassword != password) ThrowJet(3031);
     if (auto it = shared.jetCopies.find(host); it != shared.jetCopies.end()) return it->second;
+    const std::string stale = CheckNotInUse(host, shown);
+    const std::string staleNote = stale.empty() ? "" : "; " + stale;
 
     const std::string win = platform::WindowsPath(host);
-    bool inPlace = !readOnly && (platform::GetAttr(win) & platform::vbReadOnly) == 0;
+    bool inPlace = !readOnly && Writable(host);
     if (inPlace) {
         const std::string work = host + ".conversione";
         try {
@@ -448,7 +782,8 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             }
             shared.conversionNotices.push_back("archivio " + shown +
                                                " convertito dal formato Jet; l'originale è conservato in " +
-                                               platform::WindowsPath(keep) + " (" + Summary(report) + ")");
+                                               platform::WindowsPath(keep) + staleNote + " (" +
+                                               Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.
@@ -463,9 +798,14 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
     shared.conversionNotices.push_back(
         "archivio " + shown +
         " in formato Jet letto da una copia convertita temporanea (il file resta "
-        "com'è) (" +
-        Summary(report) + ")");
+        "com'è)" +
+        staleNote + " (" + Summary(report) + ")");
     return copy;
+}
+
+void CheckArchiveForChange(const std::string& host, const std::string& shown) {
+    if (jet::LooksLikeJetFile(host)) CheckNotInUse(host, shown);
+    if (!Writable(host)) ThrowJet(3051, shown);
 }
 
 } // namespace detail

@@ -8,10 +8,19 @@
 
 #include <mdbtools.h>
 
+#include "tests/platform/child_process.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace ledrana::dao::testing {
@@ -359,10 +368,10 @@ protected:
         fs::copy_file(kCorpus / file, Path(as));
         return Path(as);
     }
-    std::vector<std::string> Names() const {
+    std::vector<std::string> Names(const fs::path& folder = {}) const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir_))
-            out.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(folder.empty() ? dir_ : folder))
+            if (e.is_regular_file()) out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -393,20 +402,134 @@ TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
     EXPECT_TRUE(other.TakeConversionNotices().empty());
 }
 
-TEST_F(JetOpen, ReadOnlyFileIsReadThroughATemporaryCopy) {
-    const std::string path = CopyCorpus("DateTestDatabase.mdb", "CONT32.MDB");
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    std::string copyFolder;
-    {
-        DBEngine engine;
-        Database db = engine.OpenDatabase(path, false, false, ";pwd=");
-        EXPECT_EQ(db.TableDefs()["DateTest"].RecordCount(), 6);
-        db.Close();
-        engine.OpenDatabase(path).Close(); // the same copy again, no second conversion
-        EXPECT_EQ(engine.TakeConversionNotices().size(), 1u);
+// A file that cannot be changed in its place is refused as an archive to update (3051, nothing touched), and
+// read through a temporary copy, as the models are, by an ordinary opening.
+TEST_F(JetOpen, AFileThatCannotBeChangedIsRefusedForChangesAndReadThroughATemporaryCopy) {
+    const auto setFlag = [](const std::string& p, bool on) {
+        const int fd = open(p.c_str(), O_RDONLY | O_NONBLOCK);
+        int flags = 0;
+        bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) close(fd);
+        return ok;
+    };
+    const auto readOnly = [](const std::string& p, bool on) {
+        fs::permissions(p, on ? fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read
+                              : fs::perms::owner_all);
+        return true;
+    };
+    struct Case {
+        const char* what;
+        bool folder; // the change is made to the file's folder
+        std::function<bool(const std::string&, bool)> change;
+    } cases[] = {
+        {"read-only file", false, readOnly},
+        {"immutable file", false, setFlag},
+        // Permissions do not stop root: an immutable folder does.
+        {"folder refusing new files", true, geteuid() == 0 ? setFlag : std::function(readOnly)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = Path(c.what);
+        fs::create_directory(folder);
+        const std::string path = folder + "/CONT32.MDB";
+        fs::copy_file(kCorpus / "DateTestDatabase.mdb", path);
+        const std::string changed = c.folder ? folder : path;
+        if (!c.change(changed, true)) {
+            std::cout << c.what << ": not possible here, left out\n";
+            continue;
+        }
+        struct Undo {
+            std::function<void()> f;
+            ~Undo() { f(); }
+        } undo{[&] { c.change(changed, false); }};
+
+        try {
+            engine_.Reserve(path);
+            ADD_FAILURE() << "reserved";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), 3051);
+            EXPECT_NE(e.description().find(path), std::string::npos) << e.description();
+        }
+        {
+            DBEngine engine;
+            Database db = engine.OpenDatabase(path, false, false, ";pwd=");
+            EXPECT_EQ(db.TableDefs()["DateTest"].RecordCount(), 6);
+            db.Close();
+            engine.OpenDatabase(path).Close(); // the same copy again, no second conversion
+            EXPECT_EQ(engine.TakeConversionNotices().size(), 1u);
+        }
+        EXPECT_EQ(Bytes(path), Bytes(kCorpus / "DateTestDatabase.mdb"));
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"CONT32.MDB"});
     }
-    EXPECT_EQ(Bytes(path), Bytes(kCorpus / "DateTestDatabase.mdb"));
-    EXPECT_EQ(Names(), std::vector<std::string>{"CONT32.MDB"});
+}
+
+// Jet's lock file (255 slots of 64 bytes: computer, then user) of a database open on two computers.
+std::string LockFileOfTwoComputers() {
+    std::string bytes(2 * 64, '\0');
+    bytes.replace(0, 10, "PC-UFFICIO");
+    bytes.replace(32, 5, "Admin");
+    bytes.replace(64, 8, "PC-CASSA");
+    bytes.replace(96, 5, "Mario");
+    return bytes;
+}
+
+// Someone else has the file open when a lock is held on it or on Jet's lock file beside it: refused with the
+// computers the lock file names, for reading and for changes alike, and left as it was. A lock file that
+// nobody holds is what a crash leaves: the conversion goes on and says so.
+TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputersAndAStaleLockFileIsNamed) {
+    const std::string owners = "(aperto su PC-UFFICIO (utente Admin), PC-CASSA (utente Mario))";
+    struct Case {
+        const char* what;
+        const char* lockFile; // beside Cont32.mdb, nullptr for none
+        const char* locked;   // the file another process locks, nullptr for none
+        long long offset;     // where it locks (Jet's user locks lie past the end of the lock file)
+        const char* named;    // what the error or the notice says of it
+    } cases[] = {
+        {"lock on the database", "Cont32.ldb", "Cont32.mdb", 0x10000000, owners.c_str()},
+        {"lock on the lock file, named in capitals", "CONT32.LDB", "CONT32.LDB", 0x10000001, owners.c_str()},
+        {"lock on the database, no lock file", nullptr, "Cont32.mdb", 0, "altro utente o processo. Chiudere"},
+        {"stale lock file", "cont32.Ldb", nullptr, 0,
+         "il file di blocco cont32.Ldb di Jet (PC-UFFICIO (utente Admin), PC-CASSA (utente Mario)) non è "
+         "tenuto da nessuno"},
+    };
+    const std::string original = Bytes(kCorpus / "testV1997.mdb");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& name : Names()) fs::remove(Path(name));
+        const std::string path = CopyCorpus("testV1997.mdb", "Cont32.mdb");
+        if (c.lockFile) std::ofstream(Path(c.lockFile), std::ios::binary) << LockFileOfTwoComputers();
+        const std::vector<std::string> before = Names();
+        std::unique_ptr<ledrana::testing::ChildLock> other;
+        if (c.locked) {
+            other = std::make_unique<ledrana::testing::ChildLock>(Path(c.locked), c.offset, 1);
+            ASSERT_TRUE(other->held());
+        }
+        if (!c.locked) {
+            engine_.OpenDatabase(path).Close();
+            const std::vector<std::string> notices = engine_.TakeConversionNotices();
+            ASSERT_EQ(notices.size(), 1u);
+            EXPECT_NE(notices[0].find(c.named), std::string::npos) << notices[0];
+            EXPECT_FALSE(jet::LooksLikeJetFile(path));
+            continue;
+        }
+        for (const auto& call : std::vector<std::function<void()>>{[&] { engine_.OpenDatabase(path); },
+                                                                  [&] { engine_.Reserve(path); }}) {
+            try {
+                call();
+                ADD_FAILURE() << "not refused";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), 3045);
+                EXPECT_NE(e.description().find(path + "': file già in uso"), std::string::npos)
+                    << e.description();
+                EXPECT_NE(e.description().find(c.named), std::string::npos) << e.description();
+            }
+            EXPECT_EQ(Bytes(path), original);
+            EXPECT_EQ(Names(), before);
+        }
+        EXPECT_TRUE(engine_.TakeConversionNotices().empty());
+    }
 }
 
 TEST_F(JetOpen, CompactDatabaseTakesAJetSource) {
@@ -418,7 +541,8 @@ TEST_F(JetOpen, CompactDatabaseTakesAJetSource) {
     EXPECT_EQ(Bytes(Path("Scad32.mdb.jet")), Bytes(kCorpus / "queryTestV2000.mdb"));
 }
 
-// Bad files are refused with Jet's number, left as they are, and nothing is left beside them.
+// Bad files are refused with Jet's number, left as they are, and nothing is left beside them: among them
+// files on which the reader dies, which end its own process and not this one.
 TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
     const std::string nwind = Bytes(kCorpus / "nwind.mdb");
     std::string wrongVersion = Bytes(kCorpus / "testV2000.mdb");
@@ -428,7 +552,7 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
     encryptedAce[0x14] = 0x03;
     encryptedAce[0x3e] ^= 0x5a; // a page-encoding key under the masked header
     struct Case {
-        const char* what;
+        std::string what;
         std::string bytes;
         int number;
     } cases[] = {
@@ -439,7 +563,11 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
         {"encrypted ACE file", encryptedAce, 3031},
         {"neither Jet nor ours", std::string(8192, 'x'), 3343},
     };
-    for (const Case& c : cases) {
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const auto& e : fs::directory_iterator(kCorpus / "damaged"))
+        if (e.path().extension() == ".mdb") all.push_back({e.path().filename().string(), Bytes(e.path()), 3049});
+    ASSERT_EQ(all.size(), std::size(cases) + 7);
+    for (const Case& c : all) {
         SCOPED_TRACE(c.what);
         const std::string path = Path("Cont32.mdb");
         { std::ofstream(path, std::ios::binary) << c.bytes; }

@@ -1,18 +1,25 @@
 // An installation moved from Windows: one company's accounting archive is still a Jet file (Northwind,
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
-// the original stays beside it byte for byte, and the next run has nothing left to convert.
+// the original stays beside it byte for byte, and the next run has nothing left to convert. A Jet archive
+// that cannot be used (damaged, read-only, open on another computer) is one report, left as it was, and
+// the other companies are updated.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 
 #include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
 namespace {
 
-const fs::path kNwind = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb";
+const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+const fs::path kNwind = kCorpus / "nwind.mdb";
 const std::string kArchive = "C:\\ZU\\Alfa\\CONT32.MDB";
 
 std::vector<std::string> Containing(const Outcome& o, const std::string& fragment) {
@@ -26,6 +33,8 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     Machine machine("old");
     const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
     machine.write(kArchive, nwind);
+    // Left by a computer that crashed with the file open: nobody holds it.
+    machine.write("C:\\ZU\\Alfa\\Cont32.ldb", std::string("PC-UFFICIO") + std::string(54, '\0'));
 
     Outcome first = machine.Update();
     EXPECT_EQ(first.status, 0) << first.console;
@@ -34,6 +43,8 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     ASSERT_EQ(converted.size(), 1u) << first.log;
     EXPECT_EQ(converted[0].rfind("archivio " + kArchive + " convertito", 0), 0u) << converted[0];
     EXPECT_NE(converted[0].find(".jet"), std::string::npos) << converted[0];
+    EXPECT_NE(converted[0].find("Cont32.ldb di Jet (PC-UFFICIO) non è tenuto da nessuno"), std::string::npos)
+        << converted[0];
     EXPECT_EQ(first.box("convertito"), -1) << "the conversion is logged without a box";
 
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
@@ -63,6 +74,64 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_NE(second.entry("ditta Alfa.ini database " + kArchive + " aggiornato"), -1) << second.log;
     EXPECT_FALSE(machine.exists(kArchive + ".jet2"));
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
+}
+
+TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
+    const std::string gamma = "C:\\ZU\\Gamma\\CONT32.MDB"; // as the run names it
+    struct Case {
+        const char* what;
+        fs::path file;
+        int number;
+        const char* named; // in the report
+        std::function<std::shared_ptr<void>(const Machine&)> prepare;
+    } cases[] = {
+        {"damaged so that the reader dies", kCorpus / "damaged" / "crash_s3_624_delTestV2000.mdb", 3049,
+         "la lettura si è interrotta", [](const Machine&) { return nullptr; }},
+        {"read-only", kCorpus / "testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'",
+         [&](const Machine& m) {
+             fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+             return nullptr;
+         }},
+        {"open on another computer", kCorpus / "testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))",
+         [](const Machine& m) {
+             std::string slot = std::string("PC-CASSA") + std::string(24, '\0') + "Admin";
+             m.write("C:\\ZU\\Gamma\\Cont32.ldb", slot + std::string(64 - slot.size(), '\0'));
+             auto other = std::make_shared<ledrana::testing::ChildLock>(
+                 m.host("C:\\ZU\\Gamma\\Cont32.ldb").string(), 0x10000001, 1);
+             EXPECT_TRUE(other->held());
+             return std::static_pointer_cast<void>(other);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m("old");
+        const std::string bytes = ledrana::testing::TempPrefix::get(c.file);
+        m.write(gamma, bytes);
+        const std::shared_ptr<void> held = c.prepare(m);
+        std::vector<std::string> before;
+        for (const auto& e : fs::directory_iterator(m.host(gamma).parent_path()))
+            before.push_back(e.path().filename().string());
+        std::sort(before.begin(), before.end());
+
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 1) << o.console;
+        const std::vector<std::string> about = Containing(o, gamma);
+        ASSERT_EQ(about.size(), 1u) << o.log;
+        EXPECT_EQ(about[0].rfind("ditta Gamma.ini database " + gamma + " non aggiornato: ", 0), 0u) << about[0];
+        EXPECT_NE(about[0].find("\n" + std::to_string(c.number) + " "), std::string::npos) << about[0];
+        EXPECT_NE(about[0].find(c.named), std::string::npos) << about[0];
+        EXPECT_NE(o.box(about[0]), -1);
+        EXPECT_EQ(o.entries.back(), "Aggiornamento NON eseguito completamente");
+        EXPECT_EQ(m.read(gamma), bytes);
+        std::vector<std::string> after;
+        for (const auto& e : fs::directory_iterator(m.host(gamma).parent_path()))
+            after.push_back(e.path().filename().string());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, before) << "nothing is left beside the archive";
+        for (const char* other : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
+                                  "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
+            EXPECT_NE(o.entry(other), -1) << other << "\n" << o.log;
+    }
 }
 
 } // namespace
