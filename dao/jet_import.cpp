@@ -5,6 +5,7 @@
 
 #include "dao/internal.h"
 #include "dao/jet_file.h"
+#include "platform/child.h"
 #include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -16,18 +17,10 @@
 #include <mdbtools.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <optional>
-#include <sys/stat.h>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <optional>
+#include <string_view>
 
 namespace ledrana::dao {
 
@@ -451,34 +444,23 @@ Message ErrorMessage(int number, const std::string& description) {
     return m;
 }
 
-// The child's side: converts, answers, and ends without running anything of the parent's (no destructors,
-// no buffered output flushed twice).
-[[noreturn]] void RunReader(int answer, pid_t parent, DBEngine& engine, const std::string& source,
-                            const std::string& destination, const std::string& shownName) {
-    // A reader left behind by a parent that died would go on writing the work file of the next run.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(1);
-    Message m;
+// The reader's work in its child process: the conversion, and its report or error as a message.
+std::string ReadInChild(DBEngine& engine, const std::string& source, const std::string& destination,
+                        const std::string& shownName) {
     try {
-        m = ReportMessage(ImportHere(engine, source, destination, shownName));
+        return ReportMessage(ImportHere(engine, source, destination, shownName)).bytes();
     } catch (const Error& e) {
         // What the archive being built refuses (a name, a definition) says nothing of the file it came from.
-        m = ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
-                                         ? e.description()
-                                         : "Il database '" + shownName + "' non è stato convertito: " +
-                                               e.description());
+        return ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
+                                            ? e.description()
+                                            : "Il database '" + shownName +
+                                                  "' non è stato convertito: " + e.description())
+            .bytes();
     } catch (const std::exception& e) {
-        m = ErrorMessage(3049, "Il database '" + shownName + "' è danneggiato: la lettura si è interrotta (" +
-                                   e.what() + ").");
+        return ErrorMessage(3049, "Il database '" + shownName +
+                                      "' è danneggiato: la lettura si è interrotta (" + e.what() + ").")
+            .bytes();
     }
-    const std::string& bytes = m.bytes();
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(answer, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ::_exit(1);
-        done += static_cast<std::size_t>(n);
-    }
-    ::_exit(0);
 }
 
 // Removes a file that may not be there.
@@ -500,69 +482,18 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
     } catch (const Error&) {
         // Missing or unreadable: the reader says which, with Jet's number.
     }
-    const auto limit = ReaderTimeLimit(size);
-    const auto failed = [&](const std::string& what) {
-        RemoveIfPresent(destination);
-        RemoveIfPresent(destination + "-journal");
-        return Error(3049, "Il database '" + shownName + "' è danneggiato: " + what + ".");
-    };
-
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        throw Error(3035, "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        RunReader(fds[1], parent, engine, source, destination, shownName);
-    }
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        throw Error(3035, "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
-    }
-
-    // The answer, until the reader closes its end (it has ended) or the time is up.
-    std::string answer;
-    bool timedOut = false;
-    const auto until = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1 << 30)));
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        char buf[16384];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        answer.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    if (timedOut) ::kill(pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-
-    if (timedOut)
-        throw failed("la lettura non è terminata entro " + std::to_string(limit.count()) + " secondi");
-    if (WIFSIGNALED(status))
-        throw failed("la lettura si è interrotta (segnale " + std::to_string(WTERMSIG(status)) + ")");
-    Message m(std::move(answer));
+    // Whatever stands at the destination after a reader that died is the reader's own.
+    if (platform::FileExists(platform::WindowsPath(destination))) ThrowJet(3204, destination);
+    const std::chrono::seconds limit = ReaderTimeLimit(size);
+    const platform::ChildOutcome child =
+        platform::RunInChild([&] { return ReadInChild(engine, source, destination, shownName); }, limit);
+    using End = platform::ChildOutcome::End;
+    if (child.end == End::NotStarted)
+        throw Error(3035,
+                    "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
+    Message m(child.answer);
     const std::int64_t kind = m.Int();
-    if (kind == 'E') {
-        const int number = static_cast<int>(m.Int());
-        std::string description = m.Text();
-        if (m.Whole()) {
-            RemoveIfPresent(destination + "-journal");
-            throw Error(number, description);
-        }
-    } else if (kind == 'R') {
+    if (kind == 'R') {
         JetImportReport report;
         for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n) {
             std::string name = m.Text();
@@ -572,9 +503,24 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
             report.notes.push_back(m.Text());
         report.queries = static_cast<int>(m.Int());
         report.password = m.Int() != 0;
-        if (m.Whole() && WIFEXITED(status) && WEXITSTATUS(status) == 0) return report;
+        if (m.Whole()) return report;
+    } else if (kind == 'E') {
+        // The reader has removed what it wrote.
+        const int number = static_cast<int>(m.Int());
+        std::string description = m.Text();
+        if (m.Whole()) throw Error(number, description);
     }
-    throw failed("la lettura si è interrotta senza una risposta completa");
+    // A reader that died or was stopped left its work file, and the journal of its last transaction.
+    if (platform::FileExists(platform::WindowsPath(destination))) {
+        RemoveIfPresent(destination + "-journal");
+        RemoveIfPresent(destination);
+    }
+    const std::string what = child.end == End::TimedOut ? "la lettura non è terminata entro " +
+                                                              std::to_string(limit.count()) + " secondi"
+                             : child.end == End::Signalled
+                                 ? "la lettura si è interrotta (segnale " + std::to_string(child.signal) + ")"
+                                 : std::string("la lettura si è interrotta senza una risposta completa");
+    throw Error(3049, "Il database '" + shownName + "' è danneggiato: " + what + ".");
 }
 
 namespace {
@@ -638,57 +584,47 @@ std::string ParentFolder(const std::string& host) {
 }
 
 // The text of one NUL-padded name field of a slot.
-std::string SlotText(const char* field, std::size_t size) {
-    std::string_view v(field, size);
-    v = v.substr(0, v.find('\0'));
-    while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
-        v.remove_suffix(1);
-    return ledrana::Cp1252ToUtf8(v);
+std::string SlotText(std::string_view field) {
+    field = field.substr(0, field.find('\0'));
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+        field.remove_suffix(1);
+    return ledrana::Cp1252ToUtf8(field);
 }
 
 // Jet's lock file beside the database at `host` (its name in any letter case); nullopt when there is none.
 std::optional<LockFile> FindLockFile(const std::string& host) {
-    const std::string folder = ParentFolder(host);
+    const std::string folder = platform::WindowsPath(ParentFolder(host));
     std::string stem = host.substr(host.find_last_of('/') + 1);
     const auto dot = stem.find_last_of('.');
     const std::string extension = dot == std::string::npos ? "" : stem.substr(dot);
     if (dot != std::string::npos) stem.resize(dot);
-    const std::string wanted =
-        stem + (ledrana::EqualsNoCase(extension, ".accdb") || ledrana::EqualsNoCase(extension, ".accde")
-                    ? ".laccdb"
-                    : ".ldb");
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!ledrana::EqualsNoCase(name, wanted)) continue;
-        LockFile lock;
-        lock.name = name;
-        // Only read, and never through a link: a lock file is Jet's own plain file.
-        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return lock;
-        struct stat st {};
-        std::string bytes(kLockSlot * kLockSlots, '\0');
-        ssize_t got = 0;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            for (ssize_t n; static_cast<std::size_t>(got) < bytes.size(); got += n) {
-                n = ::read(fd, bytes.data() + got, bytes.size() - static_cast<std::size_t>(got));
-                if (n < 0 && errno == EINTR) n = 0;
-                else if (n <= 0) break;
-            }
-        }
-        ::close(fd);
-        for (std::size_t at = 0; at + kLockSlot <= static_cast<std::size_t>(std::max<ssize_t>(got, 0));
-             at += kLockSlot) {
-            const std::string computer = SlotText(bytes.data() + at, kLockSlot / 2);
-            const std::string user = SlotText(bytes.data() + at + kLockSlot / 2, kLockSlot / 2);
-            if (computer.empty()) continue;
-            const std::string owner = computer + (user.empty() ? "" : " (utente " + user + ")");
-            if (std::find(lock.owners.begin(), lock.owners.end(), owner) == lock.owners.end())
-                lock.owners.push_back(owner);
-        }
-        return lock;
+    const bool ace = ledrana::EqualsNoCase(extension, ".accdb") || ledrana::EqualsNoCase(extension, ".accde");
+    const std::string wanted = stem + (ace ? ".laccdb" : ".ldb");
+    std::vector<std::string> found;
+    try {
+        found = platform::ListFiles(folder, wanted);
+    } catch (const Error&) {
     }
-    return std::nullopt;
+    const auto name = std::find_if(found.begin(), found.end(),
+                                   [&](const std::string& n) { return ledrana::EqualsNoCase(n, wanted); });
+    if (name == found.end()) return std::nullopt;
+    LockFile lock;
+    lock.name = *name;
+    std::string bytes;
+    try {
+        bytes = platform::ReadFileStart(folder + "\\" + lock.name, kLockSlot * kLockSlots);
+    } catch (const Error&) {
+    }
+    for (std::size_t at = 0; at + kLockSlot <= bytes.size(); at += kLockSlot) {
+        const std::string_view slot = std::string_view(bytes).substr(at, kLockSlot);
+        const std::string computer = SlotText(slot.substr(0, kLockSlot / 2));
+        const std::string user = SlotText(slot.substr(kLockSlot / 2));
+        if (computer.empty()) continue;
+        const std::string owner = computer + (user.empty() ? "" : " (utente " + user + ")");
+        if (std::find(lock.owners.begin(), lock.owners.end(), owner) == lock.owners.end())
+            lock.owners.push_back(owner);
+    }
+    return lock;
 }
 
 std::string Joined(const std::vector<std::string>& items) {
@@ -722,15 +658,6 @@ std::string CheckNotInUse(const std::string& host, const std::string& shown) {
            "lasciato com'è";
 }
 
-// True when the file at `host` can be changed and replaced: not read-only, not refused to this user, not
-// immutable, not on a read-only file system, and in a folder that takes new files.
-bool Writable(const std::string& host) {
-    struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) return false;
-    if ((st.st_mode & S_IWUSR) == 0) return false;
-    return ::access(host.c_str(), W_OK) == 0 && ::access(ParentFolder(host).c_str(), W_OK | X_OK) == 0;
-}
-
 } // namespace
 
 EngineShared::~EngineShared() {
@@ -761,7 +688,7 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
     const std::string staleNote = stale.empty() ? "" : "; " + stale;
 
     const std::string win = platform::WindowsPath(host);
-    bool inPlace = !readOnly && Writable(host);
+    bool inPlace = !readOnly && platform::CanReplace(host);
     if (inPlace) {
         const std::string work = host + ".conversione";
         try {
@@ -780,10 +707,9 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
                 platform::Kill(platform::WindowsPath(work));
                 throw;
             }
-            shared.conversionNotices.push_back("archivio " + shown +
-                                               " convertito dal formato Jet; l'originale è conservato in " +
-                                               platform::WindowsPath(keep) + staleNote + " (" +
-                                               Summary(report) + ")");
+            shared.conversionNotices.push_back(
+                "archivio " + shown + " convertito dal formato Jet; l'originale è conservato in " +
+                platform::WindowsPath(keep) + staleNote + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.
@@ -805,7 +731,7 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
 
 void CheckArchiveForChange(const std::string& host, const std::string& shown) {
     if (jet::LooksLikeJetFile(host)) CheckNotInUse(host, shown);
-    if (!Writable(host)) ThrowJet(3051, shown);
+    if (!platform::CanReplace(host)) ThrowJet(3051, shown);
 }
 
 } // namespace detail

@@ -187,4 +187,15 @@ bool AnyLockElsewhere(const std::string& hostPath) {
     return locked;
 }
 
+bool CanReplace(const std::string& hostPath) {
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)
+        return false;
+    const auto slash = hostPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : hostPath.substr(0, slash);
+    return ::access(hostPath.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace ledrana::platform

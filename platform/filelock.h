@@ -67,4 +67,10 @@ bool LockedElsewhere(const std::string& hostPath, std::int64_t offset, std::int6
 // is asked about; false when it cannot be opened or the file system answers no lock question.
 bool AnyLockElsewhere(const std::string& hostPath);
 
+// True when hostPath is a regular file that this process can change and replace by a new file in its
+// folder, as holding it for changes presumes: not read-only (its owner may write it), writable as the host
+// sees it (not immutable, not on a read-only file system, not refused to this user, the superuser
+// included), in a folder that takes new files.
+bool CanReplace(const std::string& hostPath);
+
 } // namespace ledrana::platform

@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 
+#include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
 
@@ -77,60 +76,55 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
 }
 
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
-    const std::string gamma = "C:\\ZU\\Gamma\\CONT32.MDB"; // as the run names it
+    const std::string gamma = "C:\\ZU\\Gamma\\CONT32.MDB", ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     struct Case {
-        const char* what;
-        fs::path file;
+        const char* file;
         int number;
         const char* named; // in the report
-        std::function<std::shared_ptr<void>(const Machine&)> prepare;
+        bool readOnly;
+        bool inUse; // open on the computer PC-CASSA: its lock file beside, held by another process
     } cases[] = {
-        {"damaged so that the reader dies", kCorpus / "damaged" / "crash_s3_624_delTestV2000.mdb", 3049,
-         "la lettura si è interrotta", [](const Machine&) { return nullptr; }},
-        {"read-only", kCorpus / "testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'",
-         [&](const Machine& m) {
-             fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
-             return nullptr;
-         }},
-        {"open on another computer", kCorpus / "testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))",
-         [](const Machine& m) {
-             std::string slot = std::string("PC-CASSA") + std::string(24, '\0') + "Admin";
-             m.write("C:\\ZU\\Gamma\\Cont32.ldb", slot + std::string(64 - slot.size(), '\0'));
-             auto other = std::make_shared<ledrana::testing::ChildLock>(
-                 m.host("C:\\ZU\\Gamma\\Cont32.ldb").string(), 0x10000001, 1);
-             EXPECT_TRUE(other->held());
-             return std::static_pointer_cast<void>(other);
-         }},
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", false, false},
+        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", true, false},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", false, true},
+    };
+    // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
+    const auto listing = [](const fs::path& folder) {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            if (UCase(e.path().filename().string()).rfind("CONT32.", 0) == 0)
+                names.insert(e.path().filename().string());
+        return names;
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.number);
         Machine m("old");
-        const std::string bytes = ledrana::testing::TempPrefix::get(c.file);
+        const std::string bytes = ledrana::testing::TempPrefix::get(kCorpus / c.file);
         m.write(gamma, bytes);
-        const std::shared_ptr<void> held = c.prepare(m);
-        std::vector<std::string> before;
-        for (const auto& e : fs::directory_iterator(m.host(gamma).parent_path()))
-            before.push_back(e.path().filename().string());
-        std::sort(before.begin(), before.end());
+        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+        std::optional<ledrana::testing::ChildWhile> other;
+        if (c.inUse) {
+            m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
+            other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
+            ASSERT_TRUE(other->held());
+        }
+        const std::set<std::string> before = listing(m.host(gamma).parent_path());
 
         const Outcome o = m.Update();
         EXPECT_EQ(o.status, 1) << o.console;
         const std::vector<std::string> about = Containing(o, gamma);
         ASSERT_EQ(about.size(), 1u) << o.log;
-        EXPECT_EQ(about[0].rfind("ditta Gamma.ini database " + gamma + " non aggiornato: ", 0), 0u) << about[0];
+        EXPECT_EQ(about[0].rfind("ditta Gamma.ini database " + gamma + " non aggiornato: ", 0), 0u)
+            << about[0];
         EXPECT_NE(about[0].find("\n" + std::to_string(c.number) + " "), std::string::npos) << about[0];
         EXPECT_NE(about[0].find(c.named), std::string::npos) << about[0];
         EXPECT_NE(o.box(about[0]), -1);
         EXPECT_EQ(o.entries.back(), "Aggiornamento NON eseguito completamente");
         EXPECT_EQ(m.read(gamma), bytes);
-        std::vector<std::string> after;
-        for (const auto& e : fs::directory_iterator(m.host(gamma).parent_path()))
-            after.push_back(e.path().filename().string());
-        std::sort(after.begin(), after.end());
-        EXPECT_EQ(after, before) << "nothing is left beside the archive";
-        for (const char* other : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
-                                  "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
-            EXPECT_NE(o.entry(other), -1) << other << "\n" << o.log;
+        EXPECT_EQ(listing(m.host(gamma).parent_path()), before) << "nothing is left beside the archive";
+        for (const char* updated : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
+                                    "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
+            EXPECT_NE(o.entry(updated), -1) << updated << "\n" << o.log;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -110,25 +111,18 @@ private:
     std::string output_;
 };
 
-// Another program holding a byte-range lock (a plain POSIX write lock) on [offset, offset + length) of a
-// file, as Jet holds its locks on a database and on its lock file: a child process that keeps it until the
-// object goes. held() is false when the lock could not be had.
-class ChildLock {
+// Another process that does something and stays until the object goes (a second user of a file): `body`
+// runs in a forked child, and held() is what it returned.
+class ChildWhile {
 public:
-    ChildLock(const std::string& file, long long offset, long long length) {
+    explicit ChildWhile(const std::function<bool()>& body) {
         int up[2], down[2];
         if (pipe(up) != 0 || pipe(down) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             close(up[0]);
             close(down[1]);
-            struct flock fl {};
-            fl.l_type = F_WRLCK;
-            fl.l_whence = SEEK_SET;
-            fl.l_start = offset;
-            fl.l_len = length;
-            const int fd = open(file.c_str(), O_RDWR);
-            const char ok = fd >= 0 && fcntl(fd, F_SETLK, &fl) == 0 ? 'y' : 'n';
+            const char ok = body() ? 'y' : 'n';
             (void)!write(up[1], &ok, 1);
             char c;
             (void)!read(down[0], &c, 1);
@@ -141,12 +135,12 @@ public:
         held_ = read(up[0], &c, 1) == 1 && c == 'y';
         close(up[0]);
     }
-    ~ChildLock() {
+    ~ChildWhile() {
         close(release_);
         if (pid_ > 0) waitpid(pid_, nullptr, 0);
     }
-    ChildLock(const ChildLock&) = delete;
-    ChildLock& operator=(const ChildLock&) = delete;
+    ChildWhile(const ChildWhile&) = delete;
+    ChildWhile& operator=(const ChildWhile&) = delete;
     bool held() const { return held_; }
 
 private:
@@ -154,5 +148,17 @@ private:
     int release_ = -1;
     bool held_ = false;
 };
+
+// A plain POSIX write lock on [offset, offset + length) of a file, as Jet holds its locks on a database and
+// on its lock file, kept while the process lives (its descriptor stays open): the body of a ChildWhile.
+inline bool LockRange(const std::string& file, long long offset, long long length) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = offset;
+    fl.l_len = length;
+    const int fd = open(file.c_str(), O_RDWR);
+    return fd >= 0 && fcntl(fd, F_SETLK, &fl) == 0;
+}
 
 } // namespace ledrana::testing
