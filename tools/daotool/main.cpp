@@ -317,8 +317,7 @@ int Run(std::vector<std::string> args) {
         std::string source = engine.HostPath(file);
         JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
         for (const auto& t : report.tables) std::cout << t.name << "\t" << t.rows << "\n";
-        for (const auto& note : report.notes)
-            std::cerr << "nota: " << note << "\n";
+        for (const auto& note : report.notes) std::cerr << "nota: " << note << "\n";
         return 0;
     }
     if (cmd == "query" && file == "--json") {
