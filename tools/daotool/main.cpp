@@ -3,11 +3,13 @@
 //   daotool [--pwd PASSWORD] create FILE [SCRIPT]     new database; SCRIPT (a file, or SQL text) holds
 //                                                     Jet SQL statements separated by ";"
 //   daotool [--pwd PASSWORD] exec FILE SQL...         runs each statement
-//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line
+//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line;
+//                                                     a Jet file is read through a temporary conversion
 //   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
 //                                                     text; dates "YYYY-MM-DD HH:MM:SS")
 //   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
-//                                                     prints one line per table with its rows
+//                                                     prints one line per table with its rows; the notes
+//                                                     and the journal of values kept in part on stderr
 //   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
 //   daotool [--pwd PASSWORD] property FILE TABLE NAME VALUE   sets or creates a text property of a table
 //   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
@@ -20,6 +22,7 @@
 // Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
 
 #include "dao/dao.h"
+#include "dao/jet_file.h"
 #include "dao/jet_import.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -318,11 +321,14 @@ int Run(std::vector<std::string> args) {
         JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
         for (const auto& t : report.tables) std::cout << t.name << "\t" << t.rows << "\n";
         for (const auto& note : report.notes) std::cerr << "nota: " << note << "\n";
+        for (const auto& j : report.journal)
+            std::cerr << "registro: " << j.table << "\t" << j.key << "\t" << j.field << "\t" << j.text << "\n";
         return 0;
     }
     if (cmd == "query" && file == "--json") {
         if (args.size() != 4) return Usage();
-        Database db = engine.OpenDatabase(args[2], false, false, ";pwd=" + pwd);
+        Database db = engine.OpenDatabase(args[2], false, jet::LooksLikeJetFile(engine.HostPath(args[2])),
+                                          ";pwd=" + pwd);
         PrintJson(db, args[3]);
         db.Close();
         return 0;
@@ -340,7 +346,9 @@ int Run(std::vector<std::string> args) {
         if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
             return Usage();
     }
-    Database db = engine.OpenDatabase(file, false, false, ";pwd=" + pwd);
+    // A query only reads: a Jet file is read through a temporary conversion and stays as it is.
+    const bool readOnly = cmd == "query" && jet::LooksLikeJetFile(engine.HostPath(file));
+    Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + pwd);
     if (cmd == "hold") {
         std::cout << "holding " << file << std::endl;
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
