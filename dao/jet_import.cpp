@@ -976,6 +976,13 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
         const std::string work = host + ".conversione";
         try {
             JetImportReport report = ConvertAndCheck(engine, host, work, shown, password);
+            // A computer that opened the file while it was being read would write into the original.
+            try {
+                CheckNotInUse(host, shown);
+            } catch (const Error&) {
+                platform::Kill(platform::WindowsPath(work));
+                throw;
+            }
             // The original keeps its bytes under a name of its own before the archive takes its place, so
             // that at every moment one of the two stands under the original name with the other beside it.
             std::string keep = host + ".jet";
