@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,9 @@ namespace {
     // A child left behind by a parent that died would go on with work nobody waits for.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(1);
+    // A crash is an answer, not a core file in the current folder.
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     std::string answer;
     try {
         answer = body();

@@ -5,7 +5,8 @@
 //
 // The child is a fork of this process without exec: it sees this process's memory as it was, does the work,
 // sends its answer back through a pipe and ends without running anything of this process's (no destructors,
-// no atexit handlers, no buffered output flushed a second time). It dies with this process.
+// no atexit handlers, no buffered output flushed a second time). It dies with this process, and leaves no
+// core file when it crashes.
 
 #include <chrono>
 #include <functional>
