@@ -56,6 +56,12 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         } catch (const Error& e) {
             if (e.number() != 3031) throw; // a password is asked for by the comparison
         }
+        // A Jet file has just been converted: said here, where the archive is known, and not at the next
+        // opening of another database.
+        for (const std::string& avviso : w.engine->TakeConversionNotices()) {
+            MemLog(w, avviso);
+            w.runReport.Note(archivio, avviso);
+        }
         return true;
     } catch (const Error& e) {
         riserva.Release();
