@@ -5,40 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <stdexcept>
 #include <thread>
 
 using namespace ledrana::platform;
-using namespace std::chrono_literals;
+using End = ChildOutcome::End;
 
 TEST(RunInChild, GivesTheAnswerOrHowTheChildEnded) {
+    const std::string big(100000, 'x'); // more than a pipe holds at once
     struct Case {
-        const char* what;
         std::function<std::string()> body;
-        ChildOutcome::End end;
+        End end;
         std::string answer;
         int signal;
     } cases[] = {
-        {"answers", [] { return std::string(100000, 'x'); }, ChildOutcome::End::Answered,
-         std::string(100000, 'x'), 0},
-        {"throws", []() -> std::string { throw std::runtime_error("no"); }, ChildOutcome::End::Failed, "", 0},
-        {"crashes",
-         []() -> std::string {
-             std::raise(SIGSEGV);
-             return "late";
-         },
-         ChildOutcome::End::Signalled, "", SIGSEGV},
-        {"never ends",
-         []() -> std::string {
-             std::this_thread::sleep_for(1h);
-             return "late";
-         },
-         ChildOutcome::End::TimedOut, "", 0},
+        {[&] { return big; }, End::Answered, big, 0},
+        {[]() -> std::string { throw 1; }, End::Failed, "", 0},
+        {[] { return std::raise(SIGSEGV) ? "" : "after"; }, End::Signalled, "", SIGSEGV},
+        {[] { return std::this_thread::sleep_for(std::chrono::hours(1)), "late"; }, End::TimedOut, "", 0},
     };
     for (const Case& c : cases) {
-        const ChildOutcome o = RunInChild(c.body, 2s);
-        EXPECT_EQ(o.end, c.end) << c.what;
-        EXPECT_EQ(o.answer, c.answer) << c.what;
-        EXPECT_EQ(o.signal, c.signal) << c.what;
+        const ChildOutcome o = RunInChild(c.body, std::chrono::seconds(2));
+        EXPECT_EQ(static_cast<int>(o.end), static_cast<int>(c.end)) << &c - cases;
+        EXPECT_EQ(o.answer, c.answer) << &c - cases;
+        EXPECT_EQ(o.signal, c.signal) << &c - cases;
     }
 }

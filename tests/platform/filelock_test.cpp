@@ -66,24 +66,6 @@ TEST(FileHold, ConflictsBetweenProcesses) {
     EXPECT_THROW(FileHold::Take((p.root() / "manca.mdb").string(), HoldMode::Shared), Error);
 }
 
-// Any lock of another process, on any byte (Jet's lie far past the end of its files), and none of ours.
-TEST(FileHold, AnyLockElsewhereSeesOthersLocksOnly) {
-    TempPrefix p;
-    const std::string file = NewFile(p);
-    EXPECT_FALSE(AnyLockElsewhere(file));
-    EXPECT_FALSE(AnyLockElsewhere((p.root() / "manca.mdb").string()));
-    {
-        FileHold mine = FileHold::Take(file, HoldMode::Exclusive);
-        ASSERT_TRUE(mine.held());
-        EXPECT_FALSE(AnyLockElsewhere(file));
-    }
-    for (long long offset : {0LL, 0x10000001LL}) {
-        ChildWhile other([&] { return ledrana::testing::LockRange(file, offset, 1); });
-        ASSERT_TRUE(other.held());
-        EXPECT_TRUE(AnyLockElsewhere(file)) << offset;
-    }
-}
-
 TEST(FileHold, HoldsOfOneProcessAreCountedTogether) {
     TempPrefix p;
     const std::string file = NewFile(p);
