@@ -43,7 +43,8 @@ std::string PasswordNota(const Aggiorna& w, const std::string& nome) {
 }
 
 // Before an archive is compared: reserves it for this run (no other program has it open or is inside a
-// transaction on it) and makes sure it opens. When it cannot be had, one log line with a box says which
+// transaction on it) and looks at its first bytes: one of our archives or a Jet file goes on to the
+// comparison, which opens it through ApreDb. When it cannot be had, one log line with a box says which
 // archive, why and what to do; nothing has touched the archive, and the run will end incomplete.
 bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::string& archivio,
                           dao::FileReservation& riserva) {
@@ -51,16 +52,21 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
     if (!w.engine) return true; // no engine: ApreDb says so and ends the program
     try {
         riserva = w.engine->Reserve(archivio);
-        try {
-            w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
-        } catch (const Error& e) {
-            if (e.number() != 3031) throw; // a password is asked for by the comparison
-        }
-        // A Jet file has just been converted: said here, where the archive is known, and not at the next
-        // opening of another database.
-        for (const std::string& avviso : w.engine->TakeConversionNotices()) {
-            MemLog(w, avviso);
-            w.runReport.Note(archivio, avviso);
+        const FileKind kind = KindOfFile(archivio);
+        if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
+        // A Jet file is brought into our format here, before the comparison: one that cannot be read (or
+        // that makes the reader die) is then one report like any archive that cannot be used, not a failure
+        // of every step after it. Its password, when it has one, is asked by the comparison.
+        if (kind == FileKind::Jet) {
+            try {
+                w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
+            } catch (const Error& e) {
+                if (e.number() != 3031) throw;
+            }
+            for (const std::string& avviso : w.engine->TakeConversionNotices()) {
+                MemLog(w, avviso);
+                w.runReport.Note(archivio, avviso);
+            }
         }
         return true;
     } catch (const Error& e) {
@@ -112,13 +118,13 @@ bool AggiornaDitte(Aggiorna& w) {
         ImmaginiXProdotti(w, modello, w.NomeDb2, w.CartellaDati + "\\ledrana\\" + file);
 
         const std::string scadenzario = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
-        // An archive that an earlier run left missing beside the backup of its compaction comes back first.
-        RipristinaArchivioMancante(w, w.NomeDb2);
-        RipristinaArchivioMancante(w, scadenzario);
         const bool esisteContabilita = EsisteFile(w, w.NomeDb2, true);
         const bool esisteScadenzario = EsisteFile(w, scadenzario, true);
         if (!esisteContabilita || !esisteScadenzario) {
             MemLog(w, "Impossibile aggiornare la ditta " + file, true);
+            // Nothing is put back: what lies beside a missing archive is only described, for a person.
+            if (!esisteContabilita) NoteFilesBesideMissingArchive(w, w.NomeDb2);
+            if (!esisteScadenzario) NoteFilesBesideMissingArchive(w, scadenzario);
             continue;
         }
 

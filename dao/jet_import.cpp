@@ -8,6 +8,7 @@
 #include "platform/child.h"
 #include "platform/filelock.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -75,10 +76,9 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
             notes.push_back(where + ": GUID generato automaticamente, ora da assegnare a ogni nuova riga");
         break;
     case MDB_NUMERIC:
-        f.type = dbText;
-        f.size = std::clamp(c.precision + 2, 1, 255);
-        notes.push_back(where + ": Decimal(" + std::to_string(c.precision) + "," + std::to_string(c.scale) +
-                        ") conservato come testo con il valore esatto");
+        f.type = dbDecimal;
+        f.precision = std::clamp(c.precision, 1, Decimal::kMaxPrecision);
+        f.scale = std::clamp(c.scale, 0, f.precision);
         break;
     case MDB_COMPLEX:
         // The reference number of the row's values, when no primary key can stand for it (see PlanTable).
@@ -147,6 +147,10 @@ Variant ToVariant(const Value& v, const FieldDef& f) {
         return Variant::FromDate(v.d);
     case Value::Kind::Binary:
         return Variant::FromBinary(v.s);
+    case Value::Kind::Decimal:
+        if (f.type == dbDecimal)
+            if (std::optional<Decimal> d = Decimal::Parse(v.s)) return Variant::FromDecimal(*d);
+        return Variant(v.s);
     default:
         return Variant(v.s);
     }
@@ -811,9 +815,14 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
                                 const std::string& shown, const std::string& password) {
     const std::string win = platform::WindowsPath(target);
     // Left by a conversion that was cut short (its journal too: SQLite would replay it into the new file).
-    for (const std::string& left : {win + "-journal", win})
+    for (const std::string& left : {win + "-journal", win}) {
+        platform::RemoveLink(left);
         if (platform::FileExists(left)) platform::Kill(left);
-    JetImportReport report = ImportJetFile(engine, host, target, shown);
+    }
+    JetImportReport report = [&] {
+        platform::PrivateNewFiles privateUntilOwned;
+        return ImportJetFile(engine, host, target, shown);
+    }();
     try {
         Database db = engine.OpenDatabase(target, false, true, ";pwd=" + password);
         for (const auto& t : report.tables) {
@@ -985,21 +994,19 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             }
             // The original keeps its bytes under a name of its own before the archive takes its place, so
             // that at every moment one of the two stands under the original name with the other beside it.
-            std::string keep = host + ".jet";
-            for (int n = 2; platform::FileExists(platform::WindowsPath(keep)) ||
-                            platform::FolderExists(platform::WindowsPath(keep));
-                 ++n)
-                keep = host + ".jet" + std::to_string(n);
+            // Both take the original's owner and mode.
+            std::string keep;
             try {
-                platform::FileCopy(win, platform::WindowsPath(keep));
+                platform::TakeOwnershipFrom(win, platform::WindowsPath(work));
+                keep = platform::CopyToFreeName(win, platform::WindowsPath(host + ".jet"));
                 platform::ReplaceFile(platform::WindowsPath(work), win);
             } catch (...) {
                 platform::Kill(platform::WindowsPath(work));
                 throw;
             }
-            shared.conversionNotices.push_back(
-                "archivio " + shown + " convertito dal formato Jet; l'originale è conservato in " +
-                platform::WindowsPath(keep) + staleNote + " (" + Summary(report) + ")");
+            shared.conversionNotices.push_back("archivio " + shown +
+                                               " convertito dal formato Jet; l'originale è conservato in " +
+                                               keep + staleNote + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.

@@ -51,27 +51,6 @@ std::string Bytes(const fs::path& p) {
     return s.str();
 }
 
-// A decimal text ("-12.3400") as ten-thousandths.
-std::int64_t Scaled(const std::string& text) {
-    bool neg = !text.empty() && text[0] == '-';
-    std::int64_t whole = 0, frac = 0;
-    int digits = 0;
-    bool point = false;
-    for (char c : text) {
-        if (c == '.')
-            point = true;
-        else if (c >= '0' && c <= '9') {
-            if (!point)
-                whole = whole * 10 + (c - '0');
-            else if (digits < 4)
-                frac = frac * 10 + (c - '0'), ++digits;
-        }
-    }
-    while (digits++ < 4)
-        frac *= 10;
-    return (neg ? -1 : 1) * (whole * 10000 + frac);
-}
-
 std::string Printf(const char* fmt, double v) {
     char b[64];
     std::snprintf(b, sizeof b, fmt, v);
@@ -171,9 +150,13 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
             SCOPED_TRACE(std::string("field ") + c->name);
             EXPECT_EQ(f.Name(), c->name);
             const int expectedType = c->col_type == MDB_REPID     ? dbGUID
-                                     : c->col_type == MDB_NUMERIC ? dbText
+                                     : c->col_type == MDB_NUMERIC ? dbDecimal
                                                                   : c->col_type;
             EXPECT_EQ(f.Type(), expectedType);
+            if (c->col_type == MDB_NUMERIC) { // libmdb's names for the two are the other way round
+                EXPECT_EQ(f.Precision(), c->col_scale);
+                EXPECT_EQ(f.Scale(), c->col_prec);
+            }
             if (c->col_type == MDB_TEXT) {
                 EXPECT_EQ(f.Size(), IS_JET3(lib.mdb) ? c->col_size : c->col_size / 2);
             }
@@ -250,11 +233,14 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                         std::free(p);
                     }
                     EXPECT_EQ(v.IsNull() ? std::string() : v.RawString(), expected);
-                } else if (c->col_type == MDB_MONEY) {
-                    if (lens[i] == 0)
+                } else if (c->col_type == MDB_MONEY || c->col_type == MDB_NUMERIC) {
+                    // Exact: every digit libmdb writes ("-12.3400").
+                    if (lens[i] == 0) {
                         EXPECT_TRUE(v.IsNull());
-                    else
-                        EXPECT_EQ(v.ToCurrencyScaled(), Scaled(bound[i].data()));
+                    } else {
+                        EXPECT_EQ(v.kind(), c->col_type == MDB_MONEY ? Variant::Kind::Currency : Variant::Kind::Decimal);
+                        EXPECT_EQ(v.ToDecimal().ToString(), Decimal::Parse(bound[i].data())->ToString());
+                    }
                 } else if (c->col_type == MDB_DATETIME && !v.IsNull() &&
                            (v.RawDouble() < 0 || v.RawDouble() > 1e6)) {
                     // libmdb prints no date before 1900 or after about 2700: the day number itself is

@@ -125,6 +125,7 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Long:
         return std::to_string(v.RawInteger());
     case Variant::Kind::Currency:
+    case Variant::Kind::Decimal:
         return v.ToString();
     case Variant::Kind::Single: {
         char buf[64];
