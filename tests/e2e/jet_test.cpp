@@ -118,6 +118,8 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
         EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
         EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
         if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+    }
+}
 
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
     const std::string gamma = "C:\\ZU\\Gamma\\CONT32.MDB", ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
