@@ -41,6 +41,13 @@ void DataFixFailed(Aggiorna& w, const std::string& line) {
     w.runReport.ArchiveOutcome(w.NomeDb2, false, line);
 }
 
+// The password the list holds for a database ("" when none).
+std::string PasswordNota(const Aggiorna& w, const std::string& nome) {
+    for (int i = 1; i <= w.NumDb; ++i)
+        if (w.NomiDb[i] == UCase(nome)) return w.PwdDb[i];
+    return {};
+}
+
 // Before an archive is compared: reserves it for this run (no other program has it open or is inside a
 // transaction on it) and looks at its first bytes: one of our archives or a Jet file goes on to the
 // comparison, which opens it through ApreDb. When it cannot be had, one log line with a box says which
@@ -51,7 +58,22 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
     if (!w.engine) return true; // no engine: ApreDb says so and ends the program
     try {
         riserva = w.engine->Reserve(archivio);
-        if (KindOfFile(archivio) == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
+        const FileKind kind = KindOfFile(archivio);
+        if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
+        // A Jet file is brought into our format here, before the comparison: one that cannot be read (or
+        // that makes the reader die) is then one report like any archive that cannot be used, not a failure
+        // of every step after it. Its password, when it has one, is asked by the comparison.
+        if (kind == FileKind::Jet) {
+            try {
+                w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
+            } catch (const Error& e) {
+                if (e.number() != 3031) throw;
+            }
+            for (const std::string& avviso : w.engine->TakeConversionNotices()) {
+                MemLog(w, avviso);
+                w.runReport.Note(archivio, avviso);
+            }
+        }
         return true;
     } catch (const Error& e) {
         riserva.Release();

@@ -556,9 +556,10 @@ public:
     // Creates a new empty database; locale may carry ";pwd=PASSWORD". 3204 when the file exists.
     Database CreateDatabase(const std::string& path, std::string_view locale = {}, int options = 0);
 
-    // Reserves a database file for this process (FileReservation). 3024 missing file, 3044 missing folder,
-    // 3045 when another process has it open through an engine, or stays inside a SQLite transaction on it
-    // for the busy wait. What the file holds is not looked at.
+    // Reserves a database file for this process (FileReservation) before it is changed. 3024 missing file,
+    // 3044 missing folder, 3045 when another process has it open through an engine, or stays inside a SQLite
+    // transaction on it for the busy wait, or (a Jet or ACE file) another program or computer has it open;
+    // 3051 when the file cannot be changed and replaced in its folder (detail::CheckArchiveForChange).
     FileReservation Reserve(const std::string& path);
 
     // Writes a fresh compact copy of source (tables, indexes, queries, properties, password) to

@@ -486,6 +486,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
 
 FileReservation DBEngine::Reserve(const std::string& path) {
     std::string host = ExistingFile(*this, path);
+    CheckArchiveForChange(host, path);
     platform::FileHold hold = TakeHold(host, platform::HoldMode::Exclusive, path);
     if (!hold.held() || InTransactionElsewhere(host)) ThrowJet(3045, path);
     return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)));

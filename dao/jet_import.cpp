@@ -5,6 +5,8 @@
 
 #include "dao/internal.h"
 #include "dao/jet_file.h"
+#include "platform/child.h"
+#include "platform/filelock.h"
 #include "platform/files.h"
 #include "platform/newfile.h"
 #include "platform/paths.h"
@@ -16,9 +18,12 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
+#include <string_view>
 
 namespace ledrana::dao {
 
@@ -578,8 +583,11 @@ std::string JetFilePassword(const std::string& source) {
     return pwd.password;
 }
 
-JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
-                              const std::string& shownName) {
+namespace {
+
+// The conversion itself, in the process that calls it.
+JetImportReport ImportHere(DBEngine& engine, const std::string& source, const std::string& destination,
+                           const std::string& shownName) {
     jet::File file(source, shownName);
     JetImportReport report;
     const std::string password = JetFilePassword(source);
@@ -635,6 +643,170 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
     return report;
 }
 
+// ---- The reader's own process -----------------------------------------------------------------------------
+//
+// libmdb trusts the page pointers of the file it reads: a damaged file can make it read outside its buffers
+// and die, or follow a page chain for ever. The conversion therefore runs in a child process, which writes
+// the new archive and sends back its report (or the error it ended with); the caller only ever sees a report
+// or an error with Jet's number.
+
+// How long the reader may take over a file of `bytes`: far beyond what a sound file needs on a slow share.
+std::chrono::seconds ReaderTimeLimit(std::int64_t bytes) {
+    return std::chrono::seconds(30 + bytes / (1 << 20));
+}
+
+// The reader's answer on its pipe: 'R' and the report, or 'E', the error's number and description.
+class Message {
+public:
+    Message() = default;
+    explicit Message(std::string bytes) : bytes_(std::move(bytes)) {}
+    const std::string& bytes() const { return bytes_; }
+
+    void PutInt(std::int64_t v) { bytes_.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void PutText(const std::string& t) {
+        PutInt(static_cast<std::int64_t>(t.size()));
+        bytes_ += t;
+    }
+    std::int64_t Int() {
+        std::int64_t v = 0;
+        if (!Has(sizeof v)) return 0;
+        std::memcpy(&v, bytes_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string Text() {
+        const std::int64_t n = Int();
+        if (n < 0 || !Has(static_cast<std::size_t>(n))) return {};
+        std::string t = bytes_.substr(at_, static_cast<std::size_t>(n));
+        at_ += static_cast<std::size_t>(n);
+        return t;
+    }
+    // True when everything read so far was there and nothing is left.
+    bool Whole() const { return ok_ && at_ == bytes_.size(); }
+
+private:
+    bool Has(std::size_t n) {
+        ok_ = ok_ && bytes_.size() - at_ >= n;
+        return ok_;
+    }
+    std::string bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+Message ReportMessage(const JetImportReport& r) {
+    Message m;
+    m.PutInt('R');
+    m.PutInt(static_cast<std::int64_t>(r.tables.size()));
+    for (const auto& t : r.tables) {
+        m.PutText(t.name);
+        m.PutInt(t.rows);
+    }
+    m.PutInt(static_cast<std::int64_t>(r.notes.size()));
+    for (const auto& n : r.notes)
+        m.PutText(n);
+    m.PutInt(static_cast<std::int64_t>(r.journal.size()));
+    for (const auto& j : r.journal)
+        for (const std::string* t : {&j.table, &j.key, &j.field, &j.text})
+            m.PutText(*t);
+    m.PutInt(r.queries);
+    m.PutInt(r.password ? 1 : 0);
+    return m;
+}
+
+Message ErrorMessage(int number, const std::string& description) {
+    Message m;
+    m.PutInt('E');
+    m.PutInt(number);
+    m.PutText(description);
+    return m;
+}
+
+// The reader's work in its child process: the conversion, and its report or error as a message.
+std::string ReadInChild(DBEngine& engine, const std::string& source, const std::string& destination,
+                        const std::string& shownName) {
+    try {
+        return ReportMessage(ImportHere(engine, source, destination, shownName)).bytes();
+    } catch (const Error& e) {
+        // What the archive being built refuses (a name, a definition) says nothing of the file it came from.
+        return ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
+                                            ? e.description()
+                                            : "Il database '" + shownName +
+                                                  "' non è stato convertito: " + e.description())
+            .bytes();
+    } catch (const std::exception& e) {
+        return ErrorMessage(3049, "Il database '" + shownName +
+                                      "' è danneggiato: la lettura si è interrotta (" + e.what() + ").")
+            .bytes();
+    }
+}
+
+// Removes a file that may not be there.
+void RemoveIfPresent(const std::string& host) {
+    const std::string win = platform::WindowsPath(host);
+    try {
+        if (platform::FileExists(win)) platform::Kill(win);
+    } catch (const Error&) {
+    }
+}
+
+} // namespace
+
+JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
+                              const std::string& shownName) {
+    std::int64_t size = 0;
+    try {
+        size = platform::FileLen(platform::WindowsPath(source));
+    } catch (const Error&) {
+        // Missing or unreadable: the reader says which, with Jet's number.
+    }
+    // Whatever stands at the destination after a reader that died is the reader's own.
+    if (platform::FileExists(platform::WindowsPath(destination))) ThrowJet(3204, destination);
+    const std::chrono::seconds limit = ReaderTimeLimit(size);
+    const platform::ChildOutcome child =
+        platform::RunInChild([&] { return ReadInChild(engine, source, destination, shownName); }, limit);
+    using End = platform::ChildOutcome::End;
+    if (child.end == End::NotStarted)
+        throw Error(3035,
+                    "Risorse di sistema esaurite: impossibile leggere il database '" + shownName + "'.");
+    Message m(child.answer);
+    const std::int64_t kind = m.Int();
+    if (kind == 'R') {
+        JetImportReport report;
+        for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n) {
+            std::string name = m.Text();
+            report.tables.push_back({std::move(name), m.Int()});
+        }
+        for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n)
+            report.notes.push_back(m.Text());
+        for (std::int64_t n = m.Int(); n > 0 && n <= (1 << 24); --n) {
+            JetImportReport::JournalEntry j;
+            for (std::string* t : {&j.table, &j.key, &j.field, &j.text})
+                *t = m.Text();
+            report.journal.push_back(std::move(j));
+        }
+        report.queries = static_cast<int>(m.Int());
+        report.password = m.Int() != 0;
+        if (m.Whole()) return report;
+    } else if (kind == 'E') {
+        // The reader has removed what it wrote.
+        const int number = static_cast<int>(m.Int());
+        std::string description = m.Text();
+        if (m.Whole()) throw Error(number, description);
+    }
+    // A reader that died or was stopped left its work file, and the journal of its last transaction.
+    if (platform::FileExists(platform::WindowsPath(destination))) {
+        RemoveIfPresent(destination + "-journal");
+        RemoveIfPresent(destination);
+    }
+    const std::string what = child.end == End::TimedOut ? "la lettura non è terminata entro " +
+                                                              std::to_string(limit.count()) + " secondi"
+                             : child.end == End::Signalled
+                                 ? "la lettura si è interrotta (segnale " + std::to_string(child.signal) + ")"
+                                 : std::string("la lettura si è interrotta senza una risposta completa");
+    throw Error(3049, "Il database '" + shownName + "' è danneggiato: " + what + ".");
+}
+
 namespace {
 
 // Converts the Jet file at `host` into an archive at `target` (host path) and checks the row count of every
@@ -682,6 +854,102 @@ std::string Summary(const JetImportReport& r) {
     return s;
 }
 
+// ---- Jet files in use elsewhere -------------------------------------------------------------------------
+//
+// Jet keeps beside a database opened in shared mode a lock file named after it (NAME.ldb, NAME.laccdb for
+// an ACE file): 255 slots of 64 bytes, the computer name in the first 32 bytes of a slot and the user in
+// the next 32. Whoever has the database open holds byte-range locks on that file and on the database; a
+// share mounted from a Windows server shows the locks of its Windows clients. A lock file that nobody
+// holds was left by a crash.
+
+constexpr std::size_t kLockSlot = 64;
+constexpr std::size_t kLockSlots = 255;
+
+struct LockFile {
+    std::string name;                // as it stands in the folder
+    std::vector<std::string> owners; // "COMPUTER (utente USER)", once each, in the file's order
+};
+
+std::string ParentFolder(const std::string& host) {
+    const auto slash = host.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : host.substr(0, slash);
+}
+
+// The text of one NUL-padded name field of a slot.
+std::string SlotText(std::string_view field) {
+    field = field.substr(0, field.find('\0'));
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+        field.remove_suffix(1);
+    return ledrana::Cp1252ToUtf8(field);
+}
+
+// Jet's lock file beside the database at `host` (its name in any letter case); nullopt when there is none.
+std::optional<LockFile> FindLockFile(const std::string& host) {
+    const std::string folder = platform::WindowsPath(ParentFolder(host));
+    std::string stem = host.substr(host.find_last_of('/') + 1);
+    const auto dot = stem.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? "" : stem.substr(dot);
+    if (dot != std::string::npos) stem.resize(dot);
+    const bool ace = ledrana::EqualsNoCase(extension, ".accdb") || ledrana::EqualsNoCase(extension, ".accde");
+    const std::string wanted = stem + (ace ? ".laccdb" : ".ldb");
+    std::vector<std::string> found;
+    try {
+        found = platform::ListFiles(folder, wanted);
+    } catch (const Error&) {
+    }
+    const auto name = std::find_if(found.begin(), found.end(),
+                                   [&](const std::string& n) { return ledrana::EqualsNoCase(n, wanted); });
+    if (name == found.end()) return std::nullopt;
+    LockFile lock;
+    lock.name = *name;
+    std::string bytes;
+    try {
+        bytes = platform::ReadFileStart(folder + "\\" + lock.name, kLockSlot * kLockSlots);
+    } catch (const Error&) {
+    }
+    for (std::size_t at = 0; at + kLockSlot <= bytes.size(); at += kLockSlot) {
+        const std::string_view slot = std::string_view(bytes).substr(at, kLockSlot);
+        const std::string computer = SlotText(slot.substr(0, kLockSlot / 2));
+        const std::string user = SlotText(slot.substr(kLockSlot / 2));
+        if (computer.empty()) continue;
+        const std::string owner = computer + (user.empty() ? "" : " (utente " + user + ")");
+        if (std::find(lock.owners.begin(), lock.owners.end(), owner) == lock.owners.end())
+            lock.owners.push_back(owner);
+    }
+    return lock;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& i : items)
+        out += (out.empty() ? "" : ", ") + i;
+    return out;
+}
+
+// Refuses (3045, naming the computers of its lock file) a Jet file that someone else has open: a lock held on
+// it or on its lock file. Returns what the conversion's notice says of a lock file nobody holds ("" when
+// there is none).
+std::string CheckNotInUse(const std::string& host, const std::string& shown) {
+    const std::optional<LockFile> lock = FindLockFile(host);
+    const bool held = platform::AnyLockElsewhere(host) ||
+                      (lock && platform::AnyLockElsewhere(ParentFolder(host) + "/" + lock->name));
+    if (held) {
+        std::string text = JetErrorText(3045, shown);
+        if (lock && !lock->owners.empty()) {
+            // After "...in uso da un altro utente o processo": who, as the lock file tells.
+            const auto end = text.find(". ", text.find(shown) + shown.size());
+            text.insert(end == std::string::npos ? text.size() : end,
+                        " (aperto su " + Joined(lock->owners) + ")");
+        }
+        throw Error(3045, text);
+    }
+    if (!lock) return {};
+    return "il file di blocco " + lock->name + " di Jet" +
+           (lock->owners.empty() ? "" : " (" + Joined(lock->owners) + ")") +
+           " non è tenuto da nessuno: resta da una chiusura non regolare, non impediva la conversione ed è "
+           "lasciato com'è";
+}
+
 } // namespace
 
 EngineShared::~EngineShared() {
@@ -708,13 +976,22 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
     const std::string jetPassword = JetFilePassword(host);
     if (!jetPassword.empty() && jetPassword != password) ThrowJet(3031);
     if (auto it = shared.jetCopies.find(host); it != shared.jetCopies.end()) return it->second;
+    const std::string stale = CheckNotInUse(host, shown);
+    const std::string staleNote = stale.empty() ? "" : "; " + stale;
 
     const std::string win = platform::WindowsPath(host);
-    bool inPlace = !readOnly && (platform::GetAttr(win) & platform::vbReadOnly) == 0;
+    bool inPlace = !readOnly && platform::CanReplace(host);
     if (inPlace) {
         const std::string work = host + ".conversione";
         try {
             JetImportReport report = ConvertAndCheck(engine, host, work, shown, password);
+            // A computer that opened the file while it was being read would write into the original.
+            try {
+                CheckNotInUse(host, shown);
+            } catch (const Error&) {
+                platform::Kill(platform::WindowsPath(work));
+                throw;
+            }
             // The original keeps its bytes under a name of its own before the archive takes its place, so
             // that at every moment one of the two stands under the original name with the other beside it.
             // Both take the original's owner and mode.
@@ -729,7 +1006,7 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             }
             shared.conversionNotices.push_back("archivio " + shown +
                                                " convertito dal formato Jet; l'originale è conservato in " +
-                                               keep + " (" + Summary(report) + ")");
+                                               keep + staleNote + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.
@@ -744,9 +1021,14 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
     shared.conversionNotices.push_back(
         "archivio " + shown +
         " in formato Jet letto da una copia convertita temporanea (il file resta "
-        "com'è) (" +
-        Summary(report) + ")");
+        "com'è)" +
+        staleNote + " (" + Summary(report) + ")");
     return copy;
+}
+
+void CheckArchiveForChange(const std::string& host, const std::string& shown) {
+    if (jet::LooksLikeJetFile(host)) CheckNotInUse(host, shown);
+    if (!platform::CanReplace(host)) ThrowJet(3051, shown);
 }
 
 } // namespace detail

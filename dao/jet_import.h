@@ -40,6 +40,10 @@ struct JetImportReport {
 // (3343, 3049, 3031, 3024) and of CreateDatabase (3204 when destination exists). On failure the partial
 // destination is removed. The destination is written without waiting for the disk at each commit: a
 // caller that keeps it puts it in place with platform::ReplaceFile, which does.
+//
+// The file is read in a child process of its own, with a time limit that grows with the file's size: a file
+// damaged so that the reader dies or never ends is 3049 naming it (the destination and its journal
+// removed), and the calling process goes on. 3035 when no child process can be started.
 JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
                               const std::string& shownName);
 
@@ -49,9 +53,18 @@ std::string JetFilePassword(const std::string& source);
 namespace detail {
 // For DBEngine: the host path to open for the file at `host`. An archive of ours is its own path; a Jet or
 // ACE file is converted first (see DBEngine::TakeConversionNotices) after its password has been checked
-// (3031). shown is the path as the caller gave it.
+// (3031) and after it was found in use by nobody (3045, as CheckArchiveForChange; Jet's lock file left by a
+// crash is named in the notice). It is converted in place when it can be changed and the opening is not
+// read-only, otherwise into a temporary copy. shown is the path as the caller gave it.
 std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host,
                             const std::string& shown, const std::string& password, bool readOnly);
+
+// For DBEngine::Reserve, before an archive is taken for the changes of a run: 3045 for a Jet or ACE file
+// that someone else has open (locks on it or on Jet's lock file beside it; the description names the
+// computers of the lock file), 3051 for a file that cannot be changed and replaced in its place (read-only,
+// immutable, refused to this user, or in a folder that takes no new files). A Jet file could then only be
+// read through a temporary copy, and nothing the run did would reach it.
+void CheckArchiveForChange(const std::string& host, const std::string& shown);
 } // namespace detail
 
 } // namespace ledrana::dao

@@ -175,4 +175,37 @@ bool LockedElsewhere(const std::string& hostPath, std::int64_t offset, std::int6
     }
 }
 
+bool AnyLockElsewhere(const std::string& hostPath) {
+    std::lock_guard<std::mutex> guard(tableMutex);
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // The process's own descriptor of the file when it has one: a lock on it is ours.
+    int fd = -1;
+    const pid_t self = ::getpid();
+    for (auto& e : Table())
+        if (e->pid == self && e->dev == st.st_dev && e->ino == st.st_ino) fd = e->fd;
+    const bool opened = fd < 0;
+    if (opened) fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 0; // to the end of every offset
+    const bool locked = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    if (opened) ::close(fd);
+    return locked;
+}
+
+bool CanReplace(const std::string& hostPath) {
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)
+        return false;
+    const auto slash = hostPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : hostPath.substr(0, slash);
+    return ::access(hostPath.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace ledrana::platform

@@ -60,4 +60,17 @@ private:
 // opened.
 bool LockedElsewhere(const std::string& hostPath, std::int64_t offset, std::int64_t length);
 
+// True when anyone else holds a lock on any byte of hostPath, past its end included: another process of
+// this host, or another computer through a share that passes byte-range locks on (a Windows server does).
+// Asked as an open-file-description write lock over the whole range, so this process's holds do not count,
+// but its own plain POSIX locks would: not for files SQLite has open. Only a regular file (or a link to one)
+// is asked about; false when it cannot be opened or the file system answers no lock question.
+bool AnyLockElsewhere(const std::string& hostPath);
+
+// True when hostPath is a regular file that this process can change and replace by a new file in its
+// folder, as holding it for changes presumes: not read-only (its owner may write it), writable as the host
+// sees it (not immutable, not on a read-only file system, not refused to this user, the superuser
+// included), in a folder that takes new files.
+bool CanReplace(const std::string& hostPath);
+
 } // namespace ledrana::platform

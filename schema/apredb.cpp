@@ -40,8 +40,12 @@ dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb) {
     for (;;) {
         try {
             dao::Database db = Engine(w).OpenDatabase(NomeDb, false, false, ";pwd=" + P);
-            // A file in the Windows engine's format has just been converted: the log says so, once.
-            for (const std::string& avviso : Engine(w).TakeConversionNotices()) MemLog(w, avviso);
+            // A file in the Windows engine's format has just been converted: the log and the run's report
+            // say so, once.
+            for (const std::string& avviso : Engine(w).TakeConversionNotices()) {
+                MemLog(w, avviso);
+                w.runReport.Note(NomeDb, avviso);
+            }
             if (i > 0) w.PwdDb[i] = P;
             return db;
         } catch (const Error& e) {

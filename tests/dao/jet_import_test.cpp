@@ -9,10 +9,20 @@
 #include <mdbtools.h>
 #include <zlib.h>
 
+#include "tests/platform/child_process.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <map>
+#include <memory>
+#include <random>
 #include <sstream>
 
 namespace ledrana::dao::testing {
@@ -21,6 +31,10 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+// Jet's lock file (255 slots of 64 bytes: computer, then user) of a database open on two computers.
+const std::string kLockFile = std::string("PC-UFFICIO") + std::string(22, '\0') + "Admin" +
+                              std::string(27, '\0') + "PC-CASSA" + std::string(24, '\0') + "Mario" +
+                              std::string(27, '\0');
 
 std::vector<std::string> CorpusFiles() {
     std::vector<std::string> out;
@@ -272,37 +286,20 @@ struct ExpectedIndex {
 class JetIndexes : public DaoTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(JetIndexes, ComeThroughWithTheirFieldsAndFlags) {
+    const char* p = "testIndexPropertiesV2000.mdb";
     const std::vector<ExpectedIndex> expected = {
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls1", "DataIndex", {"data"}, false, false, true},
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls1", "PrimaryKey", {"row"}, true, true, false},
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", "DataIndex", {"data"}, false, false, true},
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls1_temp", "PrimaryKey", {"row"}, true, true, false},
-        {"testIndexPropertiesV2000.mdb",
-         "TableIgnoreNulls2",
-         "DataIndex",
-         {"data1", "data2"},
-         false,
-         false,
-         true},
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls2", "PrimaryKey", {"row"}, true, true, false},
-        {"testIndexPropertiesV2000.mdb",
-         "TableIgnoreNulls2_temp",
-         "DataIndex",
-         {"data1", "data2"},
-         false,
-         false,
-         true},
-        {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls2_temp", "PrimaryKey", {"row"}, true, true, false},
-        {"testIndexPropertiesV2000.mdb", "TableUnique1_temp", "DataIndex", {"data"}, false, true, false},
-        {"testIndexPropertiesV2000.mdb", "TableUnique1_temp", "PrimaryKey", {"row"}, true, true, false},
-        {"testIndexPropertiesV2000.mdb",
-         "TableUnique2_temp",
-         "DataIndex",
-         {"data1", "data2"},
-         false,
-         true,
-         false},
-        {"testIndexPropertiesV2000.mdb", "TableUnique2_temp", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableIgnoreNulls1", "DataIndex", {"data"}, false, false, true},
+        {p, "TableIgnoreNulls1", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableIgnoreNulls1_temp", "DataIndex", {"data"}, false, false, true},
+        {p, "TableIgnoreNulls1_temp", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableIgnoreNulls2", "DataIndex", {"data1", "data2"}, false, false, true},
+        {p, "TableIgnoreNulls2", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableIgnoreNulls2_temp", "DataIndex", {"data1", "data2"}, false, false, true},
+        {p, "TableIgnoreNulls2_temp", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableUnique1_temp", "DataIndex", {"data"}, false, true, false},
+        {p, "TableUnique1_temp", "PrimaryKey", {"row"}, true, true, false},
+        {p, "TableUnique2_temp", "DataIndex", {"data1", "data2"}, false, true, false},
+        {p, "TableUnique2_temp", "PrimaryKey", {"row"}, true, true, false},
         {"delColTestV2000.mdb", "Table1", "id", {"id"}, false, false, false},
         {"delColTestV2000.mdb", "Table1", "id2", {"id2"}, false, false, false},
     };
@@ -346,10 +343,10 @@ protected:
         fs::copy_file(kCorpus / file, Path(as));
         return Path(as);
     }
-    std::vector<std::string> Names() const {
+    std::vector<std::string> Names(const fs::path& folder = {}) const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir_))
-            out.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(folder.empty() ? dir_ : folder))
+            if (e.is_regular_file()) out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -358,18 +355,24 @@ protected:
 TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
     const std::string path = CopyCorpus("testV1997.mdb", "Cont32.mdb");
     fs::copy_file(kCorpus / "nwind.mdb", Path("Cont32.mdb.jet")); // taken: never overwritten
-    // What a conversion cut short by a crash leaves beside the Jet file: its work file and journal.
+    // What a conversion cut short by a crash leaves beside the Jet file: its work file and journal, and
+    // Jet's lock file, which nobody holds.
     std::ofstream(Path("Cont32.mdb.conversione")) << "half";
     std::ofstream(Path("Cont32.mdb.conversione-journal")) << "half";
+    std::ofstream(Path("cont32.LDB"), std::ios::binary) << kLockFile;
     Database db = engine_.OpenDatabase(path, false, false, ";pwd=");
     EXPECT_EQ(db.TableDefs()["Table1"].RecordCount(), 2);
     db.Close();
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet2")), Bytes(kCorpus / "testV1997.mdb"));
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet")), Bytes(kCorpus / "nwind.mdb"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Cont32.mdb", "Cont32.mdb.jet", "Cont32.mdb.jet2"}));
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Cont32.mdb", "Cont32.mdb.jet", "Cont32.mdb.jet2", "cont32.LDB"}));
     std::vector<std::string> notices = engine_.TakeConversionNotices();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_NE(notices[0].find("Cont32.mdb.jet2"), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find("Cont32.mdb.jet2; il file di blocco cont32.LDB di Jet (PC-UFFICIO (utente "
+                              "Admin), PC-CASSA (utente Mario)) non è tenuto da nessuno"),
+              std::string::npos)
+        << notices[0];
     EXPECT_FALSE(jet::LooksLikeJetFile(path));
 
     // Opened again (by this engine or another), it is an archive like any other.
@@ -380,20 +383,92 @@ TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
     EXPECT_TRUE(other.TakeConversionNotices().empty());
 }
 
-TEST_F(JetOpen, ReadOnlyFileIsReadThroughATemporaryCopy) {
-    const std::string path = CopyCorpus("DateTestDatabase.mdb", "CONT32.MDB");
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    std::string copyFolder;
-    {
-        DBEngine engine;
-        Database db = engine.OpenDatabase(path, false, false, ";pwd=");
-        EXPECT_EQ(db.TableDefs()["DateTest"].RecordCount(), 6);
-        db.Close();
-        engine.OpenDatabase(path).Close(); // the same copy again, no second conversion
-        EXPECT_EQ(engine.TakeConversionNotices().size(), 1u);
+// Sets or clears the immutable attribute of a file or folder; false where the host does not allow it.
+bool SetImmutable(const std::string& path, bool on) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    int flags = 0;
+    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+}
+
+// A file that cannot be changed in its place is refused as an archive to update (3051, nothing touched),
+// and read through a temporary copy, as the models are, by an ordinary opening.
+TEST_F(JetOpen, AFileThatCannotBeChangedIsRefusedForChangesAndReadThroughATemporaryCopy) {
+    const auto readOnly = [](const std::string& p, bool on) {
+        fs::permissions(p, on ? fs::perms::owner_read | fs::perms::group_read : fs::perms::owner_all);
+        return true;
+    };
+    struct Case {
+        const char* what;
+        const char* changed; // the file, or its folder
+        std::function<bool(const std::string&, bool)> change;
+    } cases[] = {
+        {"read-only file", "CONT32.MDB", readOnly},
+        {"immutable file", "CONT32.MDB", SetImmutable},
+        // Permissions do not stop root: an immutable folder does.
+        {"folder refusing new files", "", geteuid() == 0 ? SetImmutable : std::function(readOnly)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path folder = Path(c.what), path = folder / "CONT32.MDB", changed = folder / c.changed;
+        fs::create_directory(folder);
+        fs::copy_file(kCorpus / "DateTestDatabase.mdb", path);
+        if (!c.change(changed, true)) continue; // not possible on this host
+        EXPECT_EQ(ErrorOf([&] { engine_.Reserve(path); }), 3051);
+        {
+            DBEngine engine;
+            EXPECT_EQ(engine.OpenDatabase(path, false, false, ";pwd=").TableDefs()["DateTest"].RecordCount(),
+                      6);
+            engine.OpenDatabase(path).Close(); // the same copy again, no second conversion
+            EXPECT_EQ(engine.TakeConversionNotices().size(), 1u);
+        }
+        c.change(changed, false);
+        EXPECT_EQ(Bytes(path), Bytes(kCorpus / "DateTestDatabase.mdb"));
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"CONT32.MDB"});
     }
-    EXPECT_EQ(Bytes(path), Bytes(kCorpus / "DateTestDatabase.mdb"));
-    EXPECT_EQ(Names(), std::vector<std::string>{"CONT32.MDB"});
+}
+
+// Someone else has the file open when another process holds a lock on it or on Jet's lock file beside it:
+// refused with the computers of the lock file, for reading and for changes alike, and left as it was.
+TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputers) {
+    const std::string owners = "in uso da un altro utente o processo (aperto su PC-UFFICIO (utente Admin), "
+                               "PC-CASSA (utente Mario)). Chiudere";
+    struct Case {
+        const char* lockFile; // beside Cont32.mdb, "" for none
+        const char* locked;   // the file another process locks
+        long long offset;     // Jet's user locks lie past the end of the lock file
+        std::string named;
+    } cases[] = {
+        {"Cont32.ldb", "Cont32.mdb", 0x10000000, owners},
+        {"CONT32.LDB", "CONT32.LDB", 0x10000001, owners},
+        {"", "Cont32.mdb", 0, "in uso da un altro utente o processo. Chiudere"},
+    };
+    const std::string path = CopyCorpus("testV1997.mdb", "Cont32.mdb");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locked);
+        if (*c.lockFile) std::ofstream(Path(c.lockFile), std::ios::binary) << kLockFile;
+        const std::vector<std::string> before = Names();
+        ledrana::testing::ChildWhile other(
+            [&] { return ledrana::testing::LockRange(Path(c.locked), c.offset, 1); });
+        ASSERT_TRUE(other.held());
+        for (const auto& call : std::vector<std::function<void()>>{[&] { engine_.OpenDatabase(path); },
+                                                                   [&] { engine_.Reserve(path); }}) {
+            try {
+                call();
+                ADD_FAILURE() << "not refused";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), 3045);
+                EXPECT_NE(e.description().find("'" + path + "': file già " + c.named), std::string::npos)
+                    << e.description();
+            }
+            EXPECT_EQ(Bytes(path), Bytes(kCorpus / "testV1997.mdb"));
+            EXPECT_EQ(Names(), before);
+        }
+        if (*c.lockFile) fs::remove(Path(c.lockFile));
+    }
 }
 
 TEST_F(JetOpen, CompactDatabaseTakesAJetSource) {
@@ -405,7 +480,8 @@ TEST_F(JetOpen, CompactDatabaseTakesAJetSource) {
     EXPECT_EQ(Bytes(Path("Scad32.mdb.jet")), Bytes(kCorpus / "queryTestV2000.mdb"));
 }
 
-// Bad files are refused with Jet's number, left as they are, and nothing is left beside them.
+// Bad files are refused with Jet's number, left as they are, and nothing is left beside them: among them
+// files on which the reader dies, which end its own process and not this one.
 TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
     const std::string nwind = Bytes(kCorpus / "nwind.mdb");
     std::string wrongVersion = Bytes(kCorpus / "testV2000.mdb");
@@ -415,7 +491,7 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
     encryptedAce[0x14] = 0x03;
     encryptedAce[0x3e] ^= 0x5a; // a page-encoding key under the masked header
     struct Case {
-        const char* what;
+        std::string what;
         std::string bytes;
         int number;
     } cases[] = {
@@ -427,7 +503,12 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
         {"neither Jet nor ours", std::string(8192, 'x'), 3343},
         {"catalog page blank", Bytes(kCorpus / "testV2000.mdb").replace(2 * 4096, 4096, 4096, '\0'), 3049},
     };
-    for (const Case& c : cases) {
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const auto& e : fs::directory_iterator(kCorpus / "damaged"))
+        if (e.path().extension() == ".mdb")
+            all.push_back({e.path().filename().string(), Bytes(e.path()), 3049});
+    ASSERT_EQ(all.size(), std::size(cases) + 7);
+    for (const Case& c : all) {
         SCOPED_TRACE(c.what);
         const std::string path = Path("Cont32.mdb");
         { std::ofstream(path, std::ios::binary) << c.bytes; }
@@ -501,6 +582,57 @@ TEST_F(JetOpen, SavedQueriesComeAlong) {
     Database n = engine_.OpenDatabase(nwind);
     EXPECT_EQ(n.QueryDefs().Count(), 22);
     EXPECT_NO_THROW(n.QueryDefs()["Ten Most Expensive Products"]);
+}
+
+// Jet files with random bytes changed, as a damaged disk or a copy cut short leaves them: each is converted
+// or refused with a Jet error number naming it, never touched, and whatever the reader meets (a crash, a
+// page chain without end) ends its own process, not this one. The seed is fixed, so a failure repeats.
+using JetMutation = DaoTest;
+
+TEST_F(JetMutation, EveryCopyIsConvertedOrRefusedWithAJetNumber) {
+    constexpr int kCopies = 300;
+    // The smaller files, for speed; the damaged ones too, whose mutations often crash the reader.
+    std::vector<std::pair<std::string, std::string>> bases;
+    for (const fs::path& folder : {kCorpus, kCorpus / "damaged"})
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".mdb" && e.file_size() < 600 * 1024)
+                bases.emplace_back(e.path().filename().string(), Bytes(e.path()));
+    std::sort(bases.begin(), bases.end());
+    ASSERT_GE(bases.size(), 20u);
+
+    const std::string source = Path("Cont32.mdb"), destination = Path("Cont32.mdb.conversione");
+    std::mt19937 rng(20261207);
+    std::map<std::string, int> outcomes;
+    for (int copy = 0; copy < kCopies; ++copy) {
+        const auto& [name, original] =
+            bases[std::uniform_int_distribution<std::size_t>(0, bases.size() - 1)(rng)];
+        std::string bytes = original;
+        const int changes = std::uniform_int_distribution<int>(1, 64)(rng);
+        for (int k = 0; k < changes; ++k) {
+            const auto at = std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(rng);
+            const int kind = std::uniform_int_distribution<int>(0, 2)(rng);
+            bytes[at] = static_cast<char>(kind == 0 ? 0 : kind == 1 ? 0xff : rng() & 0xff);
+        }
+        SCOPED_TRACE("copy " + std::to_string(copy) + " of " + name + ", " + std::to_string(changes) +
+                     " bytes changed");
+        { std::ofstream(source, std::ios::binary) << bytes; }
+        try {
+            ImportJetFile(engine_, source, destination, "Cont32.mdb");
+            EXPECT_TRUE(engine_.IsWholeDatabase(destination));
+            ++outcomes["converted"];
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.number() >= 3000 && e.number() < 4000) << e.number() << " " << e.description();
+            EXPECT_NE(e.description().find("Cont32.mdb"), std::string::npos) << e.description();
+            const bool died = e.description().find("la lettura si è interrotta") != std::string::npos;
+            ++outcomes[std::to_string(e.number()) + (died ? " (reader ended)" : "")];
+            EXPECT_FALSE(fs::exists(destination));
+        }
+        EXPECT_FALSE(fs::exists(destination + "-journal"));
+        EXPECT_EQ(Bytes(source), bytes) << "the source must stay untouched";
+        fs::remove(destination);
+    }
+    for (const auto& [outcome, count] : outcomes)
+        std::cout << outcome << ": " << count << "\n";
 }
 
 // The rows of a query, values by "|", rows by ";" (binary values as their bytes).

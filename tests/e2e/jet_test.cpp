@@ -1,22 +1,28 @@
 // An installation moved from Windows: one company's accounting archive is still a Jet file (Northwind,
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
-// the original stays beside it byte for byte, and the next run has nothing left to convert.
+// the original stays beside it byte for byte, and the next run has nothing left to convert. A Jet archive
+// that cannot be used (damaged, read-only, open on another computer) is one report, left as it was, and
+// the other companies are updated.
 
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
 namespace {
 
-const fs::path kNwind = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb";
+const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+const fs::path kNwind = kCorpus / "nwind.mdb";
 const std::string kArchive = "C:\\ZU\\Alfa\\CONT32.MDB";
 
 std::vector<std::string> Containing(const Outcome& o, const std::string& fragment) {
@@ -30,6 +36,8 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     Machine machine("old");
     const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
     machine.write(kArchive, nwind);
+    // Left by a computer that crashed with the file open: nobody holds it.
+    machine.write("C:\\ZU\\Alfa\\Cont32.ldb", std::string("PC-UFFICIO") + std::string(54, '\0'));
 
     Outcome first = machine.Update();
     EXPECT_EQ(first.status, 0) << first.console;
@@ -38,6 +46,8 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     ASSERT_EQ(converted.size(), 1u) << first.log;
     EXPECT_EQ(converted[0].rfind("archivio " + kArchive + " convertito", 0), 0u) << converted[0];
     EXPECT_NE(converted[0].find(".jet"), std::string::npos) << converted[0];
+    EXPECT_NE(converted[0].find("Cont32.ldb di Jet (PC-UFFICIO) non è tenuto da nessuno"), std::string::npos)
+        << converted[0];
     EXPECT_EQ(first.box("convertito"), -1) << "the conversion is logged without a box";
 
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
@@ -108,6 +118,59 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
         EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
         EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
         if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+    }
+}
+
+TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
+    const std::string gamma = "C:\\ZU\\Gamma\\CONT32.MDB", ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
+    struct Case {
+        const char* file;
+        int number;
+        const char* named; // in the report
+        bool readOnly;
+        bool inUse; // open on the computer PC-CASSA: its lock file beside, held by another process
+    } cases[] = {
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", false, false},
+        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", true, false},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", false, true},
+    };
+    // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
+    const auto listing = [](const fs::path& folder) {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            if (UCase(e.path().filename().string()).rfind("CONT32.", 0) == 0)
+                names.insert(e.path().filename().string());
+        return names;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number);
+        Machine m("old");
+        const std::string bytes = ledrana::testing::TempPrefix::get(kCorpus / c.file);
+        m.write(gamma, bytes);
+        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+        std::optional<ledrana::testing::ChildWhile> other;
+        if (c.inUse) {
+            m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
+            other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
+            ASSERT_TRUE(other->held());
+        }
+        const std::set<std::string> before = listing(m.host(gamma).parent_path());
+
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 1) << o.console;
+        const std::vector<std::string> about = Containing(o, gamma);
+        ASSERT_EQ(about.size(), 1u) << o.log;
+        EXPECT_EQ(about[0].rfind("ditta Gamma.ini database " + gamma + " non aggiornato: ", 0), 0u)
+            << about[0];
+        EXPECT_NE(about[0].find("\n" + std::to_string(c.number) + " "), std::string::npos) << about[0];
+        EXPECT_NE(about[0].find(c.named), std::string::npos) << about[0];
+        EXPECT_NE(o.box(about[0]), -1);
+        EXPECT_EQ(o.entries.back(), "Aggiornamento NON eseguito completamente");
+        EXPECT_EQ(m.read(gamma), bytes);
+        EXPECT_EQ(listing(m.host(gamma).parent_path()), before) << "nothing is left beside the archive";
+        for (const char* updated : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
+                                    "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
+            EXPECT_NE(o.entry(updated), -1) << updated << "\n" << o.log;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Programs of the build run as a user runs them: a shell command line with a prefix as the machine.
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -118,5 +120,55 @@ private:
     int out_ = -1;
     std::string output_;
 };
+
+// Another process that does something and stays until the object goes (a second user of a file): `body`
+// runs in a forked child, and held() is what it returned.
+class ChildWhile {
+public:
+    explicit ChildWhile(const std::function<bool()>& body) {
+        int up[2], down[2];
+        if (pipe(up) != 0 || pipe(down) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(up[0]);
+            close(down[1]);
+            const char ok = body() ? 'y' : 'n';
+            (void)!write(up[1], &ok, 1);
+            char c;
+            (void)!read(down[0], &c, 1);
+            _exit(0);
+        }
+        close(up[1]);
+        close(down[0]);
+        release_ = down[1];
+        char c = 0;
+        held_ = read(up[0], &c, 1) == 1 && c == 'y';
+        close(up[0]);
+    }
+    ~ChildWhile() {
+        close(release_);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
+    ChildWhile(const ChildWhile&) = delete;
+    ChildWhile& operator=(const ChildWhile&) = delete;
+    bool held() const { return held_; }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool held_ = false;
+};
+
+// A plain POSIX write lock on [offset, offset + length) of a file, as Jet holds its locks on a database and
+// on its lock file, kept while the process lives (its descriptor stays open): the body of a ChildWhile.
+inline bool LockRange(const std::string& file, long long offset, long long length) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = offset;
+    fl.l_len = length;
+    const int fd = open(file.c_str(), O_RDWR);
+    return fd >= 0 && fcntl(fd, F_SETLK, &fl) == 0;
+}
 
 } // namespace ledrana::testing

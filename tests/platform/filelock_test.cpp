@@ -3,6 +3,7 @@
 #include "platform/filelock.h"
 
 #include "platform/error.h"
+#include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
 #include <gtest/gtest.h>
@@ -18,49 +19,17 @@ using ledrana::testing::TempPrefix;
 
 namespace {
 
-// Runs `body` in a child process while the parent waits; the child's answer is its exit status.
-int InChild(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int st = 0;
-    waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+using ledrana::testing::ChildWhile;
+
+// What `body` answers in a child process.
+bool InChild(const std::function<bool()>& body) {
+    return ChildWhile(body).held();
 }
 
 // A child that takes a hold and keeps it until the object goes.
-class ChildHold {
-public:
-    ChildHold(const std::string& file, HoldMode mode) {
-        int up[2], down[2];
-        if (pipe(up) != 0 || pipe(down) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(up[0]);
-            close(down[1]);
-            FileHold h = FileHold::Take(file, mode);
-            const char ok = h.held() ? 'y' : 'n';
-            (void)!write(up[1], &ok, 1);
-            char c;
-            (void)!read(down[0], &c, 1);
-            _exit(0);
-        }
-        close(up[1]);
-        close(down[0]);
-        release_ = down[1];
-        char c = 0;
-        held_ = read(up[0], &c, 1) == 1 && c == 'y';
-        close(up[0]);
-    }
-    ~ChildHold() {
-        close(release_);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool held() const { return held_; }
-
-private:
-    pid_t pid_ = -1;
-    int release_ = -1;
-    bool held_ = false;
+struct ChildHold : ChildWhile {
+    ChildHold(const std::string& file, HoldMode mode)
+        : ChildWhile([&] { return (new FileHold(FileHold::Take(file, mode)))->held(); }) {}
 };
 
 std::string NewFile(const TempPrefix& p) {
@@ -101,22 +70,22 @@ TEST(FileHold, HoldsOfOneProcessAreCountedTogether) {
     TempPrefix p;
     const std::string file = NewFile(p);
     auto childGets = [&](HoldMode mode) {
-        return InChild([&] { return FileHold::Take(file, mode).held() ? 0 : 1; });
+        return InChild([&] { return FileHold::Take(file, mode).held(); });
     };
     {
         FileHold a = FileHold::Take(file, HoldMode::Shared);
         FileHold b = FileHold::Take(file, HoldMode::Exclusive);
         FileHold c = FileHold::Take(file, HoldMode::Shared);
         ASSERT_TRUE(a.held() && b.held() && c.held());
-        EXPECT_EQ(childGets(HoldMode::Shared), 1);
+        EXPECT_FALSE(childGets(HoldMode::Shared));
         b.Release(); // the file is held shared again
-        EXPECT_EQ(childGets(HoldMode::Shared), 0);
-        EXPECT_EQ(childGets(HoldMode::Exclusive), 1);
+        EXPECT_TRUE(childGets(HoldMode::Shared));
+        EXPECT_FALSE(childGets(HoldMode::Exclusive));
         FileHold moved = std::move(a);
         c.Release();
-        EXPECT_EQ(childGets(HoldMode::Exclusive), 1);
+        EXPECT_FALSE(childGets(HoldMode::Exclusive));
     }
-    EXPECT_EQ(childGets(HoldMode::Exclusive), 0);
+    EXPECT_TRUE(childGets(HoldMode::Exclusive));
 }
 
 // Closing a descriptor drops every POSIX lock of the process on the file: holds must never do that to the
@@ -129,17 +98,15 @@ TEST(FileHold, SqliteLocksSurviveHoldsComingAndGoing) {
     ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES (1); BEGIN; SELECT * FROM t;",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    const auto sqliteLocked = [&] {
-        return InChild([&] { return LockedElsewhere(file, 0x40000000, 512) ? 0 : 1; });
-    };
-    ASSERT_EQ(sqliteLocked(), 0);
+    const auto sqliteLocked = [&] { return InChild([&] { return LockedElsewhere(file, 0x40000000, 512); }); };
+    ASSERT_TRUE(sqliteLocked());
     EXPECT_FALSE(LockedElsewhere(file, 0x40000000, 512)); // this process's own locks do not count
     for (int i = 0; i < 3; ++i) {
         FileHold h = FileHold::Take(file, i == 1 ? HoldMode::Exclusive : HoldMode::Shared);
         EXPECT_TRUE(h.held());
     }
-    EXPECT_EQ(sqliteLocked(), 0);
+    EXPECT_TRUE(sqliteLocked());
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    EXPECT_EQ(sqliteLocked(), 1);
+    EXPECT_FALSE(sqliteLocked());
     sqlite3_close(db);
 }
