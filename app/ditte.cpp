@@ -60,12 +60,13 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         riserva = w.engine->Reserve(archivio);
         const FileKind kind = KindOfFile(archivio);
         if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
-        // A Jet file is brought into our format here, before the comparison: one that cannot be read (or
-        // that makes the reader die) is then one report like any archive that cannot be used, not a failure
-        // of every step after it. Its password, when it has one, is asked by the comparison.
+        // A Jet file is brought into our format here, before the comparison, without being opened: one that
+        // cannot be read (or that makes the reader die) is then one report like any archive that cannot be
+        // used, not a failure of every step after it. Its password, when it has one, is asked by the
+        // comparison.
         if (kind == FileKind::Jet) {
             try {
-                w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
+                w.engine->ConvertInPlace(archivio, ";pwd=" + PasswordNota(w, archivio));
             } catch (const Error& e) {
                 if (e.number() != 3031) throw;
             }

@@ -577,6 +577,10 @@ public:
     // password is asked as for any archive (3031). Each conversion leaves one notice for the caller's log:
     // this returns them and forgets them.
     std::vector<std::string> TakeConversionNotices();
+    // Converts a Jet or ACE file in place as OpenDatabase would (";pwd=" in connect for its password),
+    // without opening it; nothing for a file that is one of our databases already. The errors of
+    // OpenDatabase's conversion.
+    void ConvertInPlace(const std::string& path, std::string_view connect = {});
     // True when the file is one of our databases, whole (as long as its pages say) and passing SQLite's
     // integrity check. Only reads the file; needs no password; never throws.
     bool IsWholeDatabase(const std::string& path) const;

@@ -372,6 +372,10 @@ Database MakeDatabase(const std::shared_ptr<EngineShared>& engine, std::shared_p
 
 } // namespace
 
+void DBEngine::ConvertInPlace(const std::string& path, std::string_view connect) {
+    OpenableArchive(*this, *shared_, ExistingFile(*this, path), path, ConnectValue(connect, "pwd"), false);
+}
+
 Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, std::string_view connect) {
     std::string password = ConnectValue(connect, "pwd");
     std::string host = OpenableArchive(*this, *shared_, ExistingFile(*this, path), path, password, readOnly);
