@@ -35,17 +35,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool ValidDate(int y, int m, int d) {
     static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
@@ -75,7 +64,7 @@ bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
         ++i;
     if (i + 2 <= s.size()) {
         std::string_view suffix = s.substr(i, 2);
-        bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
+        bool am = EqualsNoCase(suffix, "AM"), pm = EqualsNoCase(suffix, "PM");
         if (am || pm) {
             if (h < 1 || h > 12) return false;
             if (am && h == 12) h = 0;
@@ -252,8 +241,8 @@ std::optional<double> ParseDate(std::string_view text) {
 
 std::optional<bool> ParseBoolean(std::string_view text) {
     std::string_view s = Trim(text);
-    if (EqualsNoCaseAscii(s, "True")) return true;
-    if (EqualsNoCaseAscii(s, "False")) return false;
+    if (EqualsNoCase(s, "True")) return true;
+    if (EqualsNoCase(s, "False")) return false;
     if (auto n = ParseNumber(s)) return *n != 0;
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 
 #include "dao/functions.h"
 #include "dao/jetsql_internal.h"
+#include "platform/text.h"
 
 namespace ledrana::dao::jetsql {
 
@@ -36,14 +37,6 @@ void SkipBlanks(std::string_view s, std::size_t& i) {
         ++i;
 }
 
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // h:nn[:ss] [AM|PM] at s[i]; adds the fraction of the day to dayNumber.
 bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
     int h = 0, n = 0, sec = 0;
@@ -58,7 +51,7 @@ bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
     SkipBlanks(s, i);
     if (i + 2 <= s.size()) {
         std::string_view suffix = s.substr(i, 2);
-        bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
+        bool am = EqualsNoCase(suffix, "AM"), pm = EqualsNoCase(suffix, "PM");
         if (am || pm) {
             if (h < 1 || h > 12) return false;
             if (am && h == 12) h = 0;

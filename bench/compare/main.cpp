@@ -40,6 +40,7 @@
 #include "platform/scripted_dialogs.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
+#include "tools/manifest/manifest.h"
 #include "window/aggiorna.h"
 
 namespace ledrana::bench {
@@ -255,22 +256,10 @@ std::string Nome(const std::string& n) {
 
 // The value that the Null pass writes for a DAO type, as SQL; "" for a type it leaves Null.
 std::string Neutro(int tipo) {
-    switch (tipo) {
-    case dao::dbCurrency:
-    case dao::dbDouble:
-    case dao::dbInteger:
-    case dao::dbLong:
-    case dao::dbSingle:
-    case dao::dbBoolean:
-        return "0";
-    case dao::dbDate:
-        return "29221";
-    case dao::dbText:
-    case dao::dbMemo:
-        return "''";
-    default:
-        return "";
-    }
+    const dao::Variant v = ValoreNeutro(tipo);
+    if (v.kind() == dao::Variant::Kind::Empty) return "";
+    if (v.kind() == dao::Variant::Kind::String) return "''";
+    return std::to_string(v.RawInteger());
 }
 
 } // namespace
@@ -431,11 +420,12 @@ int Main(int argc, char** argv) {
     const Clock::time_point t0 = Clock::now();
     if (model.empty()) {
         Rimuovi(M);
-        BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true);
+        manifest::BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true).Close();
     }
     if (archive.empty()) {
         Rimuovi(A);
-        BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false);
+        manifest::BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false)
+            .Close();
         std::cerr << FillArchive(engine, A, M, righe, sparsi) << " rows written\n";
     }
     std::cerr << "pair ready in " << Seconds(t0) << " s\n";

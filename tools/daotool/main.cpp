@@ -6,6 +6,8 @@
 //   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line
 //   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
 //                                                     text; dates "YYYY-MM-DD HH:MM:SS")
+//   daotool build MANIFEST FILE                      new database made by the steps of MANIFEST (the
+//                                                     model databases of the release are built so)
 //   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
 //                                                     prints one line per table with its rows
 //   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
@@ -25,6 +27,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tools/manifest/manifest.h"
 
 #include <algorithm>
 #include <charconv>
@@ -39,44 +42,14 @@ namespace {
 
 using namespace ledrana;
 using namespace ledrana::dao;
+using manifest::SplitStatements;
 
 int Usage() {
     std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] FILE SQL |\n"
-                 "       import SOURCE DESTINATION | hold FILE SECONDS |\n"
+                 "       build MANIFEST FILE | import SOURCE DESTINATION | hold FILE SECONDS |\n"
                  "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
                  "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
     return 2;
-}
-
-// Splits SQL text into statements at ";" outside strings, brackets and #dates#.
-std::vector<std::string> SplitStatements(const std::string& text) {
-    std::vector<std::string> out;
-    std::string cur;
-    char close = 0;
-    for (char c : text) {
-        if (close) {
-            cur += c;
-            if (c == close) close = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"') close = c;
-        else if (c == '[') close = ']';
-        if (c == ';') {
-            out.push_back(cur);
-            cur.clear();
-            continue;
-        }
-        cur += c;
-    }
-    out.push_back(cur);
-    std::vector<std::string> kept;
-    for (auto& s : out) {
-        auto b = s.find_first_not_of(" \t\r\n");
-        if (b == std::string::npos) continue;
-        auto e = s.find_last_not_of(" \t\r\n");
-        kept.push_back(s.substr(b, e - b + 1));
-    }
-    return kept;
 }
 
 std::string ReadScript(const std::string& arg) {
@@ -310,6 +283,11 @@ int Run(std::vector<std::string> args) {
         if (args.size() == 3)
             for (const auto& st : SplitStatements(ReadScript(args[2]))) db.Execute(st);
         db.Close();
+        return 0;
+    }
+    if (cmd == "build") {
+        if (args.size() != 3) return Usage();
+        manifest::BuildFromManifest(engine, file, args[2], true).Close();
         return 0;
     }
     if (cmd == "import") {
