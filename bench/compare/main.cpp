@@ -30,8 +30,8 @@
 #include <utility>
 #include <vector>
 
-#include "bench/measure.h"
 #include "bench/compare/campione.h"
+#include "bench/measure.h"
 #include "dao/dao.h"
 #include "dao/sqlite_handle.h"
 #include "platform/error.h"
@@ -176,19 +176,28 @@ double VacuumInto(const std::string& hostSource, const std::string& hostTarget) 
 // have that layout.
 double StessiCambiInSqlite(const std::string& hostArchive, const std::string& hostCompacted) {
     static const char* const kPassi[] = {
-        "PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL", "PRAGMA threads=2", "BEGIN",
+        "PRAGMA cache_size=-16384",
+        "PRAGMA synchronous=FULL",
+        "PRAGMA threads=2",
+        "BEGIN",
         // Fields added, then each changed field rebuilt: copied into a new field, the old one deleted.
         "ALTER TABLE Movimenti ADD COLUMN CentroCosto TEXT COLLATE NOCASE",
         "ALTER TABLE ARTICOLI ADD COLUMN CfpA TEXT COLLATE NOCASE",
         "ALTER TABLE ARTICOLI ADD COLUMN ContoA TEXT COLLATE NOCASE",
-        "ALTER TABLE Movimenti ADD COLUMN poszz INTEGER", "UPDATE Movimenti SET poszz = posi",
-        "ALTER TABLE Movimenti DROP COLUMN posi", "ALTER TABLE Movimenti RENAME COLUMN poszz TO posi",
-        "ALTER TABLE ARTICOLI ADD COLUMN causalezz TEXT COLLATE NOCASE", "UPDATE ARTICOLI SET causalezz = causale",
-        "ALTER TABLE ARTICOLI DROP COLUMN causale", "ALTER TABLE ARTICOLI RENAME COLUMN causalezz TO causale",
-        "DROP INDEX \"ARTICOLI.RivaProtocollo\"", "ALTER TABLE ARTICOLI ADD COLUMN protocollozz INTEGER",
+        "ALTER TABLE Movimenti ADD COLUMN poszz INTEGER",
+        "UPDATE Movimenti SET poszz = posi",
+        "ALTER TABLE Movimenti DROP COLUMN posi",
+        "ALTER TABLE Movimenti RENAME COLUMN poszz TO posi",
+        "ALTER TABLE ARTICOLI ADD COLUMN causalezz TEXT COLLATE NOCASE",
+        "UPDATE ARTICOLI SET causalezz = causale",
+        "ALTER TABLE ARTICOLI DROP COLUMN causale",
+        "ALTER TABLE ARTICOLI RENAME COLUMN causalezz TO causale",
+        "DROP INDEX \"ARTICOLI.RivaProtocollo\"",
+        "ALTER TABLE ARTICOLI ADD COLUMN protocollozz INTEGER",
         "UPDATE ARTICOLI SET protocollozz = CAST(protocollo AS INTEGER)",
         "ALTER TABLE ARTICOLI DROP COLUMN protocollo",
-        "ALTER TABLE ARTICOLI RENAME COLUMN protocollozz TO protocollo", "COMMIT",
+        "ALTER TABLE ARTICOLI RENAME COLUMN protocollozz TO protocollo",
+        "COMMIT",
         // Nulls replaced; the missing indexes made on their first field, then completed; surplus fields
         // deleted.
         "UPDATE Movimenti SET CentroCosto = '' WHERE CentroCosto IS NULL",
@@ -200,8 +209,10 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
         "CREATE UNIQUE INDEX \"Movimenti.ArticoloRiga\" ON Movimenti (Anno, NumDoc, posi)",
         "DROP INDEX \"ARTICOLI.RivaProtocollo\"",
         "CREATE INDEX \"ARTICOLI.RivaProtocollo\" ON ARTICOLI (Anno, Riva, Protocollo)",
-        "DROP INDEX \"Movimenti.Conto\"", "CREATE INDEX \"Movimenti.Conto\" ON Movimenti (CFP, conto)",
-        "ALTER TABLE Movimenti DROP COLUMN ImportoLire", "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
+        "DROP INDEX \"Movimenti.Conto\"",
+        "CREATE INDEX \"Movimenti.Conto\" ON Movimenti (CFP, conto)",
+        "ALTER TABLE Movimenti DROP COLUMN ImportoLire",
+        "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
     };
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(hostArchive.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
@@ -364,13 +375,14 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
     return Seconds(t0);
 }
 
-
 // Starts a new memory peak from the present use.
 void AzzeraPicco() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void Riga(const std::string& nome, double ours, double baseline) { Line(nome.c_str(), ours, baseline); }
+void Riga(const std::string& nome, double ours, double baseline) {
+    Line(nome.c_str(), ours, baseline);
+}
 
 void Rimuovi(const std::string& windowsPath) {
     if (platform::FileExists(windowsPath)) platform::Kill(windowsPath);

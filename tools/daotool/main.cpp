@@ -45,7 +45,8 @@ using namespace ledrana::dao;
 using manifest::SplitStatements;
 
 int Usage() {
-    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] FILE SQL |\n"
+    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] "
+                 "FILE SQL |\n"
                  "       build MANIFEST FILE | import SOURCE DESTINATION | hold FILE SECONDS |\n"
                  "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
                  "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
@@ -58,7 +59,9 @@ std::string ReadScript(const std::string& arg) {
     return arg;
 }
 
-std::string Connect(const std::string& pwd, bool given) { return given ? ";pwd=" + pwd : std::string(); }
+std::string Connect(const std::string& pwd, bool given) {
+    return given ? ";pwd=" + pwd : std::string();
+}
 
 std::string Two(int v) {
     char b[8];
@@ -75,10 +78,14 @@ std::string Shortest(double v) {
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
@@ -106,7 +113,8 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
         std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
-        if (p.hour || p.minute || p.second) d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
+        if (p.hour || p.minute || p.second)
+            d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
         return d;
     }
     case Variant::Kind::String:
@@ -152,8 +160,8 @@ std::string JsonCell(const Variant& v) {
         return JsonText(Cell(v));
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
-        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) + ":" +
-                        Two(p.minute) + ":" + Two(p.second));
+        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) +
+                        ":" + Two(p.minute) + ":" + Two(p.second));
     }
     case Variant::Kind::Currency: {
         // Exact to the last of the four decimals.
@@ -162,7 +170,8 @@ std::string JsonCell(const Variant& v) {
         std::uint64_t a = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
         std::string frac = std::to_string(a % 10000);
         frac = std::string(4 - frac.size(), '0') + frac;
-        while (!frac.empty() && frac.back() == '0') frac.pop_back();
+        while (!frac.empty() && frac.back() == '0')
+            frac.pop_back();
         return sign + std::to_string(a / 10000) + (frac.empty() ? "" : "." + frac);
     }
     default: {
@@ -178,7 +187,8 @@ void PrintJson(Database& db, const std::string& sql) {
     int n = fields.Count();
     while (!rs.Eof()) {
         std::string line = "[";
-        for (int i = 0; i < n; ++i) line += (i ? "," : "") + JsonCell(fields[i].Value());
+        for (int i = 0; i < n; ++i)
+            line += (i ? "," : "") + JsonCell(fields[i].Value());
         std::cout << line << "]\n";
         rs.MoveNext();
     }
@@ -195,9 +205,10 @@ void PrintSchema(Database& db) {
     std::vector<TableDef> list;
     for (int i = 0; i < tables.Count(); ++i)
         if (tables[i].Attributes() == 0) list.push_back(tables[i]);
-    std::sort(list.begin(), list.end(), [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
-    static const char* builtins[] = {"Name", "Attributes", "Connect", "SourceTableName", "RecordCount",
-                                     "Updatable", "ValidationRule", "ValidationText"};
+    std::sort(list.begin(), list.end(),
+              [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    static const char* builtins[] = {"Name",        "Attributes", "Connect",        "SourceTableName",
+                                     "RecordCount", "Updatable",  "ValidationRule", "ValidationText"};
     for (TableDef& t : list) {
         std::string line = "table " + t.Name() + " attributes=" + std::to_string(t.Attributes());
         Properties props = t.Properties();
@@ -212,38 +223,50 @@ void PrintSchema(Database& db) {
             user.emplace_back(p.Name(), v.IsNull() ? "NULL" : Escape(v.ToString()));
         }
         std::sort(user.begin(), user.end(), [](auto& a, auto& b) { return LessNoCase(a.first, b.first); });
-        for (auto& [n, v] : user) line += " " + n + "=" + v;
+        for (auto& [n, v] : user)
+            line += " " + n + "=" + v;
         std::cout << line << "\n";
         Fields fields = t.Fields();
         std::vector<Field> fl;
-        for (int i = 0; i < fields.Count(); ++i) fl.push_back(fields[i]);
-        std::sort(fl.begin(), fl.end(), [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (int i = 0; i < fields.Count(); ++i)
+            fl.push_back(fields[i]);
+        std::sort(fl.begin(), fl.end(),
+                  [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
         for (Field& f : fl)
-            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type() << " size=" << f.Size()
-                      << " attributes=" << f.Attributes() << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
+            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type()
+                      << " size=" << f.Size() << " attributes=" << f.Attributes()
+                      << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
                       << " required=" << (f.Required() ? 1 : 0) << "\n";
         Indexes indexes = t.Indexes();
         std::vector<Index> il;
-        for (int i = 0; i < indexes.Count(); ++i) il.push_back(indexes[i]);
-        std::sort(il.begin(), il.end(), [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (int i = 0; i < indexes.Count(); ++i)
+            il.push_back(indexes[i]);
+        std::sort(il.begin(), il.end(),
+                  [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
         for (Index& ix : il) {
             std::string names;
             Fields ixf = ix.Fields();
-            for (int i = 0; i < ixf.Count(); ++i) names += (i ? "," : "") + ixf[i].Name();
+            for (int i = 0; i < ixf.Count(); ++i)
+                names += (i ? "," : "") + ixf[i].Name();
             std::cout << "index " << t.Name() << "." << ix.Name() << " primary=" << (ix.Primary() ? 1 : 0)
                       << " unique=" << (ix.Unique() ? 1 : 0) << " fields=" << names << "\n";
         }
     }
     QueryDefs queries = db.QueryDefs();
     std::vector<QueryDef> ql;
-    for (int i = 0; i < queries.Count(); ++i) ql.push_back(queries[i]);
-    std::sort(ql.begin(), ql.end(), [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    for (int i = 0; i < queries.Count(); ++i)
+        ql.push_back(queries[i]);
+    std::sort(ql.begin(), ql.end(),
+              [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
     for (QueryDef& q : ql) {
         std::string sql;
         for (char c : q.SQL()) {
-            if (c == '\r') sql += "\\r";
-            else if (c == '\n') sql += "\\n";
-            else sql += c;
+            if (c == '\r')
+                sql += "\\r";
+            else if (c == '\n')
+                sql += "\\n";
+            else
+                sql += c;
         }
         std::cout << "query " << q.Name() << " sql=" << sql << "\n";
     }
@@ -254,11 +277,13 @@ void PrintQuery(Database& db, const std::string& sql) {
     Fields fields = rs.Fields();
     int n = fields.Count();
     std::string header;
-    for (int i = 0; i < n; ++i) header += (i ? "\t" : "") + fields[i].Name();
+    for (int i = 0; i < n; ++i)
+        header += (i ? "\t" : "") + fields[i].Name();
     std::cout << header << "\n";
     while (!rs.Eof()) {
         std::string line;
-        for (int i = 0; i < n; ++i) line += (i ? "\t" : "") + Cell(fields[i].Value());
+        for (int i = 0; i < n; ++i)
+            line += (i ? "\t" : "") + Cell(fields[i].Value());
         std::cout << line << "\n";
         rs.MoveNext();
     }
@@ -281,7 +306,8 @@ int Run(std::vector<std::string> args) {
         if (args.size() > 3) return Usage();
         Database db = engine.CreateDatabase(file, Connect(pwd, pwdGiven));
         if (args.size() == 3)
-            for (const auto& st : SplitStatements(ReadScript(args[2]))) db.Execute(st);
+            for (const auto& st : SplitStatements(ReadScript(args[2])))
+                db.Execute(st);
         db.Close();
         return 0;
     }
@@ -294,8 +320,10 @@ int Run(std::vector<std::string> args) {
         if (args.size() != 3) return Usage();
         std::string source = engine.HostPath(file);
         JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
-        for (const auto& t : report.tables) std::cout << t.name << "\t" << t.rows << "\n";
-        for (const auto& note : report.notes) std::cerr << "nota: " << note << "\n";
+        for (const auto& t : report.tables)
+            std::cout << t.name << "\t" << t.rows << "\n";
+        for (const auto& note : report.notes)
+            std::cerr << "nota: " << note << "\n";
         return 0;
     }
     if (cmd == "query" && file == "--json") {
@@ -307,8 +335,10 @@ int Run(std::vector<std::string> args) {
     }
     if (cmd == "compact") {
         if (args.size() != 3) return Usage();
-        if (pwdGiven) engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
-        else engine.CompactDatabase(file, args[2]);
+        if (pwdGiven)
+            engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
+        else
+            engine.CompactDatabase(file, args[2]);
         return 0;
     }
     int seconds = 0;
@@ -325,7 +355,8 @@ int Run(std::vector<std::string> args) {
     } else if (cmd == "exec") {
         if (args.size() < 3) return Usage();
         for (std::size_t i = 2; i < args.size(); ++i)
-            for (const auto& st : SplitStatements(args[i])) db.Execute(st);
+            for (const auto& st : SplitStatements(args[i]))
+                db.Execute(st);
     } else if (cmd == "query") {
         if (args.size() != 3) return Usage();
         PrintQuery(db, args[2]);
@@ -345,8 +376,10 @@ int Run(std::vector<std::string> args) {
         bool found = false;
         for (int i = 0; i < props.Count(); ++i)
             if (EqualsNoCase(props[i].Name(), args[3])) found = true;
-        if (found) props[args[3]].SetValue(Variant(args[4]));
-        else props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
+        if (found)
+            props[args[3]].SetValue(Variant(args[4]));
+        else
+            props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
     } else if (cmd == "schema") {
         if (args.size() != 2) return Usage();
         PrintSchema(db);
