@@ -35,6 +35,8 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+} // namespace
+
 bool ValidDate(int y, int m, int d) {
     static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
@@ -50,15 +52,16 @@ int ReadDigits(std::string_view s, std::size_t& i, int maxDigits, int& value) {
     return static_cast<int>(i - start);
 }
 
-// hh:nn[:ss] or hh.nn[.ss], then an optional AM/PM.
-bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
+bool ReadTime(std::string_view s, std::size_t& i, double& fraction, bool sqlLiteral) {
     int h, n, sec = 0;
-    if (!ReadDigits(s, i, 2, h) || i >= s.size() || (s[i] != ':' && s[i] != '.')) return false;
-    char sep = s[i++];
-    if (ReadDigits(s, i, 2, n) != 2) return false;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || (s[i] != ':' && (sqlLiteral || s[i] != '.')))
+        return false;
+    const char sep = s[i++];
+    const int digits = sqlLiteral ? 1 : 2; // at least, for the minutes and the seconds
+    if (ReadDigits(s, i, 2, n) < digits) return false;
     if (i < s.size() && s[i] == sep) {
         ++i;
-        if (ReadDigits(s, i, 2, sec) != 2) return false;
+        if (ReadDigits(s, i, 2, sec) < digits) return false;
     }
     while (i < s.size() && IsBlank(s[i]))
         ++i;
@@ -76,6 +79,8 @@ bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
     fraction = TimeFraction(h, n, sec);
     return true;
 }
+
+namespace {
 
 void Append2(std::string& out, int v) {
     out += static_cast<char>('0' + v / 10 % 10);

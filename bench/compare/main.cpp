@@ -453,14 +453,18 @@ int Main(int argc, char** argv) {
 
     ScriptedDialogs dialogs;
     Tempi tempi;
-    {
-        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+    // The window compares the model with a copy of the archive in a folder of its own.
+    const auto preparePair = [&](Aggiorna& w, const std::string& folder) {
         w.engine = &engine;
         w.File1.entries = {"Ditta2000.ini"};
         w.File1.listIndex = 0;
         w.NomeDb1 = M;
-        w.NomeDb2 = W + "\\passi\\Cont32.mdb";
+        w.NomeDb2 = W + "\\" + folder + "\\Cont32.mdb";
         platform::FileCopy(A, w.NomeDb2);
+    };
+    {
+        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+        preparePair(w, "passi");
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { PassiMisurati(w, tempi); });
         tempi.Aggiungi("steps_total", Seconds(t0));
@@ -489,12 +493,7 @@ int Main(int argc, char** argv) {
     {
         const double base = vacuumOra();
         Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
-        w.engine = &engine;
-        w.File1.entries = {"Ditta2000.ini"};
-        w.File1.listIndex = 0;
-        w.NomeDb1 = M;
-        w.NomeDb2 = W + "\\ponteval\\Cont32.mdb";
-        platform::FileCopy(A, w.NomeDb2);
+        preparePair(w, "ponteval");
         bool ok = false;
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { ok = Ponteval(w); });
