@@ -61,6 +61,28 @@ dao::Database ArchiveFixture::CreateFromModel(const std::string& path, const std
     return db;
 }
 
+void ArchiveFixture::MakeFromModel(const std::string& path, const std::vector<std::string>& tables,
+                                   const std::vector<std::string>& statements, const char* modelFile) {
+    dao::Database db = CreateFromModel(path, tables, modelFile);
+    for (const std::string& sql : statements)
+        Execute(db, sql);
+    db.Close();
+}
+
+void ArchiveFixture::ExecuteAt(const std::string& path, const std::string& sql) {
+    dao::Database db = Open(path);
+    Execute(db, sql);
+    db.Close();
+}
+
+std::vector<std::string> ArchiveFixture::RowsAt(const std::string& path, const std::string& sql,
+                                                std::initializer_list<const char*> fields) {
+    dao::Database db = Open(path);
+    std::vector<std::string> rows = QueryRows(db, sql, fields);
+    db.Close();
+    return rows;
+}
+
 std::vector<std::string> ArchiveFixture::LogEntries() const {
     std::vector<std::string> out;
     const std::string& text = w.Text1.text;

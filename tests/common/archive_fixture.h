@@ -48,6 +48,16 @@ public:
     dao::Database CreateFromModel(const std::string& path, const std::vector<std::string>& tables,
                                   const char* modelFile = "cont32.sql");
 
+    // The same, with `statements` run on it (dbFailOnError), and closed.
+    void MakeFromModel(const std::string& path, const std::vector<std::string>& tables,
+                       const std::vector<std::string>& statements, const char* modelFile = "cont32.sql");
+
+    // One statement run on the database at `path` (dbFailOnError), or the rows of a SELECT on it as
+    // QueryRows gives them; the database is opened and closed around it.
+    void ExecuteAt(const std::string& path, const std::string& sql);
+    std::vector<std::string> RowsAt(const std::string& path, const std::string& sql,
+                                    std::initializer_list<const char*> fields);
+
     // The entries of the run log, in order, each without its CR LF "->".
     std::vector<std::string> LogEntries() const;
 };

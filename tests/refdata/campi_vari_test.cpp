@@ -68,27 +68,27 @@ TEST_F(CampiVari, VersionPathStampsRepairsAndTouchesClientsUpTo028) {
         EXPECT_TRUE(AggiornaCampiVari(w, ditta)) << nome;
         EXPECT_TRUE(LogEntries().empty()) << nome;
 
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM anni ORDER BY Anno", {"Anno", "ver"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni ORDER BY Anno", {"Anno", "ver"}),
                   (Strings{"2023|048.5", "2024|048.5"}))
             << nome;
         for (const char* t : {"FATTURECLI", "FATTURECLI_R"})
-            EXPECT_EQ(QueryRows(d, std::string("SELECT * FROM ") + t + " ORDER BY ID",
-                                {"CLIFOR", "CLIENTE", "CFP"}),
+            EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                             {"CLIFOR", "CLIENTE", "CFP"}),
                       (Strings{"C001||C", "F01|C002|F", "<Null>|C003|<Null>"}))
                 << t << " " << nome;
         for (const char* t : {"ORDINIFOR", "ORDINIFOR_R"})
-            EXPECT_EQ(QueryRows(d, std::string("SELECT * FROM ") + t + " ORDER BY ID", {"TIPODOC"}),
+            EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                             {"TIPODOC"}),
                       (Strings{"O", "P"}))
                 << t << " " << nome;
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM TIPIFATTURECLI ORDER BY Cod", {"Cod", "TIPO", "CFP"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM TIPIFATTURECLI ORDER BY Cod",
+                         {"Cod", "TIPO", "CFP"}),
                   (Strings{"ALT||C", "BO|Documento di trasporto D.D.T.|C", "FA|Fattura|F", "FT|Fattura|C",
                            "MIA|Nostra|F", "SC|Scontr.scarico(non fiscale)|C"}))
             << nome;
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM CLIENTI ORDER BY Cod", {"PREZZI123"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM CLIENTI ORDER BY Cod", {"PREZZI123"}),
                   c.clientiToccati ? (Strings{"1", "1"}) : (Strings{"2", "3"}))
             << nome;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
@@ -106,12 +106,12 @@ TEST_F(CampiVari, MissingClientsTableIsReportedAtStep5AfterTheEarlierFixes) {
     ASSERT_EQ(dialogs.messageBoxes().size(), 1u);
     EXPECT_EQ(dialogs.messageBoxes()[0].text, report);
 
-    dao::Database d = Open(CompanyPath("CONT32.MDB"));
-    EXPECT_EQ(QueryRows(d, "SELECT * FROM anni ORDER BY Anno", {"ver"}), (Strings{"048.5", "048.5"}));
-    EXPECT_EQ(QueryRows(d, "SELECT * FROM FATTURECLI WHERE ID=1", {"CLIFOR"}), Strings{"C001"});
-    EXPECT_EQ(QueryRows(d, "SELECT * FROM TIPIFATTURECLI WHERE Cod='SC'", {"TIPO"}),
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni ORDER BY Anno", {"ver"}),
+              (Strings{"048.5", "048.5"}));
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM FATTURECLI WHERE ID=1", {"CLIFOR"}),
+              Strings{"C001"});
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM TIPIFATTURECLI WHERE Cod='SC'", {"TIPO"}),
               Strings{"Scontr.scarico(non fiscale)"});
-    d.Close();
 }
 
 class AnnoDaArticoli : public ArchiveTest {
@@ -138,15 +138,14 @@ protected:
     }
 
     Strings Anni() {
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
         Strings out;
         for (const char* t : {"Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"})
             for (const std::string& r :
-                 QueryRows(d, std::string("SELECT * FROM ") + t + " ORDER BY Anno", {"Anno"}))
+                 RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY Anno",
+                        {"Anno"}))
                 out.push_back(std::string(t) + " " + r);
-        for (const std::string& r : QueryRows(d, "SELECT * FROM anni", {"Anno", "EURO"}))
+        for (const std::string& r : RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni", {"Anno", "EURO"}))
             out.push_back("anni " + r);
-        d.Close();
         return out;
     }
 };
@@ -164,11 +163,7 @@ TEST_F(AnnoDaArticoli, OneYearOfArticlesGoesIntoEveryYearZero) {
 TEST_F(AnnoDaArticoli, WithoutArticlesTheCurrentYearIsUsed) {
     CreateFromModel(CompanyPath("CONT32.MDB"), {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"})
         .Close();
-    {
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
-        Execute(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
-        d.Close();
-    }
+    ExecuteAt(CompanyPath("CONT32.MDB"), "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
     const std::time_t now = std::time(nullptr);
     const std::string anno = std::to_string(std::localtime(&now)->tm_year + 1900);
     EXPECT_TRUE(AggiornaCampiVari(w, ditta));
@@ -185,9 +180,8 @@ TEST_F(AnnoDaArticoli, ArticlesOfTwoYearsChangeNothing) {
 }
 
 TEST_F(AnnoDaArticoli, ANullYearIsAnErrorAtStep7) {
-    dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"anni", "Articoli"});
-    Execute(d, "INSERT INTO Articoli (Anno, NumDoc) VALUES (0, 1)");
-    d.Close();
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"anni", "Articoli"},
+                  {"INSERT INTO Articoli (Anno, NumDoc) VALUES (0, 1)"});
     EXPECT_FALSE(AggiornaCampiVari(w, ditta));
     ASSERT_EQ(LogEntries().size(), 1u);
     EXPECT_EQ(LogEntries()[0].substr(0, 3), "94 ");

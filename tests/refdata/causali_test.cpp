@@ -13,31 +13,22 @@ protected:
     const std::string ditta = CompanyPath("CONT32.MDB");
 
     Strings TutteLeCausali() {
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
-        Strings out =
-            QueryRows(d, "SELECT * FROM causali ORDER BY cod", {"cod", "Descrizione", "Ripete", "ContoDare"});
-        d.Close();
+        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali ORDER BY cod",
+                             {"cod", "Descrizione", "Ripete", "ContoDare"});
         return out;
     }
 };
 
 TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
-    {
-        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"});
-        Execute(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')");
-        Execute(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')");
-        Execute(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')");
-        Execute(d,
-                "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('2V', 'Cambiata', True, "
-                "'1010')");
-        Execute(
-            d,
-            "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('4V', 'Nostra', True, '1')");
-        Execute(
-            d,
-            "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('INC', 'Incasso', True, '2')");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+        {"INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')",
+         "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')",
+         "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('2V', 'Cambiata', True, "
+         "'1010')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('4V', 'Nostra', True, '1')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('INC', 'Incasso', True, '2')"});
     const Strings atteso{
         "1A|Fatture/Note cred.IVA Acquisti|False|<Null>",
         "1V|Fatture/Note cred. IVA Vendite|False|<Null>",
@@ -69,22 +60,18 @@ TEST_F(Causali, DescriptionByRegisterTypeAndEmptyOutsideTheTable) {
         d.Close();
     }
     ModificaCausaliFisse(w, ditta);
-    dao::Database d = Open(CompanyPath("CONT32.MDB"));
-    EXPECT_EQ(QueryRows(d, "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod", {"cod", "Descrizione"}),
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod",
+                     {"cod", "Descrizione"}),
               (Strings{"1A1|Fatture/Note cred. IVA Vendite", "1A2|Incassi corrispettivi",
                        "1A3|Fatture/Note cred.IVA Acquisti", "1A4|Autofatt./rev.charge/Intrac.",
                        "1A5|Fatt.passive rev.charge/Intra", "1A6|Fatture in sospensione IVA",
                        "1A7|Corrispettivi(Ventilaz.su Acq)", "1A8|", "1A9|", "1B0|"}));
-    EXPECT_EQ(QueryRows(d, "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
-    d.Close();
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
 }
 
 TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAdded) {
-    {
-        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"});
-        Execute(d, "INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)");
-        d.Close();
-    }
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+                  {"INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)"});
     ModificaCausaliFisse(w, ditta);
     EXPECT_EQ(TutteLeCausali(), Strings{"1V|Vecchia|True|<Null>"});
     EXPECT_TRUE(dialogs.records().empty());

@@ -26,10 +26,8 @@ protected:
                        ", " + dare + ", " + avere + ", " + conto + ", " + cfp + ")");
     }
     Strings Riepiloghi() {
-        dao::Database a = Open(CompanyPath("CONT32.MDB"));
-        Strings out = QueryRows(a, "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
-                                {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
-        a.Close();
+        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
+                             {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
         return out;
     }
 };
@@ -94,9 +92,8 @@ TEST_F(Diversi, ANullAccountOnALineWithAnAmountStopsAtThatEntry) {
 
 TEST_F(Diversi, AnArchiveWithoutLinesFailsSilently) {
     d.Close();
-    dao::Database vecchio = CreateFromModel(CompanyPath("VECCHIO.MDB"), {"Articoli"});
-    Execute(vecchio, "INSERT INTO Articoli (Anno, NumDoc, conto) VALUES (2024, 1, 'A')");
-    vecchio.Close();
+    MakeFromModel(CompanyPath("VECCHIO.MDB"), {"Articoli"},
+                  {"INSERT INTO Articoli (Anno, NumDoc, conto) VALUES (2024, 1, 'A')"});
     EXPECT_FALSE(AggiornaDiversi(w, CompanyPath("VECCHIO.MDB")));
     EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());

@@ -15,77 +15,57 @@ protected:
 };
 
 TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
-    {
-        dao::Database m = CreateFromModel(CompanyPath("MODELLO.MDB"), {"CodiciCausaliTrasporto"});
-        Execute(m, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')");
-        Execute(m, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')");
-        Execute(m,
-                "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')");
-        m.Close();
-        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"CodiciCausaliTrasporto"});
-        Execute(d, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')");
-        Execute(d, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("MODELLO.MDB"), {"CodiciCausaliTrasporto"},
+        {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')"});
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"CodiciCausaliTrasporto"},
+                  {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
+                   "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')"});
     const Strings atteso{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"};
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod", {"cod", "Descrizione"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod",
+                         {"cod", "Descrizione"}),
                   atteso)
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
     EXPECT_TRUE(LogEntries().empty());
 }
 
 TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
-    {
-        dao::Database m = CreateFromModel(CompanyPath("MODELLO.MDB"), {"Categorie"});
-        Execute(
-            m,
-            "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)");
-        Execute(
-            m,
-            "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)");
-        Execute(m, "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)");
-        Execute(m, "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')");
-        m.Close();
-        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"Categorie"});
-        Execute(d, "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
-                   "False, 9)");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("MODELLO.MDB"), {"Categorie"},
+        {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)",
+         "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)",
+         "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)",
+         "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')"});
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"Categorie"},
+                  {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
+                   "False, 9)"});
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCategorieFisse(w, modello, ditta);
-        dao::Database d = Open(CompanyPath("CONT32.MDB"));
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM Categorie ORDER BY cod",
-                            {"cod", "Descrizione", "NonModif", "Sconto"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Categorie ORDER BY cod",
+                         {"cod", "Descrizione", "NonModif", "Sconto"}),
                   (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}))
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
-    {
-        dao::Database m = CreateFromModel(CompanyPath("MODELLO.MDB"), {"Ritenute"});
-        Execute(m, "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
-                   "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')");
-        Execute(m, "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
-                   "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')");
-        m.Close();
-        dao::Database propria = CreateFromModel(CompanyPath("PROPRIA.MDB"), {"Ritenute"});
-        Execute(propria, "INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)");
-        propria.Close();
-        CreateFromModel(CompanyPath("CONT32.MDB"), {"Ritenute"}).Close();
-    }
+    MakeFromModel(CompanyPath("MODELLO.MDB"), {"Ritenute"},
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')",
+                   "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')"});
+    MakeFromModel(CompanyPath("PROPRIA.MDB"), {"Ritenute"},
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)"});
+    CreateFromModel(CompanyPath("CONT32.MDB"), {"Ritenute"}).Close();
     CopiaDatiRitenute(w, modello, CompanyPath("PROPRIA.MDB"));
-    dao::Database propria = Open(CompanyPath("PROPRIA.MDB"));
-    EXPECT_EQ(QueryRows(propria, "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
-    propria.Close();
+    EXPECT_EQ(RowsAt(CompanyPath("PROPRIA.MDB"), "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
 
     CopiaDatiRitenute(w, modello, ditta);
     dao::Database d = Open(CompanyPath("CONT32.MDB"));
@@ -98,42 +78,32 @@ TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
 
 TEST_F(TabelleFisse, BanchePlaceholderDeletedAndCopiedBackWhenTheModelHasIt) {
     const char* campi = "(cod, Descrizione, ABI, contocorrente, Attiva)";
-    {
-        dao::Database m = CreateFromModel(CompanyPath("MODELLO.MDB"), {"BANCHE"}, "scad32.sql");
-        Execute(m, std::string("INSERT INTO BANCHE ") + campi +
-                       " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)");
-        m.Close();
-        dao::Database d = CreateFromModel(CompanyPath("SCAD32.MDB"), {"BANCHE"}, "scad32.sql");
-        Execute(d, std::string("INSERT INTO BANCHE ") + campi +
-                       " VALUES ('ESEMP', 'Banca di prova', '', '123456789/99', True)");
-        Execute(d, std::string("INSERT INTO BANCHE ") + campi +
-                       " VALUES ('ISP', 'La nostra Intesa', '03069', '1000/12', False)");
-        d.Close();
-    }
+    MakeFromModel(CompanyPath("MODELLO.MDB"), {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                   " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)"},
+                  "scad32.sql");
+    MakeFromModel(CompanyPath("SCAD32.MDB"), {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ESEMP', 'Banca di prova', '', '123456789/99', True)",
+                   std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ISP', 'La nostra Intesa', '03069', '1000/12', False)"},
+                  "scad32.sql");
     const std::string scad = CompanyPath("SCAD32.MDB");
     CopiaDatiBanche(w, modello, scad);
-    dao::Database d = Open(CompanyPath("SCAD32.MDB"));
-    EXPECT_EQ(
-        QueryRows(d, "SELECT * FROM BANCHE ORDER BY cod", {"cod", "Descrizione", "contocorrente", "Attiva"}),
-        Strings{"ISP|La nostra Intesa|1000/12|False"});
-    d.Close();
+    EXPECT_EQ(RowsAt(CompanyPath("SCAD32.MDB"), "SELECT * FROM BANCHE ORDER BY cod",
+                     {"cod", "Descrizione", "contocorrente", "Attiva"}),
+              Strings{"ISP|La nostra Intesa|1000/12|False"});
 
     // A model that ships the placeholder gives it back, with the model's values, at every run.
-    dao::Database m = Open(CompanyPath("MODELLO.MDB"));
-    Execute(m, std::string("INSERT INTO BANCHE ") + campi +
-                   " VALUES ('ESEMP', 'Banca esempio', '', '123456789/99', False)");
-    m.Close();
-    d = Open(CompanyPath("SCAD32.MDB"));
-    Execute(d, "UPDATE BANCHE SET Descrizione='Cambiata' WHERE cod='ISP'");
-    d.Close();
+    ExecuteAt(modello, std::string("INSERT INTO BANCHE ") + campi +
+                           " VALUES ('ESEMP', 'Banca esempio', '', '123456789/99', False)");
+    ExecuteAt(scad, "UPDATE BANCHE SET Descrizione='Cambiata' WHERE cod='ISP'");
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiBanche(w, modello, scad);
-        d = Open(CompanyPath("SCAD32.MDB"));
-        EXPECT_EQ(QueryRows(d, "SELECT * FROM BANCHE ORDER BY cod",
-                            {"cod", "Descrizione", "contocorrente", "Attiva"}),
+        EXPECT_EQ(RowsAt(scad, "SELECT * FROM BANCHE ORDER BY cod",
+                         {"cod", "Descrizione", "contocorrente", "Attiva"}),
                   (Strings{"ESEMP|Banca esempio|123456789/99|False", "ISP|Cambiata|1000/12|False"}))
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
@@ -161,11 +131,10 @@ TEST_F(TabelleFisse, AnUnexpectedErrorIsReportedWithTheMemberAndBothPaths) {
     for (const Caso& c : casi) {
         const std::string nm = "M" + std::to_string(n) + ".MDB", nd = "D" + std::to_string(n) + ".MDB";
         ++n;
-        dao::Database m = CreateFromModel(CompanyPath(nm), {c.tabella}, c.modello);
-        Execute(m, c.riga);
-        Execute(m, std::string("ALTER TABLE ") + c.tabella + " ADD COLUMN Nuovo TEXT(5)");
-        Execute(m, std::string("INSERT INTO ") + c.tabella + " (cod, Nuovo) VALUES ('ZZ', 'x')");
-        m.Close();
+        MakeFromModel(CompanyPath(nm), {c.tabella},
+                      {c.riga, std::string("ALTER TABLE ") + c.tabella + " ADD COLUMN Nuovo TEXT(5)",
+                       std::string("INSERT INTO ") + c.tabella + " (cod, Nuovo) VALUES ('ZZ', 'x')"},
+                      c.modello);
         CreateFromModel(CompanyPath(nd), {c.tabella}, c.modello).Close();
         w.Text1.text.clear();
         const std::size_t prima = dialogs.messageBoxes().size();
