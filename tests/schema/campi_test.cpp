@@ -277,7 +277,9 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
 
         ASSERT_EQ(LogEntries().size(), 1u);
         const std::string report = LogEntries()[0];
-        if (f.number != 0) EXPECT_TRUE(IsReport(report, f.number, N)) << report;
+        if (f.number != 0) {
+            EXPECT_TRUE(IsReport(report, f.number, N)) << report;
+        }
         EXPECT_TRUE(report.starts_with("Funz. Confr_ModificaField\n") && report.ends_with("\nfield " + N))
             << report;
         EXPECT_NE(report.find(f.detail), std::string::npos) << report;
