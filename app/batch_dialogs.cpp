@@ -46,6 +46,12 @@ std::string jsonString(const std::string& s) {
     return out + "\"";
 }
 
+// What an input box's answer is shown as: the program's only input box asks for a database password, so
+// what was typed never reaches the console nor the boxes file; an empty answer (a box given up) shows.
+std::string shownAnswer(const BatchBox& box) {
+    return box.typed.empty() ? std::string() : "***";
+}
+
 std::string buttonName(int button) {
     switch (button) {
     case vbOK: return "OK";
@@ -135,7 +141,7 @@ std::optional<std::string> BatchDialogs::BrowseForFolder(const std::string&) { r
 std::string BatchDialogs::ToJson(const BatchBox& box) {
     std::string out = "{\"title\": " + jsonString(box.title) + ", \"style\": " + std::to_string(box.style) +
                       ", \"text\": " + jsonString(box.text) + ", \"answer\": ";
-    if (box.input) return out + jsonString(box.typed) + ", \"input\": true}";
+    if (box.input) return out + jsonString(shownAnswer(box)) + ", \"input\": true}";
     return out + jsonString(buttonName(box.button)) + "}";
 }
 
@@ -143,7 +149,7 @@ std::string BatchDialogs::ToLine(const BatchBox& box) {
     std::string text = box.text;
     for (auto& c : text)
         if (c == '\n' || c == '\r') c = ' ';
-    if (box.input) return "[" + box.title + "] input: " + text + " => \"" + box.typed + "\"";
+    if (box.input) return "[" + box.title + "] input: " + text + " => \"" + shownAnswer(box) + "\"";
     return "[" + box.title + "] style " + std::to_string(box.style) + ": " + text + " => " + buttonName(box.button);
 }
 

@@ -50,9 +50,9 @@ public:
     void DoEvents() override {}
 
     // The box as one JSON object: {"title": ..., "style": ..., "text": ..., "answer": ...}, with
-    // "input": true and the typed text as answer for input boxes.
+    // "input": true for input boxes, whose answer (a password) is "***", or "" when nothing was typed.
     static std::string ToJson(const BatchBox& box);
-    // The box as one line for the console: title, style, text and answer.
+    // The box as one line for the console: title, style, text and answer (a typed one as "***").
     static std::string ToLine(const BatchBox& box);
 
 private:

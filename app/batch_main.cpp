@@ -22,7 +22,9 @@
 #include "platform/shell.h"
 #include "window/aggiorna.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -52,10 +54,20 @@ std::string absolute(const std::string& hostPath) {
     return std::string(buf) + "/" + hostPath;
 }
 
-bool writeHostFile(const std::string& hostPath, const std::string& bytes) {
-    std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out);
+// Writes an output file named on the command line (a link the user made there is written through). A new
+// file is created with `mode`: the boxes file records what was typed into the boxes, so it is the user's
+// own only.
+bool writeHostFile(const std::string& hostPath, const std::string& bytes, mode_t mode = 0666) {
+    const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && done == bytes.size();
 }
 
 } // namespace
@@ -126,7 +138,7 @@ int AggiornaBatchMain(int argc, char** argv) {
         std::string lines;
         for (const BatchBox& box : dialogs.boxes())
             lines += BatchDialogs::ToJson(box) + "\n";
-        if (!writeHostFile(options["--boxes"], lines))
+        if (!writeHostFile(options["--boxes"], lines, 0600))
             std::cerr << "aggiorna-batch: impossibile scrivere " << options["--boxes"] << "\n";
     }
 

@@ -35,15 +35,9 @@ void EsitoConfronto(Aggiorna& w, const std::string& file, bool aggiornato) {
         MemLog(w, "ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
 }
 
-// The password the list holds for a database ("" when none).
-std::string PasswordNota(const Aggiorna& w, const std::string& nome) {
-    for (int i = 1; i <= w.NumDb; ++i)
-        if (w.NomiDb[i] == UCase(nome)) return w.PwdDb[i];
-    return {};
-}
-
 // Before an archive is compared: reserves it for this run (no other program has it open or is inside a
-// transaction on it) and makes sure it opens. When it cannot be had, one log line with a box says which
+// transaction on it) and looks at its first bytes: one of our archives or a Jet file goes on to the
+// comparison, which opens it through ApreDb. When it cannot be had, one log line with a box says which
 // archive, why and what to do; nothing has touched the archive, and the run will end incomplete.
 bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::string& archivio,
                           dao::FileReservation& riserva) {
@@ -51,11 +45,7 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
     if (!w.engine) return true; // no engine: ApreDb says so and ends the program
     try {
         riserva = w.engine->Reserve(archivio);
-        try {
-            w.engine->OpenDatabase(archivio, false, false, ";pwd=" + PasswordNota(w, archivio)).Close();
-        } catch (const Error& e) {
-            if (e.number() != 3031) throw; // a password is asked for by the comparison
-        }
+        if (KindOfFile(archivio) == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
         return true;
     } catch (const Error& e) {
         riserva.Release();
@@ -106,13 +96,13 @@ bool AggiornaDitte(Aggiorna& w) {
         ImmaginiXProdotti(w, modello, w.NomeDb2, w.CartellaDati + "\\ledrana\\" + file);
 
         const std::string scadenzario = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
-        // An archive that an earlier run left missing beside the backup of its compaction comes back first.
-        RipristinaArchivioMancante(w, w.NomeDb2);
-        RipristinaArchivioMancante(w, scadenzario);
         const bool esisteContabilita = EsisteFile(w, w.NomeDb2, true);
         const bool esisteScadenzario = EsisteFile(w, scadenzario, true);
         if (!esisteContabilita || !esisteScadenzario) {
             MemLog(w, "Impossibile aggiornare la ditta " + file, true);
+            // Nothing is put back: what lies beside a missing archive is only described, for a person.
+            if (!esisteContabilita) NoteFilesBesideMissingArchive(w, w.NomeDb2);
+            if (!esisteScadenzario) NoteFilesBesideMissingArchive(w, scadenzario);
             continue;
         }
 

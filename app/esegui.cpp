@@ -8,7 +8,10 @@
 #include "install/inifile.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/notices.h"
+#include "platform/runlock.h"
 #include "platform/shell.h"
+#include "platform/shell_folders.h"
 #include "schema/confronto.h"
 #include "window/run_log.h"
 
@@ -27,9 +30,56 @@ const char* const kModelliStampa[30] = {
 
 namespace {
 
+// The data folder that step 2 will settle on, looked at before anything is changed: the first line of
+// dir.txt, or the folder box on a new installation; "" when dir.txt cannot be read.
+std::string DataFolderAhead(Aggiorna& w) {
+    const std::string dirTxt = platform::GetWindowsDirectory() + "\\dir.txt";
+    if (!platform::FileExists(dirTxt)) return w.CartellaZu.text;
+    try {
+        return platform::ReadFirstLine(dirTxt);
+    } catch (const Error&) {
+        return "";
+    }
+}
+
+// Takes the lock that keeps a second update away from the data folder, once its ledrana folder exists (a
+// folder without one holds no installation yet: the run then takes it as soon as it has made the folder).
+// False when another update holds it: the user is told who holds it, and nothing has been changed.
+bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& folder) {
+    if (lock.state() != platform::RunLock::State::Free || folder.empty() ||
+        !platform::FolderExists(folder + "\\ledrana"))
+        return true;
+    try {
+        lock = platform::RunLock::Take(folder + "\\ledrana\\update.lock");
+    } catch (const Error& e) {
+        w.runReport.NoteOnce("lock:" + folder, "",
+                             "Impossibile bloccare la cartella dati " + folder + " (" +
+                                 std::to_string(e.number()) + " " + e.description() +
+                                 "): un altro aggiornamento non ne sarebbe stato escluso.");
+        return true;
+    }
+    if (lock.state() != platform::RunLock::State::Held) return true;
+    const platform::LockHolder& h = lock.holder();
+    std::string chi;
+    if (!h.computer.empty())
+        chi = " dal computer " + h.computer + (h.user.empty() ? "" : " (utente " + h.user + ")");
+    else if (!h.user.empty())
+        chi = " dall'utente " + h.user;
+    if (h.since.size() >= 19) // "dd/mm/yyyy hh.nn.ss"
+        chi += ", iniziato il " + h.since.substr(0, 10) + " alle " + h.since.substr(11, 8);
+    const std::string testo =
+        "Un altro aggiornamento della cartella dati " + folder + " è in corso" + chi +
+        ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
+        "terminato.";
+    w.runReport.Note("", testo);
+    w.dialogs.MsgBox(testo, vbOKOnly, "");
+    return false;
+}
+
 // The steps of the run up to its success end; false at the first stop.
-bool EseguiAggiornamento(Aggiorna& w) {
+bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
     const std::string modello = w.CartellaDefault.text;
+    if (!LockDataFolder(w, lock, DataFolderAhead(w))) return false;
 
     // 1. Opening.
     w.Pb.visible = true;
@@ -72,6 +122,7 @@ bool EseguiAggiornamento(Aggiorna& w) {
     // 5. Folder tree and demo company.
     for (const char* sotto : {"", "\\ledrana", "\\ledrana\\ini"})
         if (!CreaCartella(w, w.CartellaDati + sotto, false)) return false;
+    if (!LockDataFolder(w, lock, w.CartellaDati)) return false;
     if (!CopiaArchiviDemo(w, w.CartellaDati, modello, [&w](const std::string& db) { return ApreDb(w, db); }))
         return false;
 
@@ -111,12 +162,15 @@ void AvviaProgramma(Aggiorna& w) {
 void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
     bool eseguito = false;
+    platform::RunLock lock; // held until the program ends
     try {
-        eseguito = EseguiAggiornamento(w);
+        eseguito = EseguiAggiornamento(w, lock);
     } catch (const Error& e) {
         // An error that a called procedure lets through ends the run at its failure end.
         MemLog(w, std::to_string(e.number()) + " " + e.description() + "\nfunz. Command2_Click ", true);
     }
+    for (const platform::Notice& n : platform::TakeNotices())
+        w.runReport.NoteOnce(n.key, "", n.text);
 
     w.screenMousePointer = vbDefault;
     if (!eseguito || w.ArchivioSaltato) {

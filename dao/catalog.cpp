@@ -66,7 +66,7 @@ void Catalog::Sort() {
 // ---- Types --------------------------------------------------------------------------------------------
 
 bool IsValidType(int type) {
-    return (type >= dbBoolean && type <= dbMemo) || type == dbGUID;
+    return (type >= dbBoolean && type <= dbMemo) || type == dbGUID || type == dbDecimal;
 }
 
 bool IsVariableType(int type) {
@@ -88,6 +88,7 @@ std::int32_t DefaultSize(int type) {
     case dbDate:
         return 8;
     case dbGUID:
+    case dbDecimal:
         return 16;
     case dbText:
         return 50;
@@ -106,6 +107,13 @@ void NormaliseField(FieldDef& f) {
     } else {
         f.size = DefaultSize(f.type);
     }
+    if (f.type == dbDecimal) {
+        if (f.precision == 0) f.precision = 18;
+        if (f.precision < 1 || f.precision > Decimal::kMaxPrecision || f.scale < 0 || f.scale > f.precision)
+            ThrowJet(3219);
+    } else {
+        f.precision = f.scale = 0;
+    }
     if (f.type != dbLong) f.attributes &= ~dbAutoIncrField;
     if (IsVariableType(f.type)) {
         if ((f.attributes & dbFixedField) == 0) f.attributes |= dbVariableField;
@@ -123,6 +131,8 @@ std::string ColumnDecl(const FieldDef& f) {
         return "TEXT COLLATE NOCASE";
     case dbGUID:
         return "TEXT";
+    case dbDecimal:
+        return "TEXT COLLATE " + std::string(kDecimalCollation);
     case dbBinary:
     case dbLongBinary:
         return "BLOB";
@@ -136,7 +146,44 @@ std::string ColumnDecl(const FieldDef& f) {
     }
 }
 
+std::int32_t StoredSize(const FieldDef& f) {
+    return f.type == dbDecimal ? f.precision * 256 + f.scale : f.size;
+}
+
+void ReadStoredSize(FieldDef& f, std::int32_t stored) {
+    f.size = stored;
+    if (f.type != dbDecimal) return;
+    f.precision = stored / 256;
+    f.scale = stored % 256;
+    f.size = DefaultSize(dbDecimal);
+}
+
 // ---- Values ---------------------------------------------------------------------------------------------
+
+namespace {
+
+Variant AsDecimal(const FieldDef& f, const Variant& v) {
+    const Decimal d = v.ToDecimal().Rounded(f.scale);
+    if (!d.Fits(f.precision ? f.precision : 18, f.scale)) ThrowJet(3349);
+    return Variant::FromDecimal(d);
+}
+
+// Decimal columns order their texts as numbers; a text that is none (written by another tool) comes after
+// every number, in byte order.
+int CompareDecimalTexts(void*, int n1, const void* p1, int n2, const void* p2) {
+    const std::string_view a(static_cast<const char*>(p1), static_cast<std::size_t>(n1));
+    const std::string_view b(static_cast<const char*>(p2), static_cast<std::size_t>(n2));
+    const std::optional<Decimal> x = Decimal::Parse(a), y = Decimal::Parse(b);
+    if (x && y) return Compare(*x, *y);
+    if (x || y) return x ? -1 : 1;
+    return a.compare(b) < 0 ? -1 : a == b ? 0 : 1;
+}
+
+} // namespace
+
+void RegisterDecimalCollation(sqlite3* db) {
+    sqlite3_create_collation_v2(db, kDecimalCollation, SQLITE_UTF8, nullptr, CompareDecimalTexts, nullptr);
+}
 
 std::optional<Variant> AsScalarType(int type, const Variant& v) {
     switch (type) {
@@ -166,6 +213,8 @@ Variant ToStorage(const Variant& v, const FieldDef& f) {
     try {
         if (std::optional<Variant> scalar = AsScalarType(f.type, v)) return *std::move(scalar);
         switch (f.type) {
+        case dbDecimal:
+            return AsDecimal(f, v);
         case dbText:
         case dbMemo:
         case dbGUID: {
@@ -248,6 +297,14 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
     case dbDate:
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::FromDate(sqlite3_column_double(s, i));
         break;
+    case dbDecimal:
+        if (st == SQLITE_TEXT) {
+            const unsigned char* p = sqlite3_column_text(s, i);
+            const std::string_view text(reinterpret_cast<const char*>(p),
+                                        static_cast<std::size_t>(sqlite3_column_bytes(s, i)));
+            if (std::optional<Decimal> d = Decimal::Parse(text)) return Variant::FromDecimal(*d);
+        }
+        break;
     case dbText:
     case dbMemo:
     case dbGUID:
@@ -300,6 +357,7 @@ void BindVariant(sqlite3_stmt* s, int i, const Variant& v) {
         sqlite3_bind_double(s, i, v.RawDouble());
         break;
     case Variant::Kind::String:
+    case Variant::Kind::Decimal:
         sqlite3_bind_text(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
         break;
     case Variant::Kind::Binary:
@@ -323,6 +381,7 @@ bool SameStoredValue(const Variant& a, const Variant& b) {
     }
     case Variant::Kind::String:
     case Variant::Kind::Binary:
+    case Variant::Kind::Decimal:
         return a.RawString() == b.RawString();
     default:
         return a.RawInteger() == b.RawInteger();
@@ -442,7 +501,7 @@ void Connection::LoadCatalog() {
                 continue;
             }
             f.type = sqlite3_column_int(s.get(), 3);
-            f.size = sqlite3_column_int(s.get(), 4);
+            ReadStoredSize(f, sqlite3_column_int(s.get(), 4));
             f.attributes = sqlite3_column_int(s.get(), 5);
             f.allowZeroLength = sqlite3_column_int(s.get(), 6) != 0;
             f.required = sqlite3_column_int(s.get(), 7) != 0;
@@ -541,7 +600,7 @@ void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
     BindText(s, 2, f.name);
     sqlite3_bind_int(s, 3, f.ordinal);
     sqlite3_bind_int(s, 4, f.type);
-    sqlite3_bind_int(s, 5, f.size);
+    sqlite3_bind_int(s, 5, StoredSize(f));
     sqlite3_bind_int(s, 6, f.attributes);
     sqlite3_bind_int(s, 7, f.allowZeroLength ? 1 : 0);
     sqlite3_bind_int(s, 8, f.required ? 1 : 0);

@@ -57,6 +57,7 @@ inline constexpr int dbText = 10;
 inline constexpr int dbLongBinary = 11;
 inline constexpr int dbMemo = 12;
 inline constexpr int dbGUID = 15;
+inline constexpr int dbDecimal = 20; // exact to 28 digits, with Precision and Scale
 
 // Field attributes (FieldAttributeEnum).
 inline constexpr int dbFixedField = 1;
@@ -145,7 +146,10 @@ private:
 // given Name, Type, Size, Attributes and then appended to a table's Fields.
 //
 // Types and sizes are DAO's: Text 1-255 (default 50), Boolean 1, Byte 1, Integer 2, Long 4, Currency 8,
-// Single 4, Double 8, Date 8, GUID 16, Memo / Binary / LongBinary 0 (Binary 1-255 when given).
+// Single 4, Double 8, Date 8, GUID 16, Decimal 16, Memo / Binary / LongBinary 0 (Binary 1-255 when given).
+// A Decimal field has a Precision (digits in all, 1-28, default 18) and a Scale (decimals, 0 to Precision,
+// default 0); a value is rounded half to even to Scale decimals and refused (3349) when it still has too
+// many digits.
 // On append the engine sets dbFixedField on fixed-size types and dbVariableField on Text, Memo and the
 // binaries; dbAutoIncrField only counts on a Long (a counter, Attributes 17).
 // A field appended to a table with rows holds Null in them (a counter numbers them 1..n in the table's
@@ -161,6 +165,10 @@ public:
     void SetSize(std::int32_t size);      // 3219 once appended
     std::int32_t Attributes() const;
     void SetAttributes(std::int32_t attributes);
+    int Precision() const;                // Decimal fields; 0 for the other types
+    void SetPrecision(int precision);     // 3219 once appended or out of 1-28
+    int Scale() const;
+    void SetScale(int scale);             // 3219 once appended or out of 0-28
     bool AllowZeroLength() const;
     void SetAllowZeroLength(bool allow);
     bool Required() const;
@@ -281,6 +289,10 @@ public:
     void SetValidationText(std::string_view text);  // the description of the error when the rule fails
     // Exact row count of a local table; -1 for an attached one.
     std::int64_t RecordCount() const;
+    // Rows that hold a Null in a field of the primary key: the engine refuses them (3058), but an archive
+    // written before, or by another program, may keep some; they stay readable and updatable. 0 for a table
+    // without a primary key and for an attached one.
+    std::int64_t NullKeyRows() const;
     bool Updatable() const;
 
     dao::Fields Fields() const;

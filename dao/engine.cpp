@@ -4,6 +4,7 @@
 #include "dao/jet_import.h"
 #include "dao/jetsql.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
@@ -112,6 +113,8 @@ platform::FileHold TakeHold(const std::string& host, platform::HoldMode mode, co
 }
 
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
+    // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
+    if (!readOnly) platform::RemoveLinkAt(host + "-journal");
     sqlite3* raw = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (create ? SQLITE_OPEN_CREATE : 0) |
                 SQLITE_OPEN_NOMUTEX;
@@ -188,6 +191,7 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
     c.db = SqliteDb(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
     sqlite3_extended_result_codes(raw, 1);
+    RegisterDecimalCollation(raw);
     try {
         c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
         c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
@@ -507,6 +511,7 @@ bool DBEngine::IsWholeDatabase(const std::string& path) const {
     const int rc = sqlite3_open_v2(host.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) return false;
+    RegisterDecimalCollation(raw);
     auto single = [&](const char* sql, std::string& out) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db.get(), sql, -1, &st, nullptr) != SQLITE_OK) return false;

@@ -11,14 +11,16 @@ namespace ledrana::dao::detail {
 namespace {
 
 // dao_ok(value, flags, fieldName, fail): 1 when the value may be stored in the field; otherwise 0 (the row is
-// skipped) or, with fail set, the error 3314 (flags & 1: required, value Null) or 3315 (flags & 2: no
-// zero-length text).
+// skipped) or, with fail set, the error 3058 (flags & 4: a field of the primary key or of an index that
+// disallows Null, value Null), 3314 (flags & 1: required, value Null) or 3315 (flags & 2: no zero-length
+// text).
 void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int flags = sqlite3_value_int(argv[1]);
     bool fail = sqlite3_value_int(argv[3]) != 0;
     const char* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
     int error = 0;
-    if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3314;
+    if ((flags & 4) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3058;
+    else if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3314;
     else if ((flags & 2) && sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0)
         error = 3315;
     if (!error) {
@@ -117,20 +119,34 @@ const TableState& TargetTable(Connection& c, const std::string& name) {
 }
 
 std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int fromType) {
+    // The size argument carries a Decimal's precision and scale as MSysFields does.
+    const std::int32_t size = f.type == dbText || f.type == dbBinary ? f.size : f.type == dbDecimal ? StoredSize(f) : 0;
     std::string out = std::string(fail ? "jet_cast_strict(" : "jet_cast(") + expr + ", " + std::to_string(f.type) +
-                      ", " + std::to_string(f.type == dbText || f.type == dbBinary ? f.size : 0);
+                      ", " + std::to_string(size);
     if (fromType) out += ", " + std::to_string(fromType);
     return out + ")";
 }
 
-int Flags(const FieldDef& f) {
+// True for a field of the primary key or of an index that disallows Null (a counter is numbered after
+// the INSERT that leaves it Null).
+bool InNullFreeIndex(const TableState& t, const FieldDef& f) {
+    if (f.IsCounter()) return false;
+    for (const IndexDef& ix : t.indexes)
+        if (ix.primary || ix.required)
+            for (const std::string& name : ix.fields)
+                if (SameName(name, f.name)) return true;
+    return false;
+}
+
+int Flags(const TableState& t, const FieldDef& f) {
     int flags = f.required ? 1 : 0;
     if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength) flags |= 2;
+    if (InNullFreeIndex(t, f)) flags |= 4;
     return flags;
 }
 
-std::string Check(const FieldDef& f, const std::string& value, bool fail) {
-    return "dao_ok(" + value + ", " + std::to_string(Flags(f)) + ", " + SqlLiteral(f.name) + ", " +
+std::string Check(const TableState& t, const FieldDef& f, const std::string& value, bool fail) {
+    return "dao_ok(" + value + ", " + std::to_string(Flags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
            (fail ? "1" : "0") + ")";
 }
 
@@ -178,7 +194,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             std::string cast = Cast(*f, "(" + expr + ")", fail, SourceType(tt, expr));
             if (!set.empty()) set += ", ";
             set += QuoteName(f->name) + " = " + cast;
-            if (Flags(*f)) checks += " AND " + Check(*f, cast, fail);
+            if (Flags(tt, *f)) checks += " AND " + Check(tt, *f, cast, fail);
             assigned.emplace_back(f, cast);
         }
         if (HasValidationRules(tt)) {
@@ -229,7 +245,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             inner.append(sep).append(Cast(*cols[i], "\"__src\"." + ci, fail, 0)).append(" AS ").append(si);
             outer.append(sep).append(si);
             written.emplace_back(cols[i], si);
-            if (Flags(*cols[i])) checks += " AND " + Check(*cols[i], si, fail);
+            if (Flags(tt, *cols[i])) checks += " AND " + Check(tt, *cols[i], si, fail);
         }
         for (const auto& f : tt.fields) {
             bool given = false;
@@ -242,14 +258,14 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             }
             std::string d = DefaultExpr(f);
             if (d.empty()) {
-                if (f.required) checks += " AND " + Check(f, "NULL", fail);
+                if (Flags(tt, f) & 5) checks += " AND " + Check(tt, f, "NULL", fail);
                 continue;
             }
             std::string cast = Cast(f, d, fail, 0);
             names += ", " + QuoteName(f.name);
             outer += ", " + cast;
             written.emplace_back(&f, cast);
-            if (Flags(f)) checks += " AND " + Check(f, cast, fail);
+            if (Flags(tt, f)) checks += " AND " + Check(tt, f, cast, fail);
         }
         if (HasValidationRules(tt))
             checks += RuleChecks(tt, fail, [&](std::string_view name) -> std::string {
@@ -273,6 +289,8 @@ FieldDef ColumnToField(const JetColumnDef& d) {
     f.name = d.name;
     f.type = d.type;
     f.size = d.type == dbText && d.size == 0 ? 255 : d.size;
+    f.precision = d.precision;
+    f.scale = d.scale;
     if (d.counter) {
         f.type = dbLong;
         f.attributes = dbAutoIncrField | dbFixedField;
@@ -336,6 +354,8 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const
             if (from) {
                 f.type = from->type;
                 f.size = from->size;
+                f.precision = from->precision;
+                f.scale = from->scale;
                 f.allowZeroLength = from->allowZeroLength;
             } else {
                 f.type = dbText;
@@ -352,6 +372,8 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const
                     }
                 }
                 if (f.type != dbText) f.size = 0;
+                // A computed Decimal: as many digits as a Decimal field takes, ten of them decimals.
+                if (f.type == dbDecimal) f.precision = Decimal::kMaxPrecision, f.scale = 10;
             }
             const char* name = sqlite3_column_name(s.get(), i);
             f.name = name ? name : "Expr" + std::to_string(1000 + i);
@@ -461,6 +483,7 @@ void CheckValidationRules(Connection& c, const TableState& t, const std::functio
 }
 
 void RegisterEngineFunctions(sqlite3* db) {
+    RegisterDecimalCollation(db);
     sqlite3_create_function_v2(db, "dao_rule", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoRule, nullptr,
                                nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr, nullptr,

@@ -117,6 +117,36 @@ void Field::SetSize(std::int32_t size) {
     f.def.size = size;
 }
 
+int Field::Precision() const {
+    const FieldDef& d = FI(impl_).Def();
+    return d.type == dbDecimal ? (d.precision ? d.precision : 18) : 0;
+}
+
+void Field::SetPrecision(int precision) {
+    FieldImpl& f = FI(impl_);
+    if (f.mode == FieldImpl::Mode::Table || f.mode == FieldImpl::Mode::Recordset) {
+        if (Precision() != precision) ThrowJet(3219);
+        return;
+    }
+    if (precision < 1 || precision > Decimal::kMaxPrecision) ThrowJet(3219);
+    f.def.precision = precision;
+}
+
+int Field::Scale() const {
+    const FieldDef& d = FI(impl_).Def();
+    return d.type == dbDecimal ? d.scale : 0;
+}
+
+void Field::SetScale(int scale) {
+    FieldImpl& f = FI(impl_);
+    if (f.mode == FieldImpl::Mode::Table || f.mode == FieldImpl::Mode::Recordset) {
+        if (Scale() != scale) ThrowJet(3219);
+        return;
+    }
+    if (scale < 0 || scale > Decimal::kMaxScale) ThrowJet(3219);
+    f.def.scale = scale;
+}
+
 std::int32_t Field::Attributes() const {
     const FieldImpl& f = FI(impl_);
     std::int32_t a = f.Def().attributes;

@@ -48,6 +48,7 @@
 #include <string>
 #include <string_view>
 
+#include "dao/decimal.h"
 #include "platform/error.h"
 
 namespace ledrana::dao::vb {
@@ -135,6 +136,8 @@ bool Like(std::string_view text, std::string_view pattern);
 
 // VB's Format(value, format) for a number or a date (isDate tells which the value is).
 std::string FormatNumber(double v, std::string_view format);
+// The same for a Decimal: a format of digit placeholders writes its digits exactly.
+std::string FormatDecimal(const Decimal& d, std::string_view format);
 std::string FormatDate(double dayNumber, std::string_view format);
 // Format of a text value with a text format (@ & < > !), or returned unchanged.
 std::string FormatText(std::string_view text, std::string_view format);

@@ -85,6 +85,27 @@ void Digits(double v, int decimals, std::string& integer, std::string& fraction)
     fraction = dot == std::string::npos ? "" : s.substr(dot + 1);
 }
 
+// The same digits of a Decimal's magnitude, exact.
+void ExactDigits(const Decimal& d, int decimals, std::string& integer, std::string& fraction) {
+    std::string s = d.ToString();
+    if (!s.empty() && s[0] == '-') s.erase(0, 1);
+    const std::size_t dot = s.find('.');
+    integer = s.substr(0, dot);
+    fraction = dot == std::string::npos ? "" : s.substr(dot + 1);
+    const bool up = static_cast<int>(fraction.size()) > decimals && fraction[static_cast<std::size_t>(decimals)] >= '5';
+    fraction.resize(static_cast<std::size_t>(decimals), '0');
+    if (!up) return;
+    std::string all = integer + fraction;
+    int k = static_cast<int>(all.size()) - 1;
+    for (; k >= 0 && all[static_cast<std::size_t>(k)] == '9'; --k) all[static_cast<std::size_t>(k)] = '0';
+    if (k < 0)
+        all.insert(all.begin(), '1');
+    else
+        ++all[static_cast<std::size_t>(k)];
+    integer = all.substr(0, all.size() - fraction.size());
+    fraction = all.substr(all.size() - fraction.size());
+}
+
 std::string Group(const std::string& digits) {
     std::string out;
     int n = static_cast<int>(digits.size());
@@ -95,8 +116,9 @@ std::string Group(const std::string& digits) {
     return out;
 }
 
-// One section of a user number format applied to |v| (the sign is the caller's).
-std::string FormatSection(double v, std::string_view f) {
+// One section of a user number format applied to |v| (the sign is the caller's); `exact`, when given, is
+// the same value as a Decimal, whose digits are written instead of the Double's.
+std::string FormatSection(double v, std::string_view f, const Decimal* exact = nullptr) {
     // Read the placeholders.
     int intZeros = 0, intDigits = 0, decZeros = 0, decDigits = 0, expZeros = 0;
     bool hasDecimal = false, thousands = false, percent = false, exponent = false, expPlus = false;
@@ -145,6 +167,8 @@ std::string FormatSection(double v, std::string_view f) {
             last = i;
         }
     }
+    std::optional<Decimal> scaled;
+    if (exact) scaled = percent ? Multiply(*exact, Decimal::FromInt(100)) : *exact;
     if (percent) v *= 100;
     int decimals = decZeros + decDigits;
 
@@ -164,6 +188,8 @@ std::string FormatSection(double v, std::string_view f) {
                 ++exp;
                 Digits(v, decimals, integer, fraction);
             }
+        } else if (scaled) {
+            ExactDigits(*scaled, decimals, integer, fraction);
         } else {
             Digits(v, decimals, integer, fraction);
         }
@@ -459,18 +485,29 @@ std::string FormatDate(double d, std::string_view f) {
     return out;
 }
 
-std::string FormatNumber(double v, std::string_view f) {
+namespace {
+
+std::string FormatNumber(double v, std::string_view f, const Decimal* exact) {
     bool named = false;
     std::string out = Named(v, f, named);
     if (named) return out;
+    std::optional<Decimal> magnitude;
+    if (exact) magnitude = exact->Negative() ? exact->Negated() : *exact;
+    const Decimal* m = magnitude ? &*magnitude : nullptr;
     std::vector<std::string_view> sections = Sections(f);
-    if (v < 0 && sections.size() >= 2 && !sections[1].empty()) return FormatSection(-v, sections[1]);
+    if (v < 0 && sections.size() >= 2 && !sections[1].empty()) return FormatSection(-v, sections[1], m);
     if (v == 0 && sections.size() >= 3 && !sections[2].empty()) return FormatSection(0, sections[2]);
-    out = FormatSection(std::fabs(v), sections[0]);
+    out = FormatSection(std::fabs(v), sections[0], m);
     // A minus sign only when something non-zero shows.
     if (v < 0 && out.find_first_of("123456789") != std::string::npos) out.insert(out.begin(), '-');
     return out;
 }
+
+} // namespace
+
+std::string FormatNumber(double v, std::string_view f) { return FormatNumber(v, f, nullptr); }
+
+std::string FormatDecimal(const Decimal& d, std::string_view f) { return FormatNumber(d.ToDouble(), f, &d); }
 
 std::string FormatText(std::string_view text, std::string_view f) {
     bool lower = false, upper = false, leftToRight = false;

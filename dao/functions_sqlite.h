@@ -208,11 +208,14 @@ extern const std::span<const Scalar> kTextFunctions;       // functions_sql_text
 extern const std::span<const Scalar> kMathFunctions;       // functions_sql_math.cpp
 extern const std::span<const Scalar> kDateFunctions;       // functions_sql_dates.cpp
 extern const std::span<const Scalar> kFormatFunctions;     // functions_sql_conversions.cpp
+extern const std::span<const Scalar> kDecimalFunctions;    // functions_sql_decimal.cpp
 
 // The number in a value, for a numeric field; false when it is no number (functions_sql_casts.cpp).
 bool CastNumber(sqlite3_value* v, double& out);
 
 // First, Last, StDev, StDevP, Var and VarP (functions_sql_aggregates.cpp).
 void RegisterAggregateFunctions(sqlite3* db);
+// Sum, Avg, Min and Max of Decimal values (functions_sql_decimal.cpp).
+void RegisterDecimalAggregates(sqlite3* db);
 
 } // namespace ledrana::dao::sqlfn

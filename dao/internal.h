@@ -51,6 +51,8 @@ struct FieldDef {
     int type = 0;
     std::int32_t size = 0;
     std::int32_t attributes = 0;
+    int precision = 0; // Decimal: digits in all and decimals (NormaliseField sets 18, 0 when not given)
+    int scale = 0;
     bool allowZeroLength = false;
     bool required = false;
     std::string defaultValue;
@@ -116,10 +118,18 @@ bool IsValidType(int type);
 bool IsVariableType(int type);
 // The SQLite column declaration for a field ("INTEGER", "TEXT COLLATE NOCASE"...).
 std::string ColumnDecl(const FieldDef& f);
-// Normalises a definition before it is stored: size and the fixed/variable attribute bits.
+// Normalises a definition before it is stored: size, Decimal's precision and scale (3219 when out of
+// range), and the fixed/variable attribute bits.
 void NormaliseField(FieldDef& f);
+// MSysFields keeps a Decimal field's precision and scale in its Size column (the field's Size is 16).
+std::int32_t StoredSize(const FieldDef& f);
+void ReadStoredSize(FieldDef& f, std::int32_t stored);
 
 // ---- Values ----
+// Decimal values are stored as their text (Decimal::ToString) in TEXT columns of this collation, which
+// orders them as numbers: indexes, ORDER BY, Min/Max and comparisons with a column see numbers, and every
+// digit stays exact. Registered on every connection (RegisterEngineFunctions).
+void RegisterDecimalCollation(sqlite3* db);
 // Converts a value for storage in a field: the stored Variant (Null, Long for integers and Booleans,
 // Double for Currency/Single/Double/Date, String, Binary). Throws 3421 for a value that cannot be
 // converted, 3163 for text too long, 3349 for a number out of range.

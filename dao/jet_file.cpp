@@ -10,6 +10,11 @@
 
 #include <mdbtools.h>
 
+#include <zlib.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,6 +25,8 @@ namespace {
 constexpr int kOffsetMask = 0x1fff;
 constexpr int kDeletedRow = 0x4000; // libmdb's reading of the row flags
 constexpr std::size_t kMaxLongValue = std::size_t{1} << 30;
+// A calculated column's value: 16 bytes, the value's length (4), the value, then 3 more bytes at most.
+constexpr int kCalculatedHeader = 20;
 
 std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -75,6 +82,146 @@ std::vector<std::pair<std::string, std::string>> PropertyList(const MdbPropertie
     return out;
 }
 
+std::uint64_t Le64(const unsigned char* p) {
+    return std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32;
+}
+
+// The exact text of a decimal number: its 96-bit magnitude (high 32 bits, low 64) with `scale` of its
+// digits after the point.
+std::string DecimalText(std::uint32_t high, std::uint64_t low, int scale, bool negative) {
+    std::uint32_t limbs[3] = {high, static_cast<std::uint32_t>(low >> 32), static_cast<std::uint32_t>(low)};
+    std::string digits;
+    do {
+        std::uint64_t rest = 0;
+        for (auto& limb : limbs) {
+            const std::uint64_t cur = rest << 32 | limb;
+            limb = static_cast<std::uint32_t>(cur / 10);
+            rest = cur % 10;
+        }
+        digits.insert(digits.begin(), static_cast<char>('0' + rest));
+    } while (limbs[0] != 0 || limbs[1] != 0 || limbs[2] != 0);
+    if (scale > 0) {
+        const auto sc = static_cast<std::size_t>(scale);
+        if (digits.size() <= sc) digits.insert(0, sc + 1 - digits.size(), '0');
+        digits.insert(digits.size() - sc, 1, '.');
+    }
+    return negative && digits.find_first_not_of("0.") != std::string::npos ? "-" + digits : digits;
+}
+
+// Year, month, day of a day number counted from 1 January 1970 (proleptic Gregorian calendar).
+void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+// A Date/Time Extended value: ASCII digits, the days since 1 January of year 1 (19), a separator, the
+// ten-millionths of a second since midnight (19), then ":7" and a 0 byte. False when it is not that.
+bool ExtendedDate(const unsigned char* p, std::size_t n, Value& v) {
+    if (n < 39) return false;
+    auto number = [&](std::size_t from, std::size_t len, std::uint64_t& out) {
+        out = 0;
+        for (std::size_t i = from; i < from + len; ++i) {
+            if (p[i] < '0' || p[i] > '9') return false;
+            out = out * 10 + (p[i] - '0');
+        }
+        return true;
+    };
+    std::uint64_t days = 0, ticks = 0;
+    if (!number(0, 19, days) || !number(20, 19, ticks) || days > 4000000 || ticks >= 864000000000ULL)
+        return false;
+    const std::uint64_t seconds = ticks / 10000000, fraction = ticks % 10000000;
+    std::int64_t year = 0;
+    int month = 0, day = 0;
+    CivilFromDays(static_cast<std::int64_t>(days) - 719162, year, month, day);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02u:%02u:%02u.%07u", static_cast<long long>(year),
+                  month, day, unsigned(seconds / 3600), unsigned(seconds / 60 % 60), unsigned(seconds % 60),
+                  unsigned(fraction));
+    const bool inRange = year >= 100 && year <= 9999;
+    v.kind = inRange ? Value::Kind::Date : Value::Kind::Null;
+    // Days from 30 December 1899; before it the time of day counts away from zero, as Dates do.
+    const double serial = static_cast<double>(static_cast<std::int64_t>(days) - 693593);
+    const double time = static_cast<double>(seconds) / 86400.0;
+    v.d = serial < 0 ? serial - time : serial + time;
+    if (!inRange || fraction != 0) v.exact = text;
+    return true;
+}
+
+bool IsFixedType(int type) {
+    switch (type) {
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_REPID:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A value of a fixed-size type from its bytes. False when the type is not one, or the bytes are too few.
+bool DecodeFixed(int type, const unsigned char* p, std::size_t n, Value& v) {
+    switch (type) {
+    case MDB_BYTE:
+        if (n < 1) return false;
+        v.kind = Value::Kind::Byte;
+        v.i = p[0];
+        return true;
+    case MDB_INT:
+        if (n < 2) return false;
+        v.kind = Value::Kind::Integer;
+        v.i = static_cast<std::int16_t>(p[0] | p[1] << 8);
+        return true;
+    case MDB_LONGINT:
+    case MDB_COMPLEX: // the reference number of the row's values
+        if (n < 4) return false;
+        v.kind = Value::Kind::Long;
+        v.i = static_cast<std::int32_t>(Le32(p));
+        return true;
+    case MDB_MONEY:
+        if (n < 8) return false;
+        v.kind = Value::Kind::Currency;
+        v.i = static_cast<std::int64_t>(Le64(p));
+        return true;
+    case MDB_FLOAT: {
+        if (n < 4) return false;
+        float x;
+        const std::uint32_t bits = Le32(p);
+        std::memcpy(&x, &bits, 4);
+        v.kind = Value::Kind::Single;
+        v.d = x;
+        return true;
+    }
+    case MDB_DOUBLE:
+    case MDB_DATETIME: {
+        if (n < 8) return false;
+        const std::uint64_t bits = Le64(p);
+        std::memcpy(&v.d, &bits, 8);
+        v.kind = type == MDB_DOUBLE ? Value::Kind::Double : Value::Kind::Date;
+        return true;
+    }
+    case MDB_REPID:
+        if (n < 16) return false;
+        v.kind = Value::Kind::Guid;
+        v.s = GuidText(p);
+        return true;
+    default:
+        return false;
+    }
+}
+
 // A table definition read by libmdb, freed on scope exit.
 struct TableHandle {
     MdbTableDef* t = nullptr;
@@ -116,14 +263,93 @@ bool LooksLikeJetFile(const std::string& hostPath) {
     }
 }
 
+bool ReadExtendedDate(std::string_view stored, Value& v) {
+    return ExtendedDate(reinterpret_cast<const unsigned char*>(stored.data()), stored.size(), v);
+}
+
+std::optional<std::string> AttachmentBytes(std::string_view stored) {
+    const auto* p = reinterpret_cast<const unsigned char*>(stored.data());
+    if (stored.size() < 8) return std::nullopt;
+    const std::uint32_t kind = Le32(p), length = Le32(p + 4); // length: the content's header and bytes
+    std::string content;
+    if (kind == 0) {
+        content.assign(stored.substr(8));
+    } else if (kind == 1) {
+        if (length > kMaxLongValue) return std::nullopt;
+        content.resize(length);
+        z_stream z{};
+        if (inflateInit(&z) != Z_OK) return std::nullopt;
+        z.next_in = const_cast<Bytef*>(p + 8);
+        z.avail_in = static_cast<uInt>(stored.size() - 8);
+        z.next_out = reinterpret_cast<Bytef*>(content.data());
+        z.avail_out = static_cast<uInt>(content.size());
+        const int rc = inflate(&z, Z_FINISH);
+        content.resize(z.total_out);
+        inflateEnd(&z);
+        if (rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && content.size() == length)) return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    if (content.size() < 4) return std::nullopt;
+    const std::uint32_t headerLen = Le32(reinterpret_cast<const unsigned char*>(content.data()));
+    if (headerLen < 4 || headerLen > length || length > content.size()) return std::nullopt;
+    return content.substr(headerLen, length - headerLen);
+}
+
+File::Quiet::Quiet(const File& file) : file_(file) {
+    if (file.quietDepth_++ > 0) return;
+    std::fflush(stderr);
+    file.sink_ = std::tmpfile();
+    if (!file.sink_) return;
+    file.savedStderr_ = dup(2);
+    if (file.savedStderr_ < 0 || dup2(fileno(file.sink_), 2) < 0) {
+        if (file.savedStderr_ >= 0) close(file.savedStderr_);
+        std::fclose(file.sink_);
+        file.sink_ = nullptr;
+    }
+}
+
+File::Quiet::~Quiet() {
+    if (--file_.quietDepth_ > 0 || !file_.sink_) return;
+    std::fflush(stderr);
+    dup2(file_.savedStderr_, 2);
+    close(file_.savedStderr_);
+    std::fclose(file_.sink_);
+    file_.sink_ = nullptr;
+}
+
+std::string File::Said() const {
+    if (!sink_) return {};
+    std::fflush(stderr);
+    struct stat st {};
+    if (fstat(fileno(sink_), &st) != 0 || st.st_size <= 0) return {};
+    std::string text(static_cast<std::size_t>(std::min<off_t>(st.st_size, 4096)), '\0');
+    const ssize_t got = pread(fileno(sink_), text.data(), text.size(), 0);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    // One line: its lines joined, without the blanks around them.
+    std::string out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (!line.empty()) out += (out.empty() ? "" : "; ") + line;
+        pos = end + 1;
+    }
+    return out;
+}
+
 void File::Fail(int number, const std::string& what) const {
+    const std::string said = Said();
+    const std::string detail = said.empty() ? "" : " (libmdb: " + said + ")";
     switch (number) {
     case 3343:
-        throw Error(3343, "Formato di database '" + shown_ + "' non riconosciuto: " + what + ".");
+        throw Error(3343, "Formato di database '" + shown_ + "' non riconosciuto: " + what + detail + ".");
     case 3031:
-        throw Error(3031, "Password non valida: il database '" + shown_ + "' " + what + ".");
+        throw Error(3031, "Password non valida: il database '" + shown_ + "' " + what + detail + ".");
     default:
-        throw Error(number, "Il database '" + shown_ + "' è danneggiato: " + what + ".");
+        throw Error(number, "Il database '" + shown_ + "' è danneggiato: " + what + detail + ".");
     }
 }
 
@@ -144,6 +370,7 @@ File::File(const std::string& hostPath, const std::string& shownName) : shown_(s
     if (size % page != 0)
         Fail(3049, "il file è troncato (" + std::to_string(size) + " byte, non un multiplo della pagina di " +
                        std::to_string(page) + ")");
+    Quiet quiet(*this);
     MdbHandle* mdb = mdb_open(hostPath.c_str(), MDB_NOFLAGS);
     if (!mdb) Fail(3049, "la prima pagina non può essere letta");
     mdb_ = mdb;
@@ -154,8 +381,8 @@ File::File(const std::string& hostPath, const std::string& shownName) : shown_(s
         mdb_ = nullptr;
         throw;
     }
-    // libmdb names a missing file or an unreadable catalog on the standard error: the checks above keep it
-    // from getting there for the files it could not read at all.
+    // The checks above keep libmdb from the files it could not read at all; what it still says about an
+    // unreadable catalog becomes the detail of the error.
     if (!mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
         mdb_close(mdb);
         mdb_ = nullptr;
@@ -315,6 +542,72 @@ std::string File::TableDefinition(void* table) const {
     return def;
 }
 
+// Jet 4 and ACE column definitions are 25 bytes each, after the real indexes' entries: the column number
+// at 5, the complex id at 11 (the column's Decimal precision and scale for others), the extra flags at 16.
+std::vector<std::pair<int, std::uint32_t>> File::ColumnFlags(void* table) const {
+    auto* t = static_cast<MdbTableDef*>(table);
+    std::vector<std::pair<int, std::uint32_t>> out(t->num_cols);
+    if (header_.version == MDB_VER_JET3) return out;
+    const std::string def = TableDefinition(table);
+    const auto* b = reinterpret_cast<const unsigned char*>(def.data());
+    if (def.size() < 63) return out;
+    const std::size_t numCols = Le16(b + 45), numReal = Le32(b + 51);
+    const std::size_t first = 63 + numReal * 12;
+    if (numReal > 1000 || first + numCols * 25 > def.size()) return out;
+    for (std::size_t i = 0; i < numCols; ++i) {
+        const unsigned char* d = b + first + i * 25;
+        const int colNum = static_cast<int>(Le16(d + 5));
+        for (unsigned c = 0; c < t->num_cols; ++c)
+            if (static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c))->col_num == colNum)
+                out[c] = {d[16], Le32(d + 11)};
+    }
+    return out;
+}
+
+// MSysComplexColumns names, for each complex id, the page of the hidden table holding its values.
+std::string File::FlatTableOf(std::uint32_t complexId) const {
+    if (!flatTablesRead_) {
+        flatTablesRead_ = true;
+        MdbHandle* mdb = H(mdb_);
+        bool present = false;
+        for (unsigned i = 0; i < mdb->num_catalog && !present; ++i) {
+            auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+            present = e->object_type == MDB_TABLE && std::strcmp(e->object_name, "MSysComplexColumns") == 0;
+        }
+        if (present) {
+            TableInfo sys = ReadTable("MSysComplexColumns");
+            int id = -1, flat = -1;
+            for (std::size_t i = 0; i < sys.columns.size(); ++i) {
+                if (ledrana::EqualsNoCase(sys.columns[i].name, "ComplexID")) id = static_cast<int>(i);
+                if (ledrana::EqualsNoCase(sys.columns[i].name, "FlatTableID")) flat = static_cast<int>(i);
+            }
+            if (id >= 0 && flat >= 0)
+                ForEachRow("MSysComplexColumns", [&](const std::vector<Value>& row) {
+                    const auto page = static_cast<unsigned long>(row[flat].i);
+                    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+                        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+                        if (e->object_type == MDB_TABLE && e->table_pg == page)
+                            flatTables_.emplace_back(static_cast<std::uint32_t>(row[id].i), e->object_name);
+                    }
+                });
+        }
+    }
+    for (const auto& [id, name] : flatTables_)
+        if (id == complexId) return name;
+    return {};
+}
+
+// The result type of a calculated column (its ResultType property), 0 for the others.
+static int CalculatedType(const MdbColumn* c, int extFlags) {
+    if ((extFlags & 0xC0) == 0) return 0;
+    const char* v = c->props && c->props->hash
+                        ? static_cast<const char*>(g_hash_table_lookup(c->props->hash, "ResultType"))
+                        : nullptr;
+    // Without the property the definition's own type is the result's.
+    const int result = v ? std::atoi(v) : 0;
+    return result != 0 ? result : c->col_type;
+}
+
 // The indexes as the table definition holds them. After the columns and their names come the real
 // indexes (the key columns by column number with their order, and the flags), then the logical indexes
 // (each naming its real index and its kind), then the logical indexes' names. Several logical indexes
@@ -405,6 +698,7 @@ std::vector<IndexInfo> File::ReadIndexes(void* table) const {
 }
 
 TableInfo File::ReadTable(const std::string& name) const {
+    Quiet quiet(*this);
     MdbHandle* mdb = H(mdb_);
     TableHandle th{OpenTable(mdb, name, *this)};
     MdbTableDef* t = th.t;
@@ -413,17 +707,26 @@ TableInfo File::ReadTable(const std::string& name) const {
     info.declaredRows = t->num_rows;
     info.properties = PropertyList(t->props);
     const bool jet3 = header_.version == MDB_VER_JET3;
+    const auto flags = ColumnFlags(t);
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         Column col;
         col.name = c->name;
         col.jetType = c->col_type;
         col.size = c->col_size;
-        if (c->col_type == MDB_TEXT && !jet3) col.size /= 2;
+        if (const int result = CalculatedType(c, flags[i].first); result != 0) {
+            // The definition's length counts the header that precedes each value.
+            col.calculated = true;
+            col.jetType = result;
+            col.size = std::max(c->col_size - kCalculatedHeader - 3, 0);
+        }
+        if (col.jetType == MDB_TEXT && !jet3) col.size /= 2;
+        if (col.jetType == MDB_COMPLEX) col.flatTable = FlatTableOf(flags[i].second);
         // libmdb's names for the two bytes are the other way round; it reads Decimal values with them so.
         col.precision = c->col_scale;
         col.scale = c->col_prec;
-        col.fixed = c->is_fixed != 0;
+        col.fixed =
+            c->is_fixed != 0 || (col.calculated && col.jetType != MDB_TEXT && col.jetType != MDB_MEMO);
         col.counter = c->is_long_auto != 0;
         col.guidAuto = c->is_uuid_auto != 0;
         col.properties = PropertyList(c->props);
@@ -435,6 +738,7 @@ TableInfo File::ReadTable(const std::string& name) const {
 
 std::int64_t File::ForEachRow(const std::string& name,
                               const std::function<void(const std::vector<Value>&)>& onRow) const {
+    Quiet quiet(*this);
     TableHandle th{OpenTable(H(mdb_), name, *this)};
     return RowsOf(th.t, name, onRow);
 }
@@ -501,6 +805,12 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
         return out;
     };
 
+    // The result type of each calculated column, 0 for the others.
+    std::vector<int> calc(t->num_cols);
+    const auto flags = ColumnFlags(t);
+    for (unsigned i = 0; i < t->num_cols; ++i)
+        calc[i] = CalculatedType(cols[i], flags[i].first);
+
     std::int64_t count = 0;
     mdb_rewind_table(t);
     while (mdb_read_next_dpg(t)) {
@@ -518,7 +828,9 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                 const MdbColumn* c = cols[f.colnum];
                 Value& v = row[f.colnum];
                 v.s.clear();
-                if (c->col_type == MDB_BOOL) {
+                v.exact.clear();
+                const int calculated = calc[f.colnum];
+                if (c->col_type == MDB_BOOL || (calculated == MDB_BOOL && f.is_null)) {
                     v.kind = Value::Kind::Boolean;
                     v.i = f.is_null ? 0 : -1;
                     continue;
@@ -529,53 +841,38 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                 }
                 const unsigned char* p = mdb->pg_buf + f.start;
                 const auto n = static_cast<std::size_t>(std::max(f.siz, 0));
-                auto need = [&](std::size_t bytes) {
-                    if (n < bytes) Fail(3049, "un valore della tabella " + name + " è incompleto");
-                };
+                if (calculated != 0) {
+                    // The value behind its header; a Memo result is a long value holding both.
+                    std::string raw = calculated == MDB_MEMO
+                                          ? longValue(f.start, f.siz)
+                                          : std::string(reinterpret_cast<const char*>(p), n);
+                    const auto* d = reinterpret_cast<const unsigned char*>(raw.data());
+                    std::size_t len = raw.size();
+                    if (len >= kCalculatedHeader) {
+                        len = std::min<std::size_t>(len - kCalculatedHeader, Le32(d + 16));
+                        d += kCalculatedHeader;
+                    }
+                    if (calculated == MDB_BOOL) {
+                        v.kind = Value::Kind::Boolean;
+                        v.i = len > 0 && d[0] != 0 ? -1 : 0;
+                    } else if (calculated == MDB_TEXT || calculated == MDB_MEMO) {
+                        v.kind = Value::Kind::Text;
+                        v.s = text(d, len);
+                    } else if (len == 0) {
+                        v.kind = Value::Kind::Null; // a Null result is written as an empty value
+                    } else if (calculated == MDB_NUMERIC) {
+                        // As a VARIANT's DECIMAL: 2 unused bytes, the scale, the sign, then the 96-bit
+                        // magnitude as its high 32 bits and its low 64.
+                        if (len < 16 || d[2] > 28)
+                            Fail(3049, "un valore calcolato della tabella " + name + " è incompleto");
+                        v.kind = Value::Kind::Decimal;
+                        v.s = DecimalText(Le32(d + 4), Le64(d + 8), d[2], (d[3] & 0x80) != 0);
+                    } else if (!DecodeFixed(calculated, d, len, v)) {
+                        Fail(3049, "un valore calcolato della tabella " + name + " è incompleto");
+                    }
+                    continue;
+                }
                 switch (c->col_type) {
-                case MDB_BYTE:
-                    need(1);
-                    v.kind = Value::Kind::Byte;
-                    v.i = p[0];
-                    break;
-                case MDB_INT:
-                    need(2);
-                    v.kind = Value::Kind::Integer;
-                    v.i = static_cast<std::int16_t>(p[0] | p[1] << 8);
-                    break;
-                case MDB_LONGINT:
-                    need(4);
-                    v.kind = Value::Kind::Long;
-                    v.i = static_cast<std::int32_t>(Le32(p));
-                    break;
-                case MDB_COMPLEX:
-                    need(4);
-                    v.kind = Value::Kind::Long;
-                    v.i = static_cast<std::int32_t>(Le32(p));
-                    break;
-                case MDB_MONEY:
-                    need(8);
-                    v.kind = Value::Kind::Currency;
-                    v.i =
-                        static_cast<std::int64_t>(std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32);
-                    break;
-                case MDB_FLOAT: {
-                    need(4);
-                    float x;
-                    std::uint32_t bits = Le32(p);
-                    std::memcpy(&x, &bits, 4);
-                    v.kind = Value::Kind::Single;
-                    v.d = x;
-                    break;
-                }
-                case MDB_DOUBLE:
-                case MDB_DATETIME: {
-                    need(8);
-                    std::uint64_t bits = std::uint64_t(Le32(p)) | std::uint64_t(Le32(p + 4)) << 32;
-                    std::memcpy(&v.d, &bits, 8);
-                    v.kind = c->col_type == MDB_DOUBLE ? Value::Kind::Double : Value::Kind::Date;
-                    break;
-                }
                 case MDB_TEXT:
                     v.kind = Value::Kind::Text;
                     v.s = text(p, n);
@@ -590,22 +887,25 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                     v.kind = Value::Kind::Binary;
                     v.s = longValue(f.start, f.siz);
                     break;
-                case MDB_REPID:
-                    need(16);
-                    v.kind = Value::Kind::Guid;
-                    v.s = GuidText(p);
-                    break;
                 case MDB_NUMERIC: {
-                    need(17);
+                    if (n < 17) Fail(3049, "un valore della tabella " + name + " è incompleto");
                     char* s = mdb_numeric_to_string(mdb, f.start, c->col_scale, c->col_prec);
                     v.kind = Value::Kind::Decimal;
                     v.s = s ? s : "";
                     g_free(s);
                     break;
                 }
+                case kExtendedDate:
+                    if (!ExtendedDate(p, n, v))
+                        Fail(3049, "un valore Data/ora estesa della tabella " + name + " non è leggibile");
+                    break;
                 default:
-                    v.kind = Value::Kind::Binary;
-                    v.s.assign(reinterpret_cast<const char*>(p), n);
+                    if (!DecodeFixed(c->col_type, p, n, v)) {
+                        if (IsFixedType(c->col_type))
+                            Fail(3049, "un valore della tabella " + name + " è incompleto");
+                        v.kind = Value::Kind::Binary;
+                        v.s.assign(reinterpret_cast<const char*>(p), n);
+                    }
                     break;
                 }
             }

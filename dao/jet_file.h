@@ -9,11 +9,21 @@
 // Index definitions are read from the table definition pages directly: libmdb pairs an index with the
 // wrong key columns when a table's indexes share or skip numbers, or after columns were deleted.
 //
+// Access 2010's calculated columns are read as their result type: each cell holds the value computed when
+// the row was last written, behind a header of its own. Complex columns (attachments, multi-valued fields,
+// the version history of append-only memos) hold a reference number; their values are the rows of a
+// hidden table that carry it (Column::flatTable). A Date/Time Extended value becomes a Date holding the
+// same instant where a Date can; its exact text comes with it when a Date cannot.
+//
+// libmdb writes its complaints on the standard error: while it works for us they are caught and become
+// the detail of our own error instead.
+//
 // Errors are ledrana::Error with Jet's numbers and a description naming the file: 3343 not a Jet or ACE
 // file (or a version we do not know), 3049 damaged or truncated, 3031 encrypted (its pages cannot be read
 // without a key we do not have), 3024 missing file.
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -59,7 +69,20 @@ struct Value {
     std::int64_t i = 0; // Boolean (-1/0), Byte, Integer, Long, Currency in ten-thousandths
     double d = 0;       // Single, Double, Date (days from 30 December 1899)
     std::string s;      // Text (UTF-8), Binary (bytes), Guid ("{XXXXXXXX-XXXX-...}"), Decimal (exact text)
+    // A Date/Time Extended value that a Date cannot hold as it is (below the second, or a year outside
+    // 100..9999): its own text, "yyyy-mm-dd hh:mm:ss.fffffff". The Date holds it to the second, or is Null.
+    std::string exact;
 };
+
+// The type code of ACE's Date/Time Extended columns (DAO has none: they are read as Date).
+constexpr int kExtendedDate = 0x14;
+
+// A Date/Time Extended value from its stored bytes (see Value::exact). False when they are not one.
+bool ReadExtendedDate(std::string_view stored, Value& v);
+
+// The bytes of an attachment as the user stored them, from the FileData value that holds them (a header,
+// then the bytes, deflated for the types Access compresses). nullopt when the value is not in that form.
+std::optional<std::string> AttachmentBytes(std::string_view stored);
 
 struct Column {
     std::string name;
@@ -67,8 +90,10 @@ struct Column {
     int size = 0;    // Text and Binary: in characters / bytes as DAO counts them
     int precision = 0, scale = 0;
     bool fixed = false;
-    bool counter = false;                                        // a Long AutoNumber
-    bool guidAuto = false;                                       // a GUID filled in by the engine
+    bool counter = false;    // a Long AutoNumber
+    bool guidAuto = false;   // a GUID filled in by the engine
+    bool calculated = false; // values computed from the Expression property; jetType is the result's type
+    std::string flatTable;   // a complex column: the hidden table holding its values ("" when not found)
     std::vector<std::pair<std::string, std::string>> properties; // name, value as text; sorted by name
 };
 
@@ -114,8 +139,21 @@ public:
     std::int64_t ForEachRow(const std::string& name,
                             const std::function<void(const std::vector<Value>&)>& onRow) const;
 
-    // The error for this file: number 3343, 3049 or 3031 with `what` in the description.
+    // The error for this file: number 3343, 3049 or 3031 with `what` in the description, and what libmdb
+    // said meanwhile, if anything.
     [[noreturn]] void Fail(int number, const std::string& what) const;
+
+    // While one lives, what libmdb writes on the standard error is kept for the file's errors instead.
+    class Quiet {
+    public:
+        explicit Quiet(const File& file);
+        ~Quiet();
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+    private:
+        const File& file_;
+    };
 
 private:
     std::int64_t RowsOf(void* table, const std::string& name,
@@ -125,11 +163,22 @@ private:
     std::vector<IndexInfo> ReadIndexes(void* table) const;
     // Refuses (3049) a catalog whose object properties libmdb would read outside their bounds.
     void CheckObjectProperties();
+    // Per column of a table, in libmdb's order: the extra flags and the complex id of its definition.
+    std::vector<std::pair<int, std::uint32_t>> ColumnFlags(void* table) const;
+    // The name of the hidden table holding the values of the complex column with this id ("" if none).
+    std::string FlatTableOf(std::uint32_t complexId) const;
 
     std::string shown_;
     Header header_;
     std::string headerPage_;
     void* mdb_ = nullptr;
+    // The standard error while libmdb works: the file its messages go to, and the one it stands for.
+    mutable int quietDepth_ = 0;
+    mutable int savedStderr_ = -1;
+    mutable std::FILE* sink_ = nullptr;
+    std::string Said() const; // what libmdb wrote since the outermost Quiet began
+    mutable std::vector<std::pair<std::uint32_t, std::string>> flatTables_;
+    mutable bool flatTablesRead_ = false;
 };
 
 } // namespace ledrana::dao::jet

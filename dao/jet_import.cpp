@@ -6,6 +6,7 @@
 #include "dao/internal.h"
 #include "dao/jet_file.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -15,6 +16,9 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
 
 namespace ledrana::dao {
 
@@ -67,21 +71,30 @@ FieldDef FieldFor(const jet::Column& c, const std::string& table, std::vector<st
             notes.push_back(where + ": GUID generato automaticamente, ora da assegnare a ogni nuova riga");
         break;
     case MDB_NUMERIC:
-        f.type = dbText;
-        f.size = std::clamp(c.precision + 2, 1, 255);
-        notes.push_back(where + ": Decimal(" + std::to_string(c.precision) + "," + std::to_string(c.scale) +
-                        ") conservato come testo con il valore esatto");
+        f.type = dbDecimal;
+        f.precision = std::clamp(c.precision, 1, Decimal::kMaxPrecision);
+        f.scale = std::clamp(c.scale, 0, f.precision);
         break;
     case MDB_COMPLEX:
-        f.type = dbText;
-        f.size = 20;
-        notes.push_back(where +
-                        ": campo multivalore o allegato conservato come testo (numero del riferimento)");
+        // The reference number of the row's values, when no primary key can stand for it (see PlanTable).
+        f.type = dbLong;
+        break;
+    case jet::kExtendedDate:
+        f.type = dbDate;
+        notes.push_back(where + ": Data/ora estesa convertita in Data/ora (i valori che questa non può " +
+                        "contenere esattamente sono nel registro della conversione)");
         break;
     default:
         f.type = dbLongBinary;
         notes.push_back(where + ": tipo Jet " + std::to_string(c.jetType) + " conservato come dati binari");
         break;
+    }
+    if (c.calculated) {
+        std::string expression;
+        for (const auto& [name, value] : c.properties)
+            if (ledrana::EqualsNoCase(name, "Expression")) expression = value;
+        notes.push_back(where + ": campo calcolato (" + expression +
+                        "), conserva i valori calcolati nel file ma non è più ricalcolato");
     }
     f.attributes = c.fixed ? dbFixedField : dbVariableField;
     if (c.counter && f.type == dbLong) f.attributes |= dbAutoIncrField;
@@ -129,6 +142,10 @@ Variant ToVariant(const Value& v, const FieldDef& f) {
         return Variant::FromDate(v.d);
     case Value::Kind::Binary:
         return Variant::FromBinary(v.s);
+    case Value::Kind::Decimal:
+        if (f.type == dbDecimal)
+            if (std::optional<Decimal> d = Decimal::Parse(v.s)) return Variant::FromDecimal(*d);
+        return Variant(v.s);
     default:
         return Variant(v.s);
     }
@@ -140,47 +157,302 @@ void Step(Connection& c, sqlite3_stmt* s) {
     if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
 }
 
-// Copies the rows of one table in one transaction. Returns the rows written.
-std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t, const std::string& jetName,
-                      std::vector<std::string>& notes) {
+// A complex column whose values become a table of ours.
+struct ComplexPlan {
+    int column = -1;       // in the file's table
+    std::string flatTable; // the file's hidden table holding the values
+    std::string name;      // our table
+    std::string field;     // the field the user knows (the memo of a version history)
+    // The owners' keys by reference number, gathered while the rows are copied.
+    std::map<std::int64_t, std::vector<Variant>> owners;
+};
+
+// How a table of the file becomes ours.
+struct TablePlan {
+    TableState t;
+    std::vector<int> source;         // per field of ours, the file's column holding its values
+    std::vector<int> key;            // the file's columns naming a row: its primary key ({} when none)
+    std::vector<FieldDef> keyFields; // their definitions, for the tables of complex values
+    std::vector<ComplexPlan> complex;
+};
+
+// A name for a new table that neither the file nor the archive uses yet.
+std::string FreeTableName(Connection& c, const std::vector<std::string>& fileTables, std::string name) {
+    auto taken = [&](const std::string& n) {
+        if (c.catalog.FindTable(n)) return true;
+        for (const auto& t : fileTables)
+            if (ledrana::EqualsNoCase(t, n)) return true;
+        return false;
+    };
+    const std::string base = name;
+    for (int n = 2; taken(name); ++n)
+        name = base + "_" + std::to_string(n);
+    return name;
+}
+
+// The largest scale among the values of a table's calculated Decimal columns (their definitions have none).
+void ScaleCalculatedDecimals(const jet::File& file, jet::TableInfo& info) {
+    std::vector<std::size_t> cols;
+    for (std::size_t i = 0; i < info.columns.size(); ++i)
+        if (info.columns[i].calculated && info.columns[i].jetType == MDB_NUMERIC) cols.push_back(i);
+    if (cols.empty()) return;
+    for (auto i : cols)
+        info.columns[i].precision = 28, info.columns[i].scale = 0;
+    file.ForEachRow(info.name, [&](const std::vector<Value>& row) {
+        for (auto i : cols) {
+            const auto dot = row[i].s.find('.');
+            if (row[i].kind == Value::Kind::Decimal && dot != std::string::npos)
+                info.columns[i].scale =
+                    std::max(info.columns[i].scale, static_cast<int>(row[i].s.size() - dot - 1));
+        }
+    });
+}
+
+TablePlan PlanTable(const jet::File& file, Connection& c, jet::TableInfo& info,
+                    const std::vector<std::string>& fileTables, std::vector<std::string>& notes) {
+    TablePlan plan;
+    plan.t.name = info.name;
+    ScaleCalculatedDecimals(file, info);
+    for (const auto& x : info.indexes)
+        if (x.primary && plan.key.empty())
+            for (const auto& [col, desc] : x.fields)
+                if (col >= 0 && col < static_cast<int>(info.columns.size()) &&
+                    info.columns[col].jetType != MDB_COMPLEX)
+                    plan.key.push_back(col);
+    for (std::size_t i = 0; i < info.columns.size(); ++i) {
+        const jet::Column& col = info.columns[i];
+        FieldDef f = FieldFor(col, info.name, notes);
+        if (col.jetType == MDB_COMPLEX) {
+            if (col.flatTable.empty()) {
+                notes.push_back("tabella " + info.name + ", campo " + col.name +
+                                ": campo multivalore o allegato i cui valori non sono nel file, " +
+                                "conservato il numero del riferimento");
+            } else {
+                ComplexPlan cp;
+                cp.column = static_cast<int>(i);
+                cp.flatTable = col.flatTable;
+                cp.field = col.name;
+                // A version history names the append-only memo it keeps the earlier texts of.
+                const jet::TableInfo flat = file.ReadTable(col.flatTable);
+                for (const auto& other : info.columns)
+                    for (const auto& value : flat.columns)
+                        if (other.jetType == MDB_MEMO && ledrana::EqualsNoCase(other.name, value.name))
+                            cp.field = other.name;
+                cp.name = FreeTableName(c, fileTables, info.name + "_" + cp.field);
+                plan.complex.push_back(std::move(cp));
+                // Without a primary key the reference number stays in the row as its key.
+                if (!plan.key.empty()) continue;
+            }
+        }
+        plan.t.fields.push_back(std::move(f));
+        plan.source.push_back(static_cast<int>(i));
+    }
+    for (int k : plan.key) {
+        const FieldDef& f = *plan.t.FindField(info.columns[k].name);
+        FieldDef keyField;
+        keyField.name = f.name;
+        keyField.type = f.type;
+        keyField.size = f.size;
+        keyField.attributes = f.attributes & dbFixedField;
+        plan.keyFields.push_back(std::move(keyField));
+    }
+    for (const auto& [pname, value] : info.properties) {
+        if (ledrana::EqualsNoCase(pname, "ValidationRule"))
+            plan.t.validationRule = value;
+        else if (ledrana::EqualsNoCase(pname, "ValidationText"))
+            plan.t.validationText = value;
+        else if (IsInternalProperty(pname))
+            continue;
+        else if (IsBinaryProperty(value))
+            notes.push_back("tabella " + info.name + ": proprietà binaria " + pname + " non convertita");
+        else
+            plan.t.properties.push_back({pname, dbText, Variant(value)});
+    }
+    return plan;
+}
+
+// The value stored for a field: as the field's rules want it, or whole when they refuse it (text longer
+// than its size), noted once per field.
+Variant Stored(const Value& value, const FieldDef& f, const std::string& table,
+               std::vector<std::string>& notes, std::vector<std::string>& tooLong) {
+    Variant v = ToVariant(value, f);
+    try {
+        return ToStorage(v, f);
+    } catch (const Error&) {
+        if (std::find(tooLong.begin(), tooLong.end(), f.name) == tooLong.end()) {
+            tooLong.push_back(f.name);
+            notes.push_back("tabella " + table + ", campo " + f.name +
+                            ": valori più lunghi della dimensione del campo conservati interi");
+        }
+        return v;
+    }
+}
+
+std::string InsertSql(const TableState& t) {
     std::string sql = "INSERT INTO " + QuoteName(t.name) + " VALUES(";
     for (std::size_t i = 0; i < t.fields.size(); ++i)
         sql += i ? ",?" : "?";
-    sql += ")";
+    return sql + ")";
+}
+
+// Runs `fill` in one transaction, then lets the archive know the table changed.
+void InOneTransaction(Connection& c, const std::string& table, const std::function<void()>& fill) {
     c.Flush();
     c.Exec("BEGIN IMMEDIATE");
-    std::int64_t written = 0;
     try {
-        sqlite3_stmt* ins = c.Prepare(sql);
-        bool tooLongNoted = false;
-        file.ForEachRow(jetName, [&](const std::vector<Value>& row) {
-            for (std::size_t i = 0; i < t.fields.size(); ++i) {
-                const FieldDef& f = t.fields[i];
-                Variant v = ToVariant(row[i], f);
-                Variant stored;
-                try {
-                    stored = ToStorage(v, f);
-                } catch (const Error&) {
-                    // A value the field's rules refuse (text longer than its size) is kept whole.
-                    stored = v;
-                    if (!tooLongNoted)
-                        notes.push_back("tabella " + t.name + ", campo " + f.name +
-                                        ": valori più lunghi della dimensione del campo conservati interi");
-                    tooLongNoted = true;
-                }
-                BindVariant(ins, static_cast<int>(i) + 1, stored);
-            }
-            Step(c, ins);
-            ++written;
-        });
+        fill();
         c.Exec("COMMIT");
     } catch (...) {
         sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
-    c.ForgetCounters(t.name);
+    c.ForgetCounters(table);
     ++c.writeGeneration;
+}
+
+// Copies the rows of one table in one transaction; gathers the keys of the rows that own complex values,
+// and journals the values kept in part. Returns the rows written.
+std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t, TablePlan& plan,
+                      const std::string& jetName, JetImportReport& report) {
+    std::int64_t written = 0;
+    std::vector<std::string> tooLong;
+    InOneTransaction(c, t.name, [&] {
+        sqlite3_stmt* ins = c.Prepare(InsertSql(t));
+        file.ForEachRow(jetName, [&](const std::vector<Value>& row) {
+            auto keyOf = [&] {
+                std::vector<Variant> key;
+                for (std::size_t k = 0; k < plan.key.size(); ++k)
+                    key.push_back(ToVariant(row[plan.key[k]], plan.keyFields[k]));
+                return key;
+            };
+            for (std::size_t i = 0; i < t.fields.size(); ++i) {
+                const Value& value = row[plan.source[i]];
+                if (!value.exact.empty()) {
+                    std::string key;
+                    for (const Variant& k : keyOf())
+                        key += (key.empty() ? "" : ", ") + k.ToString();
+                    if (plan.key.empty()) key = "n. " + std::to_string(written + 1);
+                    report.journal.push_back({t.name, key, t.fields[i].name, value.exact});
+                }
+                BindVariant(ins, static_cast<int>(i) + 1,
+                            Stored(value, t.fields[i], t.name, report.notes, tooLong));
+            }
+            for (ComplexPlan& cp : plan.complex) {
+                const Value& ref = row[cp.column];
+                if (ref.kind == Value::Kind::Null) continue;
+                cp.owners[ref.i] =
+                    plan.key.empty()
+                        ? std::vector<Variant>{Variant::FromLong(static_cast<std::int32_t>(ref.i))}
+                        : keyOf();
+            }
+            Step(c, ins);
+            ++written;
+        });
+    });
     return written;
+}
+
+// The values of a complex column as a table of ours: the key of the owning row, then the value's fields
+// (an attachment's bytes as the user stored them), one row per value.
+// Returns the rows written, -1 when the values could not be told apart from the reference.
+std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::TableInfo& info,
+                               const TablePlan& plan, const ComplexPlan& cp, JetImportReport& report) {
+    const jet::TableInfo flat = file.ReadTable(cp.flatTable);
+    const std::string& column = info.columns[cp.column].name;
+    // The hidden table's own counter and the reference number are not values.
+    int reference = -1;
+    for (std::size_t i = 0; i < flat.columns.size(); ++i) {
+        const jet::Column& fc = flat.columns[i];
+        if (fc.jetType == MDB_LONGINT && !fc.counter &&
+            (reference < 0 || ledrana::EqualsNoCase(fc.name, info.name + "_" + column)))
+            reference = static_cast<int>(i);
+    }
+    if (reference < 0) {
+        report.notes.push_back("tabella " + info.name + ", campo " + cp.field + ": la tabella nascosta " +
+                               cp.flatTable + " non ha il numero del riferimento, valori non convertiti");
+        return -1;
+    }
+    TableState t;
+    t.name = cp.name;
+    std::vector<int> source;
+    std::vector<std::string> keyNames;
+    if (plan.key.empty()) {
+        FieldDef f;
+        f.name = column;
+        f.type = dbLong;
+        f.attributes = dbFixedField;
+        t.fields.push_back(f);
+    } else {
+        t.fields = plan.keyFields;
+    }
+    for (const FieldDef& f : t.fields) {
+        keyNames.push_back(f.name);
+        source.push_back(-1);
+    }
+    bool attachments = false;
+    for (const auto& fc : flat.columns)
+        attachments = attachments || ledrana::EqualsNoCase(fc.name, "FileName");
+    int fileData = -1;
+    for (std::size_t i = 0; i < flat.columns.size(); ++i) {
+        const jet::Column& fc = flat.columns[i];
+        if (static_cast<int>(i) == reference || fc.counter) continue;
+        FieldDef f = FieldFor(fc, cp.name, report.notes);
+        // A value named as a field of the key keeps its own name with the column's after it.
+        while (t.FindField(f.name))
+            f.name += "_" + column;
+        if (attachments && ledrana::EqualsNoCase(fc.name, "FileData"))
+            fileData = static_cast<int>(t.fields.size());
+        t.fields.push_back(std::move(f));
+        source.push_back(static_cast<int>(i));
+    }
+    c.Ddl([&] { CreateTable(c, t); });
+    const TableState& made = *c.catalog.FindTable(t.name);
+    std::int64_t values = 0, orphans = 0, undecoded = 0;
+    std::vector<std::string> tooLong;
+    InOneTransaction(c, made.name, [&] {
+        sqlite3_stmt* ins = c.Prepare(InsertSql(made));
+        file.ForEachRow(cp.flatTable, [&](const std::vector<Value>& row) {
+            const auto owner = cp.owners.find(row[reference].i);
+            if (owner == cp.owners.end()) ++orphans;
+            for (std::size_t i = 0; i < made.fields.size(); ++i) {
+                Variant stored;
+                if (source[i] < 0) {
+                    if (owner != cp.owners.end()) stored = ToStorage(owner->second[i], made.fields[i]);
+                } else if (static_cast<int>(i) == fileData && row[source[i]].kind == Value::Kind::Binary) {
+                    std::optional<std::string> bytes = jet::AttachmentBytes(row[source[i]].s);
+                    if (!bytes) ++undecoded;
+                    stored = Variant::FromBinary(bytes ? *bytes : row[source[i]].s);
+                } else {
+                    stored = Stored(row[source[i]], made.fields[i], made.name, report.notes, tooLong);
+                }
+                BindVariant(ins, static_cast<int>(i) + 1, stored);
+            }
+            Step(c, ins);
+            ++values;
+        });
+    });
+    IndexDef ix;
+    ix.name = "Chiave";
+    ix.fields = keyNames;
+    ix.descending.assign(keyNames.size(), false);
+    c.Ddl([&] { CreateIndex(c, made.name, ix); });
+    std::string keyText;
+    for (const auto& k : keyNames)
+        keyText += (keyText.empty() ? "" : ", ") + k;
+    const std::string what = attachments                               ? "allegati conservati"
+                             : ledrana::EqualsNoCase(cp.field, column) ? "valori multipli conservati"
+                                                                       : "versioni del testo conservate";
+    report.notes.push_back("tabella " + info.name + ", campo " + cp.field + ": " + what + " nella tabella " +
+                           made.name + " (" + std::to_string(values) +
+                           " righe, una per valore, con la chiave della riga: " + keyText + ")");
+    if (orphans > 0)
+        report.notes.push_back("tabella " + made.name + ": " + std::to_string(orphans) +
+                               " valori senza una riga della tabella " + info.name +
+                               ", conservati con la chiave vuota");
+    if (undecoded > 0)
+        report.notes.push_back("tabella " + made.name + ": " + std::to_string(undecoded) +
+                               " allegati in un formato sconosciuto, conservati come sono nel file");
+    return values;
 }
 
 void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string& table,
@@ -192,11 +464,16 @@ void CreateIndexes(Connection& c, const jet::TableInfo& info, const std::string&
         }
         IndexDef ix;
         ix.name = x.name;
+        // A complex column's own index orders reference numbers that went with the column.
+        bool ofComplexValues = false;
         for (const auto& [col, desc] : x.fields) {
             if (col < 0 || col >= static_cast<int>(info.columns.size())) continue;
+            ofComplexValues =
+                ofComplexValues || !c.catalog.FindTable(table)->FindField(info.columns[col].name);
             ix.fields.push_back(info.columns[col].name);
             ix.descending.push_back(desc);
         }
+        if (ofComplexValues) continue;
         if (ix.fields.empty()) {
             notes.push_back("tabella " + table + ": indice " + x.name +
                             " senza campi leggibili, non convertito");
@@ -241,7 +518,12 @@ void CreateLinkedTable(Connection& c, const jet::LinkedTable& l, std::vector<std
 
 void CreateQueries(const jet::File& file, Connection& c, JetImportReport& report) {
     std::vector<jet::SavedQuery> pending;
-    for (jet::SavedQuery& q : jet::ReadSavedQueries(static_cast<MdbHandle*>(file.handle()))) {
+    std::vector<jet::SavedQuery> saved;
+    {
+        jet::File::Quiet quiet(file);
+        saved = jet::ReadSavedQueries(static_cast<MdbHandle*>(file.handle()));
+    }
+    for (jet::SavedQuery& q : saved) {
         // Access's own queries behind forms and controls are not part of the database's program.
         if (q.access_internal) continue;
         if (q.sql.empty()) {
@@ -308,37 +590,30 @@ JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const
         // The new file is not anybody's archive until it is checked and put in place (ReplaceFile puts it
         // on disk then): its many small commits need not each wait for the disk.
         c.Exec("PRAGMA synchronous=OFF");
-        for (const std::string& name : file.LocalTables()) {
+        const std::vector<std::string> fileTables = file.LocalTables();
+        for (const std::string& name : fileTables) {
             jet::TableInfo info = file.ReadTable(name);
-            TableState t;
-            t.name = info.name;
-            for (const auto& col : info.columns)
-                t.fields.push_back(FieldFor(col, t.name, report.notes));
-            for (const auto& [pname, value] : info.properties) {
-                if (ledrana::EqualsNoCase(pname, "ValidationRule"))
-                    t.validationRule = value;
-                else if (ledrana::EqualsNoCase(pname, "ValidationText"))
-                    t.validationText = value;
-                else if (IsInternalProperty(pname))
-                    continue;
-                else if (IsBinaryProperty(value))
-                    report.notes.push_back("tabella " + t.name + ": proprietà binaria " + pname +
-                                           " non convertita");
-                else
-                    t.properties.push_back({pname, dbText, Variant(value)});
-            }
+            TablePlan plan = PlanTable(file, c, info, fileTables, report.notes);
+            TableState& t = plan.t;
             if (t.fields.empty()) {
                 report.notes.push_back("tabella " + t.name + ": senza campi, non convertita");
                 continue;
             }
             c.Ddl([&] { CreateTable(c, t); });
             const TableState& made = *c.catalog.FindTable(t.name);
-            std::int64_t rows = CopyRows(file, c, made, name, report.notes);
+            std::int64_t rows = CopyRows(file, c, made, plan, name, report);
+            // The count in the definition is the engine's hint, not a promise: the rows are what the
+            // pages hold.
             if (rows != info.declaredRows)
-                file.Fail(3049, "la tabella " + name + " dichiara " + std::to_string(info.declaredRows) +
-                                    " righe, " + std::to_string(rows) + " sono leggibili");
+                report.notes.push_back("tabella " + t.name + ": la definizione dichiara " +
+                                       std::to_string(info.declaredRows) + " righe, convertite le " +
+                                       std::to_string(rows) + " che le sue pagine contengono");
             CreateIndexes(c, info, t.name, report.notes);
             report.tables.push_back({t.name, rows});
+            for (const ComplexPlan& cp : plan.complex) {
+                const std::int64_t values = CopyComplexValues(file, c, info, plan, cp, report);
+                if (values >= 0) report.tables.push_back({cp.name, values});
+            }
         }
         for (const auto& l : file.LinkedTables())
             CreateLinkedTable(c, l, report.notes);
@@ -368,9 +643,14 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
                                 const std::string& shown, const std::string& password) {
     const std::string win = platform::WindowsPath(target);
     // Left by a conversion that was cut short (its journal too: SQLite would replay it into the new file).
-    for (const std::string& left : {win + "-journal", win})
+    for (const std::string& left : {win + "-journal", win}) {
+        platform::RemoveLink(left);
         if (platform::FileExists(left)) platform::Kill(left);
-    JetImportReport report = ImportJetFile(engine, host, target, shown);
+    }
+    JetImportReport report = [&] {
+        platform::PrivateNewFiles privateUntilOwned;
+        return ImportJetFile(engine, host, target, shown);
+    }();
     try {
         Database db = engine.OpenDatabase(target, false, true, ";pwd=" + password);
         for (const auto& t : report.tables) {
@@ -396,6 +676,9 @@ std::string Summary(const JetImportReport& r) {
                     std::to_string(r.queries) + " query";
     for (const auto& n : r.notes)
         s += "\n  " + n;
+    for (const auto& j : r.journal)
+        s +=
+            "\n  tabella " + j.table + ", riga " + j.key + ", campo " + j.field + ": valore esatto " + j.text;
     return s;
 }
 
@@ -434,13 +717,11 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             JetImportReport report = ConvertAndCheck(engine, host, work, shown, password);
             // The original keeps its bytes under a name of its own before the archive takes its place, so
             // that at every moment one of the two stands under the original name with the other beside it.
-            std::string keep = host + ".jet";
-            for (int n = 2; platform::FileExists(platform::WindowsPath(keep)) ||
-                            platform::FolderExists(platform::WindowsPath(keep));
-                 ++n)
-                keep = host + ".jet" + std::to_string(n);
+            // Both take the original's owner and mode.
+            std::string keep;
             try {
-                platform::FileCopy(win, platform::WindowsPath(keep));
+                platform::TakeOwnershipFrom(win, platform::WindowsPath(work));
+                keep = platform::CopyToFreeName(win, platform::WindowsPath(host + ".jet"));
                 platform::ReplaceFile(platform::WindowsPath(work), win);
             } catch (...) {
                 platform::Kill(platform::WindowsPath(work));
@@ -448,7 +729,7 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
             }
             shared.conversionNotices.push_back("archivio " + shown +
                                                " convertito dal formato Jet; l'originale è conservato in " +
-                                               platform::WindowsPath(keep) + " (" + Summary(report) + ")");
+                                               keep + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.

@@ -4,9 +4,12 @@
 // The archive made holds every local table with its fields (type, size, attributes, Required,
 // AllowZeroLength, DefaultValue, validation and the other properties the file keeps), every row with its
 // values unchanged, every index, the linked tables as attached tables, the saved queries with their text
-// whole and the database password. What our format cannot hold as it is (a Decimal, an ACE multi-valued
-// or attachment field, a query our translator cannot run...) is kept in another form and named, one line
-// each, in the report's notes.
+// whole and the database password. What our format cannot hold as it is (a Decimal, a query our
+// translator cannot run...) is kept in another form and named, one line each, in the report's notes:
+// a calculated field keeps its values and its Expression but is no longer computed; the values of an
+// attachment, multi-valued or version-history field become the rows of a table of their own, named after
+// the table and the field, each with the key of its row. A value that our types hold only in part (a
+// Date/Time Extended below the second) is written into the report's journal with its exact text.
 
 #include "dao/dao.h"
 
@@ -23,8 +26,13 @@ struct JetImportReport {
     };
     std::vector<Table> tables;      // local tables, in the file's catalog order
     std::vector<std::string> notes; // what was kept in another form, one line each
-    int queries = 0;                // saved queries stored
-    bool password = false;          // the file had a database password (the archive keeps it)
+    // Values kept in part: where they are, and their exact text in the file.
+    struct JournalEntry {
+        std::string table, key, field, text;
+    };
+    std::vector<JournalEntry> journal;
+    int queries = 0;       // saved queries stored
+    bool password = false; // the file had a database password (the archive keeps it)
 };
 
 // Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,

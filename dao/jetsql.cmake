@@ -16,6 +16,8 @@ add_library(ledrana_jetsql OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/functions_sql_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_convert.cpp
     ${CMAKE_CURRENT_LIST_DIR}/functions_format.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/functions_like.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/functions_like.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/functions_sql_decimal.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decimal.cpp)
 target_include_directories(ledrana_jetsql PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ledrana_jetsql PUBLIC ledrana_platform SQLite::SQLite3)

@@ -112,7 +112,8 @@ const TypeName kTypes[] = {
     {"IEEEDOUBLE", dbDouble, false, false},
     {"NUMBER", dbDouble, false, false},
     {"NUMERIC", dbDouble, false, false},
-    {"DECIMAL", dbDouble, false, false},
+    {"DECIMAL", dbDecimal, false, false},
+    {"DEC", dbDecimal, false, false},
     {"CURRENCY", dbCurrency, false, false},
     {"MONEY", dbCurrency, false, false},
     {"DATETIME", dbDate, false, false},
@@ -336,7 +337,10 @@ void Parser::ParseTransform() {
     crosstabValue_ = false;
     if (!value.Is(Expr::Aggregate)) throw SqlError(3122);
     x.value = Value(value);
-    x.valueType = value.Is(Expr::Date) ? dbDate : value.Is(Expr::Currency) ? dbCurrency : 0;
+    x.valueType = value.Is(Expr::Date)       ? dbDate
+                  : value.Is(Expr::Currency) ? dbCurrency
+                  : value.Is(Expr::Decimal)  ? dbDecimal
+                                             : 0;
     if (AcceptKeyword("AS")) ReadName();
     if (!AtKeyword("SELECT")) Fail();
     Core c = ParseCore(0);
@@ -541,6 +545,7 @@ std::string Parser::ParseSelectList(int depth, bool& hasAggregate) {
             }
             if (types && !name.empty() && e.Is(Expr::Date)) types->emplace_back(name, dbDate);
             if (types && !name.empty() && e.Is(Expr::Currency)) types->emplace_back(name, dbCurrency);
+            if (types && !name.empty() && e.Is(Expr::Decimal)) types->emplace_back(name, dbDecimal);
         }
         if (!AcceptOp(",")) break;
     }
@@ -619,7 +624,10 @@ std::string Parser::ParseOrderBy() {
     std::string out;
     for (bool first = true;; first = false) {
         if (!first) out += ", ";
-        out += Value(TopExpression({"ASC", "DESC", "UNION", "WITH", "PIVOT"}));
+        const Expr e = TopExpression({"ASC", "DESC", "UNION", "WITH", "PIVOT"});
+        out += Value(e);
+        // A Decimal column brings its collation; a computed one needs it.
+        if (e.Is(Expr::Decimal) && !e.Is(Expr::Column)) out += " COLLATE " + std::string(kDecimalCollation);
         if (AcceptKeyword("DESC"))
             out += " DESC";
         else
@@ -803,6 +811,17 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
         ExpectOp(")");
     } else if (c.type == dbBinary) {
         c.size = 255;
+    } else if (c.type == dbDecimal && AcceptOp("(")) { // DECIMAL(precision[, scale])
+        for (int k = 0; k < 2; ++k) {
+            if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos)
+                Fail();
+            const long n = std::strtol(Next().text.c_str(), nullptr, 10);
+            if (k == 0 && (n < 1 || n > 28)) Fail();
+            if (k == 1 && n > c.precision) Fail();
+            (k == 0 ? c.precision : c.scale) = static_cast<int>(n);
+            if (k == 0 && !AcceptOp(",")) break;
+        }
+        ExpectOp(")");
     }
     while (true) {
         if (AtKeyword("NOT") && AtKeyword("NULL", 1)) {

@@ -13,6 +13,9 @@
 //   Text, Memo     TEXT, columns declared COLLATE NOCASE (Jet compares text without regard to case)
 //   GUID           TEXT "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 //   Binary, LongBinary    BLOB
+//   Decimal        TEXT, the exact value ("-12.5"), columns declared COLLATE jet_decimal, a collation that
+//                  orders the texts as numbers (indexes, ORDER BY, Min/Max, comparisons with the column);
+//                  28 digits exceed both SQLite's INTEGER and its REAL, so neither could keep the values
 // Literals are translated accordingly: True -1, False 0, #date# the day number, "text" and 'text' strings.
 //
 // The translation, beyond the obvious:
@@ -27,6 +30,8 @@
 //     DateSerial, DateAdd, Now..., Min/Max/First/Last of a date, a date plus or minus a number): such an
 //     expression turned into text (CStr, &, Format without a format, the string functions) reads as
 //     CStr of a date, and an output column made of it is reported in columnTypes;
+//   - a Decimal field, CDec and what is computed of them are Decimal: + - * / and unary minus, Sum, Avg,
+//     Min, Max and comparisons other than with a Decimal column run exactly in our functions (jet_d...);
 //   - UPDATE a INNER JOIN b ON ... SET ... is SQLite's UPDATE ... FROM; SELECT ... INTO and TRANSFORM
 //     come back parsed for the engine to run; IN 'external database' is not read (3131).
 
@@ -40,11 +45,15 @@ struct sqlite3;
 
 namespace ledrana::dao {
 
+// The collation of Decimal columns (registered by the engine on every connection).
+inline constexpr const char* kDecimalCollation = "jet_decimal";
+
 // A column as Jet DDL declares it.
 struct JetColumnDef {
     std::string name;
     int type = 0; // DAO type code: dbBoolean 1 ... dbGUID 15
     int size = 0; // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
+    int precision = 0, scale = 0; // DECIMAL(precision, scale); 0, 0: the engine's 18, 0
     bool counter = false;     // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
     bool notNull = false;     // NOT NULL
     std::string defaultValue; // DEFAULT literal, as Jet text ("" for none)

@@ -28,8 +28,14 @@ int AggregateOf(const Expr& a) {
     return a.flags & Expr::Aggregate;
 }
 
+// Decimal with any number is Decimal, as in VB (a date stays out of it).
+bool DecimalOf(const Expr& a, const Expr& b) {
+    return (a.Is(Expr::Decimal) || b.Is(Expr::Decimal)) && !a.Is(Expr::Date) && !b.Is(Expr::Date);
+}
+
 // Currency with Currency or a whole number stays Currency, as in VB (with Single or Double it is Double).
 int CurrencyOf(const Expr& a, const Expr& b) {
+    if (DecimalOf(a, b)) return 0;
     const bool ca = a.Is(Expr::Currency), cb = b.Is(Expr::Currency);
     if (!ca && !cb) return 0;
     return (ca || a.Is(Expr::Whole)) && (cb || b.Is(Expr::Whole)) ? Expr::Currency : 0;
@@ -62,6 +68,7 @@ const Function kFunctions[] = {
     {"CCUR", 1, 1, Fn::Scalar, nullptr},
     {"CDATE", 1, 1, Fn::Scalar, nullptr},
     {"CDBL", 1, 1, Fn::Scalar, nullptr},
+    {"CDEC", 1, 1, Fn::Scalar, nullptr},
     {"CINT", 1, 1, Fn::Scalar, nullptr},
     {"CLNG", 1, 1, Fn::Scalar, nullptr},
     {"CSNG", 1, 1, Fn::Scalar, nullptr},
@@ -312,6 +319,15 @@ Expr Parser::ParseComparison() {
             Expr right = ParseConcat();
             // Text compares without regard to case; a column brings its NOCASE collation, a literal needs it.
             std::string l = Value(left), r = Value(right);
+            // A Decimal column compares by its collation; other Decimal values by value.
+            if (DecimalOf(left, right)) {
+                const bool column = (left.Is(Expr::Decimal) && left.Is(Expr::Column)) ||
+                                    (right.Is(Expr::Decimal) && right.Is(Expr::Column));
+                left = Make(column ? "(" + l + " " + op + " " + r + ")"
+                                   : "(jet_dcmp(" + l + ", " + r + ") " + op + " 0)",
+                            Expr::Bool, left, right);
+                continue;
+            }
             if (right.Is(Expr::StrLit))
                 r += " COLLATE NOCASE";
             else if (left.Is(Expr::StrLit))
@@ -402,6 +418,11 @@ Expr Parser::ParseAdditive() {
         bool plus = Next().text == "+";
         Expr right = ParseMod();
         std::string sql;
+        if (DecimalOf(left, right)) {
+            left = Make(std::string(plus ? "jet_dadd(" : "jet_dsub(") + Value(left) + ", " + Value(right) + ")",
+                        Expr::Decimal, left, right);
+            continue;
+        }
         if (!plus)
             sql = "(" + Value(left) + " - " + Value(right) + ")";
         else if (left.Is(Expr::NumLit) || right.Is(Expr::NumLit))
@@ -442,6 +463,11 @@ Expr Parser::ParseMultiplicative() {
     while (AtOp("*") || AtOp("/")) {
         bool times = Next().text == "*";
         Expr right = ParseUnary();
+        if (DecimalOf(left, right)) {
+            left = Make(std::string(times ? "jet_dmul(" : "jet_ddiv(") + Value(left) + ", " + Value(right) + ")",
+                        Expr::Decimal, left, right);
+            continue;
+        }
         std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
                                 : "jet_div(" + Value(left) + ", " + Value(right) + ")";
         left = Make(sql, times ? CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole) : 0, left,
@@ -455,6 +481,7 @@ Expr Parser::ParseUnary() {
         Expr e = ParseUnary();
         if (e.Is(Expr::NumLit) && !e.sql.empty() && e.sql[0] != '-')
             return Expr{"-" + e.sql, e.flags & (Expr::NumLit | Expr::Whole)};
+        if (e.Is(Expr::Decimal)) return Make("jet_dneg(" + Value(e) + ")", Expr::Decimal, e);
         return Make("(-" + Value(e) + ")", e.flags & (Expr::Currency | Expr::Whole), e);
     }
     if (AcceptOp("+")) return ParseUnary();
@@ -571,6 +598,7 @@ Expr Parser::FieldReference(const std::vector<std::string>& parts) {
         const int type = names_->FieldType(parts.size() == 2 ? parts[0] : std::string(), parts.back());
         if (type == dbDate) flags |= Expr::Date;
         if (type == dbCurrency) flags |= Expr::Currency;
+        if (type == dbDecimal) flags |= Expr::Decimal;
         if (type == dbBoolean || type == dbByte || type == dbInteger || type == dbLong) flags |= Expr::Whole;
     }
     if (ruleColumn_ && parts.size() == 1) {
@@ -648,6 +676,11 @@ Expr Parser::ParseCall(const std::string& name) {
     if (upper == "CSTR" && args[0].Is(Expr::Date)) return Expr{"jet_cstr(" + Text(args[0]) + ")", flags};
     std::string sql = f->sqlite ? f->sqlite : "jet_" + Lower(upper);
     if (upper == "FORMAT" && args[0].Is(Expr::Date)) sql = "jet_dformat";
+    if (upper == "FORMAT" && args[0].Is(Expr::Decimal)) sql = "jet_decformat";
+    // Sum, Avg, Min and Max of Decimal values are exact.
+    const bool decimalAggregate = f->kind == Fn::Aggregate && !args.empty() && args[0].Is(Expr::Decimal) &&
+                                  (upper == "SUM" || upper == "AVG" || upper == "MIN" || upper == "MAX");
+    if (decimalAggregate) sql = "jet_d" + Lower(upper);
     const bool text = TakesText(upper);
     sql += '(';
     for (int k = 0; k < n; ++k) {
@@ -659,8 +692,11 @@ Expr Parser::ParseCall(const std::string& name) {
         flags |= Expr::Aggregate;
         sql += mark;
         if (upper == "MIN" || upper == "MAX" || upper == "FIRST" || upper == "LAST")
-            flags |= args[0].flags & (Expr::Date | Expr::Currency);
+            flags |= args[0].flags & (Expr::Date | Expr::Currency | Expr::Decimal);
         if (upper == "SUM") flags |= args[0].flags & Expr::Currency;
+        if (decimalAggregate) flags |= Expr::Decimal;
+    } else if (upper == "CDEC") {
+        flags |= Expr::Decimal;
     } else if (ReturnsDate(upper)) {
         flags |= Expr::Date;
     } else if (upper == "CCUR") {

@@ -24,6 +24,7 @@ struct Expr {
         Date = 32,      // a date (storage holds its day number)
         Currency = 64,  // a Currency value (storage holds a REAL that arithmetic may blur)
         Whole = 128,    // a whole number (integer literal, Boolean, Byte, Integer or Long field)
+        Decimal = 256,  // a Decimal value (its exact text; arithmetic, comparison and aggregates are ours)
     };
     std::string sql;
     int flags = 0;

@@ -810,12 +810,20 @@ void RecordsetImpl::Update() {
             ThrowJet(3315, f.name);
         }
     }
+    // A key field may not be left Null by a new row or by a change of it; a row already stored with a Null
+    // key (older archives have some) can still be edited in its other fields.
     for (const auto& ix : t.indexes) {
         if (!ix.primary && !ix.required) continue;
         for (const auto& name : ix.fields) {
-            int fi = t.FieldIndex(name);
-            for (std::size_t i = 0; i < cols.size(); ++i)
-                if (cols[i].baseField == fi && Current(i).IsNull()) ThrowJet(3058);
+            const int fi = t.FieldIndex(name);
+            bool shown = false;
+            for (std::size_t i = 0; i < cols.size(); ++i) {
+                if (cols[i].baseField != fi) continue;
+                shown = true;
+                if ((editMode == 2 || dirty[i]) && Current(i).IsNull()) ThrowJet(3058);
+            }
+            const FieldDef& f = t.fields[static_cast<std::size_t>(fi)];
+            if (!shown && editMode == 2 && !f.IsCounter() && f.defaultValue.empty()) ThrowJet(3058);
         }
     }
     if (HasValidationRules(t))

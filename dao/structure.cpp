@@ -114,7 +114,7 @@ void CreateTable(Connection& c, TableState t) {
             f.name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
             f.ordinal = sqlite3_column_int(s, 1);
             f.type = sqlite3_column_int(s, 2);
-            f.size = sqlite3_column_int(s, 3);
+            ReadStoredSize(f, sqlite3_column_int(s, 3));
             f.attributes = sqlite3_column_int(s, 4);
             f.allowZeroLength = sqlite3_column_int(s, 5) != 0;
             f.required = sqlite3_column_int(s, 6) != 0;

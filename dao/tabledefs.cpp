@@ -140,6 +140,24 @@ std::int64_t TableDef::RecordCount() const {
     return n;
 }
 
+std::int64_t TableDef::NullKeyRows() const {
+    TableDefImpl& t = TI(impl_);
+    if (!t.appended) return 0;
+    TableState& s = t.State();
+    if (s.IsAttached()) return 0;
+    std::string test;
+    for (const IndexDef& ix : s.indexes)
+        if (ix.primary)
+            for (const std::string& f : ix.fields) test += (test.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+    if (test.empty()) return 0;
+    Connection& c = t.db->C();
+    sqlite3_stmt* st = c.Prepare("SELECT count(*) FROM " + QuoteName(s.name) + " WHERE " + test);
+    std::int64_t n = 0;
+    if (sqlite3_step(st) == SQLITE_ROW) n = sqlite3_column_int64(st, 0);
+    sqlite3_reset(st);
+    return n;
+}
+
 bool TableDef::Updatable() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return true;

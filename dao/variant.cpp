@@ -262,6 +262,12 @@ Variant Variant::FromDate(double days) {
 Variant Variant::FromDate(int year, int month, int day, int hour, int minute, int second) {
     return FromDate(DateSerial(year, month, day, hour, minute, second));
 }
+Variant Variant::FromDecimal(const Decimal& d) {
+    Variant v;
+    v.kind_ = Kind::Decimal;
+    v.s_ = d.ToString();
+    return v;
+}
 Variant Variant::FromBinary(std::string bytes) {
     Variant v;
     v.kind_ = Kind::Binary;
@@ -278,6 +284,7 @@ bool Variant::IsNumeric() const {
     case Kind::Currency:
     case Kind::Single:
     case Kind::Double:
+    case Kind::Decimal:
     case Kind::Empty:
         return true;
     case Kind::String: {
@@ -306,6 +313,8 @@ double Variant::ToDouble() const {
     case Kind::Double:
     case Kind::Date:
         return d_;
+    case Kind::Decimal:
+        return ToDecimal().ToDouble();
     case Kind::String: {
         double d;
         if (ParseNumber(s_, d)) return d;
@@ -338,6 +347,8 @@ bool Variant::ToBoolean() const {
     case Kind::Long:
     case Kind::Currency:
         return i_ != 0;
+    case Kind::Decimal:
+        return !ToDecimal().IsZero();
     default:
         return ToDouble() != 0;
     }
@@ -352,6 +363,11 @@ long long ToIntegral(const Variant& v, long long lo, long long hi) {
     case Variant::Kind::Long:
         if (v.RawInteger() < lo || v.RawInteger() > hi) throw Overflow();
         return v.RawInteger();
+    case Variant::Kind::Decimal: {
+        const std::optional<std::int64_t> whole = v.ToDecimal().ToScaled(0);
+        if (!whole || *whole < lo || *whole > hi) throw Overflow();
+        return *whole;
+    }
     default:
         break;
     }
@@ -377,6 +393,11 @@ std::int64_t Variant::ToCurrencyScaled() const {
     case Kind::Integer:
     case Kind::Long:
         return i_ * 10000;
+    case Kind::Decimal: {
+        const std::optional<std::int64_t> scaled = ToDecimal().ToScaled(4);
+        if (!scaled) throw Overflow();
+        return *scaled;
+    }
     default:
         break;
     }
@@ -402,6 +423,46 @@ double Variant::ToDate() const {
     return ToDouble();
 }
 
+Decimal Variant::ToDecimal() const {
+    std::optional<Decimal> d;
+    switch (kind_) {
+    case Kind::Empty:
+        return Decimal{};
+    case Kind::Null:
+        throw InvalidNull();
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long:
+        return Decimal::FromInt(i_);
+    case Kind::Currency:
+        return Decimal::FromScaled(i_, 4);
+    case Kind::Decimal:
+        d = Decimal::Parse(s_);
+        break;
+    case Kind::String: {
+        double x;
+        if (!ParseNumber(s_, x)) {
+            if (!ParseDateText(s_, x)) throw Mismatch();
+            d = Decimal::FromDouble(x);
+            break;
+        }
+        // Every digit of the text counts (a hexadecimal or octal number is read as a Double first).
+        std::string_view t = Trim(s_);
+        d = t.size() > 1 && t[0] == '&' ? Decimal::FromDouble(x) : Decimal::Parse(t);
+        if (!d && std::fabs(x) < 7.9228162514264338e28) throw Mismatch();
+        break;
+    }
+    case Kind::Binary:
+        throw Mismatch();
+    default:
+        d = Decimal::FromDouble(d_);
+        break;
+    }
+    if (!d) throw Overflow();
+    return *d;
+}
+
 std::string Variant::ToString() const {
     switch (kind_) {
     case Kind::Empty:
@@ -424,6 +485,7 @@ std::string Variant::ToString() const {
         return vb::DateText(d_); // the short date and time of the engine's regional settings
     case Kind::String:
     case Kind::Binary:
+    case Kind::Decimal:
         return s_;
     }
     return {};
@@ -432,11 +494,12 @@ std::string Variant::ToString() const {
 bool Variant::operator==(const Variant& o) const {
     auto numeric = [](Kind k) {
         return k == Kind::Boolean || k == Kind::Byte || k == Kind::Integer || k == Kind::Long ||
-               k == Kind::Currency || k == Kind::Single || k == Kind::Double;
+               k == Kind::Currency || k == Kind::Single || k == Kind::Double || k == Kind::Decimal;
     };
     if (kind_ == Kind::Null || o.kind_ == Kind::Null) return kind_ == o.kind_;
     if (kind_ == Kind::Empty || o.kind_ == Kind::Empty) return kind_ == o.kind_;
     if (numeric(kind_) && numeric(o.kind_)) {
+        if (kind_ == Kind::Decimal || o.kind_ == Kind::Decimal) return Compare(ToDecimal(), o.ToDecimal()) == 0;
         if (kind_ == Kind::Currency || o.kind_ == Kind::Currency) return ToCurrencyScaled() == o.ToCurrencyScaled();
         return ToDouble() == o.ToDouble();
     }
@@ -471,6 +534,8 @@ std::string Variant::Describe() const {
         return "String \"" + s_ + "\"";
     case Kind::Binary:
         return "Binary (" + std::to_string(s_.size()) + " bytes)";
+    case Kind::Decimal:
+        return "Decimal " + s_;
     }
     return {};
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The value of a field, a property or an expression, as VB's Variant holds it: Empty, Null, Boolean
 // (True is -1), Byte, Integer (16 bit), Long (32 bit), Currency (exact, four decimals), Single, Double,
-// Date (days from 30 December 1899, the fraction is the time of day), String (UTF-8) and Binary (bytes).
+// Date (days from 30 December 1899, the fraction is the time of day), String (UTF-8), Binary (bytes) and
+// Decimal (exact to 28 digits, dao/decimal.h; VB's subtype 14, held as its text).
 //
 // Conversions follow VB's rules (CBool, CByte, CInt, CLng, CCur, CSng, CDbl, CDate, CStr):
-//   - numbers round to integers half to even (2.5 -> 2, 3.5 -> 4);
+//   - numbers round to integers half to even (2.5 -> 2, 3.5 -> 4); CDec keeps every digit of a Decimal, a
+//     Currency or a text and the first 15 significant digits of a Double;
 //   - a value outside the target's range throws Error 6 ("Overflow");
 //   - text is read as a number when it is one ("12", " 3.5", "1e3", "&H1F", "-7"; both "." and "," are
 //     accepted as the decimal separator), as a date for CDate ("yyyy-mm-dd[ hh:nn[:ss]]", "dd/mm/yyyy
@@ -15,6 +17,8 @@
 //   - CStr: Boolean "True"/"False", numbers with "." as decimal separator, Double to 15 significant
 //     digits and Single to 7 ("3.5", "0.1", "12", "1E+20", "1.5E-05"), Currency without trailing zeros, Date as "dd/mm/yyyy", "hh.nn.ss" or both
 //     (the short date and time of an Italian system), Binary as its bytes.
+
+#include "dao/decimal.h"
 
 #include <cstdint>
 #include <string>
@@ -37,6 +41,7 @@ public:
         Date,
         String,
         Binary,
+        Decimal,
     };
 
     Variant() = default;  // Empty
@@ -63,11 +68,12 @@ public:
     static Variant FromDate(double days);                    // days from 30 December 1899
     static Variant FromDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
     static Variant FromBinary(std::string bytes);
+    static Variant FromDecimal(const Decimal& d);
 
     Kind kind() const { return kind_; }
     bool IsNull() const { return kind_ == Kind::Null; }
     bool IsEmpty() const { return kind_ == Kind::Empty; }
-    bool IsNumeric() const;  // Boolean, Byte ... Double, Date excluded; text that reads as a number
+    bool IsNumeric() const;  // Boolean, Byte ... Double, Decimal, Date excluded; text that reads as a number
     bool IsText() const { return kind_ == Kind::String; }
 
     // VB conversions (see the rules above). Throw ledrana::Error 6, 13 or 94.
@@ -79,12 +85,13 @@ public:
     float ToSingle() const;
     double ToDouble() const;
     double ToDate() const;  // CDate as a day number
+    Decimal ToDecimal() const; // CDec
     std::string ToString() const;
 
     // The raw value without conversion (valid only for the matching kinds).
     std::int64_t RawInteger() const { return i_; }  // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
     double RawDouble() const { return d_; }         // Single, Double, Date
-    const std::string& RawString() const { return s_; } // String, Binary
+    const std::string& RawString() const { return s_; } // String, Binary, Decimal (its text)
 
     // Identity of values, for tests and comparisons of stored data: Null equals Null, Empty equals
     // Empty, numbers (Boolean included) compare by numeric value whatever their kind, Date only with Date,

@@ -1,11 +1,13 @@
 #include "platform/filelock.h"
 
+#include "platform/notices.h"
 #include "platform/vb_errors.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,7 @@ struct FileHold::Entry {
     int exclusive = 0;
     short level = F_UNLCK;  // the lock the descriptor holds now
     bool flockOnly = false; // the file system has no open-file-description locks: whole-file flock instead
+    std::string host;       // the path it was opened by, for a notice about its folder
 };
 
 namespace {
@@ -69,6 +72,7 @@ FileHold::Entry& EntryFor(const std::string& hostPath) {
     e->pid = self;
     e->dev = st.st_dev;
     e->ino = st.st_ino;
+    e->host = hostPath;
     Table().push_back(std::move(e));
     return *Table().back();
 }
@@ -96,8 +100,10 @@ bool SetLevel(FileHold::Entry& e, short type) {
             return true;
         }
         if (errno == EAGAIN || errno == EACCES) return false;
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return true; // no lock to be had: go on
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            NoteLockFailure(e.host, errno); // no lock to be had: go on
+            return true;
+        }
         e.flockOnly = true;
     }
     const int op = type == F_WRLCK ? LOCK_EX : type == F_RDLCK ? LOCK_SH : LOCK_UN;
@@ -105,7 +111,9 @@ bool SetLevel(FileHold::Entry& e, short type) {
         e.level = type;
         return true;
     }
-    return errno != EWOULDBLOCK;
+    if (errno == EWOULDBLOCK) return false;
+    NoteLockFailure(e.host, errno);
+    return true;
 }
 
 short Wanted(const FileHold::Entry& e) {
@@ -159,7 +167,9 @@ bool LockedElsewhere(const std::string& hostPath, std::int64_t offset, std::int6
         fl.l_whence = SEEK_SET;
         fl.l_start = offset;
         fl.l_len = length;
-        return ::fcntl(e.fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+        if (::fcntl(e.fd, F_GETLK, &fl) == 0) return fl.l_type != F_UNLCK;
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) NoteLockFailure(hostPath, errno);
+        return false;
     } catch (const Error&) {
         return false;
     }

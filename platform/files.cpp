@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/host_state.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/vb_errors.h"
@@ -227,11 +228,11 @@ Filler copyFiller(const std::string& src, const std::string& dst) {
     };
 }
 
-// Creates (or truncates) the host file `host` and writes it whole with `fill`, synced. On failure the file
-// is removed and the error thrown for `errorHost`.
-void writeWhole(const std::string& host, const Filler& fill, const std::string& errorHost,
-                mode_t mode = 0600) {
-    int fd = sysOpen(host, O_WRONLY | O_CREAT | O_TRUNC, mode);
+// Creates a new file of the run's own whose name begins with `stem` and writes it whole with `fill`,
+// synced; returns its host path. On failure the file is removed and the error thrown for `errorHost`.
+std::string writeWhole(const std::string& stem, const Filler& fill, const std::string& errorHost) {
+    std::string host;
+    int fd = OpenNewFile(stem, NewName::Unique, 0600, &host);
     if (fd < 0) fail(errno, errorHost, kErrPathNotFound);
     std::string failedHost;
     int err = fill(fd, failedHost);
@@ -241,16 +242,17 @@ void writeWhole(const std::string& host, const Filler& fill, const std::string& 
         sysUnlink(host);
         fail(err, failedHost, failedHost == errorHost ? kErrPathNotFound : kErrFileNotFound);
     }
+    return host;
 }
 
 // The folder where a file that cannot be replaced by a sibling keeps its copies while it is rewritten in
-// place: the stand-in machine's C:\WINDOWS\TEMP.
+// place: the stand-in machine's C:\WINDOWS\TEMP. Returns the start of a copy's name; writeWhole makes it
+// unique to the run.
 std::string scratchFile(const std::string& target, const char* what) {
     const fs::path folder = fs::path(Prefix()) / "drive_c" / "WINDOWS" / "TEMP";
     std::error_code ec;
     fs::create_directories(folder, ec);
-    return (folder / (fs::path(target).filename().string() + "." + std::to_string(::getpid()) + what))
-        .string();
+    return (folder / (fs::path(target).filename().string() + what)).string();
 }
 
 // Rewrites an existing file in place, for a file that may be written but not replaced (its folder is not
@@ -259,11 +261,11 @@ std::string scratchFile(const std::string& target, const char* what) {
 // be complete; a rewrite that fails half way puts the old content back. A process killed during the
 // rewrite leaves the old content in C:\WINDOWS\TEMP.
 void rewriteInPlace(const std::string& target, const Filler& fill) {
-    const std::string fresh = scratchFile(target, ".nuovo");
-    const std::string old = scratchFile(target, ".vecchio");
-    writeWhole(fresh, fill, target);
+    const std::string fresh = writeWhole(scratchFile(target, ".nuovo"), fill, target);
+    std::string old;
     try {
-        writeWhole(old, copyFiller(target, old), target);
+        const std::string stem = scratchFile(target, ".vecchio");
+        old = writeWhole(stem, copyFiller(target, stem), target);
     } catch (const Error&) {
         sysUnlink(fresh);
         throw;
@@ -294,17 +296,27 @@ void rewriteInPlace(const std::string& target, const Filler& fill) {
 }
 
 // Replaces the content of `host` with what `fill` writes, as one step: the new file is written beside the
-// old one, synced, given the old file's mode, owner and group, and renamed over it. A symbolic link is
-// followed and its target replaced. A file that cannot be replaced so (its folder is not writable, or its
-// owner cannot be given to a new file) but can be written is rewritten in place (rewriteInPlace). A new
-// file gets `newMode` (less the process's umask). On failure `host` is as it was.
-void replaceHost(const std::string& host, const Filler& fill, mode_t newMode = 0666) {
-    const std::string target = writeTarget(host);
-    checkWritable(target);
+// old one (at the fixed name .NAME.part, never through a link standing there), synced, given the old file's
+// mode, owner and group, and renamed over it. A symbolic link at `host` is followed and its target replaced
+// (a user's own file), unless `derivedFrom` is given: the file is then the program's own, made from that
+// source, and takes the source's owner, group and mode; a link at its name is replaced, not followed. A
+// file that cannot be replaced so (its folder is not writable, or its owner cannot be given to a new file)
+// but can be written is rewritten in place (rewriteInPlace). A new file gets `newMode` (less the process's
+// umask). On failure `host` is as it was.
+void replaceHost(const std::string& host, const Filler& fill, mode_t newMode = 0666,
+                 const struct stat* derivedFrom = nullptr) {
+    const std::string target = derivedFrom ? host : writeTarget(host);
+    if (derivedFrom) {
+        struct stat st {};
+        if (!isDir(parentOf(target))) throw VbError(kErrPathNotFound);
+        if (::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
+    } else {
+        checkWritable(target);
+    }
     struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool existed = derivedFrom == nullptr && ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     const std::string temp = partPath(target);
-    int fd = sysOpen(temp, O_WRONLY | O_CREAT | O_TRUNC, existed ? 0600 : newMode);
+    int fd = OpenNewFile(temp, NewName::Fixed, existed || derivedFrom ? 0600 : newMode);
     if (fd < 0) {
         const int err = errno;
         if (existed && (err == EACCES || err == EPERM || err == EROFS) && ::access(target.c_str(), W_OK) == 0)
@@ -316,7 +328,9 @@ void replaceHost(const std::string& host, const Filler& fill, mode_t newMode = 0
         sysUnlink(temp);
         fail(err, failedHost, failedHost == target ? kErrPathNotFound : kErrFileNotFound);
     };
-    if (existed) {
+    if (derivedFrom) {
+        if (int err = TakeOwnershipFrom(*derivedFrom, fd)) giveUp(err, target);
+    } else if (existed) {
         bool ownerKept = true;
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
             before("chown", temp);
@@ -427,6 +441,14 @@ void RmDir(const std::string& path) {
 
 void Kill(const std::string& path) {
     std::string host = HostPath(path);
+    // A link is removed itself, whatever it leads to: left there (leading nowhere), a new file made at its
+    // name would be created wherever it points.
+    struct stat link {};
+    if (::lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (sysUnlink(host) != 0) fail(errno, host, kErrFileNotFound);
+        syncFolder(host);
+        return;
+    }
     struct stat st = statOrThrow(host);
     if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
     if (readOnly(st)) throw VbError(kErrPathFileAccess);
@@ -572,6 +594,119 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 
 std::vector<std::string> ListFolders(const std::string& folder) {
     return listFolder(folder, true, "");
+}
+
+bool NameTaken(const std::string& path) {
+    try {
+        struct stat st {};
+        return ::lstat(HostPath(path).c_str(), &st) == 0;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void RemoveLink(const std::string& path) {
+    const std::string host = HostPath(path);
+    if (int err = RemoveLinkAt(host)) fail(err, host, kErrFileNotFound);
+}
+
+void TakeOwnershipFrom(const std::string& source, const std::string& derived) {
+    const struct stat src = statOrThrow(HostPath(source));
+    const std::string host = HostPath(derived);
+    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP) throw VbError(kErrPathFileAccess); // a link: not the file the program made
+        fail(errno, host, kErrFileNotFound);
+    }
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+    if (err == 0) {
+        before("chown", host);
+        err = TakeOwnershipFrom(src, fd);
+    }
+    ::close(fd);
+    if (err != 0) fail(err, host, kErrFileNotFound);
+}
+
+namespace {
+
+// Puts the finished file `temp` at the name `dst` unless something stands there: 0, or EEXIST.
+int placeNew(const std::string& temp, const std::string& dst) {
+    before("rename", dst);
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace rename: a hard link refuses a taken name too.
+    if (::link(temp.c_str(), dst.c_str()) == 0) {
+        sysUnlink(temp);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+    struct stat st {};
+    if (::lstat(dst.c_str(), &st) == 0) return EEXIST;
+    return sysRename(temp, dst) == 0 ? 0 : errno;
+}
+
+// Copies `src` into a new file at `dst`: written whole under a name of the run's own beside it, synced,
+// given the source's owner, group and mode, then put at `dst` without replacing anything, so `dst` is
+// never half-written. Returns EEXIST when the name is taken; throws for any other failure, leaving nothing
+// behind.
+int copyToNew(const std::string& src, const struct stat& st, const std::string& dst) {
+    const fs::path d(dst);
+    std::string temp;
+    int fd =
+        OpenNewFile((d.parent_path() / ("." + d.filename().string())).string(), NewName::Unique, 0600, &temp);
+    if (fd < 0) fail(errno, dst, kErrPathNotFound);
+    std::string failedHost = dst;
+    int err = TakeOwnershipFrom(st, fd);
+    if (err == 0) err = copyFiller(src, temp)(fd, failedHost);
+    if (err == 0 && sysFsync(fd, temp) != 0) err = errno, failedHost = dst;
+    if (::close(fd) != 0 && err == 0) err = errno, failedHost = dst;
+    if (err == 0) err = placeNew(temp, dst);
+    if (err != 0) {
+        sysUnlink(temp);
+        if (err == EEXIST) return err;
+        fail(err, failedHost == temp ? dst : failedHost,
+             failedHost == src ? kErrFileNotFound : kErrPathNotFound);
+    }
+    syncFolder(dst);
+    return 0;
+}
+
+struct stat copySource(const std::string& src) {
+    struct stat st = statOrThrow(src);
+    if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
+    return st;
+}
+
+} // namespace
+
+void CopyToNewFile(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const std::string dst = HostPath(to);
+    const struct stat st = copySource(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
+}
+
+std::string CopyToFreeName(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const struct stat st = copySource(src);
+    if (!isDir(parentOf(HostPath(to)))) throw VbError(kErrPathNotFound);
+    for (int n = 1; n <= 10000; ++n) {
+        // Each name as the folder holds it, in whatever case.
+        const std::string name = HostPath(n == 1 ? to : to + std::to_string(n));
+        if (int err = RemoveLinkAt(name)) fail(err, name, kErrPathNotFound);
+        struct stat taken {};
+        if (::lstat(name.c_str(), &taken) == 0) continue; // not copied for nothing: the copy is large
+        if (copyToNew(src, st, name) == 0) return WindowsPath(name);
+    }
+    throw VbError(kErrFileExists);
+}
+
+void WriteDerivedFile(const std::string& source, const std::string& path, const std::string& bytes) {
+    const struct stat st = statOrThrow(HostPath(source));
+    const std::string host = HostPath(path);
+    replaceHost(host, bytesFiller(bytes, host), 0600, &st);
 }
 
 void SetFileOperationHook(std::function<void(const char*, const std::string&)> hook) {

@@ -37,7 +37,8 @@ void MkDir(const std::string& path);
 void RmDir(const std::string& path);
 
 // Kill: deletes one file (no wildcards). 53 when the file does not exist or the path is a folder,
-// 76 when its folder does not exist, 75 when the file is read-only, 70 when the host refuses it.
+// 76 when its folder does not exist, 75 when the file is read-only, 70 when the host refuses it. A symbolic
+// link is removed itself (even one that leads nowhere), never its target.
 void Kill(const std::string& path);
 
 // Name ... As ...: renames or moves a file or folder. 53 when `from` does not exist, 76 when the folder of
@@ -106,6 +107,40 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // The names of the subfolders of a folder, sorted without regard to case. 76 when the folder does not
 // exist.
 std::vector<std::string> ListFolders(const std::string& folder);
+
+// Files the program makes from an archive or an INI file (its copies, conversion, compaction, the journal of
+// its values) are its own: they are created new at their names (platform/newfile.h: a link or a file put
+// there is never followed) and take their source's owner, group and mode, so they never open the source's
+// content to more people than the source does.
+
+// True when something stands at the path: a file, a folder, or a symbolic link (even one that leads
+// nowhere). False for anything malformed.
+bool NameTaken(const std::string& path);
+
+// Removes a symbolic link standing at the path (the link, never its target), where another component (the
+// database engine) is about to create a file; nothing else is touched. 70 when the host refuses it.
+void RemoveLink(const std::string& path);
+
+// The file the program has just made at `derived` (its own: a symbolic link there is refused with 75) takes
+// the owner, group and permission bits of `source`. What the process may not give is made narrower, never
+// wider (platform/newfile.h). 53 / 76 as GetAttr for either path.
+void TakeOwnershipFrom(const std::string& source, const std::string& derived);
+
+// Copies `from` into a new file `to`, with the owner, group and mode of `from`: written whole beside it,
+// synced, and put at `to` only if nothing stands there, so `to` is never half-written. 58 when something
+// (a file, a folder, a link) stands at `to`; otherwise the errors of FileCopy. A failed copy leaves
+// nothing behind.
+void CopyToNewFile(const std::string& from, const std::string& to);
+
+// CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
+// of them is removed and the name used). Returns the Windows path made.
+std::string CopyToFreeName(const std::string& from, const std::string& to);
+
+// Writes `bytes` as the whole content of the program's own file `path`, made from `source` (the journal of
+// an archive's values): written beside, synced and renamed over, with the owner, group and mode of
+// `source`. A link standing at `path` is replaced, never followed. 76 when the folder does not exist, 75
+// when `path` is a folder, 70 when the host refuses writing.
+void WriteDerivedFile(const std::string& source, const std::string& path, const std::string& bytes);
 
 // Tests only: `hook` is called before every change that these calls make to the file system, with the
 // operation ("open" for writing, "write", "fsync", "rename", "unlink", "mkdir", "rmdir", "chmod", "chown",

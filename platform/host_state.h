@@ -6,6 +6,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/notices.h"
 
 namespace ledrana::platform::detail {
 
@@ -14,6 +17,8 @@ struct HostState {
     std::string opener = "xdg-open";
     bool programsStart = true; // StartProgram really starts programs
     std::function<void(const char*, const std::string&)> fileOperationHook; // set by tests only
+    std::vector<Notice> notices;         // posted, not yet taken by the run
+    std::vector<std::string> noticeKeys; // every key posted, so a fact is said once
 };
 
 HostState& State();

@@ -2,8 +2,10 @@
 // from the model's is rebuilt with the model's definition, its values moved through a temporary field.
 //
 // The rebuild of one field is one transaction on the archive. Whatever fails in it, and a move that would
-// lose values, rolls it back whole: the field keeps its old definition, values and indexes, and the next
-// field is looked at all the same. Values that the new type only rounds are journalled before the change.
+// lose values, rolls it back whole: the field keeps its old definition, values and indexes, the comparison
+// is marked failed and the table's remaining fields are left as they are. Values that the new type only
+// rounds, and the numbers that a counter takes anew, are journalled before the change; the run's report
+// says where the journal is. The run log hears only of failures.
 
 #include <cstdint>
 #include <map>
@@ -50,24 +52,27 @@ std::vector<std::string> CampiIndice(const dao::Index& ix) {
 }
 
 // The fields that name a row in the reports and in the journal: the primary key of the archive's table,
-// else the model's, else the archive's first unique index; only fields that the archive has. None for a
-// table without any: its rows are then named by their place.
-std::vector<std::string> CampiChiave(const dao::TableDef& TD1, const dao::TableDef& TD2) {
-    const auto scegli = [&TD2](const dao::Indexes& indici, bool primario) -> std::vector<std::string> {
+// else the model's, else the first unique index of the archive's table, else the model's; only indexes whose
+// fields the archive has all of and that do not hold `senza` (a counter about to be numbered anew cannot name
+// its own rows). None for a table without any: its rows are then named by their place.
+std::vector<std::string> CampiChiave(const dao::TableDef& TD1, const dao::TableDef& TD2,
+                                     const std::string& senza = {}) {
+    const auto scegli = [&](const dao::Indexes& indici, bool primario) -> std::vector<std::string> {
         for (int i = 0; i < indici.Count(); ++i) {
             const dao::Index ix = indici[i];
             if (primario ? !ix.Primary() : !ix.Unique()) continue;
             std::vector<std::string> campi = CampiIndice(ix);
-            bool tutti = !campi.empty();
+            bool adatti = !campi.empty();
             for (const std::string& c : campi)
-                tutti = tutti && HaCampo(TD2, c);
-            if (tutti) return campi;
+                adatti = adatti && HaCampo(TD2, c) && !(senza.size() && SameName(c, senza));
+            if (adatti) return campi;
         }
         return {};
     };
     std::vector<std::string> chiave = scegli(TD2.Indexes(), true);
     if (chiave.empty()) chiave = scegli(TD1.Indexes(), true);
     if (chiave.empty()) chiave = scegli(TD2.Indexes(), false);
+    if (chiave.empty()) chiave = scegli(TD1.Indexes(), false);
     return chiave;
 }
 
@@ -278,6 +283,10 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
     f.SetType(F1.Type());
     f.SetSize(F1.Size());
     f.SetAttributes(F1.Attributes());
+    if (F1.Type() == dao::dbDecimal) {
+        f.SetPrecision(F1.Precision());
+        f.SetScale(F1.Scale());
+    }
     return f;
 }
 
@@ -296,17 +305,21 @@ std::vector<std::pair<std::string, dao::Variant>> LeggiValori(dao::Database& db,
 
 // Rebuilds field N with the model's definition, as one transaction. Before anything is kept, every value
 // is judged: a loss refuses the rebuild (thrown, rolled back); values that are only rounded or lose
-// precision or their time are written into the journal first, and the log says so once the change is made.
+// precision or their time are written into the journal first. A counter takes the numbers that the engine
+// gives a counter appended to a table with rows; each number that changes is journalled, named by the
+// row's other key or its place, so that references to it can be put right.
 void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, const dao::Field& F1,
                   const dao::Field& F2) {
     const std::string N = F1.Name();
     const std::string T = TD1.Name();
     const bool contatore = F1.Attributes() == kContatore;
     const int tipoVecchio = F2.Type();
-    const bool daEsaminare = !SenzaPerdite(tipoVecchio, F2.Size(), F1.Type(), F1.Size());
+    const bool daEsaminare = !contatore && !SenzaPerdite(tipoVecchio, F2.Size(), F1.Type(), F1.Size());
     std::vector<std::string> chiave;
     std::vector<IndiceUnico> indici;
-    if (daEsaminare || contatore) {
+    if (contatore) {
+        chiave = CampiChiave(TD1, TD2, N);
+    } else if (daEsaminare) {
         chiave = CampiChiave(TD1, TD2);
         indici = IndiciUnici(TD1, TD2, N);
     }
@@ -317,18 +330,14 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
-        // The engine numbers a counter appended to a table with rows: an old value that is not the
-        // number its row receives would be lost; a row without a value only gets one, written down.
         const auto prima = LeggiValori(w.Db2, T, N, chiave);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
         const auto dopo = LeggiValori(w.Db2, T, N, {});
         for (std::size_t i = 0; i < prima.size() && i < dopo.size(); ++i) {
-            if (prima[i].second == dopo[i].second) continue;
-            esame.Conta(prima[i].second.IsNull() ? Esito::Registrato : Esito::Significato, prima[i].first,
-                        prima[i].second, dopo[i].second);
+            if (prima[i].second != dopo[i].second)
+                esame.Conta(Esito::Registrato, prima[i].first, prima[i].second, dopo[i].second);
         }
-        esame.RifiutaSeServe(F1.Size());
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
@@ -345,18 +354,23 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
     // The journal is on disk before the change is: a journal that cannot be written refuses the change.
-    std::string diario;
-    if (!esame.registrati.empty()) diario = ScriviDiario(w, T, N, esame.registrati);
-    transazione.Commit();
-    if (!diario.empty()) {
-        const std::int64_t n = static_cast<std::int64_t>(esame.registrati.size());
-        MemLog(w,
-               "Tabella " + T + ", campo " + N + ": il nuovo tipo del campo ha cambiato " +
-                   Valori(n, "valore (arrotondato, con meno cifre o senza l'ora)",
-                          "valori (arrotondati, con meno cifre o senza l'ora)") +
-                   ". I valori di prima e quelli nuovi sono nel file " + diario,
-               true);
+    if (esame.registrati.empty()) {
+        transazione.Commit();
+        return;
     }
+    const std::string diario = ScriviDiario(w, T, N, esame.registrati);
+    transazione.Commit();
+    const std::int64_t n = static_cast<std::int64_t>(esame.registrati.size());
+    w.runReport.Note(w.NomeDb2,
+                     contatore ? "Tabella " + T + ", campo " + N +
+                                     ": il contatore ha preso la numerazione data dal motore e " +
+                                     Valori(n, "numero è cambiato", "numeri sono cambiati") +
+                                     ". I numeri di prima e quelli nuovi, riga per riga, sono nel file " +
+                                     diario + ": servono a correggere i riferimenti a queste righe."
+                               : "Tabella " + T + ", campo " + N + ": il nuovo tipo del campo ha cambiato " +
+                                     Valori(n, "valore (arrotondato, con meno cifre o senza l'ora)",
+                                            "valori (arrotondati, con meno cifre o senza l'ora)") +
+                                     ". I valori di prima e quelli nuovi sono nel file " + diario);
 }
 
 // After a rolled-back rebuild the collections are read again from the archive.
@@ -411,7 +425,7 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                        e.description() + LF + "tabella " + nomeTabella + LF + "field " + N,
                    true);
             w.ErroreConfronto = vbTrue;
-            // The rebuild changed nothing: the other fields are judged on their own.
+            return; // the table's remaining fields are not looked at
         }
     }
 }

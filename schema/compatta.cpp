@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/vb_errors.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
@@ -49,16 +50,23 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
         w.Refresh(w.FrameAttendere);
 
         CancellaAvanzo(compattato);
-        if (P.empty()) {
-            Engine(w).CompactDatabase(A, compattato);
-        } else {
-            Engine(w).CompactDatabase(A, compattato, {}, 0, ";pwd=" + P);
+        {
+            // The engine creates the copy and its journal itself: no link may stand at their names, and
+            // the copy is private until it takes the archive's owner and mode.
+            platform::RemoveLink(compattato + "-journal");
+            platform::PrivateNewFiles privati;
+            if (P.empty()) {
+                Engine(w).CompactDatabase(A, compattato);
+            } else {
+                Engine(w).CompactDatabase(A, compattato, {}, 0, ";pwd=" + P);
+            }
         }
+        platform::TakeOwnershipFrom(A, compattato);
 
         // A copy this small is not a whole archive: the archive stays as it is.
         if (platform::FileLen(compattato) > kSogliaCompattato) {
             CancellaAvanzo(copia);
-            platform::FileCopy(A, copia);
+            platform::CopyToNewFile(A, copia);
             if (platform::FileLen(A) == platform::FileLen(copia)) {
                 platform::FileCopy(compattato, A);
             } else {
@@ -70,27 +78,6 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
         NascondiAttesa(w);
         MemLog(w, VbStr(e.number()) + e.description(), true);
     }
-}
-
-bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb) {
-    const std::string copia = NomeDb + ".tmp2";
-    if (platform::FileExists(NomeDb) || platform::FolderExists(NomeDb) || !platform::FileExists(copia))
-        return false;
-    if (w.engine == nullptr || !w.engine->IsWholeDatabase(copia)) return false;
-    try {
-        platform::FileCopy(copia, NomeDb);
-    } catch (const Error& e) {
-        MemLog(w,
-               "Archivio " + NomeDb + " mancante: impossibile ripristinarlo dalla copia " + copia + " (" +
-                   VbStr(e.number()) + e.description() + ")",
-               true);
-        return false;
-    }
-    MemLog(w,
-           "Archivio " + NomeDb + " mancante: ripristinato dalla copia " + copia +
-               " fatta dal compattamento precedente",
-           true);
-    return true;
 }
 
 } // namespace ledrana

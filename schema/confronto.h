@@ -44,6 +44,9 @@ bool Ponteval(Aggiorna& w);
 // May replace DbDest (w.Db2) by a newly opened database after creating the table.
 void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest);
 void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuovo);
+// The steps that delete what only the archive has (fields and tables here, queries below) first keep what
+// it holds in the comparison's recovery archive (schema/recovery.h) and note it in the run's report; a copy
+// that cannot be made is the step's error, and that deletion is not made.
 void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w);
 
@@ -61,11 +64,18 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w);
 // over it, so at every instant NomeDb holds either the archive as it was or its compacted copy.
 void CompattaArchivio(Aggiorna& w, const std::string& NomeDb);
 
-// An archive that is missing beside the backup NomeDb.tmp2 of an earlier compaction (an earlier version
-// deleted the archive before copying its compacted copy onto it, and was stopped between the two) is put
-// back from that backup, when the backup is a whole database of ours; the log says so, with a box. True
-// when the archive was put back. Does nothing when the archive exists or there is no whole backup.
-bool RipristinaArchivioMancante(Aggiorna& w, const std::string& NomeDb);
+// ---- files beside an archive (leftovers.cpp) ----------------------------------------------------------
+
+// What a file holds, told from its first bytes and its length; no database is opened. Archive: one of our
+// archives as long as its pages say; CutArchive: ours by its header, but shorter or longer; Jet: a file of
+// the Windows engine (Jet or ACE), converted when first opened. Errors of reading the file go through.
+enum class FileKind { Missing, Archive, CutArchive, Jet, Other };
+FileKind KindOfFile(const std::string& path);
+
+// Notes in the run's report each file of a compaction (NomeDb.tmp, NomeDb.tmp2) found beside the missing
+// archive NomeDb: size, modification time, what it holds, so that a person can put one back. Nothing is
+// changed, restored or logged.
+void NoteFilesBesideMissingArchive(Aggiorna& w, const std::string& NomeDb);
 
 // ---- indexes (chiavi.cpp) -------------------------------------------------------------------------------
 

@@ -28,6 +28,7 @@ bool TipoNumero(int tipo) {
     case dao::dbSingle:
     case dao::dbDouble:
     case dao::dbDate:
+    case dao::dbDecimal:
         return true;
     default:
         return false;
@@ -50,10 +51,44 @@ std::optional<double> Numero(const Variant& v, int tipoNuovo) {
     case Kind::Single:
     case Kind::Double:
     case Kind::Date:
+    case Kind::Decimal:
         return v.ToDouble();
     case Kind::String:
         return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString())
                                         : dao::vb::ParseNumber(v.RawString());
+    default:
+        return std::nullopt;
+    }
+}
+
+// The shortest decimal text that reads back as exactly this double (or float).
+template <class T> std::string Breve(T d) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+// The exact number of a value, every digit of it (a Double's shortest text that reads back as it); empty
+// for what is no number.
+std::optional<dao::Decimal> Esatto(const Variant& v) {
+    switch (v.kind()) {
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long:
+    case Kind::Currency:
+    case Kind::Decimal:
+        return v.ToDecimal();
+    case Kind::Single:
+        return dao::Decimal::Parse(Breve(static_cast<float>(v.RawDouble())));
+    case Kind::Double:
+    case Kind::Date:
+        return dao::Decimal::Parse(Breve(v.RawDouble()));
+    case Kind::String:
+        if (std::optional<dao::Decimal> d = dao::Decimal::Parse(v.RawString())) return d;
+        if (const std::optional<double> x = dao::vb::ParseNumber(v.RawString()))
+            return dao::Decimal::Parse(Breve(*x));
+        return std::nullopt;
     default:
         return std::nullopt;
     }
@@ -77,6 +112,8 @@ bool TornaUguale(const std::string& testo, const Variant& vecchio, int tipoVecch
         return static_cast<float>(*x) == static_cast<float>(vecchio.ToDouble());
     case dao::dbCurrency:
         return std::llround(dao::vb::RoundCurrency(*x) * 10000.0) == vecchio.ToCurrencyScaled();
+    case dao::dbDecimal:
+        return Esatto(Variant(testo)) == Esatto(vecchio);
     default:
         return *x == vecchio.ToDouble();
     }
@@ -174,6 +211,15 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
     if (!x) return Esito::Significato;
 
     if (!TipoNumero(tipoNuovo)) return nuovo == vecchio ? Esito::Invariato : Esito::Significato;
+    if (tipoNuovo == dao::dbDecimal || vecchio.kind() == Kind::Decimal) {
+        // To or from a Decimal every digit counts: 28 of them are more than a Double holds.
+        const std::optional<dao::Decimal> a = Esatto(vecchio), b = Esatto(nuovo);
+        if (a && b && *a == *b) {
+            if (!testo) return Esito::Invariato;
+            return nuovo.ToString() == vecchio.RawString() ? Esito::Invariato : Esito::Registrato;
+        }
+        return testo ? Esito::LettoInParte : Esito::Registrato;
+    }
     const double y = nuovo.ToDouble();
     if (y == *x) {
         if (!testo) return Esito::Invariato;
@@ -186,6 +232,8 @@ Esito Giudica(const Variant& vecchio, int tipoVecchio, const Variant& nuovo, int
 }
 
 bool SenzaPerdite(int da, std::int32_t sizeDa, int a, std::int32_t sizeA) {
+    // A Decimal's precision and scale are not in its size: its values are always looked at.
+    if (da == dao::dbDecimal || a == dao::dbDecimal) return false;
     if (da == a) return (da != dao::dbText && da != dao::dbBinary) || sizeA >= sizeDa;
     const auto tra = [a](std::initializer_list<int> tipi) {
         for (int t : tipi)
@@ -221,7 +269,8 @@ std::string TestoValore(const Variant& v) {
     case Kind::Integer:
     case Kind::Long:
         return std::to_string(v.RawInteger());
-    case Kind::Currency: {
+    case Kind::Currency:
+    case Kind::Decimal: {
         std::string s = v.ToString();
         for (char& c : s)
             if (c == '.') c = ',';
@@ -247,9 +296,16 @@ std::string TestoValore(const Variant& v) {
 
 std::string ScriviDiario(Aggiorna& w, const std::string& tabella, const std::string& campo,
                          const std::vector<ValoreCambiato>& righe) {
-    if (w.DiarioConversioni.empty()) w.DiarioConversioni = NomeDiario(w.NomeDb2);
+    if (w.DiarioConversioni.empty()) {
+        // A name of this run's own: one that something stands at already is not used.
+        const std::string nome = NomeDiario(w.NomeDb2);
+        w.DiarioConversioni = nome;
+        for (int n = 2; platform::NameTaken(w.DiarioConversioni); ++n)
+            w.DiarioConversioni = nome.substr(0, nome.size() - 4) + "-" + std::to_string(n) + ".csv";
+    }
     const std::string& percorso = w.DiarioConversioni;
     std::string testo;
+    platform::RemoveLink(percorso); // put there since the last rows were written: not the journal
     if (platform::FileExists(percorso)) {
         testo = platform::ReadAllBytes(percorso);
     } else {
@@ -260,7 +316,7 @@ std::string ScriviDiario(Aggiorna& w, const std::string& tabella, const std::str
         testo += Csv(tabella) + ";" + Csv(r.chiave) + ";" + Csv(campo) + ";" + Csv(r.vecchio) + ";" +
                  Csv(r.nuovo) + "\r\n";
     }
-    platform::WriteAllBytes(percorso, testo);
+    platform::WriteDerivedFile(w.NomeDb2, percorso, testo);
     return percorso;
 }
 

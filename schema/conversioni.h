@@ -20,7 +20,7 @@ enum class Esito {
     Troncato,        // a text cut to the new size
     FuoriIntervallo, // a number or date outside the new type's range
     LettoInParte,    // a text read as a number only by rounding away what follows its separator
-    Significato,     // another meaning: 5 becomes True, a Boolean a date, bytes a text, a counter renumbered
+    Significato,     // another meaning: 5 becomes True, a Boolean a date, bytes a text
 };
 
 // Judges one value: `vecchio` as the old field (type `tipoVecchio`) held it, `nuovo` as the engine wrote

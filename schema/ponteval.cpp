@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -110,6 +111,22 @@ void PassoTabellaFissa(Aggiorna& w, dao::TableDef TD1) {
 }
 
 // The number of tables or queries of the first database; 0 after a reported error (no first database).
+// Rows of the archive whose primary key holds a Null: kept and updated as they are, named in the report.
+void NoteNullKeys(Aggiorna& w) {
+    try {
+        dao::TableDefs tabelle = w.Db2.TableDefs();
+        for (int i = 0; i < tabelle.Count(); ++i) {
+            dao::TableDef t = tabelle[i];
+            if (t.Attributes() != 0) continue;
+            if (const std::int64_t n = t.NullKeyRows())
+                w.runReport.Note(w.NomeDb2, "Tabella " + t.Name() + ": " + std::to_string(n) +
+                                                (n == 1 ? " riga ha" : " righe hanno") +
+                                                " la chiave primaria vuota (Null); conservate come sono.");
+        }
+    } catch (const Error&) {
+    }
+}
+
 template <class Count> int Conta(Aggiorna& w, Count&& count) {
     int n = 0;
     Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { n = count(); });
@@ -156,6 +173,11 @@ bool Ponteval(Aggiorna& w) {
     w.Refresh(w.Command2);
     w.ErroreConfronto = vbFalse;
     w.DiarioConversioni.clear();
+    // The recovery archive of what this comparison deletes is this comparison's alone.
+    struct EndRecovery {
+        Aggiorna& w;
+        ~EndRecovery() { CloseRecovery(w); }
+    } endRecovery{w};
     // A database that ApreDb could not open has been reported in its box: no step can work without it.
     w.Db1 = ApreDb(w, w.NomeDb1);
     if (!w.Db1.IsOpen()) return NonEseguito(w);
@@ -167,6 +189,7 @@ bool Ponteval(Aggiorna& w) {
         return FineSenzaSuccesso(w);
     }
     if (!w.Db2.IsOpen()) return NonEseguito(w);
+    NoteNullKeys(w);
 
     // Table pass: ordinary local tables only (system, hidden and attached ones are never compared).
     const int tabelle = Conta(w, [&] { return w.Db1.TableDefs().Count(); });

@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 
 namespace ledrana {
 
@@ -63,8 +64,12 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
         }
         if (risposta == vbYes) daEliminare.push_back(nome);
     }
-    for (const std::string& nome : daEliminare)
+    for (const std::string& nome : daEliminare) {
+        // The query's text is kept beside the archive first; without that copy it stays.
+        const std::string copia = KeepQuery(w, w.Db2.QueryDefs()[nome]);
         w.Db2.QueryDefs().Delete(nome);
+        if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
+    }
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);
 }

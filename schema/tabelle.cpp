@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -88,8 +89,12 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             if (risposta == vbYes) daEliminare.push_back(F2.Name());
         }
         const int elencati = static_cast<int>(daEliminare.size()) - 1;
-        for (i = 1; i <= elencati; ++i)
+        for (i = 1; i <= elencati; ++i) {
+            // What the field holds is kept beside the archive first; without that copy it stays.
+            const std::string copia = KeepField(w, TD2, daEliminare[i]);
             TD2.Fields().Delete(daEliminare[i]);
+            if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
+        }
     } catch (const Error& e) {
         // The report names the field of TD2 at the loop counter's position, which while deleting is the
         // position in the list, not in the table; a position the table lacks names no field.
@@ -130,7 +135,11 @@ void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
     }
     // The engine's own tables (and any name with those four letters) stay, whatever the answer.
     for (const std::string& nome : daEliminare) {
-        if (UCase(nome).find("MSYS") == std::string::npos) w.Db2.TableDefs().Delete(nome);
+        if (UCase(nome).find("MSYS") != std::string::npos) continue;
+        // What the table holds is kept beside the archive first; without that copy it stays.
+        const std::string copia = KeepTable(w, w.Db2.TableDefs()[nome]);
+        w.Db2.TableDefs().Delete(nome);
+        if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
     }
     w.Db2.Close();
     w.Db2 = ApreDb(w, w.NomeDb2);

@@ -3,45 +3,97 @@
 
 #include "dao_fixture.h"
 
+#include <sqlite3.h>
+
 namespace ledrana::dao::testing {
 namespace {
 
 using ExecuteTest = DaoTest;
 
+// Rows Jet cannot change: skipped (or their value made Null, or cut) without dbFailOnError; with it the
+// statement fails with the row's number and changes nothing.
 TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
     Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N SHORT, CONSTRAINT PK PRIMARY KEY (Cod))",
                                    "INSERT INTO T (Cod, N) VALUES ('a', 1)", "INSERT INTO T (Cod, N) VALUES ('b', 2)",
                                    "INSERT INTO T (Cod, N) VALUES ('c', 3)"});
-    // A duplicate key is skipped without dbFailOnError...
-    db.Execute("INSERT INTO T (Cod, N) VALUES ('A', 9)");
-    EXPECT_EQ(db.RecordsAffected(), 0);
-    db.Execute("UPDATE T SET Cod = 'b' WHERE Cod = 'a'");
-    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Cod = 'a'"), Variant(1));
-    // ...and fails the whole statement with it.
-    EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET Cod = 'c' WHERE Cod IN ('a', 'b')", dbFailOnError); }), 3022);
-    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Cod IN ('a', 'b')"), Variant(2));
-    // A value that cannot be converted becomes Null; with dbFailOnError nothing changes.
-    db.Execute("UPDATE T SET N = 'abc' WHERE Cod = 'a'");
-    EXPECT_TRUE(Scalar(db, "SELECT N FROM T WHERE Cod = 'a'").IsNull());
-    EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET N = N * 20000", dbFailOnError); }), 3349);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET N = 'x' & N", dbFailOnError); }), 3421);
-    EXPECT_EQ(Scalar(db, "SELECT N FROM T WHERE Cod = 'c'"), Variant(3));
-    // Text too long is cut.
-    db.Execute("INSERT INTO T (Cod, N) VALUES ('dddd', 4)");
-    EXPECT_EQ(Scalar(db, "SELECT N FROM T WHERE Cod = 'ddd'"), Variant(4));
-    // Required and zero-length rules skip the row.
+    struct Case {
+        const char* sql;
+        int options, error;
+        const char* check; // a count or a value after the statement
+        Variant expected;
+    };
+    const Case cases[] = {
+        // A duplicate key.
+        {"INSERT INTO T (Cod, N) VALUES ('A', 9)", 0, 0, "SELECT N FROM T WHERE Cod = 'a'", Variant(1)},
+        {"UPDATE T SET Cod = 'b' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE Cod = 'a'", Variant(1)},
+        {"UPDATE T SET Cod = 'c' WHERE Cod IN ('a', 'b')", dbFailOnError, 3022,
+         "SELECT count(*) FROM T WHERE Cod IN ('a', 'b')", Variant(2)},
+        // A Null in the primary key, however it would come.
+        {"INSERT INTO T (N) VALUES (4)", 0, 0, "SELECT count(*) FROM T", Variant(3)},
+        {"INSERT INTO T (N) VALUES (4)", dbFailOnError, 3058, "SELECT count(*) FROM T", Variant(3)},
+        {"INSERT INTO T (Cod, N) SELECT IIf(N = 2, Null, Cod & 'x'), N FROM T", 0, 0,
+         "SELECT count(*) FROM T WHERE Cod LIKE '?x'", Variant(2)},
+        {"UPDATE T SET Cod = Null WHERE N = 1", 0, 0, "SELECT count(*) FROM T WHERE Cod IS NULL", Variant(0)},
+        {"UPDATE T SET Cod = Null WHERE N = 1", dbFailOnError, 3058, "SELECT count(*) FROM T WHERE N = 1",
+         Variant(2)},
+        {"DELETE * FROM T WHERE Cod LIKE '?x'", 0, 0, "SELECT count(*) FROM T", Variant(3)},
+        // A value that cannot be converted becomes Null.
+        {"UPDATE T SET N = 'abc' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE N IS NULL", Variant(1)},
+        {"UPDATE T SET N = N * 20000", dbFailOnError, 3349, "SELECT N FROM T WHERE Cod = 'c'", Variant(3)},
+        {"UPDATE T SET N = 'x' & N", dbFailOnError, 3421, "SELECT N FROM T WHERE Cod = 'c'", Variant(3)},
+        // Text too long is cut.
+        {"INSERT INTO T (Cod, N) VALUES ('dddd', 4)", 0, 0, "SELECT N FROM T WHERE Cod = 'ddd'", Variant(4)},
+        // A zero-length text where the field allows none.
+        {"UPDATE T SET Cod = '' WHERE Cod = 'c'", 0, 0, "SELECT count(*) FROM T WHERE Cod = 'c'", Variant(1)},
+        {"SELECT * FROM T", 0, 3065, "SELECT count(*) FROM T", Variant(4)},
+        {"DELETE * FROM Manca", 0, 3078, "SELECT count(*) FROM T", Variant(4)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorOf([&] { db.Execute(c.sql, c.options); }), c.error) << c.sql;
+        EXPECT_EQ(Scalar(db, c.check), c.expected) << c.sql;
+    }
+    // Required and zero-length rules skip the row, or fail it.
     TableDef t = db.TableDefs()["T"];
     t.Fields()["N"].SetRequired(true);
     db.Execute("INSERT INTO T (Cod) VALUES ('e')");
     EXPECT_EQ(db.RecordsAffected(), 0);
     EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T (Cod) VALUES ('e')", dbFailOnError); }), 3314);
-    db.Execute("UPDATE T SET Cod = '' WHERE Cod = 'c'");
-    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Cod = 'c'"), Variant(1));
     t.Fields()["Cod"].SetAllowZeroLength(true);
     db.Execute("UPDATE T SET Cod = '' WHERE Cod = 'c'");
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Cod = ''"), Variant(1));
-    EXPECT_EQ(ErrorOf([&] { db.Execute("SELECT * FROM T"); }), 3065);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE * FROM Manca"); }), 3078);
+    // A recordset may not leave a key Null either.
+    Recordset rs = db.OpenRecordset("T");
+    rs.AddNew();
+    rs.Fields()["N"].SetValue(5);
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
+    rs.CancelUpdate();
+    rs.Edit();
+    rs.Fields()["Cod"].SetValue(Variant::Null());
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
+    rs.CancelUpdate();
+    rs.Close();
+    db.Close();
+}
+
+// A row that another program stored with a Null key stays: it is counted, read and updated.
+TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
+    Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N LONG, CONSTRAINT PK PRIMARY KEY (Cod))",
+                     "INSERT INTO T VALUES ('a', 1)"})
+        .Close();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("a.mdb").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    Database db = engine_.OpenDatabase(Path("a.mdb"));
+    EXPECT_EQ(db.TableDefs()["T"].NullKeyRows(), 2);
+    db.Execute("UPDATE T SET N = N * 10", dbFailOnError);
+    Recordset rs = db.OpenRecordset("SELECT * FROM T WHERE Cod IS NULL ORDER BY N");
+    rs.Edit();
+    rs.Fields()["N"].SetValue(7);
+    rs.Update();
+    rs.Close();
+    EXPECT_EQ(Scalar(db, "SELECT Sum(N) FROM T"), Variant(47));
     db.Close();
 }
 
@@ -130,7 +182,7 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
                           "INSERT INTO Articoli VALUES (#12/1/2024#, 0, 2, 'V', 'y')",
                           "INSERT INTO MOVIMENTI VALUES (0, 1, 2, 5)", "INSERT INTO MOVIMENTI VALUES (0, 1, 1, 0)",
                           "INSERT INTO BANCHE VALUES ('123456789/99')", "INSERT INTO BANCHE VALUES ('1')",
-                          "INSERT INTO causali VALUES ('1V', 'vecchia', True)"})
+                          "INSERT INTO causali VALUES ('1v', 'vecchia', True)"})
         db.Execute(s);
     struct Case {
         const char* sql;

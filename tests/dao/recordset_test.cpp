@@ -161,26 +161,56 @@ TEST_F(RecordsetTest, DynasetsUpdatableOnlyOverOneTable) {
 }
 
 TEST(VariantTest, ConversionsFollowVb) {
-    EXPECT_EQ(Variant(true).RawInteger(), -1);
-    EXPECT_EQ(Variant("12").ToLong(), 12);
-    EXPECT_EQ(Variant(" 3,5").ToDouble(), 3.5);
-    EXPECT_EQ(Variant(3.5).ToInteger(), 4);
-    EXPECT_EQ(Variant(-2.5).ToLong(), -2);
-    EXPECT_EQ(ErrorOf([] { Variant(40000).ToInteger(); }), 6);
-    EXPECT_EQ(ErrorOf([] { Variant("abc").ToLong(); }), 13);
-    EXPECT_EQ(ErrorOf([] { Variant::Null().ToString(); }), 94);
-    EXPECT_EQ(Variant::FromCurrency(1.23456).ToString(), "1.2346");
-    EXPECT_EQ(Variant(0.1).ToString(), "0.1");
-    EXPECT_EQ(Variant(1e20).ToString(), "1E+20");
-    EXPECT_EQ(Variant::FromDate(1980, 1, 1).ToString(), "01/01/1980");
-    EXPECT_EQ(Variant("1980-01-01").ToDate(), 29221.0);
-    EXPECT_EQ(Variant("31/12/1899 12:00").ToDate(), 1.5);
+    struct Case {
+        Variant value;
+        char to;              // L CLng, I CInt, F CDbl, S CStr, T CDate, C CDec
+        const char* expected; // the result as CStr writes it, or "#n" for error n
+    };
+    const Case cases[] = {
+        {true, 'L', "-1"},
+        {"12", 'L', "12"},
+        {" 3,5", 'F', "3.5"},
+        {3.5, 'I', "4"},
+        {-2.5, 'L', "-2"},
+        {40000, 'I', "#6"},
+        {"abc", 'L', "#13"},
+        {Variant::Null(), 'S', "#94"},
+        {Variant::FromCurrency(1.23456), 'S', "1.2346"},
+        {0.1, 'S', "0.1"},
+        {1e20, 'S', "1E+20"},
+        {Variant::FromDate(1980, 1, 1), 'S', "01/01/1980"},
+        {"1980-01-01", 'T', "29221"},
+        {"31/12/1899 12:00", 'T', "1.5"},
+        {Variant::FromCurrencyScaled(-12345), 'C', "-1.2345"},
+        {"12345678901234567890.123456789", 'C', "12345678901234567890.123456789"},
+        {1.0 / 3, 'C', "0.333333333333333"},
+        {"1e30", 'C', "#6"},
+        {Variant::FromDecimal(*Decimal::Parse("2.5")), 'I', "2"},
+        {Variant::FromDecimal(*Decimal::Parse("79228162514264337593543950335")), 'L', "#6"},
+    };
+    for (const Case& c : cases) {
+        std::string got;
+        try {
+            switch (c.to) {
+            case 'L': got = std::to_string(c.value.ToLong()); break;
+            case 'I': got = std::to_string(c.value.ToInteger()); break;
+            case 'F': got = Variant(c.value.ToDouble()).ToString(); break;
+            case 'T': got = Variant(c.value.ToDate()).ToString(); break;
+            case 'C': got = Variant::FromDecimal(c.value.ToDecimal()).ToString(); break;
+            default: got = c.value.ToString(); break;
+            }
+        } catch (const Error& e) {
+            got = "#" + std::to_string(e.number());
+        }
+        EXPECT_EQ(got, c.expected) << c.value.Describe() << " " << c.to;
+    }
     DateParts p = SplitDate(DateSerial(2024, 2, 29, 23, 59, 59));
     EXPECT_EQ(p.year * 10000 + p.month * 100 + p.day, 20240229);
     EXPECT_EQ(p.hour * 3600 + p.minute * 60 + p.second, 86399);
     EXPECT_FALSE(Variant(1) == Variant(true));
     EXPECT_TRUE(Variant::FromInteger(-1) == Variant(true));
     EXPECT_FALSE(Variant("1") == Variant(1));
+    EXPECT_TRUE(Variant::FromDecimal(Decimal::FromInt(3)) == Variant::FromCurrencyScaled(30000));
 }
 
 TEST_F(RecordsetTest, QueriesThatDifferOnlyInTheirNumbersEachFindTheirOwnRows) {

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/e2e/machine.h"
+#include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
 namespace {
@@ -63,6 +67,48 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_NE(second.entry("ditta Alfa.ini database " + kArchive + " aggiornato"), -1) << second.log;
     EXPECT_FALSE(machine.exists(kArchive + ".jet2"));
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
+}
+
+// Links put, by anyone who may write in the data folder, at the names the update writes beside a Jet archive
+// and its company INI: none is followed, and every file made from the archive takes its owner, group and
+// mode (a private 1234:5678 0640 file stays private; as another user the owner cannot be given).
+TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
+    using ledrana::testing::TempPrefix;
+    Machine machine("old");
+    const std::string nwind = TempPrefix::get(kNwind);
+    machine.write(kArchive, nwind);
+    const std::string archive = machine.host(kArchive).string();
+    const bool root = ::geteuid() == 0;
+    ::chmod(archive.c_str(), 0640);
+    if (root) ASSERT_EQ(::chown(archive.c_str(), 1234, 5678), 0);
+    const fs::path outside = machine.root() / "outside", victim = outside / "victim";
+    TempPrefix::put(victim, "untouched");
+    const fs::path ini = machine.host("C:\\ZU\\ledrana\\Alfa.ini");
+    const std::pair<fs::path, fs::path> links[] = {
+        {archive + ".conversione", outside / "conversione"},
+        {archive + ".jet", victim},
+        {archive + ".tmp", outside / "tmp"},
+        {archive + ".tmp2", victim},
+        {archive + ".tmp-journal", outside / "journal"},
+        {archive + "-journal", outside / "journal"},
+        {ini.parent_path() / ("." + ini.filename().string() + ".part"), victim},
+    };
+    for (const auto& [at, to] : links)
+        fs::create_symlink(to, at);
+
+    const Outcome o = machine.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    EXPECT_EQ(TempPrefix::get(victim), "untouched");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1)
+        << "a file was made where a link led";
+    EXPECT_TRUE(machine.read(kArchive + ".jet") == nwind) << "the original is not kept at .jet";
+    for (const char* made : {"", ".jet", ".tmp", ".tmp2"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(machine.host(kArchive + made).c_str(), &st), 0) << made;
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
+        if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+    }
 }
 
 } // namespace

@@ -5,11 +5,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/filelock.h"
+#include "platform/runlock.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
 
@@ -27,6 +31,24 @@ std::vector<std::string> Boxes(const Outcome& o) {
     std::vector<std::string> out;
     for (const Box& b : o.boxes)
         if (b.text != "Tipo non previsto su VerificaCampiNull1") out.push_back(b.text);
+    return out;
+}
+
+// Every file and folder of a machine but the runs' own folders: kind and mode, content or link target.
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        if (name.rfind("run", 0) == 0) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        ::lstat(it->path().c_str(), &st);
+        std::string& v = out[name] = std::to_string(st.st_mode) + " ";
+        if (S_ISREG(st.st_mode)) v += ledrana::testing::TempPrefix::get(it->path());
+        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
+    }
     return out;
 }
 
@@ -106,6 +128,34 @@ TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRu
             StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)),
             "");
     }
+}
+
+TEST(E2eSharing, TwoRunsAtOnceOneUpdatesTheOtherEndsTouchingNothing) {
+    Machine m("old");
+    const fs::path dir = m.root() / "run-first";
+    fs::create_directories(dir);
+    std::ofstream(dir / "answers.txt") << kAnswers;
+    // The first run is stopped just before its second change: it holds the data folder's lock (its first
+    // change made the lock file) and has changed nothing else yet.
+    Background first({E2E_AGGIORNA_GUASTI, "--stop-at", "2", "--prefix", m.root().string(), "--model",
+                      ReleaseFolder().string(), "--answers", (dir / "answers.txt").string(), "--log",
+                      (dir / "log.txt").string()},
+                     m.root());
+    ASSERT_TRUE(first.WaitForLine("stopped")) << first.output();
+    const auto before = Snapshot(m.root());
+
+    const Outcome second = m.Update();
+    EXPECT_EQ(second.status, 1) << second.console;
+    const int box = second.box("Un altro aggiornamento della cartella dati C:\\ZU è in corso dal computer " +
+                               platform::ComputerName() + " (utente ");
+    ASSERT_NE(box, -1) << second.console;
+    EXPECT_NE(second.boxes[box].text.find(", iniziato il "), std::string::npos) << second.boxes[box].text;
+    EXPECT_EQ(second.entries, std::vector<std::string>{kFailed}) << second.log;
+    EXPECT_EQ(Snapshot(m.root()) == before, true) << "the second run changed a file";
+
+    EXPECT_EQ(first.Continue(), 0) << first.output();
+    EXPECT_NE(ledrana::testing::TempPrefix::get(dir / "log.txt").find("\r\n->Aggiornamento eseguito"),
+              std::string::npos);
 }
 
 TEST(E2eSharing, AnArchiveThatIsNotADatabaseIsOneReportWithoutACascade) {

@@ -185,20 +185,20 @@ TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
     EXPECT_EQ(links("C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
 }
 
-// An earlier version stopped between deleting an archive and copying its compacted copy onto it: the
-// archive is put back from the backup at the start of its company's update, said in the log, and updated.
-TEST(E2eCompanies, AnArchiveMissingBesideItsBackupIsPutBackAndUpdated) {
+// An archive that is missing is not put back from the files of its last compaction beside it: the company
+// is "Impossibile aggiornare", the archive stays missing and both files stay as they were.
+TEST(E2eCompanies, AnArchiveMissingBesideItsCompactionFilesStaysMissing) {
     Machine m("old");
     const std::string archive = kData + "\\Alfa\\CONT32.MDB";
-    const fs::path host = m.host(archive);
-    fs::rename(host, host.string() + ".tmp2");
+    const std::string whole = m.read(archive);
+    fs::rename(m.host(archive), m.host(archive).string() + ".tmp2");
+    m.write(archive + ".tmp", whole.substr(0, whole.size() / 2));
     const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    const int back = o.entry("Archivio " + archive + " mancante: ripristinato dalla copia " + archive +
-                             ".tmp2 fatta dal compattamento precedente");
-    ASSERT_NE(back, -1) << o.log;
-    EXPECT_LT(back, o.entry("ditta Alfa.ini database " + archive + " aggiornato")) << o.log;
-    EXPECT_EQ(o.entry("Impossibile aggiornare la ditta Alfa.ini"), -1) << o.log;
+    EXPECT_NE(o.entry("Impossibile aggiornare la ditta Alfa.ini"), -1) << o.log;
+    EXPECT_EQ(o.entry("ditta Alfa.ini database " + archive + " aggiornato"), -1) << o.log;
+    EXPECT_FALSE(m.exists(archive));
+    EXPECT_EQ(m.read(archive + ".tmp2"), whole);
+    EXPECT_EQ(m.read(archive + ".tmp"), whole.substr(0, whole.size() / 2));
 }
 
 } // namespace

@@ -94,6 +94,16 @@ public:
     }
     const std::string& output() const { return output_; }
 
+    // Lets a stopped program go on and waits for its end: its exit status, -1 when it did not end normally.
+    int Continue() {
+        if (pid_ <= 0) return -1;
+        kill(-pid_, SIGCONT);
+        int st = 0;
+        waitpid(pid_, &st, 0);
+        pid_ = -1;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+
     // Ends it (and everything it started) and waits for it.
     void Stop() {
         if (pid_ <= 0) return;

@@ -1,8 +1,12 @@
 #include "platform/files.h"
 
+#include "platform/notices.h"
+#include "platform/runlock.h"
+
 #include "platform/vb_errors.h"
 #include "tests/platform/temp_prefix.h"
 
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -189,39 +193,136 @@ protected:
     }
 };
 
-TEST_F(Replacing, KeepsModeOwnerAndGroup) {
+// The lock of a data folder: taken through no link put at its name, and refused to a second process, which
+// learns from the file who holds it.
+TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
+    TempPrefix::put(zu / "vittima.txt", "intatto");
+    fs::create_symlink(zu / "vittima.txt", zu / "full" / "update.lock");
+    RunLock lock = RunLock::Take("C:\\zu\\full\\update.lock");
+    EXPECT_EQ(lock.state(), RunLock::State::Taken);
+    EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
+    EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
+        const std::string seen = std::to_string(static_cast<int>(other.state())) + "|" +
+                                 other.holder().computer + "|" + other.holder().user + "|" +
+                                 other.holder().since;
+        (void)!::write(fds[1], seen.data(), seen.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char buf[512] = {};
+    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    const std::string seen(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    EXPECT_EQ(
+        seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
+        0u)
+        << seen;
+    EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
+}
+
+// A lock that the file system refuses is said once per folder, naming it, however many files it holds.
+TEST_F(Files, ALockFailureIsNoticedOncePerFolder) {
+    TakeNotices();
+    for (const fs::path& f : {zu / "a.txt", zu / "ro.txt", zu / "full" / "x.ini"})
+        NoteLockFailure(f.string(), ENOLCK);
+    const std::vector<Notice> notices = TakeNotices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].text.rfind("La cartella C:\\zu non permette di bloccare i file (", 0), 0u)
+        << notices[0].text;
+    EXPECT_EQ(notices[1].text.rfind("La cartella C:\\zu\\full non", 0), 0u) << notices[1].text;
+    EXPECT_TRUE(TakeNotices().empty());
+}
+
+// A replaced file keeps its mode, owner and group, and a link that leads to it still does.
+TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
+    const bool root = ::geteuid() == 0;
+    fs::create_directories(zu / "altrove");
     for (const Writer& w : writers()) {
-        const fs::path f = zu / "mode.ini";
-        TempPrefix::put(f, "vecchio");
-        ::chmod(f.c_str(), 0640);
-        const bool root = ::geteuid() == 0;
-        if (root) {
-            ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+        for (const std::string name : {"C:\\zu\\altrove\\vero.ini", "C:\\zu\\link.ini"}) {
+            const fs::path f = zu / "altrove" / "vero.ini";
+            TempPrefix::put(f, "vecchio");
+            ::chmod(f.c_str(), 0640);
+            if (root) ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+            fs::remove(zu / "link.ini");
+            fs::create_symlink("altrove/vero.ini", zu / "link.ini");
+            w.write(name);
+            struct stat st {};
+            ASSERT_EQ(::stat(f.c_str(), &st), 0);
+            EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what << " " << name;
+            EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what << " " << name;
+            if (root)
+                EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u) << w.what << " " << name;
+            EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what << " " << name;
+            EXPECT_FALSE(fs::exists(zu / "altrove" / ".vero.ini.part")) << w.what << " " << name;
         }
-        w.write("C:\\zu\\mode.ini");
-        struct stat st {};
-        ASSERT_EQ(::stat(f.c_str(), &st), 0);
-        EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what;
-        EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what;
-        if (root) {
-            EXPECT_EQ(st.st_uid, 1234u) << w.what;
-            EXPECT_EQ(st.st_gid, 4321u) << w.what;
-        }
-        EXPECT_FALSE(fs::exists(zu / ".mode.ini.part")) << w.what;
     }
 }
 
-TEST_F(Replacing, WritesTheTargetOfASymbolicLink) {
-    for (const Writer& w : writers()) {
-        fs::create_directories(zu / "altrove");
-        TempPrefix::put(zu / "altrove" / "vero.ini", "vecchio");
-        fs::remove(zu / "link.ini");
-        fs::create_symlink("altrove/vero.ini", zu / "link.ini");
-        w.write("C:\\zu\\link.ini");
-        EXPECT_TRUE(fs::is_symlink(zu / "link.ini")) << w.what;
-        EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what;
-        EXPECT_EQ(TempPrefix::get(zu / "altrove" / "vero.ini"), w.expected) << w.what;
+// A link planted at a name the program writes (by anyone who may write in a shared folder) is never
+// followed: its target keeps its content, a link that leads nowhere makes nothing appear where it points,
+// and a file made from an archive takes the archive's owner, group and mode.
+TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
+    const bool root = ::geteuid() == 0;
+    const fs::path src = zu / "src.mdb", victim = zu / "vittima.txt", nowhere = zu / "full" / "nuovo.txt";
+    TempPrefix::put(src, "archivio");
+    ::chmod(src.c_str(), 0640);
+    if (root) ASSERT_EQ(::chown(src.c_str(), 1234, 5678), 0);
+    const std::string S = "C:\\zu\\src.mdb";
+    struct Case {
+        const char* planted; // the name the link is put at
+        std::function<void()> call;
+        int error;        // the error the call ends with, 0 for none
+        const char* made; // the file the call leaves, "" for none
+        bool derived;     // made from src: its owner, group and mode
+    } cases[] = {
+        {".a.txt.part", [] { WriteAllBytes("C:\\zu\\a.txt", "nuovo"); }, 0, "a.txt", false},
+        {".new.ini.part", [] { WriteOneLine("C:\\zu\\new.ini", "x"); }, 0, "new.ini", false},
+        {"src.mdb.tmp2", [&] { CopyToNewFile(S, S + ".tmp2"); }, kErrFileExists, "", false},
+        {"src.mdb.tmp",
+         [&] {
+             Kill(S + ".tmp");
+             CopyToNewFile(S, S + ".tmp");
+         },
+         0, "src.mdb.tmp", true},
+        {"src.mdb.jet", [&] { EXPECT_EQ(CopyToFreeName(S, S + ".jet"), S + ".jet"); }, 0, "src.mdb.jet",
+         true},
+        {"src.csv", [&] { WriteDerivedFile(S, "C:\\zu\\src.csv", "a;b"); }, 0, "src.csv", true},
+        {"src.mdb.conversione", [&] { TakeOwnershipFrom(S, S + ".conversione"); }, kErrPathFileAccess, "",
+         false},
+        {"src.mdb-journal", [&] { RemoveLink(S + "-journal"); }, 0, "", false},
+    };
+    for (const Case& c : cases) {
+        for (const fs::path& target : {victim, nowhere}) {
+            const std::string what = std::string(c.planted) + " -> " + target.filename().string();
+            TempPrefix::put(victim, "intatto");
+            ::chmod(victim.c_str(), 0600);
+            fs::remove(nowhere);
+            fs::remove(zu / c.planted);
+            fs::create_symlink(target, zu / c.planted);
+            EXPECT_EQ(errorOf(c.call), c.error) << what;
+            EXPECT_EQ(TempPrefix::get(victim), "intatto") << what;
+            struct stat st {};
+            ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0600u) << what;
+            EXPECT_EQ(st.st_uid, ::geteuid()) << what;
+            EXPECT_FALSE(fs::exists(nowhere)) << what;
+            if (!*c.made) continue;
+            ASSERT_EQ(::lstat((zu / c.made).c_str(), &st), 0) << what;
+            EXPECT_TRUE(S_ISREG(st.st_mode)) << what;
+            if (!c.derived) continue;
+            EXPECT_EQ(st.st_mode & 07777, 0640u) << what;
+            if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << what;
+            fs::remove(zu / c.made);
+        }
     }
+    EXPECT_EQ(errorOf([&] { CopyToNewFile(S, "C:\\zu\\a.txt"); }), kErrFileExists);
 }
 
 // The folder is made unwritable for the writer. The superuser writes any folder, so the write is then made

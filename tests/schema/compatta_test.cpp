@@ -134,44 +134,52 @@ TEST_F(CompattaTest, TheArchiveIsNeverAbsentAndAFailedReplacementLeavesItAsItWas
     EXPECT_FALSE(w.FrameAttendere.visible);
 }
 
-// An archive that an earlier version deleted before copying its compacted copy onto it comes back from
-// the backup, when that backup is a whole database.
-TEST_F(CompattaTest, AMissingArchiveComesBackFromAWholeBackupOnly) {
+// Beside a missing archive nothing is put back: the compaction's files are told apart by their bytes alone
+// and described in the run's report, and stay as they were.
+TEST_F(CompattaTest, FilesBesideAMissingArchiveAreDescribedNotRestored) {
     MakeLargeArchive();
     CompattaArchivio(w, archive);
-    const std::string backup = Bytes(archive + ".tmp2");
-    const std::string restored = "Archivio " + archive + " mancante: ripristinato dalla copia " + archive +
-                                 ".tmp2 fatta dal compattamento precedente";
+    const std::string whole = Bytes(archive + ".tmp2");
+    std::string jet(4096, '\0');
+    jet.replace(1, 1, "\1");
+    jet.replace(4, 15, "Standard Jet DB");
     struct Case {
         const char* what;
-        std::string backupBytes; // "" for no backup
-        bool archivePresent;
-        bool putBack;
+        std::string bytes; // "" for no file
+        FileKind kind;
+        const char* said;
     } cases[] = {
-        {"whole backup", backup, false, true},
-        {"backup cut short", backup.substr(0, backup.size() / 2), false, false},
-        {"backup that is no database", "avanzo", false, false},
-        {"no backup", "", false, false},
-        {"archive present", backup, true, false},
+        {"whole archive", whole, FileKind::Archive, "è un archivio completo"},
+        {"archive cut short", whole.substr(0, whole.size() / 2), FileKind::CutArchive,
+         "è un archivio incompleto"},
+        {"Jet file", jet, FileKind::Jet, "è un archivio in formato Jet"},
+        {"text", "avanzo", FileKind::Other, "non è un archivio"},
+        {"none", "", FileKind::Missing, nullptr},
     };
+    std::filesystem::remove(Host(archive));
+    std::filesystem::remove(Host(archive + ".tmp"));
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         std::filesystem::remove(Host(archive + ".tmp2"));
-        if (!c.backupBytes.empty()) TempPrefix::put(Host(archive + ".tmp2"), c.backupBytes);
-        if (c.archivePresent)
-            TempPrefix::put(Host(archive), "presente");
-        else
-            std::filesystem::remove(Host(archive));
-        const std::size_t logged = LogEntries().size();
-        EXPECT_EQ(RipristinaArchivioMancante(w, archive), c.putBack) << c.what;
-        if (c.putBack) {
-            EXPECT_EQ(Bytes(archive), backup) << c.what;
-            EXPECT_EQ(Rows(archive), 2000) << c.what;
-            EXPECT_EQ(LogEntries().back(), restored) << c.what;
-            EXPECT_EQ(Boxes().back().text, restored) << c.what;
-        } else {
-            EXPECT_EQ(LogEntries().size(), logged) << c.what;
-            EXPECT_EQ(std::filesystem::exists(Host(archive)), c.archivePresent) << c.what;
+        if (!c.bytes.empty()) TempPrefix::put(Host(archive + ".tmp2"), c.bytes);
+        EXPECT_EQ(KindOfFile(archive + ".tmp2"), c.kind);
+        w.runReport = RunReport();
+        NoteFilesBesideMissingArchive(w, archive);
+        EXPECT_FALSE(std::filesystem::exists(Host(archive)));
+        EXPECT_TRUE(LogEntries().empty());
+        if (c.said == nullptr) {
+            EXPECT_TRUE(w.runReport.notes().empty());
+            continue;
         }
+        EXPECT_EQ(Bytes(archive + ".tmp2"), c.bytes);
+        ASSERT_EQ(w.runReport.notes().size(), 1u);
+        const std::string& note = w.runReport.notes()[0].text;
+        EXPECT_EQ(w.runReport.notes()[0].archive, archive);
+        const std::string start = "L'archivio " + archive + " non c'è; accanto c'è " + archive +
+                                  ".tmp2 (la copia dell'archivio com'era prima dell'ultimo compattamento), " +
+                                  std::to_string(c.bytes.size()) + " byte, modificato il ";
+        EXPECT_TRUE(note.starts_with(start)) << note;
+        EXPECT_NE(note.find(c.said), std::string::npos) << note;
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "tests/schema/fixture.h"
@@ -147,36 +148,101 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
     EXPECT_EQ(w.Text1.text, "");
 }
 
+// What only the archive has is deleted once it is kept in a recovery archive beside it: the surplus table
+// whole, the surplus field's values by row, the surplus query's text. When that copy cannot be made (here
+// the working folder cannot be made), nothing is deleted and each step reports it.
 TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData) {
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
-    MakeDatabase(model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
-                 {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
-    MakeDatabase(
-        archive,
-        {{"Clienti",
-          {id, nome, vecchio},
-          {},
-          "",
-          {{Variant(1), Variant("Rossi"), Variant("x")}, {Variant(2), Variant("Bianchi"), Variant("y")}}},
-         {"ARTICOLI", {id}, {}, "", {{Variant(9)}}}},
-        {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
-    EXPECT_TRUE(Ponteval(w)) << w.Text1.text;
+    for (const bool copied : {true, false}) {
+        SCOPED_TRACE(copied ? "copied" : "no working folder");
+        for (const std::string& path : {model, archive})
+            std::filesystem::remove(Host(path));
+        w.Text1.text.clear();
+        w.runReport = RunReport();
+        MakeDatabase(
+            model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
+            {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
+        MakeDatabase(
+            archive,
+            {{"Clienti",
+              {id, nome, vecchio},
+              {},
+              "",
+              {{Variant(1), Variant("Rossi"), Variant("x")}, {Variant(2), Variant("Bianchi"), Variant("y")}}},
+             {"ARTICOLI", {id}, {{"PK", {"ID"}, true, true}}, "", {{Variant(9)}}},
+             {"VUOTA", {id}}},
+            {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
+        std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
+        // The working copy's folder is made under TMPDIR: a missing one refuses every copy.
+        struct TempDir {
+            std::string saved;
+            explicit TempDir(const std::string& dir)
+                : saved(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
+                if (!dir.empty()) setenv("TMPDIR", dir.c_str(), 1);
+            }
+            ~TempDir() { saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1); }
+        };
+        bool result = false;
+        {
+            TempDir tempDir(copied ? "" : Host("C:\\NonEsiste").string());
+            result = Ponteval(w);
+        }
+        EXPECT_EQ(result, copied) << w.Text1.text;
 
-    // The model's tables and queries, with one table whatever the case of its name; the text fields now
-    // take zero-length text, which the new field holds instead of Null.
-    EXPECT_EQ(Structure(archive), "table Clienti\n"
-                                  "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
-                                  "  field NOME type=10 size=40 attr=2 zl=1 req=0 default=\n"
-                                  "  field CITTA type=10 size=30 attr=2 zl=1 req=0 default=\n"
-                                  "table FORNITORI\n"
-                                  "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
-                                  "  field RAGIONE type=10 size=60 attr=2 zl=1 req=0 default=\n"
-                                  "query QClienti: SELECT ID, CITTA FROM CLIENTI\n"
-                                  "query QFornitori: SELECT * FROM FORNITORI\n");
-    EXPECT_EQ(Rows(archive, "CLIENTI"),
-              (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
-                                        "Long 2 | String \"Bianchi\" | String \"\""}));
-    EXPECT_TRUE(Boxes().empty());
+        if (!copied) {
+            // Nothing deleted, and no recovery archive: each refusal is its step's report.
+            for (const char* step :
+                 {"Confr_VerificaFieldInPiuSuSecondoDB", "Confr_VerificaQueryInPiuSuSecondoDB",
+                  "Confr_VerificaTabelleInPiuSuSecondoDB"}) {
+                EXPECT_NE(w.Text1.text.find(std::string("Funz. ") + step + "\n"), std::string::npos) << step;
+            }
+            EXPECT_NE(
+                w.Text1.text.find("Il campo VECCHIO della tabella Clienti non è stato eliminato: la copia "
+                                  "nell'archivio di recupero non si è potuta fare"),
+                std::string::npos)
+                << w.Text1.text;
+            EXPECT_EQ(TableNames(archive),
+                      (std::vector<std::string>{"ARTICOLI", "Clienti", "FORNITORI", "VUOTA"}));
+            EXPECT_EQ(QueryNames(archive), (std::vector<std::string>{"QClienti", "QFornitori", "QVecchia"}));
+            EXPECT_EQ(Rows(archive, "CLIENTI")[0], "Long 1 | String \"Rossi\" | String \"x\" | String \"\"");
+            EXPECT_TRUE(w.runReport.notes().empty());
+            continue;
+        }
+        // The model's tables and queries, with one table whatever the case of its name; the text fields now
+        // take zero-length text, which the new field holds instead of Null.
+        EXPECT_EQ(Structure(archive), "table Clienti\n"
+                                      "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                      "  field NOME type=10 size=40 attr=2 zl=1 req=0 default=\n"
+                                      "  field CITTA type=10 size=30 attr=2 zl=1 req=0 default=\n"
+                                      "table FORNITORI\n"
+                                      "  field ID type=4 size=4 attr=1 zl=0 req=0 default=\n"
+                                      "  field RAGIONE type=10 size=60 attr=2 zl=1 req=0 default=\n"
+                                      "query QClienti: SELECT ID, CITTA FROM CLIENTI\n"
+                                      "query QFornitori: SELECT * FROM FORNITORI\n");
+        EXPECT_EQ(Rows(archive, "CLIENTI"),
+                  (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
+                                            "Long 2 | String \"Bianchi\" | String \"\""}));
+        // One recovery archive, the archive's mode, named in every note; the empty table needs no copy.
+        const std::vector<ReportNote>& notes = w.runReport.notes();
+        ASSERT_EQ(notes.size(), 3u);
+        const std::size_t at = notes[0].text.find("C:\\ZU\\Ditta2000\\Cont32_rimossi_");
+        ASSERT_NE(at, std::string::npos) << notes[0].text;
+        const std::string kept = notes[0].text.substr(at, notes[0].text.size() - at - 1);
+        for (const ReportNote& n : notes)
+            EXPECT_TRUE(n.archive == archive && n.text.ends_with(kept + ".")) << n.text;
+        EXPECT_EQ(kept.size(), std::string("C:\\ZU\\Ditta2000\\Cont32_rimossi_20261207-021901.mdb").size());
+        EXPECT_EQ(std::filesystem::status(Host(kept)).permissions(), std::filesystem::perms(0640));
+        EXPECT_EQ(TableNames(kept),
+                  (std::vector<std::string>{"ARTICOLI", "Clienti_VECCHIO", "Query_rimosse"}));
+        EXPECT_EQ(Rows(kept, "Clienti_VECCHIO"),
+                  (std::vector<std::string>{"Long 1 | String \"x\"", "Long 2 | String \"y\""}));
+        EXPECT_EQ(Rows(kept, "ARTICOLI"), (std::vector<std::string>{"Long 9"}));
+        EXPECT_NE(Structure(kept).find("index PK primary=1 unique=1 (ID)"), std::string::npos)
+            << Structure(kept);
+        EXPECT_EQ(Rows(kept, "Query_rimosse"),
+                  (std::vector<std::string>{"String \"QVecchia\" | String \"SELECT * FROM ARTICOLI\""}));
+        EXPECT_TRUE(Boxes().empty());
+    }
 }
 
 TEST_F(PontevalTest, OnlyTablesDescribedExactlyAsFissaAreCopiedAndTheirErrorsPassSilently) {

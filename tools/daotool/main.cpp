@@ -3,13 +3,15 @@
 //   daotool [--pwd PASSWORD] create FILE [SCRIPT]     new database; SCRIPT (a file, or SQL text) holds
 //                                                     Jet SQL statements separated by ";"
 //   daotool [--pwd PASSWORD] exec FILE SQL...         runs each statement
-//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line
+//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line;
+//                                                     a Jet file is read through a temporary conversion
 //   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
 //                                                     text; dates "YYYY-MM-DD HH:MM:SS")
 //   daotool build MANIFEST FILE                      new database made by the steps of MANIFEST (the
 //                                                     model databases of the release are built so)
 //   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
-//                                                     prints one line per table with its rows
+//                                                     prints one line per table with its rows; the notes
+//                                                     and the journal of values kept in part on stderr
 //   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
 //   daotool [--pwd PASSWORD] property FILE TABLE NAME VALUE   sets or creates a text property of a table
 //   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
@@ -22,6 +24,7 @@
 // Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
 
 #include "dao/dao.h"
+#include "dao/jet_file.h"
 #include "dao/jet_import.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -102,6 +105,7 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Long:
         return std::to_string(v.RawInteger());
     case Variant::Kind::Currency:
+    case Variant::Kind::Decimal:
         return v.ToString();
     case Variant::Kind::Single: {
         char buf[64];
@@ -324,11 +328,15 @@ int Run(std::vector<std::string> args) {
             std::cout << t.name << "\t" << t.rows << "\n";
         for (const auto& note : report.notes)
             std::cerr << "nota: " << note << "\n";
+        for (const auto& j : report.journal)
+            std::cerr << "registro: " << j.table << "\t" << j.key << "\t" << j.field << "\t" << j.text
+                      << "\n";
         return 0;
     }
     if (cmd == "query" && file == "--json") {
         if (args.size() != 4) return Usage();
-        Database db = engine.OpenDatabase(args[2], false, false, ";pwd=" + pwd);
+        Database db = engine.OpenDatabase(args[2], false, jet::LooksLikeJetFile(engine.HostPath(args[2])),
+                                          ";pwd=" + pwd);
         PrintJson(db, args[3]);
         db.Close();
         return 0;
@@ -348,7 +356,9 @@ int Run(std::vector<std::string> args) {
         if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
             return Usage();
     }
-    Database db = engine.OpenDatabase(file, false, false, ";pwd=" + pwd);
+    // A query only reads: a Jet file is read through a temporary conversion and stays as it is.
+    const bool readOnly = cmd == "query" && jet::LooksLikeJetFile(engine.HostPath(file));
+    Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + pwd);
     if (cmd == "hold") {
         std::cout << "holding " << file << std::endl;
         std::this_thread::sleep_for(std::chrono::seconds(seconds));

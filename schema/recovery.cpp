@@ -1,0 +1,362 @@
+#include "schema/recovery.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <vector>
+
+#include "dao/functions.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "schema/helpers.h"
+#include "schema/transazione.h"
+
+namespace ledrana::schema_detail {
+
+namespace {
+
+const char* const kQueryTable = "Query_rimosse";
+
+std::string TwoDigits(int n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// "...\Cont32_rimossi_20261207-021901.mdb" beside "...\Cont32.mdb"; "_2", "_3"... before ".mdb" for the
+// n-th try when the name is taken.
+std::string RecoveryName(const std::string& archive, int attempt) {
+    const std::size_t slash = archive.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? archive : archive.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    const dao::vb::CivilDate t = dao::vb::SplitDayNumber(dao::vb::NowDayNumber());
+    return folder + name + "_rimossi_" + std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day) +
+           "-" + TwoDigits(t.hour) + TwoDigits(t.minute) + TwoDigits(t.second) +
+           (attempt > 1 ? "_" + std::to_string(attempt) : "") + ".mdb";
+}
+
+// The password that opened the archive ("" when none).
+std::string ArchivePassword(const Aggiorna& w) {
+    for (int i = 1; i <= w.NumDb; ++i)
+        if (w.NomiDb[i] == UCase(w.NomeDb2)) return w.PwdDb[i];
+    return {};
+}
+
+[[noreturn]] void FailHost(int err, const std::string& windowsPath) {
+    throw Error(err == ENOSPC ? 61 : 75,
+                "Impossibile scrivere il file " + windowsPath + " (" + std::string(std::strerror(err)) + ")");
+}
+
+// Creates hostPath with O_CREAT|O_EXCL|O_NOFOLLOW and writes `bytes` into it, synced, with the owner and
+// mode of the archive (narrowed to its owner when the archive's owner cannot be given). -1 with errno
+// EEXIST when the name is taken; other errors are thrown.
+int WriteNewFile(const std::string& hostPath, const std::string& shown, const std::string& bytes,
+                 const struct stat& archive) {
+    const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return -1;
+        FailHost(errno, shown);
+    }
+    const auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(hostPath.c_str());
+        FailHost(err, shown);
+    };
+    mode_t mode = archive.st_mode & 0777;
+    if ((archive.st_uid != ::geteuid() || archive.st_gid != ::getegid()) &&
+        ::fchown(fd, archive.st_uid, archive.st_gid) != 0)
+        mode &= 0700;
+    if (::fchmod(fd, mode) != 0) fail(errno);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(hostPath.c_str());
+        FailHost(err, shown);
+    }
+    return 0;
+}
+
+void SyncFolder(const std::string& hostPath) {
+    const std::string folder = std::filesystem::path(hostPath).parent_path().string();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Writes the working copy beside the archive: a new file the first time, then a sibling renamed over it.
+void Publish(Aggiorna& w) {
+    const std::string bytes = platform::ReadAllBytes(w.RimossiLavoro);
+    struct stat archive {};
+    const std::string archiveHost = platform::HostPath(w.NomeDb2);
+    if (::stat(archiveHost.c_str(), &archive) != 0) FailHost(errno, w.NomeDb2);
+    if (w.ArchivioRimossi.empty()) {
+        for (int attempt = 1;; ++attempt) {
+            const std::string name = RecoveryName(w.NomeDb2, attempt);
+            if (WriteNewFile(platform::HostPath(name), name, bytes, archive) == 0) {
+                w.ArchivioRimossi = name;
+                break;
+            }
+            if (attempt == 99) FailHost(EEXIST, name);
+        }
+        SyncFolder(platform::HostPath(w.ArchivioRimossi));
+        return;
+    }
+    const std::string host = platform::HostPath(w.ArchivioRimossi);
+    const std::string part = host + ".part";
+    if (WriteNewFile(part, w.ArchivioRimossi + ".part", bytes, archive) != 0) {
+        // Left by a run that was stopped: ours to remove (a link is removed, never followed).
+        ::unlink(part.c_str());
+        if (WriteNewFile(part, w.ArchivioRimossi + ".part", bytes, archive) != 0)
+            FailHost(EEXIST, w.ArchivioRimossi + ".part");
+    }
+    if (::rename(part.c_str(), host.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(part.c_str());
+        FailHost(err, w.ArchivioRimossi);
+    }
+    SyncFolder(host);
+}
+
+// The working copy, made on first use in a private folder, with the archive's password.
+dao::Database& Working(Aggiorna& w) {
+    if (w.RimossiDb.IsOpen()) return w.RimossiDb;
+    const std::string folder = platform::MakeTempFolder();
+    w.RimossiLavoro = platform::WindowsPath(folder + "/rimossi.mdb");
+    const std::string password = ArchivePassword(w);
+    w.RimossiDb = Engine(w).CreateDatabase(w.RimossiLavoro, password.empty() ? "" : ";pwd=" + password);
+    return w.RimossiDb;
+}
+
+bool HasTable(dao::Database& db, const std::string& name) {
+    try {
+        db.TableDefs()[name];
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+// `name`, or name_2, name_3... when the recovery archive has a table of that name already.
+std::string FreeTableName(dao::Database& db, const std::string& name) {
+    std::string free = name;
+    for (int n = 2; HasTable(db, free); ++n)
+        free = name + "_" + std::to_string(n);
+    return free;
+}
+
+// A field of the recovery archive defined as `f` is: a counter becomes a plain number that keeps its
+// values, a text takes the empty text, nothing is required.
+dao::Field CopyOfField(dao::TableDef& td, const dao::Field& f, const std::string& name) {
+    dao::Field copy = td.CreateField(name, f.Type(), f.Size());
+    copy.SetAttributes(f.Attributes() & ~dao::dbAutoIncrField);
+    if (f.Type() == dao::dbText || f.Type() == dao::dbMemo) copy.SetAllowZeroLength(true);
+    return copy;
+}
+
+std::vector<std::string> IndexFields(const dao::Index& ix) {
+    std::vector<std::string> names;
+    const dao::Fields f = ix.Fields();
+    for (int j = 0; j < f.Count(); ++j)
+        names.push_back(f[j].Name());
+    return names;
+}
+
+// The fields that name a row of T2 without `field`'s help: its primary key, else its first unique index
+// (an index that holds `field` still names the row: its other fields go with the value); none for a table
+// without either.
+std::vector<std::string> RowKey(const dao::TableDef& T2) {
+    const dao::Indexes indexes = T2.Indexes();
+    for (const bool primary : {true, false}) {
+        for (int i = 0; i < indexes.Count(); ++i) {
+            const dao::Index ix = indexes[i];
+            if (primary ? ix.Primary() : ix.Unique()) return IndexFields(ix);
+        }
+    }
+    return {};
+}
+
+// Runs one copy into the working copy as a transaction, then publishes it; any error becomes the refusal
+// of the deletion.
+template <class Copy> void Keep(Aggiorna& w, const std::string& notDeleted, Copy&& copy) {
+    try {
+        dao::Database& db = Working(w);
+        Transazione t(db);
+        copy(db);
+        t.Commit();
+        Publish(w);
+    } catch (const Error& e) {
+        throw Error(e.number(), notDeleted + ": la copia nell'archivio di recupero non si è potuta fare (" +
+                                    e.description() + ")");
+    } catch (const std::exception& e) { // the host's own, from the working folder
+        throw Error(75, notDeleted + ": la copia nell'archivio di recupero non si è potuta fare (" +
+                            e.what() + ")");
+    }
+}
+
+std::string Count(std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
+    if (!T2.Connect().empty()) return {}; // an attachment: deleting it leaves its rows where they are
+    dao::Recordset probe = T2.OpenRecordset();
+    const bool empty = probe.Eof();
+    probe.Close();
+    if (empty) return {};
+
+    const std::string name = T2.Name();
+    std::string kept;
+    std::int64_t rows = 0;
+    Keep(w, "La tabella " + name + " non è stata eliminata", [&](dao::Database& db) {
+        kept = FreeTableName(db, name);
+        dao::TableDef copy = db.CreateTableDef(kept);
+        const dao::Fields fields = T2.Fields();
+        std::vector<std::string> names;
+        for (int i = 0; i < fields.Count(); ++i) {
+            names.push_back(fields[i].Name());
+            copy.Fields().Append(CopyOfField(copy, fields[i], names.back()));
+        }
+        db.TableDefs().Append(copy);
+        dao::Recordset from = T2.OpenRecordset();
+        dao::Recordset to = db.TableDefs()[kept].OpenRecordset();
+        for (; !from.Eof(); from.MoveNext(), ++rows) {
+            to.AddNew();
+            for (const std::string& n : names)
+                to.Fields()[n].SetValue(from.Fields()[n].Value());
+            to.Update();
+        }
+        from.Close();
+        to.Close();
+        dao::TableDef appended = db.TableDefs()[kept];
+        const dao::Indexes indexes = T2.Indexes();
+        for (int i = 0; i < indexes.Count(); ++i) {
+            const dao::Index ix = indexes[i];
+            dao::Index index = appended.CreateIndex(ix.Name());
+            for (const std::string& n : IndexFields(ix))
+                index.Fields().Append(index.CreateField(n));
+            index.SetPrimary(ix.Primary());
+            index.SetUnique(ix.Unique());
+            index.SetIgnoreNulls(ix.IgnoreNulls());
+            appended.Indexes().Append(index);
+        }
+    });
+    return "La tabella " + name + " non è nel modello ed è stata eliminata dall'archivio; le sue " +
+           Count(rows, "riga", "righe") + ", con i campi e gli indici, sono nella tabella " + kept +
+           " dell'archivio di recupero " + w.ArchivioRimossi + ".";
+}
+
+std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {
+    const std::string table = T2.Name();
+    // Nothing to keep when every value is Null.
+    bool values = false;
+    {
+        dao::Recordset rs = T2.OpenRecordset();
+        for (; !rs.Eof() && !values; rs.MoveNext())
+            values = !rs.Fields()[field].Value().IsNull();
+        rs.Close();
+    }
+    if (!values) return {};
+
+    const std::vector<std::string> key = RowKey(T2);
+    std::vector<std::string> columns = key;
+    bool inKey = false;
+    for (const std::string& k : key)
+        inKey = inKey || SameName(k, field);
+    if (!inKey) columns.push_back(T2.Fields()[field].Name());
+    std::string kept;
+    std::int64_t kept_values = 0;
+    Keep(w, "Il campo " + field + " della tabella " + table + " non è stato eliminato",
+         [&](dao::Database& db) {
+             kept = FreeTableName(db, table + "_" + T2.Fields()[field].Name());
+             dao::TableDef copy = db.CreateTableDef(kept);
+             if (key.empty()) copy.Fields().Append(copy.CreateField("Riga", dao::dbLong));
+             for (const std::string& c : columns)
+                 copy.Fields().Append(CopyOfField(copy, T2.Fields()[c], c));
+             db.TableDefs().Append(copy);
+             dao::Recordset from = T2.OpenRecordset();
+             dao::Recordset to = db.TableDefs()[kept].OpenRecordset();
+             for (std::int64_t row = 1; !from.Eof(); from.MoveNext(), ++row) {
+                 const dao::Variant value = from.Fields()[field].Value();
+                 if (value.IsNull()) continue;
+                 to.AddNew();
+                 if (key.empty())
+                     to.Fields()["Riga"].SetValue(dao::Variant::FromLong(static_cast<std::int32_t>(row)));
+                 for (const std::string& c : columns)
+                     to.Fields()[c].SetValue(from.Fields()[c].Value());
+                 to.Update();
+                 ++kept_values;
+             }
+             from.Close();
+             to.Close();
+         });
+    std::string named = "con la posizione della sua riga (campo Riga)";
+    if (!key.empty()) {
+        named = "con la chiave della sua riga (";
+        for (std::size_t i = 0; i < key.size(); ++i)
+            named += (i ? ", " : "") + key[i];
+        named += ")";
+    }
+    return "Il campo " + T2.Fields()[field].Name() + " della tabella " + table +
+           " non è nel modello ed è stato eliminato dall'archivio; i suoi " +
+           Count(kept_values, "valore", "valori") + ", ciascuno " + named + ", sono nella tabella " + kept +
+           " dell'archivio di recupero " + w.ArchivioRimossi + ".";
+}
+
+std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2) {
+    const std::string name = Q2.Name();
+    const std::string sql = Q2.SQL();
+    if (sql.empty()) return {};
+    Keep(w, "La query " + name + " non è stata eliminata", [&](dao::Database& db) {
+        if (!HasTable(db, kQueryTable)) {
+            dao::TableDef td = db.CreateTableDef(kQueryTable);
+            td.Fields().Append(td.CreateField("Nome", dao::dbText, 64));
+            td.Fields().Append(td.CreateField("SQL", dao::dbMemo));
+            db.TableDefs().Append(td);
+        }
+        dao::Recordset to = db.TableDefs()[kQueryTable].OpenRecordset();
+        to.AddNew();
+        to.Fields()["Nome"].SetValue(name);
+        to.Fields()["SQL"].SetValue(sql);
+        to.Update();
+        to.Close();
+    });
+    return "La query " + name +
+           " non è nel modello ed è stata eliminata dall'archivio; il suo testo SQL è nella "
+           "tabella " +
+           std::string(kQueryTable) + " dell'archivio di recupero " + w.ArchivioRimossi + ".";
+}
+
+void CloseRecovery(Aggiorna& w) {
+    try {
+        if (w.RimossiDb.IsOpen()) w.RimossiDb.Close();
+    } catch (const Error&) {
+    }
+    w.RimossiDb = dao::Database();
+    if (!w.RimossiLavoro.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::path(platform::HostPath(w.RimossiLavoro)).parent_path(),
+                                    ec);
+    }
+    w.RimossiLavoro.clear();
+    w.ArchivioRimossi.clear();
+}
+
+} // namespace ledrana::schema_detail

@@ -1,0 +1,35 @@
+#pragma once
+// The recovery archive of a comparison (private to schema/): before the comparison deletes a table, a field
+// or a saved query that only the archive has, what it holds is copied into one archive of ours beside it,
+// <archive>_rimossi_<yyyymmdd-hhmmss>.mdb, made on the first removal that has something to keep and then
+// added to. Each copy is committed, written beside the archive and synced before the deletion is made; a
+// copy that cannot be made throws, and the deletion must then not be made.
+//
+// The archive is built in a private working copy that stays open for the comparison, and published beside
+// the archive after each copy: the first time as a new file (O_CREAT|O_EXCL|O_NOFOLLOW, with the archive's
+// owner and mode), later through a sibling renamed over it, so that it always holds every copy made.
+
+#include <string>
+
+#include "dao/dao.h"
+#include "window/aggiorna.h"
+
+namespace ledrana::schema_detail {
+
+// Each Keep... copies before a deletion and returns the sentence for the run's report, to be noted once
+// the deletion is made ("" when there was nothing to keep: no rows, no values, an attached table). Errors
+// are thrown as the step's error: our number and a description that says the deletion was not made.
+
+// A table whole: fields (a counter as a plain Long, so that its numbers stay), rows and indexes.
+std::string KeepTable(Aggiorna& w, dao::TableDef T2);
+// A field's non-Null values, each with its row's primary key (or the fields of a unique index, or the
+// row's place in the table, column "Riga").
+std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field);
+// A saved query's name and SQL text, as a row of the table "Query_rimosse".
+std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2);
+
+// Ends the recovery archive of the comparison: closes and removes the working copy. The published
+// archive stays. Never throws.
+void CloseRecovery(Aggiorna& w);
+
+} // namespace ledrana::schema_detail
