@@ -438,8 +438,9 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
             EXPECT_EQ(e.number(), c.number) << e.description();
             EXPECT_NE(e.description().find("Cont32.mdb"), std::string::npos) << e.description();
             // What libmdb says is the error's detail, never raw text on the standard error.
-            if (std::string_view(c.what) == "catalog page blank")
+            if (std::string_view(c.what) == "catalog page blank") {
                 EXPECT_NE(e.description().find("(libmdb: "), std::string::npos) << e.description();
+            }
         }
         EXPECT_EQ(Bytes(path), c.bytes);
         EXPECT_EQ(Names(), std::vector<std::string>{"Cont32.mdb"});
@@ -622,7 +623,9 @@ TEST(JetValues, ExtendedDatesBecomeDatesAndTheirExactText) {
         jet::Value v;
         ASSERT_TRUE(jet::ReadExtendedDate(std::string(c.stored) + '\0', v));
         EXPECT_EQ(v.kind, c.kind);
-        if (c.kind == jet::Value::Kind::Date) EXPECT_DOUBLE_EQ(v.d, c.serial);
+        if (c.kind == jet::Value::Kind::Date) {
+            EXPECT_DOUBLE_EQ(v.d, c.serial);
+        }
         EXPECT_EQ(v.exact, c.exact);
     }
     jet::Value v;
