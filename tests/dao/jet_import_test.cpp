@@ -545,7 +545,7 @@ TEST_F(JetOpen, CalculatedFieldsHoldTheirExpressionsResults) {
             db.OpenRecordset("SELECT [" + f.Name() + "], (" + expression + ") FROM Table1 ORDER BY ID");
         for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
             const Variant stored = rs.Fields()[0].Value(), computed = rs.Fields()[1].Value();
-            if (f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16" ||
+            if ((f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16") ||
                 f.Type() == dbMemo) {
                 EXPECT_EQ(stored.ToString(), computed.ToString()) << "row " << row;
             } else {
