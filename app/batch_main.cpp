@@ -1,19 +1,14 @@
 // aggiorna-batch: the update run without a window, for administrators and tests. It does what the window
 // does (start-up, then the run as a click on "Esegui"), with the boxes answered from a file, and prints
-// each box as it is shown and then the run log.
+// each box as it is shown and then the run log. The options and exit statuses are those of kHelp below.
 //
-//   aggiorna-batch [--prefix DIR] [--model DIR] [--answers FILE] [--log FILE] [--boxes FILE]
-//                  [--progress FILE]
-//
-// --progress FILE writes the progress bar as it is repainted: one line "value/maximum" each time what it
-// shows changes, the last line being what it shows at the end.
-//
-// Exit status: 0 after "Aggiornamento eseguito", 1 after "Aggiornamento NON eseguito completamente",
-// 2 when the program ended early (No at start-up, a password given up), 3 for wrong arguments.
+// --anteprima makes the run on copies of the installation (app/preview.h) and prints where the report of
+// what it would do was written.
 
 #include "app/batch_main.h"
 
 #include "app/batch_dialogs.h"
+#include "app/preview.h"
 #include "app/run.h"
 #include "app/window_events.h"
 #include "platform/error.h"
@@ -28,16 +23,37 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kHelp =
     "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE]\n"
-    "                    [--boxes FILE] [--progress FILE]\n"
-    "  --progress FILE  la barra di avanzamento: una riga \"valore/massimo\" a ogni cambiamento\n";
+    "                    [--boxes FILE] [--progress FILE] [--anteprima]\n"
+    "L'aggiornamento senza finestra: l'avvio, poi \"Esegui\"; stampa ogni finestra e alla fine il registro.\n"
+    "  --prefix CARTELLA  la macchina da aggiornare (predefinita: TESSARO_PREFIX, altrimenti ~/.tessaro)\n"
+    "  --model CARTELLA   la cartella della nuova versione (predefinita: quella del programma)\n"
+    "  --answers FILE     le risposte alle finestre, una per riga nell'ordine: OK, Yes, No, text:TESTO;\n"
+    "                     \"if FRAMMENTO -> RISPOSTA\" risponde a ogni finestra che contiene FRAMMENTO;\n"
+    "                     una finestra senza risposta prende il pulsante predefinito\n"
+    "  --log FILE         scrive il registro dell'esecuzione in FILE\n"
+    "  --boxes FILE       scrive le finestre mostrate in FILE, una per riga in JSON\n"
+    "  --progress FILE    la barra di avanzamento: una riga \"valore/massimo\" a ogni cambiamento\n"
+    "  --anteprima        esegue tutto su copie degli archivi e dei file INI, senza cambiare nulla\n"
+    "                     dell'installazione; scrive solo il rapporto ledrana\\rapporti\\anteprima-...html\n"
+    "                     nella cartella dati e ne stampa il percorso\n"
+    "  -h, --help         stampa questo testo\n"
+    "Ogni esecuzione scrive il suo rapporto in ledrana\\rapporti\\aggiornamento-AAAAMMGG-HHMMSS.html\n"
+    "nella cartella dati.\n"
+    "Stato di uscita:\n"
+    "  0  \"Aggiornamento eseguito\"\n"
+    "  1  \"Aggiornamento NON eseguito completamente\"\n"
+    "  2  argomenti sbagliati\n"
+    "  3  il programma è terminato prima della fine (No all'avvio, una password non data)\n"
+    "  4  anteprima: le copie non si sono potute preparare, o il rapporto non si è potuto scrivere\n";
 
 std::string programFolder(const char* argv0) {
     char buf[4096];
@@ -76,15 +92,22 @@ namespace ledrana {
 
 int AggiornaBatchMain(int argc, char** argv) {
     std::map<std::string, std::string> options;
+    bool preview = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" ||
-             arg == "--boxes" || arg == "--progress") &&
-            i + 1 < argc) {
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kHelp;
+            return 0;
+        }
+        if (arg == "--anteprima") {
+            preview = true;
+        } else if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" ||
+                    arg == "--boxes" || arg == "--progress") &&
+                   i + 1 < argc) {
             options[arg] = argv[++i];
         } else {
-            std::cerr << kUsage;
-            return 3;
+            std::cerr << kHelp;
+            return 2;
         }
     }
 
@@ -93,7 +116,7 @@ int AggiornaBatchMain(int argc, char** argv) {
         std::ifstream in(options["--answers"], std::ios::binary);
         if (!in) {
             std::cerr << "aggiorna-batch: impossibile leggere " << options["--answers"] << "\n";
-            return 3;
+            return 2;
         }
         std::stringstream text;
         text << in.rdbuf();
@@ -101,18 +124,34 @@ int AggiornaBatchMain(int argc, char** argv) {
             dialogs.Load(text.str());
         } catch (const Error& e) {
             std::cerr << "aggiorna-batch: " << e.description() << "\n";
-            return 3;
+            return 2;
         }
     }
-    dialogs.SetObserver([](const BatchBox& box) { std::cout << BatchDialogs::ToLine(box) << std::endl; });
 
     // The stand-in machine; an unattended run opens no document and starts no program.
-    platform::SetPrefix(options.count("--prefix") ? absolute(options["--prefix"]) : platform::Prefix());
+    const std::string prefix = options.count("--prefix") ? absolute(options["--prefix"]) : platform::Prefix();
+    platform::SetPrefix(prefix);
     platform::SetShellOpener("");
     platform::SetProgramStarting(false);
+    // The program's and the model's folders are named before a preview puts its copies in place.
+    const std::string programma = platform::WindowsPath(programFolder(argv[0]));
+    const std::string modello = options.count("--model") ? platform::WindowsPath(absolute(options["--model"])) : "";
 
     dao::DBEngine engine;
-    Aggiorna w(dialogs, platform::WindowsPath(programFolder(argv[0])));
+    Aggiorna w(dialogs, programma);
+    // A preview prints what it shows with the real folders' names, as its report does.
+    dialogs.SetObserver(
+        [&w](const BatchBox& box) { std::cout << w.runReport.RealNames(BatchDialogs::ToLine(box)) << std::endl; });
+    std::optional<Preview> copies;
+    if (preview) {
+        copies.emplace(platform::Prefix());
+        try {
+            copies->Prepare(engine, w.runReport);
+        } catch (const Error& e) {
+            std::cerr << "aggiorna-batch: anteprima impossibile: " << e.number() << " " << e.description() << "\n";
+            return 4;
+        }
+    }
     std::string progress;
     w.onRefresh = [&w, &progress, last = std::string()](const Control* control) mutable {
         if (control != &w.Pb) return;
@@ -123,12 +162,11 @@ int AggiornaBatchMain(int argc, char** argv) {
     };
     w.RunEvent([&] { Form_Load(w); });
     if (!w.ended()) {
-        if (options.count("--model"))
-            w.CartellaDefault.text = platform::WindowsPath(absolute(options["--model"]));
+        if (!modello.empty()) w.CartellaDefault.text = modello;
         w.RunEvent([&] { Command2_Click(w, engine); });
     }
 
-    const std::string& log = w.Text1.text;
+    const std::string log = w.runReport.RealNames(w.Text1.text);
     std::cout << "--- registro\n" << log << "\n";
     if (options.count("--log") && !writeHostFile(options["--log"], log))
         std::cerr << "aggiorna-batch: impossibile scrivere " << options["--log"] << "\n";
@@ -137,14 +175,19 @@ int AggiornaBatchMain(int argc, char** argv) {
     if (options.count("--boxes")) {
         std::string lines;
         for (const BatchBox& box : dialogs.boxes())
-            lines += BatchDialogs::ToJson(box) + "\n";
+            lines += w.runReport.RealNames(BatchDialogs::ToJson(box)) + "\n";
         if (!writeHostFile(options["--boxes"], lines, 0600))
             std::cerr << "aggiorna-batch: impossibile scrivere " << options["--boxes"] << "\n";
     }
 
+    if (!w.runReport.file.empty()) std::cout << "rapporto: " << platform::HostPath(w.runReport.file) << "\n";
+    if (preview && w.runReport.file.empty()) {
+        std::cerr << "aggiorna-batch: il rapporto dell'anteprima non si è potuto scrivere\n";
+        return 4;
+    }
     if (log.find("\r\n->Aggiornamento NON eseguito completamente") != std::string::npos) return 1;
     if (log.find("\r\n->Aggiornamento eseguito") != std::string::npos) return 0;
-    return 2;
+    return 3;
 }
 
 } // namespace ledrana

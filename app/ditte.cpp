@@ -29,10 +29,16 @@ std::string PercorsoArchivio(const std::string& valore, const std::string& carte
 }
 
 void EsitoConfronto(Aggiorna& w, const std::string& file, bool aggiornato) {
-    if (aggiornato)
-        MemLog(w, "ditta " + file + " database " + w.NomeDb2 + " aggiornato", false);
-    else
-        MemLog(w, "ditta " + file + " database " + w.NomeDb2 + " non aggiornato correttamente", true);
+    const std::string line = "ditta " + file + " database " + w.NomeDb2 +
+                             (aggiornato ? " aggiornato" : " non aggiornato correttamente");
+    MemLog(w, line, !aggiornato);
+    w.runReport.ArchiveOutcome(w.NomeDb2, aggiornato, line);
+}
+
+// A data fix that failed: the archive is not wholly updated.
+void DataFixFailed(Aggiorna& w, const std::string& line) {
+    MemLog(w, line, true);
+    w.runReport.ArchiveOutcome(w.NomeDb2, false, line);
 }
 
 // Before an archive is compared: reserves it for this run (no other program has it open or is inside a
@@ -49,6 +55,9 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         return true;
     } catch (const Error& e) {
         riserva.Release();
+        w.runReport.ArchiveOutcome(archivio, false,
+                                   "ditta " + file + " database " + archivio +
+                                       " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
         const bool inUso =
             e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
         MemLog(w,
@@ -88,6 +97,7 @@ bool AggiornaDitte(Aggiorna& w) {
         w.File1.listIndex = i;
         const std::string file = w.File1.FileName();
         if (!ModificaFileIni(w, w.CartellaDati + "\\ledrana\\" + file)) return false;
+        w.runReport.Company(file);
 
         const std::string cartellaDitta = w.CartellaDati + "\\" + NomeDitta(file);
         const std::string ini = w.CartellaDati + "\\LEDRANA\\" + file;
@@ -109,19 +119,16 @@ bool AggiornaDitte(Aggiorna& w) {
         // Each archive is held for this run from its check to the end of its work; the compaction replaces
         // the file, and the new one is held again.
         dao::FileReservation riserva;
+        w.runReport.StartArchive(file, w.NomeDb2);
         if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
             EsitoConfronto(w, file, Ponteval(w));
             RiprendiArchivio(w, riserva);
             if (!AggiornaCampiVari(w, w.NomeDb2))
-                MemLog(w,
-                       "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
-                           " non aggiornato correttamente",
-                       true);
+                DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
+                                         " non aggiornato correttamente");
             if (!AggiornaDiversi(w, w.NomeDb2))
-                MemLog(w,
-                       "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
-                           " non aggiornato correttamente",
-                       true);
+                DataFixFailed(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
+                                         " non aggiornato correttamente");
             CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
@@ -130,6 +137,7 @@ bool AggiornaDitte(Aggiorna& w) {
 
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
+        w.runReport.StartArchive(file, w.NomeDb2);
         if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
             EsitoConfronto(w, file, Ponteval(w));
             RiprendiArchivio(w, riserva);

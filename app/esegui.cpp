@@ -14,6 +14,7 @@
 #include "platform/shell_folders.h"
 #include "schema/confronto.h"
 #include "window/run_log.h"
+#include "window/run_report_html.h"
 
 namespace ledrana {
 
@@ -101,6 +102,7 @@ bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
 
         // 3. Installed version.
         const std::string installata = readinifile(w, "Ver", "AggiornamentoLedrana", w.CartellaDati + "\\LEDRANA\\Ini\\Ini.ini");
+        w.runReport.versionBefore = installata;
         if (installata == w.Aggiornamento.caption) {
             w.dialogs.MsgBox("il programma è già aggiornato, verrà effettuata la verifica degli archivi", vbInformation,
                              "");
@@ -157,10 +159,28 @@ void AvviaProgramma(Aggiorna& w) {
     w.dialogs.MsgBox("Impossibile avviare " + programma + ": " + motivo, vbOKOnly, "");
 }
 
-}  // namespace
+// The run's end in the log's own words: the report takes the same line.
+void Conclude(Aggiorna& w, const std::string& riga) {
+    w.runReport.outcome = riga;
+    MemLog(w, riga, true);
+    SalvaLog(w);
+}
 
-void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
-    w.engine = &engine;
+// The run's report, written once the run is over (after SalvaLog and the last box). A report that cannot
+// be written changes nothing of the run: its outcome stays what the log says.
+void WriteReport(Aggiorna& w) {
+    RunReport& report = w.runReport;
+    report.end = ReportClock::now();
+    report.dataFolder = w.CartellaDati;
+    if (w.CartellaDati.empty() && report.folder.empty()) return;
+    try {
+        report.file = WriteRunReport(report);
+    } catch (const Error&) {
+        report.file.clear();
+    }
+}
+
+void Run(Aggiorna& w) {
     bool eseguito = false;
     platform::RunLock lock; // held until the program ends
     try {
@@ -174,20 +194,32 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
 
     w.screenMousePointer = vbDefault;
     if (!eseguito || w.ArchivioSaltato) {
-        MemLog(w, "Aggiornamento NON eseguito completamente", true);
-        SalvaLog(w);
+        Conclude(w, "Aggiornamento NON eseguito completamente");
         w.End();
     }
 
     w.Pb.value = w.Pb.max;
     w.Refresh(w.Pb);
-    MemLog(w, "Aggiornamento eseguito", true);
-    SalvaLog(w);
+    Conclude(w, "Aggiornamento eseguito");
     if (w.dialogs.MsgBox("Aprire il programma adesso", vbYesNo, "") == vbYes) {
         ApriManuale(w, "ZZGeneral-ZuDuvo1");
         AvviaProgramma(w);
     }
     w.End();
+}
+
+}  // namespace
+
+void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
+    w.engine = &engine;
+    w.runReport.start = ReportClock::now();
+    w.runReport.versionNow = w.Aggiornamento.caption;
+    try {
+        Run(w);
+    } catch (const ProgramEnded&) {
+        WriteReport(w);
+        throw;
+    }
 }
 
 }  // namespace ledrana

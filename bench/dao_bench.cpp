@@ -53,6 +53,14 @@ void RemoveFile(DBEngine& engine, const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = ledrana::bench::HelpOrUsage(
+            argc, argv,
+            "usage: bench-dao [ROWS] [FOLDER]\n"
+            "  ROWS        rows of the table (default 1000000)\n"
+            "  FOLDER      scratch folder (default bench-work/dao in the build folder)\n"
+            "  -h, --help  prints this text\n",
+            2))
+        return *status;
     long rows = argc > 1 ? std::stol(argv[1]) : 1000000;
     std::string folder = argc > 2 ? argv[2] : LEDRANA_BENCH_WORK;
     std::string ours = folder + "/bench-ours.mdb", raw = folder + "/bench-raw.db";

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace ledrana::bench {
@@ -27,6 +28,25 @@ inline double PeakRssMb() {
 inline void Line(const char* name, double ours, double base) {
     std::printf("%s ours=%.3f baseline=%.3f ratio=%.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
     std::fflush(stdout);
+}
+
+// The command line of a benchmark whose arguments are all positional, at most `positional` of them: -h or
+// --help prints `help` on standard output; an argument that looks like an option, or one too many, prints
+// it on standard error. Returns the exit status then (0, or 2), nothing when the benchmark is to run.
+inline std::optional<int> HelpOrUsage(int argc, char** argv, const char* help, int positional) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(help, stdout);
+            return 0;
+        }
+    }
+    bool wrong = argc - 1 > positional;
+    for (int i = 1; i < argc; ++i)
+        wrong = wrong || (argv[i][0] == '-' && argv[i][1] != '\0');
+    if (!wrong) return std::nullopt;
+    std::fputs(help, stderr);
+    return 2;
 }
 
 } // namespace ledrana::bench

@@ -542,6 +542,24 @@ std::string ReadFileStart(const std::string& path, std::size_t count) {
     return readHost(HostPath(path), count);
 }
 
+void WriteNewFile(const std::string& path, const std::string& bytes) {
+    std::string host = HostPath(path);
+    if (!isDir(parentOf(host))) throw VbError(kErrPathNotFound);
+    int fd = sysOpen(host, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST || errno == ELOOP) throw VbError(kErrFileExists);
+        fail(errno, host, kErrFileNotFound);
+    }
+    int err = writeAll(fd, bytes.data(), bytes.size(), host);
+    if (err == 0 && sysFsync(fd, host) != 0) err = errno;
+    ::close(fd);
+    if (err != 0) {
+        sysUnlink(host);
+        fail(err, host, kErrFileNotFound);
+    }
+    syncFolder(host);
+}
+
 void ReplaceFile(const std::string& from, const std::string& to) {
     std::string src = HostPath(from);
     std::string dst = HostPath(to);
@@ -686,6 +704,33 @@ void CopyToNewFile(const std::string& from, const std::string& to) {
     const struct stat st = copySource(src);
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
     if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
+}
+
+bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const std::string dst = HostPath(to);
+    copySource(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    if (int err = RemoveLinkAt(dst)) fail(err, dst, kErrPathNotFound);
+    before("link", dst);
+    if (::linkat(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        syncFolder(dst);
+        return true;
+    }
+    switch (errno) {
+    case EEXIST:
+        throw VbError(kErrFileExists);
+    case EXDEV:
+    case EPERM:
+    case EMLINK:
+    case ENOSYS:
+    case EOPNOTSUPP:
+        break; // no links here: a copy
+    default:
+        fail(errno, dst, kErrPathNotFound);
+    }
+    CopyToNewFile(from, to);
+    return false;
 }
 
 std::string CopyToFreeName(const std::string& from, const std::string& to) {

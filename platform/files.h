@@ -85,6 +85,11 @@ void WriteAllBytes(const std::string& path, const std::string& bytes);
 // ReadAllBytes.
 std::string ReadFileStart(const std::string& path, std::size_t count);
 
+// Creates a new file holding `bytes`, synced: never over an existing file or through a symbolic link
+// (58 when the name is taken), 76 when the folder does not exist, 70 when the host refuses it. A write
+// that fails removes the new file.
+void WriteNewFile(const std::string& path, const std::string& bytes);
+
 // Puts the file `from` in place of `to` in one step (rename over it, both in the same folder): at every
 // moment `to` names either the old file or the whole new one. The new file takes the mode of the old one
 // and is on disk before the rename, the rename is on disk when the call returns. 53 when `from` is
@@ -131,6 +136,12 @@ void TakeOwnershipFrom(const std::string& source, const std::string& derived);
 // (a file, a folder, a link) stands at `to`; otherwise the errors of FileCopy. A failed copy leaves
 // nothing behind.
 void CopyToNewFile(const std::string& from, const std::string& to);
+
+// As CopyToNewFile, but `to` is first made a second name of the file `from` names (a hard link to the file
+// a symbolic link at `from` leads to): nothing is written, and `to` keeps that content for as long as the
+// file is only ever replaced by renames, never written in place. Where the file system refuses links
+// (another device, a share without them), it is a copy. Returns true when it is a link.
+bool LinkOrCopyToNewFile(const std::string& from, const std::string& to);
 
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
 // of them is removed and the name used). Returns the Windows path made.

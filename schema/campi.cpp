@@ -314,6 +314,8 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     const std::string T = TD1.Name();
     const bool contatore = F1.Attributes() == kContatore;
     const int tipoVecchio = F2.Type();
+    const std::int32_t oldSize = F2.Size();
+    const std::int32_t oldAttributes = F2.Attributes();
     const bool daEsaminare = !contatore && !SenzaPerdite(tipoVecchio, F2.Size(), F1.Type(), F1.Size());
     std::vector<std::string> chiave;
     std::vector<IndiceUnico> indici;
@@ -354,13 +356,14 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
     // The journal is on disk before the change is: a journal that cannot be written refuses the change.
-    if (esame.registrati.empty()) {
-        transazione.Commit();
-        return;
-    }
-    const std::string diario = ScriviDiario(w, T, N, esame.registrati);
+    const std::string diario = esame.registrati.empty() ? "" : ScriviDiario(w, T, N, esame.registrati);
     transazione.Commit();
+    w.runReport.Change(w.NomeDb2, ChangeKind::FieldChanged, T, N,
+                       FieldTypeText(tipoVecchio, oldSize, oldAttributes) + " → " +
+                           FieldTypeText(F1.Type(), F1.Size(), F1.Attributes()));
+    if (diario.empty()) return;
     const std::int64_t n = static_cast<std::int64_t>(esame.registrati.size());
+    w.runReport.Change(w.NomeDb2, ChangeKind::ValuesJournalled, T, N, diario, n);
     w.runReport.Note(w.NomeDb2,
                      contatore ? "Tabella " + T + ", campo " + N +
                                      ": il contatore ha preso la numerazione data dal motore e " +
@@ -420,10 +423,10 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                 nomeTabella = TD2.Name();
             } catch (const Error&) {
             }
-            MemLog(w,
-                   std::string("Funz. Confr_ModificaField") + LF + std::to_string(e.number()) + " " +
-                       e.description() + LF + "tabella " + nomeTabella + LF + "field " + N,
-                   true);
+            const std::string text = std::string("Funz. Confr_ModificaField") + LF + std::to_string(e.number()) +
+                                      " " + e.description() + LF + "tabella " + nomeTabella + LF + "field " + N;
+            MemLog(w, text, true);
+            w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, N, text);
             w.ErroreConfronto = vbTrue;
             return; // the table's remaining fields are not looked at
         }

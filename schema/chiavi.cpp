@@ -59,6 +59,7 @@ void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             dao::Index nuovo = TD2.CreateIndex(IX1.Name());
             nuovo.Fields().Append(TD2.CreateField(IX1.Fields()[0].Name()));
             TD2.Indexes().Append(nuovo);
+            w.runReport.Change(w.NomeDb2, ChangeKind::IndexCreated, TD1.Name(), IX1.Name());
         }
     }
 }
@@ -88,6 +89,7 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             nuovo.SetUnique(IX1.Unique());
             TD2.Indexes().Append(nuovo);
             TD2.Indexes().Refresh();
+            w.runReport.Change(w.NomeDb2, ChangeKind::IndexRebuilt, TD1.Name(), chiave);
         }
     } catch (const Error& e) {
         std::string nomeTabella;
@@ -95,10 +97,10 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             nomeTabella = TD2.Name();
         } catch (const Error&) {
         }
-        MemLog(w,
-               std::string("Funz. Confr_ModificaChiavi") + LF + std::to_string(e.number()) + " " +
-                   e.description() + LF + "tabella " + nomeTabella + LF + "CHIAVE " + chiave,
-               true);
+        const std::string text = std::string("Funz. Confr_ModificaChiavi") + LF + std::to_string(e.number()) +
+                                  " " + e.description() + LF + "tabella " + nomeTabella + LF + "CHIAVE " + chiave;
+        MemLog(w, text, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, chiave, text);
         w.ErroreConfronto = vbTrue;
     }
 }
@@ -121,8 +123,10 @@ void Confr_VerificaChiaviInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::T
         }
         if (risposta == vbYes) daEliminare.push_back(IX2.Name());
     }
-    for (const std::string& nome : daEliminare)
+    for (const std::string& nome : daEliminare) {
         TD2.Indexes().Delete(nome);
+        w.runReport.Change(w.NomeDb2, ChangeKind::IndexRemoved, TD2.Name(), nome);
+    }
 }
 
 void Confr_CancellaFieldInChiave(Aggiorna& w, dao::TableDef TD2, const std::string& CAMPO) {

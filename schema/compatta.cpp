@@ -66,7 +66,10 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
         // A copy this small is not a whole archive: the archive stays as it is.
         if (platform::FileLen(compattato) > kSogliaCompattato) {
             CancellaAvanzo(copia);
-            platform::CopyToNewFile(A, copia);
+            // The backup is the archive's own file under a second name: the archive is then replaced by a
+            // rename, never written in place, so the backup keeps the content it had, without a byte
+            // written (a copy where links are refused).
+            platform::LinkOrCopyToNewFile(A, copia);
             if (platform::FileLen(A) == platform::FileLen(copia)) {
                 platform::FileCopy(compattato, A);
             } else {

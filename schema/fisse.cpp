@@ -36,6 +36,7 @@ void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     Transazione transazione(w.Db2);
     dao::Recordset origine;
     dao::Recordset destinazione;
+    std::int64_t rows = 0;
     try {
         w.Db2.Execute("delete * from " + TD1.Name());
         origine = w.Db1.OpenRecordset(TD1.Name());
@@ -49,6 +50,7 @@ void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                 destinazione.Fields()[campo.Name()].SetValue(campo.Value());
             }
             destinazione.Update();
+            ++rows;
             origine.MoveNext();
         }
         origine.Close();
@@ -59,6 +61,7 @@ void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
         throw; // the transaction rolls back as it goes out of scope
     }
     transazione.Commit();
+    w.runReport.Change(w.NomeDb2, ChangeKind::FixedTableCopied, TD1.Name(), "", "", rows);
 }
 
 } // namespace ledrana

@@ -24,6 +24,7 @@ void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, st
     text += LF + std::to_string(e.number()) + " " + e.description() + LF;
     text += object;
     MemLog(w, text, true);
+    w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, "", std::string(object), text);
     w.ErroreConfronto = vbTrue;
 }
 

@@ -4,6 +4,7 @@
 // one value Null: the row is saved with its other replacements and the walk goes on.
 
 #include <algorithm>
+#include <map>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -109,15 +110,15 @@ private:
 std::vector<std::string> Riporta(Aggiorna& w, const std::string& tabella, const Rifiuti& rifiuti) {
     std::vector<std::string> campi;
     for (const Rifiuto& r : rifiuti.elenco()) {
-        MemLog(w,
-               std::string("Funz. Confr_VerificaCampiNull1") + LF + std::to_string(r.errore.number()) + " " +
-                   r.errore.description() + LF + "tabella " + tabella + LF + "field " + r.campo + LF +
-                   (r.righe == 1
-                        ? "1 valore Null di questo campo è rimasto Null"
-                        : std::to_string(r.righe) + " valori Null di questo campo sono rimasti Null") +
-                   ": il campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse righe "
-                   "sono stati completati.",
-               true);
+        const std::string text =
+            std::string("Funz. Confr_VerificaCampiNull1") + LF + std::to_string(r.errore.number()) + " " +
+            r.errore.description() + LF + "tabella " + tabella + LF + "field " + r.campo + LF +
+            (r.righe == 1 ? "1 valore Null di questo campo è rimasto Null"
+                          : std::to_string(r.righe) + " valori Null di questo campo sono rimasti Null") +
+            ": il campo non accetta il valore che lo sostituisce. Gli altri campi delle stesse righe "
+            "sono stati completati.";
+        MemLog(w, text, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, r.campo, text);
         campi.push_back(r.campo);
     }
     return campi;
@@ -138,6 +139,7 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
 
     Rifiuti rifiuti;
     std::vector<std::string> sostituiti; // fields of the current row whose Null was replaced
+    std::map<std::string, std::int64_t> completed; // saved replacements per field, for the report
     try {
         const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
         std::vector<std::pair<std::int16_t, dao::Variant>> sostituzioni;
@@ -164,6 +166,8 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
             }
             try {
                 rs.Update();
+                for (const std::string& c : sostituiti)
+                    ++completed[c];
             } catch (const Error& e) {
                 if (!RifiutoDelValore(e) || sostituzioni.empty()) throw;
                 // One replacement at a time: those the table accepts are saved, the refused ones stay Null.
@@ -173,6 +177,7 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
                     campi[i].SetValue(neutro);
                     try {
                         rs.Update();
+                        ++completed[campi[i].Name()];
                     } catch (const Error& rifiuto) {
                         if (!RifiutoDelValore(rifiuto)) throw;
                         rs.CancelUpdate();
@@ -196,6 +201,8 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
         }
         ReportStepError(w, "Confr_VerificaCampiNull1", e, oggetto);
     }
+    for (const auto& [field, n] : completed)
+        w.runReport.Change(w.NomeDb2, ChangeKind::NullsCompleted, tabella, field, "", n);
     return Riporta(w, tabella, rifiuti);
 }
 

@@ -35,6 +35,7 @@ void Confr_CreaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::Database& DbDest) {
     }
     // Created with a name, the query is stored at once.
     DbDest.CreateQueryDef(QD1.Name(), QD1.SQL()).Close();
+    w.runReport.Change(w.NomeDb2, ChangeKind::QueryCreated, "", QD1.Name());
 }
 
 void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2) {
@@ -46,6 +47,7 @@ void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2) 
     w.Db2.QueryDefs().Delete(QD2.Name());
     QD2 = w.Db2.CreateQueryDef(QD1.Name(), QD1.SQL());
     QD2.Close();
+    w.runReport.Change(w.NomeDb2, ChangeKind::QueryChanged, "", QD1.Name());
 }
 
 void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
@@ -68,6 +70,7 @@ void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {
         // The query's text is kept beside the archive first; without that copy it stays.
         const std::string copia = KeepQuery(w, w.Db2.QueryDefs()[nome]);
         w.Db2.QueryDefs().Delete(nome);
+        w.runReport.Change(w.NomeDb2, ChangeKind::QueryRemoved, "", nome);
         if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
     }
     w.Db2.Close();

@@ -34,6 +34,15 @@ bool HaTabella(const dao::Database& db, const std::string& nome) {
     return false;
 }
 
+// The rows of a table about to be removed, for the report; -1 when they cannot be counted.
+std::int64_t RowsOf(const dao::Database& db, const std::string& nome) {
+    try {
+        return db.TableDefs()[nome].RecordCount();
+    } catch (const Error&) {
+        return -1;
+    }
+}
+
 } // namespace
 
 void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
@@ -45,6 +54,7 @@ void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
     dao::TableDef nuova = DbDest.CreateTableDef(TD1.Name());
     Confr_CreaField(w, TD1, nuova, true);
     DbDest.TableDefs().Append(nuova);
+    w.runReport.Change(w.NomeDb2, ChangeKind::TableCreated, TD1.Name());
     DbDest.Close();
     DbDest = ApreDb(w, w.NomeDb2);
 }
@@ -64,6 +74,9 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
             // Name, type and size only: attributes, defaults and the other properties are the business of
             // the steps that follow.
             TD2.Fields().Append(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
+            if (!nuovo)
+                w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
+                                   FieldTypeText(F1.Type(), F1.Size()));
         }
     }
 }
@@ -93,6 +106,7 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             // What the field holds is kept beside the archive first; without that copy it stays.
             const std::string copia = KeepField(w, TD2, daEliminare[i]);
             TD2.Fields().Delete(daEliminare[i]);
+            w.runReport.Change(w.NomeDb2, ChangeKind::FieldRemoved, TD2.Name(), daEliminare[i]);
             if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
         }
     } catch (const Error& e) {
@@ -107,10 +121,11 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
             field = TD2.Fields()[i].Name();
         } catch (const Error&) {
         }
-        MemLog(w,
-               "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) + std::to_string(e.number()) +
-                   " " + e.description() + LF + "tabella " + tabella + LF + "field " + field,
-               true);
+        const std::string text = "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) +
+                                  std::to_string(e.number()) + " " + e.description() + LF + "tabella " + tabella +
+                                  LF + "field " + field;
+        MemLog(w, text, true);
+        w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, field, text);
         w.ErroreConfronto = vbTrue;
     }
 }
@@ -137,8 +152,10 @@ void Confr_VerificaTabelleInPiuSuSecondoDB(Aggiorna& w) {
     for (const std::string& nome : daEliminare) {
         if (UCase(nome).find("MSYS") != std::string::npos) continue;
         // What the table holds is kept beside the archive first; without that copy it stays.
+        const std::int64_t rows = RowsOf(w.Db2, nome);
         const std::string copia = KeepTable(w, w.Db2.TableDefs()[nome]);
         w.Db2.TableDefs().Delete(nome);
+        w.runReport.Change(w.NomeDb2, ChangeKind::TableRemoved, nome, "", "", rows);
         if (!copia.empty()) w.runReport.Note(w.NomeDb2, copia);
     }
     w.Db2.Close();

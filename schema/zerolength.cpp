@@ -29,7 +29,10 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) 
             // is reported as the steps report their failures; the next field is still examined.
             try {
                 dao::Property p2 = TD2.Fields()[F1.Name()].Properties()[P];
-                if (p2.Value() != dao::Variant(true)) p2.SetValue(dao::Variant(true));
+                if (p2.Value() != dao::Variant(true)) {
+                    p2.SetValue(dao::Variant(true));
+                    w.runReport.Change(w.NomeDb2, ChangeKind::ZeroLengthAllowed, TD2.Name(), F1.Name());
+                }
             } catch (const Error& e) {
                 ReportStepError(w, "Confr_Abilitazerolenght", e,
                                 "tabella " + TD2.Name() + LF + "field " + F1.Name());

@@ -32,7 +32,8 @@ constexpr std::uint32_t kWhite = 0x80000005; // system "window background" of te
 
 } // namespace
 
-Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath) : dialogs(dialogs), appPath_(std::move(appPath)) {
+Aggiorna::Aggiorna(Dialogs& dialogs, std::string appPath)
+    : dialogs(dialogs, runReport), appPath_(std::move(appPath)) {
     Place(Image1, "Image1", ControlKind::PictureBox, 480, 0, 4500, 885);
     MakeLabel(Label1, "Label1", "Aggiornamento n.", 2160, 840, 1335, 255);
     MakeLabel(Aggiornamento, "Aggiornamento", "Aggiornamento", 3480, 840, 495, 255);

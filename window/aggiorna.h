@@ -120,6 +120,7 @@ public:
     // Reporter: the same as ledrana::MemLog(*this, ...) and ledrana::ProgressTick(*this).
     void MemLog(const std::string& stringa, bool visualizzoMsgBox) override;
     void ProgressTick() override;
+    RunReport* Report() override { return &runReport; }
 
     // --- the window itself
     std::string name = "Aggiorna";
@@ -197,8 +198,8 @@ public:
     std::string devFolderPrefix;
     std::string devTree;
 
-    // --- services
-    Dialogs& dialogs;
+    // --- services: the boxes, each recorded in the run's report as it is answered
+    ReportedDialogs dialogs;
     const std::string& AppPath() const { return appPath_; }
 
     // Every control, window children and frame children alike, in creation order. Pointers stay valid for

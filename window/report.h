@@ -7,6 +7,8 @@
 
 namespace ledrana {
 
+class RunReport;
+
 class Reporter {
 public:
     virtual ~Reporter() = default;
@@ -15,6 +17,9 @@ public:
     virtual void MemLog(const std::string& stringa, bool visualizzoMsgBox) = 0;
     // Adds 1 to the value of the progress bar when it is below its maximum.
     virtual void ProgressTick() = 0;
+    // The run's report, where the caller records what it changed (INI keys written); nullptr when there is
+    // none.
+    virtual RunReport* Report() { return nullptr; }
 };
 
 } // namespace ledrana

@@ -5,17 +5,84 @@
 // without byte-range locks, files found beside a missing archive) is noted here by whoever learns it, and
 // written out when the run ends.
 //
-// The run fills it as it goes; writing it out (HTML and text) is a view of these facts.
+// The run fills it as it goes: the run's start and end, each company and archive with its outcome and the
+// changes made to it, the boxes shown with their answers, the INI keys written, and free notes. Writing it
+// out (window/run_report_html.h) is a view of these facts.
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/dialogs.h"
+
 namespace ledrana {
+
+using ReportClock = std::chrono::system_clock;
 
 // One fact, about an archive (its Windows path as the run names it) or about the run as a whole ("").
 struct ReportNote {
     std::string archive;
     std::string text;
+};
+
+// What a change did to an archive, in the order the report groups them.
+enum class ChangeKind {
+    TableCreated,
+    TableRemoved, // count: the rows it held
+    FieldCreated, // detail: its type
+    FieldChanged, // detail: old and new type
+    FieldRemoved,
+    IndexCreated,
+    IndexRebuilt,
+    IndexRemoved,
+    QueryCreated,
+    QueryChanged,
+    QueryRemoved,
+    FixedTableCopied, // count: the rows copied
+    NullsCompleted,   // count: the values completed
+    ZeroLengthAllowed,
+    ValuesJournalled, // count: the values; detail: the journal file
+    ChangeRefused,    // detail: the log's text
+};
+inline constexpr int kChangeKinds = static_cast<int>(ChangeKind::ChangeRefused) + 1;
+
+struct ReportChange {
+    ChangeKind kind = ChangeKind::TableCreated;
+    std::string table;
+    std::string object; // field, index or query; "" for a table
+    std::string detail;
+    std::int64_t count = -1; // -1: no count
+};
+
+struct ArchiveReport {
+    std::string company; // the company's INI file name, "" when the run compared it for no company
+    std::string path;
+    std::vector<std::string> outcome; // the log's lines about it: the comparison's, a data fix's failure
+    bool updated = true;              // no outcome line said otherwise
+    ReportClock::time_point start{};
+    double seconds = 0;
+    std::vector<ReportChange> changes;
+};
+
+struct CompanyReport {
+    std::string file;
+    std::string problem; // the log's line when the company could not be updated at all
+};
+
+struct ReportBox {
+    std::string title; // as shown: an empty title is the application's
+    std::string text;
+    int style = 0;
+    bool input = false;
+    std::string answer; // the button's name, or the text typed (a password as ***)
+};
+
+struct IniChange {
+    std::string file, section, key;
+    std::optional<std::string> before; // nothing: the key was added
+    std::string after;
 };
 
 class RunReport {
@@ -33,9 +100,73 @@ public:
     }
     const std::vector<ReportNote>& notes() const { return notes_; }
 
+    // --- the run as a whole, set by the run
+    ReportClock::time_point start = ReportClock::now();
+    ReportClock::time_point end{};
+    std::optional<std::string> versionBefore; // nothing on a new installation (no dir.txt)
+    std::string versionNow;
+    std::string dataFolder;
+    std::string outcome; // the last line of the log: "Aggiornamento eseguito" or its failure
+    // A preview: the run worked on copies; `previewPaths` says which copy stands for which real folder
+    // (scratch Windows path, real path), and the report names the real ones.
+    bool preview = false;
+    std::vector<std::pair<std::string, std::string>> previewPaths;
+    // The text with the real folder named wherever it names a preview's copy.
+    std::string RealNames(std::string text) const;
+    // The folder the report is written into (a Windows path); "" for data folder + "\ledrana\rapporti".
+    std::string folder;
+    // The file it was written to at the end of the run; "" until then, or when it could not be written.
+    std::string file;
+
+    // --- companies and archives
+    void Company(const std::string& file);
+    void CompanyNotUpdated(const std::string& file, const std::string& logLine);
+    void StartArchive(const std::string& company, const std::string& path);
+    // The log's line about the archive; the first one also ends its time.
+    void ArchiveOutcome(const std::string& path, bool updated, const std::string& logLine);
+    // Adds a change to the archive at `path` (matched without regard to case; a path no company has named
+    // is added on its own).
+    void Change(const std::string& path, ChangeKind kind, const std::string& table,
+                const std::string& object = "", const std::string& detail = "", std::int64_t count = -1);
+    const std::vector<CompanyReport>& companies() const { return companies_; }
+    const std::vector<ArchiveReport>& archives() const { return archives_; }
+    // Companies whose archives were all updated, and the others.
+    int CompaniesUpdated() const;
+    int CompaniesNotUpdated() const { return static_cast<int>(companies_.size()) - CompaniesUpdated(); }
+
+    // --- boxes and INI files
+    void Box(ReportBox box) { boxes_.push_back(std::move(box)); }
+    const std::vector<ReportBox>& boxes() const { return boxes_; }
+    void IniWritten(const std::string& file, const std::string& section, const std::string& key,
+                    const std::optional<std::string>& before, const std::string& after);
+    const std::vector<IniChange>& iniChanges() const { return ini_; }
+
 private:
+    ArchiveReport& ArchiveAt(const std::string& path);
+
     std::vector<ReportNote> notes_;
     std::vector<std::string> onceKeys_;
+    std::vector<CompanyReport> companies_;
+    std::vector<ArchiveReport> archives_;
+    std::vector<ReportBox> boxes_;
+    std::vector<IniChange> ini_;
+};
+
+// A field's type as the report names it: "Testo (50)", "Intero lungo", "Intero lungo, contatore".
+std::string FieldTypeText(int type, std::int32_t size, std::int32_t attributes = 0);
+
+// The window's boxes, each recorded in the report with its answer as it is shown.
+class ReportedDialogs : public Dialogs {
+public:
+    ReportedDialogs(Dialogs& shown, RunReport& report) : shown_(shown), report_(report) {}
+    int MsgBox(const std::string& text, int style, const std::string& title) override;
+    std::string InputBox(const std::string& prompt, const std::string& title) override;
+    std::optional<std::string> BrowseForFolder(const std::string& title) override;
+    void DoEvents() override { shown_.DoEvents(); }
+
+private:
+    Dialogs& shown_;
+    RunReport& report_;
 };
 
 } // namespace ledrana

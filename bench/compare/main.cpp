@@ -397,6 +397,27 @@ int Main(int argc, char** argv) {
     std::string work = LEDRANA_BENCH_WORK;
     std::string model, archive;
     bool soloPassi = false, sparsi = false;
+    constexpr const char* kHelp =
+        "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] [--archive FILE]\n"
+        "  --rows N          movements of the archive made here (default 100000)\n"
+        "  --nulls rows      the Null fields of the archive made here fall in the same rows (default)\n"
+        "  --nulls scattered each Null field in rows of its own\n"
+        "  --work DIR        scratch folder (default bench-work/compare in the build folder)\n"
+        "  --model FILE      the model CONT32.MDB (default: made in DIR from model/db)\n"
+        "  --archive FILE    the archive to compare, only read (default: one made in DIR)\n"
+        "  --steps-only 1    the steps only, without Ponteval and the SQLite lines after it\n"
+        "  -h, --help        prints this text\n";
+    for (int i = 1; i < argc; ++i) {
+        const std::string h = argv[i];
+        if (h == "-h" || h == "--help") {
+            std::cout << kHelp;
+            return 0;
+        }
+    }
+    if (argc % 2 == 0) {
+        std::cerr << kHelp;
+        return 2;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--rows")
@@ -413,9 +434,7 @@ int Main(int argc, char** argv) {
                  (std::string(argv[i + 1]) == "rows" || std::string(argv[i + 1]) == "scattered"))
             sparsi = std::string(argv[i + 1]) == "scattered";
         else {
-            std::cerr
-                << "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] "
-                   "[--archive FILE]\n";
+            std::cerr << kHelp;
             return 2;
         }
     }

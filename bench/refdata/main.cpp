@@ -60,6 +60,15 @@ bool IsNumber(const std::string& s) {
 
 int main(int argc, char** argv) {
     using namespace ledrana;
+    if (auto status = bench::HelpOrUsage(
+            argc, argv,
+            "usage: bench-refdata [LINES | PREFIX] [FOLDER]\n"
+            "  LINES       journal lines of a sample archive made here (default 1000000)\n"
+            "  PREFIX      a large sample installation (mkinstall PREFIX large): its company Alfa\n"
+            "  FOLDER      scratch folder (default bench-work/refdata in the build folder)\n"
+            "  -h, --help  prints this text\n",
+            2))
+        return *status;
     const std::string first = argc > 1 ? argv[1] : "1000000";
     const std::string folder = argc > 2 ? argv[2] : LEDRANA_BENCH_WORK;
     const std::string sample = folder + "/bench-refdata-sample.mdb";

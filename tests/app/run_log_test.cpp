@@ -11,40 +11,35 @@ namespace {
 
 class RunLog : public ::testing::Test, protected AppFixture {};
 
-TEST_F(RunLog, EntriesAreLineBreakArrowAndText) {
-    MemLog(w, "ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato");
-    EXPECT_EQ(w.Text1.text, "\r\n->ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato");
-    MemLog(w, "");
-    MemLog(w, "53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b");
-    EXPECT_EQ(w.Text1.text, "\r\n->ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato"
-                            "\r\n->"
-                            "\r\n->53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b");
-    EXPECT_TRUE(dialogs.records().empty());
-}
-
-TEST_F(RunLog, TenEntriesInCallOrder) {
-    for (int i = 0; i < 10; ++i)
-        MemLog(w, "riga " + std::to_string(i));
-    std::string expected;
-    for (int i = 0; i < 10; ++i)
-        expected += "\r\n->riga " + std::to_string(i);
-    EXPECT_EQ(w.Text1.text, expected);
-}
-
-TEST_F(RunLog, MessageBoxShowsTheTextAloneWithOkOnly) {
-    w.Text1.text = "\r\n->prima";
-    MemLog(w, "Aggiornamento eseguito", true);
-    MemLog(w, "", true);
+TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked) {
+    const struct {
+        const char* text;
+        bool box;
+    } entries[] = {
+        {"ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato", false},
+        {"", false},
+        {"53 Impossibile trovare il file\nfunz. CopiaFile \nC:\\a -> C:\\b", false},
+        {"Aggiornamento eseguito", true},
+        {"", true},
+    };
+    std::string log;
+    std::vector<std::string> boxes;
+    for (const auto& e : entries) {
+        MemLog(w, e.text, e.box);
+        log += "\r\n->" + std::string(e.text);
+        if (e.box) boxes.push_back(e.text);
+        EXPECT_EQ(w.Text1.text, log) << e.text;
+    }
     // The window as install/'s reporter does the same.
     static_cast<Reporter&>(w).MemLog("dal reporter", true);
-    EXPECT_EQ(w.Text1.text, "\r\n->prima\r\n->Aggiornamento eseguito\r\n->\r\n->dal reporter");
-    const auto boxes = dialogs.messageBoxes();
-    ASSERT_EQ(boxes.size(), 3u);
-    const char* texts[] = {"Aggiornamento eseguito", "", "dal reporter"};
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        EXPECT_EQ(boxes[i].text, texts[i]);
-        EXPECT_EQ(boxes[i].style, 0);
-        EXPECT_EQ(boxes[i].title, "AggiornaLedrana");
+    EXPECT_EQ(w.Text1.text, log + "\r\n->dal reporter");
+    boxes.push_back("dal reporter");
+    const auto shown = dialogs.messageBoxes();
+    ASSERT_EQ(shown.size(), boxes.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].text, boxes[i]);
+        EXPECT_EQ(shown[i].style, 0);
+        EXPECT_EQ(shown[i].title, "AggiornaLedrana");
     }
 }
 

@@ -180,7 +180,7 @@ int Machine::Shell(const std::string& commandLine, std::string* out) const {
     return r.status;
 }
 
-Outcome Machine::Update(const std::string& answers, const fs::path& model) const {
+Outcome Machine::Update(const std::string& answers, const fs::path& model, const std::string& options) const {
     const fs::path dir = root() / "run";
     fs::create_directories(dir);
     std::ofstream(dir / "answers.txt", std::ios::binary) << answers;
@@ -193,8 +193,11 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model) const
                   ShellQuote(model.string()) + " --answers " + ShellQuote((dir / "answers.txt").string()) +
                   " --log " + ShellQuote((dir / "log.txt").string()) + " --boxes " +
                   ShellQuote((dir / "boxes.txt").string()) + " --progress " +
-                  ShellQuote((dir / "bar.txt").string()),
+                  ShellQuote((dir / "bar.txt").string()) + " " + options,
               &o.console);
+    const std::size_t report = o.console.rfind("\nrapporto: ");
+    if (report != std::string::npos)
+        o.report = o.console.substr(report + 11, o.console.find('\n', report + 1) - report - 11);
     o.log = testing::TempPrefix::get(dir / "log.txt");
     const std::string sep = "\r\n->";
     for (std::size_t at = o.log.find(sep); at != std::string::npos;) {

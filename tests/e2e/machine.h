@@ -37,6 +37,7 @@ struct Outcome {
     std::vector<Box> boxes;               // every box, in order
     std::vector<std::pair<int, int>> bar; // the progress bar as repainted: value, maximum
     std::string console;                  // standard output and error
+    fs::path report;                      // the run's report, as the program printed its path
 
     // Index of the first box whose text contains `fragment`, -1 when none.
     int box(const std::string& fragment) const;
@@ -62,8 +63,11 @@ public:
     // The value of an INI key as the profile functions read it; "<missing>" when there is none.
     std::string ini(const std::string& windowsPath, const std::string& section, const std::string& key) const;
 
-    // One unattended run with the given answers and model folder.
-    Outcome Update(const std::string& answers = kAnswers, const fs::path& model = ReleaseFolder()) const;
+    // One unattended run with the given answers and model folder, and more options (--anteprima).
+    Outcome Update(const std::string& answers = kAnswers, const fs::path& model = ReleaseFolder(),
+                   const std::string& options = "") const;
+    // Runs a program with this machine as the prefix; returns the exit status, output in `out`.
+    int Shell(const std::string& commandLine, std::string* out) const;
 
     // daotool on an archive of this machine (or a host path): its structure, or a query's rows with the
     // cells tab-separated (the header line left out).
@@ -75,9 +79,6 @@ public:
                       const std::string& password = "") const;
 
 private:
-    // Runs a shell command line with this machine as the prefix; returns the exit status, output in `out`.
-    int Shell(const std::string& commandLine, std::string* out) const;
-
     ledrana::testing::TempPrefix prefix_;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
@@ -47,7 +48,13 @@ protected:
 TEST_F(CompattaTest, FirstCompactionLeavesThreeFilesAndTheNextCleansThemFirst) {
     MakeLargeArchive();
     const std::string original = Bytes(archive);
+    struct stat before {};
+    ASSERT_EQ(::stat(Host(archive).c_str(), &before), 0);
     CompattaArchivio(w, archive);
+    // The backup is the archive's own file, not a copy written again: the archive is replaced by a rename.
+    struct stat backup {};
+    ASSERT_EQ(::stat(Host(archive + ".tmp2").c_str(), &backup), 0);
+    EXPECT_EQ(backup.st_ino, before.st_ino);
     EXPECT_EQ(LogEntries(), std::vector<std::string>{});
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));

@@ -32,20 +32,22 @@ protected:
                                               "Long 9 | String \"solo\" | String \"f\""};
 };
 
-TEST_F(Fisse, ArchiveRowsAreReplacedByTheModels) {
-    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}, {2, "due"}});
+TEST_F(Fisse, ArchiveRowsAreReplacedByTheModelsAndCountedInTheReport) {
     ASSERT_EQ(w.Check3.value, 1); // as the window is delivered: no question
+    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}, {2, "due"}});
     Copy();
     EXPECT_EQ(Rows(archive, "CAUSALI"),
               (std::vector<std::string>{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_TRUE(LogEntries().empty());
-}
-
-TEST_F(Fisse, EmptyModelTableEmptiesTheArchiveTable) {
-    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {});
+    w.Db1.Execute("delete * from CAUSALI"); // an empty model table empties the archive's
     Copy();
     EXPECT_TRUE(Rows(archive, "CAUSALI").empty());
+    ASSERT_EQ(w.runReport.archives().size(), 1u);
+    const auto& copies = w.runReport.archives()[0].changes;
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].count, 2);
+    EXPECT_EQ(copies[1].count, 0);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(LogEntries().empty());
 }
 
 TEST_F(Fisse, UntickedOptionAsksAndNoKeepsTheRows) {

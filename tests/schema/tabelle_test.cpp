@@ -107,43 +107,48 @@ TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition)
     EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"X", "ID", "Y"}));
 }
 
-TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnes) {
+TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopened) {
     const std::string other = "C:\\ZU\\Ditta2000\\Altro.mdb";
-    MakeDatabase(other, {{"ORIGINE", {id}, {}, "", {{Variant(3)}}}});
-    MakeDatabase(model, {{"Clienti", {id}}});
-    MakeDatabase(archive, {{"CLIENTI", {id}}, {"MSysVecchia", {id}}, {"Tenuta", {id}}, {"Vecchia", {id}}}, {},
-                 "", {{"Allegata", other, "ORIGINE"}});
-    w.Check2.value = 1;
-    dialogs.AnswerWhenContains("Tabella Tenuta", vbNo);
-    dialogs.AnswerWhenContains("ELIMINO", vbYes);
-    OpenPair();
-    dao::Database before = w.Db2;
-    Confr_VerificaTabelleInPiuSuSecondoDB(w);
-
     auto question = [](const std::string& name, const std::string& note) {
         return Box{"ATTENZIONE \nsul secondo database la Tabella " + name + "  del secondo database " + note +
                        "\nnon esiste sul primo database \nELIMINO ?",
                    260, "Confr_VerificaTabelleInPiuSuSecondoDB"};
     };
-    EXPECT_EQ(Boxes(), (std::vector<Box>{question("Allegata", " (allegata da db ;DATABASE=" + other + ") "),
-                                         question("MSysVecchia", ""), question("Tenuta", ""),
-                                         question("Vecchia", "")}));
-    EXPECT_FALSE(before.IsOpen());
-    EXPECT_TRUE(w.Db2.IsOpen());
-    w.Db2.Close();
-    EXPECT_EQ(TableNames(archive), (std::vector<std::string>{"CLIENTI", "MSysVecchia", "Tenuta"}));
-    EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
-}
+    const struct {
+        int check2;
+        std::vector<Box> boxes;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {1,
+         {question("Allegata", " (allegata da db ;DATABASE=" + other + ") "), question("MSysVecchia", ""),
+          question("Tenuta", ""), question("Vecchia", "")},
+         {"CLIENTI", "MSysVecchia", "Tenuta"}},
+        {0, {}, {"CLIENTI", "MSysVecchia"}}, // nothing asked: all go but the engine's names
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.check2);
+        MakeDatabase(other, {{"ORIGINE", {id}, {}, "", {{Variant(3)}}}});
+        MakeDatabase(model, {{"Clienti", {id}}});
+        MakeDatabase(archive, {{"CLIENTI", {id}}, {"MSysVecchia", {id}}, {"Tenuta", {id}}, {"Vecchia", {id}}},
+                     {}, "", {{"Allegata", other, "ORIGINE"}});
+        w.Check2.value = c.check2;
+        dialogs = ScriptedDialogs();
+        dialogs.AnswerWhenContains("Tabella Tenuta", vbNo);
+        dialogs.AnswerWhenContains("ELIMINO", vbYes);
+        OpenPair();
+        dao::Database before = w.Db2;
+        Confr_VerificaTabelleInPiuSuSecondoDB(w);
 
-TEST_F(TabelleTest, SurplusTablesGoWithoutQuestionsAndDb2IsReopenedEvenWithNone) {
-    MakeDatabase(model, {{"A", {id}}});
-    MakeDatabase(archive, {{"A", {id}}});
-    OpenPair();
-    dao::Database before = w.Db2;
-    Confr_VerificaTabelleInPiuSuSecondoDB(w);
-    EXPECT_FALSE(before.IsOpen());
-    EXPECT_TRUE(w.Db2.IsOpen());
-    EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(Boxes(), c.boxes);
+        EXPECT_FALSE(before.IsOpen());
+        EXPECT_TRUE(w.Db2.IsOpen());
+        w.Db1.Close();
+        w.Db2.Close();
+        EXPECT_EQ(TableNames(archive), c.kept);
+        EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
+        for (const std::string& db : {other, model, archive})
+            std::filesystem::remove(Host(db));
+    }
 }
 
 } // namespace

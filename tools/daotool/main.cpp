@@ -47,12 +47,30 @@ using namespace ledrana;
 using namespace ledrana::dao;
 using manifest::SplitStatements;
 
+constexpr const char* kHelp =
+    "usage: daotool [--pwd PASSWORD] COMMAND ...\n"
+    "  create FILE [SCRIPT]         new database; SCRIPT (a file, or SQL text) holds Jet SQL statements\n"
+    "                               separated by \";\"\n"
+    "  exec FILE SQL...             runs each statement\n"
+    "  query FILE SQL               prints the rows, tab-separated, under a header line\n"
+    "  query --json FILE SQL        prints each row as one JSON array\n"
+    "  build MANIFEST FILE          new database made by the steps of MANIFEST\n"
+    "  import SOURCE DESTINATION    converts a Jet or ACE file into a new archive, one line per table\n"
+    "  querydef FILE NAME SQL       stores a saved query (replacing one of that name)\n"
+    "  property FILE TABLE NAME VALUE  sets or creates a text property of a table\n"
+    "  schema FILE                  prints the structure, one line per object\n"
+    "  password FILE OLD NEW        changes the database password\n"
+    "  compact SOURCE DESTINATION   writes a compacted copy\n"
+    "  hold FILE SECONDS            keeps the database open for that long, as the main program does\n"
+    "  --pwd PASSWORD               the database password\n"
+    "  -h, --help                   prints this text\n"
+    "exit status: 0 done, 1 engine error (number and description on stderr), 2 wrong usage\n";
+
+constexpr const char* kCommands[] = {"create",   "exec",   "query",    "build",   "import", "querydef",
+                                     "property", "schema", "password", "compact", "hold"};
+
 int Usage() {
-    std::cerr << "usage: daotool [--pwd PASSWORD] create FILE [SCRIPT] | exec FILE SQL... | query [--json] "
-                 "FILE SQL |\n"
-                 "       build MANIFEST FILE | import SOURCE DESTINATION | hold FILE SECONDS |\n"
-                 "       querydef FILE NAME SQL | property FILE TABLE NAME VALUE | schema FILE |\n"
-                 "       password FILE OLD NEW | compact SOURCE DESTINATION\n";
+    std::cerr << kHelp;
     return 2;
 }
 
@@ -302,7 +320,13 @@ int Run(std::vector<std::string> args) {
         pwdGiven = true;
         args.erase(args.begin(), args.begin() + 2);
     }
-    if (args.size() < 2) return Usage();
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kHelp;
+        return 0;
+    }
+    if (args.size() < 2 ||
+        std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
+        return Usage();
     const std::string cmd = args[0];
     const std::string file = args[1];
     DBEngine engine;

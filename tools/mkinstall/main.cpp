@@ -13,6 +13,22 @@
 #include <cstdlib>
 #include <string>
 
+namespace {
+
+constexpr const char* kHelp =
+    "uso: mkinstall PREFIX old|old-layout|current|large [--rows N] [--release DIR]\n"
+    "  PREFIX         la cartella che fa da macchina Windows (PREFIX/drive_c è C:)\n"
+    "  old            la versione 027: le ditte Alfa, Beta (con password), Gamma e la ditta dimostrativa\n"
+    "  old-layout     la versione 019, a una sola ditta (ditta\\scad32.mdb, ditta2000\\cont32.mdb)\n"
+    "  current        la versione 048.5, già aggiornata\n"
+    "  large          come old, con un giornale di N righe\n"
+    "  --rows N       le righe del giornale di large (predefinito 1000000)\n"
+    "  --release DIR  la cartella della versione nuova, per current (predefinita quella della build)\n"
+    "  -h, --help     stampa questo testo\n"
+    "uscita: 0 fatto, 1 errore (su standard error), 2 argomenti sbagliati\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
     ledrana::mkinstall::Options options;
     options.modelDb = MKINSTALL_MODEL_DB;
@@ -21,10 +37,17 @@ int main(int argc, char** argv) {
     std::string prefix;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
         if (arg == "--rows" && i + 1 < argc) {
             options.rows = std::strtoll(argv[++i], nullptr, 10);
         } else if (arg == "--release" && i + 1 < argc) {
             options.release = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            prefix.clear();
+            break;
         } else if (prefix.empty()) {
             prefix = arg;
         } else if (options.kind.empty()) {
@@ -34,9 +57,10 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (prefix.empty() || options.kind.empty() || options.rows <= 0) {
-        std::fprintf(stderr,
-                     "uso: mkinstall PREFIX old|old-layout|current|large [--rows N] [--release DIR]\n");
+    const bool known = options.kind == "old" || options.kind == "old-layout" || options.kind == "current" ||
+                       options.kind == "large";
+    if (prefix.empty() || !known || options.rows <= 0) {
+        std::fputs(kHelp, stderr);
         return 2;
     }
     try {

@@ -1,0 +1,353 @@
+#include "window/run_report_html.h"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace ledrana {
+
+namespace {
+
+struct KindText {
+    const char* heading;
+    bool table;         // a column for the table
+    const char* object; // the column of the field, index or query; nullptr when there is none
+    const char* detail; // the column of the detail; nullptr when there is none
+    const char* count;  // the column of the count; nullptr when there is none
+};
+
+// Indexed by ChangeKind.
+constexpr KindText kKinds[kChangeKinds] = {
+    {"Tabelle create", true, nullptr, nullptr, nullptr},
+    {"Tabelle eliminate, con le righe che contenevano", true, nullptr, nullptr, "Righe"},
+    {"Campi creati", true, "Campo", "Tipo", nullptr},
+    {"Campi cambiati", true, "Campo", "Tipo prima → dopo", nullptr},
+    {"Campi eliminati", true, "Campo", nullptr, nullptr},
+    {"Indici creati", true, "Indice", nullptr, nullptr},
+    {"Indici ricostruiti", true, "Indice", nullptr, nullptr},
+    {"Indici eliminati", true, "Indice", nullptr, nullptr},
+    {"Query salvate create", false, "Query", nullptr, nullptr},
+    {"Query salvate cambiate", false, "Query", nullptr, nullptr},
+    {"Query salvate eliminate", false, "Query", nullptr, nullptr},
+    {"Tabelle fisse copiate dal modello", true, nullptr, nullptr, "Righe"},
+    {"Valori Null completati", true, "Campo", nullptr, "Valori"},
+    {"Campi che ora accettano il testo vuoto", true, "Campo", nullptr, nullptr},
+    {"Valori cambiati dal nuovo tipo e registrati", true, "Campo", "File", "Valori"},
+    {"Cambiamenti non eseguiti", true, "Oggetto", "Testo del registro", nullptr},
+};
+
+constexpr const char* kStyle = R"(
+body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:60em}
+h1{font-size:16pt;margin:0 0 .3em}
+h2{font-size:13pt;border-bottom:2px solid #2a5d8f;padding-bottom:.1em;margin-top:1.4em}
+h3{font-size:11pt;margin:1em 0 .3em;font-family:"DejaVu Sans Mono",monospace}
+h3.company{font-size:12pt;font-family:inherit;color:#2a5d8f}
+h4{font-size:10pt;margin:.7em 0 .2em;color:#2a5d8f}
+table{border-collapse:collapse;margin:.2em 0 .6em}
+th,td{border:1px solid #bbb;padding:.15em .5em;text-align:left;vertical-align:top}
+th{background:#e8eef5}
+td.n{text-align:right}
+.ok{color:#17612b;font-weight:bold}
+.ko{color:#a8201a;font-weight:bold}
+.preview{border:2px solid #c77d00;background:#fff4df;padding:.5em;margin:.5em 0}
+.archive{border-left:4px solid #2a5d8f;padding-left:.8em;margin:.8em 0}
+.none{color:#666;font-style:italic}
+pre{white-space:pre-wrap;margin:0;font-family:inherit}
+@media print{body{margin:0;max-width:none}h2{page-break-after:avoid}.archive{page-break-inside:avoid}}
+)";
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        case '\r':
+            if (i + 1 < text.size() && text[i + 1] == '\n') break;
+            out += "<br>";
+            break;
+        case '\n':
+            out += "<br>";
+            break;
+        default:
+            // Other control characters have no place in a page.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+                out += ' ';
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::tm LocalTime(ReportClock::time_point t) {
+    const std::time_t s = ReportClock::to_time_t(t);
+    std::tm tm{};
+    localtime_r(&s, &tm);
+    return tm;
+}
+
+std::string Format(ReportClock::time_point t, const char* format) {
+    const std::tm tm = LocalTime(t);
+    char buf[64];
+    return std::strftime(buf, sizeof buf, format, &tm) ? std::string(buf) : std::string();
+}
+
+std::string Duration(double seconds) {
+    char buf[64];
+    if (seconds < 60) {
+        std::snprintf(buf, sizeof buf, "%.1f s", seconds);
+        std::string s = buf;
+        for (char& c : s)
+            if (c == '.') c = ',';
+        return s;
+    }
+    const long total = static_cast<long>(seconds + 0.5);
+    std::snprintf(buf, sizeof buf, "%ld min %02ld s", total / 60, total % 60);
+    return buf;
+}
+
+// Every text of a preview names the real folder where the run named its copy.
+class View {
+public:
+    explicit View(const RunReport& r) : r_(r) {}
+
+    std::string T(const std::string& text) const { return Escape(r_.RealNames(text)); }
+
+    std::string Page() {
+        const bool preview = r_.preview;
+        out_ += "<!DOCTYPE html>\n<html lang=\"it\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+        out_ += preview ? "Anteprima dell'aggiornamento" : "Rapporto dell'aggiornamento";
+        out_ += " — " + T(Format(r_.start, "%d/%m/%Y %H:%M:%S")) + "</title>\n<style>" + kStyle +
+                "</style>\n</head>\n<body>\n";
+        out_ += preview ? "<h1>Anteprima dell'aggiornamento di Tessaro</h1>\n"
+                        : "<h1>Rapporto dell'aggiornamento di Tessaro</h1>\n";
+        if (preview)
+            out_ +=
+                "<p class=\"preview\">Anteprima: l'aggiornamento è stato eseguito su copie degli archivi e "
+                "dei file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che "
+                "cosa farebbe l'aggiornamento. I file dei valori registrati che nomina sono stati scritti "
+                "accanto alle copie, non accanto agli archivi.</p>\n";
+        Summary();
+        Companies();
+        Boxes();
+        IniFiles();
+        Notes();
+        out_ += "</body>\n</html>\n";
+        return out_;
+    }
+
+private:
+    void Row(const char* label, const std::string& htmlValue) {
+        out_ += std::string("<tr><th>") + label + "</th><td>" + htmlValue + "</td></tr>\n";
+    }
+
+    void Summary() {
+        const double seconds = r_.end == ReportClock::time_point{}
+                                   ? 0
+                                   : std::chrono::duration<double>(r_.end - r_.start).count();
+        out_ += "<table class=\"summary\">\n";
+        Row("Inizio", T(Format(r_.start, "%d/%m/%Y %H:%M:%S")));
+        if (r_.end != ReportClock::time_point{}) Row("Fine", T(Format(r_.end, "%d/%m/%Y %H:%M:%S")));
+        Row("Durata", T(Duration(seconds)));
+        Row("Versione installata prima",
+            r_.versionBefore ? (r_.versionBefore->empty() ? "nessuna registrata" : T(*r_.versionBefore))
+                             : "nessuna (nuova installazione)");
+        Row(r_.preview ? "Versione che sarebbe installata" : "Versione installata ora", T(r_.versionNow));
+        Row("Cartella dati", T(r_.dataFolder));
+        const bool ok = r_.outcome == "Aggiornamento eseguito";
+        Row("Esito", "<span class=\"" + std::string(ok ? "ok" : "ko") + "\">" +
+                         (r_.outcome.empty() ? std::string("il programma è terminato prima della fine")
+                                             : T(r_.outcome)) +
+                         "</span>");
+        Row("Ditte aggiornate", std::to_string(r_.CompaniesUpdated()));
+        Row("Ditte non aggiornate", std::to_string(r_.CompaniesNotUpdated()));
+        Row("Finestre mostrate", std::to_string(r_.boxes().size()));
+        out_ += "</table>\n";
+    }
+
+    bool IsArchive(const std::string& path) const {
+        for (const ArchiveReport& a : r_.archives())
+            if (UCase(a.path) == UCase(path)) return true;
+        return false;
+    }
+
+    void ArchiveNotes(const std::string& path) {
+        std::string items;
+        for (const ReportNote& n : r_.notes())
+            if (!n.archive.empty() && UCase(n.archive) == UCase(path))
+                items += "<li>" + T(n.text) + "</li>\n";
+        if (!items.empty()) out_ += "<h4>Note</h4>\n<ul>\n" + items + "</ul>\n";
+    }
+
+    void Changes(const ArchiveReport& a) {
+        bool any = false;
+        for (int k = 0; k < kChangeKinds; ++k) {
+            const KindText& kt = kKinds[k];
+            std::string rows;
+            for (const ReportChange& c : a.changes) {
+                if (static_cast<int>(c.kind) != k) continue;
+                rows += "<tr data-change=\"" + std::to_string(k) + "\">";
+                if (kt.table) rows += "<td>" + T(c.table) + "</td>";
+                if (kt.object) rows += "<td>" + T(c.object) + "</td>";
+                if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
+                if (kt.count)
+                    rows += "<td class=\"n\">" + (c.count < 0 ? std::string("—") : std::to_string(c.count)) +
+                            "</td>";
+                rows += "</tr>\n";
+            }
+            if (rows.empty()) continue;
+            any = true;
+            out_ += std::string("<h4>") + kt.heading + "</h4>\n<table>\n<tr>";
+            if (kt.table) out_ += "<th>Tabella</th>";
+            if (kt.object) out_ += std::string("<th>") + kt.object + "</th>";
+            if (kt.detail) out_ += std::string("<th>") + kt.detail + "</th>";
+            if (kt.count) out_ += std::string("<th>") + kt.count + "</th>";
+            out_ += "</tr>\n" + rows + "</table>\n";
+        }
+        if (!any) out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
+    }
+
+    void Archive(const ArchiveReport& a) {
+        out_ += "<div class=\"archive\">\n<h3>" + T(a.path) + "</h3>\n";
+        if (a.outcome.empty()) {
+            out_ += "<p class=\"ko\">Il lavoro su questo archivio non è arrivato alla fine.</p>\n";
+        } else {
+            for (const std::string& line : a.outcome)
+                out_ += "<p class=\"" + std::string(a.updated ? "ok" : "ko") + "\">" + T(line) + "</p>\n";
+            out_ += "<p>Tempo impiegato: " + T(Duration(a.seconds)) + "</p>\n";
+        }
+        Changes(a);
+        ArchiveNotes(a.path);
+        out_ += "</div>\n";
+    }
+
+    void Companies() {
+        out_ += "<h2>Ditte</h2>\n";
+        if (r_.companies().empty()) out_ += "<p class=\"none\">Nessuna ditta.</p>\n";
+        for (const CompanyReport& c : r_.companies()) {
+            out_ += "<h3 class=\"company\">Ditta " + T(c.file) + "</h3>\n";
+            bool any = false;
+            for (const ArchiveReport& a : r_.archives())
+                any = any || a.company == c.file;
+            // A company the run passed over without looking at its archives: one of them is missing.
+            const std::string problem =
+                c.problem.empty() && !any ? "Impossibile aggiornare la ditta " + c.file : c.problem;
+            if (!problem.empty()) out_ += "<p class=\"ko\">" + T(problem) + "</p>\n";
+            for (const ArchiveReport& a : r_.archives())
+                if (a.company == c.file) Archive(a);
+        }
+        // Archives that no company named (the demo company's, a comparison of its own).
+        for (const ArchiveReport& a : r_.archives()) {
+            bool named = false;
+            for (const CompanyReport& c : r_.companies())
+                named = named || a.company == c.file;
+            if (!named) Archive(a);
+        }
+    }
+
+    void Boxes() {
+        out_ += "<h2>Finestre mostrate</h2>\n";
+        if (r_.boxes().empty()) {
+            out_ += "<p class=\"none\">Nessuna.</p>\n";
+            return;
+        }
+        out_ += "<table>\n<tr><th>#</th><th>Titolo</th><th>Testo</th><th>Risposta</th></tr>\n";
+        int n = 0;
+        for (const ReportBox& b : r_.boxes()) {
+            out_ += "<tr><td class=\"n\">" + std::to_string(++n) + "</td><td>" +
+                    T(b.title.empty() ? std::string(kAppTitle) : b.title) + "</td><td><pre>" + T(b.text) +
+                    "</pre></td><td>" + T(b.answer) + "</td></tr>\n";
+        }
+        out_ += "</table>\n";
+    }
+
+    void IniFiles() {
+        out_ += "<h2>File INI modificati</h2>\n";
+        if (r_.iniChanges().empty()) {
+            out_ += "<p class=\"none\">Nessuno.</p>\n";
+            return;
+        }
+        std::map<std::string, std::string> byFile; // upper-cased file -> rows
+        std::vector<std::string> order;
+        for (const IniChange& c : r_.iniChanges()) {
+            const std::string key = UCase(c.file);
+            if (!byFile.count(key)) order.push_back(c.file);
+            byFile[key] += "<tr><td>" + T(c.section) + "</td><td>" + T(c.key) + "</td><td>" +
+                           (c.before ? T(*c.before) : "<i>chiave aggiunta</i>") + "</td><td>" + T(c.after) +
+                           "</td></tr>\n";
+        }
+        for (const std::string& file : order) {
+            out_ += "<h3>" + T(file) +
+                    "</h3>\n<table>\n<tr><th>Sezione</th><th>Chiave</th><th>Prima</th>"
+                    "<th>Ora</th></tr>\n" +
+                    byFile[UCase(file)] + "</table>\n";
+        }
+    }
+
+    void Notes() {
+        std::string items;
+        for (const ReportNote& n : r_.notes()) {
+            if (!n.archive.empty() && IsArchive(n.archive)) continue; // shown with its archive
+            items +=
+                "<li>" + (n.archive.empty() ? std::string() : T(n.archive) + ": ") + T(n.text) + "</li>\n";
+        }
+        if (items.empty()) return;
+        out_ += "<h2>Note</h2>\n<ul>\n" + items + "</ul>\n";
+    }
+
+    const RunReport& r_;
+    std::string out_;
+};
+
+} // namespace
+
+std::string RunReportHtml(const RunReport& report) {
+    return View(report).Page();
+}
+
+std::string RunReportFileName(const RunReport& report) {
+    return std::string(report.preview ? "anteprima-" : "aggiornamento-") +
+           Format(report.start, "%Y%m%d-%H%M%S") + ".html";
+}
+
+std::string WriteRunReport(const RunReport& report) {
+    std::string folder = report.folder;
+    if (folder.empty()) {
+        folder = report.dataFolder + "\\ledrana\\rapporti";
+        if (!platform::FolderExists(folder)) platform::MkDir(folder);
+    }
+    const std::string page = RunReportHtml(report);
+    std::string name = RunReportFileName(report);
+    const std::string stem = name.substr(0, name.size() - 5);
+    for (int n = 2;; ++n) {
+        try {
+            platform::WriteNewFile(folder + "\\" + name, page);
+            return folder + "\\" + name;
+        } catch (const Error& e) {
+            if (e.number() != 58 || n > 99) throw;
+        }
+        name = stem + "-" + std::to_string(n) + ".html";
+    }
+}
+
+} // namespace ledrana
