@@ -1,5 +1,6 @@
 // bench-dao [ROWS] [FOLDER]: times the engine and a raw SQLite baseline on the same work, in one run, on a
-// table of ROWS rows (default 1,000,000) and 10 fields, in FOLDER (default bench-work/dao in the build folder). Prints
+// table of ROWS rows (default 1,000,000) and 10 fields, in FOLDER (default bench-work/dao in the build
+// folder). Prints
 //   NAME ours=SECONDS baseline=SECONDS ratio=R
 // for walk_edit_update, execute_update, addnew_update and compact, then peak_rss_mb=M.
 
@@ -19,12 +20,12 @@ namespace {
 
 using namespace ledrana::dao;
 using namespace ledrana::bench;
-const char* kTable =
-    "CREATE TABLE T (A LONG, B LONG, C DOUBLE, D TEXT(20), E TEXT(50), F DATETIME, G CURRENCY, H SHORT, I YESNO, "
-    "J TEXT(10))";
-const char* kRawTable =
-    "CREATE TABLE T (A INTEGER, B INTEGER, C REAL, D TEXT COLLATE NOCASE, E TEXT COLLATE NOCASE, F REAL, G REAL, "
-    "H INTEGER, I INTEGER, J TEXT COLLATE NOCASE)";
+const char* kTable = "CREATE TABLE T (A LONG, B LONG, C DOUBLE, D TEXT(20), E TEXT(50), F DATETIME, G "
+                     "CURRENCY, H SHORT, I YESNO, "
+                     "J TEXT(10))";
+const char* kRawTable = "CREATE TABLE T (A INTEGER, B INTEGER, C REAL, D TEXT COLLATE NOCASE, E TEXT COLLATE "
+                        "NOCASE, F REAL, G REAL, "
+                        "H INTEGER, I INTEGER, J TEXT COLLATE NOCASE)";
 
 void Check(sqlite3* db, int rc) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
@@ -41,9 +42,13 @@ sqlite3* OpenRaw(const std::string& path) {
     return db;
 }
 
-std::string Text(const char* prefix, long i) { return prefix + std::to_string(i); }
+std::string Text(const char* prefix, long i) {
+    return prefix + std::to_string(i);
+}
 
-void RemoveFile(DBEngine& engine, const std::string& path) { std::remove(engine.HostPath(path).c_str()); }
+void RemoveFile(DBEngine& engine, const std::string& path) {
+    std::remove(engine.HostPath(path).c_str());
+}
 
 } // namespace
 
@@ -59,10 +64,12 @@ int main(int argc, char** argv) {
     long rows = argc > 1 ? std::stol(argv[1]) : 1000000;
     std::string folder = argc > 2 ? argv[2] : LEDRANA_BENCH_WORK;
     std::string ours = folder + "/bench-ours.mdb", raw = folder + "/bench-raw.db";
-    std::string oursCompact = folder + "/bench-ours-compact.mdb", rawCompact = folder + "/bench-raw-compact.db";
+    std::string oursCompact = folder + "/bench-ours-compact.mdb",
+                rawCompact = folder + "/bench-raw-compact.db";
     try {
         DBEngine engine;
-        for (const auto& p : {ours, raw, oursCompact, rawCompact}) RemoveFile(engine, p);
+        for (const auto& p : {ours, raw, oursCompact, rawCompact})
+            RemoveFile(engine, p);
         std::printf("rows=%ld fields=10\n", rows);
 
         // AddNew / Update of every row.
@@ -72,8 +79,8 @@ int main(int argc, char** argv) {
         {
             Recordset rs = db.OpenRecordset("T");
             Fields f = rs.Fields();
-            Field a = f["A"], b = f["B"], c = f["C"], d = f["D"], e = f["E"], fd = f["F"], g = f["G"], h = f["H"],
-                  i = f["I"], j = f["J"];
+            Field a = f["A"], b = f["B"], c = f["C"], d = f["D"], e = f["E"], fd = f["F"], g = f["G"],
+                  h = f["H"], i = f["I"], j = f["J"];
             for (long k = 0; k < rows; ++k) {
                 rs.AddNew();
                 a.SetValue(static_cast<int>(k));
@@ -97,7 +104,8 @@ int main(int argc, char** argv) {
         {
             sqlite3_exec(rdb, "BEGIN", nullptr, nullptr, nullptr);
             sqlite3_stmt* s = nullptr;
-            Check(rdb, sqlite3_prepare_v2(rdb, "INSERT INTO T VALUES (?,?,?,?,?,?,?,?,?,?)", -1, &s, nullptr));
+            Check(rdb,
+                  sqlite3_prepare_v2(rdb, "INSERT INTO T VALUES (?,?,?,?,?,?,?,?,?,?)", -1, &s, nullptr));
             for (long k = 0; k < rows; ++k) {
                 std::string d = Text("cod", k), e = Text("descrizione della riga ", k), j = Text("j", k % 97);
                 sqlite3_bind_int64(s, 1, k);
@@ -138,8 +146,10 @@ int main(int argc, char** argv) {
         {
             sqlite3_exec(rdb, "BEGIN", nullptr, nullptr, nullptr);
             sqlite3_stmt *sel = nullptr, *upd = nullptr;
-            Check(rdb, sqlite3_prepare_v2(rdb, "SELECT rowid, A, B, C, D, E, F, G, H, I, J FROM T", -1, &sel, nullptr));
-            Check(rdb, sqlite3_prepare_v2(rdb, "UPDATE T SET B = ?, E = ? WHERE rowid = ?", -1, &upd, nullptr));
+            Check(rdb, sqlite3_prepare_v2(rdb, "SELECT rowid, A, B, C, D, E, F, G, H, I, J FROM T", -1, &sel,
+                                          nullptr));
+            Check(rdb,
+                  sqlite3_prepare_v2(rdb, "UPDATE T SET B = ?, E = ? WHERE rowid = ?", -1, &upd, nullptr));
             while (sqlite3_step(sel) == SQLITE_ROW) {
                 long a = sqlite3_column_int64(sel, 1);
                 std::string e = "cambiata " + std::to_string(a);
@@ -158,7 +168,7 @@ int main(int argc, char** argv) {
         // One UPDATE statement over the table.
         t0 = Clock::now();
         db.Execute("update T set A=B");
-        db.Close();  // commits
+        db.Close(); // commits
         double oursExec = Seconds(t0);
         t0 = Clock::now();
         Check(rdb, sqlite3_exec(rdb, "UPDATE T SET A=B", nullptr, nullptr, nullptr));
@@ -169,7 +179,8 @@ int main(int argc, char** argv) {
         engine.CompactDatabase(ours, oursCompact);
         double oursCompactTime = Seconds(t0);
         t0 = Clock::now();
-        Check(rdb, sqlite3_exec(rdb, ("VACUUM INTO '" + rawCompact + "'").c_str(), nullptr, nullptr, nullptr));
+        Check(rdb,
+              sqlite3_exec(rdb, ("VACUUM INTO '" + rawCompact + "'").c_str(), nullptr, nullptr, nullptr));
         double baseCompact = Seconds(t0);
         sqlite3_close(rdb);
 
@@ -178,7 +189,8 @@ int main(int argc, char** argv) {
         Line("addnew_update", oursAdd, baseAdd);
         Line("compact", oursCompactTime, baseCompact);
         std::printf("peak_rss_mb=%ld\n", static_cast<long>(PeakRssMb()));
-        for (const auto& p : {ours, raw, oursCompact, rawCompact}) RemoveFile(engine, p);
+        for (const auto& p : {ours, raw, oursCompact, rawCompact})
+            RemoveFile(engine, p);
     } catch (const ledrana::Error& e) {
         std::fprintf(stderr, "%d %s\n", e.number(), e.description().c_str());
         return 1;

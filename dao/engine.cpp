@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/newfile.h"
 #include "platform/paths.h"
+#include "platform/vb_errors.h"
 
 #include <sodium.h>
 
@@ -541,7 +542,7 @@ bool DBEngine::IsWholeDatabase(const std::string& path) const {
 
 namespace {
 DatabaseImpl& Impl(const std::shared_ptr<DatabaseImpl>& p) {
-    if (!p) throw Error(91, "Variabile oggetto o variabile del blocco With non impostata");
+    if (!p) throw VbError(91);
     return *p;
 }
 } // namespace

@@ -2,7 +2,9 @@
 
 #include "dao/internal.h"
 
+#include "dao/functions.h"
 #include "platform/paths.h"
+#include "platform/vb_errors.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -95,10 +97,19 @@ constexpr ErrorText kTexts[] = {
     {3420, "Oggetto non valido o non più impostato."},
     {3421, "Errore di conversione del tipo di dati."},
     {3464, "Tipo di dati non corrispondente nell'espressione criterio."},
-    {91, "Variabile oggetto o variabile del blocco With non impostata"},
-    {6, "Overflow"},
-    {13, "Tipo non corrispondente"},
-    {94, "Utilizzo non valido di Null"},
+    // Wordings of the SQL translator.
+    {3096, "Impossibile utilizzare una funzione di aggregazione nella clausola WHERE (|)."},
+    {3128, "Specificare la tabella contenente i record da eliminare."},
+    {3135, "Errore di sintassi nell'operazione JOIN."},
+    {3138, "Errore di sintassi nella clausola ORDER BY."},
+    {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, "
+           "oppure la punteggiatura non è corretta."},
+    {3142, "Caratteri trovati dopo la fine dell'istruzione SQL."},
+    {3289, "Errore di sintassi nella clausola CONSTRAINT."},
+    {3291, "Errore di sintassi nell'istruzione CREATE INDEX."},
+    {3293, "Errore di sintassi nell'istruzione ALTER TABLE."},
+    {3295, "Errore di sintassi nell'istruzione DROP TABLE o DROP INDEX."},
+    {3346, "Il numero dei valori della query e quello dei campi di destinazione non coincidono."},
 };
 
 #undef CHIUDERE_ALTRI
@@ -109,6 +120,7 @@ std::string JetErrorText(int number, std::string_view arg1, std::string_view arg
     const char* text = nullptr;
     for (const auto& e : kTexts)
         if (e.number == number) text = e.text;
+    if (!text && number < 1000) return VbErrorDescription(number); // VB's run-time errors
     if (!text) return "Errore " + std::to_string(number) + " del motore di database.";
     std::string out;
     int arg = 0;
@@ -164,13 +176,7 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
     int ext = db ? sqlite3_extended_errcode(db) : rc;
     int primary = ext & 0xff;
     // The SQL functions report "NNNN description" (or "#NNNN description").
-    std::size_t skip = !msg.empty() && msg[0] == '#' ? 1 : 0;
-    if (msg.size() > skip && msg[skip] >= '1' && msg[skip] <= '9') {
-        char* end = nullptr;
-        long n = std::strtol(msg.c_str() + skip, &end, 10);
-        if (end && *end == ' ' && n > 0 && n < 100000)
-            return Error(static_cast<int>(n), std::string(end + 1));
-    }
+    if (auto raised = vb::FunctionError(msg)) return *raised;
     if (primary == SQLITE_CONSTRAINT) {
         if (ext == SQLITE_CONSTRAINT_NOTNULL) return JetError(3314, After(msg, "failed: "));
         return JetError(3022);

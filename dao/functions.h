@@ -97,6 +97,14 @@ std::optional<double> ParseDate(std::string_view text);
 // A Boolean written in text: "True"/"False" or a number. Empty when it is neither.
 std::optional<bool> ParseBoolean(std::string_view text);
 
+// The pieces of date texts that ParseDate and Jet SQL's #date# literals share: whether y-m-d is a day of
+// the calendar (years 100 to 9999); up to maxDigits decimal digits at s[i], giving how many were read; a
+// time of day at s[i] as a fraction of a day: h:nn[:ss] or h.nn[.ss] with two-digit minutes and seconds
+// (in a SQL literal, `sqlLiteral`: ':' only, one or two digits each), blanks, then an optional AM/PM.
+bool ValidDate(int y, int m, int d);
+int ReadDigits(std::string_view s, std::size_t& i, int maxDigits, int& value);
+bool ReadTime(std::string_view s, std::size_t& i, double& fraction, bool sqlLiteral = false);
+
 // CStr of numbers and dates (rules above). The results are appended to out, without allocation when
 // out has room.
 void AppendDouble(std::string& out, double v);

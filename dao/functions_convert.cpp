@@ -35,16 +35,7 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
+} // namespace
 
 bool ValidDate(int y, int m, int d) {
     static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -61,21 +52,22 @@ int ReadDigits(std::string_view s, std::size_t& i, int maxDigits, int& value) {
     return static_cast<int>(i - start);
 }
 
-// hh:nn[:ss] or hh.nn[.ss], then an optional AM/PM.
-bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
+bool ReadTime(std::string_view s, std::size_t& i, double& fraction, bool sqlLiteral) {
     int h, n, sec = 0;
-    if (!ReadDigits(s, i, 2, h) || i >= s.size() || (s[i] != ':' && s[i] != '.')) return false;
-    char sep = s[i++];
-    if (ReadDigits(s, i, 2, n) != 2) return false;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || (s[i] != ':' && (sqlLiteral || s[i] != '.')))
+        return false;
+    const char sep = s[i++];
+    const int digits = sqlLiteral ? 1 : 2; // at least, for the minutes and the seconds
+    if (ReadDigits(s, i, 2, n) < digits) return false;
     if (i < s.size() && s[i] == sep) {
         ++i;
-        if (ReadDigits(s, i, 2, sec) != 2) return false;
+        if (ReadDigits(s, i, 2, sec) < digits) return false;
     }
     while (i < s.size() && IsBlank(s[i]))
         ++i;
     if (i + 2 <= s.size()) {
         std::string_view suffix = s.substr(i, 2);
-        bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
+        bool am = EqualsNoCase(suffix, "AM"), pm = EqualsNoCase(suffix, "PM");
         if (am || pm) {
             if (h < 1 || h > 12) return false;
             if (am && h == 12) h = 0;
@@ -87,6 +79,8 @@ bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
     fraction = TimeFraction(h, n, sec);
     return true;
 }
+
+namespace {
 
 void Append2(std::string& out, int v) {
     out += static_cast<char>('0' + v / 10 % 10);
@@ -252,8 +246,8 @@ std::optional<double> ParseDate(std::string_view text) {
 
 std::optional<bool> ParseBoolean(std::string_view text) {
     std::string_view s = Trim(text);
-    if (EqualsNoCaseAscii(s, "True")) return true;
-    if (EqualsNoCaseAscii(s, "False")) return false;
+    if (EqualsNoCase(s, "True")) return true;
+    if (EqualsNoCase(s, "False")) return false;
     if (auto n = ParseNumber(s)) return *n != 0;
     return std::nullopt;
 }

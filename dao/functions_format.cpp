@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dao/functions.h"
+#include "platform/text.h"
 
 namespace ledrana::dao::vb {
 
@@ -27,13 +28,6 @@ const char* const kDayShort[] = {"dom", "lun", "mar", "mer", "gio", "ven", "sab"
 
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
 }
 
 bool StartsNoCase(std::string_view s, std::size_t i, std::string_view prefix) {

@@ -1,6 +1,7 @@
 // Reading Jet and ACE files through libmdb: header checks, table definitions and raw row values.
 
 #include "dao/jet_file.h"
+#include "dao/jet_password.h"
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -27,72 +28,34 @@ constexpr std::size_t kMaxLongValue = std::size_t{1} << 30;
 // A calculated column's value: 16 bytes, the value's length (4), the value, then 3 more bytes at most.
 constexpr int kCalculatedHeader = 20;
 
-void Rc4(const unsigned char* key, std::size_t keyLen, unsigned char* data, std::size_t len) {
-    unsigned char s[256];
-    for (int i = 0; i < 256; ++i)
-        s[i] = static_cast<unsigned char>(i);
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % keyLen]) & 0xff;
-        std::swap(s[i], s[j]);
-    }
-    for (std::size_t n = 0, i = 0, j = 0; n < len; ++n) {
-        i = (i + 1) & 0xff;
-        j = (j + s[i]) & 0xff;
-        std::swap(s[i], s[j]);
-        data[n] ^= s[(s[i] + s[j]) & 0xff];
-    }
-}
-
 std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
 }
 
-// UTF-16LE code units to UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
-    std::string out;
-    out.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
 // Jet 4 text: UTF-16LE, or "compressed" (0xFF 0xFE, then runs of one-byte characters and runs of
 // two-byte ones, each run ended by a 0 byte).
 std::string Jet4Text(const unsigned char* p, std::size_t n) {
-    std::vector<std::uint16_t> units;
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-        units.reserve(n);
-        bool compressed = true;
-        for (std::size_t i = 2; i < n;) {
-            if (p[i] == 0) {
-                compressed = !compressed;
-                ++i;
-            } else if (compressed) {
-                units.push_back(p[i++]);
-            } else if (i + 1 < n) {
-                units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
-                i += 2;
-            } else {
-                break;
-            }
+    const auto* bytes = reinterpret_cast<const char*>(p);
+    if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return Utf16ToUtf8(std::string_view(bytes, n), false);
+    std::string units;
+    units.reserve(2 * n);
+    bool compressed = true;
+    for (std::size_t i = 2; i < n;) {
+        if (p[i] == 0) {
+            compressed = !compressed;
+            ++i;
+        } else if (compressed) {
+            units += bytes[i++];
+            units += '\0';
+        } else if (i + 1 < n) {
+            units.append(bytes + i, 2);
+            i += 2;
+        } else {
+            break;
         }
-    } else {
-        units.reserve(n / 2);
-        for (std::size_t i = 0; i + 1 < n; i += 2)
-            units.push_back(static_cast<std::uint16_t>(p[i] | p[i + 1] << 8));
     }
-    return Utf16ToUtf8(units);
+    return Utf16ToUtf8(units, false);
 }
 
 std::string GuidText(const unsigned char* k) {
@@ -284,8 +247,7 @@ std::optional<Header> ParseHeader(std::string_view first) {
     std::size_t masked = h.version == 0 ? 126 : 128;
     if (first.size() >= 0x18 + masked) {
         std::string plain(first.substr(0x18, masked));
-        const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-        Rc4(key, 4, reinterpret_cast<unsigned char*>(plain.data()), plain.size());
+        UnmaskHeader(reinterpret_cast<unsigned char*>(plain.data()), plain.size());
         auto* p = reinterpret_cast<const unsigned char*>(plain.data());
         h.codePage = p[0x3c - 0x18] | p[0x3d - 0x18] << 8;
         h.dbKey = Le32(p + (0x3e - 0x18));

@@ -20,8 +20,10 @@ constexpr std::size_t kPassword = 0x42;     // 20 bytes (Jet 3), 40 bytes (Jet 4
 constexpr std::size_t kCreationDate = 0x72; // 8 bytes, a Date (Jet 4, ACE)
 constexpr std::size_t kVersion = 0x14;      // 0 Jet 3, 1 Jet 4, 2 and above ACE
 
+} // namespace
+
 // The fixed RC4 stream Jet masks the header with: RC4 under the key C7 DA 39 6B.
-void Unmask(unsigned char* data, std::size_t length) {
+void UnmaskHeader(unsigned char* data, std::size_t length) {
     const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
     unsigned char s[256];
     for (int i = 0; i < 256; ++i)
@@ -38,26 +40,6 @@ void Unmask(unsigned char* data, std::size_t length) {
     }
 }
 
-// UTF-16LE up to the first NUL, as UTF-8.
-std::string Utf16ToUtf8(const unsigned char* p, std::size_t units) {
-    std::string out;
-    for (std::size_t k = 0; k < units; ++k) {
-        std::uint32_t c = p[2 * k] | (p[2 * k + 1] << 8);
-        if (c == 0) break;
-        if (c >= 0xD800 && c < 0xDC00 && k + 1 < units) {
-            std::uint32_t low = p[2 * k + 2] | (p[2 * k + 3] << 8);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++k;
-            }
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-} // namespace
-
 DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t size) {
     DatabasePassword out;
     if (!header || size < kMaskedStart + kMaskedLength) return out;
@@ -68,7 +50,7 @@ DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t
 
     unsigned char page[kMaskedStart + kMaskedLength];
     std::memcpy(page, header, sizeof page);
-    Unmask(page + kMaskedStart, jet3 ? 126 : 128);
+    UnmaskHeader(page + kMaskedStart, jet3 ? 126 : 128);
 
     out.encrypted =
         (page[kDatabaseKey] | page[kDatabaseKey + 1] | page[kDatabaseKey + 2] | page[kDatabaseKey + 3]) != 0;
@@ -92,7 +74,11 @@ DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t
     const auto udays = static_cast<std::uint32_t>(days);
     for (std::size_t i = 0; i < 40; ++i)
         pwd[i] ^= static_cast<unsigned char>(udays >> (8 * (i % 4)));
-    out.password = Utf16ToUtf8(pwd, 20);
+    // UTF-16LE up to the first NUL character.
+    std::size_t units = 0;
+    while (units < 20 && (pwd[2 * units] | pwd[2 * units + 1]) != 0)
+        ++units;
+    out.password = Utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(pwd), 2 * units), false);
     return out;
 }
 

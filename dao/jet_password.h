@@ -23,4 +23,8 @@ struct DatabasePassword {
 // ACE header gives an empty result: recognising the file is the caller's job.
 DatabasePassword DecodeDatabasePassword(const unsigned char* header, std::size_t size);
 
+// Removes (or puts back) the fixed RC4 stream that masks the header page from 0x18 on: `data` is the
+// masked part, from its start.
+void UnmaskHeader(unsigned char* data, std::size_t length);
+
 } // namespace ledrana::dao::jet

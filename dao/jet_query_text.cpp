@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "dao/jet_queries.h"
+#include "platform/text.h"
 
 namespace ledrana::dao::jet {
 
@@ -50,13 +51,6 @@ constexpr const char* kUnionPart2 = "X7YZ_____2";
 struct Undecodable : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 bool IsWordChar(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
@@ -121,7 +115,7 @@ struct Source {
 
     bool IsJoin() const { return left != nullptr; }
     bool Contains(std::string_view table) const {
-        return IsJoin() ? left->Contains(table) || right->Contains(table) : EqualsNoCaseAscii(key, table);
+        return IsJoin() ? left->Contains(table) || right->Contains(table) : EqualsNoCase(key, table);
     }
     std::string Render(bool topLevel) const {
         if (!IsJoin()) return text;
@@ -273,7 +267,7 @@ public:
     std::string OrderBy() const {
         std::vector<std::string> keys;
         for (const QueryRow* o : Rows(kAttrOrderBy))
-            keys.push_back(o->expression + (EqualsNoCaseAscii(o->name1, "D") ? " DESC" : ""));
+            keys.push_back(o->expression + (EqualsNoCase(o->name1, "D") ? " DESC" : ""));
         return keys.empty() ? "" : " ORDER BY " + Join(keys, ", ");
     }
 

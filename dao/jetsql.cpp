@@ -7,6 +7,7 @@
 
 #include "dao/dao.h"
 #include "dao/jetsql_parser.h"
+#include "platform/text.h"
 
 namespace ledrana::dao {
 
@@ -57,14 +58,6 @@ std::string BuildCrosstab(const JetStatement::CrosstabParts& x, const std::vecto
 namespace jetsql {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Words that cannot stand bare as a name or an alias.
 const char* const kReserved[] = {

@@ -1,6 +1,6 @@
-// The errors of the SQL translator and of the SQL functions. VB's descriptions come from the program's
-// table (platform/vb_errors.h), Jet's from the engine's (JetErrorText); only the wordings that belong to
-// the translator alone are here.
+// The errors of the SQL translator and of the SQL functions. Their descriptions come from the engine's
+// table (JetErrorText), which takes VB's from the program's (platform/vb_errors.h); only Jet's wordings of
+// the faults of an expression are here.
 
 #include <string>
 
@@ -13,28 +13,6 @@
 namespace ledrana::dao::jetsql {
 
 namespace {
-
-struct Message {
-    int number;
-    const char* text;
-};
-
-// The translator's own wordings, for the numbers that the engine's table (JetErrorText) does not hold.
-// '|' stands for the argument.
-const Message kMessages[] = {
-    {3096, "Impossibile utilizzare una funzione di aggregazione nella clausola WHERE (|)."},
-    {3128, "Specificare la tabella contenente i record da eliminare."},
-    {3135, "Errore di sintassi nell'operazione JOIN."},
-    {3138, "Errore di sintassi nella clausola ORDER BY."},
-    {3141, "L'istruzione SELECT include una parola riservata o un nome di argomento non corretto o mancante, "
-           "oppure la punteggiatura non è corretta."},
-    {3142, "Caratteri trovati dopo la fine dell'istruzione SQL."},
-    {3289, "Errore di sintassi nella clausola CONSTRAINT."},
-    {3291, "Errore di sintassi nell'istruzione CREATE INDEX."},
-    {3293, "Errore di sintassi nell'istruzione ALTER TABLE."},
-    {3295, "Errore di sintassi nell'istruzione DROP TABLE o DROP INDEX."},
-    {3346, "Il numero dei valori della query e quello dei campi di destinazione non coincidono."},
-};
 
 // Jet's wordings of 3075, one per fault.
 const char* const kExpressionMessages[] = {
@@ -59,9 +37,6 @@ std::string Fill(const char* text, std::string_view argument) {
 } // namespace
 
 Error SqlError(int number, std::string_view argument) {
-    if (number < 1000) return Error(number, VbErrorDescription(number)); // VB's run-time errors
-    for (const Message& m : kMessages)
-        if (m.number == number) return Error(number, Fill(m.text, argument));
     return Error(number, JetErrorText(number, argument));
 }
 
@@ -74,11 +49,12 @@ Error ExpressionError(ExprFault fault, std::string_view expression) {
 namespace ledrana::dao::vb {
 
 std::optional<Error> FunctionError(std::string_view message) {
-    std::size_t i = 0;
+    std::size_t i = !message.empty() && message[0] == '#' ? 1 : 0;
+    const std::size_t start = i;
     int number = 0;
-    while (i < message.size() && message[i] >= '0' && message[i] <= '9')
+    while (i < message.size() && i - start < 6 && message[i] >= '0' && message[i] <= '9')
         number = number * 10 + (message[i++] - '0');
-    if (i == 0 || number == 0 || i >= message.size() || message[i] != ' ') return std::nullopt;
+    if (i == start || number == 0 || i >= message.size() || message[i] != ' ') return std::nullopt;
     return Error(number, std::string(message.substr(i + 1)));
 }
 

@@ -7,6 +7,7 @@
 
 #include "dao/functions.h"
 #include "dao/jetsql_internal.h"
+#include "platform/text.h"
 
 namespace ledrana::dao::jetsql {
 
@@ -19,64 +20,9 @@ bool IsNameChar(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 
-// Reads an unsigned decimal number of at most maxDigits digits at s[i]; false when there is none.
-bool ReadInt(std::string_view s, std::size_t& i, int maxDigits, int& value) {
-    std::size_t start = i;
-    value = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) &&
-           i - start < std::size_t(maxDigits)) {
-        value = value * 10 + (s[i] - '0');
-        ++i;
-    }
-    return i > start;
-}
-
 void SkipBlanks(std::string_view s, std::size_t& i) {
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
         ++i;
-}
-
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// h:nn[:ss] [AM|PM] at s[i]; adds the fraction of the day to dayNumber.
-bool ReadTime(std::string_view s, std::size_t& i, double& fraction) {
-    int h = 0, n = 0, sec = 0;
-    if (!ReadInt(s, i, 2, h)) return false;
-    if (i >= s.size() || s[i] != ':') return false;
-    ++i;
-    if (!ReadInt(s, i, 2, n)) return false;
-    if (i < s.size() && s[i] == ':') {
-        ++i;
-        if (!ReadInt(s, i, 2, sec)) return false;
-    }
-    SkipBlanks(s, i);
-    if (i + 2 <= s.size()) {
-        std::string_view suffix = s.substr(i, 2);
-        bool am = EqualsNoCaseAscii(suffix, "AM"), pm = EqualsNoCaseAscii(suffix, "PM");
-        if (am || pm) {
-            if (h < 1 || h > 12) return false;
-            if (am && h == 12) h = 0;
-            if (pm && h != 12) h += 12;
-            i += 2;
-        }
-    }
-    if (h > 23 || n > 59 || sec > 59) return false;
-    fraction = (h * 3600 + n * 60 + sec) / 86400.0;
-    return true;
-}
-
-bool ValidDate(int y, int m, int d) {
-    static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    int max = (m == 2 && !leap) ? 28 : days[m - 1];
-    return d <= max;
 }
 
 [[noreturn]] void LexError(std::string_view sql, std::size_t from, ExprFault fault) {
@@ -91,27 +37,28 @@ bool ParseDateLiteral(std::string_view s, double& dayNumber) {
     std::size_t start = i;
     int a = 0, b = 0, c = 0;
     double fraction = 0;
-    if (ReadInt(s, i, 4, a) && i < s.size() && (s[i] == '/' || s[i] == '-')) {
+    if (vb::ReadDigits(s, i, 4, a) && i < s.size() && (s[i] == '/' || s[i] == '-')) {
         bool yearFirst = i - start > 2;
         char sep = s[i++];
-        if (!ReadInt(s, i, 2, b) || i >= s.size() || s[i] != sep) return false;
+        if (!vb::ReadDigits(s, i, 2, b) || i >= s.size() || s[i] != sep) return false;
         ++i;
-        if (!ReadInt(s, i, 4, c)) return false;
+        if (!vb::ReadDigits(s, i, 4, c)) return false;
         int y, m, d;
         if (yearFirst) {
             y = a, m = b, d = c; // yyyy-mm-dd
         } else {
             m = a, d = b, y = c; // U.S. m/d/yyyy, whatever the regional settings
             if (y < 100) y += y < 30 ? 2000 : 1900;
-            if (!ValidDate(y, m, d) && ValidDate(y, d, m)) std::swap(m, d); // 13/1/2020 is 13 January
+            // 13/1/2020 is 13 January
+            if (!vb::ValidDate(y, m, d) && vb::ValidDate(y, d, m)) std::swap(m, d);
         }
-        if (!ValidDate(y, m, d)) return false;
+        if (!vb::ValidDate(y, m, d)) return false;
         dayNumber = vb::DayNumber(y, m, d);
         SkipBlanks(s, i);
-        if (i < s.size() && !ReadTime(s, i, fraction)) return false;
+        if (i < s.size() && !vb::ReadTime(s, i, fraction, true)) return false;
     } else {
         i = start;
-        if (!ReadTime(s, i, fraction)) return false;
+        if (!vb::ReadTime(s, i, fraction, true)) return false;
         dayNumber = 0;
     }
     SkipBlanks(s, i);

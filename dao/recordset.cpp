@@ -3,6 +3,7 @@
 
 #include "dao/internal.h"
 #include "dao/jetsql.h"
+#include "platform/vb_errors.h"
 
 #include <algorithm>
 #include <cctype>
@@ -1077,7 +1078,7 @@ void RecordsetImpl::Close() {
 
 namespace {
 RecordsetImpl& R(const std::shared_ptr<RecordsetImpl>& p) {
-    if (!p) throw Error(91, "Variabile oggetto o variabile del blocco With non impostata");
+    if (!p) throw VbError(91);
     p->CheckOpen();
     return *p;
 }
@@ -1193,7 +1194,7 @@ dao::Fields Recordset::Fields() const {
 }
 
 void Recordset::Close() {
-    if (!impl_) throw Error(91, "Variabile oggetto o variabile del blocco With non impostata");
+    if (!impl_) throw VbError(91);
     impl_->Close();
 }
 

@@ -6,6 +6,8 @@
 #include "dao/calendar.h"
 
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/vb_errors.h"
 
 #include <charconv>
 #include <cmath>
@@ -15,25 +17,14 @@
 namespace ledrana::dao {
 namespace {
 
-Error Overflow() { return Error(6, "Overflow"); }
-Error Mismatch() { return Error(13, "Tipo non corrispondente"); }
-Error InvalidNull() { return Error(94, "Utilizzo non valido di Null"); }
+Error Overflow() { return VbError(6); }
+Error Mismatch() { return VbError(13); }
+Error InvalidNull() { return VbError(94); }
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
-}
-
-bool EqualsAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Reads text as VB's Val-like strict number: the whole text must be a number.
@@ -344,8 +335,8 @@ bool Variant::ToBoolean() const {
         throw InvalidNull();
     case Kind::String: {
         std::string_view t = Trim(s_);
-        if (EqualsAscii(t, "True") || EqualsAscii(t, "Vero")) return true;
-        if (EqualsAscii(t, "False") || EqualsAscii(t, "Falso")) return false;
+        if (EqualsNoCase(t, "True") || EqualsNoCase(t, "Vero")) return true;
+        if (EqualsNoCase(t, "False") || EqualsNoCase(t, "Falso")) return false;
         double d;
         if (ParseNumber(s_, d)) return d != 0;
         throw Mismatch();

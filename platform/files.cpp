@@ -84,15 +84,16 @@ void checkWritable(const std::string& host) {
     }
 }
 
-std::string readHost(const std::string& host) {
+// The first `limit` bytes of a host file (all of it by default).
+std::string readHost(const std::string& host, std::size_t limit = std::string::npos) {
     struct stat st = statOrThrow(host);
     if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
     int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail(errno, host, kErrFileNotFound);
     std::string data;
     char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+    while (data.size() < limit) {
+        ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit - data.size()));
         if (n < 0) {
             if (errno == EINTR) continue;
             int err = errno;
@@ -538,27 +539,7 @@ void WriteAllBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFileStart(const std::string& path, std::size_t count) {
-    std::string host = HostPath(path);
-    struct stat st = statOrThrow(host);
-    if (S_ISDIR(st.st_mode)) throw VbError(kErrPathFileAccess);
-    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(errno, host, kErrFileNotFound);
-    std::string data(count, '\0');
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::read(fd, data.data() + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            fail(err, host, kErrFileNotFound);
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    data.resize(done);
-    return data;
+    return readHost(HostPath(path), count);
 }
 
 void WriteNewFile(const std::string& path, const std::string& bytes) {

@@ -99,6 +99,8 @@ void Confr_Abilitazerolenght(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 // the table when its pass is over (a surplus field is deleted later in the same pass). Other errors are
 // reported as the step's failure, set the flag and end the walk.
 std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2);
+// The value that takes the place of Null in a field of DAO type `tipo`; Empty for a type without one.
+dao::Variant ValoreNeutro(int tipo);
 void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);
 
 } // namespace ledrana

@@ -24,7 +24,8 @@ namespace {
 // Days from 30 December 1899 to 1 January 1980.
 constexpr int kPrimoGennaio1980 = 29221;
 
-// The value that takes the place of Null in a field of this type; Empty for a type without one.
+} // namespace
+
 dao::Variant ValoreNeutro(int tipo) {
     switch (tipo) {
     case dao::dbCurrency:
@@ -44,6 +45,8 @@ dao::Variant ValoreNeutro(int tipo) {
         return dao::Variant();
     }
 }
+
+namespace {
 
 std::string Elenco(const std::vector<std::string>& nomi) {
     std::string s;

@@ -1,7 +1,6 @@
 #pragma once
-// Sample databases for the comparison benchmark, made with the engine: a database from a manifest of Jet
-// SQL scripts (the model databases and the old archives are described that way), and the rows of a
-// company that has worked with an archive for years.
+// The rows of a company that has worked with an archive for years, for the comparison benchmark (its
+// databases are made from their manifests by tools/manifest).
 
 #include <cstdint>
 #include <string>
@@ -9,12 +8,6 @@
 #include "dao/dao.h"
 
 namespace ledrana::bench {
-
-// Creates the database `path` from `manifest` (a host path): its steps "create FILE", "script FILE",
-// "demo FILE" (only when withDemo), "property TABLE NAME VALUE" and "querydef NAME SQL", in order, with
-// FILE beside the manifest. Errors of the engine or of reading the files are thrown as ledrana::Error.
-void BuildFromManifest(dao::DBEngine& engine, const std::string& manifest, const std::string& path,
-                       bool withDemo);
 
 // Appends about `rows` rows to the movement tables of the accounting archive `path` (Movimenti gets
 // `rows`, the registrations, invoices and customers a share of it). Values follow each field's type;

@@ -30,8 +30,8 @@
 #include <utility>
 #include <vector>
 
-#include "bench/measure.h"
 #include "bench/compare/campione.h"
+#include "bench/measure.h"
 #include "dao/dao.h"
 #include "dao/sqlite_handle.h"
 #include "platform/error.h"
@@ -40,6 +40,7 @@
 #include "platform/scripted_dialogs.h"
 #include "platform/text.h"
 #include "schema/confronto.h"
+#include "tools/manifest/manifest.h"
 #include "window/aggiorna.h"
 
 namespace ledrana::bench {
@@ -175,19 +176,28 @@ double VacuumInto(const std::string& hostSource, const std::string& hostTarget) 
 // have that layout.
 double StessiCambiInSqlite(const std::string& hostArchive, const std::string& hostCompacted) {
     static const char* const kPassi[] = {
-        "PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL", "PRAGMA threads=2", "BEGIN",
+        "PRAGMA cache_size=-16384",
+        "PRAGMA synchronous=FULL",
+        "PRAGMA threads=2",
+        "BEGIN",
         // Fields added, then each changed field rebuilt: copied into a new field, the old one deleted.
         "ALTER TABLE Movimenti ADD COLUMN CentroCosto TEXT COLLATE NOCASE",
         "ALTER TABLE ARTICOLI ADD COLUMN CfpA TEXT COLLATE NOCASE",
         "ALTER TABLE ARTICOLI ADD COLUMN ContoA TEXT COLLATE NOCASE",
-        "ALTER TABLE Movimenti ADD COLUMN poszz INTEGER", "UPDATE Movimenti SET poszz = posi",
-        "ALTER TABLE Movimenti DROP COLUMN posi", "ALTER TABLE Movimenti RENAME COLUMN poszz TO posi",
-        "ALTER TABLE ARTICOLI ADD COLUMN causalezz TEXT COLLATE NOCASE", "UPDATE ARTICOLI SET causalezz = causale",
-        "ALTER TABLE ARTICOLI DROP COLUMN causale", "ALTER TABLE ARTICOLI RENAME COLUMN causalezz TO causale",
-        "DROP INDEX \"ARTICOLI.RivaProtocollo\"", "ALTER TABLE ARTICOLI ADD COLUMN protocollozz INTEGER",
+        "ALTER TABLE Movimenti ADD COLUMN poszz INTEGER",
+        "UPDATE Movimenti SET poszz = posi",
+        "ALTER TABLE Movimenti DROP COLUMN posi",
+        "ALTER TABLE Movimenti RENAME COLUMN poszz TO posi",
+        "ALTER TABLE ARTICOLI ADD COLUMN causalezz TEXT COLLATE NOCASE",
+        "UPDATE ARTICOLI SET causalezz = causale",
+        "ALTER TABLE ARTICOLI DROP COLUMN causale",
+        "ALTER TABLE ARTICOLI RENAME COLUMN causalezz TO causale",
+        "DROP INDEX \"ARTICOLI.RivaProtocollo\"",
+        "ALTER TABLE ARTICOLI ADD COLUMN protocollozz INTEGER",
         "UPDATE ARTICOLI SET protocollozz = CAST(protocollo AS INTEGER)",
         "ALTER TABLE ARTICOLI DROP COLUMN protocollo",
-        "ALTER TABLE ARTICOLI RENAME COLUMN protocollozz TO protocollo", "COMMIT",
+        "ALTER TABLE ARTICOLI RENAME COLUMN protocollozz TO protocollo",
+        "COMMIT",
         // Nulls replaced; the missing indexes made on their first field, then completed; surplus fields
         // deleted.
         "UPDATE Movimenti SET CentroCosto = '' WHERE CentroCosto IS NULL",
@@ -199,8 +209,10 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
         "CREATE UNIQUE INDEX \"Movimenti.ArticoloRiga\" ON Movimenti (Anno, NumDoc, posi)",
         "DROP INDEX \"ARTICOLI.RivaProtocollo\"",
         "CREATE INDEX \"ARTICOLI.RivaProtocollo\" ON ARTICOLI (Anno, Riva, Protocollo)",
-        "DROP INDEX \"Movimenti.Conto\"", "CREATE INDEX \"Movimenti.Conto\" ON Movimenti (CFP, conto)",
-        "ALTER TABLE Movimenti DROP COLUMN ImportoLire", "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
+        "DROP INDEX \"Movimenti.Conto\"",
+        "CREATE INDEX \"Movimenti.Conto\" ON Movimenti (CFP, conto)",
+        "ALTER TABLE Movimenti DROP COLUMN ImportoLire",
+        "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
     };
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(hostArchive.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
@@ -255,22 +267,10 @@ std::string Nome(const std::string& n) {
 
 // The value that the Null pass writes for a DAO type, as SQL; "" for a type it leaves Null.
 std::string Neutro(int tipo) {
-    switch (tipo) {
-    case dao::dbCurrency:
-    case dao::dbDouble:
-    case dao::dbInteger:
-    case dao::dbLong:
-    case dao::dbSingle:
-    case dao::dbBoolean:
-        return "0";
-    case dao::dbDate:
-        return "29221";
-    case dao::dbText:
-    case dao::dbMemo:
-        return "''";
-    default:
-        return "";
-    }
+    const dao::Variant v = ValoreNeutro(tipo);
+    if (v.kind() == dao::Variant::Kind::Empty) return "";
+    if (v.kind() == dao::Variant::Kind::String) return "''";
+    return std::to_string(v.RawInteger());
 }
 
 } // namespace
@@ -375,13 +375,14 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
     return Seconds(t0);
 }
 
-
 // Starts a new memory peak from the present use.
 void AzzeraPicco() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void Riga(const std::string& nome, double ours, double baseline) { Line(nome.c_str(), ours, baseline); }
+void Riga(const std::string& nome, double ours, double baseline) {
+    Line(nome.c_str(), ours, baseline);
+}
 
 void Rimuovi(const std::string& windowsPath) {
     if (platform::FileExists(windowsPath)) platform::Kill(windowsPath);
@@ -450,11 +451,12 @@ int Main(int argc, char** argv) {
     const Clock::time_point t0 = Clock::now();
     if (model.empty()) {
         Rimuovi(M);
-        BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true);
+        manifest::BuildFromManifest(engine, src + "/model/db/CONT32.manifest", M, true).Close();
     }
     if (archive.empty()) {
         Rimuovi(A);
-        BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false);
+        manifest::BuildFromManifest(engine, src + "/tools/mkinstall/schema/CONT32-027.manifest", A, false)
+            .Close();
         std::cerr << FillArchive(engine, A, M, righe, sparsi) << " rows written\n";
     }
     std::cerr << "pair ready in " << Seconds(t0) << " s\n";
@@ -470,14 +472,18 @@ int Main(int argc, char** argv) {
 
     ScriptedDialogs dialogs;
     Tempi tempi;
-    {
-        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+    // The window compares the model with a copy of the archive in a folder of its own.
+    const auto preparePair = [&](Aggiorna& w, const std::string& folder) {
         w.engine = &engine;
         w.File1.entries = {"Ditta2000.ini"};
         w.File1.listIndex = 0;
         w.NomeDb1 = M;
-        w.NomeDb2 = W + "\\passi\\Cont32.mdb";
+        w.NomeDb2 = W + "\\" + folder + "\\Cont32.mdb";
         platform::FileCopy(A, w.NomeDb2);
+    };
+    {
+        Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
+        preparePair(w, "passi");
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { PassiMisurati(w, tempi); });
         tempi.Aggiungi("steps_total", Seconds(t0));
@@ -506,12 +512,7 @@ int Main(int argc, char** argv) {
     {
         const double base = vacuumOra();
         Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
-        w.engine = &engine;
-        w.File1.entries = {"Ditta2000.ini"};
-        w.File1.listIndex = 0;
-        w.NomeDb1 = M;
-        w.NomeDb2 = W + "\\ponteval\\Cont32.mdb";
-        platform::FileCopy(A, w.NomeDb2);
+        preparePair(w, "ponteval");
         bool ok = false;
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { ok = Ponteval(w); });

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "bench/refdata/campione.h"
 #include "bench/measure.h"
+#include "bench/refdata/campione.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/paths.h"

@@ -519,8 +519,9 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
             EXPECT_EQ(e.number(), c.number) << e.description();
             EXPECT_NE(e.description().find("Cont32.mdb"), std::string::npos) << e.description();
             // What libmdb says is the error's detail, never raw text on the standard error.
-            if (std::string_view(c.what) == "catalog page blank")
+            if (std::string_view(c.what) == "catalog page blank") {
                 EXPECT_NE(e.description().find("(libmdb: "), std::string::npos) << e.description();
+            }
         }
         EXPECT_EQ(Bytes(path), c.bytes);
         EXPECT_EQ(Names(), std::vector<std::string>{"Cont32.mdb"});
@@ -676,7 +677,7 @@ TEST_F(JetOpen, CalculatedFieldsHoldTheirExpressionsResults) {
             db.OpenRecordset("SELECT [" + f.Name() + "], (" + expression + ") FROM Table1 ORDER BY ID");
         for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
             const Variant stored = rs.Fields()[0].Value(), computed = rs.Fields()[1].Value();
-            if (f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16" ||
+            if ((f.Type() == dbText && f.Properties()["ResultType"].Value().ToString() != "16") ||
                 f.Type() == dbMemo) {
                 EXPECT_EQ(stored.ToString(), computed.ToString()) << "row " << row;
             } else {
@@ -754,7 +755,9 @@ TEST(JetValues, ExtendedDatesBecomeDatesAndTheirExactText) {
         jet::Value v;
         ASSERT_TRUE(jet::ReadExtendedDate(std::string(c.stored) + '\0', v));
         EXPECT_EQ(v.kind, c.kind);
-        if (c.kind == jet::Value::Kind::Date) EXPECT_DOUBLE_EQ(v.d, c.serial);
+        if (c.kind == jet::Value::Kind::Date) {
+            EXPECT_DOUBLE_EQ(v.d, c.serial);
+        }
         EXPECT_EQ(v.exact, c.exact);
     }
     jet::Value v;

@@ -213,7 +213,9 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     double extendedTotal = 0, linesTotal = 0;
     for (std::size_t i = 0; i < extended.size(); ++i) {
         extendedTotal += extended[i][6].ToDouble();
-        if (i > 0) EXPECT_LE(extended[i - 1][0].ToLong(), extended[i][0].ToLong());
+        if (i > 0) {
+            EXPECT_LE(extended[i - 1][0].ToLong(), extended[i][0].ToLong());
+        }
     }
     for (const Row& l : lines)
         linesTotal += LineAmount(l);

@@ -83,9 +83,11 @@ int ShimDevice(sqlite3_file* f) {
     return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
 }
 
-const sqlite3_io_methods kShimMethods = {1,           ShimClose,  ShimRead,  ShimWrite,  ShimTruncate,
-                                         ShimSync,    ShimSize,   ShimLock,  ShimUnlock, ShimReserved,
-                                         ShimControl, ShimSector, ShimDevice};
+// Version 1: the shared-memory and memory-mapping members stay null.
+const sqlite3_io_methods kShimMethods = {1,           ShimClose,  ShimRead,   ShimWrite,  ShimTruncate,
+                                         ShimSync,    ShimSize,   ShimLock,   ShimUnlock, ShimReserved,
+                                         ShimControl, ShimSector, ShimDevice, nullptr,    nullptr,
+                                         nullptr,     nullptr,    nullptr,    nullptr};
 
 int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
     auto* shim = reinterpret_cast<ShimFile*>(f);

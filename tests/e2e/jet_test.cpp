@@ -90,7 +90,9 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
     const std::string archive = machine.host(kArchive).string();
     const bool root = ::geteuid() == 0;
     ::chmod(archive.c_str(), 0640);
-    if (root) ASSERT_EQ(::chown(archive.c_str(), 1234, 5678), 0);
+    if (root) {
+        ASSERT_EQ(::chown(archive.c_str(), 1234, 5678), 0);
+    }
     const fs::path outside = machine.root() / "outside", victim = outside / "victim";
     TempPrefix::put(victim, "untouched");
     const fs::path ini = machine.host("C:\\ZU\\ledrana\\Alfa.ini");
@@ -117,7 +119,9 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
         ASSERT_EQ(::lstat(machine.host(kArchive + made).c_str(), &st), 0) << made;
         EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
         EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
-        if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+        if (root) {
+            EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+        }
     }
 }
 

@@ -42,8 +42,10 @@ std::vector<std::string> keysOf(const fs::path& file, const std::string& section
             if (c != '\r') line += c;
             continue;
         }
-        if (line.size() > 1 && line.front() == '[') current = line.substr(1, line.size() - 2);
-        else if (current == section && line.find('=') != std::string::npos) keys.push_back(line.substr(0, line.find('=')));
+        if (line.size() > 1 && line.front() == '[')
+            current = line.substr(1, line.size() - 2);
+        else if (current == section && line.find('=') != std::string::npos)
+            keys.push_back(line.substr(0, line.find('=')));
         line.clear();
     }
     return keys;
@@ -59,16 +61,18 @@ TEST_F(Config, ModificaFileIniAddsOnlyWhatIsMissingAndIsIdempotent) {
     EXPECT_EQ(read("config", "NuovoCliente", ini), "NO");
     const auto host = p.driveC() / "ZU" / "ledrana" / "Rossi.ini";
     const std::string once = TempPrefix::get(host);
-    EXPECT_NE(once.find("NuovoCliente=no\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("NuovoFornitore=Si\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("RegAutoIntraCee=Si\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("RegAutoBolleDoganali=Si\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("DecP=##\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("DecQ=####\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("ArrotImporto=0\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("RegistrazioneContabilePagScad2=1\r\n"), std::string::npos) << once;
-    EXPECT_NE(once.find("DirectoryRiba=" + GetDirDocumenti() + "\\\r\n"), std::string::npos) << once;
-    EXPECT_EQ(read("Config", "Ragsoc1", ini), "ROSSI SPA");  // not the demo company: identity untouched
+    const std::vector<std::string> lines{"NuovoCliente=no",
+                                         "NuovoFornitore=Si",
+                                         "RegAutoIntraCee=Si",
+                                         "RegAutoBolleDoganali=Si",
+                                         "DecP=##",
+                                         "DecQ=####",
+                                         "ArrotImporto=0",
+                                         "RegistrazioneContabilePagScad2=1",
+                                         "DirectoryRiba=" + GetDirDocumenti() + "\\"};
+    for (const std::string& line : lines)
+        EXPECT_NE(once.find(line + "\r\n"), std::string::npos) << line << " in\n" << once;
+    EXPECT_EQ(read("Config", "Ragsoc1", ini), "ROSSI SPA"); // not the demo company: identity untouched
     EXPECT_EQ(read("Config", "CausaleErario", ini), "");
     EXPECT_TRUE(w.boxes.empty());
 
@@ -86,7 +90,7 @@ TEST_F(Config, CreaFileIniOnTheDemoCompanyWritesIdentityAndAccounts) {
     const auto config = keysOf(host, "Config");
     ASSERT_EQ(config.size(), 8u + 9u + 40u + 1u);
     EXPECT_EQ(config[8], "Ragsoc1");
-    EXPECT_EQ(config[15], "ScrittaOrd");  // "config" in lower case reaches the same section
+    EXPECT_EQ(config[15], "ScrittaOrd"); // "config" in lower case reaches the same section
     EXPECT_EQ(config[17], "CausaleErario");
     EXPECT_EQ(config.back(), "RegistrazioneContabilePagScad2");
     EXPECT_EQ(read("Config", "Ragsoc2", demo), "DI ZORTEL KABU &C");
@@ -132,7 +136,7 @@ TEST_F(Config, ImmaginiXProdotti) {
     EXPECT_EQ(TempPrefix::get(p.driveC() / "ZU" / "Rossi" / "immagini" / "stampante.jpg"), "jpg");
     EXPECT_EQ(TempPrefix::get(p.driveC() / "ZU" / "Rossi" / "descrizioni" / "stampante.doc"), "doc");
     EXPECT_EQ(read("Config", "DirectoryImm", ini), "IMMAGINI\\");
-    EXPECT_EQ(read("Config", "DirectoryDoc", ini), "MIEI\\");  // the user's folder is kept
+    EXPECT_EQ(read("Config", "DirectoryDoc", ini), "MIEI\\"); // the user's folder is kept
     ASSERT_TRUE(ImmaginiXProdotti(w, "C:\\rel", "C:\\ZU\\ROSSI\\cont32.mdb", ini));
     EXPECT_TRUE(w.boxes.empty());
 
@@ -170,11 +174,11 @@ TEST_F(Config, CollegamentiDesktopRemovesOnlyTheOldShortcuts) {
     EXPECT_FALSE(fs::exists(desktop / "Tessaro.lnk"));
     EXPECT_FALSE(fs::exists(desktop / (std::string("FORUM ") + kIndirizzoForum + ".lnk")));
     EXPECT_TRUE(fs::exists(desktop / "Posta.lnk"));
-    EXPECT_FALSE(fs::exists(programs / "Ledrana"));  // emptied, then removed
+    EXPECT_FALSE(fs::exists(programs / "Ledrana")); // emptied, then removed
     EXPECT_FALSE(fs::exists(programs / "Tessaro" / "3 Brevant.lnk"));
-    EXPECT_TRUE(fs::exists(programs / "Tessaro" / "Mio.lnk"));  // a foreign shortcut keeps its group
+    EXPECT_TRUE(fs::exists(programs / "Tessaro" / "Mio.lnk")); // a foreign shortcut keeps its group
 
-    CollegamentiDesktop();  // nothing left to do
+    CollegamentiDesktop(); // nothing left to do
     EXPECT_TRUE(fs::exists(programs / "Tessaro" / "Mio.lnk"));
     EXPECT_EQ(GetDirSpeciale(2), "C:\\WINDOWS\\Start Menu\\Programs");
 }

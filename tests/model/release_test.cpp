@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -25,6 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kRelease = fs::path(LEDRANA_BINARY_DIR) / "release";
+
+// The words of a text, split at blanks.
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -118,60 +125,21 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
     const Structure cont = SchemaOf((kRelease / "CONT32.MDB").string(), none);
     const Structure scad = SchemaOf((kRelease / "SCAD32.MDB").string(), none);
 
-    for (const char* t : {"anni",
-                          "FATTURECLI",
-                          "FATTURECLI_R",
-                          "ORDINIFOR",
-                          "ORDINIFOR_R",
-                          "TIPIFATTURECLI",
-                          "CLIENTI",
-                          "Articoli",
-                          "MOVIMENTI",
-                          "REGISTRIIVA",
-                          "TOTALIIVA",
-                          "causali",
-                          "CodiciCausaliTrasporto",
-                          "Categorie",
-                          "Ritenute",
-                          "FORNITORI",
-                          "PIANOCONTI",
-                          "CodiciIva",
-                          "PAGAMENTI",
-                          "PROVINCE",
-                          "NAZIONI",
-                          "Prodotti"})
+    for (const std::string& t :
+         Words("anni FATTURECLI FATTURECLI_R ORDINIFOR ORDINIFOR_R TIPIFATTURECLI CLIENTI Articoli "
+               "MOVIMENTI REGISTRIIVA TOTALIIVA causali CodiciCausaliTrasporto Categorie Ritenute FORNITORI "
+               "PIANOCONTI CodiciIva PAGAMENTI PROVINCE NAZIONI Prodotti"))
         EXPECT_TRUE(cont.tables.count(Lower(t))) << t;
     EXPECT_TRUE(scad.tables.count("banche"));
     // The fields the data fixes and the counterpart fix name in their SQL.
-    for (const char* f : {"anni.ver",
-                          "anni.Anno",
-                          "FATTURECLI.CLIFOR",
-                          "FATTURECLI.CFP",
-                          "FATTURECLI.CLIENTE",
-                          "FATTURECLI_R.CLIFOR",
-                          "ORDINIFOR.TIPODOC",
-                          "ORDINIFOR_R.TIPODOC",
-                          "TIPIFATTURECLI.CFP",
-                          "TIPIFATTURECLI.TIPO",
-                          "TIPIFATTURECLI.tipostampa",
-                          "CLIENTI.PREZZI123",
-                          "Articoli.Anno",
-                          "Articoli.NumDoc",
-                          "Articoli.Dt",
-                          "Articoli.Riva",
-                          "Articoli.conto",
-                          "Articoli.CFP",
-                          "Articoli.ContoA",
-                          "Articoli.CfpA",
-                          "MOVIMENTI.NumDoc",
-                          "MOVIMENTI.Anno",
-                          "MOVIMENTI.posi",
-                          "MOVIMENTI.ImpoDare",
-                          "MOVIMENTI.ImpoAvere",
-                          "MOVIMENTI.conto",
-                          "MOVIMENTI.CFP",
-                          "causali.cod",
-                          "REGISTRIIVA.Tipo"})
+    for (const std::string& f :
+         Words("anni.ver anni.Anno FATTURECLI.CLIFOR FATTURECLI.CFP FATTURECLI.CLIENTE "
+               "FATTURECLI_R.CLIFOR ORDINIFOR.TIPODOC ORDINIFOR_R.TIPODOC TIPIFATTURECLI.CFP "
+               "TIPIFATTURECLI.TIPO TIPIFATTURECLI.tipostampa CLIENTI.PREZZI123 Articoli.Anno "
+               "Articoli.NumDoc Articoli.Dt Articoli.Riva Articoli.conto Articoli.CFP "
+               "Articoli.ContoA Articoli.CfpA MOVIMENTI.NumDoc MOVIMENTI.Anno MOVIMENTI.posi "
+               "MOVIMENTI.ImpoDare MOVIMENTI.ImpoAvere MOVIMENTI.conto MOVIMENTI.CFP causali.cod "
+               "REGISTRIIVA.Tipo"))
         EXPECT_TRUE(cont.fields.count(Lower(f))) << f;
     EXPECT_TRUE(scad.fields.count("banche.contocorrente"));
     EXPECT_EQ(cont.fields.at("anni.ver").props.at("type"), "10");

@@ -249,7 +249,9 @@ TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
             const fs::path f = zu / "altrove" / "vero.ini";
             TempPrefix::put(f, "vecchio");
             ::chmod(f.c_str(), 0640);
-            if (root) ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+            if (root) {
+                ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+            }
             fs::remove(zu / "link.ini");
             fs::create_symlink("altrove/vero.ini", zu / "link.ini");
             w.write(name);
@@ -257,8 +259,9 @@ TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
             ASSERT_EQ(::stat(f.c_str(), &st), 0);
             EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what << " " << name;
             EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what << " " << name;
-            if (root)
+            if (root) {
                 EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u) << w.what << " " << name;
+            }
             EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what << " " << name;
             EXPECT_FALSE(fs::exists(zu / "altrove" / ".vero.ini.part")) << w.what << " " << name;
         }
@@ -273,7 +276,9 @@ TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
     const fs::path src = zu / "src.mdb", victim = zu / "vittima.txt", nowhere = zu / "full" / "nuovo.txt";
     TempPrefix::put(src, "archivio");
     ::chmod(src.c_str(), 0640);
-    if (root) ASSERT_EQ(::chown(src.c_str(), 1234, 5678), 0);
+    if (root) {
+        ASSERT_EQ(::chown(src.c_str(), 1234, 5678), 0);
+    }
     const std::string S = "C:\\zu\\src.mdb";
     struct Case {
         const char* planted; // the name the link is put at
@@ -318,7 +323,9 @@ TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
             EXPECT_TRUE(S_ISREG(st.st_mode)) << what;
             if (!c.derived) continue;
             EXPECT_EQ(st.st_mode & 07777, 0640u) << what;
-            if (root) EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << what;
+            if (root) {
+                EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << what;
+            }
             fs::remove(zu / c.made);
         }
     }

@@ -6,17 +6,17 @@
 #include "platform/paths.h"
 
 #include "refdata/refdata.h"
-#include "tests/refdata/archivio.h"
+#include "tests/common/archive_fixture.h"
 
 namespace ledrana::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class CampiVari : public RefdataTest {
+class CampiVari : public ArchiveTest {
 protected:
     CampiVari() { w.Aggiornamento.caption = "048.5"; }
-    const std::string ditta = Percorso("CONT32.MDB");
+    const std::string ditta = CompanyPath("CONT32.MDB");
 
     // An archive of a company with two years, the first stamped `ver` (Null for nullptr), and documents
     // that older versions left incomplete; two clients when `clienti` is true, no clients table otherwise.
@@ -24,30 +24,30 @@ protected:
         std::vector<std::string> tabelle{"anni",      "FATTURECLI",  "FATTURECLI_R",
                                          "ORDINIFOR", "ORDINIFOR_R", "TIPIFATTURECLI"};
         if (clienti) tabelle.push_back("CLIENTI");
-        dao::Database d = CreaArchivio("CONT32.MDB", tabelle);
+        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), tabelle);
         if (clienti) {
-            Esegui(d, "INSERT INTO CLIENTI (Cod, PREZZI123) VALUES ('C001', 2)");
-            Esegui(d, "INSERT INTO CLIENTI (Cod, PREZZI123) VALUES ('C002', 3)");
+            Execute(d, "INSERT INTO CLIENTI (Cod, PREZZI123) VALUES ('C001', 2)");
+            Execute(d, "INSERT INTO CLIENTI (Cod, PREZZI123) VALUES ('C002', 3)");
         }
         const std::string v = ver ? std::string("'") + ver + "'" : "Null";
-        Esegui(d, "INSERT INTO anni (Anno, ver, EURO) VALUES (2023, " + v + ", True)");
-        Esegui(d, "INSERT INTO anni (Anno, ver, EURO) VALUES (2024, '999', True)");
+        Execute(d, "INSERT INTO anni (Anno, ver, EURO) VALUES (2023, " + v + ", True)");
+        Execute(d, "INSERT INTO anni (Anno, ver, EURO) VALUES (2024, '999', True)");
         for (const char* t : {"FATTURECLI", "FATTURECLI_R"}) {
             const std::string ins = std::string("INSERT INTO ") + t + " (ID, CLIFOR, CLIENTE, CFP) VALUES ";
-            Esegui(d, ins + "(1, '', 'C001', '')");
-            Esegui(d, ins + "(2, 'F01', 'C002', 'F')");
-            Esegui(d, ins + "(3, Null, 'C003', Null)");
+            Execute(d, ins + "(1, '', 'C001', '')");
+            Execute(d, ins + "(2, 'F01', 'C002', 'F')");
+            Execute(d, ins + "(3, Null, 'C003', Null)");
         }
         for (const char* t : {"ORDINIFOR", "ORDINIFOR_R"}) {
-            Esegui(d, std::string("INSERT INTO ") + t + " (ID, TIPODOC) VALUES (1, '')");
-            Esegui(d, std::string("INSERT INTO ") + t + " (ID, TIPODOC) VALUES (2, 'P')");
+            Execute(d, std::string("INSERT INTO ") + t + " (ID, TIPODOC) VALUES (1, '')");
+            Execute(d, std::string("INSERT INTO ") + t + " (ID, TIPODOC) VALUES (2, 'P')");
         }
         const char* tipi[][4] = {{"FT", "FATTURA", "", ""},         {"FA", "FATTACC", "", "F"},
                                  {"BO", "BOLLA", "", ""},           {"SC", "SCONTRINOSCARICO", "", ""},
                                  {"MIA", "FATTURA", "Nostra", "F"}, {"ALT", "ALTRO", "", ""}};
         for (const auto& t : tipi)
-            Esegui(d, std::string("INSERT INTO TIPIFATTURECLI (Cod, tipostampa, TIPO, CFP) VALUES ('") +
-                          t[0] + "', '" + t[1] + "', '" + t[2] + "', '" + t[3] + "')");
+            Execute(d, std::string("INSERT INTO TIPIFATTURECLI (Cod, tipostampa, TIPO, CFP) VALUES ('") +
+                           t[0] + "', '" + t[1] + "', '" + t[2] + "', '" + t[3] + "')");
         d.Close();
     }
 };
@@ -66,29 +66,29 @@ TEST_F(CampiVari, VersionPathStampsRepairsAndTouchesClientsUpTo028) {
         w.Text1.text.clear();
 
         EXPECT_TRUE(AggiornaCampiVari(w, ditta)) << nome;
-        EXPECT_TRUE(Log().empty()) << nome;
+        EXPECT_TRUE(LogEntries().empty()) << nome;
 
-        dao::Database d = Apri("CONT32.MDB");
-        EXPECT_EQ(Righe(d, "SELECT * FROM anni ORDER BY Anno", {"Anno", "ver"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni ORDER BY Anno", {"Anno", "ver"}),
                   (Strings{"2023|048.5", "2024|048.5"}))
             << nome;
         for (const char* t : {"FATTURECLI", "FATTURECLI_R"})
-            EXPECT_EQ(
-                Righe(d, std::string("SELECT * FROM ") + t + " ORDER BY ID", {"CLIFOR", "CLIENTE", "CFP"}),
-                (Strings{"C001||C", "F01|C002|F", "<Null>|C003|<Null>"}))
+            EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                             {"CLIFOR", "CLIENTE", "CFP"}),
+                      (Strings{"C001||C", "F01|C002|F", "<Null>|C003|<Null>"}))
                 << t << " " << nome;
         for (const char* t : {"ORDINIFOR", "ORDINIFOR_R"})
-            EXPECT_EQ(Righe(d, std::string("SELECT * FROM ") + t + " ORDER BY ID", {"TIPODOC"}),
+            EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                             {"TIPODOC"}),
                       (Strings{"O", "P"}))
                 << t << " " << nome;
-        EXPECT_EQ(Righe(d, "SELECT * FROM TIPIFATTURECLI ORDER BY Cod", {"Cod", "TIPO", "CFP"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM TIPIFATTURECLI ORDER BY Cod",
+                         {"Cod", "TIPO", "CFP"}),
                   (Strings{"ALT||C", "BO|Documento di trasporto D.D.T.|C", "FA|Fattura|F", "FT|Fattura|C",
                            "MIA|Nostra|F", "SC|Scontr.scarico(non fiscale)|C"}))
             << nome;
-        EXPECT_EQ(Righe(d, "SELECT * FROM CLIENTI ORDER BY Cod", {"PREZZI123"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM CLIENTI ORDER BY Cod", {"PREZZI123"}),
                   c.clientiToccati ? (Strings{"1", "1"}) : (Strings{"2", "3"}))
             << nome;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
@@ -99,54 +99,53 @@ TEST_F(CampiVari, MissingClientsTableIsReportedAtStep5AfterTheEarlierFixes) {
     w.Pb.value = 7;
     EXPECT_FALSE(AggiornaCampiVari(w, ditta));
     EXPECT_EQ(w.Pb.value, 8);
-    ASSERT_EQ(Log().size(), 1u);
-    const std::string report = Log()[0];
+    ASSERT_EQ(LogEntries().size(), 1u);
+    const std::string report = LogEntries()[0];
     EXPECT_EQ(report.substr(0, 5), "3078 ") << report;
     EXPECT_EQ(report.substr(report.find('\n')), "\nfunz. AggiornaCampiVari\nfile " + ditta + " f=5");
     ASSERT_EQ(dialogs.messageBoxes().size(), 1u);
     EXPECT_EQ(dialogs.messageBoxes()[0].text, report);
 
-    dao::Database d = Apri("CONT32.MDB");
-    EXPECT_EQ(Righe(d, "SELECT * FROM anni ORDER BY Anno", {"ver"}), (Strings{"048.5", "048.5"}));
-    EXPECT_EQ(Righe(d, "SELECT * FROM FATTURECLI WHERE ID=1", {"CLIFOR"}), Strings{"C001"});
-    EXPECT_EQ(Righe(d, "SELECT * FROM TIPIFATTURECLI WHERE Cod='SC'", {"TIPO"}),
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni ORDER BY Anno", {"ver"}),
+              (Strings{"048.5", "048.5"}));
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM FATTURECLI WHERE ID=1", {"CLIFOR"}),
+              Strings{"C001"});
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM TIPIFATTURECLI WHERE Cod='SC'", {"TIPO"}),
               Strings{"Scontr.scarico(non fiscale)"});
-    d.Close();
 }
 
-class AnnoDaArticoli : public RefdataTest {
+class AnnoDaArticoli : public ArchiveTest {
 protected:
-    const std::string ditta = Percorso("CONT32.MDB");
+    const std::string ditta = CompanyPath("CONT32.MDB");
 
     // An archive without years whose rows still carry year 0; articles dated on the given days.
     void Archivio(std::initializer_list<const char*> date) {
-        dao::Database d =
-            CreaArchivio("CONT32.MDB", {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"});
+        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"),
+                                          {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"});
         int n = 0;
         for (const char* dt : date) {
             ++n;
-            Esegui(d, "INSERT INTO Articoli (Anno, NumDoc, Dt) VALUES (0, " + std::to_string(n) + ", " + dt +
-                          ")");
+            Execute(d, "INSERT INTO Articoli (Anno, NumDoc, Dt) VALUES (0, " + std::to_string(n) + ", " + dt +
+                           ")");
         }
-        Esegui(d, "INSERT INTO Articoli (Anno, NumDoc, Dt) VALUES (2001, 100, #2001-05-05#)");
-        Esegui(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
-        Esegui(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (2001, 100, 1)");
-        Esegui(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (0, 'V', '01')");
-        Esegui(d, "INSERT INTO TOTALIIVA (Anno, Riva, Mese, CodIva) VALUES (0, 'V', 1, '22')");
-        Esegui(d, "INSERT INTO TOTALIIVA (Anno, Riva, Mese, CodIva) VALUES (2001, 'V', 2, '22')");
+        Execute(d, "INSERT INTO Articoli (Anno, NumDoc, Dt) VALUES (2001, 100, #2001-05-05#)");
+        Execute(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
+        Execute(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (2001, 100, 1)");
+        Execute(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (0, 'V', '01')");
+        Execute(d, "INSERT INTO TOTALIIVA (Anno, Riva, Mese, CodIva) VALUES (0, 'V', 1, '22')");
+        Execute(d, "INSERT INTO TOTALIIVA (Anno, Riva, Mese, CodIva) VALUES (2001, 'V', 2, '22')");
         d.Close();
     }
 
     Strings Anni() {
-        dao::Database d = Apri("CONT32.MDB");
         Strings out;
         for (const char* t : {"Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"})
             for (const std::string& r :
-                 Righe(d, std::string("SELECT * FROM ") + t + " ORDER BY Anno", {"Anno"}))
+                 RowsAt(CompanyPath("CONT32.MDB"), std::string("SELECT * FROM ") + t + " ORDER BY Anno",
+                        {"Anno"}))
                 out.push_back(std::string(t) + " " + r);
-        for (const std::string& r : Righe(d, "SELECT * FROM anni", {"Anno", "EURO"}))
+        for (const std::string& r : RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM anni", {"Anno", "EURO"}))
             out.push_back("anni " + r);
-        d.Close();
         return out;
     }
 };
@@ -162,12 +161,9 @@ TEST_F(AnnoDaArticoli, OneYearOfArticlesGoesIntoEveryYearZero) {
 }
 
 TEST_F(AnnoDaArticoli, WithoutArticlesTheCurrentYearIsUsed) {
-    CreaArchivio("CONT32.MDB", {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"}).Close();
-    {
-        dao::Database d = Apri("CONT32.MDB");
-        Esegui(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
-        d.Close();
-    }
+    CreateFromModel(CompanyPath("CONT32.MDB"), {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"})
+        .Close();
+    ExecuteAt(CompanyPath("CONT32.MDB"), "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
     const std::time_t now = std::time(nullptr);
     const std::string anno = std::to_string(std::localtime(&now)->tm_year + 1900);
     EXPECT_TRUE(AggiornaCampiVari(w, ditta));
@@ -179,18 +175,17 @@ TEST_F(AnnoDaArticoli, ArticlesOfTwoYearsChangeNothing) {
     const Strings prima = Anni();
     EXPECT_FALSE(AggiornaCampiVari(w, ditta));
     EXPECT_EQ(Anni(), prima);
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(AnnoDaArticoli, ANullYearIsAnErrorAtStep7) {
-    dao::Database d = CreaArchivio("CONT32.MDB", {"anni", "Articoli"});
-    Esegui(d, "INSERT INTO Articoli (Anno, NumDoc) VALUES (0, 1)");
-    d.Close();
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"anni", "Articoli"},
+                  {"INSERT INTO Articoli (Anno, NumDoc) VALUES (0, 1)"});
     EXPECT_FALSE(AggiornaCampiVari(w, ditta));
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].substr(0, 3), "94 ");
-    EXPECT_EQ(Log()[0].substr(Log()[0].rfind(' ')), " f=7");
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_EQ(LogEntries()[0].substr(0, 3), "94 ");
+    EXPECT_EQ(LogEntries()[0].substr(LogEntries()[0].rfind(' ')), " f=7");
 }
 
 } // namespace

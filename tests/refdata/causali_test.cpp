@@ -1,42 +1,34 @@
 // The fixed causals of the VAT registers.
 
 #include "refdata/refdata.h"
-#include "tests/refdata/archivio.h"
+#include "tests/common/archive_fixture.h"
 
 namespace ledrana::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class Causali : public RefdataTest {
+class Causali : public ArchiveTest {
 protected:
-    const std::string ditta = Percorso("CONT32.MDB");
+    const std::string ditta = CompanyPath("CONT32.MDB");
 
     Strings TutteLeCausali() {
-        dao::Database d = Apri("CONT32.MDB");
-        Strings out =
-            Righe(d, "SELECT * FROM causali ORDER BY cod", {"cod", "Descrizione", "Ripete", "ContoDare"});
-        d.Close();
+        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali ORDER BY cod",
+                             {"cod", "Descrizione", "Ripete", "ContoDare"});
         return out;
     }
 };
 
 TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
-    {
-        dao::Database d = CreaArchivio("CONT32.MDB", {"REGISTRIIVA", "causali"});
-        Esegui(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')");
-        Esegui(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')");
-        Esegui(d, "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')");
-        Esegui(d, "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('2V', 'Cambiata', True, "
-                  "'1010')");
-        Esegui(
-            d,
-            "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('4V', 'Nostra', True, '1')");
-        Esegui(
-            d,
-            "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('INC', 'Incasso', True, '2')");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+        {"INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')",
+         "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')",
+         "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('2V', 'Cambiata', True, "
+         "'1010')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('4V', 'Nostra', True, '1')",
+         "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('INC', 'Incasso', True, '2')"});
     const Strings atteso{
         "1A|Fatture/Note cred.IVA Acquisti|False|<Null>",
         "1V|Fatture/Note cred. IVA Vendite|False|<Null>",
@@ -52,49 +44,45 @@ TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
         EXPECT_EQ(TutteLeCausali(), atteso) << "run " << run;
     }
     EXPECT_TRUE(dialogs.records().empty());
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(LogEntries().empty());
 }
 
 TEST_F(Causali, DescriptionByRegisterTypeAndEmptyOutsideTheTable) {
     {
-        dao::Database d = CreaArchivio("CONT32.MDB", {"REGISTRIIVA", "causali"});
+        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"});
         // An unknown type right after a known one would show a description left over from it.
         const char* registri[][2] = {{"A1", "01"}, {"A2", "02"}, {"A3", "03"}, {"A4", "04"}, {"A5", "05"},
                                      {"A6", "06"}, {"A7", "07"}, {"A8", "99"}, {"A9", ""}};
         for (const auto& r : registri)
-            Esegui(d, std::string("INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, '") + r[0] +
-                          "', '" + r[1] + "')");
-        Esegui(d, "INSERT INTO REGISTRIIVA (Anno, cod) VALUES (2024, 'B0')");
+            Execute(d, std::string("INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, '") + r[0] +
+                           "', '" + r[1] + "')");
+        Execute(d, "INSERT INTO REGISTRIIVA (Anno, cod) VALUES (2024, 'B0')");
         d.Close();
     }
     ModificaCausaliFisse(w, ditta);
-    dao::Database d = Apri("CONT32.MDB");
-    EXPECT_EQ(Righe(d, "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod", {"cod", "Descrizione"}),
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod",
+                     {"cod", "Descrizione"}),
               (Strings{"1A1|Fatture/Note cred. IVA Vendite", "1A2|Incassi corrispettivi",
                        "1A3|Fatture/Note cred.IVA Acquisti", "1A4|Autofatt./rev.charge/Intrac.",
                        "1A5|Fatt.passive rev.charge/Intra", "1A6|Fatture in sospensione IVA",
                        "1A7|Corrispettivi(Ventilaz.su Acq)", "1A8|", "1A9|", "1B0|"}));
-    EXPECT_EQ(Righe(d, "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
-    d.Close();
+    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
 }
 
 TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAdded) {
-    {
-        dao::Database d = CreaArchivio("CONT32.MDB", {"REGISTRIIVA", "causali"});
-        Esegui(d, "INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)");
-        d.Close();
-    }
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+                  {"INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)"});
     ModificaCausaliFisse(w, ditta);
     EXPECT_EQ(TutteLeCausali(), Strings{"1V|Vecchia|True|<Null>"});
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(Causali, AnOldArchiveWithoutRegistersTableIsReported) {
-    CreaArchivio("CONT32.MDB", {"causali"}).Close();
+    CreateFromModel(CompanyPath("CONT32.MDB"), {"causali"}).Close();
     w.NomeDb1 = "C:\\Programmi\\Tessaro\\CONT32.MDB";
     ModificaCausaliFisse(w, ditta);
-    ASSERT_EQ(Log().size(), 1u);
-    const std::string report = Log()[0];
+    ASSERT_EQ(LogEntries().size(), 1u);
+    const std::string report = LogEntries()[0];
     EXPECT_EQ(report.substr(0, 5), "3078 ");
     EXPECT_EQ(report.substr(report.find('\n')), "\nfunz. ModificaCausaliFisse \n" + w.NomeDb1 + "\n" + ditta);
     ASSERT_EQ(dialogs.messageBoxes().size(), 1u);

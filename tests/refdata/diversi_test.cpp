@@ -1,35 +1,33 @@
 // The counterpart summary of the journal entries.
 
 #include "refdata/refdata.h"
-#include "tests/refdata/archivio.h"
+#include "tests/common/archive_fixture.h"
 
 namespace ledrana::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class Diversi : public RefdataTest {
+class Diversi : public ArchiveTest {
 protected:
-    const std::string ditta = Percorso("CONT32.MDB");
-    dao::Database d = CreaArchivio("CONT32.MDB", {"Articoli", "MOVIMENTI"});
+    const std::string ditta = CompanyPath("CONT32.MDB");
+    dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"Articoli", "MOVIMENTI"});
 
     // An entry whose summary holds old values, so that every field shows whether it was written.
     void Articolo(int anno, int numDoc, const char* riva = "Null") {
-        Esegui(d, "INSERT INTO Articoli (Anno, NumDoc, Riva, conto, CFP, ContoA, CfpA) VALUES (" +
-                      std::to_string(anno) + ", " + std::to_string(numDoc) + ", " + riva +
-                      ", 'VECCHIO', 'X', 'VECCHIOA', 'Y')");
+        Execute(d, "INSERT INTO Articoli (Anno, NumDoc, Riva, conto, CFP, ContoA, CfpA) VALUES (" +
+                       std::to_string(anno) + ", " + std::to_string(numDoc) + ", " + riva +
+                       ", 'VECCHIO', 'X', 'VECCHIOA', 'Y')");
     }
     void Riga(int anno, int numDoc, int posi, const char* dare, const char* avere, const char* conto,
               const char* cfp) {
-        Esegui(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi, ImpoDare, ImpoAvere, conto, CFP) VALUES (" +
-                      std::to_string(anno) + ", " + std::to_string(numDoc) + ", " + std::to_string(posi) +
-                      ", " + dare + ", " + avere + ", " + conto + ", " + cfp + ")");
+        Execute(d, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi, ImpoDare, ImpoAvere, conto, CFP) VALUES (" +
+                       std::to_string(anno) + ", " + std::to_string(numDoc) + ", " + std::to_string(posi) +
+                       ", " + dare + ", " + avere + ", " + conto + ", " + cfp + ")");
     }
     Strings Riepiloghi() {
-        dao::Database a = Apri("CONT32.MDB");
-        Strings out = Righe(a, "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
-                            {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
-        a.Close();
+        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
+                             {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
         return out;
     }
 };
@@ -72,7 +70,7 @@ TEST_F(Diversi, EachSideNamesItsOnlyAccountOrDiversi) {
     EXPECT_EQ(Riepiloghi(), atteso);
     EXPECT_TRUE(AggiornaDiversi(w, ditta));
     EXPECT_EQ(Riepiloghi(), atteso);
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());
 }
 
@@ -88,17 +86,16 @@ TEST_F(Diversi, ANullAccountOnALineWithAnAmountStopsAtThatEntry) {
     EXPECT_FALSE(AggiornaDiversi(w, ditta));
     EXPECT_EQ(Riepiloghi(),
               (Strings{"2024|1|A|C||", "2024|2|VECCHIO|X|VECCHIOA|Y", "2024|3|VECCHIO|X|VECCHIOA|Y"}));
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(Diversi, AnArchiveWithoutLinesFailsSilently) {
     d.Close();
-    dao::Database vecchio = CreaArchivio("VECCHIO.MDB", {"Articoli"});
-    Esegui(vecchio, "INSERT INTO Articoli (Anno, NumDoc, conto) VALUES (2024, 1, 'A')");
-    vecchio.Close();
-    EXPECT_FALSE(AggiornaDiversi(w, Percorso("VECCHIO.MDB")));
-    EXPECT_TRUE(Log().empty());
+    MakeFromModel(CompanyPath("VECCHIO.MDB"), {"Articoli"},
+                  {"INSERT INTO Articoli (Anno, NumDoc, conto) VALUES (2024, 1, 'A')"});
+    EXPECT_FALSE(AggiornaDiversi(w, CompanyPath("VECCHIO.MDB")));
+    EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());
 }
 

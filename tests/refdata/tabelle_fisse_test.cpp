@@ -1,95 +1,76 @@
 // The reference tables copied from the model into a company archive.
 
 #include "refdata/refdata.h"
-#include "tests/refdata/archivio.h"
+#include "tests/common/archive_fixture.h"
 
 namespace ledrana::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class TabelleFisse : public RefdataTest {
+class TabelleFisse : public ArchiveTest {
 protected:
-    const std::string modello = Percorso("MODELLO.MDB");
-    const std::string ditta = Percorso("CONT32.MDB");
+    const std::string modello = CompanyPath("MODELLO.MDB");
+    const std::string ditta = CompanyPath("CONT32.MDB");
 };
 
 TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
-    {
-        dao::Database m = CreaArchivio("MODELLO.MDB", {"CodiciCausaliTrasporto"});
-        Esegui(m, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')");
-        Esegui(m, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')");
-        Esegui(m, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')");
-        m.Close();
-        dao::Database d = CreaArchivio("CONT32.MDB", {"CodiciCausaliTrasporto"});
-        Esegui(d, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')");
-        Esegui(d, "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("MODELLO.MDB"), {"CodiciCausaliTrasporto"},
+        {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')"});
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"CodiciCausaliTrasporto"},
+                  {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
+                   "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')"});
     const Strings atteso{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"};
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
-        dao::Database d = Apri("CONT32.MDB");
-        EXPECT_EQ(Righe(d, "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod", {"cod", "Descrizione"}),
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod",
+                         {"cod", "Descrizione"}),
                   atteso)
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(LogEntries().empty());
 }
 
 TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
-    {
-        dao::Database m = CreaArchivio("MODELLO.MDB", {"Categorie"});
-        Esegui(
-            m,
-            "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)");
-        Esegui(
-            m,
-            "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)");
-        Esegui(m, "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)");
-        Esegui(m, "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')");
-        m.Close();
-        dao::Database d = CreaArchivio("CONT32.MDB", {"Categorie"});
-        Esegui(d, "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
-                  "False, 9)");
-        d.Close();
-    }
+    MakeFromModel(
+        CompanyPath("MODELLO.MDB"), {"Categorie"},
+        {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)",
+         "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)",
+         "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)",
+         "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')"});
+    MakeFromModel(CompanyPath("CONT32.MDB"), {"Categorie"},
+                  {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
+                   "False, 9)"});
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCategorieFisse(w, modello, ditta);
-        dao::Database d = Apri("CONT32.MDB");
-        EXPECT_EQ(
-            Righe(d, "SELECT * FROM Categorie ORDER BY cod", {"cod", "Descrizione", "NonModif", "Sconto"}),
-            (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}))
+        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Categorie ORDER BY cod",
+                         {"cod", "Descrizione", "NonModif", "Sconto"}),
+                  (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}))
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
-    {
-        dao::Database m = CreaArchivio("MODELLO.MDB", {"Ritenute"});
-        Esegui(m, "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
-                  "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')");
-        Esegui(m, "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
-                  "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')");
-        m.Close();
-        dao::Database propria = CreaArchivio("PROPRIA.MDB", {"Ritenute"});
-        Esegui(propria, "INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)");
-        propria.Close();
-        CreaArchivio("CONT32.MDB", {"Ritenute"}).Close();
-    }
-    CopiaDatiRitenute(w, modello, Percorso("PROPRIA.MDB"));
-    dao::Database propria = Apri("PROPRIA.MDB");
-    EXPECT_EQ(Righe(propria, "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
-    propria.Close();
+    MakeFromModel(CompanyPath("MODELLO.MDB"), {"Ritenute"},
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')",
+                   "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')"});
+    MakeFromModel(CompanyPath("PROPRIA.MDB"), {"Ritenute"},
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)"});
+    CreateFromModel(CompanyPath("CONT32.MDB"), {"Ritenute"}).Close();
+    CopiaDatiRitenute(w, modello, CompanyPath("PROPRIA.MDB"));
+    EXPECT_EQ(RowsAt(CompanyPath("PROPRIA.MDB"), "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
 
     CopiaDatiRitenute(w, modello, ditta);
-    dao::Database d = Apri("CONT32.MDB");
-    EXPECT_EQ(Righe(d, "SELECT * FROM Ritenute ORDER BY cod",
-                    {"cod", "Descrizione", "perc", "conto", "causale", "CodTributo"}),
+    dao::Database d = Open(CompanyPath("CONT32.MDB"));
+    EXPECT_EQ(QueryRows(d, "SELECT * FROM Ritenute ORDER BY cod",
+                        {"cod", "Descrizione", "perc", "conto", "causale", "CodTributo"}),
               (Strings{"RA20|Ritenuta d'acconto 20%|20|||<Null>", "RA4|Ritenuta condomini 4%|4.5|||<Null>"}));
     d.Close();
     EXPECT_TRUE(dialogs.records().empty());
@@ -97,42 +78,32 @@ TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
 
 TEST_F(TabelleFisse, BanchePlaceholderDeletedAndCopiedBackWhenTheModelHasIt) {
     const char* campi = "(cod, Descrizione, ABI, contocorrente, Attiva)";
-    {
-        dao::Database m = CreaArchivio("MODELLO.MDB", {"BANCHE"}, "scad32.sql");
-        Esegui(m, std::string("INSERT INTO BANCHE ") + campi +
-                      " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)");
-        m.Close();
-        dao::Database d = CreaArchivio("SCAD32.MDB", {"BANCHE"}, "scad32.sql");
-        Esegui(d, std::string("INSERT INTO BANCHE ") + campi +
-                      " VALUES ('ESEMP', 'Banca di prova', '', '123456789/99', True)");
-        Esegui(d, std::string("INSERT INTO BANCHE ") + campi +
-                      " VALUES ('ISP', 'La nostra Intesa', '03069', '1000/12', False)");
-        d.Close();
-    }
-    const std::string scad = Percorso("SCAD32.MDB");
+    MakeFromModel(CompanyPath("MODELLO.MDB"), {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                   " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)"},
+                  "scad32.sql");
+    MakeFromModel(CompanyPath("SCAD32.MDB"), {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ESEMP', 'Banca di prova', '', '123456789/99', True)",
+                   std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ISP', 'La nostra Intesa', '03069', '1000/12', False)"},
+                  "scad32.sql");
+    const std::string scad = CompanyPath("SCAD32.MDB");
     CopiaDatiBanche(w, modello, scad);
-    dao::Database d = Apri("SCAD32.MDB");
-    EXPECT_EQ(
-        Righe(d, "SELECT * FROM BANCHE ORDER BY cod", {"cod", "Descrizione", "contocorrente", "Attiva"}),
-        Strings{"ISP|La nostra Intesa|1000/12|False"});
-    d.Close();
+    EXPECT_EQ(RowsAt(CompanyPath("SCAD32.MDB"), "SELECT * FROM BANCHE ORDER BY cod",
+                     {"cod", "Descrizione", "contocorrente", "Attiva"}),
+              Strings{"ISP|La nostra Intesa|1000/12|False"});
 
     // A model that ships the placeholder gives it back, with the model's values, at every run.
-    dao::Database m = Apri("MODELLO.MDB");
-    Esegui(m, std::string("INSERT INTO BANCHE ") + campi +
-                  " VALUES ('ESEMP', 'Banca esempio', '', '123456789/99', False)");
-    m.Close();
-    d = Apri("SCAD32.MDB");
-    Esegui(d, "UPDATE BANCHE SET Descrizione='Cambiata' WHERE cod='ISP'");
-    d.Close();
+    ExecuteAt(modello, std::string("INSERT INTO BANCHE ") + campi +
+                           " VALUES ('ESEMP', 'Banca esempio', '', '123456789/99', False)");
+    ExecuteAt(scad, "UPDATE BANCHE SET Descrizione='Cambiata' WHERE cod='ISP'");
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiBanche(w, modello, scad);
-        d = Apri("SCAD32.MDB");
-        EXPECT_EQ(
-            Righe(d, "SELECT * FROM BANCHE ORDER BY cod", {"cod", "Descrizione", "contocorrente", "Attiva"}),
-            (Strings{"ESEMP|Banca esempio|123456789/99|False", "ISP|Cambiata|1000/12|False"}))
+        EXPECT_EQ(RowsAt(scad, "SELECT * FROM BANCHE ORDER BY cod",
+                         {"cod", "Descrizione", "contocorrente", "Attiva"}),
+                  (Strings{"ESEMP|Banca esempio|123456789/99|False", "ISP|Cambiata|1000/12|False"}))
             << "run " << run;
-        d.Close();
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
@@ -160,34 +131,33 @@ TEST_F(TabelleFisse, AnUnexpectedErrorIsReportedWithTheMemberAndBothPaths) {
     for (const Caso& c : casi) {
         const std::string nm = "M" + std::to_string(n) + ".MDB", nd = "D" + std::to_string(n) + ".MDB";
         ++n;
-        dao::Database m = CreaArchivio(nm, {c.tabella}, c.modello);
-        Esegui(m, c.riga);
-        Esegui(m, std::string("ALTER TABLE ") + c.tabella + " ADD COLUMN Nuovo TEXT(5)");
-        Esegui(m, std::string("INSERT INTO ") + c.tabella + " (cod, Nuovo) VALUES ('ZZ', 'x')");
-        m.Close();
-        CreaArchivio(nd, {c.tabella}, c.modello).Close();
+        MakeFromModel(CompanyPath(nm), {c.tabella},
+                      {c.riga, std::string("ALTER TABLE ") + c.tabella + " ADD COLUMN Nuovo TEXT(5)",
+                       std::string("INSERT INTO ") + c.tabella + " (cod, Nuovo) VALUES ('ZZ', 'x')"},
+                      c.modello);
+        CreateFromModel(CompanyPath(nd), {c.tabella}, c.modello).Close();
         w.Text1.text.clear();
         const std::size_t prima = dialogs.messageBoxes().size();
 
-        c.membro(w, Percorso(nm), Percorso(nd));
-        const std::string atteso =
-            "3265 " + dao::JetErrorText(3265) + "\n" + c.funz + "\n" + Percorso(nm) + "\n" + Percorso(nd);
-        EXPECT_EQ(Log(), Strings{atteso}) << c.funz;
+        c.membro(w, CompanyPath(nm), CompanyPath(nd));
+        const std::string atteso = "3265 " + dao::JetErrorText(3265) + "\n" + c.funz + "\n" +
+                                   CompanyPath(nm) + "\n" + CompanyPath(nd);
+        EXPECT_EQ(LogEntries(), Strings{atteso}) << c.funz;
         ASSERT_EQ(dialogs.messageBoxes().size(), prima + 1) << c.funz;
         EXPECT_EQ(dialogs.messageBoxes().back().text, atteso);
         EXPECT_EQ(dialogs.messageBoxes().back().style, vbOKOnly);
-        dao::Database d = Apri(nd);
-        EXPECT_EQ(Righe(d, std::string("SELECT * FROM ") + c.tabella, {"cod"}), Strings{}) << c.funz;
+        dao::Database d = Open(CompanyPath(nd));
+        EXPECT_EQ(QueryRows(d, std::string("SELECT * FROM ") + c.tabella, {"cod"}), Strings{}) << c.funz;
         d.Close();
     }
 
     // A company archive that lacks the table: the report names the withholding-tax member.
     w.Text1.text.clear();
-    CreaArchivio("VECCHIO.MDB", {"Categorie"}).Close();
-    CopiaDatiRitenute(w, Percorso("M0.MDB"), Percorso("VECCHIO.MDB"));
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].substr(Log()[0].find('\n')),
-              "\nfunz. CopiaDatiRitenute \n" + Percorso("M0.MDB") + "\n" + Percorso("VECCHIO.MDB"));
+    CreateFromModel(CompanyPath("VECCHIO.MDB"), {"Categorie"}).Close();
+    CopiaDatiRitenute(w, CompanyPath("M0.MDB"), CompanyPath("VECCHIO.MDB"));
+    ASSERT_EQ(LogEntries().size(), 1u);
+    EXPECT_EQ(LogEntries()[0].substr(LogEntries()[0].find('\n')),
+              "\nfunz. CopiaDatiRitenute \n" + CompanyPath("M0.MDB") + "\n" + CompanyPath("VECCHIO.MDB"));
 }
 
 } // namespace

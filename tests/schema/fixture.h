@@ -1,6 +1,7 @@
 #pragma once
-// Archive pairs for the comparison tests: a stand-in machine in a temporary folder, the run's database
-// engine, and the window answered by scripted dialogs.
+// Archive pairs for the comparison tests, on the shared ground of tests/common/archive_fixture.h (a
+// stand-in machine in a temporary folder, the run's database engine, the window answered by scripted
+// dialogs).
 //
 //   class MySuite : public ledrana::testing::SchemaTest {};
 //   TEST_F(MySuite, X) {
@@ -24,12 +25,9 @@
 
 #include "dao/dao.h"
 #include "platform/error.h"
-#include "platform/paths.h"
-#include "platform/scripted_dialogs.h"
 #include "schema/confronto.h"
-#include "tests/platform/temp_prefix.h"
+#include "tests/common/archive_fixture.h"
 #include "tests/schema/boxes.h"
-#include "window/aggiorna.h"
 
 namespace ledrana::testing {
 
@@ -68,31 +66,21 @@ struct AttachedSpec {
     std::string sourceTable;
 };
 
-class SchemaFixture {
+class SchemaFixture : public ArchiveFixture {
 public:
-    static constexpr const char* kModelFolder = "C:\\Programmi\\Tessaro";
     static constexpr const char* kCompanyFile = "Ditta2000.ini";
-
-    TempPrefix prefix;
-    ScriptedDialogs dialogs;
-    dao::DBEngine engine;
-    Aggiorna w{dialogs, kModelFolder};
 
     // The pair the window compares: w.NomeDb1 and w.NomeDb2 are set to these.
     std::string model = std::string(kModelFolder) + "\\CONT32.MDB";
     std::string archive = "C:\\ZU\\Ditta2000\\Cont32.mdb";
 
-    // The window runs on this engine; File1 has the company file Ditta2000.ini selected.
+    // File1 has the company file Ditta2000.ini selected.
     SchemaFixture() {
-        w.engine = &engine;
         w.NomeDb1 = model;
         w.NomeDb2 = archive;
         w.File1.entries = {kCompanyFile};
         w.File1.listIndex = 0;
     }
-
-    // Host path of a Windows path of the stand-in machine.
-    static std::filesystem::path Host(const std::string& path) { return platform::HostPath(path); }
 
     // Creates a database at `path` (its folders as needed) with the tables, then the attached tables, then
     // the queries, in that order. Fails when the file exists. `password` "" leaves it unprotected.
@@ -144,11 +132,6 @@ public:
             }
             rs.Close();
         }
-    }
-
-    // Opens a database straight through the engine (the password list is not touched).
-    dao::Database Open(const std::string& path, const std::string& password = "") {
-        return engine.OpenDatabase(path, false, false, ";pwd=" + password);
     }
 
     // The structure of a database as text, one line per object, in collection order: every table that is
@@ -241,21 +224,6 @@ public:
 
     // The message boxes shown so far (text, style, title as shown).
     std::vector<Box> Boxes() const { return AsBoxes(dialogs.records()); }
-    // The entries of the run log, in order, each without its CR LF "->".
-    std::vector<std::string> LogEntries() const {
-        std::vector<std::string> entries;
-        const std::string& text = w.Text1.text;
-        const std::string sep = "\r\n->";
-        std::size_t pos = text.find(sep);
-        while (pos != std::string::npos) {
-            std::size_t next = text.find(sep, pos + sep.size());
-            entries.push_back(
-                text.substr(pos + sep.size(), next == std::string::npos ? next : next - pos - sep.size()));
-            pos = next;
-        }
-        return entries;
-    }
-
     // The engine's own catalog tables (system objects).
     static bool IsEngineTable(const dao::TableDef& td) {
         return (td.Attributes() & dao::dbSystemObject) == dao::dbSystemObject;

@@ -7,6 +7,8 @@
 //                                                     a Jet file is read through a temporary conversion
 //   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
 //                                                     text; dates "YYYY-MM-DD HH:MM:SS")
+//   daotool build MANIFEST FILE                      new database made by the steps of MANIFEST (the
+//                                                     model databases of the release are built so)
 //   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
 //                                                     prints one line per table with its rows; the notes
 //                                                     and the journal of values kept in part on stderr
@@ -28,6 +30,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tools/manifest/manifest.h"
 
 #include <algorithm>
 #include <charconv>
@@ -42,6 +45,7 @@ namespace {
 
 using namespace ledrana;
 using namespace ledrana::dao;
+using manifest::SplitStatements;
 
 constexpr const char* kHelp =
     "usage: daotool [--pwd PASSWORD] COMMAND ...\n"
@@ -50,6 +54,7 @@ constexpr const char* kHelp =
     "  exec FILE SQL...             runs each statement\n"
     "  query FILE SQL               prints the rows, tab-separated, under a header line\n"
     "  query --json FILE SQL        prints each row as one JSON array\n"
+    "  build MANIFEST FILE          new database made by the steps of MANIFEST\n"
     "  import SOURCE DESTINATION    converts a Jet or ACE file into a new archive, one line per table\n"
     "  querydef FILE NAME SQL       stores a saved query (replacing one of that name)\n"
     "  property FILE TABLE NAME VALUE  sets or creates a text property of a table\n"
@@ -61,43 +66,12 @@ constexpr const char* kHelp =
     "  -h, --help                   prints this text\n"
     "exit status: 0 done, 1 engine error (number and description on stderr), 2 wrong usage\n";
 
-constexpr const char* kCommands[] = {"create", "exec",   "query",    "import",  "querydef",
+constexpr const char* kCommands[] = {"create",   "exec",   "query",    "build",   "import", "querydef",
                                      "property", "schema", "password", "compact", "hold"};
 
 int Usage() {
     std::cerr << kHelp;
     return 2;
-}
-
-// Splits SQL text into statements at ";" outside strings, brackets and #dates#.
-std::vector<std::string> SplitStatements(const std::string& text) {
-    std::vector<std::string> out;
-    std::string cur;
-    char close = 0;
-    for (char c : text) {
-        if (close) {
-            cur += c;
-            if (c == close) close = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"') close = c;
-        else if (c == '[') close = ']';
-        if (c == ';') {
-            out.push_back(cur);
-            cur.clear();
-            continue;
-        }
-        cur += c;
-    }
-    out.push_back(cur);
-    std::vector<std::string> kept;
-    for (auto& s : out) {
-        auto b = s.find_first_not_of(" \t\r\n");
-        if (b == std::string::npos) continue;
-        auto e = s.find_last_not_of(" \t\r\n");
-        kept.push_back(s.substr(b, e - b + 1));
-    }
-    return kept;
 }
 
 std::string ReadScript(const std::string& arg) {
@@ -106,7 +80,9 @@ std::string ReadScript(const std::string& arg) {
     return arg;
 }
 
-std::string Connect(const std::string& pwd, bool given) { return given ? ";pwd=" + pwd : std::string(); }
+std::string Connect(const std::string& pwd, bool given) {
+    return given ? ";pwd=" + pwd : std::string();
+}
 
 std::string Two(int v) {
     char b[8];
@@ -123,10 +99,14 @@ std::string Shortest(double v) {
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
@@ -155,7 +135,8 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
         std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
-        if (p.hour || p.minute || p.second) d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
+        if (p.hour || p.minute || p.second)
+            d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
         return d;
     }
     case Variant::Kind::String:
@@ -201,8 +182,8 @@ std::string JsonCell(const Variant& v) {
         return JsonText(Cell(v));
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
-        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) + ":" +
-                        Two(p.minute) + ":" + Two(p.second));
+        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) +
+                        ":" + Two(p.minute) + ":" + Two(p.second));
     }
     case Variant::Kind::Currency: {
         // Exact to the last of the four decimals.
@@ -211,7 +192,8 @@ std::string JsonCell(const Variant& v) {
         std::uint64_t a = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
         std::string frac = std::to_string(a % 10000);
         frac = std::string(4 - frac.size(), '0') + frac;
-        while (!frac.empty() && frac.back() == '0') frac.pop_back();
+        while (!frac.empty() && frac.back() == '0')
+            frac.pop_back();
         return sign + std::to_string(a / 10000) + (frac.empty() ? "" : "." + frac);
     }
     default: {
@@ -227,7 +209,8 @@ void PrintJson(Database& db, const std::string& sql) {
     int n = fields.Count();
     while (!rs.Eof()) {
         std::string line = "[";
-        for (int i = 0; i < n; ++i) line += (i ? "," : "") + JsonCell(fields[i].Value());
+        for (int i = 0; i < n; ++i)
+            line += (i ? "," : "") + JsonCell(fields[i].Value());
         std::cout << line << "]\n";
         rs.MoveNext();
     }
@@ -244,9 +227,10 @@ void PrintSchema(Database& db) {
     std::vector<TableDef> list;
     for (int i = 0; i < tables.Count(); ++i)
         if (tables[i].Attributes() == 0) list.push_back(tables[i]);
-    std::sort(list.begin(), list.end(), [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
-    static const char* builtins[] = {"Name", "Attributes", "Connect", "SourceTableName", "RecordCount",
-                                     "Updatable", "ValidationRule", "ValidationText"};
+    std::sort(list.begin(), list.end(),
+              [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    static const char* builtins[] = {"Name",        "Attributes", "Connect",        "SourceTableName",
+                                     "RecordCount", "Updatable",  "ValidationRule", "ValidationText"};
     for (TableDef& t : list) {
         std::string line = "table " + t.Name() + " attributes=" + std::to_string(t.Attributes());
         Properties props = t.Properties();
@@ -261,38 +245,50 @@ void PrintSchema(Database& db) {
             user.emplace_back(p.Name(), v.IsNull() ? "NULL" : Escape(v.ToString()));
         }
         std::sort(user.begin(), user.end(), [](auto& a, auto& b) { return LessNoCase(a.first, b.first); });
-        for (auto& [n, v] : user) line += " " + n + "=" + v;
+        for (auto& [n, v] : user)
+            line += " " + n + "=" + v;
         std::cout << line << "\n";
         Fields fields = t.Fields();
         std::vector<Field> fl;
-        for (int i = 0; i < fields.Count(); ++i) fl.push_back(fields[i]);
-        std::sort(fl.begin(), fl.end(), [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (int i = 0; i < fields.Count(); ++i)
+            fl.push_back(fields[i]);
+        std::sort(fl.begin(), fl.end(),
+                  [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
         for (Field& f : fl)
-            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type() << " size=" << f.Size()
-                      << " attributes=" << f.Attributes() << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
+            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type()
+                      << " size=" << f.Size() << " attributes=" << f.Attributes()
+                      << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
                       << " required=" << (f.Required() ? 1 : 0) << "\n";
         Indexes indexes = t.Indexes();
         std::vector<Index> il;
-        for (int i = 0; i < indexes.Count(); ++i) il.push_back(indexes[i]);
-        std::sort(il.begin(), il.end(), [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
+        for (int i = 0; i < indexes.Count(); ++i)
+            il.push_back(indexes[i]);
+        std::sort(il.begin(), il.end(),
+                  [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
         for (Index& ix : il) {
             std::string names;
             Fields ixf = ix.Fields();
-            for (int i = 0; i < ixf.Count(); ++i) names += (i ? "," : "") + ixf[i].Name();
+            for (int i = 0; i < ixf.Count(); ++i)
+                names += (i ? "," : "") + ixf[i].Name();
             std::cout << "index " << t.Name() << "." << ix.Name() << " primary=" << (ix.Primary() ? 1 : 0)
                       << " unique=" << (ix.Unique() ? 1 : 0) << " fields=" << names << "\n";
         }
     }
     QueryDefs queries = db.QueryDefs();
     std::vector<QueryDef> ql;
-    for (int i = 0; i < queries.Count(); ++i) ql.push_back(queries[i]);
-    std::sort(ql.begin(), ql.end(), [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
+    for (int i = 0; i < queries.Count(); ++i)
+        ql.push_back(queries[i]);
+    std::sort(ql.begin(), ql.end(),
+              [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
     for (QueryDef& q : ql) {
         std::string sql;
         for (char c : q.SQL()) {
-            if (c == '\r') sql += "\\r";
-            else if (c == '\n') sql += "\\n";
-            else sql += c;
+            if (c == '\r')
+                sql += "\\r";
+            else if (c == '\n')
+                sql += "\\n";
+            else
+                sql += c;
         }
         std::cout << "query " << q.Name() << " sql=" << sql << "\n";
     }
@@ -303,11 +299,13 @@ void PrintQuery(Database& db, const std::string& sql) {
     Fields fields = rs.Fields();
     int n = fields.Count();
     std::string header;
-    for (int i = 0; i < n; ++i) header += (i ? "\t" : "") + fields[i].Name();
+    for (int i = 0; i < n; ++i)
+        header += (i ? "\t" : "") + fields[i].Name();
     std::cout << header << "\n";
     while (!rs.Eof()) {
         std::string line;
-        for (int i = 0; i < n; ++i) line += (i ? "\t" : "") + Cell(fields[i].Value());
+        for (int i = 0; i < n; ++i)
+            line += (i ? "\t" : "") + Cell(fields[i].Value());
         std::cout << line << "\n";
         rs.MoveNext();
     }
@@ -336,18 +334,27 @@ int Run(std::vector<std::string> args) {
         if (args.size() > 3) return Usage();
         Database db = engine.CreateDatabase(file, Connect(pwd, pwdGiven));
         if (args.size() == 3)
-            for (const auto& st : SplitStatements(ReadScript(args[2]))) db.Execute(st);
+            for (const auto& st : SplitStatements(ReadScript(args[2])))
+                db.Execute(st);
         db.Close();
+        return 0;
+    }
+    if (cmd == "build") {
+        if (args.size() != 3) return Usage();
+        manifest::BuildFromManifest(engine, file, args[2], true).Close();
         return 0;
     }
     if (cmd == "import") {
         if (args.size() != 3) return Usage();
         std::string source = engine.HostPath(file);
         JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
-        for (const auto& t : report.tables) std::cout << t.name << "\t" << t.rows << "\n";
-        for (const auto& note : report.notes) std::cerr << "nota: " << note << "\n";
+        for (const auto& t : report.tables)
+            std::cout << t.name << "\t" << t.rows << "\n";
+        for (const auto& note : report.notes)
+            std::cerr << "nota: " << note << "\n";
         for (const auto& j : report.journal)
-            std::cerr << "registro: " << j.table << "\t" << j.key << "\t" << j.field << "\t" << j.text << "\n";
+            std::cerr << "registro: " << j.table << "\t" << j.key << "\t" << j.field << "\t" << j.text
+                      << "\n";
         return 0;
     }
     if (cmd == "query" && file == "--json") {
@@ -360,8 +367,10 @@ int Run(std::vector<std::string> args) {
     }
     if (cmd == "compact") {
         if (args.size() != 3) return Usage();
-        if (pwdGiven) engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
-        else engine.CompactDatabase(file, args[2]);
+        if (pwdGiven)
+            engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
+        else
+            engine.CompactDatabase(file, args[2]);
         return 0;
     }
     int seconds = 0;
@@ -380,7 +389,8 @@ int Run(std::vector<std::string> args) {
     } else if (cmd == "exec") {
         if (args.size() < 3) return Usage();
         for (std::size_t i = 2; i < args.size(); ++i)
-            for (const auto& st : SplitStatements(args[i])) db.Execute(st);
+            for (const auto& st : SplitStatements(args[i]))
+                db.Execute(st);
     } else if (cmd == "query") {
         if (args.size() != 3) return Usage();
         PrintQuery(db, args[2]);
@@ -400,8 +410,10 @@ int Run(std::vector<std::string> args) {
         bool found = false;
         for (int i = 0; i < props.Count(); ++i)
             if (EqualsNoCase(props[i].Name(), args[3])) found = true;
-        if (found) props[args[3]].SetValue(Variant(args[4]));
-        else props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
+        if (found)
+            props[args[3]].SetValue(Variant(args[4]));
+        else
+            props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
     } else if (cmd == "schema") {
         if (args.size() != 2) return Usage();
         PrintSchema(db);

@@ -6,7 +6,7 @@
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
 #include "platform/text.h"
-#include "tools/mkinstall/manifest.h"
+#include "tools/manifest/manifest.h"
 #include "tools/mkinstall/sample_data.h"
 
 #include <functional>
@@ -14,6 +14,8 @@
 
 namespace ledrana::mkinstall {
 namespace {
+
+using manifest::BuildFromManifest;
 
 const std::string kData = "C:\\ZU";
 

@@ -1,4 +1,4 @@
-#include "tools/mkinstall/manifest.h"
+#include "tools/manifest/manifest.h"
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-namespace ledrana::mkinstall {
+namespace ledrana::manifest {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -28,11 +28,11 @@ std::pair<std::string, std::string> Word(const std::string& line) {
     return {line.substr(0, end), Trim(line.substr(end))};
 }
 
-} // namespace
-
 std::string ReadHostFile(const std::string& hostPath) {
     return platform::ReadAllBytes(platform::WindowsPath(hostPath));
 }
+
+} // namespace
 
 std::vector<std::string> SplitStatements(const std::string& script) {
     std::string text;
@@ -108,4 +108,4 @@ dao::Database BuildFromManifest(dao::DBEngine& engine, const std::string& manife
     return db;
 }
 
-} // namespace ledrana::mkinstall
+} // namespace ledrana::manifest

@@ -1,42 +1,16 @@
-#include "tests/refdata/archivio.h"
+#include "tests/common/archive_fixture.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tools/manifest/manifest.h"
 
 namespace ledrana::testing {
 
 namespace {
-
-// The statements of a model script: comment lines dropped, split at ";" outside quoted text.
-std::vector<std::string> Statements(const std::string& file) {
-    std::ifstream in(std::string(LEDRANA_SOURCE_DIR) + "/model/db/" + file);
-    if (!in) throw std::runtime_error("model script missing: " + file);
-    std::string text, line;
-    while (std::getline(in, line)) {
-        const auto first = line.find_first_not_of(" \t");
-        if (first != std::string::npos && line.compare(first, 2, "--") == 0) continue;
-        text += line + "\n";
-    }
-    std::vector<std::string> out;
-    std::string current;
-    bool quoted = false;
-    for (char c : text) {
-        if (c == '\'') quoted = !quoted;
-        if (c == ';' && !quoted) {
-            out.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    out.push_back(current);
-    return out;
-}
 
 // The table a CREATE TABLE or CREATE [UNIQUE] INDEX statement is about, upper-cased; "" for others.
 std::string TableOf(const std::string& statement) {
@@ -52,19 +26,25 @@ std::string TableOf(const std::string& statement) {
 
 } // namespace
 
-RefdataTest::RefdataTest() {
-    w.engine = &engine;
-    std::filesystem::create_directories(platform::HostPath("C:\\ZU\\DITTA"));
+std::filesystem::path ArchiveFixture::Host(const std::string& path) {
+    return platform::HostPath(path);
 }
 
-dao::Database RefdataTest::CreaArchivio(const std::string& name, const std::vector<std::string>& tables,
-                                        const char* modelFile) {
-    dao::Database db = engine.CreateDatabase(Percorso(name));
+dao::Database ArchiveFixture::Open(const std::string& path, const std::string& password) {
+    return engine.OpenDatabase(path, false, false, ";pwd=" + password);
+}
+
+dao::Database ArchiveFixture::CreateFromModel(const std::string& path, const std::vector<std::string>& tables,
+                                              const char* modelFile) {
+    std::filesystem::create_directories(Host(path).parent_path());
+    dao::Database db = engine.CreateDatabase(path);
     std::vector<std::string> wanted;
     for (const std::string& t : tables)
         wanted.push_back(UCase(t));
+    const std::string script = std::string(LEDRANA_SOURCE_DIR) + "/model/db/" + modelFile;
     int created = 0;
-    for (const std::string& s : Statements(modelFile)) {
+    for (const std::string& s :
+         manifest::SplitStatements(platform::ReadAllBytes(platform::WindowsPath(script)))) {
         const std::string table = TableOf(s);
         if (table.empty() || std::find(wanted.begin(), wanted.end(), table) == wanted.end()) continue;
         db.Execute(s, dao::dbFailOnError);
@@ -81,11 +61,29 @@ dao::Database RefdataTest::CreaArchivio(const std::string& name, const std::vect
     return db;
 }
 
-dao::Database RefdataTest::Apri(const std::string& name) {
-    return engine.OpenDatabase(Percorso(name));
+void ArchiveFixture::MakeFromModel(const std::string& path, const std::vector<std::string>& tables,
+                                   const std::vector<std::string>& statements, const char* modelFile) {
+    dao::Database db = CreateFromModel(path, tables, modelFile);
+    for (const std::string& sql : statements)
+        Execute(db, sql);
+    db.Close();
 }
 
-std::vector<std::string> RefdataTest::Log() const {
+void ArchiveFixture::ExecuteAt(const std::string& path, const std::string& sql) {
+    dao::Database db = Open(path);
+    Execute(db, sql);
+    db.Close();
+}
+
+std::vector<std::string> ArchiveFixture::RowsAt(const std::string& path, const std::string& sql,
+                                                std::initializer_list<const char*> fields) {
+    dao::Database db = Open(path);
+    std::vector<std::string> rows = QueryRows(db, sql, fields);
+    db.Close();
+    return rows;
+}
+
+std::vector<std::string> ArchiveFixture::LogEntries() const {
     std::vector<std::string> out;
     const std::string& text = w.Text1.text;
     const std::string sep = "\r\n->";
@@ -98,12 +96,12 @@ std::vector<std::string> RefdataTest::Log() const {
     return out;
 }
 
-void Esegui(dao::Database& db, const std::string& sql) {
+void Execute(dao::Database& db, const std::string& sql) {
     db.Execute(sql, dao::dbFailOnError);
 }
 
-std::vector<std::string> Righe(dao::Database& db, const std::string& sql,
-                               std::initializer_list<const char*> fields) {
+std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
+                                   std::initializer_list<const char*> fields) {
     std::vector<std::string> out;
     dao::Recordset rs = db.OpenRecordset(sql);
     for (; !rs.Eof(); rs.MoveNext()) {
@@ -111,9 +109,8 @@ std::vector<std::string> Righe(dao::Database& db, const std::string& sql,
         bool first = true;
         for (const char* f : fields) {
             const dao::Variant v = rs.Fields()[f].Value();
-            if (!first) row += "|";
+            row += (first ? "" : "|") + (v.IsNull() ? "<Null>" : v.ToString());
             first = false;
-            row += v.IsNull() ? "<Null>" : v.ToString();
         }
         out.push_back(row);
     }
@@ -121,7 +118,7 @@ std::vector<std::string> Righe(dao::Database& db, const std::string& sql,
     return out;
 }
 
-dao::Variant Valore(dao::Database& db, const std::string& sql, const char* field) {
+dao::Variant QueryValue(dao::Database& db, const std::string& sql, const char* field) {
     dao::Recordset rs = db.OpenRecordset(sql);
     dao::Variant v = rs.Eof() ? dao::Variant() : rs.Fields()[field].Value();
     rs.Close();
