@@ -28,11 +28,21 @@ std::string jsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -54,10 +64,14 @@ std::string shownAnswer(const BatchBox& box) {
 
 std::string buttonName(int button) {
     switch (button) {
-    case vbOK: return "OK";
-    case vbYes: return "Yes";
-    case vbNo: return "No";
-    default: return std::to_string(button);
+    case vbOK:
+        return "OK";
+    case vbYes:
+        return "Yes";
+    case vbNo:
+        return "No";
+    default:
+        return std::to_string(button);
     }
 }
 
@@ -86,7 +100,8 @@ void BatchDialogs::Load(const std::string& answersText) {
             rules_.push_back({line.substr(3, arrow - 3), *answer});
             continue;
         }
-        const std::string word = raw.find("text:") != std::string::npos ? raw.substr(raw.find("text:")) : line;
+        const std::string word =
+            raw.find("text:") != std::string::npos ? raw.substr(raw.find("text:")) : line;
         auto answer = parseAnswer(word);
         if (!answer) throw Error(5, "Risposta non valida alla riga " + std::to_string(lineNo) + ": " + line);
         ordered_.push_back(*answer);
@@ -136,7 +151,9 @@ std::string BatchDialogs::InputBox(const std::string& prompt, const std::string&
     return typed;
 }
 
-std::optional<std::string> BatchDialogs::BrowseForFolder(const std::string&) { return std::nullopt; }
+std::optional<std::string> BatchDialogs::BrowseForFolder(const std::string&) {
+    return std::nullopt;
+}
 
 std::string BatchDialogs::ToJson(const BatchBox& box) {
     std::string out = "{\"title\": " + jsonString(box.title) + ", \"style\": " + std::to_string(box.style) +
@@ -150,7 +167,8 @@ std::string BatchDialogs::ToLine(const BatchBox& box) {
     for (auto& c : text)
         if (c == '\n' || c == '\r') c = ' ';
     if (box.input) return "[" + box.title + "] input: " + text + " => \"" + shownAnswer(box) + "\"";
-    return "[" + box.title + "] style " + std::to_string(box.style) + ": " + text + " => " + buttonName(box.button);
+    return "[" + box.title + "] style " + std::to_string(box.style) + ": " + text + " => " +
+           buttonName(box.button);
 }
 
-}  // namespace ledrana
+} // namespace ledrana

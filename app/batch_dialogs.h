@@ -22,18 +22,18 @@ namespace ledrana {
 
 struct BatchAnswer {
     bool isText = false;
-    int button = 0;    // vbOK, vbYes, vbNo
-    std::string text;  // input box text
+    int button = 0;   // vbOK, vbYes, vbNo
+    std::string text; // input box text
 };
 
 // One box as shown and answered.
 struct BatchBox {
-    std::string title;  // as shown: an empty title is the application's
+    std::string title; // as shown: an empty title is the application's
     int style = 0;
     std::string text;
     bool input = false;
-    int button = 0;     // message box answer
-    std::string typed;  // input box answer
+    int button = 0;    // message box answer
+    std::string typed; // input box answer
 };
 
 class BatchDialogs : public Dialogs {
@@ -70,4 +70,4 @@ private:
     bool lastInputCancelled_ = false;
 };
 
-}  // namespace ledrana
+} // namespace ledrana

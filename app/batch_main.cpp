@@ -135,20 +135,23 @@ int AggiornaBatchMain(int argc, char** argv) {
     platform::SetProgramStarting(false);
     // The program's and the model's folders are named before a preview puts its copies in place.
     const std::string programma = platform::WindowsPath(programFolder(argv[0]));
-    const std::string modello = options.count("--model") ? platform::WindowsPath(absolute(options["--model"])) : "";
+    const std::string modello =
+        options.count("--model") ? platform::WindowsPath(absolute(options["--model"])) : "";
 
     dao::DBEngine engine;
     Aggiorna w(dialogs, programma);
     // A preview prints what it shows with the real folders' names, as its report does.
-    dialogs.SetObserver(
-        [&w](const BatchBox& box) { std::cout << w.runReport.RealNames(BatchDialogs::ToLine(box)) << std::endl; });
+    dialogs.SetObserver([&w](const BatchBox& box) {
+        std::cout << w.runReport.RealNames(BatchDialogs::ToLine(box)) << std::endl;
+    });
     std::optional<Preview> copies;
     if (preview) {
         copies.emplace(platform::Prefix());
         try {
             copies->Prepare(engine, w.runReport);
         } catch (const Error& e) {
-            std::cerr << "aggiorna-batch: anteprima impossibile: " << e.number() << " " << e.description() << "\n";
+            std::cerr << "aggiorna-batch: anteprima impossibile: " << e.number() << " " << e.description()
+                      << "\n";
             return 4;
         }
     }

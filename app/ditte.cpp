@@ -78,9 +78,10 @@ bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::strin
         return true;
     } catch (const Error& e) {
         riserva.Release();
-        w.runReport.ArchiveOutcome(archivio, false,
-                                   "ditta " + file + " database " + archivio +
-                                       " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
+        w.runReport.ArchiveOutcome(
+            archivio, false,
+            "ditta " + file + " database " + archivio +
+                " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
         const bool inUso =
             e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
         MemLog(w,
@@ -107,7 +108,7 @@ void RiprendiArchivio(Aggiorna& w, dao::FileReservation& riserva) {
     }
 }
 
-}  // namespace
+} // namespace
 
 bool AggiornaDitte(Aggiorna& w) {
     const std::string modello = w.CartellaDefault.text;
@@ -128,7 +129,8 @@ bool AggiornaDitte(Aggiorna& w) {
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Ledrana", ini), cartellaDitta);
         ImmaginiXProdotti(w, modello, w.NomeDb2, w.CartellaDati + "\\ledrana\\" + file);
 
-        const std::string scadenzario = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
+        const std::string scadenzario =
+            PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
         const bool esisteContabilita = EsisteFile(w, w.NomeDb2, true);
         const bool esisteScadenzario = EsisteFile(w, scadenzario, true);
         if (!esisteContabilita || !esisteScadenzario) {
@@ -148,10 +150,10 @@ bool AggiornaDitte(Aggiorna& w) {
             RiprendiArchivio(w, riserva);
             if (!AggiornaCampiVari(w, w.NomeDb2))
                 DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
-                                         " non aggiornato correttamente");
+                                     " non aggiornato correttamente");
             if (!AggiornaDiversi(w, w.NomeDb2))
                 DataFixFailed(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
-                                         " non aggiornato correttamente");
+                                     " non aggiornato correttamente");
             CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
             CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
@@ -170,4 +172,4 @@ bool AggiornaDitte(Aggiorna& w) {
     return true;
 }
 
-}  // namespace ledrana
+} // namespace ledrana

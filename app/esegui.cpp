@@ -19,14 +19,36 @@
 namespace ledrana {
 
 const char* const kModelliStampa[30] = {
-    "ZuBolla.mod",       "ZuBollaPr.mod",       "ZuBollaRifCli.mod",  "ZuBolla_con_campi_personalizz.Mod",
-    "ZuBV.mod",          "ZuPatr.mod",          "ZuEC.mod",           "ZuFattAcc.mod",
-    "ZuFattAccRa.mod",   "ZuFattura.mod",       "ZuFatturaRifCli.mod", "ZuFatturaRA.mod",
-    "ZuMovimento.mod",   "ZuMPC.mod",           "ZuScontrinoScarico.mod", "ZuSPC.mod",
-    "ZuSPD.mod",         "ZuOrdCli.mod",        "ZuOrdCliRifCli.mod", "ZuOrdFor.mod",
-    "ZuRiva.mod",        "ZuChiuIva.mod",       "ZuGio.mod",          "ZuConfr.mod",
-    "ZuComm.mod",        "ZuXProd.mod",         "ZuXProdNoMoivim.mod", "ZuSitOrdCliFor.mod",
-    "ZuSitCommesse.mod", "ZuEtichetta.eticf",
+    "ZuBolla.mod",
+    "ZuBollaPr.mod",
+    "ZuBollaRifCli.mod",
+    "ZuBolla_con_campi_personalizz.Mod",
+    "ZuBV.mod",
+    "ZuPatr.mod",
+    "ZuEC.mod",
+    "ZuFattAcc.mod",
+    "ZuFattAccRa.mod",
+    "ZuFattura.mod",
+    "ZuFatturaRifCli.mod",
+    "ZuFatturaRA.mod",
+    "ZuMovimento.mod",
+    "ZuMPC.mod",
+    "ZuScontrinoScarico.mod",
+    "ZuSPC.mod",
+    "ZuSPD.mod",
+    "ZuOrdCli.mod",
+    "ZuOrdCliRifCli.mod",
+    "ZuOrdFor.mod",
+    "ZuRiva.mod",
+    "ZuChiuIva.mod",
+    "ZuGio.mod",
+    "ZuConfr.mod",
+    "ZuComm.mod",
+    "ZuXProd.mod",
+    "ZuXProdNoMoivim.mod",
+    "ZuSitOrdCliFor.mod",
+    "ZuSitCommesse.mod",
+    "ZuEtichetta.eticf",
 };
 
 namespace {
@@ -96,16 +118,17 @@ bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
         try {
             w.CartellaDati = platform::ReadFirstLine(dirTxt);
         } catch (const Error& e) {
-            if (e.number() != 62) throw;  // an empty pointer file names no folder
+            if (e.number() != 62) throw; // an empty pointer file names no folder
             w.CartellaDati.clear();
         }
 
         // 3. Installed version.
-        const std::string installata = readinifile(w, "Ver", "AggiornamentoLedrana", w.CartellaDati + "\\LEDRANA\\Ini\\Ini.ini");
+        const std::string installata =
+            readinifile(w, "Ver", "AggiornamentoLedrana", w.CartellaDati + "\\LEDRANA\\Ini\\Ini.ini");
         w.runReport.versionBefore = installata;
         if (installata == w.Aggiornamento.caption) {
-            w.dialogs.MsgBox("il programma è già aggiornato, verrà effettuata la verifica degli archivi", vbInformation,
-                             "");
+            w.dialogs.MsgBox("il programma è già aggiornato, verrà effettuata la verifica degli archivi",
+                             vbInformation, "");
             w.dialogs.DoEvents();
             MemLog(w, "già aggiornato, rieseguo", false);
         } else if (EsisteFile(w, w.CartellaDati + "\\ditta\\scad32.mdb", true) &&
@@ -152,9 +175,15 @@ void AvviaProgramma(Aggiorna& w) {
     case platform::StartResult::Started:
     case platform::StartResult::Disabled:
         return;
-    case platform::StartResult::NotFound: motivo = "il file non esiste"; break;
-    case platform::StartResult::NotExecutable: motivo = "il file non è un programma eseguibile"; break;
-    case platform::StartResult::Failed: motivo = "il sistema non ha potuto avviarlo"; break;
+    case platform::StartResult::NotFound:
+        motivo = "il file non esiste";
+        break;
+    case platform::StartResult::NotExecutable:
+        motivo = "il file non è un programma eseguibile";
+        break;
+    case platform::StartResult::Failed:
+        motivo = "il sistema non ha potuto avviarlo";
+        break;
     }
     w.dialogs.MsgBox("Impossibile avviare " + programma + ": " + motivo, vbOKOnly, "");
 }
@@ -208,7 +237,7 @@ void Run(Aggiorna& w) {
     w.End();
 }
 
-}  // namespace
+} // namespace
 
 void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
@@ -222,4 +251,4 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     }
 }
 
-}  // namespace ledrana
+} // namespace ledrana

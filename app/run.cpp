@@ -6,4 +6,4 @@ namespace ledrana {
 // nothing.
 void Command2_Click(Aggiorna&, dao::DBEngine&) {}
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -17,4 +17,4 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine);
 // company INI could not be updated: the run must stop.
 bool AggiornaDitte(Aggiorna& w);
 
-}  // namespace ledrana
+} // namespace ledrana

@@ -34,13 +34,14 @@ std::string Quoted(const std::string& s) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (auto status = HelpOrUsage(argc, argv,
-                                  "usage: bench-import [FOLDER] [ROUNDS]\n"
-                                  "  FOLDER      where the archives are written (default: a new temporary folder,\n"
-                                  "              removed afterwards)\n"
-                                  "  ROUNDS      rounds per file, the best one counts (default 5)\n"
-                                  "  -h, --help  prints this text\n",
-                                  2))
+    if (auto status =
+            HelpOrUsage(argc, argv,
+                        "usage: bench-import [FOLDER] [ROUNDS]\n"
+                        "  FOLDER      where the archives are written (default: a new temporary folder,\n"
+                        "              removed afterwards)\n"
+                        "  ROUNDS      rounds per file, the best one counts (default 5)\n"
+                        "  -h, --help  prints this text\n",
+                        2))
         return *status;
     const std::string corpus = std::string(LEDRANA_SOURCE_DIR) + "/tests/data/jet/";
     const std::vector<std::string> files = {"nwind.mdb",      "testRefGlobalV2000.mdb",

@@ -12,8 +12,12 @@ namespace ledrana::dao::detail {
 
 // ---- Names ------------------------------------------------------------------------------------------------
 
-std::string Upper(std::string_view s) { return UCase(s); }
-bool SameName(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
+std::string Upper(std::string_view s) {
+    return UCase(s);
+}
+bool SameName(std::string_view a, std::string_view b) {
+    return EqualsNoCase(a, b);
+}
 bool LessNoCase(const std::string& a, const std::string& b) {
     std::string ua = Upper(a), ub = Upper(b);
     if (ua != ub) return ua < ub;
@@ -116,8 +120,10 @@ void NormaliseField(FieldDef& f) {
     }
     if (f.type != dbLong) f.attributes &= ~dbAutoIncrField;
     if (IsVariableType(f.type)) {
-        if ((f.attributes & dbFixedField) == 0) f.attributes |= dbVariableField;
-        else f.attributes &= ~dbVariableField;
+        if ((f.attributes & dbFixedField) == 0)
+            f.attributes |= dbVariableField;
+        else
+            f.attributes &= ~dbVariableField;
     } else {
         f.attributes = (f.attributes | dbFixedField) & ~dbVariableField;
     }
@@ -219,7 +225,8 @@ Variant ToStorage(const Variant& v, const FieldDef& f) {
         case dbMemo:
         case dbGUID: {
             if (v.kind() == Variant::Kind::String) {
-                if (f.type == dbText && f.size > 0 && CharCount(v.RawString()) > static_cast<std::size_t>(f.size))
+                if (f.type == dbText && f.size > 0 &&
+                    CharCount(v.RawString()) > static_cast<std::size_t>(f.size))
                     ThrowJet(3163);
                 return v;
             }
@@ -233,7 +240,8 @@ Variant ToStorage(const Variant& v, const FieldDef& f) {
             std::string s = (v.kind() == Variant::Kind::Binary || v.kind() == Variant::Kind::String)
                                 ? v.RawString()
                                 : v.ToString();
-            if (f.type == dbBinary && f.size > 0 && s.size() > static_cast<std::size_t>(f.size)) ThrowJet(3163);
+            if (f.type == dbBinary && f.size > 0 && s.size() > static_cast<std::size_t>(f.size))
+                ThrowJet(3163);
             return Variant::FromBinary(std::move(s));
         }
         default:
@@ -276,16 +284,20 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant(sqlite3_column_double(s, i) != 0);
         break;
     case dbByte:
-        if (st == SQLITE_INTEGER) return Variant::FromByte(static_cast<std::uint8_t>(sqlite3_column_int(s, i)));
+        if (st == SQLITE_INTEGER)
+            return Variant::FromByte(static_cast<std::uint8_t>(sqlite3_column_int(s, i)));
         break;
     case dbInteger:
-        if (st == SQLITE_INTEGER) return Variant::FromInteger(static_cast<std::int16_t>(sqlite3_column_int(s, i)));
+        if (st == SQLITE_INTEGER)
+            return Variant::FromInteger(static_cast<std::int16_t>(sqlite3_column_int(s, i)));
         break;
     case dbLong:
-        if (st == SQLITE_INTEGER) return Variant::FromLong(static_cast<std::int32_t>(sqlite3_column_int64(s, i)));
+        if (st == SQLITE_INTEGER)
+            return Variant::FromLong(static_cast<std::int32_t>(sqlite3_column_int64(s, i)));
         break;
     case dbCurrency:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::FromCurrency(sqlite3_column_double(s, i));
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
+            return Variant::FromCurrency(sqlite3_column_double(s, i));
         break;
     case dbSingle:
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
@@ -358,10 +370,12 @@ void BindVariant(sqlite3_stmt* s, int i, const Variant& v) {
         break;
     case Variant::Kind::String:
     case Variant::Kind::Decimal:
-        sqlite3_bind_text(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()),
+                          SQLITE_TRANSIENT);
         break;
     case Variant::Kind::Binary:
-        sqlite3_bind_blob(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(s, i, v.RawString().data(), static_cast<int>(v.RawString().size()),
+                          SQLITE_TRANSIENT);
         break;
     }
 }
@@ -374,8 +388,7 @@ bool SameStoredValue(const Variant& a, const Variant& b) {
         return true;
     case Variant::Kind::Single:
     case Variant::Kind::Double:
-    case Variant::Kind::Date:
-    {
+    case Variant::Kind::Date: {
         const double x = a.RawDouble(), y = b.RawDouble();
         return std::memcmp(&x, &y, sizeof(double)) == 0;
     }
@@ -408,8 +421,8 @@ const char* const kCatalogDdl[] = {
     "PRIMARY KEY(ObjectKind, ObjectName, FieldName, Name))",
 };
 
-const char* const kCatalogTables[] = {"MSysDb", "MSysTables", "MSysFields", "MSysIndexes", "MSysQueries",
-                                      "MSysProperties"};
+const char* const kCatalogTables[] = {"MSysDb",      "MSysTables",  "MSysFields",
+                                      "MSysIndexes", "MSysQueries", "MSysProperties"};
 
 constexpr char kSep = '\x1f';
 
@@ -437,7 +450,8 @@ std::vector<std::string> Split(const std::string& s) {
 
 std::string Text(sqlite3_stmt* s, int i) {
     const unsigned char* p = sqlite3_column_text(s, i);
-    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
+    return p ? std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
              : std::string();
 }
 
@@ -460,7 +474,8 @@ Variant PropertyFromColumn(sqlite3_stmt* s, int i, int type) {
 } // namespace
 
 void CreateCatalogTables(Connection& c) {
-    for (const char* ddl : kCatalogDdl) c.Exec(ddl);
+    for (const char* ddl : kCatalogDdl)
+        c.Exec(ddl);
     c.Exec("INSERT INTO MSysDb(Name, Value) VALUES('Format', 'Ledrana Jet 1')");
 }
 
@@ -474,7 +489,8 @@ void Connection::LoadCatalog() {
         return Stmt(raw);
     };
     {
-        Stmt s = query("SELECT Name, Attributes, Connect, SourceTable, ValidationRule, ValidationText FROM MSysTables");
+        Stmt s = query(
+            "SELECT Name, Attributes, Connect, SourceTable, ValidationRule, ValidationText FROM MSysTables");
         while (sqlite3_step(s.get()) == SQLITE_ROW) {
             TableState t;
             t.name = Text(s.get(), 0);
@@ -488,8 +504,9 @@ void Connection::LoadCatalog() {
     }
     cat.Sort();
     {
-        Stmt s = query("SELECT TableName, Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
-                       "DefaultValue, ValidationRule, ValidationText FROM MSysFields ORDER BY TableName, Ordinal");
+        Stmt s =
+            query("SELECT TableName, Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
+                  "DefaultValue, ValidationRule, ValidationText FROM MSysFields ORDER BY TableName, Ordinal");
         while (sqlite3_step(s.get()) == SQLITE_ROW) {
             TableState* t = cat.FindTable(Text(s.get(), 0));
             if (!t) continue;
@@ -512,8 +529,9 @@ void Connection::LoadCatalog() {
         }
     }
     {
-        Stmt s = query("SELECT TableName, Name, SqlName, Fields, Descending, IsPrimary, IsUnique, IgnoreNulls, "
-                       "Required FROM MSysIndexes");
+        Stmt s =
+            query("SELECT TableName, Name, SqlName, Fields, Descending, IsPrimary, IsUnique, IgnoreNulls, "
+                  "Required FROM MSysIndexes");
         while (sqlite3_step(s.get()) == SQLITE_ROW) {
             TableState* t = cat.FindTable(Text(s.get(), 0));
             if (!t) continue;
@@ -522,7 +540,8 @@ void Connection::LoadCatalog() {
             ix.sqlName = Text(s.get(), 2);
             ix.fields = Split(Text(s.get(), 3));
             std::string desc = Text(s.get(), 4);
-            for (std::size_t i = 0; i < ix.fields.size(); ++i) ix.descending.push_back(i < desc.size() && desc[i] == '1');
+            for (std::size_t i = 0; i < ix.fields.size(); ++i)
+                ix.descending.push_back(i < desc.size() && desc[i] == '1');
             ix.primary = sqlite3_column_int(s.get(), 5) != 0;
             ix.unique = sqlite3_column_int(s.get(), 6) != 0;
             ix.ignoreNulls = sqlite3_column_int(s.get(), 7) != 0;
@@ -532,7 +551,8 @@ void Connection::LoadCatalog() {
     }
     {
         Stmt s = query("SELECT Name, SQL FROM MSysQueries");
-        while (sqlite3_step(s.get()) == SQLITE_ROW) cat.queries.push_back({Text(s.get(), 0), Text(s.get(), 1), {}});
+        while (sqlite3_step(s.get()) == SQLITE_ROW)
+            cat.queries.push_back({Text(s.get(), 0), Text(s.get(), 1), {}});
     }
     {
         Stmt s = query("SELECT ObjectKind, ObjectName, FieldName, Name, Type, Value FROM MSysProperties");
@@ -627,14 +647,16 @@ void DeleteHiddenRow(Connection& c, const TableState& t, const std::string& colu
 }
 
 void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix) {
-    sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysIndexes(TableName, Name, SqlName, Fields, "
-                                "Descending, IsPrimary, IsUnique, IgnoreNulls, Required) VALUES(?,?,?,?,?,?,?,?,?)");
+    sqlite3_stmt* s =
+        c.Prepare("INSERT OR REPLACE INTO MSysIndexes(TableName, Name, SqlName, Fields, "
+                  "Descending, IsPrimary, IsUnique, IgnoreNulls, Required) VALUES(?,?,?,?,?,?,?,?,?)");
     BindText(s, 1, t.name);
     BindText(s, 2, ix.name);
     BindText(s, 3, ix.sqlName);
     BindText(s, 4, Join(ix.fields));
     std::string desc;
-    for (std::size_t i = 0; i < ix.fields.size(); ++i) desc += (i < ix.descending.size() && ix.descending[i]) ? '1' : '0';
+    for (std::size_t i = 0; i < ix.fields.size(); ++i)
+        desc += (i < ix.descending.size() && ix.descending[i]) ? '1' : '0';
     BindText(s, 5, desc);
     sqlite3_bind_int(s, 6, ix.primary);
     sqlite3_bind_int(s, 7, ix.unique);
@@ -645,13 +667,15 @@ void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix) {
 
 void SaveProperties(Connection& c, int kind, std::string_view object, std::string_view field,
                     const std::vector<UserProperty>& props) {
-    sqlite3_stmt* d = c.Prepare("DELETE FROM MSysProperties WHERE ObjectKind=? AND ObjectName=? AND FieldName=?");
+    sqlite3_stmt* d =
+        c.Prepare("DELETE FROM MSysProperties WHERE ObjectKind=? AND ObjectName=? AND FieldName=?");
     sqlite3_bind_int(d, 1, kind);
     BindText(d, 2, object);
     BindText(d, 3, field);
     Step(c, d);
-    sqlite3_stmt* s = c.Prepare("INSERT INTO MSysProperties(ObjectKind, ObjectName, FieldName, Name, Type, Value) "
-                                "VALUES(?,?,?,?,?,?)");
+    sqlite3_stmt* s =
+        c.Prepare("INSERT INTO MSysProperties(ObjectKind, ObjectName, FieldName, Name, Type, Value) "
+                  "VALUES(?,?,?,?,?,?)");
     for (const auto& p : props) {
         sqlite3_bind_int(s, 1, kind);
         BindText(s, 2, object);

@@ -65,7 +65,7 @@ inline constexpr int dbVariableField = 2;
 inline constexpr int dbAutoIncrField = 16;
 inline constexpr int dbUpdatableField = 32;
 inline constexpr int dbSystemField = 8192;
-inline constexpr int dbDescending = 1;  // attribute of an index field
+inline constexpr int dbDescending = 1; // attribute of an index field
 
 // Table attributes (TableDefAttributeEnum).
 inline constexpr int dbHiddenObject = 1;
@@ -111,7 +111,7 @@ class Property {
 public:
     Property() = default;
     std::string Name() const;
-    int Type() const;  // dbText, dbLong, dbBoolean...
+    int Type() const; // dbText, dbLong, dbBoolean...
     Variant Value() const;
     void SetValue(const Variant& value);
     bool Inherited() const { return false; }
@@ -126,7 +126,7 @@ private:
 class Properties {
 public:
     int Count() const;
-    Property operator[](int index) const;            // 0-based; 3265 out of range
+    Property operator[](int index) const;             // 0-based; 3265 out of range
     Property operator[](std::string_view name) const; // case-insensitive; 3270 when missing
     // Appends a property made with CreateProperty; 3367 when one of that name exists.
     void Append(const Property& property);
@@ -156,24 +156,24 @@ private:
 // order; new rows continue after the largest value). AllowZeroLength and Required start False.
 class Field {
 public:
-    Field();  // a new free-standing field definition
+    Field(); // a new free-standing field definition
     std::string Name() const;
-    void SetName(std::string_view name);  // on an appended table field: renames the column
+    void SetName(std::string_view name); // on an appended table field: renames the column
     int Type() const;
-    void SetType(int type);               // 3219 once appended
+    void SetType(int type); // 3219 once appended
     std::int32_t Size() const;
-    void SetSize(std::int32_t size);      // 3219 once appended
+    void SetSize(std::int32_t size); // 3219 once appended
     std::int32_t Attributes() const;
     void SetAttributes(std::int32_t attributes);
-    int Precision() const;                // Decimal fields; 0 for the other types
-    void SetPrecision(int precision);     // 3219 once appended or out of 1-28
+    int Precision() const;            // Decimal fields; 0 for the other types
+    void SetPrecision(int precision); // 3219 once appended or out of 1-28
     int Scale() const;
-    void SetScale(int scale);             // 3219 once appended or out of 0-28
+    void SetScale(int scale); // 3219 once appended or out of 0-28
     bool AllowZeroLength() const;
     void SetAllowZeroLength(bool allow);
     bool Required() const;
     void SetRequired(bool required);
-    std::string DefaultValue() const;     // Jet expression text, "" for none
+    std::string DefaultValue() const; // Jet expression text, "" for none
     void SetDefaultValue(std::string_view expression);
     std::string ValidationRule() const;
     void SetValidationRule(std::string_view rule);
@@ -229,19 +229,19 @@ private:
 // with 3022 and leaves nothing.
 class Index {
 public:
-    Index();  // a new free-standing index
+    Index(); // a new free-standing index
     std::string Name() const;
     void SetName(std::string_view name);
     bool Primary() const;
-    void SetPrimary(bool primary);  // 3219 once appended
+    void SetPrimary(bool primary); // 3219 once appended
     bool Unique() const;
-    void SetUnique(bool unique);    // 3219 once appended
+    void SetUnique(bool unique); // 3219 once appended
     bool IgnoreNulls() const;
     void SetIgnoreNulls(bool ignore);
     bool Required() const;
     void SetRequired(bool required);
     dao::Fields Fields() const;
-    Field CreateField(std::string_view name);  // an index field (name only)
+    Field CreateField(std::string_view name); // an index field (name only)
     dao::Properties Properties() const;
 
     explicit Index(std::shared_ptr<detail::IndexImpl> impl) : impl_(std::move(impl)) {}
@@ -258,7 +258,7 @@ public:
     Index operator[](std::string_view name) const; // 3265 when missing
     // 3284 duplicate name, 3283 second primary, 3264 no fields, 3265 unknown field, 3022 duplicates.
     void Append(const Index& index);
-    void Delete(std::string_view name);  // 3265 when missing
+    void Delete(std::string_view name); // 3265 when missing
     void Refresh();
 
     explicit Indexes(std::shared_ptr<detail::Collection> c) : c_(std::move(c)) {}
@@ -274,19 +274,19 @@ private:
 // dbAttachedTable for an attached table (Connect ";DATABASE=path", SourceTableName the table there).
 class TableDef {
 public:
-    TableDef();  // a new table definition, not appended
+    TableDef(); // a new table definition, not appended
     std::string Name() const;
-    void SetName(std::string_view name);  // on an appended table: renames it (3010 when taken)
+    void SetName(std::string_view name); // on an appended table: renames it (3010 when taken)
     std::int32_t Attributes() const;
-    void SetAttributes(std::int32_t attributes);  // before Append only (3219 after)
+    void SetAttributes(std::int32_t attributes); // before Append only (3219 after)
     std::string Connect() const;
     void SetConnect(std::string_view connect);
     std::string SourceTableName() const;
     void SetSourceTableName(std::string_view name);
     std::string ValidationRule() const;
-    void SetValidationRule(std::string_view rule);  // a rule on the fields of a row, checked on every save
+    void SetValidationRule(std::string_view rule); // a rule on the fields of a row, checked on every save
     std::string ValidationText() const;
-    void SetValidationText(std::string_view text);  // the description of the error when the rule fails
+    void SetValidationText(std::string_view text); // the description of the error when the rule fails
     // Exact row count of a local table; -1 for an attached one.
     std::int64_t RecordCount() const;
     // Rows that hold a Null in a field of the primary key: the engine refuses them (3058), but an archive
@@ -318,8 +318,8 @@ public:
     int Count() const;
     TableDef operator[](int index) const;             // sorted by name without regard to case
     TableDef operator[](std::string_view name) const; // case-insensitive; 3265 when missing
-    void Append(const TableDef& table);  // 3010 name taken, 3264 no fields, 3191 field twice
-    void Delete(std::string_view name);  // drops the table (only the attachment for attached ones)
+    void Append(const TableDef& table);               // 3010 name taken, 3264 no fields, 3191 field twice
+    void Delete(std::string_view name); // drops the table (only the attachment for attached ones)
     void Refresh();
 
     explicit TableDefs(std::shared_ptr<detail::Collection> c) : c_(std::move(c)) {}
@@ -367,7 +367,7 @@ public:
     std::string Name() const;
     void SetName(std::string_view name);
     std::string SQL() const;
-    void SetSQL(std::string_view sql);  // checked as at creation
+    void SetSQL(std::string_view sql); // checked as at creation
     void Close();
     void Execute(int options = 0);
     Recordset OpenRecordset(int type = 0, int options = 0);
@@ -387,8 +387,8 @@ public:
     int Count() const;
     QueryDef operator[](int index) const;             // sorted by name without regard to case
     QueryDef operator[](std::string_view name) const; // 3265 when missing
-    void Append(const QueryDef& query);  // a QueryDef made by CreateQueryDef("") then named
-    void Delete(std::string_view name);  // 3265 when missing
+    void Append(const QueryDef& query);               // a QueryDef made by CreateQueryDef("") then named
+    void Delete(std::string_view name);               // 3265 when missing
     void Refresh();
 
     explicit QueryDefs(std::shared_ptr<detail::Collection> c) : c_(std::move(c)) {}
@@ -411,10 +411,10 @@ private:
 class Recordset {
 public:
     Recordset() = default;
-    bool Eof() const;  // VB's EOF (the C macro takes that name)
-    bool Bof() const;  // VB's BOF
-    void MoveNext();      // 3021 at EOF
-    void MovePrevious();  // 3021 at BOF
+    bool Eof() const;    // VB's EOF (the C macro takes that name)
+    bool Bof() const;    // VB's BOF
+    void MoveNext();     // 3021 at EOF
+    void MovePrevious(); // 3021 at BOF
     void MoveFirst();
     void MoveLast();
     // Exact number of rows (table-type: of the table; other types: of the result, counted on first call).
@@ -426,10 +426,10 @@ public:
     void Delete();        // 3021 without a current row; the row stays current until a move
     int EditMode() const; // 0 none, 1 Edit, 2 AddNew
     bool Updatable() const;
-    std::string Name() const;  // the source as given
-    int Type() const;          // dbOpenTable or dbOpenDynaset
+    std::string Name() const; // the source as given
+    int Type() const;         // dbOpenTable or dbOpenDynaset
     dao::Fields Fields() const;
-    void Close();              // 3420 when already closed
+    void Close(); // 3420 when already closed
 
     explicit Recordset(std::shared_ptr<detail::RecordsetImpl> impl) : impl_(std::move(impl)) {}
     const std::shared_ptr<detail::RecordsetImpl>& impl() const { return impl_; }
@@ -440,7 +440,7 @@ private:
 
 class Recordsets {
 public:
-    int Count() const;  // open recordsets of the database
+    int Count() const; // open recordsets of the database
     void Refresh();
 
     explicit Recordsets(std::shared_ptr<detail::DatabaseImpl> db) : db_(std::move(db)) {}
@@ -454,7 +454,7 @@ private:
 class Database {
 public:
     Database() = default;
-    std::string Name() const;  // the path as given to OpenDatabase
+    std::string Name() const; // the path as given to OpenDatabase
     std::string Connect() const;
     bool Updatable() const;
 

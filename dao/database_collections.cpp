@@ -62,8 +62,8 @@ dao::Properties Database::Properties() const {
     return dao::Properties(c);
 }
 
-TableDef Database::CreateTableDef(std::string_view name, std::int32_t attributes, std::string_view sourceTable,
-                                  std::string_view connect) {
+TableDef Database::CreateTableDef(std::string_view name, std::int32_t attributes,
+                                  std::string_view sourceTable, std::string_view connect) {
     Need(impl_).C();
     TableDef t;
     t.impl()->db = impl_;

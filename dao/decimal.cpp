@@ -16,7 +16,8 @@ constexpr U128 kMaxCoef = (static_cast<U128>(1) << 96) - 1;
 
 U128 Pow10(int n) {
     U128 p = 1;
-    for (int i = 0; i < n; ++i) p *= 10;
+    for (int i = 0; i < n; ++i)
+        p *= 10;
     return p;
 }
 
@@ -88,7 +89,8 @@ Wide MultiplyWide(U128 a, U128 b) {
 std::optional<Decimal> Decimal::Make(bool negative, U128 coef, int scale) {
     // Fewer decimals until the coefficient fits: one rounding over all the digits dropped.
     int drop = scale > kMaxScale ? scale - kMaxScale : 0;
-    while (drop < scale && DivRound(coef, drop) > kMaxCoef) ++drop;
+    while (drop < scale && DivRound(coef, drop) > kMaxCoef)
+        ++drop;
     coef = DivRound(coef, drop);
     scale -= drop;
     if (coef > kMaxCoef) return std::nullopt;
@@ -99,7 +101,9 @@ std::optional<Decimal> Decimal::Make(bool negative, U128 coef, int scale) {
     return d;
 }
 
-Decimal Decimal::FromInt(std::int64_t v) { return FromScaled(v, 0); }
+Decimal Decimal::FromInt(std::int64_t v) {
+    return FromScaled(v, 0);
+}
 
 Decimal Decimal::FromScaled(std::int64_t v, int scale) {
     Decimal d;
@@ -118,8 +122,10 @@ std::optional<Decimal> Decimal::FromDouble(double v) {
 
 std::optional<Decimal> Decimal::Parse(std::string_view text) {
     std::size_t i = 0, n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
+    while (i < n && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t'))
+        --n;
     bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     std::string digits; // significant digits, without leading zeros
@@ -166,34 +172,42 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
     }
     if (keep < 0) return Decimal{};
     U128 coef = 0;
-    for (long k = 0; k < keep; ++k) coef = coef * 10 + static_cast<unsigned>(digits[k] - '0');
+    for (long k = 0; k < keep; ++k)
+        coef = coef * 10 + static_cast<unsigned>(digits[k] - '0');
     if (keep < static_cast<long>(digits.size())) {
         const char first = digits[keep];
         bool rest = false;
-        for (std::size_t k = keep + 1; k < digits.size(); ++k) rest = rest || digits[k] != '0';
+        for (std::size_t k = keep + 1; k < digits.size(); ++k)
+            rest = rest || digits[k] != '0';
         if (first > '5' || (first == '5' && (rest || (coef & 1)))) ++coef;
     }
-    for (long k = 0; k < exponent; ++k) coef *= 10;
+    for (long k = 0; k < exponent; ++k)
+        coef *= 10;
     return Make(negative, coef, static_cast<int>(scale));
 }
 
 std::string Decimal::ToString() const {
     std::string s = Digits(coef_);
     if (scale_ > 0) {
-        if (static_cast<int>(s.size()) <= scale_) s.insert(0, static_cast<std::size_t>(scale_ + 1) - s.size(), '0');
+        if (static_cast<int>(s.size()) <= scale_)
+            s.insert(0, static_cast<std::size_t>(scale_ + 1) - s.size(), '0');
         s.insert(s.size() - static_cast<std::size_t>(scale_), 1, '.');
-        while (s.back() == '0') s.pop_back();
+        while (s.back() == '0')
+            s.pop_back();
         if (s.back() == '.') s.pop_back();
     }
     return Negative() ? "-" + s : s;
 }
 
-double Decimal::ToDouble() const { return std::strtod(ToString().c_str(), nullptr); }
+double Decimal::ToDouble() const {
+    return std::strtod(ToString().c_str(), nullptr);
+}
 
 std::optional<std::int64_t> Decimal::ToScaled(int scale) const {
-    const U128 scaled = scale >= scale_ ? (DigitCount(coef_) + scale - scale_ > 20 ? ~static_cast<U128>(0)
-                                                                                  : coef_ * Pow10(scale - scale_))
-                                        : DivRound(coef_, scale_ - scale);
+    const U128 scaled = scale >= scale_
+                            ? (DigitCount(coef_) + scale - scale_ > 20 ? ~static_cast<U128>(0)
+                                                                       : coef_ * Pow10(scale - scale_))
+                            : DivRound(coef_, scale_ - scale);
     const U128 limit = static_cast<U128>(INT64_MAX) + (Negative() ? 1 : 0);
     if (scaled > limit) return std::nullopt;
     if (!Negative()) return static_cast<std::int64_t>(scaled);
@@ -247,7 +261,8 @@ std::optional<Decimal> Add(const Decimal& a, const Decimal& b) {
         const int up = scale - x.scale_;
         return up <= 0 || x.coef_ <= limit / Pow10(up);
     };
-    while (scale > 0 && !(fits(a) && fits(b))) --scale;
+    while (scale > 0 && !(fits(a) && fits(b)))
+        --scale;
     auto at = [&](const Decimal& x) {
         return scale >= x.scale_ ? x.coef_ * Pow10(scale - x.scale_) : DivRound(x.coef_, x.scale_ - scale);
     };
@@ -259,7 +274,9 @@ std::optional<Decimal> Add(const Decimal& a, const Decimal& b) {
     return Decimal::Make(nb, y - x, scale);
 }
 
-std::optional<Decimal> Subtract(const Decimal& a, const Decimal& b) { return Add(a, b.Negated()); }
+std::optional<Decimal> Subtract(const Decimal& a, const Decimal& b) {
+    return Add(a, b.Negated());
+}
 
 std::optional<Decimal> Multiply(const Decimal& a, const Decimal& b) {
     Wide w = MultiplyWide(a.coef_, b.coef_);

@@ -44,7 +44,8 @@ namespace {
 std::string PasswordHash(sqlite3* db) {
     sqlite3_stmt* raw = nullptr;
     std::string hash;
-    if (sqlite3_prepare_v2(db, "SELECT Value FROM MSysDb WHERE Name='Password'", -1, &raw, nullptr) == SQLITE_OK &&
+    if (sqlite3_prepare_v2(db, "SELECT Value FROM MSysDb WHERE Name='Password'", -1, &raw, nullptr) ==
+            SQLITE_OK &&
         sqlite3_step(raw) == SQLITE_ROW && sqlite3_column_text(raw, 0))
         hash = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
     sqlite3_finalize(raw);
@@ -116,8 +117,8 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
     if (!readOnly) platform::RemoveLinkAt(host + "-journal");
     sqlite3* raw = nullptr;
-    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (create ? SQLITE_OPEN_CREATE : 0) |
-                SQLITE_OPEN_NOMUTEX;
+    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(host.c_str(), &raw, flags, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
@@ -132,7 +133,8 @@ void Configure(sqlite3* db, bool exclusive) {
     sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
     // Index builds sort with a second thread where the machine has one.
-    if (std::thread::hardware_concurrency() > 1) sqlite3_exec(db, "PRAGMA threads=2", nullptr, nullptr, nullptr);
+    if (std::thread::hardware_concurrency() > 1)
+        sqlite3_exec(db, "PRAGMA threads=2", nullptr, nullptr, nullptr);
     if (exclusive) sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     RegisterJetFunctions(db);
     RegisterEngineFunctions(db);
@@ -334,9 +336,13 @@ std::string Resolve(const PathResolver& resolver, const std::string& path) {
 }
 } // namespace
 
-std::vector<std::string> DBEngine::TakeConversionNotices() { return std::exchange(shared_->conversionNotices, {}); }
+std::vector<std::string> DBEngine::TakeConversionNotices() {
+    return std::exchange(shared_->conversionNotices, {});
+}
 
-std::string DBEngine::HostPath(const std::string& path) const { return Resolve(shared_->resolver, path); }
+std::string DBEngine::HostPath(const std::string& path) const {
+    return Resolve(shared_->resolver, path);
+}
 
 namespace {
 
@@ -353,7 +359,8 @@ std::string ExistingFile(const DBEngine& engine, const std::string& path) {
 
 std::string NewFile(const DBEngine& engine, const std::string& path) {
     std::string host = engine.HostPath(path);
-    if (platform::FileExists(platform::WindowsPath(host)) || platform::FolderExists(platform::WindowsPath(host)))
+    if (platform::FileExists(platform::WindowsPath(host)) ||
+        platform::FolderExists(platform::WindowsPath(host)))
         ThrowJet(3204, path);
     auto slash = host.find_last_of('/');
     std::string folder = slash == std::string::npos || slash == 0 ? "/" : host.substr(0, slash);
@@ -377,7 +384,8 @@ void DBEngine::ConvertInPlace(const std::string& path, std::string_view connect)
     OpenableArchive(*this, *shared_, ExistingFile(*this, path), path, ConnectValue(connect, "pwd"), false);
 }
 
-Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, std::string_view connect) {
+Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly,
+                                std::string_view connect) {
     std::string password = ConnectValue(connect, "pwd");
     std::string host = OpenableArchive(*this, *shared_, ExistingFile(*this, path), path, password, readOnly);
     auto it = shared_->open.find(host);
@@ -444,8 +452,8 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     return MakeDatabase(shared_, conn, path, locale);
 }
 
-void DBEngine::CompactDatabase(const std::string& source, const std::string& destination, std::string_view dstLocale,
-                               int options, std::string_view password) {
+void DBEngine::CompactDatabase(const std::string& source, const std::string& destination,
+                               std::string_view dstLocale, int options, std::string_view password) {
     std::string given = ExistingFile(*this, source);
     std::string dst = NewFile(*this, destination);
     std::string pwd = ConnectValue(dstLocale, "pwd");
@@ -531,7 +539,8 @@ bool DBEngine::IsWholeDatabase(const std::string& path) const {
     // A copy cut short has fewer pages than its header and schema describe.
     if (!single("PRAGMA page_count", pages) || !single("PRAGMA page_size", pageSize)) return false;
     try {
-        if (platform::FileLen(platform::WindowsPath(host)) != std::stoll(pages) * std::stoll(pageSize)) return false;
+        if (platform::FileLen(platform::WindowsPath(host)) != std::stoll(pages) * std::stoll(pageSize))
+            return false;
     } catch (const Error&) {
         return false;
     }
@@ -547,10 +556,18 @@ DatabaseImpl& Impl(const std::shared_ptr<DatabaseImpl>& p) {
 }
 } // namespace
 
-std::string Database::Name() const { return Impl(impl_).name; }
-std::string Database::Connect() const { return Impl(impl_).connect; }
-bool Database::Updatable() const { return !Impl(impl_).C().readOnly; }
-bool Database::IsOpen() const { return impl_ && impl_->open; }
+std::string Database::Name() const {
+    return Impl(impl_).name;
+}
+std::string Database::Connect() const {
+    return Impl(impl_).connect;
+}
+bool Database::Updatable() const {
+    return !Impl(impl_).C().readOnly;
+}
+bool Database::IsOpen() const {
+    return impl_ && impl_->open;
+}
 
 void Database::Execute(std::string_view sql, int options) {
     DatabaseImpl& d = Impl(impl_);
@@ -559,7 +576,9 @@ void Database::Execute(std::string_view sql, int options) {
     d.recordsAffected = ExecuteJet(c, sql, options);
 }
 
-std::int64_t Database::RecordsAffected() const { return Impl(impl_).recordsAffected; }
+std::int64_t Database::RecordsAffected() const {
+    return Impl(impl_).recordsAffected;
+}
 
 Recordset Database::OpenRecordset(std::string_view source, int type, int options) {
     Impl(impl_).C().CheckFresh();
@@ -570,7 +589,8 @@ void Database::NewPassword(std::string_view oldPassword, std::string_view newPas
     DatabaseImpl& d = Impl(impl_);
     Connection& c = d.C();
     std::string hash = PasswordHash(c.handle());
-    if (hash.empty() ? !oldPassword.empty() : !d.engine->Verify(hash, std::string(oldPassword))) ThrowJet(3031);
+    if (hash.empty() ? !oldPassword.empty() : !d.engine->Verify(hash, std::string(oldPassword)))
+        ThrowJet(3031);
     c.Ddl([&] { StorePassword(c, newPassword); });
 }
 
@@ -579,8 +599,10 @@ void Database::BeginTrans() {
     c.EnsureWritable();
     c.Flush();
     c.Resync();
-    if (c.userDepth == 0) c.Exec("BEGIN IMMEDIATE");
-    else c.Exec("SAVEPOINT trans" + std::to_string(c.userDepth));
+    if (c.userDepth == 0)
+        c.Exec("BEGIN IMMEDIATE");
+    else
+        c.Exec("SAVEPOINT trans" + std::to_string(c.userDepth));
     ++c.userDepth;
 }
 

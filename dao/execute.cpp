@@ -19,8 +19,10 @@ void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
     bool fail = sqlite3_value_int(argv[3]) != 0;
     const char* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
     int error = 0;
-    if ((flags & 4) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3058;
-    else if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL) error = 3314;
+    if ((flags & 4) && sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        error = 3058;
+    else if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        error = 3314;
     else if ((flags & 2) && sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0)
         error = 3315;
     if (!error) {
@@ -96,7 +98,8 @@ private:
 
 // The SQLite condition of the validation rules of a table for a row whose field values `column` writes:
 // " AND dao_rule(...)" for each rule; "" without rules.
-std::string RuleChecks(const TableState& t, bool fail, const std::function<std::string(std::string_view)>& column) {
+std::string RuleChecks(const TableState& t, bool fail,
+                       const std::function<std::string(std::string_view)>& column) {
     std::string out;
     auto add = [&](const std::string& rule, const std::string& field, const std::string& text, int number,
                    const std::string& owner) {
@@ -106,7 +109,8 @@ std::string RuleChecks(const TableState& t, bool fail, const std::function<std::
                SqlLiteral(description) + ")";
     };
     for (const FieldDef& f : t.fields)
-        if (!f.validationRule.empty()) add(f.validationRule, f.name, f.validationText, 3317, t.name + "." + f.name);
+        if (!f.validationRule.empty())
+            add(f.validationRule, f.name, f.validationText, 3317, t.name + "." + f.name);
     if (!t.validationRule.empty()) add(t.validationRule, {}, t.validationText, 3316, t.name);
     return out;
 }
@@ -120,9 +124,11 @@ const TableState& TargetTable(Connection& c, const std::string& name) {
 
 std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int fromType) {
     // The size argument carries a Decimal's precision and scale as MSysFields does.
-    const std::int32_t size = f.type == dbText || f.type == dbBinary ? f.size : f.type == dbDecimal ? StoredSize(f) : 0;
-    std::string out = std::string(fail ? "jet_cast_strict(" : "jet_cast(") + expr + ", " + std::to_string(f.type) +
-                      ", " + std::to_string(size);
+    const std::int32_t size = f.type == dbText || f.type == dbBinary ? f.size
+                              : f.type == dbDecimal                  ? StoredSize(f)
+                                                                     : 0;
+    std::string out = std::string(fail ? "jet_cast_strict(" : "jet_cast(") + expr + ", " +
+                      std::to_string(f.type) + ", " + std::to_string(size);
     if (fromType) out += ", " + std::to_string(fromType);
     return out + ")";
 }
@@ -171,8 +177,8 @@ std::string DefaultExpr(const FieldDef& f) {
 
 struct Built {
     std::string sql;
-    std::string table;       // catalog name of the target
-    const FieldDef* counter = nullptr;  // a counter to number after an INSERT
+    std::string table;                 // catalog name of the target
+    const FieldDef* counter = nullptr; // a counter to number after an INSERT
 };
 
 Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
@@ -180,7 +186,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
     const TableState& t = TargetTable(c, st.table);
     b.table = t.name;
     std::string target = c.DataName(t);
-    const TableState& tt = TargetTable(c, st.table);  // DataName may attach and reload nothing, but re-find
+    const TableState& tt = TargetTable(c, st.table); // DataName may attach and reload nothing, but re-find
     switch (st.kind) {
     case JetStatement::Kind::Delete:
         b.sql = "DELETE FROM " + target + (st.where.empty() ? "" : " WHERE " + st.where);
@@ -215,7 +221,8 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
     case JetStatement::Kind::Insert: {
         std::vector<const FieldDef*> cols;
         if (st.columns.empty()) {
-            for (const auto& f : tt.fields) cols.push_back(&f);
+            for (const auto& f : tt.fields)
+                cols.push_back(&f);
             std::size_t given = st.values.empty() ? 0 : st.values.size();
             if (given && given < cols.size()) cols.resize(given);
         } else {
@@ -229,7 +236,8 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
         if (!st.values.empty()) {
             if (st.values.size() != cols.size()) ThrowJet(3134);
             src = "SELECT ";
-            for (std::size_t i = 0; i < st.values.size(); ++i) src += (i ? ", " : "") + st.values[i];
+            for (std::size_t i = 0; i < st.values.size(); ++i)
+                src += (i ? ", " : "") + st.values[i];
         } else {
             src = WithoutHiddenColumns(c, st.sources, st.sql);
         }
@@ -273,9 +281,9 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
                     if (SameName(f->name, name)) return expr;
                 return tt.FindField(name) ? "NULL" : "";
             });
-        b.sql = "WITH \"__src\"(" + srcCols + ") AS (" + src + ") INSERT " + (fail ? "" : "OR IGNORE ") + "INTO " +
-                target + " (" + names + ") SELECT " + outer + " FROM (SELECT " + inner + " FROM \"__src\") WHERE 1" +
-                checks;
+        b.sql = "WITH \"__src\"(" + srcCols + ") AS (" + src + ") INSERT " + (fail ? "" : "OR IGNORE ") +
+                "INTO " + target + " (" + names + ") SELECT " + outer + " FROM (SELECT " + inner +
+                " FROM \"__src\") WHERE 1" + checks;
         break;
     }
     default:
@@ -325,8 +333,8 @@ std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const st
         std::int64_t base = c.NextCounter(t, *b.counter) - 1;
         std::string T = c.DataName(t), F = QuoteName(b.counter->name);
         c.Exec("UPDATE " + T + " SET " + F + " = " + std::to_string(base) +
-               " + n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + T + " WHERE " + F +
-               " IS NULL) AS n WHERE " + T + ".rowid = n.r");
+               " + n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + T +
+               " WHERE " + F + " IS NULL) AS n WHERE " + T + ".rowid = n.r");
     }
     if (st.kind == JetStatement::Kind::Insert) c.ForgetCounters(b.table);
     ++*c.TableGeneration(b.table);
@@ -336,7 +344,8 @@ std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const st
 
 // SELECT ... INTO: a new table with the fields of the query's columns (a field keeps its type and size, a
 // counter becomes a Long; a computed column takes the type of what it holds), filled with its rows.
-std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const std::vector<Variant>* values) {
+std::int64_t MakeTable(Connection& c, const JetStatement& st, int options,
+                       const std::vector<Variant>* values) {
     if (c.catalog.FindTable(st.table) || c.catalog.FindQuery(st.table)) ThrowJet(3010, st.table);
     TableState t;
     t.name = st.table;
@@ -365,10 +374,17 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options, const
                     if (name && SameName(typedName, name)) f.type = type;
                 if (f.type == dbText && row) {
                     switch (sqlite3_column_type(s.get(), i)) {
-                    case SQLITE_INTEGER: f.type = dbLong; break;
-                    case SQLITE_FLOAT: f.type = dbDouble; break;
-                    case SQLITE_BLOB: f.type = dbLongBinary; break;
-                    default: break;
+                    case SQLITE_INTEGER:
+                        f.type = dbLong;
+                        break;
+                    case SQLITE_FLOAT:
+                        f.type = dbDouble;
+                        break;
+                    case SQLITE_BLOB:
+                        f.type = dbLongBinary;
+                        break;
+                    default:
+                        break;
                     }
                 }
                 if (f.type != dbText) f.size = 0;
@@ -460,7 +476,8 @@ void ResolveCrosstab(Connection& c, JetStatement& st) {
     st.sql = BuildCrosstab(st.crosstab, headings);
     st.kind = JetStatement::Kind::Select;
     if (st.crosstab.valueType)
-        for (const std::string& h : headings) st.columnTypes.emplace_back(h, st.crosstab.valueType);
+        for (const std::string& h : headings)
+            st.columnTypes.emplace_back(h, st.crosstab.valueType);
 }
 
 bool HasValidationRules(const TableState& t) {
@@ -470,24 +487,26 @@ bool HasValidationRules(const TableState& t) {
     return false;
 }
 
-void CheckValidationRules(Connection& c, const TableState& t, const std::function<Variant(std::size_t)>& value) {
+void CheckValidationRules(Connection& c, const TableState& t,
+                          const std::function<Variant(std::size_t)>& value) {
     if (!HasValidationRules(t)) return;
     std::string checks = RuleChecks(t, true, [&](std::string_view name) -> std::string {
         const int i = t.FieldIndex(name);
         return i < 0 ? std::string() : "?" + std::to_string(i + 1);
     });
     Stmt s = c.PrepareJet("SELECT 1" + checks);
-    for (std::size_t i = 0; i < t.fields.size(); ++i) BindVariant(s.get(), static_cast<int>(i) + 1, value(i));
+    for (std::size_t i = 0; i < t.fields.size(); ++i)
+        BindVariant(s.get(), static_cast<int>(i) + 1, value(i));
     const int rc = sqlite3_step(s.get());
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc, t.name);
 }
 
 void RegisterEngineFunctions(sqlite3* db) {
     RegisterDecimalCollation(db);
-    sqlite3_create_function_v2(db, "dao_rule", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoRule, nullptr,
+    sqlite3_create_function_v2(db, "dao_rule", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoRule,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr, nullptr,
-                               nullptr);
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {
@@ -497,14 +516,16 @@ void CheckParameters(const JetStatement& st, const std::vector<Variant>* values)
     if (missing) ThrowJet(3061, std::to_string(missing));
 }
 
-void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st, const std::vector<Variant>* values) {
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
+                    const std::vector<Variant>* values) {
     (void)c;
     if (!values) return;
     for (std::size_t k = 0; k < st.parameters.size() && k < values->size(); ++k)
         BindVariant(s, static_cast<int>(k) + 1, (*values)[k]);
 }
 
-std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options, const std::vector<Variant>* values) {
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
+                        const std::vector<Variant>* values) {
     JetStatement st = Translate(c, jetSql);
     CheckParameters(st, values);
     switch (st.kind) {
@@ -525,8 +546,10 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options, con
     case JetStatement::Kind::CreateTable: {
         TableState t;
         t.name = st.table;
-        for (const auto& d : st.columnDefs) t.fields.push_back(ColumnToField(d));
-        for (const auto& d : st.indexes) t.indexes.push_back(IndexFromDef(d));
+        for (const auto& d : st.columnDefs)
+            t.fields.push_back(ColumnToField(d));
+        for (const auto& d : st.indexes)
+            t.indexes.push_back(IndexFromDef(d));
         c.Ddl([&] { CreateTable(c, std::move(t)); });
         return 0;
     }
@@ -537,7 +560,8 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options, con
                 if (c.catalog.FindTable(st.table)->FindField(d.name)) ThrowJet(3380, d.name, st.table);
                 AddField(c, st.table, ColumnToField(d));
             }
-            for (const auto& d : st.indexes) CreateIndex(c, st.table, IndexFromDef(d));
+            for (const auto& d : st.indexes)
+                CreateIndex(c, st.table, IndexFromDef(d));
         });
         return 0;
     }
@@ -578,12 +602,12 @@ void CheckQuerySql(Connection& c, std::string_view sql) {
         text = BuildDml(c, st, false).sql;
         break;
     default:
-        return;  // structure statements are checked when they run
+        return; // structure statements are checked when they run
     }
     try {
         Stmt s = c.PrepareJet(text);
     } catch (const Error& e) {
-        if (e.number() == 3061) return;  // unknown names are parameters until the query runs
+        if (e.number() == 3061) return; // unknown names are parameters until the query runs
         throw;
     }
 }

@@ -44,7 +44,9 @@ const FieldDef& FieldImpl::Def() const {
     }
 }
 
-FieldDef& FieldImpl::MutableDef() { return const_cast<FieldDef&>(Def()); }
+FieldDef& FieldImpl::MutableDef() {
+    return const_cast<FieldDef&>(Def());
+}
 
 RecordsetImpl& FieldImpl::Rs() const {
     if (!rsRaw || rsWeak.expired()) ThrowJet(3420);
@@ -59,11 +61,12 @@ Field::Field() : impl_(std::make_shared<FieldImpl>()) {}
 
 namespace {
 
-FieldImpl& FI(const std::shared_ptr<FieldImpl>& p) { return Need(p); }
+FieldImpl& FI(const std::shared_ptr<FieldImpl>& p) {
+    return Need(p);
+}
 
 // Changes a definition: directly for free fields, through the catalog for table fields.
-template <class Fn>
-void ChangeDef(FieldImpl& f, Fn&& fn) {
+template <class Fn> void ChangeDef(FieldImpl& f, Fn&& fn) {
     if (f.mode == FieldImpl::Mode::Recordset) ThrowJet(3219);
     if (f.mode != FieldImpl::Mode::Table) {
         fn(f.def);
@@ -77,7 +80,9 @@ void ChangeDef(FieldImpl& f, Fn&& fn) {
 
 } // namespace
 
-std::string Field::Name() const { return FI(impl_).Def().name; }
+std::string Field::Name() const {
+    return FI(impl_).Def().name;
+}
 
 void Field::SetName(std::string_view name) {
     FieldImpl& f = FI(impl_);
@@ -90,7 +95,9 @@ void Field::SetName(std::string_view name) {
     f.def.name = std::string(name);
 }
 
-int Field::Type() const { return FI(impl_).Def().type; }
+int Field::Type() const {
+    return FI(impl_).Def().type;
+}
 
 void Field::SetType(int type) {
     FieldImpl& f = FI(impl_);
@@ -167,23 +174,33 @@ void Field::SetAttributes(std::int32_t attributes) {
     f.def.attributes = attributes;
 }
 
-bool Field::AllowZeroLength() const { return FI(impl_).Def().allowZeroLength; }
+bool Field::AllowZeroLength() const {
+    return FI(impl_).Def().allowZeroLength;
+}
 void Field::SetAllowZeroLength(bool allow) {
     ChangeDef(FI(impl_), [&](FieldDef& d) { d.allowZeroLength = allow; });
 }
-bool Field::Required() const { return FI(impl_).Def().required; }
+bool Field::Required() const {
+    return FI(impl_).Def().required;
+}
 void Field::SetRequired(bool required) {
     ChangeDef(FI(impl_), [&](FieldDef& d) { d.required = required; });
 }
-std::string Field::DefaultValue() const { return FI(impl_).Def().defaultValue; }
+std::string Field::DefaultValue() const {
+    return FI(impl_).Def().defaultValue;
+}
 void Field::SetDefaultValue(std::string_view e) {
     ChangeDef(FI(impl_), [&](FieldDef& d) { d.defaultValue = std::string(e); });
 }
-std::string Field::ValidationRule() const { return FI(impl_).Def().validationRule; }
+std::string Field::ValidationRule() const {
+    return FI(impl_).Def().validationRule;
+}
 void Field::SetValidationRule(std::string_view r) {
     ChangeDef(FI(impl_), [&](FieldDef& d) { d.validationRule = std::string(r); });
 }
-std::string Field::ValidationText() const { return FI(impl_).Def().validationText; }
+std::string Field::ValidationText() const {
+    return FI(impl_).Def().validationText;
+}
 void Field::SetValidationText(std::string_view t) {
     ChangeDef(FI(impl_), [&](FieldDef& d) { d.validationText = std::string(t); });
 }
@@ -200,14 +217,16 @@ void Field::SetOrdinalPosition(int position) {
 
 std::string Field::SourceTable() const {
     const FieldImpl& f = FI(impl_);
-    if (f.mode == FieldImpl::Mode::Recordset) return f.Rs().cols[static_cast<std::size_t>(f.column)].sourceTable;
+    if (f.mode == FieldImpl::Mode::Recordset)
+        return f.Rs().cols[static_cast<std::size_t>(f.column)].sourceTable;
     if (f.mode == FieldImpl::Mode::Table) return f.table;
     return {};
 }
 
 std::string Field::SourceField() const {
     const FieldImpl& f = FI(impl_);
-    if (f.mode == FieldImpl::Mode::Recordset) return f.Rs().cols[static_cast<std::size_t>(f.column)].sourceField;
+    if (f.mode == FieldImpl::Mode::Recordset)
+        return f.Rs().cols[static_cast<std::size_t>(f.column)].sourceField;
     if (f.mode == FieldImpl::Mode::Table) return f.Def().name;
     return {};
 }
@@ -241,7 +260,9 @@ Property Field::CreateProperty(std::string_view name, int type, const Variant& v
 
 namespace {
 
-FieldsColl& FC(const std::shared_ptr<Collection>& c) { return static_cast<FieldsColl&>(Need(c)); }
+FieldsColl& FC(const std::shared_ptr<Collection>& c) {
+    return static_cast<FieldsColl&>(Need(c));
+}
 
 std::shared_ptr<FieldImpl> IndexField(const std::string& name, bool descending) {
     auto f = std::make_shared<FieldImpl>();

@@ -10,8 +10,9 @@ void RegisterJetFunctions(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     for (std::span<const sqlfn::Scalar> group :
-         {sqlfn::kOperatorFunctions, sqlfn::kCastFunctions, sqlfn::kConversionFunctions, sqlfn::kTextFunctions,
-          sqlfn::kMathFunctions, sqlfn::kDateFunctions, sqlfn::kFormatFunctions, sqlfn::kDecimalFunctions})
+         {sqlfn::kOperatorFunctions, sqlfn::kCastFunctions, sqlfn::kConversionFunctions,
+          sqlfn::kTextFunctions, sqlfn::kMathFunctions, sqlfn::kDateFunctions, sqlfn::kFormatFunctions,
+          sqlfn::kDecimalFunctions})
         for (const sqlfn::Scalar& f : group) {
             int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS : 0);
             sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.body, nullptr, nullptr, nullptr);

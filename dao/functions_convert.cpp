@@ -279,8 +279,12 @@ namespace {
 RegionalSettings regional;
 } // namespace
 
-const RegionalSettings& Regional() { return regional; }
-void SetRegional(const RegionalSettings& settings) { regional = settings; }
+const RegionalSettings& Regional() {
+    return regional;
+}
+void SetRegional(const RegionalSettings& settings) {
+    regional = settings;
+}
 
 void AppendDate(std::string& out, double v) {
     CivilDate c = SplitDayNumber(v);
@@ -451,6 +455,8 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
     return cp;
 }
 
-void AppendUtf8(std::string& out, char32_t c) { ledrana::AppendUtf8(out, c); }
+void AppendUtf8(std::string& out, char32_t c) {
+    ledrana::AppendUtf8(out, c);
+}
 
 } // namespace ledrana::dao::vb

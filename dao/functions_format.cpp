@@ -92,12 +92,14 @@ void ExactDigits(const Decimal& d, int decimals, std::string& integer, std::stri
     const std::size_t dot = s.find('.');
     integer = s.substr(0, dot);
     fraction = dot == std::string::npos ? "" : s.substr(dot + 1);
-    const bool up = static_cast<int>(fraction.size()) > decimals && fraction[static_cast<std::size_t>(decimals)] >= '5';
+    const bool up =
+        static_cast<int>(fraction.size()) > decimals && fraction[static_cast<std::size_t>(decimals)] >= '5';
     fraction.resize(static_cast<std::size_t>(decimals), '0');
     if (!up) return;
     std::string all = integer + fraction;
     int k = static_cast<int>(all.size()) - 1;
-    for (; k >= 0 && all[static_cast<std::size_t>(k)] == '9'; --k) all[static_cast<std::size_t>(k)] = '0';
+    for (; k >= 0 && all[static_cast<std::size_t>(k)] == '9'; --k)
+        all[static_cast<std::size_t>(k)] = '0';
     if (k < 0)
         all.insert(all.begin(), '1');
     else
@@ -505,9 +507,13 @@ std::string FormatNumber(double v, std::string_view f, const Decimal* exact) {
 
 } // namespace
 
-std::string FormatNumber(double v, std::string_view f) { return FormatNumber(v, f, nullptr); }
+std::string FormatNumber(double v, std::string_view f) {
+    return FormatNumber(v, f, nullptr);
+}
 
-std::string FormatDecimal(const Decimal& d, std::string_view f) { return FormatNumber(d.ToDouble(), f, &d); }
+std::string FormatDecimal(const Decimal& d, std::string_view f) {
+    return FormatNumber(d.ToDouble(), f, &d);
+}
 
 std::string FormatText(std::string_view text, std::string_view f) {
     bool lower = false, upper = false, leftToRight = false;

@@ -196,9 +196,12 @@ CastResult Cast(sqlite3_context* ctx, sqlite3_value* v, int type, int size, int 
     case dbDecimal: {
         // size: precision * 256 + scale, as MSysFields keeps them.
         std::optional<Decimal> x;
-        if (t == SQLITE_INTEGER) x = Decimal::FromInt(sqlite3_value_int64(v));
-        else if (t == SQLITE_FLOAT) x = Decimal::FromDouble(sqlite3_value_double(v));
-        else if (t == SQLITE_TEXT) x = Decimal::Parse(RawText(v));
+        if (t == SQLITE_INTEGER)
+            x = Decimal::FromInt(sqlite3_value_int64(v));
+        else if (t == SQLITE_FLOAT)
+            x = Decimal::FromDouble(sqlite3_value_double(v));
+        else if (t == SQLITE_TEXT)
+            x = Decimal::Parse(RawText(v));
         if (!x) return t == SQLITE_BLOB || !CastNumber(v, d) ? kCastConversion : kCastOverflow;
         const int precision = size / 256 ? size / 256 : 18, scale = size % 256;
         const Decimal r = x->Rounded(scale);

@@ -89,12 +89,9 @@ void FnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 const Scalar kOperators[] = {
-    {"jet_concat", -1, true, Call<FnConcat>},
-    {"jet_add", 2, true, Call<FnAdd>},
-    {"jet_div", 2, true, Call<FnDiv>},
-    {"jet_idiv", 2, true, Call<FnIntDiv>},
-    {"jet_mod", 2, true, Call<FnMod>},
-    {"jet_pow", 2, true, Call<FnPow>},
+    {"jet_concat", -1, true, Call<FnConcat>}, {"jet_add", 2, true, Call<FnAdd>},
+    {"jet_div", 2, true, Call<FnDiv>},        {"jet_idiv", 2, true, Call<FnIntDiv>},
+    {"jet_mod", 2, true, Call<FnMod>},        {"jet_pow", 2, true, Call<FnPow>},
     {"jet_like", 2, true, Call<FnLike>},
 };
 

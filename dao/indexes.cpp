@@ -27,7 +27,9 @@ const IndexDef& IndexImpl::Def() const {
 Index::Index() : impl_(std::make_shared<IndexImpl>()) {}
 
 namespace {
-IndexImpl& II(const std::shared_ptr<IndexImpl>& p) { return Need(p); }
+IndexImpl& II(const std::shared_ptr<IndexImpl>& p) {
+    return Need(p);
+}
 
 void SetPendingFlag(IndexImpl& ix, bool IndexDef::*flag, bool value) {
     if (ix.appended) {
@@ -38,20 +40,38 @@ void SetPendingFlag(IndexImpl& ix, bool IndexDef::*flag, bool value) {
 }
 } // namespace
 
-std::string Index::Name() const { return II(impl_).Def().name; }
+std::string Index::Name() const {
+    return II(impl_).Def().name;
+}
 void Index::SetName(std::string_view name) {
     IndexImpl& ix = II(impl_);
     if (ix.appended) ThrowJet(3219);
     ix.def.name = std::string(name);
 }
-bool Index::Primary() const { return II(impl_).Def().primary; }
-void Index::SetPrimary(bool v) { SetPendingFlag(II(impl_), &IndexDef::primary, v); }
-bool Index::Unique() const { return II(impl_).Def().unique; }
-void Index::SetUnique(bool v) { SetPendingFlag(II(impl_), &IndexDef::unique, v); }
-bool Index::IgnoreNulls() const { return II(impl_).Def().ignoreNulls; }
-void Index::SetIgnoreNulls(bool v) { SetPendingFlag(II(impl_), &IndexDef::ignoreNulls, v); }
-bool Index::Required() const { return II(impl_).Def().required; }
-void Index::SetRequired(bool v) { SetPendingFlag(II(impl_), &IndexDef::required, v); }
+bool Index::Primary() const {
+    return II(impl_).Def().primary;
+}
+void Index::SetPrimary(bool v) {
+    SetPendingFlag(II(impl_), &IndexDef::primary, v);
+}
+bool Index::Unique() const {
+    return II(impl_).Def().unique;
+}
+void Index::SetUnique(bool v) {
+    SetPendingFlag(II(impl_), &IndexDef::unique, v);
+}
+bool Index::IgnoreNulls() const {
+    return II(impl_).Def().ignoreNulls;
+}
+void Index::SetIgnoreNulls(bool v) {
+    SetPendingFlag(II(impl_), &IndexDef::ignoreNulls, v);
+}
+bool Index::Required() const {
+    return II(impl_).Def().required;
+}
+void Index::SetRequired(bool v) {
+    SetPendingFlag(II(impl_), &IndexDef::required, v);
+}
 
 dao::Fields Index::Fields() const {
     auto c = std::make_shared<FieldsColl>();
@@ -78,7 +98,9 @@ dao::Properties Index::Properties() const {
 // ---- Indexes --------------------------------------------------------------------------------------------
 
 namespace {
-IndexesColl& XC(const std::shared_ptr<Collection>& c) { return static_cast<IndexesColl&>(Need(c)); }
+IndexesColl& XC(const std::shared_ptr<Collection>& c) {
+    return static_cast<IndexesColl&>(Need(c));
+}
 
 std::shared_ptr<IndexImpl> AppendedIndex(const std::shared_ptr<DatabaseImpl>& db, const std::string& table,
                                          const IndexDef& def) {
@@ -101,7 +123,6 @@ IndexDef detail::PendingDef(const IndexImpl& ix) {
     }
     return d;
 }
-
 
 int Indexes::Count() const {
     IndexesColl& c = XC(c_);

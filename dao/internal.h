@@ -9,11 +9,11 @@
 #include "platform/filelock.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -149,7 +149,7 @@ void RegisterEngineFunctions(sqlite3* db);
 // ---- Connection: one open file, shared by every Database of one engine that opens it ----
 struct Connection {
     std::string hostPath;
-    PathResolver resolve; // for the paths of attached tables
+    PathResolver resolve;    // for the paths of attached tables
     platform::FileHold hold; // what other processes see of this open file; given back after db closes
     SqliteDb db;
     bool readOnly = false;
@@ -331,9 +331,9 @@ struct EngineShared {
     bool Verify(const std::string& hash, const std::string& password);
 
     // Files of the Windows engine met by OpenDatabase (dao/jet_import.cpp).
-    std::vector<std::string> conversionNotices;     // not yet taken by the caller
-    std::map<std::string, std::string> jetCopies;   // Jet file (host) -> its converted temporary copy
-    std::string jetCopyFolder;                      // where those copies live, removed with the engine
+    std::vector<std::string> conversionNotices;   // not yet taken by the caller
+    std::map<std::string, std::string> jetCopies; // Jet file (host) -> its converted temporary copy
+    std::string jetCopyFolder;                    // where those copies live, removed with the engine
     ~EngineShared();
 };
 } // namespace ledrana::dao
@@ -378,7 +378,7 @@ struct FieldImpl : std::enable_shared_from_this<FieldImpl> {
     std::shared_ptr<DatabaseImpl> db;    // Table
     std::string table;                   // Table: current table name
     std::weak_ptr<RecordsetImpl> rsWeak; // Recordset (the recordset owns its fields)
-    RecordsetImpl* rsRaw = nullptr;     // the same, read while rsWeak has not expired
+    RecordsetImpl* rsRaw = nullptr;      // the same, read while rsWeak has not expired
     int column = -1;                     // Recordset column
 
     // The definition this field stands for (live for Table fields). 3420 / 3265 when gone.
@@ -483,7 +483,7 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     std::vector<Variant> buffer;
     std::vector<char> dirty;
     std::vector<char> overflow;
-    std::vector<std::optional<Variant>> defaults;           // evaluated DefaultValue per column
+    std::vector<std::optional<Variant>> defaults; // evaluated DefaultValue per column
     struct UpdateTexts {
         std::string oneRow; // ... WHERE rowid = ?
         std::string range;  // ... WHERE rowid BETWEEN ? AND ? (held saves)
@@ -548,14 +548,16 @@ void ResolveCrosstab(Connection& c, JetStatement& st);
 // Checks the validation rules of a table on a row about to be saved: 3317 (a field's rule, with the
 // field's ValidationText as description when it has one) or 3316 (the table's rule). `value` gives a
 // field's value by its position in the table.
-void CheckValidationRules(Connection& c, const TableState& t, const std::function<Variant(std::size_t)>& value);
+void CheckValidationRules(Connection& c, const TableState& t,
+                          const std::function<Variant(std::size_t)>& value);
 bool HasValidationRules(const TableState& t);
 
 // Runs one Jet SQL statement (dao/execute.cpp). Returns the rows affected.
 std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
                         const std::vector<Variant>* values = nullptr);
 // Checks that every declared parameter has a value (3061 with the number missing) and binds them as ?k.
-void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st, const std::vector<Variant>* values);
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
+                    const std::vector<Variant>* values);
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
 
 // Password support (dao/engine.cpp).

@@ -813,7 +813,8 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
         c.size = 255;
     } else if (c.type == dbDecimal && AcceptOp("(")) { // DECIMAL(precision[, scale])
         for (int k = 0; k < 2; ++k) {
-            if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos)
+            if (Peek().kind != Tok::Number ||
+                Peek().text.find_first_not_of("0123456789") != std::string::npos)
                 Fail();
             const long n = std::strtol(Next().text.c_str(), nullptr, 10);
             if (k == 0 && (n < 1 || n > 28)) Fail();

@@ -54,9 +54,9 @@ struct JetColumnDef {
     int type = 0; // DAO type code: dbBoolean 1 ... dbGUID 15
     int size = 0; // Text: 1-255 (default 255 in DDL); other types: 0 (the engine fills the fixed size)
     int precision = 0, scale = 0; // DECIMAL(precision, scale); 0, 0: the engine's 18, 0
-    bool counter = false;     // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
-    bool notNull = false;     // NOT NULL
-    std::string defaultValue; // DEFAULT literal, as Jet text ("" for none)
+    bool counter = false;         // COUNTER / AUTOINCREMENT: Long with dbAutoIncrField
+    bool notNull = false;         // NOT NULL
+    std::string defaultValue;     // DEFAULT literal, as Jet text ("" for none)
 };
 
 // An index as Jet DDL declares it (CREATE INDEX, or a CONSTRAINT clause of CREATE/ALTER TABLE).
@@ -125,8 +125,8 @@ struct JetStatement {
     bool updatable = false;
 
     // Declared parameters, in order, then the controls of forms the text names without declaring them
-    // ([Forms]![Orders]![OrderID], type 0). In the SQLite text a reference to the k-th parameter is written ?k
-    // (1-based), so the engine binds values by position.
+    // ([Forms]![Orders]![OrderID], type 0). In the SQLite text a reference to the k-th parameter is written
+    // ?k (1-based), so the engine binds values by position.
     std::vector<JetParameter> parameters;
 
     // Select: output columns computed by an expression whose type the reader knows (DAO type code), by

@@ -19,21 +19,34 @@ struct Builtin {
     int type;
 };
 constexpr Builtin kFieldBuiltins[] = {
-    {"Name", dbText},           {"Type", dbInteger},          {"Size", dbLong},
-    {"Attributes", dbLong},     {"AllowZeroLength", dbBoolean}, {"Required", dbBoolean},
-    {"DefaultValue", dbText},   {"ValidationRule", dbText},   {"ValidationText", dbText},
-    {"OrdinalPosition", dbInteger}, {"SourceField", dbText},  {"SourceTable", dbText},
+    {"Name", dbText},
+    {"Type", dbInteger},
+    {"Size", dbLong},
+    {"Attributes", dbLong},
+    {"AllowZeroLength", dbBoolean},
+    {"Required", dbBoolean},
+    {"DefaultValue", dbText},
+    {"ValidationRule", dbText},
+    {"ValidationText", dbText},
+    {"OrdinalPosition", dbInteger},
+    {"SourceField", dbText},
+    {"SourceTable", dbText},
 };
 constexpr Builtin kTableBuiltins[] = {
-    {"Name", dbText},           {"Attributes", dbLong},       {"Connect", dbText},
-    {"SourceTableName", dbText}, {"RecordCount", dbLong},     {"Updatable", dbBoolean},
+    {"Name", dbText},           {"Attributes", dbLong},
+    {"Connect", dbText},        {"SourceTableName", dbText},
+    {"RecordCount", dbLong},    {"Updatable", dbBoolean},
     {"ValidationRule", dbText}, {"ValidationText", dbText},
 };
-constexpr Builtin kQueryBuiltins[] = {{"Name", dbText}, {"SQL", dbMemo}, {"Type", dbInteger}, {"Updatable", dbBoolean}};
-constexpr Builtin kIndexBuiltins[] = {{"Name", dbText}, {"Primary", dbBoolean}, {"Unique", dbBoolean},
-                                      {"IgnoreNulls", dbBoolean}, {"Required", dbBoolean}};
-constexpr Builtin kDatabaseBuiltins[] = {{"Name", dbText}, {"Connect", dbText}, {"Updatable", dbBoolean},
-                                         {"Version", dbText}};
+constexpr Builtin kQueryBuiltins[] = {
+    {"Name", dbText}, {"SQL", dbMemo}, {"Type", dbInteger}, {"Updatable", dbBoolean}};
+constexpr Builtin kIndexBuiltins[] = {{"Name", dbText},
+                                      {"Primary", dbBoolean},
+                                      {"Unique", dbBoolean},
+                                      {"IgnoreNulls", dbBoolean},
+                                      {"Required", dbBoolean}};
+constexpr Builtin kDatabaseBuiltins[] = {
+    {"Name", dbText}, {"Connect", dbText}, {"Updatable", dbBoolean}, {"Version", dbText}};
 
 // A property value converted to the property's type, as DAO stores it.
 Variant TypedValue(int type, const Variant& v) {
@@ -128,7 +141,9 @@ void SaveUserList(const PropertyImpl& p) {
 
 } // namespace
 
-std::string Property::Name() const { return Need(impl_).name; }
+std::string Property::Name() const {
+    return Need(impl_).name;
+}
 
 int Property::Type() const {
     const PropertyImpl& p = Need(impl_);
@@ -272,7 +287,9 @@ Property MakeUser(const PropertiesColl& c, const UserProperty& u) {
     return Property(p);
 }
 
-PropertiesColl& PC(const std::shared_ptr<Collection>& c) { return static_cast<PropertiesColl&>(Need(c)); }
+PropertiesColl& PC(const std::shared_ptr<Collection>& c) {
+    return static_cast<PropertiesColl&>(Need(c));
+}
 
 Connection* OwnerConnection(const PropertiesColl& c) {
     switch (c.kind) {
@@ -386,7 +403,8 @@ void Properties::Delete(std::string_view name) {
     if (!list || !FindUser(*list, name)) ThrowJet(3265);
     auto erase = [&] {
         std::vector<UserProperty>* l = OwnerUsers(c);
-        l->erase(std::remove_if(l->begin(), l->end(), [&](const UserProperty& u) { return SameName(u.name, name); }),
+        l->erase(std::remove_if(l->begin(), l->end(),
+                                [&](const UserProperty& u) { return SameName(u.name, name); }),
                  l->end());
     };
     if (Connection* conn = OwnerConnection(c)) {
@@ -436,7 +454,8 @@ Variant BuiltinValue(const PropertyImpl& p) {
         if (SameName(n, "DefaultValue")) return f.DefaultValue();
         if (SameName(n, "ValidationRule")) return f.ValidationRule();
         if (SameName(n, "ValidationText")) return f.ValidationText();
-        if (SameName(n, "OrdinalPosition")) return Variant::FromInteger(static_cast<std::int16_t>(f.OrdinalPosition()));
+        if (SameName(n, "OrdinalPosition"))
+            return Variant::FromInteger(static_cast<std::int16_t>(f.OrdinalPosition()));
         if (SameName(n, "SourceField")) return f.SourceField();
         if (SameName(n, "SourceTable")) return f.SourceTable();
         if (SameName(n, "Value")) return f.Value();

@@ -30,7 +30,9 @@ std::string QueryDefImpl::Sql() const {
 // ---- QueryDef -------------------------------------------------------------------------------------------
 
 namespace {
-QueryDefImpl& QI(const std::shared_ptr<QueryDefImpl>& p) { return Need(p); }
+QueryDefImpl& QI(const std::shared_ptr<QueryDefImpl>& p) {
+    return Need(p);
+}
 } // namespace
 
 std::string QueryDef::Name() const {
@@ -54,7 +56,9 @@ void QueryDef::SetName(std::string_view name) {
     q.name = std::string(name);
 }
 
-std::string QueryDef::SQL() const { return QI(impl_).Sql(); }
+std::string QueryDef::SQL() const {
+    return QI(impl_).Sql();
+}
 
 void QueryDef::SetSQL(std::string_view sql) {
     QueryDefImpl& q = QI(impl_);
@@ -139,21 +143,30 @@ Parameter Parameters::operator[](std::string_view name) const {
     ThrowJet(3265);
 }
 
-std::string Parameter::Name() const { return query_->parameters.at(index_).name; }
-int Parameter::Type() const { return query_->parameters.at(index_).type; }
-Variant Parameter::Value() const { return query_->values.at(index_); }
+std::string Parameter::Name() const {
+    return query_->parameters.at(index_).name;
+}
+int Parameter::Type() const {
+    return query_->parameters.at(index_).type;
+}
+Variant Parameter::Value() const {
+    return query_->values.at(index_);
+}
 
 void Parameter::SetValue(const Variant& value) {
     const int type = query_->parameters.at(index_).type;
     if (value.IsNull() || value.IsEmpty() || type == dbText || type == dbMemo) {
-        query_->values.at(index_) = value.IsNull() || value.IsEmpty() || type == 0 ? value : Variant(value.ToString());
+        query_->values.at(index_) =
+            value.IsNull() || value.IsEmpty() || type == 0 ? value : Variant(value.ToString());
         return;
     }
     std::optional<Variant> converted = AsScalarType(type, value);
     query_->values.at(index_) = converted ? *converted : value;
 }
 
-std::int64_t QueryDef::RecordsAffected() const { return QI(impl_).recordsAffected; }
+std::int64_t QueryDef::RecordsAffected() const {
+    return QI(impl_).recordsAffected;
+}
 
 dao::Properties QueryDef::Properties() const {
     auto c = std::make_shared<PropertiesColl>();
@@ -166,7 +179,9 @@ dao::Properties QueryDef::Properties() const {
 // ---- QueryDefs ------------------------------------------------------------------------------------------
 
 namespace {
-QueryDefsColl& QC(const std::shared_ptr<Collection>& c) { return static_cast<QueryDefsColl&>(Need(c)); }
+QueryDefsColl& QC(const std::shared_ptr<Collection>& c) {
+    return static_cast<QueryDefsColl&>(Need(c));
+}
 
 QueryDef StoredQuery(const std::shared_ptr<DatabaseImpl>& db, const std::string& name) {
     auto q = std::make_shared<QueryDefImpl>();
@@ -177,7 +192,9 @@ QueryDef StoredQuery(const std::shared_ptr<DatabaseImpl>& db, const std::string&
 }
 } // namespace
 
-int QueryDefs::Count() const { return static_cast<int>(QC(c_).db->C().catalog.queries.size()); }
+int QueryDefs::Count() const {
+    return static_cast<int>(QC(c_).db->C().catalog.queries.size());
+}
 
 QueryDef QueryDefs::operator[](int index) const {
     QueryDefsColl& c = QC(c_);
@@ -211,6 +228,8 @@ void QueryDefs::Delete(std::string_view name) {
     conn.Ddl([&] { DropQuery(conn, name); });
 }
 
-void QueryDefs::Refresh() { QC(c_).db->C().CheckFresh(); }
+void QueryDefs::Refresh() {
+    QC(c_).db->C().CheckFresh();
+}
 
 } // namespace ledrana::dao

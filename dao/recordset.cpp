@@ -501,7 +501,8 @@ void RecordsetImpl::GiveBackQuery() {
 }
 
 void RecordsetImpl::WriteOwnHeld() {
-    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this) db->conn->WriteHeld();
+    if (db && db->open && db->conn && db->conn->held.active && db->conn->held.owner == this)
+        db->conn->WriteHeld();
 }
 
 RecordsetImpl::~RecordsetImpl() {
@@ -713,7 +714,8 @@ void RecordsetImpl::Move(int how) {
 const TableState& RecordsetImpl::Base() {
     Connection& c = C();
     // The catalog's tables move only with a new generation or a new sort order, which the name tells.
-    if (baseCached && baseGeneration == c.catalogGeneration && baseCached->name == baseTable) return *baseCached;
+    if (baseCached && baseGeneration == c.catalogGeneration && baseCached->name == baseTable)
+        return *baseCached;
     const TableState* t = c.catalog.FindTable(baseTable);
     if (!t) ThrowJet(3420);
     baseCached = t;
@@ -730,7 +732,8 @@ void RecordsetImpl::Decode(std::size_t i) {
 }
 
 void RecordsetImpl::DecodeAll() {
-    for (std::size_t i = 0; i < undecoded.size(); ++i) Decode(i);
+    for (std::size_t i = 0; i < undecoded.size(); ++i)
+        Decode(i);
     undecoded.clear();
 }
 
@@ -1023,7 +1026,8 @@ bool RecordsetImpl::MayHoldSave(const TableState& t) {
             int steps = 0;
             std::string detail;
             while (sqlite3_step(raw) == SQLITE_ROW && ++steps == 1)
-                if (const unsigned char* d = sqlite3_column_text(raw, 3)) detail = reinterpret_cast<const char*>(d);
+                if (const unsigned char* d = sqlite3_column_text(raw, 3))
+                    detail = reinterpret_cast<const char*>(d);
             holdable = steps == 1 && SameName(detail, "SCAN " + t.name) ? 1 : 0;
         }
     }

@@ -21,7 +21,8 @@ void SaveWholeTable(Connection& c, const TableState& t) {
         SaveFieldRow(c, t, f);
         SaveProperties(c, 2, t.name, f.name, f.properties);
     }
-    for (const auto& ix : t.indexes) SaveIndexRow(c, t, ix);
+    for (const auto& ix : t.indexes)
+        SaveIndexRow(c, t, ix);
     for (const auto& h : t.hidden)
         SaveHiddenRow(c, t, h);
     SaveProperties(c, 1, t.name, "", t.properties);
@@ -80,14 +81,16 @@ bool SqliteNameTaken(Connection& c, const std::string& name) {
 std::string FreshIndexName(Connection& c, const std::string& table, const std::string& index) {
     std::string base = table + "." + index;
     std::string name = base;
-    for (int n = 2; SqliteNameTaken(c, name); ++n) name = base + "~" + std::to_string(n);
+    for (int n = 2; SqliteNameTaken(c, name); ++n)
+        name = base + "~" + std::to_string(n);
     return name;
 }
 
 void NumberCounter(Connection& c, const TableState& t, const FieldDef& f) {
     std::string T = QuoteName(t.name), F = QuoteName(f.name);
-    c.Exec("UPDATE " + T + " SET " + F + " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " +
-           T + " WHERE " + F + " IS NULL) AS n WHERE " + T + ".rowid = n.r");
+    c.Exec("UPDATE " + T + " SET " + F +
+           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + T + " WHERE " +
+           F + " IS NULL) AS n WHERE " + T + ".rowid = n.r");
 }
 
 void CheckName(std::string_view name) {
@@ -107,7 +110,8 @@ void CreateTable(Connection& c, TableState t) {
             c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
                       "DefaultValue FROM " +
                       schema + ".MSysFields WHERE TableName = ? AND Ordinal >= 0 ORDER BY Ordinal");
-        sqlite3_bind_text(s, 1, t.sourceTable.data(), static_cast<int>(t.sourceTable.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 1, t.sourceTable.data(), static_cast<int>(t.sourceTable.size()),
+                          SQLITE_TRANSIENT);
         t.fields.clear();
         while (sqlite3_step(s) == SQLITE_ROW) {
             FieldDef f;
@@ -155,7 +159,8 @@ void CreateTable(Connection& c, TableState t) {
     c.catalog.tables.push_back(std::move(t));
     c.catalog.Sort();
     ++c.catalogGeneration;
-    for (auto& ix : indexes) CreateIndex(c, name, std::move(ix));
+    for (auto& ix : indexes)
+        CreateIndex(c, name, std::move(ix));
 }
 
 void DropTable(Connection& c, std::string_view name) {
@@ -165,7 +170,8 @@ void DropTable(Connection& c, std::string_view name) {
     if (!t.IsAttached()) c.Exec("DROP TABLE " + QuoteName(real));
     DeleteCatalogTable(c, real);
     auto& v = c.catalog.tables;
-    v.erase(std::remove_if(v.begin(), v.end(), [&](const TableState& x) { return SameName(x.name, real); }), v.end());
+    v.erase(std::remove_if(v.begin(), v.end(), [&](const TableState& x) { return SameName(x.name, real); }),
+            v.end());
     c.ForgetCounters(real);
     ++c.catalogGeneration;
 }
@@ -203,7 +209,8 @@ void AddField(Connection& c, std::string_view table, FieldDef f) {
         for (const auto& other : t.fields)
             if (other.IsCounter()) ThrowJet(3090);
     int ord = 0;
-    for (const auto& other : t.fields) ord = std::max(ord, other.ordinal + 1);
+    for (const auto& other : t.fields)
+        ord = std::max(ord, other.ordinal + 1);
     f.ordinal = ord;
     FreeColumnName(c, t, f.name);
     c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f));
@@ -247,10 +254,13 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     if (!SameName(old, to)) FreeColumnName(c, t, to);
     if (SameName(old, to)) {
         std::string tmp = old + "~rename";
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " + QuoteName(tmp));
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(tmp) + " TO " + QuoteName(to));
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
+               QuoteName(tmp));
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(tmp) + " TO " +
+               QuoteName(to));
     } else {
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " + QuoteName(to));
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
+               QuoteName(to));
     }
     f->name = std::string(to);
     for (auto& ix : t.indexes)
@@ -305,8 +315,8 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
         if (hasNull) ThrowJet(3058);
     }
     ix.sqlName = FreshIndexName(c, t.name, ix.name);
-    c.Exec(std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + QuoteName(ix.sqlName) + " ON " +
-           QuoteName(t.name) + " (" + cols + ")");
+    c.Exec(std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + QuoteName(ix.sqlName) +
+           " ON " + QuoteName(t.name) + " (" + cols + ")");
     SaveIndexRow(c, t, ix);
     t.indexes.push_back(std::move(ix));
     c.catalog.Sort();
@@ -357,7 +367,8 @@ void DropQuery(Connection& c, std::string_view name) {
         sqlite3_reset(s);
     }
     auto& v = c.catalog.queries;
-    v.erase(std::remove_if(v.begin(), v.end(), [&](const QueryState& x) { return SameName(x.name, real); }), v.end());
+    v.erase(std::remove_if(v.begin(), v.end(), [&](const QueryState& x) { return SameName(x.name, real); }),
+            v.end());
     ++c.catalogGeneration;
 }
 

@@ -27,7 +27,9 @@ TableState& TableDefImpl::State() const {
 TableDef::TableDef() : impl_(std::make_shared<TableDefImpl>()) {}
 
 namespace {
-TableDefImpl& TI(const std::shared_ptr<TableDefImpl>& p) { return Need(p); }
+TableDefImpl& TI(const std::shared_ptr<TableDefImpl>& p) {
+    return Need(p);
+}
 } // namespace
 
 std::string TableDef::Name() const {
@@ -148,7 +150,8 @@ std::int64_t TableDef::NullKeyRows() const {
     std::string test;
     for (const IndexDef& ix : s.indexes)
         if (ix.primary)
-            for (const std::string& f : ix.fields) test += (test.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+            for (const std::string& f : ix.fields)
+                test += (test.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
     if (test.empty()) return 0;
     Connection& c = t.db->C();
     sqlite3_stmt* st = c.Prepare("SELECT count(*) FROM " + QuoteName(s.name) + " WHERE " + test);
@@ -222,7 +225,9 @@ Recordset TableDef::OpenRecordset(int type, int options) {
 // ---- TableDefs ------------------------------------------------------------------------------------------
 
 namespace {
-TableDefsColl& TC(const std::shared_ptr<Collection>& c) { return static_cast<TableDefsColl&>(Need(c)); }
+TableDefsColl& TC(const std::shared_ptr<Collection>& c) {
+    return static_cast<TableDefsColl&>(Need(c));
+}
 
 TableDef AppendedTable(const std::shared_ptr<DatabaseImpl>& db, const std::string& name) {
     auto t = std::make_shared<TableDefImpl>();
@@ -233,7 +238,9 @@ TableDef AppendedTable(const std::shared_ptr<DatabaseImpl>& db, const std::strin
 }
 } // namespace
 
-int TableDefs::Count() const { return static_cast<int>(TC(c_).db->C().catalog.tables.size()); }
+int TableDefs::Count() const {
+    return static_cast<int>(TC(c_).db->C().catalog.tables.size());
+}
 
 TableDef TableDefs::operator[](int index) const {
     TableDefsColl& c = TC(c_);
@@ -259,7 +266,8 @@ void TableDefs::Append(const TableDef& table) {
         if (!IsValidType(f->def.type)) ThrowJet(f->def.type == 0 ? 3219 : 3259);
         s.fields.push_back(f->def);
     }
-    for (auto& ix : t.pendingIndexes) s.indexes.push_back(PendingDef(*ix));
+    for (auto& ix : t.pendingIndexes)
+        s.indexes.push_back(PendingDef(*ix));
     s.properties = t.pendingProps;
     if (!s.connect.empty()) conn.AttachSource(s.connect);
     std::string name = s.name;
@@ -290,6 +298,8 @@ void TableDefs::Delete(std::string_view name) {
     conn.Ddl([&] { DropTable(conn, name); });
 }
 
-void TableDefs::Refresh() { TC(c_).db->C().CheckFresh(); }
+void TableDefs::Refresh() {
+    TC(c_).db->C().CheckFresh();
+}
 
 } // namespace ledrana::dao

@@ -17,13 +17,21 @@
 namespace ledrana::dao {
 namespace {
 
-Error Overflow() { return VbError(6); }
-Error Mismatch() { return VbError(13); }
-Error InvalidNull() { return VbError(94); }
+Error Overflow() {
+    return VbError(6);
+}
+Error Mismatch() {
+    return VbError(13);
+}
+Error InvalidNull() {
+    return VbError(94);
+}
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -130,7 +138,8 @@ std::string VbNumber(double v, int digits) {
     std::string mant = epos == std::string::npos ? s : s.substr(0, epos);
     std::string rest = epos == std::string::npos ? "" : s.substr(epos);
     if (mant.find('.') != std::string::npos) {
-        while (!mant.empty() && mant.back() == '0') mant.pop_back();
+        while (!mant.empty() && mant.back() == '0')
+            mant.pop_back();
         if (!mant.empty() && mant.back() == '.') mant.pop_back();
     }
     s = mant + rest;
@@ -141,20 +150,24 @@ std::string VbNumber(double v, int digits) {
 
 std::string CurrencyText(std::int64_t scaled) {
     bool neg = scaled < 0;
-    unsigned long long a = neg ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
+    unsigned long long a =
+        neg ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
     std::string s = std::to_string(a / 10000);
     unsigned frac = static_cast<unsigned>(a % 10000);
     if (frac) {
         char b[8];
         std::snprintf(b, sizeof b, "%04u", frac);
         std::string f = b;
-        while (!f.empty() && f.back() == '0') f.pop_back();
+        while (!f.empty() && f.back() == '0')
+            f.pop_back();
         s += "." + f;
     }
     return neg ? "-" + s : s;
 }
 
-double RoundHalfEven(double v) { return std::nearbyint(v); }
+double RoundHalfEven(double v) {
+    return std::nearbyint(v);
+}
 
 } // namespace
 
@@ -239,7 +252,9 @@ Variant Variant::FromLong(std::int32_t x) {
     v.i_ = x;
     return v;
 }
-Variant Variant::FromCurrency(double x) { return FromCurrencyScaled(static_cast<std::int64_t>(RoundHalfEven(x * 10000.0))); }
+Variant Variant::FromCurrency(double x) {
+    return FromCurrencyScaled(static_cast<std::int64_t>(RoundHalfEven(x * 10000.0)));
+}
 Variant Variant::FromCurrencyScaled(std::int64_t scaled) {
     Variant v;
     v.kind_ = Kind::Currency;
@@ -252,7 +267,9 @@ Variant Variant::FromSingle(float x) {
     v.d_ = x;
     return v;
 }
-Variant Variant::FromDouble(double x) { return Variant(x); }
+Variant Variant::FromDouble(double x) {
+    return Variant(x);
+}
 Variant Variant::FromDate(double days) {
     Variant v;
     v.kind_ = Kind::Date;
@@ -377,8 +394,12 @@ long long ToIntegral(const Variant& v, long long lo, long long hi) {
 }
 } // namespace
 
-std::uint8_t Variant::ToByte() const { return static_cast<std::uint8_t>(ToIntegral(*this, 0, 255)); }
-std::int16_t Variant::ToInteger() const { return static_cast<std::int16_t>(ToIntegral(*this, -32768, 32767)); }
+std::uint8_t Variant::ToByte() const {
+    return static_cast<std::uint8_t>(ToIntegral(*this, 0, 255));
+}
+std::int16_t Variant::ToInteger() const {
+    return static_cast<std::int16_t>(ToIntegral(*this, -32768, 32767));
+}
 std::int32_t Variant::ToLong() const {
     return static_cast<std::int32_t>(ToIntegral(*this, std::numeric_limits<std::int32_t>::min(),
                                                 std::numeric_limits<std::int32_t>::max()));
@@ -499,8 +520,10 @@ bool Variant::operator==(const Variant& o) const {
     if (kind_ == Kind::Null || o.kind_ == Kind::Null) return kind_ == o.kind_;
     if (kind_ == Kind::Empty || o.kind_ == Kind::Empty) return kind_ == o.kind_;
     if (numeric(kind_) && numeric(o.kind_)) {
-        if (kind_ == Kind::Decimal || o.kind_ == Kind::Decimal) return Compare(ToDecimal(), o.ToDecimal()) == 0;
-        if (kind_ == Kind::Currency || o.kind_ == Kind::Currency) return ToCurrencyScaled() == o.ToCurrencyScaled();
+        if (kind_ == Kind::Decimal || o.kind_ == Kind::Decimal)
+            return Compare(ToDecimal(), o.ToDecimal()) == 0;
+        if (kind_ == Kind::Currency || o.kind_ == Kind::Currency)
+            return ToCurrencyScaled() == o.ToCurrencyScaled();
         return ToDouble() == o.ToDouble();
     }
     if (kind_ == Kind::Date || o.kind_ == Kind::Date) return kind_ == o.kind_ && d_ == o.d_;

@@ -15,8 +15,9 @@
 //   - Null throws Error 94 ("Utilizzo non valido di Null") for every conversion except CStr of Empty ("")
 //     and the Is... questions; Empty reads as 0, False or "";
 //   - CStr: Boolean "True"/"False", numbers with "." as decimal separator, Double to 15 significant
-//     digits and Single to 7 ("3.5", "0.1", "12", "1E+20", "1.5E-05"), Currency without trailing zeros, Date as "dd/mm/yyyy", "hh.nn.ss" or both
-//     (the short date and time of an Italian system), Binary as its bytes.
+//     digits and Single to 7 ("3.5", "0.1", "12", "1E+20", "1.5E-05"), Currency without trailing zeros, Date
+//     as "dd/mm/yyyy", "hh.nn.ss" or both (the short date and time of an Italian system), Binary as its
+//     bytes.
 
 #include "dao/decimal.h"
 
@@ -44,15 +45,15 @@ public:
         Decimal,
     };
 
-    Variant() = default;  // Empty
-    Variant(bool b);      // Boolean
-    Variant(int v);       // Long
-    Variant(long v);      // Long when it fits, otherwise Double
-    Variant(long long v); // Long when it fits, otherwise Double
+    Variant() = default;           // Empty
+    Variant(bool b);               // Boolean
+    Variant(int v);                // Long
+    Variant(long v);               // Long when it fits, otherwise Double
+    Variant(long long v);          // Long when it fits, otherwise Double
     Variant(unsigned v);           // likewise
     Variant(unsigned long v);      // likewise (sizes and counts)
     Variant(unsigned long long v); // likewise
-    Variant(double v);    // Double
+    Variant(double v);             // Double
     Variant(const char* s);
     Variant(std::string s);
     Variant(std::string_view s);
@@ -61,11 +62,11 @@ public:
     static Variant FromByte(std::uint8_t v);
     static Variant FromInteger(std::int16_t v);
     static Variant FromLong(std::int32_t v);
-    static Variant FromCurrency(double v);                   // rounded to four decimals
+    static Variant FromCurrency(double v); // rounded to four decimals
     static Variant FromCurrencyScaled(std::int64_t tenThousandths);
     static Variant FromSingle(float v);
     static Variant FromDouble(double v);
-    static Variant FromDate(double days);                    // days from 30 December 1899
+    static Variant FromDate(double days); // days from 30 December 1899
     static Variant FromDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
     static Variant FromBinary(std::string bytes);
     static Variant FromDecimal(const Decimal& d);
@@ -73,7 +74,7 @@ public:
     Kind kind() const { return kind_; }
     bool IsNull() const { return kind_ == Kind::Null; }
     bool IsEmpty() const { return kind_ == Kind::Empty; }
-    bool IsNumeric() const;  // Boolean, Byte ... Double, Decimal, Date excluded; text that reads as a number
+    bool IsNumeric() const; // Boolean, Byte ... Double, Decimal, Date excluded; text that reads as a number
     bool IsText() const { return kind_ == Kind::String; }
 
     // VB conversions (see the rules above). Throw ledrana::Error 6, 13 or 94.
@@ -81,16 +82,16 @@ public:
     std::uint8_t ToByte() const;
     std::int16_t ToInteger() const;
     std::int32_t ToLong() const;
-    std::int64_t ToCurrencyScaled() const;  // CCur in ten-thousandths
+    std::int64_t ToCurrencyScaled() const; // CCur in ten-thousandths
     float ToSingle() const;
     double ToDouble() const;
-    double ToDate() const;  // CDate as a day number
+    double ToDate() const;     // CDate as a day number
     Decimal ToDecimal() const; // CDec
     std::string ToString() const;
 
     // The raw value without conversion (valid only for the matching kinds).
-    std::int64_t RawInteger() const { return i_; }  // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
-    double RawDouble() const { return d_; }         // Single, Double, Date
+    std::int64_t RawInteger() const { return i_; } // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
+    double RawDouble() const { return d_; }        // Single, Double, Date
     const std::string& RawString() const { return s_; } // String, Binary, Decimal (its text)
 
     // Identity of values, for tests and comparisons of stored data: Null equals Null, Empty equals

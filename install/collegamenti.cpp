@@ -10,7 +10,9 @@
 
 namespace ledrana {
 
-std::string GetDirSpeciale(int cartella) { return platform::SpecialFolderPath(cartella); }
+std::string GetDirSpeciale(int cartella) {
+    return platform::SpecialFolderPath(cartella);
+}
 
 void CollegamentiDesktop() {
     const std::string forum = kIndirizzoForum;
@@ -34,7 +36,8 @@ void CollegamentiDesktop() {
         {"Tessaro", "4 " + forum + " Forum"},
         {"Tessaro", "5 Aggiorna Ledrana"},
     }};
-    for (const auto& [cartella, nome] : collegamenti) platform::RemoveShellLink(cartella, nome);
+    for (const auto& [cartella, nome] : collegamenti)
+        platform::RemoveShellLink(cartella, nome);
 
     // From here on every error is ignored: a group that is missing or not empty stays as it is.
     const std::string programmi = GetDirSpeciale(2);

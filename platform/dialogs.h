@@ -26,7 +26,8 @@ inline constexpr const char* kAppTitle = "AggiornaLedrana";
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    // Shows a modal message box; returns the button pressed (vbOK, vbYes, vbNo). An empty title means kAppTitle.
+    // Shows a modal message box; returns the button pressed (vbOK, vbYes, vbNo). An empty title means
+    // kAppTitle.
     virtual int MsgBox(const std::string& text, int style, const std::string& title) = 0;
     // Shows a modal input box; returns the text typed, "" when cancelled.
     virtual std::string InputBox(const std::string& prompt, const std::string& title) = 0;

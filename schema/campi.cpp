@@ -423,8 +423,9 @@ void Confr_ModificaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
                 nomeTabella = TD2.Name();
             } catch (const Error&) {
             }
-            const std::string text = std::string("Funz. Confr_ModificaField") + LF + std::to_string(e.number()) +
-                                      " " + e.description() + LF + "tabella " + nomeTabella + LF + "field " + N;
+            const std::string text = std::string("Funz. Confr_ModificaField") + LF +
+                                     std::to_string(e.number()) + " " + e.description() + LF + "tabella " +
+                                     nomeTabella + LF + "field " + N;
             MemLog(w, text, true);
             w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, N, text);
             w.ErroreConfronto = vbTrue;

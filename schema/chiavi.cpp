@@ -98,7 +98,8 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
         } catch (const Error&) {
         }
         const std::string text = std::string("Funz. Confr_ModificaChiavi") + LF + std::to_string(e.number()) +
-                                  " " + e.description() + LF + "tabella " + nomeTabella + LF + "CHIAVE " + chiave;
+                                 " " + e.description() + LF + "tabella " + nomeTabella + LF + "CHIAVE " +
+                                 chiave;
         MemLog(w, text, true);
         w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, nomeTabella, chiave, text);
         w.ErroreConfronto = vbTrue;

@@ -4,8 +4,8 @@
 // one value Null: the row is saved with its other replacements and the walk goes on.
 
 #include <algorithm>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -138,7 +138,7 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
     }
 
     Rifiuti rifiuti;
-    std::vector<std::string> sostituiti; // fields of the current row whose Null was replaced
+    std::vector<std::string> sostituiti;           // fields of the current row whose Null was replaced
     std::map<std::string, std::int64_t> completed; // saved replacements per field, for the report
     try {
         const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row

@@ -122,8 +122,8 @@ void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::Ta
         } catch (const Error&) {
         }
         const std::string text = "Funz. Confr_VerificaFieldInPiuSuSecondoDB" + std::string(LF) +
-                                  std::to_string(e.number()) + " " + e.description() + LF + "tabella " + tabella +
-                                  LF + "field " + field;
+                                 std::to_string(e.number()) + " " + e.description() + LF + "tabella " +
+                                 tabella + LF + "field " + field;
         MemLog(w, text, true);
         w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, tabella, field, text);
         w.ErroreConfronto = vbTrue;

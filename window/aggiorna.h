@@ -163,8 +163,8 @@ public:
     std::string CartellaDati; // data folder, no trailing backslash
     // An archive could not be used and was left as it was: the run ends incomplete.
     bool ArchivioSaltato = false;
-    std::string NomeDb1;      // first database (model) of the pair being compared
-    std::string NomeDb2;      // second database (installed archive) of the pair
+    std::string NomeDb1; // first database (model) of the pair being compared
+    std::string NomeDb2; // second database (installed archive) of the pair
 
     // --- comparison state: the open pair while Ponteval works (a default Database is none), and its failure
     // flag, set by the steps' handlers

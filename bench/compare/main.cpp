@@ -398,7 +398,8 @@ int Main(int argc, char** argv) {
     std::string model, archive;
     bool soloPassi = false, sparsi = false;
     constexpr const char* kHelp =
-        "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] [--archive FILE]\n"
+        "usage: bench-compare [--rows N] [--nulls rows|scattered] [--work DIR] [--model FILE] [--archive "
+        "FILE]\n"
         "  --rows N          movements of the archive made here (default 100000)\n"
         "  --nulls rows      the Null fields of the archive made here fall in the same rows (default)\n"
         "  --nulls scattered each Null field in rows of its own\n"

@@ -10,10 +10,11 @@ using namespace ledrana;
 
 TEST(BatchDialogs, OrderedAnswersRulesAndDefaults) {
     BatchDialogs d;
-    d.Load("# risposte\r\nNo\n\nif Ditta: Beta -> text:se greto \nYes\ntext:  due blank\nif proseguo -> No\n");
+    d.Load(
+        "# risposte\r\nNo\n\nif Ditta: Beta -> text:se greto \nYes\ntext:  due blank\nif proseguo -> No\n");
 
-    EXPECT_EQ(d.MsgBox("ATTENZIONE\nproseguo ?", 260, ""), vbNo);  // rule first, queue untouched
-    EXPECT_EQ(d.MsgBox("Aprire il programma adesso", vbYesNo, ""), vbNo);  // queue: No
+    EXPECT_EQ(d.MsgBox("ATTENZIONE\nproseguo ?", 260, ""), vbNo);         // rule first, queue untouched
+    EXPECT_EQ(d.MsgBox("Aprire il programma adesso", vbYesNo, ""), vbNo); // queue: No
     EXPECT_EQ(d.InputBox("Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "se greto");
     // The queue's front is Yes, which does not fit an input box: the box is cancelled, the Yes stays.
     EXPECT_EQ(d.InputBox("Ditta: Alfa\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "");
@@ -38,7 +39,7 @@ TEST(BatchDialogs, OrderedAnswersRulesAndDefaults) {
 }
 
 TEST(BatchDialogs, AGivenUpPasswordEndsTheRun) {
-    BatchDialogs d;  // no answers at all
+    BatchDialogs d; // no answers at all
     EXPECT_EQ(d.InputBox("Ditta: Alfa\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "");
     // The retry question after a cancelled input box is No, not its default Yes.
     EXPECT_EQ(d.MsgBox("La Password immessa è errata: premere SI per ritentare", vbYesNo, ""), vbNo);

@@ -14,7 +14,9 @@
 
 namespace ledrana::dao {
 // Values print readably in assertion messages.
-inline void PrintTo(const Variant& v, std::ostream* os) { *os << v.Describe(); }
+inline void PrintTo(const Variant& v, std::ostream* os) {
+    *os << v.Describe();
+}
 } // namespace ledrana::dao
 
 namespace ledrana::dao::testing {
@@ -36,7 +38,8 @@ protected:
     // A new database holding the statements given.
     Database Create(const std::string& name, std::initializer_list<const char*> sql = {}) {
         Database db = engine_.CreateDatabase(Path(name));
-        for (const char* s : sql) db.Execute(s);
+        for (const char* s : sql)
+            db.Execute(s);
         return db;
     }
 

@@ -43,11 +43,21 @@ TEST(DecimalTest, ArithmeticIsExactAndRoundsHalfToEvenPast28Decimals) {
     for (const Case& c : cases) {
         std::optional<Decimal> r;
         switch (c.op) {
-        case '+': r = Add(D(c.a), D(c.b)); break;
-        case '-': r = Subtract(D(c.a), D(c.b)); break;
-        case '*': r = Multiply(D(c.a), D(c.b)); break;
-        case '/': r = Divide(D(c.a), D(c.b)); break;
-        default: r = Decimal::Parse(c.a); break;
+        case '+':
+            r = Add(D(c.a), D(c.b));
+            break;
+        case '-':
+            r = Subtract(D(c.a), D(c.b));
+            break;
+        case '*':
+            r = Multiply(D(c.a), D(c.b));
+            break;
+        case '/':
+            r = Divide(D(c.a), D(c.b));
+            break;
+        default:
+            r = Decimal::Parse(c.a);
+            break;
         }
         EXPECT_EQ(r ? r->ToString() : "", c.expected) << c.a << " " << c.op << " " << c.b;
     }
@@ -77,7 +87,8 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
 
     std::vector<std::string> order;
     Recordset rs = db.OpenRecordset("SELECT D FROM T ORDER BY D");
-    for (; !rs.Eof(); rs.MoveNext()) order.push_back(rs.Fields()[0].Value().ToString());
+    for (; !rs.Eof(); rs.MoveNext())
+        order.push_back(rs.Fields()[0].Value().ToString());
     rs.Close();
     EXPECT_EQ(order, (std::vector<std::string>{"-5", "0.0000000001", "9.5", "10", "100",
                                                "123456789012345678.0000000001"}));
@@ -105,7 +116,8 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
         {"SELECT Format(D, '#,##0.0000000000') FROM T WHERE Id = 4", "123.456.789.012.345.678,0000000001"},
         {"SELECT Format(D, '0.00') FROM T WHERE Id = 3", "9,50"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Scalar(db, c.sql).ToString(), c.expected) << c.sql;
+    for (const Case& c : cases)
+        EXPECT_EQ(Scalar(db, c.sql).ToString(), c.expected) << c.sql;
     EXPECT_EQ(Scalar(db, "SELECT Sum(D) FROM T").kind(), Variant::Kind::Decimal);
 
     // Values are rounded half to even to the field's decimals; too many digits are refused.
@@ -119,7 +131,11 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     rs.Update();
     EXPECT_EQ(rs.Fields()["P"].Value().ToString(), "1.2346");
     rs.Edit();
-    EXPECT_EQ(ErrorOf([&] { rs.Fields()["P"].SetValue("100000000000000"); rs.Update(); }), 3349);
+    EXPECT_EQ(ErrorOf([&] {
+                  rs.Fields()["P"].SetValue("100000000000000");
+                  rs.Update();
+              }),
+              3349);
     rs.CancelUpdate();
     rs.Close();
     EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET P = 1E+14", dbFailOnError); }), 3349);
@@ -143,7 +159,8 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
 
 // The conversions a field rebuild makes (UPDATE T SET new = old) between Decimal, Currency and Double.
 TEST_F(DecimalFields, ConvertToAndFromCurrencyAndDouble) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (C CURRENCY, F DOUBLE, D2 DECIMAL(18,2), D DECIMAL(28,10))"});
+    Database db =
+        Create("a.mdb", {"CREATE TABLE T (C CURRENCY, F DOUBLE, D2 DECIMAL(18,2), D DECIMAL(28,10))"});
     struct Case {
         const char* from; // a value of field `set` as written in SQL
         const char* set;

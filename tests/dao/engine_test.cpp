@@ -30,7 +30,8 @@ TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
 
 TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
     Create("ro.mdb", {"CREATE TABLE T (A LONG)", "INSERT INTO T VALUES (5)"}).Close();
-    std::filesystem::permissions(Path("ro.mdb"), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(Path("ro.mdb"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("ro.mdb")); }), 3051);
     Database db = engine_.OpenDatabase(Path("ro.mdb"), false, true);
     EXPECT_EQ(Scalar(db, "SELECT A FROM T"), Variant(5));
@@ -61,7 +62,7 @@ TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {
     Database db = engine_.CreateDatabase(Path("p.mdb"), ";pwd=Segreto42");
     db.Execute("CREATE TABLE T (A LONG)");
     db.Close();
-    DBEngine other;  // no remembered verification
+    DBEngine other; // no remembered verification
     EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb")); }), 3031);
     EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb"), false, false, ";pwd="); }), 3031);
     EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(Path("p.mdb"), false, false, ";pwd=segreto42"); }), 3031);
@@ -121,7 +122,11 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
     EXPECT_EQ(ErrorOf([&] { (void)open.Eof(); }), 3420);
     EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE FROM T"); }), 3420);
     EXPECT_EQ(ErrorOf([&] { db.Close(); }), 3420);
-    EXPECT_EQ(ErrorOf([] { Database none; none.TableDefs(); }), 91);
+    EXPECT_EQ(ErrorOf([] {
+                  Database none;
+                  none.TableDefs();
+              }),
+              91);
 }
 
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {

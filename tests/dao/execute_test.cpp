@@ -13,9 +13,10 @@ using ExecuteTest = DaoTest;
 // Rows Jet cannot change: skipped (or their value made Null, or cut) without dbFailOnError; with it the
 // statement fails with the row's number and changes nothing.
 TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N SHORT, CONSTRAINT PK PRIMARY KEY (Cod))",
-                                   "INSERT INTO T (Cod, N) VALUES ('a', 1)", "INSERT INTO T (Cod, N) VALUES ('b', 2)",
-                                   "INSERT INTO T (Cod, N) VALUES ('c', 3)"});
+    Database db =
+        Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N SHORT, CONSTRAINT PK PRIMARY KEY (Cod))",
+                         "INSERT INTO T (Cod, N) VALUES ('a', 1)", "INSERT INTO T (Cod, N) VALUES ('b', 2)",
+                         "INSERT INTO T (Cod, N) VALUES ('c', 3)"});
     struct Case {
         const char* sql;
         int options, error;
@@ -25,7 +26,8 @@ TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
     const Case cases[] = {
         // A duplicate key.
         {"INSERT INTO T (Cod, N) VALUES ('A', 9)", 0, 0, "SELECT N FROM T WHERE Cod = 'a'", Variant(1)},
-        {"UPDATE T SET Cod = 'b' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE Cod = 'a'", Variant(1)},
+        {"UPDATE T SET Cod = 'b' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE Cod = 'a'",
+         Variant(1)},
         {"UPDATE T SET Cod = 'c' WHERE Cod IN ('a', 'b')", dbFailOnError, 3022,
          "SELECT count(*) FROM T WHERE Cod IN ('a', 'b')", Variant(2)},
         // A Null in the primary key, however it would come.
@@ -38,7 +40,8 @@ TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
          Variant(2)},
         {"DELETE * FROM T WHERE Cod LIKE '?x'", 0, 0, "SELECT count(*) FROM T", Variant(3)},
         // A value that cannot be converted becomes Null.
-        {"UPDATE T SET N = 'abc' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE N IS NULL", Variant(1)},
+        {"UPDATE T SET N = 'abc' WHERE Cod = 'a'", 0, 0, "SELECT count(*) FROM T WHERE N IS NULL",
+         Variant(1)},
         {"UPDATE T SET N = N * 20000", dbFailOnError, 3349, "SELECT N FROM T WHERE Cod = 'c'", Variant(3)},
         {"UPDATE T SET N = 'x' & N", dbFailOnError, 3421, "SELECT N FROM T WHERE Cod = 'c'", Variant(3)},
         // Text too long is cut.
@@ -82,8 +85,9 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
         .Close();
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(Path("a.mdb").c_str(), &raw), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(raw, "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(raw, "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_close(raw);
     Database db = engine_.OpenDatabase(Path("a.mdb"));
     EXPECT_EQ(db.TableDefs()["T"].NullKeyRows(), 2);
@@ -99,20 +103,24 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
 
 TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
     Database db = Create("a.mdb", {
-        "CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, Importo CURRENCY, Giorno DATETIME, "
-        "Flag YESNO, Peso SINGLE, Qta SHORT, Num LONG, Valore DOUBLE, Bin LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
-        "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
-        "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)",
-    });
+                                      "CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, "
+                                      "Importo CURRENCY, Giorno DATETIME, "
+                                      "Flag YESNO, Peso SINGLE, Qta SHORT, Num LONG, Valore DOUBLE, Bin "
+                                      "LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
+                                      "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
+                                      "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)",
+                                  });
     TableDef t = db.TableDefs()["tab uno"];
     struct Expect {
         const char* field;
         int type, size, attributes;
     };
-    for (Expect e : {Expect{"Id", dbLong, 4, 17}, Expect{"Cod", dbText, 8, 2}, Expect{"Descr", dbMemo, 0, 2},
-                     Expect{"Importo", dbCurrency, 8, 1}, Expect{"Giorno", dbDate, 8, 1}, Expect{"Flag", dbBoolean, 1, 1},
-                     Expect{"Peso", dbSingle, 4, 1}, Expect{"Qta", dbInteger, 2, 1}, Expect{"Num", dbLong, 4, 1},
-                     Expect{"Valore", dbDouble, 8, 1}, Expect{"Bin", dbLongBinary, 0, 2}, Expect{"Extra", dbText, 12, 2}}) {
+    for (Expect e :
+         {Expect{"Id", dbLong, 4, 17}, Expect{"Cod", dbText, 8, 2}, Expect{"Descr", dbMemo, 0, 2},
+          Expect{"Importo", dbCurrency, 8, 1}, Expect{"Giorno", dbDate, 8, 1},
+          Expect{"Flag", dbBoolean, 1, 1}, Expect{"Peso", dbSingle, 4, 1}, Expect{"Qta", dbInteger, 2, 1},
+          Expect{"Num", dbLong, 4, 1}, Expect{"Valore", dbDouble, 8, 1}, Expect{"Bin", dbLongBinary, 0, 2},
+          Expect{"Extra", dbText, 12, 2}}) {
         Field f = t.Fields()[e.field];
         EXPECT_EQ(f.Type(), e.type) << e.field;
         EXPECT_EQ(f.Size(), e.size) << e.field;
@@ -157,32 +165,35 @@ TEST_F(ExecuteTest, SavedQueriesAreCheckedKeptAsWrittenAndUsableInFrom) {
 
 // The statements the update runs on company archives, with the rows they must leave.
 TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
-    Database db = Create("a.mdb", {
-        "CREATE TABLE anni (ver TEXT(10), Anno INTEGER, EURO YESNO)",
-        "CREATE TABLE FATTURECLI (CLIFOR TEXT(10), CLIENTE TEXT(10), CFP TEXT(1))",
-        "CREATE TABLE ORDINIFOR (TIPODOC TEXT(1))",
-        "CREATE TABLE TIPIFATTURECLI (CFP TEXT(1), TIPO TEXT(40), tipostampa TEXT(20), logo TEXT(50))",
-        "CREATE TABLE CLIENTI (PREZZI123 INTEGER)",
-        "CREATE TABLE Articoli (Dt DATETIME, ANNO INTEGER, NumDoc LONG, Riva TEXT(5), conto TEXT(10))",
-        "CREATE TABLE MOVIMENTI (ANNO INTEGER, NumDoc LONG, posi INTEGER, ImpoDare CURRENCY)",
-        "CREATE TABLE BANCHE (contocorrente TEXT(20))",
-        "CREATE TABLE causali (cod TEXT(5), Descrizione TEXT(40), Ripete YESNO)",
-    });
+    Database db = Create(
+        "a.mdb",
+        {
+            "CREATE TABLE anni (ver TEXT(10), Anno INTEGER, EURO YESNO)",
+            "CREATE TABLE FATTURECLI (CLIFOR TEXT(10), CLIENTE TEXT(10), CFP TEXT(1))",
+            "CREATE TABLE ORDINIFOR (TIPODOC TEXT(1))",
+            "CREATE TABLE TIPIFATTURECLI (CFP TEXT(1), TIPO TEXT(40), tipostampa TEXT(20), logo TEXT(50))",
+            "CREATE TABLE CLIENTI (PREZZI123 INTEGER)",
+            "CREATE TABLE Articoli (Dt DATETIME, ANNO INTEGER, NumDoc LONG, Riva TEXT(5), conto TEXT(10))",
+            "CREATE TABLE MOVIMENTI (ANNO INTEGER, NumDoc LONG, posi INTEGER, ImpoDare CURRENCY)",
+            "CREATE TABLE BANCHE (contocorrente TEXT(20))",
+            "CREATE TABLE causali (cod TEXT(5), Descrizione TEXT(40), Ripete YESNO)",
+        });
     for (auto* f : {"FATTURECLI.CLIENTE", "FATTURECLI.CLIFOR", "TIPIFATTURECLI.TIPO", "TIPIFATTURECLI.CFP",
                     "ORDINIFOR.TIPODOC", "anni.ver"}) {
         std::string s = f;
         db.TableDefs()[s.substr(0, s.find('.'))].Fields()[s.substr(s.find('.') + 1)].SetAllowZeroLength(true);
     }
-    for (const char* s : {"INSERT INTO anni VALUES ('027', 2023, False)", "INSERT INTO FATTURECLI VALUES ('', 'C1', 'F')",
-                          "INSERT INTO FATTURECLI VALUES (NULL, 'C2', 'F')", "INSERT INTO ORDINIFOR VALUES ('')",
-                          "INSERT INTO TIPIFATTURECLI VALUES ('', '', 'FATTURA', NULL)",
-                          "INSERT INTO TIPIFATTURECLI VALUES ('X', '', 'BOLLA', NULL)",
-                          "INSERT INTO TIPIFATTURECLI VALUES ('X', '', 'SCONTRINOSCARICO', NULL)",
-                          "INSERT INTO CLIENTI VALUES (0)", "INSERT INTO Articoli VALUES (#3/15/2024#, 0, 1, NULL, 'x')",
-                          "INSERT INTO Articoli VALUES (#12/1/2024#, 0, 2, 'V', 'y')",
-                          "INSERT INTO MOVIMENTI VALUES (0, 1, 2, 5)", "INSERT INTO MOVIMENTI VALUES (0, 1, 1, 0)",
-                          "INSERT INTO BANCHE VALUES ('123456789/99')", "INSERT INTO BANCHE VALUES ('1')",
-                          "INSERT INTO causali VALUES ('1v', 'vecchia', True)"})
+    for (const char* s :
+         {"INSERT INTO anni VALUES ('027', 2023, False)", "INSERT INTO FATTURECLI VALUES ('', 'C1', 'F')",
+          "INSERT INTO FATTURECLI VALUES (NULL, 'C2', 'F')", "INSERT INTO ORDINIFOR VALUES ('')",
+          "INSERT INTO TIPIFATTURECLI VALUES ('', '', 'FATTURA', NULL)",
+          "INSERT INTO TIPIFATTURECLI VALUES ('X', '', 'BOLLA', NULL)",
+          "INSERT INTO TIPIFATTURECLI VALUES ('X', '', 'SCONTRINOSCARICO', NULL)",
+          "INSERT INTO CLIENTI VALUES (0)", "INSERT INTO Articoli VALUES (#3/15/2024#, 0, 1, NULL, 'x')",
+          "INSERT INTO Articoli VALUES (#12/1/2024#, 0, 2, 'V', 'y')",
+          "INSERT INTO MOVIMENTI VALUES (0, 1, 2, 5)", "INSERT INTO MOVIMENTI VALUES (0, 1, 1, 0)",
+          "INSERT INTO BANCHE VALUES ('123456789/99')", "INSERT INTO BANCHE VALUES ('1')",
+          "INSERT INTO causali VALUES ('1v', 'vecchia', True)"})
         db.Execute(s);
     struct Case {
         const char* sql;
@@ -196,22 +207,29 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
         // "= NULL" is never true: the Null row stays as it was.
         {"Update FATTURECLI   set CLIFOR=CLIENTE,CFP='C',CLIENTE='' where CLIFOR='' OR CLIFOR=NULL",
          "SELECT CLIENTE FROM FATTURECLI WHERE CLIFOR IS NULL", Variant("C2")},
-        {"Update ORDINIFOR   set TIPODOC='O' where TIPODOC='' OR TIPODOC=NULL", "SELECT TIPODOC FROM ORDINIFOR",
-         Variant("O")},
+        {"Update ORDINIFOR   set TIPODOC='O' where TIPODOC='' OR TIPODOC=NULL",
+         "SELECT TIPODOC FROM ORDINIFOR", Variant("O")},
         {"Update TIPIFATTURECLI set CFP='C' where CFP='' OR CFP=NULL",
          "SELECT count(*) FROM TIPIFATTURECLI WHERE CFP = 'C'", Variant(1)},
         {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)",
          "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'fattura'", Variant("Fattura")},
-        {"Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and (tipo='' OR "
+        {"Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and "
+         "(tipo='' OR "
          "tipo=NULL)",
-         "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'BOLLA'", Variant("Documento di trasporto D.D.T.")},
-        {"Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' and "
+         "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'BOLLA'",
+         Variant("Documento di trasporto D.D.T.")},
+        {"Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' "
+         "and "
          "(tipo='' OR tipo=NULL)",
-         "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'SCONTRINOSCARICO'", Variant("Scontr.scarico(non fiscale)")},
+         "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'SCONTRINOSCARICO'",
+         Variant("Scontr.scarico(non fiscale)")},
         {"Update CLIENTI set PREZZI123=1 ", "SELECT PREZZI123 FROM CLIENTI", Variant(1)},
-        {"UPDATE ARTICOLI SET ANNO=2024 WHERE ANNO=0", "SELECT count(*) FROM Articoli WHERE ANNO = 2024", Variant(2)},
-        {"UPDATE MOVIMENTI SET ANNO=2024 WHERE ANNO=0", "SELECT count(*) FROM MOVIMENTI WHERE ANNO = 2024", Variant(2)},
-        {"delete * from BANCHE where contocorrente='123456789/99'", "SELECT count(*) FROM BANCHE", Variant(1)},
+        {"UPDATE ARTICOLI SET ANNO=2024 WHERE ANNO=0", "SELECT count(*) FROM Articoli WHERE ANNO = 2024",
+         Variant(2)},
+        {"UPDATE MOVIMENTI SET ANNO=2024 WHERE ANNO=0", "SELECT count(*) FROM MOVIMENTI WHERE ANNO = 2024",
+         Variant(2)},
+        {"delete * from BANCHE where contocorrente='123456789/99'", "SELECT count(*) FROM BANCHE",
+         Variant(1)},
         {"Delete * from causali where cod='1V'", "SELECT count(*) FROM causali", Variant(0)},
         {"delete * from BANCHE", "SELECT count(*) FROM BANCHE", Variant(0)},
     };
@@ -225,8 +243,9 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
     years.Close();
     Recordset art = db.OpenRecordset("select * from articoli order by anno,numdoc");
     EXPECT_TRUE(art.Updatable());
-    Recordset mov = db.OpenRecordset("select * from movimenti where NumDoc=" + art.Fields()["NumDoc"].Value().ToString() +
-                                     " and anno=" + art.Fields()["Anno"].Value().ToString() + " order by posi");
+    Recordset mov =
+        db.OpenRecordset("select * from movimenti where NumDoc=" + art.Fields()["NumDoc"].Value().ToString() +
+                         " and anno=" + art.Fields()["Anno"].Value().ToString() + " order by posi");
     EXPECT_EQ(mov.Fields()["posi"].Value(), Variant(1));
     mov.Close();
     art.Edit();

@@ -238,7 +238,8 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                     if (lens[i] == 0) {
                         EXPECT_TRUE(v.IsNull());
                     } else {
-                        EXPECT_EQ(v.kind(), c->col_type == MDB_MONEY ? Variant::Kind::Currency : Variant::Kind::Decimal);
+                        EXPECT_EQ(v.kind(), c->col_type == MDB_MONEY ? Variant::Kind::Currency
+                                                                     : Variant::Kind::Decimal);
                         EXPECT_EQ(v.ToDecimal().ToString(), Decimal::Parse(bound[i].data())->ToString());
                     }
                 } else if (c->col_type == MDB_DATETIME && !v.IsNull() &&
@@ -799,7 +800,8 @@ TEST(JetValues, AttachmentsComeBackAsTheUserStoredThem) {
 // No file of ours holds such a field: the test reads one from the shared corpus beside the checkout when
 // it is there.
 TEST_F(JetOpen, ExtendedDateFieldsKeepTheInstantAndJournalTheRest) {
-    const fs::path file = fs::path(LEDRANA_SOURCE_DIR) / ".." / "shared" / "jet-corpus" / "extDateTestV2019.accdb";
+    const fs::path file =
+        fs::path(LEDRANA_SOURCE_DIR) / ".." / "shared" / "jet-corpus" / "extDateTestV2019.accdb";
     if (!fs::exists(file)) GTEST_SKIP() << "no Date/Time Extended file at " << file;
     fs::copy_file(file, Path("ext.accdb"));
     JetImportReport report = ImportJetFile(engine_, Path("ext.accdb"), Path("out.mdb"), "ext");

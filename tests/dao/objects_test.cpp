@@ -8,7 +8,8 @@ namespace {
 using ObjectsTest = DaoTest;
 
 TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
-    Database db = Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
+    Database db =
+        Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
     TableDefs tables = db.TableDefs();
     int ordinary = 0;
     bool sawSystem = false;
@@ -34,7 +35,7 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     ASSERT_EQ(f.Count(), 2);
     EXPECT_EQ(f[0].Name(), "Cod");
     EXPECT_EQ(f[1].Name(), "Nome");
-    EXPECT_EQ(f[1].Size(), 255);  // DDL default for TEXT
+    EXPECT_EQ(f[1].Size(), 255); // DDL default for TEXT
     EXPECT_EQ(ErrorOf([&] { f["Cognome"]; }), 3265);
     EXPECT_EQ(ErrorOf([&] { tables["Clienti"].Properties()["nonesiste"]; }), 3270);
     db.Close();
@@ -85,7 +86,8 @@ TEST_F(ObjectsTest, NewTableHoldsItsFieldsUntilAppended) {
 
 TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     Database db = Create("a.mdb", {"CREATE TABLE T (Nome TEXT(10))"});
-    for (const char* n : {"a", "b", "c"}) db.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
+    for (const char* n : {"a", "b", "c"})
+        db.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
     TableDef t = db.TableDefs()["T"];
     Field extra;
     extra.SetName("Extra");
@@ -104,7 +106,8 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
     Recordset rs = db.OpenRecordset("SELECT Nome, Id FROM T ORDER BY Id");
     std::string seen;
-    for (; !rs.Eof(); rs.MoveNext()) seen += rs.Fields()["Nome"].Value().ToString() + rs.Fields()[1].Value().ToString();
+    for (; !rs.Eof(); rs.MoveNext())
+        seen += rs.Fields()["Nome"].Value().ToString() + rs.Fields()[1].Value().ToString();
     rs.Close();
     EXPECT_EQ(seen, "a1b2c3");
     Recordset add = db.OpenRecordset("T");
@@ -120,7 +123,8 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
 
 TEST_F(ObjectsTest, IndexesAndTheFieldsTheyHold) {
     Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(10), Anno INTEGER, Descr TEXT(30))",
-                                   "INSERT INTO T VALUES ('abc', 2020, 'x')", "INSERT INTO T VALUES ('ABC', 2021, 'y')"});
+                                   "INSERT INTO T VALUES ('abc', 2020, 'x')",
+                                   "INSERT INTO T VALUES ('ABC', 2021, 'y')"});
     TableDef t = db.TableDefs()["T"];
     Index pk = t.CreateIndex("PrimaryKey");
     pk.Fields().Append(t.CreateField("Cod"));
@@ -160,7 +164,8 @@ TEST_F(ObjectsTest, BuiltInAndUserProperties) {
     TableDef t = db.TableDefs()["T"];
     EXPECT_EQ(ErrorOf([&] { t.Properties()["description"]; }), 3270);
     t.Properties().Append(t.CreateProperty("description", dbText, Variant("fissa")));
-    EXPECT_EQ(ErrorOf([&] { t.Properties().Append(t.CreateProperty("Description", dbText, Variant("x"))); }), 3367);
+    EXPECT_EQ(ErrorOf([&] { t.Properties().Append(t.CreateProperty("Description", dbText, Variant("x"))); }),
+              3367);
     Field cod = t.Fields()["Cod"];
     Properties fp = cod.Properties();
     int azl = -1;

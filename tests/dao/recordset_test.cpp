@@ -9,8 +9,9 @@ class RecordsetTest : public DaoTest {
 protected:
     void SetUp() override {
         DaoTest::SetUp();
-        db_ = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(5) NOT NULL, Nome TEXT(10), N SHORT, Importo CURRENCY, "
-                               "D DATETIME, B YESNO, CONSTRAINT PK PRIMARY KEY (Cod))"});
+        db_ = Create("a.mdb",
+                     {"CREATE TABLE T (Cod TEXT(5) NOT NULL, Nome TEXT(10), N SHORT, Importo CURRENCY, "
+                      "D DATETIME, B YESNO, CONSTRAINT PK PRIMARY KEY (Cod))"});
     }
     void TearDown() override {
         if (db_.IsOpen()) db_.Close();
@@ -48,7 +49,8 @@ TEST_F(RecordsetTest, TableRecordsetWalksAndCountsExactly) {
     EXPECT_EQ(rs.RecordCount(), 600);
     EXPECT_EQ(rs.Fields()["cod"].Value(), Variant("K0"));
     int n = 0;
-    for (; !rs.Eof(); rs.MoveNext()) ++n;
+    for (; !rs.Eof(); rs.MoveNext())
+        ++n;
     EXPECT_EQ(n, 600);
     rs.MoveLast();
     EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("K599"));
@@ -72,9 +74,9 @@ TEST_F(RecordsetTest, UpdateValidatesAsJet) {
     EXPECT_EQ(ErrorOf([&] { rs.Fields()["Nome"].SetValue("undici car."); }), 3163);
     EXPECT_EQ(ErrorOf([&] { rs.Fields()["N"].SetValue("abc"); }), 3421);
     rs.Fields()["Nome"].SetValue("ok");
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3314);  // Cod is required
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3314); // Cod is required
     rs.Fields()["Cod"].SetValue("");
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3315);  // zero-length not allowed
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3315); // zero-length not allowed
     rs.Fields()["Cod"].SetValue("A");
     rs.Fields()["N"].SetValue(70000);
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3349);
@@ -82,7 +84,7 @@ TEST_F(RecordsetTest, UpdateValidatesAsJet) {
     rs.Update();
     rs.AddNew();
     rs.Fields()["Cod"].SetValue("a");
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022);  // the key compares without regard to case
+    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022); // the key compares without regard to case
     // The failed row keeps its buffer; cancelling drops it.
     EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("a"));
     rs.CancelUpdate();
@@ -104,7 +106,7 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
     Recordset rs = db_.OpenRecordset("T");
     rs.AddNew();
     rs.Fields()["Cod"].SetValue("V");
-    rs.Fields()["N"].SetValue(2.5);  // rounds half to even
+    rs.Fields()["N"].SetValue(2.5); // rounds half to even
     rs.Fields()["Importo"].SetValue(0.1 + 0.2);
     rs.Fields()["D"].SetValue(Variant::FromDate(1980, 1, 1));
     rs.Fields()["B"].SetValue(true);
@@ -115,7 +117,7 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
     EXPECT_EQ(n.kind(), Variant::Kind::Integer);
     EXPECT_EQ(n.RawInteger(), 2);
     EXPECT_EQ(imp.kind(), Variant::Kind::Currency);
-    EXPECT_EQ(imp.RawInteger(), 3000);  // exact four decimals
+    EXPECT_EQ(imp.RawInteger(), 3000); // exact four decimals
     EXPECT_EQ(d.kind(), Variant::Kind::Date);
     EXPECT_EQ(d.RawDouble(), 29221.0);
     EXPECT_EQ(b.kind(), Variant::Kind::Boolean);
@@ -192,12 +194,24 @@ TEST(VariantTest, ConversionsFollowVb) {
         std::string got;
         try {
             switch (c.to) {
-            case 'L': got = std::to_string(c.value.ToLong()); break;
-            case 'I': got = std::to_string(c.value.ToInteger()); break;
-            case 'F': got = Variant(c.value.ToDouble()).ToString(); break;
-            case 'T': got = Variant(c.value.ToDate()).ToString(); break;
-            case 'C': got = Variant::FromDecimal(c.value.ToDecimal()).ToString(); break;
-            default: got = c.value.ToString(); break;
+            case 'L':
+                got = std::to_string(c.value.ToLong());
+                break;
+            case 'I':
+                got = std::to_string(c.value.ToInteger());
+                break;
+            case 'F':
+                got = Variant(c.value.ToDouble()).ToString();
+                break;
+            case 'T':
+                got = Variant(c.value.ToDate()).ToString();
+                break;
+            case 'C':
+                got = Variant::FromDecimal(c.value.ToDecimal()).ToString();
+                break;
+            default:
+                got = c.value.ToString();
+                break;
             }
         } catch (const Error& e) {
             got = "#" + std::to_string(e.number());
@@ -236,7 +250,7 @@ TEST_F(RecordsetTest, QueriesThatDifferOnlyInTheirNumbersEachFindTheirOwnRows) {
     two.Close();
     EXPECT_EQ(names("select * from T where N=12 or N < 2 order by Cod"), "uno;12;");
     EXPECT_EQ(names("select * from T where N>=2 and Nome='12' order by Cod"), "12;");
-    EXPECT_EQ(names("select * from T where Nome=12"), "12;");  // a text column against a number
+    EXPECT_EQ(names("select * from T where Nome=12"), "12;"); // a text column against a number
     EXPECT_EQ(names("select * from T where N=1.5"), "");
     Recordset expr = db_.OpenRecordset("select N=2 from T where N=2");
     EXPECT_EQ(expr.Fields()[0].Value(), Variant(true));

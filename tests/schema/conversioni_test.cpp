@@ -76,8 +76,9 @@ const std::vector<Tipo>& Tipi() {
         {"DEC",
          dao::dbDecimal,
          0,
-         {Variant::FromDecimal(*dao::Decimal::Parse("999999999999999999")), Variant::FromDecimal(dao::Decimal::FromInt(-5)),
-          Variant::FromDecimal(dao::Decimal::FromInt(3)), N}},
+         {Variant::FromDecimal(*dao::Decimal::Parse("999999999999999999")),
+          Variant::FromDecimal(dao::Decimal::FromInt(-5)), Variant::FromDecimal(dao::Decimal::FromInt(3)),
+          N}},
     };
     return tipi;
 }
