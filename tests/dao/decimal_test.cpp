@@ -41,24 +41,11 @@ TEST(DecimalTest, ArithmeticIsExactAndRoundsHalfToEvenPast28Decimals) {
         {'p', "12a", "", ""},
     };
     for (const Case& c : cases) {
-        std::optional<Decimal> r;
-        switch (c.op) {
-        case '+':
-            r = Add(D(c.a), D(c.b));
-            break;
-        case '-':
-            r = Subtract(D(c.a), D(c.b));
-            break;
-        case '*':
-            r = Multiply(D(c.a), D(c.b));
-            break;
-        case '/':
-            r = Divide(D(c.a), D(c.b));
-            break;
-        default:
-            r = Decimal::Parse(c.a);
-            break;
-        }
+        const std::optional<Decimal> r = c.op == '+'   ? Add(D(c.a), D(c.b))
+                                         : c.op == '-' ? Subtract(D(c.a), D(c.b))
+                                         : c.op == '*' ? Multiply(D(c.a), D(c.b))
+                                         : c.op == '/' ? Divide(D(c.a), D(c.b))
+                                                       : Decimal::Parse(c.a);
         EXPECT_EQ(r ? r->ToString() : "", c.expected) << c.a << " " << c.op << " " << c.b;
     }
     EXPECT_LT(Compare(D("-5"), D("0.0000000001")), 0);

@@ -102,14 +102,11 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
 }
 
 TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
-    Database db = Create("a.mdb", {
-                                      "CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, "
-                                      "Importo CURRENCY, Giorno DATETIME, "
-                                      "Flag YESNO, Peso SINGLE, Qta SHORT, Num LONG, Valore DOUBLE, Bin "
-                                      "LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
-                                      "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
-                                      "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)",
-                                  });
+    Database db = Create("a.mdb", {"CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, "
+                                   "Importo CURRENCY, Giorno DATETIME, Flag YESNO, Peso SINGLE, Qta SHORT, "
+                                   "Num LONG, Valore DOUBLE, Bin LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
+                                   "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
+                                   "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)"});
     TableDef t = db.TableDefs()["tab uno"];
     struct Expect {
         const char* field;
@@ -214,13 +211,11 @@ TEST_F(ExecuteTest, StatementsOfTheCompanyUpdate) {
         {"Update TIPIFATTURECLI set TIPO='Fattura' where tipostampa='FATTURA' and (tipo='' OR tipo=NULL)",
          "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'fattura'", Variant("Fattura")},
         {"Update TIPIFATTURECLI set TIPO='Documento di trasporto D.D.T.' where tipostampa='BOLLA' and "
-         "(tipo='' OR "
-         "tipo=NULL)",
+         "(tipo='' OR tipo=NULL)",
          "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'BOLLA'",
          Variant("Documento di trasporto D.D.T.")},
         {"Update TIPIFATTURECLI set TIPO='Scontr.scarico(non fiscale)' where tipostampa='SCONTRINOSCARICO' "
-         "and "
-         "(tipo='' OR tipo=NULL)",
+         "and (tipo='' OR tipo=NULL)",
          "SELECT TIPO FROM TIPIFATTURECLI WHERE tipostampa = 'SCONTRINOSCARICO'",
          Variant("Scontr.scarico(non fiscale)")},
         {"Update CLIENTI set PREZZI123=1 ", "SELECT PREZZI123 FROM CLIENTI", Variant(1)},

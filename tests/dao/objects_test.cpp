@@ -7,6 +7,17 @@ namespace {
 
 using ObjectsTest = DaoTest;
 
+// A field made on its own, as the comparison makes them, before it is appended to a table (attributes left
+// as the object starts when negative).
+Field FreeField(const std::string& name, int type, int size, int attributes = -1) {
+    Field f;
+    f.SetName(name);
+    f.SetType(type);
+    f.SetSize(size);
+    if (attributes >= 0) f.SetAttributes(attributes);
+    return f;
+}
+
 TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     Database db =
         Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
@@ -89,20 +100,11 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     for (const char* n : {"a", "b", "c"})
         db.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
     TableDef t = db.TableDefs()["T"];
-    Field extra;
-    extra.SetName("Extra");
-    extra.SetType(dbInteger);
-    extra.SetSize(2);
-    extra.SetAttributes(dbFixedField);
+    Field extra = FreeField("Extra", dbInteger, 2, dbFixedField);
     t.Fields().Append(extra);
     EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Extra IS NULL"), Variant(3));
     EXPECT_EQ(ErrorOf([&] { t.Fields().Append(extra); }), 3266);
-    Field id;
-    id.SetName("Id");
-    id.SetType(dbLong);
-    id.SetSize(4);
-    id.SetAttributes(dbFixedField | dbAutoIncrField);
-    t.Fields().Append(id);
+    t.Fields().Append(FreeField("Id", dbLong, 4, dbFixedField | dbAutoIncrField));
     EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
     Recordset rs = db.OpenRecordset("SELECT Nome, Id FROM T ORDER BY Id");
     std::string seen;
@@ -205,21 +207,13 @@ TEST_F(ObjectsTest, FieldRebuildThroughTemporaryFieldKeepsValues) {
     for (Change ch : {Change{"Cod", dbText, 40}, Change{"Qta", dbLong, 4}, Change{"Prezzo", dbCurrency, 8},
                       Change{"Nome", dbMemo, 0}}) {
         TableDef t = db.TableDefs()["T"];
-        Field tmp;
-        tmp.SetName(std::string(ch.name) + "zz");
-        tmp.SetType(ch.type);
-        tmp.SetSize(ch.size);
-        tmp.SetAttributes(ch.type == dbText || ch.type == dbMemo ? dbVariableField : dbFixedField);
+        Field tmp = FreeField(std::string(ch.name) + "zz", ch.type, ch.size,
+                              ch.type == dbText || ch.type == dbMemo ? dbVariableField : dbFixedField);
         t.Fields().Append(tmp);
         db.Recordsets().Refresh();
         db.Execute(std::string("update T set ") + ch.name + "zz=" + ch.name);
         t.Fields().Delete(ch.name);
-        Field f;
-        f.SetName(ch.name);
-        f.SetType(ch.type);
-        f.SetSize(ch.size);
-        f.SetAttributes(tmp.Attributes());
-        t.Fields().Append(f);
+        t.Fields().Append(FreeField(ch.name, ch.type, ch.size, tmp.Attributes()));
         db.Execute(std::string("update T set ") + ch.name + "=" + ch.name + "zz");
         t.Fields().Delete(std::string(ch.name) + "zz");
     }
@@ -241,11 +235,7 @@ TEST_F(ObjectsTest, FieldRebuildThroughTemporaryFieldKeepsValues) {
     rs.Close();
     // Shrinking a text field cuts the values, as Jet's UPDATE without dbFailOnError does.
     TableDef t = db.TableDefs()["T"];
-    Field small;
-    small.SetName("Corto");
-    small.SetType(dbText);
-    small.SetSize(3);
-    t.Fields().Append(small);
+    t.Fields().Append(FreeField("Corto", dbText, 3));
     db.Execute("update T set Corto=Nome");
     EXPECT_EQ(Scalar(db, "SELECT Corto FROM T WHERE Cod = 'B'"), Variant("Bia"));
     db.Close();

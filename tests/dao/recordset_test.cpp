@@ -2,6 +2,9 @@
 
 #include "dao_fixture.h"
 
+#include <functional>
+#include <map>
+
 namespace ledrana::dao::testing {
 namespace {
 
@@ -190,29 +193,18 @@ TEST(VariantTest, ConversionsFollowVb) {
         {Variant::FromDecimal(*Decimal::Parse("2.5")), 'I', "2"},
         {Variant::FromDecimal(*Decimal::Parse("79228162514264337593543950335")), 'L', "#6"},
     };
+    const std::map<char, std::function<std::string(const Variant&)>> convert = {
+        {'L', [](const Variant& v) { return std::to_string(v.ToLong()); }},
+        {'I', [](const Variant& v) { return std::to_string(v.ToInteger()); }},
+        {'F', [](const Variant& v) { return Variant(v.ToDouble()).ToString(); }},
+        {'T', [](const Variant& v) { return Variant(v.ToDate()).ToString(); }},
+        {'C', [](const Variant& v) { return Variant::FromDecimal(v.ToDecimal()).ToString(); }},
+        {'S', [](const Variant& v) { return v.ToString(); }},
+    };
     for (const Case& c : cases) {
         std::string got;
         try {
-            switch (c.to) {
-            case 'L':
-                got = std::to_string(c.value.ToLong());
-                break;
-            case 'I':
-                got = std::to_string(c.value.ToInteger());
-                break;
-            case 'F':
-                got = Variant(c.value.ToDouble()).ToString();
-                break;
-            case 'T':
-                got = Variant(c.value.ToDate()).ToString();
-                break;
-            case 'C':
-                got = Variant::FromDecimal(c.value.ToDecimal()).ToString();
-                break;
-            default:
-                got = c.value.ToString();
-                break;
-            }
+            got = convert.at(c.to)(c.value);
         } catch (const Error& e) {
             got = "#" + std::to_string(e.number());
         }

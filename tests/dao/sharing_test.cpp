@@ -159,6 +159,13 @@ public:
         return h;
     }
 
+    // daotool on the archive (and on `more`), as another program runs it.
+    ledrana::testing::CommandResult Daotool(const std::string& command, const std::string& more) {
+        return ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " " + command + " " +
+                                                   ledrana::testing::ShellQuote(file_) + " " + more,
+                                               dir_);
+    }
+
     std::int64_t Rows(Database& db) {
         Recordset rs = db.OpenRecordset("SELECT count(*) FROM Conti");
         const std::int64_t n = rs.Fields()[0].Value().ToLong();
@@ -242,15 +249,10 @@ TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
             r = engine.Reserve(file_);
         else
             db = engine.OpenDatabase(file_, true);
-        ledrana::testing::CommandResult query = ledrana::testing::RunWithPrefix(
-            std::string(DAOTOOL) + " query " + ledrana::testing::ShellQuote(file_) + " 'SELECT * FROM Conti'",
-            dir_);
+        ledrana::testing::CommandResult query = Daotool("query", "'SELECT * FROM Conti'");
         EXPECT_EQ(query.status, 1) << query.output;
         EXPECT_EQ(query.output.rfind("3356 ", 0), 0u) << query.output;
-        ledrana::testing::CommandResult compact = ledrana::testing::RunWithPrefix(
-            std::string(DAOTOOL) + " compact " + ledrana::testing::ShellQuote(file_) + " " +
-                ledrana::testing::ShellQuote(copy),
-            dir_);
+        ledrana::testing::CommandResult compact = Daotool("compact", ledrana::testing::ShellQuote(copy));
         EXPECT_EQ(compact.output.rfind("3356 ", 0), 0u) << compact.output;
         if (reservation) {
             // This process's own databases are not kept out.
@@ -261,12 +263,7 @@ TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
         } else {
             db.Close();
         }
-        EXPECT_EQ(ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " query " +
-                                                      ledrana::testing::ShellQuote(file_) +
-                                                      " 'SELECT * FROM Conti'",
-                                                  dir_)
-                      .status,
-                  0);
+        EXPECT_EQ(Daotool("query", "'SELECT * FROM Conti'").status, 0);
     }
 }
 
