@@ -50,18 +50,16 @@ int RefusedWith(const std::string& query) {
     return 0;
 }
 
-TEST(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
-    DBEngine engine;
-    std::string tmpl = (fs::temp_directory_path() / "ledrana-corpus-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    const fs::path dir = tmpl;
+using CorpusQueries = DaoTest;
+
+TEST_F(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(kCorpus))
         if (e.path().extension() == ".mdb") files.push_back(e.path().filename().string());
     std::sort(files.begin(), files.end());
     int total = 0;
     for (const std::string& file : files) {
-        const fs::path copy = dir / file;
+        const fs::path copy = dir_ / file;
         fs::copy_file(kCorpus / file, copy);
         // What the file holds, read from it by libmdb before the conversion.
         std::vector<jet::SavedQuery> saved;
@@ -72,7 +70,7 @@ TEST(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
                 if (!q.access_internal) saved.push_back(std::move(q));
             mdb_close(mdb);
         }
-        Database db = engine.OpenDatabase(copy.string());
+        Database db = engine_.OpenDatabase(copy.string());
         int kept = 0, translated = 0, run = 0, runnable = 0, refusedAsJet = 0, passThrough = 0;
         for (const jet::SavedQuery& q : saved) {
             const std::string where = file + ": " + q.name;
@@ -131,8 +129,6 @@ TEST(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
     }
     // Northwind's queries and those of the two query test files at least.
     EXPECT_GE(total, 40);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 } // namespace

@@ -43,51 +43,38 @@ sqlite3_file* Real(sqlite3_file* f) {
     return reinterpret_cast<ShimFile*>(f)->real;
 }
 
-int ShimClose(sqlite3_file* f) {
-    return Real(f)->pMethods->xClose(Real(f));
-}
-int ShimRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
-    return Real(f)->pMethods->xRead(Real(f), b, n, o);
-}
-// The disk fills up when the commit writes the database file (the journal was written already).
-int ShimWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
-    if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
-    return Real(f)->pMethods->xWrite(Real(f), b, n, o);
-}
-int ShimTruncate(sqlite3_file* f, sqlite3_int64 s) {
-    return Real(f)->pMethods->xTruncate(Real(f), s);
-}
-int ShimSync(sqlite3_file* f, int flags) {
-    if (g_fault == Fault::Sync) return SQLITE_IOERR_FSYNC;
-    return Real(f)->pMethods->xSync(Real(f), flags);
-}
-int ShimSize(sqlite3_file* f, sqlite3_int64* s) {
-    return Real(f)->pMethods->xFileSize(Real(f), s);
-}
-int ShimLock(sqlite3_file* f, int l) {
-    return Real(f)->pMethods->xLock(Real(f), l);
-}
-int ShimUnlock(sqlite3_file* f, int l) {
-    return Real(f)->pMethods->xUnlock(Real(f), l);
-}
-int ShimReserved(sqlite3_file* f, int* r) {
-    return Real(f)->pMethods->xCheckReservedLock(Real(f), r);
-}
-int ShimControl(sqlite3_file* f, int op, void* a) {
-    return Real(f)->pMethods->xFileControl(Real(f), op, a);
-}
-int ShimSector(sqlite3_file* f) {
-    return Real(f)->pMethods->xSectorSize(Real(f));
-}
-int ShimDevice(sqlite3_file* f) {
-    return Real(f)->pMethods->xDeviceCharacteristics(Real(f));
-}
+// Every call passes to the real file, but for the faults asked for.
+struct Shim {
+    static int Close(sqlite3_file* f) { return Real(f)->pMethods->xClose(Real(f)); }
+    static int Read(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
+        return Real(f)->pMethods->xRead(Real(f), b, n, o);
+    }
+    // The disk fills up when the commit writes the database file (the journal was written already).
+    static int Write(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+        if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
+        return Real(f)->pMethods->xWrite(Real(f), b, n, o);
+    }
+    static int Truncate(sqlite3_file* f, sqlite3_int64 s) { return Real(f)->pMethods->xTruncate(Real(f), s); }
+    static int Sync(sqlite3_file* f, int flags) {
+        if (g_fault == Fault::Sync) return SQLITE_IOERR_FSYNC;
+        return Real(f)->pMethods->xSync(Real(f), flags);
+    }
+    static int Size(sqlite3_file* f, sqlite3_int64* s) { return Real(f)->pMethods->xFileSize(Real(f), s); }
+    static int Lock(sqlite3_file* f, int l) { return Real(f)->pMethods->xLock(Real(f), l); }
+    static int Unlock(sqlite3_file* f, int l) { return Real(f)->pMethods->xUnlock(Real(f), l); }
+    static int Reserved(sqlite3_file* f, int* r) { return Real(f)->pMethods->xCheckReservedLock(Real(f), r); }
+    static int Control(sqlite3_file* f, int op, void* a) {
+        return Real(f)->pMethods->xFileControl(Real(f), op, a);
+    }
+    static int Sector(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
+    static int Device(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
+};
 
 // Version 1: the shared-memory and memory-mapping members stay null.
-const sqlite3_io_methods kShimMethods = {1,           ShimClose,  ShimRead,   ShimWrite,  ShimTruncate,
-                                         ShimSync,    ShimSize,   ShimLock,   ShimUnlock, ShimReserved,
-                                         ShimControl, ShimSector, ShimDevice, nullptr,    nullptr,
-                                         nullptr,     nullptr,    nullptr,    nullptr};
+const sqlite3_io_methods kShimMethods = {
+    1,          Shim::Close,  Shim::Read,     Shim::Write,   Shim::Truncate, Shim::Sync,   Shim::Size,
+    Shim::Lock, Shim::Unlock, Shim::Reserved, Shim::Control, Shim::Sector,   Shim::Device, nullptr,
+    nullptr,    nullptr,      nullptr,        nullptr,       nullptr};
 
 int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
     auto* shim = reinterpret_cast<ShimFile*>(f);
