@@ -17,37 +17,49 @@ protected:
     }
 };
 
-TEST_F(StartUp, NewInstallationOffersTheDefaultFolder) {
-    ASSERT_TRUE(load());
-    EXPECT_EQ(w.CartellaZu.text, "C:\\ZU");
-    EXPECT_TRUE(w.CartellaZu.enabled);
-    EXPECT_TRUE(w.Sfoglia.enabled);
-    EXPECT_TRUE(dialogs.records().empty());
-    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
-    EXPECT_EQ(w.Label3.caption, "");
-    EXPECT_EQ(w.CartellaDefault.text, w.AppPath());
-    EXPECT_FALSE(fs::exists(dirTxt()));
-}
-
-// A folder is not a file: a folder named dir.txt is no pointer file, as on a new installation.
-TEST_F(StartUp, AFolderNamedDirTxtIsNoPointerFile) {
-    fs::create_directories(dirTxt());
-    ASSERT_TRUE(load());
-    EXPECT_EQ(w.CartellaZu.text, "C:\\ZU");
-    EXPECT_TRUE(w.CartellaZu.enabled);
-    EXPECT_TRUE(dialogs.records().empty());
-}
-
-TEST_F(StartUp, ExistingInstallationIsShownAndLocked) {
-    fs::create_directories(prefix.driveC() / "Dati" / "Zu");
-    // Any spelling of the folder reaches it; the box shows the line as written.
-    TempPrefix::put(dirTxt(), "c:\\DATI\\zu\r\nsecond line\r\n");
-    ASSERT_TRUE(load());
-    EXPECT_EQ(w.CartellaZu.text, "c:\\DATI\\zu");
-    EXPECT_FALSE(w.CartellaZu.enabled);
-    EXPECT_FALSE(w.Sfoglia.enabled);
-    EXPECT_TRUE(dialogs.records().empty());
-    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
+// The folder box after a load that goes on to the window: a new installation offers the default folder to
+// edit, an existing one shows its folder locked.
+TEST_F(StartUp, LoadShowsTheFolderAndLocksAnExistingOne) {
+    struct Case {
+        const char* what;
+        bool dirTxtIsFolder;
+        const char* pointer; // dir.txt's bytes; nullptr for none
+        int answer;          // to the missing folder's question; 0 for no question
+        const char* box;
+        const char* pointerAfter; // nullptr: as before
+    };
+    const Case cases[] = {
+        {"new installation", false, nullptr, 0, "C:\\ZU", nullptr},
+        // A folder is not a file: a folder named dir.txt is no pointer file.
+        {"a folder named dir.txt", true, nullptr, 0, "C:\\ZU", nullptr},
+        // Any spelling of the folder reaches it; the box shows the line as written.
+        {"existing installation", false, "c:\\DATI\\zu\r\nsecond line\r\n", 0, "c:\\DATI\\zu", nullptr},
+        {"missing folder answered Yes: the local folder", false, "C:\\Manca\r\n", vbYes, "c:\\zu",
+         "c:\\zu\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppFixture f;
+        fs::create_directories(f.prefix.driveC() / "Dati" / "Zu"); // the existing installation's folder
+        if (c.dirTxtIsFolder) fs::create_directories(f.dirTxt());
+        if (c.pointer) TempPrefix::put(f.dirTxt(), c.pointer);
+        if (c.answer) f.dialogs.QueueAnswer(c.answer);
+        ASSERT_TRUE(f.w.RunEvent([&] { Form_Load(f.w); }));
+        const bool locked = c.pointer != nullptr;
+        EXPECT_EQ(f.w.CartellaZu.text, c.box);
+        EXPECT_EQ(f.w.CartellaZu.enabled, !locked);
+        EXPECT_EQ(f.w.Sfoglia.enabled, !locked);
+        EXPECT_EQ(f.dialogs.records().size(), c.answer ? 1u : 0u);
+        EXPECT_EQ(f.w.Aggiornamento.caption, "048.5");
+        if (c.pointerAfter) {
+            EXPECT_EQ(TempPrefix::get(f.dirTxt()), c.pointerAfter);
+            EXPECT_EQ(f.w.CartellaDati, "c:\\zu");
+        } else if (!c.pointer && !c.dirTxtIsFolder) {
+            EXPECT_FALSE(fs::exists(f.dirTxt()));
+            EXPECT_EQ(f.w.Label3.caption, "");
+            EXPECT_EQ(f.w.CartellaDefault.text, f.w.AppPath());
+        }
+    }
 }
 
 TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
@@ -76,18 +88,6 @@ TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
     bool ran = false;
     EXPECT_FALSE(w.RunEvent([&] { ran = true; }));
     EXPECT_FALSE(ran);
-}
-
-TEST_F(StartUp, MissingFolderAnsweredYesFallsBackToTheLocalFolder) {
-    TempPrefix::put(dirTxt(), "C:\\Manca\r\n");
-    dialogs.QueueAnswer(vbYes);
-    ASSERT_TRUE(load());
-    EXPECT_EQ(TempPrefix::get(dirTxt()), "c:\\zu\r\n");
-    EXPECT_EQ(w.CartellaZu.text, "c:\\zu");
-    EXPECT_EQ(w.CartellaDati, "c:\\zu");
-    EXPECT_FALSE(w.CartellaZu.enabled);
-    EXPECT_FALSE(w.Sfoglia.enabled);
-    EXPECT_EQ(w.Aggiornamento.caption, "048.5");
 }
 
 // A pointer file that names nothing usable asks about the empty name.

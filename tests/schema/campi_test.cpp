@@ -26,21 +26,6 @@ protected:
         TD1 = w.Db1.TableDefs()["MOVIMENTI"];
         TD2 = w.Db2.TableDefs()["MOVIMENTI"];
     }
-    // Back to no databases, an empty log and fresh dialogs, for the next case of a table.
-    void TearDownPair() {
-        w.Db1.Close();
-        w.Db2.Close();
-        w.Db1 = {};
-        w.Db2 = {};
-        std::filesystem::remove(Host(model));
-        std::filesystem::remove(Host(archive));
-        w.Text1.text.clear();
-        w.ErroreConfronto = vbFalse;
-        if (!w.DiarioConversioni.empty()) std::filesystem::remove(Host(w.DiarioConversioni));
-        w.DiarioConversioni.clear();
-        w.runReport = RunReport();
-        dialogs = ScriptedDialogs();
-    }
     dao::Field Archived(const std::string& name) { return w.Db2.TableDefs()["MOVIMENTI"].Fields()[name]; }
     // Field names of the archive's table, in order.
     std::vector<std::string> Names() {
@@ -125,7 +110,7 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
         EXPECT_FALSE(w.ErroreConfronto);
         EXPECT_TRUE(LogEntries().empty());
         EXPECT_TRUE(Boxes().empty());
-        TearDownPair();
+        ResetPair();
     }
 }
 
@@ -219,7 +204,7 @@ TEST_F(Campi, CounterTakesTheEnginesNumbersAndJournalsTheChangedOnes) {
                                                    "file " +
                                                    w.DiarioConversioni +
                                                    ": servono a correggere i riferimenti a queste righe."});
-        TearDownPair();
+        ResetPair();
     }
 }
 
@@ -320,7 +305,7 @@ TEST_F(Campi, FailingRebuildIsRolledBackAndReported) {
         ASSERT_EQ(TD2.Indexes().Count(), 1);
         EXPECT_TRUE(TD2.Indexes()[0].Unique());
         EXPECT_EQ(Archived("ALTRO").Size(), 5);
-        TearDownPair();
+        ResetPair();
     }
 }
 
@@ -368,7 +353,7 @@ TEST_F(Campi, KeyCollisionsAreRefusedWithTheIndexIntact) {
         EXPECT_EQ(Structure(archive), before); // the field's type and its unique index as they were
         EXPECT_EQ(Rows(archive, "MOVIMENTI"), rows);
         EXPECT_TRUE(w.DiarioConversioni.empty());
-        TearDownPair();
+        ResetPair();
     }
 }
 
@@ -416,7 +401,7 @@ TEST_F(Campi, RoundedValuesAreJournalledBeforeTheChange) {
                diario;
     };
     EXPECT_EQ(Notes(), (std::vector<std::string>{note("IMPORTO", "3"), note("DATA", "2")}));
-    TearDownPair();
+    ResetPair();
 
     // A journal that cannot be written refuses the change.
     Make(modello, archivio);

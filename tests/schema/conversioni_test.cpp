@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
@@ -84,135 +85,45 @@ const std::vector<Tipo>& Tipi() {
 }
 
 // For each pair, the fate of each value of the source type, in order: U unchanged, R changed and
-// journalled, X lost (the rebuild is refused).
+// journalled, X lost (the rebuild is refused). One row per source type: "TARGET:fates" for each target.
+// Bytes stay bytes: any other change of theirs is refused.
 const std::map<std::string, std::string>& Attesi() {
-    static const std::map<std::string, std::string> attesi = {
-        {"BOOL BYTE", "XUU"},
-        {"BOOL INT", "UUU"},
-        {"BOOL LONG", "UUU"},
-        {"BOOL CUR", "UUU"},
-        {"BOOL SNG", "UUU"},
-        {"BOOL DBL", "UUU"},
-        {"BOOL DATA", "UUU"},
-        {"BOOL TESTO", "UUU"},
-        {"BOOL MEMO", "UUU"},
-
-        {"BYTE BOOL", "XUU"},
-        {"BYTE INT", "UUU"},
-        {"BYTE LONG", "UUU"},
-        {"BYTE CUR", "UUU"},
-        {"BYTE SNG", "UUU"},
-        {"BYTE DBL", "UUU"},
-        {"BYTE DATA", "UUU"},
-        {"BYTE TESTO", "UUU"},
-        {"BYTE MEMO", "UUU"},
-
-        {"INT BOOL", "XXXU"},
-        {"INT BYTE", "XXUU"},
-        {"INT LONG", "UUUU"},
-        {"INT CUR", "UUUU"},
-        {"INT SNG", "UUUU"},
-        {"INT DBL", "UUUU"},
-        {"INT DATA", "UUUU"},
-        {"INT TESTO", "UUUU"},
-        {"INT MEMO", "UUUU"},
-
-        {"LONG BOOL", "XXXXU"},
-        {"LONG BYTE", "XXUXU"},
-        {"LONG INT", "XXUXU"},
-        {"LONG CUR", "UUUUU"},
-        {"LONG SNG", "URURU"},
-        {"LONG DBL", "UUUUU"},
-        {"LONG DATA", "XXUXU"},
-        {"LONG TESTO", "XUUUU"},
-        {"LONG MEMO", "UUUUU"},
-
-        {"CUR BOOL", "XXXXXU"},
-        {"CUR BYTE", "XXRXRU"},
-        {"CUR INT", "XXRRRU"},
-        {"CUR LONG", "XXRRRU"},
-        {"CUR SNG", "RRUURU"},
-        {"CUR DBL", "UUUUUU"},
-        {"CUR DATA", "XXUUUU"},
-        {"CUR TESTO", "XXUUUU"},
-        {"CUR MEMO", "UUUUUU"},
-
-        {"SNG BOOL", "XXXXXU"},
-        {"SNG BYTE", "XXRRRU"},
-        {"SNG INT", "XXRRRU"},
-        {"SNG LONG", "XXRRRU"},
-        {"SNG CUR", "XXUURU"},
-        {"SNG DBL", "UUUUUU"},
-        {"SNG DATA", "XXUUUU"},
-        {"SNG TESTO", "XXUUUU"},
-        {"SNG MEMO", "RRUUUU"},
-
-        {"DBL BOOL", "XXXXXXXU"},
-        {"DBL BYTE", "XXRRXRXU"},
-        {"DBL INT", "XXRRRRXU"},
-        {"DBL LONG", "XXRRRRUU"},
-        {"DBL CUR", "XXUUURUU"},
-        {"DBL SNG", "XXRUURRU"},
-        {"DBL DATA", "XXUUUUXU"},
-        {"DBL TESTO", "XXUUUUUU"},
-        {"DBL MEMO", "RRUUUUUU"},
-
-        {"DATA BOOL", "XXXXXU"},
-        {"DATA BYTE", "XXXXXU"},
-        {"DATA INT", "XXURXU"},
-        {"DATA LONG", "URURRU"},
-        {"DATA CUR", "URUUUU"},
-        {"DATA SNG", "URUUUU"},
-        {"DATA DBL", "UUUUUU"},
-        {"DATA TESTO", "UXUXXU"},
-        {"DATA MEMO", "UUUUUU"},
-
-        {"TESTO BOOL", "RXXXXUXXXU"},
-        {"TESTO BYTE", "RUXXXXXXXU"},
-        {"TESTO INT", "RUXXXXXXXU"},
-        {"TESTO LONG", "RUXXXXRRXU"},
-        {"TESTO CUR", "RURUXXRRXU"},
-        {"TESTO SNG", "RURXXXXXXU"},
-        {"TESTO DBL", "RURUXXRRXU"},
-        {"TESTO DATA", "RXXXXXXXUU"},
-        {"TESTO TESTO", "UUUUUUUXUU"},
-        {"TESTO MEMO", "UUUUUUUUUU"},
-
-        {"MEMO BOOL", "XXRU"},
-        {"MEMO BYTE", "XURU"},
-        {"MEMO INT", "XURU"},
-        {"MEMO LONG", "XURU"},
-        {"MEMO CUR", "XURU"},
-        {"MEMO SNG", "XURU"},
-        {"MEMO DBL", "XURU"},
-        {"MEMO DATA", "XXRU"},
-        {"MEMO TESTO", "XUUU"},
-
-        // Bytes stay bytes: any other change of theirs is refused.
-        {"BIN BIN", "UXU"},
-        {"BIN LBIN", "UUU"},
-        {"BIN TESTO", "XXU"},
-        {"BIN MEMO", "XXU"},
-        {"BIN LONG", "XXU"},
-        {"LBIN BIN", "XUU"},
-        {"LBIN MEMO", "XXU"},
-        {"GUID TESTO", "XU"},
-        {"GUID MEMO", "UU"},
-        {"GUID LONG", "XU"},
-        {"TESTO GUID", "RXXXXXXXXU"},
-        {"MEMO GUID", "XXRU"},
-        {"LONG GUID", "XXXXU"},
-
-        {"DEC CUR", "XUUU"},
-        {"DEC DBL", "RUUU"},
-        {"DEC LONG", "XUUU"},
-        {"DEC TESTO", "XUUU"},
-        {"DEC MEMO", "UUUU"},
-        {"CUR DEC", "UURRRU"},
-        {"DBL DEC", "XXRRRRUU"},
-        {"LONG DEC", "UUUUU"},
-        {"TESTO DEC", "RUXXXXRRXU"},
-    };
+    static const std::map<std::string, std::string> attesi = [] {
+        const std::vector<std::pair<std::string, std::string>> righe = {
+            {"BOOL", "BYTE:XUU INT:UUU LONG:UUU CUR:UUU SNG:UUU DBL:UUU DATA:UUU TESTO:UUU MEMO:UUU"},
+            {"BYTE", "BOOL:XUU INT:UUU LONG:UUU CUR:UUU SNG:UUU DBL:UUU DATA:UUU TESTO:UUU MEMO:UUU"},
+            {"INT",
+             "BOOL:XXXU BYTE:XXUU LONG:UUUU CUR:UUUU SNG:UUUU DBL:UUUU DATA:UUUU TESTO:UUUU MEMO:UUUU"},
+            {"LONG", "BOOL:XXXXU BYTE:XXUXU INT:XXUXU CUR:UUUUU SNG:URURU DBL:UUUUU DATA:XXUXU TESTO:XUUUU "
+                     "MEMO:UUUUU GUID:XXXXU DEC:UUUUU"},
+            {"CUR", "BOOL:XXXXXU BYTE:XXRXRU INT:XXRRRU LONG:XXRRRU SNG:RRUURU DBL:UUUUUU DATA:XXUUUU "
+                    "TESTO:XXUUUU MEMO:UUUUUU DEC:UURRRU"},
+            {"SNG", "BOOL:XXXXXU BYTE:XXRRRU INT:XXRRRU LONG:XXRRRU CUR:XXUURU DBL:UUUUUU DATA:XXUUUU "
+                    "TESTO:XXUUUU MEMO:RRUUUU"},
+            {"DBL", "BOOL:XXXXXXXU BYTE:XXRRXRXU INT:XXRRRRXU LONG:XXRRRRUU CUR:XXUUURUU SNG:XXRUURRU "
+                    "DATA:XXUUUUXU TESTO:XXUUUUUU MEMO:RRUUUUUU DEC:XXRRRRUU"},
+            {"DATA", "BOOL:XXXXXU BYTE:XXXXXU INT:XXURXU LONG:URURRU CUR:URUUUU SNG:URUUUU DBL:UUUUUU "
+                     "TESTO:UXUXXU MEMO:UUUUUU"},
+            {"TESTO", "BOOL:RXXXXUXXXU BYTE:RUXXXXXXXU INT:RUXXXXXXXU LONG:RUXXXXRRXU CUR:RURUXXRRXU "
+                      "SNG:RURXXXXXXU DBL:RURUXXRRXU DATA:RXXXXXXXUU TESTO:UUUUUUUXUU MEMO:UUUUUUUUUU "
+                      "GUID:RXXXXXXXXU DEC:RUXXXXRRXU"},
+            {"MEMO", "BOOL:XXRU BYTE:XURU INT:XURU LONG:XURU CUR:XURU SNG:XURU DBL:XURU DATA:XXRU TESTO:XUUU "
+                     "GUID:XXRU"},
+            {"BIN", "BIN:UXU LBIN:UUU TESTO:XXU MEMO:XXU LONG:XXU"},
+            {"LBIN", "BIN:XUU MEMO:XXU"},
+            {"GUID", "TESTO:XU MEMO:UU LONG:XU"},
+            {"DEC", "CUR:XUUU DBL:RUUU LONG:XUUU TESTO:XUUU MEMO:UUUU"},
+        };
+        std::map<std::string, std::string> out;
+        for (const auto& [da, voci] : righe) {
+            for (std::size_t a = 0, b; a < voci.size(); a = b + 1) {
+                b = std::min(voci.find(' ', a), voci.size());
+                const std::size_t due = voci.find(':', a);
+                out[da + " " + voci.substr(a, due - a)] = voci.substr(due + 1, b - due - 1);
+            }
+        }
+        return out;
+    }();
     return attesi;
 }
 

@@ -222,6 +222,23 @@ public:
         w.Db2 = ApreDb(w, w.NomeDb2);
     }
 
+    // Back to no databases, no files of the pair, an empty log and report and fresh dialogs, for the next
+    // case of a loop.
+    void ResetPair() {
+        if (w.Db1.IsOpen()) w.Db1.Close();
+        if (w.Db2.IsOpen()) w.Db2.Close();
+        w.Db1 = {};
+        w.Db2 = {};
+        std::filesystem::remove(Host(model));
+        std::filesystem::remove(Host(archive));
+        w.Text1.text.clear();
+        w.ErroreConfronto = vbFalse;
+        if (!w.DiarioConversioni.empty()) std::filesystem::remove(Host(w.DiarioConversioni));
+        w.DiarioConversioni.clear();
+        w.runReport = RunReport();
+        dialogs = ScriptedDialogs();
+    }
+
     // The message boxes shown so far (text, style, title as shown).
     std::vector<Box> Boxes() const { return AsBoxes(dialogs.records()); }
     // The engine's own catalog tables (system objects).

@@ -137,13 +137,8 @@ TEST_F(Null, SurplusFieldThatRefusesZeroLengthTextFailsNothingOnceDeleted) {
         EXPECT_EQ(rapporti, 1);
         EXPECT_EQ(w.ErroreConfronto, elimina ? vbFalse : vbTrue);
 
-        w.Db1 = {};
-        w.Db2 = {};
-        std::filesystem::remove(Host(model));
-        std::filesystem::remove(Host(archive));
-        w.Text1.text.clear();
+        ResetPair();
         w.Check2.value = 0;
-        dialogs = ScriptedDialogs();
     }
 }
 

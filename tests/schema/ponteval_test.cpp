@@ -155,10 +155,7 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
     for (const bool copied : {true, false}) {
         SCOPED_TRACE(copied ? "copied" : "no working folder");
-        for (const std::string& path : {model, archive})
-            std::filesystem::remove(Host(path));
-        w.Text1.text.clear();
-        w.runReport = RunReport();
+        ResetPair();
         MakeDatabase(
             model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
             {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
