@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <sstream>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -15,47 +16,13 @@
 namespace ledrana::e2e {
 namespace {
 
-const std::string kData = "C:\\ZU";
-const char* const kTemplates[30] = {
-    "ZuBolla.mod",
-    "ZuBollaPr.mod",
-    "ZuBollaRifCli.mod",
-    "ZuBolla_con_campi_personalizz.Mod",
-    "ZuBV.mod",
-    "ZuPatr.mod",
-    "ZuEC.mod",
-    "ZuFattAcc.mod",
-    "ZuFattAccRa.mod",
-    "ZuFattura.mod",
-    "ZuFatturaRifCli.mod",
-    "ZuFatturaRA.mod",
-    "ZuMovimento.mod",
-    "ZuMPC.mod",
-    "ZuScontrinoScarico.mod",
-    "ZuSPC.mod",
-    "ZuSPD.mod",
-    "ZuOrdCli.mod",
-    "ZuOrdCliRifCli.mod",
-    "ZuOrdFor.mod",
-    "ZuRiva.mod",
-    "ZuChiuIva.mod",
-    "ZuGio.mod",
-    "ZuConfr.mod",
-    "ZuComm.mod",
-    "ZuXProd.mod",
-    "ZuXProdNoMoivim.mod",
-    "ZuSitOrdCliFor.mod",
-    "ZuSitCommesse.mod",
-    "ZuEtichetta.eticf",
-};
-
-std::string Release(const std::string& name) {
-    return (ReleaseFolder() / name).string();
-}
-
-std::string ReleaseBytes(const std::string& name) {
-    return ledrana::testing::TempPrefix::get(ReleaseFolder() / name);
-}
+// The templates the update installs, in the order of its copies.
+const char* const kTemplates =
+    "ZuBolla.mod ZuBollaPr.mod ZuBollaRifCli.mod ZuBolla_con_campi_personalizz.Mod ZuBV.mod ZuPatr.mod "
+    "ZuEC.mod ZuFattAcc.mod ZuFattAccRa.mod ZuFattura.mod ZuFatturaRifCli.mod ZuFatturaRA.mod "
+    "ZuMovimento.mod ZuMPC.mod ZuScontrinoScarico.mod ZuSPC.mod ZuSPD.mod ZuOrdCli.mod ZuOrdCliRifCli.mod "
+    "ZuOrdFor.mod ZuRiva.mod ZuChiuIva.mod ZuGio.mod ZuConfr.mod ZuComm.mod ZuXProd.mod "
+    "ZuXProdNoMoivim.mod ZuSitOrdCliFor.mod ZuSitCommesse.mod ZuEtichetta.eticf";
 
 // The archives of the old installation: company, accounting archive, due-dates archive, password.
 struct Company {
@@ -199,8 +166,11 @@ TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
     EXPECT_EQ(machine->ini(ini, "Tempo", "Secondi"), "0");
     EXPECT_EQ(machine->ini(ini, "Rete", "Utenti"), "1") << "other keys of the installation INI stay";
 
-    for (const char* name : kTemplates)
+    std::istringstream templates(kTemplates);
+    int count = 0;
+    for (std::string name; templates >> name; ++count)
         EXPECT_EQ(machine->read(kData + "\\LEDRANA\\INI\\" + name), ReleaseBytes(name)) << name;
+    EXPECT_EQ(count, 30);
     EXPECT_NE(machine->read(kData + "\\LEDRANA\\INI\\ZuFatturaPersonale.mod").find("personalizzato"),
               std::string::npos);
     EXPECT_EQ(machine->read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
