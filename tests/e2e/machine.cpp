@@ -139,8 +139,23 @@ int Outcome::entry(const std::string& wanted) const {
     return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
+std::vector<std::string> Outcome::entriesWith(const std::string& fragment) const {
+    std::vector<std::string> out;
+    for (const std::string& e : entries)
+        if (e.find(fragment) != std::string::npos) out.push_back(e);
+    return out;
+}
+
 fs::path ReleaseFolder() {
     return fs::path(LEDRANA_BINARY_DIR) / "release";
+}
+
+std::string Release(const std::string& name) {
+    return (ReleaseFolder() / name).string();
+}
+
+std::string ReleaseBytes(const std::string& name) {
+    return testing::TempPrefix::get(ReleaseFolder() / name);
 }
 
 Machine::Machine(const std::string& kind) {
@@ -172,6 +187,18 @@ std::string Machine::ini(const std::string& windowsPath, const std::string& sect
     std::string value;
     platform::GetPrivateProfileString(section, key, "<missing>", value, 1024, windowsPath);
     return value;
+}
+
+std::string Machine::MoveDataToShare() const {
+    const std::string share = "\\\\SERVER\\dati\\ZU";
+    fs::create_directories(root() / "unc" / "server" / "dati");
+    fs::rename(root() / "drive_c" / "ZU", root() / "unc" / "server" / "dati" / "ZU");
+    write("C:\\WINDOWS\\dir.txt", share + "\r\n");
+    std::string beta = read(share + "\\ledrana\\Beta.ini");
+    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
+        beta.replace(at, 5, share);
+    write(share + "\\ledrana\\Beta.ini", beta);
+    return share;
 }
 
 int Machine::Shell(const std::string& commandLine, std::string* out) const {
@@ -259,6 +286,35 @@ ModelFolder::~ModelFolder() {
 
 void ModelFolder::remove(const std::string& name) const {
     if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
+}
+
+// An update in which Gamma's accounting archive could not be had: one report of it (a log entry and the same
+// box), the archive left byte for byte, every other archive updated, the run incomplete.
+void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::string& before, int number,
+                             const std::string& said) {
+    EXPECT_EQ(o.status, 1) << o.console;
+    const std::vector<std::string> about = o.entriesWith(kGammaCont);
+    ASSERT_EQ(about.size(), 1u) << o.log;
+    const std::string& report = about[0];
+    EXPECT_EQ(report.rfind("ditta Gamma.ini database " + kGammaCont + " non aggiornato: ", 0), 0u) << report;
+    EXPECT_NE(report.find("\n" + std::to_string(number) + " "), std::string::npos) << report;
+    EXPECT_NE(report.find(said), std::string::npos) << report;
+    const std::vector<std::string> expected = {"Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", report,
+                                               kFailed};
+    std::vector<std::string> boxes; // but the Null boxes that Alfa's archive always gives
+    for (const Box& b : o.boxes)
+        if (b.text != "Tipo non previsto su VerificaCampiNull1") boxes.push_back(b.text);
+    EXPECT_EQ(boxes, expected);
+    EXPECT_EQ(o.entries.back(), kFailed);
+    EXPECT_EQ(m.read(kGammaCont), before);
+
+    const std::string cont = m.Schema(Release("CONT32.MDB"));
+    const std::string scad = m.Schema(Release("SCAD32.MDB"));
+    EXPECT_EQ(StructureDifferences(cont, m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")), "");
+    EXPECT_EQ(StructureDifferences(scad, m.Schema("C:\\ZU\\Gamma\\Scad32.mdb")), "");
+    for (const char* updated : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
+                                "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
+        EXPECT_NE(o.entry(updated), -1) << updated << "\n" << o.log;
 }
 
 std::string StructureDifferences(const std::string& model, const std::string& archive) {

@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 // box comes, and No to opening the main program at the end.
 inline constexpr const char* kAnswers =
     "if Ditta: Beta -> text:segreto\nif Aprire il programma adesso -> No\n";
+// The data folder of the sample installations, and the last line of a run that did not end well.
+inline const std::string kData = "C:\\ZU";
+inline const std::string kFailed = "Aggiornamento NON eseguito completamente";
 
 // One box as aggiorna-batch wrote it to its --boxes file.
 struct Box {
@@ -43,10 +46,14 @@ struct Outcome {
     int box(const std::string& fragment) const;
     // Index of the first entry equal to `entry`, -1 when none.
     int entry(const std::string& entry) const;
+    // The entries that contain `fragment`.
+    std::vector<std::string> entriesWith(const std::string& fragment) const;
 };
 
-// The release folder the build made (the model folder of every run).
+// The release folder the build made (the model folder of every run), and the path and bytes of a file of it.
 fs::path ReleaseFolder();
+std::string Release(const std::string& name);
+std::string ReleaseBytes(const std::string& name);
 
 // A stand-in Windows machine in a temporary prefix, set as the platform's prefix for its lifetime.
 class Machine {
@@ -78,6 +85,11 @@ public:
     std::string Value(const std::string& path, const std::string& sql,
                       const std::string& password = "") const;
 
+    // Moves the data folder onto the share \\SERVER\dati\ZU and points dir.txt at it; Beta's INI then names
+    // its archives by their paths on the share, as an office that moved its data would have rewritten it.
+    // Returns the share's name of the data folder.
+    std::string MoveDataToShare() const;
+
 private:
     ledrana::testing::TempPrefix prefix_;
 };
@@ -103,5 +115,13 @@ private:
 // SQL differs only in letter case. One line per difference ("model: ..." or "archive: ..."); "" when
 // the structures agree.
 std::string StructureDifferences(const std::string& model, const std::string& archive);
+
+// Gamma's accounting archive as a run names it (INI values are upper-cased).
+inline const std::string kGammaCont = "C:\\ZU\\Gamma\\CONT32.MDB";
+// An update in which Gamma's accounting archive could not be used: one report of it (a log entry and the
+// same box) with error `number` and `said` in it, the archive left byte for byte as `before`, every other
+// archive updated, the run incomplete.
+void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::string& before, int number,
+                             const std::string& said);
 
 } // namespace ledrana::e2e

@@ -164,9 +164,8 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
             EXPECT_EQ(row[1], row[1] == "—" ? "—" : rows[a.path + row[0]]) << row[0];
         }
         // Fields: there or not; a created one was not there before, a changed one is now as the model has it.
-        const std::string model = machine->Schema(
-            (ReleaseFolder() / (a.path.find("CONT") != std::string::npos ? "CONT32.MDB" : "SCAD32.MDB"))
-                .string());
+        const std::string model =
+            machine->Schema(Release(a.path.find("CONT") != std::string::npos ? "CONT32.MDB" : "SCAD32.MDB"));
         for (ChangeKind kind :
              {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
             for (const auto& row : Rows(section, kind)) {
@@ -204,17 +203,12 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
 // its real path; the installation stays as it was.
 TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
     Machine m("old");
-    const std::string share = "\\\\SERVER\\dati\\ZU";
-    fs::create_directories(m.root() / "unc" / "server" / "dati");
-    fs::rename(m.root() / "drive_c" / "ZU", m.root() / "unc" / "server" / "dati" / "ZU");
-    m.write("C:\\WINDOWS\\dir.txt", share + "\r\n");
+    const std::string share = m.MoveDataToShare();
     fs::create_directories(m.root() / "altrove");
     fs::rename(m.host(share + "\\Beta\\CONT32.MDB"), m.root() / "altrove" / "CONT32.MDB");
     std::string elsewhere = "Z:" + (m.root() / "altrove" / "CONT32.MDB").string();
     std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
     std::string beta = m.read(share + "\\ledrana\\Beta.ini");
-    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
-        beta.replace(at, 5, share);
     const std::string was = share + "\\Beta\\CONT32.MDB";
     beta.replace(beta.find(was), was.size(), elsewhere);
     m.write(share + "\\ledrana\\Beta.ini", beta);

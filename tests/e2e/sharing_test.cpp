@@ -22,18 +22,6 @@ namespace {
 
 using ledrana::testing::Background;
 
-const std::string kFailed = "Aggiornamento NON eseguito completamente";
-const std::string kGammaCont =
-    "C:\\ZU\\Gamma\\CONT32.MDB"; // as the run names it (INI values are upper-cased)
-
-// The boxes of a run without the Null boxes that Alfa's archive always gives.
-std::vector<std::string> Boxes(const Outcome& o) {
-    std::vector<std::string> out;
-    for (const Box& b : o.boxes)
-        if (b.text != "Tipo non previsto su VerificaCampiNull1") out.push_back(b.text);
-    return out;
-}
-
 // Every file and folder of a machine but the runs' own folders: kind and mode, content or link target.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> out;
@@ -50,37 +38,6 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
         if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
     }
     return out;
-}
-
-// The entries of a run that name an archive path.
-std::vector<std::string> EntriesAbout(const Outcome& o, const std::string& path) {
-    std::vector<std::string> out;
-    for (const std::string& e : o.entries)
-        if (e.find(path) != std::string::npos) out.push_back(e);
-    return out;
-}
-
-// An update in which Gamma's accounting archive could not be had: one report of it (a log entry and the same
-// box), the archive left byte for byte, every other archive updated, the run incomplete.
-void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::string& before, int number) {
-    EXPECT_EQ(o.status, 1) << o.console;
-    const std::vector<std::string> about = EntriesAbout(o, kGammaCont);
-    ASSERT_EQ(about.size(), 1u) << o.log;
-    const std::string& report = about[0];
-    EXPECT_EQ(report.rfind("ditta Gamma.ini database " + kGammaCont + " non aggiornato: ", 0), 0u) << report;
-    EXPECT_NE(report.find("\n" + std::to_string(number) + " "), std::string::npos) << report;
-    EXPECT_NE(report.find("eseguire di nuovo l'aggiornamento"), std::string::npos) << report;
-    const std::vector<std::string> expected = {"Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", report,
-                                               kFailed};
-    EXPECT_EQ(Boxes(o), expected);
-    EXPECT_EQ(o.entries.back(), kFailed);
-    EXPECT_EQ(m.read(kGammaCont), before);
-
-    const std::string cont = m.Schema((ReleaseFolder() / "CONT32.MDB").string());
-    const std::string scad = m.Schema((ReleaseFolder() / "SCAD32.MDB").string());
-    EXPECT_EQ(StructureDifferences(cont, m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")), "");
-    EXPECT_EQ(StructureDifferences(scad, m.Schema("C:\\ZU\\Gamma\\Scad32.mdb")), "");
-    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"), -1) << o.log;
 }
 
 TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRun) {
@@ -115,18 +72,14 @@ TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRu
         const std::string before = m.read(kGammaCont);
         auto holder = h.start(m, m.host(kGammaCont).string());
         const Outcome held = m.Update();
-        ExpectGammaReportedOnce(m, held, before, 3045);
-        EXPECT_NE(
-            StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)),
-            "");
+        ExpectGammaReportedOnce(m, held, before, 3045, "eseguire di nuovo l'aggiornamento");
+        EXPECT_NE(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(kGammaCont)), "");
 
         holder->Stop();
         const Outcome next = m.Update();
         EXPECT_EQ(next.status, 0) << next.log;
         EXPECT_NE(next.entry("ditta Gamma.ini database " + kGammaCont + " aggiornato"), -1) << next.log;
-        EXPECT_EQ(
-            StructureDifferences(m.Schema((ReleaseFolder() / "CONT32.MDB").string()), m.Schema(kGammaCont)),
-            "");
+        EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(kGammaCont)), "");
     }
 }
 
@@ -163,23 +116,14 @@ TEST(E2eSharing, AnArchiveThatIsNotADatabaseIsOneReportWithoutACascade) {
     const std::string text = "Questo file non e' un archivio.\r\n";
     m.write(kGammaCont, text);
     const Outcome o = m.Update();
-    ExpectGammaReportedOnce(m, o, text, 3343);
+    ExpectGammaReportedOnce(m, o, text, 3343, "eseguire di nuovo l'aggiornamento");
     for (const Box& b : o.boxes)
         EXPECT_EQ(b.text.find("Variabile oggetto"), std::string::npos) << b.text;
 }
 
 TEST(E2eSharing, ADataFolderOnAShareNamedByItsWindowsName) {
     Machine m("old");
-    const std::string share = "\\\\SERVER\\dati\\ZU";
-    const fs::path mount = m.root() / "unc" / "server" / "dati";
-    fs::create_directories(mount);
-    fs::rename(m.root() / "drive_c" / "ZU", mount / "ZU");
-    m.write("C:\\WINDOWS\\dir.txt", share + "\r\n");
-    // Beta's INI names its archives by full path, as an office that moved its data would have rewritten it.
-    std::string beta = m.read(share + "\\ledrana\\Beta.ini");
-    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
-        beta.replace(at, 5, share);
-    m.write(share + "\\ledrana\\Beta.ini", beta);
+    const std::string share = m.MoveDataToShare();
 
     const Outcome o = m.Update();
     EXPECT_EQ(o.status, 0) << o.log;
@@ -189,9 +133,7 @@ TEST(E2eSharing, ADataFolderOnAShareNamedByItsWindowsName) {
             EXPECT_NE(o.entry("ditta " + std::string(company) + ".ini database " + path + " aggiornato"), -1)
                 << path << "\n"
                 << o.log;
-            EXPECT_EQ(StructureDifferences(m.Schema((ReleaseFolder() / archive).string()), m.Schema(path)),
-                      "")
-                << path;
+            EXPECT_EQ(StructureDifferences(m.Schema(Release(archive)), m.Schema(path)), "") << path;
         }
     }
     // Beta's paths come from its INI, upper-cased as every INI value.

@@ -11,13 +11,6 @@
 namespace ledrana::e2e {
 namespace {
 
-const std::string kData = "C:\\ZU";
-const std::string kFailed = "Aggiornamento NON eseguito completamente";
-
-std::string ReleaseBytes(const std::string& name) {
-    return ledrana::testing::TempPrefix::get(ReleaseFolder() / name);
-}
-
 // The failure end: the stop's own report as the last box but one, then the final line and box, nothing
 // asked; the bar stays where it was.
 void ExpectFailureEnd(const Outcome& o, const std::string& report) {

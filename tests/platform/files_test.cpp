@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/child.h"
 #include "platform/notices.h"
 #include "platform/runlock.h"
 
@@ -10,7 +11,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -203,23 +203,15 @@ TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
     EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
     EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
 
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
-        const std::string seen = std::to_string(static_cast<int>(other.state())) + "|" +
-                                 other.holder().computer + "|" + other.holder().user + "|" +
-                                 other.holder().since;
-        (void)!::write(fds[1], seen.data(), seen.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    char buf[512] = {};
-    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
-    ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
-    const std::string seen(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::string seen = RunInChild(
+                                 [] {
+                                     const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
+                                     return std::to_string(static_cast<int>(other.state())) + "|" +
+                                            other.holder().computer + "|" + other.holder().user + "|" +
+                                            other.holder().since;
+                                 },
+                                 std::chrono::seconds(30))
+                                 .answer;
     EXPECT_EQ(
         seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
         0u)
@@ -355,22 +347,14 @@ TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
                  up = up.parent_path())
                 ::chmod(up.c_str(), 0755);
             ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                int code = 1;
-                if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-                    try {
-                        w.write("C:\\zu\\chiusa\\dentro.ini");
-                        code = 0;
-                    } catch (const Error&) {
-                        code = 2;
-                    }
-                }
-                ::_exit(code);
-            }
-            int status = 0;
-            ::waitpid(pid, &status, 0);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << w.what;
+            const ChildOutcome done = RunInChild(
+                [&] {
+                    if (::setgid(65534) != 0 || ::setuid(65534) != 0) return std::string("not another user");
+                    w.write("C:\\zu\\chiusa\\dentro.ini");
+                    return std::string("written");
+                },
+                std::chrono::seconds(30));
+            EXPECT_EQ(done.answer, "written") << w.what;
         } else {
             w.write("C:\\zu\\chiusa\\dentro.ini");
         }

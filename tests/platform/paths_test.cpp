@@ -24,6 +24,20 @@ int errorOf(const std::string& windowsPath) {
     return 0;
 }
 
+// A Windows path, and its host path or, when that is empty, the error number it gives.
+struct Spelling {
+    std::string windows, host;
+    int number;
+};
+void ExpectHostPaths(const std::vector<Spelling>& cases) {
+    for (const Spelling& k : cases) {
+        EXPECT_EQ(errorOf(k.windows), k.number) << k.windows;
+        if (k.number == 0) {
+            EXPECT_EQ(HostPath(k.windows), k.host) << k.windows;
+        }
+    }
+}
+
 } // namespace
 
 TEST(Paths, OneFolderUnderThreeSpellings) {
@@ -69,10 +83,7 @@ TEST(Paths, EverySpellingReachesOneOfSeveralCaseVariants) {
 TEST(Paths, DotsDrivesAndErrorNumbers) {
     TempPrefix p;
     const std::string c = p.driveC().string();
-    struct Case {
-        std::string windows, host; // host "": the error below
-        int number;
-    } cases[] = {
+    ExpectHostPaths({
         {"C:\\WINDOWS\\Start Menu\\Programs\\..\\..\\Desktop", c + "/WINDOWS/Desktop", 0},
         {"C:\\windows\\.\\desktop", c + "/WINDOWS/Desktop", 0},
         {"C:\\..\\..\\WINDOWS", c + "/WINDOWS", 0},
@@ -89,13 +100,7 @@ TEST(Paths, DotsDrivesAndErrorNumbers) {
         {"C:\\a\\b?", "", kErrBadFileName},
         {"C:\\a:b", "", kErrBadFileName},
         {"C:\\zu\\a|b.ini", "", kErrBadFileName},
-    };
-    for (const Case& k : cases) {
-        EXPECT_EQ(errorOf(k.windows), k.number) << k.windows;
-        if (k.number == 0) {
-            EXPECT_EQ(HostPath(k.windows), k.host) << k.windows;
-        }
-    }
+    });
 }
 
 TEST(Paths, OtherDrivesThroughDosDevices) {
@@ -115,28 +120,20 @@ TEST(Paths, SharesByTheirWindowsName) {
     fs::create_directories(mount / "ZU" / "Ledrana");
     fs::create_directories(p.root() / "altrove" / "Archivi");
     fs::create_directory_symlink(p.root() / "altrove", p.root() / "unc" / "Server" / "vecchi");
-    struct Case {
-        std::string windows;
-        fs::path host; // empty: the error below
-        int number;
-    } cases[] = {
-        {"\\\\SERVER\\dati\\ZU", mount / "ZU", 0},
-        {"\\\\server\\DATI\\zu\\ledrana\\Ditta.ini", mount / "ZU" / "Ledrana" / "Ditta.ini", 0},
-        {"//Server/dati/ZU/", mount / "ZU", 0},
-        {"\\\\SERVER\\dati\\..\\..\\ZU", mount / "ZU", 0}, // ".." stops at the share
-        {"\\\\SERVER\\VECCHI\\archivi", p.root() / "unc" / "Server" / "vecchi" / "Archivi", 0}, // a link
-        {"\\\\SERVER\\dati", mount, 0},
-        {"\\\\SERVER\\altri\\ZU", {}, kErrPathNotFound}, // a share not mounted
-        {"\\\\ALTRO\\dati\\ZU", {}, kErrPathNotFound},   // a server without shares here
-        {"\\\\SERVER", {}, kErrPathNotFound},
-        {"\\\\SERVER\\da?ti", {}, kErrBadFileName},
-    };
-    for (const Case& k : cases) {
-        EXPECT_EQ(errorOf(k.windows), k.number) << k.windows;
-        if (k.number == 0) {
-            EXPECT_EQ(HostPath(k.windows), k.host.string()) << k.windows;
-        }
-    }
+    const std::string zu = (mount / "ZU").string();
+    ExpectHostPaths({
+        {"\\\\SERVER\\dati\\ZU", zu, 0},
+        {"\\\\server\\DATI\\zu\\ledrana\\Ditta.ini", zu + "/Ledrana/Ditta.ini", 0},
+        {"//Server/dati/ZU/", zu, 0},
+        {"\\\\SERVER\\dati\\..\\..\\ZU", zu, 0}, // ".." stops at the share
+        {"\\\\SERVER\\VECCHI\\archivi", (p.root() / "unc" / "Server" / "vecchi" / "Archivi").string(),
+         0}, // a link
+        {"\\\\SERVER\\dati", mount.string(), 0},
+        {"\\\\SERVER\\altri\\ZU", "", kErrPathNotFound}, // a share not mounted
+        {"\\\\ALTRO\\dati\\ZU", "", kErrPathNotFound},   // a server without shares here
+        {"\\\\SERVER", "", kErrPathNotFound},
+        {"\\\\SERVER\\da?ti", "", kErrBadFileName},
+    });
     EXPECT_TRUE(FolderExists("\\\\server\\dati\\zu"));
     EXPECT_FALSE(FolderExists("\\\\server\\altri\\zu"));
     WriteOneLine("\\\\SERVER\\DATI\\ZU\\prova.txt", "x");
