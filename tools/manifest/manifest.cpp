@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #include <sstream>
 
@@ -106,6 +107,26 @@ dao::Database BuildFromManifest(dao::DBEngine& engine, const std::string& manife
     structure();
     db.CommitTrans();
     return db;
+}
+
+// Every text and memo field accepts zero-length text, as earlier updates left them, except the
+// fields named in `except` ("TABLE.FIELD", upper case), which the next update has to change.
+void AllowZeroLength(dao::Database& db, const std::vector<std::string>& except) {
+    dao::TableDefs tables = db.TableDefs();
+    for (int t = 0; t < tables.Count(); ++t) {
+        dao::TableDef td = tables[t];
+        if (td.Attributes() != 0) continue;
+        dao::Fields fields = td.Fields();
+        for (int f = 0; f < fields.Count(); ++f) {
+            dao::Field field = fields[f];
+            if (field.Type() != dao::dbText && field.Type() != dao::dbMemo) continue;
+            const std::string name = UCase(td.Name() + "." + field.Name());
+            bool skip = false;
+            for (const auto& e : except)
+                skip = skip || e == name;
+            if (!skip) field.SetAllowZeroLength(true);
+        }
+    }
 }
 
 } // namespace ledrana::manifest

@@ -27,4 +27,12 @@ dao::Database BuildFromManifest(dao::DBEngine& engine, const std::string& manife
                                 bool withDemo,
                                 const std::function<void(dao::Database&)>& afterStructure = {});
 
+// Every text and memo field of the user's tables accepts zero-length text, as earlier updates left them,
+// except the fields named in `except` ("TABLE.FIELD", upper case), which the next update has to change.
+void AllowZeroLength(dao::Database& db, const std::vector<std::string>& except);
+
+// The text fields that version 027 left without zero-length permission.
+inline const std::vector<std::string> kStrictFields027 = {"CLIENTI.RAGSOC", "PIANOCONTI.DESCRIZIONE",
+                                                          "PRODOTTI.DESCRIZIONE", "BANCHE.DESCRIZIONE"};
+
 } // namespace ledrana::manifest

@@ -121,26 +121,6 @@ std::string OldShortcuts() {
 
 // ---- archives ----
 
-// Every text and memo field accepts zero-length text, as earlier updates left them, except the
-// fields named in `except` ("TABLE.FIELD", upper case), which the next update has to change.
-void AllowZeroLength(dao::Database& db, const std::vector<std::string>& except) {
-    dao::TableDefs tables = db.TableDefs();
-    for (int t = 0; t < tables.Count(); ++t) {
-        dao::TableDef td = tables[t];
-        if (td.Attributes() != 0) continue;
-        dao::Fields fields = td.Fields();
-        for (int f = 0; f < fields.Count(); ++f) {
-            dao::Field field = fields[f];
-            if (field.Type() != dao::dbText && field.Type() != dao::dbMemo) continue;
-            const std::string name = UCase(td.Name() + "." + field.Name());
-            bool skip = false;
-            for (const auto& e : except)
-                skip = skip || e == name;
-            if (!skip) field.SetAllowZeroLength(true);
-        }
-    }
-}
-
 struct Archives {
     std::string manifestDir; // host folder of CONT32*.manifest and SCAD32*.manifest
     std::string suffix;      // "" for the models, "-027" for version 027
@@ -156,7 +136,7 @@ std::int64_t Size(const std::string& path) {
 std::string MakeCompany(dao::DBEngine& engine, const Archives& from, const CompanySpec& spec,
                         const std::string& cont, const std::string& scad, const std::string& password,
                         const std::function<void(dao::Database&)>& lastTouch = {}) {
-    auto structure = [&](dao::Database& db) { AllowZeroLength(db, from.strictFields); };
+    auto structure = [&](dao::Database& db) { manifest::AllowZeroLength(db, from.strictFields); };
     dao::Database db = BuildFromManifest(engine, from.manifestDir + "/CONT32" + from.suffix + ".manifest",
                                          cont, from.withDemo, structure);
     db.BeginTrans();
@@ -235,10 +215,7 @@ CompanySpec Spec(const std::string& name, std::uint64_t seed, std::vector<int> y
 
 // Alfa, Beta and Gamma of version 027 (and the old demo company). `alfaLines` > 0 makes Alfa large.
 std::string OldCompanies(dao::DBEngine& engine, const Options& o, std::int64_t alfaLines) {
-    Archives from{o.schemaDir,
-                  "-027",
-                  false,
-                  {"CLIENTI.RAGSOC", "PIANOCONTI.DESCRIZIONE", "PRODOTTI.DESCRIZIONE", "BANCHE.DESCRIZIONE"}};
+    Archives from{o.schemaDir, "-027", false, manifest::kStrictFields027};
     std::string summary;
 
     CompanySpec alfa = Spec("Alfa", 11, {2009, 2010}, {{2009, "027"}, {2010, "027"}}, "20");
