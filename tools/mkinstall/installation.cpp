@@ -10,6 +10,7 @@
 #include "tools/mkinstall/sample_data.h"
 
 #include <functional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace ledrana::mkinstall {
@@ -401,10 +402,14 @@ std::string MakeInstallation(const Options& o) {
                                 "# Risposte per aggiorna-batch --answers: la password della ditta Beta\n"
                                 "if Ditta: Beta -> text:" +
                                     std::string(kBetaPassword) + "\n");
+        // It holds a password: the user's own.
+        ::chmod(platform::HostPath(prefix + "\\risposte.txt").c_str(), 0600);
         leggimi += "Esecuzione non presidiata: aggiorna-batch --answers " + platform::Prefix() +
                    "/risposte.txt (la password " + kBetaPassword + " della ditta Beta)\n";
     }
     platform::WriteAllBytes(prefix + "\\LEGGIMI.txt", leggimi + "\n" + summary);
+    if (protetta)
+        ::chmod(platform::HostPath(prefix + "\\LEGGIMI.txt").c_str(), 0600); // it names the password
     return summary;
 }
 
