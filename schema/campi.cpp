@@ -43,14 +43,6 @@ bool HaCampo(const dao::TableDef& TD2, const std::string& nome) {
     }
 }
 
-std::vector<std::string> CampiIndice(const dao::Index& ix) {
-    std::vector<std::string> campi;
-    const dao::Fields f = ix.Fields();
-    for (int j = 0; j < f.Count(); ++j)
-        campi.push_back(f[j].Name());
-    return campi;
-}
-
 // The fields that name a row in the reports and in the journal: the primary key of the archive's table,
 // else the model's, else the first unique index of the archive's table, else the model's; only indexes whose
 // fields the archive has all of and that do not hold `senza` (a counter about to be numbered anew cannot name
@@ -61,7 +53,7 @@ std::vector<std::string> CampiChiave(const dao::TableDef& TD1, const dao::TableD
         for (int i = 0; i < indici.Count(); ++i) {
             const dao::Index ix = indici[i];
             if (primario ? !ix.Primary() : !ix.Unique()) continue;
-            std::vector<std::string> campi = CampiIndice(ix);
+            std::vector<std::string> campi = IndexFieldNames(ix);
             bool adatti = !campi.empty();
             for (const std::string& c : campi)
                 adatti = adatti && HaCampo(TD2, c) && !(senza.size() && SameName(c, senza));
@@ -90,7 +82,7 @@ std::vector<IndiceUnico> IndiciUnici(const dao::TableDef& TD1, const dao::TableD
     for (int i = 0; i < indici.Count(); ++i) {
         const dao::Index ix = indici[i];
         if (!ix.Primary() && !ix.Unique()) continue;
-        std::vector<std::string> campi = CampiIndice(ix);
+        std::vector<std::string> campi = IndexFieldNames(ix);
         bool conN = false, tutti = true;
         for (const std::string& c : campi) {
             conN = conN || SameName(c, N);

@@ -7,6 +7,7 @@
 #include "dao/functions.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "schema/helpers.h"
 
 namespace ledrana::schema_detail {
 
@@ -140,20 +141,8 @@ std::string Csv(const std::string& s) {
     return out + "\"";
 }
 
-std::string DueCifre(int n) {
-    return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
-// "Cont32_conversioni_20261207-021901.csv" beside "...\Cont32.mdb".
 std::string NomeDiario(const std::string& archivio) {
-    const std::size_t barra = archivio.find_last_of("\\/");
-    const std::string cartella = barra == std::string::npos ? "" : archivio.substr(0, barra + 1);
-    std::string nome = barra == std::string::npos ? archivio : archivio.substr(barra + 1);
-    const std::size_t punto = nome.rfind('.');
-    if (punto != std::string::npos && punto > 0) nome.erase(punto);
-    const dao::vb::CivilDate t = dao::vb::SplitDayNumber(dao::vb::NowDayNumber());
-    return cartella + nome + "_conversioni_" + std::to_string(t.year) + DueCifre(t.month) + DueCifre(t.day) +
-           "-" + DueCifre(t.hour) + DueCifre(t.minute) + DueCifre(t.second) + ".csv";
+    return schema_detail::TimestampedSibling(archivio, "_conversioni_", ".csv");
 }
 
 } // namespace

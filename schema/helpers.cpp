@@ -1,5 +1,6 @@
 #include "schema/helpers.h"
 
+#include "dao/functions.h"
 #include "platform/text.h"
 #include "window/run_log.h"
 
@@ -26,6 +27,27 @@ void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, st
     MemLog(w, text, true);
     w.runReport.Change(w.NomeDb2, ChangeKind::ChangeRefused, "", std::string(object), text);
     w.ErroreConfronto = vbTrue;
+}
+
+std::string TimestampedSibling(const std::string& archive, const std::string& tag,
+                               const std::string& ending) {
+    const auto twoDigits = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    const std::size_t slash = archive.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? archive : archive.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    const dao::vb::CivilDate t = dao::vb::SplitDayNumber(dao::vb::NowDayNumber());
+    return folder + name + tag + std::to_string(t.year) + twoDigits(t.month) + twoDigits(t.day) + "-" +
+           twoDigits(t.hour) + twoDigits(t.minute) + twoDigits(t.second) + ending;
+}
+
+std::vector<std::string> IndexFieldNames(const dao::Index& ix) {
+    std::vector<std::string> names;
+    const dao::Fields f = ix.Fields();
+    for (int j = 0; j < f.Count(); ++j)
+        names.push_back(f[j].Name());
+    return names;
 }
 
 } // namespace ledrana::schema_detail

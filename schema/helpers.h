@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dao/dao.h"
 #include "platform/error.h"
@@ -31,5 +32,12 @@ std::string VbStr(int number);
 // write theirs: "Funz. " + procedure, LF, number, blank, description, LF and the object ("tabella X").
 // Logged with a message box; sets the comparison failure flag.
 void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, std::string_view object);
+
+// A file beside the archive named after it and the time of the call: "...\Cont32" + tag + "20261207-021901"
+// + ending, beside "...\Cont32.mdb".
+std::string TimestampedSibling(const std::string& archive, const std::string& tag, const std::string& ending);
+
+// The names of an index's fields, in the index's order.
+std::vector<std::string> IndexFieldNames(const dao::Index& ix);
 
 } // namespace ledrana::schema_detail

@@ -24,22 +24,11 @@ namespace {
 
 const char* const kQueryTable = "Query_rimosse";
 
-std::string TwoDigits(int n) {
-    return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
 // "...\Cont32_rimossi_20261207-021901.mdb" beside "...\Cont32.mdb"; "_2", "_3"... before ".mdb" for the
 // n-th try when the name is taken.
 std::string RecoveryName(const std::string& archive, int attempt) {
-    const std::size_t slash = archive.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? "" : archive.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? archive : archive.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
-    const dao::vb::CivilDate t = dao::vb::SplitDayNumber(dao::vb::NowDayNumber());
-    return folder + name + "_rimossi_" + std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day) +
-           "-" + TwoDigits(t.hour) + TwoDigits(t.minute) + TwoDigits(t.second) +
-           (attempt > 1 ? "_" + std::to_string(attempt) : "") + ".mdb";
+    return schema_detail::TimestampedSibling(archive, "_rimossi_",
+                                             (attempt > 1 ? "_" + std::to_string(attempt) : "") + ".mdb");
 }
 
 // The password that opened the archive ("" when none).
@@ -169,14 +158,6 @@ dao::Field CopyOfField(dao::TableDef& td, const dao::Field& f, const std::string
     return copy;
 }
 
-std::vector<std::string> IndexFields(const dao::Index& ix) {
-    std::vector<std::string> names;
-    const dao::Fields f = ix.Fields();
-    for (int j = 0; j < f.Count(); ++j)
-        names.push_back(f[j].Name());
-    return names;
-}
-
 // The fields that name a row of T2 without `field`'s help: its primary key, else its first unique index
 // (an index that holds `field` still names the row: its other fields go with the value); none for a table
 // without either.
@@ -185,7 +166,7 @@ std::vector<std::string> RowKey(const dao::TableDef& T2) {
     for (const bool primary : {true, false}) {
         for (int i = 0; i < indexes.Count(); ++i) {
             const dao::Index ix = indexes[i];
-            if (primary ? ix.Primary() : ix.Unique()) return IndexFields(ix);
+            if (primary ? ix.Primary() : ix.Unique()) return schema_detail::IndexFieldNames(ix);
         }
     }
     return {};
@@ -250,7 +231,7 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
         for (int i = 0; i < indexes.Count(); ++i) {
             const dao::Index ix = indexes[i];
             dao::Index index = appended.CreateIndex(ix.Name());
-            for (const std::string& n : IndexFields(ix))
+            for (const std::string& n : schema_detail::IndexFieldNames(ix))
                 index.Fields().Append(index.CreateField(n));
             index.SetPrimary(ix.Primary());
             index.SetUnique(ix.Unique());
