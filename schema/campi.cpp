@@ -335,7 +335,8 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
-        w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N);
+        // The rows take the converted values at the compaction that follows the comparison.
+        w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N, dao::dbDeferWrite);
         if (daEsaminare) Esamina(esame, w.Db2, T, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
         TD2.Fields().Delete(N);
