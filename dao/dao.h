@@ -37,6 +37,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ledrana::dao {
@@ -297,11 +298,12 @@ public:
     // without a primary key and for an attached one.
     std::int64_t NullKeyRows() const;
     bool Updatable() const;
-    // Every Null of `field` becomes `value`, as saving the value into each such row through a recordset
-    // would make it, without writing a row; the number of values completed. -1, with nothing changed, where
-    // a save could be refused (a unique index over the field, a validation rule, a value the field does not
-    // take): the caller then saves row by row.
-    std::int64_t FillNulls(std::string_view field, const Variant& value);
+    // For each (field, value): every Null of the field becomes the value, as saving it into each such row
+    // through a recordset would make it, without writing a row (the rows take it at the next compaction);
+    // the number of values completed. -1, with nothing changed, for a field where a save could be refused
+    // (a unique index over it, a validation rule, a value it does not take): the caller saves those row by
+    // row. The Nulls of all the fields are counted in one read of the table.
+    std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
 
     dao::Fields Fields() const;
     dao::Indexes Indexes() const;

@@ -146,31 +146,47 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     return rows;
 }
 
-std::int64_t FillNulls(Connection& c, std::string_view table, std::string_view field, const Variant& value) {
+std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
+                                    const std::vector<std::pair<std::string, Variant>>& fields) {
+    std::vector<std::int64_t> filled(fields.size(), -1);
     TableState* t = LocalTable(c, table);
-    if (!t || HasValidationRules(*t)) return -1;
-    FieldDef* f = t->FindField(field);
-    if (!f) return -1;
-    for (const IndexDef& ix : t->indexes)
-        if ((ix.unique || ix.primary) && Holds(ix, f->name)) return -1;
-    Variant stored;
-    try {
-        stored = ToStorage(value, *f);
-    } catch (const Error&) {
-        return -1;
+    if (!t || HasValidationRules(*t)) return filled;
+    // The fields whose saves could not be refused, each with its value as stored.
+    std::vector<std::pair<std::size_t, Variant>> taken;
+    std::string counts;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldDef* f = t->FindField(fields[i].first);
+        if (!f || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+                return (ix.unique || ix.primary) && Holds(ix, f->name);
+            }))
+            continue;
+        Variant stored;
+        try {
+            stored = ToStorage(fields[i].second, *f);
+        } catch (const Error&) {
+            continue;
+        }
+        if (stored.IsNull()) continue;
+        if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
+            stored.kind() == Variant::Kind::String && stored.RawString().empty())
+            continue;
+        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
+        taken.emplace_back(i, std::move(stored));
     }
-    if (stored.IsNull()) return -1;
-    if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
-        stored.kind() == Variant::Kind::String && stored.RawString().empty())
-        return -1;
-    sqlite3_stmt* s =
-        c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + " WHERE " + QuoteName(f->name) + " IS NULL");
-    std::int64_t nulls = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    if (taken.empty()) return filled;
+    // The Nulls of every field in one read of the table.
+    sqlite3_stmt* s = c.Prepare("SELECT 0" + counts + " FROM " + QuoteName(t->name));
+    if (sqlite3_step(s) == SQLITE_ROW)
+        for (std::size_t k = 0; k < taken.size(); ++k)
+            filled[taken[k].first] = sqlite3_column_int64(s, static_cast<int>(k + 1));
     sqlite3_reset(s);
-    if (nulls == 0) return 0;
-    const std::string literal = Literal(c, stored);
-    Redefine(c, *t, *f, [&](const std::string& old) { return "coalesce(" + old + ", " + literal + ")"; });
-    return nulls;
+    for (const auto& [i, stored] : taken) {
+        if (filled[i] <= 0) continue;
+        const std::string literal = Literal(c, stored);
+        Redefine(c, *t, *t->FindField(fields[i].first),
+                 [&](const std::string& old) { return "coalesce(" + old + ", " + literal + ")"; });
+    }
+    return filled;
 }
 
 void WriteDeferred(Connection& c, std::string_view table) {

@@ -336,10 +336,12 @@ std::string IndexSql(const TableState& t, const IndexDef& ix);
 // index holds, in a table without validation rules: the rows it changes; -1 (nothing done) otherwise.
 std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
                          std::string_view source);
-// Every Null of the field becomes `value`, as a recordset's save of the value into each such row would
-// make it, for a field that no unique index holds, in a table without validation rules, with a value the
-// field accepts. The number of values completed, or -1 (nothing done) when the saves could be refused.
-std::int64_t FillNulls(Connection& c, std::string_view table, std::string_view field, const Variant& value);
+// For each (field, value): every Null of the field becomes the value, as a recordset's save of the value
+// into each such row would make it, for a field that no unique index holds, in a table without validation
+// rules, with a value the field accepts. The numbers of values completed, -1 (nothing done) for a field
+// whose saves could be refused. One read of the table counts the Nulls of every field.
+std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
+                                    const std::vector<std::pair<std::string, Variant>>& fields);
 // Writes the table's waiting values into its rows and builds its waiting indexes: the first row write
 // into a table does this first.
 void WriteDeferred(Connection& c, std::string_view table);

@@ -161,14 +161,14 @@ std::int64_t TableDef::NullKeyRows() const {
     return n;
 }
 
-std::int64_t TableDef::FillNulls(std::string_view field, const Variant& value) {
+std::vector<std::int64_t> TableDef::FillNulls(const std::vector<std::pair<std::string, Variant>>& fields) {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) ThrowJet(3219);
     Connection& c = t.db->C();
     c.CheckFresh();
     const std::string table = t.State().name;
-    std::int64_t filled = -1;
-    c.Ddl([&] { filled = detail::FillNulls(c, table, field, value); });
+    std::vector<std::int64_t> filled;
+    c.Ddl([&] { filled = detail::FillNulls(c, table, fields); });
     return filled;
 }
 

@@ -151,11 +151,16 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
             for (std::int16_t i = 0; i < campi.Count(); ++i)
                 elenco.emplace_back(campi[i].Name(), campi[i].Type());
             rs.Close();
+            std::vector<std::pair<std::string, dao::Variant>> neutri;
+            for (const auto& [nome, tipo] : elenco)
+                if (!ValoreNeutro(tipo).IsEmpty()) neutri.emplace_back(nome, ValoreNeutro(tipo));
+            const std::vector<std::int64_t> fatti = TD2.FillNulls(neutri);
             for (const auto& [nome, tipo] : elenco) {
-                const dao::Variant neutro = ValoreNeutro(tipo);
-                const std::int64_t fatti = neutro.IsEmpty() ? -1 : TD2.FillNulls(nome, neutro);
-                if (fatti > 0) completed[nome] += fatti;
-                if (fatti < 0) restanti += (restanti.empty() ? "[" : " or [") + nome + "] is null";
+                std::int64_t n = -1;
+                for (std::size_t k = 0; k < neutri.size(); ++k)
+                    if (neutri[k].first == nome) n = fatti[k];
+                if (n > 0) completed[nome] += n;
+                if (n < 0) restanti += (restanti.empty() ? "[" : " or [") + nome + "] is null";
             }
         }
         if (!restanti.empty()) {

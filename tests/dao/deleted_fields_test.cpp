@@ -240,14 +240,15 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (7, NULL, 1, NULL)");
     db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (8, NULL, 2, NULL)");
     TableDef td = db_.TableDefs()["T"];
-    EXPECT_EQ(td.FillNulls("C", Variant("")), -1); // C takes no zero-length text: the saves would fail
+    using Counts = std::vector<std::int64_t>;
+    // C takes no zero-length text: its saves would fail.
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}, {"Nessuno", Variant(1)}}), (Counts{-1, -1}));
     td.Fields()["C"].SetAllowZeroLength(true);
-    EXPECT_EQ(td.FillNulls("C", Variant("")), 2);
-    EXPECT_EQ(td.FillNulls("C", Variant("")), 0);
-    EXPECT_EQ(td.FillNulls("A", Variant("n")), 2); // an index that is not unique waits for the values
-    // Every index of a table with computed fields waits, the unique one checked at once on the values read.
+    // A field of a unique index is left to the row-by-row saves.
     db_.Execute("CREATE UNIQUE INDEX IxB ON T (B)");
-    EXPECT_EQ(td.FillNulls("B", Variant(0)), -1);
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}, {"A", Variant("n")}, {"B", Variant(0)}, {"Id", Variant(0)}}),
+              (Counts{2, 2, -1, 0}));
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
     EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id,A,C:6|a0|c;7|n|;8|n|;");
     // What the file holds once the engine has committed its grouped writes.
     const auto indexes = [&] {
@@ -258,12 +259,14 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
                    "pragma_table_xinfo('T') WHERE hidden = 2 AND name NOT LIKE '~%') FROM (SELECT name FROM "
                    "sqlite_schema WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)");
     };
-    EXPECT_EQ(indexes(), std::vector<std::string>{" 2"});
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
+    // Every index created on a table with computed fields waits, a unique one checked at once on the values.
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxC ON T (C)"); }), 3022);
     db_.Execute("CREATE UNIQUE INDEX IxId ON T (Id)");
-    EXPECT_EQ(indexes(), std::vector<std::string>{" 2"});
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
 
-    // A walk that saves rows through a recordset: the first save stores the values, the walk goes on.
+    // A walk that saves rows through a recordset: a field that no computation reads is written as it is,
+    // the computations go on waiting; a computed field saved stores the table's values first.
     Recordset rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 5");
     int walked = 0;
     for (; !rs.Eof(); rs.MoveNext(), ++walked) {
@@ -273,14 +276,23 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     }
     rs.Close();
     EXPECT_EQ(walked, 4);
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
+    rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 7");
+    rs.Edit();
+    rs.Fields()["C"].SetValue("w");
+    rs.Update();
+    rs.MoveNext();
+    rs.Edit();
+    rs.Fields()["B"].SetValue(1002);
+    rs.Update();
+    rs.Close();
     EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxA,T.IxB,T.IxId 0"});
     EXPECT_EQ(Rows(db_, "SELECT Id, A, B, C FROM T WHERE Id >= 5"),
-              "Id,A,B,C:5|a2|1105|c;6|a0|1106|c;7|n|1001|;8|n|1002|;");
+              "Id,A,B,C:5|a2|1105|c;6|a0|1106|c;7|n|1001|w;8|n|1002|;");
     EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (8, 5)", dbFailOnError); }), 3022);
     // A new row's Null stays Null.
     db_.Execute("INSERT INTO T (Id, B) VALUES (9, 5)");
     EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A,C:null|null;");
 }
-
 } // namespace
 } // namespace ledrana::dao::testing
