@@ -13,7 +13,7 @@
 #include <new>
 #include <span>
 
-#include "dao/dao.h"
+#include "dao/constants.h"
 #include "dao/functions.h"
 #include "dao/functions_internal.h"
 #include "dao/jetsql.h"

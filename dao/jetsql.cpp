@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "dao/dao.h"
+#include "dao/constants.h"
 #include "dao/jetsql_parser.h"
 #include "platform/text.h"
 

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "dao/dao.h"
 #include "dao/functions.h"
 #include "dao/functions_internal.h"
 #include "dao/jetsql_internal.h"
+#include "dao/messages.h"
 #include "platform/vb_errors.h"
 
 namespace ledrana::dao::jetsql {

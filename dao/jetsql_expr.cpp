@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "dao/dao.h"
+#include "dao/constants.h"
 #include "dao/jetsql_parser.h"
 
 namespace ledrana::dao::jetsql {
