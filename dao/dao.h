@@ -31,6 +31,7 @@
 // CompactDatabase and Reserve.
 
 #include "dao/constants.h"
+#include "dao/jet_import_report.h"
 #include "dao/messages.h"
 #include "dao/variant.h"
 
@@ -552,6 +553,17 @@ public:
 
 private:
     std::shared_ptr<EngineShared> shared_;
+    friend JetImportReport ImportJetFile(DBEngine& engine, const std::string& source,
+                                         const std::string& destination, const std::string& shownName);
 };
+
+// Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,
+// which is only read, in a child process of its own; shownName names the source in error descriptions
+// (dao/jet_import.h tells what the archive holds and the errors).
+JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
+                              const std::string& shownName);
+
+// True when the file at a host path is a Jet or ACE file (by its header): one OpenDatabase converts first.
+bool IsJetFile(const std::string& host);
 
 } // namespace ledrana::dao

@@ -1,7 +1,7 @@
 // DBEngine and Database: opening, creating and compacting files, passwords, transactions.
 
+#include "dao/engine_jet.h"
 #include "dao/internal.h"
-#include "dao/jet_import.h"
 #include "dao/jetsql.h"
 #include "platform/files.h"
 #include "platform/newfile.h"

@@ -586,15 +586,15 @@ std::string JetFilePassword(const std::string& source) {
 namespace {
 
 // The conversion itself, in the process that calls it.
-JetImportReport ImportHere(DBEngine& engine, const std::string& source, const std::string& destination,
+JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, const std::string& destination,
                            const std::string& shownName) {
     jet::File file(source, shownName);
     JetImportReport report;
     const std::string password = JetFilePassword(source);
     report.password = !password.empty();
-    Database db = engine.CreateDatabase(destination, password.empty() ? std::string() : ";pwd=" + password);
+    auto db = engine.CreateDatabase(destination, password.empty() ? std::string() : ";pwd=" + password);
     try {
-        Connection& c = db.impl()->C();
+        Connection& c = db->C();
         // The new file is not anybody's archive until it is checked and put in place (ReplaceFile puts it
         // on disk then): its many small commits need not each wait for the disk.
         c.Exec("PRAGMA synchronous=OFF");
@@ -626,11 +626,11 @@ JetImportReport ImportHere(DBEngine& engine, const std::string& source, const st
         for (const auto& l : file.LinkedTables())
             CreateLinkedTable(c, l, report.notes);
         CreateQueries(file, c, report);
-        db.Close();
+        db->Close();
     } catch (...) {
-        if (db.IsOpen()) {
+        if (db->IsOpen()) {
             try {
-                db.Close();
+                db->Close();
             } catch (const Error&) {
             }
         }
@@ -723,7 +723,7 @@ Message ErrorMessage(int number, const std::string& description) {
 }
 
 // The reader's work in its child process: the conversion, and its report or error as a message.
-std::string ReadInChild(DBEngine& engine, const std::string& source, const std::string& destination,
+std::string ReadInChild(ArchiveEngine& engine, const std::string& source, const std::string& destination,
                         const std::string& shownName) {
     try {
         return ReportMessage(ImportHere(engine, source, destination, shownName)).bytes();
@@ -752,8 +752,8 @@ void RemoveIfPresent(const std::string& host) {
 
 } // namespace
 
-JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
-                              const std::string& shownName) {
+JetImportReport ImportJetFile(ArchiveEngine& engine, const std::string& source,
+                              const std::string& destination, const std::string& shownName) {
     std::int64_t size = 0;
     try {
         size = platform::FileLen(platform::WindowsPath(source));
@@ -811,7 +811,7 @@ namespace {
 
 // Converts the Jet file at `host` into an archive at `target` (host path) and checks the row count of every
 // table in it. The partial target is removed on failure.
-JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const std::string& target,
+JetImportReport ConvertAndCheck(ArchiveEngine& engine, const std::string& host, const std::string& target,
                                 const std::string& shown, const std::string& password) {
     const std::string win = platform::WindowsPath(target);
     // Left by a conversion that was cut short (its journal too: SQLite would replay it into the new file).
@@ -824,15 +824,15 @@ JetImportReport ConvertAndCheck(DBEngine& engine, const std::string& host, const
         return ImportJetFile(engine, host, target, shown);
     }();
     try {
-        Database db = engine.OpenDatabase(target, false, true, ";pwd=" + password);
+        auto db = engine.OpenDatabase(target, ";pwd=" + password);
         for (const auto& t : report.tables) {
-            const std::int64_t n = db.TableDefs()[t.name].RecordCount();
+            const std::int64_t n = db->RecordCount(t.name);
             if (n != t.rows)
                 throw Error(3049, "Il database '" + shown + "' non è stato convertito: la tabella " + t.name +
                                       " ha " + std::to_string(n) + " righe invece di " +
                                       std::to_string(t.rows) + ".");
         }
-        db.Close();
+        db->Close();
     } catch (...) {
         platform::Kill(win);
         throw;
@@ -952,30 +952,31 @@ std::string CheckNotInUse(const std::string& host, const std::string& shown) {
 
 } // namespace
 
-EngineShared::~EngineShared() {
-    for (const auto& [jet, copy] : jetCopies) {
+namespace detail {
+
+void RemoveJetCopies(const std::map<std::string, std::string>& copies, const std::string& folder) {
+    for (const auto& [jet, copy] : copies) {
         try {
             platform::Kill(platform::WindowsPath(copy));
         } catch (const Error&) {
         }
     }
-    if (!jetCopyFolder.empty()) {
+    if (!folder.empty()) {
         try {
-            platform::RmDir(platform::WindowsPath(jetCopyFolder));
+            platform::RmDir(platform::WindowsPath(folder));
         } catch (const Error&) {
         }
     }
 }
 
-namespace detail {
-
-std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::string& host,
-                            const std::string& shown, const std::string& password, bool readOnly) {
-    if (auto it = shared.open.find(host); it != shared.open.end() && !it->second.expired()) return host;
+std::string OpenableArchive(ArchiveEngine& engine, const std::string& host, const std::string& shown,
+                            const std::string& password, bool readOnly) {
+    if (engine.IsOpen(host)) return host;
     if (!jet::LooksLikeJetFile(host)) return host;
     const std::string jetPassword = JetFilePassword(host);
     if (!jetPassword.empty() && jetPassword != password) ThrowJet(3031);
-    if (auto it = shared.jetCopies.find(host); it != shared.jetCopies.end()) return it->second;
+    std::map<std::string, std::string>& jetCopies = engine.JetCopies();
+    if (auto it = jetCopies.find(host); it != jetCopies.end()) return it->second;
     const std::string stale = CheckNotInUse(host, shown);
     const std::string staleNote = stale.empty() ? "" : "; " + stale;
 
@@ -1004,21 +1005,21 @@ std::string OpenableArchive(DBEngine& engine, EngineShared& shared, const std::s
                 platform::Kill(platform::WindowsPath(work));
                 throw;
             }
-            shared.conversionNotices.push_back("archivio " + shown +
-                                               " convertito dal formato Jet; l'originale è conservato in " +
-                                               keep + staleNote + " (" + Summary(report) + ")");
+            engine.ConversionNotices().push_back("archivio " + shown +
+                                                 " convertito dal formato Jet; l'originale è conservato in " +
+                                                 keep + staleNote + " (" + Summary(report) + ")");
             return host;
         } catch (const Error& e) {
             // A folder we may not write into: the file is read through a temporary copy instead.
             if (e.number() != 3051 && e.number() != 70 && e.number() != 75 && e.number() != 3044) throw;
         }
     }
-    if (shared.jetCopyFolder.empty()) shared.jetCopyFolder = platform::MakeTempFolder();
-    const std::string copy =
-        shared.jetCopyFolder + "/" + std::to_string(shared.jetCopies.size() + 1) + ".mdb";
+    std::string& jetCopyFolder = engine.JetCopyFolder();
+    if (jetCopyFolder.empty()) jetCopyFolder = platform::MakeTempFolder();
+    const std::string copy = jetCopyFolder + "/" + std::to_string(jetCopies.size() + 1) + ".mdb";
     JetImportReport report = ConvertAndCheck(engine, host, copy, shown, password);
-    shared.jetCopies.emplace(host, copy);
-    shared.conversionNotices.push_back(
+    jetCopies.emplace(host, copy);
+    engine.ConversionNotices().push_back(
         "archivio " + shown +
         " in formato Jet letto da una copia convertita temporanea (il file resta "
         "com'è)" +
