@@ -33,6 +33,7 @@
 #include "dao/constants.h"
 #include "dao/jet_import_report.h"
 #include "dao/messages.h"
+#include "dao/path_resolver.h"
 #include "dao/variant.h"
 
 #include <cstdint>
@@ -474,11 +475,6 @@ private:
 };
 
 // ---- DBEngine -------------------------------------------------------------------------------------------
-
-// Maps a path as the program writes it (Windows "C:\ZU\ditta\cont32.mdb", or a host path starting with
-// "/") to the host path of the file. The default uses platform::HostPath for Windows paths and takes host
-// paths as they are.
-using PathResolver = std::function<std::string(const std::string&)>;
 
 // A database file held by this process alone while the object lives (or until Release), as an exclusive open
 // holds it, without keeping the file open: the Databases of this process open, change and compact it as
