@@ -30,11 +30,11 @@
 // Other processes see every open Database (a lock on its file) and are seen by it: see OpenDatabase,
 // CompactDatabase and Reserve.
 
-#include "dao/constants.h"
-#include "dao/jet_import_report.h"
-#include "dao/messages.h"
-#include "dao/path_resolver.h"
-#include "dao/variant.h"
+#include "dao/jet/jet_import_report.h"
+#include "dao/store/path_resolver.h"
+#include "dao/vb/constants.h"
+#include "dao/vb/messages.h"
+#include "dao/vb/variant.h"
 
 #include <cstdint>
 #include <functional>
@@ -530,7 +530,7 @@ public:
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
 
     // A Jet or ACE file (the Windows engine's own format, recognised by its header) given to OpenDatabase
-    // or CompactDatabase is first converted into one of our archives (dao/jet_import.h): in place, the
+    // or CompactDatabase is first converted into one of our archives (dao/jet/jet_import.h): in place, the
     // original kept beside it as NAME.jet (NAME.jet2... when taken), or, when its folder cannot be written
     // or the opening is read-only, into a temporary copy used for the rest of the run. Its database
     // password is asked as for any archive (3031). Each conversion leaves one notice for the caller's log:
@@ -555,7 +555,7 @@ private:
 
 // Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,
 // which is only read, in a child process of its own; shownName names the source in error descriptions
-// (dao/jet_import.h tells what the archive holds and the errors).
+// (dao/jet/jet_import.h tells what the archive holds and the errors).
 JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
                               const std::string& shownName);
 

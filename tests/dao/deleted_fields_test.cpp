@@ -1,7 +1,7 @@
 // A deleted field leaves the catalog at once and its values leave the rows at the next compaction: until
 // then nothing the engine offers reads, writes or returns them, and the name is free.
 
-#include "dao/sqlite_handle.h"
+#include "dao/store/sqlite_handle.h"
 #include "dao_fixture.h"
 
 #include <sqlite3.h>
