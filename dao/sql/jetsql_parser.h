@@ -1,5 +1,6 @@
 #pragma once
-// The recursive-descent reader of Jet SQL: statements in jetsql.cpp, expressions in jetsql_expr.cpp.
+// The recursive-descent reader of Jet SQL: statements in jetsql.cpp, those that change the structure in
+// jetsql_ddl.cpp, expressions in jetsql_expr.cpp.
 
 #include <cstddef>
 #include <functional>
@@ -12,6 +13,17 @@
 #include "dao/sql/jetsql_internal.h"
 
 namespace ledrana::dao::jetsql {
+
+// A data type as Jet SQL names it (jetsql_ddl.cpp).
+struct TypeName {
+    const char* name;
+    int type;
+    bool counter;
+    bool sized; // takes an optional (n)
+};
+
+// The type of a name (case ignored); nullptr for none.
+const TypeName* FindType(std::string_view name);
 
 // An SQLite expression with what the reader knows of it.
 struct Expr {
@@ -77,6 +89,7 @@ private:
     void ParseInsert();
     void ParseUpdate();
     void ParseDelete();
+    // Structure (jetsql_ddl.cpp).
     void ParseCreate();
     void ParseAlter();
     void ParseDrop();
