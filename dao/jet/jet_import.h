@@ -56,6 +56,10 @@ protected:
     ~ArchiveEngine() = default;
 };
 
+// The conversion itself, in the process that calls it (ImportJetFile runs it in a child process of its own).
+JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, const std::string& destination,
+                           const std::string& shownName);
+
 // Removes the temporary copies of an engine that goes, and their folder.
 void RemoveJetCopies(const std::map<std::string, std::string>& copies, const std::string& folder);
 } // namespace detail
