@@ -3,9 +3,9 @@
 
 #include "dao/engine_jet.h"
 
+#include "dao/handles.h"
 #include "dao/jet/jet_file.h"
 #include "dao/jet/jet_import.h"
-#include "dao/store/internal.h"
 
 #include <memory>
 #include <utility>

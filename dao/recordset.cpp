@@ -1,8 +1,8 @@
 // Recordsets: table-type walks by rowid in chunks, dynasets over a running SELECT, the edit buffer and
 // its validation, grouped writes.
 
+#include "dao/recordset_impl.h"
 #include "dao/sql/jetsql.h"
-#include "dao/store/internal.h"
 #include "platform/vb_errors.h"
 
 #include <algorithm>
