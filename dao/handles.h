@@ -25,7 +25,7 @@ struct EngineShared {
     std::vector<std::pair<std::string, std::string>> verified;     // (hash, password) pairs checked
     bool Verify(const std::string& hash, const std::string& password);
 
-    // Files of the Windows engine met by OpenDatabase (dao/jet/jet_import.cpp).
+    // Files of the Windows engine met by OpenDatabase (dao/jet/jet_open.cpp, through dao/engine_jet.cpp).
     std::vector<std::string> conversionNotices;   // not yet taken by the caller
     std::map<std::string, std::string> jetCopies; // Jet file (host) -> its converted temporary copy
     std::string jetCopyFolder;                    // where those copies live, removed with the engine

@@ -183,7 +183,7 @@ std::string QuoteName(std::string_view name);
 // Registers the functions that translated SQL calls (Like, IIf, Nz, Year, Format, CStr, Val...) on one
 // connection, and turns off SQLite's reading of an unknown "name" as a string (so that a misspelt field
 // fails as in Jet). The engine calls it on every connection it opens. The functions, their conversions
-// and how their errors come back are described in dao/functions.h.
+// and how their errors come back are described in dao/vb/functions.h.
 void RegisterJetFunctions(sqlite3* db);
 
 } // namespace ledrana::dao
