@@ -5,10 +5,7 @@
 
 #include "dao/jet/jet_file.h"
 #include "dao/store/internal.h"
-#include "platform/child.h"
-#include "platform/filelock.h"
 #include "platform/files.h"
-#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -18,8 +15,6 @@
 #include <mdbtools.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
