@@ -30,7 +30,11 @@
 // Other processes see every open Database (a lock on its file) and are seen by it: see OpenDatabase,
 // CompactDatabase and Reserve.
 
-#include "dao/variant.h"
+#include "dao/jet/jet_import_report.h"
+#include "dao/store/path_resolver.h"
+#include "dao/vb/constants.h"
+#include "dao/vb/messages.h"
+#include "dao/vb/variant.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,49 +45,6 @@
 #include <vector>
 
 namespace ledrana::dao {
-
-// ---- Constants ------------------------------------------------------------------------------------------
-
-// Field types (DataTypeEnum).
-inline constexpr int dbBoolean = 1;
-inline constexpr int dbByte = 2;
-inline constexpr int dbInteger = 3;
-inline constexpr int dbLong = 4;
-inline constexpr int dbCurrency = 5;
-inline constexpr int dbSingle = 6;
-inline constexpr int dbDouble = 7;
-inline constexpr int dbDate = 8;
-inline constexpr int dbBinary = 9;
-inline constexpr int dbText = 10;
-inline constexpr int dbLongBinary = 11;
-inline constexpr int dbMemo = 12;
-inline constexpr int dbGUID = 15;
-inline constexpr int dbDecimal = 20; // exact to 28 digits, with Precision and Scale
-
-// Field attributes (FieldAttributeEnum).
-inline constexpr int dbFixedField = 1;
-inline constexpr int dbVariableField = 2;
-inline constexpr int dbAutoIncrField = 16;
-inline constexpr int dbUpdatableField = 32;
-inline constexpr int dbSystemField = 8192;
-inline constexpr int dbDescending = 1; // attribute of an index field
-
-// Table attributes (TableDefAttributeEnum).
-inline constexpr int dbHiddenObject = 1;
-inline constexpr int dbSystemObject = static_cast<int>(0x80000002u);
-inline constexpr int dbAttachedTable = 0x40000000;
-
-// Recordset types and options.
-inline constexpr int dbOpenTable = 1;
-inline constexpr int dbOpenDynaset = 2;
-inline constexpr int dbOpenSnapshot = 4;
-inline constexpr int dbOpenForwardOnly = 8;
-
-// Execute options.
-inline constexpr int dbFailOnError = 128;
-// Ours: an UPDATE that sets one field of a table to another of its fields, in every row, writes no row (see
-// Database::Execute).
-inline constexpr int dbDeferWrite = 0x10000;
 
 // ---- Implementation types (dao/ only) ------------------------------------------------------------------
 namespace detail {
@@ -526,11 +487,6 @@ private:
 
 // ---- DBEngine -------------------------------------------------------------------------------------------
 
-// Maps a path as the program writes it (Windows "C:\ZU\ditta\cont32.mdb", or a host path starting with
-// "/") to the host path of the file. The default uses platform::HostPath for Windows paths and takes host
-// paths as they are.
-using PathResolver = std::function<std::string(const std::string&)>;
-
 // A database file held by this process alone while the object lives (or until Release), as an exclusive open
 // holds it, without keeping the file open: the Databases of this process open, change and compact it as
 // usual; other processes cannot open it (3356) nor compact it. A file replaced meanwhile (a compaction
@@ -585,7 +541,7 @@ public:
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
 
     // A Jet or ACE file (the Windows engine's own format, recognised by its header) given to OpenDatabase
-    // or CompactDatabase is first converted into one of our archives (dao/jet_import.h): in place, the
+    // or CompactDatabase is first converted into one of our archives (dao/jet/jet_import.h): in place, the
     // original kept beside it as NAME.jet (NAME.jet2... when taken), or, when its folder cannot be written
     // or the opening is read-only, into a temporary copy used for the rest of the run. Its database
     // password is asked as for any archive (3031). Each conversion leaves one notice for the caller's log:
@@ -604,10 +560,17 @@ public:
 
 private:
     std::shared_ptr<EngineShared> shared_;
+    friend JetImportReport ImportJetFile(DBEngine& engine, const std::string& source,
+                                         const std::string& destination, const std::string& shownName);
 };
 
-// The Italian description of a Jet/DAO error number (our own table), with '|' placeholders filled from
-// the arguments in order.
-std::string JetErrorText(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
+// Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,
+// which is only read, in a child process of its own; shownName names the source in error descriptions
+// (dao/jet/jet_import.h tells what the archive holds and the errors).
+JetImportReport ImportJetFile(DBEngine& engine, const std::string& source, const std::string& destination,
+                              const std::string& shownName);
+
+// True when the file at a host path is a Jet or ACE file (by its header): one OpenDatabase converts first.
+bool IsJetFile(const std::string& host);
 
 } // namespace ledrana::dao

@@ -1,8 +1,8 @@
 // DBEngine and Database: opening, creating and compacting files, passwords, transactions.
 
-#include "dao/internal.h"
-#include "dao/jet_import.h"
-#include "dao/jetsql.h"
+#include "dao/engine_jet.h"
+#include "dao/recordset_impl.h"
+#include "dao/sql/jetsql.h"
 #include "platform/files.h"
 #include "platform/newfile.h"
 #include "platform/paths.h"

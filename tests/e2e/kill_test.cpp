@@ -24,7 +24,7 @@
 
 #include <fcntl.h>
 
-#include "dao/sqlite_functions.h"
+#include "dao/store/sqlite_functions.h"
 #include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
