@@ -639,9 +639,20 @@ void SaveTableRow(Connection& c, const TableState& t) {
 }
 
 void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
-    sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
-                                "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
-                                "ValidationText) VALUES(?,?,?,?,?,?,?,?,?,?,?)");
+    // A row that is there is changed where it stands, and only when it differs: the catalog's pages are
+    // written once per change, not moved to the end of the table.
+    sqlite3_stmt* s = c.Prepare(
+        "INSERT INTO MSysFields(TableName, Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
+        "DefaultValue, ValidationRule, ValidationText) VALUES(?,?,?,?,?,?,?,?,?,?,?) "
+        "ON CONFLICT(TableName, Name) DO UPDATE SET Name = excluded.Name, Ordinal = excluded.Ordinal, "
+        "Type = excluded.Type, Size = excluded.Size, Attributes = excluded.Attributes, "
+        "AllowZeroLength = excluded.AllowZeroLength, Required = excluded.Required, "
+        "DefaultValue = excluded.DefaultValue, ValidationRule = excluded.ValidationRule, "
+        "ValidationText = excluded.ValidationText WHERE (Name, Ordinal, Type, Size, Attributes, "
+        "AllowZeroLength, "
+        "Required, DefaultValue, ValidationRule, ValidationText) IS NOT (excluded.Name, excluded.Ordinal, "
+        "excluded.Type, excluded.Size, excluded.Attributes, excluded.AllowZeroLength, excluded.Required, "
+        "excluded.DefaultValue, excluded.ValidationRule, excluded.ValidationText)");
     BindText(s, 1, t.name);
     BindText(s, 2, f.name);
     sqlite3_bind_int(s, 3, f.ordinal);
@@ -693,15 +704,36 @@ void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix) {
 
 void SaveProperties(Connection& c, int kind, std::string_view object, std::string_view field,
                     const std::vector<UserProperty>& props) {
-    sqlite3_stmt* d =
-        c.Prepare("DELETE FROM MSysProperties WHERE ObjectKind=? AND ObjectName=? AND FieldName=?");
-    sqlite3_bind_int(d, 1, kind);
-    BindText(d, 2, object);
-    BindText(d, 3, field);
-    Step(c, d);
-    sqlite3_stmt* s =
-        c.Prepare("INSERT INTO MSysProperties(ObjectKind, ObjectName, FieldName, Name, Type, Value) "
-                  "VALUES(?,?,?,?,?,?)");
+    // Properties no longer there go; the others are changed where they stand, when they differ.
+    std::vector<std::string> gone;
+    {
+        sqlite3_stmt* q =
+            c.Prepare("SELECT Name FROM MSysProperties WHERE ObjectKind=? AND ObjectName=? AND FieldName=?");
+        sqlite3_bind_int(q, 1, kind);
+        BindText(q, 2, object);
+        BindText(q, 3, field);
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+            if (std::none_of(props.begin(), props.end(),
+                             [&](const UserProperty& p) { return SameName(p.name, name); }))
+                gone.push_back(name);
+        }
+        sqlite3_reset(q);
+    }
+    sqlite3_stmt* d = c.Prepare(
+        "DELETE FROM MSysProperties WHERE ObjectKind=? AND ObjectName=? AND FieldName=? AND Name=?");
+    for (const std::string& name : gone) {
+        sqlite3_bind_int(d, 1, kind);
+        BindText(d, 2, object);
+        BindText(d, 3, field);
+        BindText(d, 4, name);
+        Step(c, d);
+    }
+    sqlite3_stmt* s = c.Prepare(
+        "INSERT INTO MSysProperties(ObjectKind, ObjectName, FieldName, Name, Type, Value) "
+        "VALUES(?,?,?,?,?,?) ON CONFLICT(ObjectKind, ObjectName, FieldName, Name) DO UPDATE SET "
+        "Name = excluded.Name, Type = excluded.Type, Value = excluded.Value WHERE (Name, Type, Value) IS "
+        "NOT (excluded.Name, excluded.Type, excluded.Value)");
     for (const auto& p : props) {
         sqlite3_bind_int(s, 1, kind);
         BindText(s, 2, object);
