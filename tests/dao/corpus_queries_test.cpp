@@ -71,6 +71,7 @@ TEST_F(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
             mdb_close(mdb);
         }
         Database db = engine_.OpenDatabase(copy.string());
+        EXPECT_EQ(db.QueryDefs().Count(), static_cast<int>(saved.size())) << file;
         int kept = 0, translated = 0, run = 0, runnable = 0, refusedAsJet = 0, passThrough = 0;
         for (const jet::SavedQuery& q : saved) {
             const std::string where = file + ": " + q.name;

@@ -560,24 +560,6 @@ TEST_F(JetOpen, ProtectedFileKeepsItsPassword) {
     }
 }
 
-// The saved queries come along as the text Access shows, whether or not this engine can run them yet.
-TEST_F(JetOpen, SavedQueriesComeAlong) {
-    const std::string path = CopyCorpus("queryTestV1997.mdb", "Cont32.mdb");
-    Database db = engine_.OpenDatabase(path);
-    EXPECT_EQ(db.QueryDefs().Count(), 9);
-    EXPECT_EQ(
-        db.QueryDefs()["SelectQuery"].SQL(),
-        "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
-        "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col2) AND (Table3.col1 = "
-        "Table2.col1) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY "
-        "Table2.col1;");
-    db.Close();
-    const std::string nwind = CopyCorpus("nwind.mdb", "Scad32.mdb");
-    Database n = engine_.OpenDatabase(nwind);
-    EXPECT_EQ(n.QueryDefs().Count(), 22);
-    EXPECT_NO_THROW(n.QueryDefs()["Ten Most Expensive Products"]);
-}
-
 // Jet files with random bytes changed, as a damaged disk or a copy cut short leaves them: each is converted
 // or refused with a Jet error number naming it, never touched, and whatever the reader meets (a crash, a
 // page chain without end) ends its own process, not this one. The seed is fixed, so a failure repeats.

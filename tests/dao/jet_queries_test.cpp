@@ -3,10 +3,10 @@
 #include "dao/jet/jet_password.h"
 #include "dao/jet/jet_queries.h"
 #include "platform/error.h"
+#include "tests/dao/dao_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -26,18 +26,8 @@ struct MdbCloser {
 };
 using Mdb = std::unique_ptr<MdbHandle, MdbCloser>;
 
-class JetQueriesTest : public ::testing::Test {
+class JetQueriesTest : public testing::DaoTest {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "ledrana-jet-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
     // A copy of a corpus file, opened read-only.
     Mdb Open(const std::string& name) {
         fs::path copy = dir_ / name;
@@ -53,8 +43,6 @@ protected:
             out[q.name] = q;
         return out;
     }
-
-    fs::path dir_;
 };
 
 struct Expected {

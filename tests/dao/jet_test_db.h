@@ -69,43 +69,20 @@ public:
         return out;
     }
 
-    // Translates a Jet statement and runs it as the engine would (without the engine's catalog casts).
-    JetStatement Jet(const std::string& jet) {
+    // Translates a Jet INSERT and runs it as the engine would (without the engine's catalog casts).
+    JetStatement Insert(const std::string& jet) {
         JetStatement s = TranslateJetSql(jet);
-        switch (s.kind) {
-        case JetStatement::Kind::Update: {
-            std::string sql = "UPDATE " + QuoteName(s.table) + " SET ";
-            for (std::size_t k = 0; k < s.assignments.size(); ++k)
-                sql += (k ? ", " : "") + QuoteName(s.assignments[k].first) + " = " + s.assignments[k].second;
-            if (!s.where.empty()) sql += " WHERE " + s.where;
-            Exec(sql);
-            break;
+        std::string sql = "INSERT INTO " + QuoteName(s.table);
+        for (std::size_t k = 0; k < s.columns.size(); ++k)
+            sql += (k ? ", " : " (") + QuoteName(s.columns[k]) + (k + 1 == s.columns.size() ? ")" : "");
+        if (s.sql.empty()) {
+            for (std::size_t k = 0; k < s.values.size(); ++k)
+                sql += (k ? ", " : " VALUES (") + s.values[k];
+            sql += ")";
+        } else {
+            sql += " " + s.sql;
         }
-        case JetStatement::Kind::Delete:
-            Exec("DELETE FROM " + QuoteName(s.table) + (s.where.empty() ? "" : " WHERE " + s.where));
-            break;
-        case JetStatement::Kind::Insert: {
-            std::string sql = "INSERT INTO " + QuoteName(s.table);
-            if (!s.columns.empty()) {
-                sql += " (";
-                for (std::size_t k = 0; k < s.columns.size(); ++k)
-                    sql += (k ? ", " : "") + QuoteName(s.columns[k]);
-                sql += ")";
-            }
-            if (s.sql.empty()) {
-                sql += " VALUES (";
-                for (std::size_t k = 0; k < s.values.size(); ++k)
-                    sql += (k ? ", " : "") + s.values[k];
-                sql += ")";
-            } else {
-                sql += " " + s.sql;
-            }
-            Exec(sql);
-            break;
-        }
-        default:
-            break;
-        }
+        Exec(sql);
         return s;
     }
 

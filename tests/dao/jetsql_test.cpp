@@ -21,48 +21,6 @@ int ErrorOf(const std::string& sql) {
     return 0;
 }
 
-// ---- The statements the update procedure runs -------------------------------------------------------
-
-class ProgramSql : public ::testing::Test {
-protected:
-    void SetUp() override {
-        db.Exec(R"(
-            CREATE TABLE TIPIFATTURECLI (CFP TEXT COLLATE NOCASE, TIPO TEXT COLLATE NOCASE, tipostampa TEXT COLLATE NOCASE, logo TEXT COLLATE NOCASE);
-            CREATE TABLE Articoli (NumDoc INTEGER, Anno INTEGER, Dt REAL, Riva TEXT COLLATE NOCASE);
-            CREATE TABLE movimenti (NumDoc INTEGER, anno INTEGER, posi INTEGER, conto TEXT COLLATE NOCASE);
-            CREATE TABLE A (B INTEGER, Bzz INTEGER);
-        )");
-    }
-    TestDb db;
-};
-
-// What the program's statements leave in the rows is checked through the engine (execute_test.cpp).
-
-TEST_F(ProgramSql, RecordsetSources) {
-    db.Exec("INSERT INTO Articoli VALUES (2, 2020, 0, NULL), (1, 2020, 0, NULL), (5, 2019, 0, NULL);"
-            "INSERT INTO movimenti VALUES (1, 2020, 2, 'b'), (1, 2020, 1, 'a'), (1, 2019, 1, 'z')");
-    JetStatement s = TranslateJetSql("select * from articoli order by anno,numdoc");
-    EXPECT_TRUE(s.updatable);
-    ASSERT_EQ(s.sources, std::vector<std::string>{"articoli"});
-    EXPECT_EQ(db.Query("SELECT NumDoc FROM (" + s.sql + ")"), "5;1;2");
-    EXPECT_EQ(db.Select("select * from movimenti where NumDoc=1 and anno=2020 order by posi"),
-              "1|2020|1|'a';1|2020|2|'b'");
-    EXPECT_EQ(db.Select("select * from tipifatturecli"), "");
-}
-
-TEST_F(ProgramSql, FieldCopyThroughTemporaryField) {
-    db.Exec("INSERT INTO A VALUES (1, NULL), (2, NULL)");
-    JetStatement s = db.Jet("update A set Bzz=B");
-    ASSERT_EQ(s.assignments.size(), 1u);
-    EXPECT_EQ(s.assignments[0].first, "Bzz");
-    EXPECT_EQ(db.Query("SELECT Bzz FROM A"), "1;2");
-    db.Jet("update A set B=Bzz");
-    // A blank in a name that the text does not enclose is a syntax error.
-    EXPECT_EQ(ErrorOf("update A set B C zz=B C"), 3144);
-    EXPECT_EQ(ErrorOf("update My Table set Bzz=B"), 3144);
-    EXPECT_EQ(ErrorOf("select * from My Table"), 3131);
-}
-
 // ---- Dialect -------------------------------------------------------------------------------------------
 
 class Dialect : public ::testing::Test {
@@ -221,11 +179,11 @@ TEST_F(Dialect, JoinsAsAccessWritesThem) {
 
 TEST_F(Dialect, InsertValuesAndSelect) {
     db.Exec("CREATE TABLE U (a INTEGER, b TEXT COLLATE NOCASE, c REAL)");
-    JetStatement s = db.Jet("INSERT INTO U (a, b, c) VALUES (1, \"uno\", #1/2/2020#)");
+    JetStatement s = db.Insert("INSERT INTO U (a, b, c) VALUES (1, \"uno\", #1/2/2020#)");
     EXPECT_EQ(s.kind, JetStatement::Kind::Insert);
     EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b", "c"}));
-    db.Jet("INSERT INTO [U] SELECT n, [Nome cliente], d FROM T WHERE n > 3");
-    db.Jet("INSERT INTO U (b) VALUES (True)");
+    db.Insert("INSERT INTO [U] SELECT n, [Nome cliente], d FROM T WHERE n > 3");
+    db.Insert("INSERT INTO U (b) VALUES (True)");
     EXPECT_EQ(db.Query("SELECT * FROM U"), "1|'uno'|43832;4|'rossi'|44196;null|'-1'|null");
     EXPECT_EQ(ErrorOf("INSERT INTO U (a, b) VALUES (1)"), 3346);
 }
@@ -358,6 +316,10 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
         {"SELECT b FROM T WHERE b = 1 And (Avg(a) > 1) GROUP BY b", 3096},
         {"SELECT * FROM T; x", 3142},
         {"UPDATE T a = 1", 3144},
+        // A blank in a name that the text does not enclose.
+        {"update A set B C zz=B C", 3144},
+        {"update My Table set Bzz=B", 3144},
+        {"select * from My Table", 3131},
         {"UPDATE T SET a 1", 3144},
         {"UPDATE T SET a = 1 b = 2", 3075},
         {"DELETE * FROM My Table", 3131},

@@ -193,53 +193,5 @@ TEST_F(ObjectsTest, BuiltInAndUserProperties) {
     again.Close();
 }
 
-// The rebuild of a field through a temporary field, as the comparison does it: the values survive changes of
-// type and size.
-TEST_F(ObjectsTest, FieldRebuildThroughTemporaryFieldKeepsValues) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(20), Qta SHORT, Prezzo DOUBLE, Nome TEXT(10))"});
-    db.Execute("INSERT INTO T VALUES ('A', 12, 3.25, 'Rossi')");
-    db.Execute("INSERT INTO T VALUES ('B', NULL, 1000.5, 'Bianchi')");
-    struct Change {
-        const char* name;
-        int type;
-        int size;
-    };
-    for (Change ch : {Change{"Cod", dbText, 40}, Change{"Qta", dbLong, 4}, Change{"Prezzo", dbCurrency, 8},
-                      Change{"Nome", dbMemo, 0}}) {
-        TableDef t = db.TableDefs()["T"];
-        Field tmp = FreeField(std::string(ch.name) + "zz", ch.type, ch.size,
-                              ch.type == dbText || ch.type == dbMemo ? dbVariableField : dbFixedField);
-        t.Fields().Append(tmp);
-        db.Recordsets().Refresh();
-        db.Execute(std::string("update T set ") + ch.name + "zz=" + ch.name);
-        t.Fields().Delete(ch.name);
-        t.Fields().Append(FreeField(ch.name, ch.type, ch.size, tmp.Attributes()));
-        db.Execute(std::string("update T set ") + ch.name + "=" + ch.name + "zz");
-        t.Fields().Delete(std::string(ch.name) + "zz");
-    }
-    Fields f = db.TableDefs()["T"].Fields();
-    EXPECT_EQ(f["Cod"].Size(), 40);
-    EXPECT_EQ(f["Qta"].Type(), dbLong);
-    EXPECT_EQ(f["Prezzo"].Type(), dbCurrency);
-    EXPECT_EQ(f["Nome"].Type(), dbMemo);
-    Recordset rs = db.OpenRecordset("SELECT Cod, Qta, Prezzo, Nome FROM T ORDER BY Cod");
-    EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("A"));
-    EXPECT_EQ(rs.Fields()["Qta"].Value().kind(), Variant::Kind::Long);
-    EXPECT_EQ(rs.Fields()["Qta"].Value(), Variant(12));
-    EXPECT_EQ(rs.Fields()["Prezzo"].Value(), Variant::FromCurrencyScaled(32500));
-    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("Rossi"));
-    rs.MoveNext();
-    EXPECT_TRUE(rs.Fields()["Qta"].Value().IsNull());
-    EXPECT_EQ(rs.Fields()["Prezzo"].Value().kind(), Variant::Kind::Currency);
-    EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("Bianchi"));
-    rs.Close();
-    // Shrinking a text field cuts the values, as Jet's UPDATE without dbFailOnError does.
-    TableDef t = db.TableDefs()["T"];
-    t.Fields().Append(FreeField("Corto", dbText, 3));
-    db.Execute("update T set Corto=Nome");
-    EXPECT_EQ(Scalar(db, "SELECT Corto FROM T WHERE Cod = 'B'"), Variant("Bia"));
-    db.Close();
-}
-
 } // namespace
 } // namespace ledrana::dao::testing

@@ -3,18 +3,16 @@
 // transaction. I/O errors come from a SQLite VFS that passes every call to the real one until it is told to
 // fail.
 
-#include "dao/dao.h"
-#include "platform/error.h"
+#include "dao_fixture.h"
 #include "platform/filelock.h"
 #include "tests/platform/child_process.h"
+#include "tests/platform/temp_prefix.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +21,8 @@
 namespace fs = std::filesystem;
 using namespace ledrana;
 using namespace ledrana::dao;
+using ledrana::dao::testing::DaoTest;
+using ledrana::dao::testing::ErrorOf;
 using ledrana::testing::Background;
 
 namespace {
@@ -101,29 +101,16 @@ void InstallShim() {
 
 // ---- an archive and the programs that hold it -------------------------------------------------------
 
-std::string ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class Sharing : public ::testing::Test {
+class Sharing : public DaoTest {
 public:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "ledrana-sharing-XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(tmpl.data()));
-        dir_ = tmpl;
-        file_ = (dir_ / "Cont32.mdb").string();
-        DBEngine engine;
-        Database db = engine.CreateDatabase(file_);
-        db.Execute("CREATE TABLE Conti (Codice LONG, Nome TEXT(40))");
+        DaoTest::SetUp();
+        file_ = Path("Cont32.mdb");
+        Database db = Create("Cont32.mdb", {"CREATE TABLE Conti (Codice LONG, Nome TEXT(40))"});
         for (int i = 1; i <= 3; ++i)
             db.Execute("INSERT INTO Conti VALUES (" + std::to_string(i) + ", 'conto " + std::to_string(i) +
                        "')");
         db.Close();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     // `daotool hold`: the archive open through the engine in another process.
@@ -160,18 +147,8 @@ public:
         return n;
     }
 
-    fs::path dir_;
     std::string file_;
 };
-
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
     struct Holder {
@@ -183,7 +160,7 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
     };
     for (const Holder& h : holders) {
         SCOPED_TRACE(h.name);
-        const std::string before = ReadBytes(file_);
+        const std::string before = ledrana::testing::TempPrefix::get(file_);
         auto holder = h.start(*this);
         DBEngine engine;
         const std::string copy = (dir_ / "copia.mdb").string();
@@ -216,7 +193,7 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
             EXPECT_NE(e.description().find(file_), std::string::npos) << e.description();
             EXPECT_NE(e.description().find("Chiudere il programma"), std::string::npos) << e.description();
         }
-        EXPECT_EQ(ReadBytes(file_), before);
+        EXPECT_EQ(ledrana::testing::TempPrefix::get(file_), before);
 
         holder->Stop();
         for (const Operation& op : operations)

@@ -2,7 +2,7 @@
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
 // the original stays beside it byte for byte, and the next run has nothing left to convert. A Jet archive
 // that cannot be used (damaged, read-only, open on another computer) is one report, left as it was, and
-// the other companies are updated.
+// the other companies are updated; so is an archive that is not a database at all.
 
 #include <gtest/gtest.h>
 
@@ -121,7 +121,7 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
     const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     struct Case {
-        const char* file;
+        const char* file; // of the corpus, or the text the archive holds
         int number;
         const char* named; // in the report
         bool readOnly;
@@ -130,6 +130,8 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreU
         {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", false, false},
         {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", true, false},
         {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", false, true},
+        // Not a database at all: one report, and no cascade of errors after it.
+        {"Questo file non e' un archivio.\r\n", 3343, "eseguire di nuovo l'aggiornamento", false, false},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -142,7 +144,8 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreU
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
         Machine m("old");
-        const std::string bytes = ledrana::testing::TempPrefix::get(kCorpus / c.file);
+        const std::string bytes =
+            std::string(c.file).ends_with(".mdb") ? ledrana::testing::TempPrefix::get(kCorpus / c.file) : c.file;
         m.write(gamma, bytes);
         if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
         std::optional<ledrana::testing::ChildWhile> other;

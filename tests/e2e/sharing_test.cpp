@@ -1,5 +1,5 @@
-// Updates of an installation shared with other programs: an archive that another program holds, an archive
-// that is not a database, a data folder on a share named by its Windows name.
+// Updates of an installation shared with other programs: an archive that another program holds, two runs at
+// once, a data folder on a share named by its Windows name.
 
 #include <gtest/gtest.h>
 
@@ -109,16 +109,6 @@ TEST(E2eSharing, TwoRunsAtOnceOneUpdatesTheOtherEndsTouchingNothing) {
     EXPECT_EQ(first.Continue(), 0) << first.output();
     EXPECT_NE(ledrana::testing::TempPrefix::get(dir / "log.txt").find("\r\n->Aggiornamento eseguito"),
               std::string::npos);
-}
-
-TEST(E2eSharing, AnArchiveThatIsNotADatabaseIsOneReportWithoutACascade) {
-    Machine m("old");
-    const std::string text = "Questo file non e' un archivio.\r\n";
-    m.write(kGammaCont, text);
-    const Outcome o = m.Update();
-    ExpectGammaReportedOnce(m, o, text, 3343, "eseguire di nuovo l'aggiornamento");
-    for (const Box& b : o.boxes)
-        EXPECT_EQ(b.text.find("Variabile oggetto"), std::string::npos) << b.text;
 }
 
 TEST(E2eSharing, ADataFolderOnAShareNamedByItsWindowsName) {

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/paths.h"
 #include "tests/e2e/machine.h"
 
@@ -152,30 +150,6 @@ TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
     EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "NuovoCliente"), "Si");
     EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "DirectoryImm"), "immagini\\");
     EXPECT_EQ(m.read(kData + "\\Gamma\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"));
-}
-
-TEST(E2eShortcuts, AGroupThatHoldsAShortcutOfTheUsersStays) {
-    Machine m("old");
-    const std::string programs = "C:\\WINDOWS\\Start Menu\\Programs";
-    auto links = [&](const std::string& folder) {
-        std::vector<std::string> names;
-        if (!m.exists(folder)) return names;
-        for (const auto& e : fs::directory_iterator(m.host(folder)))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    // Every shortcut of the old versions is there before the run, the forum ones included.
-    EXPECT_EQ(links("C:\\WINDOWS\\Desktop").size(), 9u);
-    EXPECT_EQ(links(programs + "\\Ledrana").size(), 5u);
-    EXPECT_EQ(links(programs + "\\Tessaro").size(), 5u);
-    m.write(programs + "\\Tessaro\\Calcolatrice.lnk", "link");
-
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    EXPECT_EQ(links(programs + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
-    EXPECT_FALSE(m.exists(programs + "\\Ledrana"));
-    EXPECT_EQ(links("C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
 }
 
 // An archive that is missing is not put back from the files of its last compaction beside it: the company

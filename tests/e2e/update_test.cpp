@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -56,11 +57,37 @@ const Kept kKept[] = {
     {"scad", "SELECT Count(*) FROM SCADENZE"},
 };
 
+const std::string kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
+
+// The names in a folder, in order ([] when there is no folder).
+std::vector<std::string> Listing(const Machine& m, const std::string& folder) {
+    std::vector<std::string> names;
+    if (!m.exists(folder)) return names;
+    for (const auto& e : fs::directory_iterator(m.host(folder)))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The bar of a run that ends well: it never goes back nor passes its maximum, and ends full.
+void ExpectBarEndsFull(const Outcome& o) {
+    ASSERT_FALSE(o.bar.empty());
+    int last = 0;
+    for (const auto& [value, max] : o.bar) {
+        EXPECT_LE(value, max);
+        EXPECT_LE(max, 500);
+        EXPECT_GE(value, last) << "the bar went back";
+        last = value;
+    }
+    EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
+}
+
 // One update of the old installation, shared by the tests of this suite (each looks at one side of it).
 class E2eOldUpdated : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         machine = std::make_unique<Machine>("old");
+        machine->write(kPrograms + "\\Tessaro\\Calcolatrice.lnk", "link"); // the user's own, in an old group
         for (const Company& c : OldCompanies()) {
             if (std::string(c.name) == "DittaEsempio") continue; // rebuilt from the models, see below
             for (const Kept& k : kKept) {
@@ -95,6 +122,7 @@ TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     };
     EXPECT_EQ(outcome.entries, expected);
     EXPECT_EQ(outcome.log.substr(0, 4), "\r\n->");
+    ExpectBarEndsFull(outcome);
 
     // Beyond the Null values that no neutral value replaces (Alfa's, before Beta), the boxes are Beta's
     // password, the end and the question.
@@ -252,30 +280,11 @@ TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
     EXPECT_EQ(machine->read(ini).find("[config]"), std::string::npos);
 }
 
-TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStays) {
-    std::vector<std::string> desktop;
-    for (const auto& e : fs::directory_iterator(machine->host("C:\\WINDOWS\\Desktop")))
-        desktop.push_back(e.path().filename().string());
-    EXPECT_EQ(desktop, std::vector<std::string>{"Posta elettronica.lnk"});
-    EXPECT_FALSE(machine->exists("C:\\WINDOWS\\Start Menu\\Programs\\Ledrana"));
-    EXPECT_FALSE(machine->exists("C:\\WINDOWS\\Start Menu\\Programs\\Tessaro"));
-}
-
-// The bar of a run that ends well: it never goes back nor passes its maximum, and ends full.
-void ExpectBarEndsFull(const Outcome& o) {
-    ASSERT_FALSE(o.bar.empty());
-    int last = 0;
-    for (const auto& [value, max] : o.bar) {
-        EXPECT_LE(value, max);
-        EXPECT_LE(max, 500);
-        EXPECT_GE(value, last) << "the bar went back";
-        last = value;
-    }
-    EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
-}
-
-TEST_F(E2eOldUpdated, TheProgressBarNeverPassesItsMaximumAndEndsFull) {
-    ExpectBarEndsFull(outcome);
+// The old versions' shortcuts are gone, and their groups unless the user put a shortcut of their own there.
+TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStay) {
+    EXPECT_EQ(Listing(*machine, "C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
+    EXPECT_FALSE(machine->exists(kPrograms + "\\Ledrana"));
+    EXPECT_EQ(Listing(*machine, kPrograms + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
 }
 
 // A company of its own is made of a copy of Gamma's folder: enough of them tick the bar past 500.

@@ -108,15 +108,6 @@ TEST_F(Install, ReadAndWriteIni) {
     EXPECT_EQ(w.pb, 11);
 }
 
-TEST_F(Install, ProgressStopsAtItsMaximum) {
-    w.pbMax = 3;
-    for (int i = 0; i < 5; ++i)
-        EsisteFile(w, "C:\\zu\\a.txt", false);
-    EXPECT_EQ(w.pb, 3);
-    GetDirDocumenti(); // no tick
-    EXPECT_EQ(w.pb, 3);
-}
-
 TEST_F(Install, GetDirDocumenti) {
     const fs::path home = p.root() / "utente";
     fs::create_directories(home / "Documents");

@@ -14,13 +14,10 @@ public:
         log += "\r\n->" + stringa;
         if (visualizzoMsgBox) boxes.push_back(stringa);
     }
-    void ProgressTick() override {
-        if (pb < pbMax) ++pb;
-    }
+    void ProgressTick() override { ++pb; }
     std::string log;
     std::vector<std::string> boxes;
     int pb = 0;
-    int pbMax = 500;
 };
 
 } // namespace ledrana::testing

@@ -360,6 +360,12 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
     EXPECT_GT(fs::file_size(alfa), 200000u);
     EXPECT_GT(fs::file_size(beta), 200000u);
 
+    // Every shortcut of the old versions that the update removes, the forum ones included.
+    const fs::path windows = old.prefix.driveC() / "WINDOWS", programs = windows / "Start Menu" / "Programs";
+    for (const auto& [folder, count] : {std::pair{windows / "Desktop", 9}, std::pair{programs / "Ledrana", 5},
+                                        std::pair{programs / "Tessaro", 5}})
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), count) << folder;
+
     // The sample says what it holds; its answers give Beta's password box, and no other, the password
     // that opens Beta's archive.
     const std::string leggimi = TempPrefix::get(root / "LEGGIMI.txt");
