@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
 
@@ -45,31 +47,72 @@ protected:
     }
 };
 
-TEST_F(CompattaTest, FirstCompactionLeavesThreeFilesAndTheNextCleansThemFirst) {
-    MakeLargeArchive();
-    const std::string original = Bytes(archive);
-    struct stat before {};
-    ASSERT_EQ(::stat(Host(archive).c_str(), &before), 0);
-    CompattaArchivio(w, archive);
-    // The backup is the archive's own file, not a copy written again: the archive is replaced by a rename.
-    struct stat backup {};
-    ASSERT_EQ(::stat(Host(archive + ".tmp2").c_str(), &backup), 0);
-    EXPECT_EQ(backup.st_ino, before.st_ino);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{});
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
-    const std::string compacted = Bytes(archive);
-    EXPECT_GT(compacted.size(), 200000u);
-    EXPECT_LT(compacted.size(), original.size());
-    EXPECT_EQ(Bytes(archive + ".tmp"), compacted);
-    EXPECT_EQ(Bytes(archive + ".tmp2"), original);
-    EXPECT_EQ(Rows(archive), 2000);
+// A first compaction leaves the archive compacted, A.tmp the same content as a file of its own and A.tmp2
+// the archive as it was, all three with the archive's owner and mode; the next one deletes the leftovers
+// first. The archive's rows are written once, into the compacted copy: the backup is the archive's own file
+// (a copy where links are refused), the copy is renamed over the archive and only A.tmp is made again.
+TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
+    const bool root = ::geteuid() == 0;
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "links" : "no links");
+        for (const char* leftover : {"", ".tmp", ".tmp2"})
+            std::filesystem::remove(Host(archive + leftover));
+        MakeLargeArchive();
+        ::chmod(Host(archive).c_str(), 0640);
+        if (root) {
+            ASSERT_EQ(::chown(Host(archive).c_str(), 1234, 5678), 0);
+        }
+        const std::string original = Bytes(archive);
+        struct stat before {};
+        ASSERT_EQ(::stat(Host(archive).c_str(), &before), 0);
+        std::vector<std::string> written; // the files given bytes
+        platform::SetFileSystemProbe(
+            [&](const char* feature, const std::string&) { return links || std::string(feature) != "link"; });
+        platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+            const std::string name = std::filesystem::path(path).filename().string();
+            if (std::string(op) == "write" && !name.starts_with(".Cont32.mdb.tmp.")) written.push_back(name);
+        });
+        CompattaArchivio(w, archive);
+        platform::SetFileOperationHook({});
+        platform::SetFileSystemProbe({});
+        EXPECT_EQ(LogEntries(), std::vector<std::string>{});
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
+        frameShown.clear();
+        const std::string compacted = Bytes(archive);
+        EXPECT_GT(compacted.size(), 200000u);
+        EXPECT_LT(compacted.size(), original.size());
+        EXPECT_EQ(Bytes(archive + ".tmp"), compacted);
+        EXPECT_EQ(Bytes(archive + ".tmp2"), original);
+        EXPECT_EQ(Rows(archive), 2000);
+        std::vector<std::string> expected;
+        if (!links) expected.assign(1, ".Cont32.mdb.tmp2.");
+        for (std::string& name : written)
+            name = name.substr(0, name.rfind('.') + 1);
+        written.erase(std::unique(written.begin(), written.end()), written.end());
+        EXPECT_EQ(written, expected);
+        struct stat st[3]{};
+        const char* names[] = {"", ".tmp", ".tmp2"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(::lstat(Host(archive + names[i]).c_str(), &st[i]), 0) << names[i];
+            EXPECT_TRUE(S_ISREG(st[i].st_mode)) << names[i];
+            EXPECT_EQ(st[i].st_mode & 07777, 0640u) << names[i];
+            if (root) {
+                EXPECT_EQ(st[i].st_uid * 10000 + st[i].st_gid, 1234u * 10000 + 5678u) << names[i];
+            }
+        }
+        EXPECT_NE(st[0].st_ino, st[1].st_ino);
+        EXPECT_EQ(st[2].st_ino == before.st_ino, links);
+    }
 
     TempPrefix::put(Host(archive + ".tmp"), "avanzo");
-    TempPrefix::put(Host(archive + ".tmp2"), "avanzo");
+    std::filesystem::remove(Host(archive + ".tmp2"));
+    std::filesystem::create_symlink(Host(archive + ".tmp"), Host(archive + ".tmp2"));
+    const std::string compacted = Bytes(archive);
     CompattaArchivio(w, archive);
     EXPECT_EQ(LogEntries(), std::vector<std::string>{});
     EXPECT_EQ(Bytes(archive + ".tmp2"), compacted);
+    EXPECT_FALSE(std::filesystem::is_symlink(Host(archive + ".tmp2")));
     EXPECT_EQ(Bytes(archive + ".tmp"), Bytes(archive));
     EXPECT_EQ(Rows(archive), 2000);
 }
@@ -112,33 +155,46 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
 }
 
 // Before every change that the compaction makes to the file system the archive is there, whole: as it
-// was or compacted. A replacement that fails leaves it as it was.
-TEST_F(CompattaTest, TheArchiveIsNeverAbsentAndAFailedReplacementLeavesItAsItWas) {
-    MakeLargeArchive();
-    const std::string original = Bytes(archive);
-    const std::string host = Host(archive);
-    std::vector<std::string> seen;
-    platform::SetFileOperationHook([&](const char* op, const std::string& path) {
-        const std::string now = TempPrefix::get(host);
-        if (now != original && (now.size() <= 200000 || now != TempPrefix::get(host + ".tmp")))
-            seen.push_back(std::string(op) + " " + path);
-    });
-    CompattaArchivio(w, archive);
-    platform::SetFileOperationHook({});
-    EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these changes";
-    EXPECT_LT(Bytes(archive).size(), original.size());
-
-    // A folder where the copy onto the archive writes its sibling makes the replacement fail.
-    for (const char* leftover : {"", ".tmp", ".tmp2"})
-        std::filesystem::remove(Host(archive + leftover));
-    MakeLargeArchive();
-    const std::string before = Bytes(archive);
-    std::filesystem::create_directory(Host("C:\\ZU\\Ditta2000\\.Cont32.mdb.part"));
-    CompattaArchivio(w, archive);
-    ASSERT_EQ(LogEntries().size(), 1u);
-    EXPECT_EQ(Bytes(archive), before);
-    EXPECT_EQ(Rows(archive), 2000);
-    EXPECT_FALSE(w.FrameAttendere.visible);
+// was or compacted. A step that fails is reported and leaves the archive whole: as it was when the backup or
+// the replacement fails, compacted when only A.tmp could not be made again.
+TEST_F(CompattaTest, TheArchiveIsNeverAbsentNorHalfWritten) {
+    struct Case {
+        const char* op;     // the change that fails
+        const char* suffix; // on the file named the archive + this (a name of the run's own beginning so)
+        bool compacted;     // the archive is compacted afterwards
+    } cases[] = {
+        {"", "", true},
+        {"link", ".tmp2", false},
+        {"rename", "", false},
+        {"open", ".tmp.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.op) + " " + c.suffix);
+        for (const char* leftover : {"", ".tmp", ".tmp2"})
+            std::filesystem::remove(Host(archive + leftover));
+        MakeLargeArchive();
+        const std::string original = Bytes(archive);
+        const std::string host = Host(archive);
+        const std::filesystem::path h(host);
+        const std::string hidden = (h.parent_path() / ("." + h.filename().string() + c.suffix)).string();
+        std::vector<std::string> seen;
+        platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+            const std::string now = TempPrefix::get(host);
+            if (now != original && !engine.IsWholeDatabase(archive))
+                seen.push_back(std::string(op) + " " + path);
+            if (op == std::string(c.op) && (path == host + c.suffix || path.starts_with(hidden)) &&
+                (*c.suffix || path == host))
+                throw Error(70, "negato");
+        });
+        CompattaArchivio(w, archive);
+        platform::SetFileOperationHook({});
+        EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these";
+        EXPECT_EQ(LogEntries().size(), *c.op ? 1u : 0u);
+        w.Text1.text.clear();
+        EXPECT_EQ(Bytes(archive) != original, c.compacted);
+        EXPECT_EQ(Rows(archive), 2000);
+        EXPECT_FALSE(w.FrameAttendere.visible);
+    }
 }
 
 // Beside a missing archive nothing is put back: the compaction's files are told apart by their bytes alone
