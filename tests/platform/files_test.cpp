@@ -107,7 +107,7 @@ TEST_F(Files, PermissionDeniedByTheHost) {
     fs::permissions(zu / "locked", fs::perms::owner_all);
 }
 
-TEST_F(Files, AttributesAndLength) {
+TEST_F(Files, AttributesLengthCopyRenameAndDelete) {
     EXPECT_EQ(GetAttr("C:\\zu"), vbDirectory);
     EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive);
     EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive | vbReadOnly);
@@ -117,9 +117,8 @@ TEST_F(Files, AttributesAndLength) {
     EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive);
     SetAttr("C:\\zu\\a.txt", vbReadOnly);
     EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive | vbReadOnly);
-}
+    SetAttr("C:\\zu\\a.txt", vbNormal);
 
-TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     TempPrefix::put(zu / "b.txt", "vecchio contenuto più lungo");
     FileCopy("C:\\ZU\\A.TXT", "C:\\zu\\B.TXT");
     EXPECT_EQ(TempPrefix::get(zu / "b.txt"), "uno\r\ndue\r\n");
@@ -134,9 +133,6 @@ TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     // No temporary sibling is left behind.
     EXPECT_EQ(ListFiles("C:\\zu", "*.*"),
               (std::vector<std::string>{"a.txt", "b.txt", "empty.txt", "ro.txt"}));
-}
-
-TEST_F(Files, RenameKeepsContentAndAllowsCaseChange) {
     RenameFile("C:\\zu\\a.txt", "C:\\zu\\full\\moved.txt");
     EXPECT_EQ(TempPrefix::get(zu / "full" / "moved.txt"), "uno\r\ndue\r\n");
     RenameFile("C:\\zu\\full\\moved.txt", "C:\\zu\\full\\MOVED.TXT");
@@ -189,6 +185,8 @@ protected:
             {"WriteAllBytes", [](const std::string& f) { WriteAllBytes(f, "tutto"); }, "tutto"},
             {"WriteOneLine", [](const std::string& f) { WriteOneLine(f, "riga"); }, "riga\r\n"},
             {"FileCopy", [](const std::string& f) { FileCopy("C:\\zu\\src.bin", f); }, "copiato"},
+            {"ReplaceWithCopy", [](const std::string& f) { ReplaceWithCopy("C:\\zu\\src.bin", f); },
+             "copiato"},
         };
     }
 };
@@ -364,54 +362,5 @@ TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
         EXPECT_EQ(fs::directory_iterator(p.driveC() / "WINDOWS" / "TEMP"), fs::directory_iterator())
             << w.what << ": copies left behind";
         ::chmod(folder.c_str(), 0755);
-    }
-}
-
-// ReplaceWithCopy renames `from` over its sibling of the same owner and mode and makes `from` again (a clone
-// where the file system has them, which a probe may deny); otherwise it copies as FileCopy does.
-TEST_F(Files, ReplaceWithCopyRenamesASiblingOfTheSameOwnerAndModeElseCopies) {
-    fs::create_directories(zu / "altrove");
-    struct Case {
-        const char* what;
-        mode_t fromMode;
-        const char* to;       // the Windows path replaced
-        const char* file;     // the file that takes the new content
-        bool clones, renamed; // the probe's answer, the outcome
-    } cases[] = {
-        {"sibling, clones", 0640, "C:\\zu\\dati.mdb", "dati.mdb", true, true},
-        {"sibling, no clones", 0640, "C:\\zu\\dati.mdb", "dati.mdb", false, true},
-        {"another mode", 0600, "C:\\zu\\dati.mdb", "dati.mdb", true, false},
-        {"a link to another folder", 0640, "C:\\zu\\link.mdb", "altrove/dati.mdb", true, false},
-    };
-    for (const Case& c : cases) {
-        const fs::path from = zu / "dati.mdb.tmp", file = zu / c.file;
-        TempPrefix::put(from, "compattato");
-        TempPrefix::put(file, "vecchio");
-        ::chmod(from.c_str(), c.fromMode);
-        ::chmod(file.c_str(), 0640);
-        fs::remove(zu / "link.mdb");
-        fs::create_symlink("altrove/dati.mdb", zu / "link.mdb");
-        struct stat was {
-        }, st{}, again{};
-        ::stat(from.c_str(), &was);
-        std::vector<std::string> clones;
-        SetFileSystemProbe(
-            [&](const char* f, const std::string&) { return c.clones || f != std::string("clone"); });
-        SetFileOperationHook([&](const char* op, const std::string& p) {
-            if (op == std::string("clone")) clones.push_back(p);
-        });
-        EXPECT_EQ(ReplaceWithCopy("C:\\zu\\dati.mdb.tmp", c.to), c.renamed) << c.what;
-        SetFileOperationHook({});
-        SetFileSystemProbe({});
-        ASSERT_EQ(::stat(file.c_str(), &st), 0);
-        ASSERT_EQ(::lstat(from.c_str(), &again), 0);
-        EXPECT_EQ(TempPrefix::get(file), "compattato") << c.what;
-        EXPECT_EQ(TempPrefix::get(from), "compattato") << c.what;
-        EXPECT_EQ(st.st_mode & 07777, 0640u) << c.what;
-        EXPECT_EQ(again.st_mode & 07777, c.fromMode) << c.what;
-        EXPECT_EQ(st.st_ino == was.st_ino, c.renamed) << c.what;
-        EXPECT_NE(again.st_ino, st.st_ino) << c.what;
-        EXPECT_EQ(clones.size(), c.clones ? 1u : 0u) << c.what;
-        EXPECT_TRUE(fs::is_symlink(zu / "link.mdb")) << c.what;
     }
 }
