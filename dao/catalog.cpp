@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 namespace ledrana::dao::detail {
 
@@ -574,6 +575,31 @@ void Connection::LoadCatalog() {
             } else if (kind == 3) {
                 if (QueryState* q = cat.FindQuery(object)) q->properties.push_back(std::move(p));
             }
+        }
+    }
+    // What waits for the next compaction: fields computed by virtual columns, indexes not yet built.
+    {
+        std::vector<std::string> computedTables;
+        std::unordered_set<std::string> indexNames;
+        Stmt s = query("SELECT type, name, sql FROM sqlite_schema WHERE type IN ('table', 'index')");
+        while (sqlite3_step(s.get()) == SQLITE_ROW) {
+            const std::string type = Text(s.get(), 0), name = Text(s.get(), 1);
+            if (type == "index") {
+                indexNames.insert(Upper(name));
+            } else if (Upper(Text(s.get(), 2)).find("GENERATED ALWAYS") != std::string::npos) {
+                computedTables.push_back(name);
+            }
+        }
+        for (TableState& t : cat.tables)
+            for (IndexDef& ix : t.indexes)
+                ix.built = ix.sqlName.empty() || indexNames.count(Upper(ix.sqlName)) > 0;
+        for (const std::string& name : computedTables) {
+            TableState* t = cat.FindTable(name);
+            if (!t) continue;
+            Stmt x = query(
+                ("SELECT name FROM pragma_table_xinfo(" + SqlLiteral(name) + ") WHERE hidden = 2").c_str());
+            while (sqlite3_step(x.get()) == SQLITE_ROW)
+                if (FieldDef* f = t->FindField(Text(x.get(), 0))) f->derived = true;
         }
     }
     // The catalog's own tables, listed as system tables.

@@ -37,6 +37,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ledrana::dao {
@@ -80,6 +81,9 @@ inline constexpr int dbOpenForwardOnly = 8;
 
 // Execute options.
 inline constexpr int dbFailOnError = 128;
+// Ours: an UPDATE that sets one field of a table to another of its fields, in every row, writes no row (see
+// Database::Execute).
+inline constexpr int dbDeferWrite = 0x10000;
 
 // ---- Implementation types (dao/ only) ------------------------------------------------------------------
 namespace detail {
@@ -294,6 +298,12 @@ public:
     // without a primary key and for an attached one.
     std::int64_t NullKeyRows() const;
     bool Updatable() const;
+    // For each (field, value): every Null of the field becomes the value, as saving it into each such row
+    // through a recordset would make it, without writing a row (the rows take it at the next compaction);
+    // the number of values completed. -1, with nothing changed, for a field where a save could be refused
+    // (a unique index over it, a validation rule, a value it does not take): the caller saves those row by
+    // row. The Nulls of all the fields are counted in one read of the table.
+    std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
 
     dao::Fields Fields() const;
     dao::Indexes Indexes() const;
@@ -469,6 +479,10 @@ public:
     // converted becomes Null, text too long is cut to the field's size. With dbFailOnError the first such
     // row fails the statement with its number (3022, 3314, 3315, 3421, 3163) and nothing is changed.
     // A SELECT gives 3065; SQL the translator cannot read gives its number.
+    // With dbDeferWrite (and without dbFailOnError), "UPDATE t SET field = other" (no WHERE) writes no row
+    // where it can: the field reads the converted values at once and the rows take them at the next
+    // compaction, or before the table's next row write. Where it cannot (a validation rule, an index over the
+    // field, a counter) the statement runs as without the option.
     void Execute(std::string_view sql, int options = 0);
     std::int64_t RecordsAffected() const;
 

@@ -140,20 +140,10 @@ void Configure(sqlite3* db, bool exclusive) {
     RegisterEngineFunctions(db);
 }
 
-// The hidden columns of a file's tables, from its catalog: (table, column) pairs.
-std::vector<std::pair<std::string, std::string>> HiddenColumns(sqlite3* db) {
-    std::vector<std::pair<std::string, std::string>> out;
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT TableName, Name FROM MSysFields WHERE Ordinal < 0", -1, &raw,
-                           nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        return out;
-    }
-    Stmt s(raw);
-    while (sqlite3_step(raw) == SQLITE_ROW)
-        out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
-                         reinterpret_cast<const char*>(sqlite3_column_text(raw, 1)));
-    return out;
+// True when the compaction must write a table anew rather than copy it as stored: it has columns of
+// deleted fields, values computed until now, or indexes waiting to be built.
+bool Rewritten(const TableState& t) {
+    return !t.IsSystem() && !t.IsAttached() && (!t.hidden.empty() || t.HasDeferred());
 }
 
 // A URI that opens a host file read-only.
@@ -181,10 +171,11 @@ std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
 }
 
 // Compacts the file `src` into the new file `dst` as VACUUM INTO does (each table and its indexes copied
-// in rowid order), except that the tables that carry hidden columns are written with their fields only,
-// in the same pass, and the catalog forgets those columns.
-void CompactWithoutHidden(const std::string& src, const std::string& dst, const std::string& shown,
-                          const std::vector<std::pair<std::string, std::string>>& hidden) {
+// in rowid order), except that the tables the catalog `cat` says are to be rewritten are written with their
+// fields only, computed values stored, in the same pass, their indexes built from the catalog; the catalog
+// forgets the hidden columns.
+void CompactRewriting(const std::string& src, const std::string& dst, const std::string& shown,
+                      const Catalog& cat) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(
         dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
@@ -193,7 +184,9 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
     c.db = SqliteDb(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
     sqlite3_extended_result_codes(raw, 1);
-    RegisterDecimalCollation(raw);
+    // The computed values of the source are read through this connection.
+    RegisterJetFunctions(raw);
+    RegisterEngineFunctions(raw);
     try {
         c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
         c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
@@ -233,41 +226,48 @@ void CompactWithoutHidden(const std::string& src, const std::string& dst, const 
         };
         for (const Entry& e : schema) {
             if (e.type != "table") continue;
-            c.Exec(e.sql);
             const std::string T = QuoteName(e.name);
-            std::vector<std::string> gone;
-            for (const auto& [table, column] : hidden)
-                if (SameName(table, e.name)) gone.push_back(column);
             if (SameName(e.name, "MSysFields")) {
+                c.Exec(e.sql);
                 indexesOf(e.table);
                 c.Exec("INSERT INTO main.MSysFields SELECT * FROM src.MSysFields WHERE NOT Ordinal < 0");
                 continue;
             }
-            if (gone.empty()) {
+            const TableState* t = nullptr;
+            for (const TableState& x : cat.tables)
+                if (SameName(x.name, e.name) && Rewritten(x)) t = &x;
+            if (!t) {
                 // Rows and index entries copied as they are stored.
+                c.Exec(e.sql);
                 indexesOf(e.table);
                 c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
                 continue;
             }
-            // The table is still empty: its hidden columns go without touching a row.
-            std::vector<std::string> names;
+            // The table anew: its fields in the order of the source's columns, each a stored column of its
+            // type; the rows with the values the source reads; then its indexes.
+            std::string decls, cols = "rowid";
             {
-                sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_info(?, 'main')");
+                sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
                 sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
-                while (sqlite3_step(s) == SQLITE_ROW)
-                    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+                while (sqlite3_step(s) == SQLITE_ROW) {
+                    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+                    if (std::any_of(t->hidden.begin(), t->hidden.end(),
+                                    [&](const std::string& h) { return SameName(h, name); }))
+                        continue;
+                    const FieldDef* f = t->FindField(name);
+                    const unsigned char* type = sqlite3_column_text(s, 1);
+                    const std::string decl = f      ? ColumnDecl(*f)
+                                             : type ? reinterpret_cast<const char*>(type)
+                                                    : "";
+                    decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
+                    cols += ", " + QuoteName(name);
+                }
                 sqlite3_reset(s);
             }
-            std::string cols = "rowid";
-            for (const std::string& n : names) {
-                if (std::any_of(gone.begin(), gone.end(),
-                                [&](const std::string& g) { return SameName(g, n); }))
-                    c.Exec("ALTER TABLE main." + T + " DROP COLUMN " + QuoteName(n));
-                else
-                    cols += ", " + QuoteName(n);
-            }
+            c.Exec("CREATE TABLE main." + T + " (" + decls + ")");
             c.Exec("INSERT INTO main." + T + " (" + cols + ") SELECT " + cols + " FROM src." + T);
-            indexesOf(e.table);
+            for (const IndexDef& ix : t->indexes)
+                if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
         }
         for (const Entry& e : schema)
             if (e.type == "view" || e.type == "trigger") c.Exec(e.sql);
@@ -471,11 +471,19 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     CheckFormat(db.get(), source);
     std::string hash = PasswordHash(db.get());
     if (!hash.empty() && !shared_->Verify(hash, pwd)) ThrowJet(3031);
-    // Columns of deleted fields leave the rows here, in the pass that writes the compacted file.
-    if (const auto hidden = HiddenColumns(db.get()); !hidden.empty()) {
-        db.reset();
-        CompactWithoutHidden(src, dst, destination, hidden);
+    // Columns of deleted fields leave the rows here, and values computed until now are stored, in the pass
+    // that writes the compacted file.
+    Connection reader;
+    reader.db = std::move(db);
+    reader.LoadCatalog();
+    if (std::any_of(reader.catalog.tables.begin(), reader.catalog.tables.end(), Rewritten)) {
+        const Catalog cat = reader.catalog;
+        reader.cache.clear();
+        reader.db.reset();
+        CompactRewriting(src, dst, destination, cat);
     } else {
+        reader.cache.clear();
+        db = std::move(reader.db);
         sqlite3_stmt* raw = nullptr;
         int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
         Stmt s(raw);
@@ -524,7 +532,8 @@ bool DBEngine::IsWholeDatabase(const std::string& path) const {
     const int rc = sqlite3_open_v2(host.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) return false;
-    RegisterDecimalCollation(raw);
+    RegisterJetFunctions(raw);
+    RegisterEngineFunctions(raw);
     auto single = [&](const char* sql, std::string& out) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db.get(), sql, -1, &st, nullptr) != SQLITE_OK) return false;

@@ -122,7 +122,9 @@ const TableState& TargetTable(Connection& c, const std::string& name) {
     return *t;
 }
 
-std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int fromType) {
+} // namespace
+
+std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType) {
     // The size argument carries a Decimal's precision and scale as MSysFields does.
     const std::int32_t size = f.type == dbText || f.type == dbBinary ? f.size
                               : f.type == dbDecimal                  ? StoredSize(f)
@@ -132,6 +134,8 @@ std::string Cast(const FieldDef& f, const std::string& expr, bool fail, int from
     if (fromType) out += ", " + std::to_string(fromType);
     return out + ")";
 }
+
+namespace {
 
 // True for a field of the primary key or of an index that disallows Null (a counter is numbered after
 // the INSERT that leaves it Null).
@@ -144,17 +148,21 @@ bool InNullFreeIndex(const TableState& t, const FieldDef& f) {
     return false;
 }
 
-int Flags(const TableState& t, const FieldDef& f) {
+} // namespace
+
+int StoreFlags(const TableState& t, const FieldDef& f) {
     int flags = f.required ? 1 : 0;
     if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength) flags |= 2;
     if (InNullFreeIndex(t, f)) flags |= 4;
     return flags;
 }
 
-std::string Check(const TableState& t, const FieldDef& f, const std::string& value, bool fail) {
-    return "dao_ok(" + value + ", " + std::to_string(Flags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
+std::string StoreCheck(const TableState& t, const FieldDef& f, const std::string& value, bool fail) {
+    return "dao_ok(" + value + ", " + std::to_string(StoreFlags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
            (fail ? "1" : "0") + ")";
 }
+
+namespace {
 
 // The type of a bare column of the table, when the expression is one (for conversions to text).
 int SourceType(const TableState& t, const std::string& expr) {
@@ -197,10 +205,10 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
         for (const auto& [col, expr] : st.assignments) {
             const FieldDef* f = tt.FindField(col);
             if (!f) ThrowJet(3061, "1");
-            std::string cast = Cast(*f, "(" + expr + ")", fail, SourceType(tt, expr));
+            std::string cast = CastSql(*f, "(" + expr + ")", fail, SourceType(tt, expr));
             if (!set.empty()) set += ", ";
             set += QuoteName(f->name) + " = " + cast;
-            if (Flags(tt, *f)) checks += " AND " + Check(tt, *f, cast, fail);
+            if (StoreFlags(tt, *f)) checks += " AND " + StoreCheck(tt, *f, cast, fail);
             assigned.emplace_back(f, cast);
         }
         if (HasValidationRules(tt)) {
@@ -250,10 +258,10 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             const char* sep = i ? ", " : "";
             srcCols.append(sep).append(ci);
             names.append(sep).append(QuoteName(cols[i]->name));
-            inner.append(sep).append(Cast(*cols[i], "\"__src\"." + ci, fail, 0)).append(" AS ").append(si);
+            inner.append(sep).append(CastSql(*cols[i], "\"__src\"." + ci, fail, 0)).append(" AS ").append(si);
             outer.append(sep).append(si);
             written.emplace_back(cols[i], si);
-            if (Flags(tt, *cols[i])) checks += " AND " + Check(tt, *cols[i], si, fail);
+            if (StoreFlags(tt, *cols[i])) checks += " AND " + StoreCheck(tt, *cols[i], si, fail);
         }
         for (const auto& f : tt.fields) {
             bool given = false;
@@ -266,14 +274,14 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
             }
             std::string d = DefaultExpr(f);
             if (d.empty()) {
-                if (Flags(tt, f) & 5) checks += " AND " + Check(tt, f, "NULL", fail);
+                if (StoreFlags(tt, f) & 5) checks += " AND " + StoreCheck(tt, f, "NULL", fail);
                 continue;
             }
-            std::string cast = Cast(f, d, fail, 0);
+            std::string cast = CastSql(f, d, fail, 0);
             names += ", " + QuoteName(f.name);
             outer += ", " + cast;
             written.emplace_back(&f, cast);
-            if (Flags(tt, f)) checks += " AND " + Check(tt, f, cast, fail);
+            if (StoreFlags(tt, f)) checks += " AND " + StoreCheck(tt, f, cast, fail);
         }
         if (HasValidationRules(tt))
             checks += RuleChecks(tt, fail, [&](std::string_view name) -> std::string {
@@ -319,6 +327,31 @@ IndexDef IndexFromDef(const JetIndexDef& d) {
 
 std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const std::vector<Variant>* values) {
     bool fail = (options & dbFailOnError) != 0;
+    // One field set to another in every row: the field reads the converted values, the rows wait.
+    if ((options & dbDeferWrite) && !fail && st.kind == JetStatement::Kind::Update &&
+        st.assignments.size() == 1 && st.where.empty() && st.updateFrom.empty() && st.updateAlias.empty()) {
+        const TableState* t = c.catalog.FindTable(st.table);
+        const std::string& expr = st.assignments[0].second;
+        const FieldDef* source = nullptr;
+        if (t)
+            for (const FieldDef& f : t->fields)
+                if (expr == QuoteName(f.name) || SameName(expr, f.name)) source = &f;
+        if (source) {
+            const std::string table = t->name, target = st.assignments[0].first, sourceName = source->name;
+            std::int64_t rows = -1;
+            c.Ddl([&] { rows = DeriveField(c, table, target, sourceName); });
+            if (rows >= 0) return rows;
+        }
+    }
+    // A write that would change what a waiting computation gives stores the table's values first.
+    std::vector<std::string> written;
+    for (const auto& [column, expr] : st.assignments)
+        written.push_back(column);
+    if (st.kind != JetStatement::Kind::Delete &&
+        WriteNeedsStoredValues(c, st.table, written, st.kind == JetStatement::Kind::Insert)) {
+        const std::string table = st.table;
+        c.Ddl([&] { WriteDeferred(c, table); });
+    }
     Built b = BuildDml(c, st, fail);
     c.EnsureWritable();
     c.BeginWrite();
@@ -431,7 +464,7 @@ void AlterColumn(Connection& c, const std::string& table, FieldDef to) {
     AddField(c, table, scratch);
     t = c.catalog.FindTable(table);
     c.Exec("UPDATE " + c.DataName(*t) + " SET " + QuoteName(temp) + " = " +
-           Cast(scratch, QuoteName(name), false, t->FindField(name)->type));
+           CastSql(scratch, QuoteName(name), false, t->FindField(name)->type));
     DropField(c, table, name);
     RenameField(c, table, temp, name);
     t = c.catalog.FindTable(table);

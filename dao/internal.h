@@ -60,6 +60,8 @@ struct FieldDef {
     std::string validationText;
     int ordinal = 0;
     std::vector<UserProperty> properties;
+    // The field's values are computed from a hidden column until the next compaction (dao/deferred.cpp).
+    bool derived = false;
 
     bool IsCounter() const { return type == dbLong && (attributes & dbAutoIncrField) != 0; }
 };
@@ -73,6 +75,7 @@ struct IndexDef {
     bool ignoreNulls = false;
     bool required = false;
     std::string sqlName; // name of the SQLite index ("" for none, e.g. on a system table)
+    bool built = true;   // false: recorded, built by the next compaction or the table's next row write
 };
 
 struct TableState {
@@ -95,6 +98,8 @@ struct TableState {
     IndexDef* FindIndex(std::string_view n);
     bool IsSystem() const { return (attributes & dbSystemObject) == dbSystemObject; }
     bool IsAttached() const { return (attributes & dbAttachedTable) != 0 || !connect.empty(); }
+    // Values or indexes wait for the next compaction (dao/deferred.cpp).
+    bool HasDeferred() const;
 };
 
 struct QueryState {
@@ -318,6 +323,35 @@ void DropIndex(Connection& c, std::string_view table, std::string_view index);
 void CreateQuery(Connection& c, std::string_view name, std::string_view sql);
 void DropQuery(Connection& c, std::string_view name);
 void CheckQuerySql(Connection& c, std::string_view sql);
+// Renames the column of a field out of the way: its values stay in the rows, never read nor written,
+// until the next compaction. Returns the column's new name.
+std::string HideColumn(Connection& c, TableState& t, const std::string& column);
+// CREATE [UNIQUE] INDEX of an index of the table, under its SQLite name.
+std::string IndexSql(const TableState& t, const IndexDef& ix);
+
+// Changes of values that wait for the next compaction (dao/deferred.cpp). A field whose values a change
+// converts becomes a virtual column computed from its old column, which stays hidden in the rows: reads
+// see the new values at once and no row is written. Each runs inside Ddl.
+// "UPDATE table SET target = source" as Execute without dbFailOnError runs it, for a target that no
+// index holds, in a table without validation rules: the rows it changes; -1 (nothing done) otherwise.
+std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
+                         std::string_view source);
+// For each (field, value): every Null of the field becomes the value, as a recordset's save of the value
+// into each such row would make it, for a field that no unique index holds, in a table without validation
+// rules, with a value the field accepts. The numbers of values completed, -1 (nothing done) for a field
+// whose saves could be refused. One read of the table counts the Nulls of every field.
+std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
+                                    const std::vector<std::pair<std::string, Variant>>& fields);
+// Writes the table's waiting values into its rows and builds its waiting indexes: the first row write
+// into a table does this first.
+void WriteDeferred(Connection& c, std::string_view table);
+// True when `table` names a local table with waiting changes.
+bool TableHasDeferred(Connection& c, std::string_view table);
+// True when a write of the columns of existing rows (or of new rows) into the table needs its waiting
+// changes written first: a computed field written, a field that a computation reads, a waiting unique index
+// over one of them, or a new row. Other writes leave the computations as they are.
+bool WriteNeedsStoredValues(Connection& c, std::string_view table, const std::vector<std::string>& columns,
+                            bool insert);
 
 // ---- Engine-wide state ----
 struct DatabaseImpl;
@@ -559,6 +593,14 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
 void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
                     const std::vector<Variant>* values);
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
+
+// SQL of a value converted for a field as Execute converts it (jet_cast, or jet_cast_strict when `fail`),
+// `fromType` the DAO type of a bare column read (0 when unknown).
+std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType);
+// The checks a written value passes (dao_ok's flags: required, zero-length, Null-free index); 0 for none.
+int StoreFlags(const TableState& t, const FieldDef& f);
+// SQL that is 1 when `value` may be written into the field (dao_ok), else 0 or, when `fail`, the error.
+std::string StoreCheck(const TableState& t, const FieldDef& f, const std::string& value, bool fail);
 
 // Password support (dao/engine.cpp).
 std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"

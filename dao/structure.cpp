@@ -28,10 +28,10 @@ void SaveWholeTable(Connection& c, const TableState& t) {
     SaveProperties(c, 1, t.name, "", t.properties);
 }
 
-// The names of the SQLite table's columns, hidden ones included.
+// The names of the SQLite table's columns, hidden and computed ones included.
 std::vector<std::string> SqliteColumns(Connection& c, const TableState& t) {
     std::vector<std::string> names;
-    sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_info(?, 'main')");
+    sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_xinfo(?, 'main')");
     sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
     while (sqlite3_step(s) == SQLITE_ROW)
         names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
@@ -49,15 +49,6 @@ std::string HiddenName(Connection& c, const TableState& t, const std::string& fi
     }
 }
 
-// Hides the column of a field: renamed out of the way, it keeps its values in the rows until compaction.
-void HideColumn(Connection& c, TableState& t, const std::string& column) {
-    std::string hidden = HiddenName(c, t, column);
-    c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(column) + " TO " +
-           QuoteName(hidden));
-    t.hidden.push_back(hidden);
-    SaveHiddenRow(c, t, hidden);
-}
-
 // Makes a name free for a field: a hidden column that has it moves to another name.
 void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
     for (std::size_t i = 0; i < t.hidden.size(); ++i) {
@@ -70,8 +61,10 @@ void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
     }
 }
 
+// A name SQLite has, or that an index waiting to be built will take.
 bool SqliteNameTaken(Connection& c, const std::string& name) {
-    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE");
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE UNION ALL "
+                                "SELECT 1 FROM MSysIndexes WHERE SqlName = ?1 COLLATE NOCASE");
     sqlite3_bind_text(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
     bool taken = sqlite3_step(s) == SQLITE_ROW;
     sqlite3_reset(s);
@@ -97,7 +90,39 @@ void CheckName(std::string_view name) {
     if (name.empty()) ThrowJet(3125, name);
 }
 
+// The first key of an index that two rows share, none holding Null: the index cannot be made unique.
+bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
+    std::string cols, nullTest;
+    for (const std::string& f : ix.fields) {
+        cols += (cols.empty() ? "" : ", ") + QuoteName(f);
+        nullTest += (nullTest.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+    }
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest +
+                                ") GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
+    const bool duplicate = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_reset(s);
+    return duplicate;
+}
+
 } // namespace
+
+std::string HideColumn(Connection& c, TableState& t, const std::string& column) {
+    std::string hidden = HiddenName(c, t, column);
+    c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(column) + " TO " +
+           QuoteName(hidden));
+    t.hidden.push_back(hidden);
+    SaveHiddenRow(c, t, hidden);
+    return hidden;
+}
+
+std::string IndexSql(const TableState& t, const IndexDef& ix) {
+    std::string cols;
+    for (std::size_t i = 0; i < ix.fields.size(); ++i)
+        cols += (i ? ", " : "") + QuoteName(ix.fields[i]) +
+                (i < ix.descending.size() && ix.descending[i] ? " DESC" : "");
+    return std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + QuoteName(ix.sqlName) +
+           " ON " + QuoteName(t.name) + " (" + cols + ")";
+}
 
 void CreateTable(Connection& c, TableState t) {
     CheckName(t.name);
@@ -275,7 +300,9 @@ void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef
     TableState& t = Table(c, table);
     FieldDef* cur = t.FindField(f.name);
     if (!cur) ThrowJet(3265);
+    const bool derived = cur->derived;
     *cur = f;
+    cur->derived = derived;
     if (!t.IsSystem()) {
         SaveFieldRow(c, t, *cur);
         SaveProperties(c, 2, t.name, cur->name, cur->properties);
@@ -294,19 +321,14 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
             if (other.primary) ThrowJet(3283);
     if (ix.primary) ix.unique = true;
     ix.descending.resize(ix.fields.size(), false);
-    std::string cols, nullTest;
+    std::string nullTest;
     for (std::size_t i = 0; i < ix.fields.size(); ++i) {
         const FieldDef* f = t.FindField(ix.fields[i]);
         if (!f) ThrowJet(3265);
         ix.fields[i] = f->name;
         for (std::size_t j = 0; j < i; ++j)
             if (SameName(ix.fields[j], f->name)) ThrowJet(3191);
-        if (i) {
-            cols += ", ";
-            nullTest += " OR ";
-        }
-        cols += QuoteName(f->name) + (ix.descending[i] ? " DESC" : "");
-        nullTest += QuoteName(f->name) + " IS NULL";
+        nullTest += (i ? " OR " : "") + QuoteName(f->name) + " IS NULL";
     }
     if (ix.primary || ix.required) {
         sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
@@ -315,8 +337,16 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
         if (hasNull) ThrowJet(3058);
     }
     ix.sqlName = FreshIndexName(c, t.name, ix.name);
-    c.Exec(std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + QuoteName(ix.sqlName) +
-           " ON " + QuoteName(t.name) + " (" + cols + ")");
+    // On a table whose values wait for the compaction the index waits too: it is checked now on the values
+    // the table reads and built with them.
+    ix.built = true;
+    for (const FieldDef& f : t.fields)
+        ix.built = ix.built && !f.derived;
+    if (ix.built) {
+        c.Exec(IndexSql(t, ix));
+    } else if (ix.unique && HasDuplicateKeys(c, t, ix)) {
+        ThrowJet(3022);
+    }
     SaveIndexRow(c, t, ix);
     t.indexes.push_back(std::move(ix));
     c.catalog.Sort();

@@ -161,6 +161,17 @@ std::int64_t TableDef::NullKeyRows() const {
     return n;
 }
 
+std::vector<std::int64_t> TableDef::FillNulls(const std::vector<std::pair<std::string, Variant>>& fields) {
+    TableDefImpl& t = TI(impl_);
+    if (!t.appended) ThrowJet(3219);
+    Connection& c = t.db->C();
+    c.CheckFresh();
+    const std::string table = t.State().name;
+    std::vector<std::int64_t> filled;
+    c.Ddl([&] { filled = detail::FillNulls(c, table, fields); });
+    return filled;
+}
+
 bool TableDef::Updatable() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return true;

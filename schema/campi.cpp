@@ -206,12 +206,21 @@ private:
     std::vector<std::string> esempi_;
 };
 
+// The fields that name a row, looked up once for a whole walk.
+std::vector<std::pair<std::string, dao::Field>> CampiRiga(const dao::Fields& campi,
+                                                          const std::vector<std::string>& chiave) {
+    std::vector<std::pair<std::string, dao::Field>> out;
+    for (const std::string& c : chiave)
+        out.emplace_back(c, campi[c]);
+    return out;
+}
+
 // The name of the current row: its key fields and their values, or its place.
-std::string NomeRiga(const dao::Fields& campi, const std::vector<std::string>& chiave, std::int64_t riga) {
+std::string NomeRiga(const std::vector<std::pair<std::string, dao::Field>>& chiave, std::int64_t riga) {
     if (chiave.empty()) return "riga " + std::to_string(riga);
     std::string s;
-    for (const std::string& c : chiave)
-        s += (s.empty() ? "" : ", ") + c + "=" + TestoValore(campi[c].Value());
+    for (const auto& [nome, campo] : chiave)
+        s += (s.empty() ? "" : ", ") + nome + "=" + TestoValore(campo.Value());
     return s;
 }
 
@@ -220,7 +229,6 @@ std::string NomeRiga(const dao::Fields& campi, const std::vector<std::string>& c
 void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::string& N, int tipoVecchio,
              const dao::Field& F1, const std::vector<std::string>& chiave,
              const std::vector<IndiceUnico>& indici) {
-    const std::string tmp = N + "zz";
     struct Visto {
         std::string vecchio; // the index key before the change
         std::string riga;    // the first row with that key after the change
@@ -231,21 +239,31 @@ void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::s
 
     dao::Recordset rs = db.OpenRecordset("select * from " + T);
     const dao::Fields campi = rs.Fields();
+    // Fields are looked up once: the recordset's own fields follow its current row.
+    const dao::Field campoVecchio = campi[N], campoNuovo = campi[N + "zz"];
+    const auto campiRiga = CampiRiga(campi, chiave);
+    std::vector<std::vector<std::optional<dao::Field>>> campiIndici; // no field for N itself
+    for (const IndiceUnico& ix : indici) {
+        campiIndici.emplace_back();
+        for (const std::string& c : ix.campi)
+            campiIndici.back().push_back(SameName(c, N) ? std::nullopt : std::optional<dao::Field>(campi[c]));
+    }
+    const int tipoNuovo = F1.Type();
+    const std::int32_t size = F1.Size();
     std::int64_t riga = 0;
     for (; !rs.Eof(); rs.MoveNext()) {
         ++riga;
-        const dao::Variant vecchio = campi[N].Value();
-        const dao::Variant nuovo = campi[tmp].Value();
-        const Esito esito = Giudica(vecchio, tipoVecchio, nuovo, F1.Type(), F1.Size());
-        if (esito != Esito::Invariato) esame.Conta(esito, NomeRiga(campi, chiave, riga), vecchio, nuovo);
+        const dao::Variant vecchio = campoVecchio.Value();
+        const dao::Variant nuovo = campoNuovo.Value();
+        const Esito esito = Giudica(vecchio, tipoVecchio, nuovo, tipoNuovo, size);
+        if (esito != Esito::Invariato) esame.Conta(esito, NomeRiga(campiRiga, riga), vecchio, nuovo);
 
         for (std::size_t k = 0; k < indici.size(); ++k) {
             std::string chiaveNuova, chiaveVecchia;
             bool nullo = false;
-            for (const std::string& c : indici[k].campi) {
-                const bool questo = SameName(c, N);
-                const std::optional<std::string> n = ValoreIndice(questo ? nuovo : campi[c].Value());
-                const std::optional<std::string> v = questo ? ValoreIndice(vecchio) : n;
+            for (const std::optional<dao::Field>& campo : campiIndici[k]) {
+                const std::optional<std::string> n = ValoreIndice(campo ? campo->Value() : nuovo);
+                const std::optional<std::string> v = campo ? n : ValoreIndice(vecchio);
                 if (!n || !v) {
                     nullo = true;
                     break;
@@ -254,7 +272,7 @@ void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::s
                 chiaveVecchia += std::to_string(v->size()) + ":" + *v;
             }
             if (nullo) continue;
-            const std::string nome = NomeRiga(campi, chiave, riga);
+            const std::string nome = NomeRiga(campiRiga, riga);
             auto [it, nuova] = visti[k].try_emplace(chiaveNuova, Visto{chiaveVecchia, nome, vecchio});
             // Rows that were already equal before the change are not made so by it.
             if (nuova || it->second.vecchio == chiaveVecchia) continue;
@@ -289,8 +307,10 @@ std::vector<std::pair<std::string, dao::Variant>> LeggiValori(dao::Database& db,
     std::vector<std::pair<std::string, dao::Variant>> valori;
     dao::Recordset rs = db.OpenRecordset("select * from " + T);
     const dao::Fields campi = rs.Fields();
+    const dao::Field campo = campi[N];
+    const auto campiRiga = CampiRiga(campi, chiave);
     for (std::int64_t riga = 1; !rs.Eof(); rs.MoveNext(), ++riga)
-        valori.emplace_back(NomeRiga(campi, chiave, riga), campi[N].Value());
+        valori.emplace_back(NomeRiga(campiRiga, riga), campo.Value());
     rs.Close();
     return valori;
 }
@@ -335,7 +355,8 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
-        w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N);
+        // The rows take the converted values at the compaction that follows the comparison.
+        w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N, dao::dbDeferWrite);
         if (daEsaminare) Esamina(esame, w.Db2, T, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
         TD2.Fields().Delete(N);

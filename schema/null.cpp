@@ -141,54 +141,80 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
     std::vector<std::string> sostituiti;           // fields of the current row whose Null was replaced
     std::map<std::string, std::int64_t> completed; // saved replacements per field, for the report
     try {
-        const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
-        std::vector<std::pair<std::int16_t, dao::Variant>> sostituzioni;
-        while (!rs.Eof()) {
-            rs.Edit();
-            sostituiti.clear();
-            sostituzioni.clear();
-            const int n = campi.Count();
-            for (std::int16_t i = 0; i < n; ++i) {
-                dao::Field campo = campi[i];
-                if (!campo.Value().IsNull()) continue;
-                const dao::Variant neutro = ValoreNeutro(campo.Type());
-                if (neutro.IsEmpty()) {
-                    w.dialogs.MsgBox("Tipo non previsto su VerificaCampiNull1", vbOKOnly, "");
-                    continue;
-                }
-                if (rifiuti.Escluso(i)) {
-                    rifiuti.Annota(i, campo.Name(), rifiuti.Di(i)->errore);
-                    continue;
-                }
-                campo.SetValue(neutro);
-                sostituiti.push_back(campo.Name());
-                sostituzioni.emplace_back(i, neutro);
+        // A field whose every Null takes the neutral value, whatever the row holds, has them completed at
+        // once, without a row written; the walk saves the others row by row, and passes over a table that
+        // has no Null left.
+        std::string restanti;
+        {
+            const dao::Fields campi = rs.Fields();
+            std::vector<std::pair<std::string, int>> elenco;
+            for (std::int16_t i = 0; i < campi.Count(); ++i)
+                elenco.emplace_back(campi[i].Name(), campi[i].Type());
+            rs.Close();
+            std::vector<std::pair<std::string, dao::Variant>> neutri;
+            for (const auto& [nome, tipo] : elenco)
+                if (!ValoreNeutro(tipo).IsEmpty()) neutri.emplace_back(nome, ValoreNeutro(tipo));
+            const std::vector<std::int64_t> fatti = TD2.FillNulls(neutri);
+            for (const auto& [nome, tipo] : elenco) {
+                std::int64_t n = -1;
+                for (std::size_t k = 0; k < neutri.size(); ++k)
+                    if (neutri[k].first == nome) n = fatti[k];
+                if (n > 0) completed[nome] += n;
+                if (n < 0) restanti += (restanti.empty() ? "[" : " or [") + nome + "] is null";
             }
-            try {
-                rs.Update();
-                for (const std::string& c : sostituiti)
-                    ++completed[c];
-            } catch (const Error& e) {
-                if (!RifiutoDelValore(e) || sostituzioni.empty()) throw;
-                // One replacement at a time: those the table accepts are saved, the refused ones stay Null.
-                rs.CancelUpdate();
-                for (const auto& [i, neutro] : sostituzioni) {
-                    rs.Edit();
-                    campi[i].SetValue(neutro);
-                    try {
-                        rs.Update();
-                        ++completed[campi[i].Name()];
-                    } catch (const Error& rifiuto) {
-                        if (!RifiutoDelValore(rifiuto)) throw;
-                        rs.CancelUpdate();
-                        rifiuti.Annota(i, campi[i].Name(), rifiuto);
-                        if (rifiuto.number() == 3315) rifiuti.Escludi(i);
+        }
+        if (!restanti.empty()) {
+            rs = w.Db2.OpenRecordset("select * from " + tabella + " where " + restanti);
+            const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
+            std::vector<std::pair<std::int16_t, dao::Variant>> sostituzioni;
+            while (!rs.Eof()) {
+                rs.Edit();
+                sostituiti.clear();
+                sostituzioni.clear();
+                const int n = campi.Count();
+                for (std::int16_t i = 0; i < n; ++i) {
+                    dao::Field campo = campi[i];
+                    if (!campo.Value().IsNull()) continue;
+                    const dao::Variant neutro = ValoreNeutro(campo.Type());
+                    if (neutro.IsEmpty()) {
+                        w.dialogs.MsgBox("Tipo non previsto su VerificaCampiNull1", vbOKOnly, "");
+                        continue;
+                    }
+                    if (rifiuti.Escluso(i)) {
+                        rifiuti.Annota(i, campo.Name(), rifiuti.Di(i)->errore);
+                        continue;
+                    }
+                    campo.SetValue(neutro);
+                    sostituiti.push_back(campo.Name());
+                    sostituzioni.emplace_back(i, neutro);
+                }
+                try {
+                    rs.Update();
+                    for (const std::string& c : sostituiti)
+                        ++completed[c];
+                } catch (const Error& e) {
+                    if (!RifiutoDelValore(e) || sostituzioni.empty()) throw;
+                    // One replacement at a time: those the table accepts are saved, the refused ones stay
+                    // Null.
+                    rs.CancelUpdate();
+                    for (const auto& [i, neutro] : sostituzioni) {
+                        rs.Edit();
+                        campi[i].SetValue(neutro);
+                        try {
+                            rs.Update();
+                            ++completed[campi[i].Name()];
+                        } catch (const Error& rifiuto) {
+                            if (!RifiutoDelValore(rifiuto)) throw;
+                            rs.CancelUpdate();
+                            rifiuti.Annota(i, campi[i].Name(), rifiuto);
+                            if (rifiuto.number() == 3315) rifiuti.Escludi(i);
+                        }
                     }
                 }
+                rs.MoveNext();
             }
-            rs.MoveNext();
+            rs.Close();
         }
-        rs.Close();
     } catch (const Error& e) {
         // A row that cannot be saved for itself (a row held by another user): the rows before it stay
         // saved, this table's walk ends here.

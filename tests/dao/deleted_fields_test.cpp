@@ -1,5 +1,6 @@
 // A deleted field leaves the catalog at once and its values leave the rows at the next compaction: until
-// then nothing the engine offers reads, writes or returns them, and the name is free.
+// then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
+// structure change reach the rows at the compaction too, and are read converted until then.
 
 #include "dao/sqlite_handle.h"
 #include "dao_fixture.h"
@@ -174,5 +175,124 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     EXPECT_EQ(Columns("c.mdb"), "Id,A,B,");
 }
 
+// A field set to another with dbDeferWrite reads what the UPDATE would have written, before and after the
+// file is closed without compaction, and after the compaction that stores the values.
+TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
+    const char* table = "CREATE TABLE V (Id LONG, S TEXT(20), D DOUBLE, L LONG, M MEMO)";
+    const char* rows[] = {"INSERT INTO V VALUES (1, '12', 2.5, 7, 'lungo testo')",
+                          "INSERT INTO V VALUES (2, 'abc', 40000.4, -3, '')",
+                          "INSERT INTO V VALUES (3, '', -1.5, 123456, NULL)",
+                          "INSERT INTO V VALUES (4, NULL, NULL, NULL, 'x')",
+                          "INSERT INTO V VALUES (5, '3,5', 1e300, 0, '1/2/2020')"};
+    struct Case {
+        const char* field; // the new field's declaration
+        const char* source;
+    } cases[] = {{"X1 LONG", "S"},    {"X2 DOUBLE", "S"},    {"X3 LONG", "D"},    {"X4 SHORT", "D"},
+                 {"X5 TEXT(2)", "L"}, {"X6 TEXT(3)", "S"},   {"X7 TEXT(5)", "M"}, {"X8 DATETIME", "M"},
+                 {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"}};
+    Database plain = Create("plain.mdb", {table});
+    Database waits = Create("waits.mdb", {table});
+    for (const char* r : rows) {
+        plain.Execute(r);
+        waits.Execute(r);
+    }
+    std::string all = "Id";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        const std::string name = std::string(c.field).substr(0, std::string(c.field).find(' '));
+        for (Database* db : {&plain, &waits})
+            db->Execute("ALTER TABLE V ADD COLUMN " + std::string(c.field));
+        const std::string update = "UPDATE V SET " + name + " = " + c.source;
+        plain.Execute(update);
+        waits.Execute(update, dbDeferWrite);
+        EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());
+        all += ", " + name;
+        EXPECT_EQ(Rows(waits, "SELECT Id, " + name + " FROM V"),
+                  Rows(plain, "SELECT Id, " + name + " FROM V"));
+    }
+    const std::string expected = Rows(plain, "SELECT " + all + " FROM V ORDER BY Id");
+    waits.Close();
+    // No row was written: the values are computed from the columns as they were.
+    EXPECT_EQ(Raw("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden = 2"),
+              std::vector<std::string>{std::to_string(std::size(cases))});
+    waits = engine_.OpenDatabase(Path("waits.mdb"));
+    EXPECT_EQ(Rows(waits, "SELECT " + all + " FROM V ORDER BY Id"), expected);
+    // A source written later leaves the copies as the UPDATE wrote them.
+    for (Database* db : {&plain, &waits}) {
+        db->Execute("UPDATE V SET M = 'nuovo', L = 1 WHERE Id <= 2");
+        db->Execute("DELETE FROM V WHERE Id = 4");
+    }
+    EXPECT_EQ(Rows(waits, "SELECT * FROM V ORDER BY Id"), Rows(plain, "SELECT * FROM V ORDER BY Id"));
+    waits.Close();
+    engine_.CompactDatabase(Path("waits.mdb"), Path("stored.mdb"));
+    EXPECT_EQ(Raw("stored.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden <> 0"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(Raw("stored.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    Database stored = engine_.OpenDatabase(Path("stored.mdb"));
+    EXPECT_EQ(Rows(stored, "SELECT * FROM V ORDER BY Id"), Rows(plain, "SELECT * FROM V ORDER BY Id"));
+    stored.Close();
+    plain.Close();
+}
+
+// Nulls completed without writing, indexes that wait on such a table, and the first row write that stores
+// the values and builds the indexes.
+TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
+    db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (7, NULL, 1, NULL)");
+    db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (8, NULL, 2, NULL)");
+    TableDef td = db_.TableDefs()["T"];
+    using Counts = std::vector<std::int64_t>;
+    // C takes no zero-length text: its saves would fail.
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}, {"Nessuno", Variant(1)}}), (Counts{-1, -1}));
+    td.Fields()["C"].SetAllowZeroLength(true);
+    // A field of a unique index is left to the row-by-row saves.
+    db_.Execute("CREATE UNIQUE INDEX IxB ON T (B)");
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}, {"A", Variant("n")}, {"B", Variant(0)}, {"Id", Variant(0)}}),
+              (Counts{2, 2, -1, 0}));
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
+    EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id,A,C:6|a0|c;7|n|;8|n|;");
+    // What the file holds once the engine has committed its grouped writes.
+    const auto indexes = [&] {
+        db_.Close();
+        db_ = engine_.OpenDatabase(Path("a.mdb"));
+        return Raw("a.mdb",
+                   "SELECT coalesce(group_concat(name), '') || ' ' || (SELECT count(*) FROM "
+                   "pragma_table_xinfo('T') WHERE hidden = 2 AND name NOT LIKE '~%') FROM (SELECT name FROM "
+                   "sqlite_schema WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)");
+    };
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
+    // Every index created on a table with computed fields waits, a unique one checked at once on the values.
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxC ON T (C)"); }), 3022);
+    db_.Execute("CREATE UNIQUE INDEX IxId ON T (Id)");
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
+
+    // A walk that saves rows through a recordset: a field that no computation reads is written as it is,
+    // the computations go on waiting; a computed field saved stores the table's values first.
+    Recordset rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 5");
+    int walked = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++walked) {
+        rs.Edit();
+        rs.Fields()["B"].SetValue(rs.Fields()["B"].Value().ToLong() + 1000);
+        rs.Update();
+    }
+    rs.Close();
+    EXPECT_EQ(walked, 4);
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
+    rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 7");
+    rs.Edit();
+    rs.Fields()["C"].SetValue("w");
+    rs.Update();
+    rs.MoveNext();
+    rs.Edit();
+    rs.Fields()["B"].SetValue(1002);
+    rs.Update();
+    rs.Close();
+    EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxA,T.IxB,T.IxId 0"});
+    EXPECT_EQ(Rows(db_, "SELECT Id, A, B, C FROM T WHERE Id >= 5"),
+              "Id,A,B,C:5|a2|1105|c;6|a0|1106|c;7|n|1001|w;8|n|1002|;");
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (8, 5)", dbFailOnError); }), 3022);
+    // A new row's Null stays Null.
+    db_.Execute("INSERT INTO T (Id, B) VALUES (9, 5)");
+    EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A,C:null|null;");
+}
 } // namespace
 } // namespace ledrana::dao::testing

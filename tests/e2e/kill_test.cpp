@@ -24,6 +24,7 @@
 
 #include <fcntl.h>
 
+#include "dao/sqlite_functions.h"
 #include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
@@ -63,6 +64,9 @@ Archive Look(const fs::path& file) {
         sqlite3_close(db);
         return a;
     }
+    // Tables whose structure change waits for the compaction compute their fields with the engine's
+    // functions.
+    dao::RegisterArchiveFunctions(db);
     auto rowsOf = [&](const std::string& sql) {
         std::vector<std::string> out;
         sqlite3_stmt* st = nullptr;
@@ -257,7 +261,12 @@ protected:
             if (!IniKeys(m.root()).count(key)) ADD_FAILURE() << what << ": INI key " << key << " lost";
     }
 
-    void CheckSecondRun(const Machine& m, const std::string& what) {
+    // `failedFirst`: archives (upper-case paths under the prefix) whose structure the first run reported it
+    // could not bring up to date. The version stamp and the value fixes that follow the structure still run
+    // on them, and fixes that depend on the version found are then not made again by the second run: their
+    // end state is only required to be whole, with every line.
+    void CheckSecondRun(const Machine& m, const std::string& what,
+                        const std::set<std::string>& failedFirst = {}) {
         const int status = RunUpdate(m.root());
         if (status != runStatus_ && status != secondStatus_) {
             ++figures_.secondRunsFailed;
@@ -265,7 +274,7 @@ protected:
                           << runStatus_ << " and " << secondStatus_;
         }
         for (const auto& [name, after] : LookAll(m.root())) {
-            if (!afterOne_->count(name)) continue;
+            if (!afterOne_->count(name) || failedFirst.count(Upper(name))) continue;
             if (after.content != afterOne_->at(name).content &&
                 after.content != afterTwo_->at(name).content) {
                 ++figures_.endStatesWrong;
@@ -378,7 +387,16 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
             << log;
         EXPECT_TRUE(status == 0 || status == 1) << status;
         CheckWhole(m, "full disk at " + std::to_string(limit) + " bytes");
-        CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes");
+        std::set<std::string> failed;
+        const std::string mark = " non aggiornato correttamente";
+        for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+            const std::size_t from = log.rfind("database C:\\", at);
+            if (from == std::string::npos) continue;
+            std::string path = "DRIVE_C/" + log.substr(from + 12, at - from - 12);
+            std::replace(path.begin(), path.end(), '\\', '/');
+            failed.insert(Upper(path));
+        }
+        CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes", failed);
     }
 }
 
