@@ -780,9 +780,9 @@ bool ReplaceWithCopy(const std::string& from, const std::string& to) {
     if (synced != 0) fail(synced, src, kErrFileNotFound);
     if (sysRename(src, target) != 0) fail(errno, target, kErrPathNotFound);
     syncFolder(target);
-    // `from` again, as a file of its own beside it.
-    if (int err = RemoveLinkAt(src)) fail(err, src, kErrPathNotFound);
-    if (copyToNew(target, st, src) != 0) throw VbError(kErrFileExists);
+    // `from` again, as a file of its own made from the archive: written beside it at a fixed name of ours
+    // (one left by a run cut short is cleared), then renamed into place.
+    replaceHost(src, copyFiller(target, src), 0600, &st);
     return true;
 }
 

@@ -148,11 +148,11 @@ bool LinkOrCopyToNewFile(const std::string& from, const std::string& to);
 // whole new one), and leaves `from` holding that same content as a file of its own, while writing the bytes
 // as few times as the file system allows. When `from` lies beside the file it replaces and has that file's
 // owner, group and mode, `from` itself is synced and renamed over it (nothing written), then made again at
-// its name, beside it, as a copy-on-write clone where the file system has them or else as a copy (which the
-// kernel, or the server of a share, makes itself); a link standing at `from`'s name is removed, never
-// followed. Otherwise it is FileCopy (a clone where the file system has them). Returns true when `from` was
-// renamed. A failure before the rename leaves both files as they were; one after it leaves `to` replaced
-// and throws with nothing (or the old link removed) at `from`. The errors of FileCopy.
+// its name as WriteDerivedFile makes a file (written beside, renamed in; a link standing there is replaced,
+// never followed): a copy-on-write clone where the file system has them, else a copy (which the kernel, or
+// the server of a share, makes itself). Otherwise it is FileCopy (a clone where the file system has them).
+// Returns true when `from` was renamed. A failure before the rename leaves both files as they were; one
+// after it leaves `to` replaced and throws with nothing at `from`. The errors of FileCopy.
 bool ReplaceWithCopy(const std::string& from, const std::string& to);
 
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
