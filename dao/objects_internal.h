@@ -3,7 +3,7 @@
 // properties.cpp, database_collections.cpp): the checks every handle makes, the state behind each
 // collection, and the few builders one collection needs from another.
 
-#include "dao/internal.h"
+#include "dao/recordset_impl.h"
 
 #include <cstddef>
 #include <memory>

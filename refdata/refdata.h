@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "dao/variant.h"
+#include "dao/vb/variant.h"
 #include "window/aggiorna.h"
 
 namespace ledrana {

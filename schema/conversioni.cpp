@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "dao/functions.h"
+#include "dao/vb/functions.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "schema/helpers.h"

@@ -1,6 +1,6 @@
 #include "schema/helpers.h"
 
-#include "dao/functions.h"
+#include "dao/vb/functions.h"
 #include "platform/text.h"
 #include "window/run_log.h"
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "dao/functions.h"
+#include "dao/vb/functions.h"
 #include "platform/files.h"
 #include "platform/newfile.h"
 #include "platform/paths.h"

@@ -37,7 +37,6 @@
 #include "bench/compare/campione.h"
 #include "bench/measure.h"
 #include "dao/dao.h"
-#include "dao/sqlite_handle.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -49,6 +48,19 @@
 
 namespace ledrana::bench {
 namespace {
+
+// A connection of SQLite's own, closed with the object.
+class SqliteFile {
+public:
+    explicit SqliteFile(sqlite3* db) : db_(db) {}
+    ~SqliteFile() { sqlite3_close_v2(db_); }
+    SqliteFile(const SqliteFile&) = delete;
+    SqliteFile& operator=(const SqliteFile&) = delete;
+    sqlite3* get() const { return db_; }
+
+private:
+    sqlite3* db_;
+};
 
 void AzzeraPicco();
 
@@ -165,7 +177,7 @@ double VacuumInto(const std::string& hostSource, const std::string& hostTarget) 
     const Clock::time_point t0 = Clock::now();
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(hostSource.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    dao::detail::SqliteDb db(raw);
+    SqliteFile db(raw);
     if (rc != SQLITE_OK) throw Error(3051, "VACUUM INTO: " + hostSource);
     const std::string sql = "VACUUM INTO '" + hostTarget + "'";
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -220,7 +232,7 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
     };
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(hostArchive.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    dao::detail::SqliteDb db(raw);
+    SqliteFile db(raw);
     if (rc != SQLITE_OK) return -1;
     const Clock::time_point t0 = Clock::now();
     for (const char* passo : kPassi) {
@@ -288,10 +300,10 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
                              const std::string& hostCompacted) {
     sqlite3* rf = nullptr;
     sqlite3_open_v2(hostFinal.c_str(), &rf, SQLITE_OPEN_READONLY, nullptr);
-    dao::detail::SqliteDb fine(rf);
+    SqliteFile fine(rf);
     sqlite3* ra = nullptr;
     if (sqlite3_open_v2(hostArchive.c_str(), &ra, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
-    dao::detail::SqliteDb db(ra);
+    SqliteFile db(ra);
     std::vector<std::string> passi = {"PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL",
                                       "PRAGMA threads=2", "BEGIN"};
     try {

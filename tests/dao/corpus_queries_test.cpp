@@ -2,8 +2,8 @@
 // with the text the file gives, each is read by the translator, and each select, crosstab and union
 // query runs. Queries that ask for parameters get a value of the declared type.
 
-#include "dao/jet_queries.h"
-#include "dao/jetsql.h"
+#include "dao/jet/jet_queries.h"
+#include "dao/sql/jetsql.h"
 #include "dao_fixture.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
 // structure change reach the rows at the compaction too, and are read converted until then.
 
-#include "dao/sqlite_handle.h"
+#include "dao/store/sqlite_handle.h"
 #include "dao_fixture.h"
 
 #include <sqlite3.h>

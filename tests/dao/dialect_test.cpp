@@ -4,7 +4,7 @@
 
 #include "dao_fixture.h"
 
-#include "dao/functions.h"
+#include "dao/vb/functions.h"
 
 namespace ledrana::dao::testing {
 namespace {

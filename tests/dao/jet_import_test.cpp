@@ -2,8 +2,8 @@
 // compared with what libmdb reads from the file by itself, through its own text conversions.
 
 #include "dao/dao.h"
-#include "dao/jet_file.h"
-#include "dao/jet_import.h"
+#include "dao/jet/jet_file.h"
+#include "dao/jet/jet_import.h"
 #include "dao_fixture.h"
 
 #include <mdbtools.h>

@@ -1,7 +1,7 @@
 // Saved queries and passwords of real Jet files (tests/data/jet), read through libmdb.
 
-#include "dao/jet_password.h"
-#include "dao/jet_queries.h"
+#include "dao/jet/jet_password.h"
+#include "dao/jet/jet_queries.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>

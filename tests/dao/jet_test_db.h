@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dao/functions.h"
-#include "dao/jetsql.h"
+#include "dao/sql/jetsql.h"
+#include "dao/vb/functions.h"
 #include "platform/error.h"
 
 namespace ledrana::dao::testing {

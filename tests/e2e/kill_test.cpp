@@ -24,7 +24,7 @@
 
 #include <fcntl.h>
 
-#include "dao/sqlite_functions.h"
+#include "dao/store/sqlite_functions.h"
 #include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
@@ -52,6 +52,7 @@ std::vector<std::string> Archives(const fs::path& root) {
 // sorted text (structure and rows).
 struct Archive {
     bool whole = false;
+    long computed = 0; // fields whose converted values wait for the compaction
     std::map<std::string, long> rows;
     std::string content;
 };
@@ -84,6 +85,10 @@ Archive Look(const fs::path& file) {
     };
     const auto check = rowsOf("PRAGMA integrity_check");
     a.whole = check == std::vector<std::string>{"ok"};
+    for (const std::string& n :
+         rowsOf("SELECT count(*) FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS x "
+                "WHERE m.type = 'table' AND x.hidden = 2 AND x.name NOT LIKE '~%'"))
+        a.computed = std::stol(n);
     if (a.whole) {
         for (const std::string& t : rowsOf("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
                                            "LIKE 'sqlite_%' ORDER BY name")) {
@@ -283,7 +288,8 @@ protected:
         }
     }
 
-    void KillAt(long change) {
+    // Returns the archives' fields whose values waited for the compaction when the run was killed.
+    long KillAt(long change) {
         Machine m;
         Copy(m.root());
         const int status = RunUpdate(m.root(), {"--kill-at", std::to_string(change)});
@@ -291,7 +297,11 @@ protected:
         if (status != -SIGKILL)
             ADD_FAILURE() << "change " << line << ": the run was not killed (" << status << ")";
         ++figures_.aimed;
+        long computed = 0;
+        for (const auto& [name, a] : LookAll(m.root()))
+            computed += a.computed;
         CheckAfterKill(m, "killed before change " + line);
+        return computed;
     }
 
     void KillAtRandom(std::mt19937& rng) {
@@ -305,6 +315,16 @@ protected:
         Wait(pid);
         ++figures_.random;
         CheckAfterKill(m, "killed after " + std::to_string(after) + " s");
+    }
+
+    // The number of the first change of the first compaction: the comparison before it is over, its converted
+    // values still wait in the archive.
+    static long FirstCompaction() {
+        for (std::size_t i = 0; i < trace_->size(); ++i) {
+            const std::string u = Upper((*trace_)[i]);
+            if (u.size() > 8 && u.substr(u.size() - 8) == ".MDB.TMP") return static_cast<long>(i + 1);
+        }
+        return 0;
     }
 
     // The numbers of the changes that the first compaction makes to replace the archive by its compacted
@@ -346,8 +366,8 @@ double KillSuite::seconds_ = 0;
 
 } // namespace
 
-// Every change of the first compaction's replacement of the archive, one other change of the run, and
-// one random moment.
+// Every change of the first compaction's replacement of the archive, the moment between the first
+// comparison and its compaction, one other change of the run, and one random moment.
 TEST_F(KillSuite, ShortKillsLoseNothing) {
     ASSERT_GT(trace_->size(), 10u);
     ASSERT_EQ(runStatus_, 0) << "an uninterrupted run does not end well";
@@ -358,6 +378,10 @@ TEST_F(KillSuite, ShortKillsLoseNothing) {
         std::cout << "kill before change " << (*trace_)[static_cast<std::size_t>(c - 1)] << "\n";
         KillAt(c);
     }
+    const long compaction = FirstCompaction();
+    ASSERT_GT(compaction, 0) << "the run compacted no archive";
+    std::cout << "kill before change " << (*trace_)[static_cast<std::size_t>(compaction - 1)] << "\n";
+    EXPECT_GT(KillAt(compaction), 0) << "no converted value waited for the compaction";
     std::mt19937 rng(16);
     KillAtRandom(rng);
     std::cout << figures_ << " (changes in a run: " << trace_->size() << ")\n";

@@ -24,8 +24,6 @@
 // Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
 
 #include "dao/dao.h"
-#include "dao/jet_file.h"
-#include "dao/jet_import.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -359,8 +357,7 @@ int Run(std::vector<std::string> args) {
     }
     if (cmd == "query" && file == "--json") {
         if (args.size() != 4) return Usage();
-        Database db = engine.OpenDatabase(args[2], false, jet::LooksLikeJetFile(engine.HostPath(args[2])),
-                                          ";pwd=" + pwd);
+        Database db = engine.OpenDatabase(args[2], false, IsJetFile(engine.HostPath(args[2])), ";pwd=" + pwd);
         PrintJson(db, args[3]);
         db.Close();
         return 0;
@@ -381,7 +378,7 @@ int Run(std::vector<std::string> args) {
             return Usage();
     }
     // A query only reads: a Jet file is read through a temporary conversion and stays as it is.
-    const bool readOnly = cmd == "query" && jet::LooksLikeJetFile(engine.HostPath(file));
+    const bool readOnly = cmd == "query" && IsJetFile(engine.HostPath(file));
     Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + pwd);
     if (cmd == "hold") {
         std::cout << "holding " << file << std::endl;

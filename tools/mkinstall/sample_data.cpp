@@ -1,6 +1,7 @@
 #include "tools/mkinstall/sample_data.h"
 
 #include "platform/error.h"
+#include "tools/mkinstall/sample_values.h"
 #include "tools/mkinstall/table_writer.h"
 
 #include <algorithm>
@@ -13,50 +14,6 @@ namespace ledrana::mkinstall {
 namespace {
 
 using dao::Variant;
-
-// splitmix64: the same rows on every machine.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int Range(int lo, int hi) {
-        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
-    }
-    bool Chance(int percent) { return Range(1, 100) <= percent; }
-    template <typename T, std::size_t N> const T& Pick(const std::array<T, N>& a) { return a[Next() % N]; }
-
-private:
-    std::uint64_t state_;
-};
-
-struct City {
-    const char* cap;
-    const char* name;
-    const char* prov;
-};
-
-const std::array<City, 30> kCities = {{
-    {"20121", "MILANO", "MI"},  {"00184", "ROMA", "RM"},
-    {"10121", "TORINO", "TO"},  {"80133", "NAPOLI", "NA"},
-    {"40121", "BOLOGNA", "BO"}, {"50123", "FIRENZE", "FI"},
-    {"37121", "VERONA", "VR"},  {"35121", "PADOVA", "PD"},
-    {"25121", "BRESCIA", "BS"}, {"24121", "BERGAMO", "BG"},
-    {"20900", "MONZA", "MB"},   {"21100", "VARESE", "VA"},
-    {"22100", "COMO", "CO"},    {"31100", "TREVISO", "TV"},
-    {"36100", "VICENZA", "VI"}, {"30121", "VENEZIA", "VE"},
-    {"16121", "GENOVA", "GE"},  {"43121", "PARMA", "PR"},
-    {"41121", "MODENA", "MO"},  {"42121", "REGGIO EMILIA", "RE"},
-    {"70121", "BARI", "BA"},    {"90133", "PALERMO", "PA"},
-    {"95131", "CATANIA", "CT"}, {"09124", "CAGLIARI", "CA"},
-    {"23900", "LECCO", "LC"},   {"26100", "CREMONA", "CR"},
-    {"27100", "PAVIA", "PV"},   {"20099", "SESTO SAN GIOVANNI", "MI"},
-    {"20025", "LEGNANO", "MI"}, {"20017", "RHO", "MI"},
-}};
 
 const std::array<const char*, 60> kSurnames = {
     "Rossi",   "Bianchi",  "Ferrari",    "Esposito",  "Romano",   "Colombo",   "Ricci",     "Marino",
@@ -123,8 +80,6 @@ const std::array<ProductKind, 12> kProducts = {{
 // Payment terms that every version of the product ships.
 const std::array<const char*, 7> kPayments = {"RD", "RB30", "RB60", "RB369", "BB30", "BB60", "BB36"};
 
-const std::array<const char*, 5> kBankAbi = {"03069", "02008", "05034", "01030", "05696"};
-
 // Execute with dbFailOnError, the statement named in the error.
 void Exec(dao::Database& db, const std::string& sql) {
     try {
@@ -143,33 +98,8 @@ bool HasField(dao::Database& db, const std::string& table, const std::string& fi
     }
 }
 
-Variant Cents(std::int64_t cents) {
-    return Variant::FromCurrencyScaled(cents * 100);
-}
-Variant Text(const std::string& s) {
-    return Variant(s);
-}
-Variant Short(int v) {
-    return Variant::FromInteger(static_cast<std::int16_t>(v));
-}
-Variant Long(std::int64_t v) {
-    return Variant::FromLong(static_cast<std::int32_t>(v));
-}
 Variant Day(int year, int dayOfYear) {
     return Variant::FromDate(dao::DateSerial(year, 1, 1) + dayOfYear);
-}
-
-std::string Code(const char* prefix, int n, int width = 5) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%0*d", prefix, width, n);
-    return buf;
-}
-
-std::string Digits(Rng& rng, int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i)
-        s += static_cast<char>('0' + rng.Range(0, 9));
-    return s;
 }
 
 std::string Lower(std::string s) {
@@ -186,20 +116,6 @@ std::string CompanyName(Rng& rng) {
     if (form == "di") return std::string(rng.Pick(kTrades)) + " di " + rng.Pick(kFirstNames) + " " + surname;
     if (rng.Chance(40)) return std::string(rng.Pick(kTrades)) + " " + surname + " " + form;
     return surname + " " + form;
-}
-
-// An Italian IBAN (check digits computed; the national check letter is not).
-std::string Iban(Rng& rng, const std::string& abi, const std::string& cab, const std::string& account) {
-    const std::string bban = std::string(1, static_cast<char>('A' + rng.Range(0, 25))) + abi + cab + account;
-    std::string digits;
-    for (char c : bban + "IT00")
-        digits += (c >= 'A' && c <= 'Z') ? std::to_string(c - 'A' + 10) : std::string(1, c);
-    int mod = 0;
-    for (char c : digits)
-        mod = (mod * 10 + (c - '0')) % 97;
-    const int check = 98 - mod;
-    return std::string("IT") + static_cast<char>('0' + check / 10) + static_cast<char>('0' + check % 10) +
-           bban;
 }
 
 struct Party {
@@ -863,108 +779,6 @@ private:
 
 std::vector<Invoice> FillAccounting(dao::Database& db, const CompanySpec& spec) {
     return Accounting(db, spec).Run();
-}
-
-void FillDueDates(dao::Database& db, const CompanySpec& spec, const std::vector<Invoice>& invoices) {
-    Rng rng(spec.seed * 31 + 7);
-    const int lastYear = spec.years.back();
-
-    // The company's own banks.
-    TableWriter banks(db, "BANCHE");
-    const std::array<std::array<const char*, 2>, 2> own = {
-        {{"03069", "Intesa Sanpaolo - filiale"}, {"05034", "Banco BPM - agenzia"}}};
-    std::vector<std::string> bankCodes;
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        const std::string cab = Digits(rng, 5), account = Digits(rng, 12);
-        const City& city = rng.Pick(kCities);
-        bankCodes.push_back("B" + std::to_string(i + 1));
-        banks.AddNew();
-        banks.Set("cod", Text(bankCodes.back()));
-        banks.Set("Descrizione", Text(std::string(own[i][1]) + " di " + city.name));
-        banks.Set("Agenzia", Text(std::string("Agenzia di ") + city.name));
-        banks.Set("ABI", Text(own[i][0]));
-        banks.Set("CAB", Text(cab));
-        banks.Set("contocorrente", Text(account));
-        banks.Set("IBAN", Text(Iban(rng, own[i][0], cab, account)));
-        banks.Set("BIC", Text(i == 0 ? "BCITITMM" : "BAPPIT21"));
-        banks.Set("Conto", Text(i == 0 ? "100.040" : "100.030"));
-        banks.Set("Fido", Cents(rng.Range(1, 10) * 1000000LL));
-        banks.Set("SiaAzienda", Text("A" + Digits(rng, 4)));
-        banks.Set("Attiva", Variant(true));
-        banks.Update();
-    }
-
-    // Batches of bank receipts, one a month of the last year.
-    TableWriter batches(db, "DISTINTE");
-    for (int m = 1; m <= 12; ++m) {
-        batches.AddNew();
-        batches.Set("Dt", Variant::FromDate(lastYear, m, 20));
-        batches.Set("Banca", Text("B1"));
-        batches.Set("NumEffetti", Short(0));
-        batches.Set("Totale", Cents(0));
-        batches.Set("Presentata", Variant(true));
-        batches.Set("FileRiba", Text("C:\\ZU\\RIBA\\RIBA" + Code("", m, 4) + ".TXT"));
-        batches.Update();
-    }
-
-    TableWriter dues(db, "SCADENZE");
-    TableWriter reminders(db, "SOLLECITI");
-    TableWriter lire(db, "STORICOLIRE");
-    const bool oldDates = !dues.Has("AbiCliente") || !reminders.Active();
-    const double today = dao::DateSerial(lastYear, 10, 1);
-    for (const Invoice& inv : invoices) {
-        const std::string& pay = inv.payment;
-        const int rate = pay == "RB369" ? 3 : pay == "BB36" ? 2 : 1;
-        const int first = pay == "RD" ? 0 : pay.find("60") != std::string::npos ? 60 : 30;
-        const bool riba = pay.rfind("RB", 0) == 0;
-        std::int64_t left = inv.cents;
-        for (int r = 1; r <= rate; ++r) {
-            const std::int64_t amount = r == rate ? left : inv.cents / rate;
-            left -= amount;
-            const double due = inv.date + first + 30 * (r - 1);
-            const bool paid = due < today - 20 || rng.Chance(10);
-            dues.AddNew();
-            dues.Set("CFP", Text(inv.cfp));
-            dues.Set("CLIFOR", Text(inv.clifor));
-            dues.Set("Anno", Short(inv.storedYear));
-            dues.Set("NumDoc", Long(inv.numDoc));
-            dues.Set("NumFattura", Text(inv.number));
-            dues.Set("DataFattura", Variant::FromDate(inv.date));
-            dues.Set("NumRata", Short(r));
-            dues.Set("DataScadenza", Variant::FromDate(due));
-            dues.Set("Importo", Cents(amount));
-            dues.Set("Pagato", Cents(paid ? amount : 0));
-            dues.Set("TipoEffetto", Text(riba ? "RB" : pay == "RD" ? "RD" : "BB"));
-            dues.Set("Banca", Text(bankCodes[rng.Next() % bankCodes.size()]));
-            dues.Set("AbiCliente", Text(riba ? std::string(rng.Pick(kBankAbi)) : ""));
-            dues.Set("CabCliente", Text(riba ? Digits(rng, 5) : ""));
-            dues.Set("Stato", Variant::FromByte(paid ? 1 : (riba && rng.Chance(5) ? 2 : 0)));
-            // Older versions left the payment date of an open instalment empty.
-            dues.Set("DataPagamento", paid ? Variant::FromDate(due + rng.Range(-5, 10))
-                                           : (oldDates ? Variant::Null() : Variant::FromDate(1980, 1, 1)));
-            const int year = static_cast<int>(dao::SplitDate(due).year);
-            const int month = static_cast<int>(dao::SplitDate(due).month);
-            dues.Set("IdDistinta", Long(riba && inv.cfp == "C" && paid && year == lastYear ? month : 0));
-            dues.Set("Note", Text(""));
-            dues.Update();
-            if (!paid && due < today - 30 && reminders.Active()) {
-                reminders.AddNew();
-                reminders.Set("IdScadenza", Long(dues.Rows()));
-                reminders.Set("Dt", Variant::FromDate(due + 30));
-                reminders.Set("Livello", Variant::FromByte(1));
-                reminders.Set("Testo", Text("Sollecito di pagamento della fattura n. " + inv.number));
-                reminders.Set("Inviato", Variant(rng.Chance(70)));
-                reminders.Update();
-            }
-            if (lire.Active() && inv.year < 2002) {
-                lire.AddNew();
-                lire.Set("IdScadenza", Long(dues.Rows()));
-                lire.Set("ImportoLire", Variant(amount / 100.0 * 1936.27));
-                lire.Set("Cambio", Variant(1936.27));
-                lire.Update();
-            }
-        }
-    }
 }
 
 } // namespace ledrana::mkinstall

@@ -1,0 +1,41 @@
+#pragma once
+// What every part of the object model names: the implementation types, the handle classes, and the
+// constants and values they take (part of dao/dao.h).
+
+#include "dao/jet/jet_import_report.h"
+#include "dao/store/path_resolver.h"
+#include "dao/vb/constants.h"
+#include "dao/vb/messages.h"
+#include "dao/vb/variant.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ledrana::dao {
+
+// ---- Implementation types (dao/ only) ------------------------------------------------------------------
+namespace detail {
+struct DatabaseImpl;
+struct TableDefImpl;
+struct FieldImpl;
+struct IndexImpl;
+struct QueryDefImpl;
+struct PropertyImpl;
+struct RecordsetImpl;
+struct Collection;
+} // namespace detail
+
+class Database;
+class TableDef;
+class Field;
+class Index;
+class QueryDef;
+class Property;
+class Recordset;
+
+} // namespace ledrana::dao

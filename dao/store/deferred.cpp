@@ -1,0 +1,230 @@
+// Changes of a table's values that wait for the next compaction.
+//
+// A structure change that converts the values of a field (a copy from another field with its type's
+// conversion, Nulls completed with a value) makes the field a virtual column of SQLite, computed from its
+// old column, which stays in the rows under a hidden name. Every read sees the new values at once and no
+// row is written: the compaction writes each table once, with its values. An index created on such a table
+// waits for it too, checked at once on the values the table reads. Until then the archive opens and reads
+// the new values wherever it goes, since the file itself holds the computation.
+//
+// A row write that would change what a computation gives (a new row, a computed field written, a field
+// that a computation reads, a field of a waiting unique index) writes the table's values into the rows and
+// builds its waiting indexes first, so that inserted and changed rows are stored as always. Other writes
+// and deletions leave the computations waiting.
+
+#include "dao/sql/jetsql.h"
+#include "dao/store/internal.h"
+#include "dao/store/sqlite_functions.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ledrana::dao::detail {
+
+namespace {
+
+bool Holds(const IndexDef& ix, std::string_view field) {
+    return std::any_of(ix.fields.begin(), ix.fields.end(),
+                       [&](const std::string& f) { return SameName(f, field); });
+}
+
+TableState* LocalTable(Connection& c, std::string_view name) {
+    TableState* t = c.catalog.FindTable(name);
+    if (!t || t->IsSystem() || t->IsAttached()) return nullptr;
+    return t;
+}
+
+// A stored value as an SQL literal, spelled by SQLite itself so that a number keeps every digit.
+std::string Literal(Connection& c, const Variant& v) {
+    sqlite3_stmt* s = c.Prepare("SELECT quote(?)");
+    BindVariant(s, 1, v);
+    std::string out = "NULL";
+    if (sqlite3_step(s) == SQLITE_ROW) out = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    sqlite3_reset(s);
+    return out;
+}
+
+// `base`, or `base` and a number, whichever no column of the table has.
+std::string UnusedColumn(Connection& c, const TableState& t, const std::string& base) {
+    sqlite3_stmt* s =
+        c.Prepare("SELECT 1 FROM pragma_table_xinfo(?1, 'main') WHERE name = ?2 COLLATE NOCASE");
+    for (int n = 1;; ++n) {
+        const std::string name = n == 1 ? base : base + std::to_string(n);
+        sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        const bool taken = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_reset(s);
+        if (!taken) return name;
+    }
+}
+
+// Makes field f a virtual column computed by `expr` from its old column, which is hidden. The indexes
+// over the field wait for the compaction.
+void Redefine(Connection& c, TableState& t, FieldDef& f,
+              const std::function<std::string(const std::string&)>& expr) {
+    for (IndexDef& ix : t.indexes) {
+        if (!ix.built || ix.sqlName.empty() || !Holds(ix, f.name)) continue;
+        c.Exec("DROP INDEX IF EXISTS " + QuoteName(ix.sqlName));
+        ix.built = false;
+    }
+    const std::string old = QuoteName(HideColumn(c, t, f.name));
+    c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f) +
+           " GENERATED ALWAYS AS (" + expr(old) + ") VIRTUAL");
+    f.derived = true;
+    ++c.catalogGeneration;
+}
+
+} // namespace
+
+bool TableState::HasDeferred() const {
+    return std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return f.derived; }) ||
+           std::any_of(indexes.begin(), indexes.end(), [](const IndexDef& ix) { return !ix.built; });
+}
+
+bool TableHasDeferred(Connection& c, std::string_view table) {
+    const TableState* t = LocalTable(c, table);
+    return t && t->HasDeferred();
+}
+
+bool WriteNeedsStoredValues(Connection& c, std::string_view table, const std::vector<std::string>& columns,
+                            bool insert) {
+    const TableState* t = LocalTable(c, table);
+    if (!t || !t->HasDeferred()) return false;
+    // A new row has no old values to compute its fields from.
+    if (insert) return true;
+    std::string sql;
+    sqlite3_stmt* s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?");
+    sqlite3_bind_text(s, 1, t->name.data(), static_cast<int>(t->name.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(s) == SQLITE_ROW) sql = Upper(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_reset(s);
+    for (const std::string& column : columns) {
+        const FieldDef* f = t->FindField(column);
+        if (!f) continue;
+        // A computed field cannot be written; a waiting unique index would not see the new value.
+        if (f->derived) return true;
+        for (const IndexDef& ix : t->indexes)
+            if (!ix.built && ix.unique && Holds(ix, f->name)) return true;
+        // A field that a computation reads (named beyond its own definition) would change what it gives.
+        const std::string quoted = Upper(QuoteName(f->name));
+        const std::size_t first = sql.find(quoted);
+        if (first != std::string::npos && sql.find(quoted, first + 1) != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
+                         std::string_view source) {
+    TableState* t = LocalTable(c, table);
+    if (!t || HasValidationRules(*t)) return -1;
+    FieldDef* to = t->FindField(target);
+    const FieldDef* from = t->FindField(source);
+    if (!to || !from || to->IsCounter()) return -1;
+    if (std::any_of(t->indexes.begin(), t->indexes.end(),
+                    [&](const IndexDef& ix) { return Holds(ix, to->name); }))
+        return -1;
+    const bool self = SameName(to->name, from->name);
+    const std::string fromName = from->name;
+    const int fromType = from->type;
+    const int flags = StoreFlags(*t, *to);
+    const FieldDef def = *to;
+    const TableState& shape = *t;
+    std::string stored; // the rows the UPDATE changes: those whose converted value may be stored
+    Redefine(c, *t, *to, [&](const std::string& old) {
+        // As the UPDATE does: the converted value where it may be stored, else the row keeps its own.
+        const std::string cast =
+            CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
+        if (!flags) return cast;
+        stored = StoreCheck(shape, def, cast, false);
+        return "CASE WHEN " + stored + " THEN " + cast + " ELSE " + old + " END";
+    });
+    sqlite3_stmt* s =
+        c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
+    const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    sqlite3_reset(s);
+    return rows;
+}
+
+std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
+                                    const std::vector<std::pair<std::string, Variant>>& fields) {
+    std::vector<std::int64_t> filled(fields.size(), -1);
+    TableState* t = LocalTable(c, table);
+    if (!t || HasValidationRules(*t)) return filled;
+    // The fields whose saves could not be refused, each with its value as stored.
+    std::vector<std::pair<std::size_t, Variant>> taken;
+    std::string counts;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldDef* f = t->FindField(fields[i].first);
+        if (!f || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+                return (ix.unique || ix.primary) && Holds(ix, f->name);
+            }))
+            continue;
+        Variant stored;
+        try {
+            stored = ToStorage(fields[i].second, *f);
+        } catch (const Error&) {
+            continue;
+        }
+        if (stored.IsNull()) continue;
+        if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
+            stored.kind() == Variant::Kind::String && stored.RawString().empty())
+            continue;
+        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
+        taken.emplace_back(i, std::move(stored));
+    }
+    if (taken.empty()) return filled;
+    // The Nulls of every field in one read of the table.
+    sqlite3_stmt* s = c.Prepare("SELECT 0" + counts + " FROM " + QuoteName(t->name));
+    if (sqlite3_step(s) == SQLITE_ROW)
+        for (std::size_t k = 0; k < taken.size(); ++k)
+            filled[taken[k].first] = sqlite3_column_int64(s, static_cast<int>(k + 1));
+    sqlite3_reset(s);
+    for (const auto& [i, stored] : taken) {
+        if (filled[i] <= 0) continue;
+        const std::string literal = Literal(c, stored);
+        Redefine(c, *t, *t->FindField(fields[i].first),
+                 [&](const std::string& old) { return "coalesce(" + old + ", " + literal + ")"; });
+    }
+    return filled;
+}
+
+void WriteDeferred(Connection& c, std::string_view table) {
+    TableState* t = LocalTable(c, table);
+    if (!t || !t->HasDeferred()) return;
+    const std::string T = QuoteName(t->name);
+    // Each computed field gets a stored column, all filled in one pass; the computed column is then hidden
+    // (other computations that read it still find it) and the stored one takes the field's name.
+    std::vector<std::pair<FieldDef*, std::string>> stored;
+    std::string set;
+    for (FieldDef& f : t->fields) {
+        if (!f.derived) continue;
+        std::string column = UnusedColumn(c, *t, "~w~" + f.name);
+        c.Exec("ALTER TABLE " + T + " ADD COLUMN " + QuoteName(column) + " " + ColumnDecl(f));
+        set += (set.empty() ? "" : ", ") + QuoteName(column) + " = " + QuoteName(f.name);
+        stored.emplace_back(&f, std::move(column));
+    }
+    if (!set.empty()) c.Exec("UPDATE " + T + " SET " + set);
+    for (auto& [f, column] : stored) {
+        HideColumn(c, *t, f->name);
+        c.Exec("ALTER TABLE " + T + " RENAME COLUMN " + QuoteName(column) + " TO " + QuoteName(f->name));
+        f->derived = false;
+    }
+    for (IndexDef& ix : t->indexes) {
+        if (ix.built || ix.sqlName.empty()) continue;
+        c.Exec(IndexSql(*t, ix));
+        ix.built = true;
+    }
+    ++c.catalogGeneration;
+}
+
+} // namespace ledrana::dao::detail
+
+namespace ledrana::dao {
+
+void RegisterArchiveFunctions(sqlite3* db) {
+    RegisterJetFunctions(db);
+    detail::RegisterEngineFunctions(db);
+}
+
+} // namespace ledrana::dao

@@ -1,0 +1,51 @@
+#pragma once
+// Jet SQL run on a connection: translation, crosstabs, parameters, validation rules and the statements
+// that change rows or structure.
+
+#include "dao/sql/jetsql.h"
+#include "dao/store/catalog.h"
+#include "dao/store/connection.h"
+#include "dao/vb/variant.h"
+
+#include <sqlite3.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ledrana::dao::detail {
+
+// A SELECT text in which the tables among `sources` that carry hidden columns stand for their fields only.
+std::string WithoutHiddenColumns(Connection& c, const std::vector<std::string>& sources,
+                                 const std::string& sql);
+
+// Jet SQL translated for this connection: field types and the spelling of names from its catalog.
+JetStatement Translate(Connection& c, std::string_view jetSql);
+// Makes a crosstab statement the SELECT of the headings its data gives (or lists), its cells typed.
+void ResolveCrosstab(Connection& c, JetStatement& st);
+// Checks the validation rules of a table on a row about to be saved: 3317 (a field's rule, with the
+// field's ValidationText as description when it has one) or 3316 (the table's rule). `value` gives a
+// field's value by its position in the table.
+void CheckValidationRules(Connection& c, const TableState& t,
+                          const std::function<Variant(std::size_t)>& value);
+bool HasValidationRules(const TableState& t);
+
+// Runs one Jet SQL statement (dao/store/execute.cpp). Returns the rows affected.
+std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
+                        const std::vector<Variant>* values = nullptr);
+// Checks that every declared parameter has a value (3061 with the number missing) and binds them as ?k.
+void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
+                    const std::vector<Variant>* values);
+void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
+// SQL of a value converted for a field as Execute converts it (jet_cast, or jet_cast_strict when `fail`),
+// `fromType` the DAO type of a bare column read (0 when unknown).
+std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType);
+// The checks a written value passes (dao_ok's flags: required, zero-length, Null-free index); 0 for none.
+int StoreFlags(const TableState& t, const FieldDef& f);
+// SQL that is 1 when `value` may be written into the field (dao_ok), else 0 or, when `fail`, the error.
+std::string StoreCheck(const TableState& t, const FieldDef& f, const std::string& value, bool fail);
+
+} // namespace ledrana::dao::detail

@@ -1,0 +1,405 @@
+// Structure changes: tables, fields, indexes and saved queries, applied to the SQLite schema and to the
+// catalog together (the caller runs them inside Connection::Ddl, so both commit or neither does).
+
+#include "dao/sql/jetsql.h"
+#include "dao/store/internal.h"
+
+#include <algorithm>
+
+namespace ledrana::dao::detail {
+namespace {
+
+TableState& Table(Connection& c, std::string_view name) {
+    TableState* t = c.catalog.FindTable(name);
+    if (!t) ThrowJet(3265);
+    return *t;
+}
+
+void SaveWholeTable(Connection& c, const TableState& t) {
+    SaveTableRow(c, t);
+    for (const auto& f : t.fields) {
+        SaveFieldRow(c, t, f);
+        SaveProperties(c, 2, t.name, f.name, f.properties);
+    }
+    for (const auto& ix : t.indexes)
+        SaveIndexRow(c, t, ix);
+    for (const auto& h : t.hidden)
+        SaveHiddenRow(c, t, h);
+    SaveProperties(c, 1, t.name, "", t.properties);
+}
+
+// The names of the SQLite table's columns, hidden and computed ones included.
+std::vector<std::string> SqliteColumns(Connection& c, const TableState& t) {
+    std::vector<std::string> names;
+    sqlite3_stmt* s = c.Prepare("SELECT name FROM pragma_table_xinfo(?, 'main')");
+    sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_reset(s);
+    return names;
+}
+
+// A column name for the values of a deleted field that no column of the table has.
+std::string HiddenName(Connection& c, const TableState& t, const std::string& field) {
+    const std::vector<std::string> taken = SqliteColumns(c, t);
+    for (int n = 1;; ++n) {
+        std::string name = "~" + std::to_string(n) + "~" + field;
+        if (std::none_of(taken.begin(), taken.end(), [&](const std::string& x) { return SameName(x, name); }))
+            return name;
+    }
+}
+
+// Makes a name free for a field: a hidden column that has it moves to another name.
+void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
+    for (std::size_t i = 0; i < t.hidden.size(); ++i) {
+        if (!SameName(t.hidden[i], name)) continue;
+        std::string old = t.hidden[i];
+        DeleteHiddenRow(c, t, old);
+        t.hidden.erase(t.hidden.begin() + static_cast<std::ptrdiff_t>(i));
+        HideColumn(c, t, old);
+        return;
+    }
+}
+
+// A name SQLite has, or that an index waiting to be built will take.
+bool SqliteNameTaken(Connection& c, const std::string& name) {
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE UNION ALL "
+                                "SELECT 1 FROM MSysIndexes WHERE SqlName = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    bool taken = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_reset(s);
+    return taken;
+}
+
+std::string FreshIndexName(Connection& c, const std::string& table, const std::string& index) {
+    std::string base = table + "." + index;
+    std::string name = base;
+    for (int n = 2; SqliteNameTaken(c, name); ++n)
+        name = base + "~" + std::to_string(n);
+    return name;
+}
+
+void NumberCounter(Connection& c, const TableState& t, const FieldDef& f) {
+    std::string T = QuoteName(t.name), F = QuoteName(f.name);
+    c.Exec("UPDATE " + T + " SET " + F +
+           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + T + " WHERE " +
+           F + " IS NULL) AS n WHERE " + T + ".rowid = n.r");
+}
+
+void CheckName(std::string_view name) {
+    if (name.empty()) ThrowJet(3125, name);
+}
+
+// The first key of an index that two rows share, none holding Null: the index cannot be made unique.
+bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
+    std::string cols, nullTest;
+    for (const std::string& f : ix.fields) {
+        cols += (cols.empty() ? "" : ", ") + QuoteName(f);
+        nullTest += (nullTest.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+    }
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest +
+                                ") GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
+    const bool duplicate = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_reset(s);
+    return duplicate;
+}
+
+} // namespace
+
+std::string HideColumn(Connection& c, TableState& t, const std::string& column) {
+    std::string hidden = HiddenName(c, t, column);
+    c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(column) + " TO " +
+           QuoteName(hidden));
+    t.hidden.push_back(hidden);
+    SaveHiddenRow(c, t, hidden);
+    return hidden;
+}
+
+std::string IndexSql(const TableState& t, const IndexDef& ix) {
+    std::string cols;
+    for (std::size_t i = 0; i < ix.fields.size(); ++i)
+        cols += (i ? ", " : "") + QuoteName(ix.fields[i]) +
+                (i < ix.descending.size() && ix.descending[i] ? " DESC" : "");
+    return std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + QuoteName(ix.sqlName) +
+           " ON " + QuoteName(t.name) + " (" + cols + ")";
+}
+
+void CreateTable(Connection& c, TableState t) {
+    CheckName(t.name);
+    if (c.catalog.FindTable(t.name) || c.catalog.FindQuery(t.name)) ThrowJet(3010, t.name);
+    if (!t.connect.empty()) {
+        // An attached table: its fields are those of the source table.
+        std::string schema = c.AttachSource(t.connect);
+        if (t.sourceTable.empty()) t.sourceTable = t.name;
+        sqlite3_stmt* s =
+            c.Prepare("SELECT Name, Ordinal, Type, Size, Attributes, AllowZeroLength, Required, "
+                      "DefaultValue FROM " +
+                      schema + ".MSysFields WHERE TableName = ? AND Ordinal >= 0 ORDER BY Ordinal");
+        sqlite3_bind_text(s, 1, t.sourceTable.data(), static_cast<int>(t.sourceTable.size()),
+                          SQLITE_TRANSIENT);
+        t.fields.clear();
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            FieldDef f;
+            f.name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+            f.ordinal = sqlite3_column_int(s, 1);
+            f.type = sqlite3_column_int(s, 2);
+            ReadStoredSize(f, sqlite3_column_int(s, 3));
+            f.attributes = sqlite3_column_int(s, 4);
+            f.allowZeroLength = sqlite3_column_int(s, 5) != 0;
+            f.required = sqlite3_column_int(s, 6) != 0;
+            if (auto* d = sqlite3_column_text(s, 7)) f.defaultValue = reinterpret_cast<const char*>(d);
+            t.fields.push_back(std::move(f));
+        }
+        sqlite3_reset(s);
+        if (t.fields.empty()) ThrowJet(3078, t.sourceTable);
+        t.attributes = (t.attributes & ~dbSystemObject) | dbAttachedTable;
+        t.indexes.clear();
+        SaveWholeTable(c, t);
+        c.catalog.tables.push_back(std::move(t));
+        c.catalog.Sort();
+        ++c.catalogGeneration;
+        return;
+    }
+    if (t.fields.empty()) ThrowJet(3264);
+    std::string sql = "CREATE TABLE " + QuoteName(t.name) + " (";
+    int counters = 0;
+    for (std::size_t i = 0; i < t.fields.size(); ++i) {
+        FieldDef& f = t.fields[i];
+        CheckName(f.name);
+        for (std::size_t j = 0; j < i; ++j)
+            if (SameName(t.fields[j].name, f.name)) ThrowJet(3191);
+        NormaliseField(f);
+        if (f.IsCounter() && ++counters > 1) ThrowJet(3090);
+        f.ordinal = static_cast<int>(i);
+        if (i) sql += ", ";
+        sql += QuoteName(f.name) + " " + ColumnDecl(f);
+    }
+    sql += ")";
+    c.Exec(sql);
+    std::vector<IndexDef> indexes = std::move(t.indexes);
+    t.indexes.clear();
+    t.attributes &= ~(dbSystemObject | dbAttachedTable);
+    SaveWholeTable(c, t);
+    std::string name = t.name;
+    c.catalog.tables.push_back(std::move(t));
+    c.catalog.Sort();
+    ++c.catalogGeneration;
+    for (auto& ix : indexes)
+        CreateIndex(c, name, std::move(ix));
+}
+
+void DropTable(Connection& c, std::string_view name) {
+    TableState& t = Table(c, name);
+    if (t.IsSystem()) ThrowJet(3219);
+    std::string real = t.name;
+    if (!t.IsAttached()) c.Exec("DROP TABLE " + QuoteName(real));
+    DeleteCatalogTable(c, real);
+    auto& v = c.catalog.tables;
+    v.erase(std::remove_if(v.begin(), v.end(), [&](const TableState& x) { return SameName(x.name, real); }),
+            v.end());
+    c.ForgetCounters(real);
+    ++c.catalogGeneration;
+}
+
+void RenameTable(Connection& c, std::string_view from, std::string_view to) {
+    CheckName(to);
+    TableState& t = Table(c, from);
+    if (t.IsSystem()) ThrowJet(3219);
+    if (!SameName(from, to) && (c.catalog.FindTable(to) || c.catalog.FindQuery(to))) ThrowJet(3010, to);
+    std::string old = t.name;
+    if (!t.IsAttached()) {
+        if (SameName(old, to)) {
+            std::string tmp = old + "~rename";
+            c.Exec("ALTER TABLE " + QuoteName(old) + " RENAME TO " + QuoteName(tmp));
+            c.Exec("ALTER TABLE " + QuoteName(tmp) + " RENAME TO " + QuoteName(to));
+        } else {
+            c.Exec("ALTER TABLE " + QuoteName(old) + " RENAME TO " + QuoteName(to));
+        }
+    }
+    DeleteCatalogTable(c, old);
+    t.name = std::string(to);
+    SaveWholeTable(c, t);
+    c.catalog.Sort();
+    c.ForgetCounters(old);
+    ++c.catalogGeneration;
+}
+
+void AddField(Connection& c, std::string_view table, FieldDef f) {
+    TableState& t = Table(c, table);
+    if (t.IsSystem() || t.IsAttached()) ThrowJet(3219);
+    CheckName(f.name);
+    if (t.FindField(f.name)) ThrowJet(3191);
+    NormaliseField(f);
+    if (f.IsCounter())
+        for (const auto& other : t.fields)
+            if (other.IsCounter()) ThrowJet(3090);
+    int ord = 0;
+    for (const auto& other : t.fields)
+        ord = std::max(ord, other.ordinal + 1);
+    f.ordinal = ord;
+    FreeColumnName(c, t, f.name);
+    c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f));
+    if (f.IsCounter()) NumberCounter(c, t, f);
+    SaveFieldRow(c, t, f);
+    SaveProperties(c, 2, t.name, f.name, f.properties);
+    t.fields.push_back(std::move(f));
+    c.ForgetCounters(t.name);
+    ++c.catalogGeneration;
+}
+
+void DropField(Connection& c, std::string_view table, std::string_view field) {
+    TableState& t = Table(c, table);
+    if (t.IsSystem() || t.IsAttached()) ThrowJet(3219);
+    FieldDef* f = t.FindField(field);
+    if (!f) ThrowJet(3265);
+    for (const auto& ix : t.indexes)
+        for (const auto& name : ix.fields)
+            if (SameName(name, field)) ThrowJet(3280);
+    if (t.fields.size() == 1) ThrowJet(3280);
+    std::string name = f->name;
+    // The values leave the rows at the next compaction; until then the column is hidden under a name of
+    // its own, and the field's name is free at once.
+    HideColumn(c, t, name);
+    DeleteCatalogTable(c, t.name);
+    t.fields.erase(t.fields.begin() + t.FieldIndex(name));
+    SaveWholeTable(c, t);
+    c.ForgetCounters(t.name);
+    ++c.catalogGeneration;
+}
+
+void RenameField(Connection& c, std::string_view table, std::string_view from, std::string_view to) {
+    CheckName(to);
+    TableState& t = Table(c, table);
+    if (t.IsSystem() || t.IsAttached()) ThrowJet(3219);
+    FieldDef* f = t.FindField(from);
+    if (!f) ThrowJet(3265);
+    if (!SameName(from, to) && t.FindField(to)) ThrowJet(3191);
+    std::string old = f->name;
+    if (old == to) return;
+    if (!SameName(old, to)) FreeColumnName(c, t, to);
+    if (SameName(old, to)) {
+        std::string tmp = old + "~rename";
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
+               QuoteName(tmp));
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(tmp) + " TO " +
+               QuoteName(to));
+    } else {
+        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
+               QuoteName(to));
+    }
+    f->name = std::string(to);
+    for (auto& ix : t.indexes)
+        for (auto& n : ix.fields)
+            if (SameName(n, old)) n = std::string(to);
+    DeleteCatalogTable(c, t.name);
+    SaveWholeTable(c, t);
+    ++c.catalogGeneration;
+}
+
+void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f) {
+    TableState& t = Table(c, table);
+    FieldDef* cur = t.FindField(f.name);
+    if (!cur) ThrowJet(3265);
+    const bool derived = cur->derived;
+    *cur = f;
+    cur->derived = derived;
+    if (!t.IsSystem()) {
+        SaveFieldRow(c, t, *cur);
+        SaveProperties(c, 2, t.name, cur->name, cur->properties);
+    }
+    ++c.catalogGeneration;
+}
+
+void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
+    TableState& t = Table(c, table);
+    if (t.IsSystem() || t.IsAttached()) ThrowJet(3219);
+    CheckName(ix.name);
+    if (t.FindIndex(ix.name)) ThrowJet(3284);
+    if (ix.fields.empty()) ThrowJet(3264);
+    if (ix.primary)
+        for (const auto& other : t.indexes)
+            if (other.primary) ThrowJet(3283);
+    if (ix.primary) ix.unique = true;
+    ix.descending.resize(ix.fields.size(), false);
+    std::string nullTest;
+    for (std::size_t i = 0; i < ix.fields.size(); ++i) {
+        const FieldDef* f = t.FindField(ix.fields[i]);
+        if (!f) ThrowJet(3265);
+        ix.fields[i] = f->name;
+        for (std::size_t j = 0; j < i; ++j)
+            if (SameName(ix.fields[j], f->name)) ThrowJet(3191);
+        nullTest += (i ? " OR " : "") + QuoteName(f->name) + " IS NULL";
+    }
+    if (ix.primary || ix.required) {
+        sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
+        bool hasNull = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_reset(s);
+        if (hasNull) ThrowJet(3058);
+    }
+    ix.sqlName = FreshIndexName(c, t.name, ix.name);
+    // On a table whose values wait for the compaction the index waits too: it is checked now on the values
+    // the table reads and built with them.
+    ix.built = true;
+    for (const FieldDef& f : t.fields)
+        ix.built = ix.built && !f.derived;
+    if (ix.built) {
+        c.Exec(IndexSql(t, ix));
+    } else if (ix.unique && HasDuplicateKeys(c, t, ix)) {
+        ThrowJet(3022);
+    }
+    SaveIndexRow(c, t, ix);
+    t.indexes.push_back(std::move(ix));
+    c.catalog.Sort();
+    ++c.catalogGeneration;
+}
+
+void DropIndex(Connection& c, std::string_view table, std::string_view index) {
+    TableState& t = Table(c, table);
+    IndexDef* ix = t.FindIndex(index);
+    if (!ix) ThrowJet(3265);
+    if (!ix->sqlName.empty()) c.Exec("DROP INDEX IF EXISTS " + QuoteName(ix->sqlName));
+    std::string name = ix->name;
+    t.indexes.erase(std::remove_if(t.indexes.begin(), t.indexes.end(),
+                                   [&](const IndexDef& x) { return SameName(x.name, name); }),
+                    t.indexes.end());
+    sqlite3_stmt* s = c.Prepare("DELETE FROM MSysIndexes WHERE TableName=? AND Name=?");
+    sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_step(s);
+    sqlite3_reset(s);
+    ++c.catalogGeneration;
+}
+
+void CreateQuery(Connection& c, std::string_view name, std::string_view sql) {
+    CheckName(name);
+    if (c.catalog.FindQuery(name) || c.catalog.FindTable(name)) ThrowJet(3012, name);
+    if (!sql.empty()) CheckQuerySql(c, sql);
+    sqlite3_stmt* s = c.Prepare("INSERT INTO MSysQueries(Name, SQL) VALUES(?,?)");
+    sqlite3_bind_text(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, sql.data(), static_cast<int>(sql.size()), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
+    c.catalog.queries.push_back({std::string(name), std::string(sql), {}});
+    c.catalog.Sort();
+    ++c.catalogGeneration;
+}
+
+void DropQuery(Connection& c, std::string_view name) {
+    QueryState* q = c.catalog.FindQuery(name);
+    if (!q) ThrowJet(3265);
+    std::string real = q->name;
+    for (const char* sql : {"DELETE FROM MSysQueries WHERE Name=?",
+                            "DELETE FROM MSysProperties WHERE ObjectKind=3 AND ObjectName=?"}) {
+        sqlite3_stmt* s = c.Prepare(sql);
+        sqlite3_bind_text(s, 1, real.data(), static_cast<int>(real.size()), SQLITE_TRANSIENT);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+    }
+    auto& v = c.catalog.queries;
+    v.erase(std::remove_if(v.begin(), v.end(), [&](const QueryState& x) { return SameName(x.name, real); }),
+            v.end());
+    ++c.catalogGeneration;
+}
+
+} // namespace ledrana::dao::detail

@@ -1,0 +1,34 @@
+#pragma once
+// Values between Variants and SQLite: storage of a field's values, reading columns, binding parameters.
+
+#include "dao/store/catalog.h"
+#include "dao/vb/variant.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+
+namespace ledrana::dao::detail {
+
+// ---- Values ----
+// Decimal values are stored as their text (Decimal::ToString) in TEXT columns of this collation, which
+// orders them as numbers: indexes, ORDER BY, Min/Max and comparisons with a column see numbers, and every
+// digit stays exact. Registered on every connection (RegisterEngineFunctions).
+void RegisterDecimalCollation(sqlite3* db);
+// Converts a value for storage in a field: the stored Variant (Null, Long for integers and Booleans,
+// Double for Currency/Single/Double/Date, String, Binary). Throws 3421 for a value that cannot be
+// converted, 3163 for text too long, 3349 for a number out of range.
+// A value converted to a Boolean, number or date type; nullopt for the other types. Throws VB's errors.
+std::optional<Variant> AsScalarType(int type, const Variant& v);
+Variant ToStorage(const Variant& v, const FieldDef& f);
+// Reads column i of a statement as a value of the field's type.
+Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f);
+// Reads column i by its storage class alone.
+Variant FromColumnRaw(sqlite3_stmt* s, int i);
+void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
+// The same kind and the same stored value (1 and 1.0 differ, as do "a" and "A").
+bool SameStoredValue(const Variant& a, const Variant& b);
+// Registers the engine's own SQL functions (dao_store, dao_ok).
+void RegisterEngineFunctions(sqlite3* db);
+
+} // namespace ledrana::dao::detail
