@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -215,6 +217,22 @@ int copyFd(int in, int out, const std::string& src, const std::string& dst, std:
     }
 }
 
+// Whether the file system at `host` may have what a call is about to try ("clone", "link"): a test's probe
+// may say it has not.
+bool mayHave(const char* feature, const std::string& host) {
+    const auto& has = detail::State().fileSystemHas;
+    return !has || has(feature, host);
+}
+
+// Makes the new, empty file `out` a copy-on-write clone of `in`, sharing its blocks: nothing is written.
+// 0, or the errno where the file system has no clones (or the two files lie on different ones).
+int cloneInto(int in, int out, const std::string& dst) {
+    if (!mayHave("clone", dst)) return EOPNOTSUPP;
+    before("clone", dst);
+    return ::ioctl(out, FICLONE, in) == 0 ? 0 : errno;
+}
+
+// Fills a new, empty file with the content of `src`: a clone where the file system has them, else a copy.
 Filler copyFiller(const std::string& src, const std::string& dst) {
     return [src, dst](int out, std::string& failedHost) {
         int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
@@ -222,7 +240,7 @@ Filler copyFiller(const std::string& src, const std::string& dst) {
             failedHost = src;
             return errno;
         }
-        const int err = copyFd(in, out, src, dst, failedHost);
+        const int err = cloneInto(in, out, dst) == 0 ? 0 : copyFd(in, out, src, dst, failedHost);
         ::close(in);
         return err;
     };
@@ -712,6 +730,10 @@ bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {
     copySource(src);
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
     if (int err = RemoveLinkAt(dst)) fail(err, dst, kErrPathNotFound);
+    if (!mayHave("link", dst)) {
+        CopyToNewFile(from, to);
+        return false;
+    }
     before("link", dst);
     if (::linkat(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         syncFolder(dst);
@@ -731,6 +753,37 @@ bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {
     }
     CopyToNewFile(from, to);
     return false;
+}
+
+bool ReplaceWithCopy(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const std::string target = writeTarget(HostPath(to));
+    const struct stat st = copySource(src);
+    checkWritable(target);
+    // `from` may take the place of the file only where it is that file's sibling, with its owner and mode.
+    struct stat self {
+    }, old{}, srcFolder{}, dstFolder{};
+    const bool renamed =
+        ::lstat(src.c_str(), &self) == 0 && S_ISREG(self.st_mode) && ::stat(target.c_str(), &old) == 0 &&
+        S_ISREG(old.st_mode) && ::stat(parentOf(src).c_str(), &srcFolder) == 0 &&
+        ::stat(parentOf(target).c_str(), &dstFolder) == 0 && srcFolder.st_dev == dstFolder.st_dev &&
+        srcFolder.st_ino == dstFolder.st_ino && old.st_uid == st.st_uid && old.st_gid == st.st_gid &&
+        (old.st_mode & 07777) == (st.st_mode & 07777);
+    if (!renamed) {
+        copyHost(src, target);
+        return false;
+    }
+    int fd = ::open(src.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) fail(errno, src, kErrFileNotFound);
+    const int synced = sysFsync(fd, src) == 0 ? 0 : errno;
+    ::close(fd);
+    if (synced != 0) fail(synced, src, kErrFileNotFound);
+    if (sysRename(src, target) != 0) fail(errno, target, kErrPathNotFound);
+    syncFolder(target);
+    // `from` again, as a file of its own made from the archive: written beside it at a fixed name of ours
+    // (one left by a run cut short is cleared), then renamed into place.
+    replaceHost(src, copyFiller(target, src), 0600, &st);
+    return true;
 }
 
 std::string CopyToFreeName(const std::string& from, const std::string& to) {
@@ -756,6 +809,10 @@ void WriteDerivedFile(const std::string& source, const std::string& path, const 
 
 void SetFileOperationHook(std::function<void(const char*, const std::string&)> hook) {
     detail::State().fileOperationHook = std::move(hook);
+}
+
+void SetFileSystemProbe(std::function<bool(const char*, const std::string&)> has) {
+    detail::State().fileSystemHas = std::move(has);
 }
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {

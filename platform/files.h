@@ -143,6 +143,18 @@ void CopyToNewFile(const std::string& from, const std::string& to);
 // (another device, a share without them), it is a copy. Returns true when it is a link.
 bool LinkOrCopyToNewFile(const std::string& from, const std::string& to);
 
+// Puts the content of `from` at `to` as FileCopy does (a symbolic link at `to` is followed and its target
+// replaced, which keeps its mode, owner and group; at every moment `to` names either its old file or the
+// whole new one), and leaves `from` holding that same content as a file of its own, while writing the bytes
+// as few times as the file system allows. When `from` lies beside the file it replaces and has that file's
+// owner, group and mode, `from` itself is synced and renamed over it (nothing written), then made again at
+// its name as WriteDerivedFile makes a file (written beside, renamed in; a link standing there is replaced,
+// never followed): a copy-on-write clone where the file system has them, else a copy (which the kernel, or
+// the server of a share, makes itself). Otherwise it is FileCopy (a clone where the file system has them).
+// Returns true when `from` was renamed. A failure before the rename leaves both files as they were; one
+// after it leaves `to` replaced and throws with nothing at `from`. The errors of FileCopy.
+bool ReplaceWithCopy(const std::string& from, const std::string& to);
+
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
 // of them is removed and the name used). Returns the Windows path made.
 std::string CopyToFreeName(const std::string& from, const std::string& to);
@@ -154,9 +166,14 @@ std::string CopyToFreeName(const std::string& from, const std::string& to);
 void WriteDerivedFile(const std::string& source, const std::string& path, const std::string& bytes);
 
 // Tests only: `hook` is called before every change that these calls make to the file system, with the
-// operation ("open" for writing, "write", "fsync", "rename", "unlink", "mkdir", "rmdir", "chmod", "chown",
-// "truncate") and the host path. An empty hook removes it. The program never sets one.
+// operation ("open" for writing, "write", "clone", "fsync", "rename", "unlink", "link", "mkdir", "rmdir",
+// "chmod", "chown", "truncate") and the host path. An empty hook removes it. The program never sets one.
 void SetFileOperationHook(std::function<void(const char* operation, const std::string& hostPath)> hook);
+
+// Tests only: `has` is asked before a copy-on-write clone ("clone", with the new file's host path) or a
+// hard link ("link", with the new name's host path) is tried, and when it answers false the call goes on as
+// on a file system without them. An empty function removes it. The program never sets one.
+void SetFileSystemProbe(std::function<bool(const char* feature, const std::string& hostPath)> has);
 
 // True when a file name matches a DOS pattern without regard to case ('*' any run, '?' one character).
 bool MatchesPattern(const std::string& name, const std::string& pattern);

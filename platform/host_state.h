@@ -17,6 +17,7 @@ struct HostState {
     std::string opener = "xdg-open";
     bool programsStart = true; // StartProgram really starts programs
     std::function<void(const char*, const std::string&)> fileOperationHook; // set by tests only
+    std::function<bool(const char*, const std::string&)> fileSystemHas;     // set by tests only
     std::vector<Notice> notices;         // posted, not yet taken by the run
     std::vector<std::string> noticeKeys; // every key posted, so a fact is said once
 };

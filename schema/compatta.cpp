@@ -1,7 +1,9 @@
 // Compaction of an archive in place: the engine writes a compact copy beside it (A.tmp); when the copy is
-// large enough to be a real archive, a backup (A.tmp2) is made and the archive replaced by the copy. The
-// replacement is a copy onto the archive, which the platform writes beside it, syncs and renames over it:
-// the archive is never absent, even for an instant.
+// large enough to be a real archive, the archive as it was is kept as A.tmp2 and the archive replaced by the
+// copy. The archive's rows are written once: A.tmp2 is a second name of the archive's file (a copy where the
+// file system has no links), and the compacted copy itself is renamed over the archive, then made again as
+// A.tmp, a clone where the file system has them (else a copy). The archive is never absent, never
+// half-written, even for an instant.
 
 #include <cstdint>
 #include <string>
@@ -71,7 +73,7 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             // written (a copy where links are refused).
             platform::LinkOrCopyToNewFile(A, copia);
             if (platform::FileLen(A) == platform::FileLen(copia)) {
-                platform::FileCopy(compattato, A);
+                platform::ReplaceWithCopy(compattato, A);
             } else {
                 w.dialogs.MsgBox("Errore compattamento archivio: " + A, vbOKOnly, "");
             }

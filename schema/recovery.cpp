@@ -13,6 +13,7 @@
 
 #include "dao/vb/functions.h"
 #include "platform/files.h"
+#include "platform/newfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "schema/helpers.h"
@@ -88,13 +89,33 @@ void SyncFolder(const std::string& hostPath) {
     ::close(fd);
 }
 
-// Writes the working copy beside the archive: a new file the first time, then a sibling renamed over it.
-void Publish(Aggiorna& w) {
-    const std::string bytes = platform::ReadAllBytes(w.RimossiLavoro);
-    struct stat archive {};
-    const std::string archiveHost = platform::HostPath(w.NomeDb2);
-    if (::stat(archiveHost.c_str(), &archive) != 0) FailHost(errno, w.NomeDb2);
+// An empty archive of ours with `connect`'s password, as bytes: made in a private folder of the run.
+std::string EmptyArchive(Aggiorna& w, const std::string& connect) {
+    const std::string folder = platform::MakeTempFolder();
+    struct Remove {
+        std::string folder;
+        ~Remove() {
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        }
+    } remove{folder};
+    const std::string path = platform::WindowsPath(folder + "/rimossi.mdb");
+    Engine(w).CreateDatabase(path, connect).Close();
+    return platform::ReadAllBytes(path);
+}
+
+// The recovery archive, open: on first use an empty archive with the archive's password is written beside
+// the archive as a new file (with its owner and mode), synced, and opened. Every copy is then one
+// transaction in it, committed and synced by the engine, whose rollback journal keeps the file whole when
+// the process is stopped half way: the file is written once, a copy at a time.
+dao::Database& Recovery(Aggiorna& w) {
+    if (w.RimossiDb.IsOpen()) return w.RimossiDb;
+    const std::string password = ArchivePassword(w);
+    const std::string connect = password.empty() ? "" : ";pwd=" + password;
     if (w.ArchivioRimossi.empty()) {
+        const std::string bytes = EmptyArchive(w, connect);
+        struct stat archive {};
+        if (::stat(platform::HostPath(w.NomeDb2).c_str(), &archive) != 0) FailHost(errno, w.NomeDb2);
         for (int attempt = 1;; ++attempt) {
             const std::string name = RecoveryName(w.NomeDb2, attempt);
             if (WriteNewFile(platform::HostPath(name), name, bytes, archive) == 0) {
@@ -104,31 +125,8 @@ void Publish(Aggiorna& w) {
             if (attempt == 99) FailHost(EEXIST, name);
         }
         SyncFolder(platform::HostPath(w.ArchivioRimossi));
-        return;
     }
-    const std::string host = platform::HostPath(w.ArchivioRimossi);
-    const std::string part = host + ".part";
-    if (WriteNewFile(part, w.ArchivioRimossi + ".part", bytes, archive) != 0) {
-        // Left by a run that was stopped: ours to remove (a link is removed, never followed).
-        ::unlink(part.c_str());
-        if (WriteNewFile(part, w.ArchivioRimossi + ".part", bytes, archive) != 0)
-            FailHost(EEXIST, w.ArchivioRimossi + ".part");
-    }
-    if (::rename(part.c_str(), host.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(part.c_str());
-        FailHost(err, w.ArchivioRimossi);
-    }
-    SyncFolder(host);
-}
-
-// The working copy, made on first use in a private folder, with the archive's password.
-dao::Database& Working(Aggiorna& w) {
-    if (w.RimossiDb.IsOpen()) return w.RimossiDb;
-    const std::string folder = platform::MakeTempFolder();
-    w.RimossiLavoro = platform::WindowsPath(folder + "/rimossi.mdb");
-    const std::string password = ArchivePassword(w);
-    w.RimossiDb = Engine(w).CreateDatabase(w.RimossiLavoro, password.empty() ? "" : ";pwd=" + password);
+    w.RimossiDb = Engine(w).OpenDatabase(w.ArchivioRimossi, false, false, connect);
     return w.RimossiDb;
 }
 
@@ -172,15 +170,17 @@ std::vector<std::string> RowKey(const dao::TableDef& T2) {
     return {};
 }
 
-// Runs one copy into the working copy as a transaction, then publishes it; any error becomes the refusal
-// of the deletion.
+// Runs one copy into the recovery archive as one transaction; any error becomes the refusal of the
+// deletion. The engine makes the file's journal at a fixed name beside it: no link may stand there, and the
+// journal is private to its owner while it lives.
 template <class Copy> void Keep(Aggiorna& w, const std::string& notDeleted, Copy&& copy) {
     try {
-        dao::Database& db = Working(w);
+        dao::Database& db = Recovery(w);
+        platform::RemoveLink(w.ArchivioRimossi + "-journal");
+        platform::PrivateNewFiles privati;
         Transazione t(db);
         copy(db);
         t.Commit();
-        Publish(w);
     } catch (const Error& e) {
         throw Error(e.number(), notDeleted + ": la copia nell'archivio di recupero non si è potuta fare (" +
                                     e.description() + ")");
@@ -331,12 +331,6 @@ void CloseRecovery(Aggiorna& w) {
     } catch (const Error&) {
     }
     w.RimossiDb = dao::Database();
-    if (!w.RimossiLavoro.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(std::filesystem::path(platform::HostPath(w.RimossiLavoro)).parent_path(),
-                                    ec);
-    }
-    w.RimossiLavoro.clear();
     w.ArchivioRimossi.clear();
 }
 

@@ -5,9 +5,9 @@
 // added to. Each copy is committed, written beside the archive and synced before the deletion is made; a
 // copy that cannot be made throws, and the deletion must then not be made.
 //
-// The archive is built in a private working copy that stays open for the comparison, and published beside
-// the archive after each copy: the first time as a new file (O_CREAT|O_EXCL|O_NOFOLLOW, with the archive's
-// owner and mode), later through a sibling renamed over it, so that it always holds every copy made.
+// The archive is written once, a copy at a time: made empty as a new file (O_CREAT|O_EXCL|O_NOFOLLOW, with
+// the archive's owner and mode) and kept open for the comparison, each copy is one transaction in it, so
+// that it always holds every copy committed and nothing of one that was stopped half way.
 
 #include <string>
 
@@ -28,8 +28,7 @@ std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field);
 // A saved query's name and SQL text, as a row of the table "Query_rimosse".
 std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2);
 
-// Ends the recovery archive of the comparison: closes and removes the working copy. The published
-// archive stays. Never throws.
+// Ends the recovery archive of the comparison: closes it. Never throws.
 void CloseRecovery(Aggiorna& w);
 
 } // namespace ledrana::schema_detail

@@ -175,10 +175,9 @@ public:
     // archive); "" until the first one is written. Ponteval empties it when a comparison starts.
     std::string DiarioConversioni;
     // The recovery archive of this comparison, where what it deletes is copied first (schema/recovery.h):
-    // its path beside the archive ("" until the first copy) and its working copy, open while the comparison
-    // runs. Ponteval ends them when the comparison ends.
+    // its path beside the archive ("" until the first copy), open while the comparison runs. Ponteval ends
+    // them when the comparison ends.
     std::string ArchivioRimossi;
-    std::string RimossiLavoro;
     dao::Database RimossiDb;
     // What the run must tell the user beyond the run log; written out when the run ends.
     RunReport runReport;

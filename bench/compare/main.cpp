@@ -15,6 +15,10 @@
 // compacted: the floor of the storage) and same_changes_sqlite_alone (the same changes made by SQLite
 // step by step), then "peak_rss_mb=M". The baseline of the steps is the VACUUM INTO made first; the lines
 // after them each take one made just before them, as the machine's load may have changed meanwhile.
+// Each step, steps_total and Ponteval (with its compaction) have a second line,
+// "NAME written_mb=MB written_x_archive=X peak_rss_mb=M": the megabytes written and their ratio to the
+// archive's size; Ponteval's adds those of the VACUUM INTO made just before it and the ratios to it
+// (vacuum_into_written_mb, written_x_vacuum_into, time_x_vacuum_into).
 
 #include <sqlite3.h>
 
@@ -505,12 +509,20 @@ int Main(int argc, char** argv) {
         tempi.Aggiungi("steps_total", Seconds(t0));
         if (w.ErroreConfronto) std::cerr << "steps: the failure flag is set\n";
     }
+    const double archivioMb = static_cast<double>(platform::FileLen(A)) / (1024.0 * 1024.0);
+    const auto Scritti = [&](const std::string& nome, double mb, double piccoMb) {
+        std::printf("%s written_mb=%.1f written_x_archive=%.2f peak_rss_mb=%.1f\n", nome.c_str(), mb,
+                    mb / archivioMb, piccoMb);
+    };
+    double scrittiPassi = 0;
     for (const auto& [nome, s] : tempi.voci()) {
         Riga(nome, s, baseline);
         picco = std::max(picco, tempi.Picco(nome));
-        std::cerr << nome << " peak_rss_mb=" << tempi.Picco(nome) << " written_mb=" << tempi.Scritti(nome)
-                  << "\n";
+        scrittiPassi += tempi.Scritti(nome);
+        if (nome != "steps_total") Scritti(nome, tempi.Scritti(nome), tempi.Picco(nome));
     }
+    Scritti("steps_total", scrittiPassi, picco);
+    std::fflush(stdout);
     if (soloPassi) {
         std::printf("peak_rss_mb=%.1f\n", picco);
         return 0;
@@ -526,13 +538,24 @@ int Main(int argc, char** argv) {
     };
 
     {
+        const double primaVacuum = ScrittiMb();
         const double base = vacuumOra();
+        const double vacuumMb = ScrittiMb() - primaVacuum;
         Aggiorna w(dialogs, "C:\\Programmi\\Tessaro");
         preparePair(w, "ponteval");
         bool ok = false;
+        AzzeraPicco();
+        const double prima = ScrittiMb();
         const Clock::time_point t0 = Clock::now();
         w.RunEvent([&] { ok = Ponteval(w); });
-        Riga("Ponteval", Seconds(t0), base);
+        const double s = Seconds(t0), mb = ScrittiMb() - prima;
+        Riga("Ponteval", s, base);
+        std::printf(
+            "Ponteval written_mb=%.1f written_x_archive=%.2f peak_rss_mb=%.1f vacuum_into_written_mb=%.1f "
+            "written_x_vacuum_into=%.2f time_x_vacuum_into=%.2f\n",
+            mb, mb / archivioMb, PeakRssMb(), vacuumMb, vacuumMb > 0 ? mb / vacuumMb : 0.0,
+            base > 0 ? s / base : 0.0);
+        std::fflush(stdout);
         if (!ok) std::cerr << "Ponteval returned False\n" << w.Text1.text << "\n";
     }
     {

@@ -328,17 +328,15 @@ protected:
     }
 
     // The numbers of the changes that the first compaction makes to replace the archive by its compacted
-    // copy, after its backup: from the sibling's creation to the sync of the folder after the rename.
+    // copy: from its backup, through the rename over the archive, to the rename that puts the compacted
+    // copy at its own name again, and the sync of the folder after it.
     static std::vector<long> ReplacementChanges() {
         std::vector<long> out;
-        bool backedUp = false;
         for (std::size_t i = 0; i < trace_->size(); ++i) {
             const std::string u = Upper((*trace_)[i]);
-            const bool backup = u.find(".MDB.TMP2") != std::string::npos;
-            backedUp = backedUp || backup;
-            if (!backedUp || (out.empty() && (backup || u.find(".MDB.PART") == std::string::npos))) continue;
+            if (out.empty() && u.find(".MDB.TMP2") == std::string::npos) continue;
             out.push_back(static_cast<long>(i + 1));
-            if (u.find(" RENAME ") != std::string::npos && u.size() > 4 && u.substr(u.size() - 4) == ".MDB") {
+            if (u.find(" RENAME ") != std::string::npos && u.ends_with(".MDB.TMP")) {
                 if (i + 1 < trace_->size()) out.push_back(static_cast<long>(i + 2));
                 break;
             }

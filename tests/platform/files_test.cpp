@@ -107,7 +107,7 @@ TEST_F(Files, PermissionDeniedByTheHost) {
     fs::permissions(zu / "locked", fs::perms::owner_all);
 }
 
-TEST_F(Files, AttributesAndLength) {
+TEST_F(Files, AttributesLengthCopyRenameAndDelete) {
     EXPECT_EQ(GetAttr("C:\\zu"), vbDirectory);
     EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive);
     EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive | vbReadOnly);
@@ -117,9 +117,8 @@ TEST_F(Files, AttributesAndLength) {
     EXPECT_EQ(GetAttr("C:\\zu\\ro.txt"), vbArchive);
     SetAttr("C:\\zu\\a.txt", vbReadOnly);
     EXPECT_EQ(GetAttr("C:\\zu\\a.txt"), vbArchive | vbReadOnly);
-}
+    SetAttr("C:\\zu\\a.txt", vbNormal);
 
-TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     TempPrefix::put(zu / "b.txt", "vecchio contenuto più lungo");
     FileCopy("C:\\ZU\\A.TXT", "C:\\zu\\B.TXT");
     EXPECT_EQ(TempPrefix::get(zu / "b.txt"), "uno\r\ndue\r\n");
@@ -134,9 +133,6 @@ TEST_F(Files, CopyOverwritesAndDeleteRemoves) {
     // No temporary sibling is left behind.
     EXPECT_EQ(ListFiles("C:\\zu", "*.*"),
               (std::vector<std::string>{"a.txt", "b.txt", "empty.txt", "ro.txt"}));
-}
-
-TEST_F(Files, RenameKeepsContentAndAllowsCaseChange) {
     RenameFile("C:\\zu\\a.txt", "C:\\zu\\full\\moved.txt");
     EXPECT_EQ(TempPrefix::get(zu / "full" / "moved.txt"), "uno\r\ndue\r\n");
     RenameFile("C:\\zu\\full\\moved.txt", "C:\\zu\\full\\MOVED.TXT");
@@ -189,6 +185,8 @@ protected:
             {"WriteAllBytes", [](const std::string& f) { WriteAllBytes(f, "tutto"); }, "tutto"},
             {"WriteOneLine", [](const std::string& f) { WriteOneLine(f, "riga"); }, "riga\r\n"},
             {"FileCopy", [](const std::string& f) { FileCopy("C:\\zu\\src.bin", f); }, "copiato"},
+            {"ReplaceWithCopy", [](const std::string& f) { ReplaceWithCopy("C:\\zu\\src.bin", f); },
+             "copiato"},
         };
     }
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <set>
+
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
 
@@ -45,33 +47,65 @@ protected:
     }
 };
 
-TEST_F(CompattaTest, FirstCompactionLeavesThreeFilesAndTheNextCleansThemFirst) {
-    MakeLargeArchive();
-    const std::string original = Bytes(archive);
-    struct stat before {};
-    ASSERT_EQ(::stat(Host(archive).c_str(), &before), 0);
-    CompattaArchivio(w, archive);
-    // The backup is the archive's own file, not a copy written again: the archive is replaced by a rename.
-    struct stat backup {};
-    ASSERT_EQ(::stat(Host(archive + ".tmp2").c_str(), &backup), 0);
-    EXPECT_EQ(backup.st_ino, before.st_ino);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{});
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
-    const std::string compacted = Bytes(archive);
-    EXPECT_GT(compacted.size(), 200000u);
-    EXPECT_LT(compacted.size(), original.size());
-    EXPECT_EQ(Bytes(archive + ".tmp"), compacted);
-    EXPECT_EQ(Bytes(archive + ".tmp2"), original);
-    EXPECT_EQ(Rows(archive), 2000);
+// A first compaction leaves the archive compacted, A.tmp the same content as a file of its own and A.tmp2
+// the archive as it was, all three with the archive's owner and mode; the next one deletes the leftovers
+// first. The archive's rows are written once, into the compacted copy: the backup is the archive's own file
+// (a copy on a share without links), the copy is renamed over the archive and only A.tmp is made again (a
+// clone where the file system has them).
+TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
+    const bool root = ::geteuid() == 0;
+    for (const bool share : {false, true}) {
+        SCOPED_TRACE(share ? "no links nor clones" : "links");
+        for (const char* leftover : {"", ".tmp", ".tmp2"})
+            std::filesystem::remove(Host(archive + leftover));
+        MakeLargeArchive();
+        ::chmod(Host(archive).c_str(), 0640);
+        if (root) {
+            ASSERT_EQ(::chown(Host(archive).c_str(), 1234, 5678), 0);
+        }
+        const std::string original = Bytes(archive);
+        struct stat before {};
+        ASSERT_EQ(::stat(Host(archive).c_str(), &before), 0);
+        std::set<std::string> written; // cloned or written (the copy made again: cloned), by final name
+        platform::SetFileSystemProbe([&](const char*, const std::string&) { return !share; });
+        platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+            std::string name = std::filesystem::path(path).filename().string();
+            if (name.starts_with(".Cont32.mdb.tmp2.")) name = "Cont32.mdb.tmp2";
+            if (op == std::string("clone") || (op == std::string("write") && name != "Cont32.mdb.tmp"))
+                written.insert(op + (" " + name));
+        });
+        CompattaArchivio(w, archive);
+        platform::SetFileOperationHook({});
+        platform::SetFileSystemProbe({});
+        EXPECT_EQ(LogEntries(), std::vector<std::string>{});
+        const std::string compacted = Bytes(archive);
+        EXPECT_LT(compacted.size(), original.size());
+        EXPECT_EQ(Bytes(archive + ".tmp"), compacted);
+        EXPECT_EQ(Bytes(archive + ".tmp2"), original);
+        EXPECT_EQ(Rows(archive), 2000);
+        EXPECT_EQ(written, (std::set<std::string>{share ? "write Cont32.mdb.tmp2" : "clone Cont32.mdb.tmp"}));
+        struct stat st[3]{};
+        const char* names[] = {"", ".tmp", ".tmp2"};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(::lstat(Host(archive + names[i]).c_str(), &st[i]), 0) << names[i];
+            EXPECT_EQ(st[i].st_mode, S_IFREG | 0640u) << names[i];
+            if (root) {
+                EXPECT_EQ(st[i].st_uid * 10000 + st[i].st_gid, 1234u * 10000 + 5678u) << names[i];
+            }
+        }
+        EXPECT_NE(st[0].st_ino, st[1].st_ino);
+        EXPECT_EQ(st[2].st_ino == before.st_ino, !share);
+    }
 
     TempPrefix::put(Host(archive + ".tmp"), "avanzo");
-    TempPrefix::put(Host(archive + ".tmp2"), "avanzo");
+    std::filesystem::remove(Host(archive + ".tmp2"));
+    std::filesystem::create_symlink(Host(archive + ".tmp"), Host(archive + ".tmp2"));
+    const std::string compacted = Bytes(archive);
     CompattaArchivio(w, archive);
     EXPECT_EQ(LogEntries(), std::vector<std::string>{});
     EXPECT_EQ(Bytes(archive + ".tmp2"), compacted);
+    EXPECT_FALSE(std::filesystem::is_symlink(Host(archive + ".tmp2")));
     EXPECT_EQ(Bytes(archive + ".tmp"), Bytes(archive));
-    EXPECT_EQ(Rows(archive), 2000);
 }
 
 TEST_F(CompattaTest, ACopyOfAtMostTheThresholdIsNotUsed) {
@@ -112,33 +146,42 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
 }
 
 // Before every change that the compaction makes to the file system the archive is there, whole: as it
-// was or compacted. A replacement that fails leaves it as it was.
-TEST_F(CompattaTest, TheArchiveIsNeverAbsentAndAFailedReplacementLeavesItAsItWas) {
-    MakeLargeArchive();
-    const std::string original = Bytes(archive);
-    const std::string host = Host(archive);
-    std::vector<std::string> seen;
-    platform::SetFileOperationHook([&](const char* op, const std::string& path) {
-        const std::string now = TempPrefix::get(host);
-        if (now != original && (now.size() <= 200000 || now != TempPrefix::get(host + ".tmp")))
-            seen.push_back(std::string(op) + " " + path);
-    });
-    CompattaArchivio(w, archive);
-    platform::SetFileOperationHook({});
-    EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these changes";
-    EXPECT_LT(Bytes(archive).size(), original.size());
-
-    // A folder where the copy onto the archive writes its sibling makes the replacement fail.
-    for (const char* leftover : {"", ".tmp", ".tmp2"})
-        std::filesystem::remove(Host(archive + leftover));
-    MakeLargeArchive();
-    const std::string before = Bytes(archive);
-    std::filesystem::create_directory(Host("C:\\ZU\\Ditta2000\\.Cont32.mdb.part"));
-    CompattaArchivio(w, archive);
-    ASSERT_EQ(LogEntries().size(), 1u);
-    EXPECT_EQ(Bytes(archive), before);
-    EXPECT_EQ(Rows(archive), 2000);
-    EXPECT_FALSE(w.FrameAttendere.visible);
+// was or compacted. A step that fails is reported and leaves the archive whole: as it was when the backup or
+// the replacement fails, compacted when only A.tmp could not be made again.
+TEST_F(CompattaTest, TheArchiveIsNeverAbsentNorHalfWritten) {
+    struct Case {
+        const char* op;   // the change that fails ("" none)
+        const char* name; // on the first file whose name begins so
+        bool compacted;   // the archive is compacted afterwards
+    } cases[] = {
+        {"", "", true},
+        {"link", "Cont32.mdb.tmp2", false},
+        {"rename", "Cont32.mdb", false},
+        {"open", ".Cont32.mdb.tmp.part", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.op) + " " + c.name);
+        for (const char* leftover : {"", ".tmp", ".tmp2"})
+            std::filesystem::remove(Host(archive + leftover));
+        MakeLargeArchive();
+        const std::string original = Bytes(archive);
+        std::vector<std::string> seen;
+        platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+            if (Bytes(archive) != original && !engine.IsWholeDatabase(archive))
+                seen.push_back(std::string(op) + " " + path);
+            if (op == std::string(c.op) &&
+                std::filesystem::path(path).filename().string().starts_with(c.name))
+                throw Error(70, "negato");
+        });
+        CompattaArchivio(w, archive);
+        platform::SetFileOperationHook({});
+        EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these";
+        EXPECT_EQ(LogEntries().size(), *c.op ? 1u : 0u);
+        w.Text1.text.clear();
+        EXPECT_EQ(Bytes(archive) != original, c.compacted);
+        EXPECT_EQ(Rows(archive), 2000);
+        EXPECT_FALSE(w.FrameAttendere.visible);
+    }
 }
 
 // Beside a missing archive nothing is put back: the compaction's files are told apart by their bytes alone

@@ -150,11 +150,11 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
 
 // What only the archive has is deleted once it is kept in a recovery archive beside it: the surplus table
 // whole, the surplus field's values by row, the surplus query's text. When that copy cannot be made (here
-// the working folder cannot be made), nothing is deleted and each step reports it.
+// the empty recovery archive cannot be made), nothing is deleted and each step reports it.
 TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData) {
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
     for (const bool copied : {true, false}) {
-        SCOPED_TRACE(copied ? "copied" : "no working folder");
+        SCOPED_TRACE(copied ? "copied" : "no temporary folder");
         ResetPair();
         MakeDatabase(
             model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
@@ -170,7 +170,7 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
              {"VUOTA", {id}}},
             {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
-        // The working copy's folder is made under TMPDIR: a missing one refuses every copy.
+        // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
         struct TempDir {
             std::string saved;
             explicit TempDir(const std::string& dir)
