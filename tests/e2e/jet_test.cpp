@@ -144,8 +144,9 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreU
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
         Machine m("old");
-        const std::string bytes =
-            std::string(c.file).ends_with(".mdb") ? ledrana::testing::TempPrefix::get(kCorpus / c.file) : c.file;
+        const std::string bytes = std::string(c.file).ends_with(".mdb")
+                                      ? ledrana::testing::TempPrefix::get(kCorpus / c.file)
+                                      : c.file;
         m.write(gamma, bytes);
         if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
         std::optional<ledrana::testing::ChildWhile> other;
