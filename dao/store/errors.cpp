@@ -6,6 +6,10 @@
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -169,6 +173,22 @@ bool IsName(std::string_view context) {
     return !context.empty() && context.find(' ') == std::string_view::npos;
 }
 
+// True when the folder of `file` has no room left, or when the file or its journal has reached the size
+// limit of this process.
+bool NoRoomFor(const std::string& file) {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        struct stat st {};
+        for (const std::string& f : {file, file + "-journal"})
+            if (::stat(f.c_str(), &st) == 0 && static_cast<rlim_t>(st.st_size) + 65536 > limit.rlim_cur)
+                return true;
+    }
+    struct statvfs fs {};
+    const std::string::size_type slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    return ::statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0;
+}
+
 } // namespace
 
 Error SqliteError(sqlite3* db, int rc, std::string_view context) {
@@ -193,6 +213,12 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
         // A write refused because the disk (or the file-size limit) is full is a full disk too.
         const int err = db ? sqlite3_system_errno(db) : 0;
         if (err == ENOSPC || err == EFBIG || err == EDQUOT) return JetError(3026);
+        // SQLite keeps the error number of the last system call, which a clean-up after the failed write
+        // may have replaced: a write that failed where the disk has no room left, or where the file (or its
+        // journal) has reached the size this process may give a file, is a full disk all the same.
+        if ((ext == SQLITE_IOERR_WRITE || ext == SQLITE_IOERR_FSYNC) && db)
+            if (const char* file = sqlite3_db_filename(db, "main"); file && *file && NoRoomFor(file))
+                return JetError(3026);
         return JetError(3043, FileName(db));
     }
     if (primary == SQLITE_NOTADB) return JetError(3343, context);
