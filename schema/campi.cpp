@@ -300,19 +300,34 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
     return f;
 }
 
-// The values of field N in table order, with the name of each row.
-std::vector<std::pair<std::string, dao::Variant>> LeggiValori(dao::Database& db, const std::string& T,
-                                                              const std::string& N,
-                                                              const std::vector<std::string>& chiave) {
-    std::vector<std::pair<std::string, dao::Variant>> valori;
-    dao::Recordset rs = db.OpenRecordset("select * from " + T);
+// A free-standing plain field with an archive field's type and size: it holds that field's values as
+// they are (a counter's numbers as plain numbers).
+dao::Field CopiaField(const std::string& nome, const dao::Field& F2) {
+    dao::Field f;
+    f.SetName(nome);
+    f.SetType(F2.Type());
+    f.SetSize(F2.Size());
+    f.SetAttributes(F2.Attributes() & ~dao::dbAutoIncrField);
+    if (F2.Type() == dao::dbDecimal) {
+        f.SetPrecision(F2.Precision());
+        f.SetScale(F2.Scale());
+    }
+    return f;
+}
+
+// After a counter has taken new numbers: each row whose number changed, with its old one (field `vecchio`),
+// in one walk of the table, named by its other key or its place.
+void NumeriCambiati(Esame& esame, dao::Database& db, const std::string& T, const std::string& N,
+                    const std::string& vecchio, const std::vector<std::string>& chiave) {
+    dao::Recordset rs = db.OpenRecordset("select * from [" + T + "]");
     const dao::Fields campi = rs.Fields();
-    const dao::Field campo = campi[N];
+    const dao::Field prima = campi[vecchio], dopo = campi[N];
     const auto campiRiga = CampiRiga(campi, chiave);
-    for (std::int64_t riga = 1; !rs.Eof(); rs.MoveNext(), ++riga)
-        valori.emplace_back(NomeRiga(campiRiga, riga), campo.Value());
+    for (std::int64_t riga = 1; !rs.Eof(); rs.MoveNext(), ++riga) {
+        const dao::Variant p = prima.Value(), d = dopo.Value();
+        if (p != d) esame.Conta(Esito::Registrato, NomeRiga(campiRiga, riga), p, d);
+    }
     rs.Close();
-    return valori;
 }
 
 // Rebuilds field N with the model's definition, as one transaction. Before anything is kept, every value
@@ -344,14 +359,15 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
-        const auto prima = LeggiValori(w.Db2, T, N, chiave);
+        // The old numbers stay beside the rows in a temporary field that writes no row, and are compared
+        // with the new ones in one walk; then it goes.
+        const std::string vecchio = N + "zz";
+        TD2.Fields().Append(CopiaField(vecchio, F2));
+        w.Db2.Execute("update [" + T + "] set [" + vecchio + "]=[" + N + "]", dao::dbDeferWrite);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
-        const auto dopo = LeggiValori(w.Db2, T, N, {});
-        for (std::size_t i = 0; i < prima.size() && i < dopo.size(); ++i) {
-            if (prima[i].second != dopo[i].second)
-                esame.Conta(Esito::Registrato, prima[i].first, prima[i].second, dopo[i].second);
-        }
+        NumeriCambiati(esame, w.Db2, T, N, vecchio, chiave);
+        TD2.Fields().Delete(vecchio);
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();
