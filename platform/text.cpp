@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -258,6 +259,24 @@ std::string LeftChars(std::string_view s, std::size_t n) {
         i += len == 0 ? 1 : len;
     }
     return std::string(s.substr(0, i));
+}
+
+namespace {
+
+template <class T> std::string shortestText(T v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+std::string ShortestText(double d) {
+    return shortestText(d);
+}
+
+std::string ShortestText(float f) {
+    return shortestText(f);
 }
 
 std::string_view TrimAny(std::string_view s, std::string_view chars) {

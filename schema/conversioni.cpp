@@ -1,6 +1,5 @@
 #include "schema/conversioni.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -48,26 +47,19 @@ std::optional<double> Numero(const Variant& v, int tipoNuovo) {
     return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString()) : dao::vb::ParseNumber(v.RawString());
 }
 
-// The shortest decimal text that reads back as exactly this double (or float).
-template <class T> std::string Breve(T d) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, d);
-    return std::string(buf, r.ptr);
-}
-
 // The exact number of a value, every digit of it (a Double's shortest text that reads back as it); empty
 // for what is no number.
 std::optional<dao::Decimal> Esatto(const Variant& v) {
     switch (v.kind()) {
     case Kind::Single:
-        return dao::Decimal::Parse(Breve(static_cast<float>(v.RawDouble())));
+        return dao::Decimal::Parse(ShortestText(static_cast<float>(v.RawDouble())));
     case Kind::Double:
     case Kind::Date:
-        return dao::Decimal::Parse(Breve(v.RawDouble()));
+        return dao::Decimal::Parse(ShortestText(v.RawDouble()));
     case Kind::String:
         if (std::optional<dao::Decimal> d = dao::Decimal::Parse(v.RawString())) return d;
         if (const std::optional<double> x = dao::vb::ParseNumber(v.RawString()))
-            return dao::Decimal::Parse(Breve(*x));
+            return dao::Decimal::Parse(ShortestText(*x));
         return std::nullopt;
     default: // Boolean, Byte, Integer, Long, Currency and Decimal are exact already
         if (v.IsNumber()) return v.ToDecimal();
@@ -102,9 +94,7 @@ bool TornaUguale(const std::string& testo, const Variant& vecchio, int tipoVecch
 
 // The shortest decimal text that reads back as exactly this double, with the decimal comma.
 std::string NumeroEsatto(double d) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, d);
-    std::string s(buf, r.ptr);
+    std::string s = ShortestText(d);
     for (char& c : s)
         if (c == '.') c = ',';
     return s;

@@ -88,12 +88,6 @@ std::string Two(int v) {
     return b;
 }
 
-std::string Shortest(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -123,13 +117,10 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Currency:
     case Variant::Kind::Decimal:
         return v.ToString();
-    case Variant::Kind::Single: {
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.RawDouble()));
-        return std::string(buf, r.ptr);
-    }
+    case Variant::Kind::Single:
+        return ShortestText(static_cast<float>(v.RawDouble()));
     case Variant::Kind::Double:
-        return Shortest(v.RawDouble());
+        return ShortestText(v.RawDouble());
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
         std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
