@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "dao/sql/jetsql_parser.h"
 #include "dao/vb/constants.h"
@@ -198,53 +199,38 @@ Expr Parser::TopExpression(std::initializer_list<const char*> followers) {
     return e;
 }
 
+namespace {
+
+// VB's logical operators from the loosest to the tightest, each a chain from the left over the next; the
+// SQL of "a OP b" is `before`, a's condition, `middle`, b's condition, `after`.
+struct LogicalOperator {
+    const char* keyword;
+    const char* before;
+    const char* middle;
+    const char* after;
+};
+constexpr LogicalOperator kLogicalOperators[] = {
+    {"IMP", "((NOT ", ") OR ", ")"},
+    {"EQV", "((", " <> 0) = (", " <> 0))"},
+    {"XOR", "((", " <> 0) <> (", " <> 0))"},
+    {"OR", "(", " OR ", ")"},
+    {"AND", "(", " AND ", ")"},
+};
+
+} // namespace
+
 Expr Parser::ParseExpr() {
-    return ParseImp();
+    return ParseLogical(0);
 }
 
-Expr Parser::ParseImp() {
-    Expr left = ParseEqv();
-    while (AcceptKeyword("IMP")) {
-        Expr right = ParseEqv();
-        left = Make("((NOT " + Condition(left) + ") OR " + Condition(right) + ")", Expr::Bool, left, right);
-    }
-    return left;
-}
-
-Expr Parser::ParseEqv() {
-    Expr left = ParseXor();
-    while (AcceptKeyword("EQV")) {
-        Expr right = ParseXor();
-        left = Make("((" + Condition(left) + " <> 0) = (" + Condition(right) + " <> 0))", Expr::Bool, left,
+Expr Parser::ParseLogical(std::size_t level) {
+    if (level == std::size(kLogicalOperators)) return ParseNot();
+    const LogicalOperator& op = kLogicalOperators[level];
+    Expr left = ParseLogical(level + 1);
+    while (AcceptKeyword(op.keyword)) {
+        Expr right = ParseLogical(level + 1);
+        left = Make(op.before + Condition(left) + op.middle + Condition(right) + op.after, Expr::Bool, left,
                     right);
-    }
-    return left;
-}
-
-Expr Parser::ParseXor() {
-    Expr left = ParseOr();
-    while (AcceptKeyword("XOR")) {
-        Expr right = ParseOr();
-        left = Make("((" + Condition(left) + " <> 0) <> (" + Condition(right) + " <> 0))", Expr::Bool, left,
-                    right);
-    }
-    return left;
-}
-
-Expr Parser::ParseOr() {
-    Expr left = ParseAnd();
-    while (AcceptKeyword("OR")) {
-        Expr right = ParseAnd();
-        left = Make("(" + Condition(left) + " OR " + Condition(right) + ")", Expr::Bool, left, right);
-    }
-    return left;
-}
-
-Expr Parser::ParseAnd() {
-    Expr left = ParseNot();
-    while (AcceptKeyword("AND")) {
-        Expr right = ParseNot();
-        left = Make("(" + Condition(left) + " AND " + Condition(right) + ")", Expr::Bool, left, right);
     }
     return left;
 }

@@ -104,11 +104,7 @@ private:
 
     // Expressions (jetsql_expr.cpp).
     Expr ParseExpr();
-    Expr ParseImp();
-    Expr ParseEqv();
-    Expr ParseXor();
-    Expr ParseOr();
-    Expr ParseAnd();
+    Expr ParseLogical(std::size_t level); // Imp, Eqv, Xor, Or, And from `level` down
     Expr ParseNot();
     Expr ParseComparison();
     Expr ParseConcat();
