@@ -49,6 +49,11 @@ Expr Make(std::string sql, int flags, const Expr& a, const Expr& b) {
     return Expr{std::move(sql), flags | AggregateOf(a) | AggregateOf(b)};
 }
 
+// The SQL call fn(a, b) on the Jet values of two operands.
+std::string CallSql(const char* fn, const Expr& a, const Expr& b) {
+    return std::string(fn) + "(" + Parser::Value(a) + ", " + Parser::Value(b) + ")";
+}
+
 enum class Fn { Scalar, Aggregate, Special };
 
 struct Function {
@@ -363,9 +368,7 @@ Expr Parser::ParseAdditive() {
         Expr right = ParseMod();
         std::string sql;
         if (DecimalOf(left, right)) {
-            left =
-                Make(std::string(plus ? "jet_dadd(" : "jet_dsub(") + Value(left) + ", " + Value(right) + ")",
-                     Expr::Decimal, left, right);
+            left = Make(CallSql(plus ? "jet_dadd" : "jet_dsub", left, right), Expr::Decimal, left, right);
             continue;
         }
         if (!plus)
@@ -373,7 +376,7 @@ Expr Parser::ParseAdditive() {
         else if (left.Is(Expr::NumLit) || right.Is(Expr::NumLit))
             sql = "(" + Value(left) + " + " + Value(right) + ")"; // a number: arithmetic for sure
         else
-            sql = "jet_add(" + Value(left) + ", " + Value(right) + ")"; // text + text concatenates
+            sql = CallSql("jet_add", left, right); // text + text concatenates
         // A date plus or minus a number is a date; the difference of two dates is a number.
         int date =
             (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
@@ -389,7 +392,7 @@ Expr Parser::ParseMod() {
     Expr left = ParseIntDiv();
     while (AcceptKeyword("MOD")) {
         Expr right = ParseIntDiv();
-        left = Make("jet_mod(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+        left = Make(CallSql("jet_mod", left, right), 0, left, right);
     }
     return left;
 }
@@ -398,7 +401,7 @@ Expr Parser::ParseIntDiv() {
     Expr left = ParseMultiplicative();
     while (AcceptOp("\\")) {
         Expr right = ParseMultiplicative();
-        left = Make("jet_idiv(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+        left = Make(CallSql("jet_idiv", left, right), 0, left, right);
     }
     return left;
 }
@@ -409,13 +412,11 @@ Expr Parser::ParseMultiplicative() {
         bool times = Next().text == "*";
         Expr right = ParseUnary();
         if (DecimalOf(left, right)) {
-            left =
-                Make(std::string(times ? "jet_dmul(" : "jet_ddiv(") + Value(left) + ", " + Value(right) + ")",
-                     Expr::Decimal, left, right);
+            left = Make(CallSql(times ? "jet_dmul" : "jet_ddiv", left, right), Expr::Decimal, left, right);
             continue;
         }
-        std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
-                                : "jet_div(" + Value(left) + ", " + Value(right) + ")";
+        std::string sql =
+            times ? "(" + Value(left) + " * " + Value(right) + ")" : CallSql("jet_div", left, right);
         left = Make(sql, times ? CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole) : 0, left,
                     right);
     }
