@@ -2,8 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/scripted_dialogs.h"
-
-#include <cstdio>
+#include "platform/text.h"
 
 namespace ledrana {
 
@@ -22,38 +21,6 @@ std::optional<BatchAnswer> parseAnswer(const std::string& word) {
     if (word == "Yes") return BatchAnswer{false, vbYes, {}};
     if (word == "No") return BatchAnswer{false, vbNo, {}};
     return std::nullopt;
-}
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
 }
 
 // What an input box's answer is shown as: the program's only input box asks for a database password, so
@@ -156,10 +123,10 @@ std::optional<std::string> BatchDialogs::BrowseForFolder(const std::string&) {
 }
 
 std::string BatchDialogs::ToJson(const BatchBox& box) {
-    std::string out = "{\"title\": " + jsonString(box.title) + ", \"style\": " + std::to_string(box.style) +
-                      ", \"text\": " + jsonString(box.text) + ", \"answer\": ";
-    if (box.input) return out + jsonString(shownAnswer(box)) + ", \"input\": true}";
-    return out + jsonString(buttonName(box.button)) + "}";
+    std::string out = "{\"title\": " + JsonString(box.title) + ", \"style\": " + std::to_string(box.style) +
+                      ", \"text\": " + JsonString(box.text) + ", \"answer\": ";
+    if (box.input) return out + JsonString(shownAnswer(box)) + ", \"input\": true}";
+    return out + JsonString(buttonName(box.button)) + "}";
 }
 
 std::string BatchDialogs::ToLine(const BatchBox& box) {

@@ -13,16 +13,10 @@ namespace ledrana::platform {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\x1a';
-}
-
+// Blanks around a line, a section or key name and a value: spaces, tabs, a stray CR, and DOS's end-of-file
+// mark.
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return TrimAny(s, " \t\r\x1a");
 }
 
 // One physical line of the file: its bytes without the line end, and the line end it had.

@@ -2,6 +2,23 @@
 
 namespace ledrana {
 
+namespace {
+
+// What a scripted dialog answers to this text: the answer of the first rule whose fragment the text
+// contains, else the next queued answer (taken off the queue); none when there is neither.
+template <class Rule, class T>
+std::optional<T> scriptedAnswer(const std::vector<Rule>& rules, T Rule::*answer, std::deque<T>& queue,
+                                const std::string& text) {
+    for (const Rule& rule : rules)
+        if (text.find(rule.fragment) != std::string::npos) return rule.*answer;
+    if (queue.empty()) return std::nullopt;
+    T next = std::move(queue.front());
+    queue.pop_front();
+    return next;
+}
+
+} // namespace
+
 void ScriptedDialogs::QueueAnswer(int answer) {
     answers_.push_back(answer);
 }
@@ -68,20 +85,7 @@ int ScriptedDialogs::MsgBox(const std::string& text, int style, const std::strin
     r.text = text;
     r.style = style;
     r.title = title;
-    bool answered = false;
-    for (const Rule& rule : answerRules_) {
-        if (text.find(rule.fragment) != std::string::npos) {
-            r.answer = rule.answer;
-            answered = true;
-            break;
-        }
-    }
-    if (!answered && !answers_.empty()) {
-        r.answer = answers_.front();
-        answers_.pop_front();
-        answered = true;
-    }
-    if (!answered) r.answer = DefaultAnswer(style);
+    r.answer = scriptedAnswer(answerRules_, &Rule::answer, answers_, text).value_or(DefaultAnswer(style));
     record(r);
     return r.answer;
 }
@@ -92,20 +96,9 @@ std::string ScriptedDialogs::InputBox(const std::string& prompt, const std::stri
     r.text = prompt;
     r.title = title;
     r.inputBox = true;
-    bool answered = false;
-    for (const Rule& rule : inputRules_) {
-        if (prompt.find(rule.fragment) != std::string::npos) {
-            r.input = rule.text;
-            answered = true;
-            break;
-        }
-    }
-    if (!answered && !inputs_.empty()) {
-        r.input = inputs_.front();
-        inputs_.pop_front();
-        answered = true;
-    }
-    r.cancelled = !answered;
+    std::optional<std::string> input = scriptedAnswer(inputRules_, &Rule::text, inputs_, prompt);
+    r.cancelled = !input;
+    if (input) r.input = std::move(*input);
     record(r);
     return r.input;
 }

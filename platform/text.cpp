@@ -1,7 +1,9 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
 
 namespace ledrana {
@@ -257,6 +259,72 @@ std::string LeftChars(std::string_view s, std::size_t n) {
         i += len == 0 ? 1 : len;
     }
     return std::string(s.substr(0, i));
+}
+
+namespace {
+
+template <class T> std::string shortestText(T v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+std::string ShortestText(double d) {
+    return shortestText(d);
+}
+
+std::string ShortestText(float f) {
+    return shortestText(f);
+}
+
+std::string_view TrimAny(std::string_view s, std::string_view chars) {
+    const std::size_t first = s.find_first_not_of(chars);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(chars) - first + 1);
+}
+
+std::string QuoteWith(std::string_view s, char quote) {
+    std::string out(1, quote);
+    out.reserve(s.size() + 2);
+    for (const char c : s) {
+        if (c == quote) out += quote;
+        out += c;
+    }
+    return out + quote;
+}
+
+std::string JsonString(std::string_view s) {
+    std::string out = "\"";
+    for (const unsigned char c : s) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
 }
 
 } // namespace ledrana

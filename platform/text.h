@@ -42,4 +42,17 @@ void AppendUtf8(std::string& out, char32_t cp);
 // The first n characters of UTF-8 text (VB's Left$ on characters, not bytes).
 std::string LeftChars(std::string_view s, std::size_t n);
 
+// The shortest decimal text that reads back as exactly this double (or float), with a decimal point.
+std::string ShortestText(double d);
+std::string ShortestText(float f);
+
+// s without the characters of `chars` at either end.
+std::string_view TrimAny(std::string_view s, std::string_view chars);
+
+// s between two `quote` characters, each one inside it doubled (how SQL and CSV quote).
+std::string QuoteWith(std::string_view s, char quote);
+
+// s as a JSON string, quotes included: '"', '\\' and control characters escaped, other bytes as they are.
+std::string JsonString(std::string_view s);
+
 } // namespace ledrana

@@ -1,6 +1,5 @@
 #include "schema/conversioni.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -43,54 +42,27 @@ bool TipoBinario(int tipo) {
 // The number that the engine reads in a value when it converts it to type `tipoNuovo` (a text as a date
 // for a date field, as a number otherwise); empty when it reads none.
 std::optional<double> Numero(const Variant& v, int tipoNuovo) {
-    switch (v.kind()) {
-    case Kind::Boolean:
-    case Kind::Byte:
-    case Kind::Integer:
-    case Kind::Long:
-    case Kind::Currency:
-    case Kind::Single:
-    case Kind::Double:
-    case Kind::Date:
-    case Kind::Decimal:
-        return v.ToDouble();
-    case Kind::String:
-        return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString())
-                                        : dao::vb::ParseNumber(v.RawString());
-    default:
-        return std::nullopt;
-    }
-}
-
-// The shortest decimal text that reads back as exactly this double (or float).
-template <class T> std::string Breve(T d) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, d);
-    return std::string(buf, r.ptr);
+    if (v.IsNumber() || v.kind() == Kind::Date) return v.ToDouble();
+    if (v.kind() != Kind::String) return std::nullopt;
+    return tipoNuovo == dao::dbDate ? dao::vb::ParseDate(v.RawString()) : dao::vb::ParseNumber(v.RawString());
 }
 
 // The exact number of a value, every digit of it (a Double's shortest text that reads back as it); empty
 // for what is no number.
 std::optional<dao::Decimal> Esatto(const Variant& v) {
     switch (v.kind()) {
-    case Kind::Boolean:
-    case Kind::Byte:
-    case Kind::Integer:
-    case Kind::Long:
-    case Kind::Currency:
-    case Kind::Decimal:
-        return v.ToDecimal();
     case Kind::Single:
-        return dao::Decimal::Parse(Breve(static_cast<float>(v.RawDouble())));
+        return dao::Decimal::Parse(ShortestText(static_cast<float>(v.RawDouble())));
     case Kind::Double:
     case Kind::Date:
-        return dao::Decimal::Parse(Breve(v.RawDouble()));
+        return dao::Decimal::Parse(ShortestText(v.RawDouble()));
     case Kind::String:
         if (std::optional<dao::Decimal> d = dao::Decimal::Parse(v.RawString())) return d;
         if (const std::optional<double> x = dao::vb::ParseNumber(v.RawString()))
-            return dao::Decimal::Parse(Breve(*x));
+            return dao::Decimal::Parse(ShortestText(*x));
         return std::nullopt;
-    default:
+    default: // Boolean, Byte, Integer, Long, Currency and Decimal are exact already
+        if (v.IsNumber()) return v.ToDecimal();
         return std::nullopt;
     }
 }
@@ -122,9 +94,7 @@ bool TornaUguale(const std::string& testo, const Variant& vecchio, int tipoVecch
 
 // The shortest decimal text that reads back as exactly this double, with the decimal comma.
 std::string NumeroEsatto(double d) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, d);
-    std::string s(buf, r.ptr);
+    std::string s = ShortestText(d);
     for (char& c : s)
         if (c == '.') c = ',';
     return s;
@@ -132,13 +102,7 @@ std::string NumeroEsatto(double d) {
 
 // A CSV field: quoted when it holds the separator, a quote or a line break.
 std::string Csv(const std::string& s) {
-    if (s.find_first_of(";\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
+    return s.find_first_of(";\"\r\n") == std::string::npos ? s : QuoteWith(s, '"');
 }
 
 std::string NomeDiario(const std::string& archivio) {

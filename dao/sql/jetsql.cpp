@@ -13,15 +13,7 @@
 namespace ledrana::dao {
 
 std::string QuoteName(std::string_view name) {
-    std::string out;
-    out.reserve(name.size() + 2);
-    out += '"';
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
+    return QuoteWith(name, '"');
 }
 
 JetStatement TranslateJetSql(std::string_view jetSql, const JetNames* names) {

@@ -156,30 +156,22 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
                    AtKeyword("REFERENCES")) {
             statementError_ = 3289;
             JetIndexDef index;
-            index.table = table;
-            bool named = AcceptKeyword("CONSTRAINT");
-            if (named) index.name = ReadName();
-            if (AcceptKeyword("PRIMARY")) {
-                ExpectKeyword("KEY");
-                index.primary = index.unique = index.required = true;
-                if (!named) index.name = "PrimaryKey";
-            } else if (AcceptKeyword("UNIQUE")) {
-                index.unique = true;
-                if (!named) index.name = c.name;
-            } else if (AtKeyword("NOT") && AtKeyword("NULL", 1)) {
-                Next();
-                Next();
-                c.notNull = true;
+            const ConstraintHead head = ParseConstraintHead(index, table);
+            if (head == ConstraintHead::Other) {
+                if (AtKeyword("NOT") && AtKeyword("NULL", 1)) {
+                    Next();
+                    Next();
+                    c.notNull = true;
+                } else if (AcceptKeyword("REFERENCES")) {
+                    ReadName(); // relations are not kept
+                    if (AtOp("(")) ParseNameList(nullptr);
+                } else {
+                    Fail();
+                }
                 statementError_ = 3292;
                 continue;
-            } else if (AcceptKeyword("REFERENCES")) {
-                ReadName(); // relations are not kept
-                if (AtOp("(")) ParseNameList(nullptr);
-                statementError_ = 3292;
-                continue;
-            } else {
-                Fail();
             }
+            if (index.name.empty()) index.name = c.name; // an unnamed UNIQUE takes the column's name
             index.fields.push_back(c.name);
             index.descending.push_back(false);
             indexes.push_back(std::move(index));
@@ -192,21 +184,28 @@ JetColumnDef Parser::ParseColumnDef(std::vector<JetIndexDef>& indexes, const std
     return c;
 }
 
+Parser::ConstraintHead Parser::ParseConstraintHead(JetIndexDef& index, const std::string& table) {
+    index.table = table;
+    if (AcceptKeyword("CONSTRAINT")) index.name = ReadName();
+    if (AcceptKeyword("PRIMARY")) {
+        ExpectKeyword("KEY");
+        index.primary = index.unique = index.required = true;
+        if (index.name.empty()) index.name = "PrimaryKey";
+        return ConstraintHead::PrimaryKey;
+    }
+    if (AcceptKeyword("UNIQUE")) {
+        index.unique = true;
+        return ConstraintHead::Unique;
+    }
+    return ConstraintHead::Other;
+}
+
 JetIndexDef Parser::ParseTableConstraint(const std::string& table) {
     int saved = statementError_;
     statementError_ = 3289;
     JetIndexDef index;
-    index.table = table;
-    bool named = AcceptKeyword("CONSTRAINT");
-    if (named) index.name = ReadName();
-    if (AcceptKeyword("PRIMARY")) {
-        ExpectKeyword("KEY");
-        index.primary = index.unique = index.required = true;
-        if (!named) index.name = "PrimaryKey";
-    } else if (AcceptKeyword("UNIQUE")) {
-        index.unique = true;
-    } else if (AtKeyword("FOREIGN")) {
-        Next();
+    if (ParseConstraintHead(index, table) == ConstraintHead::Other) {
+        if (!AcceptKeyword("FOREIGN")) Fail();
         ExpectKeyword("KEY");
         ParseNameList(nullptr);
         ExpectKeyword("REFERENCES");
@@ -214,11 +213,10 @@ JetIndexDef Parser::ParseTableConstraint(const std::string& table) {
         if (AtOp("(")) ParseNameList(nullptr);
         statementError_ = saved;
         return index; // no fields: relations are not kept
-    } else {
-        Fail();
     }
+    const bool named = !index.name.empty(); // an unnamed UNIQUE takes its first field's name
     index.fields = ParseNameList(&index.descending);
-    if (!named && !index.primary) index.name = index.fields[0];
+    if (!named) index.name = index.fields[0];
     statementError_ = saved;
     return index;
 }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "dao/sql/jetsql_parser.h"
 #include "dao/vb/constants.h"
@@ -46,6 +47,11 @@ Expr Make(std::string sql, int flags, const Expr& a) {
 }
 Expr Make(std::string sql, int flags, const Expr& a, const Expr& b) {
     return Expr{std::move(sql), flags | AggregateOf(a) | AggregateOf(b)};
+}
+
+// The SQL call fn(a, b) on the Jet values of two operands.
+std::string CallSql(const char* fn, const Expr& a, const Expr& b) {
+    return std::string(fn) + "(" + Parser::Value(a) + ", " + Parser::Value(b) + ")";
 }
 
 enum class Fn { Scalar, Aggregate, Special };
@@ -198,53 +204,38 @@ Expr Parser::TopExpression(std::initializer_list<const char*> followers) {
     return e;
 }
 
+namespace {
+
+// VB's logical operators from the loosest to the tightest, each a chain from the left over the next; the
+// SQL of "a OP b" is `before`, a's condition, `middle`, b's condition, `after`.
+struct LogicalOperator {
+    const char* keyword;
+    const char* before;
+    const char* middle;
+    const char* after;
+};
+constexpr LogicalOperator kLogicalOperators[] = {
+    {"IMP", "((NOT ", ") OR ", ")"},
+    {"EQV", "((", " <> 0) = (", " <> 0))"},
+    {"XOR", "((", " <> 0) <> (", " <> 0))"},
+    {"OR", "(", " OR ", ")"},
+    {"AND", "(", " AND ", ")"},
+};
+
+} // namespace
+
 Expr Parser::ParseExpr() {
-    return ParseImp();
+    return ParseLogical(0);
 }
 
-Expr Parser::ParseImp() {
-    Expr left = ParseEqv();
-    while (AcceptKeyword("IMP")) {
-        Expr right = ParseEqv();
-        left = Make("((NOT " + Condition(left) + ") OR " + Condition(right) + ")", Expr::Bool, left, right);
-    }
-    return left;
-}
-
-Expr Parser::ParseEqv() {
-    Expr left = ParseXor();
-    while (AcceptKeyword("EQV")) {
-        Expr right = ParseXor();
-        left = Make("((" + Condition(left) + " <> 0) = (" + Condition(right) + " <> 0))", Expr::Bool, left,
+Expr Parser::ParseLogical(std::size_t level) {
+    if (level == std::size(kLogicalOperators)) return ParseNot();
+    const LogicalOperator& op = kLogicalOperators[level];
+    Expr left = ParseLogical(level + 1);
+    while (AcceptKeyword(op.keyword)) {
+        Expr right = ParseLogical(level + 1);
+        left = Make(op.before + Condition(left) + op.middle + Condition(right) + op.after, Expr::Bool, left,
                     right);
-    }
-    return left;
-}
-
-Expr Parser::ParseXor() {
-    Expr left = ParseOr();
-    while (AcceptKeyword("XOR")) {
-        Expr right = ParseOr();
-        left = Make("((" + Condition(left) + " <> 0) <> (" + Condition(right) + " <> 0))", Expr::Bool, left,
-                    right);
-    }
-    return left;
-}
-
-Expr Parser::ParseOr() {
-    Expr left = ParseAnd();
-    while (AcceptKeyword("OR")) {
-        Expr right = ParseAnd();
-        left = Make("(" + Condition(left) + " OR " + Condition(right) + ")", Expr::Bool, left, right);
-    }
-    return left;
-}
-
-Expr Parser::ParseAnd() {
-    Expr left = ParseNot();
-    while (AcceptKeyword("AND")) {
-        Expr right = ParseNot();
-        left = Make("(" + Condition(left) + " AND " + Condition(right) + ")", Expr::Bool, left, right);
     }
     return left;
 }
@@ -377,9 +368,7 @@ Expr Parser::ParseAdditive() {
         Expr right = ParseMod();
         std::string sql;
         if (DecimalOf(left, right)) {
-            left =
-                Make(std::string(plus ? "jet_dadd(" : "jet_dsub(") + Value(left) + ", " + Value(right) + ")",
-                     Expr::Decimal, left, right);
+            left = Make(CallSql(plus ? "jet_dadd" : "jet_dsub", left, right), Expr::Decimal, left, right);
             continue;
         }
         if (!plus)
@@ -387,7 +376,7 @@ Expr Parser::ParseAdditive() {
         else if (left.Is(Expr::NumLit) || right.Is(Expr::NumLit))
             sql = "(" + Value(left) + " + " + Value(right) + ")"; // a number: arithmetic for sure
         else
-            sql = "jet_add(" + Value(left) + ", " + Value(right) + ")"; // text + text concatenates
+            sql = CallSql("jet_add", left, right); // text + text concatenates
         // A date plus or minus a number is a date; the difference of two dates is a number.
         int date =
             (left.Is(Expr::Date) != right.Is(Expr::Date)) && (plus || left.Is(Expr::Date)) ? Expr::Date : 0;
@@ -403,7 +392,7 @@ Expr Parser::ParseMod() {
     Expr left = ParseIntDiv();
     while (AcceptKeyword("MOD")) {
         Expr right = ParseIntDiv();
-        left = Make("jet_mod(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+        left = Make(CallSql("jet_mod", left, right), 0, left, right);
     }
     return left;
 }
@@ -412,7 +401,7 @@ Expr Parser::ParseIntDiv() {
     Expr left = ParseMultiplicative();
     while (AcceptOp("\\")) {
         Expr right = ParseMultiplicative();
-        left = Make("jet_idiv(" + Value(left) + ", " + Value(right) + ")", 0, left, right);
+        left = Make(CallSql("jet_idiv", left, right), 0, left, right);
     }
     return left;
 }
@@ -423,13 +412,11 @@ Expr Parser::ParseMultiplicative() {
         bool times = Next().text == "*";
         Expr right = ParseUnary();
         if (DecimalOf(left, right)) {
-            left =
-                Make(std::string(times ? "jet_dmul(" : "jet_ddiv(") + Value(left) + ", " + Value(right) + ")",
-                     Expr::Decimal, left, right);
+            left = Make(CallSql(times ? "jet_dmul" : "jet_ddiv", left, right), Expr::Decimal, left, right);
             continue;
         }
-        std::string sql = times ? "(" + Value(left) + " * " + Value(right) + ")"
-                                : "jet_div(" + Value(left) + ", " + Value(right) + ")";
+        std::string sql =
+            times ? "(" + Value(left) + " * " + Value(right) + ")" : CallSql("jet_div", left, right);
         left = Make(sql, times ? CurrencyOf(left, right) | (left.flags & right.flags & Expr::Whole) : 0, left,
                     right);
     }

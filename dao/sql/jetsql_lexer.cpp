@@ -77,15 +77,7 @@ std::string RealLiteral(double v) {
 }
 
 std::string StringLiteral(std::string_view s) {
-    std::string out;
-    out.reserve(s.size() + 2);
-    out += '\'';
-    for (char c : s) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    out += '\'';
-    return out;
+    return QuoteWith(s, '\'');
 }
 
 std::vector<Token> Lex(std::string_view sql) {

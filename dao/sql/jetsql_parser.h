@@ -95,16 +95,16 @@ private:
     void ParseDrop();
     JetColumnDef ParseColumnDef(std::vector<JetIndexDef>& indexes, const std::string& table);
     JetIndexDef ParseTableConstraint(const std::string& table);
+    // "[CONSTRAINT name] PRIMARY KEY" or "[CONSTRAINT name] UNIQUE" into an index of the table (an unnamed
+    // primary key is called PrimaryKey); Other when neither keyword follows the optional name.
+    enum class ConstraintHead { PrimaryKey, Unique, Other };
+    ConstraintHead ParseConstraintHead(JetIndexDef& index, const std::string& table);
     std::vector<std::string> ParseNameList(std::vector<bool>* descending);
     void ExpectStatementEnd();
 
     // Expressions (jetsql_expr.cpp).
     Expr ParseExpr();
-    Expr ParseImp();
-    Expr ParseEqv();
-    Expr ParseXor();
-    Expr ParseOr();
-    Expr ParseAnd();
+    Expr ParseLogical(std::size_t level); // Imp, Eqv, Xor, Or, And from `level` down
     Expr ParseNot();
     Expr ParseComparison();
     Expr ParseConcat();

@@ -10,58 +10,35 @@
 
 namespace ledrana::dao::detail {
 
-// An open connection; closed (sqlite3_close_v2) on destruction.
-class SqliteDb {
+// An owned SQLite handle, released by Release (returning SQLite's result code) on destruction or reset.
+template <class T, int (*Release)(T*)> class SqliteHandle {
 public:
-    SqliteDb() = default;
-    explicit SqliteDb(sqlite3* db) : db_(db) {}
-    ~SqliteDb() { reset(); }
-    SqliteDb(const SqliteDb&) = delete;
-    SqliteDb& operator=(const SqliteDb&) = delete;
-    SqliteDb(SqliteDb&& o) noexcept : db_(std::exchange(o.db_, nullptr)) {}
-    SqliteDb& operator=(SqliteDb&& o) noexcept {
+    SqliteHandle() = default;
+    explicit SqliteHandle(T* h) : h_(h) {}
+    ~SqliteHandle() { reset(); }
+    SqliteHandle(const SqliteHandle&) = delete;
+    SqliteHandle& operator=(const SqliteHandle&) = delete;
+    SqliteHandle(SqliteHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    SqliteHandle& operator=(SqliteHandle&& o) noexcept {
         if (this != &o) {
             reset();
-            db_ = std::exchange(o.db_, nullptr);
+            h_ = std::exchange(o.h_, nullptr);
         }
         return *this;
     }
     void reset() {
-        if (db_) sqlite3_close_v2(db_);
-        db_ = nullptr;
+        if (h_) Release(h_);
+        h_ = nullptr;
     }
-    sqlite3* get() const { return db_; }
-    explicit operator bool() const { return db_ != nullptr; }
+    T* get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
 
 private:
-    sqlite3* db_ = nullptr;
+    T* h_ = nullptr;
 };
 
-// A prepared statement; finalized on destruction.
-class Stmt {
-public:
-    Stmt() = default;
-    explicit Stmt(sqlite3_stmt* s) : s_(s) {}
-    ~Stmt() { reset(); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    Stmt(Stmt&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
-    Stmt& operator=(Stmt&& o) noexcept {
-        if (this != &o) {
-            reset();
-            s_ = std::exchange(o.s_, nullptr);
-        }
-        return *this;
-    }
-    void reset() {
-        if (s_) sqlite3_finalize(s_);
-        s_ = nullptr;
-    }
-    sqlite3_stmt* get() const { return s_; }
-    explicit operator bool() const { return s_ != nullptr; }
-
-private:
-    sqlite3_stmt* s_ = nullptr;
-};
+// An open connection, closed with sqlite3_close_v2; a prepared statement, finalized.
+using SqliteDb = SqliteHandle<sqlite3, sqlite3_close_v2>;
+using Stmt = SqliteHandle<sqlite3_stmt, sqlite3_finalize>;
 
 } // namespace ledrana::dao::detail

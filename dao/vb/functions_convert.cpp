@@ -24,11 +24,7 @@ bool IsBlank(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return TrimAny(s, " \t");
 }
 
 bool IsDigit(char c) {

@@ -47,6 +47,14 @@ void Pad2(std::string& out, int v) {
     out += static_cast<char>('0' + v % 10);
 }
 
+// v in two digits when `twoDigits`, else in as many as it has.
+void AppendPart(std::string& out, int v, bool twoDigits) {
+    if (twoDigits)
+        Pad2(out, v);
+    else
+        out += std::to_string(v);
+}
+
 // Splits a format into its sections at ";" outside quotes and escapes.
 std::vector<std::string_view> Sections(std::string_view f) {
     std::vector<std::string_view> out;
@@ -348,10 +356,8 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
                 out += kDayNames[Weekday(d) - 1];
             else if (n == 3)
                 out += kDayShort[Weekday(d) - 1];
-            else if (n == 2)
-                Pad2(out, cd.day);
             else
-                out += std::to_string(cd.day);
+                AppendPart(out, cd.day, n == 2);
             i += n;
             continue;
         case 'm': {
@@ -360,20 +366,14 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
             while (j < f.size() && std::string_view("dmyhnswq").find(Lower(f[j])) == std::string_view::npos)
                 ++j;
             bool beforeSeconds = j < f.size() && Lower(f[j]) == 's';
-            if (n <= 2 && (afterHour || beforeSeconds)) {
-                if (n == 2)
-                    Pad2(out, cd.minute);
-                else
-                    out += std::to_string(cd.minute);
-            } else if (n >= 4) {
+            if (n <= 2 && (afterHour || beforeSeconds))
+                AppendPart(out, cd.minute, n == 2);
+            else if (n >= 4)
                 out += kMonthNames[cd.month - 1];
-            } else if (n == 3) {
+            else if (n == 3)
                 out += kMonthShort[cd.month - 1];
-            } else if (n == 2) {
-                Pad2(out, cd.month);
-            } else {
-                out += std::to_string(cd.month);
-            }
+            else
+                AppendPart(out, cd.month, n == 2);
             i += n;
             continue;
         }
@@ -392,27 +392,14 @@ void AppendDatePattern(std::string& out, double d, std::string_view f) {
             }
             continue;
         case 'h': {
-            int h = twelve ? (cd.hour % 12 == 0 ? 12 : cd.hour % 12) : cd.hour;
-            if (n >= 2)
-                Pad2(out, h);
-            else
-                out += std::to_string(h);
+            AppendPart(out, twelve ? (cd.hour % 12 == 0 ? 12 : cd.hour % 12) : cd.hour, n >= 2);
             afterHour = true;
             i += n >= 2 ? 2 : 1;
             continue;
         }
         case 'n':
-            if (n >= 2)
-                Pad2(out, cd.minute);
-            else
-                out += std::to_string(cd.minute);
-            i += n >= 2 ? 2 : 1;
-            continue;
         case 's':
-            if (n >= 2)
-                Pad2(out, cd.second);
-            else
-                out += std::to_string(cd.second);
+            AppendPart(out, lc == 'n' ? cd.minute : cd.second, n >= 2);
             i += n >= 2 ? 2 : 1;
             continue;
         case 'w':

@@ -230,69 +230,43 @@ Variant::Variant(std::string s) : kind_(Kind::String), s_(std::move(s)) {}
 Variant::Variant(std::string_view s) : kind_(Kind::String), s_(s) {}
 
 Variant Variant::Null() {
-    Variant v;
-    v.kind_ = Kind::Null;
-    return v;
+    return Variant(Kind::Null, 0, 0, {});
 }
 Variant Variant::FromByte(std::uint8_t x) {
-    Variant v;
-    v.kind_ = Kind::Byte;
-    v.i_ = x;
-    return v;
+    return Variant(Kind::Byte, x, 0, {});
 }
 Variant Variant::FromInteger(std::int16_t x) {
-    Variant v;
-    v.kind_ = Kind::Integer;
-    v.i_ = x;
-    return v;
+    return Variant(Kind::Integer, x, 0, {});
 }
 Variant Variant::FromLong(std::int32_t x) {
-    Variant v;
-    v.kind_ = Kind::Long;
-    v.i_ = x;
-    return v;
+    return Variant(Kind::Long, x, 0, {});
 }
 Variant Variant::FromCurrency(double x) {
     return FromCurrencyScaled(static_cast<std::int64_t>(RoundHalfEven(x * 10000.0)));
 }
 Variant Variant::FromCurrencyScaled(std::int64_t scaled) {
-    Variant v;
-    v.kind_ = Kind::Currency;
-    v.i_ = scaled;
-    return v;
+    return Variant(Kind::Currency, scaled, 0, {});
 }
 Variant Variant::FromSingle(float x) {
-    Variant v;
-    v.kind_ = Kind::Single;
-    v.d_ = x;
-    return v;
+    return Variant(Kind::Single, 0, x, {});
 }
 Variant Variant::FromDouble(double x) {
     return Variant(x);
 }
 Variant Variant::FromDate(double days) {
-    Variant v;
-    v.kind_ = Kind::Date;
-    v.d_ = days;
-    return v;
+    return Variant(Kind::Date, 0, days, {});
 }
 Variant Variant::FromDate(int year, int month, int day, int hour, int minute, int second) {
     return FromDate(DateSerial(year, month, day, hour, minute, second));
 }
 Variant Variant::FromDecimal(const Decimal& d) {
-    Variant v;
-    v.kind_ = Kind::Decimal;
-    v.s_ = d.ToString();
-    return v;
+    return Variant(Kind::Decimal, 0, 0, d.ToString());
 }
 Variant Variant::FromBinary(std::string bytes) {
-    Variant v;
-    v.kind_ = Kind::Binary;
-    v.s_ = std::move(bytes);
-    return v;
+    return Variant(Kind::Binary, 0, 0, std::move(bytes));
 }
 
-bool Variant::IsNumeric() const {
+bool Variant::IsNumber() const {
     switch (kind_) {
     case Kind::Boolean:
     case Kind::Byte:
@@ -302,15 +276,16 @@ bool Variant::IsNumeric() const {
     case Kind::Single:
     case Kind::Double:
     case Kind::Decimal:
-    case Kind::Empty:
         return true;
-    case Kind::String: {
-        double d;
-        return ParseNumber(s_, d);
-    }
     default:
         return false;
     }
+}
+
+bool Variant::IsNumeric() const {
+    if (IsNumber() || kind_ == Kind::Empty) return true;
+    double d;
+    return kind_ == Kind::String && ParseNumber(s_, d);
 }
 
 double Variant::ToDouble() const {
@@ -513,13 +488,9 @@ std::string Variant::ToString() const {
 }
 
 bool Variant::operator==(const Variant& o) const {
-    auto numeric = [](Kind k) {
-        return k == Kind::Boolean || k == Kind::Byte || k == Kind::Integer || k == Kind::Long ||
-               k == Kind::Currency || k == Kind::Single || k == Kind::Double || k == Kind::Decimal;
-    };
     if (kind_ == Kind::Null || o.kind_ == Kind::Null) return kind_ == o.kind_;
     if (kind_ == Kind::Empty || o.kind_ == Kind::Empty) return kind_ == o.kind_;
-    if (numeric(kind_) && numeric(o.kind_)) {
+    if (IsNumber() && o.IsNumber()) {
         if (kind_ == Kind::Decimal || o.kind_ == Kind::Decimal)
             return Compare(ToDecimal(), o.ToDecimal()) == 0;
         if (kind_ == Kind::Currency || o.kind_ == Kind::Currency)
@@ -532,35 +503,25 @@ bool Variant::operator==(const Variant& o) const {
 }
 
 std::string Variant::Describe() const {
+    static constexpr const char* kNames[] = {"Empty",  "Null",     "Boolean", "Byte",   "Integer",
+                                             "Long",   "Currency", "Single",  "Double", "Date",
+                                             "String", "Binary",   "Decimal"};
+    const std::string name = kNames[static_cast<int>(kind_)];
     switch (kind_) {
     case Kind::Empty:
-        return "Empty";
     case Kind::Null:
-        return "Null";
+        return name;
     case Kind::Boolean:
-        return std::string("Boolean ") + (i_ ? "True" : "False");
-    case Kind::Byte:
-        return "Byte " + ToString();
-    case Kind::Integer:
-        return "Integer " + ToString();
-    case Kind::Long:
-        return "Long " + ToString();
-    case Kind::Currency:
-        return "Currency " + ToString();
-    case Kind::Single:
-        return "Single " + ToString();
-    case Kind::Double:
-        return "Double " + ToString();
-    case Kind::Date:
-        return "Date " + ToString();
+        return name + (i_ ? " True" : " False");
     case Kind::String:
-        return "String \"" + s_ + "\"";
+        return name + " \"" + s_ + "\"";
     case Kind::Binary:
-        return "Binary (" + std::to_string(s_.size()) + " bytes)";
+        return name + " (" + std::to_string(s_.size()) + " bytes)";
     case Kind::Decimal:
-        return "Decimal " + s_;
+        return name + " " + s_;
+    default:
+        return name + " " + ToString();
     }
-    return {};
 }
 
 } // namespace ledrana::dao

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ledrana::dao {
 
@@ -74,7 +75,8 @@ public:
     Kind kind() const { return kind_; }
     bool IsNull() const { return kind_ == Kind::Null; }
     bool IsEmpty() const { return kind_ == Kind::Empty; }
-    bool IsNumeric() const; // Boolean, Byte ... Double, Decimal, Date excluded; text that reads as a number
+    bool IsNumber() const;  // of a number kind: Boolean, Byte ... Double, Decimal (Date excluded)
+    bool IsNumeric() const; // VB's IsNumeric: a number kind, Empty, or text that reads as a number
     bool IsText() const { return kind_ == Kind::String; }
 
     // VB conversions (see the rules above). Throw ledrana::Error 6, 13 or 94.
@@ -104,6 +106,9 @@ public:
     std::string Describe() const;
 
 private:
+    Variant(Kind kind, std::int64_t i, double d, std::string s)
+        : kind_(kind), i_(i), d_(d), s_(std::move(s)) {}
+
     Kind kind_ = Kind::Empty;
     std::int64_t i_ = 0;
     double d_ = 0;

@@ -88,12 +88,6 @@ std::string Two(int v) {
     return b;
 }
 
-std::string Shortest(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -123,13 +117,10 @@ std::string Cell(const Variant& v) {
     case Variant::Kind::Currency:
     case Variant::Kind::Decimal:
         return v.ToString();
-    case Variant::Kind::Single: {
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.RawDouble()));
-        return std::string(buf, r.ptr);
-    }
+    case Variant::Kind::Single:
+        return ShortestText(static_cast<float>(v.RawDouble()));
     case Variant::Kind::Double:
-        return Shortest(v.RawDouble());
+        return ShortestText(v.RawDouble());
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
         std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
@@ -152,36 +143,19 @@ std::string Cell(const Variant& v) {
     return {};
 }
 
-std::string JsonText(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char b[8];
-            std::snprintf(b, sizeof b, "\\u%04x", c);
-            out += b;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonCell(const Variant& v) {
     switch (v.kind()) {
     case Variant::Kind::Empty:
     case Variant::Kind::Null:
         return "null";
     case Variant::Kind::String:
-        return JsonText(v.RawString());
+        return JsonString(v.RawString());
     case Variant::Kind::Binary:
-        return JsonText(Cell(v));
+        return JsonString(Cell(v));
     case Variant::Kind::Date: {
         DateParts p = SplitDate(v.RawDouble());
-        return JsonText(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) +
-                        ":" + Two(p.minute) + ":" + Two(p.second));
+        return JsonString(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) +
+                          ":" + Two(p.minute) + ":" + Two(p.second));
     }
     case Variant::Kind::Currency: {
         // Exact to the last of the four decimals.
@@ -196,7 +170,7 @@ std::string JsonCell(const Variant& v) {
     }
     default: {
         std::string c = Cell(v);
-        return c == "inf" || c == "-inf" || c == "nan" ? JsonText(c) : c;
+        return c == "inf" || c == "-inf" || c == "nan" ? JsonString(c) : c;
     }
     }
 }
@@ -220,13 +194,19 @@ bool LessNoCase(const std::string& a, const std::string& b) {
     return ua != ub ? ua < ub : a < b;
 }
 
-void PrintSchema(Database& db) {
-    TableDefs tables = db.TableDefs();
-    std::vector<TableDef> list;
-    for (int i = 0; i < tables.Count(); ++i)
-        if (tables[i].Attributes() == 0) list.push_back(tables[i]);
+// The members of a collection, sorted by name without regard to case.
+template <class Collection> auto SortedByName(const Collection& items) {
+    std::vector<std::decay_t<decltype(items[0])>> list;
+    for (int i = 0; i < items.Count(); ++i)
+        list.push_back(items[i]);
     std::sort(list.begin(), list.end(),
-              [](const TableDef& a, const TableDef& b) { return LessNoCase(a.Name(), b.Name()); });
+              [](const auto& a, const auto& b) { return LessNoCase(a.Name(), b.Name()); });
+    return list;
+}
+
+void PrintSchema(Database& db) {
+    std::vector<TableDef> list = SortedByName(db.TableDefs());
+    std::erase_if(list, [](const TableDef& t) { return t.Attributes() != 0; });
     static const char* builtins[] = {"Name",        "Attributes", "Connect",        "SourceTableName",
                                      "RecordCount", "Updatable",  "ValidationRule", "ValidationText"};
     for (TableDef& t : list) {
@@ -246,24 +226,12 @@ void PrintSchema(Database& db) {
         for (auto& [n, v] : user)
             line += " " + n + "=" + v;
         std::cout << line << "\n";
-        Fields fields = t.Fields();
-        std::vector<Field> fl;
-        for (int i = 0; i < fields.Count(); ++i)
-            fl.push_back(fields[i]);
-        std::sort(fl.begin(), fl.end(),
-                  [](const Field& a, const Field& b) { return LessNoCase(a.Name(), b.Name()); });
-        for (Field& f : fl)
+        for (const Field& f : SortedByName(t.Fields()))
             std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type()
                       << " size=" << f.Size() << " attributes=" << f.Attributes()
                       << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
                       << " required=" << (f.Required() ? 1 : 0) << "\n";
-        Indexes indexes = t.Indexes();
-        std::vector<Index> il;
-        for (int i = 0; i < indexes.Count(); ++i)
-            il.push_back(indexes[i]);
-        std::sort(il.begin(), il.end(),
-                  [](const Index& a, const Index& b) { return LessNoCase(a.Name(), b.Name()); });
-        for (Index& ix : il) {
+        for (const Index& ix : SortedByName(t.Indexes())) {
             std::string names;
             Fields ixf = ix.Fields();
             for (int i = 0; i < ixf.Count(); ++i)
@@ -272,13 +240,7 @@ void PrintSchema(Database& db) {
                       << " unique=" << (ix.Unique() ? 1 : 0) << " fields=" << names << "\n";
         }
     }
-    QueryDefs queries = db.QueryDefs();
-    std::vector<QueryDef> ql;
-    for (int i = 0; i < queries.Count(); ++i)
-        ql.push_back(queries[i]);
-    std::sort(ql.begin(), ql.end(),
-              [](const QueryDef& a, const QueryDef& b) { return LessNoCase(a.Name(), b.Name()); });
-    for (QueryDef& q : ql) {
+    for (const QueryDef& q : SortedByName(db.QueryDefs())) {
         std::string sql;
         for (char c : q.SQL()) {
             if (c == '\r')
