@@ -3,6 +3,7 @@
 
 #include "dao/sql/jetsql.h"
 #include "dao/store/internal.h"
+#include "platform/text.h"
 
 #include <cstring>
 
@@ -482,12 +483,7 @@ void AlterColumn(Connection& c, const std::string& table, FieldDef to) {
 } // namespace
 
 std::string SqlLiteral(std::string_view s) {
-    std::string out = "'";
-    for (char ch : s) {
-        if (ch == '\'') out += '\'';
-        out += ch;
-    }
-    return out + "'";
+    return QuoteWith(s, '\'');
 }
 
 JetStatement Translate(Connection& c, std::string_view jetSql) {
