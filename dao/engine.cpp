@@ -247,24 +247,26 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
                 c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
                 continue;
             }
-            // The table anew: its fields in the order of the source's columns, each a stored column of its
-            // type; the rows with the values the source reads; then its indexes.
+            // The table anew: its fields in their order, each a stored column of its type (so that a table
+            // comes out the same whatever changes it went through), then any other column of the source;
+            // the rows with the values the source reads; then its indexes.
             std::string decls, cols = "rowid";
+            const auto add = [&](const std::string& name, const std::string& decl) {
+                decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
+                cols += ", " + QuoteName(name);
+            };
+            for (const FieldDef& f : t->fields)
+                add(f.name, ColumnDecl(f));
             {
                 sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
                 sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
                 while (sqlite3_step(s) == SQLITE_ROW) {
                     const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-                    if (std::any_of(t->hidden.begin(), t->hidden.end(),
-                                    [&](const std::string& h) { return SameName(h, name); }))
+                    const auto named = [&](const std::string& h) { return SameName(h, name); };
+                    if (t->FindField(name) || std::any_of(t->hidden.begin(), t->hidden.end(), named))
                         continue;
-                    const FieldDef* f = t->FindField(name);
                     const unsigned char* type = sqlite3_column_text(s, 1);
-                    const std::string decl = f      ? ColumnDecl(*f)
-                                             : type ? reinterpret_cast<const char*>(type)
-                                                    : "";
-                    decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
-                    cols += ", " + QuoteName(name);
+                    add(name, type ? reinterpret_cast<const char*>(type) : "");
                 }
                 sqlite3_reset(s);
             }
