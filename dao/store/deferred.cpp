@@ -46,20 +46,6 @@ std::string Literal(Connection& c, const Variant& v) {
     return out;
 }
 
-// `base`, or `base` and a number, whichever no column of the table has.
-std::string UnusedColumn(Connection& c, const TableState& t, const std::string& base) {
-    sqlite3_stmt* s =
-        c.Prepare("SELECT 1 FROM pragma_table_xinfo(?1, 'main') WHERE name = ?2 COLLATE NOCASE");
-    for (int n = 1;; ++n) {
-        const std::string name = n == 1 ? base : base + std::to_string(n);
-        sqlite3_bind_text(s, 1, t.name.data(), static_cast<int>(t.name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        const bool taken = sqlite3_step(s) == SQLITE_ROW;
-        sqlite3_reset(s);
-        if (!taken) return name;
-    }
-}
-
 // Makes field f a virtual column computed by `expr` from its old column, which is hidden. The indexes
 // over the field wait for the compaction.
 void Redefine(Connection& c, TableState& t, FieldDef& f,
@@ -199,7 +185,7 @@ void WriteDeferred(Connection& c, std::string_view table) {
     std::string set;
     for (FieldDef& f : t->fields) {
         if (!f.derived) continue;
-        std::string column = UnusedColumn(c, *t, "~w~" + f.name);
+        std::string column = HiddenName(c, *t, f.name);
         c.Exec("ALTER TABLE " + T + " ADD COLUMN " + QuoteName(column) + " " + ColumnDecl(f));
         set += (set.empty() ? "" : ", ") + QuoteName(column) + " = " + QuoteName(f.name);
         stored.emplace_back(&f, std::move(column));

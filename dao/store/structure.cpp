@@ -39,16 +39,6 @@ std::vector<std::string> SqliteColumns(Connection& c, const TableState& t) {
     return names;
 }
 
-// A column name for the values of a deleted field that no column of the table has.
-std::string HiddenName(Connection& c, const TableState& t, const std::string& field) {
-    const std::vector<std::string> taken = SqliteColumns(c, t);
-    for (int n = 1;; ++n) {
-        std::string name = "~" + std::to_string(n) + "~" + field;
-        if (std::none_of(taken.begin(), taken.end(), [&](const std::string& x) { return SameName(x, name); }))
-            return name;
-    }
-}
-
 // Makes a name free for a field: a hidden column that has it moves to another name.
 void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
     for (std::size_t i = 0; i < t.hidden.size(); ++i) {
@@ -105,6 +95,16 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
 }
 
 } // namespace
+
+// A column name for the values of a deleted field that no column of the table has.
+std::string HiddenName(Connection& c, const TableState& t, const std::string& field) {
+    const std::vector<std::string> taken = SqliteColumns(c, t);
+    for (int n = 1;; ++n) {
+        std::string name = "~" + std::to_string(n) + "~" + field;
+        if (std::none_of(taken.begin(), taken.end(), [&](const std::string& x) { return SameName(x, name); }))
+            return name;
+    }
+}
 
 std::string HideColumn(Connection& c, TableState& t, const std::string& column) {
     std::string hidden = HiddenName(c, t, column);

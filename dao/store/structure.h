@@ -25,6 +25,8 @@ void DropIndex(Connection& c, std::string_view table, std::string_view index);
 void CreateQuery(Connection& c, std::string_view name, std::string_view sql);
 void DropQuery(Connection& c, std::string_view name);
 void CheckQuerySql(Connection& c, std::string_view sql);
+// A column name of the form "~n~field" that no column of the table has.
+std::string HiddenName(Connection& c, const TableState& t, const std::string& field);
 // Renames the column of a field out of the way: its values stay in the rows, never read nor written,
 // until the next compaction. Returns the column's new name.
 std::string HideColumn(Connection& c, TableState& t, const std::string& column);
