@@ -46,19 +46,39 @@ std::string Literal(Connection& c, const Variant& v) {
     return out;
 }
 
-// Makes field f a virtual column computed by `expr` from its old column, which is hidden. The indexes
-// over the field wait for the compaction.
-void Redefine(Connection& c, TableState& t, FieldDef& f,
-              const std::function<std::string(const std::string&)>& expr) {
-    for (IndexDef& ix : t.indexes) {
-        if (!ix.built || ix.sqlName.empty() || !Holds(ix, f.name)) continue;
-        c.Exec("DROP INDEX IF EXISTS " + QuoteName(ix.sqlName));
-        ix.built = false;
+// A field made a virtual column computed by `expr` from its old column, which is hidden.
+struct Redefinition {
+    FieldDef* field;
+    std::function<std::string(const std::string&)> expr;
+};
+
+// Makes each field a virtual column computed from its old column, all in one change of the schema. The
+// indexes over the fields wait for the compaction.
+void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& changes) {
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::vector<std::string> added;
+    for (const Redefinition& r : changes) {
+        FieldDef& f = *r.field;
+        for (IndexDef& ix : t.indexes) {
+            if (!ix.built || ix.sqlName.empty() || !Holds(ix, f.name)) continue;
+            c.Exec("DROP INDEX IF EXISTS " + QuoteName(ix.sqlName));
+            ix.built = false;
+        }
+        std::string old = HiddenName(c, t, f.name);
+        for (const auto& [from, to] : renames) // names taken by this change already
+            while (SameName(to, old))
+                old = "~" + old;
+        added.push_back(QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" +
+                        r.expr(QuoteName(old)) + ") VIRTUAL");
+        renames.emplace_back(f.name, std::move(old));
     }
-    const std::string old = QuoteName(HideColumn(c, t, f.name));
-    c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f) +
-           " GENERATED ALWAYS AS (" + expr(old) + ") VIRTUAL");
-    f.derived = true;
+    EditColumns(c, t.name, renames, added);
+    for (const Redefinition& r : changes)
+        r.field->derived = true;
+    for (const auto& [from, hidden] : renames) {
+        t.hidden.push_back(hidden);
+        SaveHiddenRow(c, t, hidden);
+    }
     ++c.catalogGeneration;
 }
 
@@ -117,14 +137,15 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     const FieldDef def = *to;
     const TableState& shape = *t;
     std::string stored; // the rows the UPDATE changes: those whose converted value may be stored
-    Redefine(c, *t, *to, [&](const std::string& old) {
-        // As the UPDATE does: the converted value where it may be stored, else the row keeps its own.
-        const std::string cast =
-            CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
-        if (!flags) return cast;
-        stored = StoreCheck(shape, def, cast, false);
-        return "CASE WHEN " + stored + " THEN " + cast + " ELSE " + old + " END";
-    });
+    Redefine(c, *t, {{to, [&](const std::string& old) {
+                          // As the UPDATE does: the converted value where it may be stored, else the row
+                          // keeps its own.
+                          const std::string cast =
+                              CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
+                          if (!flags) return cast;
+                          stored = StoreCheck(shape, def, cast, false);
+                          return "CASE WHEN " + stored + " THEN " + cast + " ELSE " + old + " END";
+                      }}});
     sqlite3_stmt* s =
         c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
     const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
@@ -166,12 +187,15 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
         for (std::size_t k = 0; k < taken.size(); ++k)
             filled[taken[k].first] = sqlite3_column_int64(s, static_cast<int>(k + 1));
     sqlite3_reset(s);
+    std::vector<Redefinition> changes;
     for (const auto& [i, stored] : taken) {
         if (filled[i] <= 0) continue;
-        const std::string literal = Literal(c, stored);
-        Redefine(c, *t, *t->FindField(fields[i].first),
-                 [&](const std::string& old) { return "coalesce(" + old + ", " + literal + ")"; });
+        changes.push_back(
+            {t->FindField(fields[i].first), [literal = Literal(c, stored)](const std::string& old) {
+                 return "coalesce(" + old + ", " + literal + ")";
+             }});
     }
+    if (!changes.empty()) Redefine(c, *t, changes);
     return filled;
 }
 
@@ -179,22 +203,37 @@ void WriteDeferred(Connection& c, std::string_view table) {
     TableState* t = LocalTable(c, table);
     if (!t || !t->HasDeferred()) return;
     const std::string T = QuoteName(t->name);
-    // Each computed field gets a stored column, all filled in one pass; the computed column is then hidden
-    // (other computations that read it still find it) and the stored one takes the field's name.
-    std::vector<std::pair<FieldDef*, std::string>> stored;
+    // Each computed field gets a stored column, all filled in one pass; then, in one change, each computed
+    // column is hidden (other computations that read it still find it) and the stored one takes the field's
+    // name.
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::vector<std::string> added;
     std::string set;
     for (FieldDef& f : t->fields) {
         if (!f.derived) continue;
         std::string column = HiddenName(c, *t, f.name);
-        c.Exec("ALTER TABLE " + T + " ADD COLUMN " + QuoteName(column) + " " + ColumnDecl(f));
+        added.push_back(QuoteName(column) + " " + ColumnDecl(f));
         set += (set.empty() ? "" : ", ") + QuoteName(column) + " = " + QuoteName(f.name);
-        stored.emplace_back(&f, std::move(column));
+        renames.emplace_back(column, f.name);
     }
-    if (!set.empty()) c.Exec("UPDATE " + T + " SET " + set);
-    for (auto& [f, column] : stored) {
-        HideColumn(c, *t, f->name);
-        c.Exec("ALTER TABLE " + T + " RENAME COLUMN " + QuoteName(column) + " TO " + QuoteName(f->name));
-        f->derived = false;
+    if (!added.empty()) {
+        EditColumns(c, t->name, {}, added);
+        c.Exec("UPDATE " + T + " SET " + set);
+        std::vector<std::pair<std::string, std::string>> hide;
+        for (const auto& [column, field] : renames) {
+            std::string hidden = HiddenName(c, *t, field);
+            for (const auto& [from, to] : hide)
+                while (SameName(to, hidden))
+                    hidden = "~" + hidden;
+            hide.emplace_back(field, std::move(hidden));
+        }
+        renames.insert(renames.end(), hide.begin(), hide.end());
+        EditColumns(c, t->name, renames, {});
+        for (const auto& [field, hidden] : hide) {
+            t->hidden.push_back(hidden);
+            SaveHiddenRow(c, *t, hidden);
+            t->FindField(field)->derived = false;
+        }
     }
     for (IndexDef& ix : t->indexes) {
         if (ix.built || ix.sqlName.empty()) continue;

@@ -108,8 +108,7 @@ std::string HiddenName(Connection& c, const TableState& t, const std::string& fi
 
 std::string HideColumn(Connection& c, TableState& t, const std::string& column) {
     std::string hidden = HiddenName(c, t, column);
-    c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(column) + " TO " +
-           QuoteName(hidden));
+    EditColumns(c, t.name, {{column, hidden}}, {});
     t.hidden.push_back(hidden);
     SaveHiddenRow(c, t, hidden);
     return hidden;
@@ -277,16 +276,7 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     std::string old = f->name;
     if (old == to) return;
     if (!SameName(old, to)) FreeColumnName(c, t, to);
-    if (SameName(old, to)) {
-        std::string tmp = old + "~rename";
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
-               QuoteName(tmp));
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(tmp) + " TO " +
-               QuoteName(to));
-    } else {
-        c.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME COLUMN " + QuoteName(old) + " TO " +
-               QuoteName(to));
-    }
+    EditColumns(c, t.name, {{old, std::string(to)}}, {});
     f->name = std::string(to);
     for (auto& ix : t.indexes)
         for (auto& n : ix.fields)

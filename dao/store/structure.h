@@ -30,6 +30,12 @@ std::string HiddenName(Connection& c, const TableState& t, const std::string& fi
 // Renames the column of a field out of the way: its values stay in the rows, never read nor written,
 // until the next compaction. Returns the column's new name.
 std::string HideColumn(Connection& c, TableState& t, const std::string& column);
+// Renames columns of a local table (all at once: a swap or a change of case needs no third name, and the
+// table's computed columns and indexes follow) and appends column definitions, in one change of the
+// schema.
+void EditColumns(Connection& c, const std::string& table,
+                 const std::vector<std::pair<std::string, std::string>>& renames,
+                 const std::vector<std::string>& added);
 // CREATE [UNIQUE] INDEX of an index of the table, under its SQLite name.
 std::string IndexSql(const TableState& t, const IndexDef& ix);
 

@@ -2,6 +2,7 @@
 // then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
 // structure change reach the rows at the compaction too, and are read converted until then.
 
+#include "dao/store/sqlite_functions.h"
 #include "dao/store/sqlite_handle.h"
 #include "dao_fixture.h"
 
@@ -55,6 +56,7 @@ protected:
         sqlite3* raw = nullptr;
         sqlite3_open_v2(Path(file).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
         detail::SqliteDb db(raw);
+        RegisterArchiveFunctions(raw);
         std::vector<std::string> out;
         sqlite3_stmt* s = nullptr;
         EXPECT_EQ(sqlite3_prepare_v2(raw, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
@@ -293,6 +295,46 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     // A new row's Null stays Null.
     db_.Execute("INSERT INTO T (Id, B) VALUES (9, 5)");
     EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A,C:null|null;");
+}
+
+// Renamed fields keep their values, their indexes and the computations that read them, whether the engine
+// edits the schema's text itself or, on a file holding a view it did not write, leaves them to SQLite.
+TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
+    const std::string expected = "Num,C,A,N:1|a1|c1|1;2|a2|c2|2;";
+    for (const std::string file : {"plain.mdb", "view.mdb"}) {
+        SCOPED_TRACE(file);
+        Database db =
+            Create(file, {"CREATE TABLE T (Id LONG, A TEXT(10), C TEXT(10))",
+                          "CREATE UNIQUE INDEX IxA ON T (A)", "INSERT INTO T VALUES (1, 'a1', 'c1')",
+                          "INSERT INTO T VALUES (2, 'a2', 'c2')", "ALTER TABLE T ADD COLUMN N TEXT(10)"});
+        if (file == "view.mdb") {
+            db.Close();
+            sqlite3* raw = nullptr;
+            sqlite3_open_v2(Path(file).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+            detail::SqliteDb hold(raw);
+            ASSERT_EQ(sqlite3_exec(raw, "CREATE VIEW W AS SELECT Id, A FROM T", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            hold.reset();
+            db = engine_.OpenDatabase(Path(file));
+        }
+        db.Execute("UPDATE T SET N = Id", dbDeferWrite);
+        Fields fields = db.TableDefs()["T"].Fields();
+        fields["Id"].SetName("Num"); // read by N's computation
+        fields["A"].SetName("a");    // a change of case
+        fields["C"].SetName("X");
+        fields["a"].SetName("C");
+        fields["X"].SetName("A");
+        EXPECT_EQ(Rows(db, "SELECT * FROM T ORDER BY Num"), expected);
+        // The unique index went with its field; the insert stores the computed values first.
+        EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T (Num, C) VALUES (9, 'a1')", dbFailOnError); }),
+                  3022);
+        db.Close();
+        EXPECT_EQ(Raw(file, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+        engine_.CompactDatabase(Path(file), Path("c" + file));
+        Database compacted = engine_.OpenDatabase(Path("c" + file));
+        EXPECT_EQ(Rows(compacted, "SELECT * FROM T ORDER BY Num"), expected);
+        compacted.Close();
+    }
 }
 } // namespace
 } // namespace ledrana::dao::testing
