@@ -240,11 +240,17 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
             const TableState* t = nullptr;
             for (const TableState& x : cat.tables)
                 if (SameName(x.name, e.name) && Rewritten(x)) t = &x;
-            if (!t) {
-                // Rows and index entries copied as they are stored.
+            const bool columnsAsStored =
+                !t || (t->hidden.empty() && std::none_of(t->fields.begin(), t->fields.end(),
+                                                         [](const FieldDef& f) { return f.derived; }));
+            if (columnsAsStored) {
+                // Rows and index entries copied as they are stored, then any index that waits built.
                 c.Exec(e.sql);
                 indexesOf(e.table);
                 c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
+                if (t)
+                    for (const IndexDef& ix : t->indexes)
+                        if (!ix.built && !ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
                 continue;
             }
             // The table anew: its fields in their order, each a stored column of its type (so that a table
@@ -325,6 +331,11 @@ bool EngineShared::Verify(const std::string& hash, const std::string& password) 
 
 DBEngine::DBEngine(PathResolver resolver) : shared_(std::make_shared<EngineShared>()) {
     if (sodium_init() < 0) throw Error(429, "Il componente ActiveX non può creare l'oggetto");
+    // Sorts (index builds, the groupings that check keys) of up to 32 MB stay in memory rather than going
+    // through temporary files, written and read back; larger ones go on to files as before. SQLite takes
+    // this before its first use only: a later engine finds it set.
+    static const int sorterPages = sqlite3_config(SQLITE_CONFIG_PMASZ, 8192);
+    (void)sorterPages;
     shared_->resolver = std::move(resolver);
 }
 
@@ -589,6 +600,10 @@ void Database::Execute(std::string_view sql, int options) {
     Connection& c = d.C();
     c.CheckFresh();
     d.recordsAffected = ExecuteJet(c, sql, options);
+}
+
+void Database::DeferIndexBuilds(bool on) {
+    Impl(impl_).C().deferIndexBuilds = on;
 }
 
 std::int64_t Database::RecordsAffected() const {

@@ -31,6 +31,10 @@ public:
     // field, a counter) the statement runs as without the option.
     void Execute(std::string_view sql, int options = 0);
     std::int64_t RecordsAffected() const;
+    // While on, an index appended to a table that holds rows is checked at once (3022 for keys two rows
+    // share, 3058 for a Null in a primary or required key) and built by the next compaction, which writes
+    // the table anyway, or before the table's next new row. Off when the database is opened.
+    void DeferIndexBuilds(bool on);
 
     // A table name (local: table-type; attached: dynaset), a saved query name or SQL text (dynaset).
     // 3078 unknown table or query, 3061 unknown field name.

@@ -189,6 +189,8 @@ bool Ponteval(Aggiorna& w) {
         return FineSenzaSuccesso(w);
     }
     if (!w.Db2.IsOpen()) return NonEseguito(w);
+    // The compaction at the end writes every table: the indexes the comparison adds are built there.
+    w.Db2.DeferIndexBuilds(true);
     NoteNullKeys(w);
 
     // Table pass: ordinary local tables only (system, hidden and attached ones are never compared).

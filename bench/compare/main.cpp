@@ -124,6 +124,7 @@ void PassiMisurati(Aggiorna& w, Tempi& t) {
     t.Misura("ApreDb", [&] {
         w.Db1 = ApreDb(w, w.NomeDb1);
         w.Db2 = ApreDb(w, w.NomeDb2);
+        w.Db2.DeferIndexBuilds(true);
     });
     const int n = w.Db1.TableDefs().Count();
     for (int i = 0; i < n; ++i) {

@@ -33,9 +33,10 @@ struct Connection {
     std::uint64_t catalogGeneration = 0; // bumped on every catalog change
 
     // Write grouping.
-    bool batchOpen = false; // an implicit transaction holds grouped writes
-    bool inDdl = false;     // a structure change is under way (its savepoint is open)
-    int userDepth = 0;      // BeginTrans nesting
+    bool batchOpen = false;        // an implicit transaction holds grouped writes
+    bool inDdl = false;            // a structure change is under way (its savepoint is open)
+    bool deferIndexBuilds = false; // indexes appended to tables with rows wait for the compaction
+    int userDepth = 0;             // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::uint32_t batchWrites = 0;
     std::chrono::steady_clock::time_point batchStart;

@@ -327,11 +327,17 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
         if (hasNull) ThrowJet(3058);
     }
     ix.sqlName = FreshIndexName(c, t.name, ix.name);
-    // On a table whose values wait for the compaction the index waits too: it is checked now on the values
-    // the table reads and built with them.
+    // On a table whose values wait for the compaction the index waits too, as it does on any table with
+    // rows while the connection defers index builds: it is checked now on the values the table reads and
+    // built with them.
     ix.built = true;
     for (const FieldDef& f : t.fields)
         ix.built = ix.built && !f.derived;
+    if (ix.built && c.deferIndexBuilds) {
+        sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " LIMIT 1");
+        ix.built = sqlite3_step(s) != SQLITE_ROW;
+        sqlite3_reset(s);
+    }
     if (ix.built) {
         c.Exec(IndexSql(t, ix));
     } else if (ix.unique && HasDuplicateKeys(c, t, ix)) {

@@ -336,5 +336,27 @@ TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
         compacted.Close();
     }
 }
+
+// With index builds deferred, an index on a table with rows is checked at once and built by the compaction
+// or before the next new row; on an empty table it is built at once.
+TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
+    db_.DeferIndexBuilds(true);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxC ON T (C)"); }), 3022);
+    db_.Execute("CREATE UNIQUE INDEX IxId ON T (Id)");
+    db_.Execute("CREATE INDEX IxU ON U (A)");
+    db_.Close();
+    const auto built = [&](const std::string& file) {
+        return Raw(file,
+                   "SELECT group_concat(name) FROM (SELECT name FROM sqlite_schema WHERE type = 'index' "
+                   "AND name LIKE '_.Ix%' ORDER BY name)");
+    };
+    EXPECT_EQ(built("a.mdb"), std::vector<std::string>{"T.IxA,U.IxU"});
+    engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));
+    EXPECT_EQ(built("b.mdb"), std::vector<std::string>{"T.IxA,T.IxId,U.IxU"});
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (1, 5)", dbFailOnError); }), 3022);
+    db_.Close();
+    EXPECT_EQ(built("a.mdb"), std::vector<std::string>{"T.IxA,T.IxId,U.IxU"});
+}
 } // namespace
 } // namespace ledrana::dao::testing
