@@ -39,6 +39,7 @@
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/text.h"
@@ -597,6 +598,7 @@ int Main(int argc, char** argv) {
 } // namespace ledrana::bench
 
 int main(int argc, char** argv) {
+    ledrana::platform::ReturnLargeBlocksToSystem();
     try {
         return ledrana::bench::Main(argc, argv);
     } catch (const ledrana::Error& e) {
