@@ -111,7 +111,9 @@ struct Target {
 // Rows written many to one INSERT statement (SQLite's per-statement work is most of a one-row insert's).
 constexpr int kRowsPerInsert = 64;
 
-// The new rows, bound from the source's reads and written in batches.
+// The new rows, bound from the source's reads and written in batches. A row is checked as it is bound, a
+// batch written once whole: when rows of one batch break different rules, the error told may be a later
+// row's.
 struct Writer {
     Writer(Connection& c, const TableState& t) : to(c), target(t) {}
     Connection& to;
