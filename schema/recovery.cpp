@@ -148,11 +148,15 @@ std::string FreeTableName(dao::Database& db, const std::string& name) {
 }
 
 // A field of the recovery archive defined as `f` is: a counter becomes a plain number that keeps its
-// values, a text takes the empty text, nothing is required.
+// values, a text takes the empty text, a decimal keeps its precision and scale, nothing is required.
 dao::Field CopyOfField(dao::TableDef& td, const dao::Field& f, const std::string& name) {
     dao::Field copy = td.CreateField(name, f.Type(), f.Size());
     copy.SetAttributes(f.Attributes() & ~dao::dbAutoIncrField);
     if (f.Type() == dao::dbText || f.Type() == dao::dbMemo) copy.SetAllowZeroLength(true);
+    if (f.Type() == dao::dbDecimal) { // every digit kept
+        copy.SetPrecision(f.Precision());
+        copy.SetScale(f.Scale());
+    }
     return copy;
 }
 
