@@ -5,6 +5,7 @@
 #include "dao/jet/jet_queries.h"
 #include "dao/sql/jetsql.h"
 #include "dao_fixture.h"
+#include "jet_corpus.h"
 
 #include <algorithm>
 #include <iostream>
@@ -14,8 +15,6 @@ namespace ledrana::dao::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
 
 // A value a parameter of the given DAO type accepts.
 Variant ParameterValue(int type) {
@@ -53,12 +52,8 @@ int RefusedWith(const std::string& query) {
 using CorpusQueries = DaoTest;
 
 TEST_F(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
-    std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(kCorpus))
-        if (e.path().extension() == ".mdb") files.push_back(e.path().filename().string());
-    std::sort(files.begin(), files.end());
     int total = 0;
-    for (const std::string& file : files) {
+    for (const std::string& file : CorpusFiles()) {
         const fs::path copy = dir_ / file;
         fs::copy_file(kCorpus / file, copy);
         // What the file holds, read from it by libmdb before the conversion.

@@ -4,6 +4,7 @@
 #include "dao/jet/jet_queries.h"
 #include "platform/error.h"
 #include "tests/dao/dao_fixture.h"
+#include "tests/dao/jet_corpus.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,8 @@ namespace ledrana::dao::jet {
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+using testing::Bytes;
+using testing::kCorpus;
 
 struct MdbCloser {
     void operator()(MdbHandle* h) const { mdb_close(h); }
@@ -163,23 +164,17 @@ TEST_F(JetQueriesTest, NorthwindQueries) {
 
 // The header page of a corpus file as it is on disk.
 std::vector<unsigned char> Header(const std::string& name) {
-    std::ifstream in(kCorpus / name, std::ios::binary);
-    std::vector<unsigned char> page(4096);
-    in.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size()));
-    page.resize(static_cast<std::size_t>(in.gcount()));
-    return page;
+    const std::string page = Bytes(kCorpus / name).substr(0, 4096);
+    return {page.begin(), page.end()};
 }
 
 // Every corpus file: its queries read leave the caller's handle as it was, and it has no password.
 TEST_F(JetQueriesTest, EveryCorpusFileLeavesTheCallersHandleAsItWasAndHasNoPassword) {
     const std::map<std::string, std::size_t> withQueries = {
         {"nwind.mdb", 22}, {"queryTestV1997.mdb", 9}, {"queryTestV2000.mdb", 9}};
-    int files = 0;
-    for (const auto& entry : fs::directory_iterator(kCorpus)) {
-        std::string name = entry.path().filename().string();
-        if (entry.path().extension() != ".mdb") continue;
+    const std::vector<std::string> files = testing::CorpusFiles();
+    for (const std::string& name : files) {
         SCOPED_TRACE(name);
-        ++files;
         Mdb mdb = Open(name);
         ASSERT_NE(mdb, nullptr);
         ASSERT_NE(mdb_read_catalog(mdb.get(), MDB_ANY), nullptr);
@@ -201,27 +196,18 @@ TEST_F(JetQueriesTest, EveryCorpusFileLeavesTheCallersHandleAsItWasAndHasNoPassw
         EXPECT_EQ(p.password, "");
         EXPECT_FALSE(p.encrypted);
     }
-    EXPECT_GE(files, 25);
+    EXPECT_GE(files.size(), 25u);
 }
 
 TEST_F(JetQueriesTest, TruncatedFileIsRefusedNotReadInPart) {
     for (int pages : {12, 40, 200}) {
         SCOPED_TRACE(pages);
-        fs::path cut = dir_ / "cut.mdb";
-        {
-            std::ifstream in(kCorpus / "nwind.mdb", std::ios::binary);
-            std::vector<char> bytes(std::size_t(pages) * 2048);
-            in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            std::ofstream(cut, std::ios::binary | std::ios::trunc).write(bytes.data(), in.gcount());
-        }
+        const fs::path cut = dir_ / "cut.mdb";
+        std::ofstream(cut, std::ios::binary | std::ios::trunc)
+            << Bytes(kCorpus / "nwind.mdb").substr(0, pages * 2048);
         Mdb mdb(mdb_open(cut.c_str(), MDB_NOFLAGS));
         ASSERT_NE(mdb, nullptr);
-        try {
-            ReadSavedQueries(mdb.get());
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), 3049) << e.description();
-        }
+        EXPECT_EQ(testing::ErrorOf([&] { ReadSavedQueries(mdb.get()); }), 3049);
     }
 }
 
