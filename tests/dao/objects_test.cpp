@@ -106,12 +106,7 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     EXPECT_EQ(ErrorOf([&] { t.Fields().Append(extra); }), 3266);
     t.Fields().Append(FreeField("Id", dbLong, 4, dbFixedField | dbAutoIncrField));
     EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
-    Recordset rs = db.OpenRecordset("SELECT Nome, Id FROM T ORDER BY Id");
-    std::string seen;
-    for (; !rs.Eof(); rs.MoveNext())
-        seen += rs.Fields()["Nome"].Value().ToString() + rs.Fields()[1].Value().ToString();
-    rs.Close();
-    EXPECT_EQ(seen, "a1b2c3");
+    EXPECT_EQ(Rows(db, "SELECT Nome, Id FROM T ORDER BY Id"), "a|1;b|2;c|3");
     Recordset add = db.OpenRecordset("T");
     add.AddNew();
     EXPECT_EQ(add.Fields()["Id"].Value(), Variant(4));
