@@ -22,9 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <random>
-#include <sstream>
 
 namespace ledrana::dao::testing {
 namespace {

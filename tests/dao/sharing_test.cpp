@@ -23,6 +23,7 @@ using namespace ledrana;
 using namespace ledrana::dao;
 using ledrana::dao::testing::DaoTest;
 using ledrana::dao::testing::ErrorOf;
+using ledrana::dao::testing::Failure;
 using ledrana::testing::Background;
 
 namespace {
@@ -187,12 +188,9 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << op.name;
         }
         EXPECT_FALSE(fs::exists(copy));
-        try {
-            engine.OpenDatabase(file_, true);
-        } catch (const Error& e) {
-            EXPECT_NE(e.description().find(file_), std::string::npos) << e.description();
-            EXPECT_NE(e.description().find("Chiudere il programma"), std::string::npos) << e.description();
-        }
+        const std::string refusal = Failure([&] { engine.OpenDatabase(file_, true); });
+        EXPECT_NE(refusal.find(file_), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find("Chiudere il programma"), std::string::npos) << refusal;
         EXPECT_EQ(ledrana::testing::TempPrefix::get(file_), before);
 
         holder->Stop();
@@ -291,18 +289,11 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
             std::unique_ptr<Background> holder;
             if (k.holder) holder = k.holder(*this);
             g_fault = k.fault;
-            int number = 0;
-            std::string description;
-            try {
-                p.write(db);
-            } catch (const Error& e) {
-                number = e.number();
-                description = e.description();
-            }
+            const std::string failure = Failure([&] { p.write(db); });
             g_fault = Fault::None;
             if (holder) holder->Stop();
-            EXPECT_EQ(number, k.number) << description;
-            EXPECT_EQ(description.find("transaction"), std::string::npos) << description;
+            EXPECT_EQ(std::atoi(failure.c_str()), k.number) << failure;
+            EXPECT_EQ(failure.find("transaction"), std::string::npos) << failure;
 
             // Nothing of it reached the file or stayed in the engine.
             EXPECT_EQ(Rows(db), 3);
