@@ -168,37 +168,6 @@ std::vector<unsigned char> Header(const std::string& name) {
     return {page.begin(), page.end()};
 }
 
-// Every corpus file: its queries read leave the caller's handle as it was, and it has no password.
-TEST_F(JetQueriesTest, EveryCorpusFileLeavesTheCallersHandleAsItWasAndHasNoPassword) {
-    const std::map<std::string, std::size_t> withQueries = {
-        {"nwind.mdb", 22}, {"queryTestV1997.mdb", 9}, {"queryTestV2000.mdb", 9}};
-    const std::vector<std::string> files = testing::CorpusFiles();
-    for (const std::string& name : files) {
-        SCOPED_TRACE(name);
-        Mdb mdb = Open(name);
-        ASSERT_NE(mdb, nullptr);
-        ASSERT_NE(mdb_read_catalog(mdb.get(), MDB_ANY), nullptr);
-        const unsigned count = mdb->num_catalog;
-        auto* first = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, 0));
-        std::string firstName = first->object_name;
-        const std::size_t bindSize = mdb->bind_size;
-
-        auto it = withQueries.find(name);
-        EXPECT_EQ(ReadSavedQueries(mdb.get()).size(), it == withQueries.end() ? 0u : it->second);
-
-        EXPECT_EQ(mdb->num_catalog, count);
-        EXPECT_EQ(g_ptr_array_index(mdb->catalog, 0), first);
-        EXPECT_EQ(first->object_name, firstName);
-        EXPECT_EQ(mdb->bind_size, bindSize);
-
-        auto page = Header(name);
-        DatabasePassword p = DecodeDatabasePassword(page.data(), page.size());
-        EXPECT_EQ(p.password, "");
-        EXPECT_FALSE(p.encrypted);
-    }
-    EXPECT_GE(files.size(), 25u);
-}
-
 TEST_F(JetQueriesTest, TruncatedFileIsRefusedNotReadInPart) {
     for (int pages : {12, 40, 200}) {
         SCOPED_TRACE(pages);
