@@ -33,13 +33,11 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_TRUE(sawSystem);
     EXPECT_EQ(tables["CLIENTI"].Name(), "Clienti");
     EXPECT_EQ(tables["Banche"].Fields()["x"].Name(), "X");
-    EXPECT_EQ(ErrorOf([&] { tables["Fornitori"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { tables["Client"]; }), 3265);   // a prefix of the name
-    EXPECT_EQ(ErrorOf([&] { tables["Clientix"]; }), 3265); // the name and more
     db.Execute("CREATE TABLE [Città] (X LONG)");
     EXPECT_EQ(db.TableDefs()["CITTÀ"].Name(), "Città");
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["CITTÀX"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Citta"]; }), 3265);
+    // Another name, a prefix of one, a name and more, an accent missing.
+    for (const char* name : {"Fornitori", "Client", "Clientix", "CITTÀX", "Citta"})
+        EXPECT_EQ(ErrorOf([&] { db.TableDefs()[name]; }), 3265) << name;
     tables = db.TableDefs();
     EXPECT_EQ(ErrorOf([&] { tables[tables.Count()]; }), 3265);
     Fields f = tables["clienti"].Fields();
