@@ -64,8 +64,6 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
         {"SELECT DateAdd('d', 1, Data) FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT Data + 1 FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT #1/3/2020# - #1/1/2020#", Variant(2.0), 0},
-        {"SELECT DateDiff('d', #1/1/2020#, #3/1/2020#)", Variant(60), 0},
-        {"SELECT DatePart('q', #5/1/2020#)", Variant(2), 0},
         {"SELECT Year(Data) FROM T WHERE Id = 1", Variant(2021), 0},
         {"SELECT Format(Data, 'dd mmmm yyyy') FROM T WHERE Id = 2", Variant("15 marzo 2020"), dbText},
         {"SELECT Format(Data) FROM T WHERE Id = 2", Variant("15/03/2020"), dbText},

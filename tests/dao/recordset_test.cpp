@@ -121,6 +121,7 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
         values += rs.Fields()[f].Value().Describe() + ";";
     EXPECT_EQ(values, "Integer 2;Currency 0.3;Date 01/01/1980;Boolean True;");
     EXPECT_EQ(rs.Fields()["D"].Value().RawDouble(), 29221.0);
+    EXPECT_EQ(rs.Fields()["B"].Value().RawInteger(), -1);
     rs.Edit();
     rs.Fields()["D"].SetValue(29221);
     rs.Fields()["B"].SetValue(0);
