@@ -266,20 +266,22 @@ TEST_F(DialectTest, ParametersOfSavedQueries) {
 
 TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
     db.Execute("CREATE TABLE B (Id LONG, V LONG)");
-    // clang-format off
     struct Case {
         const char* sql;
         int error;
     } cases[] = {
         {"UPDATE T LEFT JOIN B ON T.Id = B.Id SET T.Nome = 'x'", 3144},
-        {"UPDATE T, B SET T.Nome = 'x'", 3144}, {"SELECT * INTO X IN 'altro.mdb' FROM T", 3131},
+        {"UPDATE T, B SET T.Nome = 'x'", 3144},
+        {"SELECT * INTO X IN 'altro.mdb' FROM T", 3131},
         {"SELECT * FROM (SELECT * INTO X FROM T)", 3141},
-        {"TRANSFORM Nome SELECT Id FROM T GROUP BY Id PIVOT Flag", 3122}, {"SELECT Foo$('x')", 3085},
-        {"SELECT Len$('x')", 3085}, {"SELECT Nome FROM T WHERE Manca = 1", 3061},
-        {"ALTER TABLE Manca ALTER COLUMN X LONG", 3078}, {"ALTER TABLE T ALTER COLUMN Nome", 3292},
+        {"TRANSFORM Nome SELECT Id FROM T GROUP BY Id PIVOT Flag", 3122},
+        {"SELECT Foo$('x')", 3085},
+        {"SELECT Len$('x')", 3085},
+        {"SELECT Nome FROM T WHERE Manca = 1", 3061},
+        {"ALTER TABLE Manca ALTER COLUMN X LONG", 3078},
+        {"ALTER TABLE T ALTER COLUMN Nome", 3292},
         {"ALTER TABLE T ALTER Nome TEXT(5) NOT", 3293},
     };
-    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(ErrorOf([&] {
                       if (std::string(c.sql).rfind("SELECT", 0) == 0 &&

@@ -193,34 +193,46 @@ TEST(JetQueryText, CasesTheCorpusLacks) {
         int objectFlags;
         const char* sql; // "" when the rows are refused
     };
-    // clang-format off
     const Case cases[] = {
-        {"TOP PERCENT and owner access", {R(1, "", 1), R(3, "", 0x10 | 0x20 | 0x04, "25"),
-         R(5, "", 0, "Clienti anagrafica"), R(6, "[Clienti anagrafica].Nome")}, 0,
+        {"TOP PERCENT and owner access",
+         {R(1, "", 1), R(3, "", 0x10 | 0x20 | 0x04, "25"), R(5, "", 0, "Clienti anagrafica"),
+          R(6, "[Clienti anagrafica].Nome")},
+         0,
          "SELECT TOP 25 PERCENT [Clienti anagrafica].Nome FROM [Clienti anagrafica] WITH OWNERACCESS "
          "OPTION;"},
-        {"append of VALUES into another database", {R(1, "Access", 3, "Log", "C:\\dati\\log.mdb"),
-         R(2, "", 10, "Testo", "", 50), R(6, "[Testo]", 0x8000, "", "Messaggio"),
-         R(6, "Now()", 0x8000, "", "Quando")}, 0,
+        {"append of VALUES into another database",
+         {R(1, "Access", 3, "Log", "C:\\dati\\log.mdb"), R(2, "", 10, "Testo", "", 50),
+          R(6, "[Testo]", 0x8000, "", "Messaggio"), R(6, "Now()", 0x8000, "", "Quando")},
+         0,
          "PARAMETERS Testo Text ( 50 ); INSERT INTO Log ( Messaggio, Quando ) IN 'C:\\dati\\log.mdb' "
          "[Access] VALUES ([Testo], Now());"},
-        {"delete of distinct rows, a star, a source in another file", {R(1, "", 5), R(3, "", 0x08 | 0x01),
-         R(4, "", 0, "C:\\vecchi.mdb"), R(5, "", 0, "Ordini"), R(8, "Ordini.Anno<2000")}, 0,
+        {"delete of distinct rows, a star, a source in another file",
+         {R(1, "", 5), R(3, "", 0x08 | 0x01), R(4, "", 0, "C:\\vecchi.mdb"), R(5, "", 0, "Ordini"),
+          R(8, "Ordini.Anno<2000")},
+         0,
          "DELETE DISTINCTROW * FROM Ordini IN 'C:\\vecchi.mdb' WHERE Ordini.Anno<2000;"},
-        {"a join naming a table that has no table row", {R(1, "", 1), R(3, "", 1), R(5, "", 0, "A"),
-         R(7, "A.k = [B b].k", 2, "A", "B b")}, 0, "SELECT * FROM A LEFT JOIN [B b] ON A.k = [B b].k;"},
-        {"the kind from the object's flags when the type row is missing", {R(5, "", 0, "T"), R(6, "T.x")}, 32,
+        {"a join naming a table that has no table row",
+         {R(1, "", 1), R(3, "", 1), R(5, "", 0, "A"), R(7, "A.k = [B b].k", 2, "A", "B b")},
+         0,
+         "SELECT * FROM A LEFT JOIN [B b] ON A.k = [B b].k;"},
+        {"the kind from the object's flags when the type row is missing",
+         {R(5, "", 0, "T"), R(6, "T.x")},
+         32,
          "DELETE T.x FROM T;"},
-        {"two joins of one pair with different kinds", {R(1, "", 1), R(5, "", 0, "A"), R(5, "", 0, "B"),
-         R(7, "A.x = B.x", 1, "A", "B"), R(7, "A.y = B.y", 2, "A", "B")}, 0, ""},
-        {"an unknown join kind", {R(1, "", 1), R(5, "", 0, "A"), R(5, "", 0, "B"),
-         R(7, "A.x = B.x", 4, "A", "B")}, 0, ""},
+        {"two joins of one pair with different kinds",
+         {R(1, "", 1), R(5, "", 0, "A"), R(5, "", 0, "B"), R(7, "A.x = B.x", 1, "A", "B"),
+          R(7, "A.y = B.y", 2, "A", "B")},
+         0,
+         ""},
+        {"an unknown join kind",
+         {R(1, "", 1), R(5, "", 0, "A"), R(5, "", 0, "B"), R(7, "A.x = B.x", 4, "A", "B")},
+         0,
+         ""},
         {"an unknown query kind", {R(1, "", 12)}, 0, ""},
         {"an unknown parameter type", {R(1, "", 1), R(2, "", 99, "p"), R(6, "[p]")}, 0, ""},
         {"no rows at all", {}, 0, ""},
         {"a union without its second part", {R(1, "", 9), R(5, "SELECT 1", 0, "", "X7YZ_____1")}, 0, ""},
     };
-    // clang-format on
     for (const Case& c : cases) {
         SavedQuery q = DecodeQuery(c.rows, c.objectFlags);
         EXPECT_EQ(q.sql, c.sql) << c.what;

@@ -45,35 +45,52 @@ protected:
 
 // Literals, operators, and Like with Jet's wildcards, without regard to case.
 TEST_F(Dialect, WhereClauses) {
-    // clang-format off
     struct Case {
         const char* where;
         const char* names;
     } cases[] = {
-        {"[Nome cliente] = \"ROSSI\"", "'Rossi';'rossi'"}, {"[Nome cliente] = 'it''s' OR s = \"a\"\"b\"", ""},
-        {"d = #1/1/2020#", "'Rossi'"}, {"d = #2020-01-01#", "'Rossi'"},
-        {"d = #3/15/2020 12:00:00#", "'bianchi'"}, {"d = #3/15/2020 12:00 PM#", "'bianchi'"},
+        {"[Nome cliente] = \"ROSSI\"", "'Rossi';'rossi'"},
+        {"[Nome cliente] = 'it''s' OR s = \"a\"\"b\"", ""},
+        {"d = #1/1/2020#", "'Rossi'"},
+        {"d = #2020-01-01#", "'Rossi'"},
+        {"d = #3/15/2020 12:00:00#", "'bianchi'"},
+        {"d = #3/15/2020 12:00 PM#", "'bianchi'"},
         {"d = #13/3/2020#", ""}, // 13 March: not a row, but accepted
-        {"d >= #12/31/2020#", "'rossi'"}, {"flag = True", "'Rossi';'Verdi'"},
-        {"flag = False AND d Is Not Null", "'bianchi';'rossi'"}, {"flag", "'Rossi';'Verdi'"},
-        {"Not flag", "'bianchi';'rossi'"}, {"T.n > 3 OR T.[Nome cliente] = 'verdi'", "'Verdi';'rossi'"},
-        {"n Between 3 And 2", "'bianchi';'Verdi'"}, {"n Not Between 2 And 3", "'Rossi';'rossi'"},
-        {"n In (1, 4)", "'Rossi';'rossi'"}, {"[Nome cliente] In ('VERDI', 'x')", "'Verdi'"},
+        {"d >= #12/31/2020#", "'rossi'"},
+        {"flag = True", "'Rossi';'Verdi'"},
+        {"flag = False AND d Is Not Null", "'bianchi';'rossi'"},
+        {"flag", "'Rossi';'Verdi'"},
+        {"Not flag", "'bianchi';'rossi'"},
+        {"T.n > 3 OR T.[Nome cliente] = 'verdi'", "'Verdi';'rossi'"},
+        {"n Between 3 And 2", "'bianchi';'Verdi'"},
+        {"n Not Between 2 And 3", "'Rossi';'rossi'"},
+        {"n In (1, 4)", "'Rossi';'rossi'"},
+        {"[Nome cliente] In ('VERDI', 'x')", "'Verdi'"},
         {"n Not In (SELECT n FROM T WHERE x > 1)", "'bianchi';'Verdi'"},
         {"Exists (SELECT * FROM T AS U WHERE U.n = T.n + 1)", "'Rossi';'bianchi';'Verdi'"},
-        {"x Is Null", "'bianchi'"}, {"IsNull(x)", "'bianchi'"},
-        {"UCase([Nome cliente]) = 'rossi'", "'Rossi';'rossi'"}, {"n = 1 Xor n = 1", ""},
-        {"n Mod 2 = 0", "'bianchi';'rossi'"}, {"n \\ 2 = 1", "'bianchi';'Verdi'"}, {"n / 2 = 1.5", "'Verdi'"},
-        {"-n ^ 2 = -9", "'Verdi'"}, {"2 + 3 * n = 8", "'bianchi'"},
-        {"[Nome cliente] Like 'ros*'", "'Rossi';'rossi'"}, {"[Nome cliente] Like '?erdi'", "'Verdi'"},
+        {"x Is Null", "'bianchi'"},
+        {"IsNull(x)", "'bianchi'"},
+        {"UCase([Nome cliente]) = 'rossi'", "'Rossi';'rossi'"},
+        {"n = 1 Xor n = 1", ""},
+        {"n Mod 2 = 0", "'bianchi';'rossi'"},
+        {"n \\ 2 = 1", "'bianchi';'Verdi'"},
+        {"n / 2 = 1.5", "'Verdi'"},
+        {"-n ^ 2 = -9", "'Verdi'"},
+        {"2 + 3 * n = 8", "'bianchi'"},
+        {"[Nome cliente] Like 'ros*'", "'Rossi';'rossi'"},
+        {"[Nome cliente] Like '?erdi'", "'Verdi'"},
         {"[Nome cliente] Like '*I'", "'Rossi';'bianchi';'Verdi';'rossi'"},
-        {"[Nome cliente] Like '[b-c]*'", "'bianchi'"}, {"[Nome cliente] Like '[!r]*'", "'bianchi';'Verdi'"},
-        {"[Nome cliente] Like 'R[o]ss[]i'", "'Rossi';'rossi'"}, {"[Nome cliente] Like '%'", ""},
-        {"[Nome cliente] Like 'r_ssi'", ""}, {"s Like '50[%]'", "'Verdi'"}, {"s Like '5#%'", "'Verdi'"},
-        {"s Like 'a_c'", "'rossi'"}, {"s Not Like 'a*'", "'Verdi'"},
+        {"[Nome cliente] Like '[b-c]*'", "'bianchi'"},
+        {"[Nome cliente] Like '[!r]*'", "'bianchi';'Verdi'"},
+        {"[Nome cliente] Like 'R[o]ss[]i'", "'Rossi';'rossi'"},
+        {"[Nome cliente] Like '%'", ""},
+        {"[Nome cliente] Like 'r_ssi'", ""},
+        {"s Like '50[%]'", "'Verdi'"},
+        {"s Like '5#%'", "'Verdi'"},
+        {"s Like 'a_c'", "'rossi'"},
+        {"s Not Like 'a*'", "'Verdi'"},
         {"[Nome cliente] Like 'ro' & '*'", "'Rossi';'rossi'"},
     };
-    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(Names(c.where), c.names)
             << c.where << "\n"
@@ -170,26 +187,41 @@ TEST_F(Dialect, InsertValuesAndSelect) {
 // ---- DDL -------------------------------------------------------------------------------------------------
 
 TEST(JetDdl, TypeNames) {
-    // clang-format off
     struct Case {
         const char* type;
         int dao;
         int size;
         bool counter;
     } cases[] = {
-        {"TEXT(20)", dbText, 20, false}, {"TEXT", dbText, 255, false}, {"CHAR(5)", dbText, 5, false},
-        {"VARCHAR", dbText, 255, false}, {"MEMO", dbMemo, 0, false}, {"LONGTEXT", dbMemo, 0, false},
-        {"BYTE", dbByte, 0, false}, {"SHORT", dbInteger, 0, false}, {"SMALLINT", dbInteger, 0, false},
-        {"INTEGER", dbLong, 0, false}, {"LONG", dbLong, 0, false}, {"SINGLE", dbSingle, 0, false},
-        {"REAL", dbSingle, 0, false}, {"DOUBLE", dbDouble, 0, false}, {"FLOAT", dbDouble, 0, false},
-        {"CURRENCY", dbCurrency, 0, false}, {"MONEY", dbCurrency, 0, false}, {"DATETIME", dbDate, 0, false},
-        {"DATE", dbDate, 0, false}, {"YESNO", dbBoolean, 0, false}, {"BIT", dbBoolean, 0, false},
-        {"LOGICAL", dbBoolean, 0, false}, {"COUNTER", dbLong, 0, true},
-        {"AUTOINCREMENT(1, 1)", dbLong, 0, true}, {"BINARY(16)", dbBinary, 16, false},
-        {"LONGBINARY", dbLongBinary, 0, false}, {"OLEOBJECT", dbLongBinary, 0, false},
+        {"TEXT(20)", dbText, 20, false},
+        {"TEXT", dbText, 255, false},
+        {"CHAR(5)", dbText, 5, false},
+        {"VARCHAR", dbText, 255, false},
+        {"MEMO", dbMemo, 0, false},
+        {"LONGTEXT", dbMemo, 0, false},
+        {"BYTE", dbByte, 0, false},
+        {"SHORT", dbInteger, 0, false},
+        {"SMALLINT", dbInteger, 0, false},
+        {"INTEGER", dbLong, 0, false},
+        {"LONG", dbLong, 0, false},
+        {"SINGLE", dbSingle, 0, false},
+        {"REAL", dbSingle, 0, false},
+        {"DOUBLE", dbDouble, 0, false},
+        {"FLOAT", dbDouble, 0, false},
+        {"CURRENCY", dbCurrency, 0, false},
+        {"MONEY", dbCurrency, 0, false},
+        {"DATETIME", dbDate, 0, false},
+        {"DATE", dbDate, 0, false},
+        {"YESNO", dbBoolean, 0, false},
+        {"BIT", dbBoolean, 0, false},
+        {"LOGICAL", dbBoolean, 0, false},
+        {"COUNTER", dbLong, 0, true},
+        {"AUTOINCREMENT(1, 1)", dbLong, 0, true},
+        {"BINARY(16)", dbBinary, 16, false},
+        {"LONGBINARY", dbLongBinary, 0, false},
+        {"OLEOBJECT", dbLongBinary, 0, false},
         {"GUID", dbGUID, 0, false},
     };
-    // clang-format on
     for (const Case& c : cases) {
         JetStatement s = TranslateJetSql(std::string("CREATE TABLE T (F ") + c.type + ")");
         ASSERT_EQ(s.columnDefs.size(), 1u) << c.type;
@@ -259,30 +291,46 @@ TEST(JetDdl, IndexesAndDrops) {
 // ---- Errors -----------------------------------------------------------------------------------------------
 
 TEST(JetErrors, NumbersAsJetGivesThem) {
-    // clang-format off
     struct Case {
         const char* sql;
         int number;
     } cases[] = {
-        {"", 3129}, {"SELEC * FROM T", 3129}, {"TRANSFORM Sum(a) SELECT b FROM T GROUP BY b", 3141},
-        {"SELECT My Field FROM T", 3075}, {"SELECT a FROM T WHERE a = 'open", 3075},
-        {"SELECT a FROM T WHERE d = #31/31/2020#", 3075}, {"SELECT a FROM T WHERE (a = 1", 3075},
-        {"SELECT a FROM T WHERE a = ", 3075}, {"SELECT Nz2(a) FROM T", 3085}, {"SELECT Left(a) FROM T", 3075},
-        {"SELECT * FROM", 3131}, {"SELECT * FROM T INNER JOIN R", 3135}, {"SELECT * FROM T ORDER BY", 3138},
+        {"", 3129},
+        {"SELEC * FROM T", 3129},
+        {"TRANSFORM Sum(a) SELECT b FROM T GROUP BY b", 3141},
+        {"SELECT My Field FROM T", 3075},
+        {"SELECT a FROM T WHERE a = 'open", 3075},
+        {"SELECT a FROM T WHERE d = #31/31/2020#", 3075},
+        {"SELECT a FROM T WHERE (a = 1", 3075},
+        {"SELECT a FROM T WHERE a = ", 3075},
+        {"SELECT Nz2(a) FROM T", 3085},
+        {"SELECT Left(a) FROM T", 3075},
+        {"SELECT * FROM", 3131},
+        {"SELECT * FROM T INNER JOIN R", 3135},
+        {"SELECT * FROM T ORDER BY", 3138},
         {"SELECT b FROM T WHERE Sum(a) > 1 GROUP BY b", 3096},
-        {"SELECT b FROM T WHERE b = 1 And (Avg(a) > 1) GROUP BY b", 3096}, {"SELECT * FROM T; x", 3142},
+        {"SELECT b FROM T WHERE b = 1 And (Avg(a) > 1) GROUP BY b", 3096},
+        {"SELECT * FROM T; x", 3142},
         {"UPDATE T a = 1", 3144},
         // A blank in a name that the text does not enclose.
-        {"update A set B C zz=B C", 3144}, {"update My Table set Bzz=B", 3144},
-        {"select * from My Table", 3131}, {"UPDATE T SET a 1", 3144}, {"UPDATE T SET a = 1 b = 2", 3075},
-        {"DELETE * FROM My Table", 3131}, {"DELETE * T", 3128}, {"INSERT T VALUES (1)", 3134},
-        {"INSERT INTO T VALUES 1", 3134}, {"CREATE TABLE My Table (a TEXT)", 3290},
-        {"CREATE TABLE T (a TEXTO)", 3292}, {"CREATE TABLE T (a TEXT(300))", 3292},
-        {"CREATE TABLE T (a TEXT, CONSTRAINT PRIMARY KEY (a))", 3289}, {"CREATE INDEX i T (a)", 3291},
-        {"ALTER TABLE T RENAME a", 3293}, {"DROP VIEW v", 3295},
+        {"update A set B C zz=B C", 3144},
+        {"update My Table set Bzz=B", 3144},
+        {"select * from My Table", 3131},
+        {"UPDATE T SET a 1", 3144},
+        {"UPDATE T SET a = 1 b = 2", 3075},
+        {"DELETE * FROM My Table", 3131},
+        {"DELETE * T", 3128},
+        {"INSERT T VALUES (1)", 3134},
+        {"INSERT INTO T VALUES 1", 3134},
+        {"CREATE TABLE My Table (a TEXT)", 3290},
+        {"CREATE TABLE T (a TEXTO)", 3292},
+        {"CREATE TABLE T (a TEXT(300))", 3292},
+        {"CREATE TABLE T (a TEXT, CONSTRAINT PRIMARY KEY (a))", 3289},
+        {"CREATE INDEX i T (a)", 3291},
+        {"ALTER TABLE T RENAME a", 3293},
+        {"DROP VIEW v", 3295},
         {"tipifatturecli", 3129}, // a bare table name is not SQL
     };
-    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(ErrorOf(c.sql), c.number) << c.sql;
 }
