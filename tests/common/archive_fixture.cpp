@@ -118,11 +118,4 @@ std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
     return out;
 }
 
-dao::Variant QueryValue(dao::Database& db, const std::string& sql, const char* field) {
-    dao::Recordset rs = db.OpenRecordset(sql);
-    dao::Variant v = rs.Eof() ? dao::Variant() : rs.Fields()[field].Value();
-    rs.Close();
-    return v;
-}
-
 } // namespace ledrana::testing

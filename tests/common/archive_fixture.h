@@ -72,7 +72,4 @@ void Execute(dao::Database& db, const std::string& sql);
 std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
                                    std::initializer_list<const char*> fields);
 
-// The value of one field in the first row of a SELECT (Empty when there is no row).
-dao::Variant QueryValue(dao::Database& db, const std::string& sql, const char* field);
-
 } // namespace ledrana::testing

@@ -15,7 +15,6 @@
 
 #include "app/batch_dialogs.h"
 #include "app/run.h"
-#include "install/collegamenti.h"
 #include "platform/paths.h"
 #include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
@@ -107,12 +106,10 @@ std::string Cell(const std::string& archive, const std::string& sql, const fs::p
 // A sample installation made by mkinstall in a temporary prefix.
 struct Sample {
     TempPrefix prefix;
-    std::string summary;
     explicit Sample(const std::string& kindAndOptions) {
         const CommandResult r = RunWithPrefix(ShellQuote(MODEL_TEST_MKINSTALL) + " " +
                                                   ShellQuote(prefix.root().string()) + " " + kindAndOptions,
                                               prefix.root());
-        summary = r.output;
         if (r.status != 0) ADD_FAILURE() << "mkinstall " << kindAndOptions << ": " << r.output;
     }
     std::string archive(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
@@ -267,16 +264,6 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
         EXPECT_FALSE(fs::exists(layout.prefix.root() / "risposte.txt")); // nothing protected
         EXPECT_NE(TempPrefix::get(layout.prefix.root() / "LEGGIMI.txt").find("old-layout"),
                   std::string::npos);
-        // The shortcuts of the old versions are the ones the update removes; the user's own one stays.
-        const fs::path windows = layout.prefix.driveC() / "WINDOWS";
-        ASSERT_TRUE(fs::is_directory(windows / "Start Menu" / "Programs" / "Tessaro"));
-        CollegamentiDesktop();
-        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Ledrana"));
-        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Tessaro"));
-        std::vector<std::string> left;
-        for (const auto& e : fs::directory_iterator(windows / "Desktop"))
-            left.push_back(e.path().filename().string());
-        EXPECT_EQ(left, std::vector<std::string>{"Posta elettronica.lnk"});
     }
     {
         Sample large("large --rows 3000");
