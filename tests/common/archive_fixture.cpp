@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -94,6 +95,15 @@ std::vector<std::string> ArchiveFixture::LogEntries() const {
         at = next;
     }
     return out;
+}
+
+std::string ErrorText(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& e) {
+        return std::to_string(e.number()) + " " + e.description();
+    }
+    return "";
 }
 
 void Execute(dao::Database& db, const std::string& sql) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -64,6 +65,9 @@ public:
 
 // A GoogleTest fixture on that ground.
 class ArchiveTest : public ::testing::Test, public ArchiveFixture {};
+
+// The error `call` ends with, as "number description"; "" when it ends well.
+std::string ErrorText(const std::function<void()>& call);
 
 // Runs one Jet SQL statement with dbFailOnError.
 void Execute(dao::Database& db, const std::string& sql);

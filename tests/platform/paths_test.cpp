@@ -165,14 +165,10 @@ TEST(Paths, PrefixSkeletonAndDefault) {
     EXPECT_TRUE(fs::is_directory(p.driveC() / "WINDOWS" / "Desktop"));
     EXPECT_EQ(Prefix(), p.root().string());
 
-    const char* saved = std::getenv("TESSARO_PREFIX");
-    std::string keep = saved ? saved : "";
-    setenv("TESSARO_PREFIX", "/srv/tessaro-test", 1);
-    EXPECT_EQ(DefaultPrefix(), "/srv/tessaro-test");
-    setenv("TESSARO_PREFIX", "", 1);
+    {
+        const ledrana::testing::ScopedEnv set("TESSARO_PREFIX", "/srv/tessaro-test");
+        EXPECT_EQ(DefaultPrefix(), "/srv/tessaro-test");
+    }
+    const ledrana::testing::ScopedEnv empty("TESSARO_PREFIX", "");
     EXPECT_EQ(DefaultPrefix(), std::string(std::getenv("HOME")) + "/.tessaro");
-    if (saved)
-        setenv("TESSARO_PREFIX", keep.c_str(), 1);
-    else
-        unsetenv("TESSARO_PREFIX");
 }

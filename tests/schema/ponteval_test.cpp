@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "tests/schema/fixture.h"
@@ -22,14 +21,6 @@ protected:
         };
     }
     bool Exists(const std::string& path) { return std::filesystem::exists(Host(path)); }
-    std::string NotFound(const std::string& queryName) {
-        try {
-            Open(archive).QueryDefs()[queryName];
-        } catch (const Error& e) {
-            return std::to_string(e.number()) + " " + e.description();
-        }
-        return "";
-    }
 };
 
 TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
@@ -171,17 +162,10 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
             {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
-        struct TempDir {
-            std::string saved;
-            explicit TempDir(const std::string& dir)
-                : saved(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
-                if (!dir.empty()) setenv("TMPDIR", dir.c_str(), 1);
-            }
-            ~TempDir() { saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1); }
-        };
         bool result = false;
         {
-            TempDir tempDir(copied ? "" : Host("C:\\NonEsiste").string());
+            const ScopedEnv tempDir("TMPDIR", copied ? std::filesystem::temp_directory_path().string()
+                                                     : Host("C:\\NonEsiste").string());
             result = Ponteval(w);
         }
         EXPECT_EQ(result, copied) << w.Text1.text;
@@ -294,7 +278,8 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("la query QNuova", vbNo);
     dialogs.AnswerWhenContains("la Tabella VECCHIA", vbYes);
-    const std::string report = "Funz. Ponteval\n" + NotFound("QNuova") + "\nquery QNuova";
+    const std::string report =
+        "Funz. Ponteval\n" + ErrorText([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
 
     EXPECT_FALSE(Ponteval(w));
     EXPECT_EQ(Boxes(), (std::vector<Box>{
@@ -322,12 +307,8 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
                  {{"QEsterna", "SELECT ID FROM ESTERNA"}, {"QZeta", "SELECT ID FROM CLIENTI"}}, "",
                  {{"ESTERNA", other, "ORIGINE"}});
     MakeDatabase(archive, {{"CLIENTI", {id}}});
-    std::string refused;
-    try {
-        Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA");
-    } catch (const Error& e) {
-        refused = std::to_string(e.number()) + " " + e.description();
-    }
+    const std::string refused =
+        ErrorText([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
     ASSERT_EQ(refused.substr(0, 5), "3078 ");
 
     EXPECT_FALSE(Ponteval(w));
