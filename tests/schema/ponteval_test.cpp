@@ -42,13 +42,12 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first + " / " + c.second);
-        ScriptedDialogs d;
-        Aggiorna window{d, kModelFolder};
-        window.NomeDb1 = c.first;
-        window.NomeDb2 = c.second;
+        ResetPair();
+        w.NomeDb1 = c.first;
+        w.NomeDb2 = c.second;
         for (int a : c.answers)
-            d.QueueAnswer(a);
-        EXPECT_EQ(Confr_Verifica(window), c.result);
+            dialogs.QueueAnswer(a);
+        EXPECT_EQ(Confr_Verifica(w), c.result);
         std::vector<Box> boxes;
         std::string log;
         for (std::size_t i = 0; i < c.warned.size(); ++i) {
@@ -56,8 +55,8 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
             boxes.push_back({warning + "\nproseguo ?", 260, kAppTitle});
             log += "\r\n->" + warning + "\nproseguo ? " + std::to_string(c.answers[i]);
         }
-        EXPECT_EQ(AsBoxes(d.records()), boxes);
-        EXPECT_EQ(window.Text1.text, log);
+        EXPECT_EQ(Boxes(), boxes);
+        EXPECT_EQ(w.Text1.text, log);
     }
 }
 
@@ -84,26 +83,21 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        ScriptedDialogs d;
-        Aggiorna window{d, kModelFolder};
-        window.engine = w.engine;
-        window.NomeDb1 = model;
-        window.NomeDb2 = archive;
-        std::filesystem::remove(Host(model));
+        ResetPair();
         if (!k.modelMissing) MakeDatabase(model, {clienti});
         std::filesystem::create_directories(Host(archive).parent_path());
         std::ofstream(Host(archive), std::ios::binary) << "non un archivio\r\n";
 
-        EXPECT_FALSE(Ponteval(window));
-        const std::vector<Box> boxes = AsBoxes(d.records());
+        EXPECT_FALSE(Ponteval(w));
+        const std::vector<Box> boxes = Boxes();
         ASSERT_EQ(boxes.size(), 1u);
         const std::string& opened = k.modelMissing ? model : archive;
         EXPECT_EQ(boxes[0].text.rfind(
                       "File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0),
                   0u)
             << boxes[0].text;
-        EXPECT_EQ(window.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
-        EXPECT_EQ(window.Command2.caption, "Esegui");
+        EXPECT_EQ(w.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
+        EXPECT_EQ(w.Command2.caption, "Esegui");
         std::ifstream in(Host(archive), std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "non un archivio\r\n");
     }
