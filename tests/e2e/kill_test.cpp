@@ -209,8 +209,7 @@ protected:
         fs::copy(pristine_->root(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     }
 
-    // After a kill: every archive there, whole, with its lines; every INI key as before the run or as after
-    // it.
+    // After a kill: every archive there, whole, with its lines; every INI key as before or after the run.
     void CheckWhole(const Machine& m, const std::string& what) {
         const auto now = LookAll(m.root());
         for (const auto& [name, before] : before_) {
