@@ -136,9 +136,6 @@ void Configure(sqlite3* db, bool exclusive) {
     // (and journals it) on a file that the compaction rewrites anyway: content is cleared only where that
     // costs no extra write.
     sqlite3_exec(db, "PRAGMA secure_delete=FAST", nullptr, nullptr, nullptr);
-    // Index builds sort with a second thread where the machine has one.
-    if (std::thread::hardware_concurrency() > 1)
-        sqlite3_exec(db, "PRAGMA threads=2", nullptr, nullptr, nullptr);
     if (exclusive) sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
     RegisterJetFunctions(db);
     RegisterEngineFunctions(db);
@@ -198,7 +195,6 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
         c.Exec("PRAGMA main.journal_mode=OFF");
         c.Exec("PRAGMA main.synchronous=FULL");
         c.Exec("PRAGMA cache_size=-16384");
-        if (std::thread::hardware_concurrency() > 1) c.Exec("PRAGMA threads=2");
         const std::int64_t userVersion = PragmaValue(c, "src.user_version");
         const std::int64_t applicationId = PragmaValue(c, "src.application_id");
         c.Exec("BEGIN");
@@ -332,8 +328,10 @@ bool EngineShared::Verify(const std::string& hash, const std::string& password) 
 DBEngine::DBEngine(PathResolver resolver) : shared_(std::make_shared<EngineShared>()) {
     if (sodium_init() < 0) throw Error(429, "Il componente ActiveX non può creare l'oggetto");
     // Sorts (index builds, the groupings that check keys) of up to 32 MB stay in memory rather than going
-    // through temporary files, written and read back; larger ones go on to files as before. SQLite takes
-    // this before its first use only: a later engine finds it set.
+    // through temporary files, written and read back; larger ones go on to files, 32 MB at a time, in this
+    // thread (a helper thread would hold a second 32 MB while the first is written), so that memory stays
+    // the same whatever the archive's size. SQLite takes this before its first use only: a later engine
+    // finds it set.
     static const int sorterPages = sqlite3_config(SQLITE_CONFIG_PMASZ, 8192);
     (void)sorterPages;
     shared_->resolver = std::move(resolver);

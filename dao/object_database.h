@@ -74,6 +74,27 @@ private:
     std::shared_ptr<detail::DatabaseImpl> impl_;
 };
 
+// ---- Rows copied between tables -------------------------------------------------------------------------
+
+// What AppendRows copies of its source table: `fields` (all of them when empty), each into the destination's
+// field of its name; with `nonNull`, only the rows where that field of the source is not Null; with
+// `position`, the destination's field that takes each row's position (from 1) among all the source's rows.
+struct RowCopy {
+    std::vector<std::string> fields;
+    std::string nonNull;
+    std::string position;
+};
+
+// Appends the rows of table `source` to table `destination`, of the same Database or of another open one
+// (another file, another password), in the source's order (a table-type Recordset's), as saving each through
+// a Recordset of the destination would: the source's values as its Recordset reads them (a field whose values
+// wait for the next compaction gives them), converted to the destination's types (3163 text too long, 3349
+// out of range, 3421 cannot be converted); a field not copied takes its default value, a counter its next
+// number; each row is checked (3314, 3315, 3058, 3022, validation rules). All the rows or, on an error, none:
+// inside a transaction of the destination they commit or roll back with it. Returns the rows appended.
+// 3265 unknown field, 3027 destination not writable, 3219 a table not appended, or the same table both ways.
+std::int64_t AppendRows(const TableDef& source, const TableDef& destination, const RowCopy& copy = {});
+
 // ---- DBEngine -------------------------------------------------------------------------------------------
 
 // A database file held by this process alone while the object lives (or until Release), as an exclusive open

@@ -7,10 +7,12 @@
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
 #include "gui/qt_dialogs.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "window/aggiorna.h"
 
 int main(int argc, char** argv) {
+    ledrana::platform::ReturnLargeBlocksToSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("AggiornaLedrana"));
 

@@ -148,11 +148,15 @@ std::string FreeTableName(dao::Database& db, const std::string& name) {
 }
 
 // A field of the recovery archive defined as `f` is: a counter becomes a plain number that keeps its
-// values, a text takes the empty text, nothing is required.
+// values, a text takes the empty text, a decimal keeps its precision and scale, nothing is required.
 dao::Field CopyOfField(dao::TableDef& td, const dao::Field& f, const std::string& name) {
     dao::Field copy = td.CreateField(name, f.Type(), f.Size());
     copy.SetAttributes(f.Attributes() & ~dao::dbAutoIncrField);
     if (f.Type() == dao::dbText || f.Type() == dao::dbMemo) copy.SetAllowZeroLength(true);
+    if (f.Type() == dao::dbDecimal) { // every digit kept
+        copy.SetPrecision(f.Precision());
+        copy.SetScale(f.Scale());
+    }
     return copy;
 }
 
@@ -210,23 +214,11 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
         kept = FreeTableName(db, name);
         dao::TableDef copy = db.CreateTableDef(kept);
         const dao::Fields fields = T2.Fields();
-        std::vector<std::string> names;
-        for (int i = 0; i < fields.Count(); ++i) {
-            names.push_back(fields[i].Name());
-            copy.Fields().Append(CopyOfField(copy, fields[i], names.back()));
-        }
+        for (int i = 0; i < fields.Count(); ++i)
+            copy.Fields().Append(CopyOfField(copy, fields[i], fields[i].Name()));
         db.TableDefs().Append(copy);
-        dao::Recordset from = T2.OpenRecordset();
-        dao::Recordset to = db.TableDefs()[kept].OpenRecordset();
-        for (; !from.Eof(); from.MoveNext(), ++rows) {
-            to.AddNew();
-            for (const std::string& n : names)
-                to.Fields()[n].SetValue(from.Fields()[n].Value());
-            to.Update();
-        }
-        from.Close();
-        to.Close();
         dao::TableDef appended = db.TableDefs()[kept];
+        rows = dao::AppendRows(T2, appended);
         const dao::Indexes indexes = T2.Indexes();
         for (int i = 0; i < indexes.Count(); ++i) {
             const dao::Index ix = indexes[i];
@@ -247,14 +239,13 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
 std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {
     const std::string table = T2.Name();
     // Nothing to keep when every value is Null.
-    bool values = false;
     {
-        dao::Recordset rs = T2.OpenRecordset();
-        for (; !rs.Eof() && !values; rs.MoveNext())
-            values = !rs.Fields()[field].Value().IsNull();
+        dao::Recordset rs = w.Db2.OpenRecordset("SELECT TOP 1 [" + field + "] FROM [" + table + "] WHERE [" +
+                                                field + "] Is Not Null");
+        const bool values = !rs.Eof();
         rs.Close();
+        if (!values) return {};
     }
-    if (!values) return {};
 
     const std::vector<std::string> key = RowKey(T2);
     std::vector<std::string> columns = key;
@@ -272,21 +263,8 @@ std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {
              for (const std::string& c : columns)
                  copy.Fields().Append(CopyOfField(copy, T2.Fields()[c], c));
              db.TableDefs().Append(copy);
-             dao::Recordset from = T2.OpenRecordset();
-             dao::Recordset to = db.TableDefs()[kept].OpenRecordset();
-             for (std::int64_t row = 1; !from.Eof(); from.MoveNext(), ++row) {
-                 const dao::Variant value = from.Fields()[field].Value();
-                 if (value.IsNull()) continue;
-                 to.AddNew();
-                 if (key.empty())
-                     to.Fields()["Riga"].SetValue(dao::Variant::FromLong(static_cast<std::int32_t>(row)));
-                 for (const std::string& c : columns)
-                     to.Fields()[c].SetValue(from.Fields()[c].Value());
-                 to.Update();
-                 ++kept_values;
-             }
-             from.Close();
-             to.Close();
+             kept_values = dao::AppendRows(T2, db.TableDefs()[kept],
+                                           dao::RowCopy{columns, field, key.empty() ? "Riga" : ""});
          });
     std::string named = "con la posizione della sua riga (campo Riga)";
     if (!key.empty()) {

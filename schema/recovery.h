@@ -18,7 +18,8 @@ namespace ledrana::schema_detail {
 
 // Each Keep... copies before a deletion and returns the sentence for the run's report, to be noted once
 // the deletion is made ("" when there was nothing to keep: no rows, no values, an attached table). Errors
-// are thrown as the step's error: our number and a description that says the deletion was not made.
+// are thrown as the step's error: our number and a description that says the deletion was not made. T2 is a
+// table of w.Db2.
 
 // A table whole: fields (a counter as a plain Long, so that its numbers stay), rows and indexes.
 std::string KeepTable(Aggiorna& w, dao::TableDef T2);

@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -39,6 +40,7 @@
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/scripted_dialogs.h"
 #include "platform/text.h"
@@ -461,6 +463,12 @@ int Main(int argc, char** argv) {
     platform::SetPrefix(platform::HostPath(W + "\\prefix"));
     for (const char* sub : {"\\modello", "\\archivio", "\\passi", "\\ponteval"})
         Cartella(W + sub);
+    // The runs' recovery archives and compaction leftovers of earlier runs go.
+    for (const char* sub : {"passi", "ponteval"}) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(platform::HostPath(W + "\\" + sub), ec))
+            std::filesystem::remove(e.path(), ec);
+    }
 
     dao::DBEngine engine;
     const std::string src = LEDRANA_SOURCE_DIR;
@@ -597,6 +605,7 @@ int Main(int argc, char** argv) {
 } // namespace ledrana::bench
 
 int main(int argc, char** argv) {
+    ledrana::platform::ReturnLargeBlocksToSystem();
     try {
         return ledrana::bench::Main(argc, argv);
     } catch (const ledrana::Error& e) {

@@ -55,14 +55,39 @@ protected:
     DBEngine engine_;
 };
 
-// The error number a call throws, 0 when it throws nothing.
-inline int ErrorOf(const std::function<void()>& fn) {
+// The error a call throws as "number description", "" when it throws nothing.
+inline std::string Failure(const std::function<void()>& fn) {
     try {
         fn();
     } catch (const Error& e) {
-        return e.number();
+        return std::to_string(e.number()) + " " + e.description();
     }
-    return 0;
+    return "";
+}
+
+// The error number a call throws, 0 when it throws nothing.
+inline int ErrorOf(const std::function<void()>& fn) {
+    return std::atoi(Failure(fn).c_str());
+}
+
+// The rows of a recordset, which it closes: values by "|" (Null as "Null", binary values as their bytes),
+// rows by ";".
+inline std::string Rows(Recordset rs) {
+    std::string out;
+    for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
+        out += row ? ";" : "";
+        for (int i = 0; i < rs.Fields().Count(); ++i) {
+            const Variant v = rs.Fields()[i].Value();
+            out += (i ? "|" : "") + (v.IsNull()                          ? "Null"
+                                     : v.kind() == Variant::Kind::Binary ? v.RawString()
+                                                                         : v.ToString());
+        }
+    }
+    rs.Close();
+    return out;
+}
+inline std::string Rows(Database& db, const std::string& sql) {
+    return Rows(db.OpenRecordset(sql));
 }
 
 } // namespace ledrana::dao::testing

@@ -19,27 +19,23 @@ TEST(DecimalTest, ArithmeticIsExactAndRoundsHalfToEvenPast28Decimals) {
         const char* b;
         const char* expected; // "" for none: overflow, division by zero, no number
     };
+    // clang-format off
     const Case cases[] = {
         {'+', "0.1", "0.2", "0.3"},
         {'+', "12345678901234567890.12345678", "0.00000001", "12345678901234567890.12345679"},
         {'-', "1", "0.0000000000000000000000000001", "0.9999999999999999999999999999"},
         {'+', "7922816251426433759354395033.5", "0.5", "7922816251426433759354395034"},
-        {'+', "79228162514264337593543950335", "1", ""},
-        {'*', "1.5", "-2.25", "-3.375"},
+        {'+', "79228162514264337593543950335", "1", ""}, {'*', "1.5", "-2.25", "-3.375"},
         {'*', "0.0000000000001", "0.0000000000001", "0.00000000000000000000000001"},
         {'*', "3.14159265358979323846264338", "2", "6.28318530717958647692528676"},
-        {'*', "79228162514264337593543950335", "2", ""},
-        {'/', "1", "3", "0.3333333333333333333333333333"},
-        {'/', "2", "3", "0.6666666666666666666666666667"},
-        {'/', "1", "0.0001", "10000"},
-        {'/', "1", "0", ""},
-        {'p', " -0,50 ", "", "-0.5"},
-        {'p', "1.5E+3", "", "1500"},
+        {'*', "79228162514264337593543950335", "2", ""}, {'/', "1", "3", "0.3333333333333333333333333333"},
+        {'/', "2", "3", "0.6666666666666666666666666667"}, {'/', "1", "0.0001", "10000"}, {'/', "1", "0", ""},
+        {'p', " -0,50 ", "", "-0.5"}, {'p', "1.5E+3", "", "1500"},
         {'p', "0.00000000000000000000000000005", "", "0"},
         {'p', "0.000000000000000000000000000051", "", "0.0000000000000000000000000001"},
-        {'p', "1e29", "", ""},
-        {'p', "12a", "", ""},
+        {'p', "1e29", "", ""}, {'p', "12a", "", ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const std::optional<Decimal> r = c.op == '+'   ? Add(D(c.a), D(c.b))
                                          : c.op == '-' ? Subtract(D(c.a), D(c.b))
@@ -72,13 +68,8 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     db.Execute("INSERT INTO T (Id, D) VALUES (7, 10.00)");
     EXPECT_EQ(db.RecordsAffected(), 0);
 
-    std::vector<std::string> order;
-    Recordset rs = db.OpenRecordset("SELECT D FROM T ORDER BY D");
-    for (; !rs.Eof(); rs.MoveNext())
-        order.push_back(rs.Fields()[0].Value().ToString());
-    rs.Close();
-    EXPECT_EQ(order, (std::vector<std::string>{"-5", "0.0000000001", "9.5", "10", "100",
-                                               "123456789012345678.0000000001"}));
+    EXPECT_EQ(Rows(db, "SELECT D FROM T ORDER BY D"),
+              "-5;0.0000000001;9.5;10;100;123456789012345678.0000000001");
 
     // A copy keeps the field's digits; a computed Decimal gets ten decimals.
     db.Execute("SELECT Id, D, D / 3 AS E INTO Copia FROM T", dbFailOnError);
@@ -87,28 +78,27 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
         const char* sql;
         const char* expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"SELECT Sum(D) FROM T", "123456789012345792.5000000002"},
         {"SELECT Sum(D) FROM Copia", "123456789012345792.5000000002"},
-        {"SELECT E FROM Copia WHERE Id = 1", "33.3333333333"},
-        {"SELECT Id FROM T WHERE D = '9.50'", "3"},
-        {"SELECT Max(D) FROM T", "123456789012345678.0000000001"},
-        {"SELECT Min(D) FROM T", "-5"},
+        {"SELECT E FROM Copia WHERE Id = 1", "33.3333333333"}, {"SELECT Id FROM T WHERE D = '9.50'", "3"},
+        {"SELECT Max(D) FROM T", "123456789012345678.0000000001"}, {"SELECT Min(D) FROM T", "-5"},
         {"SELECT Avg(D) FROM T WHERE D BETWEEN 9 AND 10", "9.75"},
         {"SELECT count(*) FROM T WHERE D > 9.6", "3"},
         {"SELECT D * 3 + 1 FROM T WHERE Id = 4", "370370367037037035.0000000003"},
-        {"SELECT -D / 4 FROM T WHERE Id = 3", "-2.375"},
-        {"SELECT Id FROM T WHERE D * 2 = 19", "3"},
+        {"SELECT -D / 4 FROM T WHERE Id = 3", "-2.375"}, {"SELECT Id FROM T WHERE D * 2 = 19", "3"},
         {"SELECT CDec('0.1') + CDec('0.2') FROM T WHERE Id = 1", "0.3"},
         {"SELECT Format(D, '#,##0.0000000000') FROM T WHERE Id = 4", "123.456.789.012.345.678,0000000001"},
         {"SELECT Format(D, '0.00') FROM T WHERE Id = 3", "9,50"},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(Scalar(db, c.sql).ToString(), c.expected) << c.sql;
     EXPECT_EQ(Scalar(db, "SELECT Sum(D) FROM T").kind(), Variant::Kind::Decimal);
 
     // Values are rounded half to even to the field's decimals; too many digits are refused.
-    rs = db.OpenRecordset("T");
+    Recordset rs = db.OpenRecordset("T");
     rs.Edit();
     rs.Fields()["P"].SetValue(Variant::FromDecimal(D("1.23455")));
     rs.Update();
@@ -154,16 +144,17 @@ TEST_F(DecimalFields, ConvertToAndFromCurrencyAndDouble) {
         const char* to;
         Variant expected; // Null: it does not fit
     };
+    // clang-format off
     const Case cases[] = {
         {"1.2345", "C", "D2", Variant::FromDecimal(D("1.23"))},
         {"123456789.1234", "C", "D", Variant::FromDecimal(D("123456789.1234"))},
         {"'1.23456789'", "D", "C", Variant::FromCurrencyScaled(12346)},
         {"'12345678901234567.5'", "D", "C", Variant::Null()},
-        {"0.1", "F", "D", Variant::FromDecimal(D("0.1"))},
-        {"1E+20", "F", "D2", Variant::Null()},
+        {"0.1", "F", "D", Variant::FromDecimal(D("0.1"))}, {"1E+20", "F", "D2", Variant::Null()},
         {"'1234567890123456.7890123457'", "D", "F", Variant(1234567890123456.7890123457)},
         {"'0.0000000001'", "D", "F", Variant(1e-10)},
     };
+    // clang-format on
     for (const Case& c : cases) {
         db.Execute("DELETE * FROM T");
         db.Execute(std::string("INSERT INTO T (") + c.set + ") VALUES (" + c.from + ")", dbFailOnError);

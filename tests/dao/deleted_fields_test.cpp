@@ -300,13 +300,13 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
 // Renamed fields keep their values, their indexes and the computations that read them, whether the engine
 // edits the schema's text itself or, on a file holding a view it did not write, leaves them to SQLite.
 TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
-    const std::string expected = "Num,C,A,N:1|a1|c1|1;2|a2|c2|2;";
+    const std::string expected = "Num,C,A,CITTÀ \"X\",N:1|a1|c1|10|10;2|a2|c2|20|20;";
     for (const std::string file : {"plain.mdb", "view.mdb"}) {
         SCOPED_TRACE(file);
         Database db =
-            Create(file, {"CREATE TABLE T (Id LONG, A TEXT(10), C TEXT(10))",
-                          "CREATE UNIQUE INDEX IxA ON T (A)", "INSERT INTO T VALUES (1, 'a1', 'c1')",
-                          "INSERT INTO T VALUES (2, 'a2', 'c2')", "ALTER TABLE T ADD COLUMN N TEXT(10)"});
+            Create(file, {"CREATE TABLE T (Id LONG, A TEXT(10), C TEXT(10), [Città \"x\"] LONG)",
+                          "CREATE UNIQUE INDEX IxA ON T (A)", "INSERT INTO T VALUES (1, 'a1', 'c1', 10)",
+                          "INSERT INTO T VALUES (2, 'a2', 'c2', 20)", "ALTER TABLE T ADD COLUMN N TEXT(10)"});
         if (file == "view.mdb") {
             db.Close();
             sqlite3* raw = nullptr;
@@ -317,10 +317,11 @@ TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
             hold.reset();
             db = engine_.OpenDatabase(Path(file));
         }
-        db.Execute("UPDATE T SET N = Id", dbDeferWrite);
+        db.Execute("UPDATE T SET N = [Città \"x\"]", dbDeferWrite);
         Fields fields = db.TableDefs()["T"].Fields();
-        fields["Id"].SetName("Num"); // read by N's computation
-        fields["A"].SetName("a");    // a change of case
+        fields["Id"].SetName("Num");
+        fields["Città \"x\""].SetName("CITTÀ \"X\""); // read by N's computation
+        fields["A"].SetName("a");                     // a change of case
         fields["C"].SetName("X");
         fields["a"].SetName("C");
         fields["X"].SetName("A");

@@ -20,7 +20,7 @@ protected:
         DaoTest::TearDown();
     }
 
-    static std::string Text(const Variant& v) { return v.IsNull() ? "null" : v.ToString(); }
+    static std::string Text(const Variant& v) { return v.IsNull() ? "Null" : v.ToString(); }
     static std::string Literal(const Variant& v) {
         return v.IsNull() ? "Null" : v.IsText() ? "'" + v.RawString() + "'" : v.ToString();
     }
@@ -43,20 +43,13 @@ protected:
     std::string ModelRows() const {
         std::string out;
         for (const auto& [id, v] : model_)
-            out += std::to_string(id) + "|" + Text(v[0]) + "|" + Text(v[1]) + "|" + Text(v[2]) + "|" +
-                   Text(v[3]) + ";";
+            out += (out.empty() ? "" : ";") + std::to_string(id) + "|" + Text(v[0]) + "|" + Text(v[1]) + "|" +
+                   Text(v[2]) + "|" + Text(v[3]);
         return out;
     }
-    static std::string Rows(Database& db, const std::string& sql) {
-        Recordset rs = db.OpenRecordset(sql);
-        std::string out;
-        for (; !rs.Eof(); rs.MoveNext()) {
-            for (int i = 0; i < rs.Fields().Count(); ++i)
-                out += (i ? "|" : "") + Text(rs.Fields()[i].Value());
-            out += ";";
-        }
-        rs.Close();
-        return out;
+    // Id and N of the current row.
+    static std::string IdN(Recordset& rs) {
+        return Text(rs.Fields()["Id"].Value()) + "|" + Text(rs.Fields()["N"].Value());
     }
     std::string TableRows() { return Rows(db_, "select Id, A, N, D, G from T order by Id"); }
 
@@ -144,13 +137,11 @@ TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
 
     SetN(walk, 0, 3);
     before.MoveNext();
-    EXPECT_EQ(before.Fields()["Id"].Value(), Variant(2));
-    EXPECT_EQ(before.Fields()["N"].Value(), Variant(0));
+    EXPECT_EQ(IdN(before), "2|0");
     SetN(walk, 0, 3);
     for (int i = 0; i < 5; ++i)
         table.MoveNext();
-    EXPECT_EQ(table.Fields()["Id"].Value(), Variant(6));
-    EXPECT_EQ(table.Fields()["N"].Value(), Variant(0));
+    EXPECT_EQ(IdN(table), "6|0");
     SetN(walk, 0, 3);
     EXPECT_EQ(nulls.RecordCount(), 24 - 9);
     SetN(walk, 0, 3);
@@ -168,15 +159,13 @@ TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
     // The walk itself, moving back.
     SetN(walk, 0, 2);
     walk.MovePrevious();
-    EXPECT_EQ(walk.Fields()["Id"].Value(), Variant(22));
-    EXPECT_EQ(walk.Fields()["N"].Value(), Variant(0));
+    EXPECT_EQ(IdN(walk), "22|0");
     walk.MoveNext();
     SetN(walk, 0, 1);
     walk.MoveFirst();
     for (int i = 0; i < 22; ++i)
         walk.MoveNext();
-    EXPECT_EQ(walk.Fields()["Id"].Value(), Variant(23));
-    EXPECT_EQ(walk.Fields()["N"].Value(), Variant(0));
+    EXPECT_EQ(IdN(walk), "23|0");
 
     // Two walks: the save of the next row by the other one is there when the first moves onto it.
     Recordset first = db_.OpenRecordset("select * from T");
@@ -265,7 +254,7 @@ TEST_F(HeldSaves, ADuplicateKeyFailsTheUpdateOfTheSecondRow) {
     SetN(rs, 0, -1);
     EXPECT_EQ(ErrorOf([&] { rs.Close(); }), 0);
     EXPECT_EQ(Rows(db_, "select Id, Cod, N from U order by Id"),
-              "1|c1|0;2|c2|0;3|doppio|null;4|c4|null;5|c5|0;6|c6|0;");
+              "1|c1|0;2|c2|0;3|doppio|Null;4|c4|Null;5|c5|0;6|c6|0");
 }
 
 TEST_F(HeldSaves, WalksInAnotherOrderOrThroughAnIndexSaveEveryRow) {

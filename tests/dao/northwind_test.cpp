@@ -3,6 +3,7 @@
 // reads from the file by itself.
 
 #include "dao_fixture.h"
+#include "jet_corpus.h"
 
 #include <mdbtools.h>
 
@@ -70,7 +71,7 @@ protected:
     void SetUp() override {
         DaoTest::SetUp();
         const std::string copy = Path("nwind.mdb");
-        std::filesystem::copy_file(std::string(LEDRANA_SOURCE_DIR) + "/tests/data/jet/nwind.mdb", copy);
+        std::filesystem::copy_file(kCorpus / "nwind.mdb", copy);
         MdbHandle* mdb = mdb_open(copy.c_str(), MDB_NOFLAGS);
         ASSERT_NE(mdb, nullptr);
         mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");

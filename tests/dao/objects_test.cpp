@@ -33,13 +33,11 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_TRUE(sawSystem);
     EXPECT_EQ(tables["CLIENTI"].Name(), "Clienti");
     EXPECT_EQ(tables["Banche"].Fields()["x"].Name(), "X");
-    EXPECT_EQ(ErrorOf([&] { tables["Fornitori"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { tables["Client"]; }), 3265);   // a prefix of the name
-    EXPECT_EQ(ErrorOf([&] { tables["Clientix"]; }), 3265); // the name and more
     db.Execute("CREATE TABLE [Città] (X LONG)");
     EXPECT_EQ(db.TableDefs()["CITTÀ"].Name(), "Città");
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["CITTÀX"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Citta"]; }), 3265);
+    // Another name, a prefix of one, a name and more, an accent missing.
+    for (const char* name : {"Fornitori", "Client", "Clientix", "CITTÀX", "Citta"})
+        EXPECT_EQ(ErrorOf([&] { db.TableDefs()[name]; }), 3265) << name;
     tables = db.TableDefs();
     EXPECT_EQ(ErrorOf([&] { tables[tables.Count()]; }), 3265);
     Fields f = tables["clienti"].Fields();
@@ -106,12 +104,7 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     EXPECT_EQ(ErrorOf([&] { t.Fields().Append(extra); }), 3266);
     t.Fields().Append(FreeField("Id", dbLong, 4, dbFixedField | dbAutoIncrField));
     EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
-    Recordset rs = db.OpenRecordset("SELECT Nome, Id FROM T ORDER BY Id");
-    std::string seen;
-    for (; !rs.Eof(); rs.MoveNext())
-        seen += rs.Fields()["Nome"].Value().ToString() + rs.Fields()[1].Value().ToString();
-    rs.Close();
-    EXPECT_EQ(seen, "a1b2c3");
+    EXPECT_EQ(Rows(db, "SELECT Nome, Id FROM T ORDER BY Id"), "a|1;b|2;c|3");
     Recordset add = db.OpenRecordset("T");
     add.AddNew();
     EXPECT_EQ(add.Fields()["Id"].Value(), Variant(4));

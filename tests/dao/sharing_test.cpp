@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@ using namespace ledrana;
 using namespace ledrana::dao;
 using ledrana::dao::testing::DaoTest;
 using ledrana::dao::testing::ErrorOf;
+using ledrana::dao::testing::Failure;
 using ledrana::testing::Background;
 
 namespace {
@@ -33,56 +35,38 @@ enum class Fault { None, Sync, Full };
 Fault g_fault = Fault::None;
 sqlite3_vfs* g_real = nullptr;
 
-struct ShimFile {
-    sqlite3_file base;
-    sqlite3_file* real; // follows this struct in the same allocation
-    bool mainDb;        // the database file itself (not its journal)
+// A file is the real VFS's own, opened in place, followed by this trailer.
+struct Trailer {
+    const sqlite3_io_methods* real;
+    bool mainDb; // the database file itself (not its journal)
 };
-
-sqlite3_file* Real(sqlite3_file* f) {
-    return reinterpret_cast<ShimFile*>(f)->real;
+int TrailerOffset() {
+    return (g_real->szOsFile + 7) / 8 * 8;
+}
+Trailer& TrailerOf(sqlite3_file* f) {
+    return *reinterpret_cast<Trailer*>(reinterpret_cast<char*>(f) + TrailerOffset());
 }
 
-// Every call passes to the real file, but for the faults asked for.
-struct Shim {
-    static int Close(sqlite3_file* f) { return Real(f)->pMethods->xClose(Real(f)); }
-    static int Read(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
-        return Real(f)->pMethods->xRead(Real(f), b, n, o);
-    }
-    // The disk fills up when the commit writes the database file (the journal was written already).
-    static int Write(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
-        if (g_fault == Fault::Full && reinterpret_cast<ShimFile*>(f)->mainDb) return SQLITE_FULL;
-        return Real(f)->pMethods->xWrite(Real(f), b, n, o);
-    }
-    static int Truncate(sqlite3_file* f, sqlite3_int64 s) { return Real(f)->pMethods->xTruncate(Real(f), s); }
-    static int Sync(sqlite3_file* f, int flags) {
-        if (g_fault == Fault::Sync) return SQLITE_IOERR_FSYNC;
-        return Real(f)->pMethods->xSync(Real(f), flags);
-    }
-    static int Size(sqlite3_file* f, sqlite3_int64* s) { return Real(f)->pMethods->xFileSize(Real(f), s); }
-    static int Lock(sqlite3_file* f, int l) { return Real(f)->pMethods->xLock(Real(f), l); }
-    static int Unlock(sqlite3_file* f, int l) { return Real(f)->pMethods->xUnlock(Real(f), l); }
-    static int Reserved(sqlite3_file* f, int* r) { return Real(f)->pMethods->xCheckReservedLock(Real(f), r); }
-    static int Control(sqlite3_file* f, int op, void* a) {
-        return Real(f)->pMethods->xFileControl(Real(f), op, a);
-    }
-    static int Sector(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
-    static int Device(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
-};
+// The disk fills up when the commit writes the database file (the journal was written already).
+int Write(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+    const Trailer& t = TrailerOf(f);
+    return g_fault == Fault::Full && t.mainDb ? SQLITE_FULL : t.real->xWrite(f, b, n, o);
+}
+int Sync(sqlite3_file* f, int flags) {
+    return g_fault == Fault::Sync ? SQLITE_IOERR_FSYNC : TrailerOf(f).real->xSync(f, flags);
+}
 
-// Version 1: the shared-memory and memory-mapping members stay null.
-const sqlite3_io_methods kShimMethods = {
-    1,          Shim::Close,  Shim::Read,     Shim::Write,   Shim::Truncate, Shim::Sync,   Shim::Size,
-    Shim::Lock, Shim::Unlock, Shim::Reserved, Shim::Control, Shim::Sector,   Shim::Device, nullptr,
-    nullptr,    nullptr,      nullptr,        nullptr,       nullptr};
-
+// Every call passes to the real methods of the file, but writes and syncs, which fail on demand.
 int ShimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
-    auto* shim = reinterpret_cast<ShimFile*>(f);
-    shim->real = reinterpret_cast<sqlite3_file*>(shim + 1);
-    shim->base.pMethods = nullptr;
-    shim->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
-    const int rc = g_real->xOpen(g_real, name, shim->real, flags, outFlags);
-    if (shim->real->pMethods) shim->base.pMethods = &kShimMethods;
+    static std::map<const sqlite3_io_methods*, sqlite3_io_methods> patched;
+    const int rc = g_real->xOpen(g_real, name, f, flags, outFlags);
+    if (f->pMethods) {
+        TrailerOf(f) = {f->pMethods, (flags & SQLITE_OPEN_MAIN_DB) != 0};
+        sqlite3_io_methods& m = patched.try_emplace(f->pMethods, *f->pMethods).first->second;
+        m.xWrite = Write;
+        m.xSync = Sync;
+        f->pMethods = &m;
+    }
     return rc;
 }
 
@@ -92,9 +76,8 @@ void InstallShim() {
     if (g_real) return;
     g_real = sqlite3_vfs_find(nullptr);
     shim = *g_real;
-    shim.iVersion = g_real->iVersion;
     shim.zName = "ledrana-test-faults";
-    shim.szOsFile = static_cast<int>(sizeof(ShimFile)) + g_real->szOsFile;
+    shim.szOsFile = TrailerOffset() + static_cast<int>(sizeof(Trailer));
     shim.xOpen = ShimOpen;
     sqlite3_vfs_register(&shim, 1);
 }
@@ -187,12 +170,9 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << op.name;
         }
         EXPECT_FALSE(fs::exists(copy));
-        try {
-            engine.OpenDatabase(file_, true);
-        } catch (const Error& e) {
-            EXPECT_NE(e.description().find(file_), std::string::npos) << e.description();
-            EXPECT_NE(e.description().find("Chiudere il programma"), std::string::npos) << e.description();
-        }
+        const std::string refusal = Failure([&] { engine.OpenDatabase(file_, true); });
+        EXPECT_NE(refusal.find(file_), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find("Chiudere il programma"), std::string::npos) << refusal;
         EXPECT_EQ(ledrana::testing::TempPrefix::get(file_), before);
 
         holder->Stop();
@@ -291,18 +271,11 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
             std::unique_ptr<Background> holder;
             if (k.holder) holder = k.holder(*this);
             g_fault = k.fault;
-            int number = 0;
-            std::string description;
-            try {
-                p.write(db);
-            } catch (const Error& e) {
-                number = e.number();
-                description = e.description();
-            }
+            const std::string failure = Failure([&] { p.write(db); });
             g_fault = Fault::None;
             if (holder) holder->Stop();
-            EXPECT_EQ(number, k.number) << description;
-            EXPECT_EQ(description.find("transaction"), std::string::npos) << description;
+            EXPECT_EQ(std::atoi(failure.c_str()), k.number) << failure;
+            EXPECT_EQ(failure.find("transaction"), std::string::npos) << failure;
 
             // Nothing of it reached the file or stayed in the engine.
             EXPECT_EQ(Rows(db), 3);

@@ -154,6 +154,17 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
              {"ARTICOLI", {id}, {{"PK", {"ID"}, true, true}}, "", {{Variant(9)}}},
              {"VUOTA", {id}}},
             {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
+        {
+            // A decimal keeps every digit in the recovery archive.
+            dao::Database db = Open(archive);
+            dao::TableDef articoli = db.TableDefs()["ARTICOLI"];
+            dao::Field prezzo = articoli.CreateField("PREZZO", dao::dbDecimal);
+            prezzo.SetPrecision(28);
+            prezzo.SetScale(10);
+            articoli.Fields().Append(prezzo);
+            db.Execute("UPDATE ARTICOLI SET PREZZO = '123456789012345678.0123456789'");
+            db.Close();
+        }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
         bool result = false;
@@ -211,7 +222,8 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                   (std::vector<std::string>{"ARTICOLI", "Clienti_VECCHIO", "Query_rimosse"}));
         EXPECT_EQ(Rows(kept, "Clienti_VECCHIO"),
                   (std::vector<std::string>{"Long 1 | String \"x\"", "Long 2 | String \"y\""}));
-        EXPECT_EQ(Rows(kept, "ARTICOLI"), (std::vector<std::string>{"Long 9"}));
+        EXPECT_EQ(Rows(kept, "ARTICOLI"),
+                  (std::vector<std::string>{"Long 9 | Decimal 123456789012345678.0123456789"}));
         EXPECT_NE(Structure(kept).find("index PK primary=1 unique=1 (ID)"), std::string::npos)
             << Structure(kept);
         EXPECT_EQ(Rows(kept, "Query_rimosse"),

@@ -1,0 +1,33 @@
+#pragma once
+// The real Jet files of tests/data/jet, for the suites that read them.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ledrana::dao::testing {
+
+inline const std::filesystem::path kCorpus =
+    std::filesystem::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
+
+// The names of the corpus's .mdb files, sorted.
+inline std::vector<std::string> CorpusFiles() {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(kCorpus))
+        if (e.path().extension() == ".mdb") out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The bytes of a file.
+inline std::string Bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace ledrana::dao::testing
