@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -96,6 +97,15 @@ std::vector<std::string> ArchiveFixture::LogEntries() const {
     return out;
 }
 
+std::string ErrorText(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& e) {
+        return std::to_string(e.number()) + " " + e.description();
+    }
+    return "";
+}
+
 void Execute(dao::Database& db, const std::string& sql) {
     db.Execute(sql, dao::dbFailOnError);
 }
@@ -116,13 +126,6 @@ std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
     }
     rs.Close();
     return out;
-}
-
-dao::Variant QueryValue(dao::Database& db, const std::string& sql, const char* field) {
-    dao::Recordset rs = db.OpenRecordset(sql);
-    dao::Variant v = rs.Eof() ? dao::Variant() : rs.Fields()[field].Value();
-    rs.Close();
-    return v;
 }
 
 } // namespace ledrana::testing

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -65,14 +66,14 @@ public:
 // A GoogleTest fixture on that ground.
 class ArchiveTest : public ::testing::Test, public ArchiveFixture {};
 
+// The error `call` ends with, as "number description"; "" when it ends well.
+std::string ErrorText(const std::function<void()>& call);
+
 // Runs one Jet SQL statement with dbFailOnError.
 void Execute(dao::Database& db, const std::string& sql);
 
 // The rows of a SELECT, each as the texts of the named fields joined by "|" (Null as "<Null>").
 std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
                                    std::initializer_list<const char*> fields);
-
-// The value of one field in the first row of a SELECT (Empty when there is no row).
-dao::Variant QueryValue(dao::Database& db, const std::string& sql, const char* field);
 
 } // namespace ledrana::testing

@@ -25,24 +25,18 @@
 #include <fcntl.h>
 
 #include "dao/store/sqlite_functions.h"
-#include "tests/platform/child_process.h"
+#include "platform/text.h"
 
 namespace ledrana::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-// Every archive of a machine, by its path under the prefix.
-std::vector<std::string> Archives(const fs::path& root) {
+// The files of a machine with an extension (upper case), by their paths under the prefix, sorted.
+std::vector<std::string> FilesWith(const fs::path& root, const std::string& extension) {
     std::vector<std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(root / "drive_c"))
-        if (e.is_regular_file() && Upper(e.path().extension().string()) == ".MDB")
+        if (e.is_regular_file() && UCase(e.path().extension().string()) == extension)
             out.push_back(fs::relative(e.path(), root).string());
     std::sort(out.begin(), out.end());
     return out;
@@ -56,6 +50,8 @@ struct Archive {
     std::map<std::string, long> rows;
     std::string content;
 };
+using Archives = std::map<std::string, Archive>;
+using Ini = std::map<std::string, std::string>;
 
 Archive Look(const fs::path& file) {
     Archive a;
@@ -93,7 +89,7 @@ Archive Look(const fs::path& file) {
         for (const std::string& t : rowsOf("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
                                            "LIKE 'sqlite_%' ORDER BY name")) {
             std::vector<std::string> lines = rowsOf("SELECT * FROM \"" + t + "\"");
-            a.rows[Upper(t)] = static_cast<long>(lines.size());
+            a.rows[UCase(t)] = static_cast<long>(lines.size());
             std::sort(lines.begin(), lines.end());
             a.content += "table " + t + "\n";
             for (const std::string& l : lines)
@@ -106,28 +102,26 @@ Archive Look(const fs::path& file) {
     return a;
 }
 
-std::map<std::string, Archive> LookAll(const fs::path& root) {
-    std::map<std::string, Archive> out;
-    for (const std::string& a : Archives(root))
+Archives LookAll(const fs::path& root) {
+    Archives out;
+    for (const std::string& a : FilesWith(root, ".MDB"))
         out[a] = Look(root / a);
     return out;
 }
 
 // The keys of every INI file of a machine, as "file|SECTION|KEY" -> value (the bytes as stored).
-std::map<std::string, std::string> IniKeys(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root / "drive_c")) {
-        if (!e.is_regular_file() || Upper(e.path().extension().string()) != ".INI") continue;
-        std::ifstream in(e.path(), std::ios::binary);
+Ini IniKeys(const fs::path& root) {
+    Ini out;
+    for (const std::string& file : FilesWith(root, ".INI")) {
+        std::ifstream in(root / file, std::ios::binary);
         std::string section;
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty() && line[0] == '[') {
-                section = Upper(line.substr(1, line.find(']') - 1));
+                section = UCase(line.substr(1, line.find(']') - 1));
             } else if (const auto eq = line.find('='); eq != std::string::npos) {
-                const std::string key = Upper(fs::relative(e.path(), root).string()) + "|" + section + "|" +
-                                        Upper(line.substr(0, eq));
-                out.emplace(key, line.substr(eq + 1));
+                out.emplace(UCase(file) + "|" + section + "|" + UCase(line.substr(0, eq)),
+                            line.substr(eq + 1));
             }
         }
     }
@@ -187,9 +181,10 @@ int RunUpdate(const fs::path& root, const std::vector<std::string>& faults = {})
 class KillSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        pristine_ = new Machine("old");
+        pristine_ = std::make_unique<Machine>("old");
         std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
-        before_ = new std::map<std::string, Archive>(LookAll(pristine_->root()));
+        before_ = LookAll(pristine_->root());
+        iniBefore_ = IniKeys(pristine_->root());
         // One and two uninterrupted runs, and the list of changes a run makes.
         Machine once, twice;
         Copy(once.root());
@@ -199,40 +194,25 @@ protected:
         seconds_ = std::chrono::duration<double>(Clock::now() - t0).count();
         RunUpdate(twice.root());
         secondStatus_ = RunUpdate(twice.root());
-        afterOne_ = new std::map<std::string, Archive>(LookAll(once.root()));
-        iniBefore_ = new std::map<std::string, std::string>(IniKeys(pristine_->root()));
-        iniAfter_ = new std::map<std::string, std::string>(IniKeys(once.root()));
-        afterTwo_ = new std::map<std::string, Archive>(LookAll(twice.root()));
-        trace_ = new std::vector<std::string>;
+        afterOne_ = LookAll(once.root());
+        iniAfter_ = IniKeys(once.root());
+        afterTwo_ = LookAll(twice.root());
         std::ifstream in(once.root() / "trace.test");
+        trace_.clear();
         for (std::string line; std::getline(in, line);)
-            trace_->push_back(line);
+            trace_.push_back(line);
     }
-    static void TearDownTestSuite() {
-        delete pristine_;
-        delete before_;
-        delete afterOne_;
-        delete afterTwo_;
-        delete trace_;
-        delete iniBefore_;
-        delete iniAfter_;
-    }
+    static void TearDownTestSuite() { pristine_.reset(); }
 
     static void Copy(const fs::path& to) {
         fs::remove_all(to);
         fs::copy(pristine_->root(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     }
 
-    // Checks a machine after a kill, then runs it again and checks where it ends. `what` names the kill.
-    void CheckAfterKill(const Machine& m, const std::string& what) {
-        CheckWhole(m, what);
-        CheckSecondRun(m, what);
-    }
-
-    // Every archive there, whole, with its lines; every INI key as before the run or as after it.
+    // After a kill: every archive there, whole, with its lines; every INI key as before or after the run.
     void CheckWhole(const Machine& m, const std::string& what) {
         const auto now = LookAll(m.root());
-        for (const auto& [name, before] : *before_) {
+        for (const auto& [name, before] : before_) {
             const auto it = now.find(name);
             if (it == now.end() || !it->second.whole) {
                 ++figures_.archivesLost;
@@ -244,8 +224,8 @@ protected:
                 // The user's tables. The engine's catalog may stand between two steps of the comparison
                 // (an index removed before the model's one is made), which the next run completes.
                 if (table.rfind("MSYS", 0) == 0) continue;
-                const auto one = afterOne_->at(name).rows.find(table);
-                if (one == afterOne_->at(name).rows.end()) continue; // a table the update removes
+                const auto one = afterOne_.at(name).rows.find(table);
+                if (one == afterOne_.at(name).rows.end()) continue; // a table the update removes
                 const long kept = it->second.rows.count(table) ? it->second.rows.at(table) : 0;
                 const long least = std::min(rows, one->second);
                 if (kept < least) {
@@ -255,21 +235,22 @@ protected:
                 }
             }
         }
-        for (const auto& [key, value] : IniKeys(m.root())) {
-            const auto before = iniBefore_->find(key);
-            const auto after = iniAfter_->find(key);
-            if ((before == iniBefore_->end() || before->second != value) &&
-                (after == iniAfter_->end() || after->second != value))
+        const Ini ini = IniKeys(m.root());
+        for (const auto& [key, value] : ini) {
+            const auto before = iniBefore_.find(key), after = iniAfter_.find(key);
+            if ((before == iniBefore_.end() || before->second != value) &&
+                (after == iniAfter_.end() || after->second != value))
                 ADD_FAILURE() << what << ": INI key " << key << " holds " << value;
         }
-        for (const auto& [key, value] : *iniBefore_)
-            if (!IniKeys(m.root()).count(key)) ADD_FAILURE() << what << ": INI key " << key << " lost";
+        for (const auto& [key, value] : iniBefore_)
+            if (!ini.count(key)) ADD_FAILURE() << what << ": INI key " << key << " lost";
     }
 
-    // `failedFirst`: archives (upper-case paths under the prefix) whose structure the first run reported it
-    // could not bring up to date. The version stamp and the value fixes that follow the structure still run
-    // on them, and fixes that depend on the version found are then not made again by the second run: their
-    // end state is only required to be whole, with every line.
+    // Runs the killed machine again: it ends as an uninterrupted run does, every archive as after one or two
+    // uninterrupted runs. `failedFirst`: archives (upper-case paths under the prefix) whose structure the
+    // first run reported it could not bring up to date. The version stamp and the value fixes that follow the
+    // structure still run on them, and fixes that depend on the version found are then not made again by the
+    // second run: their end state is only required to be whole, with every line.
     void CheckSecondRun(const Machine& m, const std::string& what,
                         const std::set<std::string>& failedFirst = {}) {
         const int status = RunUpdate(m.root());
@@ -279,9 +260,8 @@ protected:
                           << runStatus_ << " and " << secondStatus_;
         }
         for (const auto& [name, after] : LookAll(m.root())) {
-            if (!afterOne_->count(name) || failedFirst.count(Upper(name))) continue;
-            if (after.content != afterOne_->at(name).content &&
-                after.content != afterTwo_->at(name).content) {
+            if (!afterOne_.count(name) || failedFirst.count(UCase(name))) continue;
+            if (after.content != afterOne_.at(name).content && after.content != afterTwo_.at(name).content) {
                 ++figures_.endStatesWrong;
                 ADD_FAILURE() << what << ": " << name << " is unlike after one or two uninterrupted runs";
             }
@@ -293,14 +273,16 @@ protected:
         Machine m;
         Copy(m.root());
         const int status = RunUpdate(m.root(), {"--kill-at", std::to_string(change)});
-        const std::string& line = (*trace_)[static_cast<std::size_t>(change - 1)];
+        const std::string& line = trace_[static_cast<std::size_t>(change - 1)];
+        std::cout << "kill before change " << line << "\n";
         if (status != -SIGKILL)
             ADD_FAILURE() << "change " << line << ": the run was not killed (" << status << ")";
         ++figures_.aimed;
         long computed = 0;
         for (const auto& [name, a] : LookAll(m.root()))
             computed += a.computed;
-        CheckAfterKill(m, "killed before change " + line);
+        CheckWhole(m, "killed before change " + line);
+        CheckSecondRun(m, "killed before change " + line);
         return computed;
     }
 
@@ -314,14 +296,15 @@ protected:
         ::kill(pid, SIGKILL);
         Wait(pid);
         ++figures_.random;
-        CheckAfterKill(m, "killed after " + std::to_string(after) + " s");
+        CheckWhole(m, "killed after " + std::to_string(after) + " s");
+        CheckSecondRun(m, "killed after " + std::to_string(after) + " s");
     }
 
     // The number of the first change of the first compaction: the comparison before it is over, its converted
     // values still wait in the archive.
     static long FirstCompaction() {
-        for (std::size_t i = 0; i < trace_->size(); ++i) {
-            const std::string u = Upper((*trace_)[i]);
+        for (std::size_t i = 0; i < trace_.size(); ++i) {
+            const std::string u = UCase(trace_[i]);
             if (u.size() > 8 && u.substr(u.size() - 8) == ".MDB.TMP") return static_cast<long>(i + 1);
         }
         return 0;
@@ -332,66 +315,52 @@ protected:
     // copy at its own name again, and the sync of the folder after it.
     static std::vector<long> ReplacementChanges() {
         std::vector<long> out;
-        for (std::size_t i = 0; i < trace_->size(); ++i) {
-            const std::string u = Upper((*trace_)[i]);
+        for (std::size_t i = 0; i < trace_.size(); ++i) {
+            const std::string u = UCase(trace_[i]);
             if (out.empty() && u.find(".MDB.TMP2") == std::string::npos) continue;
             out.push_back(static_cast<long>(i + 1));
             if (u.find(" RENAME ") != std::string::npos && u.ends_with(".MDB.TMP")) {
-                if (i + 1 < trace_->size()) out.push_back(static_cast<long>(i + 2));
+                if (i + 1 < trace_.size()) out.push_back(static_cast<long>(i + 2));
                 break;
             }
         }
         return out;
     }
 
-    static Machine* pristine_;
-    static std::map<std::string, Archive>*before_, *afterOne_, *afterTwo_;
-    static std::vector<std::string>* trace_;
-    static std::map<std::string, std::string>*iniBefore_, *iniAfter_;
-    static int runStatus_, secondStatus_;
-    static double seconds_;
+    inline static std::unique_ptr<Machine> pristine_;
+    inline static Archives before_, afterOne_, afterTwo_;
+    inline static Ini iniBefore_, iniAfter_;
+    inline static std::vector<std::string> trace_;
+    inline static int runStatus_ = -1, secondStatus_ = -1;
+    inline static double seconds_ = 0;
     Figures figures_;
 };
-
-Machine* KillSuite::pristine_ = nullptr;
-std::map<std::string, Archive>* KillSuite::before_ = nullptr;
-std::map<std::string, Archive>* KillSuite::afterOne_ = nullptr;
-std::map<std::string, Archive>* KillSuite::afterTwo_ = nullptr;
-std::vector<std::string>* KillSuite::trace_ = nullptr;
-std::map<std::string, std::string>* KillSuite::iniBefore_ = nullptr;
-std::map<std::string, std::string>* KillSuite::iniAfter_ = nullptr;
-int KillSuite::runStatus_ = -1;
-int KillSuite::secondStatus_ = -1;
-double KillSuite::seconds_ = 0;
 
 } // namespace
 
 // Every change of the first compaction's replacement of the archive, the moment between the first
 // comparison and its compaction, one other change of the run, and one random moment.
 TEST_F(KillSuite, ShortKillsLoseNothing) {
-    ASSERT_GT(trace_->size(), 10u);
+    ASSERT_GT(trace_.size(), 10u);
     ASSERT_EQ(runStatus_, 0) << "an uninterrupted run does not end well";
     std::vector<long> aimed = ReplacementChanges();
     ASSERT_GE(aimed.size(), 4u) << "the run replaced no archive by its compacted copy: nothing to aim at";
-    aimed.push_back(static_cast<long>(trace_->size() / 2));
-    for (long c : aimed) {
-        std::cout << "kill before change " << (*trace_)[static_cast<std::size_t>(c - 1)] << "\n";
+    aimed.push_back(static_cast<long>(trace_.size() / 2));
+    for (long c : aimed)
         KillAt(c);
-    }
     const long compaction = FirstCompaction();
     ASSERT_GT(compaction, 0) << "the run compacted no archive";
-    std::cout << "kill before change " << (*trace_)[static_cast<std::size_t>(compaction - 1)] << "\n";
     EXPECT_GT(KillAt(compaction), 0) << "no converted value waited for the compaction";
     std::mt19937 rng(16);
     KillAtRandom(rng);
-    std::cout << figures_ << " (changes in a run: " << trace_->size() << ")\n";
+    std::cout << figures_ << " (changes in a run: " << trace_.size() << ")\n";
 }
 
 // With the file-size limit lowered writes fail as on a full disk: the run reports the failures and every
 // archive and INI file is whole, as before the run or after it; a run with room then ends well.
 TEST_F(KillSuite, AFullDiskLosesNothing) {
     std::uintmax_t largest = 0;
-    for (const std::string& a : Archives(pristine_->root()))
+    for (const std::string& a : FilesWith(pristine_->root(), ".MDB"))
         largest = std::max(largest, fs::file_size(pristine_->root() / a));
     for (const std::uintmax_t limit : {std::uintmax_t{64 * 1024 + 100}, largest / 2 + 100}) {
         SCOPED_TRACE("limit " + std::to_string(limit));
@@ -418,7 +387,7 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
             if (from == std::string::npos) continue;
             std::string path = "DRIVE_C/" + log.substr(from + 12, at - from - 12);
             std::replace(path.begin(), path.end(), '\\', '/');
-            failed.insert(Upper(path));
+            failed.insert(UCase(path));
         }
         CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes", failed);
     }
@@ -430,12 +399,12 @@ TEST_F(KillSuite, DISABLED_FullKillsLoseNothing) {
     const char* every = std::getenv("LEDRANA_KILL_EVERY");
     const char* random = std::getenv("LEDRANA_KILL_RANDOM");
     const long step = every ? std::max(1L, std::atol(every)) : 1;
-    for (long c = 1; c <= static_cast<long>(trace_->size()); c += step)
+    for (long c = 1; c <= static_cast<long>(trace_.size()); c += step)
         KillAt(c);
     std::mt19937 rng(1616);
     for (long i = 0, n = random ? std::atol(random) : 100; i < n; ++i)
         KillAtRandom(rng);
-    std::cout << figures_ << " (changes in a run: " << trace_->size() << ")\n";
+    std::cout << figures_ << " (changes in a run: " << trace_.size() << ")\n";
 }
 
 } // namespace ledrana::e2e

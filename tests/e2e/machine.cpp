@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
@@ -28,21 +29,11 @@ std::string JsonString(const std::string& s, std::size_t& i) {
             continue;
         }
         const char c = s[++i];
-        switch (c) {
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'u':
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16)), i += 4;
-            break;
-        default:
-            out += c;
+        if (c == 'u') {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
         }
     }
     ++i;
@@ -92,12 +83,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // A daotool structure line as the comparison after an update must leave it; `fromModel` says what the
 // updated archive is expected to hold for that model line.
 std::string Normalised(const std::string& line, bool fromModel) {
@@ -105,7 +90,7 @@ std::string Normalised(const std::string& line, bool fromModel) {
     const std::size_t sp2 = line.find(' ', sp + 1);
     const std::string kind = line.substr(0, sp);
     const std::string name =
-        Upper(line.substr(sp + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp - 1));
+        UCase(line.substr(sp + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp - 1));
     std::string rest = sp2 == std::string::npos ? "" : line.substr(sp2);
     if (kind == "field" && fromModel && (rest.find(" type=10 ") == 0 || rest.find(" type=12 ") == 0)) {
         const std::size_t z = rest.find("allowzerolength=");
@@ -114,7 +99,7 @@ std::string Normalised(const std::string& line, bool fromModel) {
     if (kind == "index") {
         const std::size_t f = rest.find("fields=");
         std::vector<std::string> fields;
-        std::istringstream in(Upper(rest.substr(f + 7)));
+        std::istringstream in(UCase(rest.substr(f + 7)));
         for (std::string one; std::getline(in, one, ',');)
             fields.push_back(one);
         std::sort(fields.begin(), fields.end());
@@ -122,7 +107,7 @@ std::string Normalised(const std::string& line, bool fromModel) {
         for (std::size_t i = 0; i < fields.size(); ++i)
             rest += (i ? "," : "") + fields[i];
     }
-    if (kind == "query") rest = Upper(rest);
+    if (kind == "query") rest = UCase(rest);
     return kind + " " + name + rest;
 }
 
@@ -242,24 +227,25 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model, const
     return o;
 }
 
-std::string Machine::Schema(const std::string& path, const std::string& password) const {
+// daotool's output for `args`; a failure of the test when daotool fails.
+std::string Machine::DaoTool(const std::string& password, const std::string& args, bool* ok) const {
     std::string out;
     const std::string pwd = password.empty() ? "" : "--pwd " + ShellQuote(password) + " ";
-    const int status = Shell(ShellQuote(E2E_DAOTOOL) + " " + pwd + "schema " + ShellQuote(path), &out);
-    if (status != 0) ADD_FAILURE() << "daotool schema " << path << ": " << out;
+    *ok = Shell(ShellQuote(E2E_DAOTOOL) + " " + pwd + args, &out) == 0;
+    if (!*ok) ADD_FAILURE() << "daotool " << args << ": " << out;
     return out;
+}
+
+std::string Machine::Schema(const std::string& path, const std::string& password) const {
+    bool ok = false;
+    return DaoTool(password, "schema " + ShellQuote(path), &ok);
 }
 
 std::vector<std::string> Machine::Query(const std::string& path, const std::string& sql,
                                         const std::string& password) const {
-    std::string out;
-    const std::string pwd = password.empty() ? "" : "--pwd " + ShellQuote(password) + " ";
-    const int status = Shell(
-        ShellQuote(E2E_DAOTOOL) + " " + pwd + "query " + ShellQuote(path) + " " + ShellQuote(sql), &out);
-    if (status != 0) {
-        ADD_FAILURE() << "daotool query " << path << " " << sql << ": " << out;
-        return {};
-    }
+    bool ok = false;
+    const std::string out = DaoTool(password, "query " + ShellQuote(path) + " " + ShellQuote(sql), &ok);
+    if (!ok) return {};
     std::vector<std::string> rows = Lines(out);
     if (!rows.empty()) rows.erase(rows.begin());
     return rows;
@@ -288,8 +274,6 @@ void ModelFolder::remove(const std::string& name) const {
     if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
 }
 
-// An update in which Gamma's accounting archive could not be had: one report of it (a log entry and the same
-// box), the archive left byte for byte, every other archive updated, the run incomplete.
 void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::string& before, int number,
                              const std::string& said) {
     EXPECT_EQ(o.status, 1) << o.console;

@@ -91,6 +91,7 @@ public:
     std::string MoveDataToShare() const;
 
 private:
+    std::string DaoTool(const std::string& password, const std::string& args, bool* ok) const;
     ledrana::testing::TempPrefix prefix_;
 };
 

@@ -30,15 +30,12 @@ struct Company {
     const char* name;
     std::string cont, scad, password;
 };
-const std::vector<Company>& OldCompanies() {
-    static const std::vector<Company> companies = {
-        {"Alfa", kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", ""},
-        {"Beta", kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB", "segreto"},
-        {"DittaEsempio", kData + "\\DittaEsempio\\Cont32.mdb", kData + "\\DittaEsempio\\Scad32.mdb", ""},
-        {"Gamma", kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", ""},
-    };
-    return companies;
-}
+const std::vector<Company> kOld = {
+    {"Alfa", kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", ""},
+    {"Beta", kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB", "segreto"},
+    {"DittaEsempio", kData + "\\DittaEsempio\\Cont32.mdb", kData + "\\DittaEsempio\\Scad32.mdb", ""},
+    {"Gamma", kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", ""},
+};
 
 // User tables whose rows an update keeps, with a value that sums or lists them.
 struct Kept {
@@ -88,7 +85,7 @@ protected:
     static void SetUpTestSuite() {
         machine = std::make_unique<Machine>("old");
         machine->write(kPrograms + "\\Tessaro\\Calcolatrice.lnk", "link"); // the user's own, in an old group
-        for (const Company& c : OldCompanies()) {
+        for (const Company& c : kOld) {
             if (std::string(c.name) == "DittaEsempio") continue; // rebuilt from the models, see below
             for (const Kept& k : kKept) {
                 const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
@@ -99,13 +96,10 @@ protected:
     }
     static void TearDownTestSuite() { machine.reset(); }
 
-    static std::unique_ptr<Machine> machine;
-    static Outcome outcome;
-    static std::map<std::string, std::vector<std::string>> before;
+    inline static std::unique_ptr<Machine> machine;
+    inline static Outcome outcome;
+    inline static std::map<std::string, std::vector<std::string>> before;
 };
-std::unique_ptr<Machine> E2eOldUpdated::machine;
-Outcome E2eOldUpdated::outcome;
-std::map<std::string, std::vector<std::string>> E2eOldUpdated::before;
 
 TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(outcome.status, 0) << outcome.console;
@@ -155,14 +149,14 @@ TEST_F(E2eOldUpdated, EveryArchiveHasTheStructureOfItsModel) {
     const std::string cont = machine->Schema(Release("CONT32.MDB"));
     const std::string scad = machine->Schema(Release("SCAD32.MDB"));
     ASSERT_NE(cont.find("table CLIENTI"), std::string::npos);
-    for (const Company& c : OldCompanies()) {
+    for (const Company& c : kOld) {
         EXPECT_EQ(StructureDifferences(cont, machine->Schema(c.cont, c.password)), "") << c.cont;
         EXPECT_EQ(StructureDifferences(scad, machine->Schema(c.scad)), "") << c.scad;
     }
 }
 
 TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
-    for (const Company& c : OldCompanies()) {
+    for (const Company& c : kOld) {
         if (std::string(c.name) == "DittaEsempio") continue;
         for (const Kept& k : kKept) {
             const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
@@ -173,14 +167,14 @@ TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
     }
     // Alfa and Beta carry years: every year is stamped with the new version, and the 027 clients get
     // prices 1-2-3. Gamma had none: its 2005 entries get their year, and the year table its first row.
-    for (const Company& c : {OldCompanies()[0], OldCompanies()[1]}) {
+    for (const Company& c : {kOld[0], kOld[1]}) {
         EXPECT_EQ(machine->Query(c.cont, "SELECT DISTINCT ver FROM anni", c.password),
                   std::vector<std::string>{"048.5"})
             << c.name;
         EXPECT_EQ(machine->Value(c.cont, "SELECT Count(*) FROM CLIENTI WHERE PREZZI123 <> 1", c.password),
                   "0");
     }
-    const std::string gamma = OldCompanies()[3].cont;
+    const std::string gamma = kOld[3].cont;
     EXPECT_EQ(machine->Query(gamma, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
     EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM ARTICOLI WHERE ANNO = 0"), "0");
     EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM MOVIMENTI WHERE ANNO = 0"), "0");
@@ -231,7 +225,7 @@ TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
         EXPECT_EQ(machine->ini(kData + "\\ledrana\\" + k.company + ".ini", "Config", k.key), k.value)
             << k.company << " " << k.key;
 
-    for (const Company& c : OldCompanies()) {
+    for (const Company& c : kOld) {
         const std::string folder = kData + "\\" + c.name;
         EXPECT_EQ(machine->read(folder + "\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"))
             << c.name;
@@ -312,7 +306,7 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     const Outcome first = m.Update();
     ASSERT_EQ(first.status, 0) << first.console;
     std::map<std::string, std::string> schemas;
-    for (const Company& c : OldCompanies()) {
+    for (const Company& c : kOld) {
         schemas[c.cont] = m.Schema(c.cont, c.password);
         schemas[c.scad] = m.Schema(c.scad);
     }
@@ -328,7 +322,7 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     std::vector<std::string> expected = {"già aggiornato, rieseguo"};
     expected.insert(expected.end(), first.entries.begin(), first.entries.end());
     EXPECT_EQ(second.entries, expected);
-    for (const Company& c : OldCompanies()) {
+    for (const Company& c : kOld) {
         EXPECT_EQ(m.Schema(c.cont, c.password), schemas[c.cont]) << c.cont;
         EXPECT_EQ(m.Schema(c.scad), schemas[c.scad]) << c.scad;
     }

@@ -111,19 +111,12 @@ TEST_F(Install, ReadAndWriteIni) {
 TEST_F(Install, GetDirDocumenti) {
     const fs::path home = p.root() / "utente";
     fs::create_directories(home / "Documents");
-    std::optional<std::string> saved[2];
-    const char* names[2] = {"HOME", "XDG_CONFIG_HOME"};
-    for (int i = 0; i < 2; ++i)
-        if (const char* v = std::getenv(names[i])) saved[i] = v;
-    setenv("HOME", home.string().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / ".config").string().c_str(), 1);
+    const ledrana::testing::ScopedEnv h("HOME", home.string()),
+        x("XDG_CONFIG_HOME", (home / ".config").string());
 
     std::string expected = "Z:" + (home / "Documents").string();
     std::replace(expected.begin(), expected.end(), '/', '\\');
     EXPECT_EQ(GetDirDocumenti(), expected);
     fs::remove(home / "Documents");
     EXPECT_EQ(GetDirDocumenti(), "");
-
-    for (int i = 0; i < 2; ++i)
-        saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }

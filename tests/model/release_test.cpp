@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <iterator>
 #include <map>
 #include <set>
@@ -15,28 +14,22 @@
 
 #include "app/batch_dialogs.h"
 #include "app/run.h"
-#include "install/collegamenti.h"
-#include "platform/paths.h"
+#include "platform/text.h"
+#include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
-#include "tests/platform/temp_prefix.h"
 
-namespace ledrana::testing {
+namespace ledrana::e2e {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::ShellQuote;
+using testing::TempPrefix;
 
-const fs::path kRelease = fs::path(LEDRANA_BINARY_DIR) / "release";
+const fs::path kRelease = ReleaseFolder();
 
 // The words of a text, split at blanks.
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
     return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // One archive's structure as daotool prints it, keyed by kind and lower-case name.
@@ -75,61 +68,23 @@ Structure Parse(const std::string& text) {
                   : kind == "field" ? s.fields
                   : kind == "index" ? s.indexes
                                     : s.queries;
-        m[Lower(name)] = o;
+        m[LCase(name)] = o;
     }
     return s;
 }
 
-std::string DaoTool(const std::string& args, const fs::path& prefix, int wanted = 0) {
-    const CommandResult r = RunWithPrefix(ShellQuote(MODEL_TEST_DAOTOOL) + " " + args, prefix);
-    EXPECT_EQ(r.status, wanted) << "daotool " << args << "\n" << r.output;
-    return r.output;
-}
-
-Structure SchemaOf(const std::string& archive, const fs::path& prefix, const std::string& pwd = "") {
-    return Parse(DaoTool(
-        (pwd.empty() ? "" : "--pwd " + ShellQuote(pwd) + " ") + "schema " + ShellQuote(archive), prefix));
-}
-
-// The first cell of a query's first row (daotool prints a header line first).
-std::string Cell(const std::string& archive, const std::string& sql, const fs::path& prefix,
-                 const std::string& pwd = "") {
-    const std::string out = DaoTool((pwd.empty() ? "" : "--pwd " + ShellQuote(pwd) + " ") + "query " +
-                                        ShellQuote(archive) + " " + ShellQuote(sql),
-                                    prefix);
-    std::istringstream in(out);
-    std::string header, row;
-    std::getline(in, header);
-    std::getline(in, row);
-    return row.substr(0, row.find('\t'));
-}
-
-// A sample installation made by mkinstall in a temporary prefix.
-struct Sample {
-    TempPrefix prefix;
-    std::string summary;
-    explicit Sample(const std::string& kindAndOptions) {
-        const CommandResult r = RunWithPrefix(ShellQuote(MODEL_TEST_MKINSTALL) + " " +
-                                                  ShellQuote(prefix.root().string()) + " " + kindAndOptions,
-                                              prefix.root());
-        summary = r.output;
-        if (r.status != 0) ADD_FAILURE() << "mkinstall " << kindAndOptions << ": " << r.output;
-    }
-    std::string archive(const std::string& windowsPath) const { return platform::HostPath(windowsPath); }
-};
-
 constexpr int kCounter = 17; // dbAutoIncrField on a fixed Long
 
 TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
-    const fs::path none = fs::temp_directory_path();
-    const Structure cont = SchemaOf((kRelease / "CONT32.MDB").string(), none);
-    const Structure scad = SchemaOf((kRelease / "SCAD32.MDB").string(), none);
+    const Machine m;
+    const Structure cont = Parse(m.Schema(Release("CONT32.MDB"))),
+                    scad = Parse(m.Schema(Release("SCAD32.MDB")));
 
     for (const std::string& t :
          Words("anni FATTURECLI FATTURECLI_R ORDINIFOR ORDINIFOR_R TIPIFATTURECLI CLIENTI Articoli "
                "MOVIMENTI REGISTRIIVA TOTALIIVA causali CodiciCausaliTrasporto Categorie Ritenute FORNITORI "
                "PIANOCONTI CodiciIva PAGAMENTI PROVINCE NAZIONI Prodotti"))
-        EXPECT_TRUE(cont.tables.count(Lower(t))) << t;
+        EXPECT_TRUE(cont.tables.count(LCase(t))) << t;
     EXPECT_TRUE(scad.tables.count("banche"));
     // The fields the data fixes and the counterpart fix name in their SQL.
     for (const std::string& f :
@@ -140,7 +95,7 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
                "Articoli.ContoA Articoli.CfpA MOVIMENTI.NumDoc MOVIMENTI.Anno MOVIMENTI.posi "
                "MOVIMENTI.ImpoDare MOVIMENTI.ImpoAvere MOVIMENTI.conto MOVIMENTI.CFP causali.cod "
                "REGISTRIIVA.Tipo"))
-        EXPECT_TRUE(cont.fields.count(Lower(f))) << f;
+        EXPECT_TRUE(cont.fields.count(LCase(f))) << f;
     EXPECT_TRUE(scad.fields.count("banche.contocorrente"));
     EXPECT_EQ(cont.fields.at("anni.ver").props.at("type"), "10");
 
@@ -151,10 +106,10 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
         for (const Object* f : s->of(s->fields))
             types.insert(f->props.at("type"));
         for (const Object* i : s->of(s->indexes)) {
-            const std::string table = Lower(i->name.substr(0, i->name.find('.')));
+            const std::string table = LCase(i->name.substr(0, i->name.find('.')));
             const std::string fields = i->props.at("fields");
             if (i->props.at("primary") == "1" && fields.find(',') == std::string::npos &&
-                s->fields.at(table + "." + Lower(fields)).props.at("attributes") == std::to_string(kCounter))
+                s->fields.at(table + "." + LCase(fields)).props.at("attributes") == std::to_string(kCounter))
                 ++counterKeys;
         }
     }
@@ -177,7 +132,7 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
             if (!t->props.count("description") || t->props.at("description") != "fissa") continue;
             ++fixed;
             const fs::path file = kRelease / (s == &cont ? "CONT32.MDB" : "SCAD32.MDB");
-            EXPECT_NE(Cell(file.string(), "SELECT Count(*) FROM [" + t->name + "]", none), "0") << t->name;
+            EXPECT_NE(m.Value(file.string(), "SELECT Count(*) FROM [" + t->name + "]"), "0") << t->name;
         }
     EXPECT_GE(fixed, 4);
     EXPECT_GE(cont.queries.size() + scad.queries.size(), 10u);
@@ -189,12 +144,12 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
         EXPECT_NE(sqls.find(word), std::string::npos) << word;
 
     // The reference rows of the update, and no placeholder bank.
-    const std::string c = (kRelease / "CONT32.MDB").string(), sc = (kRelease / "SCAD32.MDB").string();
-    EXPECT_EQ(Cell(c, "SELECT ver FROM anni", none), "048.5");
+    const std::string c = Release("CONT32.MDB"), sc = Release("SCAD32.MDB");
+    EXPECT_EQ(m.Value(c, "SELECT ver FROM anni"), "048.5");
     for (const char* t : {"CodiciCausaliTrasporto", "Categorie", "Ritenute"})
-        EXPECT_NE(Cell(c, std::string("SELECT Count(*) FROM ") + t, none), "0") << t;
-    EXPECT_NE(Cell(sc, "SELECT Count(*) FROM BANCHE", none), "0");
-    EXPECT_EQ(Cell(sc, "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'", none), "0");
+        EXPECT_NE(m.Value(c, std::string("SELECT Count(*) FROM ") + t), "0") << t;
+    EXPECT_NE(m.Value(sc, "SELECT Count(*) FROM BANCHE"), "0");
+    EXPECT_EQ(m.Value(sc, "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'"), "0");
 }
 
 TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
@@ -231,7 +186,7 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
         EXPECT_NE(bytes.find(utf16(title)), std::string::npos) << pdf;
     }
     // The company INI of the old single-company layout names that layout's archives.
-    const std::string ditta = Lower(TempPrefix::get(kRelease / "Ditta2000.ini"));
+    const std::string ditta = LCase(TempPrefix::get(kRelease / "Ditta2000.ini"));
     EXPECT_NE(ditta.find("[archivi]"), std::string::npos);
     EXPECT_NE(ditta.find("c:\\zu\\ditta2000\\cont32.mdb"), std::string::npos);
     EXPECT_NE(ditta.find("c:\\zu\\ditta\\scad32.mdb"), std::string::npos);
@@ -239,61 +194,43 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
 
 TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
     {
-        Sample current("current");
-        const CommandResult r = RunWithPrefix(ShellQuote((kRelease / "LEDRANA.EXE").string()) + " --testo",
-                                              current.prefix.root());
-        EXPECT_EQ(r.status, 0) << r.output;
+        const Machine current("current");
+        std::string out;
+        EXPECT_EQ(current.Shell(ShellQuote(Release("LEDRANA.EXE")) + " --testo", &out), 0) << out;
         // Every company of the data folder with its archives' version stamp.
         for (const char* row : {"\nAlfa\tLedrana\tC:\\ZU\\Alfa\\Cont32.mdb\t048.5\t",
                                 "\nGamma\tLedrana\tC:\\ZU\\Gamma\\Cont32.mdb\t048.5\t",
                                 "\nBeta\tLedrana\tC:\\ZU\\Beta\\CONT32.MDB\t-\tprotetto da password",
                                 "\nDittaEsempio\tScadenzario\t"})
-            EXPECT_NE(r.output.find(row), std::string::npos) << row << "\n" << r.output;
-        EXPECT_EQ(Cell(current.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT ver FROM anni", {}), "048.5");
-        EXPECT_NE(TempPrefix::get(current.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI"))
-                      .find("AggiornamentoLedrana=048.5"),
-                  std::string::npos);
-        EXPECT_TRUE(fs::exists(current.prefix.root() / "risposte.txt"));
+            EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
+        EXPECT_EQ(current.Value("C:\\ZU\\Alfa\\Cont32.mdb", "SELECT ver FROM anni"), "048.5");
+        EXPECT_EQ(current.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
+        EXPECT_TRUE(fs::exists(current.root() / "risposte.txt"));
     }
     {
-        Sample layout("old-layout");
-        EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta2000\\cont32.mdb")));
-        EXPECT_TRUE(fs::exists(layout.archive("C:\\ZU\\ditta\\scad32.mdb")));
-        EXPECT_EQ(TempPrefix::get(layout.archive("C:\\WINDOWS\\dir.txt")), "C:\\ZU\r\n");
-        const std::string ver =
-            Cell(layout.archive("C:\\ZU\\ditta2000\\cont32.mdb"), "SELECT ver FROM anni", {});
-        EXPECT_FALSE(ver.empty());
+        const Machine layout("old-layout");
+        EXPECT_TRUE(layout.exists("C:\\ZU\\ditta\\scad32.mdb"));
+        EXPECT_EQ(layout.read("C:\\WINDOWS\\dir.txt"), "C:\\ZU\r\n");
+        const std::string ver = layout.Value("C:\\ZU\\ditta2000\\cont32.mdb", "SELECT ver FROM anni");
         EXPECT_LT(ver, "048.5");
-        EXPECT_FALSE(fs::exists(layout.prefix.root() / "risposte.txt")); // nothing protected
-        EXPECT_NE(TempPrefix::get(layout.prefix.root() / "LEGGIMI.txt").find("old-layout"),
-                  std::string::npos);
-        // The shortcuts of the old versions are the ones the update removes; the user's own one stays.
-        const fs::path windows = layout.prefix.driveC() / "WINDOWS";
-        ASSERT_TRUE(fs::is_directory(windows / "Start Menu" / "Programs" / "Tessaro"));
-        CollegamentiDesktop();
-        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Ledrana"));
-        EXPECT_FALSE(fs::exists(windows / "Start Menu" / "Programs" / "Tessaro"));
-        std::vector<std::string> left;
-        for (const auto& e : fs::directory_iterator(windows / "Desktop"))
-            left.push_back(e.path().filename().string());
-        EXPECT_EQ(left, std::vector<std::string>{"Posta elettronica.lnk"});
+        EXPECT_FALSE(ver.empty() || ver == "<no row>") << ver;
+        EXPECT_FALSE(fs::exists(layout.root() / "risposte.txt")); // nothing protected
+        EXPECT_NE(TempPrefix::get(layout.root() / "LEGGIMI.txt").find("old-layout"), std::string::npos);
     }
     {
-        Sample large("large --rows 3000");
+        const Machine large("large --rows 3000");
         // The lines asked for, beside the few hand-made ones of the old kind.
         const long lines =
-            std::stol(Cell(large.archive("C:\\ZU\\Alfa\\Cont32.mdb"), "SELECT Count(*) FROM MOVIMENTI", {}));
+            std::stol(large.Value("C:\\ZU\\Alfa\\Cont32.mdb", "SELECT Count(*) FROM MOVIMENTI"));
         EXPECT_GE(lines, 3000);
         EXPECT_LT(lines, 3100);
     }
 }
 
 TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles) {
-    Sample old("old");
-    const fs::path root = old.prefix.root();
-    const Structure model = SchemaOf((kRelease / "CONT32.MDB").string(), root);
-    const std::string alfa = old.archive("C:\\ZU\\Alfa\\Cont32.mdb");
-    const Structure a = SchemaOf(alfa, root);
+    const Machine old("old");
+    const std::string alfa = "C:\\ZU\\Alfa\\Cont32.mdb", beta = "C:\\ZU\\Beta\\CONT32.MDB";
+    const Structure model = Parse(old.Schema(Release("CONT32.MDB"))), a = Parse(old.Schema(alfa));
 
     auto missing = [](const std::map<std::string, Object>& from, const std::map<std::string, Object>& in) {
         return std::any_of(from.begin(), from.end(), [&](const auto& kv) { return !in.count(kv.first); });
@@ -319,11 +256,11 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
     for (const auto& [key, t] : model.tables)
         if (a.tables.count(key) && a.tables.at(key).name != t.name) caseOnly = true;
     for (const auto& [key, q] : model.queries)
-        if (a.queries.count(key) && Lower(a.queries.at(key).props.at("sql")) != Lower(q.props.at("sql")))
+        if (a.queries.count(key) && LCase(a.queries.at(key).props.at("sql")) != LCase(q.props.at("sql")))
             changedSql = true;
     for (const auto& [key, i] : model.indexes)
         if (a.indexes.count(key) &&
-            Lower(a.indexes.at(key).props.at("fields")) != Lower(i.props.at("fields")))
+            LCase(a.indexes.at(key).props.at("fields")) != LCase(i.props.at("fields")))
             otherIndexFields = true;
     EXPECT_TRUE(smaller);
     EXPECT_TRUE(otherType);
@@ -341,42 +278,41 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
         if (withNull.count(type)) continue;
         const std::string table = f.name.substr(0, f.name.find('.')),
                           field = f.name.substr(f.name.find('.') + 1);
-        if (Cell(alfa, "SELECT Count(*) FROM [" + table + "] WHERE [" + field + "] Is Null", root) != "0")
+        if (old.Value(alfa, "SELECT Count(*) FROM [" + table + "] WHERE [" + field + "] Is Null") != "0")
             withNull.insert(type);
     }
     EXPECT_EQ(withNull, types);
 
     // The version stamps, the protected archive, and archives big enough to be compacted.
-    EXPECT_EQ(Cell(alfa, "SELECT ver FROM anni", root), "027");
-    EXPECT_NE(TempPrefix::get(old.archive("C:\\ZU\\LEDRANA\\INI\\INI.INI")).find("AggiornamentoLedrana=027"),
-              std::string::npos);
-    EXPECT_EQ(Cell(old.archive("C:\\ZU\\Gamma\\Cont32.mdb"), "SELECT Count(*) FROM anni", root), "0");
-    EXPECT_EQ(Cell(old.archive("C:\\ZU\\Alfa\\Scad32.mdb"),
-                   "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'", root),
+    EXPECT_EQ(old.Value(alfa, "SELECT ver FROM anni"), "027");
+    EXPECT_EQ(old.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
+    EXPECT_EQ(old.Value("C:\\ZU\\Gamma\\Cont32.mdb", "SELECT Count(*) FROM anni"), "0");
+    EXPECT_EQ(old.Value("C:\\ZU\\Alfa\\Scad32.mdb",
+                        "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'"),
               "1"); // the placeholder bank that the update deletes
-    const std::string beta = old.archive("C:\\ZU\\Beta\\CONT32.MDB");
-    const std::string refused = DaoTool("schema " + ShellQuote(beta), root, 1);
+    std::string refused;
+    EXPECT_EQ(old.Shell(ShellQuote(E2E_DAOTOOL) + " schema " + ShellQuote(beta), &refused), 1) << refused;
     EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
-    EXPECT_GT(fs::file_size(alfa), 200000u);
-    EXPECT_GT(fs::file_size(beta), 200000u);
+    EXPECT_GT(fs::file_size(old.host(alfa)), 200000u);
+    EXPECT_GT(fs::file_size(old.host(beta)), 200000u);
 
     // Every shortcut of the old versions that the update removes, the forum ones included.
-    const fs::path windows = old.prefix.driveC() / "WINDOWS", programs = windows / "Start Menu" / "Programs";
+    const fs::path windows = old.host("C:\\WINDOWS"), programs = windows / "Start Menu" / "Programs";
     for (const auto& [folder, count] : {std::pair{windows / "Desktop", 9}, std::pair{programs / "Ledrana", 5},
                                         std::pair{programs / "Tessaro", 5}})
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), count) << folder;
 
     // The sample says what it holds; its answers give Beta's password box, and no other, the password
     // that opens Beta's archive.
-    const std::string leggimi = TempPrefix::get(root / "LEGGIMI.txt");
+    const std::string leggimi = TempPrefix::get(old.root() / "LEGGIMI.txt");
     for (const char* word : {"(old)", "Alfa", "Beta", "Gamma", "DittaEsempio", "password segreto"})
         EXPECT_NE(leggimi.find(word), std::string::npos) << word << "\n" << leggimi;
     BatchDialogs answers;
-    answers.Load(TempPrefix::get(root / "risposte.txt"));
+    answers.Load(TempPrefix::get(old.root() / "risposte.txt"));
     const std::string typed = answers.InputBox("Ditta: Beta\n E' PROTETTA:  IMPOSTARE LA PASSWORD", "");
-    EXPECT_FALSE(SchemaOf(beta, root, typed).tables.empty());
+    EXPECT_FALSE(Parse(old.Schema(beta, typed)).tables.empty());
     EXPECT_EQ(answers.InputBox("Ditta: Alfa\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "");
 }
 
 } // namespace
-} // namespace ledrana::testing
+} // namespace ledrana::e2e

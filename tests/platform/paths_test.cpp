@@ -40,7 +40,7 @@ void ExpectHostPaths(const std::vector<Spelling>& cases) {
 
 } // namespace
 
-TEST(Paths, OneFolderUnderThreeSpellings) {
+TEST(Paths, OneFolderUnderThreeSpellingsAndNewOnesKeepTheirCase) {
     TempPrefix p;
     MkDir("C:\\LEDRANA");
     MkDir("C:\\LEDRANA\\Ini");
@@ -55,10 +55,8 @@ TEST(Paths, OneFolderUnderThreeSpellings) {
     EXPECT_EQ(ReadFirstLine("C:\\LEDRANA\\INI\\INI.INI"), "x");
     EXPECT_THROW(MkDir("C:\\ledrana\\INI"), Error);
     EXPECT_EQ(std::distance(fs::directory_iterator(p.driveC() / "LEDRANA"), fs::directory_iterator()), 1);
-}
 
-TEST(Paths, MissingComponentsKeepTheirCase) {
-    TempPrefix p;
+    // Missing components keep their case.
     fs::create_directories(p.driveC() / "Zu");
     EXPECT_EQ(HostPath("C:\\ZU\\NuovaDitta\\Cont32.mdb"),
               (p.driveC() / "Zu" / "NuovaDitta" / "Cont32.mdb").string());
@@ -80,7 +78,7 @@ TEST(Paths, EverySpellingReachesOneOfSeveralCaseVariants) {
 }
 
 // Dots, drives and the names Windows refuses: the host path, or the error number.
-TEST(Paths, DotsDrivesAndErrorNumbers) {
+TEST(Paths, DotsDrivesDosDevicesAndErrorNumbers) {
     TempPrefix p;
     const std::string c = p.driveC().string();
     ExpectHostPaths({
@@ -101,10 +99,7 @@ TEST(Paths, DotsDrivesAndErrorNumbers) {
         {"C:\\a:b", "", kErrBadFileName},
         {"C:\\zu\\a|b.ini", "", kErrBadFileName},
     });
-}
-
-TEST(Paths, OtherDrivesThroughDosDevices) {
-    TempPrefix p;
+    // Other drives, through dosdevices.
     fs::create_directories(p.root() / "share" / "Dati");
     fs::create_directories(p.root() / "dosdevices");
     fs::create_directory_symlink(p.root() / "share", p.root() / "dosdevices" / "s:");
@@ -170,14 +165,10 @@ TEST(Paths, PrefixSkeletonAndDefault) {
     EXPECT_TRUE(fs::is_directory(p.driveC() / "WINDOWS" / "Desktop"));
     EXPECT_EQ(Prefix(), p.root().string());
 
-    const char* saved = std::getenv("TESSARO_PREFIX");
-    std::string keep = saved ? saved : "";
-    setenv("TESSARO_PREFIX", "/srv/tessaro-test", 1);
-    EXPECT_EQ(DefaultPrefix(), "/srv/tessaro-test");
-    setenv("TESSARO_PREFIX", "", 1);
+    {
+        const ledrana::testing::ScopedEnv set("TESSARO_PREFIX", "/srv/tessaro-test");
+        EXPECT_EQ(DefaultPrefix(), "/srv/tessaro-test");
+    }
+    const ledrana::testing::ScopedEnv empty("TESSARO_PREFIX", "");
     EXPECT_EQ(DefaultPrefix(), std::string(std::getenv("HOME")) + "/.tessaro");
-    if (saved)
-        setenv("TESSARO_PREFIX", keep.c_str(), 1);
-    else
-        unsetenv("TESSARO_PREFIX");
 }

@@ -100,9 +100,13 @@ TEST(Profile, WriteCreatesFileSectionAndKey) {
     EXPECT_EQ(TempPrefix::get(p.driveC() / "zu" / "LEDRANA" / "INI" / "INI.INI"),
               "[Ver]\r\nAggiornamentoLedrana=049.0\r\nSecondi=5\r\n[Tempi]\r\nAttesa= 10 \r\n");
     EXPECT_EQ(read("tempi", "attesa", f), "10");
+    // A bare name lives in the Windows folder.
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", "win.ini"));
+    EXPECT_TRUE(fs::exists(p.driveC() / "WINDOWS" / "win.ini"));
+    EXPECT_EQ(read("s", "K", "WIN.INI"), "v");
 }
 
-TEST(Profile, WriteKeepsOtherLines) {
+TEST(Profile, WriteKeepsOtherLinesAndTheLineEnds) {
     TempPrefix p;
     const fs::path host = p.driveC() / "ditta.ini";
     TempPrefix::put(host, kSample);
@@ -113,16 +117,13 @@ TEST(Profile, WriteKeepsOtherLines) {
     expected.insert(expected.find("[CONFIG]"), "Scadenzario=Scad32.Mdb\r\n");
     EXPECT_EQ(TempPrefix::get(host), expected);
     EXPECT_EQ(read("Archivi", "Città", "C:\\DITTA.INI"), "Forlì"); // the Windows-1252 line is kept as it was
-}
 
-TEST(Profile, WriteFollowsTheFileLineEnds) {
-    TempPrefix p;
-    const fs::path host = p.driveC() / "lf.ini";
-    TempPrefix::put(host, "[A]\nx=1\n\n[B]\ny=2"); // LF, blank line, no final line end
+    // A file with LF line ends, a blank line and no final line end keeps them.
+    TempPrefix::put(p.driveC() / "lf.ini", "[A]\nx=1\n\n[B]\ny=2");
     ASSERT_TRUE(WritePrivateProfileString("A", "z", "3", "C:\\lf.ini"));
     ASSERT_TRUE(WritePrivateProfileString("B", "w", "4", "C:\\lf.ini"));
     ASSERT_TRUE(WritePrivateProfileString("C", "v", "5", "C:\\lf.ini"));
-    EXPECT_EQ(TempPrefix::get(host), "[A]\nx=1\nz=3\n\n[B]\ny=2\nw=4\n[C]\nv=5\n");
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "lf.ini"), "[A]\nx=1\nz=3\n\n[B]\ny=2\nw=4\n[C]\nv=5\n");
 }
 
 TEST(Profile, WriteThatCannotBeDoneReturnsFalse) {
@@ -136,13 +137,6 @@ TEST(Profile, WriteThatCannotBeDoneReturnsFalse) {
     fs::create_directories(p.driveC() / "cartella.ini");
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\cartella.ini"));
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\a|b.ini"));
-}
-
-TEST(Profile, BareNameLivesInTheWindowsFolder) {
-    TempPrefix p;
-    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", "win.ini"));
-    EXPECT_TRUE(fs::exists(p.driveC() / "WINDOWS" / "win.ini"));
-    EXPECT_EQ(read("s", "K", "WIN.INI"), "v");
 }
 
 // A file keeps its encoding: UTF-16 (either byte order, with its mark) is read, and written back as

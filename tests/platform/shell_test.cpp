@@ -28,24 +28,6 @@ void putScript(const fs::path& p, const std::string& body) {
     fs::permissions(p, fs::perms::owner_all);
 }
 
-class EnvVar {
-public:
-    EnvVar(const char* name, const std::string& value) : name_(name) {
-        if (const char* v = std::getenv(name)) saved_ = v;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvVar() {
-        if (saved_)
-            setenv(name_, saved_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
-
 } // namespace
 
 TEST(Shell, StartProgramStartsHostExecutablesOnly) {
@@ -111,8 +93,8 @@ TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
 
     const fs::path home = p.root() / "home";
     fs::create_directories(home);
-    EnvVar h("HOME", home.string());
-    EnvVar x("XDG_CONFIG_HOME", (home / ".config").string());
+    const ledrana::testing::ScopedEnv h("HOME", home.string()),
+        x("XDG_CONFIG_HOME", (home / ".config").string());
     fs::create_directories(home / "Documents"); // user-dirs.dirs names another folder: that one counts
     fs::create_directories(home / "Documenti");
     TempPrefix::put(home / ".config" / "user-dirs.dirs",

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ledrana::testing {
@@ -46,6 +47,22 @@ public:
 private:
     std::filesystem::path root_;
     std::unique_ptr<platform::ScopedPrefix> scoped_;
+};
+
+// An environment variable set to `value` for the object's lifetime, then put back as it was.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* v = std::getenv(name)) saved_ = v;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
 };
 
 } // namespace ledrana::testing

@@ -13,15 +13,14 @@ protected:
     const std::string ditta = CompanyPath("CONT32.MDB");
 
     Strings TutteLeCausali() {
-        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali ORDER BY cod",
-                             {"cod", "Descrizione", "Ripete", "ContoDare"});
-        return out;
+        return RowsAt(ditta, "SELECT * FROM causali ORDER BY cod",
+                      {"cod", "Descrizione", "Ripete", "ContoDare"});
     }
 };
 
 TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
     MakeFromModel(
-        CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+        ditta, {"REGISTRIIVA", "causali"},
         {"INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')",
          "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')",
          "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')",
@@ -49,7 +48,7 @@ TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
 
 TEST_F(Causali, DescriptionByRegisterTypeAndEmptyOutsideTheTable) {
     {
-        dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"});
+        dao::Database d = CreateFromModel(ditta, {"REGISTRIIVA", "causali"});
         // An unknown type right after a known one would show a description left over from it.
         const char* registri[][2] = {{"A1", "01"}, {"A2", "02"}, {"A3", "03"}, {"A4", "04"}, {"A5", "05"},
                                      {"A6", "06"}, {"A7", "07"}, {"A8", "99"}, {"A9", ""}};
@@ -60,17 +59,16 @@ TEST_F(Causali, DescriptionByRegisterTypeAndEmptyOutsideTheTable) {
         d.Close();
     }
     ModificaCausaliFisse(w, ditta);
-    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod",
-                     {"cod", "Descrizione"}),
+    EXPECT_EQ(RowsAt(ditta, "SELECT * FROM causali WHERE cod LIKE '1*' ORDER BY cod", {"cod", "Descrizione"}),
               (Strings{"1A1|Fatture/Note cred. IVA Vendite", "1A2|Incassi corrispettivi",
                        "1A3|Fatture/Note cred.IVA Acquisti", "1A4|Autofatt./rev.charge/Intrac.",
                        "1A5|Fatt.passive rev.charge/Intra", "1A6|Fatture in sospensione IVA",
                        "1A7|Corrispettivi(Ventilaz.su Acq)", "1A8|", "1A9|", "1B0|"}));
-    EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
+    EXPECT_EQ(RowsAt(ditta, "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
 }
 
 TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAdded) {
-    MakeFromModel(CompanyPath("CONT32.MDB"), {"REGISTRIIVA", "causali"},
+    MakeFromModel(ditta, {"REGISTRIIVA", "causali"},
                   {"INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)"});
     ModificaCausaliFisse(w, ditta);
     EXPECT_EQ(TutteLeCausali(), Strings{"1V|Vecchia|True|<Null>"});
@@ -78,7 +76,7 @@ TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAdded) {
 }
 
 TEST_F(Causali, AnOldArchiveWithoutRegistersTableIsReported) {
-    CreateFromModel(CompanyPath("CONT32.MDB"), {"causali"}).Close();
+    CreateFromModel(ditta, {"causali"}).Close();
     w.NomeDb1 = "C:\\Programmi\\Tessaro\\CONT32.MDB";
     ModificaCausaliFisse(w, ditta);
     ASSERT_EQ(LogEntries().size(), 1u);

@@ -11,7 +11,7 @@ using Strings = std::vector<std::string>;
 class Diversi : public ArchiveTest {
 protected:
     const std::string ditta = CompanyPath("CONT32.MDB");
-    dao::Database d = CreateFromModel(CompanyPath("CONT32.MDB"), {"Articoli", "MOVIMENTI"});
+    dao::Database d = CreateFromModel(ditta, {"Articoli", "MOVIMENTI"});
 
     // An entry whose summary holds old values, so that every field shows whether it was written.
     void Articolo(int anno, int numDoc, const char* riva = "Null") {
@@ -26,9 +26,8 @@ protected:
                        ", " + dare + ", " + avere + ", " + conto + ", " + cfp + ")");
     }
     Strings Riepiloghi() {
-        Strings out = RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
-                             {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
-        return out;
+        return RowsAt(ditta, "SELECT * FROM Articoli ORDER BY Anno, NumDoc",
+                      {"Anno", "NumDoc", "conto", "CFP", "ContoA", "CfpA"});
     }
 };
 

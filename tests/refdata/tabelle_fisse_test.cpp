@@ -16,18 +16,17 @@ protected:
 
 TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
     MakeFromModel(
-        CompanyPath("MODELLO.MDB"), {"CodiciCausaliTrasporto"},
+        modello, {"CodiciCausaliTrasporto"},
         {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')",
          "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')",
          "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')"});
-    MakeFromModel(CompanyPath("CONT32.MDB"), {"CodiciCausaliTrasporto"},
+    MakeFromModel(ditta, {"CodiciCausaliTrasporto"},
                   {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
                    "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')"});
     const Strings atteso{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"};
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
-        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod",
-                         {"cod", "Descrizione"}),
+        EXPECT_EQ(RowsAt(ditta, "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod", {"cod", "Descrizione"}),
                   atteso)
             << "run " << run;
     }
@@ -37,17 +36,17 @@ TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
 
 TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
     MakeFromModel(
-        CompanyPath("MODELLO.MDB"), {"Categorie"},
+        modello, {"Categorie"},
         {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)",
          "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)",
          "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)",
          "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')"});
-    MakeFromModel(CompanyPath("CONT32.MDB"), {"Categorie"},
+    MakeFromModel(ditta, {"Categorie"},
                   {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
                    "False, 9)"});
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCategorieFisse(w, modello, ditta);
-        EXPECT_EQ(RowsAt(CompanyPath("CONT32.MDB"), "SELECT * FROM Categorie ORDER BY cod",
+        EXPECT_EQ(RowsAt(ditta, "SELECT * FROM Categorie ORDER BY cod",
                          {"cod", "Descrizione", "NonModif", "Sconto"}),
                   (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}))
             << "run " << run;
@@ -56,19 +55,19 @@ TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
 }
 
 TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
-    MakeFromModel(CompanyPath("MODELLO.MDB"), {"Ritenute"},
+    MakeFromModel(modello, {"Ritenute"},
                   {"INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
                    "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')",
                    "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
                    "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')"});
     MakeFromModel(CompanyPath("PROPRIA.MDB"), {"Ritenute"},
                   {"INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)"});
-    CreateFromModel(CompanyPath("CONT32.MDB"), {"Ritenute"}).Close();
+    CreateFromModel(ditta, {"Ritenute"}).Close();
     CopiaDatiRitenute(w, modello, CompanyPath("PROPRIA.MDB"));
     EXPECT_EQ(RowsAt(CompanyPath("PROPRIA.MDB"), "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
 
     CopiaDatiRitenute(w, modello, ditta);
-    dao::Database d = Open(CompanyPath("CONT32.MDB"));
+    dao::Database d = Open(ditta);
     EXPECT_EQ(QueryRows(d, "SELECT * FROM Ritenute ORDER BY cod",
                         {"cod", "Descrizione", "perc", "conto", "causale", "CodTributo"}),
               (Strings{"RA20|Ritenuta d'acconto 20%|20|||<Null>", "RA4|Ritenuta condomini 4%|4.5|||<Null>"}));
@@ -78,7 +77,7 @@ TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
 
 TEST_F(TabelleFisse, BanchePlaceholderDeletedAndCopiedBackWhenTheModelHasIt) {
     const char* campi = "(cod, Descrizione, ABI, contocorrente, Attiva)";
-    MakeFromModel(CompanyPath("MODELLO.MDB"), {"BANCHE"},
+    MakeFromModel(modello, {"BANCHE"},
                   {std::string("INSERT INTO BANCHE ") + campi +
                    " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)"},
                   "scad32.sql");

@@ -44,12 +44,6 @@ protected:
         return out;
     }
 
-    void AllThree() {
-        Confr_CreaChiavi(w, TD1, TD2);
-        Confr_ModificaChiavi(w, TD1, TD2);
-        Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
-    }
-
     dao::TableDef TD1, TD2;
 };
 
@@ -73,7 +67,9 @@ TEST_F(Chiavi, TwoFieldIndexIsCreatedWithItsFirstFieldThenCompleted) {
 TEST_F(Chiavi, FieldOrderIsIgnoredWhilePrimaryAndUniqueDifferencesAreRebuilt) {
     Make({{"PK", {"A", "B"}, true, true}, {"IXC", {"C"}, false, true}, {"IXB", {"B"}, false, false}},
          {{"PK", {"B", "A"}, true, true}, {"IXC", {"C"}, false, false}, {"ixb", {"B"}, false, true}});
-    AllThree();
+    Confr_CreaChiavi(w, TD1, TD2);
+    Confr_ModificaChiavi(w, TD1, TD2);
+    Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
     EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXB 00 (B)", "IXC 01 (C)", "PK 11 (B,A)"}));
     EXPECT_TRUE(Boxes().empty());
     EXPECT_FALSE(w.ErroreConfronto);

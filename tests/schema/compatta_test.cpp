@@ -28,8 +28,10 @@ protected:
     }
 
     // An archive whose compact copy is well over the threshold, with free pages left by a deletion so
-    // that compaction changes its bytes.
+    // that compaction changes its bytes; made anew, without the files of an earlier compaction.
     void MakeLargeArchive(const std::string& password = "") {
+        for (const char* leftover : {"", ".tmp", ".tmp2"})
+            std::filesystem::remove(Host(archive + leftover));
         TableSpec t{"RIGHE", {{"ID", dao::dbLong}, {"TESTO", dao::dbText, 255}}};
         for (int i = 1; i <= 3000; ++i)
             t.rows.push_back({Variant(i), Variant(std::string(200, 'a' + i % 26))});
@@ -56,8 +58,6 @@ TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
     const bool root = ::geteuid() == 0;
     for (const bool share : {false, true}) {
         SCOPED_TRACE(share ? "no links nor clones" : "links");
-        for (const char* leftover : {"", ".tmp", ".tmp2"})
-            std::filesystem::remove(Host(archive + leftover));
         MakeLargeArchive();
         ::chmod(Host(archive).c_str(), 0640);
         if (root) {
@@ -161,8 +161,6 @@ TEST_F(CompattaTest, TheArchiveIsNeverAbsentNorHalfWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.op) + " " + c.name);
-        for (const char* leftover : {"", ".tmp", ".tmp2"})
-            std::filesystem::remove(Host(archive + leftover));
         MakeLargeArchive();
         const std::string original = Bytes(archive);
         std::vector<std::string> seen;

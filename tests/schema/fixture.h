@@ -82,56 +82,53 @@ public:
         w.File1.listIndex = 0;
     }
 
-    // Creates a database at `path` (its folders as needed) with the tables, then the attached tables, then
-    // the queries, in that order. Fails when the file exists. `password` "" leaves it unprotected.
+    // Creates a database at `path` (its folders as needed) with the tables (fields, indexes, description,
+    // rows), then the attached tables, then the queries, in that order. Fails when the file exists.
+    // `password` "" leaves it unprotected.
     void MakeDatabase(const std::string& path, const std::vector<TableSpec>& tables,
                       const std::vector<QuerySpec>& queries = {}, const std::string& password = "",
                       const std::vector<AttachedSpec>& attached = {}) {
         std::filesystem::create_directories(Host(path).parent_path());
         dao::Database db = engine.CreateDatabase(path, password.empty() ? "" : ";pwd=" + password);
-        for (const TableSpec& t : tables)
-            AddTable(db, t);
+        for (const TableSpec& t : tables) {
+            dao::TableDef td = db.CreateTableDef(t.name);
+            for (const FieldSpec& f : t.fields) {
+                dao::Field field = td.CreateField(f.name, f.type, f.size);
+                if (f.attributes != 0) field.SetAttributes(f.attributes);
+                if (f.allowZeroLength) field.SetAllowZeroLength(true);
+                td.Fields().Append(field);
+            }
+            for (const IndexSpec& ix : t.indexes) {
+                dao::Index index = td.CreateIndex(ix.name);
+                for (const std::string& name : ix.fields)
+                    index.Fields().Append(index.CreateField(name));
+                index.SetPrimary(ix.primary);
+                index.SetUnique(ix.unique);
+                td.Indexes().Append(index);
+            }
+            db.TableDefs().Append(td);
+            if (!t.description.empty()) {
+                td.Properties().Append(td.CreateProperty("description", dao::dbText, t.description));
+            }
+            if (!t.rows.empty()) {
+                dao::Recordset rs = db.OpenRecordset(t.name);
+                for (const auto& row : t.rows) {
+                    rs.AddNew();
+                    for (std::size_t i = 0; i < row.size() && i < t.fields.size(); ++i) {
+                        if (t.fields[i].attributes & dao::dbAutoIncrField) continue;
+                        rs.Fields()[t.fields[i].name].SetValue(row[i]);
+                    }
+                    rs.Update();
+                }
+                rs.Close();
+            }
+        }
         for (const AttachedSpec& a : attached) {
             db.TableDefs().Append(db.CreateTableDef(a.name, 0, a.sourceTable, ";DATABASE=" + a.sourcePath));
         }
         for (const QuerySpec& q : queries)
             db.CreateQueryDef(q.name, q.sql).Close();
         db.Close();
-    }
-
-    // Adds one table (fields, indexes, description, rows) to an open database.
-    static void AddTable(dao::Database& db, const TableSpec& t) {
-        dao::TableDef td = db.CreateTableDef(t.name);
-        for (const FieldSpec& f : t.fields) {
-            dao::Field field = td.CreateField(f.name, f.type, f.size);
-            if (f.attributes != 0) field.SetAttributes(f.attributes);
-            if (f.allowZeroLength) field.SetAllowZeroLength(true);
-            td.Fields().Append(field);
-        }
-        for (const IndexSpec& ix : t.indexes) {
-            dao::Index index = td.CreateIndex(ix.name);
-            for (const std::string& name : ix.fields)
-                index.Fields().Append(index.CreateField(name));
-            index.SetPrimary(ix.primary);
-            index.SetUnique(ix.unique);
-            td.Indexes().Append(index);
-        }
-        db.TableDefs().Append(td);
-        if (!t.description.empty()) {
-            td.Properties().Append(td.CreateProperty("description", dao::dbText, t.description));
-        }
-        if (!t.rows.empty()) {
-            dao::Recordset rs = db.OpenRecordset(t.name);
-            for (const auto& row : t.rows) {
-                rs.AddNew();
-                for (std::size_t i = 0; i < row.size() && i < t.fields.size(); ++i) {
-                    if (t.fields[i].attributes & dao::dbAutoIncrField) continue;
-                    rs.Fields()[t.fields[i].name].SetValue(row[i]);
-                }
-                rs.Update();
-            }
-            rs.Close();
-        }
     }
 
     // The structure of a database as text, one line per object, in collection order: every table that is

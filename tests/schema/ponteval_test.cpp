@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "tests/schema/fixture.h"
@@ -22,14 +21,6 @@ protected:
         };
     }
     bool Exists(const std::string& path) { return std::filesystem::exists(Host(path)); }
-    std::string NotFound(const std::string& queryName) {
-        try {
-            Open(archive).QueryDefs()[queryName];
-        } catch (const Error& e) {
-            return std::to_string(e.number()) + " " + e.description();
-        }
-        return "";
-    }
 };
 
 TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
@@ -51,13 +42,12 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first + " / " + c.second);
-        ScriptedDialogs d;
-        Aggiorna window{d, kModelFolder};
-        window.NomeDb1 = c.first;
-        window.NomeDb2 = c.second;
+        ResetPair();
+        w.NomeDb1 = c.first;
+        w.NomeDb2 = c.second;
         for (int a : c.answers)
-            d.QueueAnswer(a);
-        EXPECT_EQ(Confr_Verifica(window), c.result);
+            dialogs.QueueAnswer(a);
+        EXPECT_EQ(Confr_Verifica(w), c.result);
         std::vector<Box> boxes;
         std::string log;
         for (std::size_t i = 0; i < c.warned.size(); ++i) {
@@ -65,8 +55,8 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
             boxes.push_back({warning + "\nproseguo ?", 260, kAppTitle});
             log += "\r\n->" + warning + "\nproseguo ? " + std::to_string(c.answers[i]);
         }
-        EXPECT_EQ(AsBoxes(d.records()), boxes);
-        EXPECT_EQ(window.Text1.text, log);
+        EXPECT_EQ(Boxes(), boxes);
+        EXPECT_EQ(w.Text1.text, log);
     }
 }
 
@@ -93,26 +83,21 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        ScriptedDialogs d;
-        Aggiorna window{d, kModelFolder};
-        window.engine = w.engine;
-        window.NomeDb1 = model;
-        window.NomeDb2 = archive;
-        std::filesystem::remove(Host(model));
+        ResetPair();
         if (!k.modelMissing) MakeDatabase(model, {clienti});
         std::filesystem::create_directories(Host(archive).parent_path());
         std::ofstream(Host(archive), std::ios::binary) << "non un archivio\r\n";
 
-        EXPECT_FALSE(Ponteval(window));
-        const std::vector<Box> boxes = AsBoxes(d.records());
+        EXPECT_FALSE(Ponteval(w));
+        const std::vector<Box> boxes = Boxes();
         ASSERT_EQ(boxes.size(), 1u);
         const std::string& opened = k.modelMissing ? model : archive;
         EXPECT_EQ(boxes[0].text.rfind(
                       "File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0),
                   0u)
             << boxes[0].text;
-        EXPECT_EQ(window.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
-        EXPECT_EQ(window.Command2.caption, "Esegui");
+        EXPECT_EQ(w.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
+        EXPECT_EQ(w.Command2.caption, "Esegui");
         std::ifstream in(Host(archive), std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "non un archivio\r\n");
     }
@@ -182,17 +167,10 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
         }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
-        struct TempDir {
-            std::string saved;
-            explicit TempDir(const std::string& dir)
-                : saved(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
-                if (!dir.empty()) setenv("TMPDIR", dir.c_str(), 1);
-            }
-            ~TempDir() { saved.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", saved.c_str(), 1); }
-        };
         bool result = false;
         {
-            TempDir tempDir(copied ? "" : Host("C:\\NonEsiste").string());
+            const ScopedEnv tempDir("TMPDIR", copied ? std::filesystem::temp_directory_path().string()
+                                                     : Host("C:\\NonEsiste").string());
             result = Ponteval(w);
         }
         EXPECT_EQ(result, copied) << w.Text1.text;
@@ -306,7 +284,8 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("la query QNuova", vbNo);
     dialogs.AnswerWhenContains("la Tabella VECCHIA", vbYes);
-    const std::string report = "Funz. Ponteval\n" + NotFound("QNuova") + "\nquery QNuova";
+    const std::string report =
+        "Funz. Ponteval\n" + ErrorText([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
 
     EXPECT_FALSE(Ponteval(w));
     EXPECT_EQ(Boxes(), (std::vector<Box>{
@@ -334,12 +313,8 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
                  {{"QEsterna", "SELECT ID FROM ESTERNA"}, {"QZeta", "SELECT ID FROM CLIENTI"}}, "",
                  {{"ESTERNA", other, "ORIGINE"}});
     MakeDatabase(archive, {{"CLIENTI", {id}}});
-    std::string refused;
-    try {
-        Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA");
-    } catch (const Error& e) {
-        refused = std::to_string(e.number()) + " " + e.description();
-    }
+    const std::string refused =
+        ErrorText([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
     ASSERT_EQ(refused.substr(0, 5), "3078 ");
 
     EXPECT_FALSE(Ponteval(w));
