@@ -19,11 +19,12 @@
 // required, 3315 zero-length text not allowed, 3343 not one of our databases, 3349 numeric overflow,
 // 3420 object closed, 3421 conversion error.
 //
-// Writes: every completed operation is atomic. DDL (Append, Delete, property changes, queries) commits at
-// once. Row changes made through recordsets and Execute are grouped into one SQLite transaction (rollback
-// journal) that is committed when the recordset or the database closes, before any DDL, before
-// BeginTrans, and at least every few thousand rows; a process killed at any moment leaves a file that
-// opens and holds a prefix of the completed operations.
+// Writes: every completed operation is atomic. Row changes made through recordsets and Execute, and DDL
+// (Append, Delete, property changes, queries), are grouped into one SQLite transaction (rollback
+// journal) that is committed when the recordset or the database closes, with the next CommitTrans, and at
+// least every few thousand rows; DDL and BeginTrans transactions join that group in savepoints of their
+// own. A process killed at any moment leaves a file that opens and holds a prefix of the completed
+// operations.
 //
 // Sharing: the same file opened twice through one DBEngine is one connection underneath, so the two
 // Database objects see each other's changes at once.

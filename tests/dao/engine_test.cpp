@@ -129,22 +129,35 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
               91);
 }
 
+// With or without grouped writes pending before them (they are committed with the transaction, and stay
+// when it is rolled back, or left open at the close).
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (A LONG)"});
-    db.BeginTrans();
-    db.Execute("INSERT INTO T (A) VALUES (1)");
-    db.BeginTrans();
-    db.Execute("INSERT INTO T (A) VALUES (2)");
-    db.Rollback();
-    db.CommitTrans();
-    db.BeginTrans();
-    db.Execute("INSERT INTO T (A) VALUES (3)");
-    db.TableDefs()["T"].Fields().Append(db.TableDefs()["T"].CreateField("B", dbText, 5));
-    db.Rollback();
-    EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1));
-    EXPECT_EQ(db.TableDefs()["T"].Fields().Count(), 1);
-    EXPECT_EQ(ErrorOf([&] { db.CommitTrans(); }), 3034);
-    db.Close();
+    for (const int pending : {0, 10}) {
+        SCOPED_TRACE(pending);
+        const std::string file = "t" + std::to_string(pending) + ".mdb";
+        Database db = Create(file, {"CREATE TABLE T (A LONG)"});
+        if (pending) db.Execute("INSERT INTO T (A) VALUES (10)");
+        db.BeginTrans();
+        db.Execute("INSERT INTO T (A) VALUES (1)");
+        db.BeginTrans();
+        db.Execute("INSERT INTO T (A) VALUES (2)");
+        db.Rollback();
+        db.CommitTrans();
+        db.BeginTrans();
+        db.Execute("INSERT INTO T (A) VALUES (3)");
+        db.TableDefs()["T"].Fields().Append(db.TableDefs()["T"].CreateField("B", dbText, 5));
+        db.Rollback();
+        EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1 + pending));
+        EXPECT_EQ(db.TableDefs()["T"].Fields().Count(), 1);
+        EXPECT_EQ(ErrorOf([&] { db.CommitTrans(); }), 3034);
+        if (pending) db.Execute("INSERT INTO T (A) VALUES (20)");
+        db.BeginTrans();
+        db.Execute("INSERT INTO T (A) VALUES (4)");
+        db.Close();
+        db = engine_.OpenDatabase(Path(file));
+        EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1 + pending * 3));
+        db.Close();
+    }
 }
 
 TEST_F(FilesTest, CompactionCopiesEverythingAndRefusesWhatJetRefuses) {

@@ -248,18 +248,20 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
              }
              rs.Close();
              db.Execute("UPDATE Conti SET Nome = 'z' WHERE Codice = 100");
-             // A structure change joins the group; BeginTrans commits the group first.
+             // A structure change joins the group; a transaction's commit commits the group too.
              TableDef t = db.CreateTableDef("Nuova");
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);
              db.BeginTrans();
+             db.CommitTrans();
          }},
         {"structure change",
          [](Database& db) {
              TableDef t = db.CreateTableDef("Nuova");
              t.Fields().Append(t.CreateField("A", dbLong));
              db.TableDefs().Append(t);
-             db.BeginTrans(); // commits the group that holds it
+             db.BeginTrans();
+             db.CommitTrans(); // commits the group that holds it
          }},
     };
     for (const Case& k : cases) {
