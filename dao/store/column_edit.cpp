@@ -107,8 +107,7 @@ std::string EditTableSql(const std::string& sql, const Renames& renames,
     std::string out;
     std::size_t close = std::string::npos; // the parenthesis that ends the column list
     bool definitionStart = false;
-    for (std::size_t k = 0; k < tokens.size(); ++k) {
-        const Token& t = tokens[k];
+    for (const Token& t : tokens) {
         const std::string text = sql.substr(t.begin, t.end - t.begin);
         if (t.kind == Token::Kind::Punct && t.depth == 0 && text == "(") definitionStart = true;
         if (t.kind == Token::Kind::Punct && t.depth == 1 && text == ",") definitionStart = true;
@@ -135,6 +134,8 @@ std::string EditTableSql(const std::string& sql, const Renames& renames,
                 out += QuoteName(it->second);
                 continue;
             }
+        } else if (t.depth >= 1 && t.kind == Token::Kind::Word && renames.count(NameOf(sql, t))) {
+            return {}; // a bare word that may name a renamed column: SQLite tells
         }
         out += text;
     }
