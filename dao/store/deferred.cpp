@@ -64,10 +64,8 @@ void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& cha
             c.Exec("DROP INDEX IF EXISTS " + QuoteName(ix.sqlName));
             ix.built = false;
         }
+        // Distinct for distinct fields, as "~n~" + the field's name.
         std::string old = HiddenName(c, t, f.name);
-        for (const auto& [from, to] : renames) // names taken by this change already
-            while (SameName(to, old))
-                old = "~" + old;
         added.push_back(QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" +
                         r.expr(QuoteName(old)) + ") VIRTUAL");
         renames.emplace_back(f.name, std::move(old));
@@ -221,11 +219,7 @@ void WriteDeferred(Connection& c, std::string_view table) {
         c.Exec("UPDATE " + T + " SET " + set);
         std::vector<std::pair<std::string, std::string>> hide;
         for (const auto& [column, field] : renames) {
-            std::string hidden = HiddenName(c, *t, field);
-            for (const auto& [from, to] : hide)
-                while (SameName(to, hidden))
-                    hidden = "~" + hidden;
-            hide.emplace_back(field, std::move(hidden));
+            hide.emplace_back(field, HiddenName(c, *t, field));
         }
         renames.insert(renames.end(), hide.begin(), hide.end());
         EditColumns(c, t->name, renames, {});
