@@ -83,21 +83,6 @@ bool StoredAsIs(sqlite3_stmt* s, int i, const FieldDef& from, const FieldDef& to
     }
 }
 
-// The default value of a field as a new row of a Recordset takes it: Null when it has none, or one that
-// cannot be evaluated.
-Variant DefaultValue(Connection& c, const FieldDef& f) {
-    std::string expr = f.defaultValue;
-    if (expr.empty()) return Variant::Null();
-    if (expr[0] == '=') expr.erase(0, 1);
-    try {
-        const JetStatement st = TranslateJetSql("SELECT " + expr);
-        Stmt s = c.PrepareJet(st.sql);
-        if (sqlite3_step(s.get()) == SQLITE_ROW) return ToStorage(FromColumnRaw(s.get(), 0), f);
-    } catch (const Error&) {
-    }
-    return Variant::Null();
-}
-
 // Where the value of one field of the new rows comes from, and the checks it passes.
 struct Target {
     enum class From { Column, Position, Counter, Constant } from = From::Constant;
@@ -273,7 +258,7 @@ std::int64_t Append(Connection& from, const std::string& sourceName, const std::
         } else if (t.field.IsCounter()) {
             t.from = Target::From::Counter;
         } else {
-            t.constant = DefaultValue(to, t.field);
+            t.constant = DefaultValueOf(to, t.field).value_or(Variant::Null());
         }
         t.required = t.field.required;
         t.noZeroLength = (t.field.type == dbText || t.field.type == dbMemo) && !t.field.allowZeroLength;

@@ -57,18 +57,8 @@ void RecordsetImpl::LoadDefaults() {
     if (defaults.size() == cols.size()) return;
     defaults.assign(cols.size(), std::nullopt);
     Connection& c = C();
-    for (std::size_t i = 0; i < cols.size(); ++i) {
-        std::string expr = cols[i].def.defaultValue;
-        if (expr.empty() || cols[i].baseField < 0) continue;
-        if (expr[0] == '=') expr.erase(0, 1);
-        try {
-            JetStatement st = TranslateJetSql("SELECT " + expr);
-            Stmt s = c.PrepareJet(st.sql);
-            if (sqlite3_step(s.get()) == SQLITE_ROW)
-                defaults[i] = ToStorage(FromColumnRaw(s.get(), 0), cols[i].def);
-        } catch (const Error&) {
-        }
-    }
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (cols[i].baseField >= 0) defaults[i] = DefaultValueOf(c, cols[i].def);
 }
 
 void RecordsetImpl::Set(int column, const Variant& v) {

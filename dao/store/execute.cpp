@@ -151,6 +151,19 @@ bool InNullFreeIndex(const TableState& t, const FieldDef& f) {
 
 } // namespace
 
+std::optional<Variant> DefaultValueOf(Connection& c, const FieldDef& f) {
+    std::string expr = f.defaultValue;
+    if (expr.empty()) return std::nullopt;
+    if (expr[0] == '=') expr.erase(0, 1);
+    try {
+        const JetStatement st = TranslateJetSql("SELECT " + expr);
+        Stmt s = c.PrepareJet(st.sql);
+        if (sqlite3_step(s.get()) == SQLITE_ROW) return ToStorage(FromColumnRaw(s.get(), 0), f);
+    } catch (const Error&) {
+    }
+    return std::nullopt;
+}
+
 int StoreFlags(const TableState& t, const FieldDef& f) {
     int flags = f.required ? 1 : 0;
     if ((f.type == dbText || f.type == dbMemo) && !f.allowZeroLength) flags |= 2;

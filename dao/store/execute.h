@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,9 @@ void CheckParameters(const JetStatement& st, const std::vector<Variant>* values)
 // SQL of a value converted for a field as Execute converts it (jet_cast, or jet_cast_strict when `fail`),
 // `fromType` the DAO type of a bare column read (0 when unknown).
 std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType);
+// The value a new row takes for the field from its DefaultValue: none when it has none, or one that cannot
+// be evaluated or stored in the field.
+std::optional<Variant> DefaultValueOf(Connection& c, const FieldDef& f);
 // The checks a written value passes (dao_ok's flags: required, zero-length, Null-free index); 0 for none.
 int StoreFlags(const TableState& t, const FieldDef& f);
 // SQL that is 1 when `value` may be written into the field (dao_ok), else 0 or, when `fail`, the error.
