@@ -36,7 +36,13 @@ struct Connection {
     bool batchOpen = false;        // an implicit transaction holds grouped writes
     bool inDdl = false;            // a structure change is under way (its savepoint is open)
     bool deferIndexBuilds = false; // indexes appended to tables with rows wait for the compaction
-    int userDepth = 0;             // BeginTrans nesting
+    // The upper-case CREATE TABLE text of the table whose writes were last asked about (store/deferred.cpp),
+    // as of a write generation.
+    struct SchemaText {
+        std::string table, sql;
+        std::uint64_t generation = ~std::uint64_t{0};
+    } deferredText;
+    int userDepth = 0; // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::uint32_t batchWrites = 0;
     std::chrono::steady_clock::time_point batchStart;

@@ -98,11 +98,20 @@ bool WriteNeedsStoredValues(Connection& c, std::string_view table, const std::ve
     if (!t || !t->HasDeferred()) return false;
     // A new row has no old values to compute its fields from.
     if (insert) return true;
-    std::string sql;
-    sqlite3_stmt* s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?");
-    sqlite3_bind_text(s, 1, t->name.data(), static_cast<int>(t->name.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(s) == SQLITE_ROW) sql = Upper(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    sqlite3_reset(s);
+    // The table's text, read once for the saves of a walk: it changes only with a structure change, here
+    // or in another program, and either moves the write generation.
+    Connection::SchemaText& cached = c.deferredText;
+    if (c.inDdl || cached.generation != c.writeGeneration || !SameName(cached.table, t->name)) {
+        cached = {};
+        sqlite3_stmt* s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?");
+        sqlite3_bind_text(s, 1, t->name.data(), static_cast<int>(t->name.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(s) == SQLITE_ROW)
+            cached.sql = Upper(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        sqlite3_reset(s);
+        cached.table = t->name;
+        cached.generation = c.inDdl ? ~std::uint64_t{0} : c.writeGeneration;
+    }
+    const std::string& sql = cached.sql;
     for (const std::string& column : columns) {
         const FieldDef* f = t->FindField(column);
         if (!f) continue;
