@@ -2,15 +2,20 @@
 // A temporary folder and an engine for the engine's suites; host paths are used directly.
 
 #include "dao/dao.h"
+#include "dao/store/sqlite_functions.h"
+#include "dao/store/sqlite_handle.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace ledrana::dao {
 // Values print readably in assertion messages.
@@ -51,9 +56,37 @@ protected:
         return v;
     }
 
+    // One statement run by SQLite itself on a file of the folder: the first column of its rows as text
+    // ("null" for Null).
+    std::vector<std::string> Sqlite(const std::string& name, const std::string& sql) const {
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(Path(name).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        detail::SqliteDb db(raw);
+        RegisterArchiveFunctions(raw);
+        sqlite3_stmt* s = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(raw, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+        detail::Stmt statement(s);
+        std::vector<std::string> out;
+        int rc = SQLITE_DONE;
+        while (s && (rc = sqlite3_step(s)) == SQLITE_ROW) {
+            const unsigned char* t = sqlite3_column_text(s, 0);
+            out.emplace_back(t ? reinterpret_cast<const char*>(t) : "null");
+        }
+        EXPECT_TRUE(!s || rc == SQLITE_DONE) << sqlite3_errmsg(raw);
+        return out;
+    }
+
     std::filesystem::path dir_;
     DBEngine engine_;
 };
+
+// The bytes of a file.
+inline std::string Bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 // The error a call throws as "number description", "" when it throws nothing.
 inline std::string Failure(const std::function<void()>& fn) {

@@ -2,14 +2,7 @@
 // then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
 // structure change reach the rows at the compaction too, and are read converted until then.
 
-#include "dao/store/sqlite_functions.h"
-#include "dao/store/sqlite_handle.h"
 #include "dao_fixture.h"
-
-#include <sqlite3.h>
-
-#include <string>
-#include <vector>
 
 namespace ledrana::dao::testing {
 namespace {
@@ -51,25 +44,10 @@ protected:
         return out;
     }
 
-    // What SQLite itself holds in a file: the columns of a table, and one value per row of a column.
-    std::vector<std::string> Raw(const std::string& file, const std::string& sql) {
-        sqlite3* raw = nullptr;
-        sqlite3_open_v2(Path(file).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-        detail::SqliteDb db(raw);
-        RegisterArchiveFunctions(raw);
-        std::vector<std::string> out;
-        sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(raw, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
-        while (s && sqlite3_step(s) == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(s, 0);
-            out.emplace_back(t ? reinterpret_cast<const char*>(t) : "null");
-        }
-        sqlite3_finalize(s);
-        return out;
-    }
+    // The columns SQLite holds for table T.
     std::string Columns(const std::string& file) {
         std::string out;
-        for (const std::string& c : Raw(file, "SELECT name FROM pragma_table_info('T')"))
+        for (const std::string& c : Sqlite(file, "SELECT name FROM pragma_table_info('T')"))
             out += c + ",";
         return out;
     }
@@ -126,7 +104,7 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,C");
     EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 2"), "Id,A,C:2|a2|c;");
     EXPECT_EQ(Columns("a.mdb"), "Id,A,~1~B,C,");
-    EXPECT_EQ(Raw("a.mdb", "SELECT \"~1~B\" FROM T WHERE Id <= 2 OR Id = 8"),
+    EXPECT_EQ(Sqlite("a.mdb", "SELECT \"~1~B\" FROM T WHERE Id <= 2 OR Id = 8"),
               (std::vector<std::string>{"101", "102", "null"}));
 }
 
@@ -158,14 +136,14 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
 
     engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));
     EXPECT_EQ(Columns("b.mdb"), "Id,A,B,");
-    EXPECT_EQ(Raw("b.mdb", "SELECT count(*) FROM MSysFields WHERE Ordinal < 0"),
+    EXPECT_EQ(Sqlite("b.mdb", "SELECT count(*) FROM MSysFields WHERE Ordinal < 0"),
               std::vector<std::string>{"0"});
     // The rows keep their rowids and values; the index is there and used.
-    EXPECT_EQ(Raw("b.mdb", "SELECT rowid || ':' || Id || A || B FROM T"),
+    EXPECT_EQ(Sqlite("b.mdb", "SELECT rowid || ':' || Id || A || B FROM T"),
               (std::vector<std::string>{"1:1a1b1", "2:2a2b2", "4:4a1b4", "5:5a2b5", "6:6a0b6"}));
-    EXPECT_EQ(Raw("b.mdb", "SELECT name FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'T'"),
+    EXPECT_EQ(Sqlite("b.mdb", "SELECT name FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'T'"),
               std::vector<std::string>{"T.IxA"});
-    EXPECT_EQ(Raw("b.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(Sqlite("b.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 
     Database b = engine_.OpenDatabase(Path("b.mdb"));
     EXPECT_EQ(Rows(b, "SELECT * FROM T WHERE A = 'a1'"), "Id,A,B:1|a1|b1;4|a1|b4;");
@@ -215,7 +193,7 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
     const std::string expected = Rows(plain, "SELECT " + all + " FROM V ORDER BY Id");
     waits.Close();
     // No row was written: the values are computed from the columns as they were.
-    EXPECT_EQ(Raw("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden = 2"),
+    EXPECT_EQ(Sqlite("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden = 2"),
               std::vector<std::string>{std::to_string(std::size(cases))});
     waits = engine_.OpenDatabase(Path("waits.mdb"));
     EXPECT_EQ(Rows(waits, "SELECT " + all + " FROM V ORDER BY Id"), expected);
@@ -227,9 +205,9 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
     EXPECT_EQ(Rows(waits, "SELECT * FROM V ORDER BY Id"), Rows(plain, "SELECT * FROM V ORDER BY Id"));
     waits.Close();
     engine_.CompactDatabase(Path("waits.mdb"), Path("stored.mdb"));
-    EXPECT_EQ(Raw("stored.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden <> 0"),
+    EXPECT_EQ(Sqlite("stored.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden <> 0"),
               std::vector<std::string>{"0"});
-    EXPECT_EQ(Raw("stored.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(Sqlite("stored.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
     Database stored = engine_.OpenDatabase(Path("stored.mdb"));
     EXPECT_EQ(Rows(stored, "SELECT * FROM V ORDER BY Id"), Rows(plain, "SELECT * FROM V ORDER BY Id"));
     stored.Close();
@@ -256,7 +234,7 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     const auto indexes = [&] {
         db_.Close();
         db_ = engine_.OpenDatabase(Path("a.mdb"));
-        return Raw("a.mdb",
+        return Sqlite("a.mdb",
                    "SELECT coalesce(group_concat(name), '') || ' ' || (SELECT count(*) FROM "
                    "pragma_table_xinfo('T') WHERE hidden = 2 AND name NOT LIKE '~%') FROM (SELECT name FROM "
                    "sqlite_schema WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)");
@@ -309,12 +287,7 @@ TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
                           "INSERT INTO T VALUES (2, 'a2', 'c2', 20)", "ALTER TABLE T ADD COLUMN N TEXT(10)"});
         if (file == "view.mdb") {
             db.Close();
-            sqlite3* raw = nullptr;
-            sqlite3_open_v2(Path(file).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-            detail::SqliteDb hold(raw);
-            ASSERT_EQ(sqlite3_exec(raw, "CREATE VIEW W AS SELECT Id, A FROM T", nullptr, nullptr, nullptr),
-                      SQLITE_OK);
-            hold.reset();
+            Sqlite(file, "CREATE VIEW W AS SELECT Id, A FROM T");
             db = engine_.OpenDatabase(Path(file));
         }
         db.Execute("UPDATE T SET N = [Città \"x\"]", dbDeferWrite);
@@ -330,7 +303,7 @@ TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
         EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T (Num, C) VALUES (9, 'a1')", dbFailOnError); }),
                   3022);
         db.Close();
-        EXPECT_EQ(Raw(file, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+        EXPECT_EQ(Sqlite(file, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
         engine_.CompactDatabase(Path(file), Path("c" + file));
         Database compacted = engine_.OpenDatabase(Path("c" + file));
         EXPECT_EQ(Rows(compacted, "SELECT * FROM T ORDER BY Num"), expected);
@@ -347,7 +320,7 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     db_.Execute("CREATE INDEX IxU ON U (A)");
     db_.Close();
     const auto built = [&](const std::string& file) {
-        return Raw(file,
+        return Sqlite(file,
                    "SELECT group_concat(name) FROM (SELECT name FROM sqlite_schema WHERE type = 'index' "
                    "AND name LIKE '_.Ix%' ORDER BY name)");
     };

@@ -2,10 +2,7 @@
 
 #include "dao_fixture.h"
 
-#include <sqlite3.h>
-
 #include <fstream>
-#include <iterator>
 
 namespace ledrana::dao::testing {
 namespace {
@@ -18,10 +15,7 @@ TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
     std::ofstream(Path("text.mdb")) << "not a database at all, just some text that is long enough\n";
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("text.mdb")); }), 3343);
     // A SQLite file without our catalog is not one of ours either.
-    sqlite3* raw = nullptr;
-    sqlite3_open(Path("plain.db").c_str(), &raw);
-    sqlite3_exec(raw, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
-    sqlite3_close(raw);
+    Sqlite("plain.db", "CREATE TABLE t(a)");
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("plain.db")); }), 3343);
     Create("a.mdb").Close();
     EXPECT_EQ(ErrorOf([&] { engine_.CreateDatabase(Path("a.mdb")); }), 3204);
@@ -44,18 +38,8 @@ TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
 
 TEST_F(FilesTest, FileIsPlainSqliteWithRollbackJournal) {
     Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))", "INSERT INTO T VALUES (1, 'x')"}).Close();
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(Path("a.mdb").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &s, nullptr);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "delete");
-    sqlite3_finalize(s);
-    sqlite3_prepare_v2(raw, "SELECT A, B FROM T", -1, &s, nullptr);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(s, 0), 1);
-    sqlite3_finalize(s);
-    sqlite3_close(raw);
+    EXPECT_EQ(Sqlite("a.mdb", "PRAGMA journal_mode"), std::vector<std::string>{"delete"});
+    EXPECT_EQ(Sqlite("a.mdb", "SELECT A || B FROM T"), std::vector<std::string>{"1x"});
 }
 
 TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {
@@ -70,8 +54,7 @@ TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {
     EXPECT_EQ(ErrorOf([&] { ok.NewPassword("wrong", "x"); }), 3031);
     ok.NewPassword("Segreto42", "Nuova");
     ok.Close();
-    std::ifstream in(Path("p.mdb"), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = Bytes(Path("p.mdb"));
     EXPECT_EQ(bytes.find("Nuova"), std::string::npos);
     EXPECT_EQ(bytes.find("Segreto42"), std::string::npos);
     DBEngine third;

@@ -3,8 +3,6 @@
 
 #include "dao_fixture.h"
 
-#include <sqlite3.h>
-
 namespace ledrana::dao::testing {
 namespace {
 
@@ -83,12 +81,7 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
     Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N LONG, CONSTRAINT PK PRIMARY KEY (Cod))",
                      "INSERT INTO T VALUES ('a', 1)"})
         .Close();
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("a.mdb").c_str(), &raw), SQLITE_OK);
-    ASSERT_EQ(
-        sqlite3_exec(raw, "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)", nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    sqlite3_close(raw);
+    Sqlite("a.mdb", "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)");
     Database db = engine_.OpenDatabase(Path("a.mdb"));
     EXPECT_EQ(db.TableDefs()["T"].NullKeyRows(), 2);
     db.Execute("UPDATE T SET N = N * 10", dbFailOnError);

@@ -1,10 +1,10 @@
 #pragma once
 // The real Jet files of tests/data/jet, for the suites that read them.
 
+#include "tests/dao/dao_fixture.h"
+
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,14 +20,6 @@ inline std::vector<std::string> CorpusFiles() {
         if (e.path().extension() == ".mdb") out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
-}
-
-// The bytes of a file.
-inline std::string Bytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 } // namespace ledrana::dao::testing

@@ -5,26 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "dao/dao.h"
+#include "tests/dao/dao_fixture.h"
 #include "tests/dao/jet_test_db.h"
 
 namespace ledrana::dao {
 namespace {
 
 using testing::TestDb;
-
-// The error of a translation: its number, or its number and description; 0 or "" when there is none.
-std::string Failure(const std::string& sql) {
-    try {
-        TranslateJetSql(sql);
-    } catch (const Error& e) {
-        return std::to_string(e.number()) + " " + e.description();
-    }
-    return "";
-}
-int ErrorOf(const std::string& sql) {
-    const std::string f = Failure(sql);
-    return f.empty() ? 0 : std::stoi(f);
-}
 
 // ---- Dialect -------------------------------------------------------------------------------------------
 
@@ -181,7 +168,7 @@ TEST_F(Dialect, InsertValuesAndSelect) {
     db.Insert("INSERT INTO [U] SELECT n, [Nome cliente], d FROM T WHERE n > 3");
     db.Insert("INSERT INTO U (b) VALUES (True)");
     EXPECT_EQ(db.Query("SELECT * FROM U"), "1|'uno'|43832;4|'rossi'|44196;null|'-1'|null");
-    EXPECT_EQ(ErrorOf("INSERT INTO U (a, b) VALUES (1)"), 3346);
+    EXPECT_EQ(testing::ErrorOf([] { TranslateJetSql("INSERT INTO U (a, b) VALUES (1)"); }), 3346);
 }
 
 // ---- DDL -------------------------------------------------------------------------------------------------
@@ -290,10 +277,12 @@ TEST(JetDdl, IndexesAndDrops) {
 
 // ---- Errors -----------------------------------------------------------------------------------------------
 
+// Jet's numbers, and its descriptions quoting the expression or the function.
 TEST(JetErrors, NumbersAsJetGivesThem) {
     struct Case {
         const char* sql;
         int number;
+        const char* description = "";
     } cases[] = {
         {"", 3129},
         {"SELEC * FROM T", 3129},
@@ -330,16 +319,17 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
         {"ALTER TABLE T RENAME a", 3293},
         {"DROP VIEW v", 3295},
         {"tipifatturecli", 3129}, // a bare table name is not SQL
+        {"SELECT a FROM T WHERE Nome Cliente = 'x' ORDER BY a", 3075,
+         "Errore di sintassi (operatore mancante) nell'espressione della query 'Nome Cliente = 'x''."},
+        {"SELECT Pippo(a) FROM T", 3085, "Funzione 'Pippo' non definita nell'espressione."},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ErrorOf(c.sql), c.number) << c.sql;
-}
-
-TEST(JetErrors, DescriptionsQuoteTheExpression) {
-    EXPECT_EQ(
-        Failure("SELECT a FROM T WHERE Nome Cliente = 'x' ORDER BY a"),
-        "3075 Errore di sintassi (operatore mancante) nell'espressione della query 'Nome Cliente = 'x''.");
-    EXPECT_EQ(Failure("SELECT Pippo(a) FROM T"), "3085 Funzione 'Pippo' non definita nell'espressione.");
+    for (const Case& c : cases) {
+        const std::string f = testing::Failure([&] { TranslateJetSql(c.sql); });
+        EXPECT_EQ(std::atoi(f.c_str()), c.number) << c.sql;
+        if (*c.description) {
+            EXPECT_EQ(f, std::to_string(c.number) + " " + c.description);
+        }
+    }
 }
 
 TEST(JetNames, QuoteName) {

@@ -20,14 +20,6 @@ protected:
         if (db_.IsOpen()) db_.Close();
         DaoTest::TearDown();
     }
-    void Add(const char* cod, const char* nome) {
-        Recordset rs = db_.OpenRecordset("T");
-        rs.AddNew();
-        rs.Fields()["Cod"].SetValue(cod);
-        rs.Fields()["Nome"].SetValue(nome);
-        rs.Update();
-        rs.Close();
-    }
     Database db_;
 };
 
@@ -135,8 +127,8 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
 
 TEST_F(RecordsetTest, DynasetsUpdatableOnlyOverOneTable) {
     db_.Execute("CREATE TABLE R (Cod TEXT(5), Riga LONG)");
-    Add("A", "uno");
-    Add("B", "due");
+    db_.Execute("INSERT INTO T (Cod, Nome) VALUES ('A', 'uno')");
+    db_.Execute("INSERT INTO T (Cod, Nome) VALUES ('B', 'due')");
     db_.Execute("INSERT INTO R VALUES ('A', 1)");
     Recordset one = db_.OpenRecordset("select * from T where Cod <> 'Z' order by Cod desc");
     EXPECT_EQ(one.Type(), dbOpenDynaset);
