@@ -218,61 +218,54 @@ TEST(JetDdl, TypeNames) {
     }
 }
 
-TEST(JetDdl, TablesAndConstraints) {
-    JetStatement s = TranslateJetSql(
-        "CREATE TABLE [Righe ordine] (Id COUNTER CONSTRAINT pk PRIMARY KEY, Codice TEXT(10) NOT NULL, "
-        "Nota MEMO, Dt DATETIME, CONSTRAINT uq UNIQUE (Codice, Dt DESC));");
-    EXPECT_EQ(s.kind, JetStatement::Kind::CreateTable);
-    EXPECT_EQ(s.table, "Righe ordine");
-    ASSERT_EQ(s.columnDefs.size(), 4u);
-    EXPECT_TRUE(s.columnDefs[0].counter);
-    EXPECT_TRUE(s.columnDefs[1].notNull);
-    EXPECT_EQ(s.columnDefs[1].size, 10);
-    ASSERT_EQ(s.indexes.size(), 2u);
-    EXPECT_EQ(s.indexes[0].name, "pk");
-    EXPECT_TRUE(s.indexes[0].primary);
-    EXPECT_EQ(s.indexes[0].fields, std::vector<std::string>{"Id"});
-    EXPECT_EQ(s.indexes[1].name, "uq");
-    EXPECT_TRUE(s.indexes[1].unique && !s.indexes[1].primary);
-    EXPECT_EQ(s.indexes[1].fields, (std::vector<std::string>{"Codice", "Dt"}));
-    EXPECT_EQ(s.indexes[1].descending, (std::vector<bool>{false, true}));
-
-    s = TranslateJetSql("ALTER TABLE T ADD COLUMN Prezzo CURRENCY");
-    EXPECT_EQ(s.kind, JetStatement::Kind::AlterAddColumn);
-    EXPECT_EQ(s.columnDefs.at(0).type, dbCurrency);
-    s = TranslateJetSql("ALTER TABLE T ADD Codice TEXT(5) CONSTRAINT ix UNIQUE");
-    EXPECT_EQ(s.columnDefs.at(0).name, "Codice");
-    EXPECT_TRUE(s.indexes.at(0).unique);
-    s = TranslateJetSql("ALTER TABLE T DROP COLUMN Prezzo");
-    EXPECT_EQ(s.kind, JetStatement::Kind::AlterDropColumn);
-    EXPECT_EQ(s.column, "Prezzo");
-    s = TranslateJetSql("ALTER TABLE T DROP Prezzo");
-    EXPECT_EQ(s.column, "Prezzo");
-    s = TranslateJetSql("ALTER TABLE T ADD CONSTRAINT PrimaryKey PRIMARY KEY (a, b)");
-    EXPECT_EQ(s.kind, JetStatement::Kind::CreateIndex);
-    EXPECT_TRUE(s.indexes.at(0).primary);
+// A DDL statement as text: its kind and the names it gives, each column ("name type size", counter, not null)
+// and each index ("name on table (fields)", primary, unique, required, ignore nulls).
+std::string Describe(const JetStatement& s) {
+    const char* kinds[] = {"Select",      "Insert",     "Update",      "Delete",    "CreateTable",
+                           "AddColumn",   "DropColumn", "CreateIndex", "DropTable", "DropIndex",
+                           "AlterColumn", "MakeTable",  "Crosstab"};
+    std::string out = kinds[static_cast<int>(s.kind)] + (s.table.empty() ? "" : " " + s.table);
+    out += (s.column.empty() ? "" : " column " + s.column) +
+           (s.indexName.empty() ? "" : " index " + s.indexName);
+    for (const JetColumnDef& c : s.columnDefs)
+        out += "; " + c.name + " " + std::to_string(c.type) + " " + std::to_string(c.size) +
+               (c.counter ? " counter" : "") + (c.notNull ? " not null" : "");
+    for (const JetIndexDef& i : s.indexes) {
+        out += "; " + i.name + " on " + i.table + " (";
+        for (std::size_t k = 0; k < i.fields.size(); ++k)
+            out += (k ? ", " : "") + i.fields[k] + (i.descending.at(k) ? " desc" : "");
+        out += std::string(")") + (i.primary ? " primary" : "") + (i.unique ? " unique" : "") +
+               (i.required ? " required" : "") + (i.ignoreNulls ? " ignore nulls" : "");
+    }
+    return out;
 }
 
-TEST(JetDdl, IndexesAndDrops) {
-    JetStatement s =
-        TranslateJetSql("CREATE UNIQUE INDEX Chiave ON Clienti (Codice ASC, Anno DESC) WITH DISALLOW NULL");
-    EXPECT_EQ(s.kind, JetStatement::Kind::CreateIndex);
-    const JetIndexDef& i = s.indexes.at(0);
-    EXPECT_EQ(i.name, "Chiave");
-    EXPECT_EQ(i.table, "Clienti");
-    EXPECT_TRUE(i.unique && i.required && !i.primary);
-    EXPECT_EQ(i.descending, (std::vector<bool>{false, true}));
-    s = TranslateJetSql("CREATE INDEX PrimaryKey ON Clienti (Codice) WITH PRIMARY");
-    EXPECT_TRUE(s.indexes.at(0).primary && s.indexes.at(0).unique);
-    s = TranslateJetSql("CREATE INDEX x ON T (a) WITH IGNORE NULL");
-    EXPECT_TRUE(s.indexes.at(0).ignoreNulls && !s.indexes.at(0).unique);
-    s = TranslateJetSql("DROP TABLE [Vecchia tabella]");
-    EXPECT_EQ(s.kind, JetStatement::Kind::DropTable);
-    EXPECT_EQ(s.table, "Vecchia tabella");
-    s = TranslateJetSql("DROP INDEX Chiave ON Clienti;");
-    EXPECT_EQ(s.kind, JetStatement::Kind::DropIndex);
-    EXPECT_EQ(s.indexName, "Chiave");
-    EXPECT_EQ(s.table, "Clienti");
+TEST(JetDdl, StatementsDeclareTablesColumnsAndIndexes) {
+    struct Case {
+        const char* sql;
+        const char* declared;
+    } cases[] = {
+        {"CREATE TABLE [Righe ordine] (Id COUNTER CONSTRAINT pk PRIMARY KEY, Codice TEXT(10) NOT NULL, "
+         "Nota MEMO, Dt DATETIME, CONSTRAINT uq UNIQUE (Codice, Dt DESC));",
+         "CreateTable Righe ordine; Id 4 0 counter; Codice 10 10 not null; Nota 12 0; Dt 8 0; pk on Righe "
+         "ordine (Id) primary unique required; uq on Righe ordine (Codice, Dt desc) unique"},
+        {"ALTER TABLE T ADD COLUMN Prezzo CURRENCY", "AddColumn T; Prezzo 5 0"},
+        {"ALTER TABLE T ADD Codice TEXT(5) CONSTRAINT ix UNIQUE",
+         "AddColumn T; Codice 10 5; ix on T (Codice) unique"},
+        {"ALTER TABLE T DROP COLUMN Prezzo", "DropColumn T column Prezzo"},
+        {"ALTER TABLE T DROP Prezzo", "DropColumn T column Prezzo"},
+        {"ALTER TABLE T ADD CONSTRAINT PrimaryKey PRIMARY KEY (a, b)",
+         "CreateIndex T; PrimaryKey on T (a, b) primary unique required"},
+        {"CREATE UNIQUE INDEX Chiave ON Clienti (Codice ASC, Anno DESC) WITH DISALLOW NULL",
+         "CreateIndex Clienti; Chiave on Clienti (Codice, Anno desc) unique required"},
+        {"CREATE INDEX PrimaryKey ON Clienti (Codice) WITH PRIMARY",
+         "CreateIndex Clienti; PrimaryKey on Clienti (Codice) primary unique required"},
+        {"CREATE INDEX x ON T (a) WITH IGNORE NULL", "CreateIndex T; x on T (a) ignore nulls"},
+        {"DROP TABLE [Vecchia tabella]", "DropTable Vecchia tabella"},
+        {"DROP INDEX Chiave ON Clienti;", "DropIndex Clienti index Chiave"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Describe(TranslateJetSql(c.sql)), c.declared) << c.sql;
 }
 
 // ---- Errors -----------------------------------------------------------------------------------------------
