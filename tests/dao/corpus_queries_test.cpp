@@ -70,14 +70,14 @@ TEST_F(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
         // settings stay as the caller had them.
         std::vector<jet::SavedQuery> saved;
         {
-            MdbHandle* mdb = mdb_open(copy.c_str(), MDB_NOFLAGS);
+            Mdb mdb(mdb_open(copy.c_str(), MDB_NOFLAGS));
             ASSERT_NE(mdb, nullptr);
-            ASSERT_NE(mdb_read_catalog(mdb, MDB_ANY), nullptr);
+            ASSERT_NE(mdb_read_catalog(mdb.get(), MDB_ANY), nullptr);
             const unsigned count = mdb->num_catalog;
             auto* first = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, 0));
             const std::string firstName = first->object_name;
             const std::size_t bindSize = mdb->bind_size;
-            std::vector<jet::SavedQuery> all = jet::ReadSavedQueries(mdb);
+            std::vector<jet::SavedQuery> all = jet::ReadSavedQueries(mdb.get());
             EXPECT_EQ(all.size(), withQueries.count(file) ? withQueries.at(file) : 0u);
             EXPECT_EQ(mdb->num_catalog, count);
             EXPECT_EQ(g_ptr_array_index(mdb->catalog, 0), first);
@@ -85,7 +85,6 @@ TEST_F(CorpusQueries, EverySavedQueryIsKeptTranslatedAndSelectsRun) {
             EXPECT_EQ(mdb->bind_size, bindSize);
             for (jet::SavedQuery& q : all)
                 if (!q.access_internal) saved.push_back(std::move(q));
-            mdb_close(mdb);
         }
         Database db = engine_.OpenDatabase(copy.string());
         EXPECT_EQ(db.QueryDefs().Count(), static_cast<int>(saved.size())) << file;

@@ -3,8 +3,11 @@
 
 #include "tests/dao/dao_fixture.h"
 
+#include <mdbtools.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,5 +24,11 @@ inline std::vector<std::string> CorpusFiles() {
     std::sort(out.begin(), out.end());
     return out;
 }
+
+// A file opened by libmdb, closed with its handle.
+struct MdbCloser {
+    void operator()(MdbHandle* h) const { mdb_close(h); }
+};
+using Mdb = std::unique_ptr<MdbHandle, MdbCloser>;
 
 } // namespace ledrana::dao::testing

@@ -7,7 +7,6 @@
 #include "dao_fixture.h"
 #include "jet_corpus.h"
 
-#include <mdbtools.h>
 #include <zlib.h>
 
 #include "tests/platform/child_process.h"
@@ -80,22 +79,18 @@ std::string WithUndefinedAsQuestionMarks(const Variant& v) {
     return s;
 }
 
-struct LibmdbFile {
-    MdbHandle* mdb = nullptr;
-    explicit LibmdbFile(const std::string& path) {
-        mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
-        if (!mdb) return;
-        mdb_set_bind_size(mdb, 8 << 20);
-        mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
-        mdb_set_shortdate_fmt(mdb, "%Y-%m-%d %H:%M:%S");
-        mdb_set_repid_fmt(mdb, MDB_NOBRACES_4_2_2_2_6);
-        mdb_set_boolean_fmt_numbers(mdb);
-        mdb_read_catalog(mdb, MDB_ANY);
-    }
-    ~LibmdbFile() {
-        if (mdb) mdb_close(mdb);
-    }
-};
+// A file opened by libmdb, its catalog read and its values bound as the texts compared here.
+Mdb OpenWithLibmdb(const std::string& path) {
+    Mdb mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+    if (!mdb) return mdb;
+    mdb_set_bind_size(mdb.get(), 8 << 20);
+    mdb_set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
+    mdb_set_shortdate_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
+    mdb_set_repid_fmt(mdb.get(), MDB_NOBRACES_4_2_2_2_6);
+    mdb_set_boolean_fmt_numbers(mdb.get());
+    mdb_read_catalog(mdb.get(), MDB_ANY);
+    return mdb;
+}
 
 class JetCorpus : public DaoTest, public ::testing::WithParamInterface<std::string> {};
 
@@ -107,12 +102,12 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
     JetImportReport report = ImportJetFile(engine_, source, Path("out.db"), name);
     EXPECT_EQ(Bytes(source), before) << "the source must stay untouched";
 
-    LibmdbFile lib(source);
-    ASSERT_NE(lib.mdb, nullptr);
+    Mdb lib = OpenWithLibmdb(source);
+    ASSERT_NE(lib, nullptr);
     Database db = engine_.OpenDatabase(Path("out.db"));
     std::size_t tableNo = 0;
-    for (unsigned e = 0; e < lib.mdb->num_catalog; ++e) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(lib.mdb->catalog, e));
+    for (unsigned e = 0; e < lib->num_catalog; ++e) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(lib->catalog, e));
         if (!mdb_is_user_table(entry)) continue;
         const std::string tname = entry->object_name;
         SCOPED_TRACE(name + ": " + tname);
@@ -141,7 +136,7 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                 EXPECT_EQ(f.Scale(), c->col_prec);
             }
             if (c->col_type == MDB_TEXT) {
-                EXPECT_EQ(f.Size(), IS_JET3(lib.mdb) ? c->col_size : c->col_size / 2);
+                EXPECT_EQ(f.Size(), IS_JET3(lib.get()) ? c->col_size : c->col_size / 2);
             }
             EXPECT_EQ((f.Attributes() & dbAutoIncrField) != 0, c->is_long_auto != 0);
             const char* required = mdb_col_get_prop(c, "Required");
@@ -211,7 +206,7 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                     std::string expected;
                     if (c->cur_value_len) {
                         std::size_t size = 0;
-                        void* p = mdb_ole_read_full(lib.mdb, c, &size);
+                        void* p = mdb_ole_read_full(lib.get(), c, &size);
                         expected.assign(static_cast<char*>(p), size);
                         std::free(p);
                     }
@@ -229,8 +224,8 @@ TEST_P(JetCorpus, ConvertsEveryTableFieldRowAndIndexAsLibmdbReadsThem) {
                            (v.RawDouble() < 0 || v.RawDouble() > 1e6)) {
                     // libmdb prints no date before 1900 or after about 2700: the day number itself is
                     // checked.
-                    EXPECT_EQ(v.RawDouble(), mdb_get_double(lib.mdb->pg_buf, c->cur_value_start));
-                } else if (IS_JET3(lib.mdb) && (c->col_type == MDB_TEXT || c->col_type == MDB_MEMO)) {
+                    EXPECT_EQ(v.RawDouble(), mdb_get_double(lib->pg_buf, c->cur_value_start));
+                } else if (IS_JET3(lib.get()) && (c->col_type == MDB_TEXT || c->col_type == MDB_MEMO)) {
                     EXPECT_EQ(WithUndefinedAsQuestionMarks(v), std::string(bound[i].data(), lens[i]));
                 } else {
                     EXPECT_EQ(AsLibmdbText(v, c->col_type), std::string(bound[i].data(), lens[i]));
@@ -267,9 +262,9 @@ struct ExpectedIndex {
     bool primary, unique, ignoreNulls;
 };
 
-class JetIndexes : public DaoTest, public ::testing::WithParamInterface<std::string> {};
+using JetIndexes = DaoTest;
 
-TEST_P(JetIndexes, ComeThroughWithTheirFieldsAndFlags) {
+TEST_F(JetIndexes, ComeThroughWithTheirFieldsAndFlags) {
     const char* p = "testIndexPropertiesV2000.mdb";
     const std::vector<ExpectedIndex> expected = {
         {p, "TableIgnoreNulls1", "DataIndex", {"data"}, false, false, true},
@@ -287,39 +282,35 @@ TEST_P(JetIndexes, ComeThroughWithTheirFieldsAndFlags) {
         {"delColTestV2000.mdb", "Table1", "id", {"id"}, false, false, false},
         {"delColTestV2000.mdb", "Table1", "id2", {"id2"}, false, false, false},
     };
-    const std::string name = GetParam();
-    fs::copy_file(kCorpus / name, Path(name));
-    JetImportReport report = ImportJetFile(engine_, Path(name), Path("out.db"), name);
-    for (const std::string& note : report.notes)
-        EXPECT_EQ(note.find("indice"), std::string::npos) << note;
-    Database db = engine_.OpenDatabase(Path("out.db"));
-    std::map<std::string, int> perTable;
-    for (const ExpectedIndex& e : expected) {
-        if (name != e.file) continue;
-        SCOPED_TRACE(std::string(e.table) + "." + e.index);
-        ++perTable[e.table];
-        Index ix = db.TableDefs()[e.table].Indexes()[e.index];
-        EXPECT_EQ(ix.Primary(), e.primary);
-        EXPECT_EQ(ix.Unique(), e.unique);
-        EXPECT_EQ(ix.IgnoreNulls(), e.ignoreNulls);
-        Fields f = ix.Fields();
-        ASSERT_EQ(f.Count(), static_cast<int>(e.fields.size()));
-        for (int k = 0; k < f.Count(); ++k) {
-            EXPECT_EQ(f[k].Name(), e.fields[static_cast<std::size_t>(k)]);
-            EXPECT_EQ(f[k].Attributes() & dbDescending, 0);
+    for (const std::string name : {p, "delColTestV2000.mdb"}) {
+        SCOPED_TRACE(name);
+        fs::copy_file(kCorpus / name, Path(name));
+        JetImportReport report = ImportJetFile(engine_, Path(name), Path(name + ".db"), name);
+        for (const std::string& note : report.notes)
+            EXPECT_EQ(note.find("indice"), std::string::npos) << note;
+        Database db = engine_.OpenDatabase(Path(name + ".db"));
+        std::map<std::string, int> perTable;
+        for (const ExpectedIndex& e : expected) {
+            if (name != e.file) continue;
+            SCOPED_TRACE(std::string(e.table) + "." + e.index);
+            ++perTable[e.table];
+            Index ix = db.TableDefs()[e.table].Indexes()[e.index];
+            EXPECT_EQ(ix.Primary(), e.primary);
+            EXPECT_EQ(ix.Unique(), e.unique);
+            EXPECT_EQ(ix.IgnoreNulls(), e.ignoreNulls);
+            Fields f = ix.Fields();
+            ASSERT_EQ(f.Count(), static_cast<int>(e.fields.size()));
+            for (int k = 0; k < f.Count(); ++k) {
+                EXPECT_EQ(f[k].Name(), e.fields[static_cast<std::size_t>(k)]);
+                EXPECT_EQ(f[k].Attributes() & dbDescending, 0);
+            }
         }
+        ASSERT_EQ(report.tables.size(), perTable.size());
+        for (const auto& t : report.tables)
+            EXPECT_EQ(db.TableDefs()[t.name].Indexes().Count(), perTable[t.name]) << t.name;
+        db.Close();
     }
-    ASSERT_EQ(report.tables.size(), perTable.size());
-    for (const auto& t : report.tables)
-        EXPECT_EQ(db.TableDefs()[t.name].Indexes().Count(), perTable[t.name]) << t.name;
-    db.Close();
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, JetIndexes,
-                         ::testing::Values("testIndexPropertiesV2000.mdb", "delColTestV2000.mdb"),
-                         [](const ::testing::TestParamInfo<std::string>& i) {
-                             return fs::path(i.param).stem().string();
-                         });
 
 class JetOpen : public DaoTest {
 protected:

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,11 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Bytes;
 using testing::kCorpus;
-
-struct MdbCloser {
-    void operator()(MdbHandle* h) const { mdb_close(h); }
-};
-using Mdb = std::unique_ptr<MdbHandle, MdbCloser>;
+using testing::Mdb;
 
 class JetQueriesTest : public testing::DaoTest {
 protected:

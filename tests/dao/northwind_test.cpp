@@ -5,8 +5,6 @@
 #include "dao_fixture.h"
 #include "jet_corpus.h"
 
-#include <mdbtools.h>
-
 #include "platform/text.h"
 
 #include <algorithm>
@@ -72,15 +70,14 @@ protected:
         DaoTest::SetUp();
         const std::string copy = Path("nwind.mdb");
         std::filesystem::copy_file(kCorpus / "nwind.mdb", copy);
-        MdbHandle* mdb = mdb_open(copy.c_str(), MDB_NOFLAGS);
+        Mdb mdb(mdb_open(copy.c_str(), MDB_NOFLAGS));
         ASSERT_NE(mdb, nullptr);
-        mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+        mdb_set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
         for (const char* name : {"Categories", "Customers", "Employees", "Order Details", "Orders",
                                  "Products", "Shippers", "Suppliers"}) {
-            tables[name] = ReadTable(mdb, name);
+            tables[name] = ReadTable(mdb.get(), name);
             ASSERT_FALSE(tables[name].rows.empty()) << name;
         }
-        mdb_close(mdb);
         // The file converted in place: its tables and its saved queries, as the file holds them.
         db = engine_.OpenDatabase(copy);
     }
