@@ -104,10 +104,12 @@ inline int ErrorOf(const std::function<void()>& fn) {
 }
 
 // The rows of a recordset, which it closes: values by "|" (Null as "Null", binary values as their bytes),
-// rows by ";".
-inline std::string Rows(Recordset rs) {
+// rows by ";", after a row of the fields' names when `names` is set.
+inline std::string Rows(Recordset rs, bool names = false) {
     std::string out;
-    for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
+    for (int i = 0; names && i < rs.Fields().Count(); ++i)
+        out += (i ? "|" : "") + rs.Fields()[i].Name();
+    for (int row = names; !rs.Eof(); rs.MoveNext(), ++row) {
         out += row ? ";" : "";
         for (int i = 0; i < rs.Fields().Count(); ++i) {
             const Variant v = rs.Fields()[i].Value();
@@ -119,8 +121,8 @@ inline std::string Rows(Recordset rs) {
     rs.Close();
     return out;
 }
-inline std::string Rows(Database& db, const std::string& sql) {
-    return Rows(db.OpenRecordset(sql));
+inline std::string Rows(Database& db, const std::string& sql, bool names = false) {
+    return Rows(db.OpenRecordset(sql), names);
 }
 
 } // namespace ledrana::dao::testing

@@ -31,18 +31,7 @@ protected:
             out += (i ? "," : "") + f[i].Name();
         return out;
     }
-    static std::string Text(const Variant& v) { return v.IsNull() ? "null" : v.ToString(); }
-    static std::string Rows(Database& db, const std::string& sql) {
-        Recordset rs = db.OpenRecordset(sql);
-        std::string out = Names(rs.Fields()) + ":";
-        for (; !rs.Eof(); rs.MoveNext()) {
-            for (int i = 0; i < rs.Fields().Count(); ++i)
-                out += (i ? "|" : "") + Text(rs.Fields()[i].Value());
-            out += ";";
-        }
-        rs.Close();
-        return out;
-    }
+    static std::string Rows(Database& db, const std::string& sql) { return testing::Rows(db, sql, true); }
 
     // The columns SQLite holds for table T.
     std::string Columns(const std::string& file) {
@@ -60,7 +49,7 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (9, 'z', 1, 'c')");
     db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (9, 'z', 2, 'c')");
     db_.TableDefs()["T"].Fields().Delete("B");
-    const std::string all = "Id,A,C:1|a1|c;2|a2|c;3|a0|c;4|a1|c;5|a2|c;6|a0|c;9|z|c;9|z|c;";
+    const std::string all = "Id|A|C;1|a1|c;2|a2|c;3|a0|c;4|a1|c;5|a2|c;6|a0|c;9|z|c;9|z|c";
     struct Case {
         const char* source;
         std::string expected;
@@ -68,10 +57,10 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
         {"T", all},
         {"SELECT * FROM T", all},
         {"Q", all},
-        {"SELECT DISTINCT * FROM T WHERE Id > 4 ORDER BY A", "Id,A,C:6|a0|c;5|a2|c;9|z|c;"},
-        {"SELECT DISTINCT T.* FROM T INNER JOIN U ON T.Id = U.Id", "Id,A,C:"},
-        {"SELECT * FROM T WHERE Id = 9 UNION SELECT * FROM T WHERE Id = 9", "Id,A,C:9|z|c;"},
-        {"SELECT A, count(*) AS N FROM T GROUP BY A", "A,N:a0|2;a1|2;a2|2;z|2;"},
+        {"SELECT DISTINCT * FROM T WHERE Id > 4 ORDER BY A", "Id|A|C;6|a0|c;5|a2|c;9|z|c"},
+        {"SELECT DISTINCT T.* FROM T INNER JOIN U ON T.Id = U.Id", "Id|A|C"},
+        {"SELECT * FROM T WHERE Id = 9 UNION SELECT * FROM T WHERE Id = 9", "Id|A|C;9|z|c"},
+        {"SELECT A, count(*) AS N FROM T GROUP BY A", "A|N;a0|2;a1|2;a2|2;z|2"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Rows(db_, c.source), c.expected) << c.source;
@@ -94,15 +83,15 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     rs.Fields()["C"].SetValue("e");
     rs.Update();
     rs.Close();
-    EXPECT_EQ(Rows(db_, "SELECT * FROM U"), "Id,A,C:7|x|y;");
+    EXPECT_EQ(Rows(db_, "SELECT * FROM U"), "Id|A|C;7|x|y");
     EXPECT_EQ(Rows(db_, "SELECT Id, C FROM T WHERE Id = 1 OR (Id >= 7 AND Id <= 8)"),
-              "Id,C:1|e;7|y;7|y;8|null;");
+              "Id|C;1|e;7|y;7|y;8|Null");
 
     // The values stay in the file, under a name of their own, also for a new opening of the file.
     db_.Close();
     db_ = engine_.OpenDatabase(Path("a.mdb"));
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,C");
-    EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 2"), "Id,A,C:2|a2|c;");
+    EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 2"), "Id|A|C;2|a2|c");
     EXPECT_EQ(Columns("a.mdb"), "Id,A,~1~B,C,");
     EXPECT_EQ(Sqlite("a.mdb", "SELECT \"~1~B\" FROM T WHERE Id <= 2 OR Id = 8"),
               (std::vector<std::string>{"101", "102", "null"}));
@@ -112,14 +101,14 @@ TEST_F(DeletedFields, TheNameOfADeletedFieldCanBeUsedAgainAtOnce) {
     TableDef td = db_.TableDefs()["T"];
     td.Fields().Delete("B");
     td.Fields().Append(td.CreateField("B", dbText, 20));
-    EXPECT_EQ(Rows(db_, "SELECT Id, B FROM T WHERE Id <= 2"), "Id,B:1|null;2|null;");
+    EXPECT_EQ(Rows(db_, "SELECT Id, B FROM T WHERE Id <= 2"), "Id|B;1|Null;2|Null");
     db_.Execute("UPDATE T SET B = 'nuovo' WHERE Id = 1");
     // Deleted a second time, and a field renamed to the name that the first one hides under.
     td.Fields().Delete("B");
     td.Fields()["C"].SetName("~1~B");
     db_.Execute("ALTER TABLE T ADD COLUMN B DOUBLE");
     EXPECT_EQ(Names(td.Fields()), "Id,A,~1~B,B");
-    EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 1"), "Id,A,~1~B,B:1|a1|c|null;");
+    EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 1"), "Id|A|~1~B|B;1|a1|c|Null");
     db_.Execute("ALTER TABLE T DROP COLUMN B");
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,~1~B");
 }
@@ -146,9 +135,9 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     EXPECT_EQ(Sqlite("b.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 
     Database b = engine_.OpenDatabase(Path("b.mdb"));
-    EXPECT_EQ(Rows(b, "SELECT * FROM T WHERE A = 'a1'"), "Id,A,B:1|a1|b1;4|a1|b4;");
+    EXPECT_EQ(Rows(b, "SELECT * FROM T WHERE A = 'a1'"), "Id|A|B;1|a1|b1;4|a1|b4");
     EXPECT_EQ(Names(b.TableDefs()["U"].Fields()), "Id,A");
-    EXPECT_EQ(Rows(b, "Q"), "Id,A,B:1|a1|b1;2|a2|b2;4|a1|b4;5|a2|b5;6|a0|b6;");
+    EXPECT_EQ(Rows(b, "Q"), "Id|A|B;1|a1|b1;2|a2|b2;4|a1|b4;5|a2|b5;6|a0|b6");
     b.Close();
     // A file without hidden columns is compacted as before, and a compacted file opens and compacts again.
     engine_.CompactDatabase(Path("b.mdb"), Path("c.mdb"));
@@ -229,15 +218,16 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     EXPECT_EQ(td.FillNulls({{"C", Variant("")}, {"A", Variant("n")}, {"B", Variant(0)}, {"Id", Variant(0)}}),
               (Counts{2, 2, -1, 0}));
     EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
-    EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id,A,C:6|a0|c;7|n|;8|n|;");
+    EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id|A|C;6|a0|c;7|n|;8|n|");
     // What the file holds once the engine has committed its grouped writes.
     const auto indexes = [&] {
         db_.Close();
         db_ = engine_.OpenDatabase(Path("a.mdb"));
-        return Sqlite("a.mdb",
-                   "SELECT coalesce(group_concat(name), '') || ' ' || (SELECT count(*) FROM "
-                   "pragma_table_xinfo('T') WHERE hidden = 2 AND name NOT LIKE '~%') FROM (SELECT name FROM "
-                   "sqlite_schema WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)");
+        return Sqlite(
+            "a.mdb",
+            "SELECT coalesce(group_concat(name), '') || ' ' || (SELECT count(*) FROM "
+            "pragma_table_xinfo('T') WHERE hidden = 2 AND name NOT LIKE '~%') FROM (SELECT name FROM "
+            "sqlite_schema WHERE type = 'index' AND tbl_name = 'T' ORDER BY name)");
     };
     EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
     // Every index created on a table with computed fields waits, a unique one checked at once on the values.
@@ -268,17 +258,17 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     rs.Close();
     EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxA,T.IxB,T.IxId 0"});
     EXPECT_EQ(Rows(db_, "SELECT Id, A, B, C FROM T WHERE Id >= 5"),
-              "Id,A,B,C:5|a2|1105|c;6|a0|1106|c;7|n|1001|w;8|n|1002|;");
+              "Id|A|B|C;5|a2|1105|c;6|a0|1106|c;7|n|1001|w;8|n|1002|");
     EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (8, 5)", dbFailOnError); }), 3022);
     // A new row's Null stays Null.
     db_.Execute("INSERT INTO T (Id, B) VALUES (9, 5)");
-    EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A,C:null|null;");
+    EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A|C;Null|Null");
 }
 
 // Renamed fields keep their values, their indexes and the computations that read them, whether the engine
 // edits the schema's text itself or, on a file holding a view it did not write, leaves them to SQLite.
 TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
-    const std::string expected = "Num,C,A,CITTÀ \"X\",N:1|a1|c1|10|10;2|a2|c2|20|20;";
+    const std::string expected = "Num|C|A|CITTÀ \"X\"|N;1|a1|c1|10|10;2|a2|c2|20|20";
     for (const std::string file : {"plain.mdb", "view.mdb"}) {
         SCOPED_TRACE(file);
         Database db =
@@ -321,8 +311,8 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     db_.Close();
     const auto built = [&](const std::string& file) {
         return Sqlite(file,
-                   "SELECT group_concat(name) FROM (SELECT name FROM sqlite_schema WHERE type = 'index' "
-                   "AND name LIKE '_.Ix%' ORDER BY name)");
+                      "SELECT group_concat(name) FROM (SELECT name FROM sqlite_schema WHERE type = 'index' "
+                      "AND name LIKE '_.Ix%' ORDER BY name)");
     };
     EXPECT_EQ(built("a.mdb"), std::vector<std::string>{"T.IxA,U.IxU"});
     engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));

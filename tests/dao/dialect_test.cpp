@@ -154,17 +154,13 @@ TEST_F(DialectTest, CrosstabHeadingsFromDataOrListed) {
     db.Execute("CREATE TABLE Vendite (Anno SHORT, Mese SHORT, Importo DOUBLE)");
     for (const char* v : {"(2020, 1, 10)", "(2020, 1, 5)", "(2020, 3, 7)", "(2021, 2, 4)"})
         db.Execute(std::string("INSERT INTO Vendite VALUES ") + v);
-    auto rows = [&](const std::string& sql) {
-        Recordset rs = db.OpenRecordset(sql);
-        std::string names;
-        for (int i = 0; i < rs.Fields().Count(); ++i)
-            names += (i ? "|" : "") + rs.Fields()[i].Name();
-        return names + ";" + Rows(rs);
-    };
-    EXPECT_EQ(rows("TRANSFORM Sum(Importo) AS Totale SELECT Anno FROM Vendite GROUP BY Anno PIVOT Mese"),
-              "Anno|1|2|3;2020|15|Null|7;2021|Null|4|Null");
-    EXPECT_EQ(rows("TRANSFORM Count(*) SELECT Anno, Sum(Importo) AS Tot FROM Vendite WHERE Importo > 4 "
-                   "GROUP BY Anno ORDER BY Anno DESC PIVOT 'M' & Mese IN ('M3', 'M1', 'M9')"),
+    EXPECT_EQ(
+        Rows(db, "TRANSFORM Sum(Importo) AS Totale SELECT Anno FROM Vendite GROUP BY Anno PIVOT Mese", true),
+        "Anno|1|2|3;2020|15|Null|7;2021|Null|4|Null");
+    EXPECT_EQ(Rows(db,
+                   "TRANSFORM Count(*) SELECT Anno, Sum(Importo) AS Tot FROM Vendite WHERE Importo > 4 "
+                   "GROUP BY Anno ORDER BY Anno DESC PIVOT 'M' & Mese IN ('M3', 'M1', 'M9')",
+                   true),
               "Anno|Tot|M3|M1|M9;2020|22|1|2|Null");
 }
 
