@@ -35,10 +35,7 @@ protected:
 
     // The columns SQLite holds for table T.
     std::string Columns(const std::string& file) {
-        std::string out;
-        for (const std::string& c : Sqlite(file, "SELECT name FROM pragma_table_info('T')"))
-            out += c + ",";
-        return out;
+        return Sqlite(file, "SELECT group_concat(name) FROM pragma_table_info('T')").at(0);
     }
 
     Database db_;
@@ -92,7 +89,7 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     db_ = engine_.OpenDatabase(Path("a.mdb"));
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,C");
     EXPECT_EQ(Rows(db_, "SELECT * FROM T WHERE Id = 2"), "Id|A|C;2|a2|c");
-    EXPECT_EQ(Columns("a.mdb"), "Id,A,~1~B,C,");
+    EXPECT_EQ(Columns("a.mdb"), "Id,A,~1~B,C");
     EXPECT_EQ(Sqlite("a.mdb", "SELECT \"~1~B\" FROM T WHERE Id <= 2 OR Id = 8"),
               (std::vector<std::string>{"101", "102", "null"}));
 }
@@ -124,7 +121,7 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     db_.Close();
 
     engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));
-    EXPECT_EQ(Columns("b.mdb"), "Id,A,B,");
+    EXPECT_EQ(Columns("b.mdb"), "Id,A,B");
     EXPECT_EQ(Sqlite("b.mdb", "SELECT count(*) FROM MSysFields WHERE Ordinal < 0"),
               std::vector<std::string>{"0"});
     // The rows keep their rowids and values; the index is there and used.
@@ -141,7 +138,7 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     b.Close();
     // A file without hidden columns is compacted as before, and a compacted file opens and compacts again.
     engine_.CompactDatabase(Path("b.mdb"), Path("c.mdb"));
-    EXPECT_EQ(Columns("c.mdb"), "Id,A,B,");
+    EXPECT_EQ(Columns("c.mdb"), "Id,A,B");
 }
 
 // A field set to another with dbDeferWrite reads what the UPDATE would have written, before and after the

@@ -123,12 +123,7 @@ public:
                                                dir_);
     }
 
-    std::int64_t Rows(Database& db) {
-        Recordset rs = db.OpenRecordset("SELECT count(*) FROM Conti");
-        const std::int64_t n = rs.Fields()[0].Value().ToLong();
-        rs.Close();
-        return n;
-    }
+    std::int64_t Rows(Database& db) { return Scalar(db, "SELECT count(*) FROM Conti").ToLong(); }
 
     std::string file_;
 };
