@@ -9,7 +9,7 @@ namespace {
 
 using FilesTest = DaoTest;
 
-TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
+TEST_F(FilesTest, FilesArePlainSqliteAndOpeningErrorsCarryJetNumbers) {
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("missing.mdb")); }), 3024);
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("nofolder/x.mdb")); }), 3044);
     std::ofstream(Path("text.mdb")) << "not a database at all, just some text that is long enough\n";
@@ -17,9 +17,12 @@ TEST_F(FilesTest, OpeningErrorsCarryJetNumbers) {
     // A SQLite file without our catalog is not one of ours either.
     Sqlite("plain.db", "CREATE TABLE t(a)");
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("plain.db")); }), 3343);
-    Create("a.mdb").Close();
+    Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))", "INSERT INTO T VALUES (1, 'x')"}).Close();
     EXPECT_EQ(ErrorOf([&] { engine_.CreateDatabase(Path("a.mdb")); }), 3204);
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("a.mdb")).Close(); }), 0);
+    // Ours are SQLite files with a rollback journal, their tables SQLite's own.
+    EXPECT_EQ(Sqlite("a.mdb", "PRAGMA journal_mode"), std::vector<std::string>{"delete"});
+    EXPECT_EQ(Sqlite("a.mdb", "SELECT A || B FROM T"), std::vector<std::string>{"1x"});
 }
 
 TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
@@ -34,12 +37,6 @@ TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
     EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);
     rs.Close();
     db.Close();
-}
-
-TEST_F(FilesTest, FileIsPlainSqliteWithRollbackJournal) {
-    Create("a.mdb", {"CREATE TABLE T (A LONG, B TEXT(10))", "INSERT INTO T VALUES (1, 'x')"}).Close();
-    EXPECT_EQ(Sqlite("a.mdb", "PRAGMA journal_mode"), std::vector<std::string>{"delete"});
-    EXPECT_EQ(Sqlite("a.mdb", "SELECT A || B FROM T"), std::vector<std::string>{"1x"});
 }
 
 TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {

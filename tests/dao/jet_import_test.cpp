@@ -717,10 +717,8 @@ TEST(JetValues, AttachmentsComeBackAsTheUserStoredThem) {
         EXPECT_EQ(jet::AttachmentBytes(c.stored), c.expected) << c.what;
 }
 
-// A file's Date/Time Extended field holds the instants of its ordinary Date beside it; the fractions of a
-// second are in the journal.
-// No file of ours holds such a field: the test reads one from the shared corpus beside the checkout when
-// it is there.
+// A Date/Time Extended field holds the instants of the ordinary Date beside it, the fractions of a second in
+// the journal. The file is the shared corpus's, beside the checkout: none of ours holds such a field.
 TEST_F(JetOpen, ExtendedDateFieldsKeepTheInstantAndJournalTheRest) {
     const fs::path file =
         fs::path(LEDRANA_SOURCE_DIR) / ".." / "shared" / "jet-corpus" / "extDateTestV2019.accdb";
