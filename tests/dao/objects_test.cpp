@@ -7,14 +7,13 @@ namespace {
 
 using ObjectsTest = DaoTest;
 
-// A field made on its own, as the comparison makes them, before it is appended to a table (attributes left
-// as the object starts when negative).
-Field FreeField(const std::string& name, int type, int size, int attributes = -1) {
+// A field made on its own, as the comparison makes them, before it is appended to a table.
+Field FreeField(const std::string& name, int type, int size, int attributes) {
     Field f;
     f.SetName(name);
     f.SetType(type);
     f.SetSize(size);
-    if (attributes >= 0) f.SetAttributes(attributes);
+    f.SetAttributes(attributes);
     return f;
 }
 
