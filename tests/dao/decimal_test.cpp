@@ -78,11 +78,7 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     // A copy keeps the field's digits; a computed Decimal gets ten decimals.
     db.Execute("SELECT Id, D, D / 3 AS E INTO Copia FROM T", dbFailOnError);
     EXPECT_EQ(db.TableDefs()["Copia"].Fields()["D"].Scale(), 10);
-    struct Case {
-        const char* sql;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"SELECT Sum(D) FROM T", "123456789012345792.5000000002"},
         {"SELECT Sum(D) FROM Copia", "123456789012345792.5000000002"},
         {"SELECT E FROM Copia WHERE Id = 1", "33.3333333333"},
@@ -98,8 +94,8 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
         {"SELECT Format(D, '#,##0.0000000000') FROM T WHERE Id = 4", "123.456.789.012.345.678,0000000001"},
         {"SELECT Format(D, '0.00') FROM T WHERE Id = 3", "9,50"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Scalar(db, c.sql).ToString(), c.expected) << c.sql;
+    for (const auto& [sql, expected] : cases)
+        EXPECT_EQ(Scalar(db, sql).ToString(), expected) << sql;
     EXPECT_EQ(Scalar(db, "SELECT Sum(D) FROM T").kind(), Variant::Kind::Decimal);
 
     // Values are rounded half to even to the field's decimals; too many digits are refused.

@@ -47,10 +47,7 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (9, 'z', 2, 'c')");
     db_.TableDefs()["T"].Fields().Delete("B");
     const std::string all = "Id|A|C;1|a1|c;2|a2|c;3|a0|c;4|a1|c;5|a2|c;6|a0|c;9|z|c;9|z|c";
-    struct Case {
-        const char* source;
-        std::string expected;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"T", all},
         {"SELECT * FROM T", all},
         {"Q", all},
@@ -59,8 +56,8 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
         {"SELECT * FROM T WHERE Id = 9 UNION SELECT * FROM T WHERE Id = 9", "Id|A|C;9|z|c"},
         {"SELECT A, count(*) AS N FROM T GROUP BY A", "A|N;a0|2;a1|2;a2|2;z|2"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Rows(db_, c.source), c.expected) << c.source;
+    for (const auto& [source, expected] : cases)
+        EXPECT_EQ(Rows(db_, source), expected) << source;
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Id,A,C");
     EXPECT_EQ(ErrorOf([&] { Rows(db_, "SELECT B FROM T"); }), 3061);
     EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["T"].Fields()["B"]; }), 3265);
@@ -150,12 +147,11 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
                           "INSERT INTO V VALUES (3, '', -1.5, 123456, NULL)",
                           "INSERT INTO V VALUES (4, NULL, NULL, NULL, 'x')",
                           "INSERT INTO V VALUES (5, '3,5', 1e300, 0, '1/2/2020')"};
-    struct Case {
-        const char* field; // the new field's declaration
-        const char* source;
-    } cases[] = {{"X1 LONG", "S"},    {"X2 DOUBLE", "S"},    {"X3 LONG", "D"},    {"X4 SHORT", "D"},
-                 {"X5 TEXT(2)", "L"}, {"X6 TEXT(3)", "S"},   {"X7 TEXT(5)", "M"}, {"X8 DATETIME", "M"},
-                 {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"}};
+    // The new field's declaration, and the field it is set to.
+    const std::pair<const char*, const char*> cases[] = {
+        {"X1 LONG", "S"},    {"X2 DOUBLE", "S"},    {"X3 LONG", "D"},    {"X4 SHORT", "D"},
+        {"X5 TEXT(2)", "L"}, {"X6 TEXT(3)", "S"},   {"X7 TEXT(5)", "M"}, {"X8 DATETIME", "M"},
+        {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"}};
     Database plain = Create("plain.mdb", {table});
     Database waits = Create("waits.mdb", {table});
     for (const char* r : rows) {
@@ -163,12 +159,12 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
         waits.Execute(r);
     }
     std::string all = "Id";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.field);
-        const std::string name = std::string(c.field).substr(0, std::string(c.field).find(' '));
+    for (const auto& [field, source] : cases) {
+        SCOPED_TRACE(field);
+        const std::string name = std::string(field).substr(0, std::string(field).find(' '));
         for (Database* db : {&plain, &waits})
-            db->Execute("ALTER TABLE V ADD COLUMN " + std::string(c.field));
-        const std::string update = "UPDATE V SET " + name + " = " + c.source;
+            db->Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
+        const std::string update = "UPDATE V SET " + name + " = " + source;
         plain.Execute(update);
         waits.Execute(update, dbDeferWrite);
         EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());

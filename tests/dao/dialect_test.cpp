@@ -138,13 +138,10 @@ TEST_F(DialectTest, MakeTableKeepsFieldTypes) {
                "WHERE Id < 3 GROUP BY Id, Nome, Data, Importo");
     EXPECT_EQ(db.RecordsAffected(), 2);
     TableDef t = db.TableDefs()["Copia"];
-    struct Expect {
-        const char* field;
-        int type;
-    } fields[] = {
+    const std::pair<const char*, int> fields[] = {
         {"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbCurrency}, {"Ultima", dbDate}};
-    for (const Expect& e : fields)
-        EXPECT_EQ(t.Fields()[e.field].Type(), e.type) << e.field;
+    for (const auto& [field, type] : fields)
+        EXPECT_EQ(t.Fields()[field].Type(), type) << field;
     EXPECT_EQ(t.Fields()["Nome"].Size(), 20);
     EXPECT_EQ(Scalar(db, "SELECT Ultima FROM Copia WHERE Id = 2"), Day(2020, 3, 15));
     EXPECT_EQ(ErrorOf([&] { db.Execute("SELECT * INTO Copia FROM T"); }), 3010);
@@ -262,10 +259,7 @@ TEST_F(DialectTest, ParametersOfSavedQueries) {
 
 TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
     db.Execute("CREATE TABLE B (Id LONG, V LONG)");
-    struct Case {
-        const char* sql;
-        int error;
-    } cases[] = {
+    const std::pair<const char*, int> cases[] = {
         {"UPDATE T LEFT JOIN B ON T.Id = B.Id SET T.Nome = 'x'", 3144},
         {"UPDATE T, B SET T.Nome = 'x'", 3144},
         {"SELECT * INTO X IN 'altro.mdb' FROM T", 3131},
@@ -278,16 +272,16 @@ TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
         {"ALTER TABLE T ALTER COLUMN Nome", 3292},
         {"ALTER TABLE T ALTER Nome TEXT(5) NOT", 3293},
     };
-    for (const Case& c : cases)
+    for (const auto& [sql, error] : cases)
         EXPECT_EQ(ErrorOf([&] {
-                      if (std::string(c.sql).rfind("SELECT", 0) == 0 &&
-                          std::string(c.sql).find(" INTO ") == std::string::npos)
-                          db.OpenRecordset(c.sql).Close();
+                      if (std::string(sql).rfind("SELECT", 0) == 0 &&
+                          std::string(sql).find(" INTO ") == std::string::npos)
+                          db.OpenRecordset(sql).Close();
                       else
-                          db.Execute(c.sql);
+                          db.Execute(sql);
                   }),
-                  c.error)
-            << c.sql;
+                  error)
+            << sql;
 }
 
 } // namespace

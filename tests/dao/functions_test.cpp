@@ -20,15 +20,11 @@ std::string Eval(TestDb& db, const std::string& expr, bool jet = true) {
     }
 }
 
-struct Case {
-    const char* expr;
-    const char* expected;
-};
-
-void Check(std::initializer_list<Case> cases) {
+// Each expression against the value it gives.
+void Check(std::initializer_list<std::pair<const char*, const char*>> cases) {
     TestDb db;
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(db, c.expr), c.expected) << c.expr;
+    for (const auto& [expr, expected] : cases)
+        EXPECT_EQ(Eval(db, expr), expected) << expr;
 }
 
 TEST(VbFunctions, GiveVbsValuesAndErrorNumbers) {

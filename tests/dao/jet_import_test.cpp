@@ -498,28 +498,25 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
 // A Jet file protected by a database password: the masked password of its header page is what the
 // converted archive asks for. Written into a copy's header as Jet 3 (bytes) and Jet 4 (UTF-16) keep it.
 TEST_F(JetOpen, ProtectedFileKeepsItsPassword) {
-    struct Case {
-        const char* file;
-        std::string stored;
-    } cases[] = {{"testV1997.mdb", "segreta"}, {"testV2000.mdb", std::string("s\0e\0g\0r\0e\0t\0a\0", 14)}};
-    for (const Case& c : cases) {
-        const std::string path = Path(std::string("Cont32_") + c.file);
-        std::string bytes = Bytes(kCorpus / c.file);
-        for (std::size_t i = 0; i < c.stored.size(); ++i)
-            bytes[0x42 + i] ^= c.stored[i];
+    const std::pair<const char*, std::string> cases[] = {
+        {"testV1997.mdb", "segreta"}, {"testV2000.mdb", std::string("s\0e\0g\0r\0e\0t\0a\0", 14)}};
+    for (const auto& [file, stored] : cases) {
+        SCOPED_TRACE(file);
+        const std::string path = Path(std::string("Cont32_") + file);
+        std::string bytes = Bytes(kCorpus / file);
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            bytes[0x42 + i] ^= stored[i];
         std::ofstream(path, std::ios::binary) << bytes;
-
         for (const char* wrong : {";pwd=", ";pwd=altra"}) {
-            EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(path, false, false, wrong); }), 3031)
-                << c.file << " with " << wrong;
-            EXPECT_EQ(Bytes(path), bytes) << c.file; // refused untouched, nothing converted
+            EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(path, false, false, wrong); }), 3031) << wrong;
+            EXPECT_EQ(Bytes(path), bytes); // refused untouched, nothing converted
         }
         engine_.OpenDatabase(path, false, false, ";pwd=segreta").Close();
-        EXPECT_FALSE(jet::LooksLikeJetFile(path)) << c.file;
-        EXPECT_EQ(Bytes(path + ".jet"), bytes) << c.file;
+        EXPECT_FALSE(jet::LooksLikeJetFile(path));
+        EXPECT_EQ(Bytes(path + ".jet"), bytes);
         DBEngine other;
         EXPECT_EQ(ErrorOf([&] { other.OpenDatabase(path, false, false, ";pwd="); }), 3031)
-            << c.file << ": the converted archive must ask for its password";
+            << "the converted archive must ask for its password";
         EXPECT_EQ(other.OpenDatabase(path, false, false, ";pwd=segreta").TableDefs()["Table1"].RecordCount(),
                   2);
     }

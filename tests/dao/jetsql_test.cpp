@@ -29,10 +29,7 @@ protected:
 
 // Literals, operators, and Like with Jet's wildcards, without regard to case.
 TEST_F(Dialect, WhereClauses) {
-    struct Case {
-        const char* where;
-        const char* names;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"[Nome cliente] = \"ROSSI\"", "'Rossi';'rossi'"},
         {"[Nome cliente] = 'it''s' OR s = \"a\"\"b\"", ""},
         {"d = #1/1/2020#", "'Rossi'"},
@@ -75,9 +72,9 @@ TEST_F(Dialect, WhereClauses) {
         {"s Not Like 'a*'", "'Verdi'"},
         {"[Nome cliente] Like 'ro' & '*'", "'Rossi';'rossi'"},
     };
-    for (const Case& c : cases) {
-        const std::string sql = "SELECT [Nome cliente] FROM T WHERE " + std::string(c.where) + " ORDER BY n";
-        EXPECT_EQ(db.Select(sql), c.names) << TranslateJetSql(sql).sql;
+    for (const auto& [where, names] : cases) {
+        const std::string sql = "SELECT [Nome cliente] FROM T WHERE " + std::string(where) + " ORDER BY n";
+        EXPECT_EQ(db.Select(sql), names) << TranslateJetSql(sql).sql;
     }
 }
 
@@ -236,10 +233,7 @@ TEST(JetDdl, TypeNames) {
 }
 
 TEST(JetDdl, StatementsDeclareTablesColumnsAndIndexes) {
-    struct Case {
-        const char* sql;
-        const char* declared;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"CREATE TABLE [Righe ordine] (Id COUNTER CONSTRAINT pk PRIMARY KEY, Codice TEXT(10) NOT NULL, "
          "Nota MEMO, Dt DATETIME, CONSTRAINT uq UNIQUE (Codice, Dt DESC));",
          "CreateTable Righe ordine; Id 4 0 counter; Codice 10 10 not null; Nota 12 0; Dt 8 0; pk on Righe "
@@ -259,8 +253,8 @@ TEST(JetDdl, StatementsDeclareTablesColumnsAndIndexes) {
         {"DROP TABLE [Vecchia tabella]", "DropTable Vecchia tabella"},
         {"DROP INDEX Chiave ON Clienti;", "DropIndex Clienti index Chiave"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Describe(TranslateJetSql(c.sql)), c.declared) << c.sql;
+    for (const auto& [sql, declared] : cases)
+        EXPECT_EQ(Describe(TranslateJetSql(sql)), declared) << sql;
 }
 
 // ---- Errors -----------------------------------------------------------------------------------------------
