@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dao/sql/jetsql.h"
+#include "dao/store/sqlite_handle.h"
 #include "dao/vb/functions.h"
 #include "platform/error.h"
 
@@ -38,20 +39,15 @@ public:
     // Rows of a query, each value rendered as "null", a number in SQLite's text or 'text'; values
     // separated by "|", rows by ";".
     std::string Query(const std::string& sql, const std::vector<std::string>& params = {}) {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-            Fail(sqlite3_errmsg(get()), sql);
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        detail::Stmt st = Prepare(sql);
         for (std::size_t k = 0; k < params.size(); ++k)
-            sqlite3_bind_text(raw, static_cast<int>(k + 1), params[k].c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st.get(), static_cast<int>(k + 1), params[k].c_str(), -1, SQLITE_TRANSIENT);
         std::string out;
         int rc;
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             if (!out.empty()) out += ";";
-            for (int c = 0; c < sqlite3_column_count(raw); ++c) {
-                if (c) out += "|";
-                out += Render(raw, c);
-            }
+            for (int c = 0; c < sqlite3_column_count(st.get()); ++c)
+                out += (c ? "|" : "") + Render(st.get(), c);
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(get()), sql);
         return out;
@@ -59,13 +55,10 @@ public:
 
     // Column names of a query.
     std::string Columns(const std::string& sql) {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-            Fail(sqlite3_errmsg(get()), sql);
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        detail::Stmt st = Prepare(sql);
         std::string out;
-        for (int c = 0; c < sqlite3_column_count(raw); ++c)
-            out += (c ? "|" : "") + std::string(sqlite3_column_name(raw, c));
+        for (int c = 0; c < sqlite3_column_count(st.get()); ++c)
+            out += (c ? "|" : "") + std::string(sqlite3_column_name(st.get(), c));
         return out;
     }
 
@@ -92,6 +85,12 @@ public:
     }
 
 private:
+    detail::Stmt Prepare(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(get()), sql);
+        return detail::Stmt(st);
+    }
     [[noreturn]] static void Fail(const std::string& message, const std::string& sql) {
         if (auto e = vb::FunctionError(message)) throw *e;
         throw Error(-1, message + " in: " + sql);
