@@ -106,11 +106,7 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
     EXPECT_EQ(ErrorOf([&] { (void)open.Eof(); }), 3420);
     EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE FROM T"); }), 3420);
     EXPECT_EQ(ErrorOf([&] { db.Close(); }), 3420);
-    EXPECT_EQ(ErrorOf([] {
-                  Database none;
-                  none.TableDefs();
-              }),
-              91);
+    EXPECT_EQ(ErrorOf([] { Database().TableDefs(); }), 91);
 }
 
 // With or without grouped writes pending before them (they are committed with the transaction, and stay

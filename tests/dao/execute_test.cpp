@@ -145,9 +145,7 @@ TEST_F(ExecuteTest, SavedQueriesAreCheckedKeptAsWrittenAndUsableInFrom) {
     EXPECT_EQ(db.QueryDefs()["clientiroma"].SQL(), sql);
     db.CreateQueryDef("Grandi", "SELECT Cod FROM ClientiRoma WHERE Fido > 10");
     EXPECT_EQ(Scalar(db, "Grandi"), Variant("A"));
-    Recordset rs = db.QueryDefs()["Grandi"].OpenRecordset();
-    EXPECT_EQ(rs.Fields()[0].Value(), Variant("A"));
-    rs.Close();
+    EXPECT_EQ(Rows(db.QueryDefs()["Grandi"].OpenRecordset()), "A");
     EXPECT_EQ(ErrorOf([&] { db.CreateQueryDef("GRANDI", "SELECT * FROM Clienti"); }), 3012);
     db.QueryDefs().Delete("ClientiRoma");
     EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("Grandi"); }), 3078);
