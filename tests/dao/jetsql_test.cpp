@@ -79,7 +79,7 @@ TEST_F(Dialect, WhereClauses) {
     }
 }
 
-TEST_F(Dialect, ExpressionsAsValues) {
+TEST_F(Dialect, ExpressionsAsValuesAndNames) {
     // & treats one Null as "", two as Null; + on texts propagates Null.
     EXPECT_EQ(
         db.Select("SELECT s & 'z', s & x, s + 'z', n & '' FROM T ORDER BY n"),
@@ -96,6 +96,10 @@ TEST_F(Dialect, ExpressionsAsValues) {
         db.Columns(
             TranslateJetSql("SELECT n, n + 1, T.x, Count(*) AS Quanti, Year(d) FROM T GROUP BY n, x, d").sql),
         "n|Expr1000|x|Quanti|Expr1001");
+    EXPECT_EQ(QuoteName("Nome cliente"), "\"Nome cliente\"");
+    EXPECT_EQ(QuoteName("a\"b"), "\"a\"\"b\"");
+    // An unknown "name" is an error, never a string.
+    EXPECT_THROW(db.Select("SELECT Missing FROM T"), Error);
 }
 
 TEST_F(Dialect, AggregatesFirstLastAndTop) {
@@ -313,15 +317,6 @@ TEST(JetErrors, NumbersAsJetGivesThem) {
             EXPECT_EQ(f, std::to_string(c.number) + " " + c.description);
         }
     }
-}
-
-TEST(JetNames, QuoteName) {
-    EXPECT_EQ(QuoteName("Nome cliente"), "\"Nome cliente\"");
-    EXPECT_EQ(QuoteName("a\"b"), "\"a\"\"b\"");
-    // An unknown "name" is an error, never a string.
-    TestDb db;
-    db.Exec("CREATE TABLE T (a INTEGER)");
-    EXPECT_THROW(db.Select("SELECT Missing FROM T"), Error);
 }
 
 // ---- Functions -------------------------------------------------------------------------------------------
