@@ -103,6 +103,14 @@ inline int ErrorOf(const std::function<void()>& fn) {
     return std::atoi(Failure(fn).c_str());
 }
 
+// The names of fields, by ",".
+inline std::string Names(const Fields& f) {
+    std::string out;
+    for (int i = 0; i < f.Count(); ++i)
+        out += (i ? "," : "") + f[i].Name();
+    return out;
+}
+
 // The rows of a recordset, which it closes: values by "|" (Null as "Null", binary values as their bytes),
 // rows by ";", after a row of the fields' names when `names` is set.
 inline std::string Rows(Recordset rs, bool names = false) {

@@ -25,12 +25,6 @@ protected:
         DaoTest::TearDown();
     }
 
-    static std::string Names(const Fields& f) {
-        std::string out;
-        for (int i = 0; i < f.Count(); ++i)
-            out += (i ? "," : "") + f[i].Name();
-        return out;
-    }
     static std::string Rows(Database& db, const std::string& sql) { return testing::Rows(db, sql, true); }
 
     // The columns SQLite holds for table T.
