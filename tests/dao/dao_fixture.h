@@ -56,8 +56,8 @@ protected:
         return v;
     }
 
-    // One statement run by SQLite itself on a file of the folder: the first column of its rows as text
-    // ("null" for Null).
+    // One statement run by SQLite itself on a file of the folder (made if missing): the first column of its
+    // rows as text ("null" for Null).
     std::vector<std::string> Sqlite(const std::string& name, const std::string& sql) const {
         sqlite3* raw = nullptr;
         sqlite3_open_v2(Path(name).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
