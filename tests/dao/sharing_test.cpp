@@ -22,10 +22,8 @@
 namespace fs = std::filesystem;
 using namespace ledrana;
 using namespace ledrana::dao;
-using ledrana::dao::testing::DaoTest;
-using ledrana::dao::testing::ErrorOf;
-using ledrana::dao::testing::Failure;
-using ledrana::testing::Background;
+using namespace ledrana::dao::testing;
+using namespace ledrana::testing;
 
 namespace {
 
@@ -117,10 +115,9 @@ public:
     }
 
     // daotool on the archive (and on `more`), as another program runs it.
-    ledrana::testing::CommandResult Daotool(const std::string& command, const std::string& more) {
-        return ledrana::testing::RunWithPrefix(std::string(DAOTOOL) + " " + command + " " +
-                                                   ledrana::testing::ShellQuote(file_) + " " + more,
-                                               dir_);
+    CommandResult Daotool(const std::string& command, const std::string& more) {
+        return RunWithPrefix(std::string(DAOTOOL) + " " + command + " " + ShellQuote(file_) + " " + more,
+                             dir_);
     }
 
     std::int64_t Rows(Database& db) { return Scalar(db, "SELECT count(*) FROM Conti").ToLong(); }
@@ -138,7 +135,7 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
     };
     for (const Holder& h : holders) {
         SCOPED_TRACE(h.name);
-        const std::string before = ledrana::testing::TempPrefix::get(file_);
+        const std::string before = TempPrefix::get(file_);
         auto holder = h.start(*this);
         DBEngine engine;
         const std::string copy = (dir_ / "copia.mdb").string();
@@ -168,7 +165,7 @@ TEST_F(Sharing, WhatAnotherProgramHoldsIsRefusedAndLeftAlone) {
         const std::string refusal = Failure([&] { engine.OpenDatabase(file_, true); });
         EXPECT_NE(refusal.find(file_), std::string::npos) << refusal;
         EXPECT_NE(refusal.find("Chiudere il programma"), std::string::npos) << refusal;
-        EXPECT_EQ(ledrana::testing::TempPrefix::get(file_), before);
+        EXPECT_EQ(TempPrefix::get(file_), before);
 
         holder->Stop();
         for (const Operation& op : operations)
@@ -188,10 +185,10 @@ TEST_F(Sharing, WhatThisProcessHoldsExclusivelyOthersCannotOpen) {
             r = engine.Reserve(file_);
         else
             db = engine.OpenDatabase(file_, true);
-        ledrana::testing::CommandResult query = Daotool("query", "'SELECT * FROM Conti'");
+        CommandResult query = Daotool("query", "'SELECT * FROM Conti'");
         EXPECT_EQ(query.status, 1) << query.output;
         EXPECT_EQ(query.output.rfind("3356 ", 0), 0u) << query.output;
-        ledrana::testing::CommandResult compact = Daotool("compact", ledrana::testing::ShellQuote(copy));
+        CommandResult compact = Daotool("compact", ShellQuote(copy));
         EXPECT_EQ(compact.output.rfind("3356 ", 0), 0u) << compact.output;
         if (reservation) {
             // This process's own databases are not kept out.
