@@ -34,6 +34,7 @@ protected:
         dir_ = tmpl;
     }
     void TearDown() override {
+        if (db_.IsOpen()) db_.Close();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -78,6 +79,7 @@ protected:
 
     std::filesystem::path dir_;
     DBEngine engine_;
+    Database db_; // a suite's database, closed at the end when still open
 };
 
 // The bytes of a file.

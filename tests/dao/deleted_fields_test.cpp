@@ -20,10 +20,6 @@ protected:
                         std::to_string(id % 3) + "', " + std::to_string(100 + id) + ", 'c')");
         db_.CreateQueryDef("Q", "SELECT * FROM T").Close();
     }
-    void TearDown() override {
-        if (db_.IsOpen()) db_.Close();
-        DaoTest::TearDown();
-    }
 
     static std::string Rows(Database& db, const std::string& sql) { return testing::Rows(db, sql, true); }
 
@@ -31,8 +27,6 @@ protected:
     std::string Columns(const std::string& file) {
         return Sqlite(file, "SELECT group_concat(name) FROM pragma_table_info('T')").at(0);
     }
-
-    Database db_;
 };
 
 TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {

@@ -13,7 +13,7 @@ class DialectTest : public DaoTest {
 protected:
     void SetUp() override {
         DaoTest::SetUp();
-        db =
+        db_ =
             Create("d.mdb",
                    {
                        "CREATE TABLE T (Id LONG, Nome TEXT(20), Data DATETIME, Importo CURRENCY, Flag YESNO)",
@@ -22,18 +22,13 @@ protected:
                        "INSERT INTO T VALUES (3, 'Verdi', Null, 1, True)",
                    });
     }
-    void TearDown() override {
-        db.Close();
-        DaoTest::TearDown();
-    }
     // The first value of a query and the type of its first column.
     std::pair<Variant, int> Typed(const std::string& sql) {
-        Recordset rs = db.OpenRecordset(sql);
+        Recordset rs = db_.OpenRecordset(sql);
         std::pair<Variant, int> out{rs.Fields()[0].Value(), rs.Fields()[0].Type()};
         rs.Close();
         return out;
     }
-    Database db;
 };
 
 Variant Day(int y, int m, int d, int h = 0, int n = 0) {
@@ -102,59 +97,59 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
 TEST_F(DialectTest, DateTextFollowsTheRegionalSettings) {
     const vb::RegionalSettings italian = vb::Regional();
     vb::SetRegional({false, '/', ':'});
-    EXPECT_EQ(Scalar(db, "SELECT CStr(#1/2/2020 9:05#)"), Variant("01/02/2020 09:05:00"));
-    EXPECT_EQ(Scalar(db, "SELECT Data FROM T WHERE Id = 2").ToString(), "03/15/2020");
+    EXPECT_EQ(Scalar(db_, "SELECT CStr(#1/2/2020 9:05#)"), Variant("01/02/2020 09:05:00"));
+    EXPECT_EQ(Scalar(db_, "SELECT Data FROM T WHERE Id = 2").ToString(), "03/15/2020");
     vb::SetRegional(italian);
-    EXPECT_EQ(Scalar(db, "SELECT Data FROM T WHERE Id = 2").ToString(), "15/03/2020");
+    EXPECT_EQ(Scalar(db_, "SELECT Data FROM T WHERE Id = 2").ToString(), "15/03/2020");
 }
 
 TEST_F(DialectTest, NamesMatchWithoutCaseForAccentedLetters) {
-    db.Execute("CREATE TABLE Società (Città TEXT(20), Perché LONG)");
-    db.Execute("INSERT INTO SOCIETÀ (CITTÀ, PERCHÉ) VALUES ('Udine', 1)");
-    db.Execute("UPDATE società SET città = UCase(CITTÀ) WHERE perché = 1");
-    EXPECT_EQ(Scalar(db, "SELECT CITTÀ FROM SOCIETÀ WHERE SOCIETÀ.PERCHÉ = 1"), Variant("UDINE"));
-    EXPECT_EQ(Scalar(db, "SELECT Count(*) FROM [SOCIETÀ] AS s WHERE s.[CITTÀ] = 'udine'"), Variant(1));
-    db.CreateQueryDef("Città Società", "SELECT CITTÀ FROM SOCIETÀ");
-    EXPECT_EQ(Scalar(db, "SELECT * FROM [CITTÀ SOCIETÀ]"), Variant("UDINE"));
+    db_.Execute("CREATE TABLE Società (Città TEXT(20), Perché LONG)");
+    db_.Execute("INSERT INTO SOCIETÀ (CITTÀ, PERCHÉ) VALUES ('Udine', 1)");
+    db_.Execute("UPDATE società SET città = UCase(CITTÀ) WHERE perché = 1");
+    EXPECT_EQ(Scalar(db_, "SELECT CITTÀ FROM SOCIETÀ WHERE SOCIETÀ.PERCHÉ = 1"), Variant("UDINE"));
+    EXPECT_EQ(Scalar(db_, "SELECT Count(*) FROM [SOCIETÀ] AS s WHERE s.[CITTÀ] = 'udine'"), Variant(1));
+    db_.CreateQueryDef("Città Società", "SELECT CITTÀ FROM SOCIETÀ");
+    EXPECT_EQ(Scalar(db_, "SELECT * FROM [CITTÀ SOCIETÀ]"), Variant("UDINE"));
 }
 
 TEST_F(DialectTest, UpdateOverJoins) {
-    db.Execute("CREATE TABLE Listino (Cod LONG, Prezzo CURRENCY)");
-    db.Execute("INSERT INTO Listino VALUES (1, 20)");
-    db.Execute("INSERT INTO Listino VALUES (2, 30)");
-    db.Execute("UPDATE T INNER JOIN Listino ON T.Id = Listino.Cod SET T.Importo = Listino.Prezzo * 2");
-    EXPECT_EQ(db.RecordsAffected(), 2);
-    EXPECT_EQ(Scalar(db, "SELECT Sum(Importo) FROM T"), Variant::FromCurrency(101));
-    db.Execute("UPDATE Listino AS L INNER JOIN T AS x ON L.Cod = x.Id SET L.Prezzo = x.Importo + 1 "
-               "WHERE x.Nome = 'Bianchi'");
-    EXPECT_EQ(db.RecordsAffected(), 1);
-    EXPECT_EQ(Scalar(db, "SELECT Prezzo FROM Listino WHERE Cod = 2"), Variant::FromCurrency(61));
-    db.Execute("UPDATE (T INNER JOIN Listino ON T.Id = Listino.Cod) SET Nome = 'X' WHERE Listino.Cod = 1");
-    EXPECT_EQ(Scalar(db, "SELECT Nome FROM T WHERE Id = 1"), Variant("X"));
+    db_.Execute("CREATE TABLE Listino (Cod LONG, Prezzo CURRENCY)");
+    db_.Execute("INSERT INTO Listino VALUES (1, 20)");
+    db_.Execute("INSERT INTO Listino VALUES (2, 30)");
+    db_.Execute("UPDATE T INNER JOIN Listino ON T.Id = Listino.Cod SET T.Importo = Listino.Prezzo * 2");
+    EXPECT_EQ(db_.RecordsAffected(), 2);
+    EXPECT_EQ(Scalar(db_, "SELECT Sum(Importo) FROM T"), Variant::FromCurrency(101));
+    db_.Execute("UPDATE Listino AS L INNER JOIN T AS x ON L.Cod = x.Id SET L.Prezzo = x.Importo + 1 "
+                "WHERE x.Nome = 'Bianchi'");
+    EXPECT_EQ(db_.RecordsAffected(), 1);
+    EXPECT_EQ(Scalar(db_, "SELECT Prezzo FROM Listino WHERE Cod = 2"), Variant::FromCurrency(61));
+    db_.Execute("UPDATE (T INNER JOIN Listino ON T.Id = Listino.Cod) SET Nome = 'X' WHERE Listino.Cod = 1");
+    EXPECT_EQ(Scalar(db_, "SELECT Nome FROM T WHERE Id = 1"), Variant("X"));
 }
 
 TEST_F(DialectTest, MakeTableKeepsFieldTypes) {
-    db.Execute("SELECT Id, Nome, Data, Importo * 2 AS Doppio, Max(Data) AS Ultima INTO Copia FROM T "
-               "WHERE Id < 3 GROUP BY Id, Nome, Data, Importo");
-    EXPECT_EQ(db.RecordsAffected(), 2);
-    TableDef t = db.TableDefs()["Copia"];
+    db_.Execute("SELECT Id, Nome, Data, Importo * 2 AS Doppio, Max(Data) AS Ultima INTO Copia FROM T "
+                "WHERE Id < 3 GROUP BY Id, Nome, Data, Importo");
+    EXPECT_EQ(db_.RecordsAffected(), 2);
+    TableDef t = db_.TableDefs()["Copia"];
     const std::pair<const char*, int> fields[] = {
         {"Id", dbLong}, {"Nome", dbText}, {"Data", dbDate}, {"Doppio", dbCurrency}, {"Ultima", dbDate}};
     for (const auto& [field, type] : fields)
         EXPECT_EQ(t.Fields()[field].Type(), type) << field;
     EXPECT_EQ(t.Fields()["Nome"].Size(), 20);
-    EXPECT_EQ(Scalar(db, "SELECT Ultima FROM Copia WHERE Id = 2"), Day(2020, 3, 15));
-    EXPECT_EQ(ErrorOf([&] { db.Execute("SELECT * INTO Copia FROM T"); }), 3010);
+    EXPECT_EQ(Scalar(db_, "SELECT Ultima FROM Copia WHERE Id = 2"), Day(2020, 3, 15));
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("SELECT * INTO Copia FROM T"); }), 3010);
 }
 
 TEST_F(DialectTest, CrosstabHeadingsFromDataOrListed) {
-    db.Execute("CREATE TABLE Vendite (Anno SHORT, Mese SHORT, Importo DOUBLE)");
+    db_.Execute("CREATE TABLE Vendite (Anno SHORT, Mese SHORT, Importo DOUBLE)");
     for (const char* v : {"(2020, 1, 10)", "(2020, 1, 5)", "(2020, 3, 7)", "(2021, 2, 4)"})
-        db.Execute(std::string("INSERT INTO Vendite VALUES ") + v);
+        db_.Execute(std::string("INSERT INTO Vendite VALUES ") + v);
     EXPECT_EQ(
-        Rows(db, "TRANSFORM Sum(Importo) AS Totale SELECT Anno FROM Vendite GROUP BY Anno PIVOT Mese", true),
+        Rows(db_, "TRANSFORM Sum(Importo) AS Totale SELECT Anno FROM Vendite GROUP BY Anno PIVOT Mese", true),
         "Anno|1|2|3;2020|15|Null|7;2021|Null|4|Null");
-    EXPECT_EQ(Rows(db,
+    EXPECT_EQ(Rows(db_,
                    "TRANSFORM Count(*) SELECT Anno, Sum(Importo) AS Tot FROM Vendite WHERE Importo > 4 "
                    "GROUP BY Anno ORDER BY Anno DESC PIVOT 'M' & Mese IN ('M3', 'M1', 'M9')",
                    true),
@@ -162,30 +157,30 @@ TEST_F(DialectTest, CrosstabHeadingsFromDataOrListed) {
 }
 
 TEST_F(DialectTest, AlterColumnConvertsValues) {
-    db.Execute("CREATE TABLE A (Cod TEXT(10), Num TEXT(10), K LONG, CONSTRAINT PK PRIMARY KEY (K))");
-    db.Execute("INSERT INTO A VALUES ('abcdef', '12', 1)");
-    db.Execute("INSERT INTO A VALUES ('g', 'x', 2)");
-    db.Execute("ALTER TABLE A ALTER COLUMN Cod TEXT(3)");
-    db.Execute("ALTER TABLE A ALTER COLUMN Num LONG");
-    TableDef t = db.TableDefs()["A"];
+    db_.Execute("CREATE TABLE A (Cod TEXT(10), Num TEXT(10), K LONG, CONSTRAINT PK PRIMARY KEY (K))");
+    db_.Execute("INSERT INTO A VALUES ('abcdef', '12', 1)");
+    db_.Execute("INSERT INTO A VALUES ('g', 'x', 2)");
+    db_.Execute("ALTER TABLE A ALTER COLUMN Cod TEXT(3)");
+    db_.Execute("ALTER TABLE A ALTER COLUMN Num LONG");
+    TableDef t = db_.TableDefs()["A"];
     EXPECT_EQ(t.Fields()["Cod"].Size(), 3);
     EXPECT_EQ(t.Fields()[0].Name(), "Cod");
     EXPECT_EQ(t.Fields()["Num"].Type(), dbLong);
-    EXPECT_EQ(Scalar(db, "SELECT Cod & '/' & Num FROM A WHERE K = 1"), Variant("abc/12"));
-    EXPECT_TRUE(Scalar(db, "SELECT Num FROM A WHERE K = 2").IsNull());
-    EXPECT_EQ(ErrorOf([&] { db.Execute("ALTER TABLE A ALTER COLUMN K TEXT(5)"); }), 3280);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("ALTER TABLE A ALTER COLUMN Manca LONG"); }), 3265);
+    EXPECT_EQ(Scalar(db_, "SELECT Cod & '/' & Num FROM A WHERE K = 1"), Variant("abc/12"));
+    EXPECT_TRUE(Scalar(db_, "SELECT Num FROM A WHERE K = 2").IsNull());
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("ALTER TABLE A ALTER COLUMN K TEXT(5)"); }), 3280);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("ALTER TABLE A ALTER COLUMN Manca LONG"); }), 3265);
 }
 
 TEST_F(DialectTest, ValidationRulesOnEverySave) {
-    TableDef t = db.TableDefs()["T"];
+    TableDef t = db_.TableDefs()["T"];
     t.Fields()["Importo"].SetValidationRule(">0 Or Is Null");
     t.Fields()["Importo"].SetValidationText("L'importo deve essere positivo");
     t.Fields()["Nome"].SetValidationRule("Not Like '*!*'");
     t.SetValidationRule("[Id] < 100 Or [Flag] = True");
 
     // Recordset saves.
-    Recordset rs = db.OpenRecordset("T");
+    Recordset rs = db_.OpenRecordset("T");
     rs.AddNew();
     rs.Fields()["Id"].SetValue(4);
     rs.Fields()["Importo"].SetValue(-1);
@@ -218,20 +213,20 @@ TEST_F(DialectTest, ValidationRulesOnEverySave) {
         {"UPDATE T SET Id = Id + 1000 WHERE Flag = False", 0, 0, 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ErrorOf([&] { db.Execute(c.sql, c.options); }), c.error) << c.sql;
+        EXPECT_EQ(ErrorOf([&] { db_.Execute(c.sql, c.options); }), c.error) << c.sql;
         if (!c.error) {
-            EXPECT_EQ(db.RecordsAffected(), c.affected) << c.sql;
+            EXPECT_EQ(db_.RecordsAffected(), c.affected) << c.sql;
         }
     }
-    EXPECT_EQ(Scalar(db, "SELECT Sum(Importo) FROM T"), Variant(7.5 + 2 + 1));
+    EXPECT_EQ(Scalar(db_, "SELECT Sum(Importo) FROM T"), Variant(7.5 + 2 + 1));
 }
 
 TEST_F(DialectTest, ParametersOfSavedQueries) {
-    db.CreateQueryDef("Dal", "PARAMETERS Inizio DateTime; SELECT Nome FROM T WHERE Data >= Inizio");
-    EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("Dal"); }), 3061);
-    EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("SELECT * FROM Dal"); }), 3061);
+    db_.CreateQueryDef("Dal", "PARAMETERS Inizio DateTime; SELECT Nome FROM T WHERE Data >= Inizio");
+    EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Dal"); }), 3061);
+    EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("SELECT * FROM Dal"); }), 3061);
 
-    QueryDef q = db.QueryDefs()["Dal"];
+    QueryDef q = db_.QueryDefs()["Dal"];
     ASSERT_EQ(q.Parameters().Count(), 1);
     EXPECT_EQ(q.Parameters()[0].Type(), dbDate);
     EXPECT_EQ(ErrorOf([&] { q.OpenRecordset(); }), 3061);
@@ -239,26 +234,27 @@ TEST_F(DialectTest, ParametersOfSavedQueries) {
     EXPECT_EQ(q.Parameters()[0].Value(), Day(2021, 1, 1));
     EXPECT_EQ(Rows(q.OpenRecordset()), "Rossi");
 
-    db.CreateQueryDef("Alza", "PARAMETERS Quanto Currency, Chi Text; UPDATE T SET Importo = Importo + Quanto "
-                              "WHERE Nome = Chi");
-    QueryDef alza = db.QueryDefs()["Alza"];
+    db_.CreateQueryDef("Alza",
+                       "PARAMETERS Quanto Currency, Chi Text; UPDATE T SET Importo = Importo + Quanto "
+                       "WHERE Nome = Chi");
+    QueryDef alza = db_.QueryDefs()["Alza"];
     alza.Parameters()["Quanto"].SetValue(2);
     EXPECT_EQ(ErrorOf([&] { alza.Execute(); }), 3061);
     alza.Parameters()["Chi"].SetValue("verdi");
     alza.Execute();
     EXPECT_EQ(alza.RecordsAffected(), 1);
-    EXPECT_EQ(Scalar(db, "SELECT Importo FROM T WHERE Id = 3"), Variant::FromCurrency(3));
+    EXPECT_EQ(Scalar(db_, "SELECT Importo FROM T WHERE Id = 3"), Variant::FromCurrency(3));
 
-    db.CreateQueryDef("Anno", "PARAMETERS [Forms]![Dlg]![Anno] Short; SELECT Count(*) FROM T "
-                              "WHERE Year(Data) = [Forms]![Dlg]![Anno]");
-    QueryDef anno = db.QueryDefs()["Anno"];
+    db_.CreateQueryDef("Anno", "PARAMETERS [Forms]![Dlg]![Anno] Short; SELECT Count(*) FROM T "
+                               "WHERE Year(Data) = [Forms]![Dlg]![Anno]");
+    QueryDef anno = db_.QueryDefs()["Anno"];
     EXPECT_EQ(anno.Parameters()[0].Name(), "Forms!Dlg!Anno");
     anno.Parameters()[0].SetValue(2020);
     EXPECT_EQ(Rows(anno.OpenRecordset()), "1");
 }
 
 TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
-    db.Execute("CREATE TABLE B (Id LONG, V LONG)");
+    db_.Execute("CREATE TABLE B (Id LONG, V LONG)");
     const std::pair<const char*, int> cases[] = {
         {"UPDATE T LEFT JOIN B ON T.Id = B.Id SET T.Nome = 'x'", 3144},
         {"UPDATE T, B SET T.Nome = 'x'", 3144},
@@ -276,9 +272,9 @@ TEST_F(DialectTest, WhatJetRefusesKeepsItsNumber) {
         EXPECT_EQ(ErrorOf([&] {
                       if (std::string(sql).rfind("SELECT", 0) == 0 &&
                           std::string(sql).find(" INTO ") == std::string::npos)
-                          db.OpenRecordset(sql).Close();
+                          db_.OpenRecordset(sql).Close();
                       else
-                          db.Execute(sql);
+                          db_.Execute(sql);
                   }),
                   error)
             << sql;

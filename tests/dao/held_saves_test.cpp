@@ -15,10 +15,6 @@ protected:
         DaoTest::SetUp();
         db_ = Create("a.mdb", {"CREATE TABLE T (Id LONG, A TEXT(10), N LONG, D DOUBLE, G LONG)"});
     }
-    void TearDown() override {
-        if (db_.IsOpen()) db_.Close();
-        DaoTest::TearDown();
-    }
 
     static std::string Text(const Variant& v) { return v.IsNull() ? "Null" : v.ToString(); }
     static std::string Literal(const Variant& v) {
@@ -76,7 +72,6 @@ protected:
         return n;
     }
 
-    Database db_;
     std::map<int, std::vector<Variant>> model_;
 };
 

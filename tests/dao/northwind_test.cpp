@@ -79,11 +79,7 @@ protected:
             ASSERT_FALSE(tables[name].rows.empty()) << name;
         }
         // The file converted in place: its tables and its saved queries, as the file holds them.
-        db = engine_.OpenDatabase(copy);
-    }
-    void TearDown() override {
-        db.Close();
-        DaoTest::TearDown();
+        db_ = engine_.OpenDatabase(copy);
     }
     std::vector<std::vector<Variant>> Rows(Recordset rs) {
         std::vector<std::vector<Variant>> out;
@@ -96,14 +92,13 @@ protected:
         rs.Close();
         return out;
     }
-    std::vector<std::vector<Variant>> Rows(const std::string& name) { return Rows(db.OpenRecordset(name)); }
+    std::vector<std::vector<Variant>> Rows(const std::string& name) { return Rows(db_.OpenRecordset(name)); }
     const Row* Find(const std::string& table, const std::string& column, const std::string& value) {
         for (const Row& r : tables[table].rows)
             if (r.at(column) == value) return &r;
         return nullptr;
     }
     std::map<std::string, Table> tables;
-    Database db;
 };
 
 TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
@@ -177,7 +172,7 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
         const int q = (std::stoi(date.substr(5, 2)) - 1) / 3;
         quarters[{p->at("ProductName"), o.at("CustomerID")}][static_cast<std::size_t>(q)] += LineAmount(l);
     }
-    Recordset crosstab = db.OpenRecordset("Quarterly Orders by Product");
+    Recordset crosstab = db_.OpenRecordset("Quarterly Orders by Product");
     ASSERT_EQ(crosstab.Fields().Count(), 7);
     EXPECT_EQ(crosstab.Fields()[3].Name(), "Qtr 1");
     auto cells = Rows(crosstab);
@@ -199,7 +194,7 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
         const std::string d = o.at("ShippedDate");
         shipped += !d.empty() && d >= "1995-01-01" && d <= "1995-06-30 23:59:59";
     }
-    QueryDef sales = db.QueryDefs()["Employee Sales by Country"];
+    QueryDef sales = db_.QueryDefs()["Employee Sales by Country"];
     EXPECT_EQ(ErrorOf([&] { sales.OpenRecordset(); }), 3061);
     sales.Parameters()["Beginning Date"].SetValue(Variant::FromDate(1995, 1, 1));
     sales.Parameters()["Ending Date"].SetValue("30/06/1995");
@@ -234,7 +229,7 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     std::size_t of1994 = 0;
     for (const Row& o : orders)
         of1994 += o.at("ShippedDate").substr(0, 4) == "1994";
-    QueryDef byYear = db.QueryDefs()["Sales by Year"];
+    QueryDef byYear = db_.QueryDefs()["Sales by Year"];
     ASSERT_EQ(byYear.Parameters().Count(), 2);
     byYear.Parameters()[0].SetValue(Variant::FromDate(1994, 1, 1));
     byYear.Parameters()[1].SetValue(Variant::FromDate(1994, 12, 31));
@@ -248,7 +243,7 @@ TEST_F(Northwind, QueriesGiveWhatTheRowsSay) {
     const std::string someOrder = lines.at(lines.size() / 2).at("OrderID");
     const auto ofOrder =
         std::count_if(lines.begin(), lines.end(), [&](const Row& l) { return l.at("OrderID") == someOrder; });
-    QueryDef filter = db.QueryDefs()["Invoices Filter"];
+    QueryDef filter = db_.QueryDefs()["Invoices Filter"];
     ASSERT_EQ(filter.Parameters().Count(), 1);
     EXPECT_EQ(ErrorOf([&] { filter.OpenRecordset(); }), 3061);
     filter.Parameters()["Forms!Orders!OrderID"].SetValue(std::stol(someOrder));

@@ -18,11 +18,6 @@ protected:
                      {"CREATE TABLE T (Cod TEXT(5) NOT NULL, Nome TEXT(10), N SHORT, Importo CURRENCY, "
                       "D DATETIME, B YESNO, CONSTRAINT PK PRIMARY KEY (Cod))"});
     }
-    void TearDown() override {
-        if (db_.IsOpen()) db_.Close();
-        DaoTest::TearDown();
-    }
-    Database db_;
 };
 
 TEST_F(RecordsetTest, TableRecordsetWalksAndCountsExactly) {
