@@ -34,13 +34,12 @@ TEST_F(FilesTest, ReadOnlyFileOpensOnlyForReading) {
     std::filesystem::permissions(Path("ro.mdb"),
                                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(Path("ro.mdb")); }), 3051);
-    Database db = engine_.OpenDatabase(Path("ro.mdb"), false, true);
-    EXPECT_EQ(Scalar(db, "SELECT A FROM T"), Variant(5));
-    EXPECT_EQ(ErrorOf([&] { db.Execute("DELETE * FROM T"); }), 3027);
-    Recordset rs = db.OpenRecordset("T");
+    db_ = engine_.OpenDatabase(Path("ro.mdb"), false, true);
+    EXPECT_EQ(Scalar(db_, "SELECT A FROM T"), Variant(5));
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("DELETE * FROM T"); }), 3027);
+    Recordset rs = db_.OpenRecordset("T");
     EXPECT_EQ(ErrorOf([&] { rs.Edit(); }), 3027);
     rs.Close();
-    db.Close();
 }
 
 TEST_F(FilesTest, PasswordGuardsOpeningAndOnlyAHashIsStored) {

@@ -12,10 +12,9 @@ using ExecuteTest = DaoTest;
 // Rows Jet cannot change: skipped (or their value made Null, or cut) without dbFailOnError; with it the
 // statement fails with the row's number and changes nothing.
 TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
-    Database db =
-        Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N SHORT, CONSTRAINT PK PRIMARY KEY (Cod))",
-                         "INSERT INTO T (Cod, N) VALUES ('a', 1)", "INSERT INTO T (Cod, N) VALUES ('b', 2)",
-                         "INSERT INTO T (Cod, N) VALUES ('c', 3)"});
+    db_ = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(3), N SHORT, CONSTRAINT PK PRIMARY KEY (Cod))",
+                           "INSERT INTO T (Cod, N) VALUES ('a', 1)", "INSERT INTO T (Cod, N) VALUES ('b', 2)",
+                           "INSERT INTO T (Cod, N) VALUES ('c', 3)"});
     struct Case {
         const char* sql;
         int options, error;
@@ -51,20 +50,20 @@ TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
         {"DELETE * FROM Manca", 0, 3078, "SELECT count(*) FROM T", Variant(4)},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ErrorOf([&] { db.Execute(c.sql, c.options); }), c.error) << c.sql;
-        EXPECT_EQ(Scalar(db, c.check), c.expected) << c.sql;
+        EXPECT_EQ(ErrorOf([&] { db_.Execute(c.sql, c.options); }), c.error) << c.sql;
+        EXPECT_EQ(Scalar(db_, c.check), c.expected) << c.sql;
     }
     // Required and zero-length rules skip the row, or fail it.
-    TableDef t = db.TableDefs()["T"];
+    TableDef t = db_.TableDefs()["T"];
     t.Fields()["N"].SetRequired(true);
-    db.Execute("INSERT INTO T (Cod) VALUES ('e')");
-    EXPECT_EQ(db.RecordsAffected(), 0);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T (Cod) VALUES ('e')", dbFailOnError); }), 3314);
+    db_.Execute("INSERT INTO T (Cod) VALUES ('e')");
+    EXPECT_EQ(db_.RecordsAffected(), 0);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Cod) VALUES ('e')", dbFailOnError); }), 3314);
     t.Fields()["Cod"].SetAllowZeroLength(true);
-    db.Execute("UPDATE T SET Cod = '' WHERE Cod = 'c'");
-    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Cod = ''"), Variant(1));
+    db_.Execute("UPDATE T SET Cod = '' WHERE Cod = 'c'");
+    EXPECT_EQ(Scalar(db_, "SELECT count(*) FROM T WHERE Cod = ''"), Variant(1));
     // A recordset may not leave a key Null either.
-    Recordset rs = db.OpenRecordset("T");
+    Recordset rs = db_.OpenRecordset("T");
     rs.AddNew();
     rs.Fields()["N"].SetValue(5);
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
@@ -74,7 +73,6 @@ TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
     rs.CancelUpdate();
     rs.Close();
-    db.Close();
 }
 
 // A row that another program stored with a Null key stays: it is counted, read and updated.
@@ -83,25 +81,24 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
                      "INSERT INTO T VALUES ('a', 1)"})
         .Close();
     Sqlite("a.mdb", "INSERT INTO T (Cod, N) VALUES (NULL, 2), (NULL, 3)");
-    Database db = engine_.OpenDatabase(Path("a.mdb"));
-    EXPECT_EQ(db.TableDefs()["T"].NullKeyRows(), 2);
-    db.Execute("UPDATE T SET N = N * 10", dbFailOnError);
-    Recordset rs = db.OpenRecordset("SELECT * FROM T WHERE Cod IS NULL ORDER BY N");
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    EXPECT_EQ(db_.TableDefs()["T"].NullKeyRows(), 2);
+    db_.Execute("UPDATE T SET N = N * 10", dbFailOnError);
+    Recordset rs = db_.OpenRecordset("SELECT * FROM T WHERE Cod IS NULL ORDER BY N");
     rs.Edit();
     rs.Fields()["N"].SetValue(7);
     rs.Update();
     rs.Close();
-    EXPECT_EQ(Scalar(db, "SELECT Sum(N) FROM T"), Variant(47));
-    db.Close();
+    EXPECT_EQ(Scalar(db_, "SELECT Sum(N) FROM T"), Variant(47));
 }
 
 TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
-    Database db = Create("a.mdb", {"CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, "
-                                   "Importo CURRENCY, Giorno DATETIME, Flag YESNO, Peso SINGLE, Qta SHORT, "
-                                   "Num LONG, Valore DOUBLE, Bin LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
-                                   "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
-                                   "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)"});
-    TableDef t = db.TableDefs()["tab uno"];
+    db_ = Create("a.mdb", {"CREATE TABLE [Tab Uno] (Id COUNTER, Cod TEXT(8) NOT NULL, Descr MEMO, "
+                           "Importo CURRENCY, Giorno DATETIME, Flag YESNO, Peso SINGLE, Qta SHORT, "
+                           "Num LONG, Valore DOUBLE, Bin LONGBINARY, CONSTRAINT PK PRIMARY KEY (Id))",
+                           "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
+                           "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)"});
+    TableDef t = db_.TableDefs()["tab uno"];
     struct Expect {
         const char* field;
         int type, size, attributes;
@@ -120,36 +117,34 @@ TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
     EXPECT_TRUE(t.Fields()["Cod"].Required());
     EXPECT_TRUE(t.Indexes()["PK"].Primary());
     EXPECT_TRUE(t.Indexes()["ixCod"].Unique());
-    EXPECT_EQ(ErrorOf([&] { db.Execute("ALTER TABLE [Tab Uno] DROP COLUMN Cod"); }), 3280);
-    db.Execute("DROP INDEX ixCod ON [Tab Uno]");
-    db.Execute("ALTER TABLE [Tab Uno] DROP COLUMN Cod");
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("ALTER TABLE [Tab Uno] DROP COLUMN Cod"); }), 3280);
+    db_.Execute("DROP INDEX ixCod ON [Tab Uno]");
+    db_.Execute("ALTER TABLE [Tab Uno] DROP COLUMN Cod");
     EXPECT_EQ(t.Fields().Count(), 11);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("CREATE TABLE [TAB UNO] (A LONG)"); }), 3010);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE TABLE [TAB UNO] (A LONG)"); }), 3010);
     // A name with a blank written without brackets does not read, as in Jet.
-    EXPECT_NE(ErrorOf([&] { db.Execute("update Tab Uno set Extra=Extra"); }), 0);
-    EXPECT_NE(ErrorOf([&] { db.OpenRecordset("select * from Tab Uno"); }), 0);
-    db.Execute("DROP TABLE [Tab Uno]");
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Tab Uno"]; }), 3265);
-    db.Close();
+    EXPECT_NE(ErrorOf([&] { db_.Execute("update Tab Uno set Extra=Extra"); }), 0);
+    EXPECT_NE(ErrorOf([&] { db_.OpenRecordset("select * from Tab Uno"); }), 0);
+    db_.Execute("DROP TABLE [Tab Uno]");
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Tab Uno"]; }), 3265);
 }
 
 TEST_F(ExecuteTest, SavedQueriesAreCheckedKeptAsWrittenAndUsableInFrom) {
-    Database db = Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(5), Citta TEXT(20), Fido CURRENCY)",
-                                   "INSERT INTO Clienti VALUES ('A', 'Roma', 100)",
-                                   "INSERT INTO Clienti VALUES ('B', 'Milano', 50)"});
-    EXPECT_EQ(ErrorOf([&] { db.CreateQueryDef("Q0", "SELECT * FROM Nessuna"); }), 3078);
-    EXPECT_NE(ErrorOf([&] { db.CreateQueryDef("Q0", "SELECT * FRM Clienti"); }), 0);
-    EXPECT_EQ(db.QueryDefs().Count(), 0);
+    db_ = Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(5), Citta TEXT(20), Fido CURRENCY)",
+                           "INSERT INTO Clienti VALUES ('A', 'Roma', 100)",
+                           "INSERT INTO Clienti VALUES ('B', 'Milano', 50)"});
+    EXPECT_EQ(ErrorOf([&] { db_.CreateQueryDef("Q0", "SELECT * FROM Nessuna"); }), 3078);
+    EXPECT_NE(ErrorOf([&] { db_.CreateQueryDef("Q0", "SELECT * FRM Clienti"); }), 0);
+    EXPECT_EQ(db_.QueryDefs().Count(), 0);
     const std::string sql = "SELECT Cod, Fido\r\nFROM Clienti\r\nWHERE Citta = \"Roma\";";
-    db.CreateQueryDef("ClientiRoma", sql).Close();
-    EXPECT_EQ(db.QueryDefs()["clientiroma"].SQL(), sql);
-    db.CreateQueryDef("Grandi", "SELECT Cod FROM ClientiRoma WHERE Fido > 10");
-    EXPECT_EQ(Scalar(db, "Grandi"), Variant("A"));
-    EXPECT_EQ(Rows(db.QueryDefs()["Grandi"].OpenRecordset()), "A");
-    EXPECT_EQ(ErrorOf([&] { db.CreateQueryDef("GRANDI", "SELECT * FROM Clienti"); }), 3012);
-    db.QueryDefs().Delete("ClientiRoma");
-    EXPECT_EQ(ErrorOf([&] { db.OpenRecordset("Grandi"); }), 3078);
-    db.Close();
+    db_.CreateQueryDef("ClientiRoma", sql).Close();
+    EXPECT_EQ(db_.QueryDefs()["clientiroma"].SQL(), sql);
+    db_.CreateQueryDef("Grandi", "SELECT Cod FROM ClientiRoma WHERE Fido > 10");
+    EXPECT_EQ(Scalar(db_, "Grandi"), Variant("A"));
+    EXPECT_EQ(Rows(db_.QueryDefs()["Grandi"].OpenRecordset()), "A");
+    EXPECT_EQ(ErrorOf([&] { db_.CreateQueryDef("GRANDI", "SELECT * FROM Clienti"); }), 3012);
+    db_.QueryDefs().Delete("ClientiRoma");
+    EXPECT_EQ(ErrorOf([&] { db_.OpenRecordset("Grandi"); }), 3078);
 }
 
 TEST_F(ExecuteTest, AttachedTablesReadTheirSourceAndDeleteOnlyTheLink) {

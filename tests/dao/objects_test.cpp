@@ -18,9 +18,8 @@ Field FreeField(const std::string& name, int type, int size, int attributes) {
 }
 
 TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
-    Database db =
-        Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
-    TableDefs tables = db.TableDefs();
+    db_ = Create("a.mdb", {"CREATE TABLE Clienti (Cod TEXT(10), Nome TEXT)", "CREATE TABLE banche (X LONG)"});
+    TableDefs tables = db_.TableDefs();
     int ordinary = 0;
     bool sawSystem = false;
     for (int i = 0; i < tables.Count(); ++i) {
@@ -32,19 +31,18 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_TRUE(sawSystem);
     EXPECT_EQ(tables["CLIENTI"].Name(), "Clienti");
     EXPECT_EQ(tables["Banche"].Fields()["x"].Name(), "X");
-    db.Execute("CREATE TABLE [Città] (X LONG)");
-    EXPECT_EQ(db.TableDefs()["CITTÀ"].Name(), "Città");
+    db_.Execute("CREATE TABLE [Città] (X LONG)");
+    EXPECT_EQ(db_.TableDefs()["CITTÀ"].Name(), "Città");
     // Another name, a prefix of one, a name and more, an accent missing.
     for (const char* name : {"Fornitori", "Client", "Clientix", "CITTÀX", "Citta"})
-        EXPECT_EQ(ErrorOf([&] { db.TableDefs()[name]; }), 3265) << name;
-    tables = db.TableDefs();
+        EXPECT_EQ(ErrorOf([&] { db_.TableDefs()[name]; }), 3265) << name;
+    tables = db_.TableDefs();
     EXPECT_EQ(ErrorOf([&] { tables[tables.Count()]; }), 3265);
     Fields f = tables["clienti"].Fields();
     EXPECT_EQ(Names(f), "Cod,Nome");
     EXPECT_EQ(f[1].Size(), 255); // DDL default for TEXT
     EXPECT_EQ(ErrorOf([&] { f["Cognome"]; }), 3265);
     EXPECT_EQ(ErrorOf([&] { tables["Clienti"].Properties()["nonesiste"]; }), 3270);
-    db.Close();
 }
 
 // A walk that opens and closes one recordset per row: the collection lists only those still open.
@@ -64,17 +62,17 @@ TEST_F(ObjectsTest, RecordsetsListsTheOpenOnesAfterManyOpened) {
 }
 
 TEST_F(ObjectsTest, NewTableHoldsItsFieldsUntilAppended) {
-    Database db = Create("a.mdb");
-    TableDef t = db.CreateTableDef("Nuova");
+    db_ = Create("a.mdb");
+    TableDef t = db_.CreateTableDef("Nuova");
     t.Fields().Append(t.CreateField("Cod", dbText, 20));
     t.Fields().Append(t.CreateField("Importo", dbCurrency));
     t.Fields().Append(t.CreateField("Note", dbText));
     EXPECT_EQ(ErrorOf([&] { t.Fields().Append(t.CreateField("COD", dbLong)); }), 3191);
     EXPECT_EQ(t.Fields().Count(), 3);
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Nuova"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs().Append(db.CreateTableDef("Vuota")); }), 3264);
-    db.TableDefs().Append(t);
-    Fields f = db.TableDefs()["nuova"].Fields();
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Nuova"]; }), 3265);
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs().Append(db_.CreateTableDef("Vuota")); }), 3264);
+    db_.TableDefs().Append(t);
+    Fields f = db_.TableDefs()["nuova"].Fields();
     EXPECT_EQ(f["Cod"].Size(), 20);
     EXPECT_EQ(f["Cod"].Attributes(), dbVariableField);
     EXPECT_EQ(f["Importo"].Size(), 8);
@@ -82,42 +80,40 @@ TEST_F(ObjectsTest, NewTableHoldsItsFieldsUntilAppended) {
     EXPECT_EQ(f["Note"].Size(), 50);
     EXPECT_FALSE(f["Note"].AllowZeroLength());
     EXPECT_FALSE(f["Note"].Required());
-    TableDef dup = db.CreateTableDef("NUOVA");
+    TableDef dup = db_.CreateTableDef("NUOVA");
     dup.Fields().Append(dup.CreateField("A", dbLong));
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs().Append(dup); }), 3010);
-    db.TableDefs().Delete("nuova");
-    EXPECT_EQ(ErrorOf([&] { db.TableDefs()["Nuova"]; }), 3265);
-    db.Close();
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs().Append(dup); }), 3010);
+    db_.TableDefs().Delete("nuova");
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["Nuova"]; }), 3265);
 }
 
 TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (Nome TEXT(10))"});
+    db_ = Create("a.mdb", {"CREATE TABLE T (Nome TEXT(10))"});
     for (const char* n : {"a", "b", "c"})
-        db.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
-    TableDef t = db.TableDefs()["T"];
+        db_.Execute(std::string("INSERT INTO T (Nome) VALUES ('") + n + "')");
+    TableDef t = db_.TableDefs()["T"];
     Field extra = FreeField("Extra", dbInteger, 2, dbFixedField);
     t.Fields().Append(extra);
-    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM T WHERE Extra IS NULL"), Variant(3));
+    EXPECT_EQ(Scalar(db_, "SELECT count(*) FROM T WHERE Extra IS NULL"), Variant(3));
     EXPECT_EQ(ErrorOf([&] { t.Fields().Append(extra); }), 3266);
     t.Fields().Append(FreeField("Id", dbLong, 4, dbFixedField | dbAutoIncrField));
     EXPECT_EQ(t.Fields()["Id"].Attributes(), 17);
-    EXPECT_EQ(Rows(db, "SELECT Nome, Id FROM T ORDER BY Id"), "a|1;b|2;c|3");
-    Recordset add = db.OpenRecordset("T");
+    EXPECT_EQ(Rows(db_, "SELECT Nome, Id FROM T ORDER BY Id"), "a|1;b|2;c|3");
+    Recordset add = db_.OpenRecordset("T");
     add.AddNew();
     EXPECT_EQ(add.Fields()["Id"].Value(), Variant(4));
     add.Fields()["Nome"].SetValue("d");
     add.Update();
     add.Close();
-    db.Execute("INSERT INTO T (Nome) VALUES ('e')");
-    EXPECT_EQ(Scalar(db, "SELECT Id FROM T WHERE Nome = 'e'"), Variant(5));
-    db.Close();
+    db_.Execute("INSERT INTO T (Nome) VALUES ('e')");
+    EXPECT_EQ(Scalar(db_, "SELECT Id FROM T WHERE Nome = 'e'"), Variant(5));
 }
 
 TEST_F(ObjectsTest, IndexesAndTheFieldsTheyHold) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (Cod TEXT(10), Anno INTEGER, Descr TEXT(30))",
-                                   "INSERT INTO T VALUES ('abc', 2020, 'x')",
-                                   "INSERT INTO T VALUES ('ABC', 2021, 'y')"});
-    TableDef t = db.TableDefs()["T"];
+    db_ = Create("a.mdb",
+                 {"CREATE TABLE T (Cod TEXT(10), Anno INTEGER, Descr TEXT(30))",
+                  "INSERT INTO T VALUES ('abc', 2020, 'x')", "INSERT INTO T VALUES ('ABC', 2021, 'y')"});
+    TableDef t = db_.TableDefs()["T"];
     Index pk = t.CreateIndex("PrimaryKey");
     pk.Fields().Append(t.CreateField("Cod"));
     pk.SetPrimary(true);
@@ -141,12 +137,11 @@ TEST_F(ObjectsTest, IndexesAndTheFieldsTheyHold) {
     second.SetPrimary(true);
     EXPECT_EQ(ErrorOf([&] { t.Indexes().Append(second); }), 3283);
     EXPECT_EQ(ErrorOf([&] { t.Fields().Delete("Anno"); }), 3280);
-    EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T VALUES ('Abc', 2020, 'z')", dbFailOnError); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T VALUES ('Abc', 2020, 'z')", dbFailOnError); }), 3022);
     t.Indexes().Delete("PRIMARYKEY");
     t.Fields().Delete("Anno");
     EXPECT_EQ(t.Fields().Count(), 2);
     EXPECT_EQ(ErrorOf([&] { t.Indexes().Delete("PrimaryKey"); }), 3265);
-    db.Close();
 }
 
 TEST_F(ObjectsTest, BuiltInAndUserProperties) {

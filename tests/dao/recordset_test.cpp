@@ -291,28 +291,28 @@ TEST(DecimalTest, ArithmeticIsExactAndRoundsHalfToEvenPast28Decimals) {
 using DecimalFields = DaoTest;
 
 TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
-    Database db = Create("a.mdb", {"CREATE TABLE T (Id LONG, D DECIMAL(28,10), P DEC(18,4), "
-                                   "CONSTRAINT PK PRIMARY KEY (D))"});
-    Field d = db.TableDefs()["T"].Fields()["D"];
+    db_ = Create("a.mdb", {"CREATE TABLE T (Id LONG, D DECIMAL(28,10), P DEC(18,4), "
+                           "CONSTRAINT PK PRIMARY KEY (D))"});
+    Field d = db_.TableDefs()["T"].Fields()["D"];
     EXPECT_EQ(d.Type(), dbDecimal);
     EXPECT_EQ(d.Size(), 16);
     EXPECT_EQ(d.Precision(), 28);
     EXPECT_EQ(d.Scale(), 10);
-    EXPECT_EQ(db.TableDefs()["T"].Fields()["P"].Precision(), 18);
+    EXPECT_EQ(db_.TableDefs()["T"].Fields()["P"].Precision(), 18);
     const char* values[] = {"100", "-5", "9.5", "123456789012345678.0000000001", "10", "0.0000000001"};
     for (int i = 0; i < 6; ++i)
-        db.Execute("INSERT INTO T (Id, D) VALUES (" + std::to_string(i + 1) + ", '" + values[i] + "')",
-                   dbFailOnError);
+        db_.Execute("INSERT INTO T (Id, D) VALUES (" + std::to_string(i + 1) + ", '" + values[i] + "')",
+                    dbFailOnError);
     // The primary index compares numbers: 10.00 is 10.
-    db.Execute("INSERT INTO T (Id, D) VALUES (7, 10.00)");
-    EXPECT_EQ(db.RecordsAffected(), 0);
+    db_.Execute("INSERT INTO T (Id, D) VALUES (7, 10.00)");
+    EXPECT_EQ(db_.RecordsAffected(), 0);
 
-    EXPECT_EQ(Rows(db, "SELECT D FROM T ORDER BY D"),
+    EXPECT_EQ(Rows(db_, "SELECT D FROM T ORDER BY D"),
               "-5;0.0000000001;9.5;10;100;123456789012345678.0000000001");
 
     // A copy keeps the field's digits; a computed Decimal gets ten decimals.
-    db.Execute("SELECT Id, D, D / 3 AS E INTO Copia FROM T", dbFailOnError);
-    EXPECT_EQ(db.TableDefs()["Copia"].Fields()["D"].Scale(), 10);
+    db_.Execute("SELECT Id, D, D / 3 AS E INTO Copia FROM T", dbFailOnError);
+    EXPECT_EQ(db_.TableDefs()["Copia"].Fields()["D"].Scale(), 10);
     const std::pair<const char*, const char*> cases[] = {
         {"SELECT Sum(D) FROM T", "123456789012345792.5000000002"},
         {"SELECT Sum(D) FROM Copia", "123456789012345792.5000000002"},
@@ -330,11 +330,11 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
         {"SELECT Format(D, '0.00') FROM T WHERE Id = 3", "9,50"},
     };
     for (const auto& [sql, expected] : cases)
-        EXPECT_EQ(Scalar(db, sql).ToString(), expected) << sql;
-    EXPECT_EQ(Scalar(db, "SELECT Sum(D) FROM T").kind(), Variant::Kind::Decimal);
+        EXPECT_EQ(Scalar(db_, sql).ToString(), expected) << sql;
+    EXPECT_EQ(Scalar(db_, "SELECT Sum(D) FROM T").kind(), Variant::Kind::Decimal);
 
     // Values are rounded half to even to the field's decimals; too many digits are refused.
-    Recordset rs = db.OpenRecordset("T");
+    Recordset rs = db_.OpenRecordset("T");
     rs.Edit();
     rs.Fields()["P"].SetValue(Variant::FromDecimal(D("1.23455")));
     rs.Update();
@@ -351,7 +351,7 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
               3349);
     rs.CancelUpdate();
     rs.Close();
-    EXPECT_EQ(ErrorOf([&] { db.Execute("UPDATE T SET P = 1E+14", dbFailOnError); }), 3349);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE T SET P = 1E+14", dbFailOnError); }), 3349);
 
     // A free-standing field brings its precision and scale; the file keeps them.
     Field r;
@@ -360,20 +360,18 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
     r.SetPrecision(10);
     r.SetScale(3);
     EXPECT_EQ(ErrorOf([&] { r.SetScale(29); }), 3219);
-    db.TableDefs()["T"].Fields().Append(r);
-    db.Close();
-    db = engine_.OpenDatabase(Path("a.mdb"));
-    r = db.TableDefs()["T"].Fields()["R"];
+    db_.TableDefs()["T"].Fields().Append(r);
+    db_.Close();
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    r = db_.TableDefs()["T"].Fields()["R"];
     EXPECT_EQ(r.Precision() * 100 + r.Scale(), 1003);
     EXPECT_EQ(r.Size(), 16);
-    EXPECT_EQ(Scalar(db, "SELECT D FROM T ORDER BY D DESC").ToString(), "123456789012345678.0000000001");
-    db.Close();
+    EXPECT_EQ(Scalar(db_, "SELECT D FROM T ORDER BY D DESC").ToString(), "123456789012345678.0000000001");
 }
 
 // The conversions a field rebuild makes (UPDATE T SET new = old) between Decimal, Currency and Double.
 TEST_F(DecimalFields, ConvertToAndFromCurrencyAndDouble) {
-    Database db =
-        Create("a.mdb", {"CREATE TABLE T (C CURRENCY, F DOUBLE, D2 DECIMAL(18,2), D DECIMAL(28,10))"});
+    db_ = Create("a.mdb", {"CREATE TABLE T (C CURRENCY, F DOUBLE, D2 DECIMAL(18,2), D DECIMAL(28,10))"});
     struct Case {
         const char* from; // a value of field `set` as written in SQL
         const char* set;
@@ -391,16 +389,15 @@ TEST_F(DecimalFields, ConvertToAndFromCurrencyAndDouble) {
         {"'0.0000000001'", "D", "F", Variant(1e-10)},
     };
     for (const Case& c : cases) {
-        db.Execute("DELETE * FROM T");
-        db.Execute(std::string("INSERT INTO T (") + c.set + ") VALUES (" + c.from + ")", dbFailOnError);
-        db.Execute(std::string("UPDATE T SET ") + c.to + " = " + c.set);
-        const Variant v = Scalar(db, std::string("SELECT ") + c.to + " FROM T");
+        db_.Execute("DELETE * FROM T");
+        db_.Execute(std::string("INSERT INTO T (") + c.set + ") VALUES (" + c.from + ")", dbFailOnError);
+        db_.Execute(std::string("UPDATE T SET ") + c.to + " = " + c.set);
+        const Variant v = Scalar(db_, std::string("SELECT ") + c.to + " FROM T");
         EXPECT_EQ(v, c.expected) << c.set << " " << c.from << " -> " << c.to;
         if (!c.expected.IsNull()) {
             EXPECT_EQ(v.kind(), c.expected.kind()) << c.from;
         }
     }
-    db.Close();
 }
 
 } // namespace
