@@ -179,10 +179,10 @@ TEST_F(Window, EseguiRunsTheUpdateAndChiudiEnds) {
     QTest::mouseClick(static_cast<QPushButton*>(widget("Command2")), Qt::LeftButton);
     EXPECT_EQ(eseguiClicks, 1);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(dialogs.records().empty());
     QTest::mouseClick(static_cast<QPushButton*>(widget("Command1")), Qt::LeftButton);
     EXPECT_TRUE(w.ended());
     EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.records().empty());
     // An ended program runs nothing more.
     window->runEvent([this] { ++eseguiClicks; });
     EXPECT_EQ(eseguiClicks, 1);
@@ -202,8 +202,6 @@ TEST_F(Window, SfogliaOpensTheFolderBrowser) {
     dialogs.QueueFolder(std::string("Z:\\srv\\condivisa"));
     QTest::mouseClick(widget("Sfoglia"), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(TextOf(widget("CartellaZu")), QStringLiteral("Z:\\srv\\condivisa"));
-    ASSERT_EQ(dialogs.records().size(), 2u);
-    EXPECT_EQ(dialogs.records()[1].text, "Selezionare una cartella:");
 }
 
 } // namespace

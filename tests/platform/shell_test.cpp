@@ -99,7 +99,10 @@ TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
     fs::create_directories(home / "Documenti");
     TempPrefix::put(home / ".config" / "user-dirs.dirs",
                     "XDG_DESKTOP_DIR=\"$HOME/Scrivania\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n");
-    std::string expected = "Z:" + (home / "Documenti").string();
-    std::replace(expected.begin(), expected.end(), '/', '\\');
-    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), expected);
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), WindowsPath((home / "Documenti").string()));
+    // Without user-dirs.dirs the folder is Documents, and without that one there is none.
+    fs::remove(home / ".config" / "user-dirs.dirs");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), WindowsPath((home / "Documents").string()));
+    fs::remove(home / "Documents");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), "");
 }
