@@ -201,19 +201,14 @@ TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
     EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
     EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
 
-    const std::string seen = RunInChild(
-                                 [] {
-                                     const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
-                                     return std::to_string(static_cast<int>(other.state())) + "|" +
-                                            other.holder().computer + "|" + other.holder().user + "|" +
-                                            other.holder().since;
-                                 },
-                                 std::chrono::seconds(30))
-                                 .answer;
-    EXPECT_EQ(
-        seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
-        0u)
-        << seen;
+    const auto other = [] {
+        const RunLock l = RunLock::Take("C:\\zu\\full\\update.lock");
+        return std::to_string(static_cast<int>(l.state())) + "|" + l.holder().computer + "|" +
+               l.holder().user + "|" + l.holder().since;
+    };
+    const std::string seen = RunInChild(other, std::chrono::seconds(30)).answer;
+    const std::string held = std::to_string(static_cast<int>(RunLock::State::Held));
+    EXPECT_EQ(seen.rfind(held + "|" + ComputerName() + "|", 0), 0u) << seen;
     EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
 }
 
@@ -322,8 +317,8 @@ TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
     EXPECT_EQ(errorOf([&] { CopyToNewFile(S, "C:\\zu\\a.txt"); }), kErrFileExists);
 }
 
-// The folder is made unwritable for the writer. The superuser writes any folder, so the write is then made
-// by a child process that has given up the superuser's rights.
+// The folder is made unwritable for the writer, a child process. The superuser writes any folder, so the
+// child then gives up the superuser's rights.
 TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
     const bool root = ::geteuid() == 0;
     for (const Writer& w : writers()) {
@@ -337,25 +332,20 @@ TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
         struct stat st {};
         ::stat(f.c_str(), &st);
         const ino_t before = st.st_ino;
-        if (root) {
-            // The child must reach the machine's temporary folder and list every folder on the way.
-            fs::create_directories(p.driveC() / "WINDOWS" / "TEMP");
-            ::chmod((p.driveC() / "WINDOWS" / "TEMP").c_str(), 0777);
-            for (fs::path up = folder.parent_path(); up.string().size() >= p.root().string().size();
-                 up = up.parent_path())
-                ::chmod(up.c_str(), 0755);
-            ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
-            const ChildOutcome done = RunInChild(
-                [&] {
-                    if (::setgid(65534) != 0 || ::setuid(65534) != 0) return std::string("not another user");
-                    w.write("C:\\zu\\chiusa\\dentro.ini");
-                    return std::string("written");
-                },
-                std::chrono::seconds(30));
-            EXPECT_EQ(done.answer, "written") << w.what;
-        } else {
+        // The child must reach the machine's temporary folder and list every folder on the way.
+        fs::create_directories(p.driveC() / "WINDOWS" / "TEMP");
+        ::chmod((p.driveC() / "WINDOWS" / "TEMP").c_str(), 0777);
+        for (fs::path up = folder.parent_path(); up.string().size() >= p.root().string().size();
+             up = up.parent_path())
+            ::chmod(up.c_str(), 0755);
+        ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
+        const auto write = [&] {
+            if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return std::string("not another user");
             w.write("C:\\zu\\chiusa\\dentro.ini");
-        }
+            return std::string("written");
+        };
+        EXPECT_EQ(RunInChild(write, std::chrono::seconds(30)).answer, "written") << w.what;
         ::stat(f.c_str(), &st);
         EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what;
         EXPECT_EQ(st.st_ino, before) << w.what << ": the file was replaced, not rewritten";
