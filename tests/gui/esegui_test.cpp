@@ -18,8 +18,7 @@
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
 #include "platform/paths.h"
-#include "platform/scripted_dialogs.h"
-#include "tests/platform/temp_prefix.h"
+#include "tests/app/app_fixture.h"
 
 using namespace ledrana;
 using namespace ledrana::gui;
@@ -34,7 +33,7 @@ struct Seen {
     std::string box;    // the box open at that moment, "" for a repaint of the button
 };
 
-class Esegui : public ::testing::Test {
+class Esegui : public ::testing::Test, protected ledrana::testing::AppFixture {
 protected:
     void SetUp() override {
         const std::string line = std::string("'") + ESEGUI_MKINSTALL + "' '" + prefix.root().string() +
@@ -68,9 +67,6 @@ protected:
         });
     }
 
-    ledrana::testing::TempPrefix prefix;
-    ScriptedDialogs dialogs;
-    Aggiorna w{dialogs, "C:\\Programmi\\Tessaro"};
     dao::DBEngine engine;
     std::unique_ptr<AggiornaWindow> window;
     QPushButton* button = nullptr;

@@ -13,8 +13,7 @@
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
 #include "gui/fonts.h"
-#include "platform/scripted_dialogs.h"
-#include "tests/platform/temp_prefix.h"
+#include "tests/app/app_fixture.h"
 
 using namespace ledrana;
 using namespace ledrana::gui;
@@ -28,7 +27,7 @@ QString TextOf(QWidget* widget) {
     return {};
 }
 
-class Window : public ::testing::Test {
+class Window : public ::testing::Test, protected ledrana::testing::AppFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(w.RunEvent([this] { Form_Load(w); }));
@@ -52,9 +51,6 @@ protected:
         return image;
     }
 
-    ledrana::testing::TempPrefix prefix;
-    ScriptedDialogs dialogs;
-    Aggiorna w{dialogs, "C:\\Programmi\\Tessaro"};
     std::unique_ptr<AggiornaWindow> window;
     int eseguiClicks = 0;
 };

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace ledrana;
@@ -37,17 +38,14 @@ protected:
 // Keys of a section as the file holds them, in order.
 std::vector<std::string> keysOf(const fs::path& file, const std::string& section) {
     std::vector<std::string> keys;
+    std::istringstream in(TempPrefix::get(file));
     std::string current;
-    for (std::string line; const auto& c : TempPrefix::get(file) + "\n") {
-        if (c != '\n') {
-            if (c != '\r') line += c;
-            continue;
-        }
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find('\r'));
         if (line.size() > 1 && line.front() == '[')
             current = line.substr(1, line.size() - 2);
         else if (current == section && line.find('=') != std::string::npos)
             keys.push_back(line.substr(0, line.find('=')));
-        line.clear();
     }
     return keys;
 }
