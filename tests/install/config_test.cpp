@@ -97,15 +97,14 @@ TEST_F(Config, CreaFileIniOnTheDemoCompanyWritesIdentityAndAccounts) {
     EXPECT_EQ(read("Config", "Localita", demo), "MILANO");
 }
 
-TEST_F(Config, IniWritesThatCannotBeDoneAreSilent) {
+TEST_F(Config, ModificaFileIniPuntoIniRecordsTheVersion) {
     // No ledrana\ini folder: every write fails, and that is no error.
     EXPECT_TRUE(CreaFileIni(w, "C:\\ZU\\manca\\DittaEsempio.ini"));
     EXPECT_TRUE(ModificaFileIniPuntoIni(w, "048.5", "C:\\ZU\\LEDRANA\\INI\\INI.INI"));
     EXPECT_FALSE(fs::exists(p.driveC() / "ZU" / "manca"));
+    EXPECT_FALSE(fs::exists(folder / "ini"));
     EXPECT_TRUE(w.boxes.empty());
-}
 
-TEST_F(Config, ModificaFileIniPuntoIniRecordsTheVersion) {
     TempPrefix::put(folder / "ini" / "Ini.ini", "[Ver]\r\nAggiornamentoLedrana=027\r\nAltro=x\r\n");
     ASSERT_TRUE(ModificaFileIniPuntoIni(w, "048.5", "C:\\ZU\\LEDRANA\\INI\\INI.INI"));
     const std::string file = "C:\\ZU\\ledrana\\ini\\ini.ini";

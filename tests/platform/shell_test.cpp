@@ -68,7 +68,8 @@ TEST(Shell, OpenHandsTheHostPathToTheOpener) {
     SetShellOpener(saved);
 }
 
-TEST(Shell, RemoveShellLinkRelativeToPrograms) {
+// Shell links are named relative to the Programs folder; where the special folders are.
+TEST(Shell, RemoveShellLinkRelativeToProgramsAndSpecialFolders) {
     TempPrefix p;
     const fs::path desktop = p.driveC() / "WINDOWS" / "Desktop";
     const fs::path group = p.driveC() / "WINDOWS" / "Start Menu" / "Programs" / "Ledrana";
@@ -82,10 +83,7 @@ TEST(Shell, RemoveShellLinkRelativeToPrograms) {
     EXPECT_FALSE(RemoveShellLink("Tessaro", "1 Tessaro Pellor Quilder"));
     EXPECT_TRUE(fs::is_empty(desktop));
     EXPECT_TRUE(fs::is_empty(group));
-}
 
-TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
-    TempPrefix p;
     EXPECT_EQ(GetWindowsDirectory(), "C:\\WINDOWS");
     EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAMS), "C:\\WINDOWS\\Start Menu\\Programs");
     EXPECT_EQ(SpecialFolderPath(CSIDL_DESKTOP_FOLDER), "C:\\WINDOWS\\Desktop");

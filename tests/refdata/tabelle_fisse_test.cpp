@@ -2,7 +2,6 @@
 
 #include "refdata/refdata.h"
 #include "tests/common/archive_fixture.h"
-#include "tests/refdata/inserts.h"
 
 namespace ledrana::testing {
 namespace {
@@ -16,11 +15,14 @@ protected:
 };
 
 TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
-    const std::string causali = "CodiciCausaliTrasporto (cod, Descrizione)";
-    MakeFromModel(modello, {"CodiciCausaliTrasporto"},
-                  Inserts(causali, {"'V', 'Vendita'", "'R', 'Reso'", "'CL', 'Conto lavorazione'"}));
+    MakeFromModel(
+        modello, {"CodiciCausaliTrasporto"},
+        {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')"});
     MakeFromModel(ditta, {"CodiciCausaliTrasporto"},
-                  Inserts(causali, {"'r', 'Reso nostro'", "'OM', 'Omaggio'"}));
+                  {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
+                   "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')"});
     const Strings atteso{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"};
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
@@ -54,11 +56,12 @@ TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
 
 TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
     MakeFromModel(modello, {"Ritenute"},
-                  Inserts("Ritenute (cod, Descrizione, perc, conto, causale, CodTributo)",
-                          {"'RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040'",
-                           "'RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019'"}));
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA20', 'Ritenuta d''acconto 20%', 20, '4010', 'RIT', '1040')",
+                   "INSERT INTO Ritenute (cod, Descrizione, perc, conto, causale, CodTributo) "
+                   "VALUES ('RA4', 'Ritenuta condomini 4%', 4.5, '4011', 'RIT', '1019')"});
     MakeFromModel(CompanyPath("PROPRIA.MDB"), {"Ritenute"},
-                  Inserts("Ritenute (cod, Descrizione, perc)", {"'MIA', 'La nostra', 10"}));
+                  {"INSERT INTO Ritenute (cod, Descrizione, perc) VALUES ('MIA', 'La nostra', 10)"});
     CreateFromModel(ditta, {"Ritenute"}).Close();
     CopiaDatiRitenute(w, modello, CompanyPath("PROPRIA.MDB"));
     EXPECT_EQ(RowsAt(CompanyPath("PROPRIA.MDB"), "SELECT * FROM Ritenute", {"cod"}), Strings{"MIA"});
@@ -73,21 +76,26 @@ TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
 }
 
 TEST_F(TabelleFisse, BanchePlaceholderDeletedAndCopiedBackWhenTheModelHasIt) {
-    const std::string banche = "BANCHE (cod, Descrizione, ABI, contocorrente, Attiva)",
-                      scad = CompanyPath("SCAD32.MDB");
-    MakeFromModel(modello, {"BANCHE"}, Inserts(banche, {"'ISP', 'Intesa Sanpaolo', '03069', '', True"}),
+    const char* campi = "(cod, Descrizione, ABI, contocorrente, Attiva)";
+    MakeFromModel(modello, {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                   " VALUES ('ISP', 'Intesa Sanpaolo', '03069', '', True)"},
                   "scad32.sql");
-    MakeFromModel(scad, {"BANCHE"},
-                  Inserts(banche, {"'ESEMP', 'Banca di prova', '', '123456789/99', True",
-                                   "'ISP', 'La nostra Intesa', '03069', '1000/12', False"}),
+    MakeFromModel(CompanyPath("SCAD32.MDB"), {"BANCHE"},
+                  {std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ESEMP', 'Banca di prova', '', '123456789/99', True)",
+                   std::string("INSERT INTO BANCHE ") + campi +
+                       " VALUES ('ISP', 'La nostra Intesa', '03069', '1000/12', False)"},
                   "scad32.sql");
+    const std::string scad = CompanyPath("SCAD32.MDB");
     CopiaDatiBanche(w, modello, scad);
-    EXPECT_EQ(
-        RowsAt(scad, "SELECT * FROM BANCHE ORDER BY cod", {"cod", "Descrizione", "contocorrente", "Attiva"}),
-        Strings{"ISP|La nostra Intesa|1000/12|False"});
+    EXPECT_EQ(RowsAt(CompanyPath("SCAD32.MDB"), "SELECT * FROM BANCHE ORDER BY cod",
+                     {"cod", "Descrizione", "contocorrente", "Attiva"}),
+              Strings{"ISP|La nostra Intesa|1000/12|False"});
 
     // A model that ships the placeholder gives it back, with the model's values, at every run.
-    ExecuteAt(modello, Inserts(banche, {"'ESEMP', 'Banca esempio', '', '123456789/99', False"})[0]);
+    ExecuteAt(modello, std::string("INSERT INTO BANCHE ") + campi +
+                           " VALUES ('ESEMP', 'Banca esempio', '', '123456789/99', False)");
     ExecuteAt(scad, "UPDATE BANCHE SET Descrizione='Cambiata' WHERE cod='ISP'");
     for (int run = 1; run <= 2; ++run) {
         CopiaDatiBanche(w, modello, scad);
