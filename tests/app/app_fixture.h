@@ -10,12 +10,10 @@
 
 namespace ledrana::testing {
 
-inline constexpr const char* kTestAppPath = "C:\\Programmi\\Tessaro";
-
 struct AppFixture {
     TempPrefix prefix;
     ScriptedDialogs dialogs;
-    Aggiorna w{dialogs, kTestAppPath};
+    Aggiorna w{dialogs, "C:\\Programmi\\Tessaro"};
 
     std::filesystem::path dirTxt() const { return prefix.driveC() / "WINDOWS" / "dir.txt"; }
 };

@@ -10,12 +10,9 @@ using ledrana::testing::TempPrefix;
 
 namespace {
 
-class StartUp : public ::testing::Test, protected AppFixture {
-protected:
-    bool load() {
-        return w.RunEvent([this] { Form_Load(w); });
-    }
-};
+class StartUp : public ::testing::Test, protected AppFixture {};
+using FolderBrowser = StartUp;
+using Window = StartUp;
 
 // The folder box after a load that goes on to the window: a new installation offers the default folder to
 // edit, an existing one shows its folder locked.
@@ -62,51 +59,42 @@ TEST_F(StartUp, LoadShowsTheFolderAndLocksAnExistingOne) {
     }
 }
 
+// A pointer file that names a folder that is not there, or nothing usable, asks about that folder; No ends
+// the program before the window shows.
 TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
-    TempPrefix::put(dirTxt(), "C:\\Manca\r\n");
-    EXPECT_FALSE(load());
-    EXPECT_TRUE(w.ended());
-    ASSERT_EQ(dialogs.records().size(), 1u);
-    const DialogRecord& box = dialogs.records()[0];
-    EXPECT_EQ(box.style, 260);
-    EXPECT_EQ(box.title, "AggiornaLedrana");
-    EXPECT_EQ(box.answer, vbNo);
-    EXPECT_EQ(box.text.rfind("La cartella C:\\Manca non è attualmente disponibile o non esiste più\n\n", 0),
-              0u)
-        << box.text;
-    EXPECT_NE(
-        box.text.find("permessi e condivisione della cartella, che sia acceso il computer dove risiede la "
+    for (const auto& [bytes, folder] : {std::pair{"C:\\Manca\r\n", "C:\\Manca"}, {"", ""}, {"\r\n", ""}}) {
+        SCOPED_TRACE(bytes);
+        AppFixture f;
+        TempPrefix::put(f.dirTxt(), bytes);
+        EXPECT_FALSE(f.w.RunEvent([&] { Form_Load(f.w); }));
+        EXPECT_TRUE(f.w.ended());
+        EXPECT_EQ(f.w.CartellaZu.text, folder);
+        ASSERT_EQ(f.dialogs.records().size(), 1u);
+        const DialogRecord& box = f.dialogs.records()[0];
+        EXPECT_EQ(box.style, 260);
+        EXPECT_EQ(box.title, "AggiornaLedrana");
+        EXPECT_EQ(box.answer, vbNo);
+        EXPECT_EQ(box.text.rfind("La cartella " + std::string(folder) +
+                                     " non è attualmente disponibile o non esiste più\n\n",
+                                 0),
+                  0u)
+            << box.text;
+        EXPECT_NE(box.text.find(
+                      "permessi e condivisione della cartella, che sia acceso il computer dove risiede la "
                       "cartella, di non aver cancellato o spostato o modificato files o cartelle di Tessaro"
                       "\n\n"),
-        std::string::npos)
-        << box.text;
-    EXPECT_EQ(box.text.substr(box.text.size() - 2), "\n\n");
-    EXPECT_EQ(TempPrefix::get(dirTxt()), "C:\\Manca\r\n");
-    // The procedure stopped at the question: the version was never shown.
-    EXPECT_NE(w.Aggiornamento.caption, "048.5");
-    // Nothing runs after the end.
-    bool ran = false;
-    EXPECT_FALSE(w.RunEvent([&] { ran = true; }));
-    EXPECT_FALSE(ran);
-}
-
-// A pointer file that names nothing usable asks about the empty name.
-TEST_F(StartUp, UnreadablePointerFileAsksAboutAnEmptyName) {
-    struct Case {
-        const char* what;
-        const char* bytes;
-    };
-    for (const Case& c : {Case{"empty file", ""}, Case{"blank line", "\r\n"}}) {
-        AppFixture f;
-        TempPrefix::put(f.dirTxt(), c.bytes);
-        EXPECT_FALSE(f.w.RunEvent([&] { Form_Load(f.w); })) << c.what;
-        ASSERT_EQ(f.dialogs.records().size(), 1u) << c.what;
-        EXPECT_EQ(f.dialogs.records()[0].text.rfind("La cartella  non è", 0), 0u) << c.what;
-        EXPECT_EQ(f.w.CartellaZu.text, "") << c.what;
+                  std::string::npos)
+            << box.text;
+        EXPECT_EQ(box.text.substr(box.text.size() - 2), "\n\n");
+        EXPECT_EQ(TempPrefix::get(f.dirTxt()), bytes);
+        // The procedure stopped at the question: the version was never shown.
+        EXPECT_NE(f.w.Aggiornamento.caption, "048.5");
+        // Nothing runs after the end.
+        bool ran = false;
+        EXPECT_FALSE(f.w.RunEvent([&] { ran = true; }));
+        EXPECT_FALSE(ran);
     }
 }
-
-class FolderBrowser : public ::testing::Test, protected AppFixture {};
 
 TEST_F(FolderBrowser, ChosenFolderGoesToTheBoxAndCancelPutsTheDefaultBack) {
     struct Case {
@@ -138,8 +126,6 @@ TEST_F(FolderBrowser, ChosenFolderGoesToTheBoxAndCancelPutsTheDefaultBack) {
     EXPECT_FALSE(fs::exists(dirTxt()));
 }
 
-class Window : public ::testing::Test, protected AppFixture {};
-
 TEST_F(Window, RightClickShowsTheModelFolderForGood) {
     ASSERT_TRUE(w.RunEvent([this] { Form_Load(w); }));
     for (int button : {1, 4}) {
@@ -152,12 +138,6 @@ TEST_F(Window, RightClickShowsTheModelFolderForGood) {
     EXPECT_EQ(w.CartellaDefault.text, "C:\\Programmi\\Tessaro");
     ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, 1, 0, 0, 0); }));
     EXPECT_TRUE(w.Frame2.visible);
-}
-
-TEST_F(Window, ChiudiEndsWithoutQuestion) {
-    EXPECT_FALSE(w.RunEvent([this] { Command1_Click(w); }));
-    EXPECT_TRUE(w.ended());
-    EXPECT_TRUE(dialogs.records().empty());
 }
 
 TEST_F(Window, FileListFollowsPathAndPattern) {

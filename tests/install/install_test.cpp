@@ -5,7 +5,6 @@
 #include "tests/install/recording_reporter.h"
 #include "tests/platform/temp_prefix.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -106,17 +105,4 @@ TEST_F(Install, ReadAndWriteIni) {
     EXPECT_EQ(GetWinDir(w), "C:\\WINDOWS");
     EXPECT_TRUE(w.log.empty());
     EXPECT_EQ(w.pb, 11);
-}
-
-TEST_F(Install, GetDirDocumenti) {
-    const fs::path home = p.root() / "utente";
-    fs::create_directories(home / "Documents");
-    const ledrana::testing::ScopedEnv h("HOME", home.string()),
-        x("XDG_CONFIG_HOME", (home / ".config").string());
-
-    std::string expected = "Z:" + (home / "Documents").string();
-    std::replace(expected.begin(), expected.end(), '/', '\\');
-    EXPECT_EQ(GetDirDocumenti(), expected);
-    fs::remove(home / "Documents");
-    EXPECT_EQ(GetDirDocumenti(), "");
 }

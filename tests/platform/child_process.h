@@ -97,25 +97,20 @@ public:
     const std::string& output() const { return output_; }
 
     // Lets a stopped program go on and waits for its end: its exit status, -1 when it did not end normally.
-    int Continue() {
+    int Continue() { return signalAndWait(SIGCONT); }
+    // Ends it (and everything it started) and waits for it.
+    void Stop() { signalAndWait(SIGTERM); }
+
+private:
+    int signalAndWait(int signal) {
         if (pid_ <= 0) return -1;
-        kill(-pid_, SIGCONT);
+        kill(-pid_, signal);
         int st = 0;
         waitpid(pid_, &st, 0);
         pid_ = -1;
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
 
-    // Ends it (and everything it started) and waits for it.
-    void Stop() {
-        if (pid_ <= 0) return;
-        kill(-pid_, SIGTERM);
-        int st = 0;
-        waitpid(pid_, &st, 0);
-        pid_ = -1;
-    }
-
-private:
     pid_t pid_ = -1;
     int out_ = -1;
     std::string output_;

@@ -44,22 +44,19 @@ TEST(FileHold, ConflictsBetweenProcesses) {
     TempPrefix p;
     const std::string file = NewFile(p);
     struct Case {
+        const char* name;
         HoldMode other, mine;
         bool granted;
     } cases[] = {
-        {HoldMode::Shared, HoldMode::Shared, true},
-        {HoldMode::Shared, HoldMode::Exclusive, false},
-        {HoldMode::Exclusive, HoldMode::Shared, false},
-        {HoldMode::Exclusive, HoldMode::Exclusive, false},
+        {"shared elsewhere, shared here", HoldMode::Shared, HoldMode::Shared, true},
+        {"shared elsewhere, exclusive here", HoldMode::Shared, HoldMode::Exclusive, false},
+        {"exclusive elsewhere, shared here", HoldMode::Exclusive, HoldMode::Shared, false},
+        {"exclusive elsewhere, exclusive here", HoldMode::Exclusive, HoldMode::Exclusive, false},
     };
     for (const Case& k : cases) {
-        const std::string name = std::string(k.other == HoldMode::Shared ? "shared" : "exclusive") +
-                                 " elsewhere, " + (k.mine == HoldMode::Shared ? "shared" : "exclusive") +
-                                 " here";
         ChildHold other(file, k.other);
-        ASSERT_TRUE(other.held()) << name;
-        FileHold mine = FileHold::Take(file, k.mine);
-        EXPECT_EQ(mine.held(), k.granted) << name;
+        ASSERT_TRUE(other.held()) << k.name;
+        EXPECT_EQ(FileHold::Take(file, k.mine).held(), k.granted) << k.name;
     }
     // Once the other process has gone, everything is granted.
     EXPECT_TRUE(FileHold::Take(file, HoldMode::Exclusive).held());

@@ -170,27 +170,6 @@ TEST_F(Files, ListingsAndExistence) {
     EXPECT_FALSE(MatchesPattern("Ditta.ini.bak", "*.ini"));
 }
 
-// Every way of replacing a file keeps what the user set on it: its mode, owner and group, the link that
-// leads to it, and it works in a folder that cannot be written.
-class Replacing : public Files {
-protected:
-    struct Writer {
-        const char* what;
-        std::function<void(const std::string& path)> write;
-        std::string expected;
-    };
-    std::vector<Writer> writers() {
-        TempPrefix::put(zu / "src.bin", "copiato");
-        return {
-            {"WriteAllBytes", [](const std::string& f) { WriteAllBytes(f, "tutto"); }, "tutto"},
-            {"WriteOneLine", [](const std::string& f) { WriteOneLine(f, "riga"); }, "riga\r\n"},
-            {"FileCopy", [](const std::string& f) { FileCopy("C:\\zu\\src.bin", f); }, "copiato"},
-            {"ReplaceWithCopy", [](const std::string& f) { ReplaceWithCopy("C:\\zu\\src.bin", f); },
-             "copiato"},
-        };
-    }
-};
-
 // The lock of a data folder: taken through no link put at its name, and refused to a second process, which
 // learns from the file who holds it.
 TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
@@ -201,19 +180,14 @@ TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
     EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
     EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
 
-    const std::string seen = RunInChild(
-                                 [] {
-                                     const RunLock other = RunLock::Take("C:\\zu\\full\\update.lock");
-                                     return std::to_string(static_cast<int>(other.state())) + "|" +
-                                            other.holder().computer + "|" + other.holder().user + "|" +
-                                            other.holder().since;
-                                 },
-                                 std::chrono::seconds(30))
-                                 .answer;
-    EXPECT_EQ(
-        seen.rfind(std::to_string(static_cast<int>(RunLock::State::Held)) + "|" + ComputerName() + "|", 0),
-        0u)
-        << seen;
+    const auto other = [] {
+        const RunLock l = RunLock::Take("C:\\zu\\full\\update.lock");
+        return std::to_string(static_cast<int>(l.state())) + "|" + l.holder().computer + "|" +
+               l.holder().user + "|" + l.holder().since;
+    };
+    const std::string seen = RunInChild(other, std::chrono::seconds(30)).answer;
+    const std::string held = std::to_string(static_cast<int>(RunLock::State::Held));
+    EXPECT_EQ(seen.rfind(held + "|" + ComputerName() + "|", 0), 0u) << seen;
     EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
 }
 
@@ -228,34 +202,6 @@ TEST_F(Files, ALockFailureIsNoticedOncePerFolder) {
         << notices[0].text;
     EXPECT_EQ(notices[1].text.rfind("La cartella C:\\zu\\full non", 0), 0u) << notices[1].text;
     EXPECT_TRUE(TakeNotices().empty());
-}
-
-// A replaced file keeps its mode, owner and group, and a link that leads to it still does.
-TEST_F(Replacing, KeepsModeOwnerGroupAndTheLinkToIt) {
-    const bool root = ::geteuid() == 0;
-    fs::create_directories(zu / "altrove");
-    for (const Writer& w : writers()) {
-        for (const std::string name : {"C:\\zu\\altrove\\vero.ini", "C:\\zu\\link.ini"}) {
-            const fs::path f = zu / "altrove" / "vero.ini";
-            TempPrefix::put(f, "vecchio");
-            ::chmod(f.c_str(), 0640);
-            if (root) {
-                ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
-            }
-            fs::remove(zu / "link.ini");
-            fs::create_symlink("altrove/vero.ini", zu / "link.ini");
-            w.write(name);
-            struct stat st {};
-            ASSERT_EQ(::stat(f.c_str(), &st), 0);
-            EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what << " " << name;
-            EXPECT_EQ(st.st_mode & 07777, 0640u) << w.what << " " << name;
-            if (root) {
-                EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u) << w.what << " " << name;
-            }
-            EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini") << w.what << " " << name;
-            EXPECT_FALSE(fs::exists(zu / "altrove" / ".vero.ini.part")) << w.what << " " << name;
-        }
-    }
 }
 
 // A link planted at a name the program writes (by anyone who may write in a shared folder) is never
@@ -322,45 +268,73 @@ TEST_F(Files, NoLinkPlantedAtANameIsFollowed) {
     EXPECT_EQ(errorOf([&] { CopyToNewFile(S, "C:\\zu\\a.txt"); }), kErrFileExists);
 }
 
-// The folder is made unwritable for the writer. The superuser writes any folder, so the write is then made
-// by a child process that has given up the superuser's rights.
-TEST_F(Replacing, RewritesInPlaceAWritableFileInAFolderThatIsNot) {
+// Every way of replacing a file keeps what the user set on it: its mode, owner and group, and the link that
+// leads to it. A writable file in a folder that cannot be written is rewritten in place; the writer is a
+// child process, which gives up the superuser's rights (the superuser writes any folder).
+TEST_F(Files, ReplacingKeepsWhatTheUserSetOnTheFile) {
     const bool root = ::geteuid() == 0;
-    for (const Writer& w : writers()) {
-        const fs::path folder = zu / "chiusa";
-        fs::create_directories(folder);
-        const fs::path f = folder / "dentro.ini";
-        TempPrefix::put(f, std::string(50, 'x'));
-        ::chmod(f.c_str(), 0666);
-        ::chmod((zu / "src.bin").c_str(), 0644);
-        ::chmod(folder.c_str(), 0555);
+    TempPrefix::put(zu / "src.bin", "copiato");
+    ::chmod((zu / "src.bin").c_str(), 0644);
+    const struct {
+        const char* what;
+        std::function<void(const std::string& path)> write;
+        std::string expected;
+    } writers[] = {
+        {"WriteAllBytes", [](const std::string& f) { WriteAllBytes(f, "tutto"); }, "tutto"},
+        {"WriteOneLine", [](const std::string& f) { WriteOneLine(f, "riga"); }, "riga\r\n"},
+        {"FileCopy", [](const std::string& f) { FileCopy("C:\\zu\\src.bin", f); }, "copiato"},
+        {"ReplaceWithCopy", [](const std::string& f) { ReplaceWithCopy("C:\\zu\\src.bin", f); }, "copiato"},
+    };
+    fs::create_directories(zu / "altrove");
+    const fs::path folder = zu / "chiusa", inside = folder / "dentro.ini";
+    fs::create_directories(folder);
+    // The child must reach the machine's temporary folder and list every folder on the way.
+    fs::create_directories(p.driveC() / "WINDOWS" / "TEMP");
+    ::chmod((p.driveC() / "WINDOWS" / "TEMP").c_str(), 0777);
+    for (fs::path up = zu; up.string().size() >= p.root().string().size(); up = up.parent_path())
+        ::chmod(up.c_str(), 0755);
+    ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
+    for (const auto& w : writers) {
+        SCOPED_TRACE(w.what);
         struct stat st {};
-        ::stat(f.c_str(), &st);
-        const ino_t before = st.st_ino;
-        if (root) {
-            // The child must reach the machine's temporary folder and list every folder on the way.
-            fs::create_directories(p.driveC() / "WINDOWS" / "TEMP");
-            ::chmod((p.driveC() / "WINDOWS" / "TEMP").c_str(), 0777);
-            for (fs::path up = folder.parent_path(); up.string().size() >= p.root().string().size();
-                 up = up.parent_path())
-                ::chmod(up.c_str(), 0755);
-            ::chmod((p.driveC() / "WINDOWS").c_str(), 0755);
-            const ChildOutcome done = RunInChild(
-                [&] {
-                    if (::setgid(65534) != 0 || ::setuid(65534) != 0) return std::string("not another user");
-                    w.write("C:\\zu\\chiusa\\dentro.ini");
-                    return std::string("written");
-                },
-                std::chrono::seconds(30));
-            EXPECT_EQ(done.answer, "written") << w.what;
-        } else {
-            w.write("C:\\zu\\chiusa\\dentro.ini");
+        for (const std::string name : {"C:\\zu\\altrove\\vero.ini", "C:\\zu\\link.ini"}) {
+            SCOPED_TRACE(name);
+            const fs::path f = zu / "altrove" / "vero.ini";
+            TempPrefix::put(f, "vecchio");
+            ::chmod(f.c_str(), 0640);
+            if (root) {
+                ASSERT_EQ(::chown(f.c_str(), 1234, 4321), 0);
+            }
+            fs::remove(zu / "link.ini");
+            fs::create_symlink("altrove/vero.ini", zu / "link.ini");
+            w.write(name);
+            ASSERT_EQ(::stat(f.c_str(), &st), 0);
+            EXPECT_EQ(TempPrefix::get(f), w.expected);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+            if (root) {
+                EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 4321u);
+            }
+            EXPECT_EQ(fs::read_symlink(zu / "link.ini"), "altrove/vero.ini");
+            EXPECT_FALSE(fs::exists(zu / "altrove" / ".vero.ini.part"));
         }
-        ::stat(f.c_str(), &st);
-        EXPECT_EQ(TempPrefix::get(f), w.expected) << w.what;
-        EXPECT_EQ(st.st_ino, before) << w.what << ": the file was replaced, not rewritten";
+
+        TempPrefix::put(inside, std::string(50, 'x'));
+        ::chmod(inside.c_str(), 0666);
+        ::chmod(folder.c_str(), 0555);
+        ::stat(inside.c_str(), &st);
+        const ino_t before = st.st_ino;
+        const auto write = [&] {
+            if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return std::string("not another user");
+            w.write("C:\\zu\\chiusa\\dentro.ini");
+            return std::string("written");
+        };
+        EXPECT_EQ(RunInChild(write, std::chrono::seconds(30)).answer, "written");
+        ::stat(inside.c_str(), &st);
+        EXPECT_EQ(TempPrefix::get(inside), w.expected);
+        EXPECT_EQ(st.st_ino, before) << "the file was replaced, not rewritten";
         EXPECT_EQ(fs::directory_iterator(p.driveC() / "WINDOWS" / "TEMP"), fs::directory_iterator())
-            << w.what << ": copies left behind";
+            << "copies left behind";
         ::chmod(folder.c_str(), 0755);
     }
 }

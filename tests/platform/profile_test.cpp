@@ -69,10 +69,8 @@ TEST(Profile, ReadRules) {
     };
     for (const Case& k : cases)
         EXPECT_EQ(read(k.section, k.key, f), k.value) << k.section << "/" << k.key;
-}
 
-TEST(Profile, BufferSizeAndDefault) {
-    TempPrefix p;
+    // The buffer size counts characters and the final NUL; the default is trimmed.
     const std::string long120(120, 'a');
     TempPrefix::put(p.driveC() / "x.ini", "\xEF\xBB\xBF[S]\nLungo=" + long120 + "\nAccenti=èèèè\n");
     EXPECT_EQ(read("S", "Lungo", "C:\\x.ini", 100), std::string(99, 'a'));
@@ -104,6 +102,17 @@ TEST(Profile, WriteCreatesFileSectionAndKey) {
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", "win.ini"));
     EXPECT_TRUE(fs::exists(p.driveC() / "WINDOWS" / "win.ini"));
     EXPECT_EQ(read("s", "K", "WIN.INI"), "v");
+
+    // Writes that cannot be done return false and change nothing.
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\manca\\x.ini"));
+    EXPECT_FALSE(fs::exists(p.driveC() / "manca"));
+    TempPrefix::put(p.driveC() / "ro.ini", "[S]\r\nk=old\r\n");
+    fs::permissions(p.driveC() / "ro.ini", fs::perms::owner_read);
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\ro.ini"));
+    EXPECT_EQ(TempPrefix::get(p.driveC() / "ro.ini"), "[S]\r\nk=old\r\n");
+    fs::create_directories(p.driveC() / "cartella.ini");
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\cartella.ini"));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\a|b.ini"));
 }
 
 TEST(Profile, WriteKeepsOtherLinesAndTheLineEnds) {
@@ -124,19 +133,6 @@ TEST(Profile, WriteKeepsOtherLinesAndTheLineEnds) {
     ASSERT_TRUE(WritePrivateProfileString("B", "w", "4", "C:\\lf.ini"));
     ASSERT_TRUE(WritePrivateProfileString("C", "v", "5", "C:\\lf.ini"));
     EXPECT_EQ(TempPrefix::get(p.driveC() / "lf.ini"), "[A]\nx=1\nz=3\n\n[B]\ny=2\nw=4\n[C]\nv=5\n");
-}
-
-TEST(Profile, WriteThatCannotBeDoneReturnsFalse) {
-    TempPrefix p;
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\manca\\x.ini"));
-    EXPECT_FALSE(fs::exists(p.driveC() / "manca"));
-    TempPrefix::put(p.driveC() / "ro.ini", "[S]\r\nk=old\r\n");
-    fs::permissions(p.driveC() / "ro.ini", fs::perms::owner_read);
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\ro.ini"));
-    EXPECT_EQ(TempPrefix::get(p.driveC() / "ro.ini"), "[S]\r\nk=old\r\n");
-    fs::create_directories(p.driveC() / "cartella.ini");
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\cartella.ini"));
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", "C:\\a|b.ini"));
 }
 
 // A file keeps its encoding: UTF-16 (either byte order, with its mark) is read, and written back as

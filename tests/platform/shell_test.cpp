@@ -68,7 +68,8 @@ TEST(Shell, OpenHandsTheHostPathToTheOpener) {
     SetShellOpener(saved);
 }
 
-TEST(Shell, RemoveShellLinkRelativeToPrograms) {
+// Shell links are named relative to the Programs folder; where the special folders are.
+TEST(Shell, RemoveShellLinkRelativeToProgramsAndSpecialFolders) {
     TempPrefix p;
     const fs::path desktop = p.driveC() / "WINDOWS" / "Desktop";
     const fs::path group = p.driveC() / "WINDOWS" / "Start Menu" / "Programs" / "Ledrana";
@@ -82,10 +83,7 @@ TEST(Shell, RemoveShellLinkRelativeToPrograms) {
     EXPECT_FALSE(RemoveShellLink("Tessaro", "1 Tessaro Pellor Quilder"));
     EXPECT_TRUE(fs::is_empty(desktop));
     EXPECT_TRUE(fs::is_empty(group));
-}
 
-TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
-    TempPrefix p;
     EXPECT_EQ(GetWindowsDirectory(), "C:\\WINDOWS");
     EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAMS), "C:\\WINDOWS\\Start Menu\\Programs");
     EXPECT_EQ(SpecialFolderPath(CSIDL_DESKTOP_FOLDER), "C:\\WINDOWS\\Desktop");
@@ -99,7 +97,10 @@ TEST(SpecialFolders, WindowsProgramsDesktopAndDocuments) {
     fs::create_directories(home / "Documenti");
     TempPrefix::put(home / ".config" / "user-dirs.dirs",
                     "XDG_DESKTOP_DIR=\"$HOME/Scrivania\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n");
-    std::string expected = "Z:" + (home / "Documenti").string();
-    std::replace(expected.begin(), expected.end(), '/', '\\');
-    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), expected);
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), WindowsPath((home / "Documenti").string()));
+    // Without user-dirs.dirs the folder is Documents, and without that one there is none.
+    fs::remove(home / ".config" / "user-dirs.dirs");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), WindowsPath((home / "Documents").string()));
+    fs::remove(home / "Documents");
+    EXPECT_EQ(SpecialFolderPath(CSIDL_PERSONAL), "");
 }

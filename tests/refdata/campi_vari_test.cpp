@@ -60,33 +60,27 @@ TEST_F(CampiVari, VersionPathStampsRepairsAndTouchesClientsUpTo028) {
     const Caso casi[] = {{"027", true}, {"028", true}, {"029", false},  {nullptr, true},
                          {"", true},    {"1", false},  {"048.5", false}};
     for (const Caso& c : casi) {
-        const std::string nome = c.ver ? std::string("'") + c.ver + "'" : "Null";
+        SCOPED_TRACE(c.ver ? std::string("'") + c.ver + "'" : "Null");
         std::filesystem::remove(platform::HostPath(ditta));
         ArchivioConAnni(c.ver, true);
         w.Text1.text.clear();
 
-        EXPECT_TRUE(AggiornaCampiVari(w, ditta)) << nome;
-        EXPECT_TRUE(LogEntries().empty()) << nome;
-
+        EXPECT_TRUE(AggiornaCampiVari(w, ditta));
+        EXPECT_TRUE(LogEntries().empty());
         EXPECT_EQ(RowsAt(ditta, "SELECT * FROM anni ORDER BY Anno", {"Anno", "ver"}),
-                  (Strings{"2023|048.5", "2024|048.5"}))
-            << nome;
-        for (const char* t : {"FATTURECLI", "FATTURECLI_R"})
-            EXPECT_EQ(RowsAt(ditta, std::string("SELECT * FROM ") + t + " ORDER BY ID",
-                             {"CLIFOR", "CLIENTE", "CFP"}),
+                  (Strings{"2023|048.5", "2024|048.5"}));
+        for (const std::string t : {"FATTURECLI", "FATTURECLI_R"})
+            EXPECT_EQ(RowsAt(ditta, "SELECT * FROM " + t + " ORDER BY ID", {"CLIFOR", "CLIENTE", "CFP"}),
                       (Strings{"C001||C", "F01|C002|F", "<Null>|C003|<Null>"}))
-                << t << " " << nome;
-        for (const char* t : {"ORDINIFOR", "ORDINIFOR_R"})
-            EXPECT_EQ(RowsAt(ditta, std::string("SELECT * FROM ") + t + " ORDER BY ID", {"TIPODOC"}),
-                      (Strings{"O", "P"}))
-                << t << " " << nome;
+                << t;
+        for (const std::string t : {"ORDINIFOR", "ORDINIFOR_R"})
+            EXPECT_EQ(RowsAt(ditta, "SELECT * FROM " + t + " ORDER BY ID", {"TIPODOC"}), (Strings{"O", "P"}))
+                << t;
         EXPECT_EQ(RowsAt(ditta, "SELECT * FROM TIPIFATTURECLI ORDER BY Cod", {"Cod", "TIPO", "CFP"}),
                   (Strings{"ALT||C", "BO|Documento di trasporto D.D.T.|C", "FA|Fattura|F", "FT|Fattura|C",
-                           "MIA|Nostra|F", "SC|Scontr.scarico(non fiscale)|C"}))
-            << nome;
+                           "MIA|Nostra|F", "SC|Scontr.scarico(non fiscale)|C"}));
         EXPECT_EQ(RowsAt(ditta, "SELECT * FROM CLIENTI ORDER BY Cod", {"PREZZI123"}),
-                  c.clientiToccati ? (Strings{"1", "1"}) : (Strings{"2", "3"}))
-            << nome;
+                  c.clientiToccati ? (Strings{"1", "1"}) : (Strings{"2", "3"}));
     }
     EXPECT_TRUE(dialogs.records().empty());
 }
@@ -145,30 +139,28 @@ protected:
     }
 };
 
-TEST_F(AnnoDaArticoli, OneYearOfArticlesGoesIntoEveryYearZero) {
-    // The archive's own dates are in 2001 too, so the articles give one year.
+// Articles of one year give it to every year 0 and a first row of the year table (the archive's own dates
+// are in 2001 too); articles of two years change nothing; without articles the current year is taken.
+TEST_F(AnnoDaArticoli, YearZeroBecomesTheArticlesOnlyYearOrTheCurrentOne) {
     Archivio({"#2001-01-31#", "#2001-12-01 10:30:00#"});
     EXPECT_TRUE(AggiornaCampiVari(w, ditta));
     EXPECT_EQ(Anni(),
               (Strings{"Articoli 2001", "Articoli 2001", "Articoli 2001", "MOVIMENTI 2001", "MOVIMENTI 2001",
                        "REGISTRIIVA 2001", "TOTALIIVA 2001", "TOTALIIVA 2001", "anni 2001|False"}));
-    EXPECT_TRUE(dialogs.records().empty());
-}
 
-TEST_F(AnnoDaArticoli, WithoutArticlesTheCurrentYearIsUsed) {
-    CreateFromModel(ditta, {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"}).Close();
-    ExecuteAt(ditta, "INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)");
-    const std::time_t now = std::time(nullptr);
-    const std::string anno = std::to_string(std::localtime(&now)->tm_year + 1900);
-    EXPECT_TRUE(AggiornaCampiVari(w, ditta));
-    EXPECT_EQ(Anni(), (Strings{"MOVIMENTI " + anno, "anni " + anno + "|False"}));
-}
-
-TEST_F(AnnoDaArticoli, ArticlesOfTwoYearsChangeNothing) {
+    std::filesystem::remove(platform::HostPath(ditta));
     Archivio({"#2001-01-31#", "#2002-01-01#"});
     const Strings prima = Anni();
     EXPECT_FALSE(AggiornaCampiVari(w, ditta));
     EXPECT_EQ(Anni(), prima);
+
+    std::filesystem::remove(platform::HostPath(ditta));
+    MakeFromModel(ditta, {"anni", "Articoli", "MOVIMENTI", "REGISTRIIVA", "TOTALIIVA"},
+                  {"INSERT INTO MOVIMENTI (Anno, NumDoc, posi) VALUES (0, 1, 1)"});
+    const std::time_t now = std::time(nullptr);
+    const std::string anno = std::to_string(std::localtime(&now)->tm_year + 1900);
+    EXPECT_TRUE(AggiornaCampiVari(w, ditta));
+    EXPECT_EQ(Anni(), (Strings{"MOVIMENTI " + anno, "anni " + anno + "|False"}));
     EXPECT_TRUE(LogEntries().empty());
     EXPECT_TRUE(dialogs.records().empty());
 }

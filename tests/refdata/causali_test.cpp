@@ -67,22 +67,23 @@ TEST_F(Causali, DescriptionByRegisterTypeAndEmptyOutsideTheTable) {
     EXPECT_EQ(RowsAt(ditta, "SELECT Count(*) AS n FROM causali", {"n"}), Strings{"30"});
 }
 
-TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAdded) {
+TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAddedAndWithoutTheirTableItIsReported) {
     MakeFromModel(ditta, {"REGISTRIIVA", "causali"},
                   {"INSERT INTO causali (cod, Descrizione, Ripete) VALUES ('1V', 'Vecchia', True)"});
     ModificaCausaliFisse(w, ditta);
     EXPECT_EQ(TutteLeCausali(), Strings{"1V|Vecchia|True|<Null>"});
     EXPECT_TRUE(dialogs.records().empty());
-}
 
-TEST_F(Causali, AnOldArchiveWithoutRegistersTableIsReported) {
-    CreateFromModel(ditta, {"causali"}).Close();
+    // An old archive without the registers table is reported.
+    const std::string vecchio = CompanyPath("VECCHIO.MDB");
+    CreateFromModel(vecchio, {"causali"}).Close();
     w.NomeDb1 = "C:\\Programmi\\Tessaro\\CONT32.MDB";
-    ModificaCausaliFisse(w, ditta);
+    ModificaCausaliFisse(w, vecchio);
     ASSERT_EQ(LogEntries().size(), 1u);
     const std::string report = LogEntries()[0];
     EXPECT_EQ(report.substr(0, 5), "3078 ");
-    EXPECT_EQ(report.substr(report.find('\n')), "\nfunz. ModificaCausaliFisse \n" + w.NomeDb1 + "\n" + ditta);
+    EXPECT_EQ(report.substr(report.find('\n')),
+              "\nfunz. ModificaCausaliFisse \n" + w.NomeDb1 + "\n" + vecchio);
     ASSERT_EQ(dialogs.messageBoxes().size(), 1u);
     EXPECT_EQ(dialogs.messageBoxes()[0].text, report);
 }
