@@ -1,25 +1,14 @@
 #pragma once
-// Archive pairs for the comparison tests, on the shared ground of tests/common/archive_fixture.h (a
-// stand-in machine in a temporary folder, the run's database engine, the window answered by scripted
-// dialogs).
-//
-//   class MySuite : public ledrana::testing::SchemaTest {};
-//   TEST_F(MySuite, X) {
-//       MakeDatabase(model, {clienti});            // the first database (model)
-//       MakeDatabase(archive, {clientiVecchia});   // the second database (installed archive)
-//       EXPECT_TRUE(Ponteval(w));
-//       EXPECT_EQ(Structure(archive), Structure(model));
-//   }
-//
-// Paths are Windows paths on the stand-in machine (C:\... under the temporary prefix). Every helper opens
-// what it needs straight through the engine and closes it before returning, so the password list of the
-// window is left alone; OpenPair() is the one helper that goes through ApreDb, as the driver does.
-// Engine errors from the helpers are thrown as ledrana::Error (the test fails on them).
+// Archive pairs for the comparison tests, on the ground of tests/common/archive_fixture.h: the model
+// (w.NomeDb1) and the archive (w.NomeDb2) made with MakeDatabase, then a step or Ponteval(w) run on them.
+// The helpers open what they need straight through the engine and close it before returning, so the
+// window's password list is left alone; OpenPair() goes through ApreDb, as the driver does.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,9 +16,27 @@
 #include "platform/error.h"
 #include "schema/confronto.h"
 #include "tests/common/archive_fixture.h"
-#include "tests/schema/boxes.h"
 
 namespace ledrana::testing {
+
+// A message box as shown.
+struct Box {
+    std::string text;
+    int style = 0;
+    std::string title;
+    bool operator==(const Box&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Box& b) {
+    return os << "{\"" << b.text << "\", " << b.style << ", \"" << b.title << "\"}";
+}
+
+inline std::vector<Box> AsBoxes(const ScriptedDialogs& dialogs) {
+    std::vector<Box> out;
+    for (const DialogRecord& r : dialogs.messageBoxes())
+        out.push_back({r.text, r.style, r.title});
+    return out;
+}
 
 struct FieldSpec {
     std::string name;
@@ -237,7 +244,7 @@ public:
     }
 
     // The message boxes shown so far (text, style, title as shown).
-    std::vector<Box> Boxes() const { return AsBoxes(dialogs.records()); }
+    std::vector<Box> Boxes() const { return AsBoxes(dialogs); }
     // The engine's own catalog tables (system objects).
     static bool IsEngineTable(const dao::TableDef& td) {
         return (td.Attributes() & dao::dbSystemObject) == dao::dbSystemObject;
