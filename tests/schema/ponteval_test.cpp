@@ -226,9 +226,10 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                   (std::vector<std::string>{"Long 9 | Decimal 123456789012345678.0123456789"}));
         EXPECT_NE(Structure(kept).find("index PK primary=1 unique=1 (ID)"), std::string::npos)
             << Structure(kept);
-        EXPECT_EQ(Rows(kept, "Query_rimosse"),
-                  (std::vector<std::string>{"String \"QVecchia\" | String \"SELECT * FROM ARTICOLI\""}));
+        EXPECT_EQ(RowsAt(kept, "SELECT Nome, SQL FROM Query_rimosse", {"Nome", "SQL"}),
+                  std::vector<std::string>{"QVecchia|SELECT * FROM ARTICOLI"});
         EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(w.Text1.text, ""); // the log does not mention the recovery archive
     }
 }
 
