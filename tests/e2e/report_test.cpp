@@ -198,10 +198,11 @@ TEST_F(E2eReport, RealRunsCountsAgreeWithTheArchives) {
     EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
 }
 
-// A data folder on a share, Beta's accounting archive in a folder of the host (Z:) and Gamma's held by the
-// main program: the preview copies what it can, names Gamma's archive with the reason, and names Beta's by
-// its real path; the installation stays as it was.
-TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
+// A data folder on a share named by its Windows name, Beta's accounting archive in a folder of the host (Z:)
+// and Gamma's held by the main program: the preview copies what it can, names Gamma's archive with the
+// reason, and names Beta's by its real path; the installation stays as it was. Once Gamma is let go, the
+// real run updates every archive where it is.
+TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     Machine m("old");
     const std::string share = m.MoveDataToShare();
     fs::create_directories(m.root() / "altrove");
@@ -230,6 +231,24 @@ TEST(E2ePreview, CopiesWhatItCanAndNamesTheRealPaths) {
           "<tr><th>Cartella dati</th><td>" + share + "</td></tr>"})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
     EXPECT_EQ(html.find("ANTEPRIMA-"), std::string::npos);
+
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.log;
+    for (const char* company : {"Alfa", "Gamma"}) {
+        for (const char* archive : {"CONT32.MDB", "SCAD32.MDB"}) {
+            const std::string path = share + "\\" + company + "\\" + archive;
+            EXPECT_NE(o.entry("ditta " + std::string(company) + ".ini database " + path + " aggiornato"), -1)
+                << path << "\n"
+                << o.log;
+            EXPECT_EQ(StructureDifferences(m.Schema(Release(archive)), m.Schema(path)), "") << path;
+        }
+    }
+    // Beta's paths come from its INI, upper-cased as every INI value.
+    EXPECT_NE(o.entry("ditta Beta.ini database \\\\SERVER\\DATI\\ZU\\BETA\\SCAD32.MDB aggiornato"), -1)
+        << o.log;
+    EXPECT_EQ(o.box("non è attualmente disponibile"), -1);
+    EXPECT_FALSE(fs::exists(m.root() / "drive_c" / "ZU"));
+    EXPECT_EQ(m.ini(share + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
 }
 
 TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
