@@ -23,11 +23,7 @@ protected:
     }
 
     void Make(std::vector<IndexSpec> model, std::vector<IndexSpec> archive) {
-        MakeDatabase(this->model, {Clienti(std::move(model))});
-        MakeDatabase(this->archive, {Clienti(std::move(archive))});
-        OpenPair();
-        TD1 = w.Db1.TableDefs()["CLIENTI"];
-        TD2 = w.Db2.TableDefs()["CLIENTI"];
+        MakePair(Clienti(std::move(model)), Clienti(std::move(archive)));
     }
 
     // The archive's indexes as "name primary unique (fields)", read from the step's own TableDef.
@@ -43,8 +39,6 @@ protected:
         }
         return out;
     }
-
-    dao::TableDef TD1, TD2;
 };
 
 TEST_F(Chiavi, TwoFieldIndexIsCreatedWithItsFirstFieldThenCompleted) {

@@ -19,15 +19,14 @@ class Fisse : public SchemaTest {
 protected:
     void Make(std::vector<FieldSpec> modelFields, std::vector<std::vector<Variant>> modelRows,
               std::vector<IndexSpec> archiveIndexes = {}) {
-        MakeDatabase(model, {{"CAUSALI", std::move(modelFields), {}, "fissa", std::move(modelRows)}});
-        MakeDatabase(archive, {{"CAUSALI",
-                                {{"COD", dbLong}, {"DESCR", dbText, 10}, {"EXTRA", dbText, 10}},
-                                std::move(archiveIndexes),
-                                "fissa",
-                                {{1, "vecchia", "e"}, {9, "solo", "f"}}}});
-        OpenPair();
+        MakePair({"CAUSALI", std::move(modelFields), {}, "fissa", std::move(modelRows)},
+                 {"CAUSALI",
+                  {{"COD", dbLong}, {"DESCR", dbText, 10}, {"EXTRA", dbText, 10}},
+                  std::move(archiveIndexes),
+                  "fissa",
+                  {{1, "vecchia", "e"}, {9, "solo", "f"}}});
     }
-    void Copy() { Confr_CopiaDatiTabella(w, w.Db1.TableDefs()["CAUSALI"], w.Db2.TableDefs()["CAUSALI"]); }
+    void Copy() { Confr_CopiaDatiTabella(w, TD1, TD2); }
     const std::vector<std::string> oldRows = {"Long 1 | String \"vecchia\" | String \"e\"",
                                               "Long 9 | String \"solo\" | String \"f\""};
 };

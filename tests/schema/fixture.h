@@ -220,11 +220,33 @@ public:
         return names;
     }
 
+    // Names of the fields of a table, in order.
+    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
+        dao::Database db = Open(path);
+        std::vector<std::string> names;
+        dao::Fields fields = db.TableDefs()[table].Fields();
+        for (int i = 0; i < fields.Count(); ++i)
+            names.push_back(fields[i].Name());
+        db.Close();
+        return names;
+    }
+
     // Opens w.Db1 and w.Db2 through ApreDb, as the driver does, to run one step on its own.
     void OpenPair() {
         w.Db1 = ApreDb(w, w.NomeDb1);
         w.Db2 = ApreDb(w, w.NomeDb2);
     }
+
+    // The model and the archive made of one table each, opened by OpenPair(); TD1 and TD2 are that table
+    // (by the model's name) in each.
+    void MakePair(const TableSpec& modelTable, const TableSpec& archiveTable) {
+        MakeDatabase(model, {modelTable});
+        MakeDatabase(archive, {archiveTable});
+        OpenPair();
+        TD1 = w.Db1.TableDefs()[modelTable.name];
+        TD2 = w.Db2.TableDefs()[modelTable.name];
+    }
+    dao::TableDef TD1, TD2;
 
     // Back to no databases, no files of the pair, an empty log and report and fresh dialogs, for the next
     // case of a loop.

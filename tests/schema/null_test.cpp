@@ -16,11 +16,7 @@ using dao::Variant;
 
 class Null : public SchemaTest {
 protected:
-    void Make(TableSpec table) {
-        MakeDatabase(model, {});
-        MakeDatabase(archive, {std::move(table)});
-        OpenPair();
-    }
+    void Make(const TableSpec& table) { MakePair(table, table); }
 };
 
 TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
@@ -43,7 +39,6 @@ TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
            {2, 5, 1.5, Variant::FromCurrency(2.25), Variant::FromInteger(3), Variant::FromSingle(0.5f), true,
             Variant::FromDate(2001, 2, 3, 4, 5, 6), "t", "m", Variant::FromByte(7)},
            {3, N, N, N, N, N, N, N, N, N, N}}});
-    dao::TableDef TD2 = w.Db2.TableDefs()["DATI"];
     TD2.Fields()["T"].SetAllowZeroLength(true);
     TD2.Fields()["M"].SetAllowZeroLength(true);
     const std::string filled = Rows(archive, "DATI")[1];
@@ -63,7 +58,7 @@ TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
 
 TEST_F(Null, TableThatCannotBeOpenedIsReported) {
     Make({"Tab Uno", {{"A", dao::dbLong}}, {}, "", {{Variant::Null()}}});
-    Confr_VerificaCampiNull1(w, w.Db2.TableDefs()["Tab Uno"]);
+    Confr_VerificaCampiNull1(w, TD2);
     ASSERT_EQ(LogEntries().size(), 1u);
     EXPECT_TRUE(LogEntries()[0].starts_with("Funz. Confr_VerificaCampiNull1\n")) << LogEntries()[0];
     EXPECT_TRUE(LogEntries()[0].ends_with("\ntabella Tab Uno")) << LogEntries()[0];
@@ -81,7 +76,6 @@ TEST_F(Null, RefusedReplacementStaysNullAndTheRowGetsTheOthers) {
           {},
           "",
           {{N, N, N, N}, {N, N, 2.5, N}, {N, "x", N, N}, {N, N, N, N}}});
-    dao::TableDef TD2 = w.Db2.TableDefs()["DATI"];
     TD2.Fields()["M"].SetAllowZeroLength(true);
 
     const std::vector<std::string> restati = Confr_VerificaCampiNull1(w, TD2);

@@ -12,16 +12,6 @@ class TabelleTest : public SchemaTest {
 protected:
     const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, note{"NOTE", dao::dbMemo},
         prezzo{"PREZZO", dao::dbCurrency};
-
-    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
-        std::vector<std::string> names;
-        dao::Database db = Open(path);
-        dao::Fields f = db.TableDefs()[table].Fields();
-        for (int i = 0; i < f.Count(); ++i)
-            names.push_back(f[i].Name());
-        db.Close();
-        return names;
-    }
 };
 
 TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopened) {
