@@ -40,39 +40,18 @@ std::string JsonString(const std::string& s, std::size_t& i) {
     return out;
 }
 
-// One line of the --boxes file: a flat object of strings, numbers and true.
+// The value of `key` in one line of the --boxes file, a flat object of strings, numbers and true ("" when
+// the key is not there). A quote inside a string is escaped, so `"key": ` is found at the key only.
+std::string BoxField(const std::string& line, const std::string& key) {
+    std::size_t i = line.find("\"" + key + "\": ");
+    if (i == std::string::npos) return "";
+    i += key.size() + 4;
+    return line[i] == '"' ? JsonString(line, i) : line.substr(i, line.find_first_of(",}", i) - i);
+}
+
 Box ParseBox(const std::string& line) {
-    Box box;
-    std::size_t i = line.find('{');
-    while (i != std::string::npos && i < line.size()) {
-        i = line.find('"', i);
-        if (i == std::string::npos) break;
-        const std::string key = JsonString(line, i);
-        i = line.find_first_not_of(": ", i);
-        std::string value;
-        if (line[i] == '"') {
-            value = JsonString(line, i);
-        } else {
-            const std::size_t end = line.find_first_of(",}", i);
-            value = line.substr(i, end - i);
-            i = end;
-        }
-        if (key == "title")
-            box.title = value;
-        else if (key == "style")
-            box.style = std::stoi(value);
-        else if (key == "text")
-            box.text = value;
-        else if (key == "answer")
-            box.answer = value;
-        else if (key == "input")
-            box.input = value == "true";
-        else
-            ADD_FAILURE() << "unexpected key " << key << " in " << line;
-        i = line.find_first_of(",}", i);
-        if (i == std::string::npos || line[i] == '}') break;
-    }
-    return box;
+    return {BoxField(line, "title"), std::stoi(BoxField(line, "style")), BoxField(line, "text"),
+            BoxField(line, "answer"), BoxField(line, "input") == "true"};
 }
 
 std::vector<std::string> Lines(const std::string& text) {
