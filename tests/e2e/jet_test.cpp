@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <regex>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,22 +45,13 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_NE(machine.read(kArchive).substr(0, 15), nwind.substr(0, 15));
     const std::string model = machine.Schema(Release("CONT32.MDB"));
     // Tables the comparison creates get the model's fields, indexes and queries but not its description
-    // (the comparison's own rule): only those table lines may differ.
-    std::string differences;
-    std::multiset<std::string> modelTables, archiveTables;
-    std::istringstream lines(StructureDifferences(model, machine.Schema(kArchive)));
-    for (std::string line; std::getline(lines, line);) {
-        const bool fromModel = line.rfind("model:   table ", 0) == 0;
-        if (!fromModel && line.rfind("archive: table ", 0) != 0) {
-            differences += line + "\n";
-            continue;
-        }
-        std::string table = line.substr(line.find("table "));
-        table = table.substr(0, table.find(" description="));
-        (fromModel ? modelTables : archiveTables).insert(table);
-    }
-    EXPECT_EQ(differences, "");
-    EXPECT_EQ(modelTables, archiveTables);
+    // (the comparison's own rule): that alone may differ.
+    const auto undescribed = [](const std::string& schema) {
+        return std::regex_replace(schema, std::regex(" description=[^\n]*"), "");
+    };
+    EXPECT_EQ(StructureDifferences(undescribed(machine.Schema(Release("CONT32.MDB"))),
+                                   undescribed(machine.Schema(kArchive))),
+              "");
 
     Outcome second = machine.Update();
     EXPECT_EQ(second.status, 0) << second.console;
