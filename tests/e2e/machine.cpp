@@ -1,6 +1,7 @@
 #include "tests/e2e/machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
@@ -278,6 +279,23 @@ void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::stri
     for (const char* updated : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
                                 "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
         EXPECT_NE(o.entry(updated), -1) << updated << "\n" << o.log;
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        if (name.rfind("run", 0) == 0) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        ::lstat(it->path().c_str(), &st);
+        std::string& v = out[name] = std::to_string(st.st_mode) + " ";
+        if (S_ISREG(st.st_mode)) v += ledrana::testing::TempPrefix::get(it->path());
+        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
+    }
+    return out;
 }
 
 std::string StructureDifferences(const std::string& model, const std::string& archive) {

@@ -5,8 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sys/stat.h>
 
 #include "platform/runlock.h"
 #include "tests/e2e/machine.h"
@@ -16,24 +14,6 @@ namespace ledrana::e2e {
 namespace {
 
 using ledrana::testing::Background;
-
-// Every file and folder of a machine but the runs' own folders: kind and mode, content or link target.
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = fs::relative(it->path(), root).string();
-        if (name.rfind("run", 0) == 0) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        struct stat st {};
-        ::lstat(it->path().c_str(), &st);
-        std::string& v = out[name] = std::to_string(st.st_mode) + " ";
-        if (S_ISREG(st.st_mode)) v += ledrana::testing::TempPrefix::get(it->path());
-        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
-    }
-    return out;
-}
 
 // Held by the main program (the engine); what other programs hold is the engine suite's.
 TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsReportedOnceAndUpdatedByTheNextRun) {

@@ -95,17 +95,6 @@ void ExpectBarEndsFull(const Outcome& o) {
     EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
 }
 
-// Every file of the machine and its bytes, but the test's own run folder.
-std::map<std::string, std::string> Files(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(e.path(), root).string();
-        if (e.is_regular_file() && rel.rfind("run/", 0) != 0)
-            files[rel] = ledrana::testing::TempPrefix::get(e.path());
-    }
-    return files;
-}
-
 // The section of an archive in a report, up to the next archive's.
 std::string Section(const std::string& html, const std::string& archive) {
     const std::size_t at = html.find("<h3>" + archive + "</h3>");
@@ -128,11 +117,13 @@ std::vector<std::vector<std::string>> Rows(const std::string& section, ChangeKin
     return rows;
 }
 
-// The files of the machine after a preview: as they were, and its report.
+// The machine after a preview: as it was, with its report (and the report's folder) added.
 void ExpectOnlyTheReportAdded(const Machine& m, const std::map<std::string, std::string>& untouched,
                               const Outcome& preview) {
-    auto previewed = Files(m.root());
-    EXPECT_EQ(previewed.erase(fs::relative(preview.report, m.root()).string()), 1u) << preview.console;
+    auto previewed = Snapshot(m.root());
+    const fs::path report = fs::relative(preview.report, m.root());
+    EXPECT_EQ(previewed.erase(report.string()), 1u) << preview.console;
+    if (!untouched.count(report.parent_path().string())) previewed.erase(report.parent_path().string());
     EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
 }
 
@@ -178,7 +169,7 @@ protected:
         }
         for (const auto& [path, password] : Compared())
             schemas[path] = machine->Schema(path, password);
-        untouched = Files(machine->root());
+        untouched = Snapshot(machine->root());
         preview = machine->Update(kAnswers, ReleaseFolder(), "--anteprima");
         ExpectOnlyTheReportAdded(*machine, untouched, preview);
         // The rows of the tables that the preview says the run removes, counted before it does.
@@ -551,7 +542,7 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
         {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
     ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
 
-    const auto untouched = Files(m.root());
+    const auto untouched = Snapshot(m.root());
     const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
     holder.Stop();
     ASSERT_EQ(preview.status, 0) << preview.console;
