@@ -31,34 +31,32 @@ protected:
                                               "Long 9 | String \"solo\" | String \"f\""};
 };
 
+// With the option unticked the copy is asked, and No keeps the rows; as the window is delivered it is not
+// asked. Every copy is counted in the report.
 TEST_F(Fisse, ArchiveRowsAreReplacedByTheModelsAndCountedInTheReport) {
-    ASSERT_EQ(w.Check3.value, 1); // as the window is delivered: no question
+    ASSERT_EQ(w.Check3.value, 1);
     Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}, {2, "due"}});
+    w.Check3.value = 0;
+    Copy(); // the default button, No
+    const Box question{"CONFERMA\n\r\n\r\n\rCopia i dati della tabella CAUSALI", 292,
+                       "Confr_CopiaDatiTabella"};
+    EXPECT_EQ(Boxes(), std::vector<Box>{question});
+    EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
+    dialogs.QueueAnswer(vbYes);
     Copy();
     EXPECT_EQ(Rows(archive, "CAUSALI"),
               (std::vector<std::string>{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
+    w.Check3.value = 1;
     w.Db1.Execute("delete * from CAUSALI"); // an empty model table empties the archive's
     Copy();
     EXPECT_TRUE(Rows(archive, "CAUSALI").empty());
+    EXPECT_EQ(Boxes(), (std::vector<Box>{question, question}));
     ASSERT_EQ(w.runReport.archives().size(), 1u);
     const auto& copies = w.runReport.archives()[0].changes;
     ASSERT_EQ(copies.size(), 2u);
     EXPECT_EQ(copies[0].count, 2);
     EXPECT_EQ(copies[1].count, 0);
-    EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(LogEntries().empty());
-}
-
-TEST_F(Fisse, UntickedOptionAsksAndNoKeepsTheRows) {
-    Make({{"COD", dbLong}, {"DESCR", dbText, 10}}, {{1, "uno"}});
-    w.Check3.value = 0;
-    Copy(); // the default button, No
-    EXPECT_EQ(Boxes(), (std::vector<Box>{{"CONFERMA\n\r\n\r\n\rCopia i dati della tabella CAUSALI", 292,
-                                          "Confr_CopiaDatiTabella"}}));
-    EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
-    dialogs.QueueAnswer(vbYes);
-    Copy();
-    EXPECT_EQ(Rows(archive, "CAUSALI"), (std::vector<std::string>{"Long 1 | String \"uno\" | Null"}));
 }
 
 TEST_F(Fisse, FailingCopyLeavesTheOldRows) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/schema/fixture.h"
 
 using namespace ledrana;
@@ -85,8 +83,7 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
         SCOPED_TRACE(k.name);
         ResetPair();
         if (!k.modelMissing) MakeDatabase(model, {clienti});
-        std::filesystem::create_directories(Host(archive).parent_path());
-        std::ofstream(Host(archive), std::ios::binary) << "non un archivio\r\n";
+        TempPrefix::put(Host(archive), "non un archivio\r\n");
 
         EXPECT_FALSE(Ponteval(w));
         const std::vector<Box> boxes = Boxes();
@@ -98,8 +95,7 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
             << boxes[0].text;
         EXPECT_EQ(w.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
         EXPECT_EQ(w.Command2.caption, "Esegui");
-        std::ifstream in(Host(archive), std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "non un archivio\r\n");
+        EXPECT_EQ(TempPrefix::get(Host(archive)), "non un archivio\r\n");
     }
 }
 
