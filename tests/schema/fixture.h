@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -199,24 +200,15 @@ public:
         return rows;
     }
 
-    // Names of the tables that are not the engine's own, and of the saved queries, in collection order.
-    std::vector<std::string> TableNames(const std::string& path, const std::string& password = "") {
-        dao::Database db = Open(path, password);
+    // Names of the tables ("table") or of the saved queries ("query") as Structure() lists them.
+    std::vector<std::string> Names(const std::string& kind, const std::string& path,
+                                   const std::string& password = "") {
         std::vector<std::string> names;
-        dao::TableDefs tables = db.TableDefs();
-        for (int i = 0; i < tables.Count(); ++i) {
-            if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
-        }
-        db.Close();
-        return names;
-    }
-    std::vector<std::string> QueryNames(const std::string& path, const std::string& password = "") {
-        dao::Database db = Open(path, password);
-        std::vector<std::string> names;
-        dao::QueryDefs queries = db.QueryDefs();
-        for (int i = 0; i < queries.Count(); ++i)
-            names.push_back(queries[i].Name());
-        db.Close();
+        std::istringstream lines(Structure(path, password));
+        const std::size_t from = kind.size() + 1;
+        for (std::string l; std::getline(lines, l);)
+            if (l.starts_with(kind + " "))
+                names.push_back(l.substr(from, l.find_first_of(" :", from) - from));
         return names;
     }
 

@@ -183,9 +183,10 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                                   "nell'archivio di recupero non si è potuta fare"),
                 std::string::npos)
                 << w.Text1.text;
-            EXPECT_EQ(TableNames(archive),
+            EXPECT_EQ(Names("table", archive),
                       (std::vector<std::string>{"ARTICOLI", "Clienti", "FORNITORI", "VUOTA"}));
-            EXPECT_EQ(QueryNames(archive), (std::vector<std::string>{"QClienti", "QFornitori", "QVecchia"}));
+            EXPECT_EQ(Names("query", archive),
+                      (std::vector<std::string>{"QClienti", "QFornitori", "QVecchia"}));
             EXPECT_EQ(Rows(archive, "CLIENTI")[0], "Long 1 | String \"Rossi\" | String \"x\" | String \"\"");
             EXPECT_TRUE(w.runReport.notes().empty());
             continue;
@@ -214,7 +215,7 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
             EXPECT_TRUE(n.archive == archive && n.text.ends_with(kept + ".")) << n.text;
         EXPECT_EQ(kept.size(), std::string("C:\\ZU\\Ditta2000\\Cont32_rimossi_20261207-021901.mdb").size());
         EXPECT_EQ(std::filesystem::status(Host(kept)).permissions(), std::filesystem::perms(0640));
-        EXPECT_EQ(TableNames(kept),
+        EXPECT_EQ(Names("table", kept),
                   (std::vector<std::string>{"ARTICOLI", "Clienti_VECCHIO", "Query_rimosse"}));
         EXPECT_EQ(Rows(kept, "Clienti_VECCHIO"),
                   (std::vector<std::string>{"Long 1 | String \"x\"", "Long 2 | String \"y\""}));
@@ -263,7 +264,7 @@ TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
     EXPECT_EQ(dialogs.records().size(), 1u);
     EXPECT_EQ(w.Text1.text, "");
     EXPECT_TRUE(Exists(archive + ".tmp"));
-    EXPECT_EQ(TableNames(archive, "segreta"), (std::vector<std::string>{"CLIENTI", "NUOVA"}));
+    EXPECT_EQ(Names("table", archive, "segreta"), (std::vector<std::string>{"CLIENTI", "NUOVA"}));
 }
 
 TEST_F(PontevalTest, AWrongPasswordAndNoEndsTheProgram) {
@@ -299,7 +300,7 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     EXPECT_FALSE(w.FrameAttendere.visible);
     EXPECT_FALSE(Exists(archive + ".tmp")); // not compacted
     w.Db2.Close();
-    EXPECT_EQ(TableNames(archive), std::vector<std::string>{"CLIENTI"});
+    EXPECT_EQ(Names("table", archive), std::vector<std::string>{"CLIENTI"});
 }
 
 TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
@@ -319,7 +320,7 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
     EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
     EXPECT_EQ(LogEntries().front(), report);
     w.Db2.Close();
-    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QZeta"});
+    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QZeta"});
 }
 
 } // namespace

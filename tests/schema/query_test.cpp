@@ -25,7 +25,7 @@ TEST_F(QueryTest, MissingQueryIsCreatedOnYesOnly) {
               (std::vector<Box>{{"la query QDue non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
                                 {"la query QUno non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"}}));
     w.Db2.Close();
-    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QUno"});
+    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QUno"});
     EXPECT_EQ(Open(archive).QueryDefs()["QUno"].SQL(), sql);
 }
 
@@ -84,7 +84,7 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_FALSE(before.IsOpen());
     EXPECT_TRUE(w.Db2.IsOpen());
     w.Db2.Close();
-    EXPECT_EQ(QueryNames(archive), (std::vector<std::string>{"QClienti", "QTenuta"}));
+    EXPECT_EQ(Names("query", archive), (std::vector<std::string>{"QClienti", "QTenuta"}));
 
     // Without Check2 nothing is asked, and the second database is re-opened with nothing to delete.
     w.Check2.value = 0;
@@ -95,7 +95,7 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_EQ(Boxes().size(), shown);
     EXPECT_FALSE(before.IsOpen());
     w.Db2.Close();
-    EXPECT_EQ(QueryNames(archive), std::vector<std::string>{"QClienti"});
+    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QClienti"});
 }
 
 } // namespace

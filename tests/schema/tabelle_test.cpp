@@ -127,7 +127,7 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopen
         EXPECT_FALSE(before.IsOpen());
         EXPECT_TRUE(w.Db2.IsOpen());
         w.Db2.Close();
-        EXPECT_EQ(TableNames(archive), c.kept);
+        EXPECT_EQ(Names("table", archive), c.kept);
         EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
         std::filesystem::remove(Host(other));
         ResetPair();
