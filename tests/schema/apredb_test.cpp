@@ -27,29 +27,22 @@ protected:
     }
 };
 
-TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedOnceForAnySpelling) {
+// A wrong password asks to retry before the next input; the right one is remembered for any spelling.
+TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedUntilRightThenRemembered) {
     EXPECT_TRUE(ApreDb(w, model).IsOpen());
     EXPECT_TRUE(dialogs.records().empty());
+    dialogs.QueueInput("sbagliata");
     dialogs.QueueInput("segreta");
+    dialogs.QueueAnswer(vbYes);
     ApreDb(w, archive).Close();
-    ASSERT_EQ(Prompts(), std::vector<std::string>{prompt});
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Prompts(), (std::vector<std::string>{prompt, prompt}));
+    EXPECT_EQ(Boxes(), std::vector<Box>{retry});
     EXPECT_TRUE(ApreDb(w, LCase(archive)).IsOpen());
-    EXPECT_EQ(Prompts().size(), 1u);
+    EXPECT_EQ(Prompts().size(), 2u);
     ASSERT_EQ(w.NumDb, 2);
     EXPECT_EQ(w.NomiDb[1], UCase(model));
     EXPECT_EQ(w.PwdDb[1], "");
     EXPECT_EQ(w.PwdDb[2], "segreta");
-}
-
-TEST_F(ApreDbTest, WrongPasswordAsksToRetryBeforeTheNextInput) {
-    dialogs.QueueInput("sbagliata");
-    dialogs.QueueInput("segreta");
-    dialogs.QueueAnswer(vbYes);
-    EXPECT_TRUE(ApreDb(w, archive).IsOpen());
-    EXPECT_EQ(Prompts(), (std::vector<std::string>{prompt, prompt}));
-    EXPECT_EQ(Boxes(), std::vector<Box>{retry});
-    EXPECT_EQ(w.PwdDb[1], "segreta");
 }
 
 TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
