@@ -1,21 +1,19 @@
 // An installation moved from Windows: one company's accounting archive is still a Jet file (Northwind,
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
 // the original stays beside it byte for byte, and the next run has nothing left to convert. A Jet archive
-// that cannot be used (damaged, read-only, open on another computer) is one report, left as it was, and
+// that cannot be used (a damaged one; the others are the engine suite's) is one report, left as it was, and
 // the other companies are updated; so is an archive that is not a database at all.
 
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <optional>
+#include <regex>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
-#include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
@@ -47,22 +45,13 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_NE(machine.read(kArchive).substr(0, 15), nwind.substr(0, 15));
     const std::string model = machine.Schema(Release("CONT32.MDB"));
     // Tables the comparison creates get the model's fields, indexes and queries but not its description
-    // (the comparison's own rule): only those table lines may differ.
-    std::string differences;
-    std::multiset<std::string> modelTables, archiveTables;
-    std::istringstream lines(StructureDifferences(model, machine.Schema(kArchive)));
-    for (std::string line; std::getline(lines, line);) {
-        const bool fromModel = line.rfind("model:   table ", 0) == 0;
-        if (!fromModel && line.rfind("archive: table ", 0) != 0) {
-            differences += line + "\n";
-            continue;
-        }
-        std::string table = line.substr(line.find("table "));
-        table = table.substr(0, table.find(" description="));
-        (fromModel ? modelTables : archiveTables).insert(table);
-    }
-    EXPECT_EQ(differences, "");
-    EXPECT_EQ(modelTables, archiveTables);
+    // (the comparison's own rule): that alone may differ.
+    const auto undescribed = [](const std::string& schema) {
+        return std::regex_replace(schema, std::regex(" description=[^\n]*"), "");
+    };
+    EXPECT_EQ(StructureDifferences(undescribed(machine.Schema(Release("CONT32.MDB"))),
+                                   undescribed(machine.Schema(kArchive))),
+              "");
 
     Outcome second = machine.Update();
     EXPECT_EQ(second.status, 0) << second.console;
@@ -119,19 +108,15 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
 }
 
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
-    const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
+    const std::string gamma = kGammaCont;
     struct Case {
         const char* file; // of the corpus, or the text the archive holds
         int number;
         const char* named; // in the report
-        bool readOnly;
-        bool inUse; // open on the computer PC-CASSA: its lock file beside, held by another process
     } cases[] = {
-        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", false, false},
-        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", true, false},
-        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", false, true},
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta"},
         // Not a database at all: one report, and no cascade of errors after it.
-        {"Questo file non e' un archivio.\r\n", 3343, "eseguire di nuovo l'aggiornamento", false, false},
+        {"Questo file non e' un archivio.\r\n", 3343, "eseguire di nuovo l'aggiornamento"},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -148,13 +133,6 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreU
                                       ? ledrana::testing::TempPrefix::get(kCorpus / c.file)
                                       : c.file;
         m.write(gamma, bytes);
-        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
-        std::optional<ledrana::testing::ChildWhile> other;
-        if (c.inUse) {
-            m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
-            other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
-            ASSERT_TRUE(other->held());
-        }
         const std::set<std::string> before = listing(m.host(gamma).parent_path());
 
         const Outcome o = m.Update();

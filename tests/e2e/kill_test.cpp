@@ -143,11 +143,8 @@ std::ostream& operator<<(std::ostream& o, const Figures& f) {
 std::vector<std::string> RunArgs(const fs::path& root, const std::vector<std::string>& faults) {
     std::vector<std::string> args{E2E_AGGIORNA_GUASTI};
     args.insert(args.end(), faults.begin(), faults.end());
-    for (const std::string& s :
-         {std::string("--prefix"), root.string(), std::string("--model"), ReleaseFolder().string(),
-          std::string("--answers"), (root / "risposte.test").string(), std::string("--log"),
-          (root / "log.test").string()})
-        args.push_back(s);
+    args.insert(args.end(), {"--prefix", root.string(), "--model", ReleaseFolder().string(), "--answers",
+                             (root / "risposte.test").string(), "--log", (root / "log.test").string()});
     return args;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/e2e/machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
@@ -40,39 +41,18 @@ std::string JsonString(const std::string& s, std::size_t& i) {
     return out;
 }
 
-// One line of the --boxes file: a flat object of strings, numbers and true.
+// The value of `key` in one line of the --boxes file, a flat object of strings, numbers and true ("" when
+// the key is not there). A quote inside a string is escaped, so `"key": ` is found at the key only.
+std::string BoxField(const std::string& line, const std::string& key) {
+    std::size_t i = line.find("\"" + key + "\": ");
+    if (i == std::string::npos) return "";
+    i += key.size() + 4;
+    return line[i] == '"' ? JsonString(line, i) : line.substr(i, line.find_first_of(",}", i) - i);
+}
+
 Box ParseBox(const std::string& line) {
-    Box box;
-    std::size_t i = line.find('{');
-    while (i != std::string::npos && i < line.size()) {
-        i = line.find('"', i);
-        if (i == std::string::npos) break;
-        const std::string key = JsonString(line, i);
-        i = line.find_first_not_of(": ", i);
-        std::string value;
-        if (line[i] == '"') {
-            value = JsonString(line, i);
-        } else {
-            const std::size_t end = line.find_first_of(",}", i);
-            value = line.substr(i, end - i);
-            i = end;
-        }
-        if (key == "title")
-            box.title = value;
-        else if (key == "style")
-            box.style = std::stoi(value);
-        else if (key == "text")
-            box.text = value;
-        else if (key == "answer")
-            box.answer = value;
-        else if (key == "input")
-            box.input = value == "true";
-        else
-            ADD_FAILURE() << "unexpected key " << key << " in " << line;
-        i = line.find_first_of(",}", i);
-        if (i == std::string::npos || line[i] == '}') break;
-    }
-    return box;
+    return {BoxField(line, "title"), std::stoi(BoxField(line, "style")), BoxField(line, "text"),
+            BoxField(line, "answer"), BoxField(line, "input") == "true"};
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -299,6 +279,23 @@ void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::stri
     for (const char* updated : {"ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
                                 "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"})
         EXPECT_NE(o.entry(updated), -1) << updated << "\n" << o.log;
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        if (name.rfind("run", 0) == 0) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        ::lstat(it->path().c_str(), &st);
+        std::string& v = out[name] = std::to_string(st.st_mode) + " ";
+        if (S_ISREG(st.st_mode)) v += ledrana::testing::TempPrefix::get(it->path());
+        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
+    }
+    return out;
 }
 
 std::string StructureDifferences(const std::string& model, const std::string& archive) {

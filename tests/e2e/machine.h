@@ -5,6 +5,7 @@
 // finds them).
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -109,6 +110,10 @@ public:
 private:
     fs::path path_;
 };
+
+// Every file and folder under `root` but the runs' own folders (run...): kind and mode, and a file's bytes
+// or a link's target.
+std::map<std::string, std::string> Snapshot(const fs::path& root);
 
 // The differences between a model's structure and an updated archive's, as daotool prints them, leaving
 // out what an update leaves different by design: names compared without regard to case, text and memo

@@ -85,87 +85,73 @@ TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
     EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\INI.INI"));
 }
 
-// Whether the company's folder exists or not: its folder is not an archive.
-TEST(E2eCompanies, OneWithoutArchiviIsSkippedAfterItsIniUpdate) {
+// Companies whose archives are not there are skipped after their INI and image folders, and the others are
+// updated: delta.ini, which names no archives (its own folder, when it has one, is not an archive); Gamma
+// without its due-dates archive, whose accounting archive is neither compared nor fixed; Alfa, whose
+// accounting archive is missing beside the files of its last compaction, which stay as they were (nothing
+// is put back from them).
+TEST(E2eCompanies, OnesWithoutTheirArchivesAreSkippedAfterTheirIniUpdate) {
     std::size_t boxesWithoutFolder = 0;
     for (const bool folder : {false, true}) {
-        SCOPED_TRACE(folder ? "with the company folder" : "without the company folder");
+        SCOPED_TRACE(folder ? "with delta's folder" : "without delta's folder");
         Machine m("old");
         const std::string ini =
             kData + "\\ledrana\\delta.ini"; // lower case: it still comes before DittaEsempio
         m.write(ini, "[Config]\r\nRagsoc1=DELTA S.R.L.\r\n");
         if (folder) m.write(kData + "\\delta\\note.txt", "una cartella che non è un archivio");
+        fs::remove(m.host(kData + "\\Gamma\\Scad32.mdb"));
+        const std::string gamma = kData + "\\Gamma\\Cont32.mdb", alfa = kData + "\\Alfa\\CONT32.MDB";
+        const std::string bytes = m.read(gamma), whole = m.read(alfa);
+        fs::rename(m.host(alfa), m.host(alfa).string() + ".tmp2");
+        m.write(alfa + ".tmp", whole.substr(0, whole.size() / 2));
         const Outcome o = m.Update();
         EXPECT_EQ(o.status, 0) << o.console;
         if (folder)
             EXPECT_EQ(o.boxes.size(), boxesWithoutFolder) << o.log;
         else
             boxesWithoutFolder = o.boxes.size();
+        for (const std::string company : {"Alfa", "delta", "Gamma"}) {
+            EXPECT_NE(o.entry("Impossibile aggiornare la ditta " + company + ".ini"), -1) << o.log;
+            EXPECT_NE(o.box("Impossibile aggiornare la ditta " + company + ".ini"), -1) << company;
+            EXPECT_TRUE(o.entriesWith("ditta " + company + ".ini database").empty()) << o.log;
+        }
 
-        // In name order between Beta and the demo company, after the image folders' report, with a box; the
-        // others are updated.
+        // delta: in name order between Beta and the demo company, after the image folders' report, with a
+        // box.
         const int skipped = o.entry("Impossibile aggiornare la ditta delta.ini");
         ASSERT_GE(skipped, 2) << o.log;
         EXPECT_EQ(o.entries[skipped - 2], "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato");
         EXPECT_NE(o.entries[skipped - 1].find("funz. ImmaginiXProdotti "), std::string::npos);
         EXPECT_EQ(o.entries[skipped + 1],
                   "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato");
-        EXPECT_NE(o.box("Impossibile aggiornare la ditta delta.ini"), -1);
-        EXPECT_EQ(o.entries.back(), "Aggiornamento eseguito");
-
-        // The archive path names the company folder alone: the image folders cannot be worked out from it.
+        // Its archive path names the company folder alone: the image folders cannot be worked out from it.
         const int images = o.box("funz. ImmaginiXProdotti ");
         ASSERT_NE(images, -1) << o.console;
         EXPECT_LT(images, o.box("Impossibile aggiornare la ditta delta.ini"));
         EXPECT_EQ(o.boxes[images].text.substr(o.boxes[images].text.find('\n')),
                   "\nfunz. ImmaginiXProdotti \n" + ini + "\n" + kData + "\\delta\\");
         EXPECT_EQ(o.boxes[images].text.substr(0, 2), "5 ");
-
         EXPECT_EQ(m.ini(ini, "Config", "NuovoCliente"), "Si");
         EXPECT_EQ(m.ini(ini, "Config", "Ragsoc1"), "DELTA S.R.L.");
         EXPECT_EQ(m.ini(ini, "Config", "DirectoryImm"), "<missing>");
         EXPECT_EQ(m.exists(kData + "\\delta"), folder);
+
+        // Gamma, the last company: its accounting archive untouched, its INI and image folders handled
+        // before the archives were looked for.
+        EXPECT_EQ(o.entries[o.entry("Impossibile aggiornare la ditta Gamma.ini") + 1],
+                  "Aggiornamento eseguito");
+        EXPECT_EQ(m.read(gamma), bytes) << "the accounting archive was touched";
+        EXPECT_FALSE(m.exists(gamma + ".tmp"));
+        EXPECT_EQ(m.Value(gamma, "SELECT Count(*) FROM anni"), "0");
+        EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "NuovoCliente"), "Si");
+        EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "DirectoryImm"), "immagini\\");
+        EXPECT_EQ(m.read(kData + "\\Gamma\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"));
+
+        // Alfa: the archive still missing, the compaction's files as they were.
+        EXPECT_FALSE(m.exists(alfa));
+        EXPECT_EQ(m.read(alfa + ".tmp2"), whole);
+        EXPECT_EQ(m.read(alfa + ".tmp"), whole.substr(0, whole.size() / 2));
     }
-}
-
-TEST(E2eCompanies, OneWithoutItsDueDatesArchiveIsNeitherComparedNorFixed) {
-    Machine m("old");
-    fs::remove(m.host(kData + "\\Gamma\\Scad32.mdb"));
-    const std::string cont = kData + "\\Gamma\\Cont32.mdb";
-    const std::string bytes = m.read(cont);
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-
-    const int skipped = o.entry("Impossibile aggiornare la ditta Gamma.ini");
-    ASSERT_NE(skipped, -1) << o.log;
-    EXPECT_EQ(o.entries[skipped + 1], "Aggiornamento eseguito");
-    for (const std::string& e : o.entries)
-        EXPECT_EQ(e.find("ditta Gamma.ini database"), std::string::npos) << e;
-    EXPECT_NE(o.box("Impossibile aggiornare la ditta Gamma.ini"), -1);
-
-    EXPECT_EQ(m.read(cont), bytes) << "the accounting archive was touched";
-    EXPECT_FALSE(m.exists(cont + ".tmp"));
-    EXPECT_EQ(m.Value(cont, "SELECT Count(*) FROM anni"), "0");
-    // Its INI and image folders were handled before the archives were looked for.
-    EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "NuovoCliente"), "Si");
-    EXPECT_EQ(m.ini(kData + "\\ledrana\\Gamma.ini", "Config", "DirectoryImm"), "immagini\\");
-    EXPECT_EQ(m.read(kData + "\\Gamma\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"));
-}
-
-// An archive that is missing is not put back from the files of its last compaction beside it: the company
-// is "Impossibile aggiornare", the archive stays missing and both files stay as they were.
-TEST(E2eCompanies, AnArchiveMissingBesideItsCompactionFilesStaysMissing) {
-    Machine m("old");
-    const std::string archive = kData + "\\Alfa\\CONT32.MDB";
-    const std::string whole = m.read(archive);
-    fs::rename(m.host(archive), m.host(archive).string() + ".tmp2");
-    m.write(archive + ".tmp", whole.substr(0, whole.size() / 2));
-    const Outcome o = m.Update();
-    EXPECT_NE(o.entry("Impossibile aggiornare la ditta Alfa.ini"), -1) << o.log;
-    EXPECT_EQ(o.entry("ditta Alfa.ini database " + archive + " aggiornato"), -1) << o.log;
-    EXPECT_FALSE(m.exists(archive));
-    EXPECT_EQ(m.read(archive + ".tmp2"), whole);
-    EXPECT_EQ(m.read(archive + ".tmp"), whole.substr(0, whole.size() / 2));
 }
 
 } // namespace

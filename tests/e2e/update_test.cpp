@@ -1,5 +1,7 @@
 // Successful updates of the sample installations: what the log, the boxes, the archives, the INI files,
-// the templates, the demo company, the shortcuts and the progress bar show afterwards.
+// the templates, the demo company, the shortcuts, the progress bar and the run's report show afterwards; a
+// preview changes no file and names what the real run then does. And the command-line programs explain
+// themselves.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,15 +9,20 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
+#include "window/run_report.h"
 
 namespace ledrana::e2e {
 namespace {
+
+using ledrana::testing::ShellQuote;
 
 // The templates the update installs, in the order of its copies.
 const char* const kTemplates =
@@ -25,17 +32,26 @@ const char* const kTemplates =
     "ZuOrdFor.mod ZuRiva.mod ZuChiuIva.mod ZuGio.mod ZuConfr.mod ZuComm.mod ZuXProd.mod "
     "ZuXProdNoMoivim.mod ZuSitOrdCliFor.mod ZuSitCommesse.mod ZuEtichetta.eticf";
 
-// The archives of the old installation: company, accounting archive, due-dates archive, password.
+// The companies of the old installation in name order, with their archives as the run names them; the demo
+// company is rebuilt from the models, not compared.
 struct Company {
-    const char* name;
-    std::string cont, scad, password;
+    std::string name, cont, scad, password;
+    bool compared = true;
 };
-const std::vector<Company> kOld = {
-    {"Alfa", kData + "\\Alfa\\Cont32.mdb", kData + "\\Alfa\\Scad32.mdb", ""},
-    {"Beta", kData + "\\Beta\\CONT32.MDB", kData + "\\Beta\\SCAD32.MDB", "segreto"},
-    {"DittaEsempio", kData + "\\DittaEsempio\\Cont32.mdb", kData + "\\DittaEsempio\\Scad32.mdb", ""},
-    {"Gamma", kData + "\\Gamma\\Cont32.mdb", kData + "\\Gamma\\Scad32.mdb", ""},
+const Company kOld[] = {
+    {"Alfa", kData + "\\Alfa\\CONT32.MDB", kData + "\\Alfa\\SCAD32.MDB", ""},
+    {"Beta", kData + "\\BETA\\CONT32.MDB", kData + "\\BETA\\SCAD32.MDB", "segreto"},
+    {"DittaEsempio", kData + "\\DittaEsempio\\CONT32.MDB", kData + "\\DittaEsempio\\SCAD32.MDB", "", false},
+    {"Gamma", kData + "\\Gamma\\CONT32.MDB", kData + "\\Gamma\\SCAD32.MDB", ""},
 };
+
+// The archives the update compares, with their passwords.
+std::vector<std::pair<std::string, std::string>> Compared() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const Company& c : kOld)
+        if (c.compared) out.insert(out.end(), {{c.cont, c.password}, {c.scad, ""}});
+    return out;
+}
 
 // User tables whose rows an update keeps, with a value that sums or lists them.
 struct Kept {
@@ -79,41 +95,105 @@ void ExpectBarEndsFull(const Outcome& o) {
     EXPECT_EQ(o.bar.back(), std::make_pair(500, 500));
 }
 
-// One update of the old installation, shared by the tests of this suite (each looks at one side of it).
+// The section of an archive in a report, up to the next archive's.
+std::string Section(const std::string& html, const std::string& archive) {
+    const std::size_t at = html.find("<h3>" + archive + "</h3>");
+    if (at == std::string::npos) return "";
+    return html.substr(at, html.find("</div>", at) - at);
+}
+
+// The change rows of one kind in a section, each as its cells' texts (a journal without its time).
+std::vector<std::vector<std::string>> Rows(const std::string& section, ChangeKind kind) {
+    std::vector<std::vector<std::string>> rows;
+    const std::regex row("<tr data-change=\"" + std::to_string(static_cast<int>(kind)) + "\">(.*)</tr>");
+    const std::regex cell("<td[^>]*>(.*?)</td>"), tag("<[^>]*>"), time("_\\d{8}-\\d{6}\\.csv");
+    for (std::sregex_iterator it(section.begin(), section.end(), row), end; it != end; ++it) {
+        const std::string cells = (*it)[1].str();
+        rows.emplace_back();
+        for (std::sregex_iterator c(cells.begin(), cells.end(), cell); c != end; ++c)
+            rows.back().push_back(
+                std::regex_replace(std::regex_replace((*c)[1].str(), tag, ""), time, ".csv"));
+    }
+    return rows;
+}
+
+// The machine after a preview: as it was, with its report (and the report's folder) added.
+void ExpectOnlyTheReportAdded(const Machine& m, const std::map<std::string, std::string>& untouched,
+                              const Outcome& preview) {
+    auto previewed = Snapshot(m.root());
+    const fs::path report = fs::relative(preview.report, m.root());
+    EXPECT_EQ(previewed.erase(report.string()), 1u) << preview.console;
+    if (!untouched.count(report.parent_path().string())) previewed.erase(report.parent_path().string());
+    EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
+}
+
+// What daotool's schema says of one table or field ("table T", "field T.F type=..."); "" when absent.
+std::string SchemaLine(const std::string& schema, const std::string& what) {
+    std::regex line("^" + what + "( .*)?$", std::regex::icase | std::regex::multiline);
+    std::smatch m;
+    return std::regex_search(schema, m, line) ? m[0].str() : "";
+}
+
+// The type, size and attributes of a field line.
+std::string Definition(const std::string& fieldLine) {
+    std::smatch m;
+    return std::regex_search(fieldLine, m, std::regex("type=\\d+ size=\\d+ attributes=\\d+")) ? m[0].str()
+                                                                                              : "";
+}
+
+std::string Html(const Outcome& o) {
+    return ledrana::testing::TempPrefix::get(o.report);
+}
+
+// One preview and one update of the old installation, with values that the new type of CLIENTI.Fido rounds
+// and a shortcut of the user's own in an old group, shared by the tests of this suite (each looks at one
+// side of it).
 class E2eOldUpdated : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         machine = std::make_unique<Machine>("old");
-        machine->write(kPrograms + "\\Tessaro\\Calcolatrice.lnk", "link"); // the user's own, in an old group
+        machine->write(kPrograms + "\\Tessaro\\Calcolatrice.lnk", "link");
+        std::string out;
+        ASSERT_EQ(machine->Shell(ShellQuote(E2E_DAOTOOL) + " exec " +
+                                     ShellQuote(machine->host("C:\\ZU\\Alfa\\Cont32.mdb").string()) +
+                                     " 'UPDATE CLIENTI SET Fido = 1.234567'",
+                                 &out),
+                  0)
+            << out;
         for (const Company& c : kOld) {
-            if (std::string(c.name) == "DittaEsempio") continue; // rebuilt from the models, see below
+            if (!c.compared) continue;
             for (const Kept& k : kKept) {
                 const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
-                before[std::string(c.name) + " " + k.sql] = machine->Query(db, k.sql, c.password);
+                kept[c.name + " " + k.sql] = machine->Query(db, k.sql, c.password);
             }
         }
+        for (const auto& [path, password] : Compared())
+            schemas[path] = machine->Schema(path, password);
+        untouched = Snapshot(machine->root());
+        preview = machine->Update(kAnswers, ReleaseFolder(), "--anteprima");
+        ExpectOnlyTheReportAdded(*machine, untouched, preview);
+        // The rows of the tables that the preview says the run removes, counted before it does.
+        for (const auto& [path, password] : Compared())
+            for (const auto& row : Rows(Section(Html(preview), path), ChangeKind::TableRemoved))
+                if (row[1] != "—")
+                    rows[path + row[0]] = machine->Value(path, "SELECT Count(*) FROM " + row[0], password);
         outcome = machine->Update();
     }
     static void TearDownTestSuite() { machine.reset(); }
 
     inline static std::unique_ptr<Machine> machine;
-    inline static Outcome outcome;
-    inline static std::map<std::string, std::vector<std::string>> before;
+    inline static Outcome preview, outcome;
+    inline static std::map<std::string, std::vector<std::string>> kept;
+    inline static std::map<std::string, std::string> schemas, rows, untouched;
 };
 
 TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(outcome.status, 0) << outcome.console;
-    const std::vector<std::string> expected = {
-        "ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato",
-        "ditta Alfa.ini database C:\\ZU\\Alfa\\SCAD32.MDB aggiornato",
-        "ditta Beta.ini database C:\\ZU\\BETA\\CONT32.MDB aggiornato",
-        "ditta Beta.ini database C:\\ZU\\BETA\\SCAD32.MDB aggiornato",
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
-        "ditta Gamma.ini database C:\\ZU\\Gamma\\CONT32.MDB aggiornato",
-        "ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato",
-        "Aggiornamento eseguito",
-    };
+    std::vector<std::string> expected;
+    for (const Company& c : kOld)
+        for (const std::string& archive : {c.cont, c.scad})
+            expected.push_back("ditta " + c.name + ".ini database " + archive + " aggiornato");
+    expected.push_back("Aggiornamento eseguito");
     EXPECT_EQ(outcome.entries, expected);
     EXPECT_EQ(outcome.log.substr(0, 4), "\r\n->");
     ExpectBarEndsFull(outcome);
@@ -157,36 +237,26 @@ TEST_F(E2eOldUpdated, EveryArchiveHasTheStructureOfItsModel) {
 
 TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
     for (const Company& c : kOld) {
-        if (std::string(c.name) == "DittaEsempio") continue;
+        if (!c.compared) continue;
         for (const Kept& k : kKept) {
             const std::string& db = std::string(k.archive) == "cont" ? c.cont : c.scad;
-            const auto& was = before[std::string(c.name) + " " + k.sql];
+            const auto& was = kept[c.name + " " + k.sql];
             EXPECT_FALSE(was.empty()) << c.name << ": " << k.sql;
             EXPECT_EQ(machine->Query(db, k.sql, c.password), was) << c.name << ": " << k.sql;
         }
     }
-    // Alfa and Beta carry years: every year is stamped with the new version, and the 027 clients get
-    // prices 1-2-3. Gamma had none: its 2005 entries get their year, and the year table its first row.
-    for (const Company& c : {kOld[0], kOld[1]}) {
+    // The data fixes ran on each archive: Alfa's and Beta's years are stamped with the new version, and
+    // Gamma, which had none, gets the year of its 2005 entries.
+    for (const Company& c : {kOld[0], kOld[1]})
         EXPECT_EQ(machine->Query(c.cont, "SELECT DISTINCT ver FROM anni", c.password),
                   std::vector<std::string>{"048.5"})
             << c.name;
-        EXPECT_EQ(machine->Value(c.cont, "SELECT Count(*) FROM CLIENTI WHERE PREZZI123 <> 1", c.password),
-                  "0");
-    }
-    const std::string gamma = kOld[3].cont;
-    EXPECT_EQ(machine->Query(gamma, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
-    EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM ARTICOLI WHERE ANNO = 0"), "0");
-    EXPECT_EQ(machine->Value(gamma, "SELECT Count(*) FROM MOVIMENTI WHERE ANNO = 0"), "0");
+    EXPECT_EQ(machine->Query(kOld[3].cont, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
 }
 
 TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
     const std::string ini = kData + "\\LEDRANA\\INI\\INI.INI";
     EXPECT_EQ(machine->ini(ini, "Ver", "AggiornamentoLedrana"), "048.5");
-    EXPECT_EQ(machine->ini(ini, "Ver", "Condiz"), "Si");
-    EXPECT_EQ(machine->ini(ini, "Ver", "Pwd"), "SI");
-    EXPECT_EQ(machine->ini(ini, "Tempo", "Secondi"), "0");
-    EXPECT_EQ(machine->ini(ini, "Rete", "Utenti"), "1") << "other keys of the installation INI stay";
 
     std::istringstream templates(kTemplates);
     int count = 0;
@@ -197,41 +267,29 @@ TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
               std::string::npos);
     EXPECT_EQ(machine->read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
 
-    // Company INI files: switches set to NO and values the user chose stay, the rest gets its default.
+    // Every company INI is completed: a switch set to NO and the values the user chose stay, what is
+    // missing gets its default.
     struct Key {
         const char* company;
         const char* key;
         const char* value;
-    };
-    const Key keys[] = {
+    } keys[] = {
         {"Alfa", "NuovoCliente", "NO"},
-        {"Alfa", "NuovoFornitore", "Si"},
-        {"Alfa", "RegAutoIntraCee", "Si"},
-        {"Alfa", "DecP", "##"},
-        {"Alfa", "DecQ", "####"},
         {"Alfa", "ArrotImporto", "1"},
-        {"Alfa", "RegistrazioneContabilePagScad2", "1"},
-        {"Alfa", "DirectoryImm", "immagini\\"},
-        {"Alfa", "DirectoryDoc", "descrizioni\\"},
-        {"Alfa", "Ragsoc2", "<missing>"},
         {"Beta", "NuovoCliente", "Si"},
-        {"Beta", "RegAutoIntraCee", "Si"},
         {"Beta", "DirectoryRiba", "C:\\ZU\\RIBA\\"},
         {"Beta", "Ragsoc2", "DI ROSSI & BIANCHI"},
-        {"Gamma", "ArrotImporto", "0"},
         {"Gamma", "DecP", "###"},
     };
     for (const Key& k : keys)
         EXPECT_EQ(machine->ini(kData + "\\ledrana\\" + k.company + ".ini", "Config", k.key), k.value)
             << k.company << " " << k.key;
 
-    for (const Company& c : kOld) {
-        const std::string folder = kData + "\\" + c.name;
-        EXPECT_EQ(machine->read(folder + "\\immagini\\stampante.jpg"), ReleaseBytes("stampante.jpg"))
+    // Every company gets its image folders (what goes into them is the install suite's).
+    for (const Company& c : kOld)
+        EXPECT_EQ(machine->read(kData + "\\" + c.name + "\\immagini\\stampante.jpg"),
+                  ReleaseBytes("stampante.jpg"))
             << c.name;
-        EXPECT_EQ(machine->read(folder + "\\descrizioni\\stampante.doc"), ReleaseBytes("stampante.doc"))
-            << c.name;
-    }
 }
 
 TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
@@ -253,25 +311,17 @@ TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
     EXPECT_EQ(machine->ini(ini, "Archivi", "Scadenzario"), "Scad32.Mdb");
     const std::pair<const char*, const char*> identity[] = {
         {"Ragsoc1", "DITTA DI PROVA"},
-        {"Ragsoc2", "DI ZORTEL KABU &C"},
         {"Indirizzo", "VIA ROMA 3"},
-        {"Localita", "MILANO"},
         {"Piva", "12345678903"},
         {"CodFsc", "DDDGGG99H11U999K"},
         {"LogoOrdini", "logo.jpg"},
         {"ScrittaOrd", "Ord."},
         {"ScrittaCommessa", "Ns.Commessa"},
         {"CausaleErario", "038"},
-        {"ContoArrotondamentiPagScad1C", "540.080"},
         {"ContoArrotondamentiPagScad2C", "710.030"},
-        {"InvertoDAinNoteCredito", "1"},
-        {"RegistrazioneContabilePagScad2", "1"},
-        {"NuovoCliente", "Si"},
     };
     for (const auto& [key, value] : identity)
         EXPECT_EQ(machine->ini(ini, "Config", key), value) << key;
-    // The profile functions found the lower-case "config" of the last two identity keys in "Config".
-    EXPECT_EQ(machine->read(ini).find("[config]"), std::string::npos);
 }
 
 // The old versions' shortcuts are gone, and their groups unless the user put a shortcut of their own there.
@@ -281,8 +331,85 @@ TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStay) {
     EXPECT_EQ(Listing(*machine, kPrograms + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
 }
 
-// A company of its own is made of a copy of Gamma's folder: enough of them tick the bar past 500.
-TEST(E2eProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
+TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRealRunMakes) {
+    ASSERT_EQ(preview.status, 0) << preview.console;
+    ASSERT_EQ(outcome.status, 0) << outcome.console;
+    const std::string name = fs::relative(preview.report, machine->root()).string();
+    EXPECT_TRUE(
+        std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
+        << name;
+    const std::string seen = Html(preview), done = Html(outcome);
+    EXPECT_NE(seen.find("Anteprima dell'aggiornamento"), std::string::npos);
+    for (const char* company : {"Alfa.ini", "Beta.ini", "DittaEsempio.ini", "Gamma.ini"})
+        EXPECT_NE(seen.find("Ditta " + std::string(company) + "</h3>"), std::string::npos) << company;
+    std::size_t changes = 0;
+    for (const auto& [path, password] : Compared()) {
+        for (int k = 0; k < kChangeKinds; ++k) {
+            const auto shown = Rows(Section(seen, path), static_cast<ChangeKind>(k));
+            EXPECT_EQ(shown, Rows(Section(done, path), static_cast<ChangeKind>(k))) << path << " kind " << k;
+            changes += shown.size();
+        }
+    }
+    EXPECT_GT(changes, 100u);
+}
+
+TEST_F(E2eOldUpdated, RealRunsCountsAgreeWithTheArchives) {
+    const std::string done = Html(outcome);
+    EXPECT_NE(done.find("<th>Ditte aggiornate</th><td>4</td>"), std::string::npos);
+    EXPECT_NE(done.find("<td>***</td>"), std::string::npos) << "Beta's password box";
+    EXPECT_EQ(done.find("segreto"), std::string::npos);
+    for (const auto& [path, password] : Compared()) {
+        SCOPED_TRACE(path);
+        const std::string section = Section(done, path);
+        const std::string after = machine->Schema(path, password);
+        const std::string& was = schemas[path];
+        for (const auto& row : Rows(section, ChangeKind::TableCreated)) {
+            EXPECT_EQ(SchemaLine(was, "table " + row[0]), "") << row[0];
+            EXPECT_NE(SchemaLine(after, "table " + row[0]), "") << row[0];
+        }
+        // A removed table's rows as the archive held them before the run (an attached one has none).
+        for (const auto& row : Rows(section, ChangeKind::TableRemoved)) {
+            EXPECT_EQ(SchemaLine(after, "table " + row[0]), "") << row[0];
+            EXPECT_EQ(row[1], row[1] == "—" ? "—" : rows[path + row[0]]) << row[0];
+        }
+        // Fields: there or not; a created one was not there before, a changed one is now as the model has it.
+        const std::string model =
+            machine->Schema(Release(path.find("CONT") != std::string::npos ? "CONT32.MDB" : "SCAD32.MDB"));
+        for (ChangeKind kind :
+             {ChangeKind::FieldCreated, ChangeKind::FieldChanged, ChangeKind::FieldRemoved}) {
+            for (const auto& row : Rows(section, kind)) {
+                const std::string what = "field " + row[0] + "\\." + row[1];
+                const std::string field = SchemaLine(after, what);
+                EXPECT_EQ(field.empty(), kind == ChangeKind::FieldRemoved) << what;
+                EXPECT_TRUE(kind != ChangeKind::FieldCreated || SchemaLine(was, what).empty()) << what;
+                if (kind != ChangeKind::FieldChanged) continue;
+                EXPECT_EQ(Definition(field), Definition(SchemaLine(model, what))) << what;
+                EXPECT_NE(Definition(field), Definition(SchemaLine(was, what))) << what;
+            }
+        }
+    }
+    // The values of CLIENTI.Fido that the currency type rounds: one journal line each.
+    const auto journalled = Rows(Section(done, "C:\\ZU\\Alfa\\CONT32.MDB"), ChangeKind::ValuesJournalled);
+    ASSERT_EQ(journalled.size(), 1u);
+    const auto& cells = journalled[0];
+    EXPECT_EQ(cells[0] + "|" + cells[1], "CLIENTI|Fido");
+    std::vector<fs::path> journals;
+    for (const auto& e : fs::directory_iterator(machine->host("C:\\ZU\\Alfa")))
+        if (e.path().filename().string().find("_conversioni_") != std::string::npos)
+            journals.push_back(e.path());
+    ASSERT_EQ(journals.size(), 1u);
+    EXPECT_EQ("C:\\ZU\\Alfa\\" +
+                  std::regex_replace(journals[0].filename().string(), std::regex("_\\d{8}-\\d{6}"), ""),
+              cells[2]);
+    const std::string csv = ledrana::testing::TempPrefix::get(journals[0]);
+    const auto lines = std::count(csv.begin(), csv.end(), '\n') - 1;
+    EXPECT_EQ(std::to_string(lines), cells[3]);
+    EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
+}
+
+// A second run of the same version says so, then updates again changing no structure. Companies of their
+// own, copies of Gamma's folder, tick the bar past its 500 in each run: it stops there.
+TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     Machine m("old");
     const fs::path gamma = m.host("C:\\ZU\\Gamma");
     for (int i = 2; i <= 9; ++i) {
@@ -292,19 +419,13 @@ TEST(E2eProgressBar, StopsAtItsMaximumWhenTheTicksAreMoreThanIt) {
                 "[Archivi]\r\nLedrana=Cont32.mdb\r\nScadenzario=Scad32.mdb\r\n[Config]\r\nRagsoc1=" + name +
                     "\r\n");
     }
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    EXPECT_NE(o.entry("ditta Gamma9.ini database C:\\ZU\\Gamma9\\SCAD32.MDB aggiornato"), -1);
-    ExpectBarEndsFull(o);
-    // Full by ticking before the end: the last repaint before it shows 499.
-    ASSERT_GE(o.bar.size(), 2u);
-    EXPECT_EQ(o.bar[o.bar.size() - 2], std::make_pair(499, 500));
-}
-
-TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
-    Machine m("old");
     const Outcome first = m.Update();
     ASSERT_EQ(first.status, 0) << first.console;
+    EXPECT_NE(first.entry("ditta Gamma9.ini database C:\\ZU\\Gamma9\\SCAD32.MDB aggiornato"), -1);
+    ExpectBarEndsFull(first);
+    // Full by ticking before the end: the last repaint before it shows 499.
+    ASSERT_GE(first.bar.size(), 2u);
+    EXPECT_EQ(first.bar[first.bar.size() - 2], std::make_pair(499, 500));
     std::map<std::string, std::string> schemas;
     for (const Company& c : kOld) {
         schemas[c.cont] = m.Schema(c.cont, c.password);
@@ -327,41 +448,6 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
         EXPECT_EQ(m.Schema(c.scad), schemas[c.scad]) << c.scad;
     }
     ExpectBarEndsFull(second);
-}
-
-// An office's own table, a field it added and its saved query are deleted by the comparison only once they
-// are in a recovery archive beside the archive, which daotool reads; the run log does not mention it.
-TEST(E2eRecovery, WhatTheComparisonDeletesIsKeptInARecoveryArchive) {
-    Machine m("old");
-    const std::string archive = kData + "\\Alfa\\Cont32.mdb";
-    const auto daotool = [&](const std::string& args) {
-        const std::string line = testing::ShellQuote(E2E_DAOTOOL) + " " + args + " >/dev/null 2>&1";
-        ASSERT_EQ(std::system(line.c_str()), 0) << line;
-    };
-    const std::string file = testing::ShellQuote(m.host(archive).string());
-    daotool("exec " + file + " \"CREATE TABLE Promemoria (Num LONG, Testo TEXT(40))\"" +
-            " \"INSERT INTO Promemoria VALUES (1, 'chiamare Rossi')\" \"INSERT INTO Promemoria VALUES (2, "
-            "'IVA')\"" +
-            " \"ALTER TABLE CLIENTI ADD COLUMN Agente TEXT(20)\" \"UPDATE CLIENTI SET Agente = 'A-' & Cod\"");
-    daotool("querydef " + file + " QAgenti \"SELECT Cod, Agente FROM CLIENTI\"");
-    std::vector<std::string> agents;
-    for (const std::string& cod : m.Query(archive, "SELECT Cod FROM CLIENTI ORDER BY Cod"))
-        agents.push_back(cod + "\tA-" + cod);
-    ASSERT_FALSE(agents.empty());
-
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    EXPECT_EQ(o.log.find("rimossi"), std::string::npos) << o.log;
-    std::vector<std::string> kept;
-    for (const auto& e : fs::directory_iterator(m.host(kData + "\\Alfa")))
-        if (e.path().filename().string().starts_with("CONT32_rimossi_")) kept.push_back(e.path());
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(m.Query(kept[0], "SELECT Num, Testo FROM Promemoria ORDER BY Num"),
-              (std::vector<std::string>{"1\tchiamare Rossi", "2\tIVA"}));
-    EXPECT_EQ(m.Query(kept[0], "SELECT Cod, Agente FROM CLIENTI_Agente ORDER BY Cod"), agents);
-    EXPECT_EQ(m.Query(kept[0], "SELECT Nome, SQL FROM Query_rimosse WHERE Nome = 'QAgenti'"),
-              std::vector<std::string>{"QAgenti\tSELECT Cod, Agente FROM CLIENTI"});
-    EXPECT_EQ(m.Schema(archive).find("Promemoria"), std::string::npos);
 }
 
 TEST(E2eOldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
@@ -391,13 +477,10 @@ TEST(E2eOldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
 }
 
 TEST(E2eOldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
-    for (const char* variant : {"one archive", "no dir.txt"}) {
-        SCOPED_TRACE(variant);
+    for (const std::string& removed : {kData + "\\ditta\\scad32.mdb", std::string("C:\\WINDOWS\\dir.txt")}) {
+        SCOPED_TRACE(removed);
         Machine m("old-layout");
-        if (std::string(variant) == "one archive")
-            fs::remove(m.host(kData + "\\ditta\\scad32.mdb"));
-        else
-            fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
+        fs::remove(m.host(removed));
         const Outcome o = m.Update();
         EXPECT_EQ(o.status, 0) << o.console;
         EXPECT_FALSE(m.exists(kData + "\\ledrana\\Ditta2000.ini"));
@@ -406,40 +489,118 @@ TEST(E2eOldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
     }
 }
 
-TEST(E2eFirstRun, ANewMachineGetsDirTxtTheFolderTreeAndTheDemoCompany) {
-    Machine m;
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    EXPECT_EQ(platform::ReadFirstLine("C:\\WINDOWS\\dir.txt"), "C:\\ZU");
-    const std::vector<std::string> expected = {
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
-        "Aggiornamento eseguito",
-    };
-    EXPECT_EQ(o.entries, expected);
-    ASSERT_EQ(o.boxes.size(), 2u) << o.console;
-    EXPECT_EQ(o.boxes[0].text, "Aggiornamento eseguito");
-    EXPECT_EQ(o.boxes[1].text, "Aprire il programma adesso");
-    EXPECT_TRUE(fs::is_directory(m.host(kData + "\\ledrana\\ini")));
-    EXPECT_EQ(m.ini(kData + "\\ledrana\\DittaEsempio.ini", "Config", "Ragsoc1"), "DITTA DI PROVA");
-    EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
-    EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"), ReleaseBytes("ZuEtichetta.eticf"));
+// Without dir.txt, on a new machine or over the current version, the run writes it and is an update (the
+// installed version is not looked at); a new machine gets the folder tree and the demo company.
+TEST(E2eFirstRun, WithoutDirTxtTheRunWritesItAndIsAnUpdate) {
+    for (const char* kind : {"", "current"}) {
+        SCOPED_TRACE(kind);
+        Machine m(kind);
+        fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 0) << o.console;
+        EXPECT_EQ(platform::ReadFirstLine("C:\\WINDOWS\\dir.txt"), "C:\\ZU");
+        EXPECT_EQ(o.box("già aggiornato"), -1);
+        EXPECT_EQ(o.entry("già aggiornato, rieseguo"), -1);
+        if (*kind) continue;
+        const std::vector<std::string> expected = {
+            "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
+            "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
+            "Aggiornamento eseguito",
+        };
+        EXPECT_EQ(o.entries, expected);
+        ASSERT_EQ(o.boxes.size(), 2u) << o.console;
+        EXPECT_EQ(o.boxes[0].text, "Aggiornamento eseguito");
+        EXPECT_EQ(o.boxes[1].text, "Aprire il programma adesso");
+        EXPECT_TRUE(fs::is_directory(m.host(kData + "\\ledrana\\ini")));
+        EXPECT_EQ(m.ini(kData + "\\ledrana\\DittaEsempio.ini", "Config", "Ragsoc1"), "DITTA DI PROVA");
+        EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
+        EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"), ReleaseBytes("ZuEtichetta.eticf"));
+    }
 }
 
-TEST(E2eFirstRun, WithoutDirTxtTheInstalledVersionIsNotLookedAt) {
-    Machine m("current");
-    fs::remove(m.host("C:\\WINDOWS\\dir.txt"));
-    const Outcome first = m.Update();
-    EXPECT_EQ(first.status, 0) << first.console;
-    EXPECT_EQ(first.box("già aggiornato"), -1);
-    EXPECT_EQ(first.entry("già aggiornato, rieseguo"), -1);
-    EXPECT_EQ(platform::ReadFirstLine("C:\\WINDOWS\\dir.txt"), "C:\\ZU");
+// A data folder on a share named by its Windows name, Beta's accounting archive in a folder of the host (Z:)
+// and Gamma's held by the main program: the preview copies what it can, names Gamma's archive with the
+// reason, and names Beta's by its real path; the installation stays as it was. Once Gamma is let go, the
+// real run updates every archive where it is.
+TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
+    Machine m("old");
+    const std::string share = m.MoveDataToShare();
+    fs::create_directories(m.root() / "altrove");
+    fs::rename(m.host(share + "\\Beta\\CONT32.MDB"), m.root() / "altrove" / "CONT32.MDB");
+    std::string elsewhere = "Z:" + (m.root() / "altrove" / "CONT32.MDB").string();
+    std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
+    std::string beta = m.read(share + "\\ledrana\\Beta.ini");
+    const std::string was = share + "\\Beta\\CONT32.MDB";
+    beta.replace(beta.find(was), was.size(), elsewhere);
+    m.write(share + "\\ledrana\\Beta.ini", beta);
+    ledrana::testing::Background holder(
+        {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
+    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
 
-    // Now that dir.txt is there, the same version is recognised.
-    const Outcome second = m.Update();
-    EXPECT_EQ(second.status, 0) << second.console;
-    EXPECT_EQ(second.box("già aggiornato"), 0);
-    EXPECT_EQ(second.entry("già aggiornato, rieseguo"), 0);
+    const auto untouched = Snapshot(m.root());
+    const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
+    holder.Stop();
+    ASSERT_EQ(preview.status, 0) << preview.console;
+    ExpectOnlyTheReportAdded(m, untouched, preview);
+
+    const std::string html = Html(preview);
+    for (const std::string& shown :
+         {"l&#39;archivio " + share + "\\Gamma\\Cont32.mdb non è stato copiato perché è in uso",
+          "ditta Beta.ini database " + UCase(elsewhere) + " aggiornato",
+          "ditta Alfa.ini database " + share + "\\Alfa\\CONT32.MDB aggiornato",
+          "<tr><th>Cartella dati</th><td>" + share + "</td></tr>"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    EXPECT_EQ(html.find("ANTEPRIMA-"), std::string::npos);
+
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.log;
+    for (const char* company : {"Alfa", "Gamma"}) {
+        for (const char* archive : {"CONT32.MDB", "SCAD32.MDB"}) {
+            const std::string path = share + "\\" + company + "\\" + archive;
+            EXPECT_NE(o.entry("ditta " + std::string(company) + ".ini database " + path + " aggiornato"), -1)
+                << path << "\n"
+                << o.log;
+            EXPECT_EQ(StructureDifferences(m.Schema(Release(archive)), m.Schema(path)), "") << path;
+        }
+    }
+    // Beta's paths come from its INI, upper-cased as every INI value.
+    EXPECT_NE(o.entry("ditta Beta.ini database \\\\SERVER\\DATI\\ZU\\BETA\\SCAD32.MDB aggiornato"), -1)
+        << o.log;
+    EXPECT_EQ(o.box("non è attualmente disponibile"), -1);
+    EXPECT_FALSE(fs::exists(m.root() / "drive_c" / "ZU"));
+    EXPECT_EQ(m.ini(share + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
+}
+
+TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
+    const struct {
+        const char* program;
+        const char* arguments;
+        int status;
+        std::vector<const char*> says;
+    } cases[] = {
+        {E2E_AGGIORNA_BATCH,
+         "--help",
+         0,
+         {"--prefix", "--model", "--answers", "--log", "--boxes", "--progress", "--anteprima",
+          "Stato di uscita", "  3  "}},
+        {E2E_AGGIORNA_BATCH, "-h", 0, {"--anteprima"}},
+        {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"uso: aggiorna-batch"}},
+        {E2E_AGGIORNA_BATCH, "--prefix", 2, {"uso: aggiorna-batch"}},
+        {E2E_DAOTOOL, "--help", 0, {"create", "exec", "query", "import", "hold", "--pwd", "exit status"}},
+        {E2E_DAOTOOL, "frobnicate x", 2, {"usage: daotool"}},
+        {E2E_MKINSTALL, "-h", 0, {"old-layout", "--rows", "--release"}},
+        {E2E_MKINSTALL, "/tmp/x nuova", 2, {"uso: mkinstall"}},
+        {E2E_MKINSTALL, "/tmp/x old --frobnicate", 2, {"uso: mkinstall"}},
+    };
+    const ledrana::testing::TempPrefix prefix;
+    for (const auto& c : cases) {
+        const auto r =
+            ledrana::testing::RunWithPrefix(ShellQuote(c.program) + " " + c.arguments, prefix.root());
+        EXPECT_EQ(r.status, c.status) << c.program << " " << c.arguments << "\n" << r.output;
+        for (const char* text : c.says)
+            EXPECT_NE(r.output.find(text), std::string::npos)
+                << c.program << " " << c.arguments << ": " << text;
+    }
 }
 
 } // namespace

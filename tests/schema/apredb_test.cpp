@@ -27,36 +27,22 @@ protected:
     }
 };
 
-TEST_F(ApreDbTest, UnprotectedOpensWithoutQuestionsAndIsListed) {
-    dao::Database db = ApreDb(w, model);
-    EXPECT_TRUE(db.IsOpen());
+// A wrong password asks to retry before the next input; the right one is remembered for any spelling.
+TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedUntilRightThenRemembered) {
+    EXPECT_TRUE(ApreDb(w, model).IsOpen());
     EXPECT_TRUE(dialogs.records().empty());
-    ASSERT_EQ(w.NumDb, 1);
-    EXPECT_EQ(w.NomiDb[1], UCase(model));
-    EXPECT_EQ(w.PwdDb[1], "");
-}
-
-TEST_F(ApreDbTest, PasswordAskedOnceThenRememberedForAnySpelling) {
-    dialogs.QueueInput("segreta");
-    ApreDb(w, archive).Close();
-    ASSERT_EQ(Prompts(), std::vector<std::string>{prompt});
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(w.PwdDb[1], "segreta");
-
-    dao::Database again = ApreDb(w, LCase(archive));
-    EXPECT_TRUE(again.IsOpen());
-    EXPECT_EQ(Prompts().size(), 1u);
-    EXPECT_EQ(w.NumDb, 1);
-}
-
-TEST_F(ApreDbTest, WrongPasswordAsksToRetryBeforeTheNextInput) {
     dialogs.QueueInput("sbagliata");
     dialogs.QueueInput("segreta");
     dialogs.QueueAnswer(vbYes);
-    EXPECT_TRUE(ApreDb(w, archive).IsOpen());
+    ApreDb(w, archive).Close();
     EXPECT_EQ(Prompts(), (std::vector<std::string>{prompt, prompt}));
     EXPECT_EQ(Boxes(), std::vector<Box>{retry});
-    EXPECT_EQ(w.PwdDb[1], "segreta");
+    EXPECT_TRUE(ApreDb(w, LCase(archive)).IsOpen());
+    EXPECT_EQ(Prompts().size(), 2u);
+    ASSERT_EQ(w.NumDb, 2);
+    EXPECT_EQ(w.NomiDb[1], UCase(model));
+    EXPECT_EQ(w.PwdDb[1], "");
+    EXPECT_EQ(w.PwdDb[2], "segreta");
 }
 
 TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
@@ -70,7 +56,7 @@ TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
         d.QueueAnswer(vbNo);
         EXPECT_THROW(ApreDb(window, archive), ProgramEnded);
         EXPECT_TRUE(window.ended());
-        EXPECT_EQ(AsBoxes(d.records()), (std::vector<Box>{retry, impossible}));
+        EXPECT_EQ(AsBoxes(d), (std::vector<Box>{retry, impossible}));
         EXPECT_EQ(window.PwdDb[1], "");
     }
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -151,21 +152,19 @@ protected:
         rs.Close();
         return out;
     }
-    // The journal's rows, each split at ";" (no field here needs quotes), without the header.
+    // The journal's rows without the header, each split at ";" (no field here needs quotes; the CR goes and
+    // a ";" ends the last field).
     std::vector<std::vector<std::string>> Diario() {
         std::vector<std::vector<std::string>> righe;
         if (w.DiarioConversioni.empty()) return righe;
-        const std::string testo = platform::ReadAllBytes(w.DiarioConversioni);
-        std::size_t pos = testo.find("\r\n") + 2;
-        while (pos < testo.size()) {
-            const std::size_t fine = testo.find("\r\n", pos);
-            std::vector<std::string> campi;
-            std::size_t a = pos;
-            for (std::size_t b; (b = testo.find(';', a)) < fine; a = b + 1)
-                campi.push_back(testo.substr(a, b - a));
-            campi.push_back(testo.substr(a, fine - a));
-            righe.push_back(campi);
-            pos = fine + 2;
+        std::istringstream testo(platform::ReadAllBytes(w.DiarioConversioni));
+        std::string riga;
+        std::getline(testo, riga);
+        while (std::getline(testo, riga)) {
+            std::istringstream campi(riga.substr(0, riga.size() - 1) + ";");
+            righe.emplace_back();
+            for (std::string campo; std::getline(campi, campo, ';');)
+                righe.back().push_back(campo);
         }
         return righe;
     }

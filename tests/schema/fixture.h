@@ -1,25 +1,15 @@
 #pragma once
-// Archive pairs for the comparison tests, on the shared ground of tests/common/archive_fixture.h (a
-// stand-in machine in a temporary folder, the run's database engine, the window answered by scripted
-// dialogs).
-//
-//   class MySuite : public ledrana::testing::SchemaTest {};
-//   TEST_F(MySuite, X) {
-//       MakeDatabase(model, {clienti});            // the first database (model)
-//       MakeDatabase(archive, {clientiVecchia});   // the second database (installed archive)
-//       EXPECT_TRUE(Ponteval(w));
-//       EXPECT_EQ(Structure(archive), Structure(model));
-//   }
-//
-// Paths are Windows paths on the stand-in machine (C:\... under the temporary prefix). Every helper opens
-// what it needs straight through the engine and closes it before returning, so the password list of the
-// window is left alone; OpenPair() is the one helper that goes through ApreDb, as the driver does.
-// Engine errors from the helpers are thrown as ledrana::Error (the test fails on them).
+// Archive pairs for the comparison tests, on the ground of tests/common/archive_fixture.h: the model
+// (w.NomeDb1) and the archive (w.NomeDb2) made with MakeDatabase, then a step or Ponteval(w) run on them.
+// The helpers open what they need straight through the engine and close it before returning, so the
+// window's password list is left alone; OpenPair() goes through ApreDb, as the driver does.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,9 +17,27 @@
 #include "platform/error.h"
 #include "schema/confronto.h"
 #include "tests/common/archive_fixture.h"
-#include "tests/schema/boxes.h"
 
 namespace ledrana::testing {
+
+// A message box as shown.
+struct Box {
+    std::string text;
+    int style = 0;
+    std::string title;
+    bool operator==(const Box&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Box& b) {
+    return os << "{\"" << b.text << "\", " << b.style << ", \"" << b.title << "\"}";
+}
+
+inline std::vector<Box> AsBoxes(const ScriptedDialogs& dialogs) {
+    std::vector<Box> out;
+    for (const DialogRecord& r : dialogs.messageBoxes())
+        out.push_back({r.text, r.style, r.title});
+    return out;
+}
 
 struct FieldSpec {
     std::string name;
@@ -192,23 +200,25 @@ public:
         return rows;
     }
 
-    // Names of the tables that are not the engine's own, and of the saved queries, in collection order.
-    std::vector<std::string> TableNames(const std::string& path, const std::string& password = "") {
-        dao::Database db = Open(path, password);
+    // Names of the tables ("table") or of the saved queries ("query") as Structure() lists them.
+    std::vector<std::string> Names(const std::string& kind, const std::string& path,
+                                   const std::string& password = "") {
         std::vector<std::string> names;
-        dao::TableDefs tables = db.TableDefs();
-        for (int i = 0; i < tables.Count(); ++i) {
-            if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
-        }
-        db.Close();
+        std::istringstream lines(Structure(path, password));
+        const std::size_t from = kind.size() + 1;
+        for (std::string l; std::getline(lines, l);)
+            if (l.starts_with(kind + " "))
+                names.push_back(l.substr(from, l.find_first_of(" :", from) - from));
         return names;
     }
-    std::vector<std::string> QueryNames(const std::string& path, const std::string& password = "") {
-        dao::Database db = Open(path, password);
+
+    // Names of the fields of a table, in order.
+    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
+        dao::Database db = Open(path);
         std::vector<std::string> names;
-        dao::QueryDefs queries = db.QueryDefs();
-        for (int i = 0; i < queries.Count(); ++i)
-            names.push_back(queries[i].Name());
+        dao::Fields fields = db.TableDefs()[table].Fields();
+        for (int i = 0; i < fields.Count(); ++i)
+            names.push_back(fields[i].Name());
         db.Close();
         return names;
     }
@@ -218,6 +228,17 @@ public:
         w.Db1 = ApreDb(w, w.NomeDb1);
         w.Db2 = ApreDb(w, w.NomeDb2);
     }
+
+    // The model and the archive made of one table each, opened by OpenPair(); TD1 and TD2 are that table
+    // (by the model's name) in each.
+    void MakePair(const TableSpec& modelTable, const TableSpec& archiveTable) {
+        MakeDatabase(model, {modelTable});
+        MakeDatabase(archive, {archiveTable});
+        OpenPair();
+        TD1 = w.Db1.TableDefs()[modelTable.name];
+        TD2 = w.Db2.TableDefs()[modelTable.name];
+    }
+    dao::TableDef TD1, TD2;
 
     // Back to no databases, no files of the pair, an empty log and report and fresh dialogs, for the next
     // case of a loop.
@@ -237,7 +258,7 @@ public:
     }
 
     // The message boxes shown so far (text, style, title as shown).
-    std::vector<Box> Boxes() const { return AsBoxes(dialogs.records()); }
+    std::vector<Box> Boxes() const { return AsBoxes(dialogs); }
     // The engine's own catalog tables (system objects).
     static bool IsEngineTable(const dao::TableDef& td) {
         return (td.Attributes() & dao::dbSystemObject) == dao::dbSystemObject;

@@ -12,16 +12,6 @@ class TabelleTest : public SchemaTest {
 protected:
     const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, note{"NOTE", dao::dbMemo},
         prezzo{"PREZZO", dao::dbCurrency};
-
-    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
-        std::vector<std::string> names;
-        dao::Database db = Open(path);
-        dao::Fields f = db.TableDefs()[table].Fields();
-        for (int i = 0; i < f.Count(); ++i)
-            names.push_back(f[i].Name());
-        db.Close();
-        return names;
-    }
 };
 
 TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopened) {
@@ -49,39 +39,38 @@ TEST_F(TabelleTest, NewTableGetsEveryFieldWithNameTypeAndSizeOnlyAndDb2IsReopene
                                   "  field PREZZO type=5 size=8 attr=1 zl=0 req=0 default=\n");
 }
 
-TEST_F(TabelleTest, MissingFieldsAreAskedAndAppendedAtTheEnd) {
+// Missing fields are asked and appended at the end; surplus ones are asked with No preselected and deleted
+// on Yes.
+TEST_F(TabelleTest, MissingAndSurplusFieldsAreAsked) {
+    const FieldSpec vecchio{"VECCHIO", dao::dbText, 10}, altro{"ALTRO", dao::dbText, 10};
     MakeDatabase(model, {{"T", {id, nome, note, prezzo}}});
-    MakeDatabase(archive, {{"t", {{"id", dao::dbLong}}, {}, "", {{Variant(1)}, {Variant(2)}}}});
+    MakeDatabase(archive,
+                 {{"t",
+                   {{"id", dao::dbLong}, vecchio, altro},
+                   {},
+                   "",
+                   {{Variant(1), Variant("v"), Variant("a")}, {Variant(2), Variant("w"), Variant("b")}}}});
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("field NOTE", vbNo);
+    dialogs.AnswerWhenContains("field VECCHIO", vbYes);
     OpenPair();
     Confr_CreaField(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"], false);
+    Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
+    const auto surplus = [](const std::string& field) {
+        return Box{"ATTENZIONE \nsulla tabella t  del secondo database \nesiste il field " + field +
+                       "\nche sulla tabella del primo database non esiste\nELIMINO ?",
+                   260, "Confr_VerificaFieldInPiuSuSecondoDB"};
+    };
     EXPECT_EQ(Boxes(), (std::vector<Box>{{"tabella T non esiste field NOME lo creo", vbYesNo, kAppTitle},
                                          {"tabella T non esiste field NOTE lo creo", vbYesNo, kAppTitle},
-                                         {"tabella T non esiste field PREZZO lo creo", vbYesNo, kAppTitle}}));
-    w.Db2.Close();
-    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"id", "NOME", "PREZZO"}));
-    EXPECT_EQ(Rows(archive, "T"), (std::vector<std::string>{"Long 1 | Null | Null", "Long 2 | Null | Null"}));
-}
-
-TEST_F(TabelleTest, SurplusFieldsAreAskedWithNoPreselectedAndDeletedOnYes) {
-    MakeDatabase(model, {{"T", {id}}});
-    MakeDatabase(archive, {{"T", {id, nome, note}, {}, "", {{Variant(5), Variant("x"), Variant("y")}}}});
-    w.Check2.value = 1;
-    dialogs.AnswerWhenContains("field NOME", vbYes);
-    OpenPair();
-    Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
-    const char* title = "Confr_VerificaFieldInPiuSuSecondoDB";
-    EXPECT_EQ(Boxes(),
-              (std::vector<Box>{{"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOME\n"
-                                 "che sulla tabella del primo database non esiste\nELIMINO ?",
-                                 260, title},
-                                {"ATTENZIONE \nsulla tabella T  del secondo database \nesiste il field NOTE\n"
-                                 "che sulla tabella del primo database non esiste\nELIMINO ?",
-                                 260, title}}));
+                                         {"tabella T non esiste field PREZZO lo creo", vbYesNo, kAppTitle},
+                                         surplus("VECCHIO"),
+                                         surplus("ALTRO")}));
     EXPECT_FALSE(w.ErroreConfronto);
     w.Db2.Close();
-    EXPECT_EQ(Rows(archive, "T"), std::vector<std::string>{"Long 5 | String \"y\""});
+    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"id", "ALTRO", "NOME", "PREZZO"}));
+    EXPECT_EQ(Rows(archive, "T"), (std::vector<std::string>{"Long 1 | String \"a\" | Null | Null",
+                                                            "Long 2 | String \"b\" | Null | Null"}));
 }
 
 TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition) {
@@ -137,7 +126,7 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopen
         EXPECT_FALSE(before.IsOpen());
         EXPECT_TRUE(w.Db2.IsOpen());
         w.Db2.Close();
-        EXPECT_EQ(TableNames(archive), c.kept);
+        EXPECT_EQ(Names("table", archive), c.kept);
         EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
         std::filesystem::remove(Host(other));
         ResetPair();
