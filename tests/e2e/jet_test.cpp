@@ -1,12 +1,13 @@
 // An installation moved from Windows: one company's accounting archive is still a Jet file (Northwind,
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
 // the original stays beside it byte for byte, and the next run has nothing left to convert. A Jet archive
-// that cannot be used (a damaged one; the others are the engine suite's) is one report, left as it was, and
+// that cannot be used (damaged, read-only, open on another computer) is one report, left as it was, and
 // the other companies are updated; so is an archive that is not a database at all.
 
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
@@ -108,15 +110,19 @@ TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
 }
 
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreUpdated) {
-    const std::string gamma = kGammaCont;
+    const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     struct Case {
         const char* file; // of the corpus, or the text the archive holds
         int number;
         const char* named; // in the report
+        bool readOnly;
+        bool inUse; // open on the computer PC-CASSA: its lock file beside, held by another process
     } cases[] = {
-        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta"},
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", false, false},
+        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", true, false},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", false, true},
         // Not a database at all: one report, and no cascade of errors after it.
-        {"Questo file non e' un archivio.\r\n", 3343, "eseguire di nuovo l'aggiornamento"},
+        {"Questo file non e' un archivio.\r\n", 3343, "eseguire di nuovo l'aggiornamento", false, false},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -133,6 +139,13 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedOnceLeftAsItWasAndTheOthersAreU
                                       ? ledrana::testing::TempPrefix::get(kCorpus / c.file)
                                       : c.file;
         m.write(gamma, bytes);
+        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+        std::optional<ledrana::testing::ChildWhile> other;
+        if (c.inUse) {
+            m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
+            other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
+            ASSERT_TRUE(other->held());
+        }
         const std::set<std::string> before = listing(m.host(gamma).parent_path());
 
         const Outcome o = m.Update();
