@@ -114,17 +114,6 @@ struct Writer {
     // The destination's next counter value before the batch being bound: the rows left over are bound again.
     std::optional<std::int64_t> counterBefore;
 
-    void KeepCounter() {
-        const auto it = to.counterNext.find(Upper(target.name));
-        counterBefore = it == to.counterNext.end() ? std::nullopt : std::optional<std::int64_t>(it->second);
-    }
-    void RewindCounter() {
-        if (counterBefore)
-            to.counterNext[Upper(target.name)] = *counterBefore;
-        else
-            to.counterNext.erase(Upper(target.name));
-    }
-
     Stmt Statement(int batch) {
         std::string sql = insert;
         for (int i = 0; i < batch; ++i)
@@ -198,7 +187,7 @@ struct Writer {
             if (pending == 0) {
                 firstLeft = sqlite3_column_int64(r, rowid);
                 positionLeft = position - 1;
-                KeepCounter();
+                counterBefore = to.CounterMark(target);
             }
             Bind(r, w, pending);
             if (++pending == batch) {
@@ -305,7 +294,7 @@ std::int64_t Append(Connection& from, const std::string& sourceName, const std::
         Stmt r = reader("rowid >= ?"), w = out.Statement(1);
         sqlite3_bind_int64(r.get(), 1, firstLeft);
         out.position = positionLeft;
-        out.RewindCounter();
+        to.RewindCounter(target, out.counterBefore);
         out.Pump(from, r.get(), w.get(), 1, firstLeft, positionLeft);
     }
     return out.rows;

@@ -346,6 +346,19 @@ void Connection::NoteCounterValue(const TableState& t, std::int64_t v) {
     if (it != counterNext.end() && v >= it->second) it->second = v + 1;
 }
 
+std::optional<std::int64_t> Connection::CounterMark(const TableState& t) const {
+    const auto it = counterNext.find(Upper(t.name));
+    if (it == counterNext.end()) return std::nullopt;
+    return it->second;
+}
+
+void Connection::RewindCounter(const TableState& t, std::optional<std::int64_t> mark) {
+    if (mark)
+        counterNext[Upper(t.name)] = *mark;
+    else
+        ForgetCounters(t.name);
+}
+
 void Connection::ForgetCounters(std::string_view table) {
     if (table.empty())
         counterNext.clear();

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -159,6 +160,10 @@ struct Connection {
     std::int64_t NextCounter(const TableState& t, const FieldDef& f);
     void NoteCounterValue(const TableState& t, std::int64_t v);
     void ForgetCounters(std::string_view table = {});
+    // The table's next counter value as handed out so far (none before the first), and the same put back:
+    // a write that is undone and made again hands out the same numbers.
+    std::optional<std::int64_t> CounterMark(const TableState& t) const;
+    void RewindCounter(const TableState& t, std::optional<std::int64_t> mark);
 };
 
 template <class Fn> void Connection::Ddl(Fn&& fn) {
