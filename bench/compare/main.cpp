@@ -53,17 +53,20 @@
 namespace ledrana::bench {
 namespace {
 
-// A connection of SQLite's own, closed with the object.
+// A connection of SQLite's own to a host file, opened with `flags` and closed with the object.
 class SqliteFile {
 public:
-    explicit SqliteFile(sqlite3* db) : db_(db) {}
+    SqliteFile(const std::string& host, int flags)
+        : ok_(sqlite3_open_v2(host.c_str(), &db_, flags, nullptr) == SQLITE_OK) {}
     ~SqliteFile() { sqlite3_close_v2(db_); }
     SqliteFile(const SqliteFile&) = delete;
     SqliteFile& operator=(const SqliteFile&) = delete;
     sqlite3* get() const { return db_; }
+    bool ok() const { return ok_; }
 
 private:
-    sqlite3* db_;
+    sqlite3* db_ = nullptr;
+    bool ok_;
 };
 
 void AzzeraPicco();
@@ -180,10 +183,8 @@ void PassiMisurati(Aggiorna& w, Tempi& t) {
 // SQLite's own compacted copy of the archive: the baseline.
 double VacuumInto(const std::string& hostSource, const std::string& hostTarget) {
     const Clock::time_point t0 = Clock::now();
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(hostSource.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    SqliteFile db(raw);
-    if (rc != SQLITE_OK) throw Error(3051, "VACUUM INTO: " + hostSource);
+    SqliteFile db(hostSource, SQLITE_OPEN_READONLY);
+    if (!db.ok()) throw Error(3051, "VACUUM INTO: " + hostSource);
     const std::string sql = "VACUUM INTO '" + hostTarget + "'";
     if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         throw Error(3051, std::string("VACUUM INTO: ") + sqlite3_errmsg(db.get()));
@@ -235,10 +236,8 @@ double StessiCambiInSqlite(const std::string& hostArchive, const std::string& ho
         "ALTER TABLE Movimenti DROP COLUMN ImportoLire",
         "ALTER TABLE ARTICOLI DROP COLUMN TotaleLire",
     };
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(hostArchive.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    SqliteFile db(raw);
-    if (rc != SQLITE_OK) return -1;
+    SqliteFile db(hostArchive, SQLITE_OPEN_READWRITE);
+    if (!db.ok()) return -1;
     const Clock::time_point t0 = Clock::now();
     for (const char* passo : kPassi) {
         if (sqlite3_exec(db.get(), passo, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -380,12 +379,9 @@ double Esegui(sqlite3* db, const std::vector<std::string>& passi, const char* ri
 // `hostCompacted`. The archive is changed. Returns the seconds, or a negative time on failure.
 double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& hostFinal,
                              const std::string& hostCompacted) {
-    sqlite3* rf = nullptr;
-    sqlite3_open_v2(hostFinal.c_str(), &rf, SQLITE_OPEN_READONLY, nullptr);
-    SqliteFile fine(rf);
-    sqlite3* ra = nullptr;
-    if (sqlite3_open_v2(hostArchive.c_str(), &ra, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
-    SqliteFile db(ra);
+    const SqliteFile fine(hostFinal, SQLITE_OPEN_READONLY);
+    const SqliteFile db(hostArchive, SQLITE_OPEN_READWRITE);
+    if (!db.ok()) return -1;
     std::vector<std::string> passi = {"PRAGMA cache_size=-16384", "PRAGMA synchronous=FULL",
                                       "PRAGMA threads=2", "BEGIN"};
     try {
@@ -426,17 +422,10 @@ double UnPassaggioPerTabella(const std::string& hostArchive, const std::string& 
 // state's, so no conversion is counted: a floor. Returns the seconds, or a negative time on failure.
 double UnaRiscrittura(const std::string& hostArchive, const std::string& hostFinal,
                       const std::string& hostOut) {
-    sqlite3* rf = nullptr;
-    sqlite3_open_v2(hostFinal.c_str(), &rf, SQLITE_OPEN_READONLY, nullptr);
-    SqliteFile fine(rf);
-    sqlite3* ra = nullptr;
-    sqlite3_open_v2(hostArchive.c_str(), &ra, SQLITE_OPEN_READONLY, nullptr);
-    SqliteFile archivio(ra);
-    sqlite3* ro = nullptr;
-    if (sqlite3_open_v2(hostOut.c_str(), &ro, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
-        return -1;
-    SqliteFile out(ro);
+    const SqliteFile fine(hostFinal, SQLITE_OPEN_READONLY);
+    const SqliteFile archivio(hostArchive, SQLITE_OPEN_READONLY);
+    const SqliteFile out(hostOut, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!out.ok()) return -1;
     // The end state's decimal columns name the engine's collation: any order serves a copy.
     sqlite3_create_collation(out.get(), "jet_decimal", SQLITE_UTF8, nullptr,
                              [](void*, int n1, const void* a, int n2, const void* b) {
