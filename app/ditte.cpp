@@ -41,69 +41,13 @@ void DataFixFailed(Aggiorna& w, const std::string& line) {
     w.runReport.ArchiveOutcome(w.NomeDb2, false, line);
 }
 
-// The password the list holds for a database ("" when none).
-std::string PasswordNota(const Aggiorna& w, const std::string& nome) {
-    for (int i = 1; i <= w.NumDb; ++i)
-        if (w.NomiDb[i] == UCase(nome)) return w.PwdDb[i];
-    return {};
-}
-
-// Before an archive is compared: reserves it for this run (no other program has it open or is inside a
-// transaction on it) and looks at its first bytes: one of our archives or a Jet file goes on to the
-// comparison, which opens it through ApreDb. When it cannot be had, one log line with a box says which
-// archive, why and what to do; nothing has touched the archive, and the run will end incomplete.
-bool ArchivioUtilizzabile(Aggiorna& w, const std::string& file, const std::string& archivio,
-                          dao::FileReservation& riserva) {
-    riserva.Release();
-    if (!w.engine) return true; // no engine: ApreDb says so and ends the program
-    try {
-        riserva = w.engine->Reserve(archivio);
-        const FileKind kind = KindOfFile(archivio);
-        if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, archivio));
-        // A Jet file is brought into our format here, before the comparison, without being opened: one that
-        // cannot be read (or that makes the reader die) is then one report like any archive that cannot be
-        // used, not a failure of every step after it. Its password, when it has one, is asked by the
-        // comparison.
-        if (kind == FileKind::Jet) {
-            try {
-                w.engine->ConvertInPlace(archivio, ";pwd=" + PasswordNota(w, archivio));
-            } catch (const Error& e) {
-                if (e.number() != 3031) throw;
-            }
-            for (const std::string& avviso : w.engine->TakeConversionNotices()) {
-                MemLog(w, avviso);
-                w.runReport.Note(archivio, avviso);
-            }
-        }
-        return true;
-    } catch (const Error& e) {
-        riserva.Release();
-        w.runReport.ArchiveOutcome(
-            archivio, false,
-            "ditta " + file + " database " + archivio +
-                " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.");
-        const bool inUso =
-            e.number() == 3045 || e.number() == 3356 || e.number() == 3211 || e.number() == 3008;
-        MemLog(w,
-               "ditta " + file + " database " + archivio +
-                   " non aggiornato: l'archivio non è utilizzabile e non è stato modificato.\n" +
-                   std::to_string(e.number()) + " " + e.description() + "\n" +
-                   (inUso ? "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento."
-                          : "Verificare che sia un archivio di Tessaro (o ripristinarlo da una copia di "
-                            "sicurezza), poi eseguire di nuovo l'aggiornamento."),
-               true);
-        w.ArchivioSaltato = true;
-        return false;
-    }
-}
-
 // After the comparison: the compaction has put a new file in the archive's place, which is held again.
 // Should another program have taken it meanwhile, the steps that follow meet it and report it themselves.
-void RiprendiArchivio(Aggiorna& w, dao::FileReservation& riserva) {
-    riserva.Release();
-    if (!w.engine) return;
+void RiprendiArchivio(Aggiorna& w) {
+    if (!w.archiveReservation.Held() || !w.engine) return;
+    w.archiveReservation.Release();
     try {
-        riserva = w.engine->Reserve(w.NomeDb2);
+        w.archiveReservation = w.engine->Reserve(w.NomeDb2);
     } catch (const Error&) {
     }
 }
@@ -141,33 +85,32 @@ bool AggiornaDitte(Aggiorna& w) {
             continue;
         }
 
-        // Each archive is held for this run from its check to the end of its work; the compaction replaces
-        // the file, and the new one is held again.
-        dao::FileReservation riserva;
+        // Each archive is held for this run from its comparison to the end of its work (the comparison
+        // reserves it); the compaction replaces the file, and the new one is held again. An archive that
+        // could not be used has been reported by the comparison; the steps after it meet the engine's
+        // refusal and report it themselves.
         w.runReport.StartArchive(file, w.NomeDb2);
-        if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
-            EsitoConfronto(w, file, Ponteval(w));
-            RiprendiArchivio(w, riserva);
-            if (!AggiornaCampiVari(w, w.NomeDb2))
-                DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
-                                     " non aggiornato correttamente");
-            if (!AggiornaDiversi(w, w.NomeDb2))
-                DataFixFailed(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
-                                     " non aggiornato correttamente");
-            CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
-            CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
-            CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
-            ModificaCausaliFisse(w, w.NomeDb2);
-        }
+        EsitoConfronto(w, file, Ponteval(w));
+        RiprendiArchivio(w);
+        if (!AggiornaCampiVari(w, w.NomeDb2))
+            DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
+                                 " non aggiornato correttamente");
+        if (!AggiornaDiversi(w, w.NomeDb2))
+            DataFixFailed(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
+                                 " non aggiornato correttamente");
+        CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
+        CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
+        CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
+        ModificaCausaliFisse(w, w.NomeDb2);
+        w.archiveReservation.Release();
 
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
         w.runReport.StartArchive(file, w.NomeDb2);
-        if (ArchivioUtilizzabile(w, file, w.NomeDb2, riserva)) {
-            EsitoConfronto(w, file, Ponteval(w));
-            RiprendiArchivio(w, riserva);
-            CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
-        }
+        EsitoConfronto(w, file, Ponteval(w));
+        RiprendiArchivio(w);
+        CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
+        w.archiveReservation.Release();
     }
     return true;
 }

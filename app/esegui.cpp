@@ -222,7 +222,7 @@ void Run(Aggiorna& w) {
         w.runReport.NoteOnce(n.key, "", n.text);
 
     w.screenMousePointer = vbDefault;
-    if (!eseguito || w.ArchivioSaltato) {
+    if (!eseguito) {
         Conclude(w, "Aggiornamento NON eseguito completamente");
         w.End();
     }

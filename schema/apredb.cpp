@@ -39,6 +39,9 @@ dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb) {
 
     for (;;) {
         try {
+            if (const auto refused = w.refusedArchives.find(UCase(NomeDb));
+                refused != w.refusedArchives.end())
+                throw refused->second;
             dao::Database db = Engine(w).OpenDatabase(NomeDb, false, false, ";pwd=" + P);
             // A file in the Windows engine's format has just been converted: the log and the run's report
             // say so, once.

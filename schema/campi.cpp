@@ -300,34 +300,37 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
     return f;
 }
 
-// A free-standing plain field with an archive field's type and size: it holds that field's values as
-// they are (a counter's numbers as plain numbers).
-dao::Field CopiaField(const std::string& nome, const dao::Field& F2) {
-    dao::Field f;
-    f.SetName(nome);
-    f.SetType(F2.Type());
-    f.SetSize(F2.Size());
-    f.SetAttributes(F2.Attributes() & ~dao::dbAutoIncrField);
-    if (F2.Type() == dao::dbDecimal) {
-        f.SetPrecision(F2.Precision());
-        f.SetScale(F2.Scale());
-    }
-    return f;
+// A counter's numbers before it is numbered anew, in the order of the table's rows: the engine numbers
+// an appended counter in that same order, and the rows themselves do not move.
+std::vector<dao::Variant> NumeriPrima(dao::Database& db, const std::string& T, const std::string& N) {
+    std::vector<dao::Variant> numeri;
+    dao::Recordset rs = db.OpenRecordset(T);
+    const dao::Field campo = rs.Fields()[N];
+    for (; !rs.Eof(); rs.MoveNext())
+        numeri.push_back(campo.Value());
+    rs.Close();
+    return numeri;
 }
 
-// After a counter has taken new numbers: each row whose number changed, with its old one (field `vecchio`),
-// in one walk of the table, named by its other key or its place.
+// After a counter has taken new numbers: each row whose number changed, with its old one, in one walk of
+// the table, named by its other key or its place.
 void NumeriCambiati(Esame& esame, dao::Database& db, const std::string& T, const std::string& N,
-                    const std::string& vecchio, const std::vector<std::string>& chiave) {
-    dao::Recordset rs = db.OpenRecordset("select * from [" + T + "]");
+                    const std::vector<dao::Variant>& prima, const std::vector<std::string>& chiave) {
+    dao::Recordset rs = db.OpenRecordset(T);
     const dao::Fields campi = rs.Fields();
-    const dao::Field prima = campi[vecchio], dopo = campi[N];
+    const dao::Field dopo = campi[N];
     const auto campiRiga = CampiRiga(campi, chiave);
-    for (std::int64_t riga = 1; !rs.Eof(); rs.MoveNext(), ++riga) {
-        const dao::Variant p = prima.Value(), d = dopo.Value();
-        if (p != d) esame.Conta(Esito::Registrato, NomeRiga(campiRiga, riga), p, d);
+    std::size_t riga = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++riga) {
+        // The rows are the ones read before the change: a different count means they are not.
+        if (riga >= prima.size()) throw Error(3021, dao::JetErrorText(3021));
+        const dao::Variant d = dopo.Value();
+        if (prima[riga] != d)
+            esame.Conta(Esito::Registrato, NomeRiga(campiRiga, static_cast<std::int64_t>(riga) + 1),
+                        prima[riga], d);
     }
     rs.Close();
+    if (riga != prima.size()) throw Error(3021, dao::JetErrorText(3021));
 }
 
 // Rebuilds field N with the model's definition, as one transaction. Before anything is kept, every value
@@ -359,15 +362,12 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     Transazione transazione(w.Db2);
     Confr_CancellaFieldInChiave(w, TD2, N);
     if (contatore) {
-        // The old numbers stay beside the rows in a temporary field that writes no row, and are compared
-        // with the new ones in one walk; then it goes.
-        const std::string vecchio = N + "zz";
-        TD2.Fields().Append(CopiaField(vecchio, F2));
-        w.Db2.Execute("update [" + T + "] set [" + vecchio + "]=[" + N + "]", dao::dbDeferWrite);
+        // No field is added for the old numbers: they are read with the rows before the change and matched
+        // with the new ones after it.
+        const std::vector<dao::Variant> prima = NumeriPrima(w.Db2, T, N);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
-        NumeriCambiati(esame, w.Db2, T, N, vecchio, chiave);
-        TD2.Fields().Delete(vecchio);
+        NumeriCambiati(esame, w.Db2, T, N, prima, chiave);
     } else {
         TD2.Fields().Append(NuovoField(N + "zz", F1));
         w.Db2.Recordsets().Refresh();

@@ -127,6 +127,56 @@ void NoteNullKeys(Aggiorna& w) {
     }
 }
 
+// Before the archive is opened for its comparison: it is reserved for this run, and its first bytes are
+// looked at without opening it. Nothing is written, to the archive or its folder. A Jet file is converted
+// here, once the pair check has let the comparison go on. The errors go to the driver's trap of the opening.
+void ReserveArchive(Aggiorna& w) {
+    w.archiveReservation.Release();
+    if (!w.engine) return; // no engine: ApreDb says so and ends the program
+    w.archiveReservation = w.engine->Reserve(w.NomeDb2);
+    const FileKind kind = KindOfFile(w.NomeDb2);
+    if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, w.NomeDb2));
+    if (kind == FileKind::Jet) {
+        std::string password;
+        if (const int i = PasswordListSlot(w, w.NomeDb2); i > 0) password = w.PwdDb[i];
+        try {
+            w.engine->ConvertInPlace(w.NomeDb2, ";pwd=" + password);
+        } catch (const Error& e) {
+            if (e.number() != 3031) throw; // the password is asked when the archive is opened
+        }
+    }
+}
+
+// What the user can do about an archive that could not be used, for the run's report: the log has had the
+// engine's number and text.
+void NoteUnusableArchive(Aggiorna& w, const Error& e) {
+    std::string advice;
+    switch (e.number()) {
+    case 3045:
+    case 3356:
+    case 3211:
+    case 3008:
+        advice = "L'archivio è aperto in un altro programma o su un altro computer e non è stato modificato. "
+                 "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento.";
+        break;
+    case 3051:
+        advice =
+            "L'archivio o la sua cartella non si possono scrivere (sola lettura, o permessi della "
+            "cartella): l'archivio non è stato modificato. Dare il permesso di scrittura sul file e sulla "
+            "sua cartella, poi eseguire di nuovo l'aggiornamento.";
+        break;
+    case 61:
+        advice = "Nella cartella dell'archivio non c'è lo spazio per lavorare su una copia: l'archivio non è "
+                 "stato modificato. Liberare spazio sul disco, poi eseguire di nuovo l'aggiornamento.";
+        break;
+    default:
+        advice = "Il file non è un archivio utilizzabile e non è stato modificato. Verificare che sia un "
+                 "archivio di Tessaro (o ripristinarlo da una copia di sicurezza), poi eseguire di nuovo "
+                 "l'aggiornamento.";
+    }
+    w.runReport.Note(w.NomeDb2, std::to_string(e.number()) + " " + e.description() + ". " + advice);
+}
+
 template <class Count> int Conta(Aggiorna& w, Count&& count) {
     int n = 0;
     Passo(w, "Ponteval", "database " + w.NomeDb1, [&] { n = count(); });
@@ -166,7 +216,20 @@ bool Confr_Verifica(Aggiorna& w) {
 }
 
 bool Ponteval(Aggiorna& w) {
-    if (!Confr_Verifica(w)) return FineSenzaSuccesso(w);
+    if (!Confr_Verifica(w)) {
+        // Nothing is changed: a Jet file stays as it is, unconverted, so the steps after the comparison
+        // cannot work on it either.
+        try {
+            if (KindOfFile(w.NomeDb2) == FileKind::Jet)
+                w.refusedArchives.insert_or_assign(
+                    UCase(w.NomeDb2),
+                    Error(3051, "L'archivio '" + w.NomeDb2 +
+                                    "' è nel formato di Access e resta com'è: il confronto non è stato "
+                                    "eseguito, quindi non è stato convertito."));
+        } catch (const Error&) {
+        }
+        return FineSenzaSuccesso(w);
+    }
 
     const std::string ditta = NomeDitta(w);
     w.Command2.caption = "Ditta: " + ditta;
@@ -183,9 +246,12 @@ bool Ponteval(Aggiorna& w) {
     if (!w.Db1.IsOpen()) return NonEseguito(w);
     w.Label10.caption = ditta;
     try {
+        ReserveArchive(w);
         w.Db2 = ApreDb(w, w.NomeDb2);
     } catch (const Error& e) {
         if (e.number() != 3024) MemLog(w, VbStr(e.number()) + e.description(), true);
+        NoteUnusableArchive(w, e);
+        w.refusedArchives.insert_or_assign(UCase(w.NomeDb2), e);
         return FineSenzaSuccesso(w);
     }
     if (!w.Db2.IsOpen()) return NonEseguito(w);

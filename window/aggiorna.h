@@ -14,11 +14,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "dao/dao.h"
 #include "platform/dialogs.h"
+#include "platform/error.h"
 #include "window/report.h"
 #include "window/run_report.h"
 
@@ -161,15 +163,20 @@ public:
 
     // --- window-level variables of the run
     std::string CartellaDati; // data folder, no trailing backslash
-    // An archive could not be used and was left as it was: the run ends incomplete.
-    bool ArchivioSaltato = false;
-    std::string NomeDb1; // first database (model) of the pair being compared
-    std::string NomeDb2; // second database (installed archive) of the pair
+    std::string NomeDb1;      // first database (model) of the pair being compared
+    std::string NomeDb2;      // second database (installed archive) of the pair
 
     // --- comparison state: the open pair while Ponteval works (a default Database is none), and its failure
     // flag, set by the steps' handlers
     dao::Database Db1;
     dao::Database Db2;
+    // The archive NomeDb2 held for this run (no other program may open it) from its comparison to the end of
+    // the company's work on it.
+    dao::FileReservation archiveReservation;
+    // Archives that the run found unusable (held elsewhere, not an archive, no room for their work), by
+    // their upper-cased path, with the error found: every later opening in this run fails with it, so that
+    // the steps after the comparison report it instead of changing what another program holds.
+    std::map<std::string, Error> refusedArchives;
     VbBoolean ErroreConfronto = vbFalse;
     // The journal of the values that field rebuilds of this comparison changed (a CSV file beside the
     // archive); "" until the first one is written. Ponteval empties it when a comparison starts.

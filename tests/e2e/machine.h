@@ -124,10 +124,11 @@ std::string StructureDifferences(const std::string& model, const std::string& ar
 
 // Gamma's accounting archive as a run names it (INI values are upper-cased).
 inline const std::string kGammaCont = "C:\\ZU\\Gamma\\CONT32.MDB";
-// An update in which Gamma's accounting archive could not be used: one report of it (a log entry and the
-// same box) with error `number` and `said` in it, the archive left byte for byte as `before`, every other
-// archive updated, the run incomplete.
-void ExpectGammaReportedOnce(const Machine& m, const Outcome& o, const std::string& before, int number,
-                             const std::string& said);
+// An update in which Gamma's accounting archive could not be used (the error `number`, whose text holds
+// `said`): the comparison reports the opening's error, the company's later steps meet the same refusal and
+// report it in their own words, the archive is left byte for byte as `before`, the run's report gives
+// `advice`, and the other archives (Gamma's due-dates archive when `scadUpdated`) are updated.
+void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
+                            const std::string& said, const std::string& advice, bool scadUpdated = true);
 
 } // namespace ledrana::e2e

@@ -67,17 +67,20 @@ TEST_F(PontevalTest, DeclinedPairOpensNothing) {
     EXPECT_EQ(Boxes().size(), 1u);
 }
 
-// A database that ApreDb cannot open has been reported in its box: the comparison stops there, and none of
-// its steps reports an error of its own.
-TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
+// A model that ApreDb cannot open has been reported in its box: the comparison stops there, and none of its
+// steps reports an error of its own. An archive that cannot be used (here a text file) is the opening's
+// error: its number and text in the log and a box, nothing else, and the run's report says what to do.
+TEST_F(PontevalTest, ADatabaseThatCannotBeOpenedStopsTheComparisonThere) {
     const TableSpec clienti{"CLIENTI", {id, nome}, {{"PrimaryKey", {"ID"}, true, true}}};
+    const std::string unusable = " 3343Formato di database '" + archive + "' non riconosciuto.";
     struct Case {
         const char* name;
         bool modelMissing;
-        int number; // in ApreDb's box
+        std::string box, log;
     } cases[] = {
-        {"the archive is a text file", false, 3343},
-        {"the model is missing", true, 3024},
+        {"the archive is a text file", false, unusable, "\r\n->" + unusable},
+        {"the model is missing", true, "File " + model + "\nFunz. ApreDb: err.3024 ",
+         "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -88,14 +91,15 @@ TEST_F(PontevalTest, ADatabaseApreDbCannotOpenStopsTheComparisonThere) {
         EXPECT_FALSE(Ponteval(w));
         const std::vector<Box> boxes = Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        const std::string& opened = k.modelMissing ? model : archive;
-        EXPECT_EQ(boxes[0].text.rfind(
-                      "File " + opened + "\nFunz. ApreDb: err." + std::to_string(k.number) + " ", 0),
-                  0u)
-            << boxes[0].text;
-        EXPECT_EQ(w.Text1.text, "\r\n->    ----->ponteval NON ESEGUITO" + model + " -> " + archive);
+        EXPECT_EQ(boxes[0].text.rfind(k.box, 0), 0u) << boxes[0].text;
+        EXPECT_EQ(w.Text1.text, k.log);
         EXPECT_EQ(w.Command2.caption, "Esegui");
         EXPECT_EQ(TempPrefix::get(Host(archive)), "non un archivio\r\n");
+        if (!k.modelMissing) {
+            ASSERT_FALSE(w.runReport.notes().empty());
+            EXPECT_NE(w.runReport.notes().back().text.find("Verificare che sia un archivio di Tessaro"),
+                      std::string::npos);
+        }
     }
 }
 
