@@ -171,5 +171,34 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
     }
 }
 
+// A Jet archive whose name is not the model's: the pair check asks first, and No leaves it as it is, not
+// converted, with nothing made beside it; the steps after the comparison cannot work on it and say so.
+TEST(E2eJetArchive, DeclinedIsNotConvertedAndItsCompanyFolderStaysAsItWas) {
+    Machine m("old");
+    const std::string archive = "C:\\ZU\\Gamma\\Contab.mdb";
+    const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
+    m.write(archive, nwind);
+    fs::remove(m.host(kGammaCont));
+    // The company's due-dates archive lies elsewhere: its update leaves the company folder alone.
+    fs::create_directories(m.root() / "drive_c" / "ZU" / "GammaScad");
+    fs::rename(m.host("C:\\ZU\\Gamma\\Scad32.mdb"), m.root() / "drive_c" / "ZU" / "GammaScad" / "Scad32.mdb");
+    const std::string ini = "C:\\ZU\\LEDRANA\\Gamma.ini";
+    std::string text = m.read(ini);
+    text.replace(text.find("Ledrana=Cont32.mdb"), 18, "Ledrana=" + archive);
+    text.replace(text.find("Scadenzario=Scad32.mdb"), 22, "Scadenzario=C:\\ZU\\GammaScad\\Scad32.mdb");
+    m.write(ini, text);
+    const auto before = Snapshot(m.host("C:\\ZU\\Gamma"));
+
+    const Outcome o = m.Update(std::string(kAnswers) + "if IL SECONDO DATABASE NON E' CONT32.MDB -> No\n");
+    const std::string warning = "ATTENZIONE: IL SECONDO DATABASE NON E' CONT32.MDB";
+    EXPECT_NE(o.box(warning + "\nproseguo ?"), -1) << o.console;
+    EXPECT_NE(o.entry(warning + "\nproseguo ? 7"), -1) << o.log;
+    EXPECT_NE(o.entry("ditta Gamma.ini database " + UCase(archive) + " non aggiornato correttamente"), -1)
+        << o.log;
+    EXPECT_TRUE(o.entriesWith("convertito dal formato Jet").empty()) << o.log;
+    EXPECT_EQ(Snapshot(m.host("C:\\ZU\\Gamma")) == before, true) << "the company folder changed";
+    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\GAMMASCAD\\SCAD32.MDB aggiornato"), -1) << o.log;
+}
+
 } // namespace
 } // namespace ledrana::e2e

@@ -91,8 +91,10 @@ public:
     // Returns the share's name of the data folder.
     std::string MoveDataToShare() const;
 
-private:
+    // daotool with any arguments (shell-quoted by the caller); its output, `ok` when it ended 0.
     std::string DaoTool(const std::string& password, const std::string& args, bool* ok) const;
+
+private:
     ledrana::testing::TempPrefix prefix_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
 
 namespace ledrana::e2e {
 namespace {
@@ -152,6 +153,45 @@ TEST(E2eCompanies, OnesWithoutTheirArchivesAreSkippedAfterTheirIniUpdate) {
         EXPECT_EQ(m.read(alfa + ".tmp2"), whole);
         EXPECT_EQ(m.read(alfa + ".tmp"), whole.substr(0, whole.size() / 2));
     }
+}
+
+// A field that an older rebuild could have left (the counter's name and "zz") is nothing to a counter's
+// rebuild, which adds no field: the counter is numbered anew and the field goes as a surplus one, its values
+// copied first into the recovery archive.
+TEST(E2eCompanies, AFieldNamedAsACountersTemporaryOneGoesAsASurplusField) {
+    using ledrana::testing::ShellQuote;
+    Machine m("old");
+    const std::string alfa = "C:\\ZU\\Alfa\\Cont32.mdb";
+    bool ok = false;
+    m.DaoTool("",
+              "exec " + ShellQuote(alfa) + " 'ALTER TABLE TOTALIIVA ADD COLUMN IDzz LONG' " +
+                  "'UPDATE TOTALIIVA SET IDzz = 7'",
+              &ok);
+    ASSERT_TRUE(ok);
+    const std::string rows = m.Value(alfa, "SELECT Count(*) FROM TOTALIIVA");
+
+    const Outcome o = m.Update();
+    EXPECT_EQ(o.status, 0) << o.console;
+    std::vector<std::string> expected;
+    for (const std::string company : {"Alfa", "Beta", "DittaEsempio", "Gamma"})
+        for (const char* archive : {"CONT32", "SCAD32"})
+            expected.push_back("ditta " + company + ".ini database C:\\ZU\\" +
+                               (company == "Beta" ? "BETA" : company) + "\\" + archive + ".MDB aggiornato");
+    expected.push_back("Aggiornamento eseguito");
+    EXPECT_EQ(o.entries, expected) << o.log;
+
+    const std::string schema = m.Schema(alfa);
+    EXPECT_EQ(schema.find("TOTALIIVA.IDZZ"), std::string::npos) << schema;
+    EXPECT_NE(schema.find("field TOTALIIVA.ID type=4 size=4 attributes=17"), std::string::npos) << schema;
+    // Numbered 1, 2, 3... in the rows' order, as the engine numbers a counter it appends.
+    EXPECT_EQ(m.Value(alfa, "SELECT Max(ID) FROM TOTALIIVA"), rows);
+    std::string recovery;
+    for (const auto& e : fs::directory_iterator(m.host("C:\\ZU\\Alfa")))
+        if (e.path().filename().string().find("_rimossi_") != std::string::npos)
+            recovery = "C:\\ZU\\Alfa\\" + e.path().filename().string();
+    ASSERT_FALSE(recovery.empty());
+    EXPECT_EQ(m.Query(recovery, "SELECT Count(*), Min(IDzz), Max(IDzz) FROM TOTALIIVA_IDzz"),
+              std::vector<std::string>{rows + "\t7\t7"});
 }
 
 } // namespace
