@@ -8,9 +8,11 @@
 #include "install/immagini.h"
 #include "install/inifile.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "refdata/refdata.h"
 #include "schema/confronto.h"
+#include "schema/working_copy.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -90,8 +92,10 @@ bool AggiornaDitte(Aggiorna& w) {
         // could not be used has been reported by the comparison; the steps after it meet the engine's
         // refusal and report it themselves.
         w.runReport.StartArchive(file, w.NomeDb2);
+        std::string prima = platform::FileIdentity(w.NomeDb2);
         EsitoConfronto(w, file, Ponteval(w));
         RiprendiArchivio(w);
+        SeparateArchive(w, prima);
         if (!AggiornaCampiVari(w, w.NomeDb2))
             DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
                                  " non aggiornato correttamente");
@@ -107,8 +111,10 @@ bool AggiornaDitte(Aggiorna& w) {
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
         w.runReport.StartArchive(file, w.NomeDb2);
+        prima = platform::FileIdentity(w.NomeDb2);
         EsitoConfronto(w, file, Ponteval(w));
         RiprendiArchivio(w);
+        SeparateArchive(w, prima);
         CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
         w.archiveReservation.Release();
     }

@@ -14,6 +14,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -505,6 +506,27 @@ void FileCopy(const std::string& from, const std::string& to) {
     if (S_ISDIR(st.st_mode)) throw VbError(kErrFileNotFound);
     checkWritable(dst);
     copyHost(src, dst);
+}
+
+std::int64_t FreeSpaceBeside(const std::string& path) {
+    std::string host = HostPath(path);
+    const auto slash = host.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : host.substr(0, slash);
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) != 0) throw VbError(errno == ENOENT || errno == ENOTDIR ? 76 : 70);
+    return static_cast<std::int64_t>(fs.f_bavail) * static_cast<std::int64_t>(fs.f_frsize);
+}
+
+std::string FileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(HostPath(path).c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+int LinkCount(const std::string& path) {
+    struct stat st {};
+    if (::stat(HostPath(path).c_str(), &st) != 0) return 0;
+    return static_cast<int>(st.st_nlink);
 }
 
 std::int64_t FileLen(const std::string& path) {

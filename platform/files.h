@@ -53,6 +53,16 @@ void RenameFile(const std::string& from, const std::string& to);
 // The copy is a plain writable file (attribute 32).
 void FileCopy(const std::string& from, const std::string& to);
 
+// The bytes that this process may still write in the folder of `path` (its file system's free space as
+// statvfs gives it to an unprivileged user). 76 when the folder does not exist.
+std::int64_t FreeSpaceBeside(const std::string& path);
+
+// The identity of the file a path names (its device and inode as text), "" when there is none: two
+// identities are equal when the name still holds the same file, however it was written since.
+std::string FileIdentity(const std::string& path);
+// How many names the file has (hard links); 0 when there is none.
+int LinkCount(const std::string& path);
+
 // FileLen: length in bytes. 53 when the file does not exist, 76 when its folder does not exist.
 // A folder has length 0.
 std::int64_t FileLen(const std::string& path);

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/working_copy.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -42,7 +43,7 @@ dao::Database ApreDb(Aggiorna& w, const std::string& NomeDb) {
             if (const auto refused = w.refusedArchives.find(UCase(NomeDb));
                 refused != w.refusedArchives.end())
                 throw refused->second;
-            dao::Database db = Engine(w).OpenDatabase(NomeDb, false, false, ";pwd=" + P);
+            dao::Database db = Engine(w).OpenDatabase(OpeningPath(w, NomeDb), false, false, ";pwd=" + P);
             // A file in the Windows engine's format has just been converted: the log and the run's report
             // say so, once.
             for (const std::string& avviso : Engine(w).TakeConversionNotices()) {

@@ -10,9 +10,11 @@
 
 #include "platform/files.h"
 #include "platform/newfile.h"
+#include "platform/text.h"
 #include "platform/vb_errors.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/working_copy.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -44,6 +46,10 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     const std::string& A = NomeDb;
     const std::string compattato = A + ".tmp";
     const std::string copia = A + ".tmp2";
+    // After a comparison the archive is still as it was: the comparison's changes are in its working copy,
+    // which is what is compacted.
+    const bool lavoro = !w.workingCopy.empty() && UCase(w.workingCopyOf) == UCase(A);
+    const std::string sorgente = lavoro ? w.workingCopy : A;
     try {
         const int i = PasswordListSlot(w, A);
         const std::string P = i > 0 ? w.PwdDb[i] : std::string();
@@ -58,14 +64,15 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             platform::RemoveLink(compattato + "-journal");
             platform::PrivateNewFiles privati;
             if (P.empty()) {
-                Engine(w).CompactDatabase(A, compattato);
+                Engine(w).CompactDatabase(sorgente, compattato);
             } else {
-                Engine(w).CompactDatabase(A, compattato, {}, 0, ";pwd=" + P);
+                Engine(w).CompactDatabase(sorgente, compattato, {}, 0, ";pwd=" + P);
             }
         }
         platform::TakeOwnershipFrom(A, compattato);
 
-        // A copy this small is not a whole archive: the archive stays as it is.
+        // A copy this small is not a whole archive: the archive stays as the comparison left it.
+        bool sostituito = false;
         if (platform::FileLen(compattato) > kSogliaCompattato) {
             CancellaAvanzo(copia);
             // The backup is the archive's own file under a second name: the archive is then replaced by a
@@ -73,15 +80,35 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             // written (a copy where links are refused).
             platform::LinkOrCopyToNewFile(A, copia);
             if (platform::FileLen(A) == platform::FileLen(copia)) {
-                platform::ReplaceWithCopy(compattato, A);
+                if (lavoro) {
+                    // The compacted copy takes the archive's name, and stays at its own as a second name of
+                    // the new archive (a copy where links are refused).
+                    platform::ReplaceFile(compattato, A);
+                    platform::LinkOrCopyToNewFile(A, compattato);
+                } else {
+                    platform::ReplaceWithCopy(compattato, A);
+                }
+                sostituito = true;
             } else {
                 w.dialogs.MsgBox("Errore compattamento archivio: " + A, vbOKOnly, "");
             }
         }
+        if (lavoro && !sostituito) {
+            // The archive as the comparison left it: the working copy with its values stored, which is what
+            // the compacted copy holds.
+            const std::string nuovo = ReplacementName(A);
+            platform::RemoveLink(nuovo);
+            CancellaAvanzo(nuovo);
+            platform::CopyToNewFile(compattato, nuovo);
+            platform::ReplaceFile(nuovo, A);
+        }
+        if (lavoro) DropWorkingCopy(w);
         NascondiAttesa(w);
     } catch (const Error& e) {
         NascondiAttesa(w);
         MemLog(w, VbStr(e.number()) + e.description(), true);
+        // What the comparison did stays done when it can: its copy takes the archive's place.
+        if (lavoro) EndWorkingCopy(w);
     }
 }
 

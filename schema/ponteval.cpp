@@ -9,6 +9,7 @@
 #include "schema/confronto.h"
 #include "schema/helpers.h"
 #include "schema/recovery.h"
+#include "schema/working_copy.h"
 #include "window/run_log.h"
 
 namespace ledrana {
@@ -50,6 +51,8 @@ bool FineSenzaSuccesso(Aggiorna& w) {
 
 bool NonEseguito(Aggiorna& w) {
     MemLog(w, "    ----->ponteval NON ESEGUITO" + w.NomeDb1 + " -> " + w.NomeDb2);
+    // What the comparison did stays done: its copy takes the archive's place.
+    EndWorkingCopy(w);
     return FineSenzaSuccesso(w);
 }
 
@@ -145,6 +148,7 @@ void ReserveArchive(Aggiorna& w) {
             if (e.number() != 3031) throw; // the password is asked when the archive is opened
         }
     }
+    StartWorkingCopy(w);
 }
 
 // What the user can do about an archive that could not be used, for the run's report: the log has had the
@@ -241,6 +245,12 @@ bool Ponteval(Aggiorna& w) {
         Aggiorna& w;
         ~EndRecovery() { CloseRecovery(w); }
     } endRecovery{w};
+    // A comparison left by an error that nothing traps, or by the end of the program, leaves the archive as
+    // it was.
+    struct EndWorkingCopyGuard {
+        Aggiorna& w;
+        ~EndWorkingCopyGuard() { DropWorkingCopy(w); }
+    } endWorkingCopy{w};
     // A database that ApreDb could not open has been reported in its box: no step can work without it.
     w.Db1 = ApreDb(w, w.NomeDb1);
     if (!w.Db1.IsOpen()) return NonEseguito(w);
@@ -254,7 +264,10 @@ bool Ponteval(Aggiorna& w) {
         w.refusedArchives.insert_or_assign(UCase(w.NomeDb2), e);
         return FineSenzaSuccesso(w);
     }
-    if (!w.Db2.IsOpen()) return NonEseguito(w);
+    if (!w.Db2.IsOpen()) {
+        DropWorkingCopy(w); // nothing was changed
+        return NonEseguito(w);
+    }
     // The compaction at the end writes every table: the indexes the comparison adds are built there.
     w.Db2.DeferIndexBuilds(true);
     NoteNullKeys(w);

@@ -177,6 +177,11 @@ public:
     // their upper-cased path, with the error found: every later opening in this run fails with it, so that
     // the steps after the comparison report it instead of changing what another program holds.
     std::map<std::string, Error> refusedArchives;
+    // The comparison works on a copy of its archive, beside it, and puts it in the archive's place once, at
+    // its end (schema/working_copy.h): the archive the copy stands for ("" while no comparison has one) and
+    // the copy's path ("" until the first opening of the archive makes it).
+    std::string workingCopyOf;
+    std::string workingCopy;
     VbBoolean ErroreConfronto = vbFalse;
     // The journal of the values that field rebuilds of this comparison changed (a CSV file beside the
     // archive); "" until the first one is written. Ponteval empties it when a comparison starts.
