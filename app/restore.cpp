@@ -109,7 +109,7 @@ private:
         }
         const platform::FileState nowState = platform::StateOf(a.path);
         if (nowState.exists && nowState.device == keptState.device && nowState.inode == keptState.inode) {
-            Item(report_.archives, a.path, "è già com'era prima dell'aggiornamento", true);
+            Item(report_.archives, a.path, "è già il file del punto di ripristino", true);
             return;
         }
         const ArchiveMark now = MarkOf(a.path);
