@@ -9,6 +9,7 @@
 
 #include "app/batch_dialogs.h"
 #include "app/preview.h"
+#include "app/restore.h"
 #include "app/run.h"
 #include "app/window_events.h"
 #include "platform/error.h"
@@ -19,6 +20,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
@@ -32,7 +34,8 @@ namespace {
 
 constexpr const char* kHelp =
     "uso: aggiorna-batch [--prefix CARTELLA] [--model CARTELLA] [--answers FILE] [--log FILE]\n"
-    "                    [--boxes FILE] [--progress FILE] [--anteprima]\n"
+    "                    [--boxes FILE] [--progress FILE] [--anteprima] [--conserva N]\n"
+    "       aggiorna-batch [--prefix CARTELLA] --ripristina [AAAAMMGG-HHMMSS] [--forza] [--anteprima]\n"
     "L'aggiornamento senza finestra: l'avvio, poi \"Esegui\"; stampa ogni finestra e alla fine il registro.\n"
     "  --prefix CARTELLA  la macchina da aggiornare (predefinita: TESSARO_PREFIX, altrimenti ~/.tessaro)\n"
     "  --model CARTELLA   la cartella della nuova versione (predefinita: quella del programma)\n"
@@ -45,15 +48,31 @@ constexpr const char* kHelp =
     "  --anteprima        esegue tutto su copie degli archivi e dei file INI, senza cambiare nulla\n"
     "                     dell'installazione; scrive solo il rapporto ledrana\\rapporti\\anteprima-...html\n"
     "                     nella cartella dati e ne stampa il percorso\n"
+    "  --conserva N       quanti punti di ripristino di aggiornamenti restano nella cartella dati,\n"
+    "                     compreso quello di questa esecuzione (predefinito: 1)\n"
+    "  --ripristina [AAAAMMGG-HHMMSS]\n"
+    "                     rimette la cartella dati com'era prima di un aggiornamento: come la tiene il\n"
+    "                     punto di ripristino ledrana\\ripristino\\AAAAMMGG-HHMMSS (predefinito: quello\n"
+    "                     dell'ultimo aggiornamento); ciò che sostituisce va in un punto di ripristino suo\n"
+    "  --forza            con --ripristina: rimette anche gli archivi cambiati dopo l'aggiornamento\n"
+    "  --anteprima        con --ripristina: dice che cosa farebbe, senza cambiare nulla\n"
     "  -h, --help         stampa questo testo\n"
     "Ogni esecuzione scrive il suo rapporto in ledrana\\rapporti\\aggiornamento-AAAAMMGG-HHMMSS.html\n"
-    "nella cartella dati.\n"
+    "nella cartella dati, ogni ripristino in ledrana\\rapporti\\ripristino-AAAAMMGG-HHMMSS.html.\n"
+    "Prima di cambiare qualcosa, l'aggiornamento apre un punto di ripristino nella cartella dati:\n"
+    "ledrana\\ripristino\\AAAAMMGG-HHMMSS, con gli archivi e i file come li ha trovati.\n"
     "Stato di uscita:\n"
     "  0  \"Aggiornamento eseguito\"\n"
     "  1  \"Aggiornamento NON eseguito completamente\"\n"
     "  2  argomenti sbagliati\n"
     "  3  il programma è terminato prima della fine (No all'avvio, una password non data)\n"
-    "  4  anteprima: le copie non si sono potute preparare, o il rapporto non si è potuto scrivere\n";
+    "  4  anteprima: le copie non si sono potute preparare, o il rapporto non si è potuto scrivere\n"
+    "Stato di uscita di --ripristina:\n"
+    "  0  tutto ripristinato\n"
+    "  2  argomenti sbagliati, o nessun punto di ripristino\n"
+    "  6  un altro aggiornamento tiene la cartella dati\n"
+    "  7  qualcosa non è stato ripristinato: un archivio cambiato dopo l'aggiornamento (senza --forza),\n"
+    "     in uso, o che non si è potuto rimettere; il rapporto dice quale e perché\n";
 
 std::string programFolder(const char* argv0) {
     char buf[4096];
@@ -92,7 +111,8 @@ namespace ledrana {
 
 int AggiornaBatchMain(int argc, char** argv) {
     std::map<std::string, std::string> options;
-    bool preview = false;
+    bool preview = false, restore = false, force = false;
+    std::string when;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -101,14 +121,34 @@ int AggiornaBatchMain(int argc, char** argv) {
         }
         if (arg == "--anteprima") {
             preview = true;
+        } else if (arg == "--ripristina") {
+            restore = true;
+            if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) when = argv[++i];
+        } else if (arg == "--forza") {
+            force = true;
         } else if ((arg == "--prefix" || arg == "--model" || arg == "--answers" || arg == "--log" ||
-                    arg == "--boxes" || arg == "--progress") &&
+                    arg == "--boxes" || arg == "--progress" || arg == "--conserva") &&
                    i + 1 < argc) {
             options[arg] = argv[++i];
         } else {
             std::cerr << kHelp;
             return 2;
         }
+    }
+    int kept = 1;
+    if (options.count("--conserva")) {
+        const std::string& n = options["--conserva"];
+        kept = n.size() <= 3 && n.find_first_not_of("0123456789") == std::string::npos ? std::atoi(n.c_str())
+                                                                                       : 0;
+    }
+    // A restore takes the machine and nothing else; --forza belongs to it.
+    if (kept < 1 || (force && !restore) || (restore && (options.size() > options.count("--prefix")))) {
+        std::cerr << kHelp;
+        return 2;
+    }
+    if (restore) {
+        platform::SetPrefix(options.count("--prefix") ? absolute(options["--prefix"]) : platform::Prefix());
+        return Restore({when, force, preview}, std::cout);
     }
 
     BatchDialogs dialogs;
@@ -140,6 +180,7 @@ int AggiornaBatchMain(int argc, char** argv) {
 
     dao::DBEngine engine;
     Aggiorna w(dialogs, programma);
+    w.restorePointsKept = kept;
     // A preview prints what it shows with the real folders' names, as its report does.
     dialogs.SetObserver([&w](const BatchBox& box) {
         std::cout << w.runReport.RealNames(BatchDialogs::ToLine(box)) << std::endl;

@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include "app/manual.h"
+#include "app/restore_point.h"
 #include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/demo.h"
@@ -9,12 +10,17 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/notices.h"
+#include "platform/profile.h"
 #include "platform/runlock.h"
 #include "platform/shell.h"
 #include "platform/shell_folders.h"
+#include "platform/text.h"
 #include "schema/confronto.h"
 #include "window/run_log.h"
 #include "window/run_report_html.h"
+
+#include <optional>
+#include <set>
 
 namespace ledrana {
 
@@ -52,6 +58,116 @@ const char* const kModelliStampa[30] = {
 };
 
 namespace {
+
+// What a run holds from the moment it has the data folder to itself to its end: the lock, and the restore
+// point of what it changes.
+struct RunHold {
+    platform::RunLock lock;
+    std::optional<RestorePoint> point;
+    bool pointTried = false;
+    bool pointClosed = false;
+};
+
+std::string ReadIni(const std::string& section, const std::string& key, const std::string& file) {
+    std::string value;
+    const int n = platform::GetPrivateProfileString(section, key, "", value, 100, file);
+    return LeftChars(value, static_cast<std::size_t>(n));
+}
+
+// Puts into the restore point what the steps may replace or rewrite in the data folder: the archives that
+// every company INI names (resolved as AggiornaDitte resolves them), the demo company's and those of the
+// old single-company layout; the company INI files, the pictures that ImmaginiXProdotti copies beside each
+// accounting archive, the demo company's files, the user INI, INI.INI and the templates. What cannot be kept
+// is noted in the report: the run goes on, and so does the restore of everything else.
+void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunReport& report) {
+    std::vector<std::string> archives, files;
+    const std::string ledrana = data + "\\LEDRANA";
+    if (platform::FolderExists(ledrana)) {
+        for (const std::string& ini : platform::ListFiles(ledrana, "*.ini")) {
+            const auto dot = UCase(ini).find(".INI");
+            const std::string company = data + "\\" + ini.substr(0, dot);
+            const auto archive = [&](const char* key) {
+                const std::string value = ReadIni("Archivi", key, ledrana + "\\" + ini);
+                return value.find('\\') == std::string::npos ? company + "\\" + value : value;
+            };
+            const std::string cont = archive("Ledrana");
+            archives.push_back(cont);
+            archives.push_back(archive("Scadenzario"));
+            files.push_back(ledrana + "\\" + ini);
+            const auto folder = UCase(cont).find("\\CONT32.MDB");
+            if (folder != std::string::npos) {
+                files.push_back(cont.substr(0, folder) + "\\immagini\\stampante.jpg");
+                files.push_back(cont.substr(0, folder) + "\\descrizioni\\stampante.doc");
+            }
+        }
+    }
+    const std::string demo = data + "\\DittaEsempio";
+    for (const char* f : {"Cont32.mdb", "Scad32.mdb"})
+        archives.push_back(demo + "\\" + f);
+    for (const char* f : {"logo.jpg", "NoteFinaliOrdF.txt", "NoteFinaliOrdOC.txt", "NoteFinaliOrdFC.txt",
+                          "immagini\\stampante.jpg", "descrizioni\\stampante.doc"})
+        files.push_back(demo + "\\" + f);
+    archives.push_back(data + "\\ditta\\scad32.mdb");
+    archives.push_back(data + "\\ditta2000\\cont32.mdb");
+    files.push_back(data + "\\Utenti\\Utente.ini");
+    files.push_back(ledrana + "\\INI\\INI.INI");
+    for (const char* nome : kModelliStampa)
+        files.push_back(ledrana + "\\INI\\" + nome);
+
+    const auto keep = [&](const std::string& path, bool archive) {
+        if (!platform::FileExists(path)) return;
+        try {
+            archive ? point.KeepArchive(path) : point.KeepFile(path);
+        } catch (const Error& e) {
+            report.Note(path, "Il punto di ripristino non contiene " + path + ": " +
+                                  std::to_string(e.number()) + " " + e.description() + ".");
+            report.restorePointIncomplete = true;
+        }
+    };
+    for (const std::string& a : archives)
+        keep(a, true);
+    for (const std::string& f : files)
+        keep(f, false);
+    point.Flush();
+}
+
+// Opens the run's restore point in the data folder, once the run has it to itself and before it changes
+// anything there. A point that cannot be made is noted in the report; the run goes on as it always has.
+void OpenRestorePoint(Aggiorna& w, RunHold& hold, const std::string& folder) {
+    if (hold.pointTried || folder.empty() || !platform::FolderExists(folder + "\\ledrana")) return;
+    hold.pointTried = true;
+    try {
+        hold.point.emplace(folder, w.runReport.start, false);
+        w.runReport.restorePoint = hold.point->folder();
+        KeepWhatTheRunChanges(*hold.point, folder, w.runReport);
+    } catch (const Error& e) {
+        w.runReport.Note("", "Il punto di ripristino non si è potuto preparare (" +
+                                 std::to_string(e.number()) + " " + e.description() +
+                                 "): questo aggiornamento non si può annullare con "
+                                 "aggiorna-batch --ripristina.");
+        w.runReport.restorePointIncomplete = true;
+    }
+}
+
+// At the end of the run, whatever its end: the restore point records what the run left, and once it is
+// whole the older points of earlier runs go (but the newest restorePointsKept).
+void CloseRestorePoint(Aggiorna& w, RunHold& hold) {
+    if (!hold.point || hold.pointClosed) return;
+    hold.pointClosed = true;
+    try {
+        hold.point->Complete();
+    } catch (const Error& e) {
+        w.runReport.Note("", "Il punto di ripristino " + hold.point->folder() +
+                                 " non si è potuto completare (" + std::to_string(e.number()) + " " +
+                                 e.description() + ").");
+        w.runReport.restorePointIncomplete = true;
+        return;
+    }
+    if (w.runReport.restorePointIncomplete) return;
+    for (const std::string& failure :
+         PruneRestorePoints(hold.point->manifest().dataFolder, w.restorePointsKept))
+        w.runReport.Note("", failure);
+}
 
 // The data folder that step 2 will settle on, looked at before anything is changed: the first line of
 // dir.txt, or the folder box on a new installation; "" when dir.txt cannot be read.
@@ -99,10 +215,17 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
     return false;
 }
 
+// LockDataFolder, then the restore point of the folder as soon as the run has it to itself.
+bool TakeDataFolder(Aggiorna& w, RunHold& hold, const std::string& folder) {
+    if (!LockDataFolder(w, hold.lock, folder)) return false;
+    OpenRestorePoint(w, hold, folder);
+    return true;
+}
+
 // The steps of the run up to its success end; false at the first stop.
-bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
+bool EseguiAggiornamento(Aggiorna& w, RunHold& hold) {
     const std::string modello = w.CartellaDefault.text;
-    if (!LockDataFolder(w, lock, DataFolderAhead(w))) return false;
+    if (!TakeDataFolder(w, hold, DataFolderAhead(w))) return false;
 
     // 1. Opening.
     w.Pb.visible = true;
@@ -135,6 +258,7 @@ bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
                    EsisteFile(w, w.CartellaDati + "\\ditta2000\\cont32.mdb", true)) {
             // The old single-company layout becomes the company Ditta2000.
             CreaCartella(w, w.CartellaDati + "\\ledrana", false);
+            if (!TakeDataFolder(w, hold, w.CartellaDati)) return false;
             CopiaFile(w, modello + "\\Ditta2000.ini", w.CartellaDati + "\\Ledrana\\Ditta2000.ini");
         }
     }
@@ -147,7 +271,7 @@ bool EseguiAggiornamento(Aggiorna& w, platform::RunLock& lock) {
     // 5. Folder tree and demo company.
     for (const char* sotto : {"", "\\ledrana", "\\ledrana\\ini"})
         if (!CreaCartella(w, w.CartellaDati + sotto, false)) return false;
-    if (!LockDataFolder(w, lock, w.CartellaDati)) return false;
+    if (!TakeDataFolder(w, hold, w.CartellaDati)) return false;
     if (!CopiaArchiviDemo(w, w.CartellaDati, modello, [&w](const std::string& db) { return ApreDb(w, db); }))
         return false;
 
@@ -209,15 +333,16 @@ void WriteReport(Aggiorna& w) {
     }
 }
 
-void Run(Aggiorna& w) {
+void Run(Aggiorna& w, RunHold& hold) {
     bool eseguito = false;
-    platform::RunLock lock; // held until the program ends
     try {
-        eseguito = EseguiAggiornamento(w, lock);
+        eseguito = EseguiAggiornamento(w, hold);
     } catch (const Error& e) {
         // An error that a called procedure lets through ends the run at its failure end.
         MemLog(w, std::to_string(e.number()) + " " + e.description() + "\nfunz. Command2_Click ", true);
     }
+    // Before the last boxes: the program the user may then start must find the point complete.
+    CloseRestorePoint(w, hold);
     for (const platform::Notice& n : platform::TakeNotices())
         w.runReport.NoteOnce(n.key, "", n.text);
 
@@ -243,9 +368,11 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
     w.runReport.start = ReportClock::now();
     w.runReport.versionNow = w.Aggiornamento.caption;
+    RunHold hold; // the lock is held until the report is written
     try {
-        Run(w);
+        Run(w, hold);
     } catch (const ProgramEnded&) {
+        CloseRestorePoint(w, hold);
         WriteReport(w);
         throw;
     }

@@ -54,9 +54,11 @@ void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& fr
 }
 
 // Copies a folder (a Windows path of the real machine) and everything in it to a scratch host folder;
-// `archives` (real host paths) are copied as archives.
+// `archives` (real host paths) are copied as archives. The folders of `skip` (paths below `from`, in upper
+// case) are left out.
 void CopyTree(dao::DBEngine& engine, RunReport& report, const std::string& from, const std::string& toHost,
-              const std::set<std::string>& archives, const std::vector<std::string>& skip = {}) {
+              const std::set<std::string>& archives, const std::vector<std::string>& skip = {},
+              const std::string& below = "") {
     MakeFolders(toHost);
     for (const std::string& name : platform::ListFiles(from, "*.*")) {
         const std::string f = from + "\\" + name;
@@ -66,8 +68,9 @@ void CopyTree(dao::DBEngine& engine, RunReport& report, const std::string& from,
             CopyOne(f, toHost + "/" + name);
     }
     for (const std::string& name : platform::ListFolders(from)) {
-        if (std::find(skip.begin(), skip.end(), UCase(name)) != skip.end()) continue;
-        CopyTree(engine, report, from + "\\" + name, toHost + "/" + name, archives);
+        const std::string path = below + UCase(name);
+        if (std::find(skip.begin(), skip.end(), path) != skip.end()) continue;
+        CopyTree(engine, report, from + "\\" + name, toHost + "/" + name, archives, skip, path + "\\");
     }
 }
 
@@ -170,7 +173,8 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
             }
         }
     }
-    if (hasData) CopyTree(engine, report, data, Mirror(data).host, archives);
+    // The restore points stay out: the run makes its own in the copy, and it goes with the copy.
+    if (hasData) CopyTree(engine, report, data, Mirror(data).host, archives, {"LEDRANA\\RIPRISTINO"});
 
     // Archives outside the data folder, with the files beside them that carry their name.
     std::vector<Outside> renamed; // scratch INI, key, the copy's name in the scratch machine

@@ -829,6 +829,74 @@ void WriteDerivedFile(const std::string& source, const std::string& path, const 
     replaceHost(host, bytesFiller(bytes, host), 0600, &st);
 }
 
+FileState StateOf(const std::string& path) {
+    FileState f;
+    try {
+        struct stat st {};
+        if (::stat(HostPath(path).c_str(), &st) != 0) return f;
+        f.exists = true;
+        f.folder = S_ISDIR(st.st_mode);
+        f.size = f.folder ? 0 : static_cast<std::int64_t>(st.st_size);
+        f.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        f.device = st.st_dev;
+        f.inode = st.st_ino;
+    } catch (const Error&) {
+    }
+    return f;
+}
+
+void MkDirLike(const std::string& path, const std::string& source) {
+    const struct stat src = statOrThrow(HostPath(source));
+    const std::string host = HostPath(path);
+    before("mkdir", host);
+    if (::mkdir(host.c_str(), 0700) != 0) fail(errno, host, kErrPathNotFound);
+    const int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (err == 0) {
+        before("chown", host);
+        err = TakeOwnershipFrom(src, fd);
+        ::close(fd);
+    }
+    if (err != 0) {
+        ::rmdir(host.c_str());
+        fail(err, host, kErrPathNotFound);
+    }
+    syncFolder(host);
+}
+
+std::vector<TreeEntry> ListTree(const std::string& folder) {
+    const std::string root = HostPath(folder);
+    if (!isDir(root)) throw VbError(kErrPathNotFound);
+    std::vector<TreeEntry> out;
+    const auto walk = [&out](const auto& self, const std::string& host, const std::string& rel) -> void {
+        std::vector<std::pair<std::string, bool>> names; // name, a folder to walk into
+        std::error_code ec;
+        for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
+            struct stat st {};
+            if (::lstat(it->path().c_str(), &st) != 0) continue;
+            names.emplace_back(it->path().filename().string(), S_ISDIR(st.st_mode));
+        }
+        if (ec) fail(ec.value(), host, kErrPathNotFound);
+        std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+            if (a.second != b.second) return !a.second;
+            const std::string ua = UCase(a.first), ub = UCase(b.first);
+            return ua != ub ? ua < ub : a.first < b.first;
+        });
+        for (const auto& [name, dir] : names) {
+            const std::string path = rel.empty() ? name : rel + "\\" + name;
+            out.push_back({path, dir});
+            if (dir) self(self, host + "/" + name, path);
+        }
+    };
+    walk(walk, root, "");
+    return out;
+}
+
+void RemoveOwnFile(const std::string& path) {
+    const std::string host = HostPath(path);
+    if (int err = ClearFixedName(host)) fail(err, host, kErrPathNotFound);
+}
+
 void SetFileOperationHook(std::function<void(const char*, const std::string&)> hook) {
     detail::State().fileOperationHook = std::move(hook);
 }

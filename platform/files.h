@@ -185,6 +185,39 @@ void SetFileOperationHook(std::function<void(const char* operation, const std::s
 // on a file system without them. An empty function removes it. The program never sets one.
 void SetFileSystemProbe(std::function<bool(const char* feature, const std::string& hostPath)> has);
 
+// What a file is now, looked at without reading it (a symbolic link is followed): whether something is
+// there, a folder or a file, its length, its modification time in nanoseconds since 1970, and the device
+// and inode that tell two names of one file apart from two files. Never throws: a malformed or missing
+// path is not there.
+struct FileState {
+    bool exists = false;
+    bool folder = false;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    std::uint64_t device = 0, inode = 0;
+};
+FileState StateOf(const std::string& path);
+
+// MkDir, the new folder taking the owner, group and permission bits of `source` (a folder), made narrower,
+// never wider, where the process may not give them (platform/newfile.h). The errors of MkDir; 53 / 76 as
+// GetAttr for `source`.
+void MkDirLike(const std::string& path, const std::string& source);
+
+// Every file and folder under `folder`, as paths relative to it ("Alfa\Cont32.mdb", names as on disk),
+// a folder before what it holds, in the order of ListFiles within each folder (files first, then folders).
+// A symbolic link is listed as a file and never followed. 76 when the folder does not exist.
+struct TreeEntry {
+    std::string path;
+    bool folder = false;
+};
+std::vector<TreeEntry> ListTree(const std::string& folder);
+
+// Removes a file of the program's own (one at a fixed scratch name, about to be made again; one of a restore
+// point): whatever stands there that is not a folder goes, a link itself (never its target), a read-only
+// file too (without changing its mode, which a second name of the file shares). 75 when a folder stands
+// there, 70 when the host refuses it. Nothing there is no error.
+void RemoveOwnFile(const std::string& path);
+
 // True when a file name matches a DOS pattern without regard to case ('*' any run, '?' one character).
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 

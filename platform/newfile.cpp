@@ -32,8 +32,9 @@ std::string randomPart() {
     return out;
 }
 
-// Clears a fixed name: whatever is not a folder is removed. 0, or the errno that stops the creation.
-int clearFixed(const std::string& host) {
+} // namespace
+
+int ClearFixedName(const std::string& host) {
     struct stat st {};
     if (::lstat(host.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
     if (S_ISDIR(st.st_mode)) return EISDIR;
@@ -42,14 +43,12 @@ int clearFixed(const std::string& host) {
     return 0;
 }
 
-} // namespace
-
 int OpenNewFile(const std::string& hostPath, NewName kind, mode_t mode, std::string* madePath) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::string name = hostPath;
         if (kind == NewName::Unique) name += "." + randomPart();
         if (kind == NewName::Fixed) {
-            if (int err = clearFixed(name)) {
+            if (int err = ClearFixedName(name)) {
                 errno = err;
                 return -1;
             }

@@ -31,6 +31,10 @@ enum class NewName { Fixed, Exclusive, Unique };
 int OpenNewFile(const std::string& hostPath, NewName kind, mode_t mode = 0600,
                 std::string* madePath = nullptr);
 
+// Clears a fixed name as OpenNewFile does before it creates the file: whatever stands at `hostPath` that is
+// not a folder is removed. 0, or the errno that keeps the name taken (EISDIR for a folder).
+int ClearFixedName(const std::string& hostPath);
+
 // Removes a symbolic link standing at `hostPath` (the link, not its target), for a name where another
 // component (the database engine) is about to create a file. 0 when no link is there or it was removed,
 // else the errno of the removal.

@@ -193,6 +193,9 @@ public:
     dao::Database RimossiDb;
     // What the run must tell the user beyond the run log; written out when the run ends.
     RunReport runReport;
+    // How many restore points of update runs the data folder keeps, this run's among them
+    // (app/restore_point.h).
+    int restorePointsKept = 1;
 
     // --- the database engine of the run: one DBEngine, kept for the whole run. Set by whoever starts the
     // run (Command2_Click, tests) before any procedure opens a database; ApreDb uses it.

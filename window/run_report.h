@@ -113,6 +113,10 @@ public:
     std::vector<std::pair<std::string, std::string>> previewPaths;
     // The text with the real folder named wherever it names a preview's copy.
     std::string RealNames(std::string text) const;
+    // The restore point the run opened (a Windows path; "" when it made none), and whether something it
+    // should hold is missing from it (the notes say what): older points are then kept.
+    std::string restorePoint;
+    bool restorePointIncomplete = false;
     // The folder the report is written into (a Windows path); "" for data folder + "\ledrana\rapporti".
     std::string folder;
     // The file it was written to at the end of the run; "" until then, or when it could not be written.
@@ -150,6 +154,26 @@ private:
     std::vector<ArchiveReport> archives_;
     std::vector<ReportBox> boxes_;
     std::vector<IniChange> ini_;
+};
+
+// The facts of a restore (aggiorna-batch --ripristina): the restore point it put back, each archive and
+// file with what became of it, and the restore point of its own that keeps what it replaced.
+struct RestoreReport {
+    ReportClock::time_point start = ReportClock::now();
+    ReportClock::time_point end{};
+    std::string dataFolder;
+    std::string restorePoint;    // the point put back
+    std::string ownRestorePoint; // "" when the restore replaced nothing
+    bool forced = false;
+    struct Item {
+        std::string path;
+        std::string outcome; // in words
+        bool ok = true;
+    };
+    std::vector<Item> archives, files;
+    std::vector<std::string> notes;
+    std::string outcome;
+    bool ok = false;
 };
 
 // A field's type as the report names it: "Testo (50)", "Intero lungo", "Intero lungo, contatore".

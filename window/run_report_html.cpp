@@ -174,6 +174,7 @@ private:
                              : "nessuna (nuova installazione)");
         Row(r_.preview ? "Versione che sarebbe installata" : "Versione installata ora", T(r_.versionNow));
         Row("Cartella dati", T(r_.dataFolder));
+        RestorePointRow();
         const bool ok = r_.outcome == "Aggiornamento eseguito";
         Row("Esito", "<span class=\"" + std::string(ok ? "ok" : "ko") + "\">" +
                          (r_.outcome.empty() ? std::string("il programma è terminato prima della fine")
@@ -183,6 +184,25 @@ private:
         Row("Ditte non aggiornate", std::to_string(r_.CompaniesNotUpdated()));
         Row("Finestre mostrate", std::to_string(r_.boxes().size()));
         out_ += "</table>\n";
+    }
+
+    void RestorePointRow() {
+        if (r_.preview) {
+            if (!r_.restorePoint.empty())
+                Row("Punto di ripristino",
+                    "l'aggiornamento ne aprirebbe uno in " + T(r_.dataFolder + "\\LEDRANA\\ripristino"));
+            return;
+        }
+        if (r_.restorePoint.empty()) {
+            if (!r_.dataFolder.empty()) Row("Punto di ripristino", "nessuno");
+            return;
+        }
+        const std::string name = r_.restorePoint.substr(r_.restorePoint.rfind('\\') + 1);
+        Row("Punto di ripristino",
+            T(r_.restorePoint) + (r_.restorePointIncomplete ? " (incompleto: vedere le note)" : "") +
+                "<br>La cartella dati torna com'era prima di questo aggiornamento con <code>aggiorna-batch "
+                "--ripristina " +
+                T(name) + "</code>.");
     }
 
     bool IsArchive(const std::string& path) const {
@@ -330,14 +350,15 @@ std::string RunReportFileName(const RunReport& report) {
            Format(report.start, "%Y%m%d-%H%M%S") + ".html";
 }
 
-std::string WriteRunReport(const RunReport& report) {
-    std::string folder = report.folder;
+namespace {
+
+// Writes a page as a new file of `folder` (made when missing, in the data folder), never over another one.
+std::string WritePage(std::string folder, const std::string& dataFolder, const std::string& page,
+                      std::string name) {
     if (folder.empty()) {
-        folder = report.dataFolder + "\\ledrana\\rapporti";
+        folder = dataFolder + "\\ledrana\\rapporti";
         if (!platform::FolderExists(folder)) platform::MkDir(folder);
     }
-    const std::string page = RunReportHtml(report);
-    std::string name = RunReportFileName(report);
     const std::string stem = name.substr(0, name.size() - 5);
     for (int n = 2;; ++n) {
         try {
@@ -348,6 +369,61 @@ std::string WriteRunReport(const RunReport& report) {
         }
         name = stem + "-" + std::to_string(n) + ".html";
     }
+}
+
+} // namespace
+
+std::string WriteRunReport(const RunReport& report) {
+    return WritePage(report.folder, report.dataFolder, RunReportHtml(report), RunReportFileName(report));
+}
+
+std::string RestoreReportHtml(const RestoreReport& r) {
+    const auto T = [](const std::string& text) { return Escape(text); };
+    std::string out = "<!DOCTYPE html>\n<html lang=\"it\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+                      "Rapporto del ripristino — " +
+                      T(Format(r.start, "%d/%m/%Y %H:%M:%S")) + "</title>\n<style>" + kStyle +
+                      "</style>\n</head>\n<body>\n<h1>Rapporto del ripristino di Tessaro</h1>\n";
+    const auto row = [&out](const char* label, const std::string& html) {
+        out += std::string("<tr><th>") + label + "</th><td>" + html + "</td></tr>\n";
+    };
+    out += "<table class=\"summary\">\n";
+    row("Inizio", T(Format(r.start, "%d/%m/%Y %H:%M:%S")));
+    if (r.end != ReportClock::time_point{}) row("Fine", T(Format(r.end, "%d/%m/%Y %H:%M:%S")));
+    row("Cartella dati", T(r.dataFolder));
+    row("Punto di ripristino rimesso", T(r.restorePoint));
+    row("Archivi cambiati dopo l'aggiornamento",
+        r.forced ? "ripristinati comunque (--forza)" : "non ripristinati");
+    row("Ciò che il ripristino ha sostituito",
+        r.ownRestorePoint.empty() ? std::string("nulla") : "nel punto di ripristino " + T(r.ownRestorePoint));
+    row("Esito", "<span class=\"" + std::string(r.ok ? "ok" : "ko") + "\">" + T(r.outcome) + "</span>");
+    out += "</table>\n";
+    const auto items = [&](const char* heading, const char* column,
+                           const std::vector<RestoreReport::Item>& list) {
+        out += std::string("<h2>") + heading + "</h2>\n";
+        if (list.empty()) {
+            out += "<p class=\"none\">Nessuno.</p>\n";
+            return;
+        }
+        out += std::string("<table>\n<tr><th>") + column + "</th><th>Esito</th></tr>\n";
+        for (const RestoreReport::Item& i : list)
+            out += "<tr><td>" + T(i.path) + "</td><td class=\"" + (i.ok ? "ok" : "ko") + "\">" +
+                   T(i.outcome) + "</td></tr>\n";
+        out += "</table>\n";
+    };
+    items("Archivi", "Archivio", r.archives);
+    items("Altri file", "File", r.files);
+    if (!r.notes.empty()) {
+        out += "<h2>Note</h2>\n<ul>\n";
+        for (const std::string& n : r.notes)
+            out += "<li>" + T(n) + "</li>\n";
+        out += "</ul>\n";
+    }
+    return out + "</body>\n</html>\n";
+}
+
+std::string WriteRestoreReport(const RestoreReport& report) {
+    return WritePage("", report.dataFolder, RestoreReportHtml(report),
+                     "ripristino-" + Format(report.start, "%Y%m%d-%H%M%S") + ".html");
 }
 
 } // namespace ledrana

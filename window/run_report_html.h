@@ -20,4 +20,9 @@ std::string RunReportFileName(const RunReport& report);
 // Returns the file's Windows path; throws ledrana::Error when it cannot be written.
 std::string WriteRunReport(const RunReport& report);
 
+// The page of a restore, and the file it is written to as WriteRunReport writes its page:
+// ripristino-YYYYMMDD-HHMMSS.html in the data folder's ledrana\rapporti.
+std::string RestoreReportHtml(const RestoreReport& report);
+std::string WriteRestoreReport(const RestoreReport& report);
+
 } // namespace ledrana
