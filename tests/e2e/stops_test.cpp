@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
 
@@ -187,7 +188,7 @@ TEST(E2eCompanies, AFieldNamedAsACountersTemporaryOneGoesAsASurplusField) {
     EXPECT_EQ(m.Value(alfa, "SELECT Max(ID) FROM TOTALIIVA"), rows);
     std::string recovery;
     for (const auto& e : fs::directory_iterator(m.host("C:\\ZU\\Alfa")))
-        if (e.path().filename().string().find("_rimossi_") != std::string::npos)
+        if (UCase(e.path().filename().string()).rfind("CONT32_RIMOSSI_", 0) == 0)
             recovery = "C:\\ZU\\Alfa\\" + e.path().filename().string();
     ASSERT_FALSE(recovery.empty());
     EXPECT_EQ(m.Query(recovery, "SELECT Count(*), Min(IDzz), Max(IDzz) FROM TOTALIIVA_IDzz"),
