@@ -438,6 +438,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     std::string hash = PasswordHash(conn->handle());
     if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
     Configure(conn->handle(), exclusive);
+    RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
     shared_->open[host] = conn;
@@ -452,6 +453,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->db = OpenSqlite(host, false, true, path);
     conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
     Configure(conn->handle(), false);
+    RefuseUngatedWrites(*conn);
     conn->Exec("BEGIN IMMEDIATE");
     try {
         CreateCatalogTables(*conn);

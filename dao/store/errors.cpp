@@ -202,6 +202,8 @@ Error SqliteError(sqlite3* db, int rc, std::string_view context) {
         return JetError(3022);
     }
     if (primary == SQLITE_READONLY) return JetError(3027);
+    // Refused by RefuseUngatedWrites: a write that did not store a table's waiting values first.
+    if (primary == SQLITE_AUTH) return JetError(3000, "scrittura di una tabella con valori in attesa");
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
         // Another program holds the file beyond the busy wait: while writing we could not lock the table,
         // while reading someone holds it exclusively.
