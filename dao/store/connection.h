@@ -176,7 +176,7 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
     }
 }
 
-// Password support (dao/engine.cpp).
-std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"
+// The value of a key of a connect string (";pwd=...;database=..."), the key's case aside; "" when absent.
+std::string ConnectValue(std::string_view connect, std::string_view key);
 
 } // namespace ledrana::dao::detail
