@@ -92,7 +92,8 @@ bool NeedsStoredValues(const TableState& t, const char* column) {
     if (!column) return true;
     const FieldDef* f = t.FindField(column);
     if (!f) return false;
-    // A computed field cannot be written; a waiting unique index would not see the new value.
+    // A computed field cannot be written, one that a computation reads would change what it gives, and a
+    // waiting unique index would not see the new value.
     if (f->derived || f->readByDerived) return true;
     return std::any_of(t.indexes.begin(), t.indexes.end(),
                        [&](const IndexDef& ix) { return !ix.built && ix.unique && Holds(ix, f->name); });
