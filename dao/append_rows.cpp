@@ -314,8 +314,7 @@ std::int64_t AppendRows(const TableDef& source, const TableDef& destination, con
     if (&from == &to && SameName(sourceName, targetName)) ThrowJet(3219);
     if (d.State().IsSystem()) ThrowJet(3027);
     to.EnsureWritable();
-    // New rows need the values that wait in the destination's rows stored first.
-    if (WriteNeedsStoredValues(to, targetName, {}, true)) to.Ddl([&] { WriteDeferred(to, targetName); });
+    BeforeRowWrite(to, targetName, {}, true);
     // Attaching a file commits grouped writes: both names are made before the savepoint.
     const std::string sourceData = from.DataName(s.State());
     const std::string targetData = to.DataName(d.State());

@@ -83,7 +83,7 @@ QueryDef Database::CreateQueryDef(std::string_view name, std::string_view sql) {
     q->sql = std::string(sql);
     if (!name.empty()) {
         c.Ddl([&] { CreateQuery(c, name, sql); });
-        q->stored = true;
+        q->appended = true;
         q->name = c.catalog.FindQuery(name)->name;
     } else if (!sql.empty()) {
         CheckQuerySql(c, sql);

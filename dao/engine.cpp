@@ -1,4 +1,5 @@
-// DBEngine and Database: opening, creating and compacting files, passwords, transactions.
+// DBEngine and Database: opening, creating and compacting files, passwords, transactions. The work on the
+// files is the store's (dao/store/compaction.h, password.h, sqlite_locks.h).
 
 #include "dao/engine_jet.h"
 #include "dao/recordset_impl.h"
@@ -8,11 +9,6 @@
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
-#include <sodium.h>
-
-#include <algorithm>
-#include <chrono>
-#include <thread>
 #include <utility>
 
 namespace ledrana::dao {
@@ -21,57 +17,7 @@ using namespace detail;
 
 namespace detail {
 
-std::string ConnectValue(std::string_view connect, std::string_view key) {
-    std::string up = Upper(connect);
-    std::string k = Upper(key) + "=";
-    std::size_t pos = 0;
-    while (pos <= up.size()) {
-        std::size_t end = up.find(';', pos);
-        if (end == std::string::npos) end = up.size();
-        std::string_view part = std::string_view(up).substr(pos, end - pos);
-        while (!part.empty() && part.front() == ' ') {
-            part.remove_prefix(1);
-            ++pos;
-        }
-        if (part.rfind(k, 0) == 0) return std::string(connect.substr(pos + k.size(), end - pos - k.size()));
-        pos = end + 1;
-    }
-    return {};
-}
-
 namespace {
-
-std::string PasswordHash(sqlite3* db) {
-    sqlite3_stmt* raw = nullptr;
-    std::string hash;
-    if (sqlite3_prepare_v2(db, "SELECT Value FROM MSysDb WHERE Name='Password'", -1, &raw, nullptr) ==
-            SQLITE_OK &&
-        sqlite3_step(raw) == SQLITE_ROW && sqlite3_column_text(raw, 0))
-        hash = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-    sqlite3_finalize(raw);
-    return hash;
-}
-
-std::string HashPassword(std::string_view password) {
-    char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
-        ThrowJet(3000, "password");
-    return out;
-}
-
-void StorePassword(Connection& c, std::string_view password) {
-    if (password.empty()) {
-        c.Exec("DELETE FROM MSysDb WHERE Name='Password'");
-        return;
-    }
-    std::string hash = HashPassword(password);
-    sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysDb(Name, Value) VALUES('Password', ?)");
-    sqlite3_bind_text(s, 1, hash.data(), static_cast<int>(hash.size()), SQLITE_TRANSIENT);
-    int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
-}
 
 // Checks that an open SQLite file is one of our databases (3343 otherwise).
 void CheckFormat(sqlite3* db, const std::string& path) {
@@ -83,34 +29,6 @@ void CheckFormat(sqlite3* db, const std::string& path) {
     rc = sqlite3_step(s.get());
     if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) ThrowJet(3045, path);
     if (rc != SQLITE_ROW) ThrowJet(3343, path);
-}
-
-// How long a file that another program locks is waited for before the operation fails: a reader's
-// transaction or another writer's commit usually ends well within it.
-constexpr std::chrono::milliseconds kBusyWait{2000};
-
-// SQLite's lock bytes (pending, reserved and the shared range) in the page at 1 GiB.
-constexpr std::int64_t kSqliteLockFirst = 0x40000000;
-constexpr std::int64_t kSqliteLockBytes = 2 + 510;
-
-// True when another process stays inside a SQLite transaction on the file for the whole busy wait.
-bool InTransactionElsewhere(const std::string& host) {
-    const auto until = std::chrono::steady_clock::now() + kBusyWait;
-    while (platform::LockedElsewhere(host, kSqliteLockFirst, kSqliteLockBytes)) {
-        if (std::chrono::steady_clock::now() >= until) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-// The hold of this process on a database file; one that holds nothing when another process's hold
-// conflicts. 3024 when the file went, 3051 when it cannot be opened.
-platform::FileHold TakeHold(const std::string& host, platform::HoldMode mode, const std::string& shown) {
-    try {
-        return platform::FileHold::Take(host, mode);
-    } catch (const Error& e) {
-        ThrowJet(e.number() == 53 ? 3024 : 3051, shown);
-    }
 }
 
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
@@ -141,164 +59,6 @@ void Configure(sqlite3* db, bool exclusive) {
     RegisterEngineFunctions(db);
 }
 
-// True when the compaction must write a table anew rather than copy it as stored: it has columns of
-// deleted fields, values computed until now, or indexes waiting to be built.
-bool Rewritten(const TableState& t) {
-    return !t.IsSystem() && !t.IsAttached() && (!t.hidden.empty() || t.HasDeferred());
-}
-
-// A URI that opens a host file read-only.
-std::string ReadOnlyUri(const std::string& host) {
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string out = "file:";
-    for (unsigned char ch : host) {
-        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
-            out += '%';
-            out += kHex[ch >> 4];
-            out += kHex[ch & 15];
-        } else {
-            out += static_cast<char>(ch);
-        }
-    }
-    return out + "?mode=ro";
-}
-
-std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
-    sqlite3_stmt* s = c.Prepare("PRAGMA " + pragma);
-    std::int64_t v = 0;
-    if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int64(s, 0);
-    sqlite3_reset(s);
-    return v;
-}
-
-// Compacts the file `src` into the new file `dst` as VACUUM INTO does (each table and its indexes copied
-// in rowid order), except that the tables the catalog `cat` says are to be rewritten are written with their
-// fields only, computed values stored, in the same pass, their indexes built from the catalog; the catalog
-// forgets the hidden columns.
-void CompactRewriting(const std::string& src, const std::string& dst, const std::string& shown,
-                      const Catalog& cat) {
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(
-        dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-        nullptr);
-    Connection c;
-    c.db = SqliteDb(raw);
-    if (rc != SQLITE_OK) ThrowJet(3051, shown);
-    sqlite3_extended_result_codes(raw, 1);
-    // The computed values of the source are read through this connection.
-    RegisterJetFunctions(raw);
-    RegisterEngineFunctions(raw);
-    try {
-        c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
-        c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
-        c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(PragmaValue(c, "src.auto_vacuum")));
-        c.Exec("PRAGMA main.journal_mode=OFF");
-        c.Exec("PRAGMA main.synchronous=FULL");
-        c.Exec("PRAGMA cache_size=-16384");
-        const std::int64_t userVersion = PragmaValue(c, "src.user_version");
-        const std::int64_t applicationId = PragmaValue(c, "src.application_id");
-        c.Exec("BEGIN");
-        struct Entry {
-            std::string type, name, table, sql;
-        };
-        std::vector<Entry> schema;
-        bool sequence = false;
-        {
-            sqlite3_stmt* s = c.Prepare("SELECT type, name, tbl_name, sql FROM src.sqlite_schema "
-                                        "WHERE sql IS NOT NULL ORDER BY rowid");
-            auto text = [&](int i) {
-                const unsigned char* p = sqlite3_column_text(s, i);
-                return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
-            };
-            while (sqlite3_step(s) == SQLITE_ROW) {
-                Entry e{text(0), text(1), text(2), text(3)};
-                if (e.name.rfind("sqlite_", 0) == 0) {
-                    sequence = sequence || e.name == "sqlite_sequence";
-                    continue;
-                }
-                schema.push_back(std::move(e));
-            }
-            sqlite3_reset(s);
-        }
-        auto indexesOf = [&](const std::string& table) {
-            for (const Entry& e : schema)
-                if (e.type == "index" && e.table == table) c.Exec(e.sql);
-        };
-        for (const Entry& e : schema) {
-            if (e.type != "table") continue;
-            const std::string T = QuoteName(e.name);
-            if (SameName(e.name, "MSysFields")) {
-                c.Exec(e.sql);
-                indexesOf(e.table);
-                c.Exec("INSERT INTO main.MSysFields SELECT * FROM src.MSysFields WHERE NOT Ordinal < 0");
-                continue;
-            }
-            const TableState* t = nullptr;
-            for (const TableState& x : cat.tables)
-                if (SameName(x.name, e.name) && Rewritten(x)) t = &x;
-            const bool columnsAsStored =
-                !t || (t->hidden.empty() && std::none_of(t->fields.begin(), t->fields.end(),
-                                                         [](const FieldDef& f) { return f.derived; }));
-            if (columnsAsStored) {
-                // Rows and index entries copied as they are stored, then any index that waits built.
-                c.Exec(e.sql);
-                indexesOf(e.table);
-                c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
-                if (t)
-                    for (const IndexDef& ix : t->indexes)
-                        if (!ix.built && !ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
-                continue;
-            }
-            // The table anew: its fields in their order, each a stored column of its type (so that a table
-            // comes out the same whatever changes it went through), then any other column of the source;
-            // the rows with the values the source reads; then its indexes.
-            std::string decls, cols = "rowid";
-            const auto add = [&](const std::string& name, const std::string& decl) {
-                decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
-                cols += ", " + QuoteName(name);
-            };
-            for (const FieldDef& f : t->fields)
-                add(f.name, ColumnDecl(f));
-            {
-                sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
-                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
-                while (sqlite3_step(s) == SQLITE_ROW) {
-                    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-                    const auto named = [&](const std::string& h) { return SameName(h, name); };
-                    if (t->FindField(name) || std::any_of(t->hidden.begin(), t->hidden.end(), named))
-                        continue;
-                    const unsigned char* type = sqlite3_column_text(s, 1);
-                    add(name, type ? reinterpret_cast<const char*>(type) : "");
-                }
-                sqlite3_reset(s);
-            }
-            c.Exec("CREATE TABLE main." + T + " (" + decls + ")");
-            c.Exec("INSERT INTO main." + T + " (" + cols + ") SELECT " + cols + " FROM src." + T);
-            for (const IndexDef& ix : t->indexes)
-                if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
-        }
-        for (const Entry& e : schema)
-            if (e.type == "view" || e.type == "trigger") c.Exec(e.sql);
-        if (sequence) {
-            c.Exec("DELETE FROM main.sqlite_sequence");
-            c.Exec("INSERT INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
-        }
-        c.Exec("PRAGMA main.user_version=" + std::to_string(userVersion));
-        c.Exec("PRAGMA main.application_id=" + std::to_string(applicationId));
-        c.Exec("COMMIT");
-        c.cache.clear();
-        c.Exec("DETACH DATABASE src");
-    } catch (...) {
-        c.cache.clear();
-        c.db.reset();
-        try {
-            platform::Kill(platform::WindowsPath(dst));
-        } catch (const Error&) {
-        }
-        throw;
-    }
-}
-
 } // namespace
 
 Connection& DatabaseImpl::C() {
@@ -318,7 +78,7 @@ void DatabaseImpl::CloseRecordsets() {
 bool EngineShared::Verify(const std::string& hash, const std::string& password) {
     for (const auto& [h, p] : verified)
         if (h == hash && p == password) return true;
-    if (crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) != 0) return false;
+    if (!PasswordMatches(hash, password)) return false;
     verified.emplace_back(hash, password);
     return true;
 }
@@ -326,7 +86,7 @@ bool EngineShared::Verify(const std::string& hash, const std::string& password) 
 // ---- DBEngine -----------------------------------------------------------------------------------------
 
 DBEngine::DBEngine(PathResolver resolver) : shared_(std::make_shared<EngineShared>()) {
-    if (sodium_init() < 0) throw Error(429, "Il componente ActiveX non può creare l'oggetto");
+    StartPasswordHashing();
     // Sorts (index builds, the groupings that check keys) of up to 32 MB stay in memory rather than going
     // through temporary files, written and read back; larger ones go on to files, 32 MB at a time, in this
     // thread (a helper thread would hold a second 32 MB while the first is written), so that memory stays
@@ -408,7 +168,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
         if (auto conn = it->second.lock()) {
             if (conn->exclusive) ThrowJet(3356, path);
             if (exclusive) ThrowJet(3045, path);
-            std::string hash = PasswordHash(conn->handle());
+            std::string hash = StoredPasswordHash(conn->handle());
             if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
             return MakeDatabase(shared_, conn, path, connect);
         }
@@ -435,9 +195,10 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     if (conn->readOnly && !readOnly) ThrowJet(3051, path);
     conn->exclusive = exclusive;
     CheckFormat(conn->handle(), path);
-    std::string hash = PasswordHash(conn->handle());
+    std::string hash = StoredPasswordHash(conn->handle());
     if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
     Configure(conn->handle(), exclusive);
+    RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
     shared_->open[host] = conn;
@@ -452,6 +213,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->db = OpenSqlite(host, false, true, path);
     conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
     Configure(conn->handle(), false);
+    RefuseUngatedWrites(*conn);
     conn->Exec("BEGIN IMMEDIATE");
     try {
         CreateCatalogTables(*conn);
@@ -484,31 +246,9 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         if (auto conn = it->second.lock()) conn->Flush();
     SqliteDb db = OpenSqlite(src, true, false, source);
     CheckFormat(db.get(), source);
-    std::string hash = PasswordHash(db.get());
+    std::string hash = StoredPasswordHash(db.get());
     if (!hash.empty() && !shared_->Verify(hash, pwd)) ThrowJet(3031);
-    // Columns of deleted fields leave the rows here, and values computed until now are stored, in the pass
-    // that writes the compacted file.
-    Connection reader;
-    reader.db = std::move(db);
-    reader.LoadCatalog();
-    if (std::any_of(reader.catalog.tables.begin(), reader.catalog.tables.end(), Rewritten)) {
-        const Catalog cat = reader.catalog;
-        reader.cache.clear();
-        reader.db.reset();
-        CompactRewriting(src, dst, destination, cat);
-    } else {
-        reader.cache.clear();
-        db = std::move(reader.db);
-        sqlite3_stmt* raw = nullptr;
-        int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
-        Stmt s(raw);
-        if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
-        sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
-        rc = sqlite3_step(s.get());
-        if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
-        s.reset();
-        db.reset();
-    }
+    WriteCompacted(std::move(db), src, dst, source, destination);
     if (hash.empty() && !pwd.empty()) {
         // A password given for an unprotected source protects the copy.
         SqliteDb out = OpenSqlite(dst, false, false, destination);
@@ -616,7 +356,7 @@ Recordset Database::OpenRecordset(std::string_view source, int type, int options
 void Database::NewPassword(std::string_view oldPassword, std::string_view newPassword) {
     DatabaseImpl& d = Impl(impl_);
     Connection& c = d.C();
-    std::string hash = PasswordHash(c.handle());
+    std::string hash = StoredPasswordHash(c.handle());
     if (hash.empty() ? !oldPassword.empty() : !d.engine->Verify(hash, std::string(oldPassword)))
         ThrowJet(3031);
     c.Ddl([&] { StorePassword(c, newPassword); });

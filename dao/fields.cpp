@@ -319,11 +319,7 @@ Field Fields::operator[](std::string_view name) const {
         }
         ThrowJet(3265);
     }
-    if (!c.table->appended) {
-        for (auto& f : c.table->pendingFields)
-            if (SameName(f->def.name, name)) return Field(f);
-        ThrowJet(3265);
-    }
+    if (!c.table->appended) return Field(PendingMember(c.table->pendingFields, name));
     const TableState& t = c.table->State();
     const FieldDef* f = t.FindField(name);
     if (!f) ThrowJet(3265);
@@ -338,18 +334,14 @@ void Fields::Append(const Field& field) {
     if (f.def.name.empty()) ThrowJet(3264);
     if (c.index) {
         if (c.index->appended) ThrowJet(3219);
-        for (auto& other : c.index->fields)
-            if (SameName(other->def.name, f.def.name)) ThrowJet(3191);
+        AddPending(c.index->fields, field.impl(), 3191);
         f.appended = true;
-        c.index->fields.push_back(field.impl());
         return;
     }
     if (!IsValidType(f.def.type)) ThrowJet(f.def.type == 0 ? 3219 : 3259);
     if (!c.table->appended) {
-        for (auto& other : c.table->pendingFields)
-            if (SameName(other->def.name, f.def.name)) ThrowJet(3191);
+        AddPending(c.table->pendingFields, field.impl(), 3191);
         f.appended = true;
-        c.table->pendingFields.push_back(field.impl());
         return;
     }
     Connection& conn = c.table->db->C();
@@ -364,21 +356,9 @@ void Fields::Append(const Field& field) {
 void Fields::Delete(std::string_view name) {
     FieldsColl& c = FC(c_);
     if (c.rs) ThrowJet(3219);
-    if (c.index) {
-        if (c.index->appended) ThrowJet(3219);
-        auto& v = c.index->fields;
-        auto it = std::find_if(v.begin(), v.end(), [&](auto& f) { return SameName(f->def.name, name); });
-        if (it == v.end()) ThrowJet(3265);
-        (*it)->appended = false;
-        v.erase(it);
-        return;
-    }
-    if (!c.table->appended) {
-        auto& v = c.table->pendingFields;
-        auto it = std::find_if(v.begin(), v.end(), [&](auto& f) { return SameName(f->def.name, name); });
-        if (it == v.end()) ThrowJet(3265);
-        (*it)->appended = false;
-        v.erase(it);
+    if (c.index && c.index->appended) ThrowJet(3219);
+    if (c.index || !c.table->appended) {
+        RemovePending(c.index ? c.index->fields : c.table->pendingFields, name)->appended = false;
         return;
     }
     Connection& conn = c.table->db->C();

@@ -108,7 +108,7 @@ struct QueryDefImpl {
     std::shared_ptr<DatabaseImpl> db;
     std::string name; // "" for a temporary query
     std::string sql;  // temporary query
-    bool stored = false;
+    bool appended = false;
     bool open = true;
     std::int64_t recordsAffected = 0;
     // The parameters of the SQL text `parametersOf` and their values (Empty: not given).

@@ -140,11 +140,7 @@ Index Indexes::operator[](int index) const {
 
 Index Indexes::operator[](std::string_view name) const {
     IndexesColl& c = XC(c_);
-    if (!c.table->appended) {
-        for (auto& ix : c.table->pendingIndexes)
-            if (SameName(ix->def.name, name)) return Index(ix);
-        ThrowJet(3265);
-    }
+    if (!c.table->appended) return Index(PendingMember(c.table->pendingIndexes, name));
     TableState& t = c.table->State();
     IndexDef* ix = t.FindIndex(name);
     if (!ix) ThrowJet(3265);
@@ -157,9 +153,7 @@ void Indexes::Append(const Index& index) {
     if (ix.appended) ThrowJet(3367);
     if (ix.fields.empty()) ThrowJet(3264);
     if (!c.table->appended) {
-        for (auto& other : c.table->pendingIndexes)
-            if (SameName(other->def.name, ix.def.name)) ThrowJet(3284);
-        c.table->pendingIndexes.push_back(index.impl());
+        AddPending(c.table->pendingIndexes, index.impl(), 3284);
         return;
     }
     Connection& conn = c.table->db->C();
@@ -175,10 +169,7 @@ void Indexes::Append(const Index& index) {
 void Indexes::Delete(std::string_view name) {
     IndexesColl& c = XC(c_);
     if (!c.table->appended) {
-        auto& v = c.table->pendingIndexes;
-        auto it = std::find_if(v.begin(), v.end(), [&](auto& ix) { return SameName(ix->def.name, name); });
-        if (it == v.end()) ThrowJet(3265);
-        v.erase(it);
+        RemovePending(c.table->pendingIndexes, name);
         return;
     }
     Connection& conn = c.table->db->C();

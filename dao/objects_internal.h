@@ -5,9 +5,11 @@
 
 #include "dao/recordset_impl.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace ledrana::dao::detail {
 
@@ -23,6 +25,35 @@ template <class T> T& Need(const std::shared_ptr<T>& p) {
 inline int CheckIndex(int index, std::size_t count) {
     if (index < 0 || static_cast<std::size_t>(index) >= count) ThrowJet(3265);
     return index;
+}
+
+// The members of an object not yet appended (a TableDef's fields and indexes, an Index's fields): their
+// handles, in the order appended, each with its definition `def`. Appended, the object's members are the
+// catalog's.
+template <class T> auto FindPending(std::vector<std::shared_ptr<T>>& members, std::string_view name) {
+    return std::find_if(members.begin(), members.end(),
+                        [&](const std::shared_ptr<T>& m) { return SameName(m->def.name, name); });
+}
+template <class T>
+std::shared_ptr<T> PendingMember(std::vector<std::shared_ptr<T>>& members, std::string_view name) {
+    auto it = FindPending(members, name);
+    if (it == members.end()) ThrowJet(3265);
+    return *it;
+}
+// Adds a member; `taken` is the error for a name that another member has.
+template <class T>
+void AddPending(std::vector<std::shared_ptr<T>>& members, const std::shared_ptr<T>& m, int taken) {
+    if (FindPending(members, m->def.name) != members.end()) ThrowJet(taken);
+    members.push_back(m);
+}
+// Removes a member and returns it (3265 when none has the name).
+template <class T>
+std::shared_ptr<T> RemovePending(std::vector<std::shared_ptr<T>>& members, std::string_view name) {
+    auto it = FindPending(members, name);
+    if (it == members.end()) ThrowJet(3265);
+    std::shared_ptr<T> m = *it;
+    members.erase(it);
+    return m;
 }
 
 // The state behind each collection handle.

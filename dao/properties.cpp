@@ -436,7 +436,7 @@ Variant BuiltinValue(const PropertyImpl& p) {
         auto q = std::make_shared<QueryDefImpl>();
         q->db = p.db;
         q->name = p.field;
-        q->stored = !p.field.empty();
+        q->appended = !p.field.empty();
         QueryDef qd(q);
         if (SameName(n, "Name")) return qd.Name();
         if (SameName(n, "SQL")) return qd.SQL();
@@ -505,7 +505,7 @@ void SetBuiltinValue(PropertyImpl& p, const Variant& v) {
         auto q = std::make_shared<QueryDefImpl>();
         q->db = p.db;
         q->name = p.field;
-        q->stored = true;
+        q->appended = true;
         QueryDef qd(q);
         if (SameName(n, "SQL")) return qd.SetSQL(v.ToString());
         if (SameName(n, "Name")) return qd.SetName(v.ToString());

@@ -14,7 +14,7 @@ namespace detail {
 QueryState* QueryDefImpl::State() const {
     if (!db) NotSet();
     if (!open) ThrowJet(3420);
-    if (name.empty() || !stored) return nullptr;
+    if (name.empty() || !appended) return nullptr;
     QueryState* q = db->C().catalog.FindQuery(name);
     if (!q) ThrowJet(3420);
     return q;
@@ -187,7 +187,7 @@ QueryDef StoredQuery(const std::shared_ptr<DatabaseImpl>& db, const std::string&
     auto q = std::make_shared<QueryDefImpl>();
     q->db = db;
     q->name = name;
-    q->stored = true;
+    q->appended = true;
     return QueryDef(q);
 }
 } // namespace
@@ -213,11 +213,11 @@ QueryDef QueryDefs::operator[](std::string_view name) const {
 void QueryDefs::Append(const QueryDef& query) {
     QueryDefsColl& c = QC(c_);
     QueryDefImpl& q = Need(query.impl());
-    if (q.stored) ThrowJet(3367);
+    if (q.appended) ThrowJet(3367);
     if (q.name.empty()) ThrowJet(3125, "");
     Connection& conn = c.db->C();
     conn.Ddl([&] { CreateQuery(conn, q.name, q.sql); });
-    q.stored = true;
+    q.appended = true;
     q.db = c.db;
 }
 

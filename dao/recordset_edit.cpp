@@ -125,15 +125,11 @@ void RecordsetImpl::Update() {
                 if (cols[i].baseField == static_cast<int>(field)) return Variant(Current(i));
             return Variant::Null();
         });
-    // A save that would change what a waiting computation gives stores the table's values first.
     std::vector<std::string> written;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (editMode == 1 && dirty[i] && cols[i].baseField >= 0)
             written.push_back(t.fields[static_cast<std::size_t>(cols[i].baseField)].name);
-    if (WriteNeedsStoredValues(c, t.name, written, editMode == 2)) {
-        const std::string table = t.name;
-        c.Ddl([&] { WriteDeferred(c, table); });
-    }
+    BeforeRowWrite(c, t.name, written, editMode == 2);
     c.BeginWrite();
     if (editMode == 2) {
         std::string sql = "INSERT INTO " + dataName + " (";

@@ -116,7 +116,6 @@ void ChangeTableValidation(TableDefImpl& t, std::string TableState::*member, std
         TableState& s = t.State();
         s.*member = std::string(value);
         SaveTableRow(c, s);
-        ++c.catalogGeneration;
     });
 }
 } // namespace

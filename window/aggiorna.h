@@ -1,12 +1,14 @@
 #pragma once
+// Nothing in window/ draws: it holds the state of the window and of a run, below the steps that use it, and
+// gui/ paints a window from it (window/README.md).
+//
 // The window AGGIORNA as plain data: every control with its design-time state, the state of a run that the
 // window owns (data folder, the database pair, the password list, the comparison failure flag, the run log,
 // the progress bar), and the few services its procedures need (the dialogs, repainting, ending the program).
 //
 // Procedures are free functions that take the window: `void Command2_Click(Aggiorna& w)`,
 // `bool Ponteval(Aggiorna& w)`. They read and set the controls by member (`w.Command2.caption = "Esegui";
-// w.Refresh(w.Command2);`). Nothing here draws: gui/ paints a window from this object, tests and unattended
-// runs use it without any window at all.
+// w.Refresh(w.Command2);`). Tests and unattended runs use it without any window at all.
 //
 // Coordinates are twips (15 twips per pixel on the screens we draw for), relative to the window's client
 // area or to the frame named in `container`.

@@ -642,7 +642,7 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                         v.kind = Value::Kind::Boolean;
                         v.i = len > 0 && d[0] != 0 ? -1 : 0;
                     } else if (calculated == MDB_TEXT || calculated == MDB_MEMO) {
-                        v.kind = Value::Kind::Text;
+                        v.kind = Value::Kind::String;
                         v.s = text(d, len);
                     } else if (len == 0) {
                         v.kind = Value::Kind::Null; // a Null result is written as an empty value
@@ -660,12 +660,12 @@ std::int64_t File::RowsOf(void* table, const std::string& name,
                 }
                 switch (c->col_type) {
                 case MDB_TEXT:
-                    v.kind = Value::Kind::Text;
+                    v.kind = Value::Kind::String;
                     v.s = text(p, n);
                     break;
                 case MDB_MEMO: {
                     std::string raw = longValue(f.start, f.siz);
-                    v.kind = Value::Kind::Text;
+                    v.kind = Value::Kind::String;
                     v.s = text(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
                     break;
                 }

@@ -22,6 +22,8 @@
 // file (or a version we do not know), 3049 damaged or truncated, 3031 encrypted (its pages cannot be read
 // without a key we do not have), 3024 missing file.
 
+#include "dao/vb/variant.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -48,27 +50,13 @@ std::optional<Header> ParseHeader(std::string_view firstBytes);
 // True when the file at this host path starts as a Jet or ACE file. Never throws.
 bool LooksLikeJetFile(const std::string& hostPath);
 
-// One value of a row.
+// One value of a row, of one of Variant's kinds (never Empty).
 struct Value {
-    enum class Kind {
-        Null,
-        Boolean,
-        Byte,
-        Integer,
-        Long,
-        Currency,
-        Single,
-        Double,
-        Date,
-        Text,
-        Binary,
-        Guid,
-        Decimal
-    };
+    using Kind = Variant::Kind;
     Kind kind = Kind::Null;
     std::int64_t i = 0; // Boolean (-1/0), Byte, Integer, Long, Currency in ten-thousandths
     double d = 0;       // Single, Double, Date (days from 30 December 1899)
-    std::string s;      // Text (UTF-8), Binary (bytes), Guid ("{XXXXXXXX-XXXX-...}"), Decimal (exact text)
+    std::string s; // String (UTF-8; a GUID as "{XXXXXXXX-XXXX-...}"), Binary (bytes), Decimal (exact text)
     // A Date/Time Extended value that a Date cannot hold as it is (below the second, or a year outside
     // 100..9999): its own text, "yyyy-mm-dd hh:mm:ss.fffffff". The Date holds it to the second, or is Null.
     std::string exact;

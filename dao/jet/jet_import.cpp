@@ -511,7 +511,6 @@ void CreateLinkedTable(Connection& c, const jet::LinkedTable& l, std::vector<std
             SaveTableRow(c, t);
             c.catalog.tables.push_back(t);
             c.catalog.Sort();
-            ++c.catalogGeneration;
         });
     }
 }

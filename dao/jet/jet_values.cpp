@@ -173,7 +173,7 @@ bool DecodeFixed(int type, const unsigned char* p, std::size_t n, Value& v) {
     }
     case MDB_REPID:
         if (n < 16) return false;
-        v.kind = Value::Kind::Guid;
+        v.kind = Value::Kind::String;
         v.s = GuidText(p);
         return true;
     default:

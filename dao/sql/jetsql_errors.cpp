@@ -1,14 +1,10 @@
-// The errors of the SQL translator and of the SQL functions. Their descriptions come from the engine's
-// table (JetErrorText), which takes VB's from the program's (platform/vb_errors.h); only Jet's wordings of
-// the faults of an expression are here.
+// The errors of the SQL translator. Their descriptions come from Jet's messages (JetErrorText); only Jet's
+// wordings of the faults of an expression are here.
 
 #include <string>
 
 #include "dao/sql/jetsql_internal.h"
-#include "dao/vb/functions.h"
-#include "dao/vb/functions_internal.h"
 #include "dao/vb/messages.h"
-#include "platform/vb_errors.h"
 
 namespace ledrana::dao::jetsql {
 
@@ -45,25 +41,3 @@ Error ExpressionError(ExprFault fault, std::string_view expression) {
 }
 
 } // namespace ledrana::dao::jetsql
-
-namespace ledrana::dao::vb {
-
-std::optional<Error> FunctionError(std::string_view message) {
-    std::size_t i = !message.empty() && message[0] == '#' ? 1 : 0;
-    const std::size_t start = i;
-    int number = 0;
-    while (i < message.size() && i - start < 6 && message[i] >= '0' && message[i] <= '9')
-        number = number * 10 + (message[i++] - '0');
-    if (i == start || number == 0 || i >= message.size() || message[i] != ' ') return std::nullopt;
-    return Error(number, std::string(message.substr(i + 1)));
-}
-
-} // namespace ledrana::dao::vb
-
-namespace ledrana::dao::vb {
-
-std::string ErrorDescription(int number) {
-    return jetsql::SqlError(number).description();
-}
-
-} // namespace ledrana::dao::vb

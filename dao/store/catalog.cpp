@@ -577,29 +577,26 @@ void Connection::LoadCatalog() {
             }
         }
     }
-    // What waits for the next compaction: fields computed by virtual columns, indexes not yet built.
+    // What waits for the next compaction: indexes not yet built, and fields computed by virtual columns from
+    // hidden ones (so only a table with hidden columns can have them).
     {
-        std::vector<std::string> computedTables;
         std::unordered_set<std::string> indexNames;
-        Stmt s = query("SELECT type, name, sql FROM sqlite_schema WHERE type IN ('table', 'index')");
-        while (sqlite3_step(s.get()) == SQLITE_ROW) {
-            const std::string type = Text(s.get(), 0), name = Text(s.get(), 1);
-            if (type == "index") {
-                indexNames.insert(Upper(name));
-            } else if (Upper(Text(s.get(), 2)).find("GENERATED ALWAYS") != std::string::npos) {
-                computedTables.push_back(name);
-            }
-        }
+        Stmt s = query("SELECT name FROM sqlite_schema WHERE type = 'index'");
+        while (sqlite3_step(s.get()) == SQLITE_ROW)
+            indexNames.insert(Upper(Text(s.get(), 0)));
         for (TableState& t : cat.tables)
             for (IndexDef& ix : t.indexes)
                 ix.built = ix.sqlName.empty() || indexNames.count(Upper(ix.sqlName)) > 0;
-        for (const std::string& name : computedTables) {
-            TableState* t = cat.FindTable(name);
-            if (!t) continue;
-            Stmt x = query(
-                ("SELECT name FROM pragma_table_xinfo(" + SqlLiteral(name) + ") WHERE hidden = 2").c_str());
+        for (TableState& t : cat.tables) {
+            if (t.hidden.empty() || t.IsSystem() || t.IsAttached()) continue;
+            const std::string name = SqlLiteral(t.name);
+            std::vector<std::string> computed;
+            Stmt x = query(("SELECT name FROM pragma_table_xinfo(" + name + ") WHERE hidden = 2").c_str());
             while (sqlite3_step(x.get()) == SQLITE_ROW)
-                if (FieldDef* f = t->FindField(Text(x.get(), 0))) f->derived = true;
+                computed.push_back(Text(x.get(), 0));
+            if (computed.empty()) continue;
+            Stmt d = query(("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = " + name).c_str());
+            NoteComputedFields(t, computed, sqlite3_step(d.get()) == SQLITE_ROW ? Text(d.get(), 0) : "");
         }
     }
     // The catalog's own tables, listed as system tables.

@@ -40,6 +40,8 @@ struct FieldDef {
     std::vector<UserProperty> properties;
     // The field's values are computed from a hidden column until the next compaction (store/deferred.cpp).
     bool derived = false;
+    // A computed field of the table reads this field's values: writing it would change what that one gives.
+    bool readByDerived = false;
 
     bool IsCounter() const { return type == dbLong && (attributes & dbAutoIncrField) != 0; }
 };

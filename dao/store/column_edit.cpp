@@ -13,6 +13,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,58 @@ std::string EditIndexSql(const std::string& sql, const Renames& renames) {
     }
     return listSeen ? out : std::string();
 }
+
+} // namespace
+
+std::optional<std::vector<ComputedColumn>> ComputedColumns(const std::string& sql) {
+    const std::vector<Token> tokens = Tokens(sql);
+    if (tokens.empty()) return std::nullopt;
+    // Each definition of the column list: its name, whether SQLite computes it, the names it spells inside
+    // parentheses.
+    struct Definition {
+        std::string name;
+        bool computed = false;
+        std::vector<std::string> quoted, words;
+    };
+    std::vector<Definition> defs;
+    bool definitionStart = false;
+    for (const Token& t : tokens) {
+        const std::string text = sql.substr(t.begin, t.end - t.begin);
+        if (t.kind == Token::Kind::Punct && (t.depth == 0 ? text == "(" : t.depth == 1 && text == ",")) {
+            definitionStart = true;
+            continue;
+        }
+        if (t.depth == 0 || t.kind == Token::Kind::Space) continue;
+        if (definitionStart && t.depth == 1) {
+            definitionStart = false;
+            if (t.kind != Token::Kind::Word && t.kind != Token::Kind::Quoted) return std::nullopt;
+            defs.push_back({NameOf(sql, t), false, {}, {}});
+            continue;
+        }
+        if (defs.empty()) return std::nullopt;
+        Definition& d = defs.back();
+        if (t.depth == 1 && t.kind == Token::Kind::Word &&
+            (Keyword(text, "GENERATED") || Keyword(text, "AS")))
+            d.computed = true;
+        else if (t.depth >= 2 && t.kind == Token::Kind::Quoted)
+            d.quoted.push_back(NameOf(sql, t));
+        else if (t.depth >= 2 && t.kind == Token::Kind::Word)
+            d.words.push_back(text);
+    }
+    std::vector<ComputedColumn> out;
+    for (const Definition& d : defs) {
+        if (!d.computed) continue;
+        ComputedColumn c{d.name, d.quoted};
+        // A bare word reads a column when a column has its name (the others are SQL's words and functions).
+        for (const std::string& w : d.words)
+            for (const Definition& other : defs)
+                if (Keyword(w, other.name.c_str())) c.reads.push_back(other.name);
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+namespace {
 
 struct SchemaRow {
     std::string type, name, sql;

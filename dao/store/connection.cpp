@@ -322,6 +322,24 @@ std::string Connection::AttachSource(const std::string& connect) {
     return schema;
 }
 
+std::string ConnectValue(std::string_view connect, std::string_view key) {
+    std::string up = Upper(connect);
+    std::string k = Upper(key) + "=";
+    std::size_t pos = 0;
+    while (pos <= up.size()) {
+        std::size_t end = up.find(';', pos);
+        if (end == std::string::npos) end = up.size();
+        std::string_view part = std::string_view(up).substr(pos, end - pos);
+        while (!part.empty() && part.front() == ' ') {
+            part.remove_prefix(1);
+            ++pos;
+        }
+        if (part.rfind(k, 0) == 0) return std::string(connect.substr(pos + k.size(), end - pos - k.size()));
+        pos = end + 1;
+    }
+    return {};
+}
+
 std::string Connection::DataName(const TableState& t) {
     if (!t.IsAttached()) return QuoteName(t.name);
     std::string schema = AttachSource(t.connect);

@@ -31,19 +31,13 @@ struct Connection {
     bool exclusive = false;
     Catalog catalog;
     std::int64_t dataVersion = -1;
-    std::uint64_t catalogGeneration = 0; // bumped on every catalog change
+    std::uint64_t catalogGeneration = 0; // moved by every structure change (Ddl) and catalog reload
 
     // Write grouping.
     bool batchOpen = false;        // an implicit transaction holds grouped writes
     bool inDdl = false;            // a structure change is under way (its savepoint is open)
     bool deferIndexBuilds = false; // indexes appended to tables with rows wait for the compaction
-    // The upper-case CREATE TABLE text of the table whose writes were last asked about (store/deferred.cpp),
-    // as of a write generation.
-    struct SchemaText {
-        std::string table, sql;
-        std::uint64_t generation = ~std::uint64_t{0};
-    } deferredText;
-    int userDepth = 0; // BeginTrans nesting
+    int userDepth = 0;             // BeginTrans nesting
     std::int64_t batchOps = 0;
     std::uint32_t batchWrites = 0;
     std::chrono::steady_clock::time_point batchStart;
@@ -142,7 +136,8 @@ struct Connection {
     // one by itself after an I/O error or a full disk), the engine follows SQLite.
     void Resync();
     // Runs a structure change atomically: fn inside a savepoint of the grouped writes (or of BeginTrans).
-    // On failure the change and the catalog in memory are rolled back.
+    // On failure the change and the catalog in memory are rolled back. Every change of the catalog goes
+    // through here, which moves its generation.
     template <class Fn> void Ddl(Fn&& fn);
     void DdlBegin();
     void DdlCommit();
@@ -172,6 +167,7 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
     Catalog saved = catalog;
     try {
         fn();
+        ++catalogGeneration;
         DdlCommit();
     } catch (...) {
         catalog = std::move(saved);
@@ -180,7 +176,7 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
     }
 }
 
-// Password support (dao/engine.cpp).
-std::string ConnectValue(std::string_view connect, std::string_view key); // "pwd", "database"
+// The value of a key of a connect string (";pwd=...;database=..."), the key's case aside; "" when absent.
+std::string ConnectValue(std::string_view connect, std::string_view key);
 
 } // namespace ledrana::dao::detail

@@ -7,10 +7,13 @@
 // waits for it too, checked at once on the values the table reads. Until then the archive opens and reads
 // the new values wherever it goes, since the file itself holds the computation.
 //
-// A row write that would change what a computation gives (a new row, a computed field written, a field
-// that a computation reads, a field of a waiting unique index) writes the table's values into the rows and
-// builds its waiting indexes first, so that inserted and changed rows are stored as always. Other writes
-// and deletions leave the computations waiting.
+// Every row write passes one gate (BeforeRowWrite): a write that would change what a computation gives (a
+// new row, a computed field written, a field that a computation reads, a field of a waiting unique index)
+// writes the table's values into the rows and builds its waiting indexes first, so that inserted and changed
+// rows are stored as always. Other writes and deletions leave the computations waiting. SQLite itself
+// refuses a statement that would make such a write while the table still waits (RefuseUngatedWrites): a
+// write path that skips the gate fails rather than changing values. What waits is known from the catalog
+// alone: the computed fields, the fields they read, the indexes not yet built.
 
 #include "dao/sql/jetsql.h"
 #include "dao/store/internal.h"
@@ -18,7 +21,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ledrana::dao::detail {
@@ -77,7 +82,73 @@ void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& cha
         t.hidden.push_back(hidden);
         SaveHiddenRow(c, t, hidden);
     }
-    ++c.catalogGeneration;
+}
+
+// True when writing the column of existing rows of the table (a new row when `column` is null) would change
+// what a waiting computation gives. Reads the catalog alone: SQLite's authorizer asks it too.
+bool NeedsStoredValues(const TableState& t, const char* column) {
+    if (!t.HasDeferred()) return false;
+    // A new row has no old values to compute its fields from.
+    if (!column) return true;
+    const FieldDef* f = t.FindField(column);
+    if (!f) return false;
+    // A computed field cannot be written, one that a computation reads would change what it gives, and a
+    // waiting unique index would not see the new value.
+    if (f->derived || f->readByDerived) return true;
+    return std::any_of(t.indexes.begin(), t.indexes.end(),
+                       [&](const IndexDef& ix) { return !ix.built && ix.unique && Holds(ix, f->name); });
+}
+
+// Writes the table's waiting values into its rows and builds its waiting indexes.
+void WriteDeferred(Connection& c, TableState& t) {
+    const std::string T = QuoteName(t.name);
+    // Each computed field gets a stored column, all filled in one pass; then, in one change, each computed
+    // column is hidden (other computations that read it still find it) and the stored one takes the field's
+    // name.
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::vector<std::string> added;
+    std::string set;
+    for (FieldDef& f : t.fields) {
+        if (!f.derived) continue;
+        std::string column = HiddenName(c, t, f.name);
+        added.push_back(QuoteName(column) + " " + ColumnDecl(f));
+        set += (set.empty() ? "" : ", ") + QuoteName(column) + " = " + QuoteName(f.name);
+        renames.emplace_back(column, f.name);
+    }
+    if (!added.empty()) {
+        EditColumns(c, t.name, {}, added);
+        c.Exec("UPDATE " + T + " SET " + set);
+        std::vector<std::pair<std::string, std::string>> hide;
+        for (const auto& [column, field] : renames) {
+            hide.emplace_back(field, HiddenName(c, t, field));
+        }
+        renames.insert(renames.end(), hide.begin(), hide.end());
+        EditColumns(c, t.name, renames, {});
+        for (const auto& [field, hidden] : hide) {
+            t.hidden.push_back(hidden);
+            SaveHiddenRow(c, t, hidden);
+        }
+    }
+    // What is left computed is hidden: no field reads a computation any more.
+    for (FieldDef& f : t.fields)
+        f.derived = f.readByDerived = false;
+    for (IndexDef& ix : t.indexes) {
+        if (ix.built || ix.sqlName.empty()) continue;
+        c.Exec(IndexSql(t, ix));
+        ix.built = true;
+    }
+}
+
+// SQLite's authorizer: a statement that writes into a local table of the catalog what the gate would have
+// stored values for is refused.
+int RefuseWaitingWrite(void* connection, int action, const char* table, const char* column,
+                       const char* schema, const char*) {
+    if ((action != SQLITE_INSERT && action != SQLITE_UPDATE) || !table || !schema ||
+        std::string_view(schema) != "main")
+        return SQLITE_OK;
+    const TableState* t = LocalTable(*static_cast<Connection*>(connection), table);
+    if (!t || !NeedsStoredValues(*t, action == SQLITE_INSERT ? nullptr : column)) return SQLITE_OK;
+    return SQLITE_DENY;
 }
 
 } // namespace
@@ -87,44 +158,54 @@ bool TableState::HasDeferred() const {
            std::any_of(indexes.begin(), indexes.end(), [](const IndexDef& ix) { return !ix.built; });
 }
 
-bool TableHasDeferred(Connection& c, std::string_view table) {
+void BeforeRowWrite(Connection& c, std::string_view table, const std::vector<std::string>& columns,
+                    bool insert) {
     const TableState* t = LocalTable(c, table);
-    return t && t->HasDeferred();
+    if (!t) return;
+    bool needed = insert && NeedsStoredValues(*t, nullptr);
+    for (std::size_t i = 0; !needed && i < columns.size(); ++i)
+        needed = NeedsStoredValues(*t, columns[i].c_str());
+    if (!needed) return;
+    const std::string name = t->name;
+    c.Ddl([&] { WriteDeferred(c, *LocalTable(c, name)); });
 }
 
-bool WriteNeedsStoredValues(Connection& c, std::string_view table, const std::vector<std::string>& columns,
-                            bool insert) {
-    const TableState* t = LocalTable(c, table);
-    if (!t || !t->HasDeferred()) return false;
-    // A new row has no old values to compute its fields from.
-    if (insert) return true;
-    // The table's text, read once for the saves of a walk: it changes only with a structure change, here
-    // or in another program, and either moves the write generation.
-    Connection::SchemaText& cached = c.deferredText;
-    if (c.inDdl || cached.generation != c.writeGeneration || !SameName(cached.table, t->name)) {
-        cached = {};
-        sqlite3_stmt* s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?");
-        sqlite3_bind_text(s, 1, t->name.data(), static_cast<int>(t->name.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(s) == SQLITE_ROW)
-            cached.sql = Upper(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-        sqlite3_reset(s);
-        cached.table = t->name;
-        cached.generation = c.inDdl ? ~std::uint64_t{0} : c.writeGeneration;
+void RefuseUngatedWrites(Connection& c) {
+    sqlite3_set_authorizer(c.handle(), RefuseWaitingWrite, &c);
+}
+
+void NoteComputedFields(TableState& t, const std::vector<std::string>& columns, const std::string& sql) {
+    for (const std::string& name : columns)
+        if (FieldDef* f = t.FindField(name)) f->derived = true;
+    std::vector<std::string> pending;
+    for (const FieldDef& f : t.fields)
+        if (f.derived) pending.push_back(f.name);
+    if (pending.empty()) return;
+    const std::optional<std::vector<ComputedColumn>> computed = ComputedColumns(sql);
+    if (!computed) {
+        // A definition this engine did not write: any field may be read.
+        for (FieldDef& f : t.fields)
+            f.readByDerived = true;
+        return;
     }
-    const std::string& sql = cached.sql;
-    for (const std::string& column : columns) {
-        const FieldDef* f = t->FindField(column);
-        if (!f) continue;
-        // A computed field cannot be written; a waiting unique index would not see the new value.
-        if (f->derived) return true;
-        for (const IndexDef& ix : t->indexes)
-            if (!ix.built && ix.unique && Holds(ix, f->name)) return true;
-        // A field that a computation reads (named beyond its own definition) would change what it gives.
-        const std::string quoted = Upper(QuoteName(f->name));
-        const std::size_t first = sql.find(quoted);
-        if (first != std::string::npos && sql.find(quoted, first + 1) != std::string::npos) return true;
+    // The columns that computed fields read, and those that the computed columns among them read in turn.
+    std::vector<std::string> read;
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        for (const ComputedColumn& column : *computed) {
+            if (!SameName(column.name, name)) continue;
+            for (const std::string& r : column.reads) {
+                if (std::any_of(read.begin(), read.end(),
+                                [&](const std::string& x) { return SameName(x, r); }))
+                    continue;
+                read.push_back(r);
+                pending.push_back(r);
+            }
+        }
     }
-    return false;
+    for (const std::string& name : read)
+        if (FieldDef* f = t.FindField(name)) f->readByDerived = true;
 }
 
 std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
@@ -153,6 +234,7 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
                           stored = StoreCheck(shape, def, cast, false);
                           return "CASE WHEN " + stored + " THEN " + cast + " ELSE " + old + " END";
                       }}});
+    if (!self) t->FindField(fromName)->readByDerived = true;
     sqlite3_stmt* s =
         c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
     const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
@@ -204,46 +286,6 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     }
     if (!changes.empty()) Redefine(c, *t, changes);
     return filled;
-}
-
-void WriteDeferred(Connection& c, std::string_view table) {
-    TableState* t = LocalTable(c, table);
-    if (!t || !t->HasDeferred()) return;
-    const std::string T = QuoteName(t->name);
-    // Each computed field gets a stored column, all filled in one pass; then, in one change, each computed
-    // column is hidden (other computations that read it still find it) and the stored one takes the field's
-    // name.
-    std::vector<std::pair<std::string, std::string>> renames;
-    std::vector<std::string> added;
-    std::string set;
-    for (FieldDef& f : t->fields) {
-        if (!f.derived) continue;
-        std::string column = HiddenName(c, *t, f.name);
-        added.push_back(QuoteName(column) + " " + ColumnDecl(f));
-        set += (set.empty() ? "" : ", ") + QuoteName(column) + " = " + QuoteName(f.name);
-        renames.emplace_back(column, f.name);
-    }
-    if (!added.empty()) {
-        EditColumns(c, t->name, {}, added);
-        c.Exec("UPDATE " + T + " SET " + set);
-        std::vector<std::pair<std::string, std::string>> hide;
-        for (const auto& [column, field] : renames) {
-            hide.emplace_back(field, HiddenName(c, *t, field));
-        }
-        renames.insert(renames.end(), hide.begin(), hide.end());
-        EditColumns(c, t->name, renames, {});
-        for (const auto& [field, hidden] : hide) {
-            t->hidden.push_back(hidden);
-            SaveHiddenRow(c, *t, hidden);
-            t->FindField(field)->derived = false;
-        }
-    }
-    for (IndexDef& ix : t->indexes) {
-        if (ix.built || ix.sqlName.empty()) continue;
-        c.Exec(IndexSql(*t, ix));
-        ix.built = true;
-    }
-    ++c.catalogGeneration;
 }
 
 } // namespace ledrana::dao::detail

@@ -357,15 +357,11 @@ std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const st
             if (rows >= 0) return rows;
         }
     }
-    // A write that would change what a waiting computation gives stores the table's values first.
     std::vector<std::string> written;
     for (const auto& [column, expr] : st.assignments)
         written.push_back(column);
-    if (st.kind != JetStatement::Kind::Delete &&
-        WriteNeedsStoredValues(c, st.table, written, st.kind == JetStatement::Kind::Insert)) {
-        const std::string table = st.table;
-        c.Ddl([&] { WriteDeferred(c, table); });
-    }
+    if (st.kind != JetStatement::Kind::Delete)
+        BeforeRowWrite(c, st.table, written, st.kind == JetStatement::Kind::Insert);
     Built b = BuildDml(c, st, fail);
     c.EnsureWritable();
     c.BeginWrite();

@@ -156,7 +156,6 @@ void CreateTable(Connection& c, TableState t) {
         SaveWholeTable(c, t);
         c.catalog.tables.push_back(std::move(t));
         c.catalog.Sort();
-        ++c.catalogGeneration;
         return;
     }
     if (t.fields.empty()) ThrowJet(3264);
@@ -182,7 +181,6 @@ void CreateTable(Connection& c, TableState t) {
     std::string name = t.name;
     c.catalog.tables.push_back(std::move(t));
     c.catalog.Sort();
-    ++c.catalogGeneration;
     for (auto& ix : indexes)
         CreateIndex(c, name, std::move(ix));
 }
@@ -197,7 +195,6 @@ void DropTable(Connection& c, std::string_view name) {
     v.erase(std::remove_if(v.begin(), v.end(), [&](const TableState& x) { return SameName(x.name, real); }),
             v.end());
     c.ForgetCounters(real);
-    ++c.catalogGeneration;
 }
 
 void RenameTable(Connection& c, std::string_view from, std::string_view to) {
@@ -220,7 +217,6 @@ void RenameTable(Connection& c, std::string_view from, std::string_view to) {
     SaveWholeTable(c, t);
     c.catalog.Sort();
     c.ForgetCounters(old);
-    ++c.catalogGeneration;
 }
 
 void AddField(Connection& c, std::string_view table, FieldDef f) {
@@ -243,7 +239,6 @@ void AddField(Connection& c, std::string_view table, FieldDef f) {
     SaveProperties(c, 2, t.name, f.name, f.properties);
     t.fields.push_back(std::move(f));
     c.ForgetCounters(t.name);
-    ++c.catalogGeneration;
 }
 
 void DropField(Connection& c, std::string_view table, std::string_view field) {
@@ -263,7 +258,6 @@ void DropField(Connection& c, std::string_view table, std::string_view field) {
     t.fields.erase(t.fields.begin() + t.FieldIndex(name));
     SaveWholeTable(c, t);
     c.ForgetCounters(t.name);
-    ++c.catalogGeneration;
 }
 
 void RenameField(Connection& c, std::string_view table, std::string_view from, std::string_view to) {
@@ -283,21 +277,20 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
             if (SameName(n, old)) n = std::string(to);
     DeleteCatalogTable(c, t.name);
     SaveWholeTable(c, t);
-    ++c.catalogGeneration;
 }
 
 void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f) {
     TableState& t = Table(c, table);
     FieldDef* cur = t.FindField(f.name);
     if (!cur) ThrowJet(3265);
-    const bool derived = cur->derived;
+    const bool derived = cur->derived, read = cur->readByDerived;
     *cur = f;
     cur->derived = derived;
+    cur->readByDerived = read;
     if (!t.IsSystem()) {
         SaveFieldRow(c, t, *cur);
         SaveProperties(c, 2, t.name, cur->name, cur->properties);
     }
-    ++c.catalogGeneration;
 }
 
 void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
@@ -340,13 +333,15 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
     }
     if (ix.built) {
         c.Exec(IndexSql(t, ix));
-    } else if (ix.unique && HasDuplicateKeys(c, t, ix)) {
-        ThrowJet(3022);
+    } else {
+        if (ix.unique && HasDuplicateKeys(c, t, ix)) ThrowJet(3022);
+        // SQLite's schema does not change: the statements prepared so far are prepared again, so that those
+        // that write the table are asked about the waiting index (RefuseUngatedWrites).
+        c.cache.clear();
     }
     SaveIndexRow(c, t, ix);
     t.indexes.push_back(std::move(ix));
     c.catalog.Sort();
-    ++c.catalogGeneration;
 }
 
 void DropIndex(Connection& c, std::string_view table, std::string_view index) {
@@ -363,7 +358,6 @@ void DropIndex(Connection& c, std::string_view table, std::string_view index) {
     sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
     sqlite3_step(s);
     sqlite3_reset(s);
-    ++c.catalogGeneration;
 }
 
 void CreateQuery(Connection& c, std::string_view name, std::string_view sql) {
@@ -378,7 +372,6 @@ void CreateQuery(Connection& c, std::string_view name, std::string_view sql) {
     if (rc != SQLITE_DONE) ThrowSqlite(c.handle(), rc);
     c.catalog.queries.push_back({std::string(name), std::string(sql), {}});
     c.catalog.Sort();
-    ++c.catalogGeneration;
 }
 
 void DropQuery(Connection& c, std::string_view name) {
@@ -395,7 +388,6 @@ void DropQuery(Connection& c, std::string_view name) {
     auto& v = c.catalog.queries;
     v.erase(std::remove_if(v.begin(), v.end(), [&](const QueryState& x) { return SameName(x.name, real); }),
             v.end());
-    ++c.catalogGeneration;
 }
 
 } // namespace ledrana::dao::detail

@@ -5,6 +5,7 @@
 #include "dao/store/connection.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,13 @@ std::string HideColumn(Connection& c, TableState& t, const std::string& column);
 void EditColumns(Connection& c, const std::string& table,
                  const std::vector<std::pair<std::string, std::string>>& renames,
                  const std::vector<std::string>& added);
+// A column that SQLite computes, and the columns its expression names.
+struct ComputedColumn {
+    std::string name;
+    std::vector<std::string> reads;
+};
+// The computed columns of a CREATE TABLE text; nullopt when the text is not one this engine can read.
+std::optional<std::vector<ComputedColumn>> ComputedColumns(const std::string& sql);
 // CREATE [UNIQUE] INDEX of an index of the table, under its SQLite name.
 std::string IndexSql(const TableState& t, const IndexDef& ix);
 
@@ -52,14 +60,18 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
 // whose saves could be refused. One read of the table counts the Nulls of every field.
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields);
-// Writes the table's waiting values into its rows and builds its waiting indexes.
-void WriteDeferred(Connection& c, std::string_view table);
-// True when `table` names a local table with waiting changes.
-bool TableHasDeferred(Connection& c, std::string_view table);
-// True when a write of the columns of existing rows (or of new rows) into the table needs its waiting
-// changes written first: a computed field written, a field that a computation reads, a waiting unique index
-// over one of them, or a new row. Other writes leave the computations as they are.
-bool WriteNeedsStoredValues(Connection& c, std::string_view table, const std::vector<std::string>& columns,
-                            bool insert);
+// The gate of every row write: before `columns` of existing rows of the table are written (or new rows,
+// `insert`), stores the table's waiting values into its rows and builds its waiting indexes, in a structure
+// change of its own, when the write would change what a computation gives: a computed field written, a
+// field that a computation reads, a field of a waiting unique index, or a new row. Other writes and
+// deletions leave the computations waiting.
+void BeforeRowWrite(Connection& c, std::string_view table, const std::vector<std::string>& columns,
+                    bool insert);
+// Has SQLite refuse (error 3000) any statement that writes into a table what the gate above had to store
+// values for, so that a write that skips the gate fails instead of changing what the table reads.
+void RefuseUngatedWrites(Connection& c);
+// Marks the fields of a table of the catalog being loaded that are computed, and those that computations
+// read, from SQLite's definition of the table (`columns`: the names of pragma_table_xinfo that are computed).
+void NoteComputedFields(TableState& t, const std::vector<std::string>& columns, const std::string& sql);
 
 } // namespace ledrana::dao::detail

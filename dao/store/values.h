@@ -15,11 +15,11 @@ namespace ledrana::dao::detail {
 // orders them as numbers: indexes, ORDER BY, Min/Max and comparisons with a column see numbers, and every
 // digit stays exact. Registered on every connection (RegisterEngineFunctions).
 void RegisterDecimalCollation(sqlite3* db);
+// A value converted to a Boolean, number or date type; nullopt for the other types. Throws VB's errors.
+std::optional<Variant> AsScalarType(int type, const Variant& v);
 // Converts a value for storage in a field: the stored Variant (Null, Long for integers and Booleans,
 // Double for Currency/Single/Double/Date, String, Binary). Throws 3421 for a value that cannot be
 // converted, 3163 for text too long, 3349 for a number out of range.
-// A value converted to a Boolean, number or date type; nullopt for the other types. Throws VB's errors.
-std::optional<Variant> AsScalarType(int type, const Variant& v);
 Variant ToStorage(const Variant& v, const FieldDef& f);
 // Reads column i of a statement as a value of the field's type.
 Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f);

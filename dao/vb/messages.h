@@ -1,5 +1,5 @@
 #pragma once
-// Jet's messages: the Italian descriptions of Jet/DAO error numbers (dao/store/errors.cpp). Part of the
+// Jet's messages: the Italian descriptions of Jet/DAO error numbers (dao/vb/messages.cpp). Part of the
 // public interface through dao/dao.h.
 
 #include <string>

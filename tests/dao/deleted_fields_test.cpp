@@ -2,6 +2,7 @@
 // then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
 // structure change reach the rows at the compaction too, and are read converted until then.
 
+#include "dao/handles.h"
 #include "dao_fixture.h"
 
 namespace ledrana::dao::testing {
@@ -244,6 +245,43 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     // A new row's Null stays Null.
     db_.Execute("INSERT INTO T (Id, B) VALUES (9, 5)");
     EXPECT_EQ(Rows(db_, "SELECT A, C FROM T WHERE Id = 9"), "A|C;Null|Null");
+}
+
+// A write path of the engine's own that skips the gate of row writes: SQLite refuses what would change a
+// waiting computation, whether the catalog was made in this session or read from the file, and lets the
+// other writes through.
+TEST_F(DeletedFields, AWriteThatSkipsTheGateIsRefused) {
+    db_.Execute("ALTER TABLE T ADD COLUMN N LONG");
+    db_.Execute("UPDATE T SET N = B", dbDeferWrite);
+    const auto write = [&](const std::string& sql) {
+        detail::Connection& c = db_.impl()->C();
+        return ErrorOf([&] {
+            sqlite3_stmt* s = c.Prepare(sql);
+            const int rc = sqlite3_step(s);
+            sqlite3_reset(s);
+            if (rc != SQLITE_DONE) detail::ThrowSqlite(c.handle(), rc);
+        });
+    };
+    const std::string changeId = "UPDATE T SET Id = Id WHERE Id = 1";
+    EXPECT_EQ(write(changeId), 0);
+    // An index that waits changes nothing SQLite sees: the statement prepared before is asked again.
+    db_.Execute("CREATE UNIQUE INDEX IxId ON T (Id)");
+    for (bool reopened : {false, true}) {
+        SCOPED_TRACE(reopened);
+        EXPECT_EQ(write(changeId), 3000);
+        EXPECT_EQ(write("UPDATE T SET B = 0"), 3000); // N reads it
+        EXPECT_EQ(write("INSERT INTO T (Id, B) VALUES (10, 1)"), 3000);
+        EXPECT_EQ(write("UPDATE T SET A = 'x' WHERE Id = 1"), 0);
+        EXPECT_EQ(write("DELETE FROM T WHERE Id = 6"), 0);
+        EXPECT_EQ(Rows(db_, "SELECT Id, A, B, N FROM T"),
+                  "Id|A|B|N;1|x|101|101;2|a2|102|102;3|a0|103|103;4|a1|104|104;5|a2|105|105");
+        db_.Close();
+        db_ = engine_.OpenDatabase(Path("a.mdb"));
+    }
+    // Through the gate the values are stored first.
+    detail::BeforeRowWrite(db_.impl()->C(), "T", {"B"}, false);
+    EXPECT_EQ(write("UPDATE T SET B = 0 WHERE Id = 1"), 0);
+    EXPECT_EQ(Rows(db_, "SELECT B, N FROM T WHERE Id = 1"), "B|N;0|101");
 }
 
 // Renamed fields keep their values, their indexes and the computations that read them, whether the engine

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -80,11 +82,10 @@ TEST_F(Config, CreaFileIniOnTheDemoCompanyWritesIdentityAndAccounts) {
     EXPECT_EQ(keysOf(host, "Archivi"), (std::vector<std::string>{"Ledrana", "Scadenzario"}));
     EXPECT_EQ(read("Archivi", "Ledrana", demo), "CONT32.MDB");
     EXPECT_EQ(read("Archivi", "Scadenzario", demo), "SCAD32.MDB");
+    // One section, each key once: keys written to "config" in lower case reach it too.
     const auto config = keysOf(host, "Config");
-    ASSERT_EQ(config.size(), 8u + 9u + 40u + 1u);
-    EXPECT_EQ(config[8], "Ragsoc1");
-    EXPECT_EQ(config[15], "ScrittaOrd"); // "config" in lower case reaches the same section
-    EXPECT_EQ(config[17], "CausaleErario");
+    EXPECT_EQ(std::set<std::string>(config.begin(), config.end()).size(), config.size());
+    EXPECT_EQ(std::count(config.begin(), config.end(), "ScrittaOrd"), 1);
     EXPECT_EQ(config.back(), "RegistrazioneContabilePagScad2");
     EXPECT_EQ(read("Config", "Ragsoc2", demo), "DI ZORTEL KABU &C");
     EXPECT_EQ(read("Config", "ContoArrotondamentiPagScad1C", demo), "540.080");

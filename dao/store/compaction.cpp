@@ -1,0 +1,201 @@
+// The compaction's copy of an archive file.
+
+#include "dao/store/compaction.h"
+
+#include "dao/sql/jetsql.h"
+#include "dao/store/internal.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+#include <algorithm>
+
+namespace ledrana::dao::detail {
+
+namespace {
+
+// True when the compaction must write a table anew rather than copy it as stored: it has columns of
+// deleted fields, values computed until now, or indexes waiting to be built.
+bool Rewritten(const TableState& t) {
+    return !t.IsSystem() && !t.IsAttached() && (!t.hidden.empty() || t.HasDeferred());
+}
+
+// A URI that opens a host file read-only.
+std::string ReadOnlyUri(const std::string& host) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out = "file:";
+    for (unsigned char ch : host) {
+        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out + "?mode=ro";
+}
+
+std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
+    sqlite3_stmt* s = c.Prepare("PRAGMA " + pragma);
+    std::int64_t v = 0;
+    if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int64(s, 0);
+    sqlite3_reset(s);
+    return v;
+}
+
+// Compacts the file `src` into the new file `dst` as VACUUM INTO does (each table and its indexes copied
+// in rowid order), except that the tables the catalog `cat` says are to be rewritten are written with their
+// fields only, computed values stored, in the same pass, their indexes built from the catalog; the catalog
+// forgets the hidden columns.
+void CompactRewriting(const std::string& src, const std::string& dst, const std::string& shown,
+                      const Catalog& cat) {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(
+        dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+        nullptr);
+    Connection c;
+    c.db = SqliteDb(raw);
+    if (rc != SQLITE_OK) ThrowJet(3051, shown);
+    sqlite3_extended_result_codes(raw, 1);
+    // The computed values of the source are read through this connection.
+    RegisterJetFunctions(raw);
+    RegisterEngineFunctions(raw);
+    try {
+        c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
+        c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
+        c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(PragmaValue(c, "src.auto_vacuum")));
+        c.Exec("PRAGMA main.journal_mode=OFF");
+        c.Exec("PRAGMA main.synchronous=FULL");
+        c.Exec("PRAGMA cache_size=-16384");
+        const std::int64_t userVersion = PragmaValue(c, "src.user_version");
+        const std::int64_t applicationId = PragmaValue(c, "src.application_id");
+        c.Exec("BEGIN");
+        struct Entry {
+            std::string type, name, table, sql;
+        };
+        std::vector<Entry> schema;
+        bool sequence = false;
+        {
+            sqlite3_stmt* s = c.Prepare("SELECT type, name, tbl_name, sql FROM src.sqlite_schema "
+                                        "WHERE sql IS NOT NULL ORDER BY rowid");
+            auto text = [&](int i) {
+                const unsigned char* p = sqlite3_column_text(s, i);
+                return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
+            };
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                Entry e{text(0), text(1), text(2), text(3)};
+                if (e.name.rfind("sqlite_", 0) == 0) {
+                    sequence = sequence || e.name == "sqlite_sequence";
+                    continue;
+                }
+                schema.push_back(std::move(e));
+            }
+            sqlite3_reset(s);
+        }
+        auto indexesOf = [&](const std::string& table) {
+            for (const Entry& e : schema)
+                if (e.type == "index" && e.table == table) c.Exec(e.sql);
+        };
+        for (const Entry& e : schema) {
+            if (e.type != "table") continue;
+            const std::string T = QuoteName(e.name);
+            if (SameName(e.name, "MSysFields")) {
+                c.Exec(e.sql);
+                indexesOf(e.table);
+                c.Exec("INSERT INTO main.MSysFields SELECT * FROM src.MSysFields WHERE NOT Ordinal < 0");
+                continue;
+            }
+            const TableState* t = nullptr;
+            for (const TableState& x : cat.tables)
+                if (SameName(x.name, e.name) && Rewritten(x)) t = &x;
+            const bool columnsAsStored =
+                !t || (t->hidden.empty() && std::none_of(t->fields.begin(), t->fields.end(),
+                                                         [](const FieldDef& f) { return f.derived; }));
+            if (columnsAsStored) {
+                // Rows and index entries copied as they are stored, then any index that waits built.
+                c.Exec(e.sql);
+                indexesOf(e.table);
+                c.Exec("INSERT INTO main." + T + " SELECT * FROM src." + T);
+                if (t)
+                    for (const IndexDef& ix : t->indexes)
+                        if (!ix.built && !ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
+                continue;
+            }
+            // The table anew: its fields in their order, each a stored column of its type (so that a table
+            // comes out the same whatever changes it went through), then any other column of the source;
+            // the rows with the values the source reads; then its indexes.
+            std::string decls, cols = "rowid";
+            const auto add = [&](const std::string& name, const std::string& decl) {
+                decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
+                cols += ", " + QuoteName(name);
+            };
+            for (const FieldDef& f : t->fields)
+                add(f.name, ColumnDecl(f));
+            {
+                sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
+                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
+                while (sqlite3_step(s) == SQLITE_ROW) {
+                    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+                    const auto named = [&](const std::string& h) { return SameName(h, name); };
+                    if (t->FindField(name) || std::any_of(t->hidden.begin(), t->hidden.end(), named))
+                        continue;
+                    const unsigned char* type = sqlite3_column_text(s, 1);
+                    add(name, type ? reinterpret_cast<const char*>(type) : "");
+                }
+                sqlite3_reset(s);
+            }
+            c.Exec("CREATE TABLE main." + T + " (" + decls + ")");
+            c.Exec("INSERT INTO main." + T + " (" + cols + ") SELECT " + cols + " FROM src." + T);
+            for (const IndexDef& ix : t->indexes)
+                if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
+        }
+        for (const Entry& e : schema)
+            if (e.type == "view" || e.type == "trigger") c.Exec(e.sql);
+        if (sequence) {
+            c.Exec("DELETE FROM main.sqlite_sequence");
+            c.Exec("INSERT INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
+        }
+        c.Exec("PRAGMA main.user_version=" + std::to_string(userVersion));
+        c.Exec("PRAGMA main.application_id=" + std::to_string(applicationId));
+        c.Exec("COMMIT");
+        c.cache.clear();
+        c.Exec("DETACH DATABASE src");
+    } catch (...) {
+        c.cache.clear();
+        c.db.reset();
+        try {
+            platform::Kill(platform::WindowsPath(dst));
+        } catch (const Error&) {
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst, const std::string& source,
+                    const std::string& destination) {
+    Connection reader;
+    reader.db = std::move(db);
+    reader.LoadCatalog();
+    if (std::any_of(reader.catalog.tables.begin(), reader.catalog.tables.end(), Rewritten)) {
+        const Catalog cat = reader.catalog;
+        reader.cache.clear();
+        reader.db.reset();
+        CompactRewriting(src, dst, destination, cat);
+    } else {
+        reader.cache.clear();
+        db = std::move(reader.db);
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
+        Stmt s(raw);
+        if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
+        sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(s.get());
+        if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
+        s.reset();
+        db.reset();
+    }
+}
+
+} // namespace ledrana::dao::detail
