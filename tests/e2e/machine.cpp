@@ -210,8 +210,8 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model, const
 // daotool's output for `args`; a failure of the test when daotool fails.
 std::string Machine::DaoTool(const std::string& password, const std::string& args, bool* ok) const {
     std::string out;
-    const std::string pwd = password.empty() ? "" : "--pwd " + ShellQuote(password) + " ";
-    *ok = Shell(ShellQuote(E2E_DAOTOOL) + " " + pwd + args, &out) == 0;
+    const std::string pwd = password.empty() ? "" : "LEDRANA_PWD=" + ShellQuote(password) + " ";
+    *ok = Shell(pwd + ShellQuote(E2E_DAOTOOL) + " " + args, &out) == 0;
     if (!*ok) ADD_FAILURE() << "daotool " << args << ": " << out;
     return out;
 }
