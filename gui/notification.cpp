@@ -1,0 +1,146 @@
+#include "gui/notification.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+#include <QVariantMap>
+
+#include "platform/error.h"
+#include "platform/paths.h"
+
+namespace ledrana::gui {
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+const QString kAction = QStringLiteral("apri");
+constexpr int kCallMilliseconds = 5000; // a server that does not answer by then is taken as none
+
+// The session bus as libdbus finds it: the address the session gives, else the user's bus socket.
+QString SessionBusAddress() {
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty()) return address;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus")))
+        return QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
+    return {};
+}
+
+// A method call's reply, events processed meanwhile (the window's program has nothing else to do then).
+QDBusMessage Call(QDBusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    call.setArguments(arguments);
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, kCallMilliseconds));
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return watcher.reply();
+}
+
+QVariantList NotifyArguments(const ReportNotice& notice, const QString& body, uint replaces,
+                             const QStringList& actions) {
+    QVariantMap hints;
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(1)));
+    return {QStringLiteral("AggiornaLedrana"), replaces, QString(), notice.summary, body, actions, hints, -1};
+}
+
+} // namespace
+
+// The server's answers about one notification, as the bus delivers them.
+class NotificationFollower : public QObject {
+    Q_OBJECT
+public:
+    uint id = 0;
+    std::function<void()> acted, closed;
+
+public slots:
+    void actionInvoked(uint notification, const QString& key) {
+        if (notification == id && key == kAction) acted();
+    }
+    void notificationClosed(uint notification, uint) {
+        if (notification == id) closed();
+    }
+};
+
+std::optional<ReportNotice> NoticeFor(const RunReport& report) {
+    if (report.file.empty() && report.preview) return std::nullopt;
+    ReportNotice notice;
+    notice.summary = report.outcome.empty() ? QStringLiteral("Aggiornamento terminato prima della fine")
+                                            : QString::fromStdString(report.outcome);
+    if (report.file.empty()) {
+        notice.body = QStringLiteral("Il rapporto non si è potuto scrivere");
+    } else {
+        try {
+            notice.report = QString::fromStdString(platform::HostPath(report.file));
+        } catch (const Error&) {
+            notice.report = QString::fromStdString(report.file); // named at least as the run named it
+        }
+        notice.body = QStringLiteral("Il rapporto dell'esecuzione: ") + notice.report;
+    }
+    return notice;
+}
+
+void OpenWithDesktop(const QString& hostPath) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(hostPath));
+}
+
+bool NotifyReport(const ReportNotice& notice, std::chrono::milliseconds wait,
+                  const std::function<void(const QString&)>& open) {
+    const QString address = SessionBusAddress();
+    if (address.isEmpty()) return false;
+    static int connections = 0;
+    const QString name = QStringLiteral("ledrana-notification-%1").arg(++connections);
+    bool shown = false;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        if (bus.isConnected()) {
+            const QDBusMessage caps = Call(bus, QStringLiteral("GetCapabilities"));
+            const QStringList can = caps.arguments().value(0).toStringList();
+            // A server that reads markup in the body would take "&" or "<" of a path for it.
+            const QString body =
+                can.contains(QStringLiteral("body-markup")) ? notice.body.toHtmlEscaped() : notice.body;
+            const bool offer = !notice.report.isEmpty() && can.contains(QStringLiteral("actions"));
+
+            NotificationFollower follower;
+            QEventLoop loop;
+            bool acted = false, closed = false;
+            follower.acted = [&] { acted = true, loop.quit(); };
+            follower.closed = [&] { closed = true, loop.quit(); };
+            if (offer) {
+                bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), &follower,
+                            SLOT(actionInvoked(uint, QString)));
+                bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), &follower,
+                            SLOT(notificationClosed(uint, uint)));
+            }
+            const QStringList actions =
+                offer ? QStringList{kAction, QStringLiteral("Apri il rapporto")} : QStringList{};
+            const QDBusMessage reply =
+                Call(bus, QStringLiteral("Notify"), NotifyArguments(notice, body, 0, actions));
+            shown = reply.type() == QDBusMessage::ReplyMessage;
+            follower.id = shown ? reply.arguments().value(0).toUInt() : 0;
+            if (shown && offer) {
+                QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+                if (!acted && !closed) loop.exec(); // an answer may have come with the reply already
+                if (acted)
+                    open(notice.report);
+                else if (!closed)
+                    Call(bus, QStringLiteral("Notify"), NotifyArguments(notice, body, follower.id, {}));
+            }
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return shown;
+}
+
+} // namespace ledrana::gui
+
+#include "notification.moc"
