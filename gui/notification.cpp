@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <set>
+
 #include "platform/error.h"
 #include "platform/paths.h"
 
@@ -55,19 +57,22 @@ QVariantList NotifyArguments(const ReportNotice& notice, const QString& body, ui
 
 } // namespace
 
-// The server's answers about one notification, as the bus delivers them.
+// The server's answers, as the bus delivers them. They are kept by the notification's id, since the id's
+// reply and the first answer may be delivered in one pass of the event loop, the answer first.
 class NotificationFollower : public QObject {
     Q_OBJECT
 public:
-    uint id = 0;
-    std::function<void()> acted, closed;
+    std::set<uint> acted, closed;
+    std::function<void()> answered;
 
 public slots:
     void actionInvoked(uint notification, const QString& key) {
-        if (notification == id && key == kAction) acted();
+        if (key == kAction) acted.insert(notification);
+        answered();
     }
     void notificationClosed(uint notification, uint) {
-        if (notification == id) closed();
+        closed.insert(notification);
+        answered();
     }
 };
 
@@ -112,9 +117,11 @@ bool NotifyReport(const ReportNotice& notice, std::chrono::milliseconds wait,
 
             NotificationFollower follower;
             QEventLoop loop;
-            bool acted = false, closed = false;
-            follower.acted = [&] { acted = true, loop.quit(); };
-            follower.closed = [&] { closed = true, loop.quit(); };
+            uint id = 0; // none until the server names it
+            const auto over = [&] { return follower.acted.count(id) + follower.closed.count(id) > 0; };
+            follower.answered = [&] {
+                if (over()) loop.quit();
+            };
             if (offer) {
                 bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), &follower,
                             SLOT(actionInvoked(uint, QString)));
@@ -126,14 +133,14 @@ bool NotifyReport(const ReportNotice& notice, std::chrono::milliseconds wait,
             const QDBusMessage reply =
                 Call(bus, QStringLiteral("Notify"), NotifyArguments(notice, body, 0, actions));
             shown = reply.type() == QDBusMessage::ReplyMessage;
-            follower.id = shown ? reply.arguments().value(0).toUInt() : 0;
             if (shown && offer) {
+                id = reply.arguments().value(0).toUInt();
                 QTimer::singleShot(wait, &loop, &QEventLoop::quit);
-                if (!acted && !closed) loop.exec(); // an answer may have come with the reply already
-                if (acted)
+                if (!over()) loop.exec();
+                if (follower.acted.count(id))
                     open(notice.report);
-                else if (!closed)
-                    Call(bus, QStringLiteral("Notify"), NotifyArguments(notice, body, follower.id, {}));
+                else if (!follower.closed.count(id))
+                    Call(bus, QStringLiteral("Notify"), NotifyArguments(notice, body, id, {}));
             }
         }
     }

@@ -264,7 +264,8 @@ int Run(const CommandLine& cl) {
             engine.CompactDatabase(file, a[1]);
         return 0;
     }
-    // A query only reads: a Jet file is read through a temporary conversion and stays as it is.
+    // A query and the structure only read: a Jet file is read through a temporary conversion and stays as
+    // it is.
     const bool readOnly = (cmd == "query" || cmd == "schema") && IsJetFile(engine.HostPath(file));
     Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + cl.pwd.value_or(""));
     if (cmd == "hold") {
