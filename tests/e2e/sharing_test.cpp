@@ -20,7 +20,7 @@ TEST(E2eSharing, AnArchiveAnotherProgramHoldsIsLeftAloneAndUpdatedByTheNextRun) 
     Machine m("old");
     const std::string before = m.read(kGammaCont);
     Background holder({E2E_DAOTOOL, "hold", m.host(kGammaCont).string(), "600"}, m.root());
-    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
+    ASSERT_TRUE(holder.WaitForLine("tengo aperto")) << holder.output();
     const Outcome held = m.Update();
     ExpectGammaLeftAsItWas(m, held, before, 3045, "file già in uso",
                            "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento.");

@@ -535,7 +535,7 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     m.write(share + "\\ledrana\\Beta.ini", beta);
     ledrana::testing::Background holder(
         {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
-    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
+    ASSERT_TRUE(holder.WaitForLine("tengo aperto")) << holder.output();
 
     const auto untouched = Snapshot(m.root());
     const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");

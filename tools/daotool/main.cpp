@@ -59,7 +59,7 @@ constexpr const char* kHelp =
     "  password FILE VECCHIA NUOVA      cambia la password dell'archivio\n"
     "  compact ORIGINE DESTINAZIONE     scrive una copia compattata\n"
     "  hold FILE SECONDI                tiene aperto l'archivio per quei secondi, come il programma\n"
-    "                                   principale; stampa \"holding FILE\" quando lo ha aperto\n"
+    "                                   principale; stampa \"tengo aperto FILE\" quando lo ha aperto\n"
     "Opzioni:\n"
     "  --pwd-file FILE                  la password dell'archivio è la prima riga di FILE, che solo il suo\n"
     "                                   proprietario può leggere (permessi 0600 o più stretti)\n"
@@ -269,7 +269,7 @@ int Run(const CommandLine& cl) {
     const bool readOnly = (cmd == "query" || cmd == "schema") && IsJetFile(engine.HostPath(file));
     Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + cl.pwd.value_or(""));
     if (cmd == "hold") {
-        std::cout << "holding " << file << std::endl;
+        std::cout << "tengo aperto " << file << std::endl;
         std::this_thread::sleep_for(std::chrono::seconds(cl.seconds));
     } else if (cmd == "exec") {
         for (std::size_t i = 1; i < a.size(); ++i)
