@@ -211,6 +211,7 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
         ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
         "terminato.";
     w.runReport.Note("", testo);
+    w.runReport.lockHeld = true;
     w.dialogs.MsgBox(testo, vbOKOnly, "");
     return false;
 }
@@ -328,8 +329,9 @@ void WriteReport(Aggiorna& w) {
     if (w.CartellaDati.empty() && report.folder.empty()) return;
     try {
         report.file = WriteRunReport(report);
-    } catch (const Error&) {
+    } catch (const Error& e) {
         report.file.clear();
+        report.reportError = std::to_string(e.number()) + " " + e.description();
     }
 }
 

@@ -53,12 +53,41 @@ th{background:#e8eef5}
 td.n{text-align:right}
 .ok{color:#17612b;font-weight:bold}
 .ko{color:#a8201a;font-weight:bold}
+.warn{color:#8a4b00;font-weight:bold}
+.verdict{font-size:12pt;border:2px solid currentColor;padding:.4em .6em;margin:.5em 0}
+td,th,p,h3,li,pre{overflow-wrap:anywhere}
 .preview{border:2px solid #c77d00;background:#fff4df;padding:.5em;margin:.5em 0}
 .archive{border-left:4px solid #2a5d8f;padding-left:.8em;margin:.8em 0}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
 @media print{body{margin:0;max-width:none}h2{page-break-after:avoid}.archive{page-break-inside:avoid}}
 )";
+
+// The length of the UTF-8 sequence that starts at text[at] (a byte of 0x80 or more), 0 when it is not a
+// well-formed one (a stray continuation byte, a cut sequence, an overlong form, a surrogate, past U+10FFFF).
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = byte(at);
+    std::size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + n > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (byte(at + k) < 0x80 || byte(at + k) > 0xBF) return 0;
+    return n;
+}
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -89,11 +118,18 @@ std::string Escape(const std::string& text) {
             out += "<br>";
             break;
         default:
-            // Other control characters have no place in a page.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+            // Other control characters have no place in a page; bytes that are not UTF-8 (a name made by
+            // another program in another code page) show as the replacement character.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
                 out += ' ';
-            else
+            } else if (static_cast<unsigned char>(c) < 0x80) {
                 out += c;
+            } else if (const std::size_t n = Utf8Length(text, i); n == 0) {
+                out += "\uFFFD";
+            } else {
+                out.append(text, i, n);
+                i += n - 1;
+            }
         }
     }
     return out;
@@ -147,6 +183,8 @@ public:
                 "dei file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che "
                 "cosa farebbe l'aggiornamento. I file dei valori registrati che nomina sono stati scritti "
                 "accanto alle copie, non accanto agli archivi.</p>\n";
+        Verdict();
+        WhatFailed();
         Summary();
         Companies();
         Boxes();
@@ -184,6 +222,81 @@ private:
         Row("Ditte non aggiornate", std::to_string(r_.CompaniesNotUpdated()));
         Row("Finestre mostrate", std::to_string(r_.boxes().size()));
         out_ += "</table>\n";
+    }
+
+    // The run's outcome in one line, with what it left undone: green only when nothing was.
+    void Verdict() {
+        const RunEnd end = r_.End();
+        const int companies = r_.CompaniesNotUpdated(), archives = r_.ArchivesNotUpdated();
+        std::string text, kind;
+        switch (end) {
+        case RunEnd::Done:
+            text = r_.preview ? "L'aggiornamento terminerebbe con \"Aggiornamento eseguito\", senza nulla da "
+                                "segnalare"
+                              : "Aggiornamento eseguito: tutte le ditte e tutti gli archivi aggiornati";
+            kind = "ok";
+            break;
+        case RunEnd::Incomplete: {
+            const auto count = [](int n, const char* one, const char* many) {
+                return std::to_string(n) + " " + (n == 1 ? one : many);
+            };
+            std::string what = count(companies, "ditta", "ditte") + " e " +
+                               count(archives, "archivio", "archivi") + " non aggiornati completamente";
+            if (companies == 0 && archives == 0) what = "errori incontrati durante l'aggiornamento";
+            text = (r_.preview ? "L'aggiornamento terminerebbe con \"Aggiornamento eseguito\", ma con "
+                               : "Aggiornamento eseguito, ma con ") +
+                   what + ": vedere sotto";
+            kind = "warn";
+            break;
+        }
+        case RunEnd::NotDone:
+            text = r_.preview
+                       ? "L'aggiornamento terminerebbe con \"Aggiornamento NON eseguito completamente\""
+                       : "Aggiornamento NON eseguito completamente";
+            kind = "ko";
+            break;
+        case RunEnd::LockHeld:
+            text = "Un altro aggiornamento teneva la cartella dati: nulla è stato modificato";
+            kind = "ko";
+            break;
+        case RunEnd::Interrupted:
+            text = r_.preview ? "L'aggiornamento non arriverebbe alla fine"
+                              : "Il programma è terminato prima della fine dell'aggiornamento";
+            kind = "ko";
+            break;
+        }
+        out_ += "<p class=\"verdict " + kind + "\" data-verdict=\"" + kind + "\">" + T(text) + "</p>\n";
+    }
+
+    // Under the verdict, what the run did not get done (a preview: would not): the errors met and the
+    // changes refused, each with its archive.
+    void WhatFailed() {
+        std::string items;
+        const auto item = [&](const std::string& where, const std::string& what) {
+            items +=
+                "<li>" + (where.empty() ? std::string() : "<b>" + T(where) + "</b>: ") + T(what) + "</li>\n";
+        };
+        for (const std::string& p : r_.problems())
+            item("", p);
+        for (const CompanyReport& c : r_.companies())
+            for (const std::string& p : c.problems)
+                item("Ditta " + c.file, p);
+        for (const ArchiveReport& a : r_.archives()) {
+            for (const std::string& p : a.problems)
+                item(a.path, p);
+            for (const ReportChange& c : a.changes)
+                if (c.kind == ChangeKind::ChangeRefused && !Contains(a.problems, c.detail))
+                    item(a.path, c.detail);
+        }
+        if (items.empty()) return;
+        out_ += std::string("<h2>") + (r_.preview ? "Che cosa non riuscirebbe" : "Che cosa non è riuscito") +
+                "</h2>\n<ul class=\"ko\">\n" + items + "</ul>\n";
+    }
+
+    static bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+        for (const std::string& l : lines)
+            if (l == line) return true;
+        return false;
     }
 
     void RestorePointRow() {
@@ -256,6 +369,17 @@ private:
                 out_ += "<p class=\"" + std::string(a.updated ? "ok" : "ko") + "\">" + T(line) + "</p>\n";
             out_ += "<p>Tempo impiegato: " + T(Duration(a.seconds)) + "</p>\n";
         }
+        // The errors met on it that its outcome lines do not already say.
+        std::string errors;
+        for (const std::string& p : a.problems)
+            if (!Contains(a.outcome, p)) errors += "<li><pre>" + T(p) + "</pre></li>\n";
+        if (!errors.empty()) out_ += "<h4>Errori</h4>\n<ul class=\"ko\">\n" + errors + "</ul>\n";
+        if (!a.leftovers.empty()) {
+            out_ += "<h4>Lasciato da un aggiornamento interrotto</h4>\n<ul>\n";
+            for (const std::string& l : a.leftovers)
+                out_ += "<li>" + T(l) + "</li>\n";
+            out_ += "</ul>\n";
+        }
         Changes(a);
         ArchiveNotes(a.path);
         out_ += "</div>\n";
@@ -273,6 +397,8 @@ private:
             const std::string problem =
                 c.problem.empty() && !any ? "Impossibile aggiornare la ditta " + c.file : c.problem;
             if (!problem.empty()) out_ += "<p class=\"ko\">" + T(problem) + "</p>\n";
+            for (const std::string& p : c.problems)
+                if (p != problem) out_ += "<p class=\"ko\">" + T(p) + "</p>\n";
             for (const ArchiveReport& a : r_.archives())
                 if (a.company == c.file) Archive(a);
         }

@@ -216,6 +216,7 @@ protected:
     static void SetUpTestSuite() {
         pristine_ = std::make_unique<Machine>("old");
         std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
+        fs::permissions(pristine_->root() / "risposte.test", fs::perms::owner_read | fs::perms::owner_write);
         before_ = LookAll(pristine_->root());
         iniBefore_ = IniKeys(pristine_->root());
         // One and two uninterrupted runs, and the list of changes a run makes.

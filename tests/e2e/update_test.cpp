@@ -189,6 +189,7 @@ protected:
 
 TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(outcome.status, 0) << outcome.console;
+    EXPECT_EQ(outcome.verdict(), "ok");
     std::vector<std::string> expected;
     for (const Company& c : kOld)
         for (const std::string& archive : {c.cont, c.scad})
@@ -333,6 +334,7 @@ TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStay) {
 
 TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRealRunMakes) {
     ASSERT_EQ(preview.status, 0) << preview.console;
+    EXPECT_EQ(preview.verdict(), "ok");
     ASSERT_EQ(outcome.status, 0) << outcome.console;
     const std::string name = fs::relative(preview.report, machine->root()).string();
     EXPECT_TRUE(
@@ -540,7 +542,8 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     const auto untouched = Snapshot(m.root());
     const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
     holder.Stop();
-    ASSERT_EQ(preview.status, 0) << preview.console;
+    // Gamma's archive is in use while the preview looks: so would the real run find it.
+    ASSERT_EQ(preview.status, 5) << preview.console;
     ExpectOnlyTheReportAdded(m, untouched, preview);
 
     const std::string html = Html(preview);
