@@ -51,7 +51,8 @@ QDBusMessage Call(QDBusConnection& bus, const QString& method, const QVariantLis
 QVariantList NotifyArguments(const ReportNotice& notice, const QString& body, uint replaces,
                              const QStringList& actions) {
     QVariantMap hints;
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(1)));
+    // A run that left something undone stays on the screen until it is seen (critical: no expiry).
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(notice.ok ? 1 : 2)));
     return {QStringLiteral("AggiornaLedrana"), replaces, QString(), notice.summary, body, actions, hints, -1};
 }
 
@@ -79,10 +80,38 @@ public slots:
 std::optional<ReportNotice> NoticeFor(const RunReport& report) {
     if (report.file.empty() && report.preview) return std::nullopt;
     ReportNotice notice;
-    notice.summary = report.outcome.empty() ? QStringLiteral("Aggiornamento terminato prima della fine")
-                                            : QString::fromStdString(report.outcome);
+    // The run's end as its report's verdict tells it, never more than the run did.
+    const int companies = report.CompaniesNotUpdated(), archives = report.ArchivesNotUpdated();
+    switch (report.End()) {
+    case RunEnd::Done:
+        notice.summary = QStringLiteral("Aggiornamento eseguito");
+        notice.ok = true;
+        break;
+    case RunEnd::Incomplete:
+        notice.summary =
+            companies || archives
+                ? QStringLiteral("Aggiornamento eseguito, ma %1 %2 e %3 %4 non aggiornati completamente")
+                      .arg(companies)
+                      .arg(companies == 1 ? "ditta" : "ditte")
+                      .arg(archives)
+                      .arg(archives == 1 ? "archivio" : "archivi")
+                : QStringLiteral("Aggiornamento eseguito, ma con errori");
+        break;
+    case RunEnd::NotDone:
+        notice.summary = QStringLiteral("Aggiornamento NON eseguito completamente");
+        break;
+    case RunEnd::LockHeld:
+        notice.summary =
+            QStringLiteral("Un altro aggiornamento teneva la cartella dati: nulla è stato modificato");
+        break;
+    case RunEnd::Interrupted:
+        notice.summary = QStringLiteral("Il programma è terminato prima della fine dell'aggiornamento");
+        break;
+    }
     if (report.file.empty()) {
         notice.body = QStringLiteral("Il rapporto non si è potuto scrivere");
+        if (!report.reportError.empty())
+            notice.body += QStringLiteral(": ") + QString::fromStdString(report.reportError);
     } else {
         try {
             notice.report = QString::fromStdString(platform::HostPath(report.file));

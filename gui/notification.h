@@ -16,9 +16,10 @@ namespace ledrana::gui {
 
 // What the notification says of a run.
 struct ReportNotice {
-    QString summary; // the run's outcome, as its log ended
-    QString body;    // the report's host path, or that it could not be written
+    QString summary; // the run's end, as the report's verdict tells it
+    QString body;    // the report's host path, or that it could not be written and why
     QString report;  // the report's host path; empty when there is none to open
+    bool ok = false; // the run left nothing undone
 };
 
 // The notice for a run that is over; nothing for a preview whose report was not written (the program that

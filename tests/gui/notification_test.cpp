@@ -1,6 +1,7 @@
 // The notification at the end of a run, on a private session bus: a dbus-daemon started by the test and a
 // notification server of the test's own that records every call and answers as a desktop would.
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
@@ -27,7 +28,7 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 // The freedesktop notification server as far as the program uses it. Each Notify is recorded as
-// "app|replaced id|summary|body|actions"; it answers 7 (or the id it replaces), then sends `after`.
+// "app|replaced id|summary|body|actions|urgency"; it answers 7 (or the id it replaces), then sends `after`.
 class Server : public QDBusVirtualObject {
 public:
     std::vector<std::string> notified() {
@@ -46,10 +47,12 @@ public:
         if (message.member() != QLatin1String("Notify")) return false;
         {
             std::lock_guard lock(mutex_);
-            notified_.push_back(QStringList{a[0].toString(), a[1].toString(), a[3].toString(),
-                                            a[4].toString(), a[5].toStringList().join(',')}
-                                    .join('|')
-                                    .toStdString());
+            notified_.push_back(
+                QStringList{a[0].toString(), a[1].toString(), a[3].toString(), a[4].toString(),
+                            a[5].toStringList().join(','),
+                            QString::number(qdbus_cast<QVariantMap>(a[6]).value("urgency").toInt())}
+                    .join('|')
+                    .toStdString());
         }
         connection.send(message.createReply(QVariant(a[1].toUInt() ? a[1].toUInt() : 7u)));
         for (const auto& [name, arguments] : after) {
@@ -96,11 +99,15 @@ protected:
     std::function<void(const QString&)> open = [this](const QString& path) { opened.push_back(path); };
 };
 
-ReportNotice Notice(const std::string& file, const std::string& outcome = "Aggiornamento eseguito") {
+RunReport Report(const std::string& file, const std::string& outcome = "Aggiornamento eseguito") {
     RunReport report;
     report.outcome = outcome;
     report.file = file;
-    return NoticeFor(report).value();
+    return report;
+}
+
+ReportNotice Notice(const std::string& file, const std::string& outcome = "Aggiornamento eseguito") {
+    return NoticeFor(Report(file, outcome)).value();
 }
 
 TEST_F(NotificationTest, NamesTheReportAndOpensItWhenItsActionIsChosen) {
@@ -114,11 +121,13 @@ TEST_F(NotificationTest, NamesTheReportAndOpensItWhenItsActionIsChosen) {
     // The server reads markup: the path's "&" is escaped.
     const std::string body = "Il rapporto dell'esecuzione: " + host.toHtmlEscaped().toStdString();
     EXPECT_EQ(server.notified(), std::vector<std::string>{"AggiornaLedrana|0|Aggiornamento eseguito|" + body +
-                                                          "|apri,Apri il rapporto"});
+                                                          "|apri,Apri il rapporto|1"});
 }
 
 TEST_F(NotificationTest, AReportNotWrittenIsSaidAndAnOfferNobodyTakesIsWithdrawn) {
-    EXPECT_TRUE(NotifyReport(Notice("", "Aggiornamento NON eseguito completamente"), 60s, open));
+    RunReport failed = Report("", "Aggiornamento NON eseguito completamente");
+    failed.reportError = "70 Permesso negato";
+    EXPECT_TRUE(NotifyReport(*NoticeFor(failed), 60s, open));
     // Nobody chooses the action: after the wait the same notification (7) stays, without it.
     QElapsedTimer clock;
     clock.start();
@@ -130,12 +139,21 @@ TEST_F(NotificationTest, AReportNotWrittenIsSaidAndAnOfferNobodyTakesIsWithdrawn
     EXPECT_TRUE(NotifyReport(written, 60s, open));
 
     const std::string body = written.body.toStdString();
-    const std::string said = "AggiornaLedrana|0|Aggiornamento eseguito|" + body + "|apri,Apri il rapporto";
-    EXPECT_EQ(server.notified(), (std::vector<std::string>{
-                                     "AggiornaLedrana|0|Aggiornamento NON eseguito completamente|Il rapporto "
-                                     "non si è potuto scrivere|",
-                                     said, "AggiornaLedrana|7|Aggiornamento eseguito|" + body + "|", said}));
+    const std::string said = "AggiornaLedrana|0|Aggiornamento eseguito|" + body + "|apri,Apri il rapporto|1";
+    EXPECT_EQ(
+        server.notified(),
+        (std::vector<std::string>{"AggiornaLedrana|0|Aggiornamento NON eseguito completamente|Il rapporto "
+                                  "non si è potuto scrivere: 70 Permesso negato||2",
+                                  said, "AggiornaLedrana|7|Aggiornamento eseguito|" + body + "||1", said}));
     EXPECT_TRUE(opened.empty());
+
+    // The summary never claims more than the run did.
+    RunReport incomplete = Report("C:\\ZU\\r.html");
+    incomplete.Company("Gamma.ini");
+    incomplete.StartArchive("Gamma.ini", "C:\\ZU\\Gamma\\CONT32.MDB");
+    incomplete.ArchiveOutcome("C:\\ZU\\Gamma\\CONT32.MDB", false, "non aggiornato correttamente");
+    EXPECT_EQ(NoticeFor(incomplete)->summary.toStdString(),
+              "Aggiornamento eseguito, ma 1 ditta e 1 archivio non aggiornati completamente");
 
     RunReport preview;
     preview.preview = true;
