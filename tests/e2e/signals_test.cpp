@@ -52,7 +52,7 @@ TEST(E2eSignals, ARunThatLeavesSomethingUndoneSaysSoAndThePreviewPredictsIt) {
             holder.emplace(std::vector<std::string>{E2E_DAOTOOL, "hold", m.host(c.archive).string(), "600"},
                            m.root());
         if (holder) {
-            ASSERT_TRUE(holder->WaitForLine("holding")) << holder->output();
+            ASSERT_TRUE(holder->WaitForLine("tengo aperto")) << holder->output();
         }
         const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
         EXPECT_EQ(preview.status, 5) << preview.console;

@@ -71,6 +71,10 @@ constexpr const char* kHelp =
     "Stato di uscita: 0 fatto, 1 errore del motore (numero e descrizione su standard error),\n"
     "2 argomenti sbagliati\n";
 
+#ifndef LEDRANA_BUILD
+#define LEDRANA_BUILD "sconosciuta"
+#endif
+
 // A command and the operands it takes after its name (max -1: any number from min on).
 struct Command {
     const char* name;
@@ -329,7 +333,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cl.version) {
-        std::cout << "daotool " << ledrana::kVersione << "\n";
+        std::cout << "daotool " << ledrana::kVersione << " (build " << LEDRANA_BUILD << ")\n";
         return 0;
     }
     if (cl.pwdOnCommandLine)
