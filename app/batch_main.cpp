@@ -297,6 +297,28 @@ private:
     std::string written_, shown_;
 };
 
+// The command line as the report shows it: each word quoted where the shell would need it. No option takes
+// a password (the answers come from a file), but a text answer written into an option by mistake is
+// masked all the same.
+std::string CommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.find("text:") != std::string::npos) word = "***";
+        const bool plain =
+            !word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                    "0123456789-_./=:,+@%") == std::string::npos;
+        if (!plain) {
+            std::string quoted = "'";
+            for (char c : word)
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            word = quoted + "'";
+        }
+        line += (i ? " " : "") + word;
+    }
+    return line;
+}
+
 // The exit status of a run (see kHelp), and for a preview what the real run would meet.
 int RunStatus(const RunReport& report) {
     switch (report.End()) {
@@ -405,6 +427,8 @@ int AggiornaBatchMain(int argc, char** argv) {
 
     Aggiorna w(dialogs, programma);
     w.restorePointsKept = kept;
+    w.runReport.program = std::string("aggiorna-batch ") + kVersione + " (build " + LEDRANA_BUILD + ")";
+    w.runReport.commandLine = CommandLine(argc, argv);
     ProgressView progress(w, options.count("--progress") ? absolute(options["--progress"]) : "");
     // A preview prints what it shows with the real folders' names, as its report does.
     dialogs.SetObserver([&w, &progress](const BatchBox& box) {

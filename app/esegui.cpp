@@ -2,6 +2,7 @@
 
 #include "app/manual.h"
 #include "app/restore_point.h"
+#include "app/window_events.h"
 #include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/demo.h"
@@ -20,7 +21,9 @@
 #include "window/run_report_html.h"
 
 #include <optional>
+#include <pwd.h>
 #include <set>
+#include <unistd.h>
 
 namespace ledrana {
 
@@ -370,6 +373,10 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
     w.runReport.start = ReportClock::now();
     w.runReport.versionNow = w.Aggiornamento.caption;
+    w.runReport.modelFolder = w.CartellaDefault.text;
+    w.runReport.computer = platform::ComputerName();
+    if (const passwd* pw = ::getpwuid(::geteuid())) w.runReport.user = pw->pw_name;
+    if (w.runReport.program.empty()) w.runReport.program = std::string("AggiornaLedrana ") + kVersione;
     RunHold hold; // the lock is held until the report is written
     try {
         Run(w, hold);

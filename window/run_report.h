@@ -66,6 +66,7 @@ struct ArchiveReport {
     // it that no earlier report named (a sentence each).
     std::vector<std::string> problems;
     std::vector<std::string> leftovers;
+    std::string recovery; // the recovery archive the comparison made beside it ("" when none)
     ReportClock::time_point start{};
     double seconds = 0;
     std::vector<ReportChange> changes;
@@ -125,6 +126,9 @@ public:
     std::optional<std::string> versionBefore; // nothing on a new installation (no dir.txt)
     std::string versionNow;
     std::string dataFolder;
+    // Who ran it, where and with what: the computer and the user, the program with its version and build,
+    // the command line (passwords masked; "" for the window), the model folder the run took.
+    std::string computer, user, program, commandLine, modelFolder;
     std::string outcome;   // the last line of the log: "Aggiornamento eseguito" or its failure
     bool lockHeld = false; // the run stopped because another update held the data folder
     // A preview: the run worked on copies; `previewPaths` says which copy stands for which real folder
@@ -167,6 +171,7 @@ public:
     void Leftover(const std::string& path, const std::string& sentence) {
         ArchiveAt(path).leftovers.push_back(sentence);
     }
+    void Recovery(const std::string& path, const std::string& file) { ArchiveAt(path).recovery = file; }
     // Companies whose archives were all wholly updated, and the others; archives not wholly updated.
     int CompaniesUpdated() const;
     int CompaniesNotUpdated() const { return static_cast<int>(companies_.size()) - CompaniesUpdated(); }

@@ -1,11 +1,15 @@
 #include "window/run_report_html.h"
+#include "window/run_report_json.h"
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace ledrana {
@@ -60,33 +64,27 @@ td,th,p,h3,li,pre{overflow-wrap:anywhere}
 .archive{border-left:4px solid #2a5d8f;padding-left:.8em;margin:.8em 0}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
-@media print{body{margin:0;max-width:none}h2{page-break-after:avoid}.archive{page-break-inside:avoid}}
+table.overview td,table.overview th{font-size:9pt}
+.predicted{color:#8a4b00;font-style:italic}
+.host{color:#666}
+@media print{body{margin:0;max-width:none;font-size:9pt}h2,h3,h4{break-after:avoid}
+section.company{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
-// The length of the UTF-8 sequence that starts at text[at] (a byte of 0x80 or more), 0 when it is not a
-// well-formed one (a stray continuation byte, a cut sequence, an overlong form, a surrogate, past U+10FFFF).
-std::size_t Utf8Length(const std::string& text, std::size_t at) {
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b = byte(at);
-    std::size_t n = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (b >= 0xC2 && b <= 0xDF) {
-        n = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3;
-        if (b == 0xE0) low = 0xA0;
-        if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4;
-        if (b == 0xF0) low = 0x90;
-        if (b == 0xF4) high = 0x8F;
-    } else {
-        return 0;
+// A file:// address of a host path, each byte outside the unreserved ones %-encoded.
+std::string FileUrl(const std::string& host) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const unsigned char c : host) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
     }
-    if (at + n > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (byte(at + k) < 0x80 || byte(at + k) > 0xBF) return 0;
-    return n;
+    return url;
 }
 
 std::string Escape(const std::string& text) {
@@ -124,7 +122,7 @@ std::string Escape(const std::string& text) {
                 out += ' ';
             } else if (static_cast<unsigned char>(c) < 0x80) {
                 out += c;
-            } else if (const std::size_t n = Utf8Length(text, i); n == 0) {
+            } else if (const std::size_t n = Utf8SequenceLength(text, i); n == 0) {
                 out += "\uFFFD";
             } else {
                 out.append(text, i, n);
@@ -184,7 +182,9 @@ public:
                 "cosa farebbe l'aggiornamento. I file dei valori registrati che nomina sono stati scritti "
                 "accanto alle copie, non accanto agli archivi.</p>\n";
         Verdict();
+        Overview();
         WhatFailed();
+        Removed();
         Summary();
         Companies();
         Boxes();
@@ -211,7 +211,18 @@ private:
             r_.versionBefore ? (r_.versionBefore->empty() ? "nessuna registrata" : T(*r_.versionBefore))
                              : "nessuna (nuova installazione)");
         Row(r_.preview ? "Versione che sarebbe installata" : "Versione installata ora", T(r_.versionNow));
-        Row("Cartella dati", T(r_.dataFolder));
+        Row("Cartella dati",
+            T(r_.dataFolder) +
+                (r_.dataFolder.empty()
+                     ? std::string()
+                     : " <span class=\"host\">(" + T(platform::HostPath(r_.dataFolder)) + ")</span>"));
+        if (!r_.modelFolder.empty())
+            Row("Cartella della nuova versione", T(r_.modelFolder) + " <span class=\"host\">(" +
+                                                     T(platform::HostPath(r_.modelFolder)) + ")</span>");
+        if (!r_.computer.empty() || !r_.user.empty())
+            Row("Computer e utente", T(r_.computer) + (r_.user.empty() ? "" : ", utente " + T(r_.user)));
+        if (!r_.program.empty()) Row("Programma", T(r_.program));
+        if (!r_.commandLine.empty()) Row("Riga di comando", "<code>" + T(r_.commandLine) + "</code>");
         RestorePointRow();
         const bool ok = r_.outcome == "Aggiornamento eseguito";
         Row("Esito", "<span class=\"" + std::string(ok ? "ok" : "ko") + "\">" +
@@ -293,6 +304,125 @@ private:
                 "</h2>\n<ul class=\"ko\">\n" + items + "</ul>\n";
     }
 
+    // The anchor of an archive's section: its place among the report's archives.
+    std::string Anchor(const ArchiveReport& a) const {
+        for (std::size_t i = 0; i < r_.archives().size(); ++i)
+            if (&r_.archives()[i] == &a) return "archivio-" + std::to_string(i + 1);
+        return "";
+    }
+
+    // A file the run wrote beside an archive: a link to it, or, in a preview, its name marked as one the
+    // real run would write (the preview's own was written in its copy and is gone).
+    std::string FileLink(const std::string& path) const {
+        if (r_.preview) return T(path) + " <span class=\"predicted\">(lo scriverebbe l'aggiornamento)</span>";
+        return "<a href=\"" + Escape(FileUrl(platform::HostPath(path))) + "\">" + T(path) + "</a>";
+    }
+
+    static std::string Count(const ArchiveReport& a, std::initializer_list<ChangeKind> kinds) {
+        int n = 0;
+        for (const ReportChange& c : a.changes)
+            for (ChangeKind k : kinds)
+                if (c.kind == k) ++n;
+        return n ? std::to_string(n) : std::string("—");
+    }
+
+    // One row per company and archive: its outcome, its time, what was done to it, and its files.
+    void Overview() {
+        out_ +=
+            "<h2 id=\"panoramica\">Panoramica</h2>\n<table class=\"overview\">\n<tr><th>Ditta</th>"
+            "<th>Archivio</th><th>Esito</th><th>Tempo</th><th>Creati</th><th>Cambiati</th><th>Eliminati</th>"
+            "<th>Rifiutati</th><th>Sistemati</th><th>File</th></tr>\n";
+        const auto row = [this](const std::string& company, const ArchiveReport* a,
+                                const std::string& problem) {
+            std::string outcome, kind, files;
+            if (!a) {
+                outcome = "non aggiornata";
+                kind = "ko";
+            } else if (a->outcome.empty()) {
+                outcome = "non finito";
+                kind = "ko";
+            } else if (!a->updated) {
+                outcome = "non aggiornato";
+                kind = "ko";
+            } else if (!a->Whole()) {
+                outcome = "aggiornato, con errori";
+                kind = "warn";
+            } else {
+                outcome = "aggiornato";
+                kind = "ok";
+            }
+            out_ += "<tr data-outcome=\"" + kind + "\"><td>" + T(company) + "</td><td>";
+            if (!a) {
+                out_ += T(problem) + "</td><td class=\"" + kind + "\">" + outcome + "</td>";
+                out_ += "<td></td><td></td><td></td><td></td><td></td><td></td><td></td></tr>\n";
+                return;
+            }
+            out_ += "<a href=\"#" + Anchor(*a) + "\">" + T(a->path) + "</a></td><td class=\"" + kind + "\">" +
+                    outcome + "</td><td class=\"n\">" + T(Duration(a->seconds)) + "</td>";
+            using K = ChangeKind;
+            for (const std::string& n :
+                 {Count(*a, {K::TableCreated, K::FieldCreated, K::IndexCreated, K::QueryCreated}),
+                  Count(*a, {K::FieldChanged, K::IndexRebuilt, K::QueryChanged, K::ZeroLengthAllowed}),
+                  Count(*a, {K::TableRemoved, K::FieldRemoved, K::IndexRemoved, K::QueryRemoved}),
+                  Count(*a, {K::ChangeRefused}),
+                  Count(*a, {K::FixedTableCopied, K::NullsCompleted, K::ValuesJournalled})})
+                out_ += "<td class=\"n\">" + n + "</td>";
+            for (const ReportChange& c : a->changes)
+                if (c.kind == ChangeKind::ValuesJournalled && files.find(T(c.detail)) == std::string::npos)
+                    files += (files.empty() ? "" : "<br>") + std::string("valori: ") + FileLink(c.detail);
+            if (!a->recovery.empty())
+                files += (files.empty() ? "" : "<br>") + std::string("recupero: ") + FileLink(a->recovery);
+            out_ += "<td>" + files + "</td></tr>\n";
+        };
+        for (const CompanyReport& c : r_.companies()) {
+            bool any = false;
+            for (const ArchiveReport& a : r_.archives())
+                if (a.company == c.file) {
+                    any = true;
+                    row(c.file, &a, "");
+                }
+            if (!any)
+                row(c.file, nullptr,
+                    c.problem.empty() ? "Impossibile aggiornare la ditta " + c.file : c.problem);
+        }
+        for (const ArchiveReport& a : r_.archives()) {
+            bool named = false;
+            for (const CompanyReport& c : r_.companies())
+                named = named || a.company == c.file;
+            if (!named) row("", &a, "");
+        }
+        out_ += "</table>\n";
+    }
+
+    // What the run removed from the archives, and where the copy of what it held is.
+    void Removed() {
+        std::string rows;
+        for (const ArchiveReport& a : r_.archives())
+            for (const ReportChange& c : a.changes) {
+                const char* what = c.kind == ChangeKind::TableRemoved   ? "tabella"
+                                   : c.kind == ChangeKind::FieldRemoved ? "campo"
+                                   : c.kind == ChangeKind::IndexRemoved ? "indice"
+                                   : c.kind == ChangeKind::QueryRemoved ? "query salvata"
+                                                                        : nullptr;
+                if (!what) continue;
+                const bool kept = c.kind != ChangeKind::IndexRemoved && !a.recovery.empty();
+                rows += "<tr><td>" + T(a.path) + "</td><td>" + what + "</td><td>" +
+                        T(c.table.empty()    ? c.object
+                          : c.object.empty() ? c.table
+                                             : c.table + "." + c.object) +
+                        "</td><td>" +
+                        (kept                                 ? FileLink(a.recovery)
+                         : c.kind == ChangeKind::IndexRemoved ? std::string("(un indice non contiene dati)")
+                                                              : std::string("nessun valore da conservare")) +
+                        "</td></tr>\n";
+            }
+        if (rows.empty()) return;
+        out_ += std::string("<h2>") + (r_.preview ? "Che cosa toglierebbe" : "Che cosa è stato tolto") +
+                "</h2>\n<table>\n<tr><th>Archivio</th><th>Che cosa</th><th>Nome</th><th>La copia di ciò che "
+                "conteneva</th></tr>\n" +
+                rows + "</table>\n";
+    }
+
     static bool Contains(const std::vector<std::string>& lines, const std::string& line) {
         for (const std::string& l : lines)
             if (l == line) return true;
@@ -361,7 +491,7 @@ private:
     }
 
     void Archive(const ArchiveReport& a) {
-        out_ += "<div class=\"archive\">\n<h3>" + T(a.path) + "</h3>\n";
+        out_ += "<div class=\"archive\" id=\"" + Anchor(a) + "\">\n<h3>" + T(a.path) + "</h3>\n";
         if (a.outcome.empty()) {
             out_ += "<p class=\"ko\">Il lavoro su questo archivio non è arrivato alla fine.</p>\n";
         } else {
@@ -389,7 +519,7 @@ private:
         out_ += "<h2>Ditte</h2>\n";
         if (r_.companies().empty()) out_ += "<p class=\"none\">Nessuna ditta.</p>\n";
         for (const CompanyReport& c : r_.companies()) {
-            out_ += "<h3 class=\"company\">Ditta " + T(c.file) + "</h3>\n";
+            out_ += "<section class=\"company\">\n<h3 class=\"company\">Ditta " + T(c.file) + "</h3>\n";
             bool any = false;
             for (const ArchiveReport& a : r_.archives())
                 any = any || a.company == c.file;
@@ -401,6 +531,7 @@ private:
                 if (p != problem) out_ += "<p class=\"ko\">" + T(p) + "</p>\n";
             for (const ArchiveReport& a : r_.archives())
                 if (a.company == c.file) Archive(a);
+            out_ += "</section>\n";
         }
         // Archives that no company named (the demo company's, a comparison of its own).
         for (const ArchiveReport& a : r_.archives()) {
@@ -478,29 +609,49 @@ std::string RunReportFileName(const RunReport& report) {
 
 namespace {
 
-// Writes a page as a new file of `folder` (made when missing, in the data folder), never over another one.
+// Writes a page and its JSON twin as new files of `folder` (made when missing, in the data folder), never
+// over other ones, then rewrites the folder's index. Returns the page's path.
 std::string WritePage(std::string folder, const std::string& dataFolder, const std::string& page,
-                      std::string name) {
+                      const std::string& json, const std::string& name) {
     if (folder.empty()) {
         folder = dataFolder + "\\ledrana\\rapporti";
         if (!platform::FolderExists(folder)) platform::MkDir(folder);
     }
     const std::string stem = name.substr(0, name.size() - 5);
-    for (int n = 2;; ++n) {
+    std::string written;
+    for (int n = 1; written.empty(); ++n) {
+        const std::string base = folder + "\\" + stem + (n > 1 ? "-" + std::to_string(n) : "");
         try {
-            platform::WriteNewFile(folder + "\\" + name, page);
-            return folder + "\\" + name;
+            // The twin first: a page is never left without its twin by a name the twin could not take.
+            platform::WriteNewFile(base + ".json", json);
         } catch (const Error& e) {
             if (e.number() != 58 || n > 99) throw;
+            continue;
         }
-        name = stem + "-" + std::to_string(n) + ".html";
+        try {
+            platform::WriteNewFile(base + ".html", page);
+            written = base + ".html";
+        } catch (const Error& e) {
+            try {
+                platform::Kill(base + ".json");
+            } catch (const Error&) {
+            }
+            if (e.number() != 58 || n > 99) throw;
+        }
     }
+    try {
+        WriteReportIndex(folder);
+    } catch (const Error&) {
+        // The index is a convenience: the report itself is written.
+    }
+    return written;
 }
 
 } // namespace
 
 std::string WriteRunReport(const RunReport& report) {
-    return WritePage(report.folder, report.dataFolder, RunReportHtml(report), RunReportFileName(report));
+    return WritePage(report.folder, report.dataFolder, RunReportHtml(report), RunReportJson(report),
+                     RunReportFileName(report));
 }
 
 std::string RestoreReportHtml(const RestoreReport& r) {
@@ -548,7 +699,7 @@ std::string RestoreReportHtml(const RestoreReport& r) {
 }
 
 std::string WriteRestoreReport(const RestoreReport& report) {
-    return WritePage("", report.dataFolder, RestoreReportHtml(report),
+    return WritePage("", report.dataFolder, RestoreReportHtml(report), RestoreReportJson(report),
                      "ripristino-" + Format(report.start, "%Y%m%d-%H%M%S") + ".html");
 }
 

@@ -197,6 +197,17 @@ Outcome Machine::Update(const std::string& answers, const fs::path& model, const
     const std::size_t report = o.console.rfind("\nrapporto: ");
     if (report != std::string::npos)
         o.report = o.console.substr(report + 11, o.console.find('\n', report + 1) - report - 11);
+    // Every report the runs write has its JSON twin, which the schema in docs/ describes.
+    if (!o.report.empty()) {
+        fs::path twin = o.report;
+        twin.replace_extension(".json");
+        std::string faults;
+        const int valid = Shell(ShellQuote(LEDRANA_SOURCE_DIR "/tests/e2e/validate_report.py") + " " +
+                                    ShellQuote(LEDRANA_SOURCE_DIR "/docs/report.schema.json") + " " +
+                                    ShellQuote(twin.string()),
+                                &faults);
+        EXPECT_EQ(valid, 0) << "the report's JSON twin does not follow docs/report.schema.json:\n" << faults;
+    }
     o.log = testing::TempPrefix::get(dir / "log.txt");
     const std::string sep = "\r\n->";
     for (std::size_t at = o.log.find(sep); at != std::string::npos;) {

@@ -123,6 +123,9 @@ void ExpectOnlyTheReportAdded(const Machine& m, const std::map<std::string, std:
     auto previewed = Snapshot(m.root());
     const fs::path report = fs::relative(preview.report, m.root());
     EXPECT_EQ(previewed.erase(report.string()), 1u) << preview.console;
+    fs::path twin = report;
+    EXPECT_EQ(previewed.erase(twin.replace_extension(".json").string()), 1u) << "no JSON twin";
+    EXPECT_EQ(previewed.erase((report.parent_path() / "index.html").string()), 1u) << "no index";
     if (!untouched.count(report.parent_path().string())) previewed.erase(report.parent_path().string());
     EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
 }
