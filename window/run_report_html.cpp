@@ -45,7 +45,7 @@ constexpr KindText kKinds[kChangeKinds] = {
 };
 
 constexpr const char* kStyle = R"(
-body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:60em}
+body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:72em}
 h1{font-size:16pt;margin:0 0 .3em}
 h2{font-size:13pt;border-bottom:2px solid #2a5d8f;padding-bottom:.1em;margin-top:1.4em}
 h3{font-size:11pt;margin:1em 0 .3em;font-family:"DejaVu Sans Mono",monospace}
@@ -59,15 +59,16 @@ td.n{text-align:right}
 .ko{color:#a8201a;font-weight:bold}
 .warn{color:#8a4b00;font-weight:bold}
 .verdict{font-size:12pt;border:2px solid currentColor;padding:.4em .6em;margin:.5em 0}
-td,th,p,h3,li,pre{overflow-wrap:anywhere}
+td,p,h3,li,pre{overflow-wrap:anywhere}
 .preview{border:2px solid #c77d00;background:#fff4df;padding:.5em;margin:.5em 0}
 .archive{border-left:4px solid #2a5d8f;padding-left:.8em;margin:.8em 0}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
-table.overview td,table.overview th{font-size:9pt}
+table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.overview td.ko,table.overview td.warn{white-space:nowrap}
 .predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
-@media print{body{margin:0;max-width:none;font-size:9pt}h2,h3,h4{break-after:avoid}
+@media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
+.changes{columns:2;column-gap:1.2em}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
 section.company{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
@@ -394,32 +395,35 @@ private:
         out_ += "</table>\n";
     }
 
-    // What the run removed from the archives, and where the copy of what it held is.
+    // What the run removed from the archives, and where the copy of what it held is: one row per archive.
     void Removed() {
         std::string rows;
-        for (const ArchiveReport& a : r_.archives())
-            for (const ReportChange& c : a.changes) {
-                const char* what = c.kind == ChangeKind::TableRemoved   ? "tabella"
-                                   : c.kind == ChangeKind::FieldRemoved ? "campo"
-                                   : c.kind == ChangeKind::IndexRemoved ? "indice"
-                                   : c.kind == ChangeKind::QueryRemoved ? "query salvata"
-                                                                        : nullptr;
-                if (!what) continue;
-                const bool kept = c.kind != ChangeKind::IndexRemoved && !a.recovery.empty();
-                rows += "<tr><td>" + T(a.path) + "</td><td>" + what + "</td><td>" +
-                        T(c.table.empty()    ? c.object
-                          : c.object.empty() ? c.table
-                                             : c.table + "." + c.object) +
-                        "</td><td>" +
-                        (kept                                 ? FileLink(a.recovery)
-                         : c.kind == ChangeKind::IndexRemoved ? std::string("(un indice non contiene dati)")
-                                                              : std::string("nessun valore da conservare")) +
-                        "</td></tr>\n";
-            }
+        for (const ArchiveReport& a : r_.archives()) {
+            std::string what;
+            const auto list = [&](ChangeKind kind, const char* heading) {
+                std::string names;
+                for (const ReportChange& c : a.changes)
+                    if (c.kind == kind)
+                        names +=
+                            (names.empty() ? "" : ", ") + T(c.table.empty()    ? c.object
+                                                            : c.object.empty() ? c.table
+                                                                               : c.table + "." + c.object);
+                if (!names.empty())
+                    what += (what.empty() ? "" : "<br>") + std::string("<b>") + heading + "</b>: " + names;
+            };
+            list(ChangeKind::TableRemoved, "tabelle");
+            list(ChangeKind::FieldRemoved, "campi");
+            list(ChangeKind::QueryRemoved, "query salvate");
+            list(ChangeKind::IndexRemoved, "indici (non contengono dati)");
+            if (what.empty()) continue;
+            rows += "<tr><td>" + T(a.path) + "</td><td>" + what + "</td><td>" +
+                    (a.recovery.empty() ? std::string("nessun valore da conservare") : FileLink(a.recovery)) +
+                    "</td></tr>\n";
+        }
         if (rows.empty()) return;
         out_ += std::string("<h2>") + (r_.preview ? "Che cosa toglierebbe" : "Che cosa è stato tolto") +
-                "</h2>\n<table>\n<tr><th>Archivio</th><th>Che cosa</th><th>Nome</th><th>La copia di ciò che "
-                "conteneva</th></tr>\n" +
+                "</h2>\n<table>\n<tr><th>Archivio</th><th>Che cosa</th><th>La copia di ciò che conteneva"
+                "</th></tr>\n" +
                 rows + "</table>\n";
     }
 
@@ -462,32 +466,72 @@ private:
         if (!items.empty()) out_ += "<h4>Note</h4>\n<ul>\n" + items + "</ul>\n";
     }
 
+    // The changes of an archive by kind, a table each. Kinds that name many small things (fields that now
+    // take empty text, Null values completed, indexes, saved queries, fixed tables) take one row per table
+    // with its objects listed, so that a company's changes stay within a few printed pages.
     void Changes(const ArchiveReport& a) {
         bool any = false;
+        std::string tables;
         for (int k = 0; k < kChangeKinds; ++k) {
             const KindText& kt = kKinds[k];
+            const auto kind = static_cast<ChangeKind>(k);
+            const bool grouped = kind == ChangeKind::ZeroLengthAllowed ||
+                                 kind == ChangeKind::NullsCompleted || kind == ChangeKind::IndexCreated ||
+                                 kind == ChangeKind::IndexRebuilt || kind == ChangeKind::IndexRemoved ||
+                                 kind == ChangeKind::QueryCreated || kind == ChangeKind::QueryChanged ||
+                                 kind == ChangeKind::QueryRemoved;
             std::string rows;
-            for (const ReportChange& c : a.changes) {
-                if (static_cast<int>(c.kind) != k) continue;
-                rows += "<tr data-change=\"" + std::to_string(k) + "\">";
-                if (kt.table) rows += "<td>" + T(c.table) + "</td>";
-                if (kt.object) rows += "<td>" + T(c.object) + "</td>";
-                if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
-                if (kt.count)
-                    rows += "<td class=\"n\">" + (c.count < 0 ? std::string("—") : std::to_string(c.count)) +
-                            "</td>";
-                rows += "</tr>\n";
+            if (grouped) {
+                std::vector<std::pair<std::string, std::string>> byTable; // table, its objects
+                for (const ReportChange& c : a.changes) {
+                    if (c.kind != kind) continue;
+                    std::string item = T(c.object.empty() ? c.table : c.object);
+                    if (c.count >= 0) item += " (" + std::to_string(c.count) + ")";
+                    const std::string table = kt.table ? c.table : "";
+                    auto at = byTable.begin();
+                    while (at != byTable.end() && UCase(at->first) != UCase(table))
+                        ++at;
+                    if (at == byTable.end()) {
+                        byTable.emplace_back(table, item);
+                    } else {
+                        at->second += ", " + item;
+                    }
+                }
+                for (const auto& [table, items] : byTable)
+                    rows += "<tr data-change=\"" + std::to_string(k) + "\">" +
+                            (kt.table ? "<td>" + T(table) + "</td>" : std::string()) + "<td>" + items +
+                            "</td></tr>\n";
+            } else {
+                for (const ReportChange& c : a.changes) {
+                    if (c.kind != kind) continue;
+                    rows += "<tr data-change=\"" + std::to_string(k) + "\">";
+                    if (kt.table) rows += "<td>" + T(c.table) + "</td>";
+                    if (kt.object) rows += "<td>" + T(c.object) + "</td>";
+                    if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
+                    if (kt.count)
+                        rows += "<td class=\"n\">" +
+                                (c.count < 0 ? std::string("—") : std::to_string(c.count)) + "</td>";
+                    rows += "</tr>\n";
+                }
             }
             if (rows.empty()) continue;
             any = true;
-            out_ += std::string("<h4>") + kt.heading + "</h4>\n<table>\n<tr>";
-            if (kt.table) out_ += "<th>Tabella</th>";
-            if (kt.object) out_ += std::string("<th>") + kt.object + "</th>";
-            if (kt.detail) out_ += std::string("<th>") + kt.detail + "</th>";
-            if (kt.count) out_ += std::string("<th>") + kt.count + "</th>";
-            out_ += "</tr>\n" + rows + "</table>\n";
+            tables += std::string("<div class=\"kind\"><h4>") + kt.heading + "</h4>\n<table>\n<tr>";
+            if (kt.table) tables += "<th>Tabella</th>";
+            if (grouped) {
+                tables += std::string("<th>") + (kt.object ? kt.object : "Oggetto") +
+                          (kt.count ? std::string(" (") + kt.count + ")" : std::string()) + "</th>";
+            } else {
+                if (kt.object) tables += std::string("<th>") + kt.object + "</th>";
+                if (kt.detail) tables += std::string("<th>") + kt.detail + "</th>";
+                if (kt.count) tables += std::string("<th>") + kt.count + "</th>";
+            }
+            tables += "</tr>\n" + rows + "</table></div>\n";
         }
-        if (!any) out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
+        if (!any)
+            out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
+        else
+            out_ += "<div class=\"changes\">\n" + tables + "</div>\n";
     }
 
     void Archive(const ArchiveReport& a) {

@@ -554,7 +554,7 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
          {"l&#39;archivio " + share + "\\Gamma\\Cont32.mdb non è stato copiato perché è in uso",
           "ditta Beta.ini database " + UCase(elsewhere) + " aggiornato",
           "ditta Alfa.ini database " + share + "\\Alfa\\CONT32.MDB aggiornato",
-          "<tr><th>Cartella dati</th><td>" + share + "</td></tr>"})
+          "<tr><th>Cartella dati</th><td>" + share + " <span class=\"host\">"})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
     EXPECT_EQ(html.find("ANTEPRIMA-"), std::string::npos);
 

@@ -147,9 +147,12 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
             ++n;
         EXPECT_EQ(n, c.times) << c.fragment;
     }
-    // One file that fetches nothing and runs nothing.
-    for (const char* outside : {"<script", "src=", "href=", "url(", "@import", "<link"})
+    // One file that fetches nothing and runs nothing; its links lead within it or to the run's files.
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"})
         EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    for (std::size_t at = html.find("href=\""); at != std::string::npos; at = html.find("href=\"", at + 1))
+        EXPECT_TRUE(html.compare(at + 6, 1, "#") == 0 || html.compare(at + 6, 7, "file://") == 0)
+            << html.substr(at, 80);
     EXPECT_GT(size.height(), 600);
 }
 
