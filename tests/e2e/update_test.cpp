@@ -99,7 +99,8 @@ void ExpectBarEndsFull(const Outcome& o) {
 std::string Section(const std::string& html, const std::string& archive) {
     const std::size_t at = html.find("<h3>" + archive + "</h3>");
     if (at == std::string::npos) return "";
-    return html.substr(at, html.find("</div>", at) - at);
+    const std::size_t end = std::min(html.find("<div class=\"archive\"", at), html.find("</section>", at));
+    return html.substr(at, end == std::string::npos ? end : end - at);
 }
 
 // The change rows of one kind in a section, each as its cells' texts (a journal without its time).
