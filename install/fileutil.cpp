@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/shell_folders.h"
 #include "platform/vb_errors.h"
+#include "window/run_report.h"
 
 namespace ledrana {
 
@@ -38,6 +39,7 @@ bool CopiaFile(Reporter& w, const std::string& origine, const std::string& desti
     w.ProgressTick();
     try {
         platform::FileCopy(origine, destinazione);
+        if (RunReport* report = w.Report()) report->FileCopied(origine, destinazione);
         return true;
     } catch (const Error& e) {
         w.MemLog(errorText(e, "funz. CopiaFile ", origine + "\n" + destinazione), true);

@@ -184,6 +184,9 @@ public:
     void IniWritten(const std::string& file, const std::string& section, const std::string& key,
                     const std::optional<std::string>& before, const std::string& after);
     const std::vector<IniChange>& iniChanges() const { return ini_; }
+    // The files the run copied into place (source, destination).
+    void FileCopied(const std::string& from, const std::string& to) { copies_.emplace_back(from, to); }
+    const std::vector<std::pair<std::string, std::string>>& filesCopied() const { return copies_; }
 
 private:
     ArchiveReport& ArchiveAt(const std::string& path);
@@ -196,6 +199,7 @@ private:
     std::vector<ArchiveReport> archives_;
     std::vector<ReportBox> boxes_;
     std::vector<IniChange> ini_;
+    std::vector<std::pair<std::string, std::string>> copies_;
 };
 
 // The facts of a restore (aggiorna-batch --ripristina): the restore point it put back, each archive and

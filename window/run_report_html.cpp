@@ -68,8 +68,8 @@ table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.ove
 .predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
 @media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
-.changes{columns:2;column-gap:1.2em}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
-section.company{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
+.changes,.appendix{columns:2;column-gap:1.2em}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
+section.company,h2.after-companies{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
 // A file:// address of a host path, each byte outside the unreserved ones %-encoded.
@@ -189,7 +189,10 @@ public:
         Summary();
         Companies();
         Boxes();
+        out_ += "<div class=\"appendix\">\n";
         IniFiles();
+        FilesCopied();
+        out_ += "</div>\n";
         Notes();
         out_ += "</body>\n</html>\n";
         return out_;
@@ -587,7 +590,7 @@ private:
     }
 
     void Boxes() {
-        out_ += "<h2>Finestre mostrate</h2>\n";
+        out_ += "<h2 class=\"after-companies\">Finestre mostrate</h2>\n";
         if (r_.boxes().empty()) {
             out_ += "<p class=\"none\">Nessuna.</p>\n";
             return;
@@ -623,6 +626,15 @@ private:
                     "<th>Ora</th></tr>\n" +
                     byFile[UCase(file)] + "</table>\n";
         }
+    }
+
+    void FilesCopied() {
+        if (r_.filesCopied().empty()) return;
+        out_ += std::string("<h2>") + (r_.preview ? "File che copierebbe" : "File copiati") +
+                "</h2>\n<table>\n<tr><th>Da</th><th>In</th></tr>\n";
+        for (const auto& [from, to] : r_.filesCopied())
+            out_ += "<tr><td>" + T(from) + "</td><td>" + T(to) + "</td></tr>\n";
+        out_ += "</table>\n";
     }
 
     void Notes() {

@@ -175,6 +175,10 @@ std::string RunReportJson(const RunReport& r) {
                ",\"key\":" + Str(c.key) + ",\"before\":" + (c.before ? Str(*c.before) : "null") +
                ",\"after\":" + Str(c.after) + "}";
     }
+    out += "],\n\"files_copied\":[";
+    for (std::size_t i = 0; i < r.filesCopied().size(); ++i)
+        out += std::string(i ? "," : "") + "\n{\"from\":" + name(r.filesCopied()[i].first) +
+               ",\"to\":" + name(r.filesCopied()[i].second) + "}";
     out += "],\n\"notes\":[";
     for (std::size_t i = 0; i < r.notes().size(); ++i) {
         const ReportNote& n = r.notes()[i];
