@@ -4,6 +4,8 @@
 #include <QApplication>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 
 #include "app/run.h"
 #include "app/window_events.h"
@@ -15,6 +17,12 @@
 #include "window/aggiorna.h"
 
 int main(int argc, char** argv) {
+    // Told before any window system is needed, as the other programs tell it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("AggiornaLedrana %s (build %s)\n", ledrana::kVersione, LEDRANA_BUILD);
+            return 0;
+        }
     ledrana::platform::ReturnLargeBlocksToSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("AggiornaLedrana"));

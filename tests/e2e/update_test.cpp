@@ -594,6 +594,7 @@ TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
         {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"aggiorna-batch: opzione sconosciuta: --frobnicate\nuso: "}},
         {E2E_AGGIORNA_BATCH, "--version", 0, {"aggiorna-batch 048.5 (build "}},
         {E2E_MKINSTALL, "--version", 0, {"mkinstall 48.5 (build "}},
+        {E2E_WINDOW, "--version", 0, {"AggiornaLedrana 048.5 (build "}},
         {E2E_AGGIORNA_BATCH, "--prefix", 2, {"uso: aggiorna-batch"}},
         {E2E_DAOTOOL,
          "--help",
