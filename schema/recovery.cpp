@@ -299,8 +299,8 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
     const std::string renamed = Renamed(fieldNames, keptNames);
     return "La tabella " + name + " non è nel modello ed è stata eliminata dall'archivio; le sue " +
            Count(rows, "riga", "righe") + ", con i campi e gli indici, sono nella tabella " + kept +
-           " dell'archivio di recupero " + w.ArchivioRimossi + "." +
-           (renamed.empty() ? "" : " Vi hanno un altro nome i campi " + renamed + ".");
+           (renamed.empty() ? "" : " (con i nomi dei campi cambiati: " + renamed + ")") +
+           " dell'archivio di recupero " + w.ArchivioRimossi + ".";
 }
 
 std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {

@@ -457,6 +457,7 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options,
 // becomes Null), its place and properties kept. A field in an index is refused as Jet refuses it (3280).
 void AlterColumn(Connection& c, const std::string& table, FieldDef to) {
     TableState* t = c.catalog.FindTable(table);
+    if (!t) ThrowJet(3078, table);
     const FieldDef* old = t->FindField(to.name);
     if (!old) ThrowJet(3265);
     for (const IndexDef& ix : t->indexes)
@@ -603,7 +604,9 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
             CheckNewName(d.name);
         c.Ddl([&] {
             for (const auto& d : st.columnDefs) {
-                if (c.catalog.FindTable(st.table)->FindField(d.name)) ThrowJet(3380, d.name, st.table);
+                const TableState* t = c.catalog.FindTable(st.table);
+                if (!t) ThrowJet(3078, st.table);
+                if (t->FindField(d.name)) ThrowJet(3380, d.name, st.table);
                 AddField(c, st.table, ColumnToField(d));
             }
             for (const auto& d : st.indexes)
