@@ -2,6 +2,7 @@
 
 #include "app/manual.h"
 #include "app/restore_point.h"
+#include "app/window_events.h"
 #include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/demo.h"
@@ -20,7 +21,9 @@
 #include "window/run_report_html.h"
 
 #include <optional>
+#include <pwd.h>
 #include <set>
+#include <unistd.h>
 
 namespace ledrana {
 
@@ -211,6 +214,7 @@ bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& fol
         ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
         "terminato.";
     w.runReport.Note("", testo);
+    w.runReport.lockHeld = true;
     w.dialogs.MsgBox(testo, vbOKOnly, "");
     return false;
 }
@@ -328,8 +332,9 @@ void WriteReport(Aggiorna& w) {
     if (w.CartellaDati.empty() && report.folder.empty()) return;
     try {
         report.file = WriteRunReport(report);
-    } catch (const Error&) {
+    } catch (const Error& e) {
         report.file.clear();
+        report.reportError = std::to_string(e.number()) + " " + e.description();
     }
 }
 
@@ -368,6 +373,10 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
     w.runReport.start = ReportClock::now();
     w.runReport.versionNow = w.Aggiornamento.caption;
+    w.runReport.modelFolder = w.CartellaDefault.text;
+    w.runReport.computer = platform::ComputerName();
+    if (const passwd* pw = ::getpwuid(::geteuid())) w.runReport.user = pw->pw_name;
+    if (w.runReport.program.empty()) w.runReport.program = std::string("AggiornaLedrana ") + kVersione;
     RunHold hold; // the lock is held until the report is written
     try {
         Run(w, hold);

@@ -298,6 +298,7 @@ protected:
         }
         pristine_ = std::make_unique<Machine>("old");
         std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
+        fs::permissions(pristine_->root() / "risposte.test", fs::perms::owner_read | fs::perms::owner_write);
         before_ = LookAll(pristine_->root());
         iniBefore_ = IniKeys(pristine_->root());
         // One and two uninterrupted runs, and the list of changes a run makes.
@@ -433,9 +434,9 @@ protected:
     static long FirstCompaction() { return FirstChange("", ".MDB.TMP"); }
 
     // A run that met a full disk: it said so in its log, with the platform's (61) or the engine's (3026)
-    // number, and that an archive was not updated or that the run did not end well; it ended as a run ends
-    // (a sanitizer's finding aborts it). Returns the archives (upper-case paths under the prefix) whose
-    // update the log says failed.
+    // number, and that an archive was not updated or that the run did not end well; it ended with a status
+    // that says so (a sanitizer's finding aborts it). Returns the archives (upper-case paths under the
+    // prefix) whose update the log says failed.
     std::set<std::string> ExpectFullDiskReported(const Machine& m, int status) {
         const std::string log = ReadAll(m.root() / "log.test");
         EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
@@ -446,7 +447,9 @@ protected:
         EXPECT_TRUE(log.find(" non aggiornato correttamente") != std::string::npos ||
                     log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
             << log;
-        EXPECT_TRUE(status == 0 || status == 1) << status << "\n" << ReadAll(ErrorsOf(m.root()));
+        // 5: an archive left undone; 8: the report could not be written on the full disk either.
+        EXPECT_TRUE(status == 0 || status == 1 || status == 5 || status == 8) << status << "\n"
+                                                                              << ReadAll(ErrorsOf(m.root()));
         std::set<std::string> failed;
         const std::string mark = " non aggiornato correttamente";
         for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
