@@ -216,20 +216,21 @@ std::int64_t Append(Connection& from, const std::string& sourceName, const std::
     // The fields copied, by the destination's field each goes to.
     std::vector<const FieldDef*> copied(target.fields.size(), nullptr);
     std::vector<int> columnOf(target.fields.size(), -1);
-    const auto copyField = [&](const std::string& name) {
+    const auto copyField = [&](const std::string& name, const std::string& into) {
         const FieldDef* f = source.FindField(name);
         if (!f) ThrowJet(3265, name);
-        const int i = target.FieldIndex(f->name);
-        if (i < 0) ThrowJet(3265, f->name);
+        const int i = target.FieldIndex(into.empty() ? f->name : into);
+        if (i < 0) ThrowJet(3265, into.empty() ? f->name : into);
         if (copied[static_cast<std::size_t>(i)]) return;
         copied[static_cast<std::size_t>(i)] = f;
         columnOf[static_cast<std::size_t>(i)] = read(QuoteName(f->name));
     };
+    if (!copy.into.empty() && copy.into.size() != copy.fields.size()) ThrowJet(3219);
     if (copy.fields.empty())
         for (const FieldDef& f : source.fields)
-            copyField(f.name);
-    for (const std::string& name : copy.fields)
-        copyField(name);
+            copyField(f.name, {});
+    for (std::size_t k = 0; k < copy.fields.size(); ++k)
+        copyField(copy.fields[k], copy.into.empty() ? std::string() : copy.into[k]);
     const int position = copy.position.empty() ? -1 : target.FieldIndex(copy.position);
     if (!copy.position.empty() && position < 0) ThrowJet(3265, copy.position);
     if (position >= 0 && copied[static_cast<std::size_t>(position)]) ThrowJet(3219);

@@ -82,6 +82,7 @@ QueryDef Database::CreateQueryDef(std::string_view name, std::string_view sql) {
     q->name = std::string(name);
     q->sql = std::string(sql);
     if (!name.empty()) {
+        CheckNewName(name);
         c.Ddl([&] { CreateQuery(c, name, sql); });
         q->appended = true;
         q->name = c.catalog.FindQuery(name)->name;

@@ -75,6 +75,10 @@ void DatabaseImpl::CloseRecordsets() {
 
 } // namespace detail
 
+bool IsValidName(std::string_view name) {
+    return ValidName(name);
+}
+
 bool EngineShared::Verify(const std::string& hash, const std::string& password) {
     for (const auto& [h, p] : verified)
         if (h == hash && p == password) return true;

@@ -88,6 +88,7 @@ void Field::SetName(std::string_view name) {
     FieldImpl& f = FI(impl_);
     if (f.mode == FieldImpl::Mode::Recordset) ThrowJet(3219);
     if (f.mode == FieldImpl::Mode::Table) {
+        CheckNewName(name);
         Connection& c = f.db->C();
         std::string old = f.Def().name;
         c.Ddl([&] { RenameField(c, f.table, old, name); });
@@ -344,6 +345,7 @@ void Fields::Append(const Field& field) {
         f.appended = true;
         return;
     }
+    CheckNewName(f.def.name);
     Connection& conn = c.table->db->C();
     std::string table = c.table->State().name;
     conn.Ddl([&] { AddField(conn, table, f.def); });

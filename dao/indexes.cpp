@@ -159,6 +159,7 @@ void Indexes::Append(const Index& index) {
     Connection& conn = c.table->db->C();
     std::string table = c.table->State().name;
     IndexDef def = PendingDef(ix);
+    CheckNewName(def.name);
     conn.Ddl([&] { CreateIndex(conn, table, def); });
     ix.appended = true;
     ix.db = c.table->db;

@@ -77,12 +77,14 @@ private:
 // ---- Rows copied between tables -------------------------------------------------------------------------
 
 // What AppendRows copies of its source table: `fields` (all of them when empty), each into the destination's
-// field of its name; with `nonNull`, only the rows where that field of the source is not Null; with
-// `position`, the destination's field that takes each row's position (from 1) among all the source's rows.
+// field of its name or, when `into` is given (one name for each of `fields`), into the field `into` names at
+// the same place; with `nonNull`, only the rows where that field of the source is not Null; with `position`,
+// the destination's field that takes each row's position (from 1) among all the source's rows.
 struct RowCopy {
     std::vector<std::string> fields;
     std::string nonNull;
     std::string position;
+    std::vector<std::string> into = {};
 };
 
 // Appends the rows of table `source` to table `destination`, of the same Database or of another open one
@@ -92,7 +94,8 @@ struct RowCopy {
 // out of range, 3421 cannot be converted); a field not copied takes its default value, a counter its next
 // number; each row is checked (3314, 3315, 3058, 3022, validation rules). All the rows or, on an error, none:
 // inside a transaction of the destination they commit or roll back with it. Returns the rows appended.
-// 3265 unknown field, 3027 destination not writable, 3219 a table not appended, or the same table both ways.
+// 3265 unknown field, 3027 destination not writable, 3219 a table not appended, the same table both ways,
+// or `into` not matching `fields`.
 std::int64_t AppendRows(const TableDef& source, const TableDef& destination, const RowCopy& copy = {});
 
 // ---- DBEngine -------------------------------------------------------------------------------------------

@@ -38,4 +38,10 @@ class QueryDef;
 class Property;
 class Recordset;
 
+// Jet's rule for the name of a table, field, index or saved query: 1 to 64 characters, none of them a period,
+// an exclamation point, a grave accent, a bracket or a control character, and no leading blank. The engine
+// refuses (3125) to create an object with a name that breaks it, or to rename one to it; archives made by
+// other programs may hold such names, and open as any other.
+bool IsValidName(std::string_view name);
+
 } // namespace ledrana::dao

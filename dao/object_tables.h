@@ -83,6 +83,10 @@ public:
     // (a unique index over it, a validation rule, a value it does not take): the caller saves those row by
     // row. The Nulls of all the fields are counted in one read of the table.
     std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
+    // Every row's field `target` takes the value of field `source`, as Database::Execute of
+    // "UPDATE table SET target = source" with these options changes them, but named through the catalog
+    // rather than in SQL text, so that any name will do; the rows changed. 3265 for a field the table lacks.
+    std::int64_t SetFieldFrom(std::string_view target, std::string_view source, int options = 0);
 
     dao::Fields Fields() const;
     dao::Indexes Indexes() const;

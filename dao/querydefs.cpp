@@ -47,6 +47,7 @@ void QueryDef::SetName(std::string_view name) {
         q.name = std::string(name);
         return;
     }
+    CheckNewName(name);
     Connection& c = q.db->C();
     std::string sql = q.Sql(), old = q.name;
     c.Ddl([&] {
@@ -214,7 +215,7 @@ void QueryDefs::Append(const QueryDef& query) {
     QueryDefsColl& c = QC(c_);
     QueryDefImpl& q = Need(query.impl());
     if (q.appended) ThrowJet(3367);
-    if (q.name.empty()) ThrowJet(3125, "");
+    CheckNewName(q.name);
     Connection& conn = c.db->C();
     conn.Ddl([&] { CreateQuery(conn, q.name, q.sql); });
     q.appended = true;

@@ -88,40 +88,70 @@ void DatabaseImpl::AddRecordset(const std::shared_ptr<RecordsetImpl>& rs) {
     recordsets.push_back(rs);
 }
 
+namespace {
+
+// A recordset on the rows of a table given in a statement: updatable when the statement reads one table of
+// this file (then its rowid comes along as column 0).
+std::shared_ptr<RecordsetImpl> OpenStatementRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                      std::string source, JetStatement& st,
+                                                      const std::vector<Variant>* values);
+
+// A recordset on a table of the catalog: table-type (a dynaset for an attached table) or, when the caller
+// asks for one, a dynaset or a snapshot of its rows. No SQL text is written with the table's name.
+std::shared_ptr<RecordsetImpl> OpenTableRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                  std::string_view source, const std::string table,
+                                                  int type) {
+    Connection& c = db->C();
+    if (type == dbOpenDynaset || type == dbOpenSnapshot || type == dbOpenForwardOnly) {
+        JetStatement st;
+        st.kind = JetStatement::Kind::Select;
+        st.sql = "SELECT * FROM " + QuoteName(table);
+        st.sources = {table};
+        st.updatable = type == dbOpenDynaset;
+        return OpenStatementRecordset(db, std::string(source), st, nullptr);
+    }
+    TableState* t = c.catalog.FindTable(table);
+    auto rs = std::make_shared<RecordsetImpl>();
+    rs->db = db;
+    rs->source = std::string(source);
+    rs->type = t->IsAttached() ? dbOpenDynaset : dbOpenTable;
+    rs->baseTable = t->name;
+    rs->dataName = c.DataName(*t);
+    t = c.catalog.FindTable(
+        table); // attaching a file commits grouped writes, which may read the catalog anew
+    if (!t) ThrowJet(3078, table);
+    rs->updatable = !t->IsSystem() && !c.readOnly;
+    rs->selectCols = "rowid";
+    for (std::size_t i = 0; i < t->fields.size(); ++i) {
+        RsColumn col;
+        col.def = t->fields[i];
+        col.baseField = static_cast<int>(i);
+        col.sourceTable = t->name;
+        col.sourceField = t->fields[i].name;
+        if (col.def.IsCounter()) rs->counterCol = static_cast<int>(i);
+        rs->cols.push_back(std::move(col));
+        rs->selectCols += ", " + QuoteName(t->fields[i].name);
+    }
+    rs->tableGeneration = c.TableGeneration(t->name);
+    MakeFieldObjects(rs);
+    db->AddRecordset(rs);
+    rs->Start();
+    return rs;
+}
+
+} // namespace
+
 std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
                                                  std::string_view source, int type) {
     Connection& c = db->C();
     std::string_view name = TrimSql(source);
-    if (TableState* t = c.catalog.FindTable(name)) {
-        if (type == dbOpenDynaset || type == dbOpenSnapshot || type == dbOpenForwardOnly) {
-            return OpenQueryRecordset(db, "", "SELECT * FROM " + QuoteName(t->name));
-        }
-        auto rs = std::make_shared<RecordsetImpl>();
-        rs->db = db;
-        rs->source = std::string(source);
-        rs->type = t->IsAttached() ? dbOpenDynaset : dbOpenTable;
-        rs->baseTable = t->name;
-        rs->dataName = c.DataName(*t);
-        t = c.catalog.FindTable(name);
-        rs->updatable = !t->IsSystem() && !c.readOnly;
-        rs->selectCols = "rowid";
-        for (std::size_t i = 0; i < t->fields.size(); ++i) {
-            RsColumn col;
-            col.def = t->fields[i];
-            col.baseField = static_cast<int>(i);
-            col.sourceTable = t->name;
-            col.sourceField = t->fields[i].name;
-            if (col.def.IsCounter()) rs->counterCol = static_cast<int>(i);
-            rs->cols.push_back(std::move(col));
-            rs->selectCols += ", " + QuoteName(t->fields[i].name);
-        }
-        rs->tableGeneration = c.TableGeneration(t->name);
-        MakeFieldObjects(rs);
-        db->AddRecordset(rs);
-        rs->Start();
-        return rs;
-    }
-    if (QueryState* q = c.catalog.FindQuery(name)) {
+    // A name is looked up as given first: a table's name may end with a blank or a semicolon.
+    const TableState* t = c.catalog.FindTable(source);
+    if (!t) t = c.catalog.FindTable(name);
+    if (t) return OpenTableRecordset(db, source, t->name, type);
+    const QueryState* q = c.catalog.FindQuery(source);
+    if (!q) q = c.catalog.FindQuery(name);
+    if (q) {
         std::string qname = q->name, sql = q->sql;
         return OpenQueryRecordset(db, qname, sql);
     }
@@ -142,9 +172,18 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
         ResolveCrosstab(c, st);
     }
     if (st.kind != JetStatement::Kind::Select) ThrowJet(3219);
+    return OpenStatementRecordset(db, name.empty() ? std::string(jetSql) : std::string(name), st, values);
+}
+
+namespace {
+
+std::shared_ptr<RecordsetImpl> OpenStatementRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                      std::string source, JetStatement& st,
+                                                      const std::vector<Variant>* values) {
+    Connection& c = db->C();
     auto rs = std::make_shared<RecordsetImpl>();
     rs->db = db;
-    rs->source = name.empty() ? std::string(jetSql) : std::string(name);
+    rs->source = std::move(source);
     rs->type = dbOpenDynaset;
     rs->sql = st.sql;
 
@@ -267,6 +306,8 @@ std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<Database
                 rs->cols[i].def.type = TypeOfStorage(sqlite3_column_type(q, rs->cols[i].at));
     return rs;
 }
+
+} // namespace
 
 } // namespace detail
 

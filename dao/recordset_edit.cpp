@@ -5,6 +5,7 @@
 #include "platform/vb_errors.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 namespace ledrana::dao::detail {
@@ -80,16 +81,10 @@ void RecordsetImpl::Set(int column, const Variant& v) {
     dirty[i] = 1;
 }
 
-void RecordsetImpl::Update() {
+// Validation, as Jet does it when a record is saved: nothing is written.
+void RecordsetImpl::CheckBeforeSave() {
     Connection& c = C();
-    if (!editMode) ThrowJet(3020);
-    // An edited row whose values were not changed has nothing to save.
-    if (editMode == 1 && std::find(dirty.begin(), dirty.end(), 1) == dirty.end()) {
-        editMode = 0;
-        return;
-    }
     const TableState& t = Base();
-    // Validation, as Jet does it when a record is saved.
     for (std::size_t i = 0; i < cols.size(); ++i) {
         if (cols[i].baseField < 0) continue;
         if (editMode == 1 && !dirty[i]) continue;
@@ -125,12 +120,35 @@ void RecordsetImpl::Update() {
                 if (cols[i].baseField == static_cast<int>(field)) return Variant(Current(i));
             return Variant::Null();
         });
+}
+
+void RecordsetImpl::Update() {
+    Connection& c = C();
+    if (!editMode) ThrowJet(3020);
+    // An edited row whose values were not changed has nothing to save.
+    if (editMode == 1 && std::find(dirty.begin(), dirty.end(), 1) == dirty.end()) {
+        editMode = 0;
+        return;
+    }
+    CheckBeforeSave();
     std::vector<std::string> written;
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (editMode == 1 && dirty[i] && cols[i].baseField >= 0)
-            written.push_back(t.fields[static_cast<std::size_t>(cols[i].baseField)].name);
-    BeforeRowWrite(c, t.name, written, editMode == 2);
+            written.push_back(Base().fields[static_cast<std::size_t>(cols[i].baseField)].name);
+    // The gate and the start of the write may read the catalog anew (the gate's structure change; a
+    // transaction that SQLite ended by itself after a full disk, given up here with the structure changes
+    // it held): the table's definition is looked up after them, and it must still have the recordset's
+    // fields where the recordset has them.
+    const std::uint64_t generation = c.catalogGeneration;
+    BeforeRowWrite(c, baseTable, written, editMode == 2);
     c.BeginWrite();
+    const TableState& t = Base();
+    if (c.catalogGeneration != generation)
+        for (const RsColumn& col : cols)
+            if (col.baseField >= 0 &&
+                (static_cast<std::size_t>(col.baseField) >= t.fields.size() ||
+                 !SameName(t.fields[static_cast<std::size_t>(col.baseField)].name, col.sourceField)))
+                ThrowJet(3420);
     if (editMode == 2) {
         std::string sql = "INSERT INTO " + dataName + " (";
         std::string marks;

@@ -102,6 +102,7 @@ struct RecordsetImpl : std::enable_shared_from_this<RecordsetImpl> {
     const Variant& Current(std::size_t i);
     Variant Get(int column);
     void Set(int column, const Variant& v);
+    void CheckBeforeSave(); // Update's validation of the edit buffer
     void Update();
     void Delete();
     void Move(int how); // 0 first, 1 next, 2 previous, 3 last

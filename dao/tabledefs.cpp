@@ -43,6 +43,7 @@ void TableDef::SetName(std::string_view name) {
         t.pending.name = std::string(name);
         return;
     }
+    CheckNewName(name);
     Connection& c = t.db->C();
     std::string old = t.State().name;
     c.Ddl([&] { RenameTable(c, old, name); });
@@ -171,6 +172,15 @@ std::vector<std::int64_t> TableDef::FillNulls(const std::vector<std::pair<std::s
     return filled;
 }
 
+std::int64_t TableDef::SetFieldFrom(std::string_view target, std::string_view source, int options) {
+    TableDefImpl& t = TI(impl_);
+    if (!t.appended) ThrowJet(3219);
+    Connection& c = t.db->C();
+    c.CheckFresh();
+    const std::string table = t.State().name;
+    return detail::SetFieldFrom(c, table, std::string(target), std::string(source), options);
+}
+
 bool TableDef::Updatable() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return true;
@@ -279,6 +289,7 @@ void TableDefs::Append(const TableDef& table) {
     for (auto& ix : t.pendingIndexes)
         s.indexes.push_back(PendingDef(*ix));
     s.properties = t.pendingProps;
+    CheckNewTable(s);
     if (!s.connect.empty()) conn.AttachSource(s.connect);
     std::string name = s.name;
     conn.Ddl([&] { CreateTable(conn, std::move(s)); });

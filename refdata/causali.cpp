@@ -32,11 +32,17 @@ void ModificaCausaliFisse(Aggiorna& w, const std::string& NomeDb) {
     try {
         dao::Database db = ApreDb(w, NomeDb);
 
+        // A register's code is a value of the archive: it reaches the statement as its parameter, never
+        // inside its text.
+        dao::QueryDef elimina =
+            db.CreateQueryDef("", "PARAMETERS Codice Text; Delete * from causali where cod=Codice");
         dao::Recordset registri = db.OpenRecordset("REGISTRIIVA");
         while (!registri.Eof()) {
             const std::string cod = Amp(registri.Fields()["cod"].Value());
-            for (int i = 1; i <= 3; ++i)
-                db.Execute("Delete * from causali where cod='" + std::to_string(i) + cod + "'");
+            for (int i = 1; i <= 3; ++i) {
+                elimina.Parameters()["Codice"].SetValue(dao::Variant(std::to_string(i) + cod));
+                elimina.Execute();
+            }
             registri.MoveNext();
         }
         registri.Close();

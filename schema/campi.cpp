@@ -224,11 +224,15 @@ std::string NomeRiga(const std::vector<std::pair<std::string, dao::Field>>& chia
     return s;
 }
 
-// After "update T set Nzz=N": judges every value of N against the one the temporary field received, and
-// looks for rows that the converted values would make equal in a unique index of the model.
-void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::string& N, int tipoVecchio,
-             const dao::Field& F1, const std::vector<std::string>& chiave,
-             const std::vector<IndiceUnico>& indici) {
+// The temporary field of a rebuild of N: N with "zz" after it, cut so that the name is one the engine takes.
+std::string Temporaneo(const std::string& N) {
+    return LeftChars(N, 62) + "zz";
+}
+
+// After the temporary field took N's values: judges every value of N against the one the temporary field
+// received, and looks for rows that the converted values would make equal in a unique index of the model.
+void Esamina(Esame& esame, dao::TableDef TD2, const std::string& N, int tipoVecchio, const dao::Field& F1,
+             const std::vector<std::string>& chiave, const std::vector<IndiceUnico>& indici) {
     struct Visto {
         std::string vecchio; // the index key before the change
         std::string riga;    // the first row with that key after the change
@@ -237,10 +241,10 @@ void Esamina(Esame& esame, dao::Database& db, const std::string& T, const std::s
     };
     std::vector<std::unordered_map<std::string, Visto>> visti(indici.size());
 
-    dao::Recordset rs = db.OpenRecordset("select * from " + T);
+    dao::Recordset rs = TD2.OpenRecordset(dao::dbOpenSnapshot);
     const dao::Fields campi = rs.Fields();
     // Fields are looked up once: the recordset's own fields follow its current row.
-    const dao::Field campoVecchio = campi[N], campoNuovo = campi[N + "zz"];
+    const dao::Field campoVecchio = campi[N], campoNuovo = campi[Temporaneo(N)];
     const auto campiRiga = CampiRiga(campi, chiave);
     std::vector<std::vector<std::optional<dao::Field>>> campiIndici; // no field for N itself
     for (const IndiceUnico& ix : indici) {
@@ -302,9 +306,9 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
 
 // A counter's numbers before it is numbered anew, in the order of the table's rows: the engine numbers
 // an appended counter in that same order, and the rows themselves do not move.
-std::vector<dao::Variant> NumeriPrima(dao::Database& db, const std::string& T, const std::string& N) {
+std::vector<dao::Variant> NumeriPrima(dao::TableDef TD2, const std::string& N) {
     std::vector<dao::Variant> numeri;
-    dao::Recordset rs = db.OpenRecordset(T);
+    dao::Recordset rs = TD2.OpenRecordset();
     const dao::Field campo = rs.Fields()[N];
     for (; !rs.Eof(); rs.MoveNext())
         numeri.push_back(campo.Value());
@@ -314,9 +318,9 @@ std::vector<dao::Variant> NumeriPrima(dao::Database& db, const std::string& T, c
 
 // After a counter has taken new numbers: each row whose number changed, with its old one, in one walk of
 // the table, named by its other key or its place.
-void NumeriCambiati(Esame& esame, dao::Database& db, const std::string& T, const std::string& N,
+void NumeriCambiati(Esame& esame, dao::TableDef TD2, const std::string& N,
                     const std::vector<dao::Variant>& prima, const std::vector<std::string>& chiave) {
-    dao::Recordset rs = db.OpenRecordset(T);
+    dao::Recordset rs = TD2.OpenRecordset();
     const dao::Fields campi = rs.Fields();
     const dao::Field dopo = campi[N];
     const auto campiRiga = CampiRiga(campi, chiave);
@@ -364,23 +368,26 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
     if (contatore) {
         // No field is added for the old numbers: they are read with the rows before the change and matched
         // with the new ones after it.
-        const std::vector<dao::Variant> prima = NumeriPrima(w.Db2, T, N);
+        const std::vector<dao::Variant> prima = NumeriPrima(TD2, N);
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
-        NumeriCambiati(esame, w.Db2, T, N, prima, chiave);
+        NumeriCambiati(esame, TD2, N, prima, chiave);
     } else {
-        TD2.Fields().Append(NuovoField(N + "zz", F1));
+        const std::string temporaneo = Temporaneo(N);
+        TD2.Fields().Append(NuovoField(temporaneo, F1));
         w.Db2.Recordsets().Refresh();
-        // The rows take the converted values at the compaction that follows the comparison.
-        w.Db2.Execute("update " + T + " set " + N + "zz" + "=" + N, dao::dbDeferWrite);
-        if (daEsaminare) Esamina(esame, w.Db2, T, N, tipoVecchio, F1, chiave, indici);
+        // Every row's temporary field takes N's value converted, as "update T set Nzz=N" gives it, the
+        // fields named through the table rather than in SQL text. The rows take the converted values at the
+        // compaction that follows the comparison.
+        TD2.SetFieldFrom(temporaneo, N, dao::dbDeferWrite);
+        if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
         TD2.Fields().Delete(N);
         // The temporary field has the model's definition and the converted values, and it is the last
         // field: appending N again, copying the values back and deleting the temporary field would give
         // this same field under its own name, one place further on. Renaming it spares two rewrites of
         // every row of the table.
-        dao::Field campo = TD2.Fields()[N + "zz"];
+        dao::Field campo = TD2.Fields()[temporaneo];
         campo.SetName(N);
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }

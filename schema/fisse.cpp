@@ -38,9 +38,11 @@ void Confr_CopiaDatiTabella(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
     dao::Recordset destinazione;
     std::int64_t rows = 0;
     try {
-        w.Db2.Execute("delete * from " + TD1.Name());
-        origine = w.Db1.OpenRecordset(TD1.Name());
-        destinazione = w.Db2.OpenRecordset(TD2.Name());
+        // The tables are read and written through their definitions: no name stands in any SQL text.
+        destinazione = TD2.OpenRecordset();
+        for (; !destinazione.Eof(); destinazione.MoveNext())
+            destinazione.Delete();
+        origine = TD1.OpenRecordset();
         while (!origine.Eof()) {
             destinazione.AddNew();
             const dao::Fields campi = origine.Fields();

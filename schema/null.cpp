@@ -128,11 +128,12 @@ std::vector<std::string> Riporta(Aggiorna& w, const std::string& tabella, const 
 
 std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2) {
     const std::string tabella = TD2.Name();
+    // The rows are read through the table itself: no name of the archive stands in any SQL text.
     dao::Recordset rs;
     try {
-        rs = w.Db2.OpenRecordset("select * from " + tabella);
+        rs = TD2.OpenRecordset(dao::dbOpenDynaset);
     } catch (const Error& e) {
-        // For example a table name with a blank, which the SQL text does not enclose.
+        // For example an attached table whose file is gone.
         ReportStepError(w, "Confr_VerificaCampiNull1", e, "tabella " + tabella);
         return {};
     }
@@ -144,7 +145,7 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
         // A field whose every Null takes the neutral value, whatever the row holds, has them completed at
         // once, without a row written; the walk saves the others row by row, and passes over a table that
         // has no Null left.
-        std::string restanti;
+        std::vector<std::string> restanti; // the fields whose Nulls are replaced row by row
         {
             const dao::Fields campi = rs.Fields();
             std::vector<std::pair<std::string, int>> elenco;
@@ -160,14 +161,23 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
                 for (std::size_t k = 0; k < neutri.size(); ++k)
                     if (neutri[k].first == nome) n = fatti[k];
                 if (n > 0) completed[nome] += n;
-                if (n < 0) restanti += (restanti.empty() ? "[" : " or [") + nome + "] is null";
+                if (n < 0) restanti.push_back(nome);
             }
         }
         if (!restanti.empty()) {
-            rs = w.Db2.OpenRecordset("select * from " + tabella + " where " + restanti);
+            rs = TD2.OpenRecordset(dao::dbOpenDynaset);
             const dao::Fields campi = rs.Fields(); // the recordset's own collection, the same for every row
+            std::vector<dao::Field> daGuardare;
+            for (const std::string& nome : restanti)
+                daGuardare.push_back(campi[nome]);
             std::vector<std::pair<std::int16_t, dao::Variant>> sostituzioni;
             while (!rs.Eof()) {
+                // Only the rows with a Null in one of those fields are saved.
+                if (std::none_of(daGuardare.begin(), daGuardare.end(),
+                                 [](const dao::Field& f) { return f.Value().IsNull(); })) {
+                    rs.MoveNext();
+                    continue;
+                }
                 rs.Edit();
                 sostituiti.clear();
                 sostituzioni.clear();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -140,12 +141,64 @@ bool HasTable(dao::Database& db, const std::string& name) {
     }
 }
 
-// `name`, or name_2, name_3... when the recovery archive has a table of that name already.
-std::string FreeTableName(dao::Database& db, const std::string& name) {
-    std::string free = name;
-    for (int n = 2; HasTable(db, free); ++n)
-        free = name + "_" + std::to_string(n);
+// A name the engine takes for an object of the recovery archive, made from `name`: what Jet refuses in a
+// name (a period, an exclamation point, a grave accent, a bracket, a control character) becomes "_", leading
+// blanks go, and it is cut to 64 characters less `room` (kept for a suffix). An archive made by another
+// program may have any name.
+std::string UsableName(const std::string& name, std::size_t room = 0) {
+    std::string out;
+    for (const char c : name) {
+        const bool refused =
+            c == '.' || c == '!' || c == '`' || c == '[' || c == ']' || static_cast<unsigned char>(c) < 32;
+        out += refused ? '_' : c;
+    }
+    const std::size_t start = out.find_first_not_of(' ');
+    out = LeftChars(start == std::string::npos ? "" : std::string_view(out).substr(start), 64 - room);
+    return out.empty() ? "_" : out;
+}
+
+// `name` made usable, or with "_2", "_3"... after it while `taken` says that name is taken.
+template <class Taken> std::string FreeName(const std::string& name, Taken&& taken) {
+    std::string free = UsableName(name);
+    for (int n = 2; taken(free); ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        free = UsableName(name, suffix.size()) + suffix;
+    }
     return free;
+}
+
+// A name for a table of the recovery archive that it has no table of.
+std::string FreeTableName(dao::Database& db, const std::string& name) {
+    return FreeName(name, [&](const std::string& n) { return HasTable(db, n); });
+}
+
+// A name for one more field of a copy whose fields so far are `taken`; it joins them.
+std::string FreeFieldName(std::vector<std::string>& taken, const std::string& name) {
+    std::string free = FreeName(name, [&](const std::string& n) {
+        return std::any_of(taken.begin(), taken.end(), [&](const std::string& t) { return SameName(t, n); });
+    });
+    taken.push_back(free);
+    return free;
+}
+
+// The names that the recovery archive does not take as they are, each with the one it has there.
+std::string Renamed(const std::vector<std::string>& names, const std::vector<std::string>& kept) {
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] != kept[i]) out += (out.empty() ? "" : ", ") + names[i] + " → " + kept[i];
+    return out;
+}
+
+// True when some row of T2 has a value in `field`: the rows are read through the table itself, so that no
+// name stands in any SQL text.
+bool HoldsValues(dao::TableDef T2, const std::string& field) {
+    dao::Recordset rs = T2.OpenRecordset();
+    const dao::Field f = rs.Fields()[field];
+    bool found = false;
+    for (; !found && !rs.Eof(); rs.MoveNext())
+        found = !f.Value().IsNull();
+    rs.Close();
+    return found;
 }
 
 // A field of the recovery archive defined as `f` is: a counter becomes a plain number that keeps its
@@ -210,62 +263,78 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2) {
 
     const std::string name = T2.Name();
     std::string kept;
+    std::vector<std::string> fieldNames, keptNames; // the table's fields, and their names in the copy
     std::int64_t rows = 0;
     Keep(w, "La tabella " + name + " non è stata eliminata", [&](dao::Database& db) {
         kept = FreeTableName(db, name);
         dao::TableDef copy = db.CreateTableDef(kept);
         const dao::Fields fields = T2.Fields();
-        for (int i = 0; i < fields.Count(); ++i)
-            copy.Fields().Append(CopyOfField(copy, fields[i], fields[i].Name()));
+        fieldNames.clear();
+        keptNames.clear();
+        for (int i = 0; i < fields.Count(); ++i) {
+            fieldNames.push_back(fields[i].Name());
+            const std::string n = FreeFieldName(keptNames, fieldNames.back());
+            copy.Fields().Append(CopyOfField(copy, fields[i], n));
+        }
         db.TableDefs().Append(copy);
         dao::TableDef appended = db.TableDefs()[kept];
-        rows = dao::AppendRows(T2, appended);
+        rows = dao::AppendRows(T2, appended, dao::RowCopy{fieldNames, "", "", keptNames});
+        const auto keptName = [&](const std::string& field) {
+            for (std::size_t k = 0; k < fieldNames.size(); ++k)
+                if (SameName(fieldNames[k], field)) return keptNames[k];
+            return field;
+        };
         const dao::Indexes indexes = T2.Indexes();
+        std::vector<std::string> indexNames;
         for (int i = 0; i < indexes.Count(); ++i) {
             const dao::Index ix = indexes[i];
-            dao::Index index = appended.CreateIndex(ix.Name());
+            dao::Index index = appended.CreateIndex(FreeFieldName(indexNames, ix.Name()));
             for (const std::string& n : schema_detail::IndexFieldNames(ix))
-                index.Fields().Append(index.CreateField(n));
+                index.Fields().Append(index.CreateField(keptName(n)));
             index.SetPrimary(ix.Primary());
             index.SetUnique(ix.Unique());
             index.SetIgnoreNulls(ix.IgnoreNulls());
             appended.Indexes().Append(index);
         }
     });
+    const std::string renamed = Renamed(fieldNames, keptNames);
     return "La tabella " + name + " non è nel modello ed è stata eliminata dall'archivio; le sue " +
            Count(rows, "riga", "righe") + ", con i campi e gli indici, sono nella tabella " + kept +
+           (renamed.empty() ? "" : " (con i nomi dei campi cambiati: " + renamed + ")") +
            " dell'archivio di recupero " + w.ArchivioRimossi + ".";
 }
 
 std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {
     const std::string table = T2.Name();
+    const std::string name = T2.Fields()[field].Name();
     // Nothing to keep when every value is Null.
-    {
-        dao::Recordset rs = w.Db2.OpenRecordset("SELECT TOP 1 [" + field + "] FROM [" + table + "] WHERE [" +
-                                                field + "] Is Not Null");
-        const bool values = !rs.Eof();
-        rs.Close();
-        if (!values) return {};
-    }
+    if (!HoldsValues(T2, name)) return {};
 
     const std::vector<std::string> key = RowKey(T2);
     std::vector<std::string> columns = key;
     bool inKey = false;
     for (const std::string& k : key)
-        inKey = inKey || SameName(k, field);
-    if (!inKey) columns.push_back(T2.Fields()[field].Name());
-    std::string kept;
+        inKey = inKey || SameName(k, name);
+    if (!inKey) columns.push_back(name);
+    std::string kept, keptField;
     std::int64_t kept_values = 0;
     Keep(w, "Il campo " + field + " della tabella " + table + " non è stato eliminato",
          [&](dao::Database& db) {
-             kept = FreeTableName(db, table + "_" + T2.Fields()[field].Name());
+             kept = FreeTableName(db, table + "_" + name);
              dao::TableDef copy = db.CreateTableDef(kept);
-             if (key.empty()) copy.Fields().Append(copy.CreateField("Riga", dao::dbLong));
-             for (const std::string& c : columns)
-                 copy.Fields().Append(CopyOfField(copy, T2.Fields()[c], c));
+             std::vector<std::string> taken, into;
+             if (key.empty()) {
+                 taken.push_back("Riga");
+                 copy.Fields().Append(copy.CreateField("Riga", dao::dbLong));
+             }
+             for (const std::string& c : columns) {
+                 into.push_back(FreeFieldName(taken, c));
+                 if (SameName(c, name)) keptField = into.back();
+                 copy.Fields().Append(CopyOfField(copy, T2.Fields()[c], into.back()));
+             }
              db.TableDefs().Append(copy);
              kept_values = dao::AppendRows(T2, db.TableDefs()[kept],
-                                           dao::RowCopy{columns, field, key.empty() ? "Riga" : ""});
+                                           dao::RowCopy{columns, name, key.empty() ? "Riga" : "", into});
          });
     std::string named = "con la posizione della sua riga (campo Riga)";
     if (!key.empty()) {
@@ -274,10 +343,11 @@ std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field) {
             named += (i ? ", " : "") + key[i];
         named += ")";
     }
-    return "Il campo " + T2.Fields()[field].Name() + " della tabella " + table +
+    return "Il campo " + name + " della tabella " + table +
            " non è nel modello ed è stato eliminato dall'archivio; i suoi " +
            Count(kept_values, "valore", "valori") + ", ciascuno " + named + ", sono nella tabella " + kept +
-           " dell'archivio di recupero " + w.ArchivioRimossi + ".";
+           (keptField == name ? "" : " (campo " + keptField + ")") + " dell'archivio di recupero " +
+           w.ArchivioRimossi + ".";
 }
 
 std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2) {
@@ -287,7 +357,7 @@ std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2) {
     Keep(w, "La query " + name + " non è stata eliminata", [&](dao::Database& db) {
         if (!HasTable(db, kQueryTable)) {
             dao::TableDef td = db.CreateTableDef(kQueryTable);
-            td.Fields().Append(td.CreateField("Nome", dao::dbText, 64));
+            td.Fields().Append(td.CreateField("Nome", dao::dbMemo)); // a name of any length
             td.Fields().Append(td.CreateField("SQL", dao::dbMemo));
             db.TableDefs().Append(td);
         }

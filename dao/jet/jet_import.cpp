@@ -295,7 +295,8 @@ std::string InsertSql(const TableState& t) {
     return sql + ")";
 }
 
-// Runs `fill` in one transaction, then lets the archive know the table changed.
+// Runs `fill` in one transaction, then lets the archive know the table changed. Committing what came before
+// may read the catalog anew: `fill` looks its table up itself.
 void InOneTransaction(Connection& c, const std::string& table, const std::function<void()>& fill) {
     c.Flush();
     c.Exec("BEGIN IMMEDIATE");
@@ -312,11 +313,12 @@ void InOneTransaction(Connection& c, const std::string& table, const std::functi
 
 // Copies the rows of one table in one transaction; gathers the keys of the rows that own complex values,
 // and journals the values kept in part. Returns the rows written.
-std::int64_t CopyRows(const jet::File& file, Connection& c, const TableState& t, TablePlan& plan,
+std::int64_t CopyRows(const jet::File& file, Connection& c, const std::string& table, TablePlan& plan,
                       const std::string& jetName, JetImportReport& report) {
     std::int64_t written = 0;
     std::vector<std::string> tooLong;
-    InOneTransaction(c, t.name, [&] {
+    InOneTransaction(c, table, [&] {
+        const TableState& t = *c.catalog.FindTable(table);
         sqlite3_stmt* ins = c.Prepare(InsertSql(t));
         file.ForEachRow(jetName, [&](const std::vector<Value>& row) {
             auto keyOf = [&] {
@@ -406,10 +408,11 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
         source.push_back(static_cast<int>(i));
     }
     c.Ddl([&] { CreateTable(c, t); });
-    const TableState& made = *c.catalog.FindTable(t.name);
+    const std::string madeName = c.catalog.FindTable(t.name)->name;
     std::int64_t values = 0, orphans = 0, undecoded = 0;
     std::vector<std::string> tooLong;
-    InOneTransaction(c, made.name, [&] {
+    InOneTransaction(c, madeName, [&] {
+        const TableState& made = *c.catalog.FindTable(madeName);
         sqlite3_stmt* ins = c.Prepare(InsertSql(made));
         file.ForEachRow(cp.flatTable, [&](const std::vector<Value>& row) {
             const auto owner = cp.owners.find(row[reference].i);
@@ -435,7 +438,7 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
     ix.name = "Chiave";
     ix.fields = keyNames;
     ix.descending.assign(keyNames.size(), false);
-    c.Ddl([&] { CreateIndex(c, made.name, ix); });
+    c.Ddl([&] { CreateIndex(c, madeName, ix); });
     std::string keyText;
     for (const auto& k : keyNames)
         keyText += (keyText.empty() ? "" : ", ") + k;
@@ -443,14 +446,14 @@ std::int64_t CopyComplexValues(const jet::File& file, Connection& c, const jet::
                              : ledrana::EqualsNoCase(cp.field, column) ? "valori multipli conservati"
                                                                        : "versioni del testo conservate";
     report.notes.push_back("tabella " + info.name + ", campo " + cp.field + ": " + what + " nella tabella " +
-                           made.name + " (" + std::to_string(values) +
+                           madeName + " (" + std::to_string(values) +
                            " righe, una per valore, con la chiave della riga: " + keyText + ")");
     if (orphans > 0)
-        report.notes.push_back("tabella " + made.name + ": " + std::to_string(orphans) +
+        report.notes.push_back("tabella " + madeName + ": " + std::to_string(orphans) +
                                " valori senza una riga della tabella " + info.name +
                                ", conservati con la chiave vuota");
     if (undecoded > 0)
-        report.notes.push_back("tabella " + made.name + ": " + std::to_string(undecoded) +
+        report.notes.push_back("tabella " + madeName + ": " + std::to_string(undecoded) +
                                " allegati in un formato sconosciuto, conservati come sono nel file");
     return values;
 }
@@ -601,8 +604,7 @@ JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, con
                 continue;
             }
             c.Ddl([&] { CreateTable(c, t); });
-            const TableState& made = *c.catalog.FindTable(t.name);
-            std::int64_t rows = CopyRows(file, c, made, plan, name, report);
+            std::int64_t rows = CopyRows(file, c, t.name, plan, name, report);
             // The count in the definition is the engine's hint, not a promise: the rows are what the
             // pages hold.
             if (rows != info.declaredRows)

@@ -25,6 +25,14 @@ bool LessNoCase(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+bool ValidName(std::string_view name) {
+    if (name.empty() || name.front() == ' ' || CharCount(name) > 64) return false;
+    for (const char c : name)
+        if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']' || static_cast<unsigned char>(c) < 32)
+            return false;
+    return true;
+}
+
 FieldDef* TableState::FindField(std::string_view n) {
     for (auto& f : fields)
         if (SameName(f.name, n)) return &f;

@@ -16,6 +16,9 @@ namespace ledrana::dao::detail {
 std::string Upper(std::string_view s); // case folding used for name look-up
 bool SameName(std::string_view a, std::string_view b);
 bool LessNoCase(const std::string& a, const std::string& b);
+// Jet's rule for the name of a table, field, index or saved query: 1 to 64 characters, none of them a
+// period, an exclamation point, a grave accent, a bracket or a control character, and no leading blank.
+bool ValidName(std::string_view name);
 
 // ---- Catalog ----
 struct UserProperty {

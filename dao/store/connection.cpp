@@ -342,15 +342,18 @@ std::string ConnectValue(std::string_view connect, std::string_view key) {
 
 std::string Connection::DataName(const TableState& t) {
     if (!t.IsAttached()) return QuoteName(t.name);
-    std::string schema = AttachSource(t.connect);
-    return schema + "." + QuoteName(t.sourceTable.empty() ? t.name : t.sourceTable);
+    // Attaching commits the grouped writes, and a commit that fails reads the catalog again: `t` is not
+    // looked at after it.
+    const std::string source = QuoteName(t.sourceTable.empty() ? t.name : t.sourceTable);
+    return AttachSource(std::string(t.connect)) + "." + source;
 }
 
 std::int64_t Connection::NextCounter(const TableState& t, const FieldDef& f) {
     std::string key = Upper(t.name);
     auto it = counterNext.find(key);
     if (it == counterNext.end()) {
-        sqlite3_stmt* s = Prepare("SELECT max(" + QuoteName(f.name) + ") FROM " + DataName(t));
+        const std::string column = QuoteName(f.name);
+        sqlite3_stmt* s = Prepare("SELECT max(" + column + ") FROM " + DataName(t));
         std::int64_t mx = 0;
         if (sqlite3_step(s) == SQLITE_ROW) mx = sqlite3_column_int64(s, 0);
         sqlite3_reset(s);

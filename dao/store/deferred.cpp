@@ -167,7 +167,11 @@ void BeforeRowWrite(Connection& c, std::string_view table, const std::vector<std
         needed = NeedsStoredValues(*t, columns[i].c_str());
     if (!needed) return;
     const std::string name = t->name;
-    c.Ddl([&] { WriteDeferred(c, *LocalTable(c, name)); });
+    // Starting the change may read the catalog anew (a transaction that SQLite ended by itself): the table
+    // is looked up inside it.
+    c.Ddl([&] {
+        if (TableState* table = LocalTable(c, name)) WriteDeferred(c, *table);
+    });
 }
 
 void RefuseUngatedWrites(Connection& c) {

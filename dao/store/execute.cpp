@@ -199,8 +199,8 @@ std::string DefaultExpr(const FieldDef& f) {
 
 struct Built {
     std::string sql;
-    std::string table;                 // catalog name of the target
-    const FieldDef* counter = nullptr; // a counter to number after an INSERT
+    std::string table;   // catalog name of the target
+    std::string counter; // a counter to number after an INSERT ("" for none)
 };
 
 Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
@@ -283,7 +283,7 @@ Built BuildDml(Connection& c, const JetStatement& st, bool fail) {
                 if (g == &f) given = true;
             if (given) continue;
             if (f.IsCounter()) {
-                b.counter = &f;
+                b.counter = f.name;
                 continue;
             }
             std::string d = DefaultExpr(f);
@@ -371,10 +371,12 @@ std::int64_t RunDml(Connection& c, const JetStatement& st, int options, const st
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) ThrowSqlite(c.handle(), rc, b.table);
     std::int64_t changed = sqlite3_changes64(c.handle());
     s.reset();
-    if (b.counter && changed > 0) {
-        const TableState& t = *c.catalog.FindTable(b.table);
-        std::int64_t base = c.NextCounter(t, *b.counter) - 1;
-        std::string T = c.DataName(t), F = QuoteName(b.counter->name);
+    // The start of the write may have read the catalog anew: the counter is looked up by its name.
+    const TableState* t = c.catalog.FindTable(b.table);
+    const FieldDef* counter = t && !b.counter.empty() ? t->FindField(b.counter) : nullptr;
+    if (counter && changed > 0) {
+        const std::string T = c.DataName(*t), F = QuoteName(counter->name); // attached by BuildDml already
+        const std::int64_t base = c.NextCounter(*t, *counter) - 1;
         c.Exec("UPDATE " + T + " SET " + F + " = " + std::to_string(base) +
                " + n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + T +
                " WHERE " + F + " IS NULL) AS n WHERE " + T + ".rowid = n.r");
@@ -441,6 +443,7 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options,
             t.fields.push_back(std::move(f));
         }
     }
+    CheckNewTable(t);
     c.Ddl([&] { CreateTable(c, std::move(t)); });
     JetStatement insert;
     insert.kind = JetStatement::Kind::Insert;
@@ -454,6 +457,7 @@ std::int64_t MakeTable(Connection& c, const JetStatement& st, int options,
 // becomes Null), its place and properties kept. A field in an index is refused as Jet refuses it (3280).
 void AlterColumn(Connection& c, const std::string& table, FieldDef to) {
     TableState* t = c.catalog.FindTable(table);
+    if (!t) ThrowJet(3078, table);
     const FieldDef* old = t->FindField(to.name);
     if (!old) ThrowJet(3265);
     for (const IndexDef& ix : t->indexes)
@@ -588,14 +592,21 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
             t.fields.push_back(ColumnToField(d));
         for (const auto& d : st.indexes)
             t.indexes.push_back(IndexFromDef(d));
+        CheckNewTable(t);
         c.Ddl([&] { CreateTable(c, std::move(t)); });
         return 0;
     }
     case JetStatement::Kind::AlterAddColumn: {
         if (!c.catalog.FindTable(st.table)) ThrowJet(3078, st.table);
+        for (const auto& d : st.columnDefs)
+            CheckNewName(d.name);
+        for (const auto& d : st.indexes)
+            CheckNewName(d.name);
         c.Ddl([&] {
             for (const auto& d : st.columnDefs) {
-                if (c.catalog.FindTable(st.table)->FindField(d.name)) ThrowJet(3380, d.name, st.table);
+                const TableState* t = c.catalog.FindTable(st.table);
+                if (!t) ThrowJet(3078, st.table);
+                if (t->FindField(d.name)) ThrowJet(3380, d.name, st.table);
                 AddField(c, st.table, ColumnToField(d));
             }
             for (const auto& d : st.indexes)
@@ -611,6 +622,7 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
         for (const auto& d : st.indexes) {
             std::string table = d.table.empty() ? st.table : d.table;
             if (!c.catalog.FindTable(table)) ThrowJet(3078, table);
+            CheckNewName(d.name);
             c.Ddl([&] { CreateIndex(c, table, IndexFromDef(d)); });
         }
         return 0;
@@ -624,6 +636,21 @@ std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
         return 0;
     }
     ThrowJet(3219);
+}
+
+std::int64_t SetFieldFrom(Connection& c, const std::string& table, const std::string& target,
+                          const std::string& source, int options) {
+    const TableState& t = TargetTable(c, table);
+    const FieldDef* to = t.FindField(target);
+    const FieldDef* from = t.FindField(source);
+    if (!to) ThrowJet(3265, target);
+    if (!from) ThrowJet(3265, source);
+    JetStatement st;
+    st.kind = JetStatement::Kind::Update;
+    st.table = t.name;
+    st.sources = {t.name};
+    st.assignments = {{to->name, QuoteName(from->name)}};
+    return RunDml(c, st, options, nullptr);
 }
 
 void CheckQuerySql(Connection& c, std::string_view sql) {

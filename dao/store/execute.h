@@ -37,6 +37,10 @@ bool HasValidationRules(const TableState& t);
 // Runs one Jet SQL statement (dao/store/execute.cpp). Returns the rows affected.
 std::int64_t ExecuteJet(Connection& c, std::string_view jetSql, int options,
                         const std::vector<Variant>* values = nullptr);
+// "UPDATE table SET target = source" run as ExecuteJet runs it with `options`, made from the names (no SQL
+// text is read, so any name will do). Returns the rows affected.
+std::int64_t SetFieldFrom(Connection& c, const std::string& table, const std::string& target,
+                          const std::string& source, int options);
 // Checks that every declared parameter has a value (3061 with the number missing) and binds them as ?k.
 void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
                     const std::vector<Variant>* values);

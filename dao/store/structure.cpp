@@ -96,6 +96,19 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
 
 } // namespace
 
+void CheckNewName(std::string_view name) {
+    if (!ValidName(name)) ThrowJet(3125, name);
+}
+
+void CheckNewTable(const TableState& t) {
+    CheckNewName(t.name);
+    if (t.IsAttached()) return; // an attachment takes the fields of its source
+    for (const FieldDef& f : t.fields)
+        CheckNewName(f.name);
+    for (const IndexDef& ix : t.indexes)
+        CheckNewName(ix.name);
+}
+
 // A column name for the values of a deleted field that no column of the table has.
 std::string HiddenName(Connection& c, const TableState& t, const std::string& field) {
     const std::vector<std::string> taken = SqliteColumns(c, t);

@@ -13,6 +13,13 @@
 
 namespace ledrana::dao::detail {
 
+// The names a caller gives to a new object, or to one it renames, checked as Jet checks them (3125 for a
+// name ValidName refuses). The operations below take any non-empty name: an archive made by another program
+// may hold names Jet refuses, and the engine's own work (a conversion, a scratch column) names what it makes.
+void CheckNewName(std::string_view name);
+// A table about to be created: its name and, for a local table, the names of its fields and indexes.
+void CheckNewTable(const TableState& t);
+
 // Structure operations on the connection (each inside Ddl by the caller or itself).
 void CreateTable(Connection& c, TableState t);
 void DropTable(Connection& c, std::string_view name);

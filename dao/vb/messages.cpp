@@ -53,7 +53,8 @@ constexpr ErrorText kTexts[] = {
     {3085, "Funzione '|' non definita nell'espressione."},
     {3090, "La tabella contiene già un campo contatore."},
     {3113, "Impossibile aggiornare '|': il campo non è aggiornabile."},
-    {3125, "'|' non è un nome valido."},
+    {3125, "'|' non è un nome valido. Verificare che non contenga caratteri o segni di punteggiatura non "
+           "validi e che non sia troppo lungo."},
     {3127, "Nell'istruzione INSERT INTO è presente un nome di campo sconosciuto '|'."},
     {3129, "Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT' o 'UPDATE'."},
     {3131, "Errore di sintassi nella clausola FROM."},

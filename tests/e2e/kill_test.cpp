@@ -4,11 +4,18 @@
 // runs leave it. The short suite runs in ./test; the full one (every change) is
 //   build/tests/e2e_kill_test --gtest_also_run_disabled_tests --gtest_filter='*Full*'
 // (LEDRANA_KILL_EVERY=N kills before every N-th change only, LEDRANA_KILL_RANDOM=N at N random moments).
+// The full-disk case on a file system of its own also runs in ./test's sanitizer build, the update program
+// built with the sanitizers: a sanitizer's finding aborts the run, which the case sees in its exit status,
+// and its report is in the machine's stderr.test.
 
 #include "tests/e2e/machine.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -175,16 +182,30 @@ std::ostream& operator<<(std::ostream& o, const Figures& f) {
              << " end_states_unlike_one_or_two_runs=" << f.endStatesWrong;
 }
 
+// The program of the runs the others are measured against (one and two uninterrupted runs). The sanitizer
+// build makes them with the normal build's program, which is the same program, faster.
+#ifdef E2E_REFERENCE_GUASTI
+const char* const kReferenceProgram = E2E_REFERENCE_GUASTI;
+#else
+const char* const kReferenceProgram = E2E_AGGIORNA_GUASTI;
+#endif
+
 // The run's command line on the machine at `root`, with the launcher's own options first.
-std::vector<std::string> RunArgs(const fs::path& root, const std::vector<std::string>& faults) {
-    std::vector<std::string> args{E2E_AGGIORNA_GUASTI};
+std::vector<std::string> RunArgs(const fs::path& root, const std::vector<std::string>& faults,
+                                 const char* program = E2E_AGGIORNA_GUASTI) {
+    std::vector<std::string> args{program};
     args.insert(args.end(), faults.begin(), faults.end());
     args.insert(args.end(), {"--prefix", root.string(), "--model", ReleaseFolder().string(), "--answers",
                              (root / "risposte.test").string(), "--log", (root / "log.test").string()});
     return args;
 }
 
-pid_t Spawn(const std::vector<std::string>& args) {
+// Where a run on the machine at `root` writes its standard error (a sanitizer's report among it).
+fs::path ErrorsOf(const fs::path& root) {
+    return root / "stderr.test";
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const fs::path& errors) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> argv;
@@ -192,8 +213,9 @@ pid_t Spawn(const std::vector<std::string>& args) {
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         const int null = ::open("/dev/null", O_WRONLY);
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         ::dup2(null, 1);
-        ::dup2(null, 2);
+        ::dup2(err < 0 ? null : err, 2);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -207,13 +229,73 @@ int Wait(pid_t pid) {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
 }
 
-int RunUpdate(const fs::path& root, const std::vector<std::string>& faults = {}) {
-    return Wait(Spawn(RunArgs(root, faults)));
+int RunUpdate(const fs::path& root, const std::vector<std::string>& faults = {},
+              const char* program = E2E_AGGIORNA_GUASTI) {
+    return Wait(Spawn(RunArgs(root, faults, program), ErrorsOf(root)));
 }
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A mount namespace of this test program's own, entered once: what it mounts is seen by it and its
+// children only, and goes with it. False when the program may not have one (it is not root).
+bool OwnMountNamespace() {
+    static const bool entered =
+        ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return entered;
+}
+
+// A small file system of its own (tmpfs, in the program's own mount namespace) at `at` while the object
+// lives, which another program can fill.
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& at, std::uintmax_t bytes) : at_(at) {
+        fs::create_directories(at);
+        const std::string options = "size=" + std::to_string(bytes);
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+
+    // One file takes the room until at most `left` bytes are free; it grows again whenever more is free
+    // (a file the run removes gives its room back once closed).
+    void FillLeaving(std::uintmax_t left) {
+        struct statvfs room {};
+        ASSERT_EQ(::statvfs(at_.c_str(), &room), 0);
+        const std::uintmax_t free = static_cast<std::uintmax_t>(room.f_bavail) * room.f_frsize;
+        if (free <= left) return;
+        const int fd = ::open(Ballast().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        struct stat ballast {};
+        ::fstat(fd, &ballast);
+        // The run may take some of it meanwhile: what it leaves is taken.
+        (void)::posix_fallocate(fd, ballast.st_size, static_cast<off_t>(free - left));
+        ::close(fd);
+    }
+    void Empty() { fs::remove(Ballast()); }
+
+private:
+    fs::path Ballast() const { return at_ / "zavorra"; }
+
+    fs::path at_;
+    bool mounted_ = false;
+};
 
 class KillSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // When the suite may mount, its machines live in memory (a file system of its own mount namespace):
+        // the runs wait for no disk, which more than halves the suite's time.
+        if (OwnMountNamespace()) {
+            const std::string temp = fs::temp_directory_path().string();
+            ::mount("tmpfs", temp.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2g,mode=1777");
+        }
         pristine_ = std::make_unique<Machine>("old");
         std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
         fs::permissions(pristine_->root() / "risposte.test", fs::perms::owner_read | fs::perms::owner_write);
@@ -224,10 +306,11 @@ protected:
         Copy(once.root());
         Copy(twice.root());
         const auto t0 = Clock::now();
-        runStatus_ = RunUpdate(once.root(), {"--trace", (once.root() / "trace.test").string()});
+        runStatus_ =
+            RunUpdate(once.root(), {"--trace", (once.root() / "trace.test").string()}, kReferenceProgram);
         seconds_ = std::chrono::duration<double>(Clock::now() - t0).count();
-        RunUpdate(twice.root());
-        secondStatus_ = RunUpdate(twice.root());
+        RunUpdate(twice.root(), {}, kReferenceProgram);
+        secondStatus_ = RunUpdate(twice.root(), {}, kReferenceProgram);
         afterOne_ = LookAll(once.root());
         iniAfter_ = IniKeys(once.root());
         afterTwo_ = LookAll(twice.root());
@@ -326,7 +409,7 @@ protected:
         Copy(m.root());
         std::uniform_real_distribution<double> when(0.0, seconds_);
         const double after = when(rng);
-        const pid_t pid = Spawn(RunArgs(m.root(), {}));
+        const pid_t pid = Spawn(RunArgs(m.root(), {}), ErrorsOf(m.root()));
         std::this_thread::sleep_for(std::chrono::duration<double>(after));
         ::kill(pid, SIGKILL);
         Wait(pid);
@@ -335,14 +418,48 @@ protected:
         CheckSecondRun(m, "killed after " + std::to_string(after) + " s");
     }
 
-    // The number of the first change of the first compaction: the comparison before it is over, its converted
-    // values still wait in its working copy.
-    static long FirstCompaction() {
+    // The number of the first change whose line has `operation` and ends with `ending` (upper case), 0 when
+    // none has.
+    static long FirstChange(const std::string& operation, const std::string& ending) {
         for (std::size_t i = 0; i < trace_.size(); ++i) {
             const std::string u = UCase(trace_[i]);
-            if (u.size() > 8 && u.substr(u.size() - 8) == ".MDB.TMP") return static_cast<long>(i + 1);
+            if (u.ends_with(ending) && u.find(operation) != std::string::npos)
+                return static_cast<long>(i + 1);
         }
         return 0;
+    }
+
+    // The number of the first change of the first compaction: the comparison before it is over, its converted
+    // values still wait in its working copy.
+    static long FirstCompaction() { return FirstChange("", ".MDB.TMP"); }
+
+    // A run that met a full disk: it said so in its log, with the platform's (61) or the engine's (3026)
+    // number, and that an archive was not updated or that the run did not end well; it ended with a status
+    // that says so (a sanitizer's finding aborts it). Returns the archives (upper-case paths under the
+    // prefix) whose update the log says failed.
+    std::set<std::string> ExpectFullDiskReported(const Machine& m, int status) {
+        const std::string log = ReadAll(m.root() / "log.test");
+        EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
+                    log.find(" 61Disco pieno") != std::string::npos ||
+                    log.find("3026 Spazio su disco insufficiente.") != std::string::npos ||
+                    log.find("3026Spazio su disco insufficiente.") != std::string::npos)
+            << log;
+        EXPECT_TRUE(log.find(" non aggiornato correttamente") != std::string::npos ||
+                    log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
+            << log;
+        // 5: an archive left undone; 8: the report could not be written on the full disk either.
+        EXPECT_TRUE(status == 0 || status == 1 || status == 5 || status == 8) << status << "\n"
+                                                                              << ReadAll(ErrorsOf(m.root()));
+        std::set<std::string> failed;
+        const std::string mark = " non aggiornato correttamente";
+        for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+            const std::size_t from = log.rfind("database C:\\", at);
+            if (from == std::string::npos) continue;
+            std::string path = "DRIVE_C/" + log.substr(from + 12, at - from - 12);
+            std::replace(path.begin(), path.end(), '\\', '/');
+            failed.insert(UCase(path));
+        }
+        return failed;
     }
 
     // The numbers of the changes that the first compaction makes to replace the archive by its compacted
@@ -403,30 +520,63 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
         Machine m;
         Copy(m.root());
         const int status = RunUpdate(m.root(), {"--fsize", std::to_string(limit)});
-        std::ifstream in(m.root() / "log.test", std::ios::binary);
-        const std::string log((std::istreambuf_iterator<char>(in)), {});
-        // Each failure is reported with the number and text of the platform (61) or of the engine (3026)
-        // for a full disk; the run goes on after a comparison that fails and says the archive was not
-        // updated, or ends early when the failing step is one that stops it.
-        EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
-                    log.find(" 61Disco pieno") != std::string::npos ||
-                    log.find("3026 Spazio su disco insufficiente.") != std::string::npos)
-            << log;
-        EXPECT_TRUE(log.find(" non aggiornato correttamente") != std::string::npos ||
-                    log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
-            << log;
-        EXPECT_TRUE(status == 0 || status == 1 || status == 5) << status; // 5: an archive left undone
+        const std::set<std::string> failed = ExpectFullDiskReported(m, status);
         CheckWhole(m, "full disk at " + std::to_string(limit) + " bytes");
-        std::set<std::string> failed;
-        const std::string mark = " non aggiornato correttamente";
-        for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
-            const std::size_t from = log.rfind("database C:\\", at);
-            if (from == std::string::npos) continue;
-            std::string path = "DRIVE_C/" + log.substr(from + 12, at - from - 12);
-            std::replace(path.begin(), path.end(), '\\', '/');
-            failed.insert(UCase(path));
-        }
         CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes", failed);
+    }
+}
+
+// The data folder on a small file system of its own, which another program fills while the run is stopped
+// at one of its changes, leaving a few kilobytes, and keeps full until the run ends: from before the first
+// comparison's working copy takes its place (then, as the room left allows, the comparison's steps, its
+// recovery archive or the compaction find the disk full), or from after that archive's compaction (its data
+// fixes and reference tables). The run checked its room before it began, and found it. It reports the
+// failures, every archive and INI file is whole, and a run with room then ends well.
+TEST_F(KillSuite, AFullFileSystemLosesNothing) {
+    if (!OwnMountNamespace())
+        GTEST_SKIP() << "no mount namespace of its own (not root): no file system to fill";
+    const long workingCopy = FirstChange(" RENAME ", ".MDB.LAVORO");
+    const long compacted = FirstChange(" UNLINK ", ".MDB.LAVORO");
+    ASSERT_GT(workingCopy, 0) << "the run made no working copy";
+    ASSERT_GT(compacted, workingCopy) << "the run compacted no working copy";
+    const struct {
+        long change;
+        std::uintmax_t left;
+        const char* what;
+    } levels[] = {
+        {workingCopy, 48 * 1024, "the comparison's steps"},
+        {workingCopy, 144 * 1024, "the recovery archive"},
+        {workingCopy, 448 * 1024, "the compaction"},
+        {compacted + 1, 16 * 1024, "the data fixes and reference tables"},
+    };
+    for (const auto& level : levels) {
+        const std::string what = std::string("disk full for ") + level.what;
+        SCOPED_TRACE(what);
+        Machine m;
+        SmallDisk disk(m.root() / "drive_c", 64 * 1024 * 1024);
+        ASSERT_TRUE(disk.mounted());
+        fs::copy(pristine_->root(), m.root(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        const pid_t pid =
+            Spawn(RunArgs(m.root(), {"--stop-at", std::to_string(level.change)}), ErrorsOf(m.root()));
+        int st = 0;
+        ASSERT_EQ(::waitpid(pid, &st, WUNTRACED), pid);
+        ASSERT_TRUE(WIFSTOPPED(st)) << "the run did not stop at change " << level.change;
+        // Another program fills the disk, and keeps it full until the run ends.
+        disk.FillLeaving(level.left);
+        ::kill(pid, SIGCONT);
+        while (::waitpid(pid, &st, WNOHANG) == 0) {
+            disk.FillLeaving(level.left);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        const int status = WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+        const std::set<std::string> failed = ExpectFullDiskReported(m, status);
+        const std::string log = ReadAll(m.root() / "log.test");
+        const std::size_t first = log.find("\r\n->");
+        std::cout << what << ": first entry of the log: "
+                  << log.substr(first == std::string::npos ? 0 : first + 4, 160) << "\n";
+        disk.Empty(); // the look at the archives writes a copy of each beside it
+        CheckWhole(m, what);
+        CheckSecondRun(m, what, failed);
     }
 }
 

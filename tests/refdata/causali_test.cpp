@@ -24,17 +24,22 @@ TEST_F(Causali, SixCausalsForRegistersVAndAOtherCausalsUntouched) {
         {"INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'V', '01')",
          "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2023, 'A', '03')",
          "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'V', '01')",
+         "INSERT INTO REGISTRIIVA (Anno, cod, Tipo) VALUES (2024, 'Z''', '99')",
          "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('2V', 'Cambiata', True, "
          "'1010')",
          "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('4V', 'Nostra', True, '1')",
          "INSERT INTO causali (cod, Descrizione, Ripete, ContoDare) VALUES ('INC', 'Incasso', True, '2')"});
+    // A code with a quote is a code like the others.
     const Strings atteso{
         "1A|Fatture/Note cred.IVA Acquisti|False|<Null>",
         "1V|Fatture/Note cred. IVA Vendite|False|<Null>",
+        "1Z'||False|<Null>",
         "2A|Fatture/Note cred.IVA Acquisti|False|<Null>",
         "2V|Fatture/Note cred. IVA Vendite|False|<Null>",
+        "2Z'||False|<Null>",
         "3A|Fatture/Note cred.IVA Acquisti|False|<Null>",
         "3V|Fatture/Note cred. IVA Vendite|False|<Null>",
+        "3Z'||False|<Null>",
         "4V|Nostra|True|1",
         "INC|Incasso|True|2",
     };
