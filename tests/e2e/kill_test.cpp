@@ -528,10 +528,10 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
 
 // The data folder on a small file system of its own, which another program fills while the run is stopped
 // at one of its changes, leaving a few kilobytes, and keeps full until the run ends: from before the first
-// comparison's working copy takes its place (then, as the room left allows, the comparison's steps, its
-// recovery archive or the compaction find the disk full), or from after that archive's compaction (its data
-// fixes and reference tables). The run checked its room before it began, and found it. It reports the
-// failures, every archive and INI file is whole, and a run with room then ends well.
+// comparison's working copy takes its place (then, as the room left allows, the comparison's steps and its
+// fixed-table copies, its recovery archive or the compaction find the disk full), or from after that
+// archive's compaction (its data fixes and reference tables). The run checked its room before it began, and
+// found it. It reports the failures, every archive and INI file is whole, and a run with room then ends well.
 TEST_F(KillSuite, AFullFileSystemLosesNothing) {
     if (!OwnMountNamespace())
         GTEST_SKIP() << "no mount namespace of its own (not root): no file system to fill";
@@ -544,7 +544,7 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
         std::uintmax_t left;
         const char* what;
     } levels[] = {
-        {workingCopy, 48 * 1024, "the comparison's steps"},
+        {workingCopy, 48 * 1024, "the comparison's steps and fixed-table copies"},
         {workingCopy, 144 * 1024, "the recovery archive"},
         {workingCopy, 448 * 1024, "the compaction"},
         {compacted + 1, 16 * 1024, "the data fixes and reference tables"},
