@@ -59,7 +59,8 @@ void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             dao::Index nuovo = TD2.CreateIndex(IX1.Name());
             nuovo.Fields().Append(TD2.CreateField(IX1.Fields()[0].Name()));
             TD2.Indexes().Append(nuovo);
-            w.runReport.Change(w.NomeDb2, ChangeKind::IndexCreated, TD1.Name(), IX1.Name());
+            // The index as it will stand once completed.
+            w.runReport.Change(w.NomeDb2, ChangeKind::IndexCreated, TD1.Name(), IX1.Name(), IndexText(IX1));
         }
     }
 }
@@ -80,6 +81,7 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             }
             if (!diverse) continue;
 
+            const std::string prima = IndexText(IX2);
             TD2.Indexes().Delete(IX2.Name());
             dao::Index nuovo = TD2.CreateIndex(chiave);
             const dao::Fields campi1 = IX1.Fields();
@@ -89,7 +91,8 @@ void Confr_ModificaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
             nuovo.SetUnique(IX1.Unique());
             TD2.Indexes().Append(nuovo);
             TD2.Indexes().Refresh();
-            w.runReport.Change(w.NomeDb2, ChangeKind::IndexRebuilt, TD1.Name(), chiave);
+            w.runReport.Change(w.NomeDb2, ChangeKind::IndexRebuilt, TD1.Name(), chiave,
+                               prima + " → " + IndexText(IX1));
         }
     } catch (const Error& e) {
         std::string nomeTabella;

@@ -42,6 +42,17 @@ std::string TimestampedSibling(const std::string& archive, const std::string& ta
            twoDigits(t.hour) + twoDigits(t.minute) + twoDigits(t.second) + ending;
 }
 
+std::string IndexText(const dao::Index& ix) {
+    std::string text;
+    for (const std::string& f : IndexFieldNames(ix))
+        text += (text.empty() ? "(" : ", ") + f;
+    text += ")";
+    if (ix.Primary()) text += " primario";
+    if (ix.Unique()) text += std::string(ix.Primary() ? "," : "") + " univoco";
+    if (ix.IgnoreNulls()) text += ", ignora i Null";
+    return text;
+}
+
 std::vector<std::string> IndexFieldNames(const dao::Index& ix) {
     std::vector<std::string> names;
     const dao::Fields f = ix.Fields();

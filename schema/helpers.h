@@ -39,5 +39,7 @@ std::string TimestampedSibling(const std::string& archive, const std::string& ta
 
 // The names of an index's fields, in the index's order.
 std::vector<std::string> IndexFieldNames(const dao::Index& ix);
+// An index as the report shows it: "(Anno, NumDoc) primario, univoco".
+std::string IndexText(const dao::Index& ix);
 
 } // namespace ledrana::schema_detail

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/text.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
 #include "window/run_log.h"
@@ -188,6 +189,14 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
                     const dao::Variant neutro = ValoreNeutro(campo.Type());
                     if (neutro.IsEmpty()) {
                         w.dialogs.MsgBox("Tipo non previsto su VerificaCampiNull1", vbOKOnly, "");
+                        w.runReport.NoteOnce(
+                            "tipo:" + UCase(w.NomeDb2 + "|" + tabella + "|" + campo.Name()), w.NomeDb2,
+                            "La finestra \"Tipo non previsto su VerificaCampiNull1\" riguarda la "
+                            "tabella " +
+                                tabella + ", campo " + campo.Name() + ", di tipo " +
+                                FieldTypeText(campo.Type(), campo.Size(), campo.Attributes()) +
+                                ": per questo tipo non c'è un valore con cui completare i Null, "
+                                "che restano.");
                         continue;
                     }
                     if (rifiuti.Escluso(i)) {

@@ -44,10 +44,12 @@ void Confr_ModificaQueryDef(Aggiorna& w, dao::QueryDef QD1, dao::QueryDef& QD2) 
         w.dialogs.MsgBox("la query " + QD1.Name() + " e variata(forse!): la modifico", vbOKOnly,
                          "Confr_ModificaQueryDef");
     }
+    const std::string prima = QD2.SQL();
     w.Db2.QueryDefs().Delete(QD2.Name());
     QD2 = w.Db2.CreateQueryDef(QD1.Name(), QD1.SQL());
     QD2.Close();
-    w.runReport.Change(w.NomeDb2, ChangeKind::QueryChanged, "", QD1.Name());
+    w.runReport.Change(w.NomeDb2, ChangeKind::QueryChanged, "", QD1.Name(), QD1.SQL());
+    w.runReport.ChangedFrom(w.NomeDb2, prima);
 }
 
 void Confr_VerificaQueryInPiuSuSecondoDB(Aggiorna& w) {

@@ -54,6 +54,7 @@ struct ReportChange {
     std::string object; // field, index or query; "" for a table
     std::string detail;
     std::int64_t count = -1; // -1: no count
+    std::string before;      // a saved query's SQL before the change ("" for other kinds)
 };
 
 struct ArchiveReport {
@@ -158,6 +159,11 @@ public:
     // is added on its own).
     void Change(const std::string& path, ChangeKind kind, const std::string& table,
                 const std::string& object = "", const std::string& detail = "", std::int64_t count = -1);
+    // The state before the last change added for the archive (a saved query's old SQL).
+    void ChangedFrom(const std::string& path, const std::string& before) {
+        ArchiveReport& a = ArchiveAt(path);
+        if (!a.changes.empty()) a.changes.back().before = before;
+    }
     const std::vector<CompanyReport>& companies() const { return companies_; }
     const std::vector<ArchiveReport>& archives() const { return archives_; }
     // An error the run reported with its box while it worked (the log's line): it belongs to the archive

@@ -35,7 +35,7 @@ constexpr KindText kKinds[kChangeKinds] = {
     {"Indici ricostruiti", true, "Indice", nullptr, nullptr},
     {"Indici eliminati", true, "Indice", nullptr, nullptr},
     {"Query salvate create", false, "Query", nullptr, nullptr},
-    {"Query salvate cambiate", false, "Query", nullptr, nullptr},
+    {"Query salvate cambiate", false, "Query", "SQL", nullptr},
     {"Query salvate eliminate", false, "Query", nullptr, nullptr},
     {"Tabelle fisse copiate dal modello", true, nullptr, nullptr, "Righe"},
     {"Valori Null completati", true, "Campo", nullptr, "Valori"},
@@ -65,7 +65,7 @@ td,p,h3,li,pre{overflow-wrap:anywhere}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
 table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.overview td.ko,table.overview td.warn{white-space:nowrap}
-.predicted{color:#8a4b00;font-style:italic}
+.def{color:#555}.predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
 @media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
 .changes,.appendix{columns:2;column-gap:1.2em}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
@@ -481,14 +481,14 @@ private:
             const bool grouped = kind == ChangeKind::ZeroLengthAllowed ||
                                  kind == ChangeKind::NullsCompleted || kind == ChangeKind::IndexCreated ||
                                  kind == ChangeKind::IndexRebuilt || kind == ChangeKind::IndexRemoved ||
-                                 kind == ChangeKind::QueryCreated || kind == ChangeKind::QueryChanged ||
-                                 kind == ChangeKind::QueryRemoved;
+                                 kind == ChangeKind::QueryCreated || kind == ChangeKind::QueryRemoved;
             std::string rows;
             if (grouped) {
                 std::vector<std::pair<std::string, std::string>> byTable; // table, its objects
                 for (const ReportChange& c : a.changes) {
                     if (c.kind != kind) continue;
                     std::string item = T(c.object.empty() ? c.table : c.object);
+                    if (!c.detail.empty()) item += " <span class=\"def\">" + T(c.detail) + "</span>";
                     if (c.count >= 0) item += " (" + std::to_string(c.count) + ")";
                     const std::string table = kt.table ? c.table : "";
                     auto at = byTable.begin();
@@ -510,6 +510,7 @@ private:
                     rows += "<tr data-change=\"" + std::to_string(k) + "\">";
                     if (kt.table) rows += "<td>" + T(c.table) + "</td>";
                     if (kt.object) rows += "<td>" + T(c.object) + "</td>";
+                    if (kind == ChangeKind::QueryChanged) rows += "<td><pre>" + T(c.before) + "</pre></td>";
                     if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
                     if (kt.count)
                         rows += "<td class=\"n\">" +
@@ -526,7 +527,10 @@ private:
                           (kt.count ? std::string(" (") + kt.count + ")" : std::string()) + "</th>";
             } else {
                 if (kt.object) tables += std::string("<th>") + kt.object + "</th>";
-                if (kt.detail) tables += std::string("<th>") + kt.detail + "</th>";
+                if (kind == ChangeKind::QueryChanged)
+                    tables += "<th>SQL prima</th><th>SQL dopo</th>";
+                else if (kt.detail)
+                    tables += std::string("<th>") + kt.detail + "</th>";
                 if (kt.count) tables += std::string("<th>") + kt.count + "</th>";
             }
             tables += "</tr>\n" + rows + "</table></div>\n";

@@ -100,7 +100,7 @@ std::string Archive(const RunReport& r, const ArchiveReport& a) {
         const ReportChange& c = a.changes[i];
         out += std::string(i ? "," : "") + "{\"kind\":\"" + kKindNames[static_cast<int>(c.kind)] +
                "\",\"table\":" + Str(c.table) + ",\"object\":" + Str(c.object) +
-               ",\"detail\":" + Str(r.RealNames(c.detail)) +
+               ",\"detail\":" + Str(r.RealNames(c.detail)) + ",\"before\":" + Str(c.before) +
                ",\"count\":" + (c.count < 0 ? "null" : std::to_string(c.count)) + "}";
     }
     return out + "]}";
