@@ -5,9 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include "ledrana_build.h"
 
 namespace ledrana::bench {
 
@@ -30,6 +33,12 @@ inline void Line(const char* name, double ours, double base) {
     std::fflush(stdout);
 }
 
+// "bench-x 048.5 (build ...)": the benchmark's name, and the release and build it measures.
+inline void PrintVersion(const char* argv0) {
+    const char* slash = std::strrchr(argv0, '/');
+    std::printf("%s %s (build %s)\n", slash ? slash + 1 : argv0, LEDRANA_RELEASE, LEDRANA_BUILD_ID);
+}
+
 // The command line of a benchmark whose arguments are all positional, at most `positional` of them: -h or
 // --help prints `help` on standard output; an argument that looks like an option, or one too many, prints
 // it on standard error. Returns the exit status then (0, or 2), nothing when the benchmark is to run.
@@ -38,6 +47,10 @@ inline std::optional<int> HelpOrUsage(int argc, char** argv, const char* help, i
         const std::string a = argv[i];
         if (a == "-h" || a == "--help") {
             std::fputs(help, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            PrintVersion(argv[0]);
             return 0;
         }
     }

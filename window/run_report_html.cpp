@@ -68,7 +68,8 @@ table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.ove
 .def{color:#555}.predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
 @media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
-.changes,.appendix{columns:2;column-gap:1.2em}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
+.changes,.appendix{columns:2;column-gap:1.2em}.changes pre{font-size:6.5pt}.archive li{font-size:7pt}
+.kind.wide{column-span:all}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
 section.company,h2.after-companies{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
@@ -520,7 +521,9 @@ private:
             }
             if (rows.empty()) continue;
             any = true;
-            tables += std::string("<div class=\"kind\"><h4>") + kt.heading + "</h4>\n<table>\n<tr>";
+            // Saved queries' SQL before and after reads best across the page.
+            tables += std::string("<div class=\"kind") + (kind == ChangeKind::QueryChanged ? " wide" : "") +
+                      "\"><h4>" + kt.heading + "</h4>\n<table>\n<tr>";
             if (kt.table) tables += "<th>Tabella</th>";
             if (grouped) {
                 tables += std::string("<th>") + (kt.object ? kt.object : "Oggetto") +

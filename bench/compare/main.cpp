@@ -504,6 +504,10 @@ int Main(int argc, char** argv) {
             std::cout << kHelp;
             return 0;
         }
+        if (h == "--version") {
+            PrintVersion(argv[0]);
+            return 0;
+        }
     }
     if (argc % 2 == 0) {
         std::cerr << kHelp;

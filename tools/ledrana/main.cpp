@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ledrana_build.h"
+
 namespace {
 
 using ledrana::host::Installation;
@@ -77,6 +79,10 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s (build %s)\n", "LEDRANA.EXE", LEDRANA_RELEASE, LEDRANA_BUILD_ID);
+        return 0;
+    }
     ledrana::dao::DBEngine engine;
     const Installation inst = ledrana::host::ReadInstallation(engine);
     const bool text = (argc > 1 && std::strcmp(argv[1], "--testo") == 0) ||

@@ -17,7 +17,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include "ledrana_build.h"
 
 namespace {
 
@@ -133,6 +136,10 @@ bool WritePrinter(const QString& output) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s (build %s)\n", "mkmedia", LEDRANA_RELEASE, LEDRANA_BUILD_ID);
+        return 0;
+    }
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
