@@ -217,6 +217,8 @@ std::string HeldSentence(const std::string& folder, const LockHolder& h) {
 
 RunLock::~RunLock() {
     if (fd_ < 0) return;
+    // Who held it is no longer true: whoever holds the file next without saying who must not be named so.
+    if (state_ == State::Taken) (void)!::ftruncate(fd_, 0);
     if (!removeAtEnd_.empty()) {
         // Still held, and only when the name still holds the file this lock made.
         struct stat mine {

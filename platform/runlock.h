@@ -18,8 +18,9 @@
 // after locking that the name still holds the file it locked, so a file replaced or removed meanwhile is
 // never held by two processes at once.
 //
-// The process that holds it writes into the file which computer and user hold it, for what and since when;
-// it stays held until the lock is destroyed or the process ends, however it ends.
+// The process that holds it writes into the file which computer and user hold it, for what and since when,
+// and empties it when it gives the lock back; it stays held until the lock is destroyed or the process
+// ends, however it ends.
 
 #include "platform/error.h"
 
