@@ -89,25 +89,15 @@ Ran RunNow(const Machine& m, const fs::path& dir, const std::vector<std::string>
     return Finish(b, dir);
 }
 
-// Every file, folder and link under `root`, as the host has it: kind, mode, owner, group, size, the bytes of
-// a file and the target of a link, then (after a tab) the time of its last change. The runs' own folders
-// (run...) are left out.
+// Every file, folder and link under `root` as Snapshot gives it (kind, mode, a file's bytes, a link's
+// target), with its owner and group, then (after a tab) the time of its last change.
 std::map<std::string, std::string> Digest(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string name = fs::relative(it->path(), root).string();
-        if (name.rfind("run", 0) == 0) {
-            it.disable_recursion_pending();
-            continue;
-        }
+    std::map<std::string, std::string> out = Snapshot(root);
+    for (auto& [name, v] : out) {
         struct stat st {};
-        lstat(it->path().c_str(), &st);
-        std::string& v = out[name];
-        v = std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) +
-            " ";
-        if (S_ISREG(st.st_mode)) v += TempPrefix::get(it->path());
-        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
-        v += "\t" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+        lstat((root / name).c_str(), &st);
+        v += " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + "\t" +
+             std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/box.h"
+
 #include "platform/child.h"
 #include "platform/notices.h"
 #include "platform/runlock.h"
@@ -44,6 +46,38 @@ protected:
     TempPrefix p;
     fs::path zu;
 };
+
+// While a box is set, a change outside it is refused before it is made, also through a link that leads
+// out; the box's folders and the process's temporary folders take changes.
+TEST(Box, ChangesOutsideTheBoxAreRefused) {
+    const TempPrefix p;
+    fs::create_directories(p.driveC() / "box");
+    fs::create_directories(p.driveC() / "fuori");
+    fs::create_directory_symlink(p.driveC() / "fuori", p.driveC() / "box" / "esce");
+    const std::string temp = MakeTempFolder();
+    {
+        const WriteBox box({(p.driveC() / "box").string()});
+        const struct {
+            const char* what;
+            std::function<void()> change;
+            int number;
+        } cases[] = {
+            {"folder inside", [] { MkDir("C:\\box\\nuova"); }, 0},
+            {"file inside", [] { WriteOneLine("C:\\box\\dir.txt", "C:\\ZU"); }, 0},
+            {"temporary folder", [&] { WriteNewFile(WindowsPath(temp + "/x.txt"), "x"); }, 0},
+            {"folder outside", [] { MkDir("C:\\nuova"); }, kErrPermissionDenied},
+            {"file outside", [] { WriteOneLine("C:\\fuori\\dir.txt", "C:\\ZU"); }, kErrPermissionDenied},
+            {"through a link", [] { MkDir("C:\\box\\esce\\immagini"); }, kErrPermissionDenied},
+            {"removing outside", [] { RmDir("C:\\fuori"); }, kErrPermissionDenied},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(errorOf(c.change), c.number) << c.what;
+    }
+    EXPECT_TRUE(fs::is_empty(p.driveC() / "fuori"));
+    EXPECT_FALSE(fs::exists(p.driveC() / "nuova"));
+    MkDir("C:\\nuova");
+    RemoveTempFolder(temp);
+}
 
 } // namespace
 

@@ -1,11 +1,9 @@
-// What the program makes and where it may make it: folders and files that take their folder's owner, the
-// temporary folders of a process, the write box of a preview, the skeleton of a machine.
+// What the program makes: folders and files that take their folder's owner, the temporary folders of a
+// process, the skeleton of a machine.
 
-#include "platform/box.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
-#include "platform/vb_errors.h"
 #include "tests/platform/child_process.h"
 #include "tests/platform/temp_prefix.h"
 
@@ -27,15 +25,6 @@ using ledrana::testing::ScopedEnv;
 using ledrana::testing::TempPrefix;
 
 namespace {
-
-int ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 struct stat Stat(const fs::path& p) {
     struct stat st {};
@@ -98,38 +87,6 @@ TEST(TempFolders, AFolderAKilledProcessLeftIsRemovedOnceNobodyHoldsIt) {
     EXPECT_EQ(TempPrefix::get(outside / "tenere.txt"), "intatto");
     EXPECT_TRUE(RemoveTempFolder(own));
     EXPECT_FALSE(fs::exists(own));
-}
-
-// While a box is set, a change outside it is refused before it is made, also through a link that leads
-// out; the box's folders and the process's temporary folders take changes.
-TEST(Box, ChangesOutsideTheBoxAreRefused) {
-    const TempPrefix p;
-    fs::create_directories(p.driveC() / "box");
-    fs::create_directories(p.driveC() / "fuori");
-    fs::create_directory_symlink(p.driveC() / "fuori", p.driveC() / "box" / "esce");
-    const std::string temp = MakeTempFolder();
-    {
-        const WriteBox box({(p.driveC() / "box").string()});
-        const struct {
-            const char* what;
-            std::function<void()> change;
-            int number;
-        } cases[] = {
-            {"folder inside", [] { MkDir("C:\\box\\nuova"); }, 0},
-            {"file inside", [] { WriteOneLine("C:\\box\\dir.txt", "C:\\ZU"); }, 0},
-            {"temporary folder", [&] { WriteNewFile(WindowsPath(temp + "/x.txt"), "x"); }, 0},
-            {"folder outside", [] { MkDir("C:\\nuova"); }, kErrPermissionDenied},
-            {"file outside", [] { WriteOneLine("C:\\fuori\\dir.txt", "C:\\ZU"); }, kErrPermissionDenied},
-            {"through a link", [] { MkDir("C:\\box\\esce\\immagini"); }, kErrPermissionDenied},
-            {"removing outside", [] { RmDir("C:\\fuori"); }, kErrPermissionDenied},
-        };
-        for (const auto& c : cases)
-            EXPECT_EQ(ErrorOf(c.change), c.number) << c.what;
-    }
-    EXPECT_TRUE(fs::is_empty(p.driveC() / "fuori"));
-    EXPECT_FALSE(fs::exists(p.driveC() / "nuova"));
-    MkDir("C:\\nuova");
-    RemoveTempFolder(temp);
 }
 
 // A machine gets its skeleton at its first use, never when it is only looked at.
