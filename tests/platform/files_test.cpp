@@ -4,7 +4,6 @@
 
 #include "platform/child.h"
 #include "platform/notices.h"
-#include "platform/runlock.h"
 
 #include "platform/vb_errors.h"
 #include "tests/platform/temp_prefix.h"
@@ -202,27 +201,6 @@ TEST_F(Files, ListingsAndExistence) {
     EXPECT_FALSE(FolderExists("C:\\a|b"));
     EXPECT_TRUE(MatchesPattern("più.ini", "PI?.INI"));
     EXPECT_FALSE(MatchesPattern("Ditta.ini.bak", "*.ini"));
-}
-
-// The lock of a data folder: taken through no link put at its name, and refused to a second process, which
-// learns from the file who holds it.
-TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
-    TempPrefix::put(zu / "vittima.txt", "intatto");
-    fs::create_symlink(zu / "vittima.txt", zu / "full" / "update.lock");
-    RunLock lock = RunLock::Take("C:\\zu\\full\\update.lock");
-    EXPECT_EQ(lock.state(), RunLock::State::Taken);
-    EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
-    EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
-
-    const auto other = [] {
-        const RunLock l = RunLock::Take("C:\\zu\\full\\update.lock");
-        return std::to_string(static_cast<int>(l.state())) + "|" + l.holder().computer + "|" +
-               l.holder().user + "|" + l.holder().since;
-    };
-    const std::string seen = RunInChild(other, std::chrono::seconds(30)).answer;
-    const std::string held = std::to_string(static_cast<int>(RunLock::State::Held));
-    EXPECT_EQ(seen.rfind(held + "|" + ComputerName() + "|", 0), 0u) << seen;
-    EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
 }
 
 // A lock that the file system refuses is said once per folder, naming it, however many files it holds.

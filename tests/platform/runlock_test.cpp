@@ -24,54 +24,30 @@ using ledrana::testing::TempPrefix;
 
 namespace {
 
-constexpr uid_t kUser = 4242, kColleague = 4243;
-constexpr gid_t kGroup = 4242;
 const std::string kLock = "C:\\ZU\\ledrana\\update.lock";
 
-std::string Said(const RunLock& l) {
-    switch (l.state()) {
-    case RunLock::State::Taken:
-        return "taken";
-    case RunLock::State::Held:
-        return "held";
-    default:
-        return "other";
-    }
+bool Taken(const RunLock& l) {
+    return l.state() == RunLock::State::Taken;
 }
 
-// Becomes `uid` for good (a forked child of the test).
-void Become(uid_t uid, gid_t gid) {
-    if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
-        _exit(9);
-}
-
-// Another process that holds the lock as `uid` until the object goes.
+// Another process that holds the lock as `uid` (the superuser's test; -1 keeps the user) until it goes.
 struct HolderAs : ChildWhile {
-    HolderAs(uid_t uid, gid_t gid)
+    explicit HolderAs(uid_t uid, gid_t gid = 4242)
         : ChildWhile([=] {
-              Become(uid, gid);
-              return (new RunLock(RunLock::Take(kLock)))->state() == RunLock::State::Taken;
+              if (uid != static_cast<uid_t>(-1) &&
+                  (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
+                   setresuid(uid, uid, uid) != 0))
+                  return false;
+              return Taken(*new RunLock(RunLock::Take(kLock)));
           }) {}
 };
-
-// What taking the lock gives in another process run as `uid`.
-std::string TakeAs(uid_t uid, gid_t gid) {
-    return RunInChild(
-               [=] {
-                   Become(uid, gid);
-                   return Said(RunLock::Take(kLock));
-               },
-               std::chrono::seconds(30))
-        .answer;
-}
 
 class Lock : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(ledrana);
-        // Other users must reach the folder, as they reach a data folder.
         for (fs::path f = ledrana; f != p.root().parent_path(); f = f.parent_path())
-            fs::permissions(f, fs::perms(0755));
+            fs::permissions(f, fs::perms(0755)); // other users reach it, as they reach a data folder
     }
     struct stat Stat() const {
         struct stat st {};
@@ -83,148 +59,117 @@ protected:
     fs::path file = ledrana / "update.lock";
 };
 
-// A run as root makes the lock file its folder's (owner, group, the folder's users' mode), and every user of
-// the folder then holds it exclusively: a second user, or root, finds it held.
-TEST_F(Lock, ARootRunMakesTheFileItsFoldersAndEachUserOfTheFolderHoldsItAlone) {
+// A run as root makes the lock file its folder's (owner, group, the folder's users' mode), and replaces one
+// an earlier version left root's and read-only; each user of the folder then holds it alone: another user,
+// a second process of the same user and root find it held, and learn who holds it.
+TEST_F(Lock, ARootRunLeavesTheFileToTheFoldersUsersWhoHoldItOneAtATime) {
     if (geteuid() != 0) GTEST_SKIP() << "only the superuser can act as other users";
-    ASSERT_EQ(chown(ledrana.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(chown(ledrana.c_str(), 4242, 4242), 0);
     fs::permissions(ledrana, fs::perms(02770));
-    { const RunLock root = RunLock::Take(kLock); }
-    const struct stat st = Stat();
-    EXPECT_EQ(st.st_uid, kUser);
-    EXPECT_EQ(st.st_gid, kGroup);
-    EXPECT_EQ(st.st_mode & 07777, 0660u);
-
-    const HolderAs user(kUser, kGroup);
-    ASSERT_TRUE(user.held());
-    EXPECT_EQ(TakeAs(kColleague, kGroup), "held");
-    const RunLock root = RunLock::Take(kLock);
-    EXPECT_EQ(Said(root), "held");
-    EXPECT_EQ(HeldSentence("C:\\ZU", root.holder())
-                  .rfind("Un altro aggiornamento della cartella dati C:\\ZU è "
-                         "in corso dal computer " +
-                             ComputerName() + " (utente 4242), iniziato il ",
-                         0),
-              0u)
-        << HeldSentence("C:\\ZU", root.holder());
+    for (const bool leftByRoot : {false, true}) {
+        SCOPED_TRACE(leftByRoot ? "a file root left" : "a new file");
+        fs::remove(file);
+        if (leftByRoot)
+            TempPrefix::put(file, "computer=vecchio\r\n");
+        else
+            EXPECT_TRUE(Taken(RunLock::Take(kLock)));
+        const HolderAs user(4242);
+        ASSERT_TRUE(user.held());
+        EXPECT_EQ(Stat().st_uid, 4242u);
+        EXPECT_EQ(Stat().st_gid, 4242u);
+        EXPECT_EQ(Stat().st_mode & 07777, 0660u);
+        EXPECT_FALSE(HolderAs(4242).held());
+        EXPECT_FALSE(HolderAs(4243).held());
+        const RunLock root = RunLock::Take(kLock);
+        EXPECT_EQ(HeldSentence("C:\\ZU", root.holder()),
+                  "Un altro aggiornamento della cartella dati C:\\ZU è in corso dal computer " +
+                      ComputerName() + " (utente 4242), iniziato il " + root.holder().since.substr(0, 10) +
+                      " alle " + root.holder().since.substr(11));
+    }
 }
 
-// A lock file an earlier version left root's and read-only: the folder's user replaces it and holds it, and
-// a second process of that user finds it held (it used to take it shared, beside the first).
-TEST_F(Lock, AFileTheSuperuserLeftIsReplacedAndHeldByOneUserAtATime) {
-    if (geteuid() != 0) GTEST_SKIP() << "only the superuser can act as other users";
-    ASSERT_EQ(chown(ledrana.c_str(), kUser, kGroup), 0);
-    TempPrefix::put(file, "computer=vecchio\r\n");
-    fs::permissions(file, fs::perms(0644));
-    const HolderAs first(kUser, kGroup);
-    ASSERT_TRUE(first.held());
-    EXPECT_EQ(Stat().st_uid, kUser);
-    EXPECT_EQ(TakeAs(kUser, kGroup), "held");
-}
-
-// Whoever holds a lock of either kind on the file keeps it: flock (exclusive or shared), an open-file
-// description lock (another run), a plain POSIX lock. The holder's file says what holds it, when it does.
+// Whoever holds a lock of either kind on the file keeps it away: flock (exclusive or shared), a plain POSIX
+// lock, a preview. What the holder wrote says what holds it; a holder that wrote nothing is "an update or a
+// preview".
 TEST_F(Lock, EitherKindOfLockHeldElsewhereKeepsItAway) {
     TempPrefix::put(file, "");
-    const auto flockAs = [this](int how) {
-        return [this, how] {
-            const int fd = open(file.c_str(), O_RDONLY);
-            return fd >= 0 && flock(fd, how | LOCK_NB) == 0;
-        };
+    const auto opened = [this](const std::function<bool(int)>& lock) {
+        return [this, lock] { return lock(open(file.c_str(), O_RDONLY)); };
     };
-    const auto posixRead = [this] {
+    const auto posixRead = [](int fd) {
         struct flock fl {};
         fl.l_type = F_RDLCK;
-        fl.l_whence = SEEK_SET;
-        const int fd = open(file.c_str(), O_RDONLY);
-        return fd >= 0 && fcntl(fd, F_SETLK, &fl) == 0;
+        return fcntl(fd, F_SETLK, &fl) == 0;
     };
-    const auto preview = [] {
-        return (new RunLock(RunLock::Take(kLock, "anteprima")))->state() == RunLock::State::Taken;
-    };
-    const struct Case {
-        const char* what;
+    const std::string unknown = "Un altro aggiornamento o un'anteprima della cartella dati C:\\ZU è in corso";
+    const struct {
         std::function<bool()> hold;
-        const char* sentence;
+        std::string said;
     } cases[] = {
-        {"flock exclusive", flockAs(LOCK_EX),
-         "Un altro aggiornamento o un'anteprima della cartella dati C:\\ZU è in corso"},
-        {"flock shared", flockAs(LOCK_SH),
-         "Un altro aggiornamento o un'anteprima della cartella dati C:\\ZU è in corso"},
-        {"POSIX read lock", posixRead,
-         "Un altro aggiornamento o un'anteprima della cartella dati C:\\ZU è in corso"},
-        {"a preview", preview,
+        {opened([](int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }), unknown},
+        {opened([](int fd) { return flock(fd, LOCK_SH | LOCK_NB) == 0; }), unknown},
+        {opened(posixRead), unknown},
+        {[] { return Taken(*new RunLock(RunLock::Take(kLock, "anteprima"))); },
          "Un'anteprima dell'aggiornamento della cartella dati C:\\ZU è in corso dal computer "},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
         {
             const ChildWhile holder(c.hold);
             ASSERT_TRUE(holder.held());
             const RunLock l = RunLock::Take(kLock);
-            EXPECT_EQ(Said(l), "held");
-            EXPECT_EQ(HeldSentence("C:\\ZU", l.holder()).rfind(c.sentence, 0), 0u)
+            EXPECT_EQ(l.state(), RunLock::State::Held) << c.said;
+            EXPECT_EQ(HeldSentence("C:\\ZU", l.holder()).rfind(c.said, 0), 0u)
                 << HeldSentence("C:\\ZU", l.holder());
         }
-        EXPECT_EQ(Said(RunLock::Take(kLock)), "taken");
+        EXPECT_TRUE(Taken(RunLock::Take(kLock))) << c.said;
     }
 }
 
-// A file that cannot serve as the lock (read-only, a second name of another file, a pipe) is replaced by a
-// file of the lock's own, unless someone holds it: then it is held, and left as it is.
+// A name that cannot serve as the lock (a read-only file, a second name of another file, a pipe, a link) is
+// given a file of the lock's own, and what it named is left alone; a file someone holds (a reader that took
+// it shared) is held, and left as it is.
 TEST_F(Lock, AnUnusableFileIsReplacedUnlessSomeoneHoldsIt) {
     const fs::path other = p.root() / "altro.txt";
     TempPrefix::put(other, "intatto");
-    const struct Case {
+    const auto readOnly = [this] { TempPrefix::put(file, "x"), fs::permissions(file, fs::perms(0444)); };
+    const struct {
         const char* what;
         std::function<void()> make;
-        bool heldByReader;
+        bool held;
     } cases[] = {
-        {"read-only", [&] { TempPrefix::put(file, "x"), fs::permissions(file, fs::perms(0444)); }, false},
-        {"read-only, held", [&] { TempPrefix::put(file, "x"), fs::permissions(file, fs::perms(0444)); },
-         true},
+        {"read-only", readOnly, false},
+        {"read-only, held by a reader", readOnly, true},
         {"second name", [&] { fs::create_hard_link(other, file); }, false},
         {"pipe", [&] { mkfifo(file.c_str(), 0666); }, false},
+        {"link", [&] { fs::create_symlink(other, file); }, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(file);
         c.make();
         const ino_t before = Stat().st_ino;
-        {
-            const ChildWhile reader([&] {
-                struct flock fl {};
-                fl.l_type = F_RDLCK;
-                fl.l_whence = SEEK_SET;
-                const int fd = c.heldByReader ? open(file.c_str(), O_RDONLY) : -1;
-                return fd >= 0 && fcntl(fd, F_OFD_SETLK, &fl) == 0;
-            });
-            ASSERT_EQ(reader.held(), c.heldByReader);
-            const RunLock l = RunLock::Take(kLock);
-            EXPECT_EQ(Said(l), c.heldByReader ? "held" : "taken");
-            const struct stat st = Stat();
-            EXPECT_EQ(st.st_ino == before, c.heldByReader);
-            EXPECT_EQ(std::distance(fs::directory_iterator(ledrana), {}), 1); // nothing left beside it
-            if (!c.heldByReader) {
-                EXPECT_TRUE(S_ISREG(st.st_mode));
-                EXPECT_EQ(st.st_nlink, 1u);
-                EXPECT_EQ(st.st_mode & 0777, 0644u); // the folder's users' mode (0755 less the execute bits)
-            }
-        }
+        const ChildWhile reader([&] {
+            struct flock fl {};
+            fl.l_type = F_RDLCK;
+            return c.held && fcntl(open(file.c_str(), O_RDONLY), F_OFD_SETLK, &fl) == 0;
+        });
+        EXPECT_EQ(Taken(RunLock::Take(kLock)), !c.held);
+        // Held: the same file. Else a plain file of one name, the folder's users' mode.
+        const struct stat after = Stat();
+        EXPECT_TRUE(!c.held || after.st_ino == before);
+        EXPECT_EQ(after.st_mode, c.held ? S_IFREG | 0444u : S_IFREG | 0644u);
+        EXPECT_EQ(after.st_nlink, 1u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(ledrana), {}), 1); // nothing left beside it
         EXPECT_EQ(TempPrefix::get(other), "intatto");
     }
 }
 
 // A preview leaves no lock file where it found none, and keeps the one it found.
 TEST_F(Lock, AFileMadeForAPreviewGoesWithItsLock) {
-    {
-        const RunLock l = RunLock::Take(kLock, "anteprima", true);
-        EXPECT_EQ(Said(l), "taken");
-        EXPECT_TRUE(fs::exists(file));
-    }
+    EXPECT_TRUE(Taken(RunLock::Take(kLock, "anteprima", true)));
     EXPECT_FALSE(fs::exists(file));
     TempPrefix::put(file, "");
-    { const RunLock l = RunLock::Take(kLock, "anteprima", true); }
+    EXPECT_TRUE(Taken(RunLock::Take(kLock, "anteprima", true)));
     EXPECT_TRUE(fs::exists(file));
 }
 

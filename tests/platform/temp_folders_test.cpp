@@ -1,5 +1,4 @@
-// What the program makes: folders and files that take their folder's owner, the temporary folders of a
-// process, the skeleton of a machine.
+// The temporary folders of a process, and what becomes of those a killed process left.
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -25,33 +24,6 @@ using ledrana::testing::ScopedEnv;
 using ledrana::testing::TempPrefix;
 
 namespace {
-
-struct stat Stat(const fs::path& p) {
-    struct stat st {};
-    EXPECT_EQ(lstat(p.c_str(), &st), 0) << p;
-    return st;
-}
-
-// A folder made in a shared folder is the shared folder's (owner, group, mode and its set-group-ID bit);
-// a file that a run as root makes there is its owner's too.
-TEST(Made, FoldersTakeTheirFoldersOwnerGroupAndModeAndARootRunsFilesItsOwner) {
-    const TempPrefix p;
-    const fs::path shared = p.driveC() / "ZU";
-    fs::create_directories(shared);
-    const bool root = geteuid() == 0;
-    ASSERT_TRUE(!root || chown(shared.c_str(), 4242, 4243) == 0);
-    fs::permissions(shared, fs::perms(root ? 02770 : 0750));
-    TempPrefix::put(p.root() / "modello.ini", "[a]\r\n");
-    MkDir("C:\\ZU\\ledrana");
-    WriteNewFile("C:\\ZU\\rapporto.html", "<html>");
-    FileCopy(WindowsPath((p.root() / "modello.ini").string()), "C:\\ZU\\Ditta.ini");
-    const struct stat folder = Stat(shared / "ledrana");
-    EXPECT_EQ(folder.st_mode & 07777, root ? 02770u : 0750u);
-    for (const fs::path& made : {shared / "ledrana", shared / "rapporto.html", shared / "Ditta.ini"}) {
-        EXPECT_EQ(Stat(made).st_uid, root ? 4242u : geteuid()) << made;
-        EXPECT_EQ(Stat(made).st_gid, root ? 4243u : Stat(shared).st_gid) << made;
-    }
-}
 
 // Temporary folders: the one a killed process left is removed once nobody holds it; a live process's, one
 // still held (by a process this one cannot see) and this process's own stay. Removing never follows a link.
@@ -87,22 +59,6 @@ TEST(TempFolders, AFolderAKilledProcessLeftIsRemovedOnceNobodyHoldsIt) {
     EXPECT_EQ(TempPrefix::get(outside / "tenere.txt"), "intatto");
     EXPECT_TRUE(RemoveTempFolder(own));
     EXPECT_FALSE(fs::exists(own));
-}
-
-// A machine gets its skeleton at its first use, never when it is only looked at.
-TEST(Skeleton, ComesWithTheFirstUseNeverOnAMachineOnlyLookedAt) {
-    const TempPrefix p;
-    const std::string looked = (p.root() / "guardata").string();
-    fs::create_directories(looked);
-    ExaminePrefix(looked);
-    EXPECT_FALSE(FileExists("C:\\WINDOWS\\dir.txt"));
-    EXPECT_TRUE(fs::is_empty(looked));
-    const std::string used = (p.root() / "usata").string();
-    SetPrefix(used);
-    EXPECT_FALSE(fs::exists(used));
-    HostPath("C:\\ZU");
-    EXPECT_TRUE(fs::is_directory(fs::path(used) / "drive_c" / "WINDOWS" / "Start Menu" / "Programs"));
-    EXPECT_TRUE(fs::is_directory(fs::path(used) / "drive_c" / "WINDOWS" / "Desktop"));
 }
 
 } // namespace
