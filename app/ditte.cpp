@@ -91,7 +91,10 @@ bool AggiornaDitte(Aggiorna& w) {
         // reserves it); the compaction replaces the file, and the new one is held again. An archive that
         // could not be used has been reported by the comparison; the steps after it meet the engine's
         // refusal and report it themselves.
+        const std::string rapporti =
+            w.runReport.folder.empty() ? w.CartellaDati + "\\ledrana\\rapporti" : w.runReport.folder;
         w.runReport.StartArchive(file, w.NomeDb2);
+        NoteFilesOfInterruptedRuns(w, w.NomeDb2, rapporti);
         std::string prima = platform::FileIdentity(w.NomeDb2);
         EsitoConfronto(w, file, Ponteval(w));
         RiprendiArchivio(w);
@@ -111,12 +114,14 @@ bool AggiornaDitte(Aggiorna& w) {
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
         w.runReport.StartArchive(file, w.NomeDb2);
+        NoteFilesOfInterruptedRuns(w, w.NomeDb2, rapporti);
         prima = platform::FileIdentity(w.NomeDb2);
         EsitoConfronto(w, file, Ponteval(w));
         RiprendiArchivio(w);
         SeparateArchive(w, prima);
         CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
         w.archiveReservation.Release();
+        w.runReport.LeaveArchive();
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "app/manual.h"
 #include "app/restore_point.h"
+#include "app/window_events.h"
 #include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/demo.h"
@@ -20,7 +21,9 @@
 #include "window/run_report_html.h"
 
 #include <optional>
+#include <pwd.h>
 #include <set>
+#include <unistd.h>
 
 namespace ledrana {
 
@@ -63,7 +66,6 @@ namespace {
 // point of what it changes.
 struct RunHold {
     platform::RunLock lock;
-    bool heldElsewhere = false; // the lock was refused: another update, preview or restore holds the folder
     std::optional<RestorePoint> point;
     bool pointTried = false;
     bool pointClosed = false;
@@ -195,7 +197,7 @@ bool LockDataFolder(Aggiorna& w, RunHold& hold, const std::string& folder) {
     try {
         hold.lock = platform::RunLock::Take(folder + "\\ledrana\\update.lock", "aggiornamento");
         if (hold.lock.state() != platform::RunLock::State::Held) return true;
-        hold.heldElsewhere = true;
+        w.runReport.lockHeld = true;
         testo = platform::HeldSentence(folder, hold.lock.holder()) +
                 ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
                 "terminato.";
@@ -323,8 +325,9 @@ void WriteReport(Aggiorna& w) {
     if (w.CartellaDati.empty() && report.folder.empty()) return;
     try {
         report.file = WriteRunReport(report);
-    } catch (const Error&) {
+    } catch (const Error& e) {
         report.file.clear();
+        report.reportError = std::to_string(e.number()) + " " + e.description();
     }
 }
 
@@ -359,17 +362,20 @@ void Run(Aggiorna& w, RunHold& hold) {
 
 } // namespace
 
-void Command2_Click(Aggiorna& w, dao::DBEngine& engine, bool* folderHeld) {
+void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.engine = &engine;
     w.runReport.start = ReportClock::now();
     w.runReport.versionNow = w.Aggiornamento.caption;
+    w.runReport.modelFolder = w.CartellaDefault.text;
+    w.runReport.computer = platform::ComputerName();
+    if (const passwd* pw = ::getpwuid(::geteuid())) w.runReport.user = pw->pw_name;
+    if (w.runReport.program.empty()) w.runReport.program = std::string("AggiornaLedrana ") + kVersione;
     // The scratch folders that killed previews and runs of this user left behind.
     platform::RemoveAbandonedTempFolders();
     RunHold hold; // the lock is held until the report is written
     try {
         Run(w, hold);
     } catch (const ProgramEnded&) {
-        if (folderHeld) *folderHeld = hold.heldElsewhere;
         CloseRestorePoint(w, hold);
         WriteReport(w);
         throw;

@@ -261,11 +261,13 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
     }
 
     // The report goes into the real data folder, the one file the preview adds there; a machine without an
-    // installation gets it in the host's temporary folder, where the scratch machine is.
-    std::string reportFolder = scratch_.substr(0, scratch_.rfind('/'));
+    // installation gets it in a folder of its own in the host's temporary folder.
+    std::string reportFolder;
     if (hasCompanies) {
         reportFolder = platform::HostPath(companies + "\\rapporti");
         if (!platform::FolderExists(W(reportFolder))) platform::MkDir(W(reportFolder));
+    } else {
+        reportFolder = platform::MakeKeptTempFolder("ledrana-anteprima");
     }
     const Place dataCopy = Mirror(data);
     for (const std::string& letter : aliases_)

@@ -23,8 +23,8 @@
 //  - while the run works, every change the program's file calls would make outside the scratch machine and
 //    the report's folder is refused (platform/box.h);
 //  - nothing is made on the real machine: not its skeleton, not a folder on the way to the report. A
-//    machine with no installation yet (no ledrana folder in its data folder) gets its report in the host's
-//    temporary folder.
+//    machine with no installation yet (no ledrana folder in its data folder) gets its report in a folder of
+//    its own in the host's temporary folder (ledrana-anteprima-XXXXXX).
 
 #include <optional>
 #include <string>

@@ -9,10 +9,8 @@ namespace ledrana {
 extern const char* const kModelliStampa[30];
 
 // The update run over the data folder, with the database engine that opens every database of the run.
-// Always ends the program (through Aggiorna::End) when it is done. When `folderHeld` is given, it is set
-// before the end to whether the run ended at once because another update, preview or restore held the
-// data folder (it changed nothing; aggiorna-batch gives that end a status of its own).
-void Command2_Click(Aggiorna& w, dao::DBEngine& engine, bool* folderHeld = nullptr);
+// Always ends the program (through Aggiorna::End) when it is done.
+void Command2_Click(Aggiorna& w, dao::DBEngine& engine);
 
 // The company update: every company INI of CartellaDati\ledrana, in name order, is completed and both
 // archives of the company are compared with the models of the model folder and repaired. False when a

@@ -3,9 +3,12 @@
 
 #include <QApplication>
 
+#include <chrono>
+
 #include "app/run.h"
 #include "app/window_events.h"
 #include "gui/aggiorna_window.h"
+#include "gui/notification.h"
 #include "gui/qt_dialogs.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -24,7 +27,11 @@ int main(int argc, char** argv) {
     ledrana::dao::DBEngine engine;
     ledrana::gui::QtDialogs dialogs;
     ledrana::Aggiorna aggiorna(dialogs, appPath);
-    ledrana::gui::AggiornaWindow window(aggiorna, [&] { ledrana::Command2_Click(aggiorna, engine); });
+    bool ran = false;
+    ledrana::gui::AggiornaWindow window(aggiorna, [&] {
+        ran = true;
+        ledrana::Command2_Click(aggiorna, engine);
+    });
     dialogs.setOwner(&window);
     dialogs.setBeforeModal([&window] { window.syncAll(); });
 
@@ -32,5 +39,11 @@ int main(int argc, char** argv) {
     window.runEvent([&aggiorna] { ledrana::Form_Load(aggiorna); });
     if (aggiorna.ended()) return 0;
     window.show();
-    return application.exec();
+    const int status = application.exec();
+    // The run always ends the program; once its window has gone, a notification names the report (and
+    // the program waits a while for the offer to open it to be taken).
+    if (ran)
+        if (const auto notice = ledrana::gui::NoticeFor(aggiorna.runReport))
+            ledrana::gui::NotifyReport(*notice, std::chrono::minutes(10));
+    return status;
 }

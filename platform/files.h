@@ -114,6 +114,11 @@ void ReplaceFile(const std::string& from, const std::string& to);
 // process's end, however it ends. 70 when it cannot be made.
 std::string MakeTempFolder();
 
+// A new folder of this user's own under the host's temporary folder that stays when the process ends
+// ("<stem>-XXXXXX", private to its owner: nothing another user put in the temporary folder is ever written
+// through), for what the program leaves there for the user. 70 when it cannot be made.
+std::string MakeKeptTempFolder(const std::string& stem);
+
 // Removes a folder MakeTempFolder made and everything in it, never following a link (a link is removed
 // itself), whatever the modes of what it holds, and gives up its hold. False when something stayed.
 bool RemoveTempFolder(const std::string& hostFolder);

@@ -97,6 +97,12 @@ std::string MakeTempFolder() {
     return pattern;
 }
 
+std::string MakeKeptTempFolder(const std::string& stem) {
+    std::string pattern = (fs::temp_directory_path() / (stem + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw VbError(kErrPermissionDenied);
+    return pattern;
+}
+
 bool RemoveTempFolder(const std::string& hostFolder) {
     auto& folders = detail::State().tempFolders;
     std::error_code ec;

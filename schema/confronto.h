@@ -77,6 +77,11 @@ FileKind KindOfFile(const std::string& path);
 // changed, restored or logged.
 void NoteFilesBesideMissingArchive(Aggiorna& w, const std::string& NomeDb);
 
+// Notes in the run's report, for the archive NomeDb, each recovery archive (NAME_rimossi_*.mdb) and journal
+// of changed values (NAME_conversioni_*.csv) beside it that no report in `reportsFolder` names: what an
+// interrupted run left, with its time. Only reads; never throws.
+void NoteFilesOfInterruptedRuns(Aggiorna& w, const std::string& NomeDb, const std::string& reportsFolder);
+
 // ---- indexes (chiavi.cpp) -------------------------------------------------------------------------------
 
 void Confr_CreaChiavi(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2);

@@ -6,10 +6,12 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "schema/confronto.h"
 
 namespace ledrana {
@@ -104,6 +106,51 @@ void NoteFilesBesideMissingArchive(Aggiorna& w, const std::string& NomeDb) {
                              ". L'aggiornamento non l'ha toccato né rimesso al posto dell'archivio: per "
                              "riavere l'archivio, copiare il file giusto con il nome " +
                              NomeDb + " e ripetere l'aggiornamento.");
+    }
+}
+
+void NoteFilesOfInterruptedRuns(Aggiorna& w, const std::string& NomeDb, const std::string& reportsFolder) {
+    namespace fs = std::filesystem;
+    const std::size_t slash = NomeDb.find_last_of('\\');
+    if (slash == std::string::npos) return;
+    const std::string cartella = NomeDb.substr(0, slash);
+    std::string nome = UCase(NomeDb.substr(slash + 1));
+    if (const std::size_t dot = nome.rfind('.'); dot != std::string::npos && dot > 0) nome.erase(dot);
+    struct Kind {
+        std::string prefix, ending;
+        const char* what;
+    } const kinds[] = {
+        {nome + "_RIMOSSI_", ".MDB", "l'archivio di recupero di ciò che un confronto ha tolto"},
+        {nome + "_CONVERSIONI_", ".CSV", "il registro dei valori cambiati da un confronto"},
+    };
+    std::vector<std::pair<std::string, const char*>> trovati; // file name, what it is
+    std::error_code ec;
+    for (fs::directory_iterator it(platform::HostPath(cartella), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        const std::string upper = UCase(file);
+        for (const Kind& k : kinds)
+            if (upper.size() > k.prefix.size() + k.ending.size() && upper.rfind(k.prefix, 0) == 0 &&
+                upper.compare(upper.size() - k.ending.size(), k.ending.size(), k.ending) == 0)
+                trovati.emplace_back(file, k.what);
+    }
+    if (trovati.empty()) return;
+    // The reports written so far, read only when there is something to look for in them.
+    std::string rapporti;
+    for (fs::directory_iterator it(platform::HostPath(reportsFolder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        try {
+            rapporti += UCase(platform::ReadAllBytes(platform::WindowsPath(it->path().string())));
+        } catch (const Error&) {
+        }
+    }
+    for (const auto& [file, what] : trovati) {
+        if (rapporti.find(UCase(file)) != std::string::npos) continue;
+        const std::string path = cartella + "\\" + file;
+        const std::string quando = Modificato(path);
+        w.runReport.Leftover(NomeDb, path + " (" + what + ")" + (quando.empty() ? "" : ", del " + quando) +
+                                         ": lasciato da un aggiornamento interrotto, che non l'ha "
+                                         "nominato in nessun rapporto.");
     }
 }
 

@@ -120,6 +120,7 @@ dao::Database& Recovery(Aggiorna& w) {
             const std::string name = RecoveryName(w.NomeDb2, attempt);
             if (WriteNewFile(platform::HostPath(name), name, bytes, archive) == 0) {
                 w.ArchivioRimossi = name;
+                w.runReport.Recovery(w.NomeDb2, name);
                 break;
             }
             if (attempt == 99) FailHost(EEXIST, name);

@@ -231,6 +231,8 @@ public:
     void RefreshWindow();
     // Called by Refresh with the control, by RefreshWindow with nullptr. Set by gui/.
     std::function<void(const Control*)> onRefresh;
+    // Called with each entry as the run log takes it (the unattended program prints it at once).
+    std::function<void(const std::string&)> onLog;
 
     // Ends the program: marks the window ended and throws ProgramEnded. Only RunEvent catches it.
     [[noreturn]] void End();

@@ -11,8 +11,12 @@ void MemLog(Aggiorna& w, const std::string& stringa, bool VisualizzoMsgBox) {
         text += "\r\n->";
         text += stringa;
         w.Text1.text = std::move(text);
+        if (w.onLog) w.onLog(stringa);
     } catch (const std::exception&) {
     }
+    // An error shown with its box before the run's last line is one the run met: the report and the
+    // program's exit status count it.
+    if (VisualizzoMsgBox && w.runReport.outcome.empty()) w.runReport.Problem(stringa);
     if (VisualizzoMsgBox) w.dialogs.MsgBox(stringa, vbOKOnly, kAppTitle);
 }
 

@@ -6,9 +6,11 @@
 namespace ledrana {
 
 void RunReport::Company(const std::string& file) {
+    company_ = file;
+    current_.clear();
     for (const CompanyReport& c : companies_)
         if (c.file == file) return;
-    companies_.push_back({file, ""});
+    companies_.push_back({file, "", {}});
 }
 
 void RunReport::CompanyNotUpdated(const std::string& file, const std::string& logLine) {
@@ -22,6 +24,42 @@ void RunReport::StartArchive(const std::string& company, const std::string& path
     ArchiveReport& a = ArchiveAt(path);
     a.company = company;
     a.start = ReportClock::now();
+    current_ = path;
+}
+
+void RunReport::Problem(const std::string& logLine) {
+    if (!current_.empty()) {
+        ArchiveAt(current_).problems.push_back(logLine);
+        return;
+    }
+    for (CompanyReport& c : companies_)
+        if (c.file == company_ && !company_.empty()) {
+            c.problems.push_back(logLine);
+            return;
+        }
+    problems_.push_back(logLine);
+}
+
+bool ArchiveReport::Whole() const {
+    if (!updated || outcome.empty() || !problems.empty()) return false;
+    for (const ReportChange& c : changes)
+        if (c.kind == ChangeKind::ChangeRefused) return false;
+    return true;
+}
+
+int RunReport::ArchivesNotUpdated() const {
+    int n = 0;
+    for (const ArchiveReport& a : archives_)
+        if (!a.Whole()) ++n;
+    return n;
+}
+
+RunEnd RunReport::End() const {
+    if (lockHeld) return RunEnd::LockHeld;
+    if (outcome == "Aggiornamento NON eseguito completamente") return RunEnd::NotDone;
+    if (outcome != "Aggiornamento eseguito") return RunEnd::Interrupted;
+    return CompaniesNotUpdated() > 0 || ArchivesNotUpdated() > 0 || !problems_.empty() ? RunEnd::Incomplete
+                                                                                       : RunEnd::Done;
 }
 
 void RunReport::ArchiveOutcome(const std::string& path, bool updated, const std::string& logLine) {
@@ -65,12 +103,12 @@ std::string RunReport::RealNames(std::string text) const {
 int RunReport::CompaniesUpdated() const {
     int updated = 0;
     for (const CompanyReport& c : companies_) {
-        bool ok = c.problem.empty();
+        bool ok = c.problem.empty() && c.problems.empty();
         bool any = false;
         for (const ArchiveReport& a : archives_) {
             if (a.company != c.file) continue;
             any = true;
-            ok = ok && a.updated && !a.outcome.empty();
+            ok = ok && a.Whole();
         }
         if (ok && any) ++updated;
     }

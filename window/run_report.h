@@ -61,14 +61,34 @@ struct ArchiveReport {
     std::string path;
     std::vector<std::string> outcome; // the log's lines about it: the comparison's, a data fix's failure
     bool updated = true;              // no outcome line said otherwise
+    // The errors the run reported with their boxes while it worked on the archive (its opening, a data
+    // fix, a reference table, a compaction), in the log's words; and what an interrupted run left beside
+    // it that no earlier report named (a sentence each).
+    std::vector<std::string> problems;
+    std::vector<std::string> leftovers;
+    std::string recovery; // the recovery archive the comparison made beside it ("" when none)
     ReportClock::time_point start{};
     double seconds = 0;
     std::vector<ReportChange> changes;
+
+    // Updated with nothing left undone: an outcome that says so, no error met, no change refused.
+    bool Whole() const;
 };
 
 struct CompanyReport {
     std::string file;
-    std::string problem; // the log's line when the company could not be updated at all
+    std::string problem;               // the log's line when the company could not be updated at all
+    std::vector<std::string> problems; // the errors reported while no archive of it was being worked on
+};
+
+// How a run ended, as the unattended program's exit status and the report's verdict tell it: they never
+// claim more than the run did.
+enum class RunEnd {
+    Done,        // "Aggiornamento eseguito" with every company and archive wholly updated
+    Incomplete,  // "Aggiornamento eseguito", but something was not wholly updated or an error was met
+    NotDone,     // "Aggiornamento NON eseguito completamente"
+    LockHeld,    // another update held the data folder: nothing was changed
+    Interrupted, // the program ended before the run's end (No at the start, a password not given)
 };
 
 struct ReportBox {
@@ -106,7 +126,11 @@ public:
     std::optional<std::string> versionBefore; // nothing on a new installation (no dir.txt)
     std::string versionNow;
     std::string dataFolder;
-    std::string outcome; // the last line of the log: "Aggiornamento eseguito" or its failure
+    // Who ran it, where and with what: the computer and the user, the program with its version and build,
+    // the command line (passwords masked; "" for the window), the model folder the run took.
+    std::string computer, user, program, commandLine, modelFolder;
+    std::string outcome;   // the last line of the log: "Aggiornamento eseguito" or its failure
+    bool lockHeld = false; // the run stopped because another update held the data folder
     // A preview: the run worked on copies; `previewPaths` says which copy stands for which real folder
     // (scratch Windows path, real path), and the report names the real ones.
     bool preview = false;
@@ -119,8 +143,10 @@ public:
     bool restorePointIncomplete = false;
     // The folder the report is written into (a Windows path); "" for data folder + "\ledrana\rapporti".
     std::string folder;
-    // The file it was written to at the end of the run; "" until then, or when it could not be written.
+    // The file it was written to at the end of the run; "" until then, or when it could not be written
+    // (reportError then says why).
     std::string file;
+    std::string reportError;
 
     // --- companies and archives
     void Company(const std::string& file);
@@ -134,9 +160,23 @@ public:
                 const std::string& object = "", const std::string& detail = "", std::int64_t count = -1);
     const std::vector<CompanyReport>& companies() const { return companies_; }
     const std::vector<ArchiveReport>& archives() const { return archives_; }
-    // Companies whose archives were all updated, and the others.
+    // An error the run reported with its box while it worked (the log's line): it belongs to the archive
+    // being worked on, else to the company, else to the run as a whole. StartArchive makes an archive the
+    // one worked on, Company and LeaveArchive make it none.
+    void Problem(const std::string& logLine);
+    void LeaveArchive() { current_.clear(); }
+    const std::string& currentCompany() const { return company_; }
+    const std::string& currentArchive() const { return current_; }
+    const std::vector<std::string>& problems() const { return problems_; }
+    void Leftover(const std::string& path, const std::string& sentence) {
+        ArchiveAt(path).leftovers.push_back(sentence);
+    }
+    void Recovery(const std::string& path, const std::string& file) { ArchiveAt(path).recovery = file; }
+    // Companies whose archives were all wholly updated, and the others; archives not wholly updated.
     int CompaniesUpdated() const;
     int CompaniesNotUpdated() const { return static_cast<int>(companies_.size()) - CompaniesUpdated(); }
+    int ArchivesNotUpdated() const;
+    RunEnd End() const;
 
     // --- boxes and INI files
     void Box(ReportBox box) { boxes_.push_back(std::move(box)); }
@@ -150,6 +190,8 @@ private:
 
     std::vector<ReportNote> notes_;
     std::vector<std::string> onceKeys_;
+    std::vector<std::string> problems_; // the run's own, outside any company
+    std::string company_, current_;     // the company and the archive being worked on
     std::vector<CompanyReport> companies_;
     std::vector<ArchiveReport> archives_;
     std::vector<ReportBox> boxes_;

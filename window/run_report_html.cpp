@@ -1,11 +1,15 @@
 #include "window/run_report_html.h"
+#include "window/run_report_json.h"
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace ledrana {
@@ -41,7 +45,7 @@ constexpr KindText kKinds[kChangeKinds] = {
 };
 
 constexpr const char* kStyle = R"(
-body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:60em}
+body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:72em}
 h1{font-size:16pt;margin:0 0 .3em}
 h2{font-size:13pt;border-bottom:2px solid #2a5d8f;padding-bottom:.1em;margin-top:1.4em}
 h3{font-size:11pt;margin:1em 0 .3em;font-family:"DejaVu Sans Mono",monospace}
@@ -53,12 +57,36 @@ th{background:#e8eef5}
 td.n{text-align:right}
 .ok{color:#17612b;font-weight:bold}
 .ko{color:#a8201a;font-weight:bold}
+.warn{color:#8a4b00;font-weight:bold}
+.verdict{font-size:12pt;border:2px solid currentColor;padding:.4em .6em;margin:.5em 0}
+td,p,h3,li,pre{overflow-wrap:anywhere}
 .preview{border:2px solid #c77d00;background:#fff4df;padding:.5em;margin:.5em 0}
 .archive{border-left:4px solid #2a5d8f;padding-left:.8em;margin:.8em 0}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
-@media print{body{margin:0;max-width:none}h2{page-break-after:avoid}.archive{page-break-inside:avoid}}
+table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.overview td.ko,table.overview td.warn{white-space:nowrap}
+.predicted{color:#8a4b00;font-style:italic}
+.host{color:#666}
+@media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
+.changes{columns:2;column-gap:1.2em}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
+section.company{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
+
+// A file:// address of a host path, each byte outside the unreserved ones %-encoded.
+std::string FileUrl(const std::string& host) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const unsigned char c : host) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return url;
+}
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -89,11 +117,18 @@ std::string Escape(const std::string& text) {
             out += "<br>";
             break;
         default:
-            // Other control characters have no place in a page.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+            // Other control characters have no place in a page; bytes that are not UTF-8 (a name made by
+            // another program in another code page) show as the replacement character.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
                 out += ' ';
-            else
+            } else if (static_cast<unsigned char>(c) < 0x80) {
                 out += c;
+            } else if (const std::size_t n = Utf8SequenceLength(text, i); n == 0) {
+                out += "\uFFFD";
+            } else {
+                out.append(text, i, n);
+                i += n - 1;
+            }
         }
     }
     return out;
@@ -147,6 +182,10 @@ public:
                 "dei file INI. Nessun file dell'installazione è stato modificato; questo rapporto dice che "
                 "cosa farebbe l'aggiornamento. I file dei valori registrati che nomina sono stati scritti "
                 "accanto alle copie, non accanto agli archivi.</p>\n";
+        Verdict();
+        Overview();
+        WhatFailed();
+        Removed();
         Summary();
         Companies();
         Boxes();
@@ -173,7 +212,18 @@ private:
             r_.versionBefore ? (r_.versionBefore->empty() ? "nessuna registrata" : T(*r_.versionBefore))
                              : "nessuna (nuova installazione)");
         Row(r_.preview ? "Versione che sarebbe installata" : "Versione installata ora", T(r_.versionNow));
-        Row("Cartella dati", T(r_.dataFolder));
+        Row("Cartella dati",
+            T(r_.dataFolder) +
+                (r_.dataFolder.empty()
+                     ? std::string()
+                     : " <span class=\"host\">(" + T(platform::HostPath(r_.dataFolder)) + ")</span>"));
+        if (!r_.modelFolder.empty())
+            Row("Cartella della nuova versione", T(r_.modelFolder) + " <span class=\"host\">(" +
+                                                     T(platform::HostPath(r_.modelFolder)) + ")</span>");
+        if (!r_.computer.empty() || !r_.user.empty())
+            Row("Computer e utente", T(r_.computer) + (r_.user.empty() ? "" : ", utente " + T(r_.user)));
+        if (!r_.program.empty()) Row("Programma", T(r_.program));
+        if (!r_.commandLine.empty()) Row("Riga di comando", "<code>" + T(r_.commandLine) + "</code>");
         RestorePointRow();
         const bool ok = r_.outcome == "Aggiornamento eseguito";
         Row("Esito", "<span class=\"" + std::string(ok ? "ok" : "ko") + "\">" +
@@ -184,6 +234,203 @@ private:
         Row("Ditte non aggiornate", std::to_string(r_.CompaniesNotUpdated()));
         Row("Finestre mostrate", std::to_string(r_.boxes().size()));
         out_ += "</table>\n";
+    }
+
+    // The run's outcome in one line, with what it left undone: green only when nothing was.
+    void Verdict() {
+        const RunEnd end = r_.End();
+        const int companies = r_.CompaniesNotUpdated(), archives = r_.ArchivesNotUpdated();
+        std::string text, kind;
+        switch (end) {
+        case RunEnd::Done:
+            text = r_.preview ? "L'aggiornamento terminerebbe con \"Aggiornamento eseguito\", senza nulla da "
+                                "segnalare"
+                              : "Aggiornamento eseguito: tutte le ditte e tutti gli archivi aggiornati";
+            kind = "ok";
+            break;
+        case RunEnd::Incomplete: {
+            const auto count = [](int n, const char* one, const char* many) {
+                return std::to_string(n) + " " + (n == 1 ? one : many);
+            };
+            std::string what = count(companies, "ditta", "ditte") + " e " +
+                               count(archives, "archivio", "archivi") + " non aggiornati completamente";
+            if (companies == 0 && archives == 0) what = "errori incontrati durante l'aggiornamento";
+            text = (r_.preview ? "L'aggiornamento terminerebbe con \"Aggiornamento eseguito\", ma con "
+                               : "Aggiornamento eseguito, ma con ") +
+                   what + ": vedere sotto";
+            kind = "warn";
+            break;
+        }
+        case RunEnd::NotDone:
+            text = r_.preview
+                       ? "L'aggiornamento terminerebbe con \"Aggiornamento NON eseguito completamente\""
+                       : "Aggiornamento NON eseguito completamente";
+            kind = "ko";
+            break;
+        case RunEnd::LockHeld:
+            text = "Un altro aggiornamento teneva la cartella dati: nulla è stato modificato";
+            kind = "ko";
+            break;
+        case RunEnd::Interrupted:
+            text = r_.preview ? "L'aggiornamento non arriverebbe alla fine"
+                              : "Il programma è terminato prima della fine dell'aggiornamento";
+            kind = "ko";
+            break;
+        }
+        out_ += "<p class=\"verdict " + kind + "\" data-verdict=\"" + kind + "\">" + T(text) + "</p>\n";
+    }
+
+    // Under the verdict, what the run did not get done (a preview: would not): the errors met and the
+    // changes refused, each with its archive.
+    void WhatFailed() {
+        std::string items;
+        const auto item = [&](const std::string& where, const std::string& what) {
+            items +=
+                "<li>" + (where.empty() ? std::string() : "<b>" + T(where) + "</b>: ") + T(what) + "</li>\n";
+        };
+        for (const std::string& p : r_.problems())
+            item("", p);
+        for (const CompanyReport& c : r_.companies())
+            for (const std::string& p : c.problems)
+                item("Ditta " + c.file, p);
+        for (const ArchiveReport& a : r_.archives()) {
+            for (const std::string& p : a.problems)
+                item(a.path, p);
+            for (const ReportChange& c : a.changes)
+                if (c.kind == ChangeKind::ChangeRefused && !Contains(a.problems, c.detail))
+                    item(a.path, c.detail);
+        }
+        if (items.empty()) return;
+        out_ += std::string("<h2>") + (r_.preview ? "Che cosa non riuscirebbe" : "Che cosa non è riuscito") +
+                "</h2>\n<ul class=\"ko\">\n" + items + "</ul>\n";
+    }
+
+    // The anchor of an archive's section: its place among the report's archives.
+    std::string Anchor(const ArchiveReport& a) const {
+        for (std::size_t i = 0; i < r_.archives().size(); ++i)
+            if (&r_.archives()[i] == &a) return "archivio-" + std::to_string(i + 1);
+        return "";
+    }
+
+    // A file the run wrote beside an archive: a link to it, or, in a preview, its name marked as one the
+    // real run would write (the preview's own was written in its copy and is gone).
+    std::string FileLink(const std::string& path) const {
+        if (r_.preview) return T(path) + " <span class=\"predicted\">(lo scriverebbe l'aggiornamento)</span>";
+        return "<a href=\"" + Escape(FileUrl(platform::HostPath(path))) + "\">" + T(path) + "</a>";
+    }
+
+    static std::string Count(const ArchiveReport& a, std::initializer_list<ChangeKind> kinds) {
+        int n = 0;
+        for (const ReportChange& c : a.changes)
+            for (ChangeKind k : kinds)
+                if (c.kind == k) ++n;
+        return n ? std::to_string(n) : std::string("—");
+    }
+
+    // One row per company and archive: its outcome, its time, what was done to it, and its files.
+    void Overview() {
+        out_ +=
+            "<h2 id=\"panoramica\">Panoramica</h2>\n<table class=\"overview\">\n<tr><th>Ditta</th>"
+            "<th>Archivio</th><th>Esito</th><th>Tempo</th><th>Creati</th><th>Cambiati</th><th>Eliminati</th>"
+            "<th>Rifiutati</th><th>Sistemati</th><th>File</th></tr>\n";
+        const auto row = [this](const std::string& company, const ArchiveReport* a,
+                                const std::string& problem) {
+            std::string outcome, kind, files;
+            if (!a) {
+                outcome = "non aggiornata";
+                kind = "ko";
+            } else if (a->outcome.empty()) {
+                outcome = "non finito";
+                kind = "ko";
+            } else if (!a->updated) {
+                outcome = "non aggiornato";
+                kind = "ko";
+            } else if (!a->Whole()) {
+                outcome = "aggiornato, con errori";
+                kind = "warn";
+            } else {
+                outcome = "aggiornato";
+                kind = "ok";
+            }
+            out_ += "<tr data-outcome=\"" + kind + "\"><td>" + T(company) + "</td><td>";
+            if (!a) {
+                out_ += T(problem) + "</td><td class=\"" + kind + "\">" + outcome + "</td>";
+                out_ += "<td></td><td></td><td></td><td></td><td></td><td></td><td></td></tr>\n";
+                return;
+            }
+            out_ += "<a href=\"#" + Anchor(*a) + "\">" + T(a->path) + "</a></td><td class=\"" + kind + "\">" +
+                    outcome + "</td><td class=\"n\">" + T(Duration(a->seconds)) + "</td>";
+            using K = ChangeKind;
+            for (const std::string& n :
+                 {Count(*a, {K::TableCreated, K::FieldCreated, K::IndexCreated, K::QueryCreated}),
+                  Count(*a, {K::FieldChanged, K::IndexRebuilt, K::QueryChanged, K::ZeroLengthAllowed}),
+                  Count(*a, {K::TableRemoved, K::FieldRemoved, K::IndexRemoved, K::QueryRemoved}),
+                  Count(*a, {K::ChangeRefused}),
+                  Count(*a, {K::FixedTableCopied, K::NullsCompleted, K::ValuesJournalled})})
+                out_ += "<td class=\"n\">" + n + "</td>";
+            for (const ReportChange& c : a->changes)
+                if (c.kind == ChangeKind::ValuesJournalled && files.find(T(c.detail)) == std::string::npos)
+                    files += (files.empty() ? "" : "<br>") + std::string("valori: ") + FileLink(c.detail);
+            if (!a->recovery.empty())
+                files += (files.empty() ? "" : "<br>") + std::string("recupero: ") + FileLink(a->recovery);
+            out_ += "<td>" + files + "</td></tr>\n";
+        };
+        for (const CompanyReport& c : r_.companies()) {
+            bool any = false;
+            for (const ArchiveReport& a : r_.archives())
+                if (a.company == c.file) {
+                    any = true;
+                    row(c.file, &a, "");
+                }
+            if (!any)
+                row(c.file, nullptr,
+                    c.problem.empty() ? "Impossibile aggiornare la ditta " + c.file : c.problem);
+        }
+        for (const ArchiveReport& a : r_.archives()) {
+            bool named = false;
+            for (const CompanyReport& c : r_.companies())
+                named = named || a.company == c.file;
+            if (!named) row("", &a, "");
+        }
+        out_ += "</table>\n";
+    }
+
+    // What the run removed from the archives, and where the copy of what it held is: one row per archive.
+    void Removed() {
+        std::string rows;
+        for (const ArchiveReport& a : r_.archives()) {
+            std::string what;
+            const auto list = [&](ChangeKind kind, const char* heading) {
+                std::string names;
+                for (const ReportChange& c : a.changes)
+                    if (c.kind == kind)
+                        names +=
+                            (names.empty() ? "" : ", ") + T(c.table.empty()    ? c.object
+                                                            : c.object.empty() ? c.table
+                                                                               : c.table + "." + c.object);
+                if (!names.empty())
+                    what += (what.empty() ? "" : "<br>") + std::string("<b>") + heading + "</b>: " + names;
+            };
+            list(ChangeKind::TableRemoved, "tabelle");
+            list(ChangeKind::FieldRemoved, "campi");
+            list(ChangeKind::QueryRemoved, "query salvate");
+            list(ChangeKind::IndexRemoved, "indici (non contengono dati)");
+            if (what.empty()) continue;
+            rows += "<tr><td>" + T(a.path) + "</td><td>" + what + "</td><td>" +
+                    (a.recovery.empty() ? std::string("nessun valore da conservare") : FileLink(a.recovery)) +
+                    "</td></tr>\n";
+        }
+        if (rows.empty()) return;
+        out_ += std::string("<h2>") + (r_.preview ? "Che cosa toglierebbe" : "Che cosa è stato tolto") +
+                "</h2>\n<table>\n<tr><th>Archivio</th><th>Che cosa</th><th>La copia di ciò che conteneva"
+                "</th></tr>\n" +
+                rows + "</table>\n";
+    }
+
+    static bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+        for (const std::string& l : lines)
+            if (l == line) return true;
+        return false;
     }
 
     void RestorePointRow() {
@@ -219,42 +466,93 @@ private:
         if (!items.empty()) out_ += "<h4>Note</h4>\n<ul>\n" + items + "</ul>\n";
     }
 
+    // The changes of an archive by kind, a table each. Kinds that name many small things (fields that now
+    // take empty text, Null values completed, indexes, saved queries, fixed tables) take one row per table
+    // with its objects listed, so that a company's changes stay within a few printed pages.
     void Changes(const ArchiveReport& a) {
         bool any = false;
+        std::string tables;
         for (int k = 0; k < kChangeKinds; ++k) {
             const KindText& kt = kKinds[k];
+            const auto kind = static_cast<ChangeKind>(k);
+            const bool grouped = kind == ChangeKind::ZeroLengthAllowed ||
+                                 kind == ChangeKind::NullsCompleted || kind == ChangeKind::IndexCreated ||
+                                 kind == ChangeKind::IndexRebuilt || kind == ChangeKind::IndexRemoved ||
+                                 kind == ChangeKind::QueryCreated || kind == ChangeKind::QueryChanged ||
+                                 kind == ChangeKind::QueryRemoved;
             std::string rows;
-            for (const ReportChange& c : a.changes) {
-                if (static_cast<int>(c.kind) != k) continue;
-                rows += "<tr data-change=\"" + std::to_string(k) + "\">";
-                if (kt.table) rows += "<td>" + T(c.table) + "</td>";
-                if (kt.object) rows += "<td>" + T(c.object) + "</td>";
-                if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
-                if (kt.count)
-                    rows += "<td class=\"n\">" + (c.count < 0 ? std::string("—") : std::to_string(c.count)) +
-                            "</td>";
-                rows += "</tr>\n";
+            if (grouped) {
+                std::vector<std::pair<std::string, std::string>> byTable; // table, its objects
+                for (const ReportChange& c : a.changes) {
+                    if (c.kind != kind) continue;
+                    std::string item = T(c.object.empty() ? c.table : c.object);
+                    if (c.count >= 0) item += " (" + std::to_string(c.count) + ")";
+                    const std::string table = kt.table ? c.table : "";
+                    auto at = byTable.begin();
+                    while (at != byTable.end() && UCase(at->first) != UCase(table))
+                        ++at;
+                    if (at == byTable.end()) {
+                        byTable.emplace_back(table, item);
+                    } else {
+                        at->second += ", " + item;
+                    }
+                }
+                for (const auto& [table, items] : byTable)
+                    rows += "<tr data-change=\"" + std::to_string(k) + "\">" +
+                            (kt.table ? "<td>" + T(table) + "</td>" : std::string()) + "<td>" + items +
+                            "</td></tr>\n";
+            } else {
+                for (const ReportChange& c : a.changes) {
+                    if (c.kind != kind) continue;
+                    rows += "<tr data-change=\"" + std::to_string(k) + "\">";
+                    if (kt.table) rows += "<td>" + T(c.table) + "</td>";
+                    if (kt.object) rows += "<td>" + T(c.object) + "</td>";
+                    if (kt.detail) rows += "<td><pre>" + T(c.detail) + "</pre></td>";
+                    if (kt.count)
+                        rows += "<td class=\"n\">" +
+                                (c.count < 0 ? std::string("—") : std::to_string(c.count)) + "</td>";
+                    rows += "</tr>\n";
+                }
             }
             if (rows.empty()) continue;
             any = true;
-            out_ += std::string("<h4>") + kt.heading + "</h4>\n<table>\n<tr>";
-            if (kt.table) out_ += "<th>Tabella</th>";
-            if (kt.object) out_ += std::string("<th>") + kt.object + "</th>";
-            if (kt.detail) out_ += std::string("<th>") + kt.detail + "</th>";
-            if (kt.count) out_ += std::string("<th>") + kt.count + "</th>";
-            out_ += "</tr>\n" + rows + "</table>\n";
+            tables += std::string("<div class=\"kind\"><h4>") + kt.heading + "</h4>\n<table>\n<tr>";
+            if (kt.table) tables += "<th>Tabella</th>";
+            if (grouped) {
+                tables += std::string("<th>") + (kt.object ? kt.object : "Oggetto") +
+                          (kt.count ? std::string(" (") + kt.count + ")" : std::string()) + "</th>";
+            } else {
+                if (kt.object) tables += std::string("<th>") + kt.object + "</th>";
+                if (kt.detail) tables += std::string("<th>") + kt.detail + "</th>";
+                if (kt.count) tables += std::string("<th>") + kt.count + "</th>";
+            }
+            tables += "</tr>\n" + rows + "</table></div>\n";
         }
-        if (!any) out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
+        if (!any)
+            out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
+        else
+            out_ += "<div class=\"changes\">\n" + tables + "</div>\n";
     }
 
     void Archive(const ArchiveReport& a) {
-        out_ += "<div class=\"archive\">\n<h3>" + T(a.path) + "</h3>\n";
+        out_ += "<div class=\"archive\" id=\"" + Anchor(a) + "\">\n<h3>" + T(a.path) + "</h3>\n";
         if (a.outcome.empty()) {
             out_ += "<p class=\"ko\">Il lavoro su questo archivio non è arrivato alla fine.</p>\n";
         } else {
             for (const std::string& line : a.outcome)
                 out_ += "<p class=\"" + std::string(a.updated ? "ok" : "ko") + "\">" + T(line) + "</p>\n";
             out_ += "<p>Tempo impiegato: " + T(Duration(a.seconds)) + "</p>\n";
+        }
+        // The errors met on it that its outcome lines do not already say.
+        std::string errors;
+        for (const std::string& p : a.problems)
+            if (!Contains(a.outcome, p)) errors += "<li><pre>" + T(p) + "</pre></li>\n";
+        if (!errors.empty()) out_ += "<h4>Errori</h4>\n<ul class=\"ko\">\n" + errors + "</ul>\n";
+        if (!a.leftovers.empty()) {
+            out_ += "<h4>Lasciato da un aggiornamento interrotto</h4>\n<ul>\n";
+            for (const std::string& l : a.leftovers)
+                out_ += "<li>" + T(l) + "</li>\n";
+            out_ += "</ul>\n";
         }
         Changes(a);
         ArchiveNotes(a.path);
@@ -265,7 +563,7 @@ private:
         out_ += "<h2>Ditte</h2>\n";
         if (r_.companies().empty()) out_ += "<p class=\"none\">Nessuna ditta.</p>\n";
         for (const CompanyReport& c : r_.companies()) {
-            out_ += "<h3 class=\"company\">Ditta " + T(c.file) + "</h3>\n";
+            out_ += "<section class=\"company\">\n<h3 class=\"company\">Ditta " + T(c.file) + "</h3>\n";
             bool any = false;
             for (const ArchiveReport& a : r_.archives())
                 any = any || a.company == c.file;
@@ -273,8 +571,11 @@ private:
             const std::string problem =
                 c.problem.empty() && !any ? "Impossibile aggiornare la ditta " + c.file : c.problem;
             if (!problem.empty()) out_ += "<p class=\"ko\">" + T(problem) + "</p>\n";
+            for (const std::string& p : c.problems)
+                if (p != problem) out_ += "<p class=\"ko\">" + T(p) + "</p>\n";
             for (const ArchiveReport& a : r_.archives())
                 if (a.company == c.file) Archive(a);
+            out_ += "</section>\n";
         }
         // Archives that no company named (the demo company's, a comparison of its own).
         for (const ArchiveReport& a : r_.archives()) {
@@ -352,29 +653,49 @@ std::string RunReportFileName(const RunReport& report) {
 
 namespace {
 
-// Writes a page as a new file of `folder` (made when missing, in the data folder), never over another one.
+// Writes a page and its JSON twin as new files of `folder` (made when missing, in the data folder), never
+// over other ones, then rewrites the folder's index. Returns the page's path.
 std::string WritePage(std::string folder, const std::string& dataFolder, const std::string& page,
-                      std::string name) {
+                      const std::string& json, const std::string& name) {
     if (folder.empty()) {
         folder = dataFolder + "\\ledrana\\rapporti";
         if (!platform::FolderExists(folder)) platform::MkDir(folder);
     }
     const std::string stem = name.substr(0, name.size() - 5);
-    for (int n = 2;; ++n) {
+    std::string written;
+    for (int n = 1; written.empty(); ++n) {
+        const std::string base = folder + "\\" + stem + (n > 1 ? "-" + std::to_string(n) : "");
         try {
-            platform::WriteNewFile(folder + "\\" + name, page);
-            return folder + "\\" + name;
+            // The twin first: a page is never left without its twin by a name the twin could not take.
+            platform::WriteNewFile(base + ".json", json);
         } catch (const Error& e) {
             if (e.number() != 58 || n > 99) throw;
+            continue;
         }
-        name = stem + "-" + std::to_string(n) + ".html";
+        try {
+            platform::WriteNewFile(base + ".html", page);
+            written = base + ".html";
+        } catch (const Error& e) {
+            try {
+                platform::Kill(base + ".json");
+            } catch (const Error&) {
+            }
+            if (e.number() != 58 || n > 99) throw;
+        }
     }
+    try {
+        WriteReportIndex(folder);
+    } catch (const Error&) {
+        // The index is a convenience: the report itself is written.
+    }
+    return written;
 }
 
 } // namespace
 
 std::string WriteRunReport(const RunReport& report) {
-    return WritePage(report.folder, report.dataFolder, RunReportHtml(report), RunReportFileName(report));
+    return WritePage(report.folder, report.dataFolder, RunReportHtml(report), RunReportJson(report),
+                     RunReportFileName(report));
 }
 
 std::string RestoreReportHtml(const RestoreReport& r) {
@@ -422,7 +743,7 @@ std::string RestoreReportHtml(const RestoreReport& r) {
 }
 
 std::string WriteRestoreReport(const RestoreReport& report) {
-    return WritePage("", report.dataFolder, RestoreReportHtml(report),
+    return WritePage("", report.dataFolder, RestoreReportHtml(report), RestoreReportJson(report),
                      "ripristino-" + Format(report.start, "%Y%m%d-%H%M%S") + ".html");
 }
 

@@ -97,7 +97,7 @@ public:
     // `daotool hold`: the archive open through the engine in another process.
     std::unique_ptr<Background> EngineHolder() {
         auto h = std::make_unique<Background>(std::vector<std::string>{DAOTOOL, "hold", file_, "60"}, dir_);
-        EXPECT_TRUE(h->WaitForLine("holding")) << h->output();
+        EXPECT_TRUE(h->WaitForLine("tengo aperto")) << h->output();
         return h;
     }
     // The sqlite3 tool inside a read transaction. It says nothing while it holds it: the test waits until

@@ -34,12 +34,20 @@ bool HeldStatus(int status, bool preview) {
     return status == 6 || status == (preview ? 4 : 1);
 }
 
+// The answers of an unattended run, private to `uid` as a file holding a password must be.
+fs::path Answers(const fs::path& dir, uid_t uid = geteuid(), gid_t gid = getegid()) {
+    std::ofstream(dir / "answers.txt") << kAnswers;
+    fs::permissions(dir / "answers.txt", fs::perms(0600));
+    EXPECT_EQ(chown((dir / "answers.txt").c_str(), uid, gid), 0);
+    return dir / "answers.txt";
+}
+
 // aggiorna-guasti run on the machine as `uid` (with setpriv) from `model`, writing its log and every change
 // it makes (its trace) into `dir`.
 std::vector<std::string> RunAs(const Machine& m, const fs::path& dir, uid_t uid, gid_t gid,
                                const fs::path& model) {
     fs::create_directories(dir);
-    std::ofstream(dir / "answers.txt") << kAnswers;
+    Answers(dir, uid, gid);
     EXPECT_EQ(chown(dir.c_str(), uid, gid), 0);
     return {"setpriv",
             "--reuid=" + std::to_string(uid),
@@ -73,10 +81,11 @@ std::map<std::string, std::string> Digest(const fs::path& root) {
     return out;
 }
 
-// What differs between the digest `before` and the machine after a preview: the report and a folder made
-// for it left out, and the time of change of the folders on its way (a name was added in them) and of the
-// company folder (the preview's lock file made there and removed).
-std::string ChangedSince(const std::map<std::string, std::string>& before, const fs::path& root,
+// What differs between the digest `before` and the machine after a preview: the report's folder left out
+// (the reports, their twins and their index; made for it when missing), and the time of change of the
+// folders on its way (a name was added in them) and of the company folder (the preview's lock file made
+// there and removed).
+std::string ChangedSince(std::map<std::string, std::string> before, const fs::path& root,
                          const fs::path& report) {
     std::map<std::string, std::string> after = Digest(root);
     const auto untimed = [](const std::string& v) { return v.substr(0, v.rfind('\t')); };
@@ -85,7 +94,11 @@ std::string ChangedSince(const std::map<std::string, std::string>& before, const
         if (UCase(name) == "DRIVE_C/ZU/LEDRANA") timeless.push_back(name);
     const fs::path rel = report.empty() ? fs::path() : fs::relative(report, root);
     if (!rel.empty() && rel.begin()->string() != ".." && rel.begin()->string().rfind("run", 0) != 0) {
-        EXPECT_EQ(after.erase(rel.string()), 1u);
+        EXPECT_EQ(after.count(rel.string()), 1u);
+        for (auto* digest : {&before, &after})
+            std::erase_if(*digest, [&](const auto& e) {
+                return e.first.rfind(rel.parent_path().string() + "/", 0) == 0;
+            });
         for (fs::path f = rel.parent_path(); !f.empty(); f = f.parent_path())
             before.count(f.string()) ? timeless.push_back(f.string()) : (void)after.erase(f.string());
     }
@@ -155,7 +168,7 @@ TEST(E2eLocks, ARootRunThenTwoRunsOfTheFoldersUserOneRunsTheOtherTouchesNothing)
 TEST(E2eLocks, APreviewAndAnUpdateExcludeEachOther) {
     Machine m("old");
     const auto stopped = [&m](const std::string& options) {
-        std::ofstream(m.root() / "answers.txt") << kAnswers;
+        Answers(m.root());
         return std::vector<std::string>{
             E2E_AGGIORNA_GUASTI,      "--stop-at", options.empty() ? "2" : "1",         "--prefix",
             m.root().string(),        "--answers", (m.root() / "answers.txt").string(), "--model",
@@ -216,11 +229,11 @@ TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
         const ScopedEnv tmpdir("TMPDIR", temp.string());
         const auto before = Digest(m.root());
         const Outcome o = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
-        ASSERT_EQ(o.status, 0) << o.console;
+        ASSERT_EQ(o.status, c.links ? 5 : 0) << o.console; // Beta without its archive is not updated
         EXPECT_EQ(ChangedSince(before, m.root(), o.report), "");
         // The scratch machine is gone; the temporary folder holds the report of an empty machine only.
-        EXPECT_EQ(Names(temp), *c.kind ? std::vector<std::string>{}
-                                       : std::vector<std::string>{o.report.filename().string()});
+        EXPECT_EQ(Names(temp).size(), *c.kind ? 0u : 1u);
+        EXPECT_EQ(o.report.parent_path().parent_path() == temp, !*c.kind) << o.report;
         const std::string html = TempPrefix::get(o.report);
         EXPECT_EQ(html.find("il collegamento C:\\ZU\\radice porta a Z:\\, fuori dalla macchina") !=
                       std::string::npos,
@@ -234,9 +247,10 @@ TEST(E2ePreviewBox, AKilledPreviewsScratchIsRemovedByTheNextPreviewOrRun) {
     const fs::path temp = m.root() / "run-tmp";
     fs::create_directories(temp);
     const ScopedEnv tmpdir("TMPDIR", temp.string());
-    std::ofstream(m.root() / "answers.txt") << kAnswers;
+    Answers(m.root());
     const std::string killed = ShellQuote(E2E_AGGIORNA_GUASTI) + " --kill-at 30 --anteprima --prefix " +
-                               ShellQuote(m.root().string()) + " --answers " +
+                               ShellQuote(m.root().string()) + " --model " +
+                               ShellQuote(ReleaseFolder().string()) + " --answers " +
                                ShellQuote((m.root() / "answers.txt").string());
     for (const char* next : {"--anteprima", ""}) {
         SCOPED_TRACE(*next ? "a preview" : "a run");
@@ -255,14 +269,15 @@ TEST(E2ePreviewBox, WithoutRoomForItsCopiesThePreviewDoesNotStart) {
     Machine m("old");
     const fs::path small = m.root() / "run-small";
     fs::create_directories(small);
-    std::ofstream(m.root() / "answers.txt") << kAnswers;
+    Answers(m.root());
     const auto before = Digest(m.root());
     std::string out;
     const int status = m.Shell("unshare -m sh -c " +
                                    ShellQuote("mount -t tmpfs -o size=1m none " + ShellQuote(small.string()) +
                                               " && TMPDIR=" + ShellQuote(small.string()) + " " +
                                               ShellQuote(E2E_AGGIORNA_BATCH) + " --anteprima --prefix " +
-                                              ShellQuote(m.root().string()) + " --answers " +
+                                              ShellQuote(m.root().string()) + " --model " +
+                                              ShellQuote(ReleaseFolder().string()) + " --answers " +
                                               ShellQuote((m.root() / "answers.txt").string())),
                                &out);
     EXPECT_EQ(status, 4) << out;

@@ -216,6 +216,7 @@ protected:
     static void SetUpTestSuite() {
         pristine_ = std::make_unique<Machine>("old");
         std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
+        fs::permissions(pristine_->root() / "risposte.test", fs::perms::owner_read | fs::perms::owner_write);
         before_ = LookAll(pristine_->root());
         iniBefore_ = IniKeys(pristine_->root());
         // One and two uninterrupted runs, and the list of changes a run makes.
@@ -414,7 +415,7 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
         EXPECT_TRUE(log.find(" non aggiornato correttamente") != std::string::npos ||
                     log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
             << log;
-        EXPECT_TRUE(status == 0 || status == 1) << status;
+        EXPECT_TRUE(status == 0 || status == 1 || status == 5) << status; // 5: an archive left undone
         CheckWhole(m, "full disk at " + std::to_string(limit) + " bytes");
         std::set<std::string> failed;
         const std::string mark = " non aggiornato correttamente";

@@ -43,6 +43,8 @@ struct Outcome {
     std::string console;                  // standard output and error
     fs::path report;                      // the run's report, as the program printed its path
 
+    // The report's verdict: "ok" (green), "warn" or "ko"; "" without a report.
+    std::string verdict() const;
     // Index of the first box whose text contains `fragment`, -1 when none.
     int box(const std::string& fragment) const;
     // Index of the first entry equal to `entry`, -1 when none.

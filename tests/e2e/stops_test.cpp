@@ -72,21 +72,6 @@ TEST(E2eStops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
     EXPECT_EQ(next.status, 1);
 }
 
-TEST(E2eStops, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
-    // On a new machine without the model's accounting archive the demo archive cannot be opened: the
-    // demo company lets the error through to the run.
-    ModelFolder model;
-    model.remove("CONT32.MDB");
-    Machine m;
-    const Outcome o = m.Update(kAnswers, model.path());
-    ExpectFailureEnd(o,
-                     "91 Variabile oggetto o variabile del blocco With non impostata\nfunz. Command2_Click ");
-    EXPECT_EQ(o.entries.front(), CopyReport(model, "Cont32.mdb", kData + "\\DittaEsempio\\Cont32.mdb"));
-    EXPECT_EQ(o.entries.size(), 3u) << o.log;
-    EXPECT_FALSE(m.exists(kData + "\\DittaEsempio\\NoteFinaliOrdF.txt"));
-    EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\INI.INI"));
-}
-
 // Companies whose archives are not there are skipped after their INI and image folders, and the others are
 // updated: delta.ini, which names no archives (its own folder, when it has one, is not an archive); Gamma
 // without its due-dates archive, whose accounting archive is neither compared nor fixed; Alfa, whose
@@ -107,7 +92,8 @@ TEST(E2eCompanies, OnesWithoutTheirArchivesAreSkippedAfterTheirIniUpdate) {
         fs::rename(m.host(alfa), m.host(alfa).string() + ".tmp2");
         m.write(alfa + ".tmp", whole.substr(0, whole.size() / 2));
         const Outcome o = m.Update();
-        EXPECT_EQ(o.status, 0) << o.console;
+        EXPECT_EQ(o.status, 5) << o.console; // companies left undone
+        EXPECT_EQ(o.verdict(), "warn");
         if (folder)
             EXPECT_EQ(o.boxes.size(), boxesWithoutFolder) << o.log;
         else

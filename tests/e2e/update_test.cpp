@@ -99,7 +99,8 @@ void ExpectBarEndsFull(const Outcome& o) {
 std::string Section(const std::string& html, const std::string& archive) {
     const std::size_t at = html.find("<h3>" + archive + "</h3>");
     if (at == std::string::npos) return "";
-    return html.substr(at, html.find("</div>", at) - at);
+    const std::size_t end = std::min(html.find("<div class=\"archive\"", at), html.find("</section>", at));
+    return html.substr(at, end == std::string::npos ? end : end - at);
 }
 
 // The change rows of one kind in a section, each as its cells' texts (a journal without its time).
@@ -123,6 +124,9 @@ void ExpectOnlyTheReportAdded(const Machine& m, const std::map<std::string, std:
     auto previewed = Snapshot(m.root());
     const fs::path report = fs::relative(preview.report, m.root());
     EXPECT_EQ(previewed.erase(report.string()), 1u) << preview.console;
+    fs::path twin = report;
+    EXPECT_EQ(previewed.erase(twin.replace_extension(".json").string()), 1u) << "no JSON twin";
+    EXPECT_EQ(previewed.erase((report.parent_path() / "index.html").string()), 1u) << "no index";
     if (!untouched.count(report.parent_path().string())) previewed.erase(report.parent_path().string());
     EXPECT_TRUE(previewed == untouched) << "the preview changed the installation";
 }
@@ -189,6 +193,7 @@ protected:
 
 TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
     EXPECT_EQ(outcome.status, 0) << outcome.console;
+    EXPECT_EQ(outcome.verdict(), "ok");
     std::vector<std::string> expected;
     for (const Company& c : kOld)
         for (const std::string& archive : {c.cont, c.scad})
@@ -333,6 +338,7 @@ TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStay) {
 
 TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRealRunMakes) {
     ASSERT_EQ(preview.status, 0) << preview.console;
+    EXPECT_EQ(preview.verdict(), "ok");
     ASSERT_EQ(outcome.status, 0) << outcome.console;
     const std::string name = fs::relative(preview.report, machine->root()).string();
     EXPECT_TRUE(
@@ -535,12 +541,13 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     m.write(share + "\\ledrana\\Beta.ini", beta);
     ledrana::testing::Background holder(
         {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
-    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.output();
+    ASSERT_TRUE(holder.WaitForLine("tengo aperto")) << holder.output();
 
     const auto untouched = Snapshot(m.root());
     const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
     holder.Stop();
-    ASSERT_EQ(preview.status, 0) << preview.console;
+    // Gamma's archive is in use while the preview looks: so would the real run find it.
+    ASSERT_EQ(preview.status, 5) << preview.console;
     ExpectOnlyTheReportAdded(m, untouched, preview);
 
     const std::string html = Html(preview);
@@ -548,7 +555,7 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
          {"l&#39;archivio " + share + "\\Gamma\\Cont32.mdb non è stato copiato perché è in uso",
           "ditta Beta.ini database " + UCase(elsewhere) + " aggiornato",
           "ditta Alfa.ini database " + share + "\\Alfa\\CONT32.MDB aggiornato",
-          "<tr><th>Cartella dati</th><td>" + share + "</td></tr>"})
+          "<tr><th>Cartella dati</th><td>" + share + " <span class=\"host\">"})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
     EXPECT_EQ(html.find("ANTEPRIMA-"), std::string::npos);
 
@@ -584,10 +591,15 @@ TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
          {"--prefix", "--model", "--answers", "--log", "--boxes", "--progress", "--anteprima",
           "Stato di uscita", "  3  "}},
         {E2E_AGGIORNA_BATCH, "-h", 0, {"--anteprima"}},
-        {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"uso: aggiorna-batch"}},
+        {E2E_AGGIORNA_BATCH, "--frobnicate", 2, {"aggiorna-batch: opzione sconosciuta: --frobnicate\nuso: "}},
+        {E2E_AGGIORNA_BATCH, "--version", 0, {"aggiorna-batch 048.5 (build "}},
+        {E2E_MKINSTALL, "--version", 0, {"mkinstall 48.5 (build "}},
         {E2E_AGGIORNA_BATCH, "--prefix", 2, {"uso: aggiorna-batch"}},
-        {E2E_DAOTOOL, "--help", 0, {"create", "exec", "query", "import", "hold", "--pwd", "exit status"}},
-        {E2E_DAOTOOL, "frobnicate x", 2, {"usage: daotool"}},
+        {E2E_DAOTOOL,
+         "--help",
+         0,
+         {"create", "exec", "query", "import", "hold", "--pwd-file", "Stato di uscita"}},
+        {E2E_DAOTOOL, "frobnicate x", 2, {"daotool: comando sconosciuto: frobnicate\nuso: daotool"}},
         {E2E_MKINSTALL, "-h", 0, {"old-layout", "--rows", "--release"}},
         {E2E_MKINSTALL, "/tmp/x nuova", 2, {"uso: mkinstall"}},
         {E2E_MKINSTALL, "/tmp/x old --frobnicate", 2, {"uso: mkinstall"}},

@@ -72,6 +72,8 @@ RunReport SampleRun() {
     r.IniWritten("C:\\ZU\\ledrana\\Alfa.ini", "Config", "ArrotImporto", std::string("0"), "0"); // unchanged
     r.IniWritten("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana", std::string("027"), "048.5");
     r.Note("", "La condivisione \\\\SERVER\\dati non gestisce i blocchi: <script>alert(1)</script>");
+    // A name made by another program: bytes of another code page, a cut sequence, and no end in sight.
+    r.Note("", "Tabella \xC8\xE0 \xE2\x82 " + std::string(3000, 'X') + " \xC3\xA8");
     return r;
 }
 
@@ -91,6 +93,12 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
     const QString folder = QStringLiteral(LEDRANA_BINARY_DIR "/gui-shots");
     QDir().mkpath(folder);
     ASSERT_TRUE(image.save(folder + "/rapporto.png"));
+
+    // Bytes that are not UTF-8 show as the replacement character; the UTF-8 around them stays; a name
+    // longer than the page breaks instead of widening it.
+    EXPECT_NE(html.find("Tabella \uFFFD\uFFFD \uFFFD\uFFFD XXX"), std::string::npos);
+    EXPECT_NE(html.find("X \u00E8"), std::string::npos);
+    EXPECT_NE(html.find("overflow-wrap:anywhere"), std::string::npos);
 
     // What a reader sees, in the page's order.
     const std::string text = page.toPlainText().toStdString();
@@ -139,9 +147,12 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
             ++n;
         EXPECT_EQ(n, c.times) << c.fragment;
     }
-    // One file that fetches nothing and runs nothing.
-    for (const char* outside : {"<script", "src=", "href=", "url(", "@import", "<link"})
+    // One file that fetches nothing and runs nothing; its links lead within it or to the run's files.
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"})
         EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    for (std::size_t at = html.find("href=\""); at != std::string::npos; at = html.find("href=\"", at + 1))
+        EXPECT_TRUE(html.compare(at + 6, 1, "#") == 0 || html.compare(at + 6, 7, "file://") == 0)
+            << html.substr(at, 80);
     EXPECT_GT(size.height(), 600);
 }
 

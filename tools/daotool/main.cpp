@@ -1,42 +1,33 @@
-// daotool: creates, changes and prints databases through the engine.
+// daotool: creates, changes and prints databases through the engine, for support technicians, scripts,
+// the release builder and the tests. The commands, options and exit statuses are those of kHelp below.
 //
-//   daotool [--pwd PASSWORD] create FILE [SCRIPT]     new database; SCRIPT (a file, or SQL text) holds
-//                                                     Jet SQL statements separated by ";"
-//   daotool [--pwd PASSWORD] exec FILE SQL...         runs each statement
-//   daotool [--pwd PASSWORD] query FILE SQL           prints the rows, tab-separated, under a header line;
-//                                                     a Jet file is read through a temporary conversion
-//   daotool [--pwd PASSWORD] query --json FILE SQL    prints each row as one JSON array (null, numbers,
-//                                                     text; dates "YYYY-MM-DD HH:MM:SS")
-//   daotool build MANIFEST FILE                      new database made by the steps of MANIFEST (the
-//                                                     model databases of the release are built so)
-//   daotool import SOURCE DESTINATION                 converts a Jet or ACE file into a new archive and
-//                                                     prints one line per table with its rows; the notes
-//                                                     and the journal of values kept in part on stderr
-//   daotool [--pwd PASSWORD] querydef FILE NAME SQL   stores a saved query (replacing one of that name)
-//   daotool [--pwd PASSWORD] property FILE TABLE NAME VALUE   sets or creates a text property of a table
-//   daotool [--pwd PASSWORD] schema FILE              prints the structure, one line per object
-//   daotool [--pwd PASSWORD] password FILE OLD NEW    changes the database password
-//   daotool [--pwd PASSWORD] compact SOURCE DESTINATION
-//   daotool [--pwd PASSWORD] hold FILE SECONDS        keeps the database open for that long, as the main
-//                                                     program keeps an archive open; prints "holding FILE"
-//                                                     once it has it
-//
-// Exit status 0 on success; 1 on an engine error (number and description on stderr); 2 on bad usage.
+// The password of a database comes from LEDRANA_PWD or from --pwd-file (a file that only its owner can
+// read), so that it never shows in the list of processes; --pwd on the command line still works and says
+// that it shows there.
 
+#include "app/window_events.h"
 #include "dao/dao.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tools/daotool/output.h"
 #include "tools/manifest/manifest.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,31 +37,70 @@ using namespace ledrana::dao;
 using manifest::SplitStatements;
 
 constexpr const char* kHelp =
-    "usage: daotool [--pwd PASSWORD] COMMAND ...\n"
-    "  create FILE [SCRIPT]         new database; SCRIPT (a file, or SQL text) holds Jet SQL statements\n"
-    "                               separated by \";\"\n"
-    "  exec FILE SQL...             runs each statement\n"
-    "  query FILE SQL               prints the rows, tab-separated, under a header line\n"
-    "  query --json FILE SQL        prints each row as one JSON array\n"
-    "  build MANIFEST FILE          new database made by the steps of MANIFEST\n"
-    "  import SOURCE DESTINATION    converts a Jet or ACE file into a new archive, one line per table\n"
-    "  querydef FILE NAME SQL       stores a saved query (replacing one of that name)\n"
-    "  property FILE TABLE NAME VALUE  sets or creates a text property of a table\n"
-    "  schema FILE                  prints the structure, one line per object\n"
-    "  password FILE OLD NEW        changes the database password\n"
-    "  compact SOURCE DESTINATION   writes a compacted copy\n"
-    "  hold FILE SECONDS            keeps the database open for that long, as the main program does\n"
-    "  --pwd PASSWORD               the database password\n"
-    "  -h, --help                   prints this text\n"
-    "exit status: 0 done, 1 engine error (number and description on stderr), 2 wrong usage\n";
+    "uso: daotool [--pwd-file FILE | --pwd PASSWORD] COMANDO ...\n"
+    "     daotool --version | --help\n"
+    "Crea, cambia e stampa archivi attraverso il motore dei database.\n"
+    "Comandi:\n"
+    "  create FILE [SCRIPT]             nuovo archivio; SCRIPT (un file, o testo SQL) contiene istruzioni\n"
+    "                                   Jet SQL separate da \";\"\n"
+    "  exec FILE SQL...                 esegue ogni istruzione\n"
+    "  query [--json] FILE SQL          stampa le righe separate da tabulazioni sotto una riga con i nomi\n"
+    "                                   delle colonne; con --json un array JSON di oggetti, uno per riga,\n"
+    "                                   con i nomi delle colonne come chiavi: Null come null, numeri come\n"
+    "                                   numeri, Sì/No come true/false, date in ISO 8601\n"
+    "                                   (\"2005-01-31T10:20:30\"), dati binari in base64\n"
+    "  schema [--json] FILE             stampa la struttura, una riga per oggetto; con --json tabelle\n"
+    "                                   (campi con i tipi come li chiama Access, indici) e query salvate\n"
+    "  build MANIFEST FILE              nuovo archivio fatto dai passi di MANIFEST\n"
+    "  import ORIGINE DESTINAZIONE      converte un file Jet o ACE in un nuovo archivio; una riga per\n"
+    "                                   tabella con le sue righe, le note su standard error\n"
+    "  querydef FILE NOME SQL           salva una query (sostituisce quella con lo stesso nome)\n"
+    "  property FILE TABELLA NOME VALORE  imposta o crea una proprietà di testo di una tabella\n"
+    "  password FILE VECCHIA NUOVA      cambia la password dell'archivio\n"
+    "  compact ORIGINE DESTINAZIONE     scrive una copia compattata\n"
+    "  hold FILE SECONDI                tiene aperto l'archivio per quei secondi, come il programma\n"
+    "                                   principale; stampa \"tengo aperto FILE\" quando lo ha aperto\n"
+    "Opzioni:\n"
+    "  --pwd-file FILE                  la password dell'archivio è la prima riga di FILE, che solo il suo\n"
+    "                                   proprietario può leggere (permessi 0600 o più stretti)\n"
+    "  --pwd PASSWORD                   la password dell'archivio (visibile agli altri utenti con ps:\n"
+    "                                   meglio --pwd-file o la variabile LEDRANA_PWD)\n"
+    "  --version                        stampa la versione\n"
+    "  -h, --help                       stampa questo testo\n"
+    "Senza --pwd e --pwd-file la password è quella della variabile d'ambiente LEDRANA_PWD, se c'è.\n"
+    "Stato di uscita: 0 fatto, 1 errore del motore (numero e descrizione su standard error),\n"
+    "2 argomenti sbagliati\n";
 
-constexpr const char* kCommands[] = {"create",   "exec",   "query",    "build",   "import", "querydef",
-                                     "property", "schema", "password", "compact", "hold"};
+#ifndef LEDRANA_BUILD
+#define LEDRANA_BUILD "sconosciuta"
+#endif
 
-int Usage() {
-    std::cerr << kHelp;
-    return 2;
-}
+// A command and the operands it takes after its name (max -1: any number from min on).
+struct Command {
+    const char* name;
+    int min, max;
+    const char* operands;
+    bool json; // takes --json
+};
+
+constexpr Command kCommands[] = {
+    {"create", 1, 2, "FILE [SCRIPT]", false},        {"exec", 2, -1, "FILE SQL...", false},
+    {"query", 2, 2, "[--json] FILE SQL", true},      {"schema", 1, 1, "[--json] FILE", true},
+    {"build", 2, 2, "MANIFEST FILE", false},         {"import", 2, 2, "ORIGINE DESTINAZIONE", false},
+    {"querydef", 3, 3, "FILE NOME SQL", false},      {"property", 4, 4, "FILE TABELLA NOME VALORE", false},
+    {"password", 3, 3, "FILE VECCHIA NUOVA", false}, {"compact", 2, 2, "ORIGINE DESTINAZIONE", false},
+    {"hold", 2, 2, "FILE SECONDI", false},
+};
+
+// A wrong command line: what is wrong comes first, then the usage.
+struct UsageError {
+    std::string what;
+};
+
+// The password file given on the command line could not be used.
+struct PasswordFileError {
+    std::string what;
+};
 
 std::string ReadScript(const std::string& arg) {
     std::string win = !arg.empty() && arg[0] == '/' ? platform::WindowsPath(arg) : arg;
@@ -78,236 +108,150 @@ std::string ReadScript(const std::string& arg) {
     return arg;
 }
 
-std::string Connect(const std::string& pwd, bool given) {
-    return given ? ";pwd=" + pwd : std::string();
+std::string SystemError(int err) {
+    switch (err) {
+    case ENOENT:
+        return "non esiste";
+    case EACCES:
+        return "permesso negato";
+    default:
+        return std::strerror(err);
+    }
 }
 
-std::string Two(int v) {
+std::string OctalMode(mode_t mode) {
     char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
+    std::snprintf(b, sizeof b, "%04o", static_cast<unsigned>(mode & 07777));
     return b;
 }
 
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
+// The first line of a file that nobody but its owner can read or write.
+std::string ReadPasswordFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw PasswordFileError{path + ": non si può aprire (" + SystemError(errno) + ")"};
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw PasswordFileError{path + ": non è un file"};
     }
-    return out;
-}
-
-std::string Cell(const Variant& v) {
-    switch (v.kind()) {
-    case Variant::Kind::Empty:
-    case Variant::Kind::Null:
-        return "NULL";
-    case Variant::Kind::Boolean:
-        return v.RawInteger() ? "-1" : "0";
-    case Variant::Kind::Byte:
-    case Variant::Kind::Integer:
-    case Variant::Kind::Long:
-        return std::to_string(v.RawInteger());
-    case Variant::Kind::Currency:
-    case Variant::Kind::Decimal:
-        return v.ToString();
-    case Variant::Kind::Single:
-        return ShortestText(static_cast<float>(v.RawDouble()));
-    case Variant::Kind::Double:
-        return ShortestText(v.RawDouble());
-    case Variant::Kind::Date: {
-        DateParts p = SplitDate(v.RawDouble());
-        std::string d = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
-        if (p.hour || p.minute || p.second)
-            d += " " + Two(p.hour) + ":" + Two(p.minute) + ":" + Two(p.second);
-        return d;
+    if (st.st_mode & 077) {
+        ::close(fd);
+        throw PasswordFileError{path + ": i permessi " + OctalMode(st.st_mode) +
+                                " lo lasciano leggere o cambiare ad altri utenti; deve essere 0600 o più "
+                                "stretto (chmod 600 " +
+                                path + ")"};
     }
-    case Variant::Kind::String:
-        return Escape(v.RawString());
-    case Variant::Kind::Binary: {
-        static const char* hex = "0123456789abcdef";
-        std::string out = "0x";
-        for (unsigned char c : v.RawString()) {
-            out += hex[c >> 4];
-            out += hex[c & 15];
+    char buf[4096];
+    for (ssize_t n; text.find('\n') == std::string::npos && (n = ::read(fd, buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            throw PasswordFileError{path + ": non si può leggere (" + SystemError(err) + ")"};
         }
-        return out;
+        text.append(buf, static_cast<std::size_t>(n));
     }
-    }
-    return {};
+    ::close(fd);
+    text = text.substr(0, text.find('\n'));
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
 }
 
-std::string JsonCell(const Variant& v) {
-    switch (v.kind()) {
-    case Variant::Kind::Empty:
-    case Variant::Kind::Null:
-        return "null";
-    case Variant::Kind::String:
-        return JsonString(v.RawString());
-    case Variant::Kind::Binary:
-        return JsonString(Cell(v));
-    case Variant::Kind::Date: {
-        DateParts p = SplitDate(v.RawDouble());
-        return JsonString(std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day) + " " + Two(p.hour) +
-                          ":" + Two(p.minute) + ":" + Two(p.second));
-    }
-    case Variant::Kind::Currency: {
-        // Exact to the last of the four decimals.
-        std::int64_t x = v.RawInteger();
-        std::string sign = x < 0 ? "-" : "";
-        std::uint64_t a = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
-        std::string frac = std::to_string(a % 10000);
-        frac = std::string(4 - frac.size(), '0') + frac;
-        while (!frac.empty() && frac.back() == '0')
-            frac.pop_back();
-        return sign + std::to_string(a / 10000) + (frac.empty() ? "" : "." + frac);
-    }
-    default: {
-        std::string c = Cell(v);
-        return c == "inf" || c == "-inf" || c == "nan" ? JsonString(c) : c;
-    }
-    }
+std::string Arguments(int n) {
+    return std::to_string(n) + (n == 1 ? " argomento" : " argomenti");
 }
 
-void PrintJson(Database& db, const std::string& sql) {
-    Recordset rs = db.OpenRecordset(sql);
-    Fields fields = rs.Fields();
-    int n = fields.Count();
-    while (!rs.Eof()) {
-        std::string line = "[";
-        for (int i = 0; i < n; ++i)
-            line += (i ? "," : "") + JsonCell(fields[i].Value());
-        std::cout << line << "]\n";
-        rs.MoveNext();
-    }
-    rs.Close();
+int Seconds(const std::string& text) {
+    int seconds = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
+        throw UsageError{"hold: SECONDI è un numero intero di secondi, non \"" + text + "\""};
+    return seconds;
 }
 
-bool LessNoCase(const std::string& a, const std::string& b) {
-    std::string ua = UCase(a), ub = UCase(b);
-    return ua != ub ? ua < ub : a < b;
-}
+struct CommandLine {
+    std::optional<std::string> pwd; // nothing: no password given
+    bool pwdOnCommandLine = false;
+    const Command* command = nullptr;
+    bool json = false;
+    std::vector<std::string> operands;
+    bool help = false, version = false;
+    int seconds = 0; // of hold
+};
 
-// The members of a collection, sorted by name without regard to case.
-template <class Collection> auto SortedByName(const Collection& items) {
-    std::vector<std::decay_t<decltype(items[0])>> list;
-    for (int i = 0; i < items.Count(); ++i)
-        list.push_back(items[i]);
-    std::sort(list.begin(), list.end(),
-              [](const auto& a, const auto& b) { return LessNoCase(a.Name(), b.Name()); });
-    return list;
-}
-
-void PrintSchema(Database& db) {
-    std::vector<TableDef> list = SortedByName(db.TableDefs());
-    std::erase_if(list, [](const TableDef& t) { return t.Attributes() != 0; });
-    static const char* builtins[] = {"Name",        "Attributes", "Connect",        "SourceTableName",
-                                     "RecordCount", "Updatable",  "ValidationRule", "ValidationText"};
-    for (TableDef& t : list) {
-        std::string line = "table " + t.Name() + " attributes=" + std::to_string(t.Attributes());
-        Properties props = t.Properties();
-        std::vector<std::pair<std::string, std::string>> user;
-        for (int i = 0; i < props.Count(); ++i) {
-            Property p = props[i];
-            bool builtin = false;
-            for (const char* b : builtins)
-                if (EqualsNoCase(p.Name(), b)) builtin = true;
-            if (builtin) continue;
-            Variant v = p.Value();
-            user.emplace_back(p.Name(), v.IsNull() ? "NULL" : Escape(v.ToString()));
-        }
-        std::sort(user.begin(), user.end(), [](auto& a, auto& b) { return LessNoCase(a.first, b.first); });
-        for (auto& [n, v] : user)
-            line += " " + n + "=" + v;
-        std::cout << line << "\n";
-        for (const Field& f : SortedByName(t.Fields()))
-            std::cout << "field " << t.Name() << "." << f.Name() << " type=" << f.Type()
-                      << " size=" << f.Size() << " attributes=" << f.Attributes()
-                      << " allowzerolength=" << (f.AllowZeroLength() ? 1 : 0)
-                      << " required=" << (f.Required() ? 1 : 0) << "\n";
-        for (const Index& ix : SortedByName(t.Indexes())) {
-            std::string names;
-            Fields ixf = ix.Fields();
-            for (int i = 0; i < ixf.Count(); ++i)
-                names += (i ? "," : "") + ixf[i].Name();
-            std::cout << "index " << t.Name() << "." << ix.Name() << " primary=" << (ix.Primary() ? 1 : 0)
-                      << " unique=" << (ix.Unique() ? 1 : 0) << " fields=" << names << "\n";
-        }
-    }
-    for (const QueryDef& q : SortedByName(db.QueryDefs())) {
-        std::string sql;
-        for (char c : q.SQL()) {
-            if (c == '\r')
-                sql += "\\r";
-            else if (c == '\n')
-                sql += "\\n";
+CommandLine Parse(const std::vector<std::string>& args) {
+    CommandLine cl;
+    std::optional<std::string> pwdFile;
+    std::size_t i = 0;
+    for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
+        const std::string& a = args[i];
+        if (a == "-h" || a == "--help") {
+            cl.help = true;
+        } else if (a == "--version") {
+            cl.version = true;
+        } else if (a == "--pwd" || a == "--pwd-file") {
+            if (i + 1 == args.size()) throw UsageError{a + " vuole un valore"};
+            if (cl.pwd || pwdFile) throw UsageError{"la password si dà una volta sola (--pwd o --pwd-file)"};
+            if (a == "--pwd")
+                cl.pwd = args[++i], cl.pwdOnCommandLine = true;
             else
-                sql += c;
+                pwdFile = args[++i];
+        } else {
+            throw UsageError{"opzione sconosciuta: " + a};
         }
-        std::cout << "query " << q.Name() << " sql=" << sql << "\n";
     }
+    if (cl.help || cl.version) return cl;
+    if (i == args.size()) throw UsageError{"manca il comando"};
+    const std::string& name = args[i++];
+    for (const Command& c : kCommands)
+        if (name == c.name) cl.command = &c;
+    if (!cl.command) throw UsageError{"comando sconosciuto: " + name};
+    const Command& c = *cl.command;
+    if (c.json && i < args.size() && args[i] == "--json") cl.json = true, ++i;
+    cl.operands.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    // A file name never begins with "-" here: an option in its place is a mistake.
+    if (!cl.operands.empty() && cl.operands[0].size() > 1 && cl.operands[0][0] == '-')
+        throw UsageError{"opzione sconosciuta per " + name + ": " + cl.operands[0]};
+    const int n = static_cast<int>(cl.operands.size());
+    if (n < c.min || (c.max >= 0 && n > c.max)) {
+        const std::string wanted = c.max < 0 ? "almeno " + Arguments(c.min)
+                                   : c.min == c.max
+                                       ? Arguments(c.min)
+                                       : "da " + std::to_string(c.min) + " a " + Arguments(c.max);
+        throw UsageError{name + " vuole " + wanted + ", non " + std::to_string(n) + ": daotool " + name +
+                         " " + c.operands};
+    }
+    if (name == "hold") cl.seconds = Seconds(cl.operands[1]);
+    if (pwdFile) {
+        cl.pwd = ReadPasswordFile(*pwdFile);
+    } else if (!cl.pwd) {
+        if (const char* env = std::getenv("LEDRANA_PWD"); env && *env) cl.pwd = env;
+    }
+    return cl;
 }
 
-void PrintQuery(Database& db, const std::string& sql) {
-    Recordset rs = db.OpenRecordset(sql);
-    Fields fields = rs.Fields();
-    int n = fields.Count();
-    std::string header;
-    for (int i = 0; i < n; ++i)
-        header += (i ? "\t" : "") + fields[i].Name();
-    std::cout << header << "\n";
-    while (!rs.Eof()) {
-        std::string line;
-        for (int i = 0; i < n; ++i)
-            line += (i ? "\t" : "") + Cell(fields[i].Value());
-        std::cout << line << "\n";
-        rs.MoveNext();
-    }
-    rs.Close();
-}
-
-int Run(std::vector<std::string> args) {
-    std::string pwd;
-    bool pwdGiven = false;
-    if (args.size() >= 2 && args[0] == "--pwd") {
-        pwd = args[1];
-        pwdGiven = true;
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kHelp;
-        return 0;
-    }
-    if (args.size() < 2 ||
-        std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
-        return Usage();
-    const std::string cmd = args[0];
-    const std::string file = args[1];
+int Run(const CommandLine& cl) {
+    const std::string cmd = cl.command->name;
+    const std::vector<std::string>& a = cl.operands;
+    const std::string& file = a[0];
+    const std::string connect = cl.pwd ? ";pwd=" + *cl.pwd : std::string();
     DBEngine engine;
     if (cmd == "create") {
-        if (args.size() > 3) return Usage();
-        Database db = engine.CreateDatabase(file, Connect(pwd, pwdGiven));
-        if (args.size() == 3)
-            for (const auto& st : SplitStatements(ReadScript(args[2])))
+        Database db = engine.CreateDatabase(file, connect);
+        if (a.size() == 2)
+            for (const auto& st : SplitStatements(ReadScript(a[1])))
                 db.Execute(st);
         db.Close();
         return 0;
     }
     if (cmd == "build") {
-        if (args.size() != 3) return Usage();
-        manifest::BuildFromManifest(engine, file, args[2], true).Close();
+        manifest::BuildFromManifest(engine, file, a[1], true).Close();
         return 0;
     }
     if (cmd == "import") {
-        if (args.size() != 3) return Usage();
-        std::string source = engine.HostPath(file);
-        JetImportReport report = ImportJetFile(engine, source, engine.HostPath(args[2]), file);
+        const JetImportReport report =
+            ImportJetFile(engine, engine.HostPath(file), engine.HostPath(a[1]), file);
         for (const auto& t : report.tables)
             std::cout << t.name << "\t" << t.rows << "\n";
         for (const auto& note : report.notes)
@@ -317,70 +261,54 @@ int Run(std::vector<std::string> args) {
                       << "\n";
         return 0;
     }
-    if (cmd == "query" && file == "--json") {
-        if (args.size() != 4) return Usage();
-        Database db = engine.OpenDatabase(args[2], false, IsJetFile(engine.HostPath(args[2])), ";pwd=" + pwd);
-        PrintJson(db, args[3]);
-        db.Close();
-        return 0;
-    }
     if (cmd == "compact") {
-        if (args.size() != 3) return Usage();
-        if (pwdGiven)
-            engine.CompactDatabase(file, args[2], ";pwd=" + pwd);
+        if (cl.pwd)
+            engine.CompactDatabase(file, a[1], connect);
         else
-            engine.CompactDatabase(file, args[2]);
+            engine.CompactDatabase(file, a[1]);
         return 0;
     }
-    int seconds = 0;
+    // A query and the structure only read: a Jet file is read through a temporary conversion and stays as
+    // it is.
+    const bool readOnly = (cmd == "query" || cmd == "schema") && IsJetFile(engine.HostPath(file));
+    Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + cl.pwd.value_or(""));
     if (cmd == "hold") {
-        const std::string& text = args.size() == 3 ? args[2] : std::string();
-        auto r = std::from_chars(text.data(), text.data() + text.size(), seconds);
-        if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || seconds < 0)
-            return Usage();
-    }
-    // A query only reads: a Jet file is read through a temporary conversion and stays as it is.
-    const bool readOnly = cmd == "query" && IsJetFile(engine.HostPath(file));
-    Database db = engine.OpenDatabase(file, false, readOnly, ";pwd=" + pwd);
-    if (cmd == "hold") {
-        std::cout << "holding " << file << std::endl;
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        std::cout << "tengo aperto " << file << std::endl;
+        std::this_thread::sleep_for(std::chrono::seconds(cl.seconds));
     } else if (cmd == "exec") {
-        if (args.size() < 3) return Usage();
-        for (std::size_t i = 2; i < args.size(); ++i)
-            for (const auto& st : SplitStatements(args[i]))
+        for (std::size_t i = 1; i < a.size(); ++i)
+            for (const auto& st : SplitStatements(a[i]))
                 db.Execute(st);
     } else if (cmd == "query") {
-        if (args.size() != 3) return Usage();
-        PrintQuery(db, args[2]);
+        if (cl.json)
+            daotool::WriteRowsJson(db, a[1], std::cout);
+        else
+            daotool::WriteRowsText(db, a[1], std::cout);
+    } else if (cmd == "schema") {
+        if (cl.json)
+            daotool::WriteSchemaJson(db, std::cout);
+        else
+            daotool::WriteSchemaText(db, std::cout);
     } else if (cmd == "querydef") {
-        if (args.size() != 4) return Usage();
         QueryDefs qs = db.QueryDefs();
         for (int i = 0; i < qs.Count(); ++i)
-            if (EqualsNoCase(qs[i].Name(), args[2])) {
-                qs.Delete(args[2]);
+            if (EqualsNoCase(qs[i].Name(), a[1])) {
+                qs.Delete(a[1]);
                 break;
             }
-        db.CreateQueryDef(args[2], args[3]).Close();
+        db.CreateQueryDef(a[1], a[2]).Close();
     } else if (cmd == "property") {
-        if (args.size() != 5) return Usage();
-        TableDef t = db.TableDefs()[args[2]];
+        TableDef t = db.TableDefs()[a[1]];
         Properties props = t.Properties();
         bool found = false;
         for (int i = 0; i < props.Count(); ++i)
-            if (EqualsNoCase(props[i].Name(), args[3])) found = true;
+            if (EqualsNoCase(props[i].Name(), a[2])) found = true;
         if (found)
-            props[args[3]].SetValue(Variant(args[4]));
+            props[a[2]].SetValue(Variant(a[3]));
         else
-            props.Append(t.CreateProperty(args[3], dbText, Variant(args[4])));
-    } else if (cmd == "schema") {
-        if (args.size() != 2) return Usage();
-        PrintSchema(db);
+            props.Append(t.CreateProperty(a[2], dbText, Variant(a[3])));
     } else if (cmd == "password") {
-        if (args.size() != 4) return Usage();
-        db.NewPassword(args[2], args[3]);
-    } else {
-        return Usage();
+        db.NewPassword(a[1], a[2]);
     }
     db.Close();
     return 0;
@@ -389,9 +317,30 @@ int Run(std::vector<std::string> args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    CommandLine cl;
     try {
-        return Run(std::move(args));
+        cl = Parse(args);
+    } catch (const UsageError& e) {
+        std::cerr << "daotool: " << e.what << "\n" << kHelp;
+        return 2;
+    } catch (const PasswordFileError& e) {
+        std::cerr << "daotool: --pwd-file " << e.what << "\n";
+        return 2;
+    }
+    if (cl.help) {
+        std::cout << kHelp;
+        return 0;
+    }
+    if (cl.version) {
+        std::cout << "daotool " << ledrana::kVersione << " (build " << LEDRANA_BUILD << ")\n";
+        return 0;
+    }
+    if (cl.pwdOnCommandLine)
+        std::cerr << "daotool: attenzione: la password data con --pwd è visibile agli altri utenti di questo "
+                     "computer (ps); meglio la variabile LEDRANA_PWD o --pwd-file FILE\n";
+    try {
+        return Run(cl);
     } catch (const ledrana::Error& e) {
         std::cout.flush();
         std::cerr << e.number() << " " << e.description() << "\n";

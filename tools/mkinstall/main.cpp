@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
             std::fputs(kHelp, stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::printf("mkinstall %s (build %s)\n", MKINSTALL_VERSION, MKINSTALL_BUILD);
+            return 0;
+        }
         if (arg == "--rows" && i + 1 < argc) {
             options.rows = std::strtoll(argv[++i], nullptr, 10);
         } else if (arg == "--release" && i + 1 < argc) {

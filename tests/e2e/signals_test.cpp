@@ -1,0 +1,209 @@
+// What the unattended program says about a run: its exit status, the report's verdict and the preview's
+// prediction never claim more than the run did; a wrong start is refused before anything is touched; the
+// progress file moves while the run works; what an interrupted run left is named once.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
+
+namespace ledrana::e2e {
+namespace {
+
+using ledrana::testing::ShellQuote;
+using ledrana::testing::TempPrefix;
+
+const std::string kAlfaCont = "C:\\ZU\\Alfa\\CONT32.MDB";
+
+// Runs whose archives are not all updated end with the run's success box and status 5, a verdict that is
+// not green, and a preview that predicts both; the cause is named beside its archive.
+TEST(E2eSignals, ARunThatLeavesSomethingUndoneSaysSoAndThePreviewPredictsIt) {
+    const struct {
+        const char* what;
+        std::string archive;
+        void (*make)(const Machine&);
+        const char* cause; // in the report, beside the archive
+    } cases[] = {
+        {"a rebuild refused by the value check", kAlfaCont,
+         [](const Machine& m) {
+             bool ok = false;
+             m.DaoTool("",
+                       "exec " + ShellQuote(kAlfaCont) + " " +
+                           ShellQuote("UPDATE ARTICOLI SET Protocollo = '12A' WHERE NumDoc = 1"),
+                       &ok);
+         },
+         "12A"},
+        {"an archive that another program holds", kGammaCont, nullptr, "3045"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine m("old");
+        std::optional<ledrana::testing::Background> holder;
+        if (c.make)
+            c.make(m);
+        else
+            holder.emplace(std::vector<std::string>{E2E_DAOTOOL, "hold", m.host(c.archive).string(), "600"},
+                           m.root());
+        if (holder) {
+            ASSERT_TRUE(holder->WaitForLine("tengo aperto")) << holder->output();
+        }
+        const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
+        EXPECT_EQ(preview.status, 5) << preview.console;
+        EXPECT_EQ(preview.verdict(), "warn");
+        EXPECT_NE(preview.console.find("terminerebbe con lo stato 5"), std::string::npos) << preview.console;
+        const std::string predicted = TempPrefix::get(preview.report);
+        EXPECT_LT(predicted.find("Che cosa non riuscirebbe"), predicted.find("<h2>Ditte</h2>"));
+
+        const Outcome o = m.Update();
+        EXPECT_EQ(o.status, 5) << o.console;
+        EXPECT_EQ(o.verdict(), "warn");
+        ASSERT_GE(o.boxes.size(), 2u);
+        EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
+        const std::string page = TempPrefix::get(o.report);
+        const std::size_t failed = page.find("Che cosa non è riuscito");
+        ASSERT_NE(failed, std::string::npos);
+        EXPECT_NE(page.substr(failed, page.find("<h2>", failed + 10) - failed).find(c.cause),
+                  std::string::npos)
+            << page.substr(failed, 2000);
+    }
+}
+
+// The models, the machine's folder and the answers are checked before anything is touched: a wrong start
+// ends with status 2 and the reason, and the whole machine is as it was.
+TEST(E2eSignals, AWrongStartIsRefusedBeforeAnythingIsTouched) {
+    Machine m("old");
+    const fs::path runs = m.root() / "run-start";
+    const fs::path empty = runs / "vuota", damaged = runs / "danneggiata";
+    fs::create_directories(empty);
+    fs::copy(ReleaseFolder(), damaged, fs::copy_options::recursive);
+    std::string bytes = TempPrefix::get(damaged / "CONT32.MDB");
+    bytes.replace(200, 4000, std::string(4000, '\x5a'));
+    fs::remove(damaged / "CONT32.MDB");
+    TempPrefix::put(damaged / "CONT32.MDB", bytes);
+    TempPrefix::put(runs / "risposte", kAnswers); // with the umask's mode: readable by others
+    fs::permissions(runs / "risposte", fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
+    const auto before = Snapshot(m.root());
+
+    const std::string batch = ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(m.root().string());
+    const struct {
+        std::string options;
+        const char* says;
+    } cases[] = {
+        {" --model " + ShellQuote(empty.string()), "non contiene il modello CONT32.MDB"},
+        {"", "non contiene il modello CONT32.MDB"}, // the program's own folder holds no models
+        {" --model " + ShellQuote(damaged.string()), "CONT32.MDB non è un archivio leggibile"},
+        {" --model " + ShellQuote(ReleaseFolder().string()) + " --answers " +
+             ShellQuote((runs / "risposte").string()),
+         "contiene una password"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(m.Shell(batch + c.options, &out), 2) << c.options << "\n" << out;
+        EXPECT_EQ(out.rfind("aggiorna-batch: ", 0), 0u) << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    }
+    EXPECT_TRUE(Snapshot(m.root()) == before) << "a refused start changed the machine";
+
+    // A prefix that does not exist is not made into a new installation, unless that is asked for.
+    const fs::path missing = m.root() / "run-manca";
+    std::string out;
+    const std::string model = " --model " + ShellQuote(ReleaseFolder().string());
+    EXPECT_EQ(
+        m.Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(missing.string()) + model, &out),
+        2)
+        << out;
+    EXPECT_NE(out.find("--nuova-installazione"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(m.Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(missing.string()) + model +
+                          " --nuova-installazione",
+                      &out),
+              0)
+        << out;
+    EXPECT_TRUE(fs::exists(missing / "drive_c" / "ZU" / "DittaEsempio"));
+}
+
+// A watcher of the progress file reads one whole line at every look, and sees the run move to its end.
+TEST(E2eSignals, TheProgressFileMovesWhileTheRunWorksAndIsAlwaysOneWholeLine) {
+    Machine m("large --rows 60000");
+    const fs::path file = m.root() / "run-avanzamento";
+    std::atomic<bool> done{false};
+    Outcome o;
+    std::thread run([&] {
+        o = m.Update(kAnswers, ReleaseFolder(), "--progress " + ShellQuote(file.string()));
+        done = true;
+    });
+    std::vector<std::string> seen;
+    int reads = 0;
+    while (!done) {
+        std::ifstream in(file, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!text.empty()) {
+            ++reads;
+            EXPECT_EQ(text.find('\n'), text.size() - 1) << "not one whole line: " << text;
+            if (seen.empty() || seen.back() != text) seen.push_back(text);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.join();
+    ASSERT_EQ(o.status, 0) << o.console;
+    std::set<std::string> companies;
+    int last = -1, lastMax = -1;
+    for (const std::string& line : seen) {
+        std::vector<std::string> fields;
+        for (std::size_t at = 0, tab; at < line.size(); at = tab + 1) {
+            tab = line.find_first_of("\t\n", at);
+            fields.push_back(line.substr(at, tab - at));
+        }
+        ASSERT_EQ(fields.size(), 6u) << line;
+        // The bar takes its maximum when the run's work begins; from then on it only goes forward.
+        const int value = std::stoi(fields[0]), max = std::stoi(fields[0].substr(fields[0].find('/') + 1));
+        if (max == lastMax) {
+            EXPECT_GE(value, last) << "the progress went back: " << line;
+        }
+        last = value;
+        lastMax = max;
+        if (!fields[2].empty()) companies.insert(fields[2]);
+    }
+    EXPECT_GE(seen.size(), 5u) << "the watcher saw the file move " << seen.size() << " times in " << reads;
+    EXPECT_GE(companies.size(), 2u);
+    EXPECT_EQ(TempPrefix::get(file).rfind("500/500\t100%\t", 0), 0u) << TempPrefix::get(file);
+    EXPECT_NE(TempPrefix::get(file).find("Aggiornamento eseguito"), std::string::npos);
+}
+
+// What an interrupted run left beside an archive (a recovery archive, a journal) is named by the next run's
+// report, with its time, once: the run after it finds it named already. A link planted at an archive's
+// rollback journal is removed, not followed, and the archive updated.
+TEST(E2eSignals, WhatAnInterruptedRunLeftIsNamedByTheNextReportOnce) {
+    Machine m("old");
+    const std::string left[] = {"C:\\ZU\\Alfa\\CONT32_rimossi_20260101-101010.mdb",
+                                "C:\\ZU\\Alfa\\CONT32_conversioni_20260101-101010.csv"};
+    m.write(left[0], m.read("C:\\ZU\\Alfa\\CONT32.MDB"));
+    m.write(left[1], "Tabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n");
+    const fs::path journal = m.host(kGammaCont).string() + "-journal";
+    fs::create_symlink(m.root() / "altrove", journal);
+    const Outcome first = m.Update();
+    ASSERT_EQ(first.status, 0) << first.console;
+    EXPECT_EQ(first.verdict(), "ok");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(journal)));
+    EXPECT_FALSE(fs::exists(m.root() / "altrove"));
+    const std::string page = TempPrefix::get(first.report);
+    const std::size_t section = page.find("Lasciato da un aggiornamento interrotto");
+    ASSERT_NE(section, std::string::npos);
+    for (const std::string& path : left)
+        EXPECT_NE(page.find(path, section), std::string::npos) << path;
+
+    const Outcome second = m.Update();
+    ASSERT_EQ(second.status, 0) << second.console;
+    EXPECT_EQ(TempPrefix::get(second.report).find("Lasciato da un aggiornamento interrotto"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace ledrana::e2e
