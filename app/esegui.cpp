@@ -184,44 +184,37 @@ std::string DataFolderAhead(Aggiorna& w) {
     }
 }
 
-// Takes the lock that keeps a second update away from the data folder, once its ledrana folder exists (a
-// folder without one holds no installation yet: the run then takes it as soon as it has made the folder).
-// False when another update holds it: the user is told who holds it, and nothing has been changed.
-bool LockDataFolder(Aggiorna& w, platform::RunLock& lock, const std::string& folder) {
-    if (lock.state() != platform::RunLock::State::Free || folder.empty() ||
+// Takes the lock that keeps a second update (or a preview, or a restore) away from the data folder, once
+// its ledrana folder exists (a folder without one holds no installation yet: the run then takes it as soon
+// as it has made the folder). False when another one holds it, or when the lock cannot be had at all (a
+// folder this user may not write in): the user is told why, and nothing has been changed. A file system
+// without locks is noted in the report and the run goes on.
+bool LockDataFolder(Aggiorna& w, RunHold& hold, const std::string& folder) {
+    if (hold.lock.state() != platform::RunLock::State::Free || folder.empty() ||
         !platform::FolderExists(folder + "\\ledrana"))
         return true;
+    std::string testo;
     try {
-        lock = platform::RunLock::Take(folder + "\\ledrana\\update.lock");
+        hold.lock = platform::RunLock::Take(folder + "\\ledrana\\update.lock", "aggiornamento");
+        if (hold.lock.state() != platform::RunLock::State::Held) return true;
+        w.runReport.lockHeld = true;
+        testo = platform::HeldSentence(folder, hold.lock.holder()) +
+                ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
+                "terminato.";
     } catch (const Error& e) {
-        w.runReport.NoteOnce("lock:" + folder, "",
-                             "Impossibile bloccare la cartella dati " + folder + " (" +
-                                 std::to_string(e.number()) + " " + e.description() +
-                                 "): un altro aggiornamento non ne sarebbe stato escluso.");
-        return true;
+        testo = "Impossibile bloccare la cartella dati " + folder + " (" + std::to_string(e.number()) + " " +
+                e.description() +
+                "): un altro aggiornamento non ne sarebbe escluso.\nQuesto aggiornamento termina senza "
+                "modificare nulla.";
     }
-    if (lock.state() != platform::RunLock::State::Held) return true;
-    const platform::LockHolder& h = lock.holder();
-    std::string chi;
-    if (!h.computer.empty())
-        chi = " dal computer " + h.computer + (h.user.empty() ? "" : " (utente " + h.user + ")");
-    else if (!h.user.empty())
-        chi = " dall'utente " + h.user;
-    if (h.since.size() >= 19) // "dd/mm/yyyy hh.nn.ss"
-        chi += ", iniziato il " + h.since.substr(0, 10) + " alle " + h.since.substr(11, 8);
-    const std::string testo =
-        "Un altro aggiornamento della cartella dati " + folder + " è in corso" + chi +
-        ".\nQuesto aggiornamento termina senza modificare nulla: riavviarlo quando l'altro sarà "
-        "terminato.";
     w.runReport.Note("", testo);
-    w.runReport.lockHeld = true;
     w.dialogs.MsgBox(testo, vbOKOnly, "");
     return false;
 }
 
 // LockDataFolder, then the restore point of the folder as soon as the run has it to itself.
 bool TakeDataFolder(Aggiorna& w, RunHold& hold, const std::string& folder) {
-    if (!LockDataFolder(w, hold.lock, folder)) return false;
+    if (!LockDataFolder(w, hold, folder)) return false;
     OpenRestorePoint(w, hold, folder);
     return true;
 }
@@ -377,6 +370,8 @@ void Command2_Click(Aggiorna& w, dao::DBEngine& engine) {
     w.runReport.computer = platform::ComputerName();
     if (const passwd* pw = ::getpwuid(::geteuid())) w.runReport.user = pw->pw_name;
     if (w.runReport.program.empty()) w.runReport.program = std::string("AggiornaLedrana ") + kVersione;
+    // The scratch folders that killed previews and runs of this user left behind.
+    platform::RemoveAbandonedTempFolders();
     RunHold hold; // the lock is held until the report is written
     try {
         Run(w, hold);

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <set>
+#include <cstdint>
 
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "platform/shell_folders.h"
 #include "platform/text.h"
+#include "platform/vb_errors.h"
 
 namespace ledrana {
 
@@ -53,27 +53,6 @@ void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& fr
     }
 }
 
-// Copies a folder (a Windows path of the real machine) and everything in it to a scratch host folder;
-// `archives` (real host paths) are copied as archives. The folders of `skip` (paths below `from`, in upper
-// case) are left out.
-void CopyTree(dao::DBEngine& engine, RunReport& report, const std::string& from, const std::string& toHost,
-              const std::set<std::string>& archives, const std::vector<std::string>& skip = {},
-              const std::string& below = "") {
-    MakeFolders(toHost);
-    for (const std::string& name : platform::ListFiles(from, "*.*")) {
-        const std::string f = from + "\\" + name;
-        if (archives.count(platform::HostPath(f)))
-            CopyArchive(engine, report, f, toHost + "/" + name);
-        else
-            CopyOne(f, toHost + "/" + name);
-    }
-    for (const std::string& name : platform::ListFolders(from)) {
-        const std::string path = below + UCase(name);
-        if (std::find(skip.begin(), skip.end(), path) != skip.end()) continue;
-        CopyTree(engine, report, from + "\\" + name, toHost + "/" + name, archives, skip, path + "\\");
-    }
-}
-
 // An archive named in a company INI: as the company update resolves it.
 std::string ArchivePath(const std::string& value, const std::string& companyFolder) {
     return value.find('\\') == std::string::npos ? companyFolder + "\\" + value : value;
@@ -90,6 +69,14 @@ std::string ReadIni(const std::string& section, const std::string& key, const st
     return LeftChars(value, static_cast<std::size_t>(n));
 }
 
+bool Under(const std::string& host, const std::string& root) {
+    return host == root || host.rfind(root + "/", 0) == 0;
+}
+
+std::string Megabytes(std::int64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
+}
+
 // An archive a company INI puts outside the data folder.
 struct Outside {
     std::string ini, key, archive;
@@ -100,22 +87,9 @@ struct Outside {
 Preview::Preview(std::string realPrefix) : real_(std::move(realPrefix)) {}
 
 Preview::~Preview() {
-    if (scratch_.empty()) return;
-    // Everything in the scratch folder was made here: plain files and folders, no links.
-    const auto remove = [](const auto& self, const std::string& host) -> void {
-        try {
-            for (const std::string& name : platform::ListFiles(W(host), "*.*")) {
-                const std::string f = W(host + "/" + name);
-                if (platform::GetAttr(f) & platform::vbReadOnly) platform::SetAttr(f, platform::vbNormal);
-                platform::Kill(f);
-            }
-            for (const std::string& name : platform::ListFolders(W(host)))
-                self(self, host + "/" + name);
-            platform::RmDir(W(host));
-        } catch (const Error&) {
-        }
-    };
-    remove(remove, scratch_);
+    box_.reset();
+    if (!scratch_.empty()) platform::RemoveTempFolder(scratch_);
+    // The lock goes last: the installation is the preview's until its copies are gone.
 }
 
 Preview::Place Preview::Mirror(const std::string& realWindowsPath) {
@@ -134,30 +108,84 @@ Preview::Place Preview::Mirror(const std::string& realWindowsPath) {
     return {scratchPrefix_ + "/drive_c/ANTEPRIMA-" + letter + rest, windows};
 }
 
+void Preview::PlanTree(const std::string& from, const std::vector<std::string>& skip,
+                       const std::vector<std::string>& copiedRoots, const std::vector<std::string>& archives,
+                       RunReport& report, std::vector<Copy>& plan) {
+    if (!platform::FolderExists(from)) return;
+    plan.push_back({Copy::Kind::Folder, from, Mirror(from).host, ""});
+    for (const platform::TreeEntry& e : platform::ListTree(from)) {
+        const std::string upper = UCase(e.path);
+        const bool skipped = std::any_of(skip.begin(), skip.end(), [&](const std::string& s) {
+            return upper == s || upper.rfind(s + "\\", 0) == 0;
+        });
+        if (skipped) continue;
+        const std::string path = from + "\\" + e.path;
+        const std::string to = Mirror(path).host;
+        if (e.folder) {
+            plan.push_back({Copy::Kind::Folder, path, to, ""});
+        } else if (!e.link) {
+            if (!platform::FileExists(path)) continue; // a pipe, a device: nothing of the installation
+            const bool archive = std::count(archives.begin(), archives.end(), platform::HostPath(path)) > 0;
+            plan.push_back({archive ? Copy::Kind::Archive : Copy::Kind::File, path, to, ""});
+        } else {
+            // Never followed into a folder: a link leads to the copy of what it leads to.
+            const std::string target = platform::LinkTarget(path);
+            const bool copied = std::any_of(copiedRoots.begin(), copiedRoots.end(),
+                                            [&](const std::string& root) { return Under(target, root); });
+            const std::string targetWindows = platform::WindowsPath(target);
+            if (!copied && platform::FileExists(targetWindows)) {
+                plan.push_back({Copy::Kind::File, path, to, ""});
+                continue;
+            }
+            plan.push_back({Copy::Kind::Link, path, to, Mirror(targetWindows).host});
+            if (!copied && !Under(target, real_))
+                report.Note(path, "Anteprima: il collegamento " + path + " porta a " + targetWindows +
+                                      ", fuori dalla macchina: l'anteprima non lo ha seguito e lo ha trovato "
+                                      "vuoto.");
+        }
+    }
+}
+
 void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
-    platform::SetPrefix(real_);
+    // The real machine is only looked at: not even its skeleton is made.
+    platform::ExaminePrefix(real_);
     real_ = platform::Prefix();
-    scratch_ = platform::MakeTempFolder();
-    scratchPrefix_ = scratch_ + "/prefix";
     report.preview = true;
 
-    // The Windows folder: dir.txt and the shortcuts the run removes (its TEMP folder is of no use).
-    const std::string windows = platform::GetWindowsDirectory();
-    CopyTree(engine, report, windows, Mirror(windows).host, {}, {"TEMP"});
-
     // The data folder, as the run will find it; a new installation has none yet.
+    const std::string windows = "C:\\WINDOWS";
     const std::string dirTxt = windows + "\\dir.txt";
     std::string data = "C:\\ZU";
     const bool installed = platform::FileExists(dirTxt);
     if (installed) data = platform::ReadFirstLine(dirTxt);
     const bool hasData = installed && platform::FolderExists(data);
-    const std::string dataHost = platform::HostPath(data);
+    const std::string companies = data + "\\ledrana";
+    const bool hasCompanies = hasData && platform::FolderExists(companies);
+
+    // No update, preview or restore beside this one, from before the first copy to the end.
+    if (hasCompanies) {
+        try {
+            lock_ = platform::RunLock::Take(companies + "\\update.lock", "anteprima", true);
+        } catch (const Error& e) {
+            throw Error(e.number(), "Impossibile bloccare la cartella dati " + data + " (" + e.description() +
+                                        "): un aggiornamento potrebbe cambiarla durante l'anteprima.");
+        }
+        if (lock_.state() == platform::RunLock::State::Held)
+            throw platform::FolderHeld(
+                platform::HeldSentence(data, lock_.holder()) +
+                    ".\nL'anteprima termina senza fare nulla: riavviarla quando l'altro "
+                    "sarà terminato.",
+                lock_.holder());
+    }
+    platform::RemoveAbandonedTempFolders();
+    scratch_ = platform::MakeTempFolder();
+    scratchPrefix_ = scratch_ + "/prefix";
+    const std::string dataHost = hasData ? platform::HostPath(data) : "";
 
     // The companies' archives, wherever their INI files put them.
-    std::set<std::string> archives;
+    std::vector<std::string> archives;
     std::vector<Outside> outside;
-    const std::string companies = data + "\\ledrana";
-    if (hasData && platform::FolderExists(companies)) {
+    if (hasCompanies) {
         for (const std::string& file : platform::ListFiles(companies, "*.ini")) {
             const std::string ini = companies + "\\" + file;
             for (const char* key : {"Ledrana", "Scadenzario"}) {
@@ -165,46 +193,89 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
                     ArchivePath(ReadIni("Archivi", key, ini), data + "\\" + Company(file));
                 try {
                     const std::string host = platform::HostPath(archive);
-                    archives.insert(host);
-                    if (host.rfind(dataHost + "/", 0) != 0) outside.push_back({ini, key, archive});
+                    archives.push_back(host);
+                    if (!Under(host, dataHost)) outside.push_back({ini, key, archive});
                 } catch (const Error&) {
                     // an unknown drive: the run will not find the archive either
                 }
             }
         }
     }
-    // The restore points stay out: the run makes its own in the copy, and it goes with the copy.
-    if (hasData) CopyTree(engine, report, data, Mirror(data).host, archives, {"LEDRANA\\RIPRISTINO"});
 
-    // Archives outside the data folder, with the files beside them that carry their name.
+    // What is copied: the Windows folder (dir.txt and the shortcuts the run removes; not its TEMP), the data
+    // folder but its restore points (the run makes its own in the copy, which goes with it), and the
+    // archives outside it with the files beside them that carry their name.
+    std::vector<std::string> copiedRoots{platform::HostPath(windows)};
+    if (hasData) copiedRoots.push_back(dataHost);
+    std::vector<Copy> plan;
+    PlanTree(windows, {"TEMP"}, copiedRoots, archives, report, plan);
+    if (hasData) PlanTree(data, {"LEDRANA\\RIPRISTINO"}, copiedRoots, archives, report, plan);
     std::vector<Outside> renamed; // scratch INI, key, the copy's name in the scratch machine
     for (const Outside& o : outside) {
-        if (!platform::FileExists(o.archive)) continue;
         const Place copy = Mirror(o.archive);
+        if (copy.windows != o.archive) renamed.push_back({Mirror(o.ini).windows, o.key, copy.windows});
+        if (!platform::FileExists(o.archive)) continue; // missing: named in the copy, missing there too
         const std::string folder = o.archive.substr(0, o.archive.rfind('\\'));
         const std::string copyFolder = copy.host.substr(0, copy.host.rfind('/'));
-        MakeFolders(copyFolder);
         const std::string base = UCase(o.archive.substr(o.archive.rfind('\\') + 1));
         for (const std::string& name : platform::ListFiles(folder, "*.*")) {
             const std::string f = folder + "\\" + name;
-            if (UCase(name).rfind(base, 0) != 0 || platform::FileExists(W(copyFolder + "/" + name))) continue;
-            if (archives.count(platform::HostPath(f)))
-                CopyArchive(engine, report, f, copyFolder + "/" + name);
-            else
-                CopyOne(f, copyFolder + "/" + name);
+            const std::string to = copyFolder + "/" + name;
+            const bool planned =
+                std::any_of(plan.begin(), plan.end(), [&](const Copy& c) { return c.toHost == to; });
+            if (UCase(name).rfind(base, 0) != 0 || planned) continue;
+            const bool archive = std::count(archives.begin(), archives.end(), platform::HostPath(f)) > 0;
+            plan.push_back({archive ? Copy::Kind::Archive : Copy::Kind::File, f, to, ""});
         }
-        if (copy.windows != o.archive) renamed.push_back({Mirror(o.ini).windows, o.key, copy.windows});
     }
 
-    // The report goes into the real data folder, the one file the preview adds there.
-    const std::string reportFolder = platform::HostPath(data + "\\ledrana\\rapporti");
-    MakeFolders(reportFolder);
+    // Room for the copies, before the first of them.
+    std::int64_t needed = 0;
+    for (const Copy& c : plan)
+        if (c.kind == Copy::Kind::File || c.kind == Copy::Kind::Archive) needed += platform::FileLen(c.from);
+    const std::int64_t room = platform::FreeSpaceBeside(W(scratch_ + "/x"));
+    if (room < needed)
+        throw Error(kErrDiskFull, "Spazio insufficiente per l'anteprima: le copie dell'installazione "
+                                  "richiedono " +
+                                      Megabytes(needed) + " MB in " +
+                                      W(scratch_.substr(0, scratch_.rfind('/'))) + ", ne restano " +
+                                      std::to_string(room >> 20) + " MB.");
+
+    for (const Copy& c : plan) {
+        switch (c.kind) {
+        case Copy::Kind::Folder:
+            MakeFolders(c.toHost);
+            break;
+        case Copy::Kind::File:
+            MakeFolders(c.toHost.substr(0, c.toHost.rfind('/')));
+            CopyOne(c.from, c.toHost);
+            break;
+        case Copy::Kind::Archive:
+            MakeFolders(c.toHost.substr(0, c.toHost.rfind('/')));
+            CopyArchive(engine, report, c.from, c.toHost);
+            break;
+        case Copy::Kind::Link:
+            platform::MakeLink(W(c.toHost), c.target);
+            break;
+        }
+    }
+
+    // The report goes into the real data folder, the one file the preview adds there; a machine without an
+    // installation gets it in a folder of its own in the host's temporary folder.
+    std::string reportFolder;
+    if (hasCompanies) {
+        reportFolder = platform::HostPath(companies + "\\rapporti");
+        if (!platform::FolderExists(W(reportFolder))) platform::MkDir(W(reportFolder));
+    } else {
+        reportFolder = platform::MakeKeptTempFolder("ledrana-anteprima");
+    }
     const Place dataCopy = Mirror(data);
     for (const std::string& letter : aliases_)
         report.previewPaths.push_back({"C:\\ANTEPRIMA-" + letter, letter + ":"});
 
     platform::SetPrefix(scratchPrefix_);
     report.folder = W(reportFolder);
+    box_.emplace(std::vector<std::string>{scratch_, reportFolder});
     // Copies that the scratch machine cannot give their real names are named for the run where they are.
     if (installed && dataCopy.windows != data) platform::WriteOneLine(dirTxt, dataCopy.windows);
     for (const Outside& r : renamed)

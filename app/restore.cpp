@@ -265,18 +265,17 @@ int Restore(const RestoreOptions& o, std::ostream& out) {
     platform::RunLock lock;
     if (!o.preview) {
         try {
-            lock = platform::RunLock::Take(data + "\\ledrana\\update.lock");
+            lock = platform::RunLock::Take(data + "\\ledrana\\update.lock", "ripristino");
         } catch (const Error& e) {
+            // Without the lock an update could run beside the restore: nothing is put back.
             out << "Impossibile bloccare la cartella dati " << data << " (" << Why(e)
-                << "): un aggiornamento non ne sarebbe stato escluso.\n";
+                << "): un aggiornamento non ne sarebbe escluso.\nIl ripristino termina senza modificare "
+                   "nulla.\n";
+            return kRestoreLocked;
         }
         if (lock.state() == platform::RunLock::State::Held) {
-            const platform::LockHolder& h = lock.holder();
-            out << "Un aggiornamento della cartella dati " << data << " è in corso"
-                << (h.computer.empty() ? "" : " dal computer " + h.computer)
-                << (h.user.empty() ? "" : " (utente " + h.user + ")")
-                << (h.since.empty() ? "" : ", iniziato il " + h.since)
-                << ".\nIl ripristino termina senza modificare nulla: riavviarlo quando l'aggiornamento sarà "
+            out << platform::HeldSentence(data, lock.holder())
+                << ".\nIl ripristino termina senza modificare nulla: riavviarlo quando l'altro sarà "
                    "terminato.\n";
             return kRestoreLocked;
         }

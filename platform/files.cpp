@@ -110,9 +110,10 @@ std::string readHost(const std::string& host, std::size_t limit = std::string::n
     return data;
 }
 
-// Every change to the file system goes through these, so a test's hook sees each one before it is made.
+// Every change to the file system goes through these, so a write box and a test's hook see each one before it
+// is made.
 void before(const char* operation, const std::string& host) {
-    if (const auto& hook = detail::State().fileOperationHook) hook(operation, host);
+    detail::BeforeChange(operation, host);
 }
 
 int sysOpen(const std::string& host, int flags, mode_t mode = 0666) {
@@ -362,6 +363,8 @@ void replaceHost(const std::string& host, const Filler& fill, mode_t newMode = 0
         }
         before("chmod", temp);
         if (::fchmod(fd, old.st_mode & 07777) != 0) giveUp(errno, target);
+    } else {
+        GiveToFolderOwner(fd, temp);
     }
     std::string failedHost;
     if (int err = fill(fd, failedHost)) giveUp(err, failedHost);
@@ -393,6 +396,22 @@ void copyHost(const std::string& src, const std::string& dst) {
     if (probe < 0) fail(errno, src, kErrFileNotFound);
     ::close(probe);
     replaceHost(dst, copyFiller(src, dst));
+}
+
+// The folder just made at `host` (mode 0700, the process's) takes the owner, group and permission bits of
+// the folder `like`, and its set-group-ID bit, which keeps a shared folder's group on what is made in it;
+// made narrower, never wider, where the process may not give them. 0, or the errno of the failure.
+int makeLike(const std::string& host, const struct stat& like) {
+    const int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat own {};
+    int err = ::fstat(fd, &own) != 0 ? errno : 0;
+    if (err == 0 && (own.st_uid != like.st_uid || own.st_gid != like.st_gid)) before("chown", host);
+    if (err == 0) err = TakeOwnershipFrom(like, fd);
+    if (err == 0 && (like.st_mode & S_ISGID) && ::fstat(fd, &own) == 0 && own.st_gid == like.st_gid)
+        err = ::fchmod(fd, (own.st_mode & 07777) | S_ISGID) == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
 }
 
 // Matches UTF-8 text against an upper-cased pattern; '?' takes one whole character.
@@ -444,9 +463,15 @@ std::vector<std::string> listFolder(const std::string& folder, bool wantDirs, co
 } // namespace
 
 void MkDir(const std::string& path) {
-    std::string host = HostPath(path);
+    const std::string host = HostPath(path);
     before("mkdir", host);
-    if (::mkdir(host.c_str(), 0777) != 0) fail(errno, host, kErrPathNotFound);
+    if (::mkdir(host.c_str(), 0700) != 0) fail(errno, host, kErrPathNotFound);
+    struct stat parent {};
+    const int err = ::stat(parentOf(host).c_str(), &parent) != 0 ? errno : makeLike(host, parent);
+    if (err != 0) {
+        ::rmdir(host.c_str());
+        fail(err, host, kErrPathNotFound);
+    }
     syncFolder(host);
 }
 
@@ -590,6 +615,7 @@ void WriteNewFile(const std::string& path, const std::string& bytes) {
         if (errno == EEXIST || errno == ELOOP) throw VbError(kErrFileExists);
         fail(errno, host, kErrFileNotFound);
     }
+    GiveToFolderOwner(fd, host);
     int err = writeAll(fd, bytes.data(), bytes.size(), host);
     if (err == 0 && sysFsync(fd, host) != 0) err = errno;
     ::close(fd);
@@ -621,12 +647,6 @@ void ReplaceFile(const std::string& from, const std::string& to) {
         ::fsync(dir);
         ::close(dir);
     }
-}
-
-std::string MakeTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "ledrana-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) fail(errno, pattern, kErrPathNotFound);
-    return pattern;
 }
 
 bool FileExists(const std::string& path) {
@@ -850,14 +870,7 @@ void MkDirLike(const std::string& path, const std::string& source) {
     const std::string host = HostPath(path);
     before("mkdir", host);
     if (::mkdir(host.c_str(), 0700) != 0) fail(errno, host, kErrPathNotFound);
-    const int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    int err = fd < 0 ? errno : 0;
-    if (err == 0) {
-        before("chown", host);
-        err = TakeOwnershipFrom(src, fd);
-        ::close(fd);
-    }
-    if (err != 0) {
+    if (const int err = makeLike(host, src)) {
         ::rmdir(host.c_str());
         fail(err, host, kErrPathNotFound);
     }
@@ -869,27 +882,58 @@ std::vector<TreeEntry> ListTree(const std::string& folder) {
     if (!isDir(root)) throw VbError(kErrPathNotFound);
     std::vector<TreeEntry> out;
     const auto walk = [&out](const auto& self, const std::string& host, const std::string& rel) -> void {
-        std::vector<std::pair<std::string, bool>> names; // name, a folder to walk into
+        struct Name {
+            std::string name;
+            bool folder, link;
+        };
+        std::vector<Name> names;
         std::error_code ec;
         for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
             struct stat st {};
             if (::lstat(it->path().c_str(), &st) != 0) continue;
-            names.emplace_back(it->path().filename().string(), S_ISDIR(st.st_mode));
+            names.push_back({it->path().filename().string(), S_ISDIR(st.st_mode), S_ISLNK(st.st_mode)});
         }
         if (ec) fail(ec.value(), host, kErrPathNotFound);
-        std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
-            if (a.second != b.second) return !a.second;
-            const std::string ua = UCase(a.first), ub = UCase(b.first);
-            return ua != ub ? ua < ub : a.first < b.first;
+        std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
+            if (a.folder != b.folder) return !a.folder;
+            const std::string ua = UCase(a.name), ub = UCase(b.name);
+            return ua != ub ? ua < ub : a.name < b.name;
         });
-        for (const auto& [name, dir] : names) {
-            const std::string path = rel.empty() ? name : rel + "\\" + name;
-            out.push_back({path, dir});
-            if (dir) self(self, host + "/" + name, path);
+        for (const Name& n : names) {
+            const std::string path = rel.empty() ? n.name : rel + "\\" + n.name;
+            out.push_back({path, n.folder, n.link});
+            if (n.folder) self(self, host + "/" + n.name, path);
         }
     };
     walk(walk, root, "");
     return out;
+}
+
+std::string LinkTarget(const std::string& path) {
+    try {
+        const std::string host = HostPath(path);
+        std::vector<char> buf(4096);
+        const ssize_t n = ::readlink(host.c_str(), buf.data(), buf.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) return {};
+        const fs::path target(std::string(buf.data(), static_cast<std::size_t>(n)));
+        std::string led =
+            (target.is_absolute() ? target : fs::path(parentOf(host)) / target).lexically_normal();
+        while (led.size() > 1 && led.back() == '/')
+            led.pop_back();
+        return led;
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+void MakeLink(const std::string& path, const std::string& hostTarget) {
+    const std::string host = HostPath(path);
+    if (!isDir(parentOf(host))) throw VbError(kErrPathNotFound);
+    before("link", host);
+    if (::symlink(hostTarget.c_str(), host.c_str()) != 0) {
+        if (errno == EEXIST) throw VbError(kErrFileExists);
+        fail(errno, host, kErrPathNotFound);
+    }
 }
 
 void RemoveOwnFile(const std::string& path) {

@@ -29,7 +29,10 @@ inline constexpr int vbDirectory = 16;
 inline constexpr int vbArchive = 32;
 
 // MkDir: creates one folder level. 75 when the path exists already (folder or file), 76 when the
-// parent folder is missing (or is a file), 70 when the host refuses it.
+// parent folder is missing (or is a file), 70 when the host refuses it. The new folder takes the owner,
+// group and permission bits (and the set-group-ID bit) of the folder it is made in, made narrower, never
+// wider, where the process may not give them (platform/newfile.h): a run as the superuser makes folders
+// that the data folder's own users can use, as they could had they made them.
 void MkDir(const std::string& path);
 
 // RmDir: removes an empty folder. 76 when it does not exist (or is a file), 75 when it is not empty,
@@ -106,9 +109,24 @@ void WriteNewFile(const std::string& path, const std::string& bytes);
 // missing, 76 when a folder is missing, 70 when the host refuses it.
 void ReplaceFile(const std::string& from, const std::string& to);
 
-// A new empty folder of this process's own under the host's temporary folder, as a host path. 70 when it
-// cannot be made.
+// A new empty folder of this process's own under the host's temporary folder, as a host path
+// ("ledrana-<pid>-XXXXXX"), held by this process (a lock on the folder) until RemoveTempFolder or the
+// process's end, however it ends. 70 when it cannot be made.
 std::string MakeTempFolder();
+
+// A new folder of this user's own under the host's temporary folder that stays when the process ends
+// ("<stem>-XXXXXX", private to its owner: nothing another user put in the temporary folder is ever written
+// through), for what the program leaves there for the user. 70 when it cannot be made.
+std::string MakeKeptTempFolder(const std::string& stem);
+
+// Removes a folder MakeTempFolder made and everything in it, never following a link (a link is removed
+// itself), whatever the modes of what it holds, and gives up its hold. False when something stayed.
+bool RemoveTempFolder(const std::string& hostFolder);
+
+// Removes the temporary folders that processes of this user made and left behind when they were killed:
+// those whose process has ended and whose hold nobody has. A folder that is still held, or that another
+// user made, is left alone. Returns how many were removed.
+int RemoveAbandonedTempFolders();
 
 // Plain questions that never throw: false for anything malformed or missing.
 bool FileExists(const std::string& path);   // a regular file
@@ -205,12 +223,22 @@ void MkDirLike(const std::string& path, const std::string& source);
 
 // Every file and folder under `folder`, as paths relative to it ("Alfa\Cont32.mdb", names as on disk),
 // a folder before what it holds, in the order of ListFiles within each folder (files first, then folders).
-// A symbolic link is listed as a file and never followed. 76 when the folder does not exist.
+// A symbolic link is listed as a file (`link` set) and never followed. 76 when the folder does not exist.
 struct TreeEntry {
     std::string path;
     bool folder = false;
+    bool link = false;
 };
 std::vector<TreeEntry> ListTree(const std::string& folder);
+
+// Where a symbolic link at `path` leads: the host path it holds, taken on the link's folder when it is
+// relative, "." and ".." applied, nothing looked up (the link is not followed); "" when nothing or no link
+// stands there.
+std::string LinkTarget(const std::string& path);
+
+// Makes a symbolic link at `path` that leads to `hostTarget`, as written. 58 when the name is taken, 76 when
+// its folder is missing, 70 when the host refuses it.
+void MakeLink(const std::string& path, const std::string& hostTarget);
 
 // Removes a file of the program's own (one at a fixed scratch name, about to be made again; one of a restore
 // point): whatever stands there that is not a folder goes, a link itself (never its target), a read-only

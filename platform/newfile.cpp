@@ -15,7 +15,7 @@ namespace {
 constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 
 void before(const char* operation, const std::string& host) {
-    if (const auto& hook = detail::State().fileOperationHook) hook(operation, host);
+    detail::BeforeChange(operation, host);
 }
 
 std::string randomPart() {
@@ -90,6 +90,20 @@ int TakeOwnershipFrom(const struct stat& source, int fd) {
     if (!groupKept) mode &= ~static_cast<mode_t>(S_IRWXG);
     if (!ownerKept) mode &= ~static_cast<mode_t>(S_IRWXO);
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+void GiveToFolderOwner(int fd, const std::string& hostPath) {
+    if (::geteuid() != 0) return;
+    const auto slash = hostPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : hostPath.substr(0, slash);
+    struct stat in {
+    }, own{};
+    if (::stat(folder.c_str(), &in) != 0 || ::fstat(fd, &own) != 0) return;
+    if (own.st_uid == in.st_uid && own.st_gid == in.st_gid) return;
+    before("chown", hostPath);
+    ::fchown(fd, in.st_uid, in.st_gid);
 }
 
 PrivateNewFiles::PrivateNewFiles() : saved_(::umask(077)) {}

@@ -46,6 +46,13 @@ int RemoveLinkAt(const std::string& hostPath);
 // failed chmod.
 int TakeOwnershipFrom(const struct stat& source, int fd);
 
+// A file the superuser makes in another user's folder (a run as root on a data folder that is not root's)
+// takes that folder's owner and group, so that the folder's own users can change and replace it later as
+// they could had they made it. Their folder is theirs already: giving them what is made in it gives them
+// nothing more. Nothing changes for any other process, nor where the owner cannot be given (a share that
+// maps the superuser to nobody): the file then stays the process's.
+void GiveToFolderOwner(int fd, const std::string& hostPath);
+
 // While one lives, the files the process creates are private to their owner (umask 077): for files that
 // another component creates with a mode of its own (SQLite's 0644), before TakeOwnershipFrom gives them
 // their source's. The program is single-threaded where it creates files, so the process-wide mask is safe.

@@ -119,7 +119,10 @@ WinPath parse(const std::string& windowsPath) {
 
 fs::path driveRoot(char drive) {
     fs::path prefix = Prefix();
-    if (drive == 'C') return prefix / "drive_c";
+    if (drive == 'C') {
+        MakeSkeleton();
+        return prefix / "drive_c";
+    }
     if (drive == 'Z') return "/";
     std::string device(1, static_cast<char>(std::tolower(static_cast<unsigned char>(drive))));
     device += ':';
@@ -134,6 +137,7 @@ std::string findNoCase(const fs::path& folder, const std::string& name);
 // The folder where \\server\share is mounted: <prefix>/unc/server/share, names matched without regard to
 // case. A share that is not mounted there is unknown, like a missing drive (76).
 fs::path shareRoot(const std::string& server, const std::string& share) {
+    MakeSkeleton();
     fs::path cur = fs::path(Prefix()) / "unc";
     for (const std::string* name : {&server, &share}) {
         std::error_code ec;
@@ -193,6 +197,11 @@ std::string Prefix() {
 }
 
 void SetPrefix(const std::string& hostFolder) {
+    ExaminePrefix(hostFolder);
+    detail::State().skeletonPending = true;
+}
+
+void ExaminePrefix(const std::string& hostFolder) {
     std::error_code ec;
     fs::path p = fs::absolute(hostFolder, ec).lexically_normal();
     if (ec) p = fs::path(hostFolder).lexically_normal();
@@ -200,8 +209,16 @@ void SetPrefix(const std::string& hostFolder) {
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     detail::State().prefix = text;
+    detail::State().skeletonPending = false;
+}
+
+void MakeSkeleton() {
+    auto& state = detail::State();
+    if (!state.skeletonPending || !state.prefix) return;
+    state.skeletonPending = false;
     // The skeleton of a fresh machine; an existing one is left as it is.
-    fs::path windows = fs::path(text) / "drive_c" / "WINDOWS";
+    std::error_code ec;
+    const fs::path windows = fs::path(*state.prefix) / "drive_c" / "WINDOWS";
     fs::create_directories(windows / "Start Menu" / "Programs", ec);
     fs::create_directories(windows / "Desktop", ec);
 }
@@ -209,14 +226,17 @@ void SetPrefix(const std::string& hostFolder) {
 ScopedPrefix::ScopedPrefix(const std::string& hostFolder) {
     auto& state = detail::State();
     previous_ = state.prefix.value_or("");
+    previousPending_ = state.skeletonPending;
     SetPrefix(hostFolder);
 }
 
 ScopedPrefix::~ScopedPrefix() {
+    auto& state = detail::State();
     if (previous_.empty())
-        detail::State().prefix.reset();
+        state.prefix.reset();
     else
-        detail::State().prefix = previous_;
+        state.prefix = previous_;
+    state.skeletonPending = previousPending_;
 }
 
 std::string HostPath(const std::string& windowsPath) {

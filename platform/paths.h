@@ -38,10 +38,19 @@ std::string DefaultPrefix();
 // The host folder of the prefix in use. On first use it is DefaultPrefix().
 std::string Prefix();
 
-// Uses hostFolder (an absolute or relative host path) as the prefix from now on. Creates the prefix's
-// skeleton when missing: drive_c/WINDOWS, drive_c/WINDOWS/Start Menu/Programs, drive_c/WINDOWS/Desktop.
-// A skeleton that cannot be created is not an error here: later calls fail with their own numbers.
+// Uses hostFolder (an absolute or relative host path) as the prefix from now on. The prefix's skeleton
+// (drive_c/WINDOWS, drive_c/WINDOWS/Start Menu/Programs, drive_c/WINDOWS/Desktop) is made when missing at
+// the machine's first use: the first C: or share path resolved on it (MakeSkeleton). A skeleton that cannot
+// be created is not an error here: later calls fail with their own numbers.
 void SetPrefix(const std::string& hostFolder);
+
+// As SetPrefix, for a machine that is only looked at and must stay exactly as it is (the real machine of a
+// preview): no skeleton is ever made on it.
+void ExaminePrefix(const std::string& hostFolder);
+
+// Makes the skeleton of the prefix set by SetPrefix, once, when it is missing (paths resolved on the
+// machine do this themselves; GetWindowsDirectory too).
+void MakeSkeleton();
 
 // Sets a prefix for the lifetime of the object and puts back the previous one (tests).
 class ScopedPrefix {
@@ -53,6 +62,7 @@ public:
 
 private:
     std::string previous_;
+    bool previousPending_ = false;
 };
 
 // The host path of a Windows path, resolved by the rules above. The path need not exist: missing

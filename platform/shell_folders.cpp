@@ -42,7 +42,8 @@ std::string xdgDocuments() {
 } // namespace
 
 std::string GetWindowsDirectory() {
-    Prefix(); // a prefix in use has its skeleton
+    Prefix();
+    MakeSkeleton(); // a machine in use has its Windows folder
     return "C:\\WINDOWS";
 }
 

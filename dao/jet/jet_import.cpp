@@ -583,7 +583,7 @@ std::string JetFilePassword(const std::string& source) {
 namespace detail {
 
 JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, const std::string& destination,
-                           const std::string& shownName) {
+                           const std::string& shownName, const std::function<void()>& opened) {
     jet::File file(source, shownName);
     JetImportReport report;
     const std::string password = JetFilePassword(source);
@@ -594,6 +594,8 @@ JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, con
         // The new file is not anybody's archive until it is checked and put in place (ReplaceFile puts it
         // on disk then): its many small commits need not each wait for the disk.
         c.Exec("PRAGMA synchronous=OFF");
+        c.Exec("PRAGMA journal_mode=MEMORY");
+        if (opened) opened();
         const std::vector<std::string> fileTables = file.LocalTables();
         for (const std::string& name : fileTables) {
             jet::TableInfo info = file.ReadTable(name);

@@ -14,6 +14,7 @@
 #include "dao/jet/jet_import_report.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -57,8 +58,11 @@ protected:
 };
 
 // The conversion itself, in the process that calls it (ImportJetFile runs it in a child process of its own).
+// `opened` is called once the file and the new archive are open, before anything is read from the file:
+// the child gives up its rights there. The new archive keeps its journal in memory: it is nobody's until
+// it is checked, and a conversion cut short is removed whole.
 JetImportReport ImportHere(ArchiveEngine& engine, const std::string& source, const std::string& destination,
-                           const std::string& shownName);
+                           const std::string& shownName, const std::function<void()>& opened = {});
 
 // Removes the temporary copies of an engine that goes, and their folder.
 void RemoveJetCopies(const std::map<std::string, std::string>& copies, const std::string& folder);
@@ -70,9 +74,11 @@ void RemoveJetCopies(const std::map<std::string, std::string>& copies, const std
 // destination is removed. The destination is written without waiting for the disk at each commit: a
 // caller that keeps it puts it in place with platform::ReplaceFile, which does.
 //
-// The file is read in a child process of its own, with a time limit that grows with the file's size: a file
-// damaged so that the reader dies or never ends is 3049 naming it (the destination and its journal
-// removed), and the calling process goes on. 3035 when no child process can be started.
+// The file is read in a child process of its own, with a time limit and a memory ceiling that grow with the
+// file's size, and, when this process is the superuser, with the rights of the file's owner only (nobody's
+// for a file the superuser owns): a file damaged so that the reader dies, never ends or wants more memory
+// than a sound file could is 3049 naming it (the destination and its journal removed), and the calling
+// process goes on. 3035 when no child process can be started.
 JetImportReport ImportJetFile(detail::ArchiveEngine& engine, const std::string& source,
                               const std::string& destination, const std::string& shownName);
 

@@ -8,9 +8,11 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -30,6 +32,13 @@ namespace {
 // How long the reader may take over a file of `bytes`: far beyond what a sound file needs on a slow share.
 std::chrono::seconds ReaderTimeLimit(std::int64_t bytes) {
     return std::chrono::seconds(30 + bytes / (1 << 20));
+}
+
+// How much memory the reader may take over a file of `bytes`. The rows are read and written one at a
+// time, so a sound file needs far less than this; a damaged one that makes the reader loop or believe in
+// huge lengths meets the ceiling instead of the machine's memory.
+std::uint64_t ReaderMemory(std::int64_t bytes) {
+    return std::max<std::uint64_t>(std::uint64_t{256} << 20, 8 * static_cast<std::uint64_t>(bytes));
 }
 
 // The reader's answer on its pipe: 'R' and the report, or 'E', the error's number and description.
@@ -99,23 +108,29 @@ Message ErrorMessage(int number, const std::string& description) {
     return m;
 }
 
-// The reader's work in its child process: the conversion, and its report or error as a message.
+// The reader's work in its child process: the conversion, and its report or error as a message. Once the
+// file and the new archive are open it goes on as the file's owner (platform::ReaderOf); an error met before
+// is answered with no more rights either.
 std::string ReadInChild(ArchiveEngine& engine, const std::string& source, const std::string& destination,
                         const std::string& shownName) {
+    Message answer;
     try {
-        return ReportMessage(ImportHere(engine, source, destination, shownName)).bytes();
+        answer =
+            ReportMessage(ImportHere(engine, source, destination, shownName, platform::LowerChildRights));
+    } catch (const std::bad_alloc&) {
+        throw; // the memory ceiling: the child ends as out of memory
     } catch (const Error& e) {
         // What the archive being built refuses (a name, a definition) says nothing of the file it came from.
-        return ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
-                                            ? e.description()
-                                            : "Il database '" + shownName +
-                                                  "' non è stato convertito: " + e.description())
-            .bytes();
+        answer = ErrorMessage(e.number(), e.description().find(shownName) != std::string::npos
+                                              ? e.description()
+                                              : "Il database '" + shownName +
+                                                    "' non è stato convertito: " + e.description());
     } catch (const std::exception& e) {
-        return ErrorMessage(3049, "Il database '" + shownName +
-                                      "' è danneggiato: la lettura si è interrotta (" + e.what() + ").")
-            .bytes();
+        answer = ErrorMessage(3049, "Il database '" + shownName +
+                                        "' è danneggiato: la lettura si è interrotta (" + e.what() + ").");
     }
+    platform::LowerChildRights();
+    return answer.bytes();
 }
 
 // Removes a file that may not be there.
@@ -140,8 +155,10 @@ JetImportReport ImportJetFile(ArchiveEngine& engine, const std::string& source,
     // Whatever stands at the destination after a reader that died is the reader's own.
     if (platform::FileExists(platform::WindowsPath(destination))) ThrowJet(3204, destination);
     const std::chrono::seconds limit = ReaderTimeLimit(size);
-    const platform::ChildOutcome child =
-        platform::RunInChild([&] { return ReadInChild(engine, source, destination, shownName); }, limit);
+    platform::ChildLimits rights = platform::ReaderOf(source);
+    rights.memory = ReaderMemory(size);
+    const platform::ChildOutcome child = platform::RunInChild(
+        [&] { return ReadInChild(engine, source, destination, shownName); }, limit, rights);
     using End = platform::ChildOutcome::End;
     if (child.end == End::NotStarted)
         throw Error(3035,
@@ -166,21 +183,27 @@ JetImportReport ImportJetFile(ArchiveEngine& engine, const std::string& source,
         report.password = m.Int() != 0;
         if (m.Whole()) return report;
     } else if (kind == 'E') {
-        // The reader has removed what it wrote.
+        // What the reader wrote is removed here: with its lower rights it may not have removed it itself.
         const int number = static_cast<int>(m.Int());
         std::string description = m.Text();
-        if (m.Whole()) throw Error(number, description);
+        if (m.Whole()) {
+            RemoveIfPresent(destination);
+            throw Error(number, description);
+        }
     }
     // A reader that died or was stopped left its work file, and the journal of its last transaction.
     if (platform::FileExists(platform::WindowsPath(destination))) {
         RemoveIfPresent(destination + "-journal");
         RemoveIfPresent(destination);
     }
-    const std::string what = child.end == End::TimedOut ? "la lettura non è terminata entro " +
-                                                              std::to_string(limit.count()) + " secondi"
-                             : child.end == End::Signalled
-                                 ? "la lettura si è interrotta (segnale " + std::to_string(child.signal) + ")"
-                                 : std::string("la lettura si è interrotta senza una risposta completa");
+    const std::string what =
+        child.end == End::TimedOut
+            ? "la lettura non è terminata entro " + std::to_string(limit.count()) + " secondi"
+        : child.end == End::OutOfMemory ? "la lettura ha superato la memoria che le è concessa (" +
+                                              std::to_string(rights.memory >> 20) + " MB)"
+        : child.end == End::Signalled
+            ? "la lettura si è interrotta (segnale " + std::to_string(child.signal) + ")"
+            : std::string("la lettura si è interrotta senza una risposta completa");
     throw Error(3049, "Il database '" + shownName + "' è danneggiato: " + what + ".");
 }
 

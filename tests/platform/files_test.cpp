@@ -1,8 +1,9 @@
 #include "platform/files.h"
 
+#include "platform/box.h"
+
 #include "platform/child.h"
 #include "platform/notices.h"
-#include "platform/runlock.h"
 
 #include "platform/vb_errors.h"
 #include "tests/platform/temp_prefix.h"
@@ -44,6 +45,38 @@ protected:
     TempPrefix p;
     fs::path zu;
 };
+
+// While a box is set, a change outside it is refused before it is made, also through a link that leads
+// out; the box's folders and the process's temporary folders take changes.
+TEST(Box, ChangesOutsideTheBoxAreRefused) {
+    const TempPrefix p;
+    fs::create_directories(p.driveC() / "box");
+    fs::create_directories(p.driveC() / "fuori");
+    fs::create_directory_symlink(p.driveC() / "fuori", p.driveC() / "box" / "esce");
+    const std::string temp = MakeTempFolder();
+    {
+        const WriteBox box({(p.driveC() / "box").string()});
+        const struct {
+            const char* what;
+            std::function<void()> change;
+            int number;
+        } cases[] = {
+            {"folder inside", [] { MkDir("C:\\box\\nuova"); }, 0},
+            {"file inside", [] { WriteOneLine("C:\\box\\dir.txt", "C:\\ZU"); }, 0},
+            {"temporary folder", [&] { WriteNewFile(WindowsPath(temp + "/x.txt"), "x"); }, 0},
+            {"folder outside", [] { MkDir("C:\\nuova"); }, kErrPermissionDenied},
+            {"file outside", [] { WriteOneLine("C:\\fuori\\dir.txt", "C:\\ZU"); }, kErrPermissionDenied},
+            {"through a link", [] { MkDir("C:\\box\\esce\\immagini"); }, kErrPermissionDenied},
+            {"removing outside", [] { RmDir("C:\\fuori"); }, kErrPermissionDenied},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(errorOf(c.change), c.number) << c.what;
+    }
+    EXPECT_TRUE(fs::is_empty(p.driveC() / "fuori"));
+    EXPECT_FALSE(fs::exists(p.driveC() / "nuova"));
+    MkDir("C:\\nuova");
+    RemoveTempFolder(temp);
+}
 
 } // namespace
 
@@ -168,27 +201,6 @@ TEST_F(Files, ListingsAndExistence) {
     EXPECT_FALSE(FolderExists("C:\\a|b"));
     EXPECT_TRUE(MatchesPattern("più.ini", "PI?.INI"));
     EXPECT_FALSE(MatchesPattern("Ditta.ini.bak", "*.ini"));
-}
-
-// The lock of a data folder: taken through no link put at its name, and refused to a second process, which
-// learns from the file who holds it.
-TEST_F(Files, ADataFolderLockIsHeldByOneProcessAndSaysWhoHoldsIt) {
-    TempPrefix::put(zu / "vittima.txt", "intatto");
-    fs::create_symlink(zu / "vittima.txt", zu / "full" / "update.lock");
-    RunLock lock = RunLock::Take("C:\\zu\\full\\update.lock");
-    EXPECT_EQ(lock.state(), RunLock::State::Taken);
-    EXPECT_EQ(TempPrefix::get(zu / "vittima.txt"), "intatto");
-    EXPECT_FALSE(fs::is_symlink(zu / "full" / "update.lock"));
-
-    const auto other = [] {
-        const RunLock l = RunLock::Take("C:\\zu\\full\\update.lock");
-        return std::to_string(static_cast<int>(l.state())) + "|" + l.holder().computer + "|" +
-               l.holder().user + "|" + l.holder().since;
-    };
-    const std::string seen = RunInChild(other, std::chrono::seconds(30)).answer;
-    const std::string held = std::to_string(static_cast<int>(RunLock::State::Held));
-    EXPECT_EQ(seen.rfind(held + "|" + ComputerName() + "|", 0), 0u) << seen;
-    EXPECT_EQ(seen.size() - seen.rfind('|') - 1, 19u) << seen; // since: dd/mm/yyyy hh.nn.ss
 }
 
 // A lock that the file system refuses is said once per folder, naming it, however many files it holds.

@@ -1,6 +1,6 @@
 #pragma once
-// A fresh prefix in a temporary host folder for one test, removed afterwards. The test inspects the
-// host side with std::filesystem to check what the platform did.
+// A fresh prefix in a temporary host folder for one test, with the skeleton of a machine in use, removed
+// afterwards. The test inspects the host side with std::filesystem to check what the platform did.
 
 #include "platform/paths.h"
 
@@ -20,6 +20,7 @@ public:
         if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         root_ = tmpl;
         scoped_ = std::make_unique<platform::ScopedPrefix>(root_.string());
+        platform::MakeSkeleton(); // a machine in use, as the tests find it
     }
     ~TempPrefix() {
         scoped_.reset();

@@ -1,0 +1,294 @@
+// A data folder shared by users and programs that do not cooperate: a run as root before the folder's own
+// users, a preview beside an update, links that lead back into the folder or out of the machine, an
+// archive named outside the data folder and missing, a preview killed half way, a temporary folder without
+// room. One run at a time, and a preview that leaves the machine as it found it.
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "platform/runlock.h"
+#include "platform/text.h"
+#include "tests/e2e/machine.h"
+#include "tests/platform/child_process.h"
+
+namespace ledrana::e2e {
+namespace {
+
+using ledrana::testing::Background;
+using ledrana::testing::ScopedEnv;
+using ledrana::testing::ShellQuote;
+using ledrana::testing::TempPrefix;
+
+// aggiorna-batch's statuses for a data folder that another run or preview holds: the failure end of a run,
+// a preview that could not be made (or the status of their own that a held folder gets).
+bool HeldStatus(int status, bool preview) {
+    return status == 6 || status == (preview ? 4 : 1);
+}
+
+// The answers of an unattended run, private to `uid` as a file holding a password must be.
+fs::path Answers(const fs::path& dir, uid_t uid = geteuid(), gid_t gid = getegid()) {
+    std::ofstream(dir / "answers.txt") << kAnswers;
+    fs::permissions(dir / "answers.txt", fs::perms(0600));
+    EXPECT_EQ(chown((dir / "answers.txt").c_str(), uid, gid), 0);
+    return dir / "answers.txt";
+}
+
+// aggiorna-guasti run on the machine as `uid` (with setpriv) from `model`, writing its log and every change
+// it makes (its trace) into `dir`.
+std::vector<std::string> RunAs(const Machine& m, const fs::path& dir, uid_t uid, gid_t gid,
+                               const fs::path& model) {
+    fs::create_directories(dir);
+    Answers(dir, uid, gid);
+    EXPECT_EQ(chown(dir.c_str(), uid, gid), 0);
+    return {"setpriv",
+            "--reuid=" + std::to_string(uid),
+            "--regid=" + std::to_string(gid),
+            "--clear-groups",
+            "env",
+            "HOME=" + dir.string(),
+            E2E_AGGIORNA_GUASTI,
+            "--trace",
+            (dir / "trace.txt").string(),
+            "--prefix",
+            m.root().string(),
+            "--model",
+            model.string(),
+            "--answers",
+            (dir / "answers.txt").string(),
+            "--log",
+            (dir / "log.txt").string()};
+}
+
+// Every file, folder and link under `root` as Snapshot gives it (kind, mode, a file's bytes, a link's
+// target), with its owner and group, then (after a tab) the time of its last change.
+std::map<std::string, std::string> Digest(const fs::path& root) {
+    std::map<std::string, std::string> out = Snapshot(root);
+    for (auto& [name, v] : out) {
+        struct stat st {};
+        lstat((root / name).c_str(), &st);
+        v += " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + "\t" +
+             std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    }
+    return out;
+}
+
+// What differs between the digest `before` and the machine after a preview: the report's folder left out
+// (the reports, their twins and their index; made for it when missing), and the time of change of the
+// folders on its way (a name was added in them) and of the company folder (the preview's lock file made
+// there and removed).
+std::string ChangedSince(std::map<std::string, std::string> before, const fs::path& root,
+                         const fs::path& report) {
+    std::map<std::string, std::string> after = Digest(root);
+    const auto untimed = [](const std::string& v) { return v.substr(0, v.rfind('\t')); };
+    std::vector<std::string> timeless;
+    for (const auto& [name, v] : before)
+        if (UCase(name) == "DRIVE_C/ZU/LEDRANA") timeless.push_back(name);
+    const fs::path rel = report.empty() ? fs::path() : fs::relative(report, root);
+    if (!rel.empty() && rel.begin()->string() != ".." && rel.begin()->string().rfind("run", 0) != 0) {
+        EXPECT_EQ(after.count(rel.string()), 1u);
+        for (auto* digest : {&before, &after})
+            std::erase_if(*digest, [&](const auto& e) {
+                return e.first.rfind(rel.parent_path().string() + "/", 0) == 0;
+            });
+        for (fs::path f = rel.parent_path(); !f.empty(); f = f.parent_path())
+            before.count(f.string()) ? timeless.push_back(f.string()) : (void)after.erase(f.string());
+    }
+    for (const std::string& f : timeless)
+        if (after.count(f) && untimed(after[f]) == untimed(before.at(f))) after[f] = before.at(f);
+    std::string out;
+    for (const auto& [name, v] : before)
+        if (!after.count(name) || after.at(name) != v) out += name + "\n";
+    for (const auto& [name, v] : after)
+        if (!before.count(name)) out += name + " (new)\n";
+    return out;
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        out.push_back(e.path().filename().string());
+    return out;
+}
+
+// A run as root, then two runs of the folder's owner 0.4 s apart. The root run leaves everything it made
+// in the data folder the owner's; of the two that follow one updates, the other says who holds the folder
+// and changes nothing at all (its trace of changes is empty).
+TEST(E2eLocks, ARootRunThenTwoRunsOfTheFoldersUserOneRunsTheOtherTouchesNothing) {
+    if (geteuid() != 0) GTEST_SKIP() << "only the superuser can run as root and as another user";
+    const struct passwd* user = getpwnam("nobody");
+    ASSERT_NE(user, nullptr);
+    Machine m("old");
+    const ModelFolder model;
+    for (const fs::path& root : {m.root(), model.path()}) {
+        ASSERT_EQ(chown(root.c_str(), user->pw_uid, user->pw_gid), 0);
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            ASSERT_EQ(lchown(e.path().c_str(), user->pw_uid, user->pw_gid), 0) << e.path();
+    }
+    const Outcome root = m.Update(kAnswers, model.path());
+    ASSERT_EQ(root.status, 0) << root.console;
+    for (const auto& e : fs::recursive_directory_iterator(m.host(kData))) {
+        struct stat st {};
+        lstat(e.path().c_str(), &st);
+        EXPECT_EQ(st.st_uid, user->pw_uid) << e.path() << " is the root run's";
+        EXPECT_EQ(st.st_gid, user->pw_gid) << e.path() << " is the root run's";
+    }
+
+    const fs::path a = m.root() / "run-a", b = m.root() / "run-b";
+    Background first(RunAs(m, a, user->pw_uid, user->pw_gid, model.path()), m.root());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    Background second(RunAs(m, b, user->pw_uid, user->pw_gid, model.path()), m.root());
+    first.WaitForLine("\x01", 600); // all it prints, until it ends
+    second.WaitForLine("\x01", 600);
+    const int one = first.Continue(), two = second.Continue();
+    ASSERT_TRUE((one == 0) != (two == 0)) << first.output() << "\n----\n" << second.output();
+    const Background& held = one == 0 ? second : first;
+    const fs::path heldDir = one == 0 ? b : a;
+    EXPECT_TRUE(HeldStatus(one == 0 ? two : one, false)) << held.output();
+    EXPECT_NE(
+        held.output().find("Un altro aggiornamento della cartella dati C:\\ZU è in corso dal computer " +
+                           platform::ComputerName() + " (utente nobody), iniziato il "),
+        std::string::npos)
+        << held.output();
+    const std::string log = TempPrefix::get(heldDir / "log.txt");
+    EXPECT_EQ(log.substr(std::min(log.find("\r\n->"), log.size())), "\r\n->" + kFailed);
+    EXPECT_EQ(TempPrefix::get(heldDir / "trace.txt"), "") << "the held run changed something";
+}
+
+// An update and a preview exclude each other: each finds the other holding the folder, says which, and
+// ends without changing anything; the one that held it ends well.
+TEST(E2eLocks, APreviewAndAnUpdateExcludeEachOther) {
+    Machine m("old");
+    const auto stopped = [&m](const std::string& options) {
+        Answers(m.root());
+        return std::vector<std::string>{
+            E2E_AGGIORNA_GUASTI,      "--stop-at", options.empty() ? "2" : "1",         "--prefix",
+            m.root().string(),        "--answers", (m.root() / "answers.txt").string(), "--model",
+            ReleaseFolder().string(), options};
+    };
+    // An update stopped just before its second change holds the lock (its first change made the lock file);
+    // a preview stopped at its first change (a copy in its scratch machine) holds it too.
+    for (const std::string holder : {"", "--anteprima"}) {
+        SCOPED_TRACE(holder.empty() ? "an update holds it" : "a preview holds it");
+        std::vector<std::string> line = stopped(holder);
+        if (holder.empty()) line.pop_back();
+        Background first(line, m.root());
+        ASSERT_TRUE(first.WaitForLine("stopped")) << first.output();
+        const auto before = Snapshot(m.root());
+        const Outcome second = m.Update(kAnswers, ReleaseFolder(), holder.empty() ? "--anteprima" : "");
+        EXPECT_TRUE(HeldStatus(second.status, holder.empty())) << second.console;
+        EXPECT_NE(second.console.find(
+                      (holder.empty() ? "Un altro aggiornamento" : "Un'anteprima dell'aggiornamento") +
+                      std::string(" della cartella dati C:\\ZU è in corso dal computer ") +
+                      platform::ComputerName()),
+                  std::string::npos)
+            << second.console;
+        EXPECT_NE(second.console.find(holder.empty() ? "L'anteprima termina senza fare nulla"
+                                                     : "Questo aggiornamento termina senza modificare nulla"),
+                  std::string::npos);
+        EXPECT_TRUE(Snapshot(m.root()) == before);
+        EXPECT_EQ(first.Continue(), 0) << first.output();
+    }
+}
+
+// Nothing outside the scratch machine is created, written or removed by a preview, not even a folder: on
+// the sample installation; on an empty machine without even a skeleton (its report goes to the temporary
+// folder); and with links that lead back into the data folder or out of the machine and a company whose
+// accounting archive is named outside the data folder and is missing (whose pictures the run puts beside
+// it). The scratch machine goes with the preview.
+TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
+    const struct {
+        const char* kind;
+        bool links;
+    } cases[] = {{"old", false}, {"", false}, {"old", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + (c.links ? " with links" : ""));
+        Machine m(c.kind);
+        if (!*c.kind) fs::remove_all(m.root() / "drive_c");
+        if (c.links) {
+            fs::create_directory_symlink("..", m.host(kData + "\\Alfa") / "giro");
+            fs::create_directory_symlink("/", m.host(kData) / "radice");
+            fs::create_directories(m.root() / "altrove");
+            std::string beta = m.read(kData + "\\ledrana\\Beta.ini"),
+                        elsewhere = "Z:" + m.root().string() + "/altrove";
+            std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
+            ASSERT_NE(beta.find("C:\\ZU\\Beta"), std::string::npos) << beta;
+            beta.replace(beta.find("C:\\ZU\\Beta"), 10, elsewhere);
+            m.write(kData + "\\ledrana\\Beta.ini", beta);
+        }
+        const fs::path temp = m.root() / "run-tmp";
+        fs::create_directories(temp);
+        const ScopedEnv tmpdir("TMPDIR", temp.string());
+        const auto before = Digest(m.root());
+        const Outcome o = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
+        ASSERT_EQ(o.status, c.links ? 5 : 0) << o.console; // Beta without its archive is not updated
+        EXPECT_EQ(ChangedSince(before, m.root(), o.report), "");
+        // The scratch machine is gone; the temporary folder holds the report of an empty machine only.
+        EXPECT_EQ(Names(temp).size(), *c.kind ? 0u : 1u);
+        EXPECT_EQ(o.report.parent_path().parent_path() == temp, !*c.kind) << o.report;
+        const std::string html = TempPrefix::get(o.report);
+        EXPECT_EQ(html.find("il collegamento C:\\ZU\\radice porta a Z:\\, fuori dalla macchina") !=
+                      std::string::npos,
+                  c.links);
+    }
+}
+
+// A preview killed half way leaves its scratch machine; the next preview, or the next run, removes it.
+TEST(E2ePreviewBox, AKilledPreviewsScratchIsRemovedByTheNextPreviewOrRun) {
+    Machine m("old");
+    const fs::path temp = m.root() / "run-tmp";
+    fs::create_directories(temp);
+    const ScopedEnv tmpdir("TMPDIR", temp.string());
+    Answers(m.root());
+    const std::string killed = ShellQuote(E2E_AGGIORNA_GUASTI) + " --kill-at 30 --anteprima --prefix " +
+                               ShellQuote(m.root().string()) + " --model " +
+                               ShellQuote(ReleaseFolder().string()) + " --answers " +
+                               ShellQuote((m.root() / "answers.txt").string());
+    for (const char* next : {"--anteprima", ""}) {
+        SCOPED_TRACE(*next ? "a preview" : "a run");
+        EXPECT_NE(m.Shell(killed, nullptr), 0);
+        ASSERT_EQ(Names(temp).size(), 1u);
+        EXPECT_FALSE(fs::is_empty(temp / Names(temp)[0]));
+        EXPECT_EQ(m.Update(kAnswers, ReleaseFolder(), next).status, 0);
+        EXPECT_EQ(Names(temp), std::vector<std::string>{});
+    }
+}
+
+// A temporary folder without room for the copies stops the preview before it copies anything, saying how
+// much it needs.
+TEST(E2ePreviewBox, WithoutRoomForItsCopiesThePreviewDoesNotStart) {
+    if (std::system("unshare -m true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespace of our own here";
+    Machine m("old");
+    const fs::path small = m.root() / "run-small";
+    fs::create_directories(small);
+    Answers(m.root());
+    const auto before = Digest(m.root());
+    std::string out;
+    const int status = m.Shell("unshare -m sh -c " +
+                                   ShellQuote("mount -t tmpfs -o size=1m none " + ShellQuote(small.string()) +
+                                              " && TMPDIR=" + ShellQuote(small.string()) + " " +
+                                              ShellQuote(E2E_AGGIORNA_BATCH) + " --anteprima --prefix " +
+                                              ShellQuote(m.root().string()) + " --model " +
+                                              ShellQuote(ReleaseFolder().string()) + " --answers " +
+                                              ShellQuote((m.root() / "answers.txt").string())),
+                               &out);
+    EXPECT_EQ(status, 4) << out;
+    EXPECT_NE(
+        out.find(
+            "anteprima impossibile: 61 Spazio insufficiente per l'anteprima: le copie dell'installazione "
+            "richiedono "),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(ChangedSince(before, m.root(), ""), "");
+}
+
+} // namespace
+} // namespace ledrana::e2e
