@@ -67,6 +67,8 @@ pre{white-space:pre-wrap;margin:0;font-family:inherit}
 table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.overview td.ko,table.overview td.warn{white-space:nowrap}
 .def{color:#555}.predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
+@media screen and (min-width:60em){.changes{columns:2;column-gap:1.5em}.kind{break-inside:avoid-column}
+.kind.wide{column-span:all}.changes table{width:100%}}
 @media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
 .changes,.appendix{columns:2;column-gap:1.2em}.changes pre{font-size:6.5pt}.archive li{font-size:7pt}
 .kind.wide{column-span:all}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
