@@ -45,10 +45,14 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     return db;
 }
 
-void Configure(sqlite3* db, bool exclusive) {
-    // Rollback journal (the files may live on network shares), full sync at each commit.
-    sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+void Configure(sqlite3* db, bool exclusive, bool scratch) {
+    // Rollback journal (the files may live on network shares), full sync at each commit. A scratch copy
+    // (DBEngine::SetScratch) keeps its journal between transactions and syncs nothing: what a crash leaves
+    // of it is thrown away.
+    sqlite3_exec(db, scratch ? "PRAGMA journal_mode=PERSIST" : "PRAGMA journal_mode=DELETE", nullptr, nullptr,
+                 nullptr);
+    sqlite3_exec(db, scratch ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL", nullptr, nullptr,
+                 nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
     // The SQLite of some systems zeroes every page a deletion frees, which writes a dropped index whole
     // (and journals it) on a file that the compaction rewrites anyway: content is cleared only where that
@@ -201,7 +205,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     CheckFormat(conn->handle(), path);
     std::string hash = StoredPasswordHash(conn->handle());
     if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
-    Configure(conn->handle(), exclusive);
+    Configure(conn->handle(), exclusive, shared_->scratch.count(host) > 0);
     RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
@@ -216,7 +220,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, false, true, path);
     conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
-    Configure(conn->handle(), false);
+    Configure(conn->handle(), false, false);
     RefuseUngatedWrites(*conn);
     conn->Exec("BEGIN IMMEDIATE");
     try {
@@ -262,6 +266,14 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         StorePassword(c, pwd);
         c.Exec("COMMIT");
     }
+}
+
+void DBEngine::SetScratch(const std::string& path, bool scratch) {
+    const std::string host = HostPath(path);
+    if (scratch)
+        shared_->scratch.insert(host);
+    else
+        shared_->scratch.erase(host);
 }
 
 FileReservation DBEngine::Reserve(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,7 @@ struct EngineShared {
     PathResolver resolver;
     std::map<std::string, std::weak_ptr<detail::Connection>> open; // host path -> connection
     std::vector<std::pair<std::string, std::string>> verified;     // (hash, password) pairs checked
+    std::set<std::string> scratch;                                 // host paths of scratch copies
     bool Verify(const std::string& hash, const std::string& password);
 
     // Files of the Windows engine met by OpenDatabase (dao/jet/jet_open.cpp, through dao/engine_jet.cpp).

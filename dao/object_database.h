@@ -145,6 +145,13 @@ public:
     // 3051 when the file cannot be changed and replaced in its folder (detail::CheckArchiveForChange).
     FileReservation Reserve(const std::string& path);
 
+    // Marks a file as a scratch copy (or no longer, with false): a copy that stands for nothing by itself,
+    // which the caller removes after a crash and only ever reads into a new file of its own (a compacted
+    // copy, synced before it is used). The Databases opened on it from now on sync none of their commits
+    // and keep its rollback journal between transactions, emptied rather than deleted: a crash may leave
+    // the copy damaged, while transactions and their rollbacks work as on any file.
+    void SetScratch(const std::string& path, bool scratch);
+
     // Writes a fresh compact copy of source (tables, indexes, queries, properties, password) to
     // destination. The source password is taken from ";pwd=" in dstLocale or, failing that, from password;
     // the copy keeps the source's password. 3024 source missing, 3204 destination exists, 3031 wrong

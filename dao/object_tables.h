@@ -79,9 +79,10 @@ public:
     bool Updatable() const;
     // For each (field, value): every Null of the field becomes the value, as saving it into each such row
     // through a recordset would make it, without writing a row (the rows take it at the next compaction);
-    // the number of values completed. -1, with nothing changed, for a field where a save could be refused
-    // (a unique index over it, a validation rule, a value it does not take): the caller saves those row by
-    // row. The Nulls of all the fields are counted in one read of the table.
+    // the number of values completed, 0 for a field without a Null. -1, with nothing changed, for a field
+    // with Nulls where a save could be refused (a unique index over it, a validation rule, a value it does
+    // not take): the caller saves those row by row. The Nulls of all the fields are counted in one read of
+    // the table.
     std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
     // Every row's field `target` takes the value of field `source`, as Database::Execute of
     // "UPDATE table SET target = source" with these options changes them, but named through the catalog

@@ -81,6 +81,11 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb) {
     if (w.workingCopy.empty()) {
         const std::string copy = WorkingCopyName(w.workingCopyOf);
         platform::CopyToNewFile(w.workingCopyOf, copy);
+        // The copy is scratch: nothing syncs its commits, and a crash may leave it damaged. The archive
+        // cannot suffer from that, as it is never written in place: the copy is only read into a new
+        // compacted file, synced before it is renamed over the archive's name, and a copy left by a crash
+        // is removed before the next comparison makes its own.
+        Engine(w).SetScratch(copy, true);
         w.workingCopy = copy;
     }
     return w.workingCopy;
@@ -89,10 +94,15 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb) {
 void DropWorkingCopy(Aggiorna& w) {
     if (w.workingCopyOf.empty()) return;
     const std::string A = w.workingCopyOf;
+    const std::string copy = w.workingCopy;
     w.workingCopyOf.clear();
     w.workingCopy.clear();
     try {
         if (w.Db2.IsOpen()) w.Db2.Close();
+    } catch (const Error&) {
+    }
+    try {
+        if (!copy.empty()) Engine(w).SetScratch(copy, false);
     } catch (const Error&) {
     }
     try {

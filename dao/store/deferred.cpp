@@ -250,13 +250,19 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields) {
     std::vector<std::int64_t> filled(fields.size(), -1);
     TableState* t = LocalTable(c, table);
-    if (!t || HasValidationRules(*t)) return filled;
-    // The fields whose saves could not be refused, each with its value as stored.
-    std::vector<std::pair<std::size_t, Variant>> taken;
+    if (!t) return filled;
+    const bool rules = HasValidationRules(*t);
+    // Every field's Nulls are counted; those of the fields whose saves could not be refused are completed,
+    // each with its value as stored. A field without a Null has nothing to complete, whatever its saves.
+    std::vector<std::size_t> counted;
+    std::vector<std::optional<Variant>> taken(fields.size());
     std::string counts;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef* f = t->FindField(fields[i].first);
-        if (!f || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+        if (!f) continue;
+        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
+        counted.push_back(i);
+        if (rules || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
                 return (ix.unique || ix.primary) && Holds(ix, f->name);
             }))
             continue;
@@ -270,21 +276,22 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
         if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
             stored.kind() == Variant::Kind::String && stored.RawString().empty())
             continue;
-        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
-        taken.emplace_back(i, std::move(stored));
+        taken[i] = std::move(stored);
     }
-    if (taken.empty()) return filled;
+    if (counted.empty()) return filled;
     // The Nulls of every field in one read of the table.
     sqlite3_stmt* s = c.Prepare("SELECT 0" + counts + " FROM " + QuoteName(t->name));
     if (sqlite3_step(s) == SQLITE_ROW)
-        for (std::size_t k = 0; k < taken.size(); ++k)
-            filled[taken[k].first] = sqlite3_column_int64(s, static_cast<int>(k + 1));
+        for (std::size_t k = 0; k < counted.size(); ++k) {
+            const std::int64_t nulls = sqlite3_column_int64(s, static_cast<int>(k + 1));
+            if (nulls == 0 || taken[counted[k]]) filled[counted[k]] = nulls;
+        }
     sqlite3_reset(s);
     std::vector<Redefinition> changes;
-    for (const auto& [i, stored] : taken) {
-        if (filled[i] <= 0) continue;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!taken[i] || filled[i] <= 0) continue;
         changes.push_back(
-            {t->FindField(fields[i].first), [literal = Literal(c, stored)](const std::string& old) {
+            {t->FindField(fields[i].first), [literal = Literal(c, *taken[i])](const std::string& old) {
                  return "coalesce(" + old + ", " + literal + ")";
              }});
     }

@@ -63,8 +63,9 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
                          std::string_view source);
 // For each (field, value): every Null of the field becomes the value, as a recordset's save of the value
 // into each such row would make it, for a field that no unique index holds, in a table without validation
-// rules, with a value the field accepts. The numbers of values completed, -1 (nothing done) for a field
-// whose saves could be refused. One read of the table counts the Nulls of every field.
+// rules, with a value the field accepts. The numbers of values completed (0 for a field without a Null,
+// whatever its saves), -1 (nothing done) for a field with Nulls whose saves could be refused. One read of
+// the table counts the Nulls of every field.
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields);
 // The gate of every row write: before `columns` of existing rows of the table are written (or new rows,

@@ -110,11 +110,17 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
 
 // With or without grouped writes pending before them (they are committed with the transaction, and stay
 // when it is rolled back, or left open at the close).
+// Also on a scratch copy, which syncs nothing but keeps its journal for the rollbacks.
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {
-    for (const int pending : {0, 10}) {
-        SCOPED_TRACE(pending);
-        const std::string file = "t" + std::to_string(pending) + ".mdb";
+    for (const auto& [pending, scratch] : {std::pair{0, false}, {10, false}, {10, true}}) {
+        SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : ""));
+        const std::string file = "t" + std::to_string(pending) + (scratch ? "s" : "") + ".mdb";
         Database db = Create(file, {"CREATE TABLE T (A LONG)"});
+        if (scratch) {
+            db.Close();
+            engine_.SetScratch(Path(file), true);
+            db = engine_.OpenDatabase(Path(file));
+        }
         if (pending) db.Execute("INSERT INTO T (A) VALUES (10)");
         db.BeginTrans();
         db.Execute("INSERT INTO T (A) VALUES (1)");
@@ -133,6 +139,7 @@ TEST_F(FilesTest, TransactionsCommitAndRollBack) {
         db.BeginTrans();
         db.Execute("INSERT INTO T (A) VALUES (4)");
         db.Close();
+        EXPECT_EQ(std::filesystem::exists(Path(file) + "-journal"), scratch);
         db = engine_.OpenDatabase(Path(file));
         EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1 + pending * 3));
         db.Close();
