@@ -35,8 +35,9 @@ std::string ReadOnlyUri(const std::string& host) {
     return out + "?mode=ro";
 }
 
-std::int64_t PragmaValue(Connection& c, const std::string& pragma) {
-    sqlite3_stmt* s = c.Prepare("PRAGMA " + pragma);
+// The first value that `sql` reads, as an integer.
+std::int64_t ValueOf(Connection& c, const std::string& sql) {
+    sqlite3_stmt* s = c.Prepare(sql);
     std::int64_t v = 0;
     if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int64(s, 0);
     sqlite3_reset(s);
@@ -62,13 +63,13 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
     RegisterEngineFunctions(raw);
     try {
         c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
-        c.Exec("PRAGMA main.page_size=" + std::to_string(PragmaValue(c, "src.page_size")));
-        c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(PragmaValue(c, "src.auto_vacuum")));
+        c.Exec("PRAGMA main.page_size=" + std::to_string(ValueOf(c, "PRAGMA src.page_size")));
+        c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(ValueOf(c, "PRAGMA src.auto_vacuum")));
         c.Exec("PRAGMA main.journal_mode=OFF");
         c.Exec("PRAGMA main.synchronous=FULL");
         c.Exec("PRAGMA cache_size=-16384");
-        const std::int64_t userVersion = PragmaValue(c, "src.user_version");
-        const std::int64_t applicationId = PragmaValue(c, "src.application_id");
+        const std::int64_t userVersion = ValueOf(c, "PRAGMA src.user_version");
+        const std::int64_t applicationId = ValueOf(c, "PRAGMA src.application_id");
         c.Exec("BEGIN");
         struct Entry {
             std::string type, name, table, sql;
@@ -124,10 +125,10 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
             // The table anew: its fields in their order, each a stored column of its type (so that a table
             // comes out the same whatever changes it went through), then any other column of the source;
             // the rows with the values the source reads; then its indexes.
-            std::string decls, cols = "rowid";
+            std::string decls, cols;
             const auto add = [&](const std::string& name, const std::string& decl) {
                 decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
-                cols += ", " + QuoteName(name);
+                cols += (cols.empty() ? "" : ", ") + QuoteName(name);
             };
             for (const FieldDef& f : t->fields)
                 add(f.name, ColumnDecl(f));
@@ -145,7 +146,14 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
                 sqlite3_reset(s);
             }
             c.Exec("CREATE TABLE main." + T + " (" + decls + ")");
-            c.Exec("INSERT INTO main." + T + " (" + cols + ") SELECT " + cols + " FROM src." + T);
+            // The rows in their order, each under its rowid. Rowids 1 to n are the ones SQLite gives rows
+            // appended in that order to the new table, which costs a third less than giving each its own.
+            const bool numbered = ValueOf(c, "SELECT (SELECT min(rowid) FROM src." + T +
+                                                 ") = 1 AND (SELECT max(rowid) FROM src." + T +
+                                                 ") = (SELECT count(*) FROM src." + T + ")") != 0;
+            const std::string copied = numbered ? cols : "rowid, " + cols;
+            c.Exec("INSERT INTO main." + T + " (" + copied + ") SELECT " + copied + " FROM src." + T +
+                   " ORDER BY rowid");
             for (const IndexDef& ix : t->indexes)
                 if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
         }

@@ -102,6 +102,8 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     td.Fields().Append(td.CreateField("B", dbText, 20));
     db_.Execute("UPDATE T SET B = 'b' & Id");
     td.Fields().Delete("C");
+    for (const char* row : {"(3, 'u3')", "(1, 'u1')", "(2, 'u2')"})
+        db_.Execute(std::string("INSERT INTO U (Id, A) VALUES ") + row);
     db_.TableDefs()["U"].Fields().Delete("C");
     db_.Execute("DELETE FROM T WHERE Id = 3");
     db_.Close();
@@ -113,6 +115,8 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
     // The rows keep their rowids and values; the index is there and used.
     EXPECT_EQ(Sqlite("b.mdb", "SELECT rowid || ':' || Id || A || B FROM T"),
               (std::vector<std::string>{"1:1a1b1", "2:2a2b2", "4:4a1b4", "5:5a2b5", "6:6a0b6"}));
+    EXPECT_EQ(Sqlite("b.mdb", "SELECT rowid || ':' || Id || A FROM U"),
+              (std::vector<std::string>{"1:3u3", "2:1u1", "3:2u2"}));
     EXPECT_EQ(Sqlite("b.mdb", "SELECT name FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'T'"),
               std::vector<std::string>{"T.IxA"});
     EXPECT_EQ(Sqlite("b.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
