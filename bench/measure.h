@@ -1,6 +1,8 @@
-// What every benchmark measures and prints: elapsed seconds, the peak resident memory of the process, and
-// the figure lines "NAME ours=S baseline=S ratio=R".
+// What every benchmark measures and prints: elapsed and processor seconds, the peak resident memory of the
+// process, and the figure lines "NAME ours=S baseline=S ratio=R".
 #pragma once
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,15 @@ using Clock = std::chrono::steady_clock;
 
 inline double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Processor seconds this thread has used (user and system): unlike elapsed time, they do not grow with the
+// load that other processes put on the machine.
+inline double ThreadCpuSeconds() {
+    rusage u{};
+    if (getrusage(RUSAGE_THREAD, &u) != 0) return 0;
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
 // Peak resident memory of this process in megabytes, from the kernel's status file; 0 when it cannot be read.
