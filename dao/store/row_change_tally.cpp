@@ -7,6 +7,7 @@
 #include "dao/store/internal.h"
 #include "dao/store/values.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -271,10 +272,19 @@ std::vector<TableChanges> RowChangeTally::Read(sqlite3* db) const {
         }
         out.added = static_cast<std::int64_t>(added.size());
         out.removed = static_cast<std::int64_t>(removed.size());
+        // The rows shown name their primary key first, wherever the table keeps its fields.
+        const auto keyFirst = [&t](RowValues row) {
+            std::stable_partition(row.begin(), row.end(), [&t](const auto& field) {
+                for (const std::string& k : t.primaryKey)
+                    if (SameName(k, field.first)) return true;
+                return false;
+            });
+            return row;
+        };
         for (std::size_t r = 0; r < added.size() && r < kFirst; ++r)
-            out.firstAdded.push_back(std::move(added[r]));
+            out.firstAdded.push_back(keyFirst(std::move(added[r])));
         for (std::size_t r = 0; r < removed.size() && r < kFirst; ++r)
-            out.firstRemoved.push_back(std::move(removed[r]));
+            out.firstRemoved.push_back(keyFirst(std::move(removed[r])));
         for (auto& [i, f] : fields)
             out.fields.push_back(std::move(f));
         if (out.added || out.removed || !out.fields.empty()) result.push_back(std::move(out));

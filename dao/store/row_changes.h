@@ -22,7 +22,7 @@ struct FieldChanges {
     std::vector<ValueChange> first; // the first of them, in the order of the rows
 };
 
-// A row's fields by name, in the table's order.
+// A row's fields by name: its primary key first, then the table's order.
 using RowValues = std::vector<std::pair<std::string, Variant>>;
 
 struct TableChanges {
