@@ -22,14 +22,11 @@ protected:
     }
 
     // Rows of Id 1..n in the model and in T (rowid = Id), fields A, N, D, G ("a" and Nulls by default).
-    void Fill(int n) {
-        Fill(n, [](int) {
-            return std::vector<Variant>{Variant("a"), Variant::Null(), Variant::Null(), Variant::Null()};
-        });
-    }
-    void Fill(int n, const std::function<std::vector<Variant>(int)>& values) {
+    void Fill(int n, const std::function<std::vector<Variant>(int)>& values = {}) {
         for (int id = 1; id <= n; ++id) {
-            std::vector<Variant> v = values(id);
+            std::vector<Variant> v =
+                values ? values(id)
+                       : std::vector<Variant>{"a", Variant::Null(), Variant::Null(), Variant::Null()};
             model_[id] = v;
             db_.Execute("INSERT INTO T (Id, A, N, D, G) VALUES (" + std::to_string(id) + ", " +
                         Literal(v[0]) + ", " + Literal(v[1]) + ", " + Literal(v[2]) + ", " + Literal(v[3]) +

@@ -244,10 +244,8 @@ void WritePassword(std::vector<unsigned char>& page, const std::string& stored) 
 
 std::string Utf16(const std::u16string& s) {
     std::string out;
-    for (char16_t c : s) {
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
+    for (char16_t c : s)
+        out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     return out;
 }
 
@@ -257,10 +255,8 @@ TEST(JetPassword, RoundTrips) {
         std::string stored; // the bytes Jet stores
         const char* expected;
     } cases[] = {
-        {"testV1997.mdb", "segreta", "segreta"},
         {"nwind.mdb", "Contabilit\xE0", "Contabilità"},
         {"queryTestV1997.mdb", "12345678901234567890", "12345678901234567890"},
-        {"testV2000.mdb", Utf16(u"segreta"), "segreta"},
         {"DateTestDatabase.mdb", Utf16(u"Perché€"), "Perché€"},
         {"queryTestV2000.mdb", Utf16(u"ABCDEFGHIJKLMNOPQRST"), "ABCDEFGHIJKLMNOPQRST"},
         {"bigIndexTestV2000.mdb", Utf16(u"x"), "x"},
