@@ -31,11 +31,8 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\cont32.mdb", {}, {}, true},
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\scad32.mdb", {vbNo}, {"CONT32.MDB"}, false},
         {"C:\\Programmi\\Tessaro\\Scad32.mdb", "C:\\ZU\\Ditta\\Cont32.mdb", {vbYes}, {"SCAD32.MDB"}, true},
-        {"C:\\MAG.MDB\\CONT32.MDB",
-         "C:\\ZU\\Ditta\\altro.mdb",
-         {vbYes, vbNo},
-         {"CONT32.MDB", "MAG.MDB"},
-         false},
+        {"C:\\MAG.MDB\\CONT32.MDB", "C:\\ZU\\Ditta\\altro.mdb", std::vector<int>{vbYes, vbNo},
+         std::vector<std::string>{"CONT32.MDB", "MAG.MDB"}, false},
         {"C:\\Programmi\\Tessaro\\Altro.mdb", "C:\\ZU\\Ditta\\x.mdb", {}, {}, true},
     };
     for (const Case& c : cases) {
