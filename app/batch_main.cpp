@@ -196,8 +196,8 @@ std::string AnswersProblem(const std::string& hostPath, const std::string& text)
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
     return "il file delle risposte " + hostPath +
-           " contiene una password (una risposta text:) ed è leggibile " + "da altri utenti (permessi " +
-           mode + "): renderlo privato con chmod 600 " + hostPath;
+           " contiene una password (una risposta text:) ed è leggibile da altri utenti (permessi " + mode +
+           "): renderlo privato con chmod 600 " + hostPath;
 }
 
 // What the run is doing, as a watcher sees it: the --progress file, rewritten whole at each change by a
@@ -218,19 +218,20 @@ public:
         const int value = w_.Pb.value, max = w_.Pb.max;
         const long seconds = static_cast<long>(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
-        const std::string company = w_.runReport.RealNames(w_.runReport.currentCompany());
-        const std::string archive = w_.runReport.RealNames(w_.runReport.currentArchive());
-        const std::string doing = step.empty() ? w_.runReport.RealNames(w_.Label3.caption) : step;
+        // Each field on one line and without tabs, whatever a name holds: a watcher splits at the tabs.
+        const std::string company = OneLine(w_.runReport.RealNames(w_.runReport.currentCompany()));
+        const std::string archive = OneLine(w_.runReport.RealNames(w_.runReport.currentArchive()));
+        const std::string doing = OneLine(step.empty() ? w_.runReport.RealNames(w_.Label3.caption) : step);
         const int percent = max > 0 ? static_cast<int>(100L * value / max) : 0;
         const std::string line = std::to_string(value) + "/" + std::to_string(max) + "\t" +
-                                 std::to_string(percent) + "%\t" + company + "\t" + archive + "\t" +
-                                 OneLine(doing) + "\t" + std::to_string(seconds) + "\n";
+                                 std::to_string(percent) + "%\t" + company + "\t" + archive + "\t" + doing +
+                                 "\t" + std::to_string(seconds) + "\n";
         if (line != written_ && !file_.empty() && !failed_) WriteFile(line);
         written_ = line;
         if (live_) {
             std::string text = std::to_string(percent) + "% " + std::to_string(seconds) + " s";
             for (const std::string* part : {&company, &archive, &doing})
-                if (!part->empty()) text += " | " + OneLine(*part);
+                if (!part->empty()) text += " | " + *part;
             shown_ = Fit(text);
             Draw();
         }

@@ -54,6 +54,19 @@ void RiprendiArchivio(Aggiorna& w) {
     }
 }
 
+// One archive of the company (w.NomeDb1 its model, w.NomeDb2 the archive): what an interrupted run left
+// beside it, then its comparison, which reserves it; the file the compaction put in its place is held again
+// and, when the archive had other names, given a file of its own. An archive that could not be used has
+// been reported by the comparison; the steps after it meet the engine's refusal and report it themselves.
+void CompareArchive(Aggiorna& w, const std::string& file, const std::string& rapporti) {
+    w.runReport.StartArchive(file, w.NomeDb2);
+    NoteFilesOfInterruptedRuns(w, w.NomeDb2, rapporti);
+    const std::string prima = platform::FileIdentity(w.NomeDb2);
+    EsitoConfronto(w, file, Ponteval(w));
+    RiprendiArchivio(w);
+    SeparateArchive(w, prima);
+}
+
 } // namespace
 
 bool AggiornaDitte(Aggiorna& w) {
@@ -87,18 +100,10 @@ bool AggiornaDitte(Aggiorna& w) {
             continue;
         }
 
-        // Each archive is held for this run from its comparison to the end of its work (the comparison
-        // reserves it); the compaction replaces the file, and the new one is held again. An archive that
-        // could not be used has been reported by the comparison; the steps after it meet the engine's
-        // refusal and report it themselves.
+        // Each archive is held for this run from its comparison to the end of its work.
         const std::string rapporti =
             w.runReport.folder.empty() ? w.CartellaDati + "\\ledrana\\rapporti" : w.runReport.folder;
-        w.runReport.StartArchive(file, w.NomeDb2);
-        NoteFilesOfInterruptedRuns(w, w.NomeDb2, rapporti);
-        std::string prima = platform::FileIdentity(w.NomeDb2);
-        EsitoConfronto(w, file, Ponteval(w));
-        RiprendiArchivio(w);
-        SeparateArchive(w, prima);
+        CompareArchive(w, file, rapporti);
         if (!AggiornaCampiVari(w, w.NomeDb2))
             DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
                                  " non aggiornato correttamente");
@@ -113,12 +118,7 @@ bool AggiornaDitte(Aggiorna& w) {
 
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
-        w.runReport.StartArchive(file, w.NomeDb2);
-        NoteFilesOfInterruptedRuns(w, w.NomeDb2, rapporti);
-        prima = platform::FileIdentity(w.NomeDb2);
-        EsitoConfronto(w, file, Ponteval(w));
-        RiprendiArchivio(w);
-        SeparateArchive(w, prima);
+        CompareArchive(w, file, rapporti);
         CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
         w.archiveReservation.Release();
         w.runReport.LeaveArchive();

@@ -156,6 +156,23 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+std::string ValidUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        const std::size_t n = decodeOne(s, i, cp);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 std::string Cp1252ToUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size() + s.size() / 4);

@@ -18,6 +18,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // True when s is entirely valid UTF-8.
 bool IsValidUtf8(std::string_view s);
 
+// s with each byte that does not begin a well-formed UTF-8 sequence (by IsValidUtf8's rule) replaced by
+// U+FFFD: text from another program made fit for a page or a JSON document.
+std::string ValidUtf8(std::string_view s);
+
 // Converts Windows-1252 bytes to UTF-8 (the 5 bytes Windows-1252 leaves undefined map to U+0081 etc.).
 std::string Cp1252ToUtf8(std::string_view s);
 

@@ -91,7 +91,10 @@ std::string FileUrl(const std::string& host) {
     return url;
 }
 
-std::string Escape(const std::string& text) {
+// Bytes that are not UTF-8 (a name made by another program in another code page) show as the replacement
+// character.
+std::string Escape(const std::string& raw) {
+    const std::string text = ValidUtf8(raw);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -120,18 +123,8 @@ std::string Escape(const std::string& text) {
             out += "<br>";
             break;
         default:
-            // Other control characters have no place in a page; bytes that are not UTF-8 (a name made by
-            // another program in another code page) show as the replacement character.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-                out += ' ';
-            } else if (static_cast<unsigned char>(c) < 0x80) {
-                out += c;
-            } else if (const std::size_t n = Utf8SequenceLength(text, i); n == 0) {
-                out += "\uFFFD";
-            } else {
-                out.append(text, i, n);
-                i += n - 1;
-            }
+            // Other control characters have no place in a page.
+            out += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? ' ' : c;
         }
     }
     return out;

@@ -26,10 +26,11 @@ constexpr const char* kKindNames[kChangeKinds] = {
 };
 
 // A JSON string: UTF-8 kept, what is not UTF-8 as U+FFFD, control characters escaped.
-std::string Str(const std::string& text) {
+std::string Str(const std::string& raw) {
+    const std::string text = ValidUtf8(raw);
     std::string out = "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -37,13 +38,8 @@ std::string Str(const std::string& text) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (const std::size_t n = Utf8SequenceLength(text, i); n == 0) {
-            out += "\uFFFD";
         } else {
-            out.append(text, i, n);
-            i += n - 1;
+            out += ch;
         }
     }
     return out + "\"";
@@ -107,30 +103,6 @@ std::string Archive(const RunReport& r, const ArchiveReport& a) {
 }
 
 } // namespace
-
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b = byte(at);
-    std::size_t n = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (b >= 0xC2 && b <= 0xDF) {
-        n = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3;
-        if (b == 0xE0) low = 0xA0;
-        if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4;
-        if (b == 0xF0) low = 0x90;
-        if (b == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + n > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (byte(at + k) < 0x80 || byte(at + k) > 0xBF) return 0;
-    return n;
-}
 
 std::string RunReportJson(const RunReport& r) {
     const RunEnd end = r.End();

@@ -4,7 +4,6 @@
 // docs/report.schema.json describes; and rapporti\index.html, the list of every report in the folder
 // (date, kind, verdict, link), rewritten after each one.
 
-#include <cstddef>
 #include <string>
 
 #include "window/run_report.h"
@@ -16,9 +15,5 @@ std::string RestoreReportJson(const RestoreReport& report);
 
 // Rewrites `folder`\index.html (written beside and renamed over). Throws ledrana::Error.
 void WriteReportIndex(const std::string& folder);
-
-// The length of the UTF-8 sequence that starts at text[at] (a byte of 0x80 or more), 0 when it is not a
-// well-formed one (a stray continuation byte, a cut sequence, an overlong form, a surrogate, past U+10FFFF).
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t at);
 
 } // namespace ledrana

@@ -213,20 +213,7 @@ void WriteSchemaText(Database& db, std::ostream& out) {
 }
 
 std::string JsonText(std::string_view s) {
-    std::string clean;
-    clean.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-        if (len && i + len <= s.size() && IsValidUtf8(s.substr(i, len))) {
-            clean.append(s.substr(i, len));
-            i += len;
-        } else {
-            clean += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return JsonString(clean);
+    return JsonString(ValidUtf8(s));
 }
 
 std::string Base64(std::string_view bytes) {
