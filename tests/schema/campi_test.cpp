@@ -1,7 +1,5 @@
 // Field definition changes and the zero-length permission on real archive pairs.
 
-#include <gtest/gtest.h>
-
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
 
@@ -12,7 +10,6 @@ using dao::dbInteger;
 using dao::dbLong;
 using dao::dbText;
 using dao::Variant;
-using Strings = std::vector<std::string>;
 using Variants = std::vector<Variant>;
 const Variant N = Variant::Null();
 const std::string kJournalHeader = "\xEF\xBB\xBFTabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n";

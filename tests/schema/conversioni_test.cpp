@@ -1,16 +1,11 @@
 // What a field rebuild does to each value, over every pair of types a rebuild can meet: unchanged values,
 // values that are changed and journalled, values whose loss refuses the rebuild.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
 #include <set>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
@@ -137,8 +132,8 @@ protected:
     }
     // The journal's rows without the header, each split at ";" (no field here needs quotes; the CR goes and
     // a ";" ends the last field).
-    std::vector<std::vector<std::string>> Diario() {
-        std::vector<std::vector<std::string>> righe;
+    std::vector<Strings> Diario() {
+        std::vector<Strings> righe;
         if (w.DiarioConversioni.empty()) return righe;
         std::istringstream testo(platform::ReadAllBytes(w.DiarioConversioni));
         std::string riga;
@@ -195,8 +190,8 @@ TEST_F(Conversioni, EveryValueOfEveryPairIsUnchangedJournalledOrRefused) {
 
         Confr_ModificaField(w, w.Db1.TableDefs()[tabella], w.Db2.TableDefs()[tabella]);
 
-        const std::vector<std::string> tutte = LogEntries();
-        const std::vector<std::string> log(tutte.begin() + static_cast<long>(voci), tutte.end());
+        const Strings tutte = LogEntries();
+        const Strings log(tutte.begin() + static_cast<long>(voci), tutte.end());
         const dao::Field V = w.Db2.TableDefs()[tabella].Fields()["V"];
         const std::vector<Variant> dopo = Valori(tabella);
         if (attesi.find('X') != std::string::npos) {

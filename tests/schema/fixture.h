@@ -2,14 +2,9 @@
 // Archive pairs for the comparison tests: the model (w.NomeDb1) and the archive (w.NomeDb2) made with
 // MakeDatabase. The helpers open straight through the engine, leaving the window's password list alone.
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
-#include <filesystem>
 #include <ostream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "dao/dao.h"
 #include "platform/error.h"
@@ -60,15 +55,12 @@ struct TableSpec {
 };
 
 struct QuerySpec {
-    std::string name;
-    std::string sql;
+    std::string name, sql;
 };
 
 // An attached table: `name` in the database refers to `sourceTable` of the database at `sourcePath`.
 struct AttachedSpec {
-    std::string name;
-    std::string sourcePath;
-    std::string sourceTable;
+    std::string name, sourcePath, sourceTable;
 };
 
 class SchemaFixture : public ArchiveFixture {
@@ -178,10 +170,9 @@ public:
     }
 
     // The rows of a table in the table's order, each as its values' Describe() joined by " | ".
-    std::vector<std::string> Rows(const std::string& path, const std::string& table,
-                                  const std::string& password = "") {
+    Strings Rows(const std::string& path, const std::string& table, const std::string& password = "") {
         dao::Database db = Open(path, password);
-        std::vector<std::string> rows;
+        Strings rows;
         dao::Recordset rs = db.OpenRecordset(table);
         while (!rs.Eof()) {
             std::string row;
@@ -197,9 +188,8 @@ public:
     }
 
     // Names of the tables ("table") or of the saved queries ("query") as Structure() lists them.
-    std::vector<std::string> Names(const std::string& kind, const std::string& path,
-                                   const std::string& password = "") {
-        std::vector<std::string> names;
+    Strings Names(const std::string& kind, const std::string& path, const std::string& password = "") {
+        Strings names;
         std::istringstream lines(Structure(path, password));
         const std::size_t from = kind.size() + 1;
         for (std::string l; std::getline(lines, l);)
@@ -209,9 +199,9 @@ public:
     }
 
     // Names of the fields of a table, in order.
-    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
+    Strings FieldNames(const std::string& path, const std::string& table) {
         dao::Database db = Open(path);
-        std::vector<std::string> names;
+        Strings names;
         dao::Fields fields = db.TableDefs()[table].Fields();
         for (int i = 0; i < fields.Count(); ++i)
             names.push_back(fields[i].Name());
