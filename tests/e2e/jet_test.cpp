@@ -2,8 +2,8 @@
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
 // the original stays beside it byte for byte, and the next run has nothing left to convert. An archive that
 // cannot be used (a damaged or read-only Jet file, one open on another computer, no database at all, one in
-// a folder that takes no file) is left as it was, reported as an opening error, refused to the company's
-// later steps, and the other companies are updated.
+// a folder that takes no file, one the main program holds) is left as it was, reported as an opening error,
+// refused to the company's later steps, and the other companies are updated.
 
 #include <gtest/gtest.h>
 
@@ -24,13 +24,15 @@
 namespace ledrana::e2e {
 namespace {
 
+using ledrana::testing::TempPrefix;
+
 const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
 const fs::path kNwind = kCorpus / "nwind.mdb";
 const std::string kArchive = "C:\\ZU\\Alfa\\CONT32.MDB";
 
 TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     Machine machine("old");
-    const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
+    const std::string nwind = TempPrefix::get(kNwind);
     machine.write(kArchive, nwind);
     // Left by a computer that crashed with the file open: nobody holds it.
     machine.write("C:\\ZU\\Alfa\\Cont32.ldb", std::string("PC-UFFICIO") + std::string(54, '\0'));
@@ -70,7 +72,6 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
 // and its company INI: none is followed, and every file made from the archive takes its owner, group and
 // mode (a private 1234:5678 0640 file stays private; as another user the owner cannot be given).
 TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
-    using ledrana::testing::TempPrefix;
     Machine machine("old");
     const std::string nwind = TempPrefix::get(kNwind);
     machine.write(kArchive, nwind);
@@ -116,22 +117,24 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
     const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     const std::string notOurs = "Verificare che sia un archivio di Tessaro";
     const std::string writable = "Dare il permesso di scrittura sul file e sulla sua cartella";
+    enum How { kAsIs, kReadOnly, kInUse, kLockedFolder, kHeld };
     struct Case {
         const char* file; // of the corpus, or the text the archive holds ("" keeps the sample's archive)
         int number;
         const char* named;  // in the error's text
         std::string advice; // in the report
-        bool readOnly;
-        bool inUse;        // open on the computer PC-CASSA: its lock file beside, held by another process
-        bool lockedFolder; // the archive's folder takes no new file (immutable, even for root)
+        How how; // kInUse: open on the computer PC-CASSA (its Jet lock file beside, held by another process);
+                 // kLockedFolder: its folder takes no new file (immutable, even for root); kHeld: the main
+                 // program holds it, then lets it go for the next run, which updates it
     } cases[] = {
-        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", notOurs, false, false,
-         false},
-        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, true, false, false},
-        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", "Quando l'archivio sarà libero", false,
-         true, false},
-        {"Questo file non e' un archivio.\r\n", 3343, "non riconosciuto", notOurs, false, false, false},
-        {"", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, false, false, true},
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", notOurs, kAsIs},
+        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kReadOnly},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", "Quando l'archivio sarà libero",
+         kInUse},
+        {"Questo file non e' un archivio.\r\n", 3343, "non riconosciuto", notOurs, kAsIs},
+        {"", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kLockedFolder},
+        {"", 3045, "file già in uso", "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento.",
+         kHeld},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -145,29 +148,41 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
         SCOPED_TRACE(c.number);
         Machine m("old");
         const std::string file = c.file;
-        const std::string bytes = file.empty() ? m.read(gamma)
-                                  : file.ends_with(".mdb")
-                                      ? ledrana::testing::TempPrefix::get(kCorpus / c.file)
-                                      : file;
+        const std::string bytes = file.empty()             ? m.read(gamma)
+                                  : file.ends_with(".mdb") ? TempPrefix::get(kCorpus / c.file)
+                                                           : file;
         m.write(gamma, bytes);
-        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+        if (c.how == kReadOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
         std::optional<ledrana::testing::ChildWhile> other;
-        if (c.inUse) {
+        if (c.how == kInUse) {
             m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
             other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
             ASSERT_TRUE(other->held());
         }
+        std::optional<ledrana::testing::Background> holder;
+        if (c.how == kHeld) {
+            holder.emplace(std::vector<std::string>{E2E_DAOTOOL, "hold", m.host(gamma).string(), "600"},
+                           m.root());
+            ASSERT_TRUE(holder->WaitForLine("tengo aperto")) << holder->output();
+        }
         const fs::path folder = m.host(gamma).parent_path();
-        if (c.lockedFolder && std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str()) != 0) {
+        const bool locked = c.how == kLockedFolder;
+        if (locked && std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str()) != 0) {
             std::cout << "[  SKIPPED ] an immutable folder: chattr +i refused here\n";
             continue;
         }
         const std::set<std::string> before = listing(folder);
 
         const Outcome o = m.Update();
-        if (c.lockedFolder) std::system(("chattr -i '" + folder.string() + "'").c_str());
-        ExpectGammaLeftAsItWas(m, o, bytes, c.number, c.named, c.advice, !c.lockedFolder);
+        if (locked) std::system(("chattr -i '" + folder.string() + "'").c_str());
+        ExpectGammaLeftAsItWas(m, o, bytes, c.number, c.named, c.advice, !locked);
         EXPECT_EQ(listing(folder), before) << "nothing is left beside the archive";
+        if (!holder) continue;
+        holder->Stop();
+        const Outcome next = m.Update();
+        EXPECT_EQ(next.status, 0) << next.log;
+        EXPECT_NE(next.entry("ditta Gamma.ini database " + gamma + " aggiornato"), -1) << next.log;
+        EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(gamma)), "");
     }
 }
 
@@ -176,7 +191,7 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
 TEST(E2eJetArchive, DeclinedIsNotConvertedAndItsCompanyFolderStaysAsItWas) {
     Machine m("old");
     const std::string archive = "C:\\ZU\\Gamma\\Contab.mdb";
-    const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
+    const std::string nwind = TempPrefix::get(kNwind);
     m.write(archive, nwind);
     fs::remove(m.host(kGammaCont));
     // The company's due-dates archive lies elsewhere: its update leaves the company folder alone.

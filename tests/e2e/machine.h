@@ -43,7 +43,8 @@ struct Outcome {
     std::string console;                  // standard output and error
     fs::path report;                      // the run's report, as the program printed its path
 
-    // The report's verdict: "ok" (green), "warn" or "ko"; "" without a report.
+    // The report's page, and its verdict: "ok" (green), "warn" or "ko"; "" without a report.
+    std::string page() const;
     std::string verdict() const;
     // Index of the first box whose text contains `fragment`, -1 when none.
     int box(const std::string& fragment) const;
@@ -76,6 +77,12 @@ public:
     // One unattended run with the given answers and model folder, and more options (--anteprima).
     Outcome Update(const std::string& answers = kAnswers, const fs::path& model = ReleaseFolder(),
                    const std::string& options = "") const;
+    // The arguments of an unattended run on this machine: `line` (the program, a launcher's faults), the
+    // prefix, `model` and the answers (written into `dir`, private), then `more`.
+    std::vector<std::string> RunLine(std::vector<std::string> line, const fs::path& dir,
+                                     const std::vector<std::string>& more = {},
+                                     const fs::path& model = ReleaseFolder(),
+                                     const std::string& answers = kAnswers) const;
     // Runs a program with this machine as the prefix; returns the exit status, output in `out`.
     int Shell(const std::string& commandLine, std::string* out) const;
 
@@ -99,6 +106,9 @@ public:
 private:
     ledrana::testing::TempPrefix prefix_;
 };
+
+// The arguments shell-quoted, in one command line.
+std::string Shelled(const std::vector<std::string>& argv);
 
 // A copy of the release folder in a temporary folder, so a test can take files away from the model.
 class ModelFolder {
