@@ -85,13 +85,6 @@ std::string ChangedSince(std::map<std::string, std::string> before, const fs::pa
     return out;
 }
 
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(folder))
-        out.push_back(e.path().filename().string());
-    return out;
-}
-
 // A run as root, then two runs of the folder's owner 0.4 s apart. The root run leaves everything it made
 // in the data folder the owner's; of the two that follow one updates, the other says who holds the folder
 // and changes nothing at all (its trace of changes is empty).

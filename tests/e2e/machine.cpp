@@ -21,33 +21,24 @@ namespace {
 
 using testing::ShellQuote;
 
-// Reads one JSON string starting at s[i] == '"'; leaves i after its closing quote.
-std::string JsonString(const std::string& s, std::size_t& i) {
-    std::string out;
-    for (++i; i < s.size() && s[i] != '"'; ++i) {
-        if (s[i] != '\\') {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        if (c == 'u') {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16));
-            i += 4;
-        } else {
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        }
-    }
-    ++i;
-    return out;
-}
-
 // The value of `key` in one line of the --boxes file, a flat object of strings, numbers and true ("" when
 // the key is not there). A quote inside a string is escaped, so `"key": ` is found at the key only.
 std::string BoxField(const std::string& line, const std::string& key) {
     std::size_t i = line.find("\"" + key + "\": ");
     if (i == std::string::npos) return "";
     i += key.size() + 4;
-    return line[i] == '"' ? JsonString(line, i) : line.substr(i, line.find_first_of(",}", i) - i);
+    if (line[i] != '"') return line.substr(i, line.find_first_of(",}", i) - i);
+    std::string out;
+    for (++i; i < line.size() && line[i] != '"'; ++i) {
+        const char c = line[i] == '\\' ? line[++i] : '\0';
+        if (c == 'u') {
+            out += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+        } else {
+            out += c == '\0' ? line[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
 }
 
 Box ParseBox(const std::string& line) {
@@ -161,18 +152,6 @@ std::string Machine::ini(const std::string& windowsPath, const std::string& sect
     std::string value;
     platform::GetPrivateProfileString(section, key, "<missing>", value, 1024, windowsPath);
     return value;
-}
-
-std::string Machine::MoveDataToShare() const {
-    const std::string share = "\\\\SERVER\\dati\\ZU";
-    fs::create_directories(root() / "unc" / "server" / "dati");
-    fs::rename(root() / "drive_c" / "ZU", root() / "unc" / "server" / "dati" / "ZU");
-    write("C:\\WINDOWS\\dir.txt", share + "\r\n");
-    std::string beta = read(share + "\\ledrana\\Beta.ini");
-    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
-        beta.replace(at, 5, share);
-    write(share + "\\ledrana\\Beta.ini", beta);
-    return share;
 }
 
 int Machine::Shell(const std::string& commandLine, std::string* out) const {
@@ -289,55 +268,13 @@ void ModelFolder::remove(const std::string& name) const {
     if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
 }
 
-void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
-                            const std::string& said, const std::string& advice, bool scadUpdated) {
-    EXPECT_EQ(m.read(kGammaCont), before);
-    // The opening's error as the comparison reports it, the company update's own line, then each later step
-    // of the company meets the same refusal from the engine and says so in its own words; the run ends well.
-    const std::string n = std::to_string(number);
-    ASSERT_NE(o.box(" " + n), -1) << o.console;
-    const std::string error = o.boxes[o.box(" " + n)].text;
-    EXPECT_EQ(error.rfind(" " + n, 0), 0u) << error;
-    EXPECT_NE(error.find(said), std::string::npos) << error;
-    const std::string company = "ditta Gamma.ini database " + kGammaCont;
-    const std::string refused =
-        "File " + kGammaCont + "\nFunz. ApreDb: err." + n + " " + error.substr(1 + n.size());
-    const std::string undone = company + " non aggiornato correttamente";
-    std::vector<std::string> expected{error, undone, refused, "91 |AggiornaCampiVari"};
-    expected.insert(expected.end(), {"Agg.campi vari: " + undone, refused, "Agg.DIVERSI " + undone});
-    for (const char* step : {"CopiaDatiCodiciCausaliTrasporto", "CopiaDatiCategorieFisse",
-                             "CopiaDatiRitenute", "ModificaCausaliFisse"})
-        expected.insert(expected.end(), {refused, std::string("91 |") + step});
-    std::vector<std::string> boxes;
-    for (std::size_t i = static_cast<std::size_t>(o.box(error));
-         i < o.boxes.size() && boxes.size() < expected.size(); ++i) {
-        const std::string& t = o.boxes[i].text;
-        // A step's own report: its number, then the step's name among its lines.
-        const auto funz = t.find("funz. ");
-        boxes.push_back(t.rfind("91 ", 0) != 0 ? t
-                        : funz == std::string::npos
-                            ? "91 |" + t
-                            : "91 |" + t.substr(funz + 6, t.find_first_of(" \n", funz + 6) - funz - 6));
-    }
-    EXPECT_EQ(boxes, expected) << o.console;
-    ASSERT_GE(o.boxes.size(), 2u);
-    EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
-    // The status and the report's verdict say that the run left Gamma undone.
-    EXPECT_EQ(o.status, 5) << o.console;
-    EXPECT_EQ(o.verdict(), "warn");
-    EXPECT_NE(o.entry(undone), -1) << o.log;
-    std::string shown; // as the page spells it
-    for (char c : advice)
-        shown += c == '\'' ? std::string("&#39;") : std::string(1, c);
-    EXPECT_NE(o.page().find(shown), std::string::npos) << advice;
-
-    EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")),
-              "");
-    EXPECT_NE(o.entry("ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato"), -1) << o.log;
-    if (!scadUpdated) return;
-    EXPECT_EQ(StructureDifferences(m.Schema(Release("SCAD32.MDB")), m.Schema("C:\\ZU\\Gamma\\Scad32.mdb")),
-              "");
-    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"), -1) << o.log;
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder))
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
