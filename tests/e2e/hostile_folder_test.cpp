@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <thread>
 

@@ -19,7 +19,6 @@
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
-#include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
 namespace {
