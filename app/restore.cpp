@@ -121,11 +121,10 @@ private:
             // The archive is still the point's own file (the run did not replace it, and the point could not
             // take a copy of its own): what was written in one was written in the other.
             if (now != a.found) {
+                const std::string since = MarkDifferences(a.found, now);
                 Item(report_.archives, a.path,
-                     "non ripristinabile: è ancora il file del punto di ripristino, scritto anche lui dopo "
-                     "che "
-                     "il punto l'ha tenuto (" +
-                         MarkDifferences(a.found, now) + "): com'era prima non c'è più",
+                     "non ripristinabile: è ancora il file del punto di ripristino, scritto con lui (" +
+                         since + "): com'era prima non c'è più",
                      false);
                 return;
             }
@@ -207,9 +206,10 @@ private:
                 for (const platform::TreeEntry& e : OutsideListing(m_.outside))
                     if (!found.count(e.path)) added.push_back({e.path, e.folder, -1, -1, true});
             } catch (const Error& e) {
-                Note("Ciò che l'aggiornamento ha aggiunto fuori dalla cartella dati non si è potuto cercare "
-                     "(" +
-                     Why(e) + "): resta dov'è.");
+                const std::string why = Why(e);
+                Note("Ciò che l'aggiornamento ha aggiunto fuori dalla cartella dati resta dov'è: "
+                     "non si è potuto cercarlo (" +
+                     why + ").");
             }
         }
         const auto where = [&](const Manifest::Created& c) {

@@ -416,9 +416,8 @@ std::vector<std::string> RestorePoint::Complete() {
             }
         } catch (const Error& e) {
             failures.push_back("Il punto di ripristino " + folder_ +
-                               " non sa che cosa l'aggiornamento ha "
-                               "aggiunto in " +
-                               folder + " (" + std::to_string(e.number()) + " " + e.description() +
+                               " non sa che cosa l'aggiornamento ha aggiunto in " + folder + " (" +
+                               std::to_string(e.number()) + " " + e.description() +
                                "): un ripristino lo lascia dov'è.");
         }
     }
