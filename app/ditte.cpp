@@ -15,6 +15,12 @@
 #include "schema/working_copy.h"
 #include "window/run_log.h"
 
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
 namespace ledrana {
 
 namespace {
@@ -51,6 +57,84 @@ void RiprendiArchivio(Aggiorna& w) {
     try {
         w.archiveReservation = w.engine->Reserve(w.NomeDb2);
     } catch (const Error&) {
+    }
+}
+
+// A value as the report shows it: texts in quotes, Null by name.
+std::string ValueText(const dao::Variant& v) {
+    if (v.IsNull()) return "Null";
+    return v.IsText() ? "\"" + v.ToString() + "\"" : v.ToString();
+}
+
+// The first fields of a row, "name=value" each.
+std::string RowText(const dao::RowValues& row) {
+    std::string text;
+    for (std::size_t i = 0; i < row.size() && i < 4; ++i)
+        text += (i ? ", " : "") + row[i].first + "=" + ValueText(row[i].second);
+    return row.size() > 4 ? text + ", …" : text;
+}
+
+// What a data fix or a reference table writes into the archive, read from it when the procedure is done
+// and put in the run's report. Without an engine (or when the archive cannot be watched) the procedure
+// runs the same, unreported.
+class DataWatch {
+public:
+    DataWatch(Aggiorna& w, std::string procedure)
+        : w_(w), procedure_(std::move(procedure)), path_(w.NomeDb2) {
+        if (!w.engine) return;
+        try {
+            watch_.emplace(*w.engine, path_);
+        } catch (const Error&) {
+        }
+    }
+
+    void Report() {
+        if (!watch_) return;
+        std::vector<dao::TableChanges> tables;
+        try {
+            tables = watch_->Finish();
+        } catch (const Error& e) {
+            w_.runReport.Note(path_, "Non si è potuto leggere che cosa ha scritto " + procedure_ + ": " +
+                                         e.description());
+            return;
+        }
+        for (const dao::TableChanges& t : tables) {
+            const auto rows = [&](ChangeKind kind, const std::vector<dao::RowValues>& first, std::int64_t n) {
+                if (n == 0) return;
+                std::string detail;
+                for (const dao::RowValues& r : first)
+                    detail += (detail.empty() ? "" : "\n") + RowText(r);
+                w_.runReport.Change(path_, kind, t.table, "", detail, n);
+                w_.runReport.ChangedBy(path_, procedure_);
+            };
+            rows(ChangeKind::RowsAdded, t.firstAdded, t.added);
+            for (const dao::FieldChanges& f : t.fields) {
+                std::string detail;
+                for (const dao::ValueChange& c : f.first)
+                    detail += (detail.empty() ? "" : "\n") + ValueText(c.before) + " → " + ValueText(c.after);
+                w_.runReport.Change(path_, ChangeKind::ValuesChanged, t.table, f.field, detail, f.rows);
+                w_.runReport.ChangedBy(path_, procedure_);
+            }
+            rows(ChangeKind::RowsRemoved, t.firstRemoved, t.removed);
+        }
+    }
+
+private:
+    Aggiorna& w_;
+    std::string procedure_, path_;
+    std::optional<dao::ChangeWatch> watch_;
+};
+
+// Runs a data fix or a reference table procedure on w.NomeDb2 under a DataWatch.
+template <class Procedure> auto Watched(Aggiorna& w, const char* name, Procedure&& procedure) {
+    DataWatch watch(w, name);
+    if constexpr (std::is_void_v<decltype(procedure())>) {
+        procedure();
+        watch.Report();
+    } else {
+        auto result = procedure();
+        watch.Report();
+        return result;
     }
 }
 
@@ -104,22 +188,23 @@ bool AggiornaDitte(Aggiorna& w) {
         const std::string rapporti =
             w.runReport.folder.empty() ? w.CartellaDati + "\\ledrana\\rapporti" : w.runReport.folder;
         CompareArchive(w, file, rapporti);
-        if (!AggiornaCampiVari(w, w.NomeDb2))
+        if (!Watched(w, "AggiornaCampiVari", [&] { return AggiornaCampiVari(w, w.NomeDb2); }))
             DataFixFailed(w, "Agg.campi vari: ditta " + file + " database " + w.NomeDb2 +
                                  " non aggiornato correttamente");
-        if (!AggiornaDiversi(w, w.NomeDb2))
+        if (!Watched(w, "AggiornaDiversi", [&] { return AggiornaDiversi(w, w.NomeDb2); }))
             DataFixFailed(w, "Agg.DIVERSI ditta " + file + " database " + w.NomeDb2 +
                                  " non aggiornato correttamente");
-        CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2);
-        CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2);
-        CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2);
-        ModificaCausaliFisse(w, w.NomeDb2);
+        Watched(w, "CopiaDatiCodiciCausaliTrasporto",
+                [&] { CopiaDatiCodiciCausaliTrasporto(w, w.NomeDb1, w.NomeDb2); });
+        Watched(w, "CopiaDatiCategorieFisse", [&] { CopiaDatiCategorieFisse(w, w.NomeDb1, w.NomeDb2); });
+        Watched(w, "CopiaDatiRitenute", [&] { CopiaDatiRitenute(w, w.NomeDb1, w.NomeDb2); });
+        Watched(w, "ModificaCausaliFisse", [&] { ModificaCausaliFisse(w, w.NomeDb2); });
         w.archiveReservation.Release();
 
         w.NomeDb1 = modello + "\\" + "SCAD32.MDB";
         w.NomeDb2 = PercorsoArchivio(readinifile(w, "Archivi", "Scadenzario", ini), cartellaDitta);
         CompareArchive(w, file, rapporti);
-        CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2);
+        Watched(w, "CopiaDatiBanche", [&] { CopiaDatiBanche(w, w.NomeDb1, w.NomeDb2); });
         w.archiveReservation.Release();
         w.runReport.LeaveArchive();
     }

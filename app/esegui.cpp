@@ -80,10 +80,13 @@ std::string ReadIni(const std::string& section, const std::string& key, const st
 // Puts into the restore point what the steps may replace or rewrite in the data folder: the archives that
 // every company INI names (resolved as AggiornaDitte resolves them), the demo company's and those of the
 // old single-company layout; the company INI files, the pictures that ImmaginiXProdotti copies beside each
-// accounting archive, the demo company's files, the user INI, INI.INI and the templates. What cannot be kept
-// is noted in the report: the run goes on, and so does the restore of everything else.
+// accounting archive, the demo company's files, the user INI, INI.INI and the templates. The folders outside
+// the data folder where the run writes (an archive's, where the compaction and the comparison leave their
+// files, and the picture folders beside an accounting archive) are listed, so that the point knows what the
+// run adds there. What cannot be kept is noted in the report: the run goes on, and so does the restore of
+// everything else.
 void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunReport& report) {
-    std::vector<std::string> archives, files;
+    std::vector<std::string> archives, files, folders;
     const std::string ledrana = data + "\\LEDRANA";
     if (platform::FolderExists(ledrana)) {
         for (const std::string& ini : platform::ListFiles(ledrana, "*.ini")) {
@@ -97,10 +100,15 @@ void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunRepo
             archives.push_back(cont);
             archives.push_back(archive("Scadenzario"));
             files.push_back(ledrana + "\\" + ini);
+            for (std::size_t i = archives.size() - 2; i < archives.size(); ++i)
+                if (const auto slash = archives[i].rfind('\\'); slash != std::string::npos)
+                    folders.push_back(archives[i].substr(0, slash));
             const auto folder = UCase(cont).find("\\CONT32.MDB");
             if (folder != std::string::npos) {
                 files.push_back(cont.substr(0, folder) + "\\immagini\\stampante.jpg");
                 files.push_back(cont.substr(0, folder) + "\\descrizioni\\stampante.doc");
+                folders.push_back(cont.substr(0, folder) + "\\immagini");
+                folders.push_back(cont.substr(0, folder) + "\\descrizioni");
             }
         }
     }
@@ -131,6 +139,15 @@ void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunRepo
         keep(a, true);
     for (const std::string& f : files)
         keep(f, false);
+    for (const std::string& folder : folders) {
+        try {
+            point.Watch(folder);
+        } catch (const Error& e) {
+            report.Note(folder, "Il punto di ripristino non sa che cosa c'era in " + folder + ": " +
+                                    std::to_string(e.number()) + " " + e.description() +
+                                    "; ciò che l'aggiornamento vi aggiunge resta dov'è dopo un ripristino.");
+        }
+    }
     point.Flush();
 }
 
@@ -158,7 +175,8 @@ void CloseRestorePoint(Aggiorna& w, RunHold& hold) {
     if (!hold.point || hold.pointClosed) return;
     hold.pointClosed = true;
     try {
-        hold.point->Complete();
+        for (const std::string& failure : hold.point->Complete())
+            w.runReport.Note("", failure);
     } catch (const Error& e) {
         w.runReport.Note("", "Il punto di ripristino " + hold.point->folder() +
                                  " non si è potuto completare (" + std::to_string(e.number()) + " " +

@@ -42,7 +42,8 @@ public:
         Added();
         if (own_) {
             try {
-                own_->Complete();
+                for (const std::string& failure : own_->Complete())
+                    Note(failure);
             } catch (const Error& e) {
                 Note("Il punto di ripristino " + own_->folder() + " non si è potuto completare (" + Why(e) +
                      ").");
@@ -99,6 +100,13 @@ private:
                point_.name + " --forza";
     }
 
+    // The point's file goes back as a copy of it, written whole beside the archive and renamed over it: the
+    // archive's name holds a whole archive at every instant, and the point keeps its file as it was, so
+    // that what is written in the archive afterwards does not reach the point.
+    void PutBack(const std::string& saved, const std::string& path) {
+        platform::ReplaceWithNewCopy(saved, path, path + ".ripristino");
+    }
+
     void Archive(const Manifest::Archive& a) {
         const std::string saved = point_.folder + "\\" + a.saved;
         const platform::FileState keptState = platform::StateOf(saved);
@@ -108,11 +116,34 @@ private:
             return;
         }
         const platform::FileState nowState = platform::StateOf(a.path);
+        const ArchiveMark now = MarkOf(a.path);
         if (nowState.exists && nowState.device == keptState.device && nowState.inode == keptState.inode) {
-            Item(report_.archives, a.path, "è già il file del punto di ripristino", true);
+            // The archive is still the point's own file (the run did not replace it, and the point could not
+            // take a copy of its own): what was written in one was written in the other.
+            if (now != a.found) {
+                const std::string since = MarkDifferences(a.found, now);
+                Item(report_.archives, a.path,
+                     "non ripristinabile: è ancora il file del punto di ripristino, scritto con lui (" +
+                         since + "): com'era prima non c'è più",
+                     false);
+                return;
+            }
+            if (o_.preview) {
+                Item(report_.archives, a.path,
+                     "è ancora il file del punto di ripristino, com'era: ne sarebbe fatta una copia a sé",
+                     true);
+                return;
+            }
+            try {
+                dao::FileReservation hold = engine_.Reserve(a.path);
+                PutBack(saved, a.path);
+                Item(report_.archives, a.path,
+                     "era ancora il file del punto di ripristino, com'era: ora ne è una copia a sé", true);
+            } catch (const Error& e) {
+                Item(report_.archives, a.path, "non separato dal punto di ripristino: " + Why(e), false);
+            }
             return;
         }
-        const ArchiveMark now = MarkOf(a.path);
         std::string changed;
         if (!a.left)
             changed = "il punto di ripristino non dice come l'aggiornamento l'ha lasciato";
@@ -134,11 +165,7 @@ private:
                 hold = engine_.Reserve(a.path);
                 Own().KeepArchive(a.path);
             }
-            // Whole at every instant: the point's file at a scratch name beside the archive, then one rename.
-            const std::string scratch = a.path + ".ripristino";
-            platform::RemoveOwnFile(scratch);
-            platform::LinkOrCopyToNewFile(saved, scratch);
-            platform::ReplaceFile(scratch, a.path);
+            PutBack(saved, a.path);
             Item(report_.archives, a.path, "ripristinato" + forced, true);
         } catch (const Error& e) {
             Item(report_.archives, a.path, "non ripristinato: " + Why(e), false);
@@ -162,22 +189,36 @@ private:
         }
     }
 
-    // What the run added to the data folder goes into the restore's own point; the folders it made go when
-    // they are left empty.
+    // What the run added to the data folder, and in the folders outside it the point lists, goes into the
+    // restore's own point; the folders it made go when they are left empty.
     void Added() {
         std::vector<Manifest::Created> added = m_.created;
         if (!m_.complete()) {
             std::set<std::string> found;
             for (const platform::TreeEntry& e : m_.found)
                 found.insert(e.path);
+            for (const platform::TreeEntry& e : m_.foundOutside)
+                found.insert(e.path);
             added.clear();
             for (const platform::TreeEntry& e : DataFolderListing(data_))
-                if (!found.count(e.path)) added.push_back({e.path, e.folder, -1, -1});
+                if (!found.count(e.path)) added.push_back({e.path, e.folder, -1, -1, false});
+            try {
+                for (const platform::TreeEntry& e : OutsideListing(m_.outside))
+                    if (!found.count(e.path)) added.push_back({e.path, e.folder, -1, -1, true});
+            } catch (const Error& e) {
+                const std::string why = Why(e);
+                Note("Ciò che l'aggiornamento ha aggiunto fuori dalla cartella dati resta dov'è: "
+                     "non si è potuto cercarlo (" +
+                     why + ").");
+            }
         }
+        const auto where = [&](const Manifest::Created& c) {
+            return c.outside ? c.path : data_ + "\\" + c.path;
+        };
         int moved = 0;
         for (const Manifest::Created& c : added) {
             if (c.folder) continue;
-            const std::string path = data_ + "\\" + c.path;
+            const std::string path = where(c);
             const platform::FileState st = platform::StateOf(path);
             if (!st.exists || st.folder) continue;
             if ((st.size != c.size || st.modified != c.modified) && !o_.force) {
@@ -207,7 +248,7 @@ private:
                                 : " file aggiunti dall'aggiornamento tolti\n");
         if (o_.preview) return;
         for (auto it = added.rbegin(); it != added.rend(); ++it) {
-            const std::string path = data_ + "\\" + it->path;
+            const std::string path = where(*it);
             try {
                 if (it->folder && platform::FolderExists(path) && platform::ListTree(path).empty())
                     platform::RmDir(path);

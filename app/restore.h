@@ -2,9 +2,11 @@
 // aggiorna-batch --ripristina: the data folder put back as a restore point of an update holds it
 // (app/restore_point.h).
 //
-// Every archive goes back by one rename (the point's file linked, or copied, to a scratch name beside the
-// archive, then renamed over it), so its name holds a whole archive at every instant; every other file the
-// point holds goes back as FileCopy writes a file; what the run added to the data folder is moved away.
+// Every archive goes back by one rename (a copy of the point's file, a clone where the file system has them,
+// made at a scratch name beside the archive, then renamed over it), so its name holds a whole archive at
+// every instant and the point keeps its own file, whatever is written in the archive afterwards; every other
+// file the point holds goes back as FileCopy writes a file; what the run added to the data folder, and beside
+// the archives outside it, is moved away.
 // An archive that has changed since the run (its change counter, size or time differ from what the run
 // left), or whose point is not complete, is left as it is unless the restore is forced; so is a file the run
 // added that has changed since. Nothing is deleted: whatever the restore replaces or moves away goes into a

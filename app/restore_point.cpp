@@ -174,11 +174,15 @@ std::string ManifestText(const Manifest& m) {
         out += "file\t" + Escape(f.path) + "\t" + Escape(f.saved) + "\n";
     for (const platform::TreeEntry& e : m.found)
         out += "trovato\t" + Escape(e.path) + (e.folder ? "\tc\n" : "\tf\n");
+    for (const std::string& folder : m.outside)
+        out += "fuori\t" + Escape(folder) + "\n";
+    for (const platform::TreeEntry& e : m.foundOutside)
+        out += "trovato-fuori\t" + Escape(e.path) + (e.folder ? "\tc\n" : "\tf\n");
     for (const Manifest::Archive& a : m.archives)
         if (a.left) out += "lasciato\t" + Escape(a.path) + "\t" + MarkFields(*a.left) + "\n";
     for (const Manifest::Created& c : m.created)
-        out += "creato\t" + Escape(c.path) + (c.folder ? "\tc\t" : "\tf\t") + std::to_string(c.size) + "\t" +
-               std::to_string(c.modified) + "\n";
+        out += (c.outside ? "creato-fuori\t" : "creato\t") + Escape(c.path) + (c.folder ? "\tc\t" : "\tf\t") +
+               std::to_string(c.size) + "\t" + std::to_string(c.modified) + "\n";
     if (m.complete()) out += "chiuso\t" + Escape(m.closed) + "\n";
     return out;
 }
@@ -224,16 +228,20 @@ Manifest ParseManifest(const std::string& text) {
         } else if (kind == "file") {
             need(3);
             m.files.push_back({f[1], f[2]});
-        } else if (kind == "trovato") {
+        } else if (kind == "trovato" || kind == "trovato-fuori") {
             need(3);
-            m.found.push_back({f[1], f[2] == "c"});
+            (kind == "trovato" ? m.found : m.foundOutside).push_back({f[1], f[2] == "c"});
+        } else if (kind == "fuori") {
+            need(2);
+            m.outside.push_back(f[1]);
         } else if (kind == "lasciato") {
             need(5);
             for (Manifest::Archive& a : m.archives)
                 if (a.path == f[1]) a.left = ParseMark(f, 2, line);
-        } else if (kind == "creato") {
+        } else if (kind == "creato" || kind == "creato-fuori") {
             need(5);
-            m.created.push_back({f[1], f[2] == "c", Number(f[3], line), Number(f[4], line)});
+            m.created.push_back(
+                {f[1], f[2] == "c", Number(f[3], line), Number(f[4], line), kind == "creato-fuori"});
         } else if (kind == "chiuso") {
             need(2);
             m.closed = f[1];
@@ -247,6 +255,17 @@ std::vector<platform::TreeEntry> DataFolderListing(const std::string& dataFolder
     std::vector<platform::TreeEntry> out;
     for (platform::TreeEntry& e : platform::ListTree(dataFolder))
         if (!LeftOut(e.path)) out.push_back(std::move(e));
+    return out;
+}
+
+std::vector<platform::TreeEntry> OutsideListing(const std::vector<std::string>& folders) {
+    std::vector<platform::TreeEntry> out;
+    for (const std::string& folder : folders) {
+        if (!platform::FolderExists(folder)) continue;
+        out.push_back({folder, true});
+        for (const std::string& name : platform::ListFiles(folder, "*.*"))
+            out.push_back({folder + "\\" + name, false});
+    }
     return out;
 }
 
@@ -283,11 +302,17 @@ RestorePoint::RestorePoint(const std::string& dataFolder, ReportClock::time_poin
     }
 }
 
+bool RestorePoint::Inside(const std::string& path) const {
+    const std::string host = platform::HostPath(path);
+    const std::string dataHost = platform::HostPath(data_);
+    return host == dataHost || host.rfind(dataHost + "/", 0) == 0;
+}
+
 std::string RestorePoint::Saved(const std::string& path) {
     const std::string host = platform::HostPath(path);
     const std::string dataHost = platform::HostPath(data_);
     std::string saved;
-    if (host.rfind(dataHost + "/", 0) == 0) {
+    if (Inside(path)) {
         saved = host.substr(dataHost.size() + 1);
         std::replace(saved.begin(), saved.end(), '/', '\\');
     } else {
@@ -320,6 +345,20 @@ void RestorePoint::KeepFile(const std::string& path) {
     m_.files.push_back({canonical, saved});
 }
 
+void RestorePoint::Watch(const std::string& folder) {
+    std::string canonical;
+    try {
+        canonical = Canonical(folder);
+    } catch (const Error&) {
+        return; // a path that names no folder of this machine: nothing can be written there
+    }
+    if (Inside(canonical) || std::find(m_.outside.begin(), m_.outside.end(), canonical) != m_.outside.end())
+        return;
+    std::vector<platform::TreeEntry> listing = OutsideListing({canonical});
+    m_.outside.push_back(canonical);
+    m_.foundOutside.insert(m_.foundOutside.end(), listing.begin(), listing.end());
+}
+
 void RestorePoint::MoveIn(const std::string& path) {
     const std::string canonical = Canonical(path);
     const std::string saved = Saved(canonical);
@@ -340,9 +379,22 @@ void RestorePoint::Flush() {
     platform::ReplaceFile(scratch, manifest);
 }
 
-void RestorePoint::Complete() {
-    for (Manifest::Archive& a : m_.archives)
+std::vector<std::string> RestorePoint::Complete() {
+    std::vector<std::string> failures;
+    for (Manifest::Archive& a : m_.archives) {
         a.left = MarkOf(a.path);
+        const std::string saved = folder_ + "\\" + a.saved;
+        const platform::FileState now = platform::StateOf(a.path), kept = platform::StateOf(saved);
+        if (!now.exists || !kept.exists || now.device != kept.device || now.inode != kept.inode) continue;
+        try {
+            platform::ReplaceWithNewCopy(saved, saved, saved + ".copia");
+        } catch (const Error& e) {
+            failures.push_back("Il punto di ripristino " + folder_ + " tiene " + a.path +
+                               " come un secondo nome del suo file, non come una copia (" +
+                               std::to_string(e.number()) + " " + e.description() +
+                               "): ciò che vi si scrive dopo l'aggiornamento cambia anche il punto.");
+        }
+    }
     std::set<std::string> found;
     for (const platform::TreeEntry& e : m_.found)
         found.insert(e.path);
@@ -350,10 +402,28 @@ void RestorePoint::Complete() {
     for (const platform::TreeEntry& e : DataFolderListing(data_)) {
         if (found.count(e.path)) continue;
         const platform::FileState st = platform::StateOf(data_ + "\\" + e.path);
-        m_.created.push_back({e.path, e.folder, st.size, st.modified});
+        m_.created.push_back({e.path, e.folder, st.size, st.modified, false});
+    }
+    std::set<std::string> foundOutside;
+    for (const platform::TreeEntry& e : m_.foundOutside)
+        foundOutside.insert(e.path);
+    for (const std::string& folder : m_.outside) {
+        try {
+            for (const platform::TreeEntry& e : OutsideListing({folder})) {
+                if (foundOutside.count(e.path)) continue;
+                const platform::FileState st = platform::StateOf(e.path);
+                m_.created.push_back({e.path, e.folder, st.size, st.modified, true});
+            }
+        } catch (const Error& e) {
+            failures.push_back("Il punto di ripristino " + folder_ +
+                               " non sa che cosa l'aggiornamento ha aggiunto in " + folder + " (" +
+                               std::to_string(e.number()) + " " + e.description() +
+                               "): un ripristino lo lascia dov'è.");
+        }
     }
     m_.closed = LocalTime(ReportClock::to_time_t(ReportClock::now()), "%Y%m%d-%H%M%S");
     Flush();
+    return failures;
 }
 
 std::vector<RestorePointEntry> RestorePoints(const std::string& dataFolder) {

@@ -209,6 +209,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
+    if (auto w = shared_->watches.find(host); w != shared_->watches.end()) w->second->Start(*conn);
     shared_->open[host] = conn;
     return MakeDatabase(shared_, conn, path, connect);
 }

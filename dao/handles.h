@@ -4,6 +4,7 @@
 
 #include "dao/dao.h"
 #include "dao/store/internal.h"
+#include "dao/store/row_change_tally.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +32,8 @@ struct EngineShared {
     std::vector<std::string> conversionNotices;   // not yet taken by the caller
     std::map<std::string, std::string> jetCopies; // Jet file (host) -> its converted temporary copy
     std::string jetCopyFolder;                    // where those copies live, removed with the engine
+    // Files whose row writes are watched (ChangeWatch): host path -> the tally of every connection to it.
+    std::map<std::string, std::shared_ptr<detail::RowChangeTally>> watches;
     ~EngineShared();
 };
 } // namespace ledrana::dao

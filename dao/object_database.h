@@ -2,6 +2,9 @@
 // The database, the engine and its file reservations (part of dao/dao.h).
 
 #include "dao/object_queries.h"
+#include "dao/store/row_changes.h"
+
+#include <memory>
 
 namespace ledrana::dao {
 
@@ -182,6 +185,31 @@ private:
     std::shared_ptr<EngineShared> shared_;
     friend JetImportReport ImportJetFile(DBEngine& engine, const std::string& source,
                                          const std::string& destination, const std::string& shownName);
+    friend class ChangeWatch;
+};
+
+// Watches the rows written into one database through this engine, from now until Finish: every
+// connection of the engine to the file, open now or opened later, passes its row writes on.
+class ChangeWatch {
+public:
+    // 3024 for a missing file (as OpenDatabase says it); one watch of a file at a time (a second one
+    // replaces the first, which then finds nothing).
+    ChangeWatch(DBEngine& engine, const std::string& path);
+    ~ChangeWatch();
+    ChangeWatch(const ChangeWatch&) = delete;
+    ChangeWatch& operator=(const ChangeWatch&) = delete;
+    // Ends the watch and tells what the rows hold now against what they held before: per table the rows
+    // added and removed and, per field, the values changed, with the first few of each (a row removed and
+    // added again under its primary key is one row whose fields changed). Writes undone (a transaction
+    // rolled back, a statement that failed) and values written back as they were count for nothing; the
+    // engine's grouped writes are committed first. The errors of reading the file.
+    std::vector<TableChanges> Finish();
+
+private:
+    void Stop();
+    std::shared_ptr<EngineShared> engine_;
+    std::string host_, shown_;
+    std::shared_ptr<detail::RowChangeTally> tally_;
 };
 
 // Writes a new archive at the host path `destination` from the Jet or ACE file at the host path `source`,

@@ -28,6 +28,7 @@ struct QueryDefImpl;
 struct PropertyImpl;
 struct RecordsetImpl;
 struct Collection;
+class RowChangeTally;
 } // namespace detail
 
 class Database;

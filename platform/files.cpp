@@ -828,6 +828,20 @@ bool ReplaceWithCopy(const std::string& from, const std::string& to) {
     return true;
 }
 
+void ReplaceWithNewCopy(const std::string& from, const std::string& to, const std::string& scratch) {
+    const std::string dst = HostPath(to);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    RemoveOwnFile(scratch);
+    CopyToNewFile(from, scratch);
+    const std::string copy = HostPath(scratch);
+    if (sysRename(copy, dst) != 0) {
+        const int err = errno;
+        sysUnlink(copy);
+        fail(err, dst, kErrPathNotFound);
+    }
+    syncFolder(dst);
+}
+
 std::string CopyToFreeName(const std::string& from, const std::string& to) {
     const std::string src = HostPath(from);
     const struct stat st = copySource(src);

@@ -183,6 +183,15 @@ bool LinkOrCopyToNewFile(const std::string& from, const std::string& to);
 // after it leaves `to` replaced and throws with nothing at `from`. The errors of FileCopy.
 bool ReplaceWithCopy(const std::string& from, const std::string& to);
 
+// Puts a copy of `from` in place of `to` in one step and leaves `from` as it is: the copy is written whole at
+// `scratch` (beside `to`; whatever stands there that is not a folder is removed first, a link itself, never
+// followed) as CopyToNewFile writes it, a clone where the file system has them, with the owner, group and
+// mode of `from`, then renamed over `to`. At every moment `to` names either its old file or the whole copy,
+// and never the file `from` names, so a later write in `to` leaves `from` untouched. `from` and `to` may be
+// one name (the name then takes a file of its own; other names keep the old one). The errors of
+// CopyToNewFile; a failed rename removes the copy.
+void ReplaceWithNewCopy(const std::string& from, const std::string& to, const std::string& scratch);
+
 // CopyToNewFile to the first free name of `to`, `to` + "2", `to` + "3", ... (a symbolic link standing at one
 // of them is removed and the name used). Returns the Windows path made.
 std::string CopyToFreeName(const std::string& from, const std::string& to);

@@ -95,11 +95,12 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
         }
         if (lavoro && !sostituito) {
             // The archive as the comparison left it: the working copy with its values stored, which is what
-            // the compacted copy holds.
+            // the compacted copy holds. The compacted copy takes the archive's name under a second name of
+            // its file, as when it replaces the archive (a copy where links are refused).
             const std::string nuovo = ReplacementName(A);
             platform::RemoveLink(nuovo);
             CancellaAvanzo(nuovo);
-            platform::CopyToNewFile(compattato, nuovo);
+            platform::LinkOrCopyToNewFile(compattato, nuovo);
             platform::ReplaceFile(nuovo, A);
         }
         if (lavoro) DropWorkingCopy(w);

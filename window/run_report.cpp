@@ -85,7 +85,7 @@ void RunReport::Change(const std::string& path, ChangeKind kind, const std::stri
         (made(ChangeKind::TableCreated, "") || made(ChangeKind::FieldCreated, object) ||
          made(ChangeKind::FieldChanged, object)))
         return;
-    a.changes.push_back({kind, table, object, detail, count, ""});
+    a.changes.push_back({kind, table, object, detail, count, "", ""});
 }
 
 std::string RunReport::RealNames(std::string text) const {

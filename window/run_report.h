@@ -44,7 +44,12 @@ enum class ChangeKind {
     NullsCompleted,   // count: the values completed
     ZeroLengthAllowed,
     ValuesJournalled, // count: the values; detail: the journal file
-    ChangeRefused,    // detail: the log's text
+    // What the data fixes and the reference tables wrote, read from the archive: count the rows; detail
+    // the procedure and the first rows (or values before -> after); object the field of ValuesChanged.
+    RowsAdded,
+    ValuesChanged,
+    RowsRemoved,
+    ChangeRefused, // detail: the log's text
 };
 inline constexpr int kChangeKinds = static_cast<int>(ChangeKind::ChangeRefused) + 1;
 
@@ -55,6 +60,7 @@ struct ReportChange {
     std::string detail;
     std::int64_t count = -1; // -1: no count
     std::string before;      // a saved query's SQL before the change ("" for other kinds)
+    std::string by;          // the procedure that wrote the rows (RowsAdded, ValuesChanged, RowsRemoved)
 };
 
 struct ArchiveReport {
@@ -163,6 +169,11 @@ public:
     void ChangedFrom(const std::string& path, const std::string& before) {
         ArchiveReport& a = ArchiveAt(path);
         if (!a.changes.empty()) a.changes.back().before = before;
+    }
+    // The procedure that made the last change added for the archive.
+    void ChangedBy(const std::string& path, const std::string& by) {
+        ArchiveReport& a = ArchiveAt(path);
+        if (!a.changes.empty()) a.changes.back().by = by;
     }
     const std::vector<CompanyReport>& companies() const { return companies_; }
     const std::vector<ArchiveReport>& archives() const { return archives_; }

@@ -1,11 +1,13 @@
 #include "window/run_report_html.h"
 #include "window/run_report_json.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <initializer_list>
 #include <map>
+#include <sstream>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -41,6 +43,10 @@ constexpr KindText kKinds[kChangeKinds] = {
     {"Valori Null completati", true, "Campo", nullptr, "Valori"},
     {"Campi che ora accettano il testo vuoto", true, "Campo", nullptr, nullptr},
     {"Valori cambiati dal nuovo tipo e registrati", true, "Campo", "File", "Valori"},
+    // What the data fixes wrote has a view of its own (DataFixes).
+    {"Righe aggiunte", true, nullptr, nullptr, nullptr},
+    {"Valori cambiati", true, nullptr, nullptr, nullptr},
+    {"Righe tolte", true, nullptr, nullptr, nullptr},
     {"Cambiamenti non eseguiti", true, "Oggetto", "Testo del registro", nullptr},
 };
 
@@ -65,7 +71,7 @@ td,p,h3,li,pre{overflow-wrap:anywhere}
 .none{color:#666;font-style:italic}
 pre{white-space:pre-wrap;margin:0;font-family:inherit}
 table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.overview td.ko,table.overview td.warn{white-space:nowrap}
-.def{color:#555}.predicted{color:#8a4b00;font-style:italic}
+.def{color:#555}p.fix{margin:.1em 0}.predicted{color:#8a4b00;font-style:italic}
 .host{color:#666}
 @media screen and (min-width:60em){.changes{columns:2;column-gap:1.5em}.kind{break-inside:avoid-column}
 .kind.wide{column-span:all}.changes table{width:100%}}
@@ -365,7 +371,8 @@ private:
                   Count(*a, {K::FieldChanged, K::IndexRebuilt, K::QueryChanged, K::ZeroLengthAllowed}),
                   Count(*a, {K::TableRemoved, K::FieldRemoved, K::IndexRemoved, K::QueryRemoved}),
                   Count(*a, {K::ChangeRefused}),
-                  Count(*a, {K::FixedTableCopied, K::NullsCompleted, K::ValuesJournalled})})
+                  Count(*a, {K::FixedTableCopied, K::NullsCompleted, K::ValuesJournalled, K::RowsAdded,
+                             K::ValuesChanged, K::RowsRemoved})})
                 out_ += "<td class=\"n\">" + n + "</td>";
             for (const ReportChange& c : a->changes)
                 if (c.kind == ChangeKind::ValuesJournalled && files.find(T(c.detail)) == std::string::npos)
@@ -474,6 +481,7 @@ private:
         for (int k = 0; k < kChangeKinds; ++k) {
             const KindText& kt = kKinds[k];
             const auto kind = static_cast<ChangeKind>(k);
+            if (IsDataFix(kind)) continue;
             const bool grouped = kind == ChangeKind::ZeroLengthAllowed ||
                                  kind == ChangeKind::NullsCompleted || kind == ChangeKind::IndexCreated ||
                                  kind == ChangeKind::IndexRebuilt || kind == ChangeKind::IndexRemoved ||
@@ -533,10 +541,66 @@ private:
             }
             tables += "</tr>\n" + rows + "</table></div>\n";
         }
+        if (const std::string fixes = DataFixes(a); !fixes.empty()) {
+            any = true;
+            tables += fixes;
+        }
         if (!any)
             out_ += "<p class=\"none\">Nessun cambiamento della struttura né dei valori.</p>\n";
         else
             out_ += "<div class=\"changes\">\n" + tables + "</div>\n";
+    }
+
+    static bool IsDataFix(ChangeKind k) {
+        return k == ChangeKind::RowsAdded || k == ChangeKind::ValuesChanged || k == ChangeKind::RowsRemoved;
+    }
+
+    // What the data fixes and the reference tables wrote: a paragraph per procedure, its tables and fields
+    // one after the other ("Movimenti.Anno: 4002 righe, 0 → 2005"), the first values each said once and,
+    // of the rows added or removed, the first one's first fields (its key first).
+    std::string DataFixes(const ArchiveReport& a) const {
+        std::vector<std::pair<std::string, std::string>> byProcedure; // procedure, its items
+        for (const ReportChange& c : a.changes) {
+            if (!IsDataFix(c.kind)) continue;
+            std::vector<std::string> first;
+            std::istringstream lines(c.detail);
+            for (std::string line; std::getline(lines, line);)
+                if (std::find(first.begin(), first.end(), line) == first.end()) first.push_back(line);
+            const std::string n = std::to_string(c.count);
+            std::string item;
+            if (c.kind == ChangeKind::ValuesChanged) {
+                item =
+                    "<b>" + T(c.table + "." + c.object) + "</b> " + n + (c.count == 1 ? " riga" : " righe");
+                for (std::size_t i = 0; i < first.size(); ++i)
+                    item += (i ? ", " : ": ") + T(first[i]);
+            } else {
+                const bool added = c.kind == ChangeKind::RowsAdded;
+                item = "<b>" + T(c.table) + "</b> " + n +
+                       (c.count == 1 ? (added ? " riga aggiunta" : " riga tolta")
+                                     : (added ? " righe aggiunte" : " righe tolte"));
+                if (!first.empty()) {
+                    // The first row's first two fields.
+                    const std::string& row = first.front();
+                    const std::size_t cut = row.find(", ", row.find(", ") + 1);
+                    item += " (" + T(cut == std::string::npos ? row : row.substr(0, cut) + ", …") +
+                            (first.size() > 1 ? "; …" : "") + ")";
+                }
+            }
+            auto at = byProcedure.begin();
+            while (at != byProcedure.end() && at->first != c.by)
+                ++at;
+            if (at == byProcedure.end())
+                byProcedure.emplace_back(c.by, item);
+            else
+                at->second += "; " + item;
+        }
+        if (byProcedure.empty()) return "";
+        std::string out = "<div class=\"kind wide\"><h4>Dati scritti dalle correzioni e dalle tabelle di "
+                          "riferimento (righe, primi valori prima → dopo)</h4>\n";
+        for (const auto& [procedure, items] : byProcedure)
+            out += "<p class=\"fix\" data-fix=\"" + T(procedure) + "\"><i>" + T(procedure) +
+                   "</i>: " + items + ".</p>\n";
+        return out + "</div>\n";
     }
 
     void Archive(const ArchiveReport& a) {

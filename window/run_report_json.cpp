@@ -19,10 +19,10 @@ namespace {
 
 // Indexed by ChangeKind.
 constexpr const char* kKindNames[kChangeKinds] = {
-    "table_created",   "table_removed",       "field_created",     "field_changed",
-    "field_removed",   "index_created",       "index_rebuilt",     "index_removed",
-    "query_created",   "query_changed",       "query_removed",     "fixed_table_copied",
-    "nulls_completed", "zero_length_allowed", "values_journalled", "change_refused",
+    "table_created", "table_removed",      "field_created",   "field_changed",       "field_removed",
+    "index_created", "index_rebuilt",      "index_removed",   "query_created",       "query_changed",
+    "query_removed", "fixed_table_copied", "nulls_completed", "zero_length_allowed", "values_journalled",
+    "rows_added",    "values_changed",     "rows_removed",    "change_refused",
 };
 
 // A JSON string: UTF-8 kept, what is not UTF-8 as U+FFFD, control characters escaped.
@@ -97,7 +97,8 @@ std::string Archive(const RunReport& r, const ArchiveReport& a) {
         out += std::string(i ? "," : "") + "{\"kind\":\"" + kKindNames[static_cast<int>(c.kind)] +
                "\",\"table\":" + Str(c.table) + ",\"object\":" + Str(c.object) +
                ",\"detail\":" + Str(r.RealNames(c.detail)) + ",\"before\":" + Str(c.before) +
-               ",\"count\":" + (c.count < 0 ? "null" : std::to_string(c.count)) + "}";
+               ",\"by\":" + Str(c.by) + ",\"count\":" + (c.count < 0 ? "null" : std::to_string(c.count)) +
+               "}";
     }
     return out + "]}";
 }

@@ -263,66 +263,63 @@ Variant ToStorage(const Variant& v, const FieldDef& f) {
     }
 }
 
-Variant FromColumnRaw(sqlite3_stmt* s, int i) {
-    switch (sqlite3_column_type(s, i)) {
+Variant FromValueRaw(sqlite3_value* s) {
+    switch (sqlite3_value_type(s)) {
     case SQLITE_NULL:
         return Variant::Null();
     case SQLITE_INTEGER:
-        return Variant(static_cast<long long>(sqlite3_column_int64(s, i)));
+        return Variant(static_cast<long long>(sqlite3_value_int64(s)));
     case SQLITE_FLOAT:
-        return Variant(sqlite3_column_double(s, i));
+        return Variant(sqlite3_value_double(s));
     case SQLITE_BLOB: {
-        const void* p = sqlite3_column_blob(s, i);
-        int n = sqlite3_column_bytes(s, i);
+        const void* p = sqlite3_value_blob(s);
+        int n = sqlite3_value_bytes(s);
         return Variant::FromBinary(std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
     }
     default: {
-        const unsigned char* p = sqlite3_column_text(s, i);
-        int n = sqlite3_column_bytes(s, i);
+        const unsigned char* p = sqlite3_value_text(s);
+        int n = sqlite3_value_bytes(s);
         return Variant(std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)));
     }
     }
 }
 
-Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
-    int st = sqlite3_column_type(s, i);
+Variant FromValue(sqlite3_value* s, const FieldDef* f) {
+    int st = sqlite3_value_type(s);
     if (st == SQLITE_NULL) return Variant::Null();
-    if (!f) return FromColumnRaw(s, i);
+    if (!f) return FromValueRaw(s);
     switch (f->type) {
     case dbBoolean:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant(sqlite3_column_double(s, i) != 0);
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant(sqlite3_value_double(s) != 0);
         break;
     case dbByte:
-        if (st == SQLITE_INTEGER)
-            return Variant::FromByte(static_cast<std::uint8_t>(sqlite3_column_int(s, i)));
+        if (st == SQLITE_INTEGER) return Variant::FromByte(static_cast<std::uint8_t>(sqlite3_value_int(s)));
         break;
     case dbInteger:
         if (st == SQLITE_INTEGER)
-            return Variant::FromInteger(static_cast<std::int16_t>(sqlite3_column_int(s, i)));
+            return Variant::FromInteger(static_cast<std::int16_t>(sqlite3_value_int(s)));
         break;
     case dbLong:
-        if (st == SQLITE_INTEGER)
-            return Variant::FromLong(static_cast<std::int32_t>(sqlite3_column_int64(s, i)));
+        if (st == SQLITE_INTEGER) return Variant::FromLong(static_cast<std::int32_t>(sqlite3_value_int64(s)));
         break;
     case dbCurrency:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
-            return Variant::FromCurrency(sqlite3_column_double(s, i));
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::FromCurrency(sqlite3_value_double(s));
         break;
     case dbSingle:
         if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
-            return Variant::FromSingle(static_cast<float>(sqlite3_column_double(s, i)));
+            return Variant::FromSingle(static_cast<float>(sqlite3_value_double(s)));
         break;
     case dbDouble:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant(sqlite3_column_double(s, i));
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant(sqlite3_value_double(s));
         break;
     case dbDate:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::FromDate(sqlite3_column_double(s, i));
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT) return Variant::FromDate(sqlite3_value_double(s));
         break;
     case dbDecimal:
         if (st == SQLITE_TEXT) {
-            const unsigned char* p = sqlite3_column_text(s, i);
+            const unsigned char* p = sqlite3_value_text(s);
             const std::string_view text(reinterpret_cast<const char*>(p),
-                                        static_cast<std::size_t>(sqlite3_column_bytes(s, i)));
+                                        static_cast<std::size_t>(sqlite3_value_bytes(s)));
             if (std::optional<Decimal> d = Decimal::Parse(text)) return Variant::FromDecimal(*d);
         }
         break;
@@ -330,16 +327,16 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
     case dbMemo:
     case dbGUID:
         if (st == SQLITE_TEXT) {
-            const unsigned char* p = sqlite3_column_text(s, i);
-            int n = sqlite3_column_bytes(s, i);
+            const unsigned char* p = sqlite3_value_text(s);
+            int n = sqlite3_value_bytes(s);
             return Variant(std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)));
         }
         break;
     case dbBinary:
     case dbLongBinary:
         if (st == SQLITE_BLOB || st == SQLITE_TEXT) {
-            const void* p = sqlite3_column_blob(s, i);
-            int n = sqlite3_column_bytes(s, i);
+            const void* p = sqlite3_value_blob(s);
+            int n = sqlite3_value_bytes(s);
             return Variant::FromBinary(std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
         }
         break;
@@ -347,7 +344,7 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
         break;
     }
     // A value stored with another class (written by other tools): convert it as VB would, or give it as is.
-    Variant raw = FromColumnRaw(s, i);
+    Variant raw = FromValueRaw(s);
     try {
         FieldDef loose = *f;
         loose.size = 0;
@@ -355,6 +352,14 @@ Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
     } catch (const Error&) {
         return raw;
     }
+}
+
+Variant FromColumnRaw(sqlite3_stmt* s, int i) {
+    return FromValueRaw(sqlite3_column_value(s, i));
+}
+
+Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f) {
+    return FromValue(sqlite3_column_value(s, i), f);
 }
 
 void BindVariant(sqlite3_stmt* s, int i, const Variant& v) {

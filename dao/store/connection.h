@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,7 @@ struct Connection {
     bool readOnly = false;
     bool exclusive = false;
     Catalog catalog;
+    std::shared_ptr<void> rowHook; // what the row writes are passed to (store/row_changes.h), when watched
     std::int64_t dataVersion = -1;
     std::uint64_t catalogGeneration = 0; // moved by every structure change (Ddl) and catalog reload
 

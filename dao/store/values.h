@@ -25,6 +25,9 @@ Variant ToStorage(const Variant& v, const FieldDef& f);
 Variant FromColumn(sqlite3_stmt* s, int i, const FieldDef* f);
 // Reads column i by its storage class alone.
 Variant FromColumnRaw(sqlite3_stmt* s, int i);
+// The same for a value SQLite hands over (a hook's, a function's argument).
+Variant FromValue(sqlite3_value* v, const FieldDef* f);
+Variant FromValueRaw(sqlite3_value* v);
 void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
 // The same kind and the same stored value (1 and 1.0 differ, as do "a" and "A").
 bool SameStoredValue(const Variant& a, const Variant& b);

@@ -1,9 +1,6 @@
 #pragma once
 // A window object on a fresh stand-in machine, answered by scripted dialogs.
 
-#include <filesystem>
-#include <string>
-
 #include "platform/scripted_dialogs.h"
 #include "tests/platform/temp_prefix.h"
 #include "window/aggiorna.h"

@@ -1,5 +1,5 @@
 // The restore point's own parts: the change counter read from a real database, the manifest through its
-// text, and which points the pruning removes.
+// text, an archive the run left alone kept as a copy of its own, and which points the pruning removes.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -68,12 +68,19 @@ TEST(RestorePoint, TheManifestGivesBackWhatItWasGivenAndRefusesAnotherText) {
     EXPECT_EQ(reread.archives[1].found, m.archives[1].found);
     EXPECT_FALSE(reread.archives[2].left);
 
-    m.created = {{"Alfa\\immagini", true, 0, 5}, {"Alfa\\CONT32.MDB.tmp", false, 4096, 6}};
+    m.outside = {"Z:\\altrove"};
+    m.foundOutside = {{"Z:\\altrove", true}, {"Z:\\altrove\\CONT32.MDB", false}};
+    m.created = {{"Alfa\\immagini", true, 0, 5},
+                 {"Alfa\\CONT32.MDB.tmp", false, 4096, 6},
+                 {"Z:\\altrove\\CONT32.MDB.tmp", false, 4096, 7, true}};
     m.closed = "20261207-022312";
     const Manifest closed = ParseManifest(ManifestText(m));
     EXPECT_TRUE(closed.complete());
     EXPECT_EQ(closed.archives[0].left, m.archives[0].left);
     EXPECT_EQ(closed.archives[1].left, ArchiveMark{});
+    EXPECT_EQ(closed.foundOutside.size(), 2u);
+    ASSERT_EQ(closed.created.size(), 3u);
+    EXPECT_TRUE(closed.created[2].outside && !closed.created[1].outside);
     EXPECT_EQ(ManifestText(closed), ManifestText(m));
 
     for (const std::string& bad : {std::string(""), std::string("Altro file\t1\n"),
@@ -100,8 +107,12 @@ TEST(RestorePoint, PruningKeepsTheNewestRunsAndEveryRestoreAndLeavesTheArchivesA
     for (int i = 0; i < 5; ++i) {
         RestorePoint p(data, at(i), i == 1);
         p.KeepArchive(data + "\\Alfa\\Cont32.mdb");
-        p.Complete();
+        EXPECT_EQ(p.Complete(), std::vector<std::string>{});
         names.push_back(p.name());
+        // An archive nothing replaced is given a copy in the point, so that writing it leaves the point.
+        const std::string kept = p.folder() + "\\Alfa\\Cont32.mdb";
+        EXPECT_NE(platform::FileIdentity(kept), platform::FileIdentity(data + "\\Alfa\\Cont32.mdb"));
+        EXPECT_EQ(platform::ReadAllBytes(kept), "archivio");
     }
     // A point cut short before its manifest: a run's.
     std::filesystem::create_directories(prefix.driveC() / "ZU" / "LEDRANA" / "ripristino" /

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "app/run.h"
 #include "app/window_events.h"
 #include "platform/paths.h"

@@ -16,7 +16,7 @@ namespace {
 // The table a CREATE TABLE or CREATE [UNIQUE] INDEX statement is about, upper-cased; "" for others.
 std::string TableOf(const std::string& statement) {
     std::istringstream words(statement);
-    std::vector<std::string> w;
+    Strings w;
     for (std::string s; words >> s && w.size() < 8;)
         w.push_back(UCase(s));
     if (w.size() >= 3 && w[0] == "CREATE" && w[1] == "TABLE") return w[2].substr(0, w[2].find('('));
@@ -35,11 +35,11 @@ dao::Database ArchiveFixture::Open(const std::string& path, const std::string& p
     return engine.OpenDatabase(path, false, false, ";pwd=" + password);
 }
 
-dao::Database ArchiveFixture::CreateFromModel(const std::string& path, const std::vector<std::string>& tables,
+dao::Database ArchiveFixture::CreateFromModel(const std::string& path, const Strings& tables,
                                               const char* modelFile) {
     std::filesystem::create_directories(Host(path).parent_path());
     dao::Database db = engine.CreateDatabase(path);
-    std::vector<std::string> wanted;
+    Strings wanted;
     for (const std::string& t : tables)
         wanted.push_back(UCase(t));
     const std::string script = std::string(LEDRANA_SOURCE_DIR) + "/model/db/" + modelFile;
@@ -62,8 +62,8 @@ dao::Database ArchiveFixture::CreateFromModel(const std::string& path, const std
     return db;
 }
 
-void ArchiveFixture::MakeFromModel(const std::string& path, const std::vector<std::string>& tables,
-                                   const std::vector<std::string>& statements, const char* modelFile) {
+void ArchiveFixture::MakeFromModel(const std::string& path, const Strings& tables, const Strings& statements,
+                                   const char* modelFile) {
     dao::Database db = CreateFromModel(path, tables, modelFile);
     for (const std::string& sql : statements)
         Execute(db, sql);
@@ -76,16 +76,16 @@ void ArchiveFixture::ExecuteAt(const std::string& path, const std::string& sql) 
     db.Close();
 }
 
-std::vector<std::string> ArchiveFixture::RowsAt(const std::string& path, const std::string& sql,
-                                                std::initializer_list<const char*> fields) {
+Strings ArchiveFixture::RowsAt(const std::string& path, const std::string& sql,
+                               std::initializer_list<const char*> fields) {
     dao::Database db = Open(path);
-    std::vector<std::string> rows = QueryRows(db, sql, fields);
+    Strings rows = QueryRows(db, sql, fields);
     db.Close();
     return rows;
 }
 
-std::vector<std::string> ArchiveFixture::LogEntries() const {
-    std::vector<std::string> out;
+Strings ArchiveFixture::LogEntries() const {
+    Strings out;
     const std::string& text = w.Text1.text;
     const std::string sep = "\r\n->";
     for (std::size_t at = text.find(sep); at != std::string::npos;) {
@@ -110,9 +110,8 @@ void Execute(dao::Database& db, const std::string& sql) {
     db.Execute(sql, dao::dbFailOnError);
 }
 
-std::vector<std::string> QueryRows(dao::Database& db, const std::string& sql,
-                                   std::initializer_list<const char*> fields) {
-    std::vector<std::string> out;
+Strings QueryRows(dao::Database& db, const std::string& sql, std::initializer_list<const char*> fields) {
+    Strings out;
     dao::Recordset rs = db.OpenRecordset(sql);
     for (; !rs.Eof(); rs.MoveNext()) {
         std::string row;

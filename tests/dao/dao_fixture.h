@@ -77,6 +77,15 @@ protected:
         return out;
     }
 
+    // Values set on the current row (Set), then saved as a new row (Add) or into the current one (Change).
+    using Values = std::initializer_list<std::pair<std::string, Variant>>;
+    static void Set(Recordset& rs, Values values) {
+        for (const auto& [name, v] : values)
+            rs.Fields()[name].SetValue(v);
+    }
+    static void Add(Recordset& rs, Values values) { rs.AddNew(), Set(rs, values), rs.Update(); }
+    static void Change(Recordset& rs, Values values) { rs.Edit(), Set(rs, values), rs.Update(); }
+
     std::filesystem::path dir_;
     DBEngine engine_;
     Database db_; // a suite's database, closed at the end when still open

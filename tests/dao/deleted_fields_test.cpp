@@ -56,15 +56,11 @@ TEST_F(DeletedFields, ADeletedFieldIsInvisibleEverywhereUntilCompaction) {
     db_.Execute("INSERT INTO U SELECT * FROM T WHERE Id = 7");
     db_.Execute("INSERT INTO T SELECT * FROM Q WHERE Id = 7");
     Recordset rs = db_.OpenRecordset("T");
-    rs.AddNew();
-    rs.Fields()["Id"].SetValue(8);
-    rs.Update();
+    Add(rs, {{"Id", 8}});
     rs.Close();
     rs = db_.OpenRecordset("SELECT * FROM T WHERE Id = 1");
     ASSERT_TRUE(rs.Updatable());
-    rs.Edit();
-    rs.Fields()["C"].SetValue("e");
-    rs.Update();
+    Change(rs, {{"C", "e"}});
     rs.Close();
     EXPECT_EQ(Rows(db_, "SELECT * FROM U"), "Id|A|C;7|x|y");
     EXPECT_EQ(Rows(db_, "SELECT Id, C FROM T WHERE Id = 1 OR (Id >= 7 AND Id <= 8)"),
@@ -229,22 +225,15 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     // the computations go on waiting; a computed field saved stores the table's values first.
     Recordset rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 5");
     int walked = 0;
-    for (; !rs.Eof(); rs.MoveNext(), ++walked) {
-        rs.Edit();
-        rs.Fields()["B"].SetValue(rs.Fields()["B"].Value().ToLong() + 1000);
-        rs.Update();
-    }
+    for (; !rs.Eof(); rs.MoveNext(), ++walked)
+        Change(rs, {{"B", rs.Fields()["B"].Value().ToLong() + 1000}});
     rs.Close();
     EXPECT_EQ(walked, 4);
     EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxB 2"});
     rs = db_.OpenRecordset("SELECT * FROM T WHERE Id >= 7");
-    rs.Edit();
-    rs.Fields()["C"].SetValue("w");
-    rs.Update();
+    Change(rs, {{"C", "w"}});
     rs.MoveNext();
-    rs.Edit();
-    rs.Fields()["B"].SetValue(1002);
-    rs.Update();
+    Change(rs, {{"B", 1002}});
     rs.Close();
     EXPECT_EQ(indexes(), std::vector<std::string>{"T.IxA,T.IxB,T.IxId 0"});
     EXPECT_EQ(Rows(db_, "SELECT Id, A, B, C FROM T WHERE Id >= 5"),

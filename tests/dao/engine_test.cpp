@@ -72,9 +72,7 @@ TEST_F(FilesTest, TwoOpeningsOfOneFileSeeEachOtherAtOnce) {
     Database one = engine_.OpenDatabase(Path("a.mdb"));
     Database two = engine_.OpenDatabase(Path("a.mdb"), false, false, ";pwd=");
     Recordset rs = one.OpenRecordset("T");
-    rs.AddNew();
-    rs.Fields()["A"].SetValue(7);
-    rs.Update();
+    Add(rs, {{"A", 7}});
     // The row is still in the group of writes of the first recordset, yet visible through the other object.
     EXPECT_EQ(Scalar(two, "SELECT count(*) FROM T"), Variant(1));
     two.Execute("UPDATE T SET B = 'due'");

@@ -64,13 +64,9 @@ TEST_F(ExecuteTest, RowsThatCannotChangeAreSkippedOrFailTheStatementWhole) {
     EXPECT_EQ(Scalar(db_, "SELECT count(*) FROM T WHERE Cod = ''"), Variant(1));
     // A recordset may not leave a key Null either.
     Recordset rs = db_.OpenRecordset("T");
-    rs.AddNew();
-    rs.Fields()["N"].SetValue(5);
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
+    EXPECT_EQ(ErrorOf([&] { Add(rs, {{"N", 5}}); }), 3058);
     rs.CancelUpdate();
-    rs.Edit();
-    rs.Fields()["Cod"].SetValue(Variant::Null());
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3058);
+    EXPECT_EQ(ErrorOf([&] { Change(rs, {{"Cod", Variant::Null()}}); }), 3058);
     rs.CancelUpdate();
     rs.Close();
 }
@@ -85,9 +81,7 @@ TEST_F(ExecuteTest, OldRowsWithANullKeyStayUpdatable) {
     EXPECT_EQ(db_.TableDefs()["T"].NullKeyRows(), 2);
     db_.Execute("UPDATE T SET N = N * 10", dbFailOnError);
     Recordset rs = db_.OpenRecordset("SELECT * FROM T WHERE Cod IS NULL ORDER BY N");
-    rs.Edit();
-    rs.Fields()["N"].SetValue(7);
-    rs.Update();
+    Change(rs, {{"N", 7}});
     rs.Close();
     EXPECT_EQ(Scalar(db_, "SELECT Sum(N) FROM T"), Variant(47));
 }
@@ -162,9 +156,7 @@ TEST_F(ExecuteTest, AttachedTablesReadTheirSourceAndDeleteOnlyTheLink) {
     EXPECT_EQ(Scalar(db, "SELECT Nome FROM BancheEsterne WHERE Cod = '01'"), Variant("Banca Uno"));
     Recordset rs = db.OpenRecordset("BancheEsterne");
     EXPECT_EQ(rs.Type(), dbOpenDynaset);
-    rs.AddNew();
-    rs.Fields()["Cod"].SetValue("02");
-    rs.Update();
+    Add(rs, {{"Cod", "02"}});
     rs.Close();
     db.TableDefs().Delete("BancheEsterne");
     db.Close();

@@ -22,14 +22,11 @@ protected:
     }
 
     // Rows of Id 1..n in the model and in T (rowid = Id), fields A, N, D, G ("a" and Nulls by default).
-    void Fill(int n) {
-        Fill(n, [](int) {
-            return std::vector<Variant>{Variant("a"), Variant::Null(), Variant::Null(), Variant::Null()};
-        });
-    }
-    void Fill(int n, const std::function<std::vector<Variant>(int)>& values) {
+    void Fill(int n, const std::function<std::vector<Variant>(int)>& values = {}) {
         for (int id = 1; id <= n; ++id) {
-            std::vector<Variant> v = values(id);
+            std::vector<Variant> v =
+                values ? values(id)
+                       : std::vector<Variant>{"a", Variant::Null(), Variant::Null(), Variant::Null()};
             model_[id] = v;
             db_.Execute("INSERT INTO T (Id, A, N, D, G) VALUES (" + std::to_string(id) + ", " +
                         Literal(v[0]) + ", " + Literal(v[1]) + ", " + Literal(v[2]) + ", " + Literal(v[3]) +
@@ -166,12 +163,8 @@ TEST_F(HeldSaves, EveryOtherUseOfTheDatabaseSeesTheSavesOfAWalk) {
     Recordset first = db_.OpenRecordset("select * from T");
     Recordset second = db_.OpenRecordset("select * from T");
     second.MoveNext();
-    first.Edit();
-    first.Fields()["G"].SetValue(5);
-    first.Update();
-    second.Edit(); // and no move after it
-    second.Fields()["G"].SetValue(5);
-    second.Update();
+    Change(first, {{"G", 5}});
+    Change(second, {{"G", 5}}); // and no move after it
     first.MoveNext();
     EXPECT_EQ(first.Fields()["G"].Value(), Variant(5));
     for (Recordset* r : {&before, &table, &nulls, &walk, &first, &second})
@@ -240,9 +233,7 @@ TEST_F(HeldSaves, ADuplicateKeyFailsTheUpdateOfTheSecondRow) {
     Recordset rs = db_.OpenRecordset("select * from U");
     SetN(rs, 0, 2);
     Walk(rs, 1, [](Recordset& r) { r.Fields()["Cod"].SetValue("doppio"); });
-    rs.Edit();
-    rs.Fields()["Cod"].SetValue("doppio");
-    EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { Change(rs, {{"Cod", "doppio"}}); }), 3022);
     EXPECT_EQ(rs.EditMode(), 1);
     rs.CancelUpdate();
     EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), 0);
@@ -302,11 +293,8 @@ TEST_F(HeldSaves, SavesOfManyKindsOverScatteredRowsAreAllWritten) {
     // More different saves, and more rows in lists, than are held at once: every row ends up right.
     const int n = 20000;
     Recordset add = db_.OpenRecordset("T");
-    for (int id = 1; id <= n; ++id) {
-        add.AddNew();
-        add.Fields()["Id"].SetValue(id);
-        add.Update();
-    }
+    for (int id = 1; id <= n; ++id)
+        Add(add, {{"Id", id}});
     add.Close();
     Recordset rs = db_.OpenRecordset("select * from T");
     Walk(rs, -1, [](Recordset& r) {

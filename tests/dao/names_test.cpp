@@ -84,20 +84,14 @@ TEST_F(ObjectNames, AnArchiveWithNamesJetRefusesIsReadWrittenCopiedAndCompacted)
     c.Ddl([&] { detail::CreateTable(c, t); });
 
     Recordset rs = db_.OpenRecordset(kBracket);
-    for (int id = 1; id <= 3; ++id) {
-        rs.AddNew();
-        rs.Fields()["ID"].SetValue(Variant(id));
-        rs.Fields()[kPunctuation].SetValue(Variant("v" + std::to_string(id)));
-        rs.Update();
-    }
+    for (int id = 1; id <= 3; ++id)
+        Add(rs, {{"ID", id}, {kPunctuation, "v" + std::to_string(id)}});
     rs.Close();
     // A dynaset and a snapshot of a table by its name are opened without SQL text (in Jet's, "name" would be
     // a string and a bracket would end the name).
     Recordset dynaset = db_.OpenRecordset(kBracket, dbOpenDynaset);
     EXPECT_TRUE(dynaset.Updatable());
-    dynaset.Edit();
-    dynaset.Fields()["RagSoc\"\""].SetValue(Variant("r"));
-    dynaset.Update();
+    Change(dynaset, {{"RagSoc\"\"", "r"}});
     EXPECT_EQ(Rows(dynaset), "1|v1|Null|r;2|v2|Null|Null;3|v3|Null|Null");
     EXPECT_FALSE(db_.OpenRecordset(kBracket, dbOpenSnapshot).Updatable());
     EXPECT_EQ(Rows(db_.OpenRecordset("Copia", dbOpenDynaset)), "");

@@ -31,11 +31,8 @@ TEST_F(RecordsetTest, TableRecordsetWalksAndCountsExactly) {
     EXPECT_EQ(ErrorOf([&] { empty.MoveNext(); }), 3021);
     empty.Close();
     Recordset add = db_.OpenRecordset("T");
-    for (int i = 0; i < 600; ++i) {
-        add.AddNew();
-        add.Fields()["Cod"].SetValue("K" + std::to_string(i));
-        add.Update();
-    }
+    for (int i = 0; i < 600; ++i)
+        Add(add, {{"Cod", "K" + std::to_string(i)}});
     add.Close();
     Recordset rs = db_.OpenRecordset("t");
     EXPECT_EQ(rs.Type(), dbOpenTable);
@@ -70,8 +67,7 @@ TEST_F(RecordsetTest, UpdateValidatesAsJet) {
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3314); // Cod is required
     rs.Fields()["Cod"].SetValue("");
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3315); // zero-length not allowed
-    rs.Fields()["Cod"].SetValue("A");
-    rs.Fields()["N"].SetValue(70000);
+    Set(rs, {{"Cod", "A"}, {"N", 70000}});
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3349);
     rs.Fields()["N"].SetValue(7);
     rs.Update();
@@ -87,9 +83,7 @@ TEST_F(RecordsetTest, UpdateValidatesAsJet) {
     rs.Fields()["Cod"].SetValue("B");
     rs.MoveFirst();
     EXPECT_EQ(rs.RecordCount(), 1);
-    rs.Edit();
-    rs.Fields()["Nome"].SetValue("cambiato");
-    rs.Update();
+    Change(rs, {{"Nome", "cambiato"}});
     EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("cambiato"));
     rs.Close();
     EXPECT_EQ(Scalar(db_, "SELECT Nome FROM T WHERE Cod = 'A'"), Variant("cambiato"));
@@ -104,14 +98,9 @@ TEST_F(RecordsetTest, ASaveAfterTheCatalogWasReadAgainLooksTheTableUpAnew) {
     db_.Close(); // the table is written
     db_ = engine_.OpenDatabase(Path("a.mdb"));
     Recordset rs = db_.OpenRecordset("T");
-    rs.AddNew();
-    rs.Fields()["Cod"].SetValue("PERSO");
-    rs.Update();
+    Add(rs, {{"Cod", "PERSO"}});
     lose();
-    rs.AddNew();
-    rs.Fields()["Cod"].SetValue("K");
-    rs.Fields()["Nome"].SetValue("dopo");
-    rs.Update();
+    Add(rs, {{"Cod", "K"}, {"Nome", "dopo"}});
     rs.Close();
     EXPECT_EQ(Rows(db_, "SELECT Cod, Nome FROM T"), "K|dopo");
 
@@ -119,8 +108,7 @@ TEST_F(RecordsetTest, ASaveAfterTheCatalogWasReadAgainLooksTheTableUpAnew) {
     rs = db_.OpenRecordset("T");
     lose();
     rs.AddNew();
-    rs.Fields()["Cod"].SetValue("J");
-    rs.Fields()["Nuovo"].SetValue(1);
+    Set(rs, {{"Cod", "J"}, {"Nuovo", 1}});
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), 3420);
     rs.Close();
     EXPECT_EQ(Names(db_.TableDefs()["T"].Fields()), "Cod,Nome,N,Importo,D,B");
@@ -129,13 +117,12 @@ TEST_F(RecordsetTest, ASaveAfterTheCatalogWasReadAgainLooksTheTableUpAnew) {
 
 TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
     Recordset rs = db_.OpenRecordset("T");
-    rs.AddNew();
-    rs.Fields()["Cod"].SetValue("V");
-    rs.Fields()["N"].SetValue(2.5); // rounds half to even
-    rs.Fields()["Importo"].SetValue(0.1 + 0.2);
-    rs.Fields()["D"].SetValue(Variant::FromDate(1980, 1, 1));
-    rs.Fields()["B"].SetValue(true);
-    rs.Update();
+    // N rounds half to even.
+    Add(rs, {{"Cod", "V"},
+             {"N", 2.5},
+             {"Importo", 0.1 + 0.2},
+             {"D", Variant::FromDate(1980, 1, 1)},
+             {"B", true}});
     rs.MoveFirst();
     // Exact: the Currency to four decimals, the Date as its day number, the Boolean as -1.
     std::string values;
@@ -144,11 +131,7 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
     EXPECT_EQ(values, "Integer 2;Currency 0.3;Date 01/01/1980;Boolean True;");
     EXPECT_EQ(rs.Fields()["D"].Value().RawDouble(), 29221.0);
     EXPECT_EQ(rs.Fields()["B"].Value().RawInteger(), -1);
-    rs.Edit();
-    rs.Fields()["D"].SetValue(29221);
-    rs.Fields()["B"].SetValue(0);
-    rs.Fields()["Nome"].SetValue(42);
-    rs.Update();
+    Change(rs, {{"D", 29221}, {"B", 0}, {"Nome", 42}});
     EXPECT_EQ(rs.Fields()["Nome"].Value(), Variant("42"));
     rs.Close();
     EXPECT_EQ(Scalar(db_, "SELECT B FROM T"), Variant(0));
@@ -165,12 +148,8 @@ TEST_F(RecordsetTest, DynasetsUpdatableOnlyOverOneTable) {
     EXPECT_TRUE(one.Updatable());
     EXPECT_EQ(one.RecordCount(), 2);
     EXPECT_EQ(one.Fields()["Cod"].Value(), Variant("B"));
-    while (!one.Eof()) {
-        one.Edit();
-        one.Fields()["N"].SetValue(static_cast<int>(one.Fields()["Nome"].Value().ToString().size()));
-        one.Update();
-        one.MoveNext();
-    }
+    for (; !one.Eof(); one.MoveNext())
+        Change(one, {{"N", static_cast<int>(one.Fields()["Nome"].Value().ToString().size())}});
     one.Close();
     EXPECT_EQ(Scalar(db_, "SELECT sum(N) FROM T"), Variant(6));
     Recordset join = db_.OpenRecordset("SELECT T.Cod, R.Riga FROM T INNER JOIN R ON T.Cod = R.Cod");
@@ -368,20 +347,11 @@ TEST_F(DecimalFields, KeepEveryDigitOrderAsNumbersAndAddPastADouble) {
 
     // Values are rounded half to even to the field's decimals; too many digits are refused.
     Recordset rs = db_.OpenRecordset("T");
-    rs.Edit();
-    rs.Fields()["P"].SetValue(Variant::FromDecimal(D("1.23455")));
-    rs.Update();
+    Change(rs, {{"P", Variant::FromDecimal(D("1.23455"))}});
     EXPECT_EQ(rs.Fields()["P"].Value(), Variant::FromDecimal(D("1.2346")));
-    rs.Edit();
-    rs.Fields()["P"].SetValue("1.23465");
-    rs.Update();
+    Change(rs, {{"P", "1.23465"}});
     EXPECT_EQ(rs.Fields()["P"].Value().ToString(), "1.2346");
-    rs.Edit();
-    EXPECT_EQ(ErrorOf([&] {
-                  rs.Fields()["P"].SetValue("100000000000000");
-                  rs.Update();
-              }),
-              3349);
+    EXPECT_EQ(ErrorOf([&] { Change(rs, {{"P", "100000000000000"}}); }), 3349);
     rs.CancelUpdate();
     rs.Close();
     EXPECT_EQ(ErrorOf([&] { db_.Execute("UPDATE T SET P = 1E+14", dbFailOnError); }), 3349);

@@ -217,6 +217,11 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
         {"I/O error", nullptr, Fault::Sync, 3043},
         {"disk full", nullptr, Fault::Full, 3026},
     };
+    const auto newTable = [](Database& db) {
+        TableDef t = db.CreateTableDef("Nuova");
+        t.Fields().Append(t.CreateField("A", dbLong));
+        db.TableDefs().Append(t);
+    };
     struct Path {
         const char* name;
         std::function<void(Database&)> write; // writes rows 100.. and commits
@@ -231,27 +236,20 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
              db.CommitTrans();
          }},
         {"grouped row writes",
-         [](Database& db) {
+         [&](Database& db) {
              Recordset rs = db.OpenRecordset("Conti");
-             for (int i = 100; i < 110; ++i) {
-                 rs.AddNew();
-                 rs.Fields()["Codice"].SetValue(Variant(i));
-                 rs.Update();
-             }
+             for (int i = 100; i < 110; ++i)
+                 Add(rs, {{"Codice", i}});
              rs.Close();
              db.Execute("UPDATE Conti SET Nome = 'z' WHERE Codice = 100");
              // A structure change joins the group; a transaction's commit commits the group too.
-             TableDef t = db.CreateTableDef("Nuova");
-             t.Fields().Append(t.CreateField("A", dbLong));
-             db.TableDefs().Append(t);
+             newTable(db);
              db.BeginTrans();
              db.CommitTrans();
          }},
         {"structure change",
-         [](Database& db) {
-             TableDef t = db.CreateTableDef("Nuova");
-             t.Fields().Append(t.CreateField("A", dbLong));
-             db.TableDefs().Append(t);
+         [&](Database& db) {
+             newTable(db);
              db.BeginTrans();
              db.CommitTrans(); // commits the group that holds it
          }},

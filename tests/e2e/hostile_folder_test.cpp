@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <thread>
 
@@ -28,44 +26,17 @@ using ledrana::testing::ScopedEnv;
 using ledrana::testing::ShellQuote;
 using ledrana::testing::TempPrefix;
 
-// aggiorna-batch's statuses for a data folder that another run or preview holds: the failure end of a run,
-// a preview that could not be made (or the status of their own that a held folder gets).
-bool HeldStatus(int status, bool preview) {
-    return status == 6 || status == (preview ? 4 : 1);
-}
-
-// The answers of an unattended run, private to `uid` as a file holding a password must be.
-fs::path Answers(const fs::path& dir, uid_t uid = geteuid(), gid_t gid = getegid()) {
-    std::ofstream(dir / "answers.txt") << kAnswers;
-    fs::permissions(dir / "answers.txt", fs::perms(0600));
-    EXPECT_EQ(chown((dir / "answers.txt").c_str(), uid, gid), 0);
-    return dir / "answers.txt";
-}
-
-// aggiorna-guasti run on the machine as `uid` (with setpriv) from `model`, writing its log and every change
-// it makes (its trace) into `dir`.
+// aggiorna-guasti run on the machine as `uid` (with setpriv) from `model`, its answers (private to `uid`),
+// its log and every change it makes (its trace) in `dir`.
 std::vector<std::string> RunAs(const Machine& m, const fs::path& dir, uid_t uid, gid_t gid,
                                const fs::path& model) {
-    fs::create_directories(dir);
-    Answers(dir, uid, gid);
+    const std::vector<std::string> line = m.RunLine(
+        {"setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(gid), "--clear-groups",
+         "env", "HOME=" + dir.string(), E2E_AGGIORNA_GUASTI, "--trace", (dir / "trace.txt").string()},
+        dir, {"--log", (dir / "log.txt").string()}, model);
+    EXPECT_EQ(chown((dir / "answers.txt").c_str(), uid, gid), 0);
     EXPECT_EQ(chown(dir.c_str(), uid, gid), 0);
-    return {"setpriv",
-            "--reuid=" + std::to_string(uid),
-            "--regid=" + std::to_string(gid),
-            "--clear-groups",
-            "env",
-            "HOME=" + dir.string(),
-            E2E_AGGIORNA_GUASTI,
-            "--trace",
-            (dir / "trace.txt").string(),
-            "--prefix",
-            m.root().string(),
-            "--model",
-            model.string(),
-            "--answers",
-            (dir / "answers.txt").string(),
-            "--log",
-            (dir / "log.txt").string()};
+    return line;
 }
 
 // Every file, folder and link under `root` as Snapshot gives it (kind, mode, a file's bytes, a link's
@@ -112,13 +83,6 @@ std::string ChangedSince(std::map<std::string, std::string> before, const fs::pa
     return out;
 }
 
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(folder))
-        out.push_back(e.path().filename().string());
-    return out;
-}
-
 // A run as root, then two runs of the folder's owner 0.4 s apart. The root run leaves everything it made
 // in the data folder the owner's; of the two that follow one updates, the other says who holds the folder
 // and changes nothing at all (its trace of changes is empty).
@@ -152,7 +116,7 @@ TEST(E2eLocks, ARootRunThenTwoRunsOfTheFoldersUserOneRunsTheOtherTouchesNothing)
     ASSERT_TRUE((one == 0) != (two == 0)) << first.output() << "\n----\n" << second.output();
     const Background& held = one == 0 ? second : first;
     const fs::path heldDir = one == 0 ? b : a;
-    EXPECT_TRUE(HeldStatus(one == 0 ? two : one, false)) << held.output();
+    EXPECT_EQ(one == 0 ? two : one, 6) << held.output();
     EXPECT_NE(
         held.output().find("Un altro aggiornamento della cartella dati C:\\ZU è in corso dal computer " +
                            platform::ComputerName() + " (utente nobody), iniziato il "),
@@ -163,39 +127,42 @@ TEST(E2eLocks, ARootRunThenTwoRunsOfTheFoldersUserOneRunsTheOtherTouchesNothing)
     EXPECT_EQ(TempPrefix::get(heldDir / "trace.txt"), "") << "the held run changed something";
 }
 
-// An update and a preview exclude each other: each finds the other holding the folder, says which, and
-// ends without changing anything; the one that held it ends well.
-TEST(E2eLocks, APreviewAndAnUpdateExcludeEachOther) {
-    Machine m("old");
-    const auto stopped = [&m](const std::string& options) {
-        Answers(m.root());
-        return std::vector<std::string>{
-            E2E_AGGIORNA_GUASTI,      "--stop-at", options.empty() ? "2" : "1",         "--prefix",
-            m.root().string(),        "--answers", (m.root() / "answers.txt").string(), "--model",
-            ReleaseFolder().string(), options};
+// Two runs on one data folder exclude each other. An update or a preview stopped just before its second
+// change (its first made the lock file) holds the folder: an update or a preview beside it says who holds
+// it since when, and ends having changed nothing; the first then ends well.
+TEST(E2eLocks, OfTwoRunsAtOnceOneRunsTheOtherTouchesNothing) {
+    const struct {
+        const char *first, *second, *holder, *end;
+    } cases[] = {
+        {"", "", "Un altro aggiornamento", "Questo aggiornamento termina senza modificare nulla"},
+        {"", "--anteprima", "Un altro aggiornamento", "L'anteprima termina senza fare nulla"},
+        {"--anteprima", "", "Un'anteprima dell'aggiornamento",
+         "Questo aggiornamento termina senza modificare nulla"},
     };
-    // An update stopped just before its second change holds the lock (its first change made the lock file);
-    // a preview stopped at its first change (a copy in its scratch machine) holds it too.
-    for (const std::string holder : {"", "--anteprima"}) {
-        SCOPED_TRACE(holder.empty() ? "an update holds it" : "a preview holds it");
-        std::vector<std::string> line = stopped(holder);
-        if (holder.empty()) line.pop_back();
-        Background first(line, m.root());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("held by '") + c.first + "', then '" + c.second + "'");
+        Machine m("old");
+        const fs::path dir = m.root() / "run-first";
+        std::vector<std::string> more{"--log", (dir / "log.txt").string()};
+        if (*c.first) more.push_back(c.first);
+        Background first(m.RunLine({E2E_AGGIORNA_GUASTI, "--stop-at", "2"}, dir, more), m.root());
         ASSERT_TRUE(first.WaitForLine("stopped")) << first.output();
         const auto before = Snapshot(m.root());
-        const Outcome second = m.Update(kAnswers, ReleaseFolder(), holder.empty() ? "--anteprima" : "");
-        EXPECT_TRUE(HeldStatus(second.status, holder.empty())) << second.console;
-        EXPECT_NE(second.console.find(
-                      (holder.empty() ? "Un altro aggiornamento" : "Un'anteprima dell'aggiornamento") +
-                      std::string(" della cartella dati C:\\ZU è in corso dal computer ") +
-                      platform::ComputerName()),
-                  std::string::npos)
-            << second.console;
-        EXPECT_NE(second.console.find(holder.empty() ? "L'anteprima termina senza fare nulla"
-                                                     : "Questo aggiornamento termina senza modificare nulla"),
-                  std::string::npos);
-        EXPECT_TRUE(Snapshot(m.root()) == before);
+        const Outcome second = m.Update(kAnswers, ReleaseFolder(), c.second);
+        EXPECT_EQ(second.status, *c.second ? 4 : 6) << second.console;
+        const std::string said = std::string(c.holder) +
+                                 " della cartella dati C:\\ZU è in corso dal computer " +
+                                 platform::ComputerName() + " (utente ";
+        for (const std::string& text : {said, std::string(", iniziato il "), std::string(c.end)})
+            EXPECT_NE(second.console.find(text), std::string::npos) << text << "\n" << second.console;
+        if (!*c.second) {
+            EXPECT_NE(second.box(said), -1) << second.console;
+            EXPECT_EQ(second.entries, std::vector<std::string>{kFailed}) << second.log;
+        }
+        EXPECT_TRUE(Snapshot(m.root()) == before) << "the second run changed a file";
         EXPECT_EQ(first.Continue(), 0) << first.output();
+        EXPECT_TRUE(*c.first || TempPrefix::get(dir / "log.txt").find("\r\n->Aggiornamento eseguito") !=
+                                    std::string::npos);
     }
 }
 
@@ -247,11 +214,8 @@ TEST(E2ePreviewBox, AKilledPreviewsScratchIsRemovedByTheNextPreviewOrRun) {
     const fs::path temp = m.root() / "run-tmp";
     fs::create_directories(temp);
     const ScopedEnv tmpdir("TMPDIR", temp.string());
-    Answers(m.root());
-    const std::string killed = ShellQuote(E2E_AGGIORNA_GUASTI) + " --kill-at 30 --anteprima --prefix " +
-                               ShellQuote(m.root().string()) + " --model " +
-                               ShellQuote(ReleaseFolder().string()) + " --answers " +
-                               ShellQuote((m.root() / "answers.txt").string());
+    const std::string killed =
+        Shelled(m.RunLine({E2E_AGGIORNA_GUASTI, "--kill-at", "30", "--anteprima"}, m.root() / "run"));
     for (const char* next : {"--anteprima", ""}) {
         SCOPED_TRACE(*next ? "a preview" : "a run");
         EXPECT_NE(m.Shell(killed, nullptr), 0);
@@ -269,16 +233,12 @@ TEST(E2ePreviewBox, WithoutRoomForItsCopiesThePreviewDoesNotStart) {
     Machine m("old");
     const fs::path small = m.root() / "run-small";
     fs::create_directories(small);
-    Answers(m.root());
+    const std::string preview = Shelled(m.RunLine({E2E_AGGIORNA_BATCH, "--anteprima"}, m.root() / "run"));
     const auto before = Digest(m.root());
     std::string out;
     const int status = m.Shell("unshare -m sh -c " +
                                    ShellQuote("mount -t tmpfs -o size=1m none " + ShellQuote(small.string()) +
-                                              " && TMPDIR=" + ShellQuote(small.string()) + " " +
-                                              ShellQuote(E2E_AGGIORNA_BATCH) + " --anteprima --prefix " +
-                                              ShellQuote(m.root().string()) + " --model " +
-                                              ShellQuote(ReleaseFolder().string()) + " --answers " +
-                                              ShellQuote((m.root() / "answers.txt").string())),
+                                              " && TMPDIR=" + ShellQuote(small.string()) + " " + preview),
                                &out);
     EXPECT_EQ(status, 4) << out;
     EXPECT_NE(

@@ -2,8 +2,8 @@
 // under the archive's name). The update converts it, compares it with the model, compacts it and goes on;
 // the original stays beside it byte for byte, and the next run has nothing left to convert. An archive that
 // cannot be used (a damaged or read-only Jet file, one open on another computer, no database at all, one in
-// a folder that takes no file) is left as it was, reported as an opening error, refused to the company's
-// later steps, and the other companies are updated.
+// a folder that takes no file, one the main program holds) is left as it was, reported as an opening error,
+// refused to the company's later steps, and the other companies are updated.
 
 #include <gtest/gtest.h>
 
@@ -19,26 +19,106 @@
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
-#include "tests/platform/temp_prefix.h"
 
 namespace ledrana::e2e {
 namespace {
+
+using ledrana::testing::TempPrefix;
 
 const fs::path kCorpus = fs::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
 const fs::path kNwind = kCorpus / "nwind.mdb";
 const std::string kArchive = "C:\\ZU\\Alfa\\CONT32.MDB";
 
-TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
+// An update in which Gamma's accounting archive could not be used (the error `number`, whose text holds
+// `said`): the comparison reports the opening's error, the company's later steps meet the same refusal and
+// report it in their own words, the archive is left byte for byte as `before`, the run's report gives
+// `advice`, and the other archives (Gamma's due-dates archive when `scadUpdated`) are updated.
+void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
+                            const std::string& said, const std::string& advice, bool scadUpdated) {
+    EXPECT_EQ(m.read(kGammaCont), before);
+    // The opening's error as the comparison reports it, the company update's own line, then each later step
+    // of the company meets the same refusal from the engine and says so in its own words; the run ends well.
+    const std::string n = std::to_string(number);
+    ASSERT_NE(o.box(" " + n), -1) << o.console;
+    const std::string error = o.boxes[o.box(" " + n)].text;
+    EXPECT_EQ(error.rfind(" " + n, 0), 0u) << error;
+    EXPECT_NE(error.find(said), std::string::npos) << error;
+    const std::string company = "ditta Gamma.ini database " + kGammaCont;
+    const std::string refused =
+        "File " + kGammaCont + "\nFunz. ApreDb: err." + n + " " + error.substr(1 + n.size());
+    const std::string undone = company + " non aggiornato correttamente";
+    std::vector<std::string> expected{error, undone, refused, "91 |AggiornaCampiVari"};
+    expected.insert(expected.end(), {"Agg.campi vari: " + undone, refused, "Agg.DIVERSI " + undone});
+    for (const char* step : {"CopiaDatiCodiciCausaliTrasporto", "CopiaDatiCategorieFisse",
+                             "CopiaDatiRitenute", "ModificaCausaliFisse"})
+        expected.insert(expected.end(), {refused, std::string("91 |") + step});
+    std::vector<std::string> boxes;
+    for (std::size_t i = static_cast<std::size_t>(o.box(error));
+         i < o.boxes.size() && boxes.size() < expected.size(); ++i) {
+        const std::string& t = o.boxes[i].text;
+        // A step's own report: its number, then the step's name among its lines.
+        const auto funz = t.find("funz. ");
+        boxes.push_back(t.rfind("91 ", 0) != 0 ? t
+                        : funz == std::string::npos
+                            ? "91 |" + t
+                            : "91 |" + t.substr(funz + 6, t.find_first_of(" \n", funz + 6) - funz - 6));
+    }
+    EXPECT_EQ(boxes, expected) << o.console;
+    ASSERT_GE(o.boxes.size(), 2u);
+    EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
+    // The status and the report's verdict say that the run left Gamma undone.
+    EXPECT_EQ(o.status, 5) << o.console;
+    EXPECT_EQ(o.verdict(), "warn");
+    EXPECT_NE(o.entry(undone), -1) << o.log;
+    std::string shown; // as the page spells it
+    for (char c : advice)
+        shown += c == '\'' ? std::string("&#39;") : std::string(1, c);
+    EXPECT_NE(o.page().find(shown), std::string::npos) << advice;
+
+    EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")),
+              "");
+    EXPECT_NE(o.entry("ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato"), -1) << o.log;
+    if (!scadUpdated) return;
+    EXPECT_EQ(StructureDifferences(m.Schema(Release("SCAD32.MDB")), m.Schema("C:\\ZU\\Gamma\\Scad32.mdb")),
+              "");
+    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"), -1) << o.log;
+}
+
+// Alfa's archive beside the lock file of a computer that crashed with it open; Gamma's private (1234:5678
+// 0640) with links put, by anyone who may write in the data folder, at the names the update writes beside it
+// and its company INI. None is followed, and every file made from Gamma's archive takes its owner, group and
+// mode (as another user the owner cannot be given).
+TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideFollowingNoLinkThenLeftAlone) {
     Machine machine("old");
-    const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
+    const std::string nwind = TempPrefix::get(kNwind);
     machine.write(kArchive, nwind);
-    // Left by a computer that crashed with the file open: nobody holds it.
     machine.write("C:\\ZU\\Alfa\\Cont32.ldb", std::string("PC-UFFICIO") + std::string(54, '\0'));
+    machine.write(kGammaCont, nwind);
+    const std::string gamma = machine.host(kGammaCont).string();
+    const bool root = ::geteuid() == 0;
+    ::chmod(gamma.c_str(), 0640);
+    if (root) {
+        ASSERT_EQ(::chown(gamma.c_str(), 1234, 5678), 0);
+    }
+    const fs::path outside = machine.root() / "outside", victim = outside / "victim";
+    TempPrefix::put(victim, "untouched");
+    const std::pair<fs::path, fs::path> links[] = {
+        {gamma + ".conversione", outside / "conversione"},
+        {gamma + ".jet", victim},
+        {gamma + ".tmp", outside / "tmp"},
+        {gamma + ".tmp2", victim},
+        {gamma + ".tmp-journal", outside / "journal"},
+        {gamma + "-journal", outside / "journal"},
+        {machine.host("C:\\ZU\\ledrana") / ".Gamma.ini.part", victim},
+    };
+    for (const auto& [at, to] : links)
+        fs::create_symlink(to, at);
 
     Outcome first = machine.Update();
     EXPECT_EQ(first.status, 0) << first.console;
     EXPECT_NE(first.entry("ditta Alfa.ini database " + kArchive + " aggiornato"), -1) << first.log;
-    std::vector<std::string> converted = first.entriesWith("convertito dal formato Jet");
+    EXPECT_EQ(first.entriesWith("convertito dal formato Jet").size(), 2u) << first.log;
+    std::vector<std::string> converted = first.entriesWith("archivio " + kArchive + " convertito");
     ASSERT_EQ(converted.size(), 1u) << first.log;
     EXPECT_EQ(converted[0].rfind("archivio " + kArchive + " convertito", 0), 0u) << converted[0];
     EXPECT_NE(converted[0].find(".jet"), std::string::npos) << converted[0];
@@ -48,7 +128,6 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
 
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
     EXPECT_NE(machine.read(kArchive).substr(0, 15), nwind.substr(0, 15));
-    const std::string model = machine.Schema(Release("CONT32.MDB"));
     // Tables the comparison creates get the model's fields, indexes and queries but not its description
     // (the comparison's own rule): that alone may differ.
     const auto undescribed = [](const std::string& schema) {
@@ -58,6 +137,20 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
                                    undescribed(machine.Schema(kArchive))),
               "");
 
+    EXPECT_EQ(TempPrefix::get(victim), "untouched");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1)
+        << "a file was made where a link led";
+    EXPECT_TRUE(machine.read(kGammaCont + ".jet") == nwind) << "the original is not kept at .jet";
+    for (const char* made : {"", ".jet", ".tmp", ".tmp2"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(machine.host(kGammaCont + made).c_str(), &st), 0) << made;
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
+        if (root) {
+            EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
+        }
+    }
+
     Outcome second = machine.Update();
     EXPECT_EQ(second.status, 0) << second.console;
     EXPECT_TRUE(second.entriesWith("formato Jet").empty()) << second.log;
@@ -66,72 +159,28 @@ TEST(E2eJetArchive, IsConvertedUpdatedAndKeptBesideThenLeftAlone) {
     EXPECT_EQ(machine.read(kArchive + ".jet"), nwind);
 }
 
-// Links put, by anyone who may write in the data folder, at the names the update writes beside a Jet archive
-// and its company INI: none is followed, and every file made from the archive takes its owner, group and
-// mode (a private 1234:5678 0640 file stays private; as another user the owner cannot be given).
-TEST(E2eJetArchive, NoPlantedLinkIsFollowedAndNothingMadeFromItWidens) {
-    using ledrana::testing::TempPrefix;
-    Machine machine("old");
-    const std::string nwind = TempPrefix::get(kNwind);
-    machine.write(kArchive, nwind);
-    const std::string archive = machine.host(kArchive).string();
-    const bool root = ::geteuid() == 0;
-    ::chmod(archive.c_str(), 0640);
-    if (root) {
-        ASSERT_EQ(::chown(archive.c_str(), 1234, 5678), 0);
-    }
-    const fs::path outside = machine.root() / "outside", victim = outside / "victim";
-    TempPrefix::put(victim, "untouched");
-    const fs::path ini = machine.host("C:\\ZU\\ledrana\\Alfa.ini");
-    const std::pair<fs::path, fs::path> links[] = {
-        {archive + ".conversione", outside / "conversione"},
-        {archive + ".jet", victim},
-        {archive + ".tmp", outside / "tmp"},
-        {archive + ".tmp2", victim},
-        {archive + ".tmp-journal", outside / "journal"},
-        {archive + "-journal", outside / "journal"},
-        {ini.parent_path() / ("." + ini.filename().string() + ".part"), victim},
-    };
-    for (const auto& [at, to] : links)
-        fs::create_symlink(to, at);
-
-    const Outcome o = machine.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    EXPECT_EQ(TempPrefix::get(victim), "untouched");
-    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1)
-        << "a file was made where a link led";
-    EXPECT_TRUE(machine.read(kArchive + ".jet") == nwind) << "the original is not kept at .jet";
-    for (const char* made : {"", ".jet", ".tmp", ".tmp2"}) {
-        struct stat st {};
-        ASSERT_EQ(::lstat(machine.host(kArchive + made).c_str(), &st), 0) << made;
-        EXPECT_TRUE(S_ISREG(st.st_mode)) << made;
-        EXPECT_EQ(st.st_mode & 07777, 0640u) << made;
-        if (root) {
-            EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u) << made;
-        }
-    }
-}
-
 TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdated) {
     const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     const std::string notOurs = "Verificare che sia un archivio di Tessaro";
     const std::string writable = "Dare il permesso di scrittura sul file e sulla sua cartella";
+    enum How { kAsIs, kReadOnly, kInUse, kLockedFolder, kHeld };
     struct Case {
         const char* file; // of the corpus, or the text the archive holds ("" keeps the sample's archive)
         int number;
         const char* named;  // in the error's text
         std::string advice; // in the report
-        bool readOnly;
-        bool inUse;        // open on the computer PC-CASSA: its lock file beside, held by another process
-        bool lockedFolder; // the archive's folder takes no new file (immutable, even for root)
+        How how; // kInUse: open on the computer PC-CASSA (its Jet lock file beside, held by another process);
+                 // kLockedFolder: its folder takes no new file (immutable, even for root); kHeld: the main
+                 // program holds it, then lets it go for the next run, which updates it
     } cases[] = {
-        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", notOurs, false, false,
-         false},
-        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, true, false, false},
-        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", "Quando l'archivio sarà libero", false,
-         true, false},
-        {"Questo file non e' un archivio.\r\n", 3343, "non riconosciuto", notOurs, false, false, false},
-        {"", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, false, false, true},
+        {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", notOurs, kAsIs},
+        {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kReadOnly},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", "Quando l'archivio sarà libero",
+         kInUse},
+        {"Questo file non e' un archivio.\r\n", 3343, "non riconosciuto", notOurs, kAsIs},
+        {"", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kLockedFolder},
+        {"", 3045, "file già in uso", "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento.",
+         kHeld},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -145,29 +194,41 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
         SCOPED_TRACE(c.number);
         Machine m("old");
         const std::string file = c.file;
-        const std::string bytes = file.empty() ? m.read(gamma)
-                                  : file.ends_with(".mdb")
-                                      ? ledrana::testing::TempPrefix::get(kCorpus / c.file)
-                                      : file;
+        const std::string bytes = file.empty()             ? m.read(gamma)
+                                  : file.ends_with(".mdb") ? TempPrefix::get(kCorpus / c.file)
+                                                           : file;
         m.write(gamma, bytes);
-        if (c.readOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
+        if (c.how == kReadOnly) fs::permissions(m.host(gamma), fs::perms::owner_read | fs::perms::group_read);
         std::optional<ledrana::testing::ChildWhile> other;
-        if (c.inUse) {
+        if (c.how == kInUse) {
             m.write(ldb, "PC-CASSA" + std::string(24, '\0') + "Admin" + std::string(27, '\0'));
             other.emplace([&] { return ledrana::testing::LockRange(m.host(ldb).string(), 0x10000001, 1); });
             ASSERT_TRUE(other->held());
         }
+        std::optional<ledrana::testing::Background> holder;
+        if (c.how == kHeld) {
+            holder.emplace(std::vector<std::string>{E2E_DAOTOOL, "hold", m.host(gamma).string(), "600"},
+                           m.root());
+            ASSERT_TRUE(holder->WaitForLine("tengo aperto")) << holder->output();
+        }
         const fs::path folder = m.host(gamma).parent_path();
-        if (c.lockedFolder && std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str()) != 0) {
+        const bool locked = c.how == kLockedFolder;
+        if (locked && std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str()) != 0) {
             std::cout << "[  SKIPPED ] an immutable folder: chattr +i refused here\n";
             continue;
         }
         const std::set<std::string> before = listing(folder);
 
         const Outcome o = m.Update();
-        if (c.lockedFolder) std::system(("chattr -i '" + folder.string() + "'").c_str());
-        ExpectGammaLeftAsItWas(m, o, bytes, c.number, c.named, c.advice, !c.lockedFolder);
+        if (locked) std::system(("chattr -i '" + folder.string() + "'").c_str());
+        ExpectGammaLeftAsItWas(m, o, bytes, c.number, c.named, c.advice, !locked);
         EXPECT_EQ(listing(folder), before) << "nothing is left beside the archive";
+        if (!holder) continue;
+        holder->Stop();
+        const Outcome next = m.Update();
+        EXPECT_EQ(next.status, 0) << next.log;
+        EXPECT_NE(next.entry("ditta Gamma.ini database " + gamma + " aggiornato"), -1) << next.log;
+        EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(gamma)), "");
     }
 }
 
@@ -176,7 +237,7 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
 TEST(E2eJetArchive, DeclinedIsNotConvertedAndItsCompanyFolderStaysAsItWas) {
     Machine m("old");
     const std::string archive = "C:\\ZU\\Gamma\\Contab.mdb";
-    const std::string nwind = ledrana::testing::TempPrefix::get(kNwind);
+    const std::string nwind = TempPrefix::get(kNwind);
     m.write(archive, nwind);
     fs::remove(m.host(kGammaCont));
     // The company's due-dates archive lies elsewhere: its update leaves the company folder alone.

@@ -234,11 +234,6 @@ int RunUpdate(const fs::path& root, const std::vector<std::string>& faults = {},
     return Wait(Spawn(RunArgs(root, faults, program), ErrorsOf(root)));
 }
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 // A mount namespace of this test program's own, entered once: what it mounts is seen by it and its
 // children only, and goes with it. False when the program may not have one (it is not root).
 bool OwnMountNamespace() {
@@ -438,7 +433,7 @@ protected:
     // that says so (a sanitizer's finding aborts it). Returns the archives (upper-case paths under the
     // prefix) whose update the log says failed.
     std::set<std::string> ExpectFullDiskReported(const Machine& m, int status) {
-        const std::string log = ReadAll(m.root() / "log.test");
+        const std::string log = ledrana::testing::TempPrefix::get(m.root() / "log.test");
         EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
                     log.find(" 61Disco pieno") != std::string::npos ||
                     log.find("3026 Spazio su disco insufficiente.") != std::string::npos ||
@@ -448,8 +443,9 @@ protected:
                     log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
             << log;
         // 5: an archive left undone; 8: the report could not be written on the full disk either.
-        EXPECT_TRUE(status == 0 || status == 1 || status == 5 || status == 8) << status << "\n"
-                                                                              << ReadAll(ErrorsOf(m.root()));
+        EXPECT_TRUE(status == 0 || status == 1 || status == 5 || status == 8)
+            << status << "\n"
+            << ledrana::testing::TempPrefix::get(ErrorsOf(m.root()));
         std::set<std::string> failed;
         const std::string mark = " non aggiornato correttamente";
         for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
@@ -570,7 +566,7 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
         }
         const int status = WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
         const std::set<std::string> failed = ExpectFullDiskReported(m, status);
-        const std::string log = ReadAll(m.root() / "log.test");
+        const std::string log = ledrana::testing::TempPrefix::get(m.root() / "log.test");
         const std::size_t first = log.find("\r\n->");
         std::cout << what << ": first entry of the log: "
                   << log.substr(first == std::string::npos ? 0 : first + 4, 160) << "\n";

@@ -21,33 +21,24 @@ namespace {
 
 using testing::ShellQuote;
 
-// Reads one JSON string starting at s[i] == '"'; leaves i after its closing quote.
-std::string JsonString(const std::string& s, std::size_t& i) {
-    std::string out;
-    for (++i; i < s.size() && s[i] != '"'; ++i) {
-        if (s[i] != '\\') {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        if (c == 'u') {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 4), nullptr, 16));
-            i += 4;
-        } else {
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        }
-    }
-    ++i;
-    return out;
-}
-
 // The value of `key` in one line of the --boxes file, a flat object of strings, numbers and true ("" when
 // the key is not there). A quote inside a string is escaped, so `"key": ` is found at the key only.
 std::string BoxField(const std::string& line, const std::string& key) {
     std::size_t i = line.find("\"" + key + "\": ");
     if (i == std::string::npos) return "";
     i += key.size() + 4;
-    return line[i] == '"' ? JsonString(line, i) : line.substr(i, line.find_first_of(",}", i) - i);
+    if (line[i] != '"') return line.substr(i, line.find_first_of(",}", i) - i);
+    std::string out;
+    for (++i; i < line.size() && line[i] != '"'; ++i) {
+        const char c = line[i] == '\\' ? line[++i] : '\0';
+        if (c == 'u') {
+            out += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+        } else {
+            out += c == '\0' ? line[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
 }
 
 Box ParseBox(const std::string& line) {
@@ -93,8 +84,12 @@ std::string Normalised(const std::string& line, bool fromModel) {
 
 } // namespace
 
+std::string Outcome::page() const {
+    return ledrana::testing::TempPrefix::get(report);
+}
+
 std::string Outcome::verdict() const {
-    const std::string page = ledrana::testing::TempPrefix::get(report);
+    const std::string page = this->page();
     const std::size_t at = page.find("data-verdict=\"");
     return at == std::string::npos ? "" : page.substr(at + 14, page.find('"', at + 14) - at - 14);
 }
@@ -132,9 +127,8 @@ std::string ReleaseBytes(const std::string& name) {
 Machine::Machine(const std::string& kind) {
     if (kind.empty()) return;
     std::string out;
-    const int status =
-        Shell(ShellQuote(E2E_MKINSTALL) + " " + ShellQuote(root().string()) + " " + kind, &out);
-    if (status != 0) throw std::runtime_error("mkinstall " + kind + " failed: " + out);
+    if (Shell(Shelled({E2E_MKINSTALL, root().string()}) + " " + kind, &out) != 0)
+        throw std::runtime_error("mkinstall " + kind + " failed: " + out);
 }
 
 fs::path Machine::host(const std::string& windowsPath) const {
@@ -160,53 +154,55 @@ std::string Machine::ini(const std::string& windowsPath, const std::string& sect
     return value;
 }
 
-std::string Machine::MoveDataToShare() const {
-    const std::string share = "\\\\SERVER\\dati\\ZU";
-    fs::create_directories(root() / "unc" / "server" / "dati");
-    fs::rename(root() / "drive_c" / "ZU", root() / "unc" / "server" / "dati" / "ZU");
-    write("C:\\WINDOWS\\dir.txt", share + "\r\n");
-    std::string beta = read(share + "\\ledrana\\Beta.ini");
-    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
-        beta.replace(at, 5, share);
-    write(share + "\\ledrana\\Beta.ini", beta);
-    return share;
-}
-
 int Machine::Shell(const std::string& commandLine, std::string* out) const {
     testing::CommandResult r = testing::RunWithPrefix(commandLine, root());
     if (out) *out = std::move(r.output);
     return r.status;
 }
 
-Outcome Machine::Update(const std::string& answers, const fs::path& model, const std::string& options) const {
-    const fs::path dir = root() / "run";
+std::vector<std::string> Machine::RunLine(std::vector<std::string> line, const fs::path& dir,
+                                          const std::vector<std::string>& more, const fs::path& model,
+                                          const std::string& answers) const {
     fs::create_directories(dir);
     std::ofstream(dir / "answers.txt", std::ios::binary) << answers;
     fs::permissions(dir / "answers.txt", fs::perms::owner_read | fs::perms::owner_write);
+    line.insert(line.end(), {"--prefix", root().string(), "--model", model.string(), "--answers",
+                             (dir / "answers.txt").string()});
+    line.insert(line.end(), more.begin(), more.end());
+    return line;
+}
+
+std::string Shelled(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& a : argv)
+        line += (line.empty() ? "" : " ") + ShellQuote(a);
+    return line;
+}
+
+Outcome Machine::Update(const std::string& answers, const fs::path& model, const std::string& options) const {
+    const fs::path dir = root() / "run";
     for (const char* f : {"log.txt", "boxes.txt", "bar.txt"})
         fs::remove(dir / f);
-
     Outcome o;
-    o.status =
-        Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(root().string()) + " --model " +
-                  ShellQuote(model.string()) + " --answers " + ShellQuote((dir / "answers.txt").string()) +
-                  " --log " + ShellQuote((dir / "log.txt").string()) + " --boxes " +
-                  ShellQuote((dir / "boxes.txt").string()) + " --barra " +
-                  ShellQuote((dir / "bar.txt").string()) + " " + options,
-              &o.console);
+    o.status = Shell(Shelled(RunLine({E2E_AGGIORNA_BATCH}, dir,
+                                     {"--log", (dir / "log.txt").string(), "--boxes",
+                                      (dir / "boxes.txt").string(), "--barra", (dir / "bar.txt").string()},
+                                     model, answers)) +
+                         " " + options,
+                     &o.console);
     const std::size_t report = o.console.rfind("\nrapporto: ");
     if (report != std::string::npos)
         o.report = o.console.substr(report + 11, o.console.find('\n', report + 1) - report - 11);
     // Every report the runs write has its JSON twin, which the schema in docs/ describes.
     if (!o.report.empty()) {
-        fs::path twin = o.report;
-        twin.replace_extension(".json");
         std::string faults;
-        const int valid = Shell(ShellQuote(LEDRANA_SOURCE_DIR "/tests/e2e/validate_report.py") + " " +
-                                    ShellQuote(LEDRANA_SOURCE_DIR "/docs/report.schema.json") + " " +
-                                    ShellQuote(twin.string()),
-                                &faults);
-        EXPECT_EQ(valid, 0) << "the report's JSON twin does not follow docs/report.schema.json:\n" << faults;
+        EXPECT_EQ(Shell(Shelled({LEDRANA_SOURCE_DIR "/tests/e2e/validate_report.py",
+                                 LEDRANA_SOURCE_DIR "/docs/report.schema.json",
+                                 fs::path(o.report).replace_extension(".json").string()}),
+                        &faults),
+                  0)
+            << "the report's JSON twin does not follow docs/report.schema.json:\n"
+            << faults;
     }
     o.log = testing::TempPrefix::get(dir / "log.txt");
     const std::string sep = "\r\n->";
@@ -272,68 +268,13 @@ void ModelFolder::remove(const std::string& name) const {
     if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
 }
 
-void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
-                            const std::string& said, const std::string& advice, bool scadUpdated) {
-    EXPECT_EQ(m.read(kGammaCont), before);
-    // The opening's error as the comparison reports it, the company update's own line, then each later step
-    // of the company meets the same refusal from the engine and says so in its own words; the run ends well.
-    ASSERT_NE(o.box(" " + std::to_string(number)), -1) << o.console;
-    const std::string error = o.boxes[o.box(" " + std::to_string(number))].text;
-    EXPECT_EQ(error.rfind(" " + std::to_string(number), 0), 0u) << error;
-    EXPECT_NE(error.find(said), std::string::npos) << error;
-    const std::string company = "ditta Gamma.ini database " + kGammaCont;
-    const std::string refused = "File " + kGammaCont + "\nFunz. ApreDb: err." + std::to_string(number) + " " +
-                                error.substr(1 + std::to_string(number).size());
-    const auto stepFailed = [](const char* step) { return std::string("91 ") + "|" + step; };
-    const std::vector<std::string> expected = {error,
-                                               company + " non aggiornato correttamente",
-                                               refused,
-                                               stepFailed("AggiornaCampiVari"),
-                                               "Agg.campi vari: " + company + " non aggiornato correttamente",
-                                               refused,
-                                               "Agg.DIVERSI " + company + " non aggiornato correttamente",
-                                               refused,
-                                               stepFailed("CopiaDatiCodiciCausaliTrasporto"),
-                                               refused,
-                                               stepFailed("CopiaDatiCategorieFisse"),
-                                               refused,
-                                               stepFailed("CopiaDatiRitenute"),
-                                               refused,
-                                               stepFailed("ModificaCausaliFisse")};
-    std::vector<std::string> boxes;
-    for (std::size_t i = static_cast<std::size_t>(o.box(error));
-         i < o.boxes.size() && boxes.size() < expected.size(); ++i) {
-        const std::string& t = o.boxes[i].text;
-        // A step's own report: its number, then the step's name among its lines.
-        if (t.rfind("91 ", 0) == 0) {
-            const auto funz = t.find("funz. ");
-            boxes.push_back("91 |" + (funz == std::string::npos
-                                          ? t
-                                          : t.substr(funz + 6, t.find_first_of(" \n", funz + 6) - funz - 6)));
-        } else {
-            boxes.push_back(t);
-        }
-    }
-    EXPECT_EQ(boxes, expected) << o.console;
-    ASSERT_GE(o.boxes.size(), 2u);
-    EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
-    // The status and the report's verdict say that the run left Gamma undone.
-    EXPECT_EQ(o.status, 5) << o.console;
-    EXPECT_EQ(o.verdict(), "warn");
-    EXPECT_NE(o.entry(company + " non aggiornato correttamente"), -1) << o.log;
-    const std::string report = ledrana::testing::TempPrefix::get(o.report);
-    std::string shown; // as the page spells it
-    for (char c : advice)
-        shown += c == '\'' ? std::string("&#39;") : std::string(1, c);
-    EXPECT_NE(report.find(shown), std::string::npos) << advice;
-
-    const std::string cont = m.Schema(Release("CONT32.MDB"));
-    const std::string scad = m.Schema(Release("SCAD32.MDB"));
-    EXPECT_EQ(StructureDifferences(cont, m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")), "");
-    EXPECT_NE(o.entry("ditta Alfa.ini database C:\\ZU\\Alfa\\CONT32.MDB aggiornato"), -1) << o.log;
-    if (!scadUpdated) return;
-    EXPECT_EQ(StructureDifferences(scad, m.Schema("C:\\ZU\\Gamma\\Scad32.mdb")), "");
-    EXPECT_NE(o.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\SCAD32.MDB aggiornato"), -1) << o.log;
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder))
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::map<std::string, std::string> Snapshot(const fs::path& root) {

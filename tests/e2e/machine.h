@@ -1,8 +1,7 @@
 #pragma once
-// Whole update runs as a user would make them: a sample installation made by mkinstall in a fresh prefix,
-// then aggiorna-batch on it as a child process, then a look at what the run left with daotool and the
-// platform's own file and profile functions (so names are found without regard to case, as the program
-// finds them).
+// Whole update runs: a sample installation made by mkinstall in a fresh prefix, aggiorna-batch on it as a
+// child process, then a look at what the run left with daotool and the platform's file and profile
+// functions (names found without regard to case, as the program finds them).
 
 #include <filesystem>
 #include <map>
@@ -28,8 +27,7 @@ inline const std::string kFailed = "Aggiornamento NON eseguito completamente";
 struct Box {
     std::string title;
     int style = 0;
-    std::string text;
-    std::string answer;
+    std::string text, answer;
     bool input = false;
 };
 
@@ -43,13 +41,13 @@ struct Outcome {
     std::string console;                  // standard output and error
     fs::path report;                      // the run's report, as the program printed its path
 
-    // The report's verdict: "ok" (green), "warn" or "ko"; "" without a report.
+    // The report's page, and its verdict: "ok" (green), "warn" or "ko"; "" without a report.
+    std::string page() const;
     std::string verdict() const;
-    // Index of the first box whose text contains `fragment`, -1 when none.
+    // The first box whose text contains `fragment`, the first entry equal to `entry` (-1 when none), and
+    // the entries that contain `fragment`.
     int box(const std::string& fragment) const;
-    // Index of the first entry equal to `entry`, -1 when none.
     int entry(const std::string& entry) const;
-    // The entries that contain `fragment`.
     std::vector<std::string> entriesWith(const std::string& fragment) const;
 };
 
@@ -76,22 +74,22 @@ public:
     // One unattended run with the given answers and model folder, and more options (--anteprima).
     Outcome Update(const std::string& answers = kAnswers, const fs::path& model = ReleaseFolder(),
                    const std::string& options = "") const;
+    // The arguments of an unattended run on this machine: `line` (the program, a launcher's faults), the
+    // prefix, `model` and the answers (written into `dir`, private), then `more`.
+    std::vector<std::string> RunLine(std::vector<std::string> line, const fs::path& dir,
+                                     const std::vector<std::string>& more = {},
+                                     const fs::path& model = ReleaseFolder(),
+                                     const std::string& answers = kAnswers) const;
     // Runs a program with this machine as the prefix; returns the exit status, output in `out`.
     int Shell(const std::string& commandLine, std::string* out) const;
 
-    // daotool on an archive of this machine (or a host path): its structure, or a query's rows with the
-    // cells tab-separated (the header line left out).
+    // daotool on an archive of this machine (or a host path): its structure, a query's rows with the cells
+    // tab-separated (the header line left out), the first cell of its first row.
     std::string Schema(const std::string& path, const std::string& password = "") const;
     std::vector<std::string> Query(const std::string& path, const std::string& sql,
                                    const std::string& password = "") const;
-    // The first cell of the query's first row.
     std::string Value(const std::string& path, const std::string& sql,
                       const std::string& password = "") const;
-
-    // Moves the data folder onto the share \\SERVER\dati\ZU and points dir.txt at it; Beta's INI then names
-    // its archives by their paths on the share, as an office that moved its data would have rewritten it.
-    // Returns the share's name of the data folder.
-    std::string MoveDataToShare() const;
 
     // daotool with any arguments (shell-quoted by the caller); its output, `ok` when it ended 0.
     std::string DaoTool(const std::string& password, const std::string& args, bool* ok) const;
@@ -99,6 +97,9 @@ public:
 private:
     ledrana::testing::TempPrefix prefix_;
 };
+
+// The arguments shell-quoted, in one command line.
+std::string Shelled(const std::vector<std::string>& argv);
 
 // A copy of the release folder in a temporary folder, so a test can take files away from the model.
 class ModelFolder {
@@ -115,6 +116,9 @@ private:
     fs::path path_;
 };
 
+// The names in a host folder, sorted ([] when there is no folder).
+std::vector<std::string> Names(const fs::path& folder);
+
 // Every file and folder under `root` but the runs' own folders (run...): kind and mode, and a file's bytes
 // or a link's target.
 std::map<std::string, std::string> Snapshot(const fs::path& root);
@@ -128,11 +132,5 @@ std::string StructureDifferences(const std::string& model, const std::string& ar
 
 // Gamma's accounting archive as a run names it (INI values are upper-cased).
 inline const std::string kGammaCont = "C:\\ZU\\Gamma\\CONT32.MDB";
-// An update in which Gamma's accounting archive could not be used (the error `number`, whose text holds
-// `said`): the comparison reports the opening's error, the company's later steps meet the same refusal and
-// report it in their own words, the archive is left byte for byte as `before`, the run's report gives
-// `advice`, and the other archives (Gamma's due-dates archive when `scadUpdated`) are updated.
-void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
-                            const std::string& said, const std::string& advice, bool scadUpdated = true);
 
 } // namespace ledrana::e2e

@@ -1,11 +1,17 @@
-// The way back from an update: `aggiorna-batch --ripristina` puts the data folder back as the run's restore
-// point holds it, byte for byte, so that the next run updates again; an archive someone has worked in since
-// the run stays as it is until the restore is forced, and then what it held is kept in a restore point.
+// The way back from an update: `aggiorna-batch --ripristina` puts the data folder, and what the run changed
+// beside archives outside it, back as the run's restore point holds it, byte for byte, so that the next run
+// updates again; the archives go back as copies, so the point keeps what it holds however they are written
+// afterwards; an archive someone has worked in since the run stays as it is until the restore is forced, and
+// then what it held is kept in a restore point. The disk a run leaves behind is printed, never asserted.
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <regex>
+#include <set>
 
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
@@ -53,6 +59,44 @@ int Restore(const Machine& m, const std::string& options, std::string* out) {
                    out);
 }
 
+// Writes a row into an archive in place, as the main program does.
+void WriteInPlace(const Machine& m, const std::string& archive) {
+    std::string out;
+    ASSERT_EQ(m.Shell(ShellQuote(E2E_DAOTOOL) + " exec " + ShellQuote(m.host(archive).string()) +
+                          " \"UPDATE CLIENTI SET RagSoc = 'Scritto dopo' WHERE Cod = (SELECT Min(Cod) FROM "
+                          "CLIENTI)\"",
+                      &out),
+              0)
+        << out;
+}
+
+// The bytes of the files under `root`, each file once however many names it has, by what they are.
+std::map<std::string, std::int64_t> DiskUse(const fs::path& root) {
+    std::map<std::pair<dev_t, ino_t>, std::pair<std::int64_t, std::set<std::string>>> files;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        const std::string u = UCase(fs::relative(it->path(), root).string());
+        const bool point = u.find("LEDRANA/RIPRISTINO/") != std::string::npos;
+        const bool mdb = u.size() > 4 && u.compare(u.size() - 4, 4, ".MDB") == 0;
+        std::string kind = u.find("_RIMOSSI_") != std::string::npos       ? "5 recovery archives"
+                           : u.find("_CONVERSIONI_") != std::string::npos ? "6 journals"
+                           : mdb ? (point ? "2 point's archives" : "1 archives")
+                           : u.find(".MDB.TMP") != std::string::npos          ? "4 compaction's .tmp/.tmp2"
+                           : u.find("LEDRANA/RAPPORTI/") != std::string::npos ? "8 reports"
+                           : point                                            ? "3 point's other files"
+                                                                              : "9 other files";
+        if (u.find("DITTAESEMPIO") != std::string::npos) kind += " (demo)";
+        auto& f = files[{st.st_dev, st.st_ino}];
+        f.first = st.st_size;
+        f.second.insert(kind);
+    }
+    std::map<std::string, std::int64_t> out;
+    for (const auto& [id, f] : files)
+        out[*f.second.begin()] += f.first; // a file with several names counts as its first kind
+    return out;
+}
+
 std::vector<std::string> Points(const Machine& m) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(m.host(kData + "\\LEDRANA\\ripristino")))
@@ -63,9 +107,25 @@ std::vector<std::string> Points(const Machine& m) {
 
 TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
     Machine m("old");
+    // Beta's archives lie outside the data folder, beside a picture of its own that the run replaces.
+    const fs::path outside = m.root() / "altrove";
+    fs::create_directories(outside / "immagini");
+    for (const char* f : {"CONT32.MDB", "SCAD32.MDB"})
+        fs::rename(m.host(kData + "\\Beta\\" + f), outside / f);
+    fs::remove(m.host(kData + "\\Beta"));
+    ledrana::testing::TempPrefix::put(outside / "immagini" / "stampante.jpg", "la foto di Beta");
+    std::string elsewhere = "Z:" + outside.string(), beta = m.read(kData + "\\ledrana\\Beta.ini");
+    std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
+    for (std::size_t at; (at = beta.find("C:\\ZU\\Beta")) != std::string::npos;)
+        beta.replace(at, 10, elsewhere);
+    m.write(kData + "\\ledrana\\Beta.ini", beta);
     const auto before = DataFiles(m);
+    const auto outsideBefore = Snapshot(outside);
     const Outcome run = m.Update();
     ASSERT_EQ(run.status, 0) << run.console;
+    ASSERT_NE(run.entry("ditta Beta.ini database " + UCase(elsewhere) + "\\CONT32.MDB aggiornato"), -1)
+        << run.log;
+    ASSERT_FALSE(Snapshot(outside) == outsideBefore);
     ASSERT_EQ(Points(m).size(), 1u);
     const std::string point = Points(m)[0];
     EXPECT_NE(ledrana::testing::TempPrefix::get(run.report).find("--ripristina " + point), std::string::npos);
@@ -78,31 +138,62 @@ TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
 
     EXPECT_EQ(Restore(m, point, &out), 0) << out;
     EXPECT_EQ(Differences(before, DataFiles(m)), "") << out;
+    EXPECT_TRUE(Snapshot(outside) == outsideBefore) << out;
     EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
+
+    // The archive went back as a copy: written in place now, it leaves the point as it was, and a forced
+    // restore puts the point's content back again.
+    const std::string kept = kData + "\\LEDRANA\\ripristino\\" + point + "\\Gamma\\Cont32.mdb";
+    const std::string keptBytes = m.read(kept);
+    WriteInPlace(m, kGamma);
+    ASSERT_TRUE(m.read(kGamma) != keptBytes);
+    EXPECT_TRUE(m.read(kept) == keptBytes) << "writing the restored archive changed the restore point";
+    EXPECT_EQ(Restore(m, point + " --forza", &out), 0) << out;
+    EXPECT_EQ(Differences(before, DataFiles(m)), "") << out;
 
     const Outcome again = m.Update();
     EXPECT_EQ(again.status, 0) << again.console;
     EXPECT_TRUE(again.entriesWith("già aggiornato").empty()) << again.log;
-    // The restore's own point stays; the first run's goes once the second has completed its own.
+    // The restores' own points stay; the first run's goes once the second has completed its own.
     const std::vector<std::string> points = Points(m);
-    EXPECT_EQ(points.size(), 2u);
+    EXPECT_EQ(points.size(), 3u);
     EXPECT_EQ(std::count(points.begin(), points.end(), point), 0);
 }
 
 TEST(E2eRestore, LeavesAnArchiveWrittenSinceTheRunUntilForcedAndKeepsWhatWasWritten) {
     Machine m("old");
     const auto before = DataFiles(m);
+    std::int64_t archives = 0;
+    for (const auto& [kind, bytes] : DiskUse(m.host(kData)))
+        archives += bytes;
     ASSERT_EQ(m.Update().status, 0);
+    // What a run of the sample leaves on disk, for the record.
+    std::int64_t total = 0;
+    std::string parts;
+    for (const auto& [kind, bytes] : DiskUse(m.host(kData))) {
+        total += bytes;
+        parts += "\n  " + kind.substr(2) + ": " + std::to_string(bytes);
+    }
+    std::printf("disk after a run of the old sample: %lld bytes for %lld bytes found (%.2fx)%s\n",
+                static_cast<long long>(total), static_cast<long long>(archives),
+                static_cast<double>(total) / static_cast<double>(archives), parts.c_str());
+    WriteInPlace(m, kGamma);
     std::string out;
-    ASSERT_EQ(m.Shell(ShellQuote(E2E_DAOTOOL) + " exec " + ShellQuote(m.host(kGamma).string()) +
-                          " \"UPDATE CLIENTI SET RagSoc = 'Scritto dopo' WHERE Cod = (SELECT Min(Cod) FROM "
-                          "CLIENTI)\"",
-                      &out),
-              0)
-        << out;
     const std::string written = m.read(kGamma);
+    // An archive that is still the point's own file (as a restore of an earlier version left it) is given a
+    // file of its own.
+    const fs::path alfa = m.host(kData + "\\Alfa\\Scad32.mdb"),
+                   itsPoint = m.host(kData + "\\LEDRANA\\ripristino\\" + Points(m)[0] + "\\Alfa\\Scad32.mdb");
+    fs::remove(alfa);
+    fs::create_hard_link(itsPoint, alfa);
 
     EXPECT_EQ(Restore(m, "", &out), 7) << out;
+    EXPECT_NE(
+        out.find("C:\\ZU\\Alfa\\Scad32.mdb: era ancora il file del punto di ripristino, com'era: ora ne è "
+                 "una copia a sé"),
+        std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::equivalent(alfa, itsPoint));
     EXPECT_TRUE(
         std::regex_search(out, std::regex(R"(C:\\ZU\\Gamma\\Cont32\.mdb: non ripristinato: è cambiato )"
                                           R"(dopo l'aggiornamento \(contatore delle modifiche \d+ → \d+)")))

@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -23,14 +22,6 @@ namespace ledrana::e2e {
 namespace {
 
 using ledrana::testing::ShellQuote;
-
-// The templates the update installs, in the order of its copies.
-const char* const kTemplates =
-    "ZuBolla.mod ZuBollaPr.mod ZuBollaRifCli.mod ZuBolla_con_campi_personalizz.Mod ZuBV.mod ZuPatr.mod "
-    "ZuEC.mod ZuFattAcc.mod ZuFattAccRa.mod ZuFattura.mod ZuFatturaRifCli.mod ZuFatturaRA.mod "
-    "ZuMovimento.mod ZuMPC.mod ZuScontrinoScarico.mod ZuSPC.mod ZuSPD.mod ZuOrdCli.mod ZuOrdCliRifCli.mod "
-    "ZuOrdFor.mod ZuRiva.mod ZuChiuIva.mod ZuGio.mod ZuConfr.mod ZuComm.mod ZuXProd.mod "
-    "ZuXProdNoMoivim.mod ZuSitOrdCliFor.mod ZuSitCommesse.mod ZuEtichetta.eticf";
 
 // The companies of the old installation in name order, with their archives as the run names them; the demo
 // company is rebuilt from the models, not compared.
@@ -70,17 +61,12 @@ const Kept kKept[] = {
     {"scad", "SELECT Count(*) FROM SCADENZE"},
 };
 
-const std::string kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
+// The log of a run that updates the demo company alone.
+const std::vector<std::string> kDemoUpdated = {
+    "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
+    "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato", "Aggiornamento eseguito"};
 
-// The names in a folder, in order ([] when there is no folder).
-std::vector<std::string> Listing(const Machine& m, const std::string& folder) {
-    std::vector<std::string> names;
-    if (!m.exists(folder)) return names;
-    for (const auto& e : fs::directory_iterator(m.host(folder)))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+const std::string kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
 
 // The bar of a run that ends well: it never goes back nor passes its maximum, and ends full.
 void ExpectBarEndsFull(const Outcome& o) {
@@ -145,25 +131,21 @@ std::string Definition(const std::string& fieldLine) {
                                                                                               : "";
 }
 
-std::string Html(const Outcome& o) {
-    return ledrana::testing::TempPrefix::get(o.report);
-}
-
-// One preview and one update of the old installation, with values that the new type of CLIENTI.Fido rounds
-// and a shortcut of the user's own in an old group, shared by the tests of this suite (each looks at one
-// side of it).
+// One preview and one update of the old installation, with values that the new type of CLIENTI.Fido rounds,
+// a field that an older rebuild of a counter could have left (its name and "zz") and a shortcut of the
+// user's own in an old group, shared by the tests of this suite (each looks at one side of it).
 class E2eOldUpdated : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         machine = std::make_unique<Machine>("old");
         machine->write(kPrograms + "\\Tessaro\\Calcolatrice.lnk", "link");
-        std::string out;
-        ASSERT_EQ(machine->Shell(ShellQuote(E2E_DAOTOOL) + " exec " +
-                                     ShellQuote(machine->host("C:\\ZU\\Alfa\\Cont32.mdb").string()) +
-                                     " 'UPDATE CLIENTI SET Fido = 1.234567'",
-                                 &out),
-                  0)
-            << out;
+        bool ok = false;
+        machine->DaoTool("",
+                         "exec " + ShellQuote(kOld[0].cont) + " 'UPDATE CLIENTI SET Fido = 1.234567' " +
+                             "'ALTER TABLE TOTALIIVA ADD COLUMN IDzz LONG' 'UPDATE TOTALIIVA SET IDzz = 7'",
+                         &ok);
+        ASSERT_TRUE(ok);
+        totaliiva = machine->Value(kOld[0].cont, "SELECT Count(*) FROM TOTALIIVA");
         for (const Company& c : kOld) {
             if (!c.compared) continue;
             for (const Kept& k : kKept) {
@@ -178,7 +160,7 @@ protected:
         ExpectOnlyTheReportAdded(*machine, untouched, preview);
         // The rows of the tables that the preview says the run removes, counted before it does.
         for (const auto& [path, password] : Compared())
-            for (const auto& row : Rows(Section(Html(preview), path), ChangeKind::TableRemoved))
+            for (const auto& row : Rows(Section(preview.page(), path), ChangeKind::TableRemoved))
                 if (row[1] != "—")
                     rows[path + row[0]] = machine->Value(path, "SELECT Count(*) FROM " + row[0], password);
         outcome = machine->Update();
@@ -189,6 +171,7 @@ protected:
     inline static Outcome preview, outcome;
     inline static std::map<std::string, std::vector<std::string>> kept;
     inline static std::map<std::string, std::string> schemas, rows, untouched;
+    inline static std::string totaliiva; // Alfa's rows
 };
 
 TEST_F(E2eOldUpdated, EveryCompanyIsUpdatedInNameOrderAndTheRunEndsWell) {
@@ -238,6 +221,17 @@ TEST_F(E2eOldUpdated, EveryArchiveHasTheStructureOfItsModel) {
         EXPECT_EQ(StructureDifferences(cont, machine->Schema(c.cont, c.password)), "") << c.cont;
         EXPECT_EQ(StructureDifferences(scad, machine->Schema(c.scad)), "") << c.scad;
     }
+    // The counter of TOTALIIVA is rebuilt adding no field of its own: IDzz goes as a surplus field, its
+    // values copied first into the recovery archive, and the counter is numbered 1, 2, 3... in the rows'
+    // order, as the engine numbers a counter it appends.
+    EXPECT_EQ(machine->Value(kOld[0].cont, "SELECT Max(ID) FROM TOTALIIVA"), totaliiva);
+    std::string recovery;
+    for (const auto& e : fs::directory_iterator(machine->host("C:\\ZU\\Alfa")))
+        if (UCase(e.path().filename().string()).rfind("CONT32_RIMOSSI_", 0) == 0)
+            recovery = "C:\\ZU\\Alfa\\" + e.path().filename().string();
+    ASSERT_FALSE(recovery.empty());
+    EXPECT_EQ(machine->Query(recovery, "SELECT Count(*), Min(IDzz), Max(IDzz) FROM TOTALIIVA_IDzz"),
+              std::vector<std::string>{totaliiva + "\t7\t7"});
 }
 
 TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
@@ -257,44 +251,53 @@ TEST_F(E2eOldUpdated, UserDataIsKeptAndTheDataFixesAreMade) {
                   std::vector<std::string>{"048.5"})
             << c.name;
     EXPECT_EQ(machine->Query(kOld[3].cont, "SELECT Anno FROM anni"), std::vector<std::string>{"2005"});
+    // Both reports say what the fixes wrote, read from the archive: the preview what the run then did.
+    for (const Outcome* o : {&preview, &outcome}) {
+        const std::string gamma = Section(o->page(), kOld[3].cont);
+        for (const char* row : {"<b>Movimenti.Anno</b> 4002 righe: 0 → 2005;",
+                                "<b>anni</b> 1 riga aggiunta (Anno=2005, EURO=False, …)"})
+            EXPECT_NE(gamma.find(row), std::string::npos) << row;
+    }
 }
 
-TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalled) {
+TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalledAndOldShortcutsGone) {
     const std::string ini = kData + "\\LEDRANA\\INI\\INI.INI";
     EXPECT_EQ(machine->ini(ini, "Ver", "AggiornamentoLedrana"), "048.5");
 
-    std::istringstream templates(kTemplates);
-    int count = 0;
-    for (std::string name; templates >> name; ++count)
+    int templates = 0;
+    for (const auto& e : fs::directory_iterator(ReleaseFolder())) {
+        const std::string name = e.path().filename().string(), ext = UCase(e.path().extension().string());
+        if (ext != ".MOD" && ext != ".ETICF") continue;
         EXPECT_EQ(machine->read(kData + "\\LEDRANA\\INI\\" + name), ReleaseBytes(name)) << name;
-    EXPECT_EQ(count, 30);
+        ++templates;
+    }
+    EXPECT_EQ(templates, 30);
     EXPECT_NE(machine->read(kData + "\\LEDRANA\\INI\\ZuFatturaPersonale.mod").find("personalizzato"),
               std::string::npos);
     EXPECT_EQ(machine->read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
 
     // Every company INI is completed: a switch set to NO and the values the user chose stay, what is
     // missing gets its default.
-    struct Key {
-        const char* company;
-        const char* key;
-        const char* value;
-    } keys[] = {
-        {"Alfa", "NuovoCliente", "NO"},
-        {"Alfa", "ArrotImporto", "1"},
-        {"Beta", "NuovoCliente", "Si"},
-        {"Beta", "DirectoryRiba", "C:\\ZU\\RIBA\\"},
-        {"Beta", "Ragsoc2", "DI ROSSI & BIANCHI"},
-        {"Gamma", "DecP", "###"},
-    };
-    for (const Key& k : keys)
-        EXPECT_EQ(machine->ini(kData + "\\ledrana\\" + k.company + ".ini", "Config", k.key), k.value)
-            << k.company << " " << k.key;
+    const char* const keys[][3] = {{"Alfa", "NuovoCliente", "NO"},
+                                   {"Alfa", "ArrotImporto", "1"},
+                                   {"Beta", "NuovoCliente", "Si"},
+                                   {"Beta", "DirectoryRiba", "C:\\ZU\\RIBA\\"},
+                                   {"Beta", "Ragsoc2", "DI ROSSI & BIANCHI"},
+                                   {"Gamma", "DecP", "###"}};
+    for (const auto& k : keys)
+        EXPECT_EQ(machine->ini(kData + "\\ledrana\\" + k[0] + ".ini", "Config", k[1]), k[2]) << k[0] << k[1];
 
     // Every company gets its image folders (what goes into them is the install suite's).
     for (const Company& c : kOld)
         EXPECT_EQ(machine->read(kData + "\\" + c.name + "\\immagini\\stampante.jpg"),
                   ReleaseBytes("stampante.jpg"))
             << c.name;
+    // The old versions' shortcuts are gone, and their groups unless the user put a shortcut of their own
+    // there.
+    EXPECT_EQ(Names(machine->host("C:\\WINDOWS\\Desktop")),
+              std::vector<std::string>{"Posta elettronica.lnk"});
+    EXPECT_FALSE(machine->exists(kPrograms + "\\Ledrana"));
+    EXPECT_EQ(Names(machine->host(kPrograms + "\\Tessaro")), std::vector<std::string>{"Calcolatrice.lnk"});
 }
 
 TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
@@ -311,29 +314,12 @@ TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
     EXPECT_EQ(machine->Query(folder + "\\Cont32.mdb", "SELECT DISTINCT logo FROM tipifatturecli"),
               std::vector<std::string>{"logo.jpg"});
 
+    // Its INI is written anew (the identity and accounts it gets are the install suite's).
     const std::string ini = kData + "\\ledrana\\DittaEsempio.ini";
     EXPECT_EQ(machine->ini(ini, "Archivi", "Ledrana"), "Cont32.Mdb");
     EXPECT_EQ(machine->ini(ini, "Archivi", "Scadenzario"), "Scad32.Mdb");
-    const std::pair<const char*, const char*> identity[] = {
-        {"Ragsoc1", "DITTA DI PROVA"},
-        {"Indirizzo", "VIA ROMA 3"},
-        {"Piva", "12345678903"},
-        {"CodFsc", "DDDGGG99H11U999K"},
-        {"LogoOrdini", "logo.jpg"},
-        {"ScrittaOrd", "Ord."},
-        {"ScrittaCommessa", "Ns.Commessa"},
-        {"CausaleErario", "038"},
-        {"ContoArrotondamentiPagScad2C", "710.030"},
-    };
-    for (const auto& [key, value] : identity)
-        EXPECT_EQ(machine->ini(ini, "Config", key), value) << key;
-}
-
-// The old versions' shortcuts are gone, and their groups unless the user put a shortcut of their own there.
-TEST_F(E2eOldUpdated, OldShortcutsAndGroupsAreGoneAndTheUsersOwnStay) {
-    EXPECT_EQ(Listing(*machine, "C:\\WINDOWS\\Desktop"), std::vector<std::string>{"Posta elettronica.lnk"});
-    EXPECT_FALSE(machine->exists(kPrograms + "\\Ledrana"));
-    EXPECT_EQ(Listing(*machine, kPrograms + "\\Tessaro"), std::vector<std::string>{"Calcolatrice.lnk"});
+    EXPECT_EQ(machine->ini(ini, "Config", "Ragsoc1"), "DITTA DI PROVA");
+    EXPECT_EQ(machine->ini(ini, "Config", "LogoOrdini"), "logo.jpg");
 }
 
 TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRealRunMakes) {
@@ -344,7 +330,7 @@ TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRe
     EXPECT_TRUE(
         std::regex_match(name, std::regex("drive_c/ZU/LEDRANA/rapporti/anteprima-\\d{8}-\\d{6}\\.html")))
         << name;
-    const std::string seen = Html(preview), done = Html(outcome);
+    const std::string seen = preview.page(), done = outcome.page();
     EXPECT_NE(seen.find("Anteprima dell'aggiornamento"), std::string::npos);
     for (const char* company : {"Alfa.ini", "Beta.ini", "DittaEsempio.ini", "Gamma.ini"})
         EXPECT_NE(seen.find("Ditta " + std::string(company) + "</h3>"), std::string::npos) << company;
@@ -360,7 +346,7 @@ TEST_F(E2eOldUpdated, PreviewChangesNoFileAndNamesEveryCompanyAndTheChangesTheRe
 }
 
 TEST_F(E2eOldUpdated, RealRunsCountsAgreeWithTheArchives) {
-    const std::string done = Html(outcome);
+    const std::string done = outcome.page();
     EXPECT_NE(done.find("<th>Ditte aggiornate</th><td>4</td>"), std::string::npos);
     EXPECT_NE(done.find("<td>***</td>"), std::string::npos) << "Beta's password box";
     EXPECT_EQ(done.find("segreto"), std::string::npos);
@@ -432,11 +418,13 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     // Full by ticking before the end: the last repaint before it shows 499.
     ASSERT_GE(first.bar.size(), 2u);
     EXPECT_EQ(first.bar[first.bar.size() - 2], std::make_pair(499, 500));
-    std::map<std::string, std::string> schemas;
-    for (const Company& c : kOld) {
-        schemas[c.cont] = m.Schema(c.cont, c.password);
-        schemas[c.scad] = m.Schema(c.scad);
-    }
+    const auto schemas = [&m] {
+        std::vector<std::string> out;
+        for (const Company& c : kOld)
+            out.insert(out.end(), {m.Schema(c.cont, c.password), m.Schema(c.scad)});
+        return out;
+    };
+    const std::vector<std::string> before = schemas();
 
     const Outcome second = m.Update();
     EXPECT_EQ(second.status, 0) << second.console;
@@ -449,49 +437,39 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
     std::vector<std::string> expected = {"già aggiornato, rieseguo"};
     expected.insert(expected.end(), first.entries.begin(), first.entries.end());
     EXPECT_EQ(second.entries, expected);
-    for (const Company& c : kOld) {
-        EXPECT_EQ(m.Schema(c.cont, c.password), schemas[c.cont]) << c.cont;
-        EXPECT_EQ(m.Schema(c.scad), schemas[c.scad]) << c.scad;
-    }
+    EXPECT_EQ(schemas(), before);
     ExpectBarEndsFull(second);
 }
 
-TEST(E2eOldLayout, TheSingleCompanyBecomesDitta2000AndIsUpdated) {
-    Machine m("old-layout");
-    const std::string cont = kData + "\\ditta2000\\cont32.mdb";
-    const std::string scad = kData + "\\ditta\\scad32.mdb";
-    const auto clients = m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod");
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 0) << o.console;
-    // The model's company INI, completed by the company update.
-    const std::string model = platform::WindowsPath(Release("Ditta2000.ini"));
-    for (const char* key : {"Ledrana", "Scadenzario"})
-        EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Archivi", key), m.ini(model, "Archivi", key));
-    EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Config", "DecP"), "###");
-    const std::vector<std::string> expected = {
-        "ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato",
-        "ditta Ditta2000.ini database C:\\ZU\\DITTA\\SCAD32.MDB aggiornato",
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
-        "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
-        "Aggiornamento eseguito",
-    };
-    EXPECT_EQ(o.entries, expected);
-    EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(cont)), "");
-    EXPECT_EQ(StructureDifferences(m.Schema(Release("SCAD32.MDB")), m.Schema(scad)), "");
-    EXPECT_EQ(m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod"), clients);
-    EXPECT_FALSE(clients.empty());
-}
-
-TEST(E2eOldLayout, NothingIsCopiedWithOneArchiveOnlyOrWithoutDirTxt) {
-    for (const std::string& removed : {kData + "\\ditta\\scad32.mdb", std::string("C:\\WINDOWS\\dir.txt")}) {
+// The single company of the old layout becomes Ditta2000 and is updated where its archives are; with one of
+// them or dir.txt missing nothing is copied, and the demo company alone is updated.
+TEST(E2eOldLayout, TheSingleCompanyBecomesDitta2000WhenBothArchivesAndDirTxtAreThere) {
+    const std::string cont = kData + "\\ditta2000\\cont32.mdb", scad = kData + "\\ditta\\scad32.mdb";
+    for (const std::string& removed : {std::string(), scad, std::string("C:\\WINDOWS\\dir.txt")}) {
         SCOPED_TRACE(removed);
         Machine m("old-layout");
-        fs::remove(m.host(removed));
+        if (!removed.empty()) fs::remove(m.host(removed));
+        const auto clients = m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod");
         const Outcome o = m.Update();
         EXPECT_EQ(o.status, 0) << o.console;
-        EXPECT_FALSE(m.exists(kData + "\\ledrana\\Ditta2000.ini"));
-        EXPECT_EQ(o.entries.size(), 3u) << o.log; // the demo company's two lines and the end
-        EXPECT_EQ(o.entry("Aggiornamento eseguito"), 2);
+        std::vector<std::string> expected = kDemoUpdated;
+        if (removed.empty())
+            expected.insert(expected.begin(),
+                            {"ditta Ditta2000.ini database C:\\ZU\\DITTA2000\\CONT32.MDB aggiornato",
+                             "ditta Ditta2000.ini database C:\\ZU\\DITTA\\SCAD32.MDB aggiornato"});
+        EXPECT_EQ(o.entries, expected);
+        EXPECT_EQ(m.exists(kData + "\\ledrana\\Ditta2000.ini"), removed.empty());
+        if (!removed.empty()) continue;
+        // The model's company INI, completed by the company update.
+        const std::string model = platform::WindowsPath(Release("Ditta2000.ini"));
+        for (const char* key : {"Ledrana", "Scadenzario"})
+            EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Archivi", key),
+                      m.ini(model, "Archivi", key));
+        EXPECT_EQ(m.ini(kData + "\\ledrana\\Ditta2000.ini", "Config", "DecP"), "###");
+        EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema(cont)), "");
+        EXPECT_EQ(StructureDifferences(m.Schema(Release("SCAD32.MDB")), m.Schema(scad)), "");
+        EXPECT_EQ(m.Query(cont, "SELECT Cod FROM CLIENTI ORDER BY Cod"), clients);
+        EXPECT_FALSE(clients.empty());
     }
 }
 
@@ -508,12 +486,7 @@ TEST(E2eFirstRun, WithoutDirTxtTheRunWritesItAndIsAnUpdate) {
         EXPECT_EQ(o.box("già aggiornato"), -1);
         EXPECT_EQ(o.entry("già aggiornato, rieseguo"), -1);
         if (*kind) continue;
-        const std::vector<std::string> expected = {
-            "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\CONT32.MDB aggiornato",
-            "ditta DittaEsempio.ini database C:\\ZU\\DittaEsempio\\SCAD32.MDB aggiornato",
-            "Aggiornamento eseguito",
-        };
-        EXPECT_EQ(o.entries, expected);
+        EXPECT_EQ(o.entries, kDemoUpdated);
         ASSERT_EQ(o.boxes.size(), 2u) << o.console;
         EXPECT_EQ(o.boxes[0].text, "Aggiornamento eseguito");
         EXPECT_EQ(o.boxes[1].text, "Aprire il programma adesso");
@@ -530,14 +503,20 @@ TEST(E2eFirstRun, WithoutDirTxtTheRunWritesItAndIsAnUpdate) {
 // real run updates every archive where it is.
 TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     Machine m("old");
-    const std::string share = m.MoveDataToShare();
+    // The data folder moved onto \\SERVER\dati\ZU (dir.txt names it) and Beta's INI rewritten to match, but
+    // Beta's accounting archive put on the host.
+    const std::string share = "\\\\SERVER\\dati\\ZU";
+    fs::create_directories(m.root() / "unc" / "server" / "dati");
+    fs::rename(m.root() / "drive_c" / "ZU", m.root() / "unc" / "server" / "dati" / "ZU");
+    m.write("C:\\WINDOWS\\dir.txt", share + "\r\n");
     fs::create_directories(m.root() / "altrove");
     fs::rename(m.host(share + "\\Beta\\CONT32.MDB"), m.root() / "altrove" / "CONT32.MDB");
     std::string elsewhere = "Z:" + (m.root() / "altrove" / "CONT32.MDB").string();
     std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
     std::string beta = m.read(share + "\\ledrana\\Beta.ini");
-    const std::string was = share + "\\Beta\\CONT32.MDB";
-    beta.replace(beta.find(was), was.size(), elsewhere);
+    beta.replace(beta.find("C:\\ZU\\Beta\\CONT32.MDB"), 21, elsewhere);
+    for (std::size_t at; (at = beta.find("C:\\ZU")) != std::string::npos;)
+        beta.replace(at, 5, share);
     m.write(share + "\\ledrana\\Beta.ini", beta);
     ledrana::testing::Background holder(
         {E2E_DAOTOOL, "hold", m.host(share + "\\Gamma\\CONT32.MDB").string(), "600"}, m.root());
@@ -550,7 +529,7 @@ TEST(E2ePreview, OnAShareCopiesWhatItCanAndNamesTheRealPathsAsTheRunThen) {
     ASSERT_EQ(preview.status, 5) << preview.console;
     ExpectOnlyTheReportAdded(m, untouched, preview);
 
-    const std::string html = Html(preview);
+    const std::string html = preview.page();
     for (const std::string& shown :
          {"l&#39;archivio " + share + "\\Gamma\\Cont32.mdb non è stato copiato perché è in uso",
           "ditta Beta.ini database " + UCase(elsewhere) + " aggiornato",
@@ -600,7 +579,6 @@ TEST(E2eHelp, EveryProgramExplainsItselfAndRefusesWhatItDoesNotKnow) {
          "--help",
          0,
          {"create", "exec", "query", "import", "hold", "--pwd-file", "Stato di uscita"}},
-        {E2E_DAOTOOL, "frobnicate x", 2, {"daotool: comando sconosciuto: frobnicate\nuso: daotool"}},
         {E2E_MKINSTALL, "-h", 0, {"old-layout", "--rows", "--release"}},
         {E2E_MKINSTALL, "/tmp/x nuova", 2, {"uso: mkinstall"}},
         {E2E_MKINSTALL, "/tmp/x old --frobnicate", 2, {"uso: mkinstall"}},

@@ -9,9 +9,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "app/run.h"

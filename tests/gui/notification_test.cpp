@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 #include "gui/notification.h"

@@ -8,6 +8,8 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/scripted_dialogs.h"
 #include "window/run_report_html.h"
 
@@ -100,35 +102,18 @@ TEST(ReportView, DrawsEveryFactOfTheRunAndNothingElse) {
     EXPECT_NE(html.find("X \u00E8"), std::string::npos);
     EXPECT_NE(html.find("overflow-wrap:anywhere"), std::string::npos);
 
-    // What a reader sees, in the page's order.
+    // What a reader sees, in the page's order (one fact a line).
     const std::string text = page.toPlainText().toStdString();
-    const char* const shown[] = {"Rapporto dell'aggiornamento di Tessaro",
-                                 "42,0 s",
-                                 "027",
-                                 "048.5",
-                                 "Aggiornamento NON eseguito completamente",
-                                 "Ditta Alfa.ini",
-                                 "C:\\ZU\\Alfa\\CONT32.MDB",
-                                 "CENTRICOSTO",
-                                 "CAMBI",
-                                 "Testo (40) → Testo (60)",
-                                 "Telex",
-                                 "QrySaldiConti",
-                                 "108",
-                                 "300",
-                                 "CONT32_conversioni_20261207-021901.csv",
-                                 "3163 Il campo non è stato cambiato",
-                                 "<CONT32.LDB> & vecchio",
-                                 "Ditta Beta.ini",
-                                 "non è utilizzabile",
-                                 "Ditta Gamma.ini",
-                                 "Impossibile aggiornare la ditta Gamma.ini",
-                                 "***",
-                                 "DecP",
-                                 "AggiornamentoLedrana",
-                                 "<script>alert(1)</script>"};
+    std::istringstream shown(
+        "Rapporto dell'aggiornamento di Tessaro\n42,0 s\n027\n048.5\n"
+        "Aggiornamento NON eseguito completamente\nDitta Alfa.ini\nC:\\ZU\\Alfa\\CONT32.MDB\n"
+        "CENTRICOSTO\nCAMBI\nTesto (40) → Testo (60)\nTelex\nQrySaldiConti\n108\n300\n"
+        "CONT32_conversioni_20261207-021901.csv\n3163 Il campo non è stato cambiato\n"
+        "<CONT32.LDB> & vecchio\nDitta Beta.ini\nnon è utilizzabile\nDitta Gamma.ini\n"
+        "Impossibile aggiornare la ditta Gamma.ini\n***\nDecP\nAggiornamentoLedrana\n"
+        "<script>alert(1)</script>");
     std::size_t at = 0;
-    for (const char* fact : shown) {
+    for (std::string fact; std::getline(shown, fact);) {
         const std::size_t found = text.find(fact, at);
         EXPECT_NE(found, std::string::npos) << "missing or out of order: " << fact;
         if (found != std::string::npos) at = found;

@@ -6,7 +6,6 @@
 #include "tests/platform/temp_prefix.h"
 
 #include <gtest/gtest.h>
-#include <optional>
 
 namespace fs = std::filesystem;
 using namespace ledrana;

@@ -8,10 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
 
 using namespace ledrana;
 using namespace ledrana::platform;

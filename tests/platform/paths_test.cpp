@@ -40,7 +40,7 @@ void ExpectHostPaths(const std::vector<Spelling>& cases) {
 
 } // namespace
 
-TEST(Paths, OneFolderUnderThreeSpellingsAndNewOnesKeepTheirCase) {
+TEST(Paths, EverySpellingReachesOneFolderAndNewOnesKeepTheirCase) {
     TempPrefix p;
     MkDir("C:\\LEDRANA");
     MkDir("C:\\LEDRANA\\Ini");
@@ -62,19 +62,16 @@ TEST(Paths, OneFolderUnderThreeSpellingsAndNewOnesKeepTheirCase) {
               (p.driveC() / "Zu" / "NuovaDitta" / "Cont32.mdb").string());
     MkDir("c:\\zu\\NuovaDitta");
     EXPECT_TRUE(fs::is_directory(p.driveC() / "Zu" / "NuovaDitta"));
-}
 
-// LEDRANA and ledrana both on disk: every spelling reaches the first of them in byte order, so what is
-// written through one spelling is read through any other.
-TEST(Paths, EverySpellingReachesOneOfSeveralCaseVariants) {
-    TempPrefix p;
-    fs::create_directories(p.driveC() / "ledrana");
-    fs::create_directories(p.driveC() / "LEDRANA");
-    for (const char* spelling : {"C:\\LEDRANA", "C:\\ledrana", "C:\\Ledrana", "c:/lEDRANA/"})
-        EXPECT_EQ(HostPath(spelling), (p.driveC() / "LEDRANA").string()) << spelling;
-    WriteAllBytes("C:\\ledrana\\Ditta.ini", "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
-    EXPECT_EQ(ReadAllBytes("C:\\LEDRANA\\DITTA.INI"), "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
-    EXPECT_TRUE(fs::is_empty(p.driveC() / "ledrana"));
+    // ditte and DITTE both on disk: every spelling reaches the first of them in byte order, so what is
+    // written through one spelling is read through any other.
+    fs::create_directories(p.driveC() / "ditte");
+    fs::create_directories(p.driveC() / "DITTE");
+    for (const char* spelling : {"C:\\DITTE", "C:\\ditte", "C:\\Ditte", "c:/dITTE/"})
+        EXPECT_EQ(HostPath(spelling), (p.driveC() / "DITTE").string()) << spelling;
+    WriteAllBytes("C:\\ditte\\Ditta.ini", "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
+    EXPECT_EQ(ReadAllBytes("C:\\DITTE\\DITTA.INI"), "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
+    EXPECT_TRUE(fs::is_empty(p.driveC() / "ditte"));
 }
 
 // Dots, drives and the names Windows refuses: the host path, or the error number.

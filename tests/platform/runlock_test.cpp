@@ -9,13 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <functional>
 
 namespace fs = std::filesystem;
 using namespace ledrana::platform;

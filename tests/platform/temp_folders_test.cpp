@@ -10,11 +10,6 @@
 
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
-#include <functional>
 
 namespace fs = std::filesystem;
 using namespace ledrana;

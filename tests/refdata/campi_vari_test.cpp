@@ -1,7 +1,6 @@
 // The version stamp and the repairs of document fields; the first year of an archive without years.
 
 #include <ctime>
-#include <filesystem>
 
 #include "platform/paths.h"
 
@@ -11,8 +10,6 @@
 namespace ledrana::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 class CampiVari : public ArchiveTest {
 protected:
     CampiVari() { w.Aggiornamento.caption = "048.5"; }
@@ -21,8 +18,7 @@ protected:
     // An archive of a company with two years, the first stamped `ver` (Null for nullptr), and documents
     // that older versions left incomplete; two clients when `clienti` is true, no clients table otherwise.
     void ArchivioConAnni(const char* ver, bool clienti) {
-        std::vector<std::string> tabelle{"anni",      "FATTURECLI",  "FATTURECLI_R",
-                                         "ORDINIFOR", "ORDINIFOR_R", "TIPIFATTURECLI"};
+        Strings tabelle{"anni", "FATTURECLI", "FATTURECLI_R", "ORDINIFOR", "ORDINIFOR_R", "TIPIFATTURECLI"};
         if (clienti) tabelle.push_back("CLIENTI");
         dao::Database d = CreateFromModel(ditta, tabelle);
         if (clienti) {

@@ -6,8 +6,6 @@
 namespace ledrana::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 class Diversi : public ArchiveTest {
 protected:
     const std::string ditta = CompanyPath("CONT32.MDB");

@@ -6,8 +6,6 @@
 namespace ledrana::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 class TabelleFisse : public ArchiveTest {
 protected:
     const std::string modello = CompanyPath("MODELLO.MDB");

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "platform/text.h"
 #include "tests/schema/fixture.h"
 
@@ -19,8 +17,8 @@ protected:
         MakeDatabase(archive, {{"T", {{"A", dao::dbLong}}}}, {}, "segreta");
         MakeDatabase(model, {{"T", {{"A", dao::dbLong}}}});
     }
-    std::vector<std::string> Prompts() const {
-        std::vector<std::string> out;
+    Strings Prompts() const {
+        Strings out;
         for (const DialogRecord& r : dialogs.records())
             if (r.kind == DialogRecord::Kind::InputBox) out.push_back(r.text);
         return out;
@@ -35,7 +33,7 @@ TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedUntilRightThenRemembered)
     dialogs.QueueInput("segreta");
     dialogs.QueueAnswer(vbYes);
     ApreDb(w, archive).Close();
-    EXPECT_EQ(Prompts(), (std::vector<std::string>{prompt, prompt}));
+    EXPECT_EQ(Prompts(), (Strings{prompt, prompt}));
     EXPECT_EQ(Boxes(), std::vector<Box>{retry});
     EXPECT_TRUE(ApreDb(w, LCase(archive)).IsOpen());
     EXPECT_EQ(Prompts().size(), 2u);
@@ -101,7 +99,7 @@ TEST_F(ApreDbTest, A201stNameOpensWithoutBeingRemembered) {
     EXPECT_EQ(w.NumDb, Aggiorna::kMaxDb);
     const std::string note =
         "elenco password pieno (200 archivi): la password di " + archive + " non viene ricordata";
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{note, note}));
+    EXPECT_EQ(LogEntries(), (Strings{note, note}));
     // Names already listed keep working as before.
     ApreDb(w, "C:\\ZU\\manca1.mdb");
     EXPECT_EQ(LogEntries().size(), 2u);

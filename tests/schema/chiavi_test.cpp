@@ -1,10 +1,7 @@
 // Index steps on real archive pairs: creation then completion, rebuilds, surplus indexes, the indexes of
 // a field.
 
-#include <gtest/gtest.h>
-
 #include <regex>
-#include <sstream>
 
 #include "tests/schema/fixture.h"
 
@@ -30,8 +27,8 @@ protected:
     }
 
     // The archive's indexes as Structure() lists them, written "name primary unique (fields)".
-    std::vector<std::string> Indexes() {
-        std::vector<std::string> out;
+    Strings Indexes() {
+        Strings out;
         std::istringstream lines(Structure(archive));
         for (std::string l; std::getline(lines, l);)
             if (l.starts_with("  index "))
@@ -46,9 +43,9 @@ TEST_F(Chiavi, TwoFieldIndexIsCreatedWithItsFirstFieldThenCompleted) {
     w.Check2.value = 1; // asked twice, Yes both times (the default button of style 4)
 
     Confr_CreaChiavi(w, TD1, TD2);
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXAB 00 (A)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXAB 00 (A)"}));
     Confr_ModificaChiavi(w, TD1, TD2);
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXAB 01 (A,B)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXAB 01 (A,B)"}));
 
     EXPECT_EQ(Boxes(), (std::vector<Box>{
                            {"tabella CLIENTI non esiste chiave IXAB\nLA CREO ?", 4, "Confr_CreaChiavi"},
@@ -64,7 +61,7 @@ TEST_F(Chiavi, FieldOrderIsIgnoredWhilePrimaryAndUniqueDifferencesAreRebuilt) {
     Confr_CreaChiavi(w, TD1, TD2);
     Confr_ModificaChiavi(w, TD1, TD2);
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXB 00 (B)", "IXC 01 (C)", "PK 11 (B,A)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXB 00 (B)", "IXC 01 (C)", "PK 11 (B,A)"}));
     EXPECT_TRUE(Boxes().empty());
     EXPECT_FALSE(w.ErroreConfronto);
 }
@@ -82,7 +79,7 @@ TEST_F(Chiavi, DeclinedCreationIsReportedByTheRebuildWhichStopsThere) {
                                    "\ntabella CLIENTI\nCHIAVE IXA");
     EXPECT_TRUE(w.ErroreConfronto);
     // IXB, which comes after IXA, was not examined.
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXB 00 (B)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXB 00 (B)"}));
 }
 
 TEST_F(Chiavi, SurplusIndexesAreDeletedUnlessDeclined) {
@@ -91,7 +88,7 @@ TEST_F(Chiavi, SurplusIndexesAreDeletedUnlessDeclined) {
     dialogs.AnswerWhenContains("chiave ZETA", vbYes); // VECCHIA gets the default answer, No
 
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXA 00 (A)", "VECCHIA 00 (B)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXA 00 (A)", "VECCHIA 00 (B)"}));
     const std::vector<Box> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0],
@@ -102,16 +99,16 @@ TEST_F(Chiavi, SurplusIndexesAreDeletedUnlessDeclined) {
     dialogs.Clear();
     w.Check2.value = 0; // no question: deleted
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXA 00 (A)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXA 00 (A)"}));
     EXPECT_EQ(Boxes().size(), 2u);
 }
 
 TEST_F(Chiavi, IndexesOfAFieldAreDeleted) {
     Make({}, {{"IXAB", {"A", "B"}}, {"IXB", {"b"}, false, true}, {"IXC", {"C"}}});
     Confr_CancellaFieldInChiave(w, TD2, "B");
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXC 00 (C)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXC 00 (C)"}));
     Confr_CancellaFieldInChiave(w, TD2, "A"); // used by none now
-    EXPECT_EQ(Indexes(), (std::vector<std::string>{"IXC 00 (C)"}));
+    EXPECT_EQ(Indexes(), (Strings{"IXC 00 (C)"}));
     // The field can now be deleted: no index holds it any more.
     TD2.Fields().Delete("B");
 }

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <set>
@@ -72,7 +71,7 @@ TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
         CompattaArchivio(w, archive);
         platform::SetFileOperationHook({});
         platform::SetFileSystemProbe({});
-        EXPECT_EQ(LogEntries(), std::vector<std::string>{});
+        EXPECT_EQ(LogEntries(), Strings{});
         const std::string compacted = Bytes(archive);
         EXPECT_LT(compacted.size(), original.size());
         EXPECT_EQ(Bytes(archive + ".tmp"), compacted);
@@ -97,7 +96,7 @@ TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
     std::filesystem::create_symlink(Host(archive + ".tmp"), Host(archive + ".tmp2"));
     const std::string compacted = Bytes(archive);
     CompattaArchivio(w, archive);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{});
+    EXPECT_EQ(LogEntries(), Strings{});
     EXPECT_EQ(Bytes(archive + ".tmp2"), compacted);
     EXPECT_FALSE(std::filesystem::is_symlink(Host(archive + ".tmp2")));
     EXPECT_EQ(Bytes(archive + ".tmp"), Bytes(archive));
@@ -107,7 +106,7 @@ TEST_F(CompattaTest, ACopyOfAtMostTheThresholdIsNotUsed) {
     MakeDatabase(archive, {{"T", {{"ID", dao::dbLong}}, {}, "", {{Variant(1)}}}});
     const std::string original = Bytes(archive);
     CompattaArchivio(w, archive);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{});
+    EXPECT_EQ(LogEntries(), Strings{});
     EXPECT_EQ(Bytes(archive), original);
     EXPECT_TRUE(std::filesystem::exists(Host(archive + ".tmp")));
     EXPECT_LE(std::filesystem::file_size(Host(archive + ".tmp")), 200000u);
@@ -123,7 +122,7 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     ASSERT_EQ(error.substr(0, 5), "3031 ");
     const std::string refused = " 3031" + error.substr(5);
     CompattaArchivio(w, archive);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{refused});
+    EXPECT_EQ(LogEntries(), Strings{refused});
     EXPECT_EQ(Boxes(), (std::vector<Box>{{refused, 0, kAppTitle}}));
     EXPECT_EQ(frameShown, (std::vector<bool>{true, false}));
     EXPECT_EQ(Bytes(archive), original);
@@ -155,7 +154,7 @@ TEST_F(CompattaTest, TheArchiveIsNeverAbsentNorHalfWritten) {
         SCOPED_TRACE(std::string(c.op) + " " + c.name);
         MakeLargeArchive();
         const std::string original = Bytes(archive);
-        std::vector<std::string> seen;
+        Strings seen;
         platform::SetFileOperationHook([&](const char* op, const std::string& path) {
             if (Bytes(archive) != original && !engine.IsWholeDatabase(archive))
                 seen.push_back(std::string(op) + " " + path);
@@ -165,7 +164,7 @@ TEST_F(CompattaTest, TheArchiveIsNeverAbsentNorHalfWritten) {
         });
         CompattaArchivio(w, archive);
         platform::SetFileOperationHook({});
-        EXPECT_EQ(seen, std::vector<std::string>{}) << "the archive was absent or not whole before these";
+        EXPECT_EQ(seen, Strings{}) << "the archive was absent or not whole before these";
         EXPECT_EQ(LogEntries().size(), *c.op ? 1u : 0u);
         w.Text1.text.clear();
         EXPECT_EQ(Bytes(archive) != original, c.compacted);

@@ -1,16 +1,11 @@
 // What a field rebuild does to each value, over every pair of types a rebuild can meet: unchanged values,
 // values that are changed and journalled, values whose loss refuses the rebuild.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
 #include <set>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
@@ -32,55 +27,38 @@ struct Tipo {
 // Edge values of each type: largest and smallest, fractions and halves, dates before 1900 and with times,
 // texts of the exact size and with digits and separators, Null.
 const std::vector<Tipo>& Tipi() {
+    using V = std::vector<Variant>;
+    const auto I = Variant::FromInteger;
+    const auto C = Variant::FromCurrency;
+    const auto S = Variant::FromSingle;
+    const auto D = [](int y, int m, int d, int h = 0, int mi = 0, int s = 0) {
+        return Variant::FromDate(y, m, d, h, mi, s);
+    };
+    const auto Dec = [](const dao::Decimal& d) { return Variant::FromDecimal(d); };
     static const std::vector<Tipo> tipi = {
-        {"BOOL", dao::dbBoolean, 0, {true, false, N}},
-        {"BYTE", dao::dbByte, 0, {Variant::FromByte(255), Variant::FromByte(0), N}},
-        {"INT",
-         dao::dbInteger,
-         0,
-         {Variant::FromInteger(-32768), Variant::FromInteger(32767), Variant::FromInteger(5), N}},
-        {"LONG",
-         dao::dbLong,
-         0,
-         {Variant::FromLong(INT32_MIN), Variant::FromLong(INT32_MAX), 5, 16777217, N}},
-        {"CUR",
-         dao::dbCurrency,
-         0,
-         {Variant::FromCurrency(9e14), Variant::FromCurrency(-9e14), Variant::FromCurrency(2.5),
-          Variant::FromCurrency(-1.5), Variant::FromCurrency(1.2346), N}},
-        {"SNG",
-         dao::dbSingle,
-         0,
-         {Variant::FromSingle(FLT_MAX), Variant::FromSingle(-FLT_MAX), Variant::FromSingle(0.5f),
-          Variant::FromSingle(2.5f), Variant::FromSingle(0.1f), N}},
-        {"DBL", dao::dbDouble, 0, {DBL_MAX, -DBL_MAX, 3.7, 2.5, -1.5, 1.234567, 16777217.0, N}},
-        {"DATA",
-         dao::dbDate,
-         0,
-         {Variant::FromDate(100, 1, 1), Variant::FromDate(9999, 12, 31, 23, 59, 59),
-          Variant::FromDate(1850, 6, 15), Variant::FromDate(1850, 6, 15, 18, 0, 0),
-          Variant::FromDate(2026, 12, 7, 18, 0, 0), N}},
-        {"TESTO",
-         dao::dbText,
-         20,
-         {"", "12", "12,5", "1.234", "abc", "True", "0123456789", "01234567890", "01/02/2003", N}},
-        {"MEMO", dao::dbMemo, 0, {std::string(300, 'x'), "12", "", N}},
-        {"BIN",
-         dao::dbBinary,
-         20,
-         {Variant::FromBinary("0123456789"), Variant::FromBinary("01234567890"), N}},
-        {"LBIN",
-         dao::dbLongBinary,
-         0,
-         {Variant::FromBinary(std::string(300, 'b')), Variant::FromBinary("ab"), N}},
-        {"GUID", dao::dbGUID, 0, {"{6F9619FF-8B86-D011-B42D-00C04FC964FF}", N}},
+        {"BOOL", dao::dbBoolean, 0, V{true, false, N}},
+        {"BYTE", dao::dbByte, 0, V{Variant::FromByte(255), Variant::FromByte(0), N}},
+        {"INT", dao::dbInteger, 0, V{I(-32768), I(32767), I(5), N}},
+        {"LONG", dao::dbLong, 0,
+         V{Variant::FromLong(INT32_MIN), Variant::FromLong(INT32_MAX), 5, 16777217, N}},
+        {"CUR", dao::dbCurrency, 0, V{C(9e14), C(-9e14), C(2.5), C(-1.5), C(1.2346), N}},
+        {"SNG", dao::dbSingle, 0, V{S(FLT_MAX), S(-FLT_MAX), S(0.5f), S(2.5f), S(0.1f), N}},
+        {"DBL", dao::dbDouble, 0, V{DBL_MAX, -DBL_MAX, 3.7, 2.5, -1.5, 1.234567, 16777217.0, N}},
+        {"DATA", dao::dbDate, 0,
+         V{D(100, 1, 1), D(9999, 12, 31, 23, 59, 59), D(1850, 6, 15), D(1850, 6, 15, 18), D(2026, 12, 7, 18),
+           N}},
+        {"TESTO", dao::dbText, 20,
+         V{"", "12", "12,5", "1.234", "abc", "True", "0123456789", "01234567890", "01/02/2003", N}},
+        {"MEMO", dao::dbMemo, 0, V{std::string(300, 'x'), "12", "", N}},
+        {"BIN", dao::dbBinary, 20,
+         V{Variant::FromBinary("0123456789"), Variant::FromBinary("01234567890"), N}},
+        {"LBIN", dao::dbLongBinary, 0,
+         V{Variant::FromBinary(std::string(300, 'b')), Variant::FromBinary("ab"), N}},
+        {"GUID", dao::dbGUID, 0, V{"{6F9619FF-8B86-D011-B42D-00C04FC964FF}", N}},
         // Decimal(18, 0): 18 digits, more than a Double holds.
-        {"DEC",
-         dao::dbDecimal,
-         0,
-         {Variant::FromDecimal(*dao::Decimal::Parse("999999999999999999")),
-          Variant::FromDecimal(dao::Decimal::FromInt(-5)), Variant::FromDecimal(dao::Decimal::FromInt(3)),
-          N}},
+        {"DEC", dao::dbDecimal, 0,
+         V{Dec(*dao::Decimal::Parse("999999999999999999")), Dec(dao::Decimal::FromInt(-5)),
+           Dec(dao::Decimal::FromInt(3)), N}},
     };
     return tipi;
 }
@@ -154,8 +132,8 @@ protected:
     }
     // The journal's rows without the header, each split at ";" (no field here needs quotes; the CR goes and
     // a ";" ends the last field).
-    std::vector<std::vector<std::string>> Diario() {
-        std::vector<std::vector<std::string>> righe;
+    std::vector<Strings> Diario() {
+        std::vector<Strings> righe;
         if (w.DiarioConversioni.empty()) return righe;
         std::istringstream testo(platform::ReadAllBytes(w.DiarioConversioni));
         std::string riga;
@@ -212,8 +190,8 @@ TEST_F(Conversioni, EveryValueOfEveryPairIsUnchangedJournalledOrRefused) {
 
         Confr_ModificaField(w, w.Db1.TableDefs()[tabella], w.Db2.TableDefs()[tabella]);
 
-        const std::vector<std::string> tutte = LogEntries();
-        const std::vector<std::string> log(tutte.begin() + static_cast<long>(voci), tutte.end());
+        const Strings tutte = LogEntries();
+        const Strings log(tutte.begin() + static_cast<long>(voci), tutte.end());
         const dao::Field V = w.Db2.TableDefs()[tabella].Fields()["V"];
         const std::vector<Variant> dopo = Valori(tabella);
         if (attesi.find('X') != std::string::npos) {

@@ -1,11 +1,6 @@
 // The copy of a fixed table on a real archive pair: replaced rows, the confirmation, and copies that fail
 // leaving the table as it was.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "tests/schema/fixture.h"
 
 namespace ledrana::testing {
@@ -27,8 +22,8 @@ protected:
                   {{1, "vecchia", "e"}, {9, "solo", "f"}}});
     }
     void Copy() { Confr_CopiaDatiTabella(w, TD1, TD2); }
-    const std::vector<std::string> oldRows = {"Long 1 | String \"vecchia\" | String \"e\"",
-                                              "Long 9 | String \"solo\" | String \"f\""};
+    const Strings oldRows = {"Long 1 | String \"vecchia\" | String \"e\"",
+                             "Long 9 | String \"solo\" | String \"f\""};
 };
 
 // With the option unticked the copy is asked, and No keeps the rows; as the window is delivered it is not
@@ -45,7 +40,7 @@ TEST_F(Fisse, ArchiveRowsAreReplacedByTheModelsAndCountedInTheReport) {
     dialogs.QueueAnswer(vbYes);
     Copy();
     EXPECT_EQ(Rows(archive, "CAUSALI"),
-              (std::vector<std::string>{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
+              (Strings{"Long 1 | String \"uno\" | Null", "Long 2 | String \"due\" | Null"}));
     w.Check3.value = 1;
     w.Db1.Execute("delete * from CAUSALI"); // an empty model table empties the archive's
     Copy();

@@ -1,17 +1,10 @@
 #pragma once
-// Archive pairs for the comparison tests, on the ground of tests/common/archive_fixture.h: the model
-// (w.NomeDb1) and the archive (w.NomeDb2) made with MakeDatabase, then a step or Ponteval(w) run on them.
-// The helpers open what they need straight through the engine and close it before returning, so the
-// window's password list is left alone; OpenPair() goes through ApreDb, as the driver does.
-
-#include <gtest/gtest.h>
+// Archive pairs for the comparison tests: the model (w.NomeDb1) and the archive (w.NomeDb2) made with
+// MakeDatabase. The helpers open straight through the engine, leaving the window's password list alone.
 
 #include <cstdint>
-#include <filesystem>
 #include <ostream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "dao/dao.h"
 #include "platform/error.h"
@@ -20,7 +13,6 @@
 
 namespace ledrana::testing {
 
-// A message box as shown.
 struct Box {
     std::string text;
     int style = 0;
@@ -63,26 +55,21 @@ struct TableSpec {
 };
 
 struct QuerySpec {
-    std::string name;
-    std::string sql;
+    std::string name, sql;
 };
 
 // An attached table: `name` in the database refers to `sourceTable` of the database at `sourcePath`.
 struct AttachedSpec {
-    std::string name;
-    std::string sourcePath;
-    std::string sourceTable;
+    std::string name, sourcePath, sourceTable;
 };
 
 class SchemaFixture : public ArchiveFixture {
 public:
     static constexpr const char* kCompanyFile = "Ditta2000.ini";
 
-    // The pair the window compares: w.NomeDb1 and w.NomeDb2 are set to these.
     std::string model = std::string(kModelFolder) + "\\CONT32.MDB";
     std::string archive = "C:\\ZU\\Ditta2000\\Cont32.mdb";
 
-    // File1 has the company file Ditta2000.ini selected.
     SchemaFixture() {
         w.NomeDb1 = model;
         w.NomeDb2 = archive;
@@ -90,9 +77,8 @@ public:
         w.File1.listIndex = 0;
     }
 
-    // Creates a database at `path` (its folders as needed) with the tables (fields, indexes, description,
-    // rows), then the attached tables, then the queries, in that order. Fails when the file exists.
-    // `password` "" leaves it unprotected.
+    // A new database at `path`: the tables (fields, indexes, description, rows), the attached tables, the
+    // queries, in that order; `password` "" leaves it unprotected.
     void MakeDatabase(const std::string& path, const std::vector<TableSpec>& tables,
                       const std::vector<QuerySpec>& queries = {}, const std::string& password = "",
                       const std::vector<AttachedSpec>& attached = {}) {
@@ -139,10 +125,8 @@ public:
         db.Close();
     }
 
-    // The structure of a database as text, one line per object, in collection order: every table that is
-    // not one of the engine's own (local and attached), with its "description", its fields (name, type,
-    // size, attributes, zero-length, required, default) and its indexes (name, primary, unique, fields);
-    // then every saved query with its SQL text. Two databases that agree in structure give the same text.
+    // A database's structure, one line per object in collection order: the tables but the engine's own,
+    // with "description", fields and indexes; then the saved queries with their SQL.
     std::string Structure(const std::string& path, const std::string& password = "") {
         dao::Database db = Open(path, password);
         std::string out;
@@ -152,7 +136,11 @@ public:
             if (IsEngineTable(td)) continue;
             out += "table " + td.Name();
             if (!td.Connect().empty()) out += " -> " + td.Connect() + " " + td.SourceTableName();
-            out += Description(td) + "\n";
+            try {
+                out += " description=" + td.Properties()["description"].Value().ToString();
+            } catch (const Error&) {
+            }
+            out += "\n";
             if (!td.Connect().empty()) continue;
             dao::Fields fields = td.Fields();
             for (int j = 0; j < fields.Count(); ++j) {
@@ -182,10 +170,9 @@ public:
     }
 
     // The rows of a table in the table's order, each as its values' Describe() joined by " | ".
-    std::vector<std::string> Rows(const std::string& path, const std::string& table,
-                                  const std::string& password = "") {
+    Strings Rows(const std::string& path, const std::string& table, const std::string& password = "") {
         dao::Database db = Open(path, password);
-        std::vector<std::string> rows;
+        Strings rows;
         dao::Recordset rs = db.OpenRecordset(table);
         while (!rs.Eof()) {
             std::string row;
@@ -201,9 +188,8 @@ public:
     }
 
     // Names of the tables ("table") or of the saved queries ("query") as Structure() lists them.
-    std::vector<std::string> Names(const std::string& kind, const std::string& path,
-                                   const std::string& password = "") {
-        std::vector<std::string> names;
+    Strings Names(const std::string& kind, const std::string& path, const std::string& password = "") {
+        Strings names;
         std::istringstream lines(Structure(path, password));
         const std::size_t from = kind.size() + 1;
         for (std::string l; std::getline(lines, l);)
@@ -213,9 +199,9 @@ public:
     }
 
     // Names of the fields of a table, in order.
-    std::vector<std::string> FieldNames(const std::string& path, const std::string& table) {
+    Strings FieldNames(const std::string& path, const std::string& table) {
         dao::Database db = Open(path);
-        std::vector<std::string> names;
+        Strings names;
         dao::Fields fields = db.TableDefs()[table].Fields();
         for (int i = 0; i < fields.Count(); ++i)
             names.push_back(fields[i].Name());
@@ -223,14 +209,13 @@ public:
         return names;
     }
 
-    // Opens w.Db1 and w.Db2 through ApreDb, as the driver does, to run one step on its own.
+    // Opens w.Db1 and w.Db2 through ApreDb, as the driver does.
     void OpenPair() {
         w.Db1 = ApreDb(w, w.NomeDb1);
         w.Db2 = ApreDb(w, w.NomeDb2);
     }
 
-    // The model and the archive made of one table each, opened by OpenPair(); TD1 and TD2 are that table
-    // (by the model's name) in each.
+    // The model and the archive of one table each, opened; TD1 and TD2 are that table in each.
     void MakePair(const TableSpec& modelTable, const TableSpec& archiveTable) {
         MakeDatabase(model, {modelTable});
         MakeDatabase(archive, {archiveTable});
@@ -240,8 +225,7 @@ public:
     }
     dao::TableDef TD1, TD2;
 
-    // Back to no databases, no files of the pair, an empty log and report and fresh dialogs, for the next
-    // case of a loop.
+    // Back to no databases nor files of the pair, empty log and report, fresh dialogs.
     void ResetPair() {
         if (w.Db1.IsOpen()) w.Db1.Close();
         if (w.Db2.IsOpen()) w.Db2.Close();
@@ -257,20 +241,9 @@ public:
         dialogs = ScriptedDialogs();
     }
 
-    // The message boxes shown so far (text, style, title as shown).
     std::vector<Box> Boxes() const { return AsBoxes(dialogs); }
-    // The engine's own catalog tables (system objects).
     static bool IsEngineTable(const dao::TableDef& td) {
         return (td.Attributes() & dao::dbSystemObject) == dao::dbSystemObject;
-    }
-
-private:
-    static std::string Description(const dao::TableDef& td) {
-        try {
-            return " description=" + td.Properties()["description"].Value().ToString();
-        } catch (const Error&) {
-            return "";
-        }
     }
 };
 

@@ -2,11 +2,6 @@
 // whole comparison: field rebuilds, zero-length permission, Null completion, indexes, surplus fields, tables
 // and queries kept in the recovery archive before they go, a fixed table, the compaction.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "dao/handles.h"
 #include "tests/schema/fixture.h"
 
@@ -36,9 +31,9 @@ dao::detail::FieldDef Def(const std::string& name, int type, std::int32_t size =
 class HostileNames : public SchemaTest {
 protected:
     // The tables of a database that are not the engine's own, in collection order.
-    std::vector<std::string> TableNames(const std::string& path) {
+    Strings TableNames(const std::string& path) {
         dao::Database db = Open(path);
-        std::vector<std::string> names;
+        Strings names;
         const dao::TableDefs tables = db.TableDefs();
         for (int i = 0; i < tables.Count(); ++i)
             if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
@@ -116,11 +111,11 @@ TEST_F(HostileNames, EveryStepWorksThroughTheObjectsAndKeepsWhatItRemoves) {
                   text(kTilde, 10) + text("RagSoc", 40) +
                   "  index PK primary=1 unique=1 (ID)\n  index Unico primary=0 unique=1 (" + kTilde +
                   ")\ntable " + kFixed + "\n" + text("COD", 5) + text("DESCR", 20));
-    const std::vector<std::string> clienti = Rows(archive, "CLIENTI");
+    const Strings clienti = Rows(archive, "CLIENTI");
     ASSERT_EQ(clienti.size(), static_cast<std::size_t>(kRows));
     EXPECT_EQ(clienti[2], "Long 3 | String \"\" | String \"t3\" | String \"R3\"");
     EXPECT_EQ(clienti[4], "Long 5 | String \"q5\" | String \"\" | String \"R5\"");
-    EXPECT_EQ(Rows(archive, kFixed), std::vector<std::string>{"String \"A\" | String \"uno\""});
+    EXPECT_EQ(Rows(archive, kFixed), Strings{"String \"A\" | String \"uno\""});
 
     // Everything removed is in the recovery archive, under names it takes, with every value.
     const std::vector<ReportNote>& notes = w.runReport.notes();
@@ -130,21 +125,19 @@ TEST_F(HostileNames, EveryStepWorksThroughTheObjectsAndKeepsWhatItRemoves) {
     const std::string kept = notes[0].text.substr(at, notes[0].text.size() - at - 1);
     const std::string bracket = "Cod_ + Null + _Cod", punctuation = "a\"b--c/*d;e_f_g";
     const std::string longField = "CLIENTI_" + std::string(56, 'L');
-    EXPECT_EQ(TableNames(kept),
-              (std::vector<std::string>{"CLIENTI_" + punctuation, "CLIENTI_" + bracket, longField, bracket,
-                                        std::string(64, 'L'), "Query_rimosse"}));
+    EXPECT_EQ(TableNames(kept), (Strings{"CLIENTI_" + punctuation, "CLIENTI_" + bracket, longField, bracket,
+                                         std::string(64, 'L'), "Query_rimosse"}));
     for (const auto& [table, value] : {std::pair{"CLIENTI_" + bracket, std::string("Long 7")},
                                        std::pair{"CLIENTI_" + punctuation, std::string("String \"p7\"")},
                                        std::pair{longField, std::string("String \"l\"")}}) {
-        const std::vector<std::string> values = Rows(kept, table);
+        const Strings values = Rows(kept, table);
         ASSERT_EQ(values.size(), static_cast<std::size_t>(kRows)) << table;
         EXPECT_EQ(values[6], "Long 7 | " + value) << table;
     }
-    EXPECT_EQ(FieldNames(kept, bracket), (std::vector<std::string>{"ID", punctuation}));
-    EXPECT_EQ(Rows(kept, bracket), (std::vector<std::string>{"Long 1 | Null", "Long 2 | Null"}));
-    EXPECT_EQ(Rows(kept, std::string(64, 'L')), (std::vector<std::string>{"Long 1", "Long 2"}));
-    EXPECT_EQ(RowsAt(kept, "SELECT Nome FROM Query_rimosse", {"Nome"}),
-              std::vector<std::string>{std::string(70, 'Q')});
+    EXPECT_EQ(FieldNames(kept, bracket), (Strings{"ID", punctuation}));
+    EXPECT_EQ(Rows(kept, bracket), (Strings{"Long 1 | Null", "Long 2 | Null"}));
+    EXPECT_EQ(Rows(kept, std::string(64, 'L')), (Strings{"Long 1", "Long 2"}));
+    EXPECT_EQ(RowsAt(kept, "SELECT Nome FROM Query_rimosse", {"Nome"}), Strings{std::string(70, 'Q')});
     EXPECT_NE(notes[0].text.find("CLIENTI_" + bracket + " (campo " + bracket + ") dell'archivio"),
               std::string::npos)
         << notes[0].text;

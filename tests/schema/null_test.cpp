@@ -1,12 +1,6 @@
 // Null normalisation on a real archive: the neutral value of each type, the box for a type without one,
 // and the failures that end a table's walk.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "tests/schema/fixture.h"
 
 namespace ledrana::testing {
@@ -46,12 +40,11 @@ TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
            {3, N, N, N, N, N, N, N, N, N, N, N}}});
     const std::string filled = Rows(archive, "DATI")[1];
 
-    EXPECT_EQ(Confr_VerificaCampiNull1(w, TD2), std::vector<std::string>{"T2"});
+    EXPECT_EQ(Confr_VerificaCampiNull1(w, TD2), Strings{"T2"});
 
     const std::string neutral = " | Long 0 | Double 0 | Currency 0 | Integer 0 | Single 0 | Boolean False | "
                                 "Date 01/01/1980 | String \"\" | String \"\" | Null | Null";
-    EXPECT_EQ(Rows(archive, "DATI"),
-              (std::vector<std::string>{"Long 1" + neutral, filled, "Long 3" + neutral}));
+    EXPECT_EQ(Rows(archive, "DATI"), (Strings{"Long 1" + neutral, filled, "Long 3" + neutral}));
     ASSERT_EQ(LogEntries().size(), 1u);
     EXPECT_EQ(LogEntries()[0],
               "Funz. Confr_VerificaCampiNull1\n3315 " + dao::JetErrorText(3315, "T2") +
@@ -103,9 +96,8 @@ TEST_F(Null, SurplusFieldThatRefusesZeroLengthTextFailsNothingOnceDeleted) {
 
         EXPECT_EQ(fatto, elimina);
         const std::string estremi = elimina ? "" : " | Null";
-        EXPECT_EQ(Rows(archive, "DATI"),
-                  (std::vector<std::string>{"Long 1 | Long 0 | String \"\"" + estremi,
-                                            "Long 2 | Long 7 | String \"\"" + estremi}));
+        EXPECT_EQ(Rows(archive, "DATI"), (Strings{"Long 1 | Long 0 | String \"\"" + estremi,
+                                                  "Long 2 | Long 7 | String \"\"" + estremi}));
         int rapporti = 0;
         for (const std::string& voce : LogEntries())
             rapporti += voce.starts_with("Funz. Confr_VerificaCampiNull1\n3315 ") &&

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "tests/schema/fixture.h"
 
 using namespace ledrana;
@@ -11,7 +9,7 @@ namespace {
 class PontevalTest : public SchemaTest {
 protected:
     const FieldSpec id{"ID", dao::dbLong}, nome{"NOME", dao::dbText, 40}, citta{"CITTA", dao::dbText, 30};
-    std::vector<std::string> captions; // Command2's caption at each of its refreshes
+    Strings captions; // Command2's caption at each of its refreshes
 
     void SetUp() override {
         w.onRefresh = [this](const Control* c) {
@@ -21,21 +19,18 @@ protected:
     bool Exists(const std::string& path) { return std::filesystem::exists(Host(path)); }
 };
 
-TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
+TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirstAndNoOpensNothing) {
     struct Case {
         std::string first, second;
         std::vector<int> answers;
-        std::vector<std::string> warned; // the names asked about, in order
+        Strings warned; // the names asked about, in order
         bool result;
     } cases[] = {
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\cont32.mdb", {}, {}, true},
         {"C:\\Programmi\\Tessaro\\CONT32.MDB", "C:\\ZU\\Ditta\\scad32.mdb", {vbNo}, {"CONT32.MDB"}, false},
         {"C:\\Programmi\\Tessaro\\Scad32.mdb", "C:\\ZU\\Ditta\\Cont32.mdb", {vbYes}, {"SCAD32.MDB"}, true},
-        {"C:\\MAG.MDB\\CONT32.MDB",
-         "C:\\ZU\\Ditta\\altro.mdb",
-         {vbYes, vbNo},
-         {"CONT32.MDB", "MAG.MDB"},
-         false},
+        {"C:\\MAG.MDB\\CONT32.MDB", "C:\\ZU\\Ditta\\altro.mdb", std::vector<int>{vbYes, vbNo},
+         Strings{"CONT32.MDB", "MAG.MDB"}, false},
         {"C:\\Programmi\\Tessaro\\Altro.mdb", "C:\\ZU\\Ditta\\x.mdb", {}, {}, true},
     };
     for (const Case& c : cases) {
@@ -56,9 +51,9 @@ TEST_F(PontevalTest, VerificaAsksWhenTheSecondNameDoesNotMatchTheFirst) {
         EXPECT_EQ(Boxes(), boxes);
         EXPECT_EQ(w.Text1.text, log);
     }
-}
-
-TEST_F(PontevalTest, DeclinedPairOpensNothing) {
+    // A declined pair opens nothing.
+    ResetPair();
+    w.NomeDb1 = model;
     w.NomeDb2 = "C:\\ZU\\Ditta2000\\Scad32.mdb";
     dialogs.QueueAnswer(vbNo);
     EXPECT_FALSE(Ponteval(w));
@@ -122,12 +117,11 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
         EXPECT_TRUE(Ponteval(w));
         EXPECT_EQ(Structure(archive), before); // the model's attached table is not compared
         EXPECT_EQ(Rows(archive, "CLIENTI"),
-                  (std::vector<std::string>{"Long 1 | String \"Rossi\"", "Long 2 | String \"Bianchi\""}));
+                  (Strings{"Long 1 | String \"Rossi\"", "Long 2 | String \"Bianchi\""}));
         EXPECT_TRUE(Exists(archive + ".tmp"));
         EXPECT_FALSE(w.Db1.IsOpen() || w.Db2.IsOpen());
     }
-    EXPECT_EQ(captions,
-              (std::vector<std::string>{"Ditta: Ditta2000", "Esegui", "Ditta: Ditta2000", "Esegui"}));
+    EXPECT_EQ(captions, (Strings{"Ditta: Ditta2000", "Esegui", "Ditta: Ditta2000", "Esegui"}));
     EXPECT_EQ(w.Label10.caption, "Ditta2000");
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(w.Text1.text, "");
@@ -138,22 +132,16 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
 // the empty recovery archive cannot be made), nothing is deleted and each step reports it.
 TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData) {
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
+    const TableSpec clienti{"Clienti", {id, nome, vecchio}, {}, "", {{1, "Rossi", "x"}, {2, "Bianchi", "y"}}},
+        articoli{"ARTICOLI", {id}, {{"PK", {"ID"}, true, true}}, "", {{Variant(9)}}};
     for (const bool copied : {true, false}) {
         SCOPED_TRACE(copied ? "copied" : "no temporary folder");
         ResetPair();
         MakeDatabase(
             model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
             {{"QClienti", "SELECT ID, CITTA FROM CLIENTI"}, {"QFornitori", "SELECT * FROM FORNITORI"}});
-        MakeDatabase(
-            archive,
-            {{"Clienti",
-              {id, nome, vecchio},
-              {},
-              "",
-              {{Variant(1), Variant("Rossi"), Variant("x")}, {Variant(2), Variant("Bianchi"), Variant("y")}}},
-             {"ARTICOLI", {id}, {{"PK", {"ID"}, true, true}}, "", {{Variant(9)}}},
-             {"VUOTA", {id}}},
-            {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
+        MakeDatabase(archive, {clienti, articoli, {"VUOTA", {id}}},
+                     {{"qclienti", "SELECT ID FROM CLIENTI"}, {"QVecchia", "SELECT * FROM ARTICOLI"}});
         {
             // A decimal keeps every digit in the recovery archive.
             dao::Database db = Open(archive);
@@ -167,13 +155,11 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
         }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
-        bool result = false;
         {
             const ScopedEnv tempDir("TMPDIR", copied ? std::filesystem::temp_directory_path().string()
                                                      : Host("C:\\NonEsiste").string());
-            result = Ponteval(w);
+            EXPECT_EQ(Ponteval(w), copied) << w.Text1.text;
         }
-        EXPECT_EQ(result, copied) << w.Text1.text;
 
         if (!copied) {
             // Nothing deleted, and no recovery archive: each refusal is its step's report.
@@ -187,10 +173,8 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                                   "nell'archivio di recupero non si è potuta fare"),
                 std::string::npos)
                 << w.Text1.text;
-            EXPECT_EQ(Names("table", archive),
-                      (std::vector<std::string>{"ARTICOLI", "Clienti", "FORNITORI", "VUOTA"}));
-            EXPECT_EQ(Names("query", archive),
-                      (std::vector<std::string>{"QClienti", "QFornitori", "QVecchia"}));
+            EXPECT_EQ(Names("table", archive), (Strings{"ARTICOLI", "Clienti", "FORNITORI", "VUOTA"}));
+            EXPECT_EQ(Names("query", archive), (Strings{"QClienti", "QFornitori", "QVecchia"}));
             EXPECT_EQ(Rows(archive, "CLIENTI")[0], "Long 1 | String \"Rossi\" | String \"x\" | String \"\"");
             EXPECT_TRUE(w.runReport.notes().empty());
             continue;
@@ -206,9 +190,8 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
                                       "  field RAGIONE type=10 size=60 attr=2 zl=1 req=0 default=\n"
                                       "query QClienti: SELECT ID, CITTA FROM CLIENTI\n"
                                       "query QFornitori: SELECT * FROM FORNITORI\n");
-        EXPECT_EQ(Rows(archive, "CLIENTI"),
-                  (std::vector<std::string>{"Long 1 | String \"Rossi\" | String \"\"",
-                                            "Long 2 | String \"Bianchi\" | String \"\""}));
+        EXPECT_EQ(Rows(archive, "CLIENTI"), (Strings{"Long 1 | String \"Rossi\" | String \"\"",
+                                                     "Long 2 | String \"Bianchi\" | String \"\""}));
         // One recovery archive, the archive's mode, named in every note; the empty table needs no copy.
         const std::vector<ReportNote>& notes = w.runReport.notes();
         ASSERT_EQ(notes.size(), 3u);
@@ -219,16 +202,13 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
             EXPECT_TRUE(n.archive == archive && n.text.ends_with(kept + ".")) << n.text;
         EXPECT_EQ(kept.size(), std::string("C:\\ZU\\Ditta2000\\Cont32_rimossi_20261207-021901.mdb").size());
         EXPECT_EQ(std::filesystem::status(Host(kept)).permissions(), std::filesystem::perms(0640));
-        EXPECT_EQ(Names("table", kept),
-                  (std::vector<std::string>{"ARTICOLI", "Clienti_VECCHIO", "Query_rimosse"}));
-        EXPECT_EQ(Rows(kept, "Clienti_VECCHIO"),
-                  (std::vector<std::string>{"Long 1 | String \"x\"", "Long 2 | String \"y\""}));
-        EXPECT_EQ(Rows(kept, "ARTICOLI"),
-                  (std::vector<std::string>{"Long 9 | Decimal 123456789012345678.0123456789"}));
+        EXPECT_EQ(Names("table", kept), (Strings{"ARTICOLI", "Clienti_VECCHIO", "Query_rimosse"}));
+        EXPECT_EQ(Rows(kept, "Clienti_VECCHIO"), (Strings{"Long 1 | String \"x\"", "Long 2 | String \"y\""}));
+        EXPECT_EQ(Rows(kept, "ARTICOLI"), (Strings{"Long 9 | Decimal 123456789012345678.0123456789"}));
         EXPECT_NE(Structure(kept).find("index PK primary=1 unique=1 (ID)"), std::string::npos)
             << Structure(kept);
         EXPECT_EQ(RowsAt(kept, "SELECT Nome, SQL FROM Query_rimosse", {"Nome", "SQL"}),
-                  std::vector<std::string>{"QVecchia|SELECT * FROM ARTICOLI"});
+                  Strings{"QVecchia|SELECT * FROM ARTICOLI"});
         EXPECT_TRUE(Boxes().empty());
         EXPECT_EQ(w.Text1.text, ""); // the log does not mention the recovery archive
     }
@@ -254,9 +234,9 @@ TEST_F(PontevalTest, OnlyTablesDescribedExactlyAsFissaAreCopiedAndTheirErrorsPas
     EXPECT_EQ(w.Text1.text, "");
     EXPECT_TRUE(Boxes().empty());
     for (const char* name : {"ALTRA", "NESSUNA", "ROTTA"}) {
-        EXPECT_EQ(Rows(archive, name), std::vector<std::string>{"Long 1 | String \"archivio\""}) << name;
+        EXPECT_EQ(Rows(archive, name), Strings{"Long 1 | String \"archivio\""}) << name;
     }
-    EXPECT_EQ(Rows(archive, "FISSA"), std::vector<std::string>{"Long 1 | String \"modello\""});
+    EXPECT_EQ(Rows(archive, "FISSA"), Strings{"Long 1 | String \"modello\""});
 }
 
 TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
@@ -268,7 +248,7 @@ TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
     EXPECT_EQ(dialogs.records().size(), 1u);
     EXPECT_EQ(w.Text1.text, "");
     EXPECT_TRUE(Exists(archive + ".tmp"));
-    EXPECT_EQ(Names("table", archive, "segreta"), (std::vector<std::string>{"CLIENTI", "NUOVA"}));
+    EXPECT_EQ(Names("table", archive, "segreta"), (Strings{"CLIENTI", "NUOVA"}));
 }
 
 TEST_F(PontevalTest, AWrongPasswordAndNoEndsTheProgram) {
@@ -293,8 +273,7 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     // The query's question (the query suite checks its text), the report, and the later step's question.
     ASSERT_EQ(Boxes().size(), 3u);
     EXPECT_EQ(Boxes()[1], (Box{report, 0, kAppTitle}));
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{report, "    ----->ponteval NON ESEGUITO" + model +
-                                                                  " -> " + archive}));
+    EXPECT_EQ(LogEntries(), (Strings{report, "    ----->ponteval NON ESEGUITO" + model + " -> " + archive}));
     EXPECT_TRUE(w.ErroreConfronto);
     EXPECT_EQ(w.Command2.caption, "Esegui");
     EXPECT_FALSE(w.FrameAttendere.visible);
@@ -302,7 +281,7 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     // What it did stays done: its working copy has taken the archive's place.
     EXPECT_FALSE(w.Db2.IsOpen());
     EXPECT_FALSE(Exists(archive + ".lavoro"));
-    EXPECT_EQ(Names("table", archive), std::vector<std::string>{"CLIENTI"});
+    EXPECT_EQ(Names("table", archive), Strings{"CLIENTI"});
 }
 
 TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
@@ -321,7 +300,7 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
     const std::string report = "Funz. Confr_CreaQueryDef\n" + refused + "\nquery QEsterna";
     EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
     EXPECT_EQ(LogEntries().front(), report);
-    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QZeta"});
+    EXPECT_EQ(Names("query", archive), Strings{"QZeta"});
 }
 
 } // namespace

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "tests/schema/fixture.h"
 
 using namespace ledrana;
@@ -25,7 +23,7 @@ TEST_F(QueryTest, MissingQueryIsCreatedOnYesOnly) {
               (std::vector<Box>{{"la query QDue non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"},
                                 {"la query QUno non esiste: la creo", vbYesNo, "Confr_CreaQueryDef"}}));
     w.Db2.Close();
-    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QUno"});
+    EXPECT_EQ(Names("query", archive), Strings{"QUno"});
     EXPECT_EQ(Open(archive).QueryDefs()["QUno"].SQL(), sql);
 }
 
@@ -77,7 +75,7 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_FALSE(before.IsOpen());
     EXPECT_TRUE(w.Db2.IsOpen());
     w.Db2.Close();
-    EXPECT_EQ(Names("query", archive), (std::vector<std::string>{"QClienti", "QTenuta"}));
+    EXPECT_EQ(Names("query", archive), (Strings{"QClienti", "QTenuta"}));
 
     // Without Check2 nothing is asked, and the second database is re-opened with nothing to delete.
     w.Check2.value = 0;
@@ -88,7 +86,7 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_EQ(Boxes().size(), shown);
     EXPECT_FALSE(before.IsOpen());
     w.Db2.Close();
-    EXPECT_EQ(Names("query", archive), std::vector<std::string>{"QClienti"});
+    EXPECT_EQ(Names("query", archive), Strings{"QClienti"});
 }
 
 } // namespace

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "tests/schema/fixture.h"
 
 using namespace ledrana;
@@ -68,9 +66,9 @@ TEST_F(TabelleTest, MissingAndSurplusFieldsAreAsked) {
                                          surplus("ALTRO")}));
     EXPECT_FALSE(w.ErroreConfronto);
     w.Db2.Close();
-    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"id", "ALTRO", "NOME", "PREZZO"}));
-    EXPECT_EQ(Rows(archive, "T"), (std::vector<std::string>{"Long 1 | String \"a\" | Null | Null",
-                                                            "Long 2 | String \"b\" | Null | Null"}));
+    EXPECT_EQ(FieldNames(archive, "T"), (Strings{"id", "ALTRO", "NOME", "PREZZO"}));
+    EXPECT_EQ(Rows(archive, "T"),
+              (Strings{"Long 1 | String \"a\" | Null | Null", "Long 2 | String \"b\" | Null | Null"}));
 }
 
 TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition) {
@@ -85,10 +83,10 @@ TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition)
     const std::string report =
         "Funz. Confr_VerificaFieldInPiuSuSecondoDB\n" + refused + "\ntabella T\nfield ID";
     EXPECT_EQ(Boxes(), (std::vector<Box>{{report, 0, kAppTitle}}));
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{report});
+    EXPECT_EQ(LogEntries(), Strings{report});
     EXPECT_TRUE(w.ErroreConfronto);
     w.Db2.Close();
-    EXPECT_EQ(FieldNames(archive, "T"), (std::vector<std::string>{"X", "ID", "Y"}));
+    EXPECT_EQ(FieldNames(archive, "T"), (Strings{"X", "ID", "Y"}));
 }
 
 TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopened) {
@@ -101,7 +99,7 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopen
     const struct {
         int check2;
         std::vector<Box> boxes;
-        std::vector<std::string> kept;
+        Strings kept;
     } cases[] = {
         {1,
          {question("Allegata", " (allegata da db ;DATABASE=" + other + ") "), question("MSysVecchia", ""),
@@ -127,7 +125,7 @@ TEST_F(TabelleTest, SurplusTablesIncludingAttachedAndMsysNamedOnesAndDb2IsReopen
         EXPECT_TRUE(w.Db2.IsOpen());
         w.Db2.Close();
         EXPECT_EQ(Names("table", archive), c.kept);
-        EXPECT_EQ(Rows(other, "ORIGINE"), std::vector<std::string>{"Long 3"}); // only the attachment went
+        EXPECT_EQ(Rows(other, "ORIGINE"), Strings{"Long 3"}); // only the attachment went
         std::filesystem::remove(Host(other));
         ResetPair();
     }

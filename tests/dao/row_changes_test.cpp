@@ -1,0 +1,83 @@
+// What a watch of an archive tells about its rows: what the file holds at the end against what it held at
+// the start, whatever path the writes took, and nothing for writes undone.
+
+#include "dao_fixture.h"
+
+namespace ledrana::dao::testing {
+namespace {
+
+using RowChangesTest = DaoTest;
+
+// Field changes of a table as "field rows: before>after, ..." for the assertions.
+std::string Describe(const TableChanges& t) {
+    std::string out = t.table + " +" + std::to_string(t.added) + " -" + std::to_string(t.removed);
+    for (const RowValues& r : t.firstAdded)
+        out += " add(" + r.front().second.ToString() + ")";
+    for (const RowValues& r : t.firstRemoved)
+        out += " rem(" + r.front().second.ToString() + ")";
+    for (const FieldChanges& f : t.fields) {
+        out += " " + f.field + " " + std::to_string(f.rows) + ":";
+        for (const ValueChange& c : f.first)
+            out += " " + (c.before.IsNull() ? std::string("Null") : c.before.ToString()) + ">" +
+                   (c.after.IsNull() ? std::string("Null") : c.after.ToString());
+    }
+    return out;
+}
+
+std::vector<std::string> Describe(const std::vector<TableChanges>& all) {
+    std::vector<std::string> out;
+    for (const TableChanges& t : all)
+        out.push_back(Describe(t));
+    return out;
+}
+
+TEST_F(RowChangesTest, TellsRowsAddedRemovedAndValuesChangedAsTheFileHoldsThemAtTheEnd) {
+    db_ = Create("a.mdb",
+                 {"CREATE TABLE C (Cod TEXT(3), Descr TEXT(20), Ok BIT, CONSTRAINT PK PRIMARY KEY (Cod))",
+                  "CREATE TABLE M (Anno SHORT, Dt DATETIME)", "INSERT INTO C VALUES ('1V', 'mia', 0)",
+                  "INSERT INTO C VALUES ('2V', 'Vendite', 0)", "INSERT INTO C VALUES ('9Z', 'via', -1)"});
+    for (int i = 0; i < 5; ++i)
+        db_.Execute("INSERT INTO M (Anno) VALUES (" + std::string(i < 4 ? "0" : "2004") + ")");
+    db_.Close();
+
+    // Watched before the archive is opened, as the data fixes open it themselves; closed before the end.
+    ChangeWatch watch(engine_, Path("a.mdb"));
+    {
+        Database db = engine_.OpenDatabase(Path("a.mdb"));
+        db.Execute("UPDATE M SET Anno = 2005 WHERE Anno = 0");
+        db.Execute("UPDATE M SET Anno = 0 WHERE Dt Is Null AND Anno = 2004"); // and back: nothing
+        db.Execute("UPDATE M SET Anno = 2004 WHERE Anno = 0");
+        // Rebuilt under the same keys: only what differs; a row removed; one added and removed again.
+        db.Execute("DELETE * FROM C WHERE Cod IN ('1V', '2V', '9Z')");
+        db.Execute("INSERT INTO C VALUES ('1V', 'Vendite', 0)");
+        db.Execute("INSERT INTO C VALUES ('2V', 'Vendite', 0)");
+        db.Execute("INSERT INTO C VALUES ('3V', 'Vendite', 0)");
+        db.Execute("INSERT INTO C VALUES ('4V', 'x', 0)");
+        db.Execute("DELETE * FROM C WHERE Cod = '4V'");
+        // Undone: counts for nothing.
+        db.BeginTrans();
+        db.Execute("UPDATE M SET Anno = 1999");
+        db.Execute("INSERT INTO C VALUES ('5V', 'y', 0)");
+        db.Rollback();
+        // A recordset's saves count as the statements do.
+        Recordset rs = db.OpenRecordset("C");
+        for (; !rs.Eof(); rs.MoveNext())
+            if (rs.Fields()["Cod"].Value().ToString() == "3V") {
+                rs.Edit();
+                rs.Fields()["Ok"].SetValue(Variant(true));
+                rs.Update();
+            }
+        rs.Close();
+    }
+    EXPECT_EQ(Describe(watch.Finish()),
+              (std::vector<std::string>{"M +0 -0 Anno 4: 0>2005 0>2005 0>2005",
+                                        "C +1 -1 add(3V) rem(9Z) Descr 1: mia>Vendite"}));
+    // Finished, it sees nothing more.
+    Database db = engine_.OpenDatabase(Path("a.mdb"));
+    db.Execute("UPDATE M SET Anno = 1");
+    EXPECT_TRUE(watch.Finish().empty());
+    EXPECT_THROW(ChangeWatch(engine_, Path("manca.mdb")), Error);
+}
+
+} // namespace
+} // namespace ledrana::dao::testing
