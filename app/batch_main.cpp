@@ -18,6 +18,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/runlock.h"
 #include "platform/shell.h"
 #include "window/aggiorna.h"
 
@@ -444,6 +445,10 @@ int AggiornaBatchMain(int argc, char** argv) {
         copies.emplace(platform::Prefix());
         try {
             copies->Prepare(engine, w.runReport);
+        } catch (const platform::FolderHeld& e) {
+            // Another update, preview or restore holds the data folder: the same status as a run's.
+            std::cerr << "aggiorna-batch: " << e.description() << "\n";
+            return 6;
         } catch (const Error& e) {
             std::cerr << "aggiorna-batch: anteprima impossibile: " << e.number() << " " << e.description()
                       << "\n";

@@ -75,7 +75,7 @@ table.overview td,table.overview th{font-size:9pt}table.overview td.ok,table.ove
 .host{color:#666}
 @media screen and (min-width:60em){.changes{columns:2;column-gap:1.5em}.kind{break-inside:avoid-column}
 .kind.wide{column-span:all}.changes table{width:100%}}
-@media print{body{margin:0;max-width:none;font-size:7.5pt}@page{margin:10mm}th,td{padding:0 .3em}
+@media print{body{margin:0;max-width:none;font-size:7.5pt}ul.notes{columns:2;column-gap:1.2em;padding-left:1.2em}.archive p{margin:.25em 0}h4{margin:.4em 0 .1em}ul.notes li{break-inside:avoid}@page{margin:10mm}th,td{padding:0 .3em}
 .changes,.appendix{columns:2;column-gap:1.2em}.changes pre{font-size:6.5pt}.archive li{font-size:7pt}
 .kind.wide{column-span:all}.appendix h2{column-span:all}.kind{break-inside:avoid-column}.changes table{width:100%}h2,h3,h4{break-after:avoid}
 section.company,h2.after-companies{break-before:page}tr{break-inside:avoid}a{color:inherit;text-decoration:none}}
@@ -464,12 +464,24 @@ private:
         return false;
     }
 
-    void ArchiveNotes(const std::string& path) {
+    // The notes about an archive. The recovery archive they keep naming is named once, above them.
+    void ArchiveNotes(const ArchiveReport& a) {
+        const std::string recovery = " dell'archivio di recupero " + a.recovery;
+        bool named = false;
         std::string items;
-        for (const ReportNote& n : r_.notes())
-            if (!n.archive.empty() && UCase(n.archive) == UCase(path))
-                items += "<li>" + T(n.text) + "</li>\n";
-        if (!items.empty()) out_ += "<h4>Note</h4>\n<ul>\n" + items + "</ul>\n";
+        for (const ReportNote& n : r_.notes()) {
+            if (n.archive.empty() || UCase(n.archive) != UCase(a.path)) continue;
+            std::string text = n.text;
+            for (std::size_t at; !a.recovery.empty() && (at = text.find(recovery)) != std::string::npos;) {
+                text.replace(at, recovery.size(), " dell'archivio di recupero");
+                named = true;
+            }
+            items += "<li>" + T(text) + "</li>\n";
+        }
+        if (items.empty()) return;
+        out_ += "<h4>Note</h4>\n";
+        if (named) out_ += "<p>Archivio di recupero: " + FileLink(a.recovery) + "</p>\n";
+        out_ += "<ul class=\"notes\">\n" + items + "</ul>\n";
     }
 
     // The changes of an archive by kind, a table each. Kinds that name many small things (fields that now
@@ -511,6 +523,8 @@ private:
             } else {
                 for (const ReportChange& c : a.changes) {
                     if (c.kind != kind) continue;
+                    // A refusal that the archive's errors, just above, already say.
+                    if (kind == ChangeKind::ChangeRefused && Contains(a.problems, c.detail)) continue;
                     rows += "<tr data-change=\"" + std::to_string(k) + "\">";
                     if (kt.table) rows += "<td>" + T(c.table) + "</td>";
                     if (kt.object) rows += "<td>" + T(c.object) + "</td>";
@@ -624,7 +638,7 @@ private:
             out_ += "</ul>\n";
         }
         Changes(a);
-        ArchiveNotes(a.path);
+        ArchiveNotes(a);
         out_ += "</div>\n";
     }
 
