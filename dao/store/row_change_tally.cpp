@@ -246,20 +246,23 @@ std::vector<TableChanges> RowChangeTally::Read(sqlite3* db) const {
         // A row removed and added again under the same primary key (without one, with the same values) is
         // the same row, with what changed in it.
         if (!added.empty() && !removed.empty()) {
-            std::map<std::string, std::size_t> removedAt;
+            // Rows of the same key in the order removed (without a primary key, equal rows share one).
+            std::map<std::string, std::vector<std::size_t>> removedAt;
             for (std::size_t r = 0; r < removed.size(); ++r)
                 if (std::string key = KeyOf(removed[r], t.primaryKey); !key.empty())
-                    removedAt.emplace(key, r);
+                    removedAt[key].push_back(r);
             std::vector<bool> matched(removed.size(), false);
             std::vector<RowValues> unmatched;
             for (RowValues& a : added) {
                 auto at = removedAt.find(KeyOf(a, t.primaryKey));
-                if (at == removedAt.end() || matched[at->second]) {
+                if (at == removedAt.end() || at->second.empty()) {
                     unmatched.push_back(std::move(a));
                     continue;
                 }
-                matched[at->second] = true;
-                const RowValues& before = removed[at->second];
+                const std::size_t r = at->second.front();
+                at->second.erase(at->second.begin());
+                matched[r] = true;
+                const RowValues& before = removed[r];
                 for (std::size_t k = 0; k < a.size(); ++k)
                     if (!SameValue(before[k].second, a[k].second))
                         changed(columns[k], &before[k].second, a[k].second);

@@ -36,8 +36,8 @@ TEST_F(RowChangesTest, TellsRowsAddedRemovedAndValuesChangedAsTheFileHoldsThemAt
                  {"CREATE TABLE C (Cod TEXT(3), Descr TEXT(20), Ok BIT, CONSTRAINT PK PRIMARY KEY (Cod))",
                   "CREATE TABLE M (Anno SHORT, Dt DATETIME)", "INSERT INTO C VALUES ('1V', 'mia', 0)",
                   "INSERT INTO C VALUES ('2V', 'Vendite', 0)", "INSERT INTO C VALUES ('9Z', 'via', -1)"});
-    for (int i = 0; i < 5; ++i)
-        db_.Execute("INSERT INTO M (Anno) VALUES (" + std::string(i < 4 ? "0" : "2004") + ")");
+    for (int i = 0; i < 7; ++i)
+        db_.Execute("INSERT INTO M (Anno) VALUES (" + std::string(i < 4 ? "0" : i < 5 ? "2004" : "7") + ")");
     db_.Close();
 
     // Watched before the archive is opened, as the data fixes open it themselves; closed before the end.
@@ -47,6 +47,10 @@ TEST_F(RowChangesTest, TellsRowsAddedRemovedAndValuesChangedAsTheFileHoldsThemAt
         db.Execute("UPDATE M SET Anno = 2005 WHERE Anno = 0");
         db.Execute("UPDATE M SET Anno = 0 WHERE Dt Is Null AND Anno = 2004"); // and back: nothing
         db.Execute("UPDATE M SET Anno = 2004 WHERE Anno = 0");
+        // Two equal rows without a key, removed and added again: nothing.
+        db.Execute("DELETE * FROM M WHERE Anno = 7");
+        db.Execute("INSERT INTO M (Anno) VALUES (7)");
+        db.Execute("INSERT INTO M (Anno) VALUES (7)");
         // Rebuilt under the same keys: only what differs; a row removed; one added and removed again.
         db.Execute("DELETE * FROM C WHERE Cod IN ('1V', '2V', '9Z')");
         db.Execute("INSERT INTO C VALUES ('1V', 'Vendite', 0)");
