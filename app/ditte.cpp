@@ -66,12 +66,12 @@ std::string ValueText(const dao::Variant& v) {
     return v.IsText() ? "\"" + v.ToString() + "\"" : v.ToString();
 }
 
-// The first fields of a row, "name=value" each.
+// The first two fields of a row (its key first), "name=value" each.
 std::string RowText(const dao::RowValues& row) {
     std::string text;
-    for (std::size_t i = 0; i < row.size() && i < 4; ++i)
+    for (std::size_t i = 0; i < row.size() && i < 2; ++i)
         text += (i ? ", " : "") + row[i].first + "=" + ValueText(row[i].second);
-    return row.size() > 4 ? text + ", …" : text;
+    return row.size() > 2 ? text + ", …" : text;
 }
 
 // What a data fix or a reference table writes into the archive, read from it when the procedure is done

@@ -571,7 +571,7 @@ private:
 
     // What the data fixes and the reference tables wrote: a paragraph per procedure, its tables and fields
     // one after the other ("Movimenti.Anno: 4002 righe, 0 → 2005"), the first values each said once and,
-    // of the rows added or removed, the first one's first fields (its key first).
+    // of the rows added or removed, the first one.
     std::string DataFixes(const ArchiveReport& a) const {
         std::vector<std::pair<std::string, std::string>> byProcedure; // procedure, its items
         for (const ReportChange& c : a.changes) {
@@ -592,13 +592,7 @@ private:
                 item = "<b>" + T(c.table) + "</b> " + n +
                        (c.count == 1 ? (added ? " riga aggiunta" : " riga tolta")
                                      : (added ? " righe aggiunte" : " righe tolte"));
-                if (!first.empty()) {
-                    // The first row's first two fields.
-                    const std::string& row = first.front();
-                    const std::size_t cut = row.find(", ", row.find(", ") + 1);
-                    item += " (" + T(cut == std::string::npos ? row : row.substr(0, cut) + ", …") +
-                            (first.size() > 1 ? "; …" : "") + ")";
-                }
+                if (!first.empty()) item += " (" + T(first.front()) + (first.size() > 1 ? "; …" : "") + ")";
             }
             auto at = byProcedure.begin();
             while (at != byProcedure.end() && at->first != c.by)
