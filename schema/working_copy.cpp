@@ -146,10 +146,7 @@ void SeparateArchive(Aggiorna& w, const std::string& identityBefore) {
         platform::FileIdentity(A) != identityBefore || platform::LinkCount(A) < 2)
         return;
     try {
-        const std::string replacement = ReplacementName(A);
-        RemoveScratch(replacement);
-        platform::CopyToNewFile(A, replacement);
-        platform::ReplaceFile(replacement, A);
+        platform::ReplaceWithNewCopy(A, A, ReplacementName(A));
         w.archiveReservation.Release();
         w.archiveReservation = Engine(w).Reserve(A);
     } catch (const Error& e) {
