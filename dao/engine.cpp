@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
+#include <filesystem>
 #include <utility>
 
 namespace ledrana::dao {
@@ -45,12 +46,22 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     return db;
 }
 
-void Configure(sqlite3* db, bool exclusive, bool scratch) {
+// A scratch copy up to this size keeps its rollback journal in memory: a transaction journals each page of
+// the file at most once, so this bounds the memory taken. A larger one keeps it on disk.
+constexpr std::uintmax_t kMemoryJournalLimit = 64u << 20;
+
+void Configure(sqlite3* db, bool exclusive, bool scratch, const std::string& host) {
     // Rollback journal (the files may live on network shares), full sync at each commit. A scratch copy
-    // (DBEngine::SetScratch) keeps its journal between transactions and syncs nothing: what a crash leaves
-    // of it is thrown away.
-    sqlite3_exec(db, scratch ? "PRAGMA journal_mode=PERSIST" : "PRAGMA journal_mode=DELETE", nullptr, nullptr,
-                 nullptr);
+    // (DBEngine::SetScratch) syncs nothing and writes no journal it need not: what a crash leaves of it is
+    // thrown away, while a transaction or a failed statement is still undone as on any file.
+    const char* journal = "PRAGMA journal_mode=DELETE";
+    if (scratch) {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(host, ec);
+        journal =
+            !ec && size <= kMemoryJournalLimit ? "PRAGMA journal_mode=MEMORY" : "PRAGMA journal_mode=PERSIST";
+    }
+    sqlite3_exec(db, journal, nullptr, nullptr, nullptr);
     sqlite3_exec(db, scratch ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL", nullptr, nullptr,
                  nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
@@ -205,7 +216,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     CheckFormat(conn->handle(), path);
     std::string hash = StoredPasswordHash(conn->handle());
     if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
-    Configure(conn->handle(), exclusive, shared_->scratch.count(host) > 0);
+    Configure(conn->handle(), exclusive, shared_->scratch.count(host) > 0, host);
     RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
@@ -221,7 +232,7 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, false, true, path);
     conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
-    Configure(conn->handle(), false, false);
+    Configure(conn->handle(), false, false, host);
     RefuseUngatedWrites(*conn);
     conn->Exec("BEGIN IMMEDIATE");
     try {

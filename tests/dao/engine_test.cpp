@@ -108,14 +108,17 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
 
 // With or without grouped writes pending before them (they are committed with the transaction, and stay
 // when it is rolled back, or left open at the close).
-// Also on a scratch copy, which syncs nothing but keeps its journal for the rollbacks.
+// Also on a scratch copy, which syncs nothing and keeps its journal in memory, or on disk when it is large.
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {
-    for (const auto& [pending, scratch] : {std::pair{0, false}, {10, false}, {10, true}}) {
-        SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : ""));
-        const std::string file = "t" + std::to_string(pending) + (scratch ? "s" : "") + ".mdb";
-        Database db = Create(file, {"CREATE TABLE T (A LONG)"});
+    for (const auto& [pending, scratch, large] :
+         {std::tuple{0, false, false}, {10, false, false}, {10, true, false}, {10, true, true}}) {
+        SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : "") + (large ? " large" : ""));
+        const std::string file =
+            "t" + std::to_string(pending) + (scratch ? "s" : "") + (large ? "l" : "") + ".mdb";
+        Database db = Create(file, {"CREATE TABLE T (A LONG)", "CREATE TABLE Big (B LONGBINARY)"});
         if (scratch) {
             db.Close();
+            if (large) Sqlite(file, "INSERT INTO Big VALUES (zeroblob(65 << 20))");
             engine_.SetScratch(Path(file), true);
             db = engine_.OpenDatabase(Path(file));
         }
@@ -137,7 +140,7 @@ TEST_F(FilesTest, TransactionsCommitAndRollBack) {
         db.BeginTrans();
         db.Execute("INSERT INTO T (A) VALUES (4)");
         db.Close();
-        EXPECT_EQ(std::filesystem::exists(Path(file) + "-journal"), scratch);
+        EXPECT_EQ(std::filesystem::exists(Path(file) + "-journal"), large);
         db = engine_.OpenDatabase(Path(file));
         EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1 + pending * 3));
         db.Close();
