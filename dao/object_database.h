@@ -151,8 +151,8 @@ public:
     // Marks a file as a scratch copy (or no longer, with false): a copy that stands for nothing by itself,
     // which the caller removes after a crash and only ever reads into a new file of its own (a compacted
     // copy, synced before it is used). The Databases opened on it from now on sync none of their commits
-    // and keep its rollback journal between transactions, emptied rather than deleted: a crash may leave
-    // the copy damaged, while transactions and their rollbacks work as on any file.
+    // and keep its rollback journal in memory (up to 64 MB of file; above, on disk between transactions):
+    // a crash may leave the copy damaged, while transactions and their rollbacks work as on any file.
     void SetScratch(const std::string& path, bool scratch);
 
     // Writes a fresh compact copy of source (tables, indexes, queries, properties, password) to
