@@ -271,7 +271,7 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     dialogs.AnswerWhenContains("la query QNuova", vbNo);
     dialogs.AnswerWhenContains("la Tabella VECCHIA", vbYes);
     const std::string report =
-        "Funz. Ponteval\n" + ErrorText([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
+        "Funz. Ponteval\n" + Failure([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
 
     EXPECT_FALSE(Ponteval(w));
     // The query's question (the query suite checks its text), the report, and the later step's question.
@@ -297,7 +297,7 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
                  {{"ESTERNA", other, "ORIGINE"}});
     MakeDatabase(archive, {{"CLIENTI", {id}}});
     const std::string refused =
-        ErrorText([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
+        Failure([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
     ASSERT_EQ(refused.substr(0, 5), "3078 ");
 
     EXPECT_FALSE(Ponteval(w));
