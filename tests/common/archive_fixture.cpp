@@ -97,15 +97,6 @@ Strings ArchiveFixture::LogEntries() const {
     return out;
 }
 
-std::string ErrorText(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        return std::to_string(e.number()) + " " + e.description();
-    }
-    return "";
-}
-
 void Execute(dao::Database& db, const std::string& sql) {
     db.Execute(sql, dao::dbFailOnError);
 }

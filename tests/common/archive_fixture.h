@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <initializer_list>
 #include <vector>
 
 #include "dao/dao.h"
 #include "platform/scripted_dialogs.h"
+#include "tests/dao/dao_fixture.h"
 #include "tests/platform/temp_prefix.h"
 #include "window/aggiorna.h"
 
@@ -59,8 +59,8 @@ public:
 
 class ArchiveTest : public ::testing::Test, public ArchiveFixture {};
 
-// The error `call` ends with, as "number description"; "" when it ends well.
-std::string ErrorText(const std::function<void()>& call);
+// The error a call ends with, as "number description"; "" when it ends well.
+using dao::testing::Failure;
 
 // One Jet SQL statement, with dbFailOnError.
 void Execute(dao::Database& db, const std::string& sql);

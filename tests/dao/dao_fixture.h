@@ -5,6 +5,7 @@
 #include "dao/store/sqlite_functions.h"
 #include "dao/store/sqlite_handle.h"
 #include "platform/error.h"
+#include "tests/platform/temp_prefix.h"
 
 #include <gtest/gtest.h>
 
@@ -93,10 +94,7 @@ protected:
 
 // The bytes of a file.
 inline std::string Bytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return ledrana::testing::TempPrefix::get(p);
 }
 
 // The error a call throws as "number description", "" when it throws nothing.

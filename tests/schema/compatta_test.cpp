@@ -118,7 +118,7 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     const std::string original = Bytes(archive);
     // Not opened before: compacted with the empty password, which the engine refuses. The report writes
     // the number as VB's Str$ does, the description right after it.
-    const std::string error = ErrorText([&] { engine.CompactDatabase(archive, archive + ".prova"); });
+    const std::string error = Failure([&] { engine.CompactDatabase(archive, archive + ".prova"); });
     ASSERT_EQ(error.substr(0, 5), "3031 ");
     const std::string refused = " 3031" + error.substr(5);
     CompattaArchivio(w, archive);

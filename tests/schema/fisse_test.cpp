@@ -73,7 +73,7 @@ TEST_F(Fisse, FailingCopyLeavesTheOldRows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Make(c.fields, c.rows, c.archiveIndexes);
-        const std::string error = ErrorText([&] { Copy(); });
+        const std::string error = Failure([&] { Copy(); });
         EXPECT_EQ(error.substr(0, 5), std::to_string(c.number) + " ") << error;
         EXPECT_EQ(Rows(archive, "CAUSALI"), oldRows);
         // The archive is still usable for the rest of the comparison.

@@ -90,6 +90,10 @@ TEST_F(PontevalTest, ADatabaseThatCannotBeOpenedStopsTheComparisonThere) {
         EXPECT_EQ(w.Text1.text, k.log);
         EXPECT_EQ(w.Command2.caption, "Esegui");
         EXPECT_EQ(TempPrefix::get(Host(archive)), "non un archivio\r\n");
+        Strings beside; // nothing is made beside the archive (no working copy, no conversion)
+        for (const auto& e : std::filesystem::directory_iterator(Host(archive).parent_path()))
+            beside.push_back(e.path().filename().string());
+        EXPECT_EQ(beside, Strings{"Cont32.mdb"});
         if (!k.modelMissing) {
             ASSERT_FALSE(w.runReport.notes().empty());
             EXPECT_NE(w.runReport.notes().back().text.find("Verificare che sia un archivio di Tessaro"),
@@ -267,7 +271,7 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     dialogs.AnswerWhenContains("la query QNuova", vbNo);
     dialogs.AnswerWhenContains("la Tabella VECCHIA", vbYes);
     const std::string report =
-        "Funz. Ponteval\n" + ErrorText([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
+        "Funz. Ponteval\n" + Failure([&] { Open(archive).QueryDefs()["QNuova"]; }) + "\nquery QNuova";
 
     EXPECT_FALSE(Ponteval(w));
     // The query's question (the query suite checks its text), the report, and the later step's question.
@@ -293,7 +297,7 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
                  {{"ESTERNA", other, "ORIGINE"}});
     MakeDatabase(archive, {{"CLIENTI", {id}}});
     const std::string refused =
-        ErrorText([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
+        Failure([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
     ASSERT_EQ(refused.substr(0, 5), "3078 ");
 
     EXPECT_FALSE(Ponteval(w));
