@@ -20,6 +20,7 @@
 #include "dao/store/sqlite_functions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -256,11 +257,13 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     // each with its value as stored. A field without a Null has nothing to complete, whatever its saves.
     std::vector<std::size_t> counted;
     std::vector<std::optional<Variant>> taken(fields.size());
-    std::string counts;
+    std::string counts; // dao_nulls(...), a call for each kMaxNullCounts fields
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef* f = t->FindField(fields[i].first);
         if (!f) continue;
-        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
+        const bool first = counted.size() % kMaxNullCounts == 0;
+        counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
+                  QuoteName(f->name);
         counted.push_back(i);
         if (rules || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
                 return (ix.unique || ix.primary) && Holds(ix, f->name);
@@ -280,10 +283,15 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     }
     if (counted.empty()) return filled;
     // The Nulls of every field in one read of the table.
-    sqlite3_stmt* s = c.Prepare("SELECT 0" + counts + " FROM " + QuoteName(t->name));
+    sqlite3_stmt* s = c.Prepare("SELECT " + counts + ") FROM " + QuoteName(t->name));
     if (sqlite3_step(s) == SQLITE_ROW)
         for (std::size_t k = 0; k < counted.size(); ++k) {
-            const std::int64_t nulls = sqlite3_column_int64(s, static_cast<int>(k + 1));
+            const int column = static_cast<int>(k / kMaxNullCounts);
+            std::int64_t nulls = 0; // a table without rows has none
+            if (sqlite3_column_type(s, column) == SQLITE_BLOB)
+                std::memcpy(&nulls,
+                            static_cast<const char*>(sqlite3_column_blob(s, column)) + k % kMaxNullCounts * 8,
+                            sizeof nulls);
             if (nulls == 0 || taken[counted[k]]) filled[counted[k]] = nulls;
         }
     sqlite3_reset(s);

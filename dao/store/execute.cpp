@@ -49,6 +49,23 @@ void DaoRule(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
 }
 
+// dao_nulls(a, b, ...): how many rows hold a Null in each argument (at most kMaxNullCounts of them), as a
+// blob of 64-bit counts in the arguments' order; Null for a table without rows. One call per row reads
+// every column of a table where a count() per column costs a call per value.
+void DaoNullsStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc > kMaxNullCounts) return sqlite3_result_error(ctx, "dao_nulls", -1);
+    auto* counts = static_cast<std::int64_t*>(sqlite3_aggregate_context(ctx, kMaxNullCounts * 8));
+    if (!counts) return sqlite3_result_error_nomem(ctx);
+    for (int i = 0; i < argc; ++i)
+        counts[i] += sqlite3_value_type(argv[i]) == SQLITE_NULL;
+}
+
+void DaoNullsFinal(sqlite3_context* ctx) {
+    const auto* counts = static_cast<const std::int64_t*>(sqlite3_aggregate_context(ctx, 0));
+    if (!counts) return sqlite3_result_null(ctx);
+    sqlite3_result_blob(ctx, counts, kMaxNullCounts * 8, SQLITE_TRANSIENT);
+}
+
 // The translator's view of a connection's catalog.
 class CatalogNames : public JetNames {
 public:
@@ -549,6 +566,8 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               DaoNullsStep, DaoNullsFinal, nullptr);
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {

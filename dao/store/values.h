@@ -31,7 +31,9 @@ Variant FromValueRaw(sqlite3_value* v);
 void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
 // The same kind and the same stored value (1 and 1.0 differ, as do "a" and "A").
 bool SameStoredValue(const Variant& a, const Variant& b);
-// Registers the engine's own SQL functions (dao_store, dao_ok).
+// The most arguments dao_nulls takes.
+inline constexpr int kMaxNullCounts = 100;
+// Registers the engine's own SQL functions (dao_store, dao_ok, dao_nulls).
 void RegisterEngineFunctions(sqlite3* db);
 
 } // namespace ledrana::dao::detail

@@ -204,6 +204,20 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)");
     EXPECT_EQ(db_.TableDefs()["U"].FillNulls({{"A", Variant("n")}, {"Id", Variant(0)}}), (Counts{-1, 0}));
     EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
+    // A table with more fields than one count reads at once: each field counted, the last ones too.
+    std::string wideFields;
+    std::vector<std::pair<std::string, Variant>> neutral;
+    for (int i = 0; i < 105; ++i) {
+        wideFields += (i ? ", F" : "F") + std::to_string(i) + " LONG";
+        neutral.emplace_back("F" + std::to_string(i), Variant(0));
+    }
+    db_.Execute("CREATE TABLE W (" + wideFields + ")");
+    db_.Execute("INSERT INTO W (F0, F1) VALUES (1, 1)");
+    db_.Execute("INSERT INTO W (F0, F103) VALUES (2, 2)");
+    Counts wide(105, 2);
+    wide[0] = 0;
+    wide[1] = wide[103] = 1;
+    EXPECT_EQ(db_.TableDefs()["W"].FillNulls(neutral), wide);
     EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id|A|C;6|a0|c;7|n|;8|n|");
     // What the file holds once the engine has committed its grouped writes.
     const auto indexes = [&] {
