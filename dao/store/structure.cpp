@@ -80,15 +80,88 @@ void CheckName(std::string_view name) {
     if (name.empty()) ThrowJet(3125, name);
 }
 
-// The first key of an index that two rows share, none holding Null: the index cannot be made unique.
+// One value of an index key as a row gives it.
+struct KeyValue {
+    int type = SQLITE_NULL;
+    sqlite3_int64 integer = 0;
+    double real = 0;
+    std::string bytes;
+};
+
+bool IsNumber(const KeyValue& v) {
+    return v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT;
+}
+
+// Whether an index takes two values for one key, as SQLite compares them: numbers by value (an integer
+// equals a real only when the real is that integer exactly), texts by the column's collation (NOCASE or
+// BINARY, for texts without a NUL character), blobs byte for byte.
+bool SameKey(const KeyValue& a, const KeyValue& b, bool nocase) {
+    if (IsNumber(a) && IsNumber(b)) {
+        if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER) return a.integer == b.integer;
+        if (a.type == SQLITE_FLOAT && b.type == SQLITE_FLOAT) return a.real == b.real;
+        const KeyValue& i = a.type == SQLITE_INTEGER ? a : b;
+        const double r = a.type == SQLITE_INTEGER ? b.real : a.real;
+        return r >= -9223372036854775808.0 && r < 9223372036854775808.0 &&
+               static_cast<sqlite3_int64>(r) == i.integer && static_cast<double>(i.integer) == r;
+    }
+    if (a.type != b.type || a.bytes.size() != b.bytes.size()) return false;
+    if (a.type != SQLITE_TEXT || !nocase) return a.bytes == b.bytes;
+    const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
+    for (std::size_t k = 0; k < a.bytes.size(); ++k)
+        if (lower(a.bytes[k]) != lower(b.bytes[k])) return false;
+    return true;
+}
+
+// True when two rows share a key of the index, none of its fields Null: the index cannot be made unique.
+// The rows are read in the index's order, SQLite sorting them in the memory it is given, and each is
+// compared with the one before; a field of another collation, or a text with a NUL character in it, has
+// the rows grouped by SQL instead.
 bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
     std::string cols, nullTest;
+    std::vector<bool> nocase;
+    bool comparable = true;
     for (const std::string& f : ix.fields) {
         cols += (cols.empty() ? "" : ", ") + QuoteName(f);
         nullTest += (nullTest.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+        const char* collation = nullptr;
+        comparable = comparable &&
+                     sqlite3_table_column_metadata(c.handle(), "main", t.name.c_str(), f.c_str(), nullptr,
+                                                   &collation, nullptr, nullptr, nullptr) == SQLITE_OK;
+        nocase.push_back(comparable && sqlite3_stricmp(collation, "NOCASE") == 0);
+        comparable = comparable && (nocase.back() || sqlite3_stricmp(collation, "BINARY") == 0);
     }
-    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest +
-                                ") GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
+    const std::string rows = " FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest + ")";
+    if (comparable) {
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows + " ORDER BY " + cols);
+        std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
+        bool first = true, duplicate = false;
+        while (!duplicate && comparable && sqlite3_step(s) == SQLITE_ROW) {
+            bool same = !first;
+            for (std::size_t k = 0; k < current.size(); ++k) {
+                KeyValue& v = current[k];
+                const int i = static_cast<int>(k);
+                v.type = sqlite3_column_type(s, i);
+                if (v.type == SQLITE_INTEGER) v.integer = sqlite3_column_int64(s, i);
+                if (v.type == SQLITE_FLOAT) v.real = sqlite3_column_double(s, i);
+                if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
+                    const void* p = v.type == SQLITE_TEXT
+                                        ? static_cast<const void*>(sqlite3_column_text(s, i))
+                                        : sqlite3_column_blob(s, i);
+                    const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+                    v.bytes.assign(n ? static_cast<const char*>(p) : "", n);
+                    comparable =
+                        comparable && (v.type != SQLITE_TEXT || v.bytes.find('\0') == std::string::npos);
+                }
+                same = same && SameKey(previous[k], v, nocase[k]);
+            }
+            duplicate = same;
+            first = false;
+            previous.swap(current);
+        }
+        sqlite3_reset(s);
+        if (comparable) return duplicate;
+    }
+    sqlite3_stmt* s = c.Prepare("SELECT 1" + rows + " GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
     const bool duplicate = sqlite3_step(s) == SQLITE_ROW;
     sqlite3_reset(s);
     return duplicate;

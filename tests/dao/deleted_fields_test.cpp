@@ -351,6 +351,15 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (1, 5)", dbFailOnError); }), 3022);
     db_.Close();
     EXPECT_EQ(built("a.mdb"), std::vector<std::string>{"T.IxA,T.IxId,U.IxU"});
+    // A waiting unique index takes keys as the built one would: texts equal without regard to case, a
+    // trailing blank makes another text.
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    db_.DeferIndexBuilds(true);
+    for (const char* row : {"1, 'ab', 'x'", "2, 'AB', 'x '", "3, 'b', 'x'"})
+        db_.Execute(std::string("INSERT INTO U (Id, A, C) VALUES (") + row + ")");
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)"); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUC ON U (C)"); }), 3022);
+    db_.Execute("CREATE UNIQUE INDEX IxUAC ON U (A, C)");
 }
 } // namespace
 } // namespace ledrana::dao::testing
