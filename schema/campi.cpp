@@ -382,13 +382,12 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         TD2.SetFieldFrom(temporaneo, N, dao::dbDeferWrite);
         if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
-        TD2.Fields().Delete(N);
         // The temporary field has the model's definition and the converted values, and it is the last
         // field: appending N again, copying the values back and deleting the temporary field would give
-        // this same field under its own name, one place further on. Renaming it spares two rewrites of
-        // every row of the table.
-        dao::Field campo = TD2.Fields()[temporaneo];
-        campo.SetName(N);
+        // this same field under its own name, one place further on. N is deleted and the temporary field
+        // takes its name in one change, which spares two rewrites of every row of the table.
+        TD2.Fields().Replace(N, temporaneo);
+        dao::Field campo = TD2.Fields()[N];
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
     // The journal is on disk before the change is: a journal that cannot be written refuses the change.

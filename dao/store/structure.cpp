@@ -365,6 +365,40 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     SaveWholeTable(c, t);
 }
 
+void ReplaceField(Connection& c, std::string_view table, std::string_view field, std::string_view by) {
+    TableState& t = Table(c, table);
+    const FieldDef* f = t.FindField(field);
+    const FieldDef* b = t.FindField(by);
+    // What the two steps would refuse, or a hidden column that has the name: the two steps.
+    if (t.IsSystem() || t.IsAttached() || !f || !b || SameName(field, by) || t.fields.size() == 1 ||
+        std::any_of(t.hidden.begin(), t.hidden.end(),
+                    [&](const std::string& h) { return SameName(h, field); }) ||
+        std::any_of(t.indexes.begin(), t.indexes.end(), [&](const IndexDef& ix) {
+            return std::any_of(ix.fields.begin(), ix.fields.end(),
+                               [&](const std::string& n) { return SameName(n, field); });
+        })) {
+        DropField(c, table, field);
+        RenameField(c, table, by, field);
+        return;
+    }
+    CheckName(field);
+    const std::string old = f->name, from = b->name, name(field);
+    // The field's values leave the rows at the next compaction, under a name of their own; `by` takes the
+    // name, as given, in the same edit.
+    const std::string hidden = HiddenName(c, t, old);
+    EditColumns(c, t.name, {{old, hidden}, {from, name}}, {});
+    t.hidden.push_back(hidden);
+    SaveHiddenRow(c, t, hidden);
+    t.fields.erase(t.fields.begin() + t.FieldIndex(old));
+    t.FindField(from)->name = name;
+    for (auto& ix : t.indexes)
+        for (auto& n : ix.fields)
+            if (SameName(n, from)) n = name;
+    DeleteCatalogTable(c, t.name);
+    SaveWholeTable(c, t);
+    c.ForgetCounters(t.name);
+}
+
 void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f) {
     TableState& t = Table(c, table);
     FieldDef* cur = t.FindField(f.name);

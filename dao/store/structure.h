@@ -27,6 +27,8 @@ void RenameTable(Connection& c, std::string_view from, std::string_view to);
 void AddField(Connection& c, std::string_view table, FieldDef f);
 void DropField(Connection& c, std::string_view table, std::string_view field);
 void RenameField(Connection& c, std::string_view table, std::string_view from, std::string_view to);
+// DropField of `field`, then RenameField of `by` to its name, with one edit of SQLite's schema.
+void ReplaceField(Connection& c, std::string_view table, std::string_view field, std::string_view by);
 void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f);
 void CreateIndex(Connection& c, std::string_view table, IndexDef ix);
 void DropIndex(Connection& c, std::string_view table, std::string_view index);
