@@ -374,12 +374,11 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         NumeriCambiati(esame, TD2, N, prima, chiave);
     } else {
         const std::string temporaneo = Temporaneo(N);
-        TD2.Fields().Append(NuovoField(temporaneo, F1));
+        // The temporary field is appended and every row's takes N's value converted, as "update T set
+        // Nzz=N" gives it, the fields named through the table rather than in SQL text. The rows take the
+        // converted values at the compaction that follows the comparison.
+        TD2.AppendFieldFrom(NuovoField(temporaneo, F1), N, dao::dbDeferWrite);
         w.Db2.Recordsets().Refresh();
-        // Every row's temporary field takes N's value converted, as "update T set Nzz=N" gives it, the
-        // fields named through the table rather than in SQL text. The rows take the converted values at the
-        // compaction that follows the comparison.
-        TD2.SetFieldFrom(temporaneo, N, dao::dbDeferWrite);
         if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
         // The temporary field has the model's definition and the converted values, and it is the last

@@ -247,6 +247,41 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     return rows;
 }
 
+std::int64_t AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source) {
+    TableState* t = LocalTable(c, table);
+    if (!t || HasValidationRules(*t) || f.name.empty() || t->FindField(f.name)) return -1;
+    const FieldDef* from = t->FindField(source);
+    if (!from || std::any_of(t->hidden.begin(), t->hidden.end(),
+                             [&](const std::string& h) { return SameName(h, f.name); }))
+        return -1;
+    NormaliseField(f);
+    if (f.IsCounter()) return -1;
+    int ordinal = 0;
+    for (const FieldDef& other : t->fields)
+        ordinal = std::max(ordinal, other.ordinal + 1);
+    f.ordinal = ordinal;
+    // As DeriveField computes a field: the converted value where it may be stored, else the value the
+    // field had, which for a field just appended is Null.
+    const std::string fromName = from->name;
+    const std::string cast = CastSql(f, "(" + QuoteName(fromName) + ")", false, from->type);
+    const std::string stored = StoreFlags(*t, f) ? StoreCheck(*t, f, cast, false) : std::string();
+    const std::string expr =
+        stored.empty() ? cast : "CASE WHEN " + stored + " THEN " + cast + " ELSE NULL END";
+    EditColumns(c, t->name, {},
+                {QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" + expr + ") VIRTUAL"});
+    f.derived = true;
+    SaveFieldRow(c, *t, f);
+    SaveProperties(c, 2, t->name, f.name, f.properties);
+    t->fields.push_back(std::move(f));
+    t->FindField(fromName)->readByDerived = true;
+    c.ForgetCounters(t->name);
+    sqlite3_stmt* s =
+        c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
+    const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    sqlite3_reset(s);
+    return rows;
+}
+
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields) {
     std::vector<std::int64_t> filled(fields.size(), -1);

@@ -148,24 +148,37 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
         waits.Execute(r);
     }
     std::string all = "Id";
+    bool appended = false; // every other field appended with its values (AppendFieldFrom)
     for (const auto& [field, source] : cases) {
         SCOPED_TRACE(field);
         const std::string name = std::string(field).substr(0, std::string(field).find(' '));
-        for (Database* db : {&plain, &waits})
-            db->Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
+        plain.Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
         const std::string update = "UPDATE V SET " + name + " = " + source;
         plain.Execute(update);
-        waits.Execute(update, dbDeferWrite);
-        EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());
+        appended = !appended;
+        if (appended) {
+            const Field like = plain.TableDefs()["V"].Fields()[name];
+            TableDef V = waits.TableDefs()["V"];
+            Field f = V.CreateField(name, like.Type(), like.Size());
+            f.SetAllowZeroLength(like.AllowZeroLength());
+            EXPECT_EQ(V.AppendFieldFrom(f, source, dbDeferWrite), plain.RecordsAffected());
+        } else {
+            waits.Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
+            waits.Execute(update, dbDeferWrite);
+            EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());
+        }
         all += ", " + name;
         EXPECT_EQ(Rows(waits, "SELECT Id, " + name + " FROM V"),
                   Rows(plain, "SELECT Id, " + name + " FROM V"));
     }
     const std::string expected = Rows(plain, "SELECT " + all + " FROM V ORDER BY Id");
     waits.Close();
-    // No row was written: the values are computed from the columns as they were.
+    // No row was written: the values are computed from the columns as they were. A field appended with
+    // its values has no column of its own to hide.
     EXPECT_EQ(Sqlite("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden = 2"),
               std::vector<std::string>{std::to_string(std::size(cases))});
+    EXPECT_EQ(Sqlite("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE name LIKE '~%'"),
+              std::vector<std::string>{std::to_string(std::size(cases) / 2)});
     waits = engine_.OpenDatabase(Path("waits.mdb"));
     EXPECT_EQ(Rows(waits, "SELECT " + all + " FROM V ORDER BY Id"), expected);
     // A source written later leaves the copies as the UPDATE wrote them.
