@@ -66,6 +66,20 @@ void DaoNullsFinal(sqlite3_context* ctx) {
     sqlite3_result_blob(ctx, counts, kMaxNullCounts * 8, SQLITE_TRANSIENT);
 }
 
+// dao_as_is(value, fromType, toType, toSize, flags): 1 when a save of the value into the field stores it as
+// it is (StoredAsIs) and passes the field's checks (flags & 1: not Null, flags & 2: no zero-length text),
+// else the error kNotAsIs: a copy that needs the conversions or the refusals of a save is made otherwise.
+void DaoAsIs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int flags = sqlite3_value_int(argv[4]);
+    const int type = sqlite3_value_type(argv[0]);
+    const bool refused = ((flags & 1) && type == SQLITE_NULL) ||
+                         ((flags & 2) && type == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0);
+    if (!refused && StoredAsIs(argv[0], sqlite3_value_int(argv[1]), sqlite3_value_int(argv[2]),
+                               sqlite3_value_int(argv[3])))
+        return sqlite3_result_int(ctx, 1);
+    sqlite3_result_error(ctx, kNotAsIs, -1);
+}
+
 // The translator's view of a connection's catalog.
 class CatalogNames : public JetNames {
 public:
@@ -566,6 +580,8 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_as_is", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoAsIs,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                DaoNullsStep, DaoNullsFinal, nullptr);
 }
