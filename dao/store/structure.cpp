@@ -5,6 +5,11 @@
 #include "dao/store/internal.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace ledrana::dao::detail {
 namespace {
@@ -112,10 +117,53 @@ bool SameKey(const KeyValue& a, const KeyValue& b, bool nocase) {
     return true;
 }
 
+// Reads column i of the row `s` stands on; false for a text with a NUL character in it, which SameKey does
+// not compare.
+bool ReadKey(sqlite3_stmt* s, int i, KeyValue& v) {
+    v.type = sqlite3_column_type(s, i);
+    if (v.type == SQLITE_INTEGER) v.integer = sqlite3_column_int64(s, i);
+    if (v.type == SQLITE_FLOAT) v.real = sqlite3_column_double(s, i);
+    if (v.type != SQLITE_TEXT && v.type != SQLITE_BLOB) return true;
+    const void* p = v.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(s, i))
+                                          : sqlite3_column_blob(s, i);
+    const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+    v.bytes.assign(n ? static_cast<const char*>(p) : "", n);
+    return v.type != SQLITE_TEXT || v.bytes.find('\0') == std::string::npos;
+}
+
+// Appends the bytes that stand for a key value in a hash: the same for any two values SameKey takes for one
+// key (an integral real as the integer it equals, a NOCASE text in small letters).
+void AppendKey(std::string& out, const KeyValue& v, bool nocase) {
+    const auto append = [&](char tag, const void* p, std::size_t n) {
+        out += tag;
+        const std::uint64_t size = n;
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out.append(static_cast<const char*>(p), n);
+    };
+    if (IsNumber(v)) {
+        std::int64_t integer = v.integer;
+        const bool whole = v.type == SQLITE_INTEGER ||
+                           (v.real >= -9223372036854775808.0 && v.real < 9223372036854775808.0 &&
+                            static_cast<double>(integer = static_cast<std::int64_t>(v.real)) == v.real);
+        if (whole) return append('i', &integer, sizeof integer);
+        return append('r', &v.real, sizeof v.real);
+    }
+    if (v.type != SQLITE_TEXT || !nocase)
+        return append(v.type == SQLITE_TEXT ? 't' : 'b', v.bytes.data(), v.bytes.size());
+    std::string lower = v.bytes;
+    for (char& ch : lower)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    append('t', lower.data(), lower.size());
+}
+
+// Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
+constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
+
 // True when two rows share a key of the index, none of its fields Null: the index cannot be made unique.
-// The rows are read in the index's order, SQLite sorting them in the memory it is given, and each is
-// compared with the one before; a field of another collation, or a text with a NUL character in it, has
-// the rows grouped by SQL instead.
+// The keys are read once and hashed: no two equal hashes, no two equal keys. Otherwise (and for a table of
+// more keys than are hashed) the rows are read in the index's order, SQLite sorting them in the memory it is
+// given, and each is compared with the one before. A field of another collation than BINARY or NOCASE, or a
+// text with a NUL character in it, has the rows grouped by SQL instead.
 bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
     std::string cols, nullTest;
     std::vector<bool> nocase;
@@ -131,28 +179,35 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
         comparable = comparable && (nocase.back() || sqlite3_stricmp(collation, "BINARY") == 0);
     }
     const std::string rows = " FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest + ")";
+    std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
+    if (comparable) {
+        std::vector<std::uint64_t> hashes;
+        std::string key;
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows);
+        bool hashed = true;
+        while (comparable && hashed && sqlite3_step(s) == SQLITE_ROW) {
+            key.clear();
+            for (std::size_t k = 0; k < current.size(); ++k) {
+                comparable = comparable && ReadKey(s, static_cast<int>(k), current[k]);
+                AppendKey(key, current[k], nocase[k]);
+            }
+            hashes.push_back(std::hash<std::string_view>{}(key));
+            hashed = hashes.size() <= kMaxHashedKeys;
+        }
+        sqlite3_reset(s);
+        if (comparable && hashed) {
+            std::sort(hashes.begin(), hashes.end());
+            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return false;
+        }
+    }
     if (comparable) {
         sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows + " ORDER BY " + cols);
-        std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
         bool first = true, duplicate = false;
         while (!duplicate && comparable && sqlite3_step(s) == SQLITE_ROW) {
             bool same = !first;
             for (std::size_t k = 0; k < current.size(); ++k) {
-                KeyValue& v = current[k];
-                const int i = static_cast<int>(k);
-                v.type = sqlite3_column_type(s, i);
-                if (v.type == SQLITE_INTEGER) v.integer = sqlite3_column_int64(s, i);
-                if (v.type == SQLITE_FLOAT) v.real = sqlite3_column_double(s, i);
-                if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
-                    const void* p = v.type == SQLITE_TEXT
-                                        ? static_cast<const void*>(sqlite3_column_text(s, i))
-                                        : sqlite3_column_blob(s, i);
-                    const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
-                    v.bytes.assign(n ? static_cast<const char*>(p) : "", n);
-                    comparable =
-                        comparable && (v.type != SQLITE_TEXT || v.bytes.find('\0') == std::string::npos);
-                }
-                same = same && SameKey(previous[k], v, nocase[k]);
+                comparable = comparable && ReadKey(s, static_cast<int>(k), current[k]);
+                same = same && SameKey(previous[k], current[k], nocase[k]);
             }
             duplicate = same;
             first = false;
