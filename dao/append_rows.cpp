@@ -19,70 +19,6 @@ using namespace detail;
 
 namespace {
 
-bool IsTextType(int type) {
-    return type == dbText || type == dbMemo || type == dbGUID;
-}
-
-bool IsBinaryType(int type) {
-    return type == dbBinary || type == dbLongBinary;
-}
-
-template <class T> bool InRange(std::int64_t v) {
-    return v >= std::numeric_limits<T>::min() && v <= std::numeric_limits<T>::max();
-}
-
-// True when column i, read as field `from`, holds what a save of it into field `to` stores, byte for byte.
-bool StoredAsIs(sqlite3_stmt* s, int i, const FieldDef& from, const FieldDef& to) {
-    switch (sqlite3_column_type(s, i)) {
-    case SQLITE_NULL:
-        return true;
-    case SQLITE_TEXT: {
-        if (!IsTextType(from.type) || !IsTextType(to.type)) return false;
-        if (to.type != dbText || to.size <= 0) return true;
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-        return CharCount(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(s, i)))) <=
-               static_cast<std::size_t>(to.size);
-    }
-    case SQLITE_BLOB:
-        if (!IsBinaryType(from.type) || !IsBinaryType(to.type)) return false;
-        return to.type != dbBinary || to.size <= 0 || sqlite3_column_bytes(s, i) <= to.size;
-    case SQLITE_INTEGER: {
-        if (from.type != to.type) return false;
-        const std::int64_t v = sqlite3_column_int64(s, i);
-        switch (to.type) {
-        case dbBoolean:
-            return v == 0 || v == -1;
-        case dbByte:
-            return InRange<std::uint8_t>(v);
-        case dbInteger:
-            return InRange<std::int16_t>(v);
-        case dbLong:
-            return InRange<std::int32_t>(v);
-        default:
-            return false;
-        }
-    }
-    case SQLITE_FLOAT: {
-        if (from.type != to.type) return false;
-        const double v = sqlite3_column_double(s, i);
-        switch (to.type) {
-        case dbDouble:
-        case dbDate:
-            return true;
-        case dbSingle:
-            return std::isfinite(v) && static_cast<double>(static_cast<float>(v)) == v;
-        case dbCurrency: // four decimals at most, within the type's range
-            return std::fabs(v) < 9e14 &&
-                   static_cast<double>(Variant::FromCurrency(v).RawInteger()) / 10000.0 == v;
-        default:
-            return false;
-        }
-    }
-    default:
-        return false;
-    }
-}
-
 // Where the value of one field of the new rows comes from, and the checks it passes.
 struct Target {
     enum class From { Column, Position, Counter, Constant } from = From::Constant;
@@ -128,7 +64,8 @@ struct Writer {
             const Target& t = targets[k];
             const int at = slot * static_cast<int>(targets.size()) + static_cast<int>(k) + 1;
             bool isNull = false, isEmpty = false;
-            if (t.from == Target::From::Column && !rules && StoredAsIs(r, t.column, t.source, t.field)) {
+            if (t.from == Target::From::Column && !rules &&
+                StoredAsIs(sqlite3_column_value(r, t.column), t.source.type, t.field.type, t.field.size)) {
                 const int type = sqlite3_column_type(r, t.column);
                 sqlite3_bind_value(w, at, sqlite3_column_value(r, t.column));
                 isNull = type == SQLITE_NULL;
@@ -274,6 +211,37 @@ std::int64_t Append(Connection& from, const std::string& sourceName, const std::
             out.filter = read(QuoteName(f->name));
         else
             where = QuoteName(f->name) + " IS NOT NULL";
+    }
+    // The source's file attached to the destination's connection (Database::AttachForCopies): the rows in
+    // one statement when each value goes as it is, with no check of a save to make. A value that a save
+    // would convert, or any other error, has the rows copied one by one instead.
+    const auto attached = to.attached.find(from.hostPath);
+    const bool plain = attached != to.attached.end() && &from != &to && !source.IsAttached() && !out.rules &&
+                       std::all_of(out.targets.begin(), out.targets.end(), [](const Target& t) {
+                           return t.from == Target::From::Column && !t.field.IsCounter();
+                       });
+    // The rows are read from the file: the source must have no write pending.
+    if (plain && !from.batchOpen && from.userDepth == 0 && !from.inDdl && !from.held.active &&
+        sqlite3_get_autocommit(from.handle())) {
+        std::string values, checks = where;
+        for (const Target& t : out.targets) {
+            const std::string column = QuoteName(t.source.name);
+            values += (values.empty() ? "" : ", ") + column;
+            checks += (checks.empty() ? "" : " AND ") + std::string("dao_as_is(") + column + ", " +
+                      std::to_string(t.source.type) + ", " + std::to_string(t.field.type) + ", " +
+                      std::to_string(t.field.size) + ", " +
+                      std::to_string((t.required || t.inKey ? 1 : 0) | (t.noZeroLength ? 2 : 0)) + ")";
+        }
+        sqlite3_stmt* raw = nullptr;
+        const std::string sql = "INSERT INTO " + targetData + " (" + names + ") SELECT " + values + " FROM " +
+                                attached->second + "." + QuoteName(source.name) +
+                                (checks.empty() ? "" : " WHERE " + checks) + " ORDER BY rowid";
+        int rc = sqlite3_prepare_v2(to.handle(), sql.c_str(), -1, &raw, nullptr);
+        Stmt insert(raw);
+        if (rc == SQLITE_OK) rc = sqlite3_step(raw);
+        if (rc == SQLITE_DONE) return sqlite3_changes64(to.handle());
+        insert.reset();
+        to.Exec("ROLLBACK TO append_rows");
     }
     out.rowid = read("rowid");
     const auto reader = [&](const std::string& condition) {

@@ -36,8 +36,9 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
     if (!readOnly) platform::RemoveLinkAt(host + "-journal");
     sqlite3* raw = nullptr;
+    // URIs are taken, for the files attached read-only; a host path never begins with "file:".
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+                (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
     int rc = sqlite3_open_v2(host.c_str(), &raw, flags, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
@@ -370,6 +371,14 @@ void Database::Execute(std::string_view sql, int options) {
 
 void Database::DeferIndexBuilds(bool on) {
     Impl(impl_).C().deferIndexBuilds = on;
+}
+
+void Database::AttachForCopies(const Database& source) {
+    Connection& c = Impl(impl_).C();
+    Connection& from = Impl(source.impl_).C();
+    if (&from == &c) return;
+    from.Flush();
+    c.AttachHost(from.hostPath, source.Name(), true);
 }
 
 std::int64_t Database::RecordsAffected() const {

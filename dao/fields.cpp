@@ -368,6 +368,15 @@ void Fields::Delete(std::string_view name) {
     conn.Ddl([&] { DropField(conn, table, name); });
 }
 
+void Fields::Replace(std::string_view name, std::string_view by) {
+    FieldsColl& c = FC(c_);
+    if (c.rs || c.index || !c.table->appended) ThrowJet(3219);
+    CheckNewName(name);
+    Connection& conn = c.table->db->C();
+    std::string table = c.table->State().name;
+    conn.Ddl([&] { ReplaceField(conn, table, name, by); });
+}
+
 void Fields::Refresh() {
     FieldsColl& c = FC(c_);
     if (c.table && c.table->appended) c.table->db->C().CheckFresh();

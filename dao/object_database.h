@@ -38,6 +38,13 @@ public:
     // share, 3058 for a Null in a primary or required key) and built by the next compaction, which writes
     // the table anyway, or before the table's next new row. Off when the database is opened.
     void DeferIndexBuilds(bool on);
+    // Lets AppendRows from the tables of `source`, another open database, into this one copy their rows in
+    // one statement of SQLite's when every value goes as it is stored: `source`'s file is attached to this
+    // database's connection, read-only. The copy reads what the file holds: `source`'s grouped writes are
+    // committed here (and this database's when the file is attached, 3219 inside BeginTrans), and a copy
+    // made while `source` has writes pending (inside its BeginTrans) goes row by row. The transactions of
+    // this database then read-lock the file too: `source` commits nothing while one is open.
+    void AttachForCopies(const Database& source);
 
     // A table name (local: table-type; attached: dynaset), a saved query name or SQL text (dynaset).
     // 3078 unknown table or query, 3061 unknown field name.

@@ -118,6 +118,9 @@ public:
     void Append(const Field& field);
     // Table fields: drops the column; 3280 when an index uses it, 3265 when missing.
     void Delete(std::string_view name);
+    // Table fields: Delete(name), then field `by` renamed `name`, in one structure change; the errors of
+    // those two.
+    void Replace(std::string_view name, std::string_view by);
     void Refresh();
 
     explicit Fields(std::shared_ptr<detail::Collection> c) : c_(std::move(c)) {}

@@ -181,6 +181,29 @@ std::int64_t TableDef::SetFieldFrom(std::string_view target, std::string_view so
     return detail::SetFieldFrom(c, table, std::string(target), std::string(source), options);
 }
 
+std::int64_t TableDef::AppendFieldFrom(const Field& field, std::string_view source, int options) {
+    TableDefImpl& t = TI(impl_);
+    FieldImpl& f = Need(field.impl());
+    if (t.appended && (options & dbDeferWrite) && !(options & dbFailOnError) &&
+        f.mode == FieldImpl::Mode::Free && !f.appended && !f.def.name.empty() && IsValidType(f.def.type) &&
+        ValidName(f.def.name)) {
+        Connection& c = t.db->C();
+        c.CheckFresh();
+        const std::string table = t.State().name;
+        std::int64_t rows = -1;
+        c.Ddl([&] { rows = AddDerivedField(c, table, f.def, source); });
+        if (rows >= 0) {
+            f.mode = FieldImpl::Mode::Table;
+            f.db = t.db;
+            f.table = table;
+            f.appended = true;
+            return rows;
+        }
+    }
+    Fields().Append(field);
+    return SetFieldFrom(f.def.name, source, options);
+}
+
 bool TableDef::Updatable() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return true;

@@ -724,11 +724,11 @@ int placeNew(const std::string& temp, const std::string& dst) {
     return sysRename(temp, dst) == 0 ? 0 : errno;
 }
 
-// Copies `src` into a new file at `dst`: written whole under a name of the run's own beside it, synced,
-// given the source's owner, group and mode, then put at `dst` without replacing anything, so `dst` is
-// never half-written. Returns EEXIST when the name is taken; throws for any other failure, leaving nothing
-// behind.
-int copyToNew(const std::string& src, const struct stat& st, const std::string& dst) {
+// Copies `src` into a new file at `dst`: written whole under a name of the run's own beside it, synced
+// (unless it is `scratch`), given the source's owner, group and mode, then put at `dst` without replacing
+// anything, so `dst` is never half-written. Returns EEXIST when the name is taken; throws for any other
+// failure, leaving nothing behind.
+int copyToNew(const std::string& src, const struct stat& st, const std::string& dst, bool scratch = false) {
     const fs::path d(dst);
     std::string temp;
     int fd =
@@ -737,7 +737,7 @@ int copyToNew(const std::string& src, const struct stat& st, const std::string& 
     std::string failedHost = dst;
     int err = TakeOwnershipFrom(st, fd);
     if (err == 0) err = copyFiller(src, temp)(fd, failedHost);
-    if (err == 0 && sysFsync(fd, temp) != 0) err = errno, failedHost = dst;
+    if (err == 0 && !scratch && sysFsync(fd, temp) != 0) err = errno, failedHost = dst;
     if (::close(fd) != 0 && err == 0) err = errno, failedHost = dst;
     if (err == 0) err = placeNew(temp, dst);
     if (err != 0) {
@@ -746,7 +746,7 @@ int copyToNew(const std::string& src, const struct stat& st, const std::string& 
         fail(err, failedHost == temp ? dst : failedHost,
              failedHost == src ? kErrFileNotFound : kErrPathNotFound);
     }
-    syncFolder(dst);
+    if (!scratch) syncFolder(dst);
     return 0;
 }
 
@@ -764,6 +764,14 @@ void CopyToNewFile(const std::string& from, const std::string& to) {
     const struct stat st = copySource(src);
     if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
     if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
+}
+
+void CopyToNewScratchFile(const std::string& from, const std::string& to) {
+    const std::string src = HostPath(from);
+    const std::string dst = HostPath(to);
+    const struct stat st = copySource(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    if (copyToNew(src, st, dst, true) != 0) throw VbError(kErrFileExists);
 }
 
 bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {

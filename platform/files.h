@@ -164,6 +164,8 @@ void TakeOwnershipFrom(const std::string& source, const std::string& derived);
 // (a file, a folder, a link) stands at `to`; otherwise the errors of FileCopy. A failed copy leaves
 // nothing behind.
 void CopyToNewFile(const std::string& from, const std::string& to);
+// As CopyToNewFile, without a sync: for a scratch copy that nothing needs after a crash.
+void CopyToNewScratchFile(const std::string& from, const std::string& to);
 
 // As CopyToNewFile, but `to` is first made a second name of the file `from` names (a hard link to the file
 // a symbolic link at `from` leads to): nothing is written, and `to` keeps that content for as long as the

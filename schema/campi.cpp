@@ -374,21 +374,19 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         NumeriCambiati(esame, TD2, N, prima, chiave);
     } else {
         const std::string temporaneo = Temporaneo(N);
-        TD2.Fields().Append(NuovoField(temporaneo, F1));
+        // The temporary field is appended and every row's takes N's value converted, as "update T set
+        // Nzz=N" gives it, the fields named through the table rather than in SQL text. The rows take the
+        // converted values at the compaction that follows the comparison.
+        TD2.AppendFieldFrom(NuovoField(temporaneo, F1), N, dao::dbDeferWrite);
         w.Db2.Recordsets().Refresh();
-        // Every row's temporary field takes N's value converted, as "update T set Nzz=N" gives it, the
-        // fields named through the table rather than in SQL text. The rows take the converted values at the
-        // compaction that follows the comparison.
-        TD2.SetFieldFrom(temporaneo, N, dao::dbDeferWrite);
         if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
         esame.RifiutaSeServe(F1.Size());
-        TD2.Fields().Delete(N);
         // The temporary field has the model's definition and the converted values, and it is the last
         // field: appending N again, copying the values back and deleting the temporary field would give
-        // this same field under its own name, one place further on. Renaming it spares two rewrites of
-        // every row of the table.
-        dao::Field campo = TD2.Fields()[temporaneo];
-        campo.SetName(N);
+        // this same field under its own name, one place further on. N is deleted and the temporary field
+        // takes its name in one change, which spares two rewrites of every row of the table.
+        TD2.Fields().Replace(N, temporaneo);
+        dao::Field campo = TD2.Fields()[N];
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }
     // The journal is on disk before the change is: a journal that cannot be written refuses the change.

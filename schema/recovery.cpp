@@ -234,6 +234,9 @@ std::vector<std::string> RowKey(const dao::TableDef& T2) {
 template <class Copy> void Keep(Aggiorna& w, const std::string& notDeleted, Copy&& copy) {
     try {
         dao::Database& db = Recovery(w);
+        // The copy reads the archive's rows straight from its file where it can (the archive's writes
+        // committed first), otherwise one by one.
+        if (w.Db2.IsOpen()) db.AttachForCopies(w.Db2);
         platform::RemoveLink(w.ArchivioRimossi + "-journal");
         platform::PrivateNewFiles privati;
         Transazione t(db);

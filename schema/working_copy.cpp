@@ -80,8 +80,8 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb) {
     if (w.workingCopyOf.empty() || UCase(NomeDb) != UCase(w.workingCopyOf)) return NomeDb;
     if (w.workingCopy.empty()) {
         const std::string copy = WorkingCopyName(w.workingCopyOf);
-        platform::CopyToNewFile(w.workingCopyOf, copy);
-        // The copy is scratch: nothing syncs its commits, and a crash may leave it damaged. The archive
+        platform::CopyToNewScratchFile(w.workingCopyOf, copy);
+        // The copy is scratch: nothing syncs it or its commits, and a crash may leave it damaged. The archive
         // cannot suffer from that, as it is never written in place: the copy is only read into a new
         // compacted file, synced before it is renamed over the archive's name, and a copy left by a crash
         // is removed before the next comparison makes its own.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <unordered_set>
 
 namespace ledrana::dao::detail {
@@ -281,6 +282,73 @@ Variant FromValueRaw(sqlite3_value* s) {
         int n = sqlite3_value_bytes(s);
         return Variant(std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)));
     }
+    }
+}
+
+namespace {
+
+bool IsTextType(int type) {
+    return type == dbText || type == dbMemo || type == dbGUID;
+}
+
+bool IsBinaryType(int type) {
+    return type == dbBinary || type == dbLongBinary;
+}
+
+template <class T> bool InRange(std::int64_t v) {
+    return v >= std::numeric_limits<T>::min() && v <= std::numeric_limits<T>::max();
+}
+
+} // namespace
+
+bool StoredAsIs(sqlite3_value* v, int fromType, int toType, std::int32_t toSize) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return true;
+    case SQLITE_TEXT: {
+        if (!IsTextType(fromType) || !IsTextType(toType)) return false;
+        if (toType != dbText || toSize <= 0) return true;
+        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return CharCount(std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(v)))) <=
+               static_cast<std::size_t>(toSize);
+    }
+    case SQLITE_BLOB:
+        if (!IsBinaryType(fromType) || !IsBinaryType(toType)) return false;
+        return toType != dbBinary || toSize <= 0 || sqlite3_value_bytes(v) <= toSize;
+    case SQLITE_INTEGER: {
+        if (fromType != toType) return false;
+        const std::int64_t i = sqlite3_value_int64(v);
+        switch (toType) {
+        case dbBoolean:
+            return i == 0 || i == -1;
+        case dbByte:
+            return InRange<std::uint8_t>(i);
+        case dbInteger:
+            return InRange<std::int16_t>(i);
+        case dbLong:
+            return InRange<std::int32_t>(i);
+        default:
+            return false;
+        }
+    }
+    case SQLITE_FLOAT: {
+        if (fromType != toType) return false;
+        const double d = sqlite3_value_double(v);
+        switch (toType) {
+        case dbDouble:
+        case dbDate:
+            return true;
+        case dbSingle:
+            return std::isfinite(d) && static_cast<double>(static_cast<float>(d)) == d;
+        case dbCurrency: // four decimals at most, within the type's range
+            return std::fabs(d) < 9e14 &&
+                   static_cast<double>(Variant::FromCurrency(d).RawInteger()) / 10000.0 == d;
+        default:
+            return false;
+        }
+    }
+    default:
+        return false;
     }
 }
 

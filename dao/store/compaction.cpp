@@ -19,22 +19,6 @@ bool Rewritten(const TableState& t) {
     return !t.IsSystem() && !t.IsAttached() && (!t.hidden.empty() || t.HasDeferred());
 }
 
-// A URI that opens a host file read-only.
-std::string ReadOnlyUri(const std::string& host) {
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string out = "file:";
-    for (unsigned char ch : host) {
-        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
-            out += '%';
-            out += kHex[ch >> 4];
-            out += kHex[ch & 15];
-        } else {
-            out += static_cast<char>(ch);
-        }
-    }
-    return out + "?mode=ro";
-}
-
 // The first value that `sql` reads, as an integer.
 std::int64_t ValueOf(Connection& c, const std::string& sql) {
     sqlite3_stmt* s = c.Prepare(sql);

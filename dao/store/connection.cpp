@@ -291,10 +291,29 @@ void Connection::CheckFresh() {
     }
 }
 
+// A URI that opens a host file read-only.
+std::string ReadOnlyUri(const std::string& host) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out = "file:";
+    for (unsigned char ch : host) {
+        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out + "?mode=ro";
+}
+
 std::string Connection::AttachSource(const std::string& connect) {
     std::string path = ConnectValue(connect, "database");
     if (path.empty()) ThrowJet(3044, connect);
-    std::string host = resolve ? resolve(path) : path;
+    return AttachHost(resolve ? resolve(path) : path, path);
+}
+
+std::string Connection::AttachHost(const std::string& host, const std::string& path, bool readOnly) {
     auto it = attached.find(host);
     if (it != attached.end()) return it->second;
     Flush();
@@ -305,7 +324,7 @@ std::string Connection::AttachSource(const std::string& connect) {
     int rc = sqlite3_prepare_v2(handle(), sql.c_str(), -1, &raw, nullptr);
     Stmt s(raw);
     if (rc != SQLITE_OK) ThrowSqlite(handle(), rc);
-    std::string uri = host;
+    std::string uri = readOnly ? ReadOnlyUri(host) : host;
     sqlite3_bind_text(s.get(), 1, uri.data(), static_cast<int>(uri.size()), SQLITE_TRANSIENT);
     rc = sqlite3_step(s.get());
     if (rc != SQLITE_DONE) ThrowJet(3024, path);

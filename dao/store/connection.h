@@ -154,6 +154,10 @@ struct Connection {
     // Schema-qualified SQL name of a table's data ("T" or att1."Source").
     std::string DataName(const TableState& t);
     std::string AttachSource(const std::string& connect);
+    // The schema name of the file `host` (shown as `path` in errors), attached when it is not yet (to be
+    // read only, when `readOnly`): one of ours (3343), outside any transaction (3219; grouped writes are
+    // committed first).
+    std::string AttachHost(const std::string& host, const std::string& path, bool readOnly = false);
     std::int64_t NextCounter(const TableState& t, const FieldDef& f);
     void NoteCounterValue(const TableState& t, std::int64_t v);
     void ForgetCounters(std::string_view table = {});
@@ -177,6 +181,9 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
         throw;
     }
 }
+
+// A URI that opens a host file read-only (the connections of the engine take URIs).
+std::string ReadOnlyUri(const std::string& host);
 
 // The value of a key of a connect string (";pwd=...;database=..."), the key's case aside; "" when absent.
 std::string ConnectValue(std::string_view connect, std::string_view key);

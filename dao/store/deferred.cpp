@@ -20,6 +20,7 @@
 #include "dao/store/sqlite_functions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -246,6 +247,41 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     return rows;
 }
 
+std::int64_t AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source) {
+    TableState* t = LocalTable(c, table);
+    if (!t || HasValidationRules(*t) || f.name.empty() || t->FindField(f.name)) return -1;
+    const FieldDef* from = t->FindField(source);
+    if (!from || std::any_of(t->hidden.begin(), t->hidden.end(),
+                             [&](const std::string& h) { return SameName(h, f.name); }))
+        return -1;
+    NormaliseField(f);
+    if (f.IsCounter()) return -1;
+    int ordinal = 0;
+    for (const FieldDef& other : t->fields)
+        ordinal = std::max(ordinal, other.ordinal + 1);
+    f.ordinal = ordinal;
+    // As DeriveField computes a field: the converted value where it may be stored, else the value the
+    // field had, which for a field just appended is Null.
+    const std::string fromName = from->name;
+    const std::string cast = CastSql(f, "(" + QuoteName(fromName) + ")", false, from->type);
+    const std::string stored = StoreFlags(*t, f) ? StoreCheck(*t, f, cast, false) : std::string();
+    const std::string expr =
+        stored.empty() ? cast : "CASE WHEN " + stored + " THEN " + cast + " ELSE NULL END";
+    EditColumns(c, t->name, {},
+                {QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" + expr + ") VIRTUAL"});
+    f.derived = true;
+    SaveFieldRow(c, *t, f);
+    SaveProperties(c, 2, t->name, f.name, f.properties);
+    t->fields.push_back(std::move(f));
+    t->FindField(fromName)->readByDerived = true;
+    c.ForgetCounters(t->name);
+    sqlite3_stmt* s =
+        c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
+    const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    sqlite3_reset(s);
+    return rows;
+}
+
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields) {
     std::vector<std::int64_t> filled(fields.size(), -1);
@@ -256,11 +292,13 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     // each with its value as stored. A field without a Null has nothing to complete, whatever its saves.
     std::vector<std::size_t> counted;
     std::vector<std::optional<Variant>> taken(fields.size());
-    std::string counts;
+    std::string counts; // dao_nulls(...), a call for each kMaxNullCounts fields
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef* f = t->FindField(fields[i].first);
         if (!f) continue;
-        counts += ", count(*) - count(" + QuoteName(f->name) + ")";
+        const bool first = counted.size() % kMaxNullCounts == 0;
+        counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
+                  QuoteName(f->name);
         counted.push_back(i);
         if (rules || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
                 return (ix.unique || ix.primary) && Holds(ix, f->name);
@@ -280,10 +318,15 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     }
     if (counted.empty()) return filled;
     // The Nulls of every field in one read of the table.
-    sqlite3_stmt* s = c.Prepare("SELECT 0" + counts + " FROM " + QuoteName(t->name));
+    sqlite3_stmt* s = c.Prepare("SELECT " + counts + ") FROM " + QuoteName(t->name));
     if (sqlite3_step(s) == SQLITE_ROW)
         for (std::size_t k = 0; k < counted.size(); ++k) {
-            const std::int64_t nulls = sqlite3_column_int64(s, static_cast<int>(k + 1));
+            const int column = static_cast<int>(k / kMaxNullCounts);
+            std::int64_t nulls = 0; // a table without rows has none
+            if (sqlite3_column_type(s, column) == SQLITE_BLOB)
+                std::memcpy(&nulls,
+                            static_cast<const char*>(sqlite3_column_blob(s, column)) + k % kMaxNullCounts * 8,
+                            sizeof nulls);
             if (nulls == 0 || taken[counted[k]]) filled[counted[k]] = nulls;
         }
     sqlite3_reset(s);

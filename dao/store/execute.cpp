@@ -49,6 +49,37 @@ void DaoRule(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
 }
 
+// dao_nulls(a, b, ...): how many rows hold a Null in each argument (at most kMaxNullCounts of them), as a
+// blob of 64-bit counts in the arguments' order; Null for a table without rows. One call per row reads
+// every column of a table where a count() per column costs a call per value.
+void DaoNullsStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc > kMaxNullCounts) return sqlite3_result_error(ctx, "dao_nulls", -1);
+    auto* counts = static_cast<std::int64_t*>(sqlite3_aggregate_context(ctx, kMaxNullCounts * 8));
+    if (!counts) return sqlite3_result_error_nomem(ctx);
+    for (int i = 0; i < argc; ++i)
+        counts[i] += sqlite3_value_type(argv[i]) == SQLITE_NULL;
+}
+
+void DaoNullsFinal(sqlite3_context* ctx) {
+    const auto* counts = static_cast<const std::int64_t*>(sqlite3_aggregate_context(ctx, 0));
+    if (!counts) return sqlite3_result_null(ctx);
+    sqlite3_result_blob(ctx, counts, kMaxNullCounts * 8, SQLITE_TRANSIENT);
+}
+
+// dao_as_is(value, fromType, toType, toSize, flags): 1 when a save of the value into the field stores it as
+// it is (StoredAsIs) and passes the field's checks (flags & 1: not Null, flags & 2: no zero-length text),
+// else the error kNotAsIs: a copy that needs the conversions or the refusals of a save is made otherwise.
+void DaoAsIs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int flags = sqlite3_value_int(argv[4]);
+    const int type = sqlite3_value_type(argv[0]);
+    const bool refused = ((flags & 1) && type == SQLITE_NULL) ||
+                         ((flags & 2) && type == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0);
+    if (!refused && StoredAsIs(argv[0], sqlite3_value_int(argv[1]), sqlite3_value_int(argv[2]),
+                               sqlite3_value_int(argv[3])))
+        return sqlite3_result_int(ctx, 1);
+    sqlite3_result_error(ctx, kNotAsIs, -1);
+}
+
 // The translator's view of a connection's catalog.
 class CatalogNames : public JetNames {
 public:
@@ -549,6 +580,10 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_as_is", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoAsIs,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               DaoNullsStep, DaoNullsFinal, nullptr);
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {

@@ -5,6 +5,11 @@
 #include "dao/store/internal.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace ledrana::dao::detail {
 namespace {
@@ -80,15 +85,138 @@ void CheckName(std::string_view name) {
     if (name.empty()) ThrowJet(3125, name);
 }
 
-// The first key of an index that two rows share, none holding Null: the index cannot be made unique.
+// One value of an index key as a row gives it.
+struct KeyValue {
+    int type = SQLITE_NULL;
+    sqlite3_int64 integer = 0;
+    double real = 0;
+    std::string bytes;
+};
+
+bool IsNumber(const KeyValue& v) {
+    return v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT;
+}
+
+// Whether an index takes two values for one key, as SQLite compares them: numbers by value (an integer
+// equals a real only when the real is that integer exactly), texts by the column's collation (NOCASE or
+// BINARY, for texts without a NUL character), blobs byte for byte.
+bool SameKey(const KeyValue& a, const KeyValue& b, bool nocase) {
+    if (IsNumber(a) && IsNumber(b)) {
+        if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER) return a.integer == b.integer;
+        if (a.type == SQLITE_FLOAT && b.type == SQLITE_FLOAT) return a.real == b.real;
+        const KeyValue& i = a.type == SQLITE_INTEGER ? a : b;
+        const double r = a.type == SQLITE_INTEGER ? b.real : a.real;
+        return r >= -9223372036854775808.0 && r < 9223372036854775808.0 &&
+               static_cast<sqlite3_int64>(r) == i.integer && static_cast<double>(i.integer) == r;
+    }
+    if (a.type != b.type || a.bytes.size() != b.bytes.size()) return false;
+    if (a.type != SQLITE_TEXT || !nocase) return a.bytes == b.bytes;
+    const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
+    for (std::size_t k = 0; k < a.bytes.size(); ++k)
+        if (lower(a.bytes[k]) != lower(b.bytes[k])) return false;
+    return true;
+}
+
+// Reads column i of the row `s` stands on; false for a text with a NUL character in it, which SameKey does
+// not compare.
+bool ReadKey(sqlite3_stmt* s, int i, KeyValue& v) {
+    v.type = sqlite3_column_type(s, i);
+    if (v.type == SQLITE_INTEGER) v.integer = sqlite3_column_int64(s, i);
+    if (v.type == SQLITE_FLOAT) v.real = sqlite3_column_double(s, i);
+    if (v.type != SQLITE_TEXT && v.type != SQLITE_BLOB) return true;
+    const void* p = v.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(s, i))
+                                          : sqlite3_column_blob(s, i);
+    const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+    v.bytes.assign(n ? static_cast<const char*>(p) : "", n);
+    return v.type != SQLITE_TEXT || v.bytes.find('\0') == std::string::npos;
+}
+
+// Appends the bytes that stand for a key value in a hash: the same for any two values SameKey takes for one
+// key (an integral real as the integer it equals, a NOCASE text in small letters).
+void AppendKey(std::string& out, const KeyValue& v, bool nocase) {
+    const auto append = [&](char tag, const void* p, std::size_t n) {
+        out += tag;
+        const std::uint64_t size = n;
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out.append(static_cast<const char*>(p), n);
+    };
+    if (IsNumber(v)) {
+        std::int64_t integer = v.integer;
+        const bool whole = v.type == SQLITE_INTEGER ||
+                           (v.real >= -9223372036854775808.0 && v.real < 9223372036854775808.0 &&
+                            static_cast<double>(integer = static_cast<std::int64_t>(v.real)) == v.real);
+        if (whole) return append('i', &integer, sizeof integer);
+        return append('r', &v.real, sizeof v.real);
+    }
+    if (v.type != SQLITE_TEXT || !nocase)
+        return append(v.type == SQLITE_TEXT ? 't' : 'b', v.bytes.data(), v.bytes.size());
+    std::string lower = v.bytes;
+    for (char& ch : lower)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    append('t', lower.data(), lower.size());
+}
+
+// Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
+constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
+
+// True when two rows share a key of the index, none of its fields Null: the index cannot be made unique.
+// The keys are read once and hashed: no two equal hashes, no two equal keys. Otherwise (and for a table of
+// more keys than are hashed) the rows are read in the index's order, SQLite sorting them in the memory it is
+// given, and each is compared with the one before. A field of another collation than BINARY or NOCASE, or a
+// text with a NUL character in it, has the rows grouped by SQL instead.
 bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
     std::string cols, nullTest;
+    std::vector<bool> nocase;
+    bool comparable = true;
     for (const std::string& f : ix.fields) {
         cols += (cols.empty() ? "" : ", ") + QuoteName(f);
         nullTest += (nullTest.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+        const char* collation = nullptr;
+        comparable = comparable &&
+                     sqlite3_table_column_metadata(c.handle(), "main", t.name.c_str(), f.c_str(), nullptr,
+                                                   &collation, nullptr, nullptr, nullptr) == SQLITE_OK;
+        nocase.push_back(comparable && sqlite3_stricmp(collation, "NOCASE") == 0);
+        comparable = comparable && (nocase.back() || sqlite3_stricmp(collation, "BINARY") == 0);
     }
-    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest +
-                                ") GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
+    const std::string rows = " FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest + ")";
+    std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
+    if (comparable) {
+        std::vector<std::uint64_t> hashes;
+        std::string key;
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows);
+        bool hashed = true;
+        while (comparable && hashed && sqlite3_step(s) == SQLITE_ROW) {
+            key.clear();
+            for (std::size_t k = 0; k < current.size(); ++k) {
+                comparable = comparable && ReadKey(s, static_cast<int>(k), current[k]);
+                AppendKey(key, current[k], nocase[k]);
+            }
+            hashes.push_back(std::hash<std::string_view>{}(key));
+            hashed = hashes.size() <= kMaxHashedKeys;
+        }
+        sqlite3_reset(s);
+        if (comparable && hashed) {
+            std::sort(hashes.begin(), hashes.end());
+            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return false;
+        }
+    }
+    if (comparable) {
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows + " ORDER BY " + cols);
+        bool first = true, duplicate = false;
+        while (!duplicate && comparable && sqlite3_step(s) == SQLITE_ROW) {
+            bool same = !first;
+            for (std::size_t k = 0; k < current.size(); ++k) {
+                comparable = comparable && ReadKey(s, static_cast<int>(k), current[k]);
+                same = same && SameKey(previous[k], current[k], nocase[k]);
+            }
+            duplicate = same;
+            first = false;
+            previous.swap(current);
+        }
+        sqlite3_reset(s);
+        if (comparable) return duplicate;
+    }
+    sqlite3_stmt* s = c.Prepare("SELECT 1" + rows + " GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
     const bool duplicate = sqlite3_step(s) == SQLITE_ROW;
     sqlite3_reset(s);
     return duplicate;
@@ -290,6 +418,40 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
             if (SameName(n, old)) n = std::string(to);
     DeleteCatalogTable(c, t.name);
     SaveWholeTable(c, t);
+}
+
+void ReplaceField(Connection& c, std::string_view table, std::string_view field, std::string_view by) {
+    TableState& t = Table(c, table);
+    const FieldDef* f = t.FindField(field);
+    const FieldDef* b = t.FindField(by);
+    // What the two steps would refuse, or a hidden column that has the name: the two steps.
+    if (t.IsSystem() || t.IsAttached() || !f || !b || SameName(field, by) || t.fields.size() == 1 ||
+        std::any_of(t.hidden.begin(), t.hidden.end(),
+                    [&](const std::string& h) { return SameName(h, field); }) ||
+        std::any_of(t.indexes.begin(), t.indexes.end(), [&](const IndexDef& ix) {
+            return std::any_of(ix.fields.begin(), ix.fields.end(),
+                               [&](const std::string& n) { return SameName(n, field); });
+        })) {
+        DropField(c, table, field);
+        RenameField(c, table, by, field);
+        return;
+    }
+    CheckName(field);
+    const std::string old = f->name, from = b->name, name(field);
+    // The field's values leave the rows at the next compaction, under a name of their own; `by` takes the
+    // name, as given, in the same edit.
+    const std::string hidden = HiddenName(c, t, old);
+    EditColumns(c, t.name, {{old, hidden}, {from, name}}, {});
+    t.hidden.push_back(hidden);
+    SaveHiddenRow(c, t, hidden);
+    t.fields.erase(t.fields.begin() + t.FieldIndex(old));
+    t.FindField(from)->name = name;
+    for (auto& ix : t.indexes)
+        for (auto& n : ix.fields)
+            if (SameName(n, from)) n = name;
+    DeleteCatalogTable(c, t.name);
+    SaveWholeTable(c, t);
+    c.ForgetCounters(t.name);
 }
 
 void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f) {

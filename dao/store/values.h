@@ -29,9 +29,17 @@ Variant FromColumnRaw(sqlite3_stmt* s, int i);
 Variant FromValue(sqlite3_value* v, const FieldDef* f);
 Variant FromValueRaw(sqlite3_value* v);
 void BindVariant(sqlite3_stmt* s, int i, const Variant& v);
+// True when `v`, read as a field of type `fromType`, holds what a save of it into a field of type `toType`
+// and size `toSize` stores, byte for byte.
+bool StoredAsIs(sqlite3_value* v, int fromType, int toType, std::int32_t toSize);
 // The same kind and the same stored value (1 and 1.0 differ, as do "a" and "A").
 bool SameStoredValue(const Variant& a, const Variant& b);
-// Registers the engine's own SQL functions (dao_store, dao_ok).
+// The most arguments dao_nulls takes.
+inline constexpr int kMaxNullCounts = 100;
+// What dao_as_is(value, fromType, toType, toSize, flags) raises for a value that a save would convert or
+// refuse.
+inline constexpr const char* kNotAsIs = "dao_as_is";
+// Registers the engine's own SQL functions (dao_store, dao_ok, dao_nulls, dao_as_is).
 void RegisterEngineFunctions(sqlite3* db);
 
 } // namespace ledrana::dao::detail

@@ -148,24 +148,37 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
         waits.Execute(r);
     }
     std::string all = "Id";
+    bool appended = false; // every other field appended with its values (AppendFieldFrom)
     for (const auto& [field, source] : cases) {
         SCOPED_TRACE(field);
         const std::string name = std::string(field).substr(0, std::string(field).find(' '));
-        for (Database* db : {&plain, &waits})
-            db->Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
+        plain.Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
         const std::string update = "UPDATE V SET " + name + " = " + source;
         plain.Execute(update);
-        waits.Execute(update, dbDeferWrite);
-        EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());
+        appended = !appended;
+        if (appended) {
+            const Field like = plain.TableDefs()["V"].Fields()[name];
+            TableDef V = waits.TableDefs()["V"];
+            Field f = V.CreateField(name, like.Type(), like.Size());
+            f.SetAllowZeroLength(like.AllowZeroLength());
+            EXPECT_EQ(V.AppendFieldFrom(f, source, dbDeferWrite), plain.RecordsAffected());
+        } else {
+            waits.Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
+            waits.Execute(update, dbDeferWrite);
+            EXPECT_EQ(waits.RecordsAffected(), plain.RecordsAffected());
+        }
         all += ", " + name;
         EXPECT_EQ(Rows(waits, "SELECT Id, " + name + " FROM V"),
                   Rows(plain, "SELECT Id, " + name + " FROM V"));
     }
     const std::string expected = Rows(plain, "SELECT " + all + " FROM V ORDER BY Id");
     waits.Close();
-    // No row was written: the values are computed from the columns as they were.
+    // No row was written: the values are computed from the columns as they were. A field appended with
+    // its values has no column of its own to hide.
     EXPECT_EQ(Sqlite("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden = 2"),
               std::vector<std::string>{std::to_string(std::size(cases))});
+    EXPECT_EQ(Sqlite("waits.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE name LIKE '~%'"),
+              std::vector<std::string>{std::to_string(std::size(cases) / 2)});
     waits = engine_.OpenDatabase(Path("waits.mdb"));
     EXPECT_EQ(Rows(waits, "SELECT " + all + " FROM V ORDER BY Id"), expected);
     // A source written later leaves the copies as the UPDATE wrote them.
@@ -204,6 +217,20 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)");
     EXPECT_EQ(db_.TableDefs()["U"].FillNulls({{"A", Variant("n")}, {"Id", Variant(0)}}), (Counts{-1, 0}));
     EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
+    // A table with more fields than one count reads at once: each field counted, the last ones too.
+    std::string wideFields;
+    std::vector<std::pair<std::string, Variant>> neutral;
+    for (int i = 0; i < 105; ++i) {
+        wideFields += (i ? ", F" : "F") + std::to_string(i) + " LONG";
+        neutral.emplace_back("F" + std::to_string(i), Variant(0));
+    }
+    db_.Execute("CREATE TABLE W (" + wideFields + ")");
+    db_.Execute("INSERT INTO W (F0, F1) VALUES (1, 1)");
+    db_.Execute("INSERT INTO W (F0, F103) VALUES (2, 2)");
+    Counts wide(105, 2);
+    wide[0] = 0;
+    wide[1] = wide[103] = 1;
+    EXPECT_EQ(db_.TableDefs()["W"].FillNulls(neutral), wide);
     EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 6"), "Id|A|C;6|a0|c;7|n|;8|n|");
     // What the file holds once the engine has committed its grouped writes.
     const auto indexes = [&] {
@@ -284,7 +311,7 @@ TEST_F(DeletedFields, AWriteThatSkipsTheGateIsRefused) {
 // Renamed fields keep their values, their indexes and the computations that read them, whether the engine
 // edits the schema's text itself or, on a file holding a view it did not write, leaves them to SQLite.
 TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
-    const std::string expected = "Num|C|A|CITTÀ \"X\"|N;1|a1|c1|10|10;2|a2|c2|20|20";
+    const std::string expected = "Num|C|A|CITTÀ \"X\";1|a1|c1|10;2|a2|c2|20";
     for (const std::string file : {"plain.mdb", "view.mdb"}) {
         SCOPED_TRACE(file);
         Database db =
@@ -304,6 +331,9 @@ TEST_F(DeletedFields, RenamesReachIndexesAndComputations) {
         fields["C"].SetName("X");
         fields["a"].SetName("C");
         fields["X"].SetName("A");
+        // A field replaced by the computed one that reads it, in one change; a field of an index stays.
+        EXPECT_EQ(ErrorOf([&] { fields.Replace("C", "A"); }), 3280);
+        fields.Replace("CITTÀ \"X\"", "N");
         EXPECT_EQ(Rows(db, "SELECT * FROM T ORDER BY Num"), expected);
         // The unique index went with its field; the insert stores the computed values first.
         EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO T (Num, C) VALUES (9, 'a1')", dbFailOnError); }),
@@ -337,6 +367,15 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     EXPECT_EQ(ErrorOf([&] { db_.Execute("INSERT INTO T (Id, B) VALUES (1, 5)", dbFailOnError); }), 3022);
     db_.Close();
     EXPECT_EQ(built("a.mdb"), std::vector<std::string>{"T.IxA,T.IxId,U.IxU"});
+    // A waiting unique index takes keys as the built one would: texts equal without regard to case, a
+    // trailing blank makes another text.
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    db_.DeferIndexBuilds(true);
+    for (const char* row : {"1, 'ab', 'x'", "2, 'AB', 'x '", "3, 'b', 'x'"})
+        db_.Execute(std::string("INSERT INTO U (Id, A, C) VALUES (") + row + ")");
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)"); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUC ON U (C)"); }), 3022);
+    db_.Execute("CREATE UNIQUE INDEX IxUAC ON U (A, C)");
 }
 } // namespace
 } // namespace ledrana::dao::testing

@@ -231,6 +231,37 @@ TEST_F(AppendRowsTest, EveryValueArrivesAsTheSourceReadsIt) {
     EXPECT_EQ(Scalar(dst_, "SELECT Me FROM D WHERE Pos = 2"), Variant("completato"));
 }
 
+// With the source's file attached, the rows go in one statement when every value goes as it is; a value that
+// a save converts, and every refusal, have them copied as without it.
+TEST_F(AppendRowsTest, AnAttachedSourceGivesTheSameRowsAndRefusals) {
+    // A Decimal, and a Currency of more than four decimals, are converted by a save: all fields but those go
+    // as they are.
+    const std::string asStored =
+        "Vbool YESNO, Vbyte BYTE, Vint SHORT, Vlong LONG, Vsng SINGLE, Vdbl DOUBLE, "
+        "Vdate DATETIME, Tx TEXT(20), Me MEMO, Vbin BINARY(4), Vlbin LONGBINARY, Vguid GUID";
+    for (const char* table : {"Plain", "D"})
+        dst_.Execute("CREATE TABLE " + std::string(table) + " (" + asStored + ")");
+    for (const char* table : {"PlainAll", "Tutti"})
+        dst_.Execute("CREATE TABLE " + std::string(table) + " (" + kFields + ")");
+    dst_.Execute("CREATE TABLE L (X LONG)");
+    dst_.Execute("CREATE TABLE E (Tx TEXT(5))");
+    const RowCopy fields{
+        {"Vbool", "Vbyte", "Vint", "Vlong", "Vsng", "Vdbl", "Vdate", "Tx", "Me", "Vbin", "Vlbin", "Vguid"},
+        "",
+        ""};
+    EXPECT_EQ(Append("Plain", fields), 150);
+    EXPECT_EQ(Append("PlainAll", {}), 150);
+    dst_.AttachForCopies(src_);
+    EXPECT_EQ(Append("D", fields), 150);
+    EXPECT_EQ(Rows(dst_, "SELECT * FROM D", true), Rows(dst_, "SELECT * FROM Plain", true));
+    EXPECT_EQ(Append("Tutti", {}), 150);
+    EXPECT_EQ(Rows(dst_, "SELECT * FROM Tutti", true), Rows(dst_, "SELECT * FROM PlainAll", true));
+    EXPECT_EQ(Append("L", {{"Vint"}, "Vint", "", {"X"}}), 100); // a Short into a Long: converted
+    EXPECT_EQ(Scalar(dst_, "SELECT sum(X) FROM L"), Variant(50.0 * (7 - 32768)));
+    EXPECT_EQ(ErrorOf([&] { Append("E", {{"Tx"}, "", ""}); }), 3163);
+    EXPECT_EQ(Scalar(dst_, "SELECT count(*) FROM E"), Variant(0));
+}
+
 TEST_F(AppendRowsTest, RowsWithAValueKeepTheirPlaceAndAFailedCopyLeavesNothing) {
     dst_.Execute("CREATE TABLE K (N COUNTER, Riga LONG, Tx TEXT(20))");
     Recordset open = dst_.OpenRecordset("K");
