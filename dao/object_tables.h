@@ -89,8 +89,8 @@ public:
     // rather than in SQL text, so that any name will do; the rows changed. 3265 for a field the table lacks.
     std::int64_t SetFieldFrom(std::string_view target, std::string_view source, int options = 0);
     // Fields().Append(field), then SetFieldFrom of it from `source`: where the field can read the
-    // converted values at once (dbDeferWrite), both in one structure change.
-    std::int64_t AppendFieldFrom(const Field& field, std::string_view source, int options = 0);
+    // converted values at once (dbDeferWrite), both in one structure change, without counting the rows.
+    void AppendFieldFrom(const Field& field, std::string_view source, int options = 0);
 
     dao::Fields Fields() const;
     dao::Indexes Indexes() const;

@@ -181,7 +181,7 @@ std::int64_t TableDef::SetFieldFrom(std::string_view target, std::string_view so
     return detail::SetFieldFrom(c, table, std::string(target), std::string(source), options);
 }
 
-std::int64_t TableDef::AppendFieldFrom(const Field& field, std::string_view source, int options) {
+void TableDef::AppendFieldFrom(const Field& field, std::string_view source, int options) {
     TableDefImpl& t = TI(impl_);
     FieldImpl& f = Need(field.impl());
     if (t.appended && (options & dbDeferWrite) && !(options & dbFailOnError) &&
@@ -190,18 +190,18 @@ std::int64_t TableDef::AppendFieldFrom(const Field& field, std::string_view sour
         Connection& c = t.db->C();
         c.CheckFresh();
         const std::string table = t.State().name;
-        std::int64_t rows = -1;
-        c.Ddl([&] { rows = AddDerivedField(c, table, f.def, source); });
-        if (rows >= 0) {
+        bool done = false;
+        c.Ddl([&] { done = AddDerivedField(c, table, f.def, source); });
+        if (done) {
             f.mode = FieldImpl::Mode::Table;
             f.db = t.db;
             f.table = table;
             f.appended = true;
-            return rows;
+            return;
         }
     }
     Fields().Append(field);
-    return SetFieldFrom(f.def.name, source, options);
+    SetFieldFrom(f.def.name, source, options);
 }
 
 bool TableDef::Updatable() const {

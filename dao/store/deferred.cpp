@@ -247,15 +247,15 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     return rows;
 }
 
-std::int64_t AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source) {
+bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source) {
     TableState* t = LocalTable(c, table);
-    if (!t || HasValidationRules(*t) || f.name.empty() || t->FindField(f.name)) return -1;
+    if (!t || HasValidationRules(*t) || f.name.empty() || t->FindField(f.name)) return false;
     const FieldDef* from = t->FindField(source);
     if (!from || std::any_of(t->hidden.begin(), t->hidden.end(),
                              [&](const std::string& h) { return SameName(h, f.name); }))
-        return -1;
+        return false;
     NormaliseField(f);
-    if (f.IsCounter()) return -1;
+    if (f.IsCounter()) return false;
     int ordinal = 0;
     for (const FieldDef& other : t->fields)
         ordinal = std::max(ordinal, other.ordinal + 1);
@@ -275,11 +275,7 @@ std::int64_t AddDerivedField(Connection& c, std::string_view table, FieldDef f, 
     t->fields.push_back(std::move(f));
     t->FindField(fromName)->readByDerived = true;
     c.ForgetCounters(t->name);
-    sqlite3_stmt* s =
-        c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
-    const std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-    sqlite3_reset(s);
-    return rows;
+    return true;
 }
 
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,

@@ -63,10 +63,10 @@ std::string IndexSql(const TableState& t, const IndexDef& ix);
 // index holds, in a table without validation rules: the rows it changes; -1 (nothing done) otherwise.
 std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
                          std::string_view source);
-// AddField of `f`, then DeriveField of it from `source`, with one edit of SQLite's schema: the new field
-// is computed from the start, with no column of its own to hide. -1 (nothing done) where AddField would
-// refuse or move a hidden column first, or DeriveField would not do it.
-std::int64_t AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source);
+// AddField of `f`, then DeriveField of it from `source` (without counting the rows), with one edit of
+// SQLite's schema: the new field is computed from the start, with no column of its own to hide. False
+// (nothing done) where AddField would refuse or move a hidden column first, or DeriveField would not do it.
+bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source);
 // For each (field, value): every Null of the field becomes the value, as a recordset's save of the value
 // into each such row would make it, for a field that no unique index holds, in a table without validation
 // rules, with a value the field accepts. The numbers of values completed (0 for a field without a Null,

@@ -161,7 +161,7 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
             TableDef V = waits.TableDefs()["V"];
             Field f = V.CreateField(name, like.Type(), like.Size());
             f.SetAllowZeroLength(like.AllowZeroLength());
-            EXPECT_EQ(V.AppendFieldFrom(f, source, dbDeferWrite), plain.RecordsAffected());
+            V.AppendFieldFrom(f, source, dbDeferWrite);
         } else {
             waits.Execute("ALTER TABLE V ADD COLUMN " + std::string(field));
             waits.Execute(update, dbDeferWrite);
