@@ -756,22 +756,22 @@ struct stat copySource(const std::string& src) {
     return st;
 }
 
+void copyToNewFile(const std::string& from, const std::string& to, bool scratch) {
+    const std::string src = HostPath(from);
+    const std::string dst = HostPath(to);
+    const struct stat st = copySource(src);
+    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
+    if (copyToNew(src, st, dst, scratch) != 0) throw VbError(kErrFileExists);
+}
+
 } // namespace
 
 void CopyToNewFile(const std::string& from, const std::string& to) {
-    const std::string src = HostPath(from);
-    const std::string dst = HostPath(to);
-    const struct stat st = copySource(src);
-    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
-    if (copyToNew(src, st, dst) != 0) throw VbError(kErrFileExists);
+    copyToNewFile(from, to, false);
 }
 
 void CopyToNewScratchFile(const std::string& from, const std::string& to) {
-    const std::string src = HostPath(from);
-    const std::string dst = HostPath(to);
-    const struct stat st = copySource(src);
-    if (!isDir(parentOf(dst))) throw VbError(kErrPathNotFound);
-    if (copyToNew(src, st, dst, true) != 0) throw VbError(kErrFileExists);
+    copyToNewFile(from, to, true);
 }
 
 bool LinkOrCopyToNewFile(const std::string& from, const std::string& to) {
