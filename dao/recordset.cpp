@@ -258,10 +258,7 @@ std::shared_ptr<RecordsetImpl> OpenStatementRecordset(const std::shared_ptr<Data
         }
         col.at = i;
         // The values of a deleted field, still in the rows until compaction, are not the recordset's.
-        if (origin && oc && !origin->hidden.empty() &&
-            std::any_of(origin->hidden.begin(), origin->hidden.end(),
-                        [&](const std::string& h) { return SameName(h, oc); }))
-            continue;
+        if (origin && oc && !origin->hidden.empty() && origin->Hides(oc)) continue;
         const FieldDef* f = nullptr;
         if (origin && oc) {
             const auto at = static_cast<std::size_t>(i - off);

@@ -49,6 +49,15 @@ int TableState::FieldIndex(std::string_view n) const {
         if (SameName(fields[i].name, n)) return static_cast<int>(i);
     return -1;
 }
+bool TableState::Hides(std::string_view n) const {
+    return std::any_of(hidden.begin(), hidden.end(), [&](const std::string& h) { return SameName(h, n); });
+}
+int TableState::NextOrdinal() const {
+    int ordinal = 0;
+    for (const FieldDef& f : fields)
+        ordinal = std::max(ordinal, f.ordinal + 1);
+    return ordinal;
+}
 IndexDef* TableState::FindIndex(std::string_view n) {
     for (auto& ix : indexes)
         if (SameName(ix.name, n)) return &ix;

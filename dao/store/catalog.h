@@ -78,6 +78,10 @@ struct TableState {
     FieldDef* FindField(std::string_view n);
     const FieldDef* FindField(std::string_view n) const;
     int FieldIndex(std::string_view n) const;
+    // Whether a hidden column has the name.
+    bool Hides(std::string_view n) const;
+    // The ordinal a field appended now takes: one after the highest.
+    int NextOrdinal() const;
     IndexDef* FindIndex(std::string_view n);
     bool IsSystem() const { return (attributes & dbSystemObject) == dbSystemObject; }
     bool IsAttached() const { return (attributes & dbAttachedTable) != 0 || !connect.empty(); }

@@ -121,9 +121,7 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
                 sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
                 while (sqlite3_step(s) == SQLITE_ROW) {
                     const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-                    const auto named = [&](const std::string& h) { return SameName(h, name); };
-                    if (t->FindField(name) || std::any_of(t->hidden.begin(), t->hidden.end(), named))
-                        continue;
+                    if (t->FindField(name) || t->Hides(name)) continue;
                     const unsigned char* type = sqlite3_column_text(s, 1);
                     add(name, type ? reinterpret_cast<const char*>(type) : "");
                 }

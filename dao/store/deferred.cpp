@@ -251,15 +251,10 @@ bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::str
     TableState* t = LocalTable(c, table);
     if (!t || HasValidationRules(*t) || f.name.empty() || t->FindField(f.name)) return false;
     const FieldDef* from = t->FindField(source);
-    if (!from || std::any_of(t->hidden.begin(), t->hidden.end(),
-                             [&](const std::string& h) { return SameName(h, f.name); }))
-        return false;
+    if (!from || t->Hides(f.name)) return false;
     NormaliseField(f);
     if (f.IsCounter()) return false;
-    int ordinal = 0;
-    for (const FieldDef& other : t->fields)
-        ordinal = std::max(ordinal, other.ordinal + 1);
-    f.ordinal = ordinal;
+    f.ordinal = t->NextOrdinal();
     // As DeriveField computes a field: the converted value where it may be stored, else the value the
     // field had, which for a field just appended is Null.
     const std::string fromName = from->name;

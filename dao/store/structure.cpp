@@ -93,6 +93,11 @@ struct KeyValue {
     std::string bytes;
 };
 
+// A letter as SQLite's NOCASE compares it: A to Z as a to z, every other byte as it is.
+char NoCaseLower(char ch) {
+    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
+}
+
 bool IsNumber(const KeyValue& v) {
     return v.type == SQLITE_INTEGER || v.type == SQLITE_FLOAT;
 }
@@ -111,9 +116,8 @@ bool SameKey(const KeyValue& a, const KeyValue& b, bool nocase) {
     }
     if (a.type != b.type || a.bytes.size() != b.bytes.size()) return false;
     if (a.type != SQLITE_TEXT || !nocase) return a.bytes == b.bytes;
-    const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
     for (std::size_t k = 0; k < a.bytes.size(); ++k)
-        if (lower(a.bytes[k]) != lower(b.bytes[k])) return false;
+        if (NoCaseLower(a.bytes[k]) != NoCaseLower(b.bytes[k])) return false;
     return true;
 }
 
@@ -152,7 +156,7 @@ void AppendKey(std::string& out, const KeyValue& v, bool nocase) {
         return append(v.type == SQLITE_TEXT ? 't' : 'b', v.bytes.data(), v.bytes.size());
     std::string lower = v.bytes;
     for (char& ch : lower)
-        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+        ch = NoCaseLower(ch);
     append('t', lower.data(), lower.size());
 }
 
@@ -369,10 +373,7 @@ void AddField(Connection& c, std::string_view table, FieldDef f) {
     if (f.IsCounter())
         for (const auto& other : t.fields)
             if (other.IsCounter()) ThrowJet(3090);
-    int ord = 0;
-    for (const auto& other : t.fields)
-        ord = std::max(ord, other.ordinal + 1);
-    f.ordinal = ord;
+    f.ordinal = t.NextOrdinal();
     FreeColumnName(c, t, f.name);
     c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f));
     if (f.IsCounter()) NumberCounter(c, t, f);
@@ -426,9 +427,7 @@ void ReplaceField(Connection& c, std::string_view table, std::string_view field,
     const FieldDef* b = t.FindField(by);
     // What the two steps would refuse, or a hidden column that has the name: the two steps.
     if (t.IsSystem() || t.IsAttached() || !f || !b || SameName(field, by) || t.fields.size() == 1 ||
-        std::any_of(t.hidden.begin(), t.hidden.end(),
-                    [&](const std::string& h) { return SameName(h, field); }) ||
-        std::any_of(t.indexes.begin(), t.indexes.end(), [&](const IndexDef& ix) {
+        t.Hides(field) || std::any_of(t.indexes.begin(), t.indexes.end(), [&](const IndexDef& ix) {
             return std::any_of(ix.fields.begin(), ix.fields.end(),
                                [&](const std::string& n) { return SameName(n, field); });
         })) {
