@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
+#include <atomic>
 #include <filesystem>
 #include <utility>
 
@@ -34,12 +35,13 @@ void CheckFormat(sqlite3* db, const std::string& path) {
 
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
     // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
-    if (!readOnly) platform::RemoveLinkAt(host + "-journal");
+    const bool inMemory = IsMemoryCopy(host);
+    if (!readOnly && !inMemory) platform::RemoveLinkAt(host + "-journal");
     sqlite3* raw = nullptr;
     // URIs are taken, for the files attached read-only; a host path never begins with "file:".
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                 (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
-    int rc = sqlite3_open_v2(host.c_str(), &raw, flags, nullptr);
+    int rc = sqlite3_open_v2(SqliteOpenName(host).c_str(), &raw, flags, nullptr);
     SqliteDb db(raw);
     if (rc != SQLITE_OK) ThrowJet(3051, shown);
     sqlite3_extended_result_codes(raw, 1);
@@ -47,16 +49,21 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
     return db;
 }
 
-// A scratch copy up to this size keeps its rollback journal in memory: a transaction journals each page of
+// A scratch file up to this size keeps its rollback journal in memory: a transaction journals each page of
 // the file at most once, so this bounds the memory taken. A larger one keeps it on disk.
 constexpr std::uintmax_t kMemoryJournalLimit = 64u << 20;
+
+// DBEngine::ScratchMemoryLimit: the same bound, for a copy held in memory with its journal.
+std::atomic<std::uintmax_t> scratchMemoryLimit{64u << 20};
 
 void Configure(sqlite3* db, bool exclusive, bool scratch, const std::string& host) {
     // Rollback journal (the files may live on network shares), full sync at each commit. A scratch copy
     // (DBEngine::SetScratch) syncs nothing and writes no journal it need not: what a crash leaves of it is
     // thrown away, while a transaction or a failed statement is still undone as on any file.
     const char* journal = "PRAGMA journal_mode=DELETE";
-    if (scratch) {
+    if (IsMemoryCopy(host)) {
+        journal = "PRAGMA journal_mode=MEMORY";
+    } else if (scratch) {
         std::error_code ec;
         const std::uintmax_t size = std::filesystem::file_size(host, ec);
         journal =
@@ -144,6 +151,7 @@ namespace {
 // Host path of a database file that must exist: 3044 when its folder is missing, 3024 when it is.
 std::string ExistingFile(const DBEngine& engine, const std::string& path) {
     std::string host = engine.HostPath(path);
+    if (IsMemoryCopy(host)) return host;
     std::string win = platform::WindowsPath(host);
     if (platform::FileExists(win)) return host;
     auto slash = host.find_last_of('/');
@@ -154,7 +162,7 @@ std::string ExistingFile(const DBEngine& engine, const std::string& path) {
 
 std::string NewFile(const DBEngine& engine, const std::string& path) {
     std::string host = engine.HostPath(path);
-    if (platform::FileExists(platform::WindowsPath(host)) ||
+    if (IsMemoryCopy(host) || platform::FileExists(platform::WindowsPath(host)) ||
         platform::FolderExists(platform::WindowsPath(host)))
         ThrowJet(3204, path);
     auto slash = host.find_last_of('/');
@@ -201,11 +209,13 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     }
     if (fileReadOnly && !readOnly) ThrowJet(3051, path);
     // What other processes have of the file: their holds (open through an engine) and their SQLite
-    // transactions, which an exclusive open must not meet either.
-    platform::FileHold hold =
-        TakeHold(host, exclusive ? platform::HoldMode::Exclusive : platform::HoldMode::Shared, path);
-    if (!hold.held()) ThrowJet(exclusive ? 3045 : 3356, path);
-    if (exclusive && InTransactionElsewhere(host)) ThrowJet(3045, path);
+    // transactions, which an exclusive open must not meet either. A copy in memory is this process's alone.
+    platform::FileHold hold;
+    if (!IsMemoryCopy(host)) {
+        hold = TakeHold(host, exclusive ? platform::HoldMode::Exclusive : platform::HoldMode::Shared, path);
+        if (!hold.held()) ThrowJet(exclusive ? 3045 : 3356, path);
+        if (exclusive && InTransactionElsewhere(host)) ThrowJet(3045, path);
+    }
     auto conn = std::make_shared<Connection>();
     conn->hold = std::move(hold);
     conn->hostPath = host;
@@ -260,8 +270,11 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     if (!pwdGiven) pwd = ConnectValue(password, "pwd");
     std::string src = OpenableArchive(*this, *shared_, given, source, pwd, false);
     // The copy replaces the source: no other process may have it open or be inside a transaction on it.
-    platform::FileHold hold = TakeHold(src, platform::HoldMode::Exclusive, source);
-    if (!hold.held() || InTransactionElsewhere(src)) ThrowJet(3356, source);
+    platform::FileHold hold;
+    if (!IsMemoryCopy(src)) {
+        hold = TakeHold(src, platform::HoldMode::Exclusive, source);
+        if (!hold.held() || InTransactionElsewhere(src)) ThrowJet(3356, source);
+    }
     // Commit what this engine holds for the source, then copy from a connection of our own.
     if (auto it = shared_->open.find(src); it != shared_->open.end())
         if (auto conn = it->second.lock()) conn->Flush();
@@ -283,10 +296,27 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
 
 void DBEngine::SetScratch(const std::string& path, bool scratch) {
     const std::string host = HostPath(path);
-    if (scratch)
+    if (scratch) {
         shared_->scratch.insert(host);
-    else
+    } else {
         shared_->scratch.erase(host);
+        DropMemoryCopy(host);
+    }
+}
+
+void DBEngine::MakeScratchCopy(const std::string& source, const std::string& copy) {
+    const std::string host = HostPath(copy);
+    if (!CopyIntoMemory(HostPath(source), host, scratchMemoryLimit))
+        platform::CopyToNewScratchFile(source, copy);
+    shared_->scratch.insert(host);
+}
+
+std::uintmax_t DBEngine::ScratchMemoryLimit() {
+    return scratchMemoryLimit;
+}
+
+void DBEngine::SetScratchMemoryLimit(std::uintmax_t bytes) {
+    scratchMemoryLimit = bytes;
 }
 
 FileReservation DBEngine::Reserve(const std::string& path) {

@@ -161,6 +161,14 @@ public:
     // and keep its rollback journal in memory (up to 64 MB of file; above, on disk between transactions):
     // a crash may leave the copy damaged, while transactions and their rollbacks work as on any file.
     void SetScratch(const std::string& path, bool scratch);
+    // Makes `copy` a scratch copy of the database file `source`: held in memory when the file is at most
+    // ScratchMemoryLimit() bytes (nothing is written to disk; the copy goes with SetScratch(copy, false) or
+    // the process), a new file (as platform::CopyToNewScratchFile) otherwise. Errors of the file copy.
+    void MakeScratchCopy(const std::string& source, const std::string& copy);
+    // The largest file whose scratch copy is held in memory, for every engine of the process: 64 MB unless
+    // set; 0 puts every scratch copy on disk.
+    static std::uintmax_t ScratchMemoryLimit();
+    static void SetScratchMemoryLimit(std::uintmax_t bytes);
 
     // Writes a fresh compact copy of source (tables, indexes, queries, properties, password) to
     // destination. The source password is taken from ";pwd=" in dstLocale or, failing that, from password;

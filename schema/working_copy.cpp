@@ -80,12 +80,12 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb) {
     if (w.workingCopyOf.empty() || UCase(NomeDb) != UCase(w.workingCopyOf)) return NomeDb;
     if (w.workingCopy.empty()) {
         const std::string copy = WorkingCopyName(w.workingCopyOf);
-        platform::CopyToNewScratchFile(w.workingCopyOf, copy);
-        // The copy is scratch: nothing syncs it or its commits, and a crash may leave it damaged. The archive
-        // cannot suffer from that, as it is never written in place: the copy is only read into a new
-        // compacted file, synced before it is renamed over the archive's name, and a copy left by a crash
-        // is removed before the next comparison makes its own.
-        Engine(w).SetScratch(copy, true);
+        // The copy is scratch: held in memory when the archive is small enough, else a file whose commits
+        // nothing syncs, which a crash may leave damaged. The archive cannot suffer from that, as it is never
+        // written in place: the copy is only read into a new compacted file, synced before it is renamed
+        // over the archive's name, and a copy left by a crash is removed before the next comparison makes
+        // its own.
+        Engine(w).MakeScratchCopy(w.workingCopyOf, copy);
         w.workingCopy = copy;
     }
     return w.workingCopy;

@@ -46,7 +46,7 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
     RegisterJetFunctions(raw);
     RegisterEngineFunctions(raw);
     try {
-        c.Exec("ATTACH DATABASE " + SqlLiteral(ReadOnlyUri(src)) + " AS src");
+        c.Exec("ATTACH DATABASE " + SqlLiteral(SqliteUri(src, true)) + " AS src");
         c.Exec("PRAGMA main.page_size=" + std::to_string(ValueOf(c, "PRAGMA src.page_size")));
         c.Exec("PRAGMA main.auto_vacuum=" + std::to_string(ValueOf(c, "PRAGMA src.auto_vacuum")));
         c.Exec("PRAGMA main.journal_mode=OFF");
@@ -180,7 +180,9 @@ void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
         int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
         Stmt s(raw);
         if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
-        sqlite3_bind_text(s.get(), 1, dst.data(), static_cast<int>(dst.size()), SQLITE_TRANSIENT);
+        // Named as a URI: a source held in memory would otherwise make its copy in memory too.
+        const std::string target = SqliteUri(dst, false);
+        sqlite3_bind_text(s.get(), 1, target.data(), static_cast<int>(target.size()), SQLITE_TRANSIENT);
         rc = sqlite3_step(s.get());
         if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
         s.reset();

@@ -291,22 +291,6 @@ void Connection::CheckFresh() {
     }
 }
 
-// A URI that opens a host file read-only.
-std::string ReadOnlyUri(const std::string& host) {
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string out = "file:";
-    for (unsigned char ch : host) {
-        if (ch == '%' || ch == '?' || ch == '#' || ch < 0x21 || ch >= 0x7f) {
-            out += '%';
-            out += kHex[ch >> 4];
-            out += kHex[ch & 15];
-        } else {
-            out += static_cast<char>(ch);
-        }
-    }
-    return out + "?mode=ro";
-}
-
 std::string Connection::AttachSource(const std::string& connect) {
     std::string path = ConnectValue(connect, "database");
     if (path.empty()) ThrowJet(3044, connect);
@@ -324,7 +308,7 @@ std::string Connection::AttachHost(const std::string& host, const std::string& p
     int rc = sqlite3_prepare_v2(handle(), sql.c_str(), -1, &raw, nullptr);
     Stmt s(raw);
     if (rc != SQLITE_OK) ThrowSqlite(handle(), rc);
-    std::string uri = readOnly ? ReadOnlyUri(host) : host;
+    const std::string uri = SqliteUri(host, readOnly);
     sqlite3_bind_text(s.get(), 1, uri.data(), static_cast<int>(uri.size()), SQLITE_TRANSIENT);
     rc = sqlite3_step(s.get());
     if (rc != SQLITE_DONE) ThrowJet(3024, path);

@@ -182,9 +182,6 @@ template <class Fn> void Connection::Ddl(Fn&& fn) {
     }
 }
 
-// A URI that opens a host file read-only (the connections of the engine take URIs).
-std::string ReadOnlyUri(const std::string& host);
-
 // The value of a key of a connect string (";pwd=...;database=..."), the key's case aside; "" when absent.
 std::string ConnectValue(std::string_view connect, std::string_view key);
 

@@ -8,6 +8,7 @@
 #include "dao/store/connection.h"
 #include "dao/store/errors.h"
 #include "dao/store/execute.h"
+#include "dao/store/memory_copies.h"
 #include "dao/store/password.h"
 #include "dao/store/sqlite_locks.h"
 #include "dao/store/structure.h"

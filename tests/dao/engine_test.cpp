@@ -147,6 +147,46 @@ TEST_F(FilesTest, TransactionsCommitAndRollBack) {
     }
 }
 
+// A scratch copy of a small file is held in memory: nothing of it on disk, every opening reaches the same
+// bytes until it is let go, and a compaction reads it into a file (its deleted fields dropped, or as stored);
+// with the limit at 0 the copy is a file.
+TEST_F(FilesTest, AScratchCopyOfASmallFileIsHeldInMemory) {
+    Database src = Create("src.mdb", {"CREATE TABLE T (A LONG, B TEXT(5))", "INSERT INTO T VALUES (1, 'x')"});
+    src.Close();
+    const std::string before = Bytes(Path("src.mdb"));
+    for (const auto& [deleteField, onDisk] : {std::pair{true, false}, {false, false}, {false, true}}) {
+        SCOPED_TRACE(std::string(deleteField ? "field deleted" : "") + (onDisk ? " on disk" : ""));
+        const std::string copy = Path("copy.mdb"), out = Path("out.mdb");
+        if (onDisk) DBEngine::SetScratchMemoryLimit(0);
+        engine_.MakeScratchCopy(Path("src.mdb"), copy);
+        DBEngine::SetScratchMemoryLimit(64 << 20);
+        EXPECT_EQ(std::filesystem::exists(copy), onDisk);
+        Database db = engine_.OpenDatabase(copy);
+        db.BeginTrans();
+        db.Execute("INSERT INTO T (A) VALUES (2)");
+        db.TableDefs()["T"].Fields().Append(db.TableDefs()["T"].CreateField("C", dbText, 5));
+        db.Rollback();
+        db.Execute("INSERT INTO T (A) VALUES (3)");
+        if (deleteField) db.TableDefs()["T"].Fields().Delete("B");
+        db.Close();
+        db = engine_.OpenDatabase(copy);
+        EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(4));
+        db.Close();
+        engine_.CompactDatabase(copy, out);
+        EXPECT_EQ(std::filesystem::exists(copy), onDisk);
+        engine_.SetScratch(copy, false);
+        EXPECT_EQ(ErrorOf([&] { engine_.OpenDatabase(copy); }), onDisk ? 0 : 3024);
+        std::filesystem::remove(copy);
+        EXPECT_EQ(Sqlite("out.mdb", "SELECT count(*) FROM pragma_table_xinfo('T')")[0],
+                  deleteField ? "1" : "2");
+        db = engine_.OpenDatabase(out);
+        EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(4));
+        db.Close();
+        std::filesystem::remove(out);
+    }
+    EXPECT_EQ(Bytes(Path("src.mdb")), before);
+}
+
 TEST_F(FilesTest, CompactionCopiesEverythingAndRefusesWhatJetRefuses) {
     Database db = engine_.CreateDatabase(Path("src.mdb"), ";pwd=pw");
     db.Execute("CREATE TABLE T (A LONG, B TEXT(20), CONSTRAINT PK PRIMARY KEY (A))");

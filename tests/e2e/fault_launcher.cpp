@@ -7,9 +7,12 @@
 //                  standard error, so a test can act while it is in the middle of a run (SIGCONT goes on)
 //   --fsize BYTES  no file may grow past BYTES (RLIMIT_FSIZE, with SIGXFSZ ignored): writes fail as on a
 //                  full disk
+//   --scratch-on-disk  every comparison's working copy is a file, however small its archive (it is held in
+//                  memory up to 64 MB otherwise), so that faults can meet it
 // The program itself has none of this: the hook is the platform's test hook, set here.
 
 #include "app/batch_main.h"
+#include "dao/dao.h"
 #include "platform/files.h"
 
 #include <sys/resource.h>
@@ -33,6 +36,8 @@ int main(int argc, char** argv) {
             stopAt = std::atol(argv[++i]);
         } else if (a == "--trace" && i + 1 < argc) {
             trace = std::fopen(argv[++i], "w");
+        } else if (a == "--scratch-on-disk") {
+            ledrana::dao::DBEngine::SetScratchMemoryLimit(0);
         } else if (a == "--fsize" && i + 1 < argc) {
             const rlim_t limit = std::strtoull(argv[++i], nullptr, 10);
             std::signal(SIGXFSZ, SIG_IGN);

@@ -309,10 +309,21 @@ protected:
         afterOne_ = LookAll(once.root());
         iniAfter_ = IniKeys(once.root());
         afterTwo_ = LookAll(twice.root());
-        std::ifstream in(once.root() / "trace.test");
-        trace_.clear();
+        trace_ = Lines(once.root() / "trace.test");
+        // The same run with its working copies on disk, as archives too large for memory have them: the
+        // changes that make and fill them.
+        Machine onDisk;
+        Copy(onDisk.root());
+        RunUpdate(onDisk.root(), {"--scratch-on-disk", "--trace", (onDisk.root() / "trace.test").string()},
+                  kReferenceProgram);
+        traceOnDisk_ = Lines(onDisk.root() / "trace.test");
+    }
+    static std::vector<std::string> Lines(const fs::path& file) {
+        std::vector<std::string> out;
+        std::ifstream in(file);
         for (std::string line; std::getline(in, line);)
-            trace_.push_back(line);
+            out.push_back(line);
+        return out;
     }
     static void TearDownTestSuite() { pristine_.reset(); }
 
@@ -383,12 +394,15 @@ protected:
         }
     }
 
-    // Returns the archives' fields whose values waited for the compaction when the run was killed.
-    long KillAt(long change) {
+    // Returns the archives' fields whose values waited for the compaction when the run was killed (in the
+    // working copies on disk, with onDisk).
+    long KillAt(long change, bool onDisk = false) {
         Machine m;
         Copy(m.root());
-        const int status = RunUpdate(m.root(), {"--kill-at", std::to_string(change)});
-        const std::string& line = trace_[static_cast<std::size_t>(change - 1)];
+        std::vector<std::string> faults{"--kill-at", std::to_string(change)};
+        if (onDisk) faults.push_back("--scratch-on-disk");
+        const int status = RunUpdate(m.root(), faults);
+        const std::string& line = (onDisk ? traceOnDisk_ : trace_)[static_cast<std::size_t>(change - 1)];
         std::cout << "kill before change " << line << "\n";
         if (status != -SIGKILL)
             ADD_FAILURE() << "change " << line << ": the run was not killed (" << status << ")";
@@ -415,18 +429,19 @@ protected:
 
     // The number of the first change whose line has `operation` and ends with `ending` (upper case), 0 when
     // none has.
-    static long FirstChange(const std::string& operation, const std::string& ending) {
-        for (std::size_t i = 0; i < trace_.size(); ++i) {
-            const std::string u = UCase(trace_[i]);
+    static long FirstChange(const std::string& operation, const std::string& ending,
+                            const std::vector<std::string>& trace = trace_) {
+        for (std::size_t i = 0; i < trace.size(); ++i) {
+            const std::string u = UCase(trace[i]);
             if (u.ends_with(ending) && u.find(operation) != std::string::npos)
                 return static_cast<long>(i + 1);
         }
         return 0;
     }
 
-    // The number of the first change of the first compaction: the comparison before it is over, its converted
-    // values still wait in its working copy.
-    static long FirstCompaction() { return FirstChange("", ".MDB.TMP"); }
+    // The number of the first change of the first compaction of a run with its working copies on disk: the
+    // comparison before it is over, its converted values still wait in its working copy.
+    static long FirstCompactionOnDisk() { return FirstChange("", ".MDB.TMP", traceOnDisk_); }
 
     // A run that met a full disk: it said so in its log, with the platform's (61) or the engine's (3026)
     // number, and that an archive was not updated or that the run did not end well; it ended with a status
@@ -479,7 +494,7 @@ protected:
     inline static std::unique_ptr<Machine> pristine_;
     inline static Archives before_, afterOne_, afterTwo_;
     inline static Ini iniBefore_, iniAfter_;
-    inline static std::vector<std::string> trace_;
+    inline static std::vector<std::string> trace_, traceOnDisk_;
     inline static int runStatus_ = -1, secondStatus_ = -1;
     inline static double seconds_ = 0;
     Figures figures_;
@@ -487,8 +502,8 @@ protected:
 
 } // namespace
 
-// Every change of the first compaction's replacement of the archive, the moment between the first
-// comparison and its compaction, one other change of the run, and one random moment.
+// Every change of the first compaction's replacement of the archive, one other change of the run, one random
+// moment, and, with the working copies on disk, the moment between the first comparison and its compaction.
 TEST_F(KillSuite, ShortKillsLoseNothing) {
     ASSERT_GT(trace_.size(), 10u);
     ASSERT_EQ(runStatus_, 0) << "an uninterrupted run does not end well";
@@ -497,9 +512,9 @@ TEST_F(KillSuite, ShortKillsLoseNothing) {
     aimed.push_back(static_cast<long>(trace_.size() / 2));
     for (long c : aimed)
         KillAt(c);
-    const long compaction = FirstCompaction();
+    const long compaction = FirstCompactionOnDisk();
     ASSERT_GT(compaction, 0) << "the run compacted no archive";
-    EXPECT_GT(KillAt(compaction), 0) << "no converted value waited in the working copy";
+    EXPECT_GT(KillAt(compaction, true), 0) << "no converted value waited in the working copy";
     std::mt19937 rng(16);
     KillAtRandom(rng);
     std::cout << figures_ << " (changes in a run: " << trace_.size() << ")\n";
@@ -528,11 +543,12 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
 // fixed-table copies, its recovery archive or the compaction find the disk full), or from after that
 // archive's compaction (its data fixes and reference tables). The run checked its room before it began, and
 // found it. It reports the failures, every archive and INI file is whole, and a run with room then ends well.
+// The working copies are on disk, where a full disk can meet them.
 TEST_F(KillSuite, AFullFileSystemLosesNothing) {
     if (!OwnMountNamespace())
         GTEST_SKIP() << "no mount namespace of its own (not root): no file system to fill";
-    const long workingCopy = FirstChange(" RENAME ", ".MDB.LAVORO");
-    const long compacted = FirstChange(" UNLINK ", ".MDB.LAVORO");
+    const long workingCopy = FirstChange(" RENAME ", ".MDB.LAVORO", traceOnDisk_);
+    const long compacted = FirstChange(" UNLINK ", ".MDB.LAVORO", traceOnDisk_);
     ASSERT_GT(workingCopy, 0) << "the run made no working copy";
     ASSERT_GT(compacted, workingCopy) << "the run compacted no working copy";
     const struct {
@@ -553,7 +569,8 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
         ASSERT_TRUE(disk.mounted());
         fs::copy(pristine_->root(), m.root(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         const pid_t pid =
-            Spawn(RunArgs(m.root(), {"--stop-at", std::to_string(level.change)}), ErrorsOf(m.root()));
+            Spawn(RunArgs(m.root(), {"--scratch-on-disk", "--stop-at", std::to_string(level.change)}),
+                  ErrorsOf(m.root()));
         int st = 0;
         ASSERT_EQ(::waitpid(pid, &st, WUNTRACED), pid);
         ASSERT_TRUE(WIFSTOPPED(st)) << "the run did not stop at change " << level.change;
@@ -576,14 +593,16 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
     }
 }
 
-// Before every change of the run (or every LEDRANA_KILL_EVERY-th), and at LEDRANA_KILL_RANDOM random
-// moments (100 unless set).
+// Before every change of the run (or every LEDRANA_KILL_EVERY-th), as it runs and with its working copies on
+// disk, and at LEDRANA_KILL_RANDOM random moments (100 unless set).
 TEST_F(KillSuite, DISABLED_FullKillsLoseNothing) {
     const char* every = std::getenv("LEDRANA_KILL_EVERY");
     const char* random = std::getenv("LEDRANA_KILL_RANDOM");
     const long step = every ? std::max(1L, std::atol(every)) : 1;
     for (long c = 1; c <= static_cast<long>(trace_.size()); c += step)
         KillAt(c);
+    for (long c = 1; c <= static_cast<long>(traceOnDisk_.size()); c += step)
+        KillAt(c, true);
     std::mt19937 rng(1616);
     for (long i = 0, n = random ? std::atol(random) : 100; i < n; ++i)
         KillAtRandom(rng);
