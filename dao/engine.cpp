@@ -306,6 +306,7 @@ void DBEngine::SetScratch(const std::string& path, bool scratch) {
 
 void DBEngine::MakeScratchCopy(const std::string& source, const std::string& copy) {
     const std::string host = HostPath(copy);
+    DropMemoryCopy(host); // a new copy replaces any earlier one under the name
     if (!CopyIntoMemory(HostPath(source), host, scratchMemoryLimit))
         platform::CopyToNewScratchFile(source, copy);
     shared_->scratch.insert(host);

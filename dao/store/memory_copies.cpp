@@ -17,8 +17,8 @@ namespace ledrana::dao::detail {
 namespace {
 
 struct MemoryCopy {
-    std::string uri;  // file:/NAME?vfs=memdb
-    SqliteDb keeper;  // keeps the bytes alive between the connections that come and go
+    std::string uri; // file:/NAME?vfs=memdb
+    SqliteDb keeper; // keeps the bytes alive between the connections that come and go
 };
 
 std::mutex copiesMutex;
@@ -61,7 +61,6 @@ bool CopyIntoMemory(const std::string& sourceHost, const std::string& host, std:
     std::string uri;
     {
         std::lock_guard<std::mutex> lock(copiesMutex);
-        if (Copies().count(host)) return false;
         uri = "file:/ledrana-copy-" + std::to_string(++serial) + "?vfs=memdb";
     }
     sqlite3* raw = nullptr;
@@ -81,7 +80,7 @@ bool CopyIntoMemory(const std::string& sourceHost, const std::string& host, std:
     sqlite3_backup_finish(copy);
     if (rc != SQLITE_DONE) return false;
     std::lock_guard<std::mutex> lock(copiesMutex);
-    Copies().emplace(host, MemoryCopy{uri, std::move(keeper)});
+    Copies().insert_or_assign(host, MemoryCopy{uri, std::move(keeper)});
     return true;
 }
 
