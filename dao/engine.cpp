@@ -54,7 +54,7 @@ SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const s
 constexpr std::uintmax_t kMemoryJournalLimit = 64u << 20;
 
 // DBEngine::ScratchMemoryLimit: the same bound, for a copy held in memory with its journal.
-std::atomic<std::uintmax_t> scratchMemoryLimit{64u << 20};
+std::atomic<std::uintmax_t> scratchMemoryLimit{kMemoryJournalLimit};
 
 void Configure(sqlite3* db, bool exclusive, bool scratch, const std::string& host) {
     // Rollback journal (the files may live on network shares), full sync at each commit. A scratch copy

@@ -154,12 +154,13 @@ TEST_F(FilesTest, AScratchCopyOfASmallFileIsHeldInMemory) {
     Database src = Create("src.mdb", {"CREATE TABLE T (A LONG, B TEXT(5))", "INSERT INTO T VALUES (1, 'x')"});
     src.Close();
     const std::string before = Bytes(Path("src.mdb"));
+    const std::uintmax_t limit = DBEngine::ScratchMemoryLimit();
     for (const auto& [deleteField, onDisk] : {std::pair{true, false}, {false, false}, {false, true}}) {
         SCOPED_TRACE(std::string(deleteField ? "field deleted" : "") + (onDisk ? " on disk" : ""));
         const std::string copy = Path("copy.mdb"), out = Path("out.mdb");
         if (onDisk) DBEngine::SetScratchMemoryLimit(0);
         engine_.MakeScratchCopy(Path("src.mdb"), copy);
-        DBEngine::SetScratchMemoryLimit(64 << 20);
+        DBEngine::SetScratchMemoryLimit(limit);
         EXPECT_EQ(std::filesystem::exists(copy), onDisk);
         Database db = engine_.OpenDatabase(copy);
         db.BeginTrans();
