@@ -17,21 +17,18 @@ protected:
     }
 
     static std::string Text(const Variant& v) { return v.IsNull() ? "Null" : v.ToString(); }
-    static std::string Literal(const Variant& v) {
-        return v.IsNull() ? "Null" : v.IsText() ? "'" + v.RawString() + "'" : v.ToString();
-    }
 
     // Rows of Id 1..n in the model and in T (rowid = Id), fields A, N, D, G ("a" and Nulls by default).
     void Fill(int n, const std::function<std::vector<Variant>(int)>& values = {}) {
+        Recordset rs = db_.OpenRecordset("T");
         for (int id = 1; id <= n; ++id) {
-            std::vector<Variant> v =
+            const std::vector<Variant> v =
                 values ? values(id)
                        : std::vector<Variant>{"a", Variant::Null(), Variant::Null(), Variant::Null()};
             model_[id] = v;
-            db_.Execute("INSERT INTO T (Id, A, N, D, G) VALUES (" + std::to_string(id) + ", " +
-                        Literal(v[0]) + ", " + Literal(v[1]) + ", " + Literal(v[2]) + ", " + Literal(v[3]) +
-                        ")");
+            Add(rs, {{"Id", id}, {"A", v[0]}, {"N", v[1]}, {"D", v[2]}, {"G", v[3]}});
         }
+        rs.Close();
     }
     std::string ModelRows() const {
         std::string out;

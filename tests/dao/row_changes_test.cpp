@@ -24,13 +24,6 @@ std::string Describe(const TableChanges& t) {
     return out;
 }
 
-std::vector<std::string> Describe(const std::vector<TableChanges>& all) {
-    std::vector<std::string> out;
-    for (const TableChanges& t : all)
-        out.push_back(Describe(t));
-    return out;
-}
-
 TEST_F(RowChangesTest, TellsRowsAddedRemovedAndValuesChangedAsTheFileHoldsThemAtTheEnd) {
     db_ = Create("a.mdb",
                  {"CREATE TABLE C (Cod TEXT(3), Descr TEXT(20), Ok BIT, CONSTRAINT PK PRIMARY KEY (Cod))",
@@ -64,18 +57,14 @@ TEST_F(RowChangesTest, TellsRowsAddedRemovedAndValuesChangedAsTheFileHoldsThemAt
         db.Execute("INSERT INTO C VALUES ('5V', 'y', 0)");
         db.Rollback();
         // A recordset's saves count as the statements do.
-        Recordset rs = db.OpenRecordset("C");
-        for (; !rs.Eof(); rs.MoveNext())
-            if (rs.Fields()["Cod"].Value().ToString() == "3V") {
-                rs.Edit();
-                rs.Fields()["Ok"].SetValue(Variant(true));
-                rs.Update();
-            }
+        Recordset rs = db.OpenRecordset("SELECT * FROM C WHERE Cod = '3V'");
+        Change(rs, {{"Ok", true}});
         rs.Close();
     }
-    EXPECT_EQ(Describe(watch.Finish()),
-              (std::vector<std::string>{"M +0 -0 Anno 4: 0>2005 0>2005 0>2005",
-                                        "C +1 -1 add(3V) rem(9Z) Descr 1: mia>Vendite"}));
+    const std::vector<TableChanges> changes = watch.Finish();
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(Describe(changes[0]), "M +0 -0 Anno 4: 0>2005 0>2005 0>2005");
+    EXPECT_EQ(Describe(changes[1]), "C +1 -1 add(3V) rem(9Z) Descr 1: mia>Vendite");
     // Finished, it sees nothing more.
     Database db = engine_.OpenDatabase(Path("a.mdb"));
     db.Execute("UPDATE M SET Anno = 1");
