@@ -59,15 +59,12 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
         {"SELECT DateAdd('d', 1, Data) FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT Data + 1 FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT #1/3/2020# - #1/1/2020#", Variant(2.0), 0},
-        {"SELECT Year(Data) FROM T WHERE Id = 1", Variant(2021), 0},
         {"SELECT Format(Data, 'dd mmmm yyyy') FROM T WHERE Id = 2", Variant("15 marzo 2020"), dbText},
         {"SELECT Format(Data) FROM T WHERE Id = 2", Variant("15/03/2020"), dbText},
         {"SELECT Left(Data, 5) FROM T WHERE Id = 2", Variant("15/03"), dbText},
         {"SELECT IIf(Id = 2, Data, Null) FROM T WHERE Id = 2", Day(2020, 3, 15), dbDate},
         {"SELECT Nz(Data, #1/1/2000#) FROM T WHERE Id = 3", Day(2000, 1, 1), dbDate},
         {"SELECT TOP 1 Data FROM T ORDER BY Data DESC", Day(2021, 1, 2, 10, 30), dbDate},
-        {"SELECT Count(*) FROM T WHERE Data Between #1/1/2020# And #12/31/2020#", Variant(1), 0},
-        {"SELECT Nome FROM T WHERE Data > #1/1/2021#", Variant("Rossi"), dbText},
         // The $ forms of the text functions, and Jet's Yes/No/On/Off.
         {"SELECT Mid$('abcdef', 2, 3)", Variant("bcd"), dbText},
         {"SELECT Left$(Nome, 2) & Right$(Nome, 1) FROM T WHERE Id = 1", Variant("Roi"), dbText},
@@ -180,7 +177,6 @@ TEST_F(DialectTest, ValidationRulesOnEverySave) {
     t.Fields()["Nome"].SetValidationRule("Not Like '*!*'");
     t.SetValidationRule("[Id] < 100 Or [Flag] = True");
 
-    // Recordset saves.
     Recordset rs = db_.OpenRecordset("T");
     rs.AddNew();
     Set(rs, {{"Id", 4}, {"Importo", -1}});

@@ -93,21 +93,15 @@ TEST_F(ExecuteTest, JetDdlBuildsTheCatalog) {
                            "CREATE UNIQUE INDEX ixCod ON [Tab Uno] (Cod)",
                            "ALTER TABLE [Tab Uno] ADD COLUMN Extra TEXT(12)"});
     TableDef t = db_.TableDefs()["tab uno"];
-    struct Expect {
-        const char* field;
-        int type, size, attributes;
-    };
-    for (Expect e :
-         {Expect{"Id", dbLong, 4, 17}, Expect{"Cod", dbText, 8, 2}, Expect{"Descr", dbMemo, 0, 2},
-          Expect{"Importo", dbCurrency, 8, 1}, Expect{"Giorno", dbDate, 8, 1},
-          Expect{"Flag", dbBoolean, 1, 1}, Expect{"Peso", dbSingle, 4, 1}, Expect{"Qta", dbInteger, 2, 1},
-          Expect{"Num", dbLong, 4, 1}, Expect{"Valore", dbDouble, 8, 1}, Expect{"Bin", dbLongBinary, 0, 2},
-          Expect{"Extra", dbText, 12, 2}}) {
-        Field f = t.Fields()[e.field];
-        EXPECT_EQ(f.Type(), e.type) << e.field;
-        EXPECT_EQ(f.Size(), e.size) << e.field;
-        EXPECT_EQ(f.Attributes(), e.attributes) << e.field;
+    // Each field's name, type, size and attributes, in order.
+    std::string fields;
+    for (int i = 0; i < t.Fields().Count(); ++i) {
+        const Field f = t.Fields()[i];
+        fields += f.Name() + " " + std::to_string(f.Type()) + " " + std::to_string(f.Size()) + " " +
+                  std::to_string(f.Attributes()) + ";";
     }
+    EXPECT_EQ(fields, "Id 4 4 17;Cod 10 8 2;Descr 12 0 2;Importo 5 8 1;Giorno 8 8 1;Flag 1 1 1;Peso 6 4 1;"
+                      "Qta 3 2 1;Num 4 4 1;Valore 7 8 1;Bin 11 0 2;Extra 10 12 2;");
     EXPECT_TRUE(t.Fields()["Cod"].Required());
     EXPECT_TRUE(t.Indexes()["PK"].Primary());
     EXPECT_TRUE(t.Indexes()["ixCod"].Unique());

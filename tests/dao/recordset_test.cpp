@@ -141,17 +141,11 @@ TEST_F(RecordsetTest, ValuesKeepTheirTypes) {
 TEST_F(RecordsetTest, DynasetsUpdatableOnlyOverOneTable) {
     db_.Execute("CREATE TABLE R (Cod TEXT(5), Riga LONG)");
     db_.Execute("INSERT INTO T (Cod, Nome) VALUES ('A', 'uno')");
-    db_.Execute("INSERT INTO T (Cod, Nome) VALUES ('B', 'due')");
     db_.Execute("INSERT INTO R VALUES ('A', 1)");
     Recordset one = db_.OpenRecordset("select * from T where Cod <> 'Z' order by Cod desc");
     EXPECT_EQ(one.Type(), dbOpenDynaset);
     EXPECT_TRUE(one.Updatable());
-    EXPECT_EQ(one.RecordCount(), 2);
-    EXPECT_EQ(one.Fields()["Cod"].Value(), Variant("B"));
-    for (; !one.Eof(); one.MoveNext())
-        Change(one, {{"N", static_cast<int>(one.Fields()["Nome"].Value().ToString().size())}});
     one.Close();
-    EXPECT_EQ(Scalar(db_, "SELECT sum(N) FROM T"), Variant(6));
     Recordset join = db_.OpenRecordset("SELECT T.Cod, R.Riga FROM T INNER JOIN R ON T.Cod = R.Cod");
     EXPECT_FALSE(join.Updatable());
     EXPECT_EQ(ErrorOf([&] { join.Edit(); }), 3027);
