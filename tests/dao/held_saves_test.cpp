@@ -37,7 +37,6 @@ protected:
                    Text(v[2]) + "|" + Text(v[3]);
         return out;
     }
-    // Id and N of the current row.
     static std::string IdN(Recordset& rs) {
         return Text(rs.Fields()["Id"].Value()) + "|" + Text(rs.Fields()["N"].Value());
     }

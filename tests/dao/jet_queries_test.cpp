@@ -120,33 +120,28 @@ const Expected kNorthwind[] = {
 
 // Every query as the file holds it, Northwind's in catalog order (not alphabetical).
 TEST_F(JetQueriesTest, EveryQueryAsTheFileHoldsIt) {
-    const struct {
-        const char* file;
-        std::span<const Expected> expected;
-        std::size_t count;
-    } files[] = {{"queryTestV1997.mdb", kQueryTest, 9},
-                 {"queryTestV2000.mdb", kQueryTest, 9},
-                 {"nwind.mdb", kNorthwind, 22}};
-    for (const auto& f : files) {
-        Mdb mdb = Open(f.file);
+    // How many queries each file holds is CorpusQueries' check.
+    const std::pair<const char*, std::span<const Expected>> files[] = {
+        {"queryTestV1997.mdb", kQueryTest}, {"queryTestV2000.mdb", kQueryTest}, {"nwind.mdb", kNorthwind}};
+    for (const auto& [file, expected] : files) {
+        Mdb mdb = Open(file);
         ASSERT_NE(mdb, nullptr);
         const std::vector<SavedQuery> list = ReadSavedQueries(mdb.get());
-        ASSERT_EQ(list.size(), f.count) << f.file;
         for (const SavedQuery& q : list) {
-            SCOPED_TRACE(std::string(f.file) + ": " + q.name);
+            SCOPED_TRACE(std::string(file) + ": " + q.name);
             EXPECT_TRUE(q.sql.ends_with(';')) << q.sql;
             EXPECT_EQ(q.note, "");
             EXPECT_FALSE(q.access_internal);
             EXPECT_EQ(q.connect, q.type == kQueryPassThrough ? "ODBC;" : "");
         }
         auto queries = ByName(list);
-        for (const Expected& e : f.expected) {
-            SCOPED_TRACE(std::string(f.file) + ": " + e.name);
+        for (const Expected& e : expected) {
+            SCOPED_TRACE(std::string(file) + ": " + e.name);
             ASSERT_EQ(queries.count(e.name), 1u);
             EXPECT_EQ(queries[e.name].sql, e.sql);
             EXPECT_EQ(queries[e.name].type, e.type);
         }
-        if (f.count == 22) {
+        if (expected.data() == kNorthwind) {
             EXPECT_EQ(list.front().name, "Alphabetical List of Products");
             EXPECT_EQ(list.back().name, "Summary of Sales by Quarter");
         }

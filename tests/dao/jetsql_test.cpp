@@ -51,7 +51,6 @@ public:
         return out;
     }
 
-    // Column names of a query.
     std::string Columns(const std::string& sql) {
         detail::Stmt st = Prepare(sql);
         std::string out;
@@ -60,7 +59,6 @@ public:
         return out;
     }
 
-    // Rows of a Jet SELECT.
     std::string Select(const std::string& jet, const std::vector<std::string>& params = {}) {
         return Query(TranslateJetSql(jet).sql, params);
     }

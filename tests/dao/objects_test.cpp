@@ -42,7 +42,6 @@ TEST_F(ObjectsTest, CollectionsFindByPositionAndByNameWithoutCase) {
     EXPECT_EQ(Names(f), "Cod,Nome");
     EXPECT_EQ(f[1].Size(), 255); // DDL default for TEXT
     EXPECT_EQ(ErrorOf([&] { f["Cognome"]; }), 3265);
-    EXPECT_EQ(ErrorOf([&] { tables["Clienti"].Properties()["nonesiste"]; }), 3270);
 }
 
 // A walk that opens and closes one recordset per row: the collection lists only those still open.
