@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,13 +32,6 @@ protected:
         Mdb mdb(mdb_open(copy.c_str(), MDB_NOFLAGS));
         EXPECT_NE(mdb, nullptr) << name;
         return mdb;
-    }
-
-    static std::map<std::string, SavedQuery> ByName(const std::vector<SavedQuery>& list) {
-        std::map<std::string, SavedQuery> out;
-        for (const SavedQuery& q : list)
-            out[q.name] = q;
-        return out;
     }
 };
 
@@ -134,12 +127,12 @@ TEST_F(JetQueriesTest, EveryQueryAsTheFileHoldsIt) {
             EXPECT_FALSE(q.access_internal);
             EXPECT_EQ(q.connect, q.type == kQueryPassThrough ? "ODBC;" : "");
         }
-        auto queries = ByName(list);
         for (const Expected& e : expected) {
             SCOPED_TRACE(std::string(file) + ": " + e.name);
-            ASSERT_EQ(queries.count(e.name), 1u);
-            EXPECT_EQ(queries[e.name].sql, e.sql);
-            EXPECT_EQ(queries[e.name].type, e.type);
+            const auto q = std::ranges::find(list, std::string(e.name), &SavedQuery::name);
+            ASSERT_NE(q, list.end());
+            EXPECT_EQ(q->sql, e.sql);
+            EXPECT_EQ(q->type, e.type);
         }
         if (expected.data() == kNorthwind) {
             EXPECT_EQ(list.front().name, "Alphabetical List of Products");

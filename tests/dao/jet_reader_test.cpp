@@ -54,10 +54,8 @@ TEST_F(JetReader, ReadsAsTheFilesOwnerNobodyForTheSuperusers) {
         fs::permissions(seen, fs::perms(0666));
         const std::string file = Archive(root ? c.owner : geteuid(), root ? c.group : getegid());
         EXPECT_FALSE(ImportJetFile(engine_, file, Path("conv.mdb"), "Cont32.mdb").tables.empty());
-        std::ifstream in(seen);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-                  std::to_string(root ? c.reader : geteuid()) + ":" +
-                      std::to_string(root ? c.readerGroup : getegid()));
+        EXPECT_EQ(Bytes(seen), std::to_string(root ? c.reader : geteuid()) + ":" +
+                                   std::to_string(root ? c.readerGroup : getegid()));
         fs::remove(Path("conv.mdb"));
     }
 }
