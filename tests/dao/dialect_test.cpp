@@ -72,10 +72,8 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
         {"SELECT Format$(3.5, '0.00')", Variant("3,50"), dbText},
         {"SELECT Yes", Variant(-1), 0},
         {"SELECT No", Variant(0), 0},
-        {"SELECT On + Off", Variant(-1), 0},
-        {"SELECT Count(*) FROM T WHERE Flag = Yes", Variant(2), 0},
-        {"SELECT Count(*) FROM T WHERE Flag = No", Variant(1), 0},
-        {"SELECT Count(*) FROM T WHERE Flag = True Or Flag = Off", Variant(3), 0},
+        {"SELECT On", Variant(-1), 0},
+        {"SELECT Off", Variant(0), 0},
     };
     for (const Case& c : cases) {
         auto [value, type] = Typed(c.sql);
