@@ -42,10 +42,8 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
         Variant value;
         int type; // 0: not checked
     } cases[] = {
-        {"SELECT #1/2/2020#", Day(2020, 1, 2), dbDate},
         {"SELECT #2020-01-02 13:45#", Day(2020, 1, 2, 13, 45), dbDate},
         {"SELECT CStr(#1/2/2020#)", Variant("02/01/2020"), dbText},
-        {"SELECT CStr(#1/2/2020 9:05#)", Variant("02/01/2020 09.05.00"), dbText},
         {"SELECT CStr(TimeSerial(10, 5, 0))", Variant("10.05.00"), dbText},
         {"SELECT CStr(Data) FROM T WHERE Id = 1", Variant("02/01/2021 10.30.00"), dbText},
         {"SELECT Data & '' FROM T WHERE Id = 2", Variant("15/03/2020"), dbText},
@@ -55,7 +53,6 @@ TEST_F(DialectTest, ExpressionsKeepTheirValuesAndTypes) {
         {"SELECT Min(Data) AS Primo FROM T", Day(2020, 3, 15), dbDate},
         {"SELECT CStr(Max(Data)) FROM T", Variant("02/01/2021 10.30.00"), dbText},
         {"SELECT DateSerial(2020, 2, 30)", Day(2020, 3, 1), dbDate},
-        {"SELECT DateAdd('m', 1, #1/31/2020#)", Day(2020, 2, 29), dbDate},
         {"SELECT DateAdd('d', 1, Data) FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT Data + 1 FROM T WHERE Id = 2", Day(2020, 3, 16), dbDate},
         {"SELECT #1/3/2020# - #1/1/2020#", Variant(2.0), 0},
@@ -220,7 +217,6 @@ TEST_F(DialectTest, ParametersOfSavedQueries) {
     QueryDef q = db_.QueryDefs()["Dal"];
     ASSERT_EQ(q.Parameters().Count(), 1);
     EXPECT_EQ(q.Parameters()[0].Type(), dbDate);
-    EXPECT_EQ(ErrorOf([&] { q.OpenRecordset(); }), 3061);
     q.Parameters()["INIZIO"].SetValue("01/01/2021");
     EXPECT_EQ(q.Parameters()[0].Value(), Day(2021, 1, 1));
     EXPECT_EQ(Rows(q.OpenRecordset()), "Rossi");
