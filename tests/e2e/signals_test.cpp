@@ -1,6 +1,6 @@
 // What the unattended program says about a run: its exit status, the report's verdict and the preview's
 // prediction never claim more than the run did; a wrong start is refused before anything is touched; the
-// progress file moves while the run works; what an interrupted run left is named once.
+// progress file moves while the run works. (What an interrupted run left is named once: E2eSecondRun.)
 
 #include <gtest/gtest.h>
 
@@ -140,34 +140,6 @@ TEST(E2eSignals, TheProgressFileMovesWhileTheRunWorksAndIsAlwaysOneWholeLine) {
     EXPECT_GE(companies.size(), 2u);
     EXPECT_EQ(TempPrefix::get(file).rfind("500/500\t100%\t", 0), 0u) << TempPrefix::get(file);
     EXPECT_NE(TempPrefix::get(file).find("Aggiornamento eseguito"), std::string::npos);
-}
-
-// What an interrupted run left beside an archive (a recovery archive, a journal) is named by the next run's
-// report, with its time, once: the run after it finds it named already. A link planted at an archive's
-// rollback journal is removed, not followed, and the archive updated.
-TEST(E2eSignals, WhatAnInterruptedRunLeftIsNamedByTheNextReportOnce) {
-    Machine m("old");
-    const std::string left[] = {"C:\\ZU\\Alfa\\CONT32_rimossi_20260101-101010.mdb",
-                                "C:\\ZU\\Alfa\\CONT32_conversioni_20260101-101010.csv"};
-    m.write(left[0], m.read("C:\\ZU\\Alfa\\CONT32.MDB"));
-    m.write(left[1], "Tabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n");
-    const fs::path journal = m.host(kGammaCont).string() + "-journal";
-    fs::create_symlink(m.root() / "altrove", journal);
-    const Outcome first = m.Update();
-    ASSERT_EQ(first.status, 0) << first.console;
-    EXPECT_EQ(first.verdict(), "ok");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(journal)));
-    EXPECT_FALSE(fs::exists(m.root() / "altrove"));
-    const std::string page = TempPrefix::get(first.report);
-    const std::size_t section = page.find("Lasciato da un aggiornamento interrotto");
-    ASSERT_NE(section, std::string::npos);
-    for (const std::string& path : left)
-        EXPECT_NE(page.find(path, section), std::string::npos) << path;
-
-    const Outcome second = m.Update();
-    ASSERT_EQ(second.status, 0) << second.console;
-    EXPECT_EQ(TempPrefix::get(second.report).find("Lasciato da un aggiornamento interrotto"),
-              std::string::npos);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Successful updates of the sample installations: what the log, the boxes, the archives, the INI files,
 // the templates, the demo company, the shortcuts, the progress bar and the run's report show afterwards; a
-// preview changes no file and names what the real run then does. And the command-line programs explain
-// themselves.
+// preview changes no file and names what the real run then does; a second run, and what an interrupted run
+// left. And the command-line programs explain themselves.
 
 #include <gtest/gtest.h>
 
@@ -371,11 +371,28 @@ TEST_F(E2eOldUpdated, RealRunsCountsAgreeWithTheArchives) {
     EXPECT_EQ(cells[3], machine->Value("C:\\ZU\\Alfa\\CONT32.MDB", "SELECT Count(*) FROM CLIENTI"));
 }
 
-// A second run of the same version says so, then updates again changing no structure.
-TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
+// What an interrupted run left beside an archive (a recovery archive, a journal) is named by the next run's
+// report, with its time, once; a link planted at an archive's rollback journal is removed, not followed, and
+// the archive updated. A second run of the same version says so, finds the leftovers named already, and
+// updates again changing no structure.
+TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructureAndLeftoversAreNamedOnce) {
     Machine m("old");
+    const std::string left[] = {"C:\\ZU\\Alfa\\CONT32_rimossi_20260101-101010.mdb",
+                                "C:\\ZU\\Alfa\\CONT32_conversioni_20260101-101010.csv"};
+    m.write(left[0], m.read("C:\\ZU\\Alfa\\CONT32.MDB"));
+    m.write(left[1], "Tabella;Chiave;Campo;Valore precedente;Valore nuovo\r\n");
+    const fs::path journal = m.host(kGammaCont).string() + "-journal";
+    fs::create_symlink(m.root() / "altrove", journal);
     const Outcome first = m.Update();
     ASSERT_EQ(first.status, 0) << first.console;
+    EXPECT_EQ(first.verdict(), "ok");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(journal)));
+    EXPECT_FALSE(fs::exists(m.root() / "altrove"));
+    const std::string page = first.page();
+    const std::size_t section = page.find("Lasciato da un aggiornamento interrotto");
+    ASSERT_NE(section, std::string::npos);
+    for (const std::string& path : left)
+        EXPECT_NE(page.find(path, section), std::string::npos) << path;
     const auto schemas = [&m] {
         std::vector<std::string> out;
         for (const Company& c : kOld)
@@ -386,6 +403,7 @@ TEST(E2eSecondRun, SameVersionSaysSoAndChangesNoStructure) {
 
     const Outcome second = m.Update();
     EXPECT_EQ(second.status, 0) << second.console;
+    EXPECT_EQ(second.page().find("Lasciato da un aggiornamento interrotto"), std::string::npos);
     ASSERT_FALSE(second.boxes.empty());
     EXPECT_EQ(second.boxes[0].text,
               "il programma è già aggiornato, verrà effettuata la verifica degli archivi");
