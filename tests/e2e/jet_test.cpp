@@ -68,7 +68,6 @@ void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::strin
     EXPECT_EQ(boxes, expected) << o.console;
     ASSERT_GE(o.boxes.size(), 2u);
     EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
-    // The status and the report's verdict say that the run left Gamma undone.
     EXPECT_EQ(o.status, 5) << o.console;
     EXPECT_EQ(o.verdict(), "warn");
     EXPECT_NE(o.entry(undone), -1) << o.log;

@@ -486,8 +486,7 @@ TEST_F(KillSuite, ShortKillsLoseNothing) {
     aimed.push_back(static_cast<long>(trace_.size() / 2));
     for (long c : aimed)
         KillAt(c);
-    // The first compaction with the working copies on disk: its comparison is over, its converted values
-    // wait.
+    // The first compaction with working copies on disk: its comparison is over, its converted values wait.
     const long compaction = FirstChange("", ".MDB.TMP", traceOnDisk_);
     ASSERT_GT(compaction, 0) << "the run compacted no archive";
     EXPECT_GT(KillAt(compaction, true), 0) << "no converted value waited in the working copy";
