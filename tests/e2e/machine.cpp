@@ -287,6 +287,21 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
     return out;
 }
 
+std::string Differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& now) {
+    std::string out;
+    for (const auto& [name, value] : before) {
+        const auto it = now.find(name);
+        if (it == now.end())
+            out += "missing: " + name + "\n";
+        else if (it->second != value)
+            out += "changed: " + name + "\n";
+    }
+    for (const auto& [name, value] : now)
+        if (!before.count(name)) out += "added:   " + name + "\n";
+    return out;
+}
+
 std::map<std::string, std::string> Digest(const fs::path& root) {
     std::map<std::string, std::string> out = Snapshot(root);
     for (auto& [name, v] : out) {
@@ -318,12 +333,7 @@ std::string ChangedSince(std::map<std::string, std::string> before, const fs::pa
     }
     for (const std::string& f : timeless)
         if (after.count(f) && untimed(after[f]) == untimed(before.at(f))) after[f] = before.at(f);
-    std::string out;
-    for (const auto& [name, v] : before)
-        if (!after.count(name) || after.at(name) != v) out += name + "\n";
-    for (const auto& [name, v] : after)
-        if (!before.count(name)) out += name + " (new)\n";
-    return out;
+    return Differences(before, after);
 }
 
 std::string StructureDifferences(const std::string& model, const std::string& archive) {

@@ -130,14 +130,19 @@ std::vector<std::string> Names(const fs::path& folder);
 // or a link's target.
 std::map<std::string, std::string> Snapshot(const fs::path& root);
 
+// The names whose values differ between two listings (Snapshot, Digest), one line each ("missing: ",
+// "changed: ", "added:   "); "" when none does.
+std::string Differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& now);
+
 // Every file, folder and link under `root` as Snapshot gives it, with its owner and group, then (after a tab)
 // the time of its last change.
 std::map<std::string, std::string> Digest(const fs::path& root);
 
-// What differs between the digest `before` and the machine at `root` after a preview, one name a line (""
-// when nothing does): the report's folder left out (the reports, their twins and their index, which must be
-// there; the folder made for it when missing), and the time of change of the folders on its way (a name was
-// added in them) and of the data folder's LEDRANA (the preview's lock file made there and removed).
+// What differs between the digest `before` and the machine at `root` after a preview, as Differences says
+// it: the report's folder left out (the reports, their twins and their index, which must be there; the
+// folder made for it when missing), and the time of change of the folders on its way (a name was added in
+// them) and of the data folder's LEDRANA (the preview's lock file made there and removed).
 std::string ChangedSince(std::map<std::string, std::string> before, const fs::path& root,
                          const fs::path& report);
 

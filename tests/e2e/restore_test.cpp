@@ -38,22 +38,6 @@ std::map<std::string, std::string> DataFiles(const Machine& m) {
     return out;
 }
 
-// The files that differ between two listings, one line each; "" when none does.
-std::string Differences(const std::map<std::string, std::string>& before,
-                        const std::map<std::string, std::string>& now) {
-    std::string out;
-    for (const auto& [name, value] : before) {
-        const auto it = now.find(name);
-        if (it == now.end())
-            out += "missing: " + name + "\n";
-        else if (it->second != value)
-            out += "changed: " + name + "\n";
-    }
-    for (const auto& [name, value] : now)
-        if (!before.count(name)) out += "added:   " + name + "\n";
-    return out;
-}
-
 int Restore(const Machine& m, const std::string& options, std::string* out) {
     return m.Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(m.root().string()) +
                        " --ripristina " + options,
