@@ -94,11 +94,7 @@ TEST(E2eBrowser, ReportsFitTheWindowShowTheOverviewFirstAndPrintInFewPages) {
     const Outcome run = clean.Update();
     // A run that leaves things undone: a rebuild refused by the value check, an archive in use.
     Machine troubled("old");
-    bool ok = false;
-    troubled.DaoTool("",
-                     "exec " + ShellQuote("C:\\ZU\\Alfa\\CONT32.MDB") + " " +
-                         ShellQuote("UPDATE ARTICOLI SET Protocollo = '12A' WHERE NumDoc = 1"),
-                     &ok);
+    troubled.Exec("C:\\ZU\\Alfa\\CONT32.MDB", {"UPDATE ARTICOLI SET Protocollo = '12A' WHERE NumDoc = 1"});
     ledrana::testing::Background holder({E2E_DAOTOOL, "hold", troubled.host(kGammaCont).string(), "600"},
                                         troubled.root());
     ASSERT_TRUE(holder.WaitForLine("tengo aperto")) << holder.output();

@@ -33,7 +33,8 @@ const std::string kArchive = "C:\\ZU\\Alfa\\CONT32.MDB";
 // An update in which Gamma's accounting archive could not be used (the error `number`, whose text holds
 // `said`): the comparison reports the opening's error, the company's later steps meet the same refusal and
 // report it in their own words, the archive is left byte for byte as `before`, the run's report gives
-// `advice`, and the other archives (Gamma's due-dates archive when `scadUpdated`) are updated.
+// `advice` (as the page spells it), and the other archives (Gamma's due-dates archive when `scadUpdated`) are
+// updated.
 void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::string& before, int number,
                             const std::string& said, const std::string& advice, bool scadUpdated) {
     EXPECT_EQ(m.read(kGammaCont), before);
@@ -67,14 +68,15 @@ void ExpectGammaLeftAsItWas(const Machine& m, const Outcome& o, const std::strin
     EXPECT_EQ(boxes, expected) << o.console;
     ASSERT_GE(o.boxes.size(), 2u);
     EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
-    // The status and the report's verdict say that the run left Gamma undone.
     EXPECT_EQ(o.status, 5) << o.console;
     EXPECT_EQ(o.verdict(), "warn");
     EXPECT_NE(o.entry(undone), -1) << o.log;
-    std::string shown; // as the page spells it
-    for (char c : advice)
-        shown += c == '\'' ? std::string("&#39;") : std::string(1, c);
-    EXPECT_NE(o.page().find(shown), std::string::npos) << advice;
+    // The report: the error beside the archive among what did not succeed, and what the user can do.
+    const std::string page = o.page();
+    const std::size_t failed = page.find("Che cosa non è riuscito");
+    ASSERT_NE(failed, std::string::npos);
+    EXPECT_NE(page.substr(failed, page.find("<h2>", failed + 10) - failed).find(n), std::string::npos);
+    EXPECT_NE(page.find(advice), std::string::npos) << advice;
 
     EXPECT_EQ(StructureDifferences(m.Schema(Release("CONT32.MDB")), m.Schema("C:\\ZU\\Alfa\\Cont32.mdb")),
               "");
@@ -164,6 +166,7 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
     const std::string gamma = kGammaCont, ldb = "C:\\ZU\\Gamma\\Cont32.ldb";
     const std::string notOurs = "Verificare che sia un archivio di Tessaro";
     const std::string writable = "Dare il permesso di scrittura sul file e sulla sua cartella";
+    const std::string free = "Quando l&#39;archivio sarà libero";
     enum How { kAsIs, kReadOnly, kInUse, kLockedFolder, kHeld };
     struct Case {
         const char* file; // of the corpus ("" keeps the sample's archive)
@@ -176,11 +179,9 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
     } cases[] = {
         {"damaged/crash_s3_624_delTestV2000.mdb", 3049, "la lettura si è interrotta", notOurs, kAsIs},
         {"testV1997.mdb", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kReadOnly},
-        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", "Quando l'archivio sarà libero",
-         kInUse},
+        {"testV1997.mdb", 3045, "(aperto su PC-CASSA (utente Admin))", free, kInUse},
         {"", 3051, "'C:\\ZU\\Gamma\\CONT32.MDB'", writable, kLockedFolder},
-        {"", 3045, "file già in uso", "Quando l'archivio sarà libero, eseguire di nuovo l'aggiornamento.",
-         kHeld},
+        {"", 3045, "file già in uso", free + ", eseguire di nuovo l&#39;aggiornamento.", kHeld},
     };
     // What stands beside the archive under its name (Cont32.mdb.jet, .tmp, .conversione...).
     const auto listing = [](const fs::path& folder) {
@@ -207,6 +208,14 @@ TEST(E2eJetArchive, OneThatCannotBeUsedIsReportedLeftAsItWasAndTheOthersAreUpdat
             holder.emplace(std::vector<std::string>{E2E_DAOTOOL, "hold", m.host(gamma).string(), "600"},
                            m.root());
             ASSERT_TRUE(holder->WaitForLine("tengo aperto")) << holder->output();
+            // The preview finds it held as the run will, and predicts what the run then leaves undone.
+            const Outcome preview = m.Update(kAnswers, ReleaseFolder(), "--anteprima");
+            EXPECT_EQ(preview.status, 5) << preview.console;
+            EXPECT_EQ(preview.verdict(), "warn");
+            EXPECT_NE(preview.console.find("terminerebbe con lo stato 5"), std::string::npos)
+                << preview.console;
+            const std::string predicted = preview.page();
+            EXPECT_LT(predicted.find("Che cosa non riuscirebbe"), predicted.find("<h2>Ditte</h2>"));
         }
         const fs::path folder = m.host(gamma).parent_path();
         const bool locked = c.how == kLockedFolder;

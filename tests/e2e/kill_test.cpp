@@ -25,6 +25,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -77,6 +78,32 @@ bool DumpReadsBackWhole(const fs::path& file) {
     return whole;
 }
 
+// The rows of `sql`, each with its cells tab-separated ([] when the statement fails).
+std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
+    std::vector<std::string> out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string line;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                line += (i ? "\t" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : "<null>");
+            }
+            out.push_back(line);
+        }
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+// The fields of a database's tables that the engine's functions compute (`more` narrows them).
+long Computed(sqlite3* db, const std::string& more = "") {
+    const auto n = Rows(db, "SELECT count(*) FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS x "
+                            "WHERE m.type = 'table' AND x.hidden = 2" +
+                                more);
+    return n.empty() ? 0 : std::stol(n[0]);
+}
+
 Archive Look(const fs::path& file) {
     Archive a;
     sqlite3* db = nullptr;
@@ -87,38 +114,20 @@ Archive Look(const fs::path& file) {
     }
     // Plain SQLite, as the sqlite3 tool reads it: no function of the engine is registered. Only a working
     // copy may compute fields with them.
-    auto rowsOf = [&](const std::string& sql) {
-        std::vector<std::string> out;
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return out;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::string line;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                const unsigned char* t = sqlite3_column_text(st, i);
-                line += (i ? "\t" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : "<null>");
-            }
-            out.push_back(line);
-        }
-        sqlite3_finalize(st);
-        return out;
-    };
-    const auto check = rowsOf("PRAGMA integrity_check");
-    a.whole = check == std::vector<std::string>{"ok"} && DumpReadsBackWhole(file);
-    for (const std::string& n :
-         rowsOf("SELECT count(*) FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS x "
-                "WHERE m.type = 'table' AND x.hidden = 2 AND x.name NOT LIKE '~%'"))
-        a.computed = std::stol(n);
+    a.whole =
+        Rows(db, "PRAGMA integrity_check") == std::vector<std::string>{"ok"} && DumpReadsBackWhole(file);
+    a.computed = Computed(db, " AND x.name NOT LIKE '~%'");
     if (a.whole) {
-        for (const std::string& t : rowsOf("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
-                                           "LIKE 'sqlite_%' ORDER BY name")) {
-            std::vector<std::string> lines = rowsOf("SELECT * FROM \"" + t + "\"");
+        for (const std::string& t : Rows(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
+                                             "LIKE 'sqlite_%' ORDER BY name")) {
+            std::vector<std::string> lines = Rows(db, "SELECT * FROM \"" + t + "\"");
             a.rows[UCase(t)] = static_cast<long>(lines.size());
             std::sort(lines.begin(), lines.end());
             a.content += "table " + t + "\n";
             for (const std::string& l : lines)
                 a.content += l + "\n";
         }
-        for (const std::string& s : rowsOf("SELECT type, name, sql FROM sqlite_master ORDER BY type, name"))
+        for (const std::string& s : Rows(db, "SELECT type, name, sql FROM sqlite_master ORDER BY type, name"))
             a.content += s + "\n";
     }
     sqlite3_close(db);
@@ -137,16 +146,8 @@ long ComputedInWorkingCopies(const fs::path& root) {
     long computed = 0;
     for (const std::string& w : FilesWith(root, ".LAVORO")) {
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2((root / w).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db,
-                                   "SELECT count(*) FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS x "
-                                   "WHERE m.type = 'table' AND x.hidden = 2",
-                                   -1, &st, nullptr) == SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_ROW)
-                computed += sqlite3_column_int64(st, 0);
-            sqlite3_finalize(st);
-        }
+        if (sqlite3_open_v2((root / w).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+            computed += Computed(db);
         sqlite3_close(db);
     }
     return computed;
@@ -190,22 +191,16 @@ const char* const kReferenceProgram = E2E_REFERENCE_GUASTI;
 const char* const kReferenceProgram = E2E_AGGIORNA_GUASTI;
 #endif
 
-// The run's command line on the machine at `root`, with the launcher's own options first.
-std::vector<std::string> RunArgs(const fs::path& root, const std::vector<std::string>& faults,
-                                 const char* program = E2E_AGGIORNA_GUASTI) {
-    std::vector<std::string> args{program};
-    args.insert(args.end(), faults.begin(), faults.end());
-    args.insert(args.end(), {"--prefix", root.string(), "--model", ReleaseFolder().string(), "--answers",
-                             (root / "risposte.test").string(), "--log", (root / "log.test").string()});
-    return args;
+// Where a run on the machine writes its standard error (a sanitizer's report among it).
+fs::path ErrorsOf(const Machine& m) {
+    return m.root() / "stderr.test";
 }
 
-// Where a run on the machine at `root` writes its standard error (a sanitizer's report among it).
-fs::path ErrorsOf(const fs::path& root) {
-    return root / "stderr.test";
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const fs::path& errors) {
+// A run on the machine, with the launcher's own options first; its log in log.test.
+pid_t Spawn(const Machine& m, std::vector<std::string> faults, const char* program = E2E_AGGIORNA_GUASTI) {
+    faults.insert(faults.begin(), program);
+    const auto args = m.RunLine(faults, m.root() / "run", {"--log", (m.root() / "log.test").string()});
+    const fs::path errors = ErrorsOf(m);
     const pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> argv;
@@ -229,9 +224,9 @@ int Wait(pid_t pid) {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
 }
 
-int RunUpdate(const fs::path& root, const std::vector<std::string>& faults = {},
+int RunUpdate(const Machine& m, const std::vector<std::string>& faults = {},
               const char* program = E2E_AGGIORNA_GUASTI) {
-    return Wait(Spawn(RunArgs(root, faults, program), ErrorsOf(root)));
+    return Wait(Spawn(m, faults, program));
 }
 
 // A mount namespace of this test program's own, entered once: what it mounts is seen by it and its
@@ -292,8 +287,6 @@ protected:
             ::mount("tmpfs", temp.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2g,mode=1777");
         }
         pristine_ = std::make_unique<Machine>("old");
-        std::ofstream(pristine_->root() / "risposte.test") << kAnswers;
-        fs::permissions(pristine_->root() / "risposte.test", fs::perms::owner_read | fs::perms::owner_write);
         before_ = LookAll(pristine_->root());
         iniBefore_ = IniKeys(pristine_->root());
         // One and two uninterrupted runs, and the list of changes a run makes.
@@ -301,29 +294,21 @@ protected:
         Copy(once.root());
         Copy(twice.root());
         const auto t0 = Clock::now();
-        runStatus_ =
-            RunUpdate(once.root(), {"--trace", (once.root() / "trace.test").string()}, kReferenceProgram);
+        runStatus_ = RunUpdate(once, {"--trace", (once.root() / "trace.test").string()}, kReferenceProgram);
         seconds_ = std::chrono::duration<double>(Clock::now() - t0).count();
-        RunUpdate(twice.root(), {}, kReferenceProgram);
-        secondStatus_ = RunUpdate(twice.root(), {}, kReferenceProgram);
+        RunUpdate(twice, {}, kReferenceProgram);
+        secondStatus_ = RunUpdate(twice, {}, kReferenceProgram);
         afterOne_ = LookAll(once.root());
         iniAfter_ = IniKeys(once.root());
         afterTwo_ = LookAll(twice.root());
-        trace_ = Lines(once.root() / "trace.test");
+        trace_ = Lines(ledrana::testing::TempPrefix::get(once.root() / "trace.test"));
         // The same run with its working copies on disk, as archives too large for memory have them: the
         // changes that make and fill them.
         Machine onDisk;
         Copy(onDisk.root());
-        RunUpdate(onDisk.root(), {"--scratch-on-disk", "--trace", (onDisk.root() / "trace.test").string()},
+        RunUpdate(onDisk, {"--scratch-on-disk", "--trace", (onDisk.root() / "trace.test").string()},
                   kReferenceProgram);
-        traceOnDisk_ = Lines(onDisk.root() / "trace.test");
-    }
-    static std::vector<std::string> Lines(const fs::path& file) {
-        std::vector<std::string> out;
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);)
-            out.push_back(line);
-        return out;
+        traceOnDisk_ = Lines(ledrana::testing::TempPrefix::get(onDisk.root() / "trace.test"));
     }
     static void TearDownTestSuite() { pristine_.reset(); }
 
@@ -332,8 +317,13 @@ protected:
         fs::copy(pristine_->root(), to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     }
 
-    // After a kill: every archive there, whole, with its lines; every INI key as before or after the run.
-    void CheckWhole(const Machine& m, const std::string& what) {
+    // After a kill or a full disk: every archive there, whole, with its lines; every INI key as before or
+    // after the run. Then the machine run again ends as an uninterrupted run does, every archive as after one
+    // or two uninterrupted runs. `failedFirst`: archives (upper-case paths under the prefix) whose structure
+    // the first run reported it could not bring up to date. The version stamp and the value fixes that follow
+    // the structure still run on them, and fixes that depend on the version found are then not made again by
+    // the second run: their end state is only required to be whole, with every line.
+    void Check(const Machine& m, const std::string& what, const std::set<std::string>& failedFirst = {}) {
         const auto now = LookAll(m.root());
         for (const auto& [name, before] : before_) {
             const auto it = now.find(name);
@@ -370,16 +360,8 @@ protected:
         }
         for (const auto& [key, value] : iniBefore_)
             if (!ini.count(key)) ADD_FAILURE() << what << ": INI key " << key << " lost";
-    }
 
-    // Runs the killed machine again: it ends as an uninterrupted run does, every archive as after one or two
-    // uninterrupted runs. `failedFirst`: archives (upper-case paths under the prefix) whose structure the
-    // first run reported it could not bring up to date. The version stamp and the value fixes that follow the
-    // structure still run on them, and fixes that depend on the version found are then not made again by the
-    // second run: their end state is only required to be whole, with every line.
-    void CheckSecondRun(const Machine& m, const std::string& what,
-                        const std::set<std::string>& failedFirst = {}) {
-        const int status = RunUpdate(m.root());
+        const int status = RunUpdate(m);
         if (status != runStatus_ && status != secondStatus_) {
             ++figures_.secondRunsFailed;
             ADD_FAILURE() << what << ": the second run ended with " << status << ", uninterrupted runs with "
@@ -401,15 +383,14 @@ protected:
         Copy(m.root());
         std::vector<std::string> faults{"--kill-at", std::to_string(change)};
         if (onDisk) faults.push_back("--scratch-on-disk");
-        const int status = RunUpdate(m.root(), faults);
+        const int status = RunUpdate(m, faults);
         const std::string& line = (onDisk ? traceOnDisk_ : trace_)[static_cast<std::size_t>(change - 1)];
         std::cout << "kill before change " << line << "\n";
         if (status != -SIGKILL)
             ADD_FAILURE() << "change " << line << ": the run was not killed (" << status << ")";
         ++figures_.aimed;
         const long computed = ComputedInWorkingCopies(m.root());
-        CheckWhole(m, "killed before change " + line);
-        CheckSecondRun(m, "killed before change " + line);
+        Check(m, "killed before change " + line);
         return computed;
     }
 
@@ -418,13 +399,12 @@ protected:
         Copy(m.root());
         std::uniform_real_distribution<double> when(0.0, seconds_);
         const double after = when(rng);
-        const pid_t pid = Spawn(RunArgs(m.root(), {}), ErrorsOf(m.root()));
+        const pid_t pid = Spawn(m, {});
         std::this_thread::sleep_for(std::chrono::duration<double>(after));
         ::kill(pid, SIGKILL);
         Wait(pid);
         ++figures_.random;
-        CheckWhole(m, "killed after " + std::to_string(after) + " s");
-        CheckSecondRun(m, "killed after " + std::to_string(after) + " s");
+        Check(m, "killed after " + std::to_string(after) + " s");
     }
 
     // The number of the first change whose line has `operation` and ends with `ending` (upper case), 0 when
@@ -439,20 +419,14 @@ protected:
         return 0;
     }
 
-    // The number of the first change of the first compaction of a run with its working copies on disk: the
-    // comparison before it is over, its converted values still wait in its working copy.
-    static long FirstCompactionOnDisk() { return FirstChange("", ".MDB.TMP", traceOnDisk_); }
-
     // A run that met a full disk: it said so in its log, with the platform's (61) or the engine's (3026)
     // number, and that an archive was not updated or that the run did not end well; it ended with a status
     // that says so (a sanitizer's finding aborts it). Returns the archives (upper-case paths under the
     // prefix) whose update the log says failed.
     std::set<std::string> ExpectFullDiskReported(const Machine& m, int status) {
         const std::string log = ledrana::testing::TempPrefix::get(m.root() / "log.test");
-        EXPECT_TRUE(log.find("61 Disco pieno") != std::string::npos ||
-                    log.find(" 61Disco pieno") != std::string::npos ||
-                    log.find("3026 Spazio su disco insufficiente.") != std::string::npos ||
-                    log.find("3026Spazio su disco insufficiente.") != std::string::npos)
+        EXPECT_TRUE(std::regex_search(
+            log, std::regex("61 Disco pieno| 61Disco pieno|3026 ?Spazio su disco insufficiente\\.")))
             << log;
         EXPECT_TRUE(log.find(" non aggiornato correttamente") != std::string::npos ||
                     log.find("->Aggiornamento NON eseguito completamente") != std::string::npos)
@@ -460,7 +434,7 @@ protected:
         // 5: an archive left undone; 8: the report could not be written on the full disk either.
         EXPECT_TRUE(status == 0 || status == 1 || status == 5 || status == 8)
             << status << "\n"
-            << ledrana::testing::TempPrefix::get(ErrorsOf(m.root()));
+            << ledrana::testing::TempPrefix::get(ErrorsOf(m));
         std::set<std::string> failed;
         const std::string mark = " non aggiornato correttamente";
         for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
@@ -512,7 +486,8 @@ TEST_F(KillSuite, ShortKillsLoseNothing) {
     aimed.push_back(static_cast<long>(trace_.size() / 2));
     for (long c : aimed)
         KillAt(c);
-    const long compaction = FirstCompactionOnDisk();
+    // The first compaction with working copies on disk: its comparison is over, its converted values wait.
+    const long compaction = FirstChange("", ".MDB.TMP", traceOnDisk_);
     ASSERT_GT(compaction, 0) << "the run compacted no archive";
     EXPECT_GT(KillAt(compaction, true), 0) << "no converted value waited in the working copy";
     std::mt19937 rng(16);
@@ -530,10 +505,8 @@ TEST_F(KillSuite, AFullDiskLosesNothing) {
         SCOPED_TRACE("limit " + std::to_string(limit));
         Machine m;
         Copy(m.root());
-        const int status = RunUpdate(m.root(), {"--fsize", std::to_string(limit)});
-        const std::set<std::string> failed = ExpectFullDiskReported(m, status);
-        CheckWhole(m, "full disk at " + std::to_string(limit) + " bytes");
-        CheckSecondRun(m, "full disk at " + std::to_string(limit) + " bytes", failed);
+        const int status = RunUpdate(m, {"--fsize", std::to_string(limit)});
+        Check(m, "full disk at " + std::to_string(limit) + " bytes", ExpectFullDiskReported(m, status));
     }
 }
 
@@ -568,13 +541,10 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
         SmallDisk disk(m.root() / "drive_c", 64 * 1024 * 1024);
         ASSERT_TRUE(disk.mounted());
         fs::copy(pristine_->root(), m.root(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        const pid_t pid =
-            Spawn(RunArgs(m.root(), {"--scratch-on-disk", "--stop-at", std::to_string(level.change)}),
-                  ErrorsOf(m.root()));
+        const pid_t pid = Spawn(m, {"--scratch-on-disk", "--stop-at", std::to_string(level.change)});
         int st = 0;
         ASSERT_EQ(::waitpid(pid, &st, WUNTRACED), pid);
         ASSERT_TRUE(WIFSTOPPED(st)) << "the run did not stop at change " << level.change;
-        // Another program fills the disk, and keeps it full until the run ends.
         disk.FillLeaving(level.left);
         ::kill(pid, SIGCONT);
         while (::waitpid(pid, &st, WNOHANG) == 0) {
@@ -582,14 +552,12 @@ TEST_F(KillSuite, AFullFileSystemLosesNothing) {
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
         const int status = WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
-        const std::set<std::string> failed = ExpectFullDiskReported(m, status);
         const std::string log = ledrana::testing::TempPrefix::get(m.root() / "log.test");
         const std::size_t first = log.find("\r\n->");
         std::cout << what << ": first entry of the log: "
                   << log.substr(first == std::string::npos ? 0 : first + 4, 160) << "\n";
         disk.Empty(); // the look at the archives writes a copy of each beside it
-        CheckWhole(m, what);
-        CheckSecondRun(m, what, failed);
+        Check(m, what, ExpectFullDiskReported(m, status));
     }
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -21,37 +24,11 @@ namespace {
 
 using testing::ShellQuote;
 
-// The value of `key` in one line of the --boxes file, a flat object of strings, numbers and true ("" when
-// the key is not there). A quote inside a string is escaped, so `"key": ` is found at the key only.
-std::string BoxField(const std::string& line, const std::string& key) {
-    std::size_t i = line.find("\"" + key + "\": ");
-    if (i == std::string::npos) return "";
-    i += key.size() + 4;
-    if (line[i] != '"') return line.substr(i, line.find_first_of(",}", i) - i);
-    std::string out;
-    for (++i; i < line.size() && line[i] != '"'; ++i) {
-        const char c = line[i] == '\\' ? line[++i] : '\0';
-        if (c == 'u') {
-            out += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
-            i += 4;
-        } else {
-            out += c == '\0' ? line[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        }
-    }
-    return out;
-}
-
+// One line of the --boxes file, a flat JSON object.
 Box ParseBox(const std::string& line) {
-    return {BoxField(line, "title"), std::stoi(BoxField(line, "style")), BoxField(line, "text"),
-            BoxField(line, "answer"), BoxField(line, "input") == "true"};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+    const auto text = [&o](const char* key) { return o[key].toString().toStdString(); };
+    return {text("title"), o["style"].toInt(), text("text"), text("answer"), o["input"].toBool()};
 }
 
 // A daotool structure line as the comparison after an update must leave it; `fromModel` says what the
@@ -83,6 +60,14 @@ std::string Normalised(const std::string& line, bool fromModel) {
 }
 
 } // namespace
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
 
 std::string Outcome::page() const {
     return ledrana::testing::TempPrefix::get(report);
@@ -252,6 +237,14 @@ std::string Machine::Value(const std::string& path, const std::string& sql,
     return rows[0].substr(0, rows[0].find('\t'));
 }
 
+void Machine::Exec(const std::string& path, const std::vector<std::string>& statements) const {
+    std::string args = "exec " + ShellQuote(path);
+    for (const std::string& sql : statements)
+        args += " " + ShellQuote(sql);
+    bool ok = false;
+    DaoTool("", args, &ok);
+}
+
 ModelFolder::ModelFolder() {
     std::string tmpl = (fs::temp_directory_path() / "ledrana-model-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
@@ -292,6 +285,55 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
         if (S_ISLNK(st.st_mode)) v += fs::read_symlink(it->path()).string();
     }
     return out;
+}
+
+std::string Differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& now) {
+    std::string out;
+    for (const auto& [name, value] : before) {
+        const auto it = now.find(name);
+        if (it == now.end())
+            out += "missing: " + name + "\n";
+        else if (it->second != value)
+            out += "changed: " + name + "\n";
+    }
+    for (const auto& [name, value] : now)
+        if (!before.count(name)) out += "added:   " + name + "\n";
+    return out;
+}
+
+std::map<std::string, std::string> Digest(const fs::path& root) {
+    std::map<std::string, std::string> out = Snapshot(root);
+    for (auto& [name, v] : out) {
+        struct stat st {};
+        lstat((root / name).c_str(), &st);
+        v += " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + "\t" +
+             std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    }
+    return out;
+}
+
+std::string ChangedSince(std::map<std::string, std::string> before, const fs::path& root,
+                         const fs::path& report) {
+    std::map<std::string, std::string> after = Digest(root);
+    const auto untimed = [](const std::string& v) { return v.substr(0, v.rfind('\t')); };
+    std::vector<std::string> timeless;
+    for (const auto& [name, v] : before)
+        if (UCase(name) == "DRIVE_C/ZU/LEDRANA") timeless.push_back(name);
+    const fs::path rel = report.empty() ? fs::path() : fs::relative(report, root);
+    if (!rel.empty() && rel.begin()->string() != ".." && rel.begin()->string().rfind("run", 0) != 0) {
+        EXPECT_EQ(after.count(rel.string()), 1u);
+        EXPECT_EQ(after.count((rel.parent_path() / "index.html").string()), 1u) << "no index of the reports";
+        for (auto* digest : {&before, &after})
+            std::erase_if(*digest, [&](const auto& e) {
+                return e.first.rfind(rel.parent_path().string() + "/", 0) == 0;
+            });
+        for (fs::path f = rel.parent_path(); !f.empty(); f = f.parent_path())
+            before.count(f.string()) ? timeless.push_back(f.string()) : (void)after.erase(f.string());
+    }
+    for (const std::string& f : timeless)
+        if (after.count(f) && untimed(after[f]) == untimed(before.at(f))) after[f] = before.at(f);
+    return Differences(before, after);
 }
 
 std::string StructureDifferences(const std::string& model, const std::string& archive) {

@@ -91,6 +91,10 @@ public:
     std::string Value(const std::string& path, const std::string& sql,
                       const std::string& password = "") const;
 
+    // daotool exec: the statements run in turn on an archive of this machine (a failure of the test when one
+    // fails).
+    void Exec(const std::string& path, const std::vector<std::string>& statements) const;
+
     // daotool with any arguments (shell-quoted by the caller); its output, `ok` when it ended 0.
     std::string DaoTool(const std::string& password, const std::string& args, bool* ok) const;
 
@@ -116,12 +120,31 @@ private:
     fs::path path_;
 };
 
+// The lines of a text.
+std::vector<std::string> Lines(const std::string& text);
+
 // The names in a host folder, sorted ([] when there is no folder).
 std::vector<std::string> Names(const fs::path& folder);
 
 // Every file and folder under `root` but the runs' own folders (run...): kind and mode, and a file's bytes
 // or a link's target.
 std::map<std::string, std::string> Snapshot(const fs::path& root);
+
+// The names whose values differ between two listings (Snapshot, Digest), one line each ("missing: ",
+// "changed: ", "added:   "); "" when none does.
+std::string Differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& now);
+
+// Every file, folder and link under `root` as Snapshot gives it, with its owner and group, then (after a tab)
+// the time of its last change.
+std::map<std::string, std::string> Digest(const fs::path& root);
+
+// What differs between the digest `before` and the machine at `root` after a preview, as Differences says
+// it: the report's folder left out (the reports, their twins and their index, which must be there; the
+// folder made for it when missing), and the time of change of the folders on its way (a name was added in
+// them) and of the data folder's LEDRANA (the preview's lock file made there and removed).
+std::string ChangedSince(std::map<std::string, std::string> before, const fs::path& root,
+                         const fs::path& report);
 
 // The differences between a model's structure and an updated archive's, as daotool prints them, leaving
 // out what an update leaves different by design: names compared without regard to case, text and memo

@@ -13,6 +13,7 @@
 #include <regex>
 #include <set>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "tests/e2e/machine.h"
 #include "tests/platform/child_process.h"
@@ -37,38 +38,15 @@ std::map<std::string, std::string> DataFiles(const Machine& m) {
     return out;
 }
 
-// The files that differ between two listings, one line each; "" when none does.
-std::string Differences(const std::map<std::string, std::string>& before,
-                        const std::map<std::string, std::string>& now) {
-    std::string out;
-    for (const auto& [name, value] : before) {
-        const auto it = now.find(name);
-        if (it == now.end())
-            out += "missing: " + name + "\n";
-        else if (it->second != value)
-            out += "changed: " + name + "\n";
-    }
-    for (const auto& [name, value] : now)
-        if (!before.count(name)) out += "added:   " + name + "\n";
-    return out;
-}
-
 int Restore(const Machine& m, const std::string& options, std::string* out) {
     return m.Shell(ShellQuote(E2E_AGGIORNA_BATCH) + " --prefix " + ShellQuote(m.root().string()) +
                        " --ripristina " + options,
                    out);
 }
 
-// Writes a row into an archive in place, as the main program does.
-void WriteInPlace(const Machine& m, const std::string& archive) {
-    std::string out;
-    ASSERT_EQ(m.Shell(ShellQuote(E2E_DAOTOOL) + " exec " + ShellQuote(m.host(archive).string()) +
-                          " \"UPDATE CLIENTI SET RagSoc = 'Scritto dopo' WHERE Cod = (SELECT Min(Cod) FROM "
-                          "CLIENTI)\"",
-                      &out),
-              0)
-        << out;
-}
+// A row written into Gamma's archive in place, as the main program does.
+const std::vector<std::string> kWriteGamma = {
+    "UPDATE CLIENTI SET RagSoc = 'Scritto dopo' WHERE Cod = (SELECT Min(Cod) FROM CLIENTI)"};
 
 // The bytes of the files under `root`, each file once however many names it has, by what they are.
 std::map<std::string, std::int64_t> DiskUse(const fs::path& root) {
@@ -98,11 +76,7 @@ std::map<std::string, std::int64_t> DiskUse(const fs::path& root) {
 }
 
 std::vector<std::string> Points(const Machine& m) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(m.host(kData + "\\LEDRANA\\ripristino")))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return Names(m.host(kData + "\\LEDRANA\\ripristino"));
 }
 
 TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
@@ -114,8 +88,8 @@ TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
         fs::rename(m.host(kData + "\\Beta\\" + f), outside / f);
     fs::remove(m.host(kData + "\\Beta"));
     ledrana::testing::TempPrefix::put(outside / "immagini" / "stampante.jpg", "la foto di Beta");
-    std::string elsewhere = "Z:" + outside.string(), beta = m.read(kData + "\\ledrana\\Beta.ini");
-    std::replace(elsewhere.begin(), elsewhere.end(), '/', '\\');
+    const std::string elsewhere = platform::WindowsPath(outside.string());
+    std::string beta = m.read(kData + "\\ledrana\\Beta.ini");
     for (std::size_t at; (at = beta.find("C:\\ZU\\Beta")) != std::string::npos;)
         beta.replace(at, 10, elsewhere);
     m.write(kData + "\\ledrana\\Beta.ini", beta);
@@ -145,7 +119,7 @@ TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
     // restore puts the point's content back again.
     const std::string kept = kData + "\\LEDRANA\\ripristino\\" + point + "\\Gamma\\Cont32.mdb";
     const std::string keptBytes = m.read(kept);
-    WriteInPlace(m, kGamma);
+    m.Exec(kGamma, kWriteGamma);
     ASSERT_TRUE(m.read(kGamma) != keptBytes);
     EXPECT_TRUE(m.read(kept) == keptBytes) << "writing the restored archive changed the restore point";
     EXPECT_EQ(Restore(m, point + " --forza", &out), 0) << out;
@@ -177,7 +151,7 @@ TEST(E2eRestore, LeavesAnArchiveWrittenSinceTheRunUntilForcedAndKeepsWhatWasWrit
     std::printf("disk after a run of the old sample: %lld bytes for %lld bytes found (%.2fx)%s\n",
                 static_cast<long long>(total), static_cast<long long>(archives),
                 static_cast<double>(total) / static_cast<double>(archives), parts.c_str());
-    WriteInPlace(m, kGamma);
+    m.Exec(kGamma, kWriteGamma);
     std::string out;
     const std::string written = m.read(kGamma);
     // An archive that is still the point's own file (as a restore of an earlier version left it) is given a
