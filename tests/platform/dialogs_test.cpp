@@ -4,19 +4,6 @@
 
 using namespace ledrana;
 
-TEST(ScriptedDialogs, DefaultButtons) {
-    struct Case {
-        int style, answer;
-    } cases[] = {{0, vbOK}, {64, vbOK}, {4, vbYes}, {36, vbYes}, {260, vbNo}, {292, vbNo}};
-    ScriptedDialogs d;
-    for (const Case& k : cases)
-        EXPECT_EQ(d.MsgBox("domanda", k.style, ""), k.answer) << "style " << k.style;
-    ASSERT_EQ(d.records().size(), 6u);
-    EXPECT_EQ(d.records()[4].style, 260);
-    EXPECT_EQ(d.records()[4].title, "AggiornaLedrana");
-    EXPECT_FALSE(d.records()[4].inputBox);
-}
-
 TEST(ScriptedDialogs, RulesComeBeforeTheQueue) {
     ScriptedDialogs d;
     d.QueueAnswer(vbNo);

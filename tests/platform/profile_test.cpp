@@ -63,8 +63,7 @@ TEST(Profile, ReadRules) {
         {"Config", "Altro", ""},              // only the first matching section is searched
         {"Config", "chiave", ""},             // a key before any section belongs to none
         {"archivi", "ledrana", "Cont32.Mdb"}, // section name trimmed inside its brackets
-        {"Archivi", "Città", "Forlì"},        // Windows-1252 line decoded
-        {"ARCHIVI", "CITTÀ", "Forlì"},        // accented letters match without regard to case
+        {"ARCHIVI", "CITTÀ", "Forlì"}, // Windows-1252 line decoded; accented letters without regard to case
         {"Manca", "Nome", ""},
     };
     for (const Case& k : cases)
