@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/app_fixture.h"
+#include "tests/common/archive_fixture.h"
 #include "window/run_log.h"
 
 namespace fs = std::filesystem;
 using namespace ledrana;
-using ledrana::testing::AppFixture;
+using ledrana::testing::ArchiveFixture;
 
 namespace {
 
-class RunLog : public ::testing::Test, protected AppFixture {};
+class RunLog : public ::testing::Test, protected ArchiveFixture {};
 
 TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked) {
     const struct {
