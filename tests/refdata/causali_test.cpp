@@ -90,8 +90,7 @@ TEST_F(Causali, WithoutRegistersNothingIsDeletedOrAddedAndWithoutTheirTableItIsR
     EXPECT_EQ(report.substr(0, 5), "3078 ");
     EXPECT_EQ(report.substr(report.find('\n')),
               "\nfunz. ModificaCausaliFisse \n" + w.NomeDb1 + "\n" + vecchio);
-    ASSERT_EQ(dialogs.messageBoxes().size(), 1u);
-    EXPECT_EQ(dialogs.messageBoxes()[0].text, report);
+    EXPECT_EQ(BoxTexts(), Strings{report});
 }
 
 } // namespace
