@@ -34,13 +34,9 @@ TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked)
     static_cast<Reporter&>(w).MemLog("dal reporter", true);
     EXPECT_EQ(w.Text1.text, log + "\r\n->dal reporter");
     boxes.push_back("dal reporter");
-    const auto shown = dialogs.messageBoxes();
-    ASSERT_EQ(shown.size(), boxes.size());
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(shown[i].text, boxes[i]);
-        EXPECT_EQ(shown[i].style, 0);
-        EXPECT_EQ(shown[i].title, "AggiornaLedrana");
-    }
+    EXPECT_EQ(BoxTexts(), boxes);
+    for (const DialogRecord& shown : dialogs.messageBoxes())
+        EXPECT_TRUE(shown.style == 0 && shown.title == "AggiornaLedrana") << shown.text;
 
     // Saving the log writes nothing: the log stays in its box.
     const auto listing = [this] {

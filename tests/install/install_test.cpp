@@ -85,8 +85,6 @@ TEST_F(Install, ReadAndWriteIni) {
 
     platform::MkDir("C:\\zu\\ledrana");
     EXPECT_EQ(writeinifile(w, "Archivi", "Ledrana", "Cont32.Mdb", ini), "");
-    EXPECT_EQ(TempPrefix::get(prefix.driveC() / "zu" / "ledrana" / "Ditta2000.ini"),
-              "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
     EXPECT_EQ(readinifile(w, "Archivi", "Ledrana", "C:\\ZU\\LEDRANA\\DITTA2000.INI"), "CONT32.MDB");
 
     writeinifile(w, "Config", "Vuota", "", ini);
