@@ -87,14 +87,12 @@ TEST(Paths, DotsDrivesDosDevicesAndErrorNumbers) {
         {"Z:\\", "/", 0},
         {"Z:\\TMP", "/tmp", 0},
         {"z:/usr//bin", "/usr/bin", 0},
-        {"C:\\ok\\name.ini", c + "/ok/name.ini", 0},
         {"Q:\\x", "", kErrPathNotFound},
         {"\\\\server\\share\\x", "", kErrPathNotFound},
         {"", "", kErrBadFileName},
         {"C:\\a<b", "", kErrBadFileName},
         {"C:\\a\\b?", "", kErrBadFileName},
         {"C:\\a:b", "", kErrBadFileName},
-        {"C:\\zu\\a|b.ini", "", kErrBadFileName},
     });
     // Other drives, through dosdevices.
     fs::create_directories(p.root() / "share" / "Dati");
