@@ -168,7 +168,6 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
                                 "\nBeta\tLedrana\tC:\\ZU\\Beta\\CONT32.MDB\t-\tprotetto da password",
                                 "\nDittaEsempio\tScadenzario\t"})
             EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
-        EXPECT_EQ(current.Value("C:\\ZU\\Alfa\\Cont32.mdb", "SELECT ver FROM anni"), "048.5");
         EXPECT_EQ(current.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
         EXPECT_TRUE(fs::exists(current.root() / "risposte.txt"));
     }
@@ -244,16 +243,12 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
     }
     EXPECT_EQ(withNull, types);
 
-    // The version stamps, the protected archive, and archives big enough to be compacted.
+    // The version stamp, the placeholder bank and archives big enough to be compacted (Beta's protection,
+    // Gamma's missing year and INI.INI's 027 are those the end-to-end runs meet).
     EXPECT_EQ(old.Value(alfa, "SELECT ver FROM anni"), "027");
-    EXPECT_EQ(old.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
-    EXPECT_EQ(old.Value("C:\\ZU\\Gamma\\Cont32.mdb", "SELECT Count(*) FROM anni"), "0");
     EXPECT_EQ(old.Value("C:\\ZU\\Alfa\\Scad32.mdb",
                         "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'"),
               "1"); // the placeholder bank that the update deletes
-    std::string refused;
-    EXPECT_EQ(old.Shell(ShellQuote(E2E_DAOTOOL) + " schema " + ShellQuote(beta), &refused), 1) << refused;
-    EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
     EXPECT_GT(fs::file_size(old.host(alfa)), 200000u);
     EXPECT_GT(fs::file_size(old.host(beta)), 200000u);
 

@@ -61,7 +61,6 @@ TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
 TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
     const std::string missing = "C:\\ZU\\Ditta2000\\manca.mdb";
     const std::string refused = Failure([&] { engine.OpenDatabase(missing); });
-    ASSERT_EQ(refused.substr(0, 5), "3024 ");
     dao::Database db = ApreDb(w, missing);
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(Boxes(),

@@ -113,7 +113,6 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     // Not opened before: compacted with the empty password, which the engine refuses. The report writes
     // the number as VB's Str$ does, the description right after it.
     const std::string error = Failure([&] { engine.CompactDatabase(archive, archive + ".prova"); });
-    ASSERT_EQ(error.substr(0, 5), "3031 ");
     const std::string refused = " 3031" + error.substr(5);
     CompattaArchivio(w, archive);
     EXPECT_EQ(LogEntries(), Strings{refused});
@@ -127,7 +126,6 @@ TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     EXPECT_EQ(LogEntries().size(), 1u);
     EXPECT_EQ(dialogs.records().size(), 2u); // the box above and the one input box
     EXPECT_EQ(Rows(archive, "RIGHE", "segreta").size(), 2000u);
-    EXPECT_THROW(Open(archive + ".tmp"), Error); // the copy keeps the password
 }
 
 // Before every change that the compaction makes to the file system the archive is there, whole: as it

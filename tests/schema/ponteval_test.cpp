@@ -298,7 +298,6 @@ TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
     MakeDatabase(archive, {{"CLIENTI", {id}}});
     const std::string refused =
         Failure([&] { Open(archive).CreateQueryDef("QEsterna", "SELECT ID FROM ESTERNA"); });
-    ASSERT_EQ(refused.substr(0, 5), "3078 ");
 
     EXPECT_FALSE(Ponteval(w));
     const std::string report = "Funz. Confr_CreaQueryDef\n" + refused + "\nquery QEsterna";
