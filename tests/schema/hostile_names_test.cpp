@@ -134,8 +134,6 @@ TEST_F(HostileNames, EveryStepWorksThroughTheObjectsAndKeepsWhatItRemoves) {
         notes[4].text.find(" (con i nomi dei campi cambiati: " + kPunctuation + " → " + punctuation + ")"),
         std::string::npos)
         << notes[4].text;
-    for (const ReportNote& n : notes)
-        EXPECT_TRUE(n.text.ends_with(kept + ".")) << n.text;
 }
 
 } // namespace
