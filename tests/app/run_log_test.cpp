@@ -40,10 +40,7 @@ TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked)
 
     // Saving the log writes nothing: the log stays in its box.
     const auto listing = [this] {
-        std::vector<std::string> paths;
-        for (const auto& e : fs::recursive_directory_iterator(prefix.root()))
-            paths.push_back(e.path().string());
-        return paths;
+        return std::vector<fs::path>(fs::recursive_directory_iterator(prefix.root()), {});
     };
     const auto before = listing();
     SalvaLog(w);

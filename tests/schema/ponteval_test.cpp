@@ -90,10 +90,8 @@ TEST_F(PontevalTest, ADatabaseThatCannotBeOpenedStopsTheComparisonThere) {
         EXPECT_EQ(w.Text1.text, k.log);
         EXPECT_EQ(w.Command2.caption, "Esegui");
         EXPECT_EQ(TempPrefix::get(Host(archive)), "non un archivio\r\n");
-        Strings beside; // nothing is made beside the archive (no working copy, no conversion)
-        for (const auto& e : std::filesystem::directory_iterator(Host(archive).parent_path()))
-            beside.push_back(e.path().filename().string());
-        EXPECT_EQ(beside, Strings{"Cont32.mdb"});
+        // Nothing is made beside the archive (no working copy, no conversion).
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host(archive).parent_path()), {}), 1);
         if (!k.modelMissing) {
             ASSERT_FALSE(w.runReport.notes().empty());
             EXPECT_NE(w.runReport.notes().back().text.find("Verificare che sia un archivio di Tessaro"),
