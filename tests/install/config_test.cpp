@@ -1,5 +1,6 @@
-// Company INI, installation INI and product image folders, on a temporary prefix.
+// Company INI, installation INI, product image folders and old shortcuts, on a temporary prefix.
 
+#include "install/collegamenti.h"
 #include "install/companyini.h"
 #include "install/fileutil.h"
 #include "install/immagini.h"
@@ -139,4 +140,27 @@ TEST_F(Config, ImmaginiXProdotti) {
                                                    "funz. ImmaginiXProdotti \nC:\\ZU\\ledrana\\Bianchi.ini\n"
                                                    "C:\\ZU\\Verdi\\contab.mdb"});
     EXPECT_FALSE(fs::exists(prefix.driveC() / "ZU" / "Verdi"));
+}
+
+TEST_F(Config, CollegamentiDesktopRemovesOnlyTheOldShortcuts) {
+    const auto desktop = prefix.driveC() / "WINDOWS" / "Desktop";
+    const auto programs = prefix.driveC() / "WINDOWS" / "Start Menu" / "Programs";
+    TempPrefix::put(desktop / "Tessaro.lnk", "x");
+    TempPrefix::put(desktop / (std::string("FORUM ") + kIndirizzoForum + ".lnk"), "x");
+    TempPrefix::put(desktop / "Posta.lnk", "x");
+    TempPrefix::put(programs / "Ledrana" / "2 Leggimi.lnk", "x");
+    TempPrefix::put(programs / "Ledrana" / "5 Aggiorna Ledrana.lnk", "x");
+    TempPrefix::put(programs / "Tessaro" / "3 Brevant.lnk", "x");
+    TempPrefix::put(programs / "Tessaro" / "Mio.lnk", "x");
+
+    CollegamentiDesktop();
+    EXPECT_FALSE(fs::exists(desktop / "Tessaro.lnk"));
+    EXPECT_FALSE(fs::exists(desktop / (std::string("FORUM ") + kIndirizzoForum + ".lnk")));
+    EXPECT_TRUE(fs::exists(desktop / "Posta.lnk"));
+    EXPECT_FALSE(fs::exists(programs / "Ledrana")); // emptied, then removed
+    EXPECT_FALSE(fs::exists(programs / "Tessaro" / "3 Brevant.lnk"));
+    EXPECT_TRUE(fs::exists(programs / "Tessaro" / "Mio.lnk")); // a foreign shortcut keeps its group
+
+    CollegamentiDesktop(); // nothing left to do
+    EXPECT_TRUE(fs::exists(programs / "Tessaro" / "Mio.lnk"));
 }
