@@ -7,17 +7,17 @@
 #include "app/window_events.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
-#include "tests/app/app_fixture.h"
+#include "tests/common/archive_fixture.h"
 
 namespace fs = std::filesystem;
 using namespace ledrana;
-using ledrana::testing::AppFixture;
+using ledrana::testing::ArchiveFixture;
 using ledrana::testing::TempPrefix;
 
 namespace {
 
 // The document opener is a script that appends its argument to a file, so the test sees what was opened.
-class Manual : public ::testing::Test, protected AppFixture {
+class Manual : public ::testing::Test, protected ArchiveFixture {
 protected:
     void SetUp() override {
         opener_ = prefix.root() / "opener.sh";
@@ -29,16 +29,10 @@ protected:
     }
     void TearDown() override { platform::SetShellOpener(previous_); }
 
-    // What the opener received, waiting a little for it since the shell does not wait: the file exists
-    // from the moment the script opens it, its line a moment later.
+    // What the opener received, waited for since the shell does not wait.
     std::string opened(bool expectSomething = true) {
-        auto written = [this] {
-            const std::string text = TempPrefix::get(opened_);
-            return !text.empty() && text.back() == '\n';
-        };
-        for (int i = 0; i < 100 && expectSomething && !written(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (!expectSomething) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (expectSomething) return TempPrefix::getLine(opened_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return TempPrefix::get(opened_);
     }
 

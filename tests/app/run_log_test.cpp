@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/app_fixture.h"
+#include "tests/common/archive_fixture.h"
 #include "window/run_log.h"
 
 namespace fs = std::filesystem;
 using namespace ledrana;
-using ledrana::testing::AppFixture;
+using ledrana::testing::ArchiveFixture;
 
 namespace {
 
-class RunLog : public ::testing::Test, protected AppFixture {};
+class RunLog : public ::testing::Test, protected ArchiveFixture {};
 
 TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked) {
     const struct {
@@ -34,20 +34,13 @@ TEST_F(RunLog, EachEntryIsLineBreakArrowAndTextInCallOrderAndItsOwnBoxWhenAsked)
     static_cast<Reporter&>(w).MemLog("dal reporter", true);
     EXPECT_EQ(w.Text1.text, log + "\r\n->dal reporter");
     boxes.push_back("dal reporter");
-    const auto shown = dialogs.messageBoxes();
-    ASSERT_EQ(shown.size(), boxes.size());
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(shown[i].text, boxes[i]);
-        EXPECT_EQ(shown[i].style, 0);
-        EXPECT_EQ(shown[i].title, "AggiornaLedrana");
-    }
+    EXPECT_EQ(BoxTexts(), boxes);
+    for (const DialogRecord& shown : dialogs.messageBoxes())
+        EXPECT_TRUE(shown.style == 0 && shown.title == "AggiornaLedrana") << shown.text;
 
     // Saving the log writes nothing: the log stays in its box.
     const auto listing = [this] {
-        std::vector<std::string> paths;
-        for (const auto& e : fs::recursive_directory_iterator(prefix.root()))
-            paths.push_back(e.path().string());
-        return paths;
+        return std::vector<fs::path>(fs::recursive_directory_iterator(prefix.root()), {});
     };
     const auto before = listing();
     SalvaLog(w);

@@ -6,7 +6,7 @@
 #include "app/run.h"
 #include "app/window_events.h"
 #include "platform/paths.h"
-#include "tests/app/app_fixture.h"
+#include "tests/common/archive_fixture.h"
 
 namespace ledrana {
 namespace {
@@ -16,14 +16,13 @@ namespace fs = std::filesystem;
 TEST(Run, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
     // On a new machine without the model's accounting archive the demo archive cannot be opened: the demo
     // company lets the error through to the run.
-    testing::AppFixture app;
+    testing::ArchiveFixture app;
     const fs::path model = app.prefix.root() / "modello";
     fs::copy(LEDRANA_BINARY_DIR "/release", model, fs::copy_options::recursive);
     fs::remove(model / "CONT32.MDB");
-    dao::DBEngine engine;
     ASSERT_TRUE(app.w.RunEvent([&] { Form_Load(app.w); }));
     app.w.CartellaDefault.text = platform::WindowsPath(model.string());
-    app.w.RunEvent([&] { Command2_Click(app.w, engine); });
+    app.w.RunEvent([&] { Command2_Click(app.w, app.engine); });
 
     const std::string copy = "53 Impossibile trovare il file\nfunz. CopiaFile \n" +
                              platform::WindowsPath(model.string()) +
@@ -32,9 +31,7 @@ TEST(Run, AnErrorThatNoProcedureHandlesEndsTheRunAtTheFailureEnd) {
         "91 Variabile oggetto o variabile del blocco With non impostata\nfunz. Command2_Click ";
     const std::string failed = "Aggiornamento NON eseguito completamente";
     EXPECT_EQ(app.w.Text1.text, "\r\n->" + copy + "\r\n->" + error + "\r\n->" + failed);
-    std::vector<std::string> boxes;
-    for (const auto& r : app.dialogs.records())
-        boxes.push_back(r.text);
+    const testing::Strings boxes = app.BoxTexts();
     ASSERT_GE(boxes.size(), 2u);
     EXPECT_EQ(boxes[boxes.size() - 2], error);
     EXPECT_EQ(boxes.back(), failed);

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "app/window_events.h"
-#include "tests/app/app_fixture.h"
+#include "tests/common/archive_fixture.h"
 
 namespace fs = std::filesystem;
 using namespace ledrana;
-using ledrana::testing::AppFixture;
+using ledrana::testing::ArchiveFixture;
 using ledrana::testing::TempPrefix;
 
 namespace {
 
-class StartUp : public ::testing::Test, protected AppFixture {};
+class StartUp : public ::testing::Test, protected ArchiveFixture {};
 using FolderBrowser = StartUp;
 using Window = StartUp;
 
@@ -36,7 +36,7 @@ TEST_F(StartUp, LoadShowsTheFolderAndLocksAnExistingOne) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        AppFixture f;
+        ArchiveFixture f;
         fs::create_directories(f.prefix.driveC() / "Dati" / "Zu"); // the existing installation's folder
         if (c.dirTxtIsFolder) fs::create_directories(f.dirTxt());
         if (c.pointer) TempPrefix::put(f.dirTxt(), c.pointer);
@@ -64,7 +64,7 @@ TEST_F(StartUp, LoadShowsTheFolderAndLocksAnExistingOne) {
 TEST_F(StartUp, MissingFolderAnsweredNoEndsBeforeTheWindowShows) {
     for (const auto& [bytes, folder] : {std::pair{"C:\\Manca\r\n", "C:\\Manca"}, {"", ""}, {"\r\n", ""}}) {
         SCOPED_TRACE(bytes);
-        AppFixture f;
+        ArchiveFixture f;
         TempPrefix::put(f.dirTxt(), bytes);
         EXPECT_FALSE(f.w.RunEvent([&] { Form_Load(f.w); }));
         EXPECT_TRUE(f.w.ended());
@@ -124,20 +124,6 @@ TEST_F(FolderBrowser, ChosenFolderGoesToTheBoxAndCancelPutsTheDefaultBack) {
     }
     EXPECT_TRUE(fs::is_empty(prefix.driveC() / "WINDOWS" / "Desktop"));
     EXPECT_FALSE(fs::exists(dirTxt()));
-}
-
-TEST_F(Window, RightClickShowsTheModelFolderForGood) {
-    ASSERT_TRUE(w.RunEvent([this] { Form_Load(w); }));
-    for (int button : {1, 4}) {
-        ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, button, 0, 100, 100); }));
-        EXPECT_FALSE(w.Frame2.visible) << "button " << button;
-    }
-    ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, 2, 1, 0, 0); }));
-    EXPECT_TRUE(w.Frame2.visible);
-    EXPECT_TRUE(w.CartellaDefault.visible);
-    EXPECT_EQ(w.CartellaDefault.text, "C:\\Programmi\\Tessaro");
-    ASSERT_TRUE(w.RunEvent([&] { Form_MouseDown(w, 1, 0, 0, 0); }));
-    EXPECT_TRUE(w.Frame2.visible);
 }
 
 TEST_F(Window, FileListFollowsPathAndPattern) {

@@ -1,7 +1,7 @@
 #include "tests/common/archive_fixture.h"
 
 #include <algorithm>
-#include <sstream>
+#include <regex>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -15,14 +15,10 @@ namespace {
 
 // The table a CREATE TABLE or CREATE [UNIQUE] INDEX statement is about, upper-cased; "" for others.
 std::string TableOf(const std::string& statement) {
-    std::istringstream words(statement);
-    Strings w;
-    for (std::string s; words >> s && w.size() < 8;)
-        w.push_back(UCase(s));
-    if (w.size() >= 3 && w[0] == "CREATE" && w[1] == "TABLE") return w[2].substr(0, w[2].find('('));
-    for (std::size_t i = 0; i + 1 < w.size(); ++i)
-        if (w[0] == "CREATE" && w[i] == "ON") return w[i + 1].substr(0, w[i + 1].find('('));
-    return "";
+    static const std::regex create(R"(^\s*CREATE\s+(?:TABLE|(?:UNIQUE\s+)?INDEX\s+\S+\s+ON)\s+(\w+))",
+                                   std::regex::icase);
+    std::smatch m;
+    return std::regex_search(statement, m, create) ? UCase(m[1].str()) : "";
 }
 
 } // namespace
@@ -94,6 +90,13 @@ Strings ArchiveFixture::LogEntries() const {
             text.substr(at + sep.size(), next == std::string::npos ? next : next - at - sep.size()));
         at = next;
     }
+    return out;
+}
+
+Strings ArchiveFixture::BoxTexts() const {
+    Strings out;
+    for (const DialogRecord& r : dialogs.messageBoxes())
+        out.push_back(r.text);
     return out;
 }
 

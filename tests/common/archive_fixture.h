@@ -30,8 +30,9 @@ public:
 
     ArchiveFixture() { w.engine = &engine; }
 
-    // A file of the company folder C:\ZU\DITTA.
+    // A file of the company folder C:\ZU\DITTA, and the data folder's pointer file C:\WINDOWS\dir.txt.
     static std::string CompanyPath(const std::string& name) { return "C:\\ZU\\DITTA\\" + name; }
+    std::filesystem::path dirTxt() const { return prefix.driveC() / "WINDOWS" / "dir.txt"; }
 
     static std::filesystem::path Host(const std::string& path);
 
@@ -53,8 +54,9 @@ public:
     Strings RowsAt(const std::string& path, const std::string& sql,
                    std::initializer_list<const char*> fields);
 
-    // The entries of the run log, in order, each without its CR LF "->".
+    // The entries of the run log, in order, each without its CR LF "->"; the texts of the boxes shown.
     Strings LogEntries() const;
+    Strings BoxTexts() const;
 };
 
 class ArchiveTest : public ::testing::Test, public ArchiveFixture {};

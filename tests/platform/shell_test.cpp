@@ -14,15 +14,6 @@ using ledrana::testing::TempPrefix;
 
 namespace {
 
-// Waits up to five seconds for a file that a detached process writes.
-std::string waitFor(const fs::path& p) {
-    for (int i = 0; i < 100; ++i) {
-        if (fs::exists(p) && fs::file_size(p) > 0) return TempPrefix::get(p);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return "";
-}
-
 void putScript(const fs::path& p, const std::string& body) {
     TempPrefix::put(p, "#!/bin/sh\n" + body + "\n");
     fs::permissions(p, fs::perms::owner_all);
@@ -35,7 +26,7 @@ TEST(Shell, StartProgramStartsHostExecutablesOnly) {
     const fs::path out = p.root() / "started.txt";
     putScript(p.driveC() / "Tessaro" / "avvia", "echo \"$1\" > '" + out.string() + "'");
     EXPECT_EQ(StartProgram("C:\\TESSARO\\AVVIA", {"ciao"}), StartResult::Started);
-    EXPECT_EQ(waitFor(out), "ciao\n");
+    EXPECT_EQ(TempPrefix::getLine(out), "ciao\n");
 
     TempPrefix::put(p.driveC() / "Tessaro" / "LEDRANA.EXE", std::string("MZ\x90\0", 4));
     fs::permissions(p.driveC() / "Tessaro" / "LEDRANA.EXE", fs::perms::owner_all);
@@ -61,7 +52,7 @@ TEST(Shell, OpenHandsTheHostPathToTheOpener) {
     TempPrefix::put(p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf", "%PDF");
     SetShellOpener((p.root() / "opener").string());
     EXPECT_TRUE(ShellOpen("C:\\prog\\ZUDUVOPDF\\manuale.PDF"));
-    EXPECT_EQ(waitFor(out), (p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf").string() + "\n");
+    EXPECT_EQ(TempPrefix::getLine(out), (p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf").string() + "\n");
     EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\manca.pdf"));
     SetShellOpener("");
     EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\Manuale.pdf"));

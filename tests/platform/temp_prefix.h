@@ -4,12 +4,14 @@
 
 #include "platform/paths.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace ledrana::testing {
 
@@ -43,6 +45,13 @@ public:
     static std::string get(const std::filesystem::path& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // The bytes of a file that another process writes, once they end a line (waiting five seconds at most).
+    static std::string getLine(const std::filesystem::path& p) {
+        std::string bytes = get(p);
+        for (int i = 0; i < 100 && (bytes.empty() || bytes.back() != '\n'); ++i, bytes = get(p))
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return bytes;
     }
 
 private:

@@ -28,7 +28,6 @@ protected:
 // A wrong password asks to retry before the next input; the right one is remembered for any spelling.
 TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedUntilRightThenRemembered) {
     EXPECT_TRUE(ApreDb(w, model).IsOpen());
-    EXPECT_TRUE(dialogs.records().empty());
     dialogs.QueueInput("sbagliata");
     dialogs.QueueInput("segreta");
     dialogs.QueueAnswer(vbYes);
@@ -62,7 +61,6 @@ TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
 TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
     const std::string missing = "C:\\ZU\\Ditta2000\\manca.mdb";
     const std::string refused = Failure([&] { engine.OpenDatabase(missing); });
-    ASSERT_EQ(refused.substr(0, 5), "3024 ");
     dao::Database db = ApreDb(w, missing);
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(Boxes(),

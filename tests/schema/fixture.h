@@ -187,14 +187,18 @@ public:
         return rows;
     }
 
-    // Names of the tables ("table") or of the saved queries ("query") as Structure() lists them.
+    // Names of the tables but the engine's own ("table") or of the saved queries ("query"), in collection
+    // order.
     Strings Names(const std::string& kind, const std::string& path, const std::string& password = "") {
+        dao::Database db = Open(path, password);
         Strings names;
-        std::istringstream lines(Structure(path, password));
-        const std::size_t from = kind.size() + 1;
-        for (std::string l; std::getline(lines, l);)
-            if (l.starts_with(kind + " "))
-                names.push_back(l.substr(from, l.find_first_of(" :", from) - from));
+        dao::TableDefs tables = db.TableDefs();
+        dao::QueryDefs queries = db.QueryDefs();
+        for (int i = 0; kind == "table" && i < tables.Count(); ++i)
+            if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
+        for (int i = 0; kind == "query" && i < queries.Count(); ++i)
+            names.push_back(queries[i].Name());
+        db.Close();
         return names;
     }
 

@@ -30,17 +30,6 @@ dao::detail::FieldDef Def(const std::string& name, int type, std::int32_t size =
 
 class HostileNames : public SchemaTest {
 protected:
-    // The tables of a database that are not the engine's own, in collection order.
-    Strings TableNames(const std::string& path) {
-        dao::Database db = Open(path);
-        Strings names;
-        const dao::TableDefs tables = db.TableDefs();
-        for (int i = 0; i < tables.Count(); ++i)
-            if (!IsEngineTable(tables[i])) names.push_back(tables[i].Name());
-        db.Close();
-        return names;
-    }
-
     // What the other program adds to the archive, through the engine's store (no check of the names): three
     // fields of CLIENTI with a value in every row and an index, two tables and a query.
     void AddHostileObjects() {
@@ -125,8 +114,8 @@ TEST_F(HostileNames, EveryStepWorksThroughTheObjectsAndKeepsWhatItRemoves) {
     const std::string kept = notes[0].text.substr(at, notes[0].text.size() - at - 1);
     const std::string bracket = "Cod_ + Null + _Cod", punctuation = "a\"b--c/*d;e_f_g";
     const std::string longField = "CLIENTI_" + std::string(56, 'L');
-    EXPECT_EQ(TableNames(kept), (Strings{"CLIENTI_" + punctuation, "CLIENTI_" + bracket, longField, bracket,
-                                         std::string(64, 'L'), "Query_rimosse"}));
+    EXPECT_EQ(Names("table", kept), (Strings{"CLIENTI_" + punctuation, "CLIENTI_" + bracket, longField,
+                                             bracket, std::string(64, 'L'), "Query_rimosse"}));
     for (const auto& [table, value] : {std::pair{"CLIENTI_" + bracket, std::string("Long 7")},
                                        std::pair{"CLIENTI_" + punctuation, std::string("String \"p7\"")},
                                        std::pair{longField, std::string("String \"l\"")}}) {
@@ -145,8 +134,6 @@ TEST_F(HostileNames, EveryStepWorksThroughTheObjectsAndKeepsWhatItRemoves) {
         notes[4].text.find(" (con i nomi dei campi cambiati: " + kPunctuation + " → " + punctuation + ")"),
         std::string::npos)
         << notes[4].text;
-    for (const ReportNote& n : notes)
-        EXPECT_TRUE(n.text.ends_with(kept + ".")) << n.text;
 }
 
 } // namespace

@@ -8,10 +8,7 @@ namespace {
 
 using dao::Variant;
 
-class Null : public SchemaTest {
-protected:
-    void Make(const TableSpec& table) { MakePair(table, table); }
-};
+using Null = SchemaTest;
 
 // Every Null becomes the neutral value of its type. BY, a Byte field, has none: it keeps its Nulls, with one
 // box for each row. T2 does not allow zero-length text, so its "" is refused when a row is saved: it keeps
@@ -19,25 +16,27 @@ protected:
 // row; the driver decides, as the field may be deleted later in the pass.
 TEST_F(Null, NullsBecomeTheNeutralValueOfTheirType) {
     const Variant N = Variant::Null();
-    Make({"DATI",
-          {{"ID", dao::dbLong},
-           {"L", dao::dbLong},
-           {"D", dao::dbDouble},
-           {"C", dao::dbCurrency},
-           {"I", dao::dbInteger},
-           {"S", dao::dbSingle},
-           {"B", dao::dbBoolean},
-           {"DT", dao::dbDate},
-           {"T", dao::dbText, 10, 0, true},
-           {"M", dao::dbMemo, 0, 0, true},
-           {"BY", dao::dbByte},
-           {"T2", dao::dbText, 10}},
-          {},
-          "",
-          {{1, N, N, N, N, N, N, N, N, N, N, N},
-           {2, 5, 1.5, Variant::FromCurrency(2.25), Variant::FromInteger(3), Variant::FromSingle(0.5f), true,
-            Variant::FromDate(2001, 2, 3, 4, 5, 6), "t", "m", Variant::FromByte(7), "x"},
-           {3, N, N, N, N, N, N, N, N, N, N, N}}});
+    const TableSpec dati{
+        "DATI",
+        {{"ID", dao::dbLong},
+         {"L", dao::dbLong},
+         {"D", dao::dbDouble},
+         {"C", dao::dbCurrency},
+         {"I", dao::dbInteger},
+         {"S", dao::dbSingle},
+         {"B", dao::dbBoolean},
+         {"DT", dao::dbDate},
+         {"T", dao::dbText, 10, 0, true},
+         {"M", dao::dbMemo, 0, 0, true},
+         {"BY", dao::dbByte},
+         {"T2", dao::dbText, 10}},
+        {},
+        "",
+        {{1, N, N, N, N, N, N, N, N, N, N, N},
+         {2, 5, 1.5, Variant::FromCurrency(2.25), Variant::FromInteger(3), Variant::FromSingle(0.5f), true,
+          Variant::FromDate(2001, 2, 3, 4, 5, 6), "t", "m", Variant::FromByte(7), "x"},
+         {3, N, N, N, N, N, N, N, N, N, N, N}}};
+    MakePair(dati, dati);
     const std::string filled = Rows(archive, "DATI")[1];
 
     EXPECT_EQ(Confr_VerificaCampiNull1(w, TD2), Strings{"T2"});

@@ -64,7 +64,7 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     w.Check2.value = 1;
     dialogs.AnswerWhenContains("QVecchia", vbYes);
     OpenPair();
-    dao::Database before = w.Db2;
+    const dao::Database before = w.Db2;
     Confr_VerificaQueryInPiuSuSecondoDB(w);
     auto question = [](const std::string& name) {
         return Box{"ATTENZIONE \nsul secondo database la query " + name +
@@ -76,17 +76,6 @@ TEST_F(QueryTest, SurplusQueriesAreAskedAndDb2IsReopened) {
     EXPECT_TRUE(w.Db2.IsOpen());
     w.Db2.Close();
     EXPECT_EQ(Names("query", archive), (Strings{"QClienti", "QTenuta"}));
-
-    // Without Check2 nothing is asked, and the second database is re-opened with nothing to delete.
-    w.Check2.value = 0;
-    w.Db2 = ApreDb(w, archive);
-    const std::size_t shown = Boxes().size();
-    before = w.Db2;
-    Confr_VerificaQueryInPiuSuSecondoDB(w);
-    EXPECT_EQ(Boxes().size(), shown);
-    EXPECT_FALSE(before.IsOpen());
-    w.Db2.Close();
-    EXPECT_EQ(Names("query", archive), Strings{"QClienti"});
 }
 
 } // namespace

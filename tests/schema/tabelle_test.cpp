@@ -78,7 +78,6 @@ TEST_F(TabelleTest, RefusedFieldDeletionIsReportedWithTheFieldAtTheListPosition)
     MakeDatabase(archive, {{"T", {{"X", dao::dbLong}, id, {"Y", dao::dbLong}}, {{"IX", {"X"}}}}});
     OpenPair();
     const std::string refused = Failure([&] { Open(archive).TableDefs()["T"].Fields().Delete("X"); });
-    ASSERT_EQ(refused.substr(0, 5), "3280 ");
     Confr_VerificaFieldInPiuSuSecondoDB(w, w.Db1.TableDefs()["T"], w.Db2.TableDefs()["T"]);
     const std::string report =
         "Funz. Confr_VerificaFieldInPiuSuSecondoDB\n" + refused + "\ntabella T\nfield ID";

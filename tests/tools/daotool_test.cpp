@@ -209,7 +209,9 @@ TEST_F(DaoToolTest, UsageErrorsNameTheFaultFirstAndTouchNothing) {
         {"exec x.mdb", "daotool: exec vuole almeno 2 argomenti, non 1: daotool exec FILE SQL..."},
         {"hold x.mdb 3s", "daotool: hold: SECONDI è un numero intero di secondi, non \"3s\""},
     };
-    DaoTool(prefix.root(), "--version");
+    const Result version = DaoTool(prefix.root(), "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind(std::string("daotool ") + kVersione + " (build ", 0), 0u) << version.out;
     const std::vector<fs::path> before = Files(prefix.root());
     for (const auto& c : cases) {
         const Result r = DaoTool(prefix.root(), c.args);
@@ -218,10 +220,6 @@ TEST_F(DaoToolTest, UsageErrorsNameTheFaultFirstAndTouchNothing) {
         EXPECT_NE(r.err.find("\nuso: daotool"), std::string::npos) << c.args;
     }
     EXPECT_EQ(Files(prefix.root()), before) << "nothing was opened or made";
-
-    const Result r = DaoTool(prefix.root(), "--version");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind(std::string("daotool ") + kVersione + " (build ", 0), 0u) << r.out;
 }
 
 } // namespace
