@@ -275,6 +275,7 @@ TEST_F(E2eOldUpdated, IniFilesTemplatesAndUserIniAreInstalledAndOldShortcutsGone
     EXPECT_EQ(Names(machine->host("C:\\WINDOWS\\Desktop")),
               std::vector<std::string>{"Posta elettronica.lnk"});
     EXPECT_FALSE(machine->exists(kPrograms + "\\Ledrana"));
+    EXPECT_FALSE(machine->exists(kPrograms + "\\Tessaro"));
 }
 
 TEST_F(E2eOldUpdated, TheDemoCompanyIsRebuiltFromTheModels) {
