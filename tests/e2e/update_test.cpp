@@ -467,9 +467,6 @@ TEST(E2eFirstRun, WithoutDirTxtTheRunWritesItAndIsAnUpdate) {
         EXPECT_EQ(o.boxes[0].text, "Aggiornamento eseguito");
         EXPECT_EQ(o.boxes[1].text, "Aprire il programma adesso");
         EXPECT_TRUE(fs::is_directory(m.host(kData + "\\ledrana\\ini")));
-        EXPECT_EQ(m.ini(kData + "\\ledrana\\DittaEsempio.ini", "Config", "Ragsoc1"), "DITTA DI PROVA");
-        EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
-        EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"), ReleaseBytes("ZuEtichetta.eticf"));
     }
 }
 

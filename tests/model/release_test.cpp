@@ -124,10 +124,9 @@ TEST(Models, HoldWhatTheUpdateReadsAndWrites) {
 }
 
 TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
-    for (const char* f : {"CONT32.MDB", "SCAD32.MDB", "Ditta2000.ini", "Utente.ini", "logo.jpg",
-                          "stampante.jpg", "stampante.doc", "NoteFinaliOrdF.txt", "NoteFinaliOrdFC.txt",
-                          "NoteFinaliOrdOC.txt", "LEDRANA.EXE", "AggiornaLedrana"})
-        EXPECT_TRUE(fs::is_regular_file(kRelease / f)) << f;
+    // The other files the run copies are compared byte for byte where the end-to-end runs put them (a missing
+    // stampante.doc is a box too many there); LEDRANA.EXE is run on the current sample below.
+    EXPECT_TRUE(fs::is_regular_file(kRelease / "AggiornaLedrana"));
     // Templates with their sections; pictures that are JPEG files.
     for (const char* m : kModelliStampa) {
         ASSERT_TRUE(fs::is_regular_file(kRelease / m)) << m;
@@ -150,11 +149,6 @@ TEST(ReleaseFolder, HoldsEveryFileTheRunInstallsOrOpens) {
         EXPECT_NE(bytes.find("/FontFile"), std::string::npos) << pdf;
         EXPECT_NE(bytes.find(Utf8ToUtf16(title, true)), std::string::npos) << pdf;
     }
-    // The company INI of the old single-company layout names that layout's archives.
-    const std::string ditta = LCase(TempPrefix::get(kRelease / "Ditta2000.ini"));
-    EXPECT_NE(ditta.find("[archivi]"), std::string::npos);
-    EXPECT_NE(ditta.find("c:\\zu\\ditta2000\\cont32.mdb"), std::string::npos);
-    EXPECT_NE(ditta.find("c:\\zu\\ditta\\scad32.mdb"), std::string::npos);
 }
 
 TEST(SampleInstallations, CurrentAndOldLayoutAndLarge) {
