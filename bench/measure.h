@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,15 @@ inline double PeakRssMb() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return 0;
+}
+
+// Bytes this process has passed to write calls so far (the kernel's count), whatever became of them; 0
+// when the count cannot be read.
+inline std::int64_t WrittenBytes() {
+    std::ifstream io("/proc/self/io");
+    for (std::string line; std::getline(io, line);)
+        if (line.rfind("wchar:", 0) == 0) return std::strtoll(line.c_str() + 6, nullptr, 10);
     return 0;
 }
 

@@ -76,11 +76,7 @@ void AzzeraPicco();
 
 // Bytes this process has written so far through write calls, from the kernel's io file.
 double ScrittiMb() {
-    std::ifstream io("/proc/self/io");
-    for (std::string line; std::getline(io, line);) {
-        if (line.rfind("wchar:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / (1024.0 * 1024.0);
-    }
-    return 0;
+    return static_cast<double>(WrittenBytes()) / (1024.0 * 1024.0);
 }
 
 // Time spent in each step, in the order the steps first ran, and the highest memory peak of each.

@@ -2,16 +2,12 @@
 // beside archives outside it, back as the run's restore point holds it, byte for byte, so that the next run
 // updates again; the archives go back as copies, so the point keeps what it holds however they are written
 // afterwards; an archive someone has worked in since the run stays as it is until the restore is forced, and
-// then what it held is kept in a restore point. The disk a run leaves behind is printed, never asserted.
+// then what it held is kept in a restore point.
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <regex>
-#include <set>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -47,33 +43,6 @@ int Restore(const Machine& m, const std::string& options, std::string* out) {
 // A row written into Gamma's archive in place, as the main program does.
 const std::vector<std::string> kWriteGamma = {
     "UPDATE CLIENTI SET RagSoc = 'Scritto dopo' WHERE Cod = (SELECT Min(Cod) FROM CLIENTI)"};
-
-// The bytes of the files under `root`, each file once however many names it has, by what they are.
-std::map<std::string, std::int64_t> DiskUse(const fs::path& root) {
-    std::map<std::pair<dev_t, ino_t>, std::pair<std::int64_t, std::set<std::string>>> files;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        struct stat st {};
-        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const std::string u = UCase(fs::relative(it->path(), root).string());
-        const bool point = u.find("LEDRANA/RIPRISTINO/") != std::string::npos;
-        const bool mdb = u.size() > 4 && u.compare(u.size() - 4, 4, ".MDB") == 0;
-        std::string kind = u.find("_RIMOSSI_") != std::string::npos       ? "5 recovery archives"
-                           : u.find("_CONVERSIONI_") != std::string::npos ? "6 journals"
-                           : mdb ? (point ? "2 point's archives" : "1 archives")
-                           : u.find(".MDB.TMP") != std::string::npos          ? "4 compaction's .tmp/.tmp2"
-                           : u.find("LEDRANA/RAPPORTI/") != std::string::npos ? "8 reports"
-                           : point                                            ? "3 point's other files"
-                                                                              : "9 other files";
-        if (u.find("DITTAESEMPIO") != std::string::npos) kind += " (demo)";
-        auto& f = files[{st.st_dev, st.st_ino}];
-        f.first = st.st_size;
-        f.second.insert(kind);
-    }
-    std::map<std::string, std::int64_t> out;
-    for (const auto& [id, f] : files)
-        out[*f.second.begin()] += f.first; // a file with several names counts as its first kind
-    return out;
-}
 
 std::vector<std::string> Points(const Machine& m) {
     return Names(m.host(kData + "\\LEDRANA\\ripristino"));
@@ -137,20 +106,7 @@ TEST(E2eRestore, PutsTheDataFolderBackByteForByteAndTheNextRunUpdatesAgain) {
 TEST(E2eRestore, LeavesAnArchiveWrittenSinceTheRunUntilForcedAndKeepsWhatWasWritten) {
     Machine m("old");
     const auto before = DataFiles(m);
-    std::int64_t archives = 0;
-    for (const auto& [kind, bytes] : DiskUse(m.host(kData)))
-        archives += bytes;
     ASSERT_EQ(m.Update().status, 0);
-    // What a run of the sample leaves on disk, for the record.
-    std::int64_t total = 0;
-    std::string parts;
-    for (const auto& [kind, bytes] : DiskUse(m.host(kData))) {
-        total += bytes;
-        parts += "\n  " + kind.substr(2) + ": " + std::to_string(bytes);
-    }
-    std::printf("disk after a run of the old sample: %lld bytes for %lld bytes found (%.2fx)%s\n",
-                static_cast<long long>(total), static_cast<long long>(archives),
-                static_cast<double>(total) / static_cast<double>(archives), parts.c_str());
     m.Exec(kGamma, kWriteGamma);
     std::string out;
     const std::string written = m.read(kGamma);
