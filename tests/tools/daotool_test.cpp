@@ -106,7 +106,6 @@ TEST_F(DaoToolTest, QueryAndSchemaInJsonForScripts) {
         R"({"Id":2,"Che cosa":"due","Importo":null,"Giorno":null,"Pagato":false,"Note":null,"Peso":null,)"
         R"("Righe":null,"Quota":null,"Firma":null}])"
         "\n");
-    EXPECT_EQ(Json(r.out).array().size(), 2);
     r = DaoTool(prefix.root(),
                 "query --json " + ShellQuote(db) + " \"SELECT * FROM Movimenti WHERE Id = 0\"");
     EXPECT_EQ(r.out, "[]\n");
