@@ -58,17 +58,6 @@ TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
     }
 }
 
-TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
-    const std::string missing = "C:\\ZU\\Ditta2000\\manca.mdb";
-    const std::string refused = Failure([&] { engine.OpenDatabase(missing); });
-    dao::Database db = ApreDb(w, missing);
-    EXPECT_FALSE(db.IsOpen());
-    EXPECT_EQ(Boxes(),
-              (std::vector<Box>{{"File " + missing + "\nFunz. ApreDb: err." + refused, 0, kAppTitle}}));
-    EXPECT_TRUE(Prompts().empty());
-    EXPECT_EQ(w.NomiDb[1], UCase(missing));
-}
-
 TEST_F(ApreDbTest, NoEngineShowsTheAdviceTwiceAndEnds) {
     w.engine = nullptr;
     EXPECT_THROW(ApreDb(w, model), ProgramEnded);
