@@ -256,15 +256,6 @@ TEST_F(PontevalTest, AProtectedArchiveIsAskedForOnceInTheWholeComparison) {
     EXPECT_EQ(Names("table", archive, "segreta"), (Strings{"CLIENTI", "NUOVA"}));
 }
 
-TEST_F(PontevalTest, AWrongPasswordAndNoEndsTheProgram) {
-    MakeDatabase(model, {{"CLIENTI", {id}}});
-    MakeDatabase(archive, {{"CLIENTI", {id}}}, {}, "segreta");
-    dialogs.QueueInput("sbagliata");
-    dialogs.QueueAnswer(vbNo);
-    EXPECT_THROW(Ponteval(w), ProgramEnded);
-    EXPECT_EQ(Boxes().back(), (Box{"IMPOSSIBILE COMPLETARE L'AGGIORNAMENTO", 0, kAppTitle}));
-}
-
 TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     MakeDatabase(model, {{"CLIENTI", {id}}}, {{"QNuova", "SELECT ID FROM CLIENTI"}});
     MakeDatabase(archive, {{"CLIENTI", {id}}, {"VECCHIA", {id}}});
