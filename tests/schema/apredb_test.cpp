@@ -43,30 +43,23 @@ TEST_F(ApreDbTest, EachArchiveIsListedAndAPasswordAskedUntilRightThenRemembered)
 }
 
 TEST_F(ApreDbTest, GivingUpAPasswordEndsTheProgram) {
-    // A wrong password, and a cancelled input box (the empty password): each time No ends the program.
+    // A wrong password, and a cancelled input box (the empty password): each time No ends the program, out
+    // of the comparison that opened the archive.
     for (const char* typed : {"sbagliata", ""}) {
         SCOPED_TRACE(typed);
         ScriptedDialogs d;
         Aggiorna window{d, kModelFolder};
         window.engine = &engine;
+        window.NomeDb1 = model;
+        window.NomeDb2 = archive;
+        window.File1 = w.File1;
         if (*typed) d.QueueInput(typed);
         d.QueueAnswer(vbNo);
-        EXPECT_THROW(ApreDb(window, archive), ProgramEnded);
+        EXPECT_THROW(Ponteval(window), ProgramEnded);
         EXPECT_TRUE(window.ended());
         EXPECT_EQ(AsBoxes(d), (std::vector<Box>{retry, impossible}));
-        EXPECT_EQ(window.PwdDb[1], "");
+        EXPECT_EQ(window.PwdDb[2], "");
     }
-}
-
-TEST_F(ApreDbTest, OtherErrorsShowOneBoxAndReturnNoDatabase) {
-    const std::string missing = "C:\\ZU\\Ditta2000\\manca.mdb";
-    const std::string refused = Failure([&] { engine.OpenDatabase(missing); });
-    dao::Database db = ApreDb(w, missing);
-    EXPECT_FALSE(db.IsOpen());
-    EXPECT_EQ(Boxes(),
-              (std::vector<Box>{{"File " + missing + "\nFunz. ApreDb: err." + refused, 0, kAppTitle}}));
-    EXPECT_TRUE(Prompts().empty());
-    EXPECT_EQ(w.NomiDb[1], UCase(missing));
 }
 
 TEST_F(ApreDbTest, NoEngineShowsTheAdviceTwiceAndEnds) {

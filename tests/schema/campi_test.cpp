@@ -64,7 +64,8 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
         std::vector<std::vector<Variant>> rows;
         for (const Variant& v : c.values)
             rows.push_back({v, "k"});
-        std::vector<IndexSpec> indexes = {{"IXCOD", {"CODICE"}}, {"IXALTRO", {"ALTRO"}}};
+        std::vector<IndexSpec> indexes = {
+            {"IXCOD", {"CODICE"}}, {"IXDUE", {"ALTRO", "codice"}}, {"IXALTRO", {"ALTRO"}}};
         MakePair({"MOVIMENTI", {c.after, {"ALTRO", dbText, 5}}, indexes},
                  {"MOVIMENTI", {c.before, {"ALTRO", dbText, 5}}, indexes, "", rows});
 
@@ -74,8 +75,8 @@ TEST_F(Campi, ChangedFieldsAreRebuiltKeepingTheirValues) {
         EXPECT_EQ(Archived("CODICE").Size(), TD1.Fields()["CODICE"].Size());
         EXPECT_FALSE(Archived("CODICE").AllowZeroLength());
         EXPECT_EQ(Values("CODICE"), c.expected);
-        // Appended again as a new field, in the last place (no CODICEzz left), without its indexes: the
-        // index steps re-create them later.
+        // Appended again as a new field, in the last place (no CODICEzz left), without the indexes that hold
+        // it, in any place and any case: the index steps re-create them later.
         EXPECT_EQ(Names(), (Strings{"ALTRO", "CODICE"}));
         EXPECT_EQ(TD2.Indexes().Count(), 1);
         EXPECT_EQ(TD2.Indexes()[0].Name(), "IXALTRO");

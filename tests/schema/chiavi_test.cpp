@@ -1,5 +1,5 @@
-// Index steps on real archive pairs: creation then completion, rebuilds, surplus indexes, the indexes of
-// a field.
+// Index steps on real archive pairs: creation then completion, rebuilds, surplus indexes (the indexes of a
+// rebuilt field go in Campi.ChangedFieldsAreRebuiltKeepingTheirValues).
 
 #include <regex>
 
@@ -101,16 +101,6 @@ TEST_F(Chiavi, SurplusIndexesAreDeletedUnlessDeclined) {
     Confr_VerificaChiaviInPiuSuSecondoDB(w, TD1, TD2);
     EXPECT_EQ(Indexes(), (Strings{"IXA 00 (A)"}));
     EXPECT_EQ(Boxes().size(), 2u);
-}
-
-TEST_F(Chiavi, IndexesOfAFieldAreDeleted) {
-    Make({}, {{"IXAB", {"A", "B"}}, {"IXB", {"b"}, false, true}, {"IXC", {"C"}}});
-    Confr_CancellaFieldInChiave(w, TD2, "B");
-    EXPECT_EQ(Indexes(), (Strings{"IXC 00 (C)"}));
-    Confr_CancellaFieldInChiave(w, TD2, "A"); // used by none now
-    EXPECT_EQ(Indexes(), (Strings{"IXC 00 (C)"}));
-    // The field can now be deleted: no index holds it any more.
-    TD2.Fields().Delete("B");
 }
 
 } // namespace

@@ -96,17 +96,6 @@ TEST_F(CompattaTest, LeavesThreeFilesAndWritesTheArchiveOnce) {
     EXPECT_EQ(Bytes(archive + ".tmp"), Bytes(archive));
 }
 
-TEST_F(CompattaTest, ACopyOfAtMostTheThresholdIsNotUsed) {
-    MakeDatabase(archive, {{"T", {{"ID", dao::dbLong}}, {}, "", {{Variant(1)}}}});
-    const std::string original = Bytes(archive);
-    CompattaArchivio(w, archive);
-    EXPECT_EQ(LogEntries(), Strings{});
-    EXPECT_EQ(Bytes(archive), original);
-    EXPECT_TRUE(std::filesystem::exists(Host(archive + ".tmp")));
-    EXPECT_LE(std::filesystem::file_size(Host(archive + ".tmp")), 200000u);
-    EXPECT_FALSE(std::filesystem::exists(Host(archive + ".tmp2")));
-}
-
 TEST_F(CompattaTest, ProtectedArchiveUsesThePasswordOfTheList) {
     MakeLargeArchive("segreta");
     const std::string original = Bytes(archive);
