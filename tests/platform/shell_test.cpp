@@ -44,21 +44,6 @@ TEST(Shell, StartProgramStartsHostExecutablesOnly) {
     EXPECT_FALSE(fs::exists(out));
 }
 
-TEST(Shell, OpenHandsTheHostPathToTheOpener) {
-    TempPrefix p;
-    const std::string saved = ShellOpener();
-    const fs::path out = p.root() / "opened.txt";
-    putScript(p.root() / "opener", "echo \"$1\" > '" + out.string() + "'");
-    TempPrefix::put(p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf", "%PDF");
-    SetShellOpener((p.root() / "opener").string());
-    EXPECT_TRUE(ShellOpen("C:\\prog\\ZUDUVOPDF\\manuale.PDF"));
-    EXPECT_EQ(TempPrefix::getLine(out), (p.driveC() / "Prog" / "ZuDuvoPdf" / "Manuale.pdf").string() + "\n");
-    EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\manca.pdf"));
-    SetShellOpener("");
-    EXPECT_FALSE(ShellOpen("C:\\prog\\ZuDuvoPdf\\Manuale.pdf"));
-    SetShellOpener(saved);
-}
-
 // Shell links are named relative to the Programs folder; where the special folders are.
 TEST(Shell, RemoveShellLinkRelativeToProgramsAndSpecialFolders) {
     TempPrefix p;

@@ -12,44 +12,33 @@ protected:
     const std::string ditta = CompanyPath("CONT32.MDB");
 };
 
-TEST_F(TabelleFisse, CausaliTrasportoAddsWhatIsMissingAndKeepsTheCompanyRows) {
+TEST_F(TabelleFisse, CausaliTrasportoAndCategorieAddWhatIsMissingAndKeepTheCompanyRows) {
     MakeFromModel(
-        modello, {"CodiciCausaliTrasporto"},
+        modello, {"CodiciCausaliTrasporto", "Categorie"},
         {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('V', 'Vendita')",
          "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('R', 'Reso')",
-         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')"});
-    MakeFromModel(ditta, {"CodiciCausaliTrasporto"},
-                  {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
-                   "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')"});
-    const Strings atteso{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"};
-    for (int run = 1; run <= 2; ++run) {
-        CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
-        EXPECT_EQ(RowsAt(ditta, "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod", {"cod", "Descrizione"}),
-                  atteso)
-            << "run " << run;
-    }
-    EXPECT_TRUE(dialogs.records().empty());
-    EXPECT_TRUE(LogEntries().empty());
-}
-
-TEST_F(TabelleFisse, CategorieTakesOnlyTheRowsThatCannotBeChanged) {
-    MakeFromModel(
-        modello, {"Categorie"},
-        {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)",
+         "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('CL', 'Conto lavorazione')",
+         "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('SERV', 'Servizi', True, 0)",
          "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Merci', True, 5)",
          "INSERT INTO Categorie (cod, Descrizione, NonModif) VALUES ('VARIE', 'Varie', False)",
          "INSERT INTO Categorie (cod, Descrizione) VALUES ('ALTRO', 'Senza indicazione')"});
-    MakeFromModel(ditta, {"Categorie"},
-                  {"INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
+    MakeFromModel(ditta, {"CodiciCausaliTrasporto", "Categorie"},
+                  {"INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('r', 'Reso nostro')",
+                   "INSERT INTO CodiciCausaliTrasporto (cod, Descrizione) VALUES ('OM', 'Omaggio')",
+                   "INSERT INTO Categorie (cod, Descrizione, NonModif, Sconto) VALUES ('MERCI', 'Le merci', "
                    "False, 9)"});
     for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        CopiaDatiCodiciCausaliTrasporto(w, modello, ditta);
         CopiaDatiCategorieFisse(w, modello, ditta);
+        EXPECT_EQ(RowsAt(ditta, "SELECT * FROM CodiciCausaliTrasporto ORDER BY cod", {"cod", "Descrizione"}),
+                  (Strings{"CL|Conto lavorazione", "OM|Omaggio", "r|Reso nostro", "V|Vendita"}));
         EXPECT_EQ(RowsAt(ditta, "SELECT * FROM Categorie ORDER BY cod",
                          {"cod", "Descrizione", "NonModif", "Sconto"}),
-                  (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}))
-            << "run " << run;
+                  (Strings{"MERCI|Le merci|False|9", "SERV|Servizi|True|0"}));
     }
     EXPECT_TRUE(dialogs.records().empty());
+    EXPECT_TRUE(LogEntries().empty());
 }
 
 TEST_F(TabelleFisse, RitenuteOnlyIntoAnEmptyTableWithoutAccountAndCausal) {
