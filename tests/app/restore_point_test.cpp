@@ -5,8 +5,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <chrono>
-
 #include "app/restore_point.h"
 #include "platform/error.h"
 #include "platform/files.h"

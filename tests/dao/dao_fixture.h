@@ -11,10 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 

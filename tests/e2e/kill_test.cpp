@@ -27,7 +27,6 @@
 #include <random>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <ostream>
-#include <sstream>
 
 #include "dao/dao.h"
 #include "platform/error.h"
