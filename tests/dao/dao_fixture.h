@@ -95,20 +95,8 @@ inline std::string Bytes(const std::filesystem::path& p) {
     return ledrana::testing::TempPrefix::get(p);
 }
 
-// The error a call throws as "number description", "" when it throws nothing.
-inline std::string Failure(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const Error& e) {
-        return std::to_string(e.number()) + " " + e.description();
-    }
-    return "";
-}
-
-// The error number a call throws, 0 when it throws nothing.
-inline int ErrorOf(const std::function<void()>& fn) {
-    return std::atoi(Failure(fn).c_str());
-}
+using ledrana::testing::ErrorOf;
+using ledrana::testing::Failure;
 
 // The names of fields, by ",".
 inline std::string Names(const Fields& f) {

@@ -280,10 +280,16 @@ class KillSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // When the suite may mount, its machines live in memory (a file system of its own mount namespace):
-        // the runs wait for no disk, which more than halves the suite's time.
+        // the runs wait for no disk, which more than halves the suite's time. The file system goes on a new
+        // folder, the temporary folder of every program from here on: mounted over the temporary folder
+        // itself, it would hide a build tree that lives there, with the programs under test.
         if (OwnMountNamespace()) {
-            const std::string temp = fs::temp_directory_path().string();
-            ::mount("tmpfs", temp.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2g,mode=1777");
+            std::string memory = (fs::temp_directory_path() / "ledrana-kill-XXXXXX").string();
+            if (mkdtemp(memory.data()) &&
+                ::mount("tmpfs", memory.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2g,mode=1777") == 0) {
+                memory_ = memory;
+                setenv("TMPDIR", memory.c_str(), 1);
+            }
         }
         pristine_ = std::make_unique<Machine>("old");
         before_ = LookAll(pristine_->root());
@@ -309,7 +315,12 @@ protected:
                   kReferenceProgram);
         traceOnDisk_ = Lines(ledrana::testing::TempPrefix::get(onDisk.root() / "trace.test"));
     }
-    static void TearDownTestSuite() { pristine_.reset(); }
+    static void TearDownTestSuite() {
+        pristine_.reset();
+        if (memory_.empty()) return;
+        ::umount2(memory_.c_str(), MNT_DETACH);
+        fs::remove(memory_);
+    }
 
     static void Copy(const fs::path& to) {
         fs::remove_all(to);
@@ -465,6 +476,7 @@ protected:
     }
 
     inline static std::unique_ptr<Machine> pristine_;
+    inline static std::string memory_; // the machines' file system in memory ("" when they are on disk)
     inline static Archives before_, afterOne_, afterTwo_;
     inline static Ini iniBefore_, iniAfter_;
     inline static std::vector<std::string> trace_, traceOnDisk_;

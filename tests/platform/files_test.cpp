@@ -21,14 +21,13 @@ using ledrana::testing::TempPrefix;
 
 namespace {
 
+// The error number a call throws (0 for none), whose description must be VB's for it.
 int errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.description(), VbErrorDescription(e.number()));
-        return e.number();
-    }
-    return 0;
+    const std::string failure = ledrana::testing::Failure(call);
+    const int number = std::atoi(failure.c_str());
+    EXPECT_TRUE(number == 0 || failure == std::to_string(number) + " " + VbErrorDescription(number))
+        << failure;
+    return number;
 }
 
 // C:\zu with a file, a read-only file, an empty file and a folder holding one file.

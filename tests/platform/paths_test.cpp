@@ -16,12 +16,7 @@ using ledrana::testing::TempPrefix;
 namespace {
 
 int errorOf(const std::string& windowsPath) {
-    try {
-        HostPath(windowsPath);
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
+    return ledrana::testing::ErrorOf([&] { HostPath(windowsPath); });
 }
 
 // A Windows path, and its host path or, when that is empty, the error number it gives.

@@ -2,12 +2,14 @@
 // A fresh prefix in a temporary host folder for one test, with the skeleton of a machine in use, removed
 // afterwards. The test inspects the host side with std::filesystem to check what the platform did.
 
+#include "platform/error.h"
 #include "platform/paths.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,5 +76,20 @@ private:
     const char* name_;
     std::optional<std::string> saved_;
 };
+
+// The error a call throws as "number description", "" when it throws nothing.
+inline std::string Failure(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const Error& e) {
+        return std::to_string(e.number()) + " " + e.description();
+    }
+    return "";
+}
+
+// The error number a call throws, 0 when it throws nothing.
+inline int ErrorOf(const std::function<void()>& fn) {
+    return std::atoi(Failure(fn).c_str());
+}
 
 } // namespace ledrana::testing
