@@ -278,7 +278,19 @@ private:
 
 class KillSuite : public ::testing::Test {
 protected:
+    // A failure of the shared setup fails every test: googletest would report them all skipped.
     static void SetUpTestSuite() {
+        try {
+            Prepare();
+        } catch (const std::exception& e) {
+            setupFailure_ = e.what();
+        }
+    }
+    void SetUp() override {
+        ASSERT_EQ(setupFailure_, "") << "the suite's machines and runs could not be made";
+    }
+
+    static void Prepare() {
         // When the suite may mount, its machines live in memory (a file system of its own mount namespace):
         // the runs wait for no disk, which more than halves the suite's time. The file system goes on a new
         // folder, the temporary folder of every program from here on: mounted over the temporary folder
@@ -476,6 +488,7 @@ protected:
     }
 
     inline static std::unique_ptr<Machine> pristine_;
+    inline static std::string setupFailure_;
     inline static std::string memory_; // the machines' file system in memory ("" when they are on disk)
     inline static Archives before_, afterOne_, afterTwo_;
     inline static Ini iniBefore_, iniAfter_;
