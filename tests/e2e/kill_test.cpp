@@ -278,14 +278,7 @@ private:
 
 class KillSuite : public ::testing::Test {
 protected:
-    // A failure of the shared setup fails every test: googletest would report them all skipped.
-    static void SetUpTestSuite() {
-        try {
-            Prepare();
-        } catch (const std::exception& e) {
-            setupFailure_ = e.what();
-        }
-    }
+    static void SetUpTestSuite() { setupFailure_ = FailureOf(Prepare); }
     void SetUp() override {
         ASSERT_EQ(setupFailure_, "") << "the suite's machines and runs could not be made";
     }

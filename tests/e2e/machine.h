@@ -3,6 +3,7 @@
 // child process, then a look at what the run left with daotool and the platform's file and profile
 // functions (names found without regard to case, as the program finds them).
 
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -122,6 +123,17 @@ private:
 
 // The lines of a text.
 std::vector<std::string> Lines(const std::string& text);
+
+// Runs a suite's shared setup and returns what it threw ("" for nothing), for each test to fail on: a setup
+// that throws would have googletest report every test skipped, which ctest counts as passed.
+inline std::string FailureOf(void (*setup)()) {
+    try {
+        setup();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
 
 // The names in a host folder, sorted ([] when there is no folder).
 std::vector<std::string> Names(const fs::path& folder);

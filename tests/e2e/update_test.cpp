@@ -121,14 +121,7 @@ std::string Definition(const std::string& fieldLine) {
 // this suite (each looks at one side of it).
 class E2eOldUpdated : public ::testing::Test {
 protected:
-    // A failure of the shared setup fails every test: googletest would report them all skipped.
-    static void SetUpTestSuite() {
-        try {
-            Prepare();
-        } catch (const std::exception& e) {
-            setupFailure = e.what();
-        }
-    }
+    static void SetUpTestSuite() { setupFailure = FailureOf(Prepare); }
     void SetUp() override { ASSERT_EQ(setupFailure, "") << "the machine or its runs could not be made"; }
 
     static void Prepare() {
