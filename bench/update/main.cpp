@@ -4,7 +4,8 @@
 //   bench-update [old|large] [--rows N] [--work DIR]
 //
 // The sample (default old; large with N journal lines in Alfa's accounting archive, default 200000) is made
-// in DIR (default bench-work/update in the build folder, emptied first), then updated in this process as
+// in DIR (default bench-work/update in the build folder; DIR/drive_c, the machine of an earlier run, is
+// removed first), then updated in this process as
 // aggiorna-batch updates it, with the answers the sample leaves for an unattended run. Prints:
 //   archives_mb=MB data_folder_mb=MB    the archives of the data folder before the run, and all its files
 //   written_mb=MB written_x_archives=X  what the run passed to write calls (the kernel's count for this
@@ -37,11 +38,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp =
-    "usage: bench-update [old|large] [--rows N] [--work DIR]\n"
-    "  old|large   the sample installation updated (default old)\n"
-    "  --rows N    journal lines of the large sample (default 200000)\n"
-    "  --work DIR  where the sample is made (emptied first; default bench-work/update in the build folder)\n";
+constexpr const char* kHelp = "usage: bench-update [old|large] [--rows N] [--work DIR]\n"
+                              "  old|large   the sample installation updated (default old)\n"
+                              "  --rows N    journal lines of the large sample (default 200000)\n"
+                              "  --work DIR  where the sample is made (its drive_c removed first; default "
+                              "bench-work/update in the build\n"
+                              "              folder)\n";
 
 // The bytes of the regular files under `root`, each file once however many names it has, by what they are:
 // the archives, the restore point's archives and other files, compaction leftovers, recovery archives,
@@ -117,8 +119,9 @@ int Main(int argc, char** argv) {
         return 2;
     }
     PrintVersion(argv[0]);
+    // The machine of an earlier run goes (drive_c, which the sample makes), nothing else of the folder.
     std::error_code ec;
-    fs::remove_all(work, ec);
+    fs::remove_all(fs::path(work) / "drive_c", ec);
     fs::create_directories(work);
     platform::SetPrefix(work);
     std::fputs(mkinstall::MakeInstallation(options).c_str(), stderr);
