@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -127,7 +128,10 @@ int Main(int argc, char** argv) {
     std::fputs(mkinstall::MakeInstallation(options).c_str(), stderr);
     const fs::path data = platform::HostPath("C:\\ZU");
     const auto found = DiskUse(data);
-    const std::int64_t archives = found.at("1 archives") + found.at("1 archives_demo");
+    std::int64_t archives = 0; // the companies' and the demo company's
+    for (const auto& [kind, bytes] : found)
+        if (kind.rfind("1 archives", 0) == 0) archives += bytes;
+    if (archives == 0) throw Error(53, "nessun archivio in " + data.string());
     std::printf("sample=%s archives_mb=%.1f data_folder_mb=%.1f\n", options.kind.c_str(), Mb(archives),
                 Mb(Total(found)));
     std::fflush(stdout); // before the run's own lines
@@ -161,6 +165,9 @@ int main(int argc, char** argv) {
         return ledrana::bench::Main(argc, argv);
     } catch (const ledrana::Error& e) {
         std::fprintf(stderr, "bench-update: %d %s\n", e.number(), e.description().c_str());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench-update: %s\n", e.what());
         return 1;
     }
 }

@@ -324,7 +324,8 @@ protected:
         pristine_.reset();
         if (memory_.empty()) return;
         ::umount2(memory_.c_str(), MNT_DETACH);
-        fs::remove(memory_);
+        std::error_code ec; // an empty folder left in the temporary folder fails nothing
+        fs::remove(memory_, ec);
     }
 
     static void Copy(const fs::path& to) {
