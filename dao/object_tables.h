@@ -102,6 +102,9 @@ public:
     Property CreateProperty(std::string_view name, int type, const Variant& value);
     void RefreshLink();
     Recordset OpenRecordset(int type = 0, int options = 0);
+    // A dynaset, snapshot or forward-only recordset of the rows with the given fields only, in that order
+    // (a field named twice comes once): a walk that reads a few fields of a wide table computes no other.
+    Recordset OpenRecordset(const std::vector<std::string>& fields, int type = dbOpenSnapshot);
 
     explicit TableDef(std::shared_ptr<detail::TableDefImpl> impl) : impl_(std::move(impl)) {}
     const std::shared_ptr<detail::TableDefImpl>& impl() const { return impl_; }

@@ -162,6 +162,32 @@ std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseI
     return OpenQueryRecordset(db, "", source);
 }
 
+std::shared_ptr<RecordsetImpl> OpenFieldsRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                   const std::string& table,
+                                                   const std::vector<std::string>& fields, int type) {
+    if (type != dbOpenDynaset && type != dbOpenSnapshot && type != dbOpenForwardOnly) ThrowJet(3001);
+    const TableState* t = db->C().catalog.FindTable(table);
+    if (!t || t->IsAttached()) ThrowJet(3219);
+    JetStatement st;
+    st.kind = JetStatement::Kind::Select;
+    std::vector<std::string> named;
+    for (const std::string& name : fields) {
+        const FieldDef* f = t->FindField(name);
+        if (!f) ThrowJet(3265, name);
+        if (std::any_of(named.begin(), named.end(),
+                        [&](const std::string& n) { return SameName(n, f->name); }))
+            continue;
+        named.push_back(f->name);
+        st.sql += (st.sql.empty() ? "SELECT " : ", ") + QuoteName(f->name);
+    }
+    if (named.empty()) ThrowJet(3001);
+    // In the table's order, as a walk of the whole table goes, even where an index holds every field read.
+    // Only fields are named: the columns of deleted fields need no hiding.
+    st.sql += " FROM " + QuoteName(t->name) + " ORDER BY _rowid_";
+    st.updatable = type == dbOpenDynaset;
+    return OpenStatementRecordset(db, t->name, st, nullptr);
+}
+
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
                                                   std::string_view name, std::string_view jetSql,
                                                   const std::vector<Variant>* values) {

@@ -121,6 +121,10 @@ dao::Fields FieldsOf(const std::shared_ptr<RecordsetImpl>& rs);
 // Builds a recordset (dao/recordset.cpp).
 std::shared_ptr<RecordsetImpl> OpenRecordsetImpl(const std::shared_ptr<DatabaseImpl>& db,
                                                  std::string_view source, int type);
+// A dynaset, snapshot or forward-only recordset of a local table's rows with the given fields only.
+std::shared_ptr<RecordsetImpl> OpenFieldsRecordset(const std::shared_ptr<DatabaseImpl>& db,
+                                                   const std::string& table,
+                                                   const std::vector<std::string>& fields, int type);
 // `values`: the values of the statement's declared parameters, in order (nullptr: none given, 3061).
 std::shared_ptr<RecordsetImpl> OpenQueryRecordset(const std::shared_ptr<DatabaseImpl>& db,
                                                   std::string_view name, std::string_view jetSql,

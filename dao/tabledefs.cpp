@@ -265,6 +265,12 @@ Recordset TableDef::OpenRecordset(int type, int options) {
     return Recordset(OpenRecordsetImpl(t.db, t.State().name, type));
 }
 
+Recordset TableDef::OpenRecordset(const std::vector<std::string>& fields, int type) {
+    TableDefImpl& t = TI(impl_);
+    if (!t.appended) ThrowJet(3219);
+    return Recordset(OpenFieldsRecordset(t.db, t.State().name, fields, type));
+}
+
 // ---- TableDefs ------------------------------------------------------------------------------------------
 
 namespace {

@@ -241,7 +241,12 @@ void Esamina(Esame& esame, dao::TableDef TD2, const std::string& N, int tipoVecc
     };
     std::vector<std::unordered_map<std::string, Visto>> visti(indici.size());
 
-    dao::Recordset rs = TD2.OpenRecordset(dao::dbOpenSnapshot);
+    // Only the fields the walk reads: the table's other computed fields are not worked out for every row.
+    std::vector<std::string> letti{N, Temporaneo(N)};
+    letti.insert(letti.end(), chiave.begin(), chiave.end());
+    for (const IndiceUnico& ix : indici)
+        letti.insert(letti.end(), ix.campi.begin(), ix.campi.end());
+    dao::Recordset rs = TD2.OpenRecordset(letti, dao::dbOpenSnapshot);
     const dao::Fields campi = rs.Fields();
     // Fields are looked up once: the recordset's own fields follow its current row.
     const dao::Field campoVecchio = campi[N], campoNuovo = campi[Temporaneo(N)];
@@ -308,7 +313,7 @@ dao::Field NuovoField(const std::string& nome, const dao::Field& F1) {
 // an appended counter in that same order, and the rows themselves do not move.
 std::vector<dao::Variant> NumeriPrima(dao::TableDef TD2, const std::string& N) {
     std::vector<dao::Variant> numeri;
-    dao::Recordset rs = TD2.OpenRecordset();
+    dao::Recordset rs = TD2.OpenRecordset({N}, dao::dbOpenForwardOnly);
     const dao::Field campo = rs.Fields()[N];
     for (; !rs.Eof(); rs.MoveNext())
         numeri.push_back(campo.Value());
@@ -320,7 +325,9 @@ std::vector<dao::Variant> NumeriPrima(dao::TableDef TD2, const std::string& N) {
 // the table, named by its other key or its place.
 void NumeriCambiati(Esame& esame, dao::TableDef TD2, const std::string& N,
                     const std::vector<dao::Variant>& prima, const std::vector<std::string>& chiave) {
-    dao::Recordset rs = TD2.OpenRecordset();
+    std::vector<std::string> letti{N};
+    letti.insert(letti.end(), chiave.begin(), chiave.end());
+    dao::Recordset rs = TD2.OpenRecordset(letti, dao::dbOpenForwardOnly);
     const dao::Fields campi = rs.Fields();
     const dao::Field dopo = campi[N];
     const auto campiRiga = CampiRiga(campi, chiave);

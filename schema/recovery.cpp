@@ -189,10 +189,10 @@ std::string Renamed(const std::vector<std::string>& names, const std::vector<std
     return out;
 }
 
-// True when some row of T2 has a value in `field`: the rows are read through the table itself, so that no
-// name stands in any SQL text.
+// True when some row of T2 has a value in `field`: that field of the rows is read through the table itself,
+// so that no name stands in any SQL text.
 bool HoldsValues(dao::TableDef T2, const std::string& field) {
-    dao::Recordset rs = T2.OpenRecordset();
+    dao::Recordset rs = T2.OpenRecordset({field}, dao::dbOpenForwardOnly);
     const dao::Field f = rs.Fields()[field];
     bool found = false;
     for (; !found && !rs.Eof(); rs.MoveNext())

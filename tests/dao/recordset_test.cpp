@@ -53,6 +53,13 @@ TEST_F(RecordsetTest, TableRecordsetWalksAndCountsExactly) {
     EXPECT_EQ(rs.Fields()["Cod"].Value(), Variant("K1"));
     EXPECT_EQ(rs.RecordCount(), 599);
     rs.Close();
+    // A walk of some fields only goes in the rows' order, even where the key's index holds them all and
+    // sorts "K10" before "K2".
+    Recordset some = db_.TableDefs()["T"].OpenRecordset({"cod", "Nome", "COD"});
+    EXPECT_EQ(some.Fields().Count(), 2);
+    for (int i = 1; i < 4; ++i, some.MoveNext())
+        EXPECT_EQ(some.Fields()["Cod"].Value(), Variant("K" + std::to_string(i)));
+    EXPECT_EQ(ErrorOf([&] { db_.TableDefs()["T"].OpenRecordset({"Nessuno"}); }), 3265);
 }
 
 TEST_F(RecordsetTest, UpdateValidatesAsJet) {
