@@ -132,15 +132,16 @@ TEST_F(DeletedFields, CompactionRemovesTheValuesAndKeepsEverythingElse) {
 TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
     const char* table = "CREATE TABLE V (Id LONG, S TEXT(20), D DOUBLE, L LONG, M MEMO)";
     const char* rows[] = {"INSERT INTO V VALUES (1, '12', 2.5, 7, 'lungo testo')",
-                          "INSERT INTO V VALUES (2, 'abc', 40000.4, -3, '')",
-                          "INSERT INTO V VALUES (3, '', -1.5, 123456, NULL)",
+                          "INSERT INTO V VALUES (2, 'abc', 40000.4, -3, 'y')",
+                          "INSERT INTO V VALUES (3, 'z', -1.5, 123456, NULL)",
                           "INSERT INTO V VALUES (4, NULL, NULL, NULL, 'x')",
                           "INSERT INTO V VALUES (5, '3,5', 1e300, 0, '1/2/2020')"};
     // The new field's declaration, and the field it is set to.
     const std::pair<const char*, const char*> cases[] = {
         {"X1 LONG", "S"},    {"X2 DOUBLE", "S"},    {"X3 LONG", "D"},    {"X4 SHORT", "D"},
         {"X5 TEXT(2)", "L"}, {"X6 TEXT(3)", "S"},   {"X7 TEXT(5)", "M"}, {"X8 DATETIME", "M"},
-        {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"}};
+        {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"},
+        {"X13 SHORT", "L"}};
     Database plain = Create("plain.mdb", {table});
     Database waits = Create("waits.mdb", {table});
     for (const char* r : rows) {
