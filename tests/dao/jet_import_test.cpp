@@ -305,13 +305,6 @@ protected:
         fs::copy_file(kCorpus / file, Path(as));
         return Path(as);
     }
-    std::vector<std::string> Names(const fs::path& folder = {}) const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(folder.empty() ? dir_ : folder))
-            if (e.is_regular_file()) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
 };
 
 TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
@@ -327,7 +320,7 @@ TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
     db.Close();
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet2")), Bytes(kCorpus / "testV1997.mdb"));
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet")), Bytes(kCorpus / "nwind.mdb"));
-    EXPECT_EQ(Names(),
+    EXPECT_EQ(Names(dir_),
               (std::vector<std::string>{"Cont32.mdb", "Cont32.mdb.jet", "Cont32.mdb.jet2", "cont32.LDB"}));
     std::vector<std::string> notices = engine_.TakeConversionNotices();
     ASSERT_EQ(notices.size(), 1u);
@@ -412,7 +405,7 @@ TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locked);
         if (*c.lockFile) std::ofstream(Path(c.lockFile), std::ios::binary) << kLockFile;
-        const std::vector<std::string> before = Names();
+        const std::vector<std::string> before = Names(dir_);
         ledrana::testing::ChildWhile other(
             [&] { return ledrana::testing::LockRange(Path(c.locked), c.offset, 1); });
         ASSERT_TRUE(other.held());
@@ -422,7 +415,7 @@ TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputers) {
             EXPECT_EQ(f.rfind("3045 ", 0), 0u) << f;
             EXPECT_NE(f.find("'" + path + "': file già " + c.named), std::string::npos) << f;
             EXPECT_EQ(Bytes(path), Bytes(kCorpus / "testV1997.mdb"));
-            EXPECT_EQ(Names(), before);
+            EXPECT_EQ(Names(dir_), before);
         }
         if (*c.lockFile) fs::remove(Path(c.lockFile));
     }
@@ -477,7 +470,7 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
             EXPECT_NE(f.find("(libmdb: "), std::string::npos) << f;
         }
         EXPECT_EQ(Bytes(path), c.bytes);
-        EXPECT_EQ(Names(), std::vector<std::string>{"Cont32.mdb"});
+        EXPECT_EQ(Names(dir_), std::vector<std::string>{"Cont32.mdb"});
         fs::remove(path);
     }
 }

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -107,8 +106,7 @@ TEST(E2eSignals, TheProgressFileMovesWhileTheRunWorksAndIsAlwaysOneWholeLine) {
     std::vector<std::string> seen;
     int reads = 0;
     while (!done) {
-        std::ifstream in(file, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text = TempPrefix::get(file);
         if (!text.empty()) {
             ++reads;
             EXPECT_EQ(text.find('\n'), text.size() - 1) << "not one whole line: " << text;
