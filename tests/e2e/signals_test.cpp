@@ -21,8 +21,9 @@ using ledrana::testing::TempPrefix;
 const std::string kAlfaCont = "C:\\ZU\\Alfa\\CONT32.MDB";
 
 // A run whose archives are not all updated (here a rebuild refused by the value check; an archive another
-// program holds is the Jet suite's case) ends with the run's success box and status 5, a verdict that is not
-// green, and a preview that predicts both; the cause is named beside its archive.
+// program holds is the Jet suite's case, and its preview E2ePreview's) ends with the run's success box and
+// status 5, a verdict that is not green, and a preview that predicts both; the cause is named beside its
+// archive.
 TEST(E2eSignals, ARunThatLeavesSomethingUndoneSaysSoAndThePreviewPredictsIt) {
     Machine m("old");
     m.Exec(kAlfaCont, {"UPDATE ARTICOLI SET Protocollo = '12A' WHERE NumDoc = 1"});
