@@ -454,9 +454,8 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
         {"catalog page blank", Bytes(kCorpus / "testV2000.mdb").replace(2 * 4096, 4096, 4096, '\0'), 3049},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
-    for (const auto& e : fs::directory_iterator(kCorpus / "damaged"))
-        if (e.path().extension() == ".mdb")
-            all.push_back({e.path().filename().string(), Bytes(e.path()), 3049});
+    for (const std::string& file : CorpusFiles(kCorpus / "damaged"))
+        all.push_back({file, Bytes(kCorpus / "damaged" / file), 3049});
     ASSERT_EQ(all.size(), std::size(cases) + 7);
     for (const Case& c : all) {
         SCOPED_TRACE(c.what);
@@ -507,9 +506,8 @@ TEST_F(JetMutation, EveryCopyIsConvertedOrRefusedWithAJetNumber) {
     // The smaller files, for speed; the damaged ones too, whose mutations often crash the reader.
     std::vector<std::pair<std::string, std::string>> bases;
     for (const fs::path& folder : {kCorpus, kCorpus / "damaged"})
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().extension() == ".mdb" && e.file_size() < 600 * 1024)
-                bases.emplace_back(e.path().filename().string(), Bytes(e.path()));
+        for (const std::string& file : CorpusFiles(folder))
+            if (fs::file_size(folder / file) < 600 * 1024) bases.emplace_back(file, Bytes(folder / file));
     std::sort(bases.begin(), bases.end());
     ASSERT_GE(bases.size(), 20u);
 
