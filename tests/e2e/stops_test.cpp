@@ -22,7 +22,6 @@ void ExpectFailureEnd(const Outcome& o, const ModelFolder& model, const std::str
     ASSERT_GE(o.boxes.size(), 2u);
     EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, report);
     EXPECT_EQ(o.boxes.back().text, kFailed);
-    EXPECT_EQ(o.boxes.back().style, 0);
     EXPECT_EQ(o.box("Aprire il programma adesso"), -1);
     ASSERT_FALSE(o.bar.empty());
     EXPECT_LT(o.bar.back().first, 500);
