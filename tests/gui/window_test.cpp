@@ -83,7 +83,6 @@ TEST_F(Window, DrawsTheShownControlsAtTheirPlacesWithTheirCaptions) {
             EXPECT_LE(needed.width(), drawn->width()) << c->name;
         }
     }
-    EXPECT_EQ(TextOf(widget("Aggiornamento")).toStdString(), "048.5");
     EXPECT_TRUE(widget("Aggiornamento")->font().bold());
     EXPECT_TRUE(QFontInfo(widget("Label1")->font()).exactMatch() ||
                 QFontInfo(widget("Label1")->font()).family() == QStringLiteral("DejaVu Sans"));
