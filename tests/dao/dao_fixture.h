@@ -97,6 +97,7 @@ inline std::string Bytes(const std::filesystem::path& p) {
 
 using ledrana::testing::ErrorOf;
 using ledrana::testing::Failure;
+using ledrana::testing::Names;
 
 // The names of fields, by ",".
 inline std::string Names(const Fields& f) {

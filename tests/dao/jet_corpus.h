@@ -16,10 +16,10 @@ namespace ledrana::dao::testing {
 inline const std::filesystem::path kCorpus =
     std::filesystem::path(LEDRANA_SOURCE_DIR) / "tests" / "data" / "jet";
 
-// The names of the corpus's .mdb files, sorted.
-inline std::vector<std::string> CorpusFiles() {
+// The names of the .mdb files of the corpus (or of a folder of it), sorted.
+inline std::vector<std::string> CorpusFiles(const std::filesystem::path& folder = kCorpus) {
     std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(kCorpus))
+    for (const auto& e : std::filesystem::directory_iterator(folder))
         if (e.path().extension() == ".mdb") out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;

@@ -305,13 +305,6 @@ protected:
         fs::copy_file(kCorpus / file, Path(as));
         return Path(as);
     }
-    std::vector<std::string> Names(const fs::path& folder = {}) const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(folder.empty() ? dir_ : folder))
-            if (e.is_regular_file()) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
 };
 
 TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
@@ -327,7 +320,7 @@ TEST_F(JetOpen, OpenDatabaseConvertsInPlaceKeepingTheOriginalBeside) {
     db.Close();
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet2")), Bytes(kCorpus / "testV1997.mdb"));
     EXPECT_EQ(Bytes(Path("Cont32.mdb.jet")), Bytes(kCorpus / "nwind.mdb"));
-    EXPECT_EQ(Names(),
+    EXPECT_EQ(Names(dir_),
               (std::vector<std::string>{"Cont32.mdb", "Cont32.mdb.jet", "Cont32.mdb.jet2", "cont32.LDB"}));
     std::vector<std::string> notices = engine_.TakeConversionNotices();
     ASSERT_EQ(notices.size(), 1u);
@@ -412,7 +405,7 @@ TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locked);
         if (*c.lockFile) std::ofstream(Path(c.lockFile), std::ios::binary) << kLockFile;
-        const std::vector<std::string> before = Names();
+        const std::vector<std::string> before = Names(dir_);
         ledrana::testing::ChildWhile other(
             [&] { return ledrana::testing::LockRange(Path(c.locked), c.offset, 1); });
         ASSERT_TRUE(other.held());
@@ -422,7 +415,7 @@ TEST_F(JetOpen, AFileInUseElsewhereIsRefusedNamingItsComputers) {
             EXPECT_EQ(f.rfind("3045 ", 0), 0u) << f;
             EXPECT_NE(f.find("'" + path + "': file già " + c.named), std::string::npos) << f;
             EXPECT_EQ(Bytes(path), Bytes(kCorpus / "testV1997.mdb"));
-            EXPECT_EQ(Names(), before);
+            EXPECT_EQ(Names(dir_), before);
         }
         if (*c.lockFile) fs::remove(Path(c.lockFile));
     }
@@ -461,9 +454,8 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
         {"catalog page blank", Bytes(kCorpus / "testV2000.mdb").replace(2 * 4096, 4096, 4096, '\0'), 3049},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
-    for (const auto& e : fs::directory_iterator(kCorpus / "damaged"))
-        if (e.path().extension() == ".mdb")
-            all.push_back({e.path().filename().string(), Bytes(e.path()), 3049});
+    for (const std::string& file : CorpusFiles(kCorpus / "damaged"))
+        all.push_back({file, Bytes(kCorpus / "damaged" / file), 3049});
     ASSERT_EQ(all.size(), std::size(cases) + 7);
     for (const Case& c : all) {
         SCOPED_TRACE(c.what);
@@ -477,7 +469,7 @@ TEST_F(JetOpen, BadFilesAreRefusedUntouched) {
             EXPECT_NE(f.find("(libmdb: "), std::string::npos) << f;
         }
         EXPECT_EQ(Bytes(path), c.bytes);
-        EXPECT_EQ(Names(), std::vector<std::string>{"Cont32.mdb"});
+        EXPECT_EQ(Names(dir_), std::vector<std::string>{"Cont32.mdb"});
         fs::remove(path);
     }
 }
@@ -514,9 +506,8 @@ TEST_F(JetMutation, EveryCopyIsConvertedOrRefusedWithAJetNumber) {
     // The smaller files, for speed; the damaged ones too, whose mutations often crash the reader.
     std::vector<std::pair<std::string, std::string>> bases;
     for (const fs::path& folder : {kCorpus, kCorpus / "damaged"})
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().extension() == ".mdb" && e.file_size() < 600 * 1024)
-                bases.emplace_back(e.path().filename().string(), Bytes(e.path()));
+        for (const std::string& file : CorpusFiles(folder))
+            if (fs::file_size(folder / file) < 600 * 1024) bases.emplace_back(file, Bytes(folder / file));
     std::sort(bases.begin(), bases.end());
     ASSERT_GE(bases.size(), 20u);
 

@@ -22,7 +22,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <random>
 #include <regex>
@@ -156,9 +155,8 @@ long ComputedInWorkingCopies(const fs::path& root) {
 Ini IniKeys(const fs::path& root) {
     Ini out;
     for (const std::string& file : FilesWith(root, ".INI")) {
-        std::ifstream in(root / file, std::ios::binary);
         std::string section;
-        for (std::string line; std::getline(in, line);) {
+        for (std::string line : Lines(ledrana::testing::TempPrefix::get(root / file))) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty() && line[0] == '[') {
                 section = UCase(line.substr(1, line.find(']') - 1));

@@ -261,15 +261,6 @@ void ModelFolder::remove(const std::string& name) const {
     if (!fs::remove(path_ / name)) throw std::runtime_error("no " + name + " in the model folder");
 }
 
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::exists(folder))
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> out;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {

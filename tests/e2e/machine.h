@@ -135,8 +135,7 @@ inline std::string FailureOf(void (*setup)()) {
     return "";
 }
 
-// The names in a host folder, sorted ([] when there is no folder).
-std::vector<std::string> Names(const fs::path& folder);
+using ledrana::testing::Names;
 
 // Every file and folder under `root` but the runs' own folders (run...): kind and mode, and a file's bytes
 // or a link's target.

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -21,9 +20,10 @@ using ledrana::testing::TempPrefix;
 
 const std::string kAlfaCont = "C:\\ZU\\Alfa\\CONT32.MDB";
 
-// A run whose archives are not all updated (here a rebuild refused by the value check; an archive another
-// program holds is the Jet suite's case) ends with the run's success box and status 5, a verdict that is not
-// green, and a preview that predicts both; the cause is named beside its archive.
+// A rebuild refused by the value check leaves its archive undone: the preview predicts it (status 5, a
+// verdict that is not green, what would not succeed before the companies) and the run's report names the
+// cause beside the archive. The run's own status 5, verdict and success box for an archive left undone are
+// the Jet suite's; an archive another program holds is the Jet suite's case, and its preview E2ePreview's.
 TEST(E2eSignals, ARunThatLeavesSomethingUndoneSaysSoAndThePreviewPredictsIt) {
     Machine m("old");
     m.Exec(kAlfaCont, {"UPDATE ARTICOLI SET Protocollo = '12A' WHERE NumDoc = 1"});
@@ -34,12 +34,7 @@ TEST(E2eSignals, ARunThatLeavesSomethingUndoneSaysSoAndThePreviewPredictsIt) {
     const std::string predicted = preview.page();
     EXPECT_LT(predicted.find("Che cosa non riuscirebbe"), predicted.find("<h2>Ditte</h2>"));
 
-    const Outcome o = m.Update();
-    EXPECT_EQ(o.status, 5) << o.console;
-    EXPECT_EQ(o.verdict(), "warn");
-    ASSERT_GE(o.boxes.size(), 2u);
-    EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, "Aggiornamento eseguito");
-    const std::string page = o.page();
+    const std::string page = m.Update().page();
     const std::size_t failed = page.find("Che cosa non è riuscito");
     ASSERT_NE(failed, std::string::npos);
     EXPECT_NE(page.substr(failed, page.find("<h2>", failed + 10) - failed).find("12A"), std::string::npos)
@@ -107,8 +102,7 @@ TEST(E2eSignals, TheProgressFileMovesWhileTheRunWorksAndIsAlwaysOneWholeLine) {
     std::vector<std::string> seen;
     int reads = 0;
     while (!done) {
-        std::ifstream in(file, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text = TempPrefix::get(file);
         if (!text.empty()) {
             ++reads;
             EXPECT_EQ(text.find('\n'), text.size() - 1) << "not one whole line: " << text;

@@ -1,5 +1,5 @@
-// Updates that stop early or skip a company: what the user is shown, what is left undone, and what the
-// next run sees.
+// Updates that stop early or skip a company: what the user is shown, what is left undone, and the version
+// the next run goes by (an update after 027 is E2eOldUpdated's, a check after 048.5 E2eSecondRun's).
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,6 @@ void ExpectFailureEnd(const Outcome& o, const ModelFolder& model, const std::str
     ASSERT_GE(o.boxes.size(), 2u);
     EXPECT_EQ(o.boxes[o.boxes.size() - 2].text, report);
     EXPECT_EQ(o.boxes.back().text, kFailed);
-    EXPECT_EQ(o.boxes.back().style, 0);
     EXPECT_EQ(o.box("Aprire il programma adesso"), -1);
     ASSERT_FALSE(o.bar.empty());
     EXPECT_LT(o.bar.back().first, 500);
@@ -41,12 +40,6 @@ TEST(E2eStops, AMissingUserIniStopsBeforeTheVersionAndTheTemplates) {
     EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "027");
     EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\ZuBolla_con_campi_personalizz.Mod"));
     EXPECT_NE(m.read(kData + "\\LEDRANA\\INI\\ZuFattura.mod").find("Tessaro 027"), std::string::npos);
-
-    // The next run with a whole model is an update again, not a check.
-    const Outcome next = m.Update();
-    EXPECT_EQ(next.status, 0) << next.console;
-    EXPECT_EQ(next.box("già aggiornato"), -1);
-    EXPECT_EQ(m.read(kData + "\\Utenti\\Utente.ini"), ReleaseBytes("Utente.ini"));
 }
 
 TEST(E2eStops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
@@ -59,11 +52,6 @@ TEST(E2eStops, AMissingLastTemplateStopsAfterTheOthersWithTheVersionRecorded) {
         EXPECT_EQ(m.read(kData + "\\LEDRANA\\INI\\" + name), ReleaseBytes(name)) << name;
     EXPECT_FALSE(m.exists(kData + "\\LEDRANA\\INI\\ZuEtichetta.eticf"));
     EXPECT_EQ(m.ini(kData + "\\LEDRANA\\INI\\INI.INI", "Ver", "AggiornamentoLedrana"), "048.5");
-
-    const Outcome next = m.Update(kAnswers, model.path());
-    EXPECT_EQ(next.box("il programma è già aggiornato, verrà effettuata la verifica degli archivi"), 0);
-    EXPECT_EQ(next.entry("già aggiornato, rieseguo"), 0);
-    EXPECT_EQ(next.status, 1);
 }
 
 // Companies whose archives are not there are skipped after their INI and image folders, and the others are

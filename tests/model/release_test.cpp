@@ -33,8 +33,7 @@ struct Structure {
 
 Structure Parse(const std::string& text) {
     Structure s;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : Lines(text)) {
         std::istringstream words(line);
         std::string kind, name;
         words >> kind >> name;

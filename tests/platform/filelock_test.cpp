@@ -17,12 +17,6 @@ namespace {
 
 using ledrana::testing::ChildWhile;
 
-// A child that takes a hold and keeps it until the object goes.
-struct ChildHold : ChildWhile {
-    ChildHold(const std::string& file, HoldMode mode)
-        : ChildWhile([&] { return (new FileHold(FileHold::Take(file, mode)))->held(); }) {}
-};
-
 std::string NewFile(const TempPrefix& p) {
     const std::string file = (p.root() / "archivio.mdb").string();
     TempPrefix::put(file, "dati");
@@ -45,7 +39,8 @@ TEST(FileHold, ConflictsBetweenProcesses) {
         {"exclusive elsewhere, exclusive here", HoldMode::Exclusive, HoldMode::Exclusive, false},
     };
     for (const Case& k : cases) {
-        ChildHold other(file, k.other);
+        // Another process that takes a hold and keeps it until the object goes.
+        ChildWhile other([&] { return (new FileHold(FileHold::Take(file, k.other)))->held(); });
         ASSERT_TRUE(other.held()) << k.name;
         EXPECT_EQ(FileHold::Take(file, k.mine).held(), k.granted) << k.name;
     }

@@ -5,6 +5,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ledrana::testing {
 
@@ -60,6 +62,16 @@ private:
     std::filesystem::path root_;
     std::unique_ptr<platform::ScopedPrefix> scoped_;
 };
+
+// The names in a host folder, sorted ([] when there is no folder).
+inline std::vector<std::string> Names(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    if (std::filesystem::exists(folder))
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // An environment variable set to `value` for the object's lifetime, then put back as it was.
 class ScopedEnv {
