@@ -227,10 +227,11 @@ std::int64_t Append(Connection& from, const std::string& sourceName, const std::
         for (const Target& t : out.targets) {
             const std::string column = QuoteName(t.source.name);
             values += (values.empty() ? "" : ", ") + column;
-            // A field of the same type and size, with no rule of its own, takes the value as the source's
-            // field holds it: there is nothing for a save to convert or refuse.
-            if (t.source.type == t.field.type && t.source.size == t.field.size && !t.required && !t.inKey &&
-                !t.noZeroLength)
+            // A field of the same type and size (a Decimal's precision and scale included), with no rule of
+            // its own, takes the value as the source's field holds it: there is nothing for a save to convert
+            // or refuse.
+            if (t.source.type == t.field.type && StoredSize(t.source) == StoredSize(t.field) && !t.required &&
+                !t.inKey && !t.noZeroLength)
                 continue;
             checks += (checks.empty() ? "" : " AND ") + std::string("dao_as_is(") + column + ", " +
                       std::to_string(t.source.type) + ", " + std::to_string(t.field.type) + ", " +

@@ -236,6 +236,10 @@ TEST_F(AppendRowsTest, AnAttachedSourceGivesTheSameRowsAndRefusals) {
         dst_.Execute("CREATE TABLE " + std::string(table) + " (" + kFields + ")");
     dst_.Execute("CREATE TABLE L (X LONG)");
     dst_.Execute("CREATE TABLE E (Tx TEXT(5))");
+    // A Decimal of fewer decimals takes the values rounded, as a save stores them.
+    for (const char* table : {"Dec2Plain", "Dec2"})
+        dst_.Execute("CREATE TABLE " + std::string(table) + " (Vdec DECIMAL(28,2))");
+    EXPECT_EQ(Append("Dec2Plain", {{"Vdec"}, "", ""}), 150);
     const RowCopy fields{
         {"Vbool", "Vbyte", "Vint", "Vlong", "Vsng", "Vdbl", "Vdate", "Tx", "Me", "Vbin", "Vlbin", "Vguid"},
         "",
@@ -247,6 +251,8 @@ TEST_F(AppendRowsTest, AnAttachedSourceGivesTheSameRowsAndRefusals) {
     EXPECT_EQ(Rows(dst_, "SELECT * FROM D", true), Rows(dst_, "SELECT * FROM Plain", true));
     EXPECT_EQ(Append("Tutti", {}), 150);
     EXPECT_EQ(Rows(dst_, "SELECT * FROM Tutti", true), Rows(dst_, "SELECT * FROM PlainAll", true));
+    EXPECT_EQ(Append("Dec2", {{"Vdec"}, "", ""}), 150);
+    EXPECT_EQ(Rows(dst_, "SELECT * FROM Dec2", true), Rows(dst_, "SELECT * FROM Dec2Plain", true));
     EXPECT_EQ(Append("L", {{"Vint"}, "Vint", "", {"X"}}), 100); // a Short into a Long: converted
     EXPECT_EQ(Scalar(dst_, "SELECT sum(X) FROM L"), Variant(50.0 * (7 - 32768)));
     EXPECT_EQ(ErrorOf([&] { Append("E", {{"Tx"}, "", ""}); }), 3163);
