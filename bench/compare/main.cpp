@@ -479,6 +479,13 @@ void Rimuovi(const std::string& windowsPath) {
     if (platform::FileExists(windowsPath)) platform::Kill(windowsPath);
 }
 
+// Removes every file of the folder, whatever is left of an earlier run.
+void Svuota(const std::string& windowsPath) {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(platform::HostPath(windowsPath), ec))
+        std::filesystem::remove(e.path(), ec);
+}
+
 void Cartella(const std::string& windowsPath) {
     if (!platform::FolderExists(windowsPath)) platform::MkDir(windowsPath);
 }
@@ -545,11 +552,8 @@ int Main(int argc, char** argv) {
     for (const char* sub : {"\\modello", "\\archivio", "\\passi", "\\ponteval"})
         Cartella(W + sub);
     // The runs' recovery archives and compaction leftovers of earlier runs go.
-    for (const char* sub : {"passi", "ponteval"}) {
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(platform::HostPath(W + "\\" + sub), ec))
-            std::filesystem::remove(e.path(), ec);
-    }
+    for (const char* sub : {"passi", "ponteval"})
+        Svuota(W + "\\" + sub);
 
     dao::DBEngine engine;
     const std::string src = LEDRANA_SOURCE_DIR;
@@ -631,12 +635,7 @@ int Main(int argc, char** argv) {
     // time of each, which the load that other processes put on a shared machine changes the least.
     double pontevalS = 0, pontevalCpu = 0, pianoS = 0, pianoCpu = 0;
     for (int r = 0; r < ripetizioni; ++r) {
-        {
-            std::error_code ec;
-            for (const auto& e :
-                 std::filesystem::directory_iterator(platform::HostPath(W + "\\ponteval"), ec))
-                std::filesystem::remove(e.path(), ec);
-        }
+        Svuota(W + "\\ponteval");
         const double primaVacuum = ScrittiMb();
         const double base = vacuumOra();
         const double vacuumMb = ScrittiMb() - primaVacuum;
