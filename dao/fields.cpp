@@ -5,6 +5,7 @@
 #include "dao/objects_internal.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace ledrana::dao {
 
@@ -353,6 +354,46 @@ void Fields::Append(const Field& field) {
     f.db = c.table->db;
     f.table = table;
     f.appended = true;
+}
+
+void Fields::Append(const std::vector<Field>& fields) {
+    FieldsColl& c = FC(c_);
+    if (c.index || !c.table || !c.table->appended || fields.size() < 2) {
+        for (const Field& field : fields)
+            Append(field);
+        return;
+    }
+    if (c.rs) ThrowJet(3219);
+    // The checks of Append, field by field, up to the first it would refuse.
+    std::exception_ptr refusal;
+    std::vector<FieldDef> defs;
+    for (const Field& field : fields) {
+        try {
+            const FieldImpl& f = Need(field.impl());
+            if (f.mode != FieldImpl::Mode::Free || f.appended) ThrowJet(3266);
+            if (f.def.name.empty()) ThrowJet(3264);
+            if (!IsValidType(f.def.type)) ThrowJet(f.def.type == 0 ? 3219 : 3259);
+            CheckNewName(f.def.name);
+            defs.push_back(f.def);
+        } catch (const Error&) {
+            refusal = std::current_exception();
+            break;
+        }
+    }
+    Connection& conn = c.table->db->C();
+    const std::string table = c.table->State().name;
+    const std::size_t checked = defs.size();
+    std::exception_ptr refused;
+    if (!defs.empty()) conn.Ddl([&] { refused = AddFields(conn, table, defs); });
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        FieldImpl& f = *fields[i].impl();
+        f.mode = FieldImpl::Mode::Table;
+        f.db = c.table->db;
+        f.table = table;
+        f.appended = true;
+    }
+    if (defs.size() < checked) refusal = refused;
+    if (refusal) std::rethrow_exception(refusal);
 }
 
 void Fields::Delete(std::string_view name) {

@@ -116,6 +116,10 @@ public:
     // Index fields: the field is named after a table field (made with CreateField(name)).
     // Recordset fields: 3219.
     void Append(const Field& field);
+    // Append of each field in turn; on an appended table their columns are added in one structure change.
+    // The first field that Append would refuse ends the list: the fields before it are appended, then its
+    // error is thrown.
+    void Append(const std::vector<Field>& fields);
     // Table fields: drops the column; 3280 when an index uses it, 3265 when missing.
     void Delete(std::string_view name);
     // Table fields: Delete(name), then field `by` renamed `name`, in one structure change; the errors of

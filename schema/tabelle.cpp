@@ -62,6 +62,8 @@ void Confr_CreaTabella(Aggiorna& w, dao::TableDef TD1, dao::Database& DbDest) {
 void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuovo) {
     dao::Fields campi1 = TD1.Fields();
     const int n = campi1.Count();
+    std::vector<dao::Field> nuovi; // of TD2, made as the fields of TD1 that it lacks
+    std::vector<dao::Field> modelli;
     for (int i = 0; i < n; ++i) {
         dao::Field F1 = campi1[i];
         bool esiste = HaField(TD2, F1.Name());
@@ -73,12 +75,26 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
         if (!esiste) {
             // Name, type and size only: attributes, defaults and the other properties are the business of
             // the steps that follow.
-            TD2.Fields().Append(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
-            if (!nuovo)
-                w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
-                                   FieldTypeText(F1.Type(), F1.Size()));
+            nuovi.push_back(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
+            modelli.push_back(F1);
         }
     }
+    // All in one change of the table; the fields before one that cannot be added stay added, and are
+    // reported, before its error goes on.
+    const auto riporta = [&] {
+        if (nuovo) return;
+        for (const dao::Field& F1 : modelli)
+            if (HaField(TD2, F1.Name()))
+                w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
+                                   FieldTypeText(F1.Type(), F1.Size()));
+    };
+    try {
+        TD2.Fields().Append(nuovi);
+    } catch (const Error&) {
+        riporta();
+        throw;
+    }
+    riporta();
 }
 
 void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {

@@ -213,6 +213,45 @@ void NoteComputedFields(TableState& t, const std::vector<std::string>& columns, 
         if (FieldDef* f = t.FindField(name)) f->readByDerived = true;
 }
 
+namespace {
+
+// SQL true for a value that the conversion into the field gives back as it is: Null, a whole number within
+// the range of a Byte, Integer or Long field, a real number for a Double field. Empty for the other types.
+std::string KeptAsIs(const FieldDef& to, const std::string& column) {
+    const auto within = [&](const char* min, const char* max) {
+        return column + " IS NULL OR (typeof(" + column + ") = 'integer' AND " + column + " BETWEEN " + min +
+               " AND " + max + ")";
+    };
+    switch (to.type) {
+    case dbByte:
+        return within("0", "255");
+    case dbInteger:
+        return within("-32768", "32767");
+    case dbLong:
+        return within("-2147483648", "2147483647");
+    case dbDouble:
+        return column + " IS NULL OR typeof(" + column + ") = 'real'";
+    default:
+        return {};
+    }
+}
+
+// True when every value of the column is one that the conversion into the field leaves as it is (a whole
+// number widened, a Single made a Double): the field then reads the column itself, at no cost per read.
+bool ConversionKeepsValues(Connection& c, const TableState& t, const FieldDef& to, int fromType,
+                           const std::string& column) {
+    const bool numbers = fromType == dbByte || fromType == dbInteger || fromType == dbLong ||
+                         fromType == dbSingle || fromType == dbDouble;
+    const std::string test = numbers ? KeptAsIs(to, column) : std::string();
+    if (test.empty()) return false;
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE NOT (" + test + ") LIMIT 1");
+    const bool other = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_reset(s);
+    return !other;
+}
+
+} // namespace
+
 std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view target,
                          std::string_view source) {
     TableState* t = LocalTable(c, table);
@@ -229,15 +268,17 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     const int flags = StoreFlags(*t, *to);
     const FieldDef def = *to;
     const TableState& shape = *t;
+    const bool asIs = !flags && ConversionKeepsValues(c, *t, def, fromType, QuoteName(fromName));
     std::string stored; // the rows the UPDATE changes: those whose converted value may be stored
     Redefine(c, *t, {{to, [&](const std::string& old) {
+                          if (asIs) return "(" + (self ? old : QuoteName(fromName)) + ")";
                           // As the UPDATE does: the converted value where it may be stored, else the row
                           // keeps its own.
                           const std::string cast =
                               CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
                           if (!flags) return cast;
                           stored = StoreCheck(shape, def, cast, false);
-                          return "CASE WHEN " + stored + " THEN " + cast + " ELSE " + old + " END";
+                          return StoredOr(shape, def, cast, old);
                       }}});
     if (!self) t->FindField(fromName)->readByDerived = true;
     sqlite3_stmt* s =
@@ -259,9 +300,10 @@ bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::str
     // field had, which for a field just appended is Null.
     const std::string fromName = from->name;
     const std::string cast = CastSql(f, "(" + QuoteName(fromName) + ")", false, from->type);
-    const std::string stored = StoreFlags(*t, f) ? StoreCheck(*t, f, cast, false) : std::string();
-    const std::string expr =
-        stored.empty() ? cast : "CASE WHEN " + stored + " THEN " + cast + " ELSE NULL END";
+    const std::string expr = StoreFlags(*t, f) ? StoredOr(*t, f, cast, "NULL")
+                             : ConversionKeepsValues(c, *t, f, from->type, QuoteName(fromName))
+                                 ? QuoteName(fromName)
+                                 : cast;
     EditColumns(c, t->name, {},
                 {QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" + expr + ") VIRTUAL"});
     f.derived = true;

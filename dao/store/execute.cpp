@@ -38,6 +38,16 @@ void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
 }
 
+// dao_kept(value, flags, name, other): the value where dao_ok(value, flags, name, 0) lets it be stored, else
+// other. A computed field spells its value once this way, where a CASE would compute it twice.
+void DaoKept(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int flags = sqlite3_value_int(argv[1]);
+    const int type = sqlite3_value_type(argv[0]);
+    const bool refused = ((flags & 5) && type == SQLITE_NULL) ||
+                         ((flags & 2) && type == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0);
+    sqlite3_result_value(ctx, argv[refused ? 3 : 0]);
+}
+
 // dao_rule(result, fail, number, text): 0 when a validation rule gave False (the row is skipped) or, with
 // fail set, the error of that number and text; 1 otherwise (True or Null let the row through).
 void DaoRule(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -205,6 +215,12 @@ int StoreFlags(const TableState& t, const FieldDef& f) {
 std::string StoreCheck(const TableState& t, const FieldDef& f, const std::string& value, bool fail) {
     return "dao_ok(" + value + ", " + std::to_string(StoreFlags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
            (fail ? "1" : "0") + ")";
+}
+
+std::string StoredOr(const TableState& t, const FieldDef& f, const std::string& value,
+                     const std::string& other) {
+    return "dao_kept(" + value + ", " + std::to_string(StoreFlags(t, f)) + ", " + SqlLiteral(f.name) + ", " +
+           other + ")";
 }
 
 namespace {
@@ -580,6 +596,8 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_ok", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoOk, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dao_kept", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoKept,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_as_is", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, DaoAsIs,
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,

@@ -55,5 +55,8 @@ std::optional<Variant> DefaultValueOf(Connection& c, const FieldDef& f);
 int StoreFlags(const TableState& t, const FieldDef& f);
 // SQL that is 1 when `value` may be written into the field (dao_ok), else 0 or, when `fail`, the error.
 std::string StoreCheck(const TableState& t, const FieldDef& f, const std::string& value, bool fail);
+// dao_kept(value, ...): the value where StoreCheck(..., false) lets it be stored, else `other`.
+std::string StoredOr(const TableState& t, const FieldDef& f, const std::string& value,
+                     const std::string& other);
 
 } // namespace ledrana::dao::detail

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -135,30 +137,56 @@ bool ReadKey(sqlite3_stmt* s, int i, KeyValue& v) {
     return v.type != SQLITE_TEXT || v.bytes.find('\0') == std::string::npos;
 }
 
-// Appends the bytes that stand for a key value in a hash: the same for any two values SameKey takes for one
-// key (an integral real as the integer it equals, a NOCASE text in small letters).
-void AppendKey(std::string& out, const KeyValue& v, bool nocase) {
-    const auto append = [&](char tag, const void* p, std::size_t n) {
-        out += tag;
-        const std::uint64_t size = n;
-        out.append(reinterpret_cast<const char*>(&size), sizeof size);
-        out.append(static_cast<const char*>(p), n);
-    };
-    if (IsNumber(v)) {
-        std::int64_t integer = v.integer;
-        const bool whole = v.type == SQLITE_INTEGER ||
-                           (v.real >= -9223372036854775808.0 && v.real < 9223372036854775808.0 &&
-                            static_cast<double>(integer = static_cast<std::int64_t>(v.real)) == v.real);
-        if (whole) return append('i', &integer, sizeof integer);
-        return append('r', &v.real, sizeof v.real);
+// A 64-bit hash of index keys, the same for any two keys SameKey takes for one: an integral real hashes as
+// the integer it equals, a NOCASE text as its small letters. Each value adds a tag of its kind first, a text
+// or blob its length after, so that no two lists of values run together.
+class KeyHash {
+public:
+    void Byte(unsigned char b) { h_ = (h_ ^ b) * 0x100000001b3ULL; }
+    void Word(std::uint64_t w) {
+        for (int i = 0; i < 8; ++i, w >>= 8)
+            Byte(static_cast<unsigned char>(w));
     }
-    if (v.type != SQLITE_TEXT || !nocase)
-        return append(v.type == SQLITE_TEXT ? 't' : 'b', v.bytes.data(), v.bytes.size());
-    std::string lower = v.bytes;
-    for (char& ch : lower)
-        ch = NoCaseLower(ch);
-    append('t', lower.data(), lower.size());
-}
+    // Adds column i of the row `s` stands on; false for a text with a NUL character in it, which SameKey
+    // does not compare.
+    bool Add(sqlite3_stmt* s, int i, bool nocase) {
+        const int type = sqlite3_column_type(s, i);
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            std::int64_t integer = 0;
+            double real = 0;
+            bool whole = type == SQLITE_INTEGER;
+            if (whole) {
+                integer = sqlite3_column_int64(s, i);
+            } else {
+                real = sqlite3_column_double(s, i);
+                whole = real >= -9223372036854775808.0 && real < 9223372036854775808.0 &&
+                        static_cast<double>(integer = static_cast<std::int64_t>(real)) == real;
+            }
+            std::uint64_t bits = 0;
+            if (whole)
+                std::memcpy(&bits, &integer, sizeof bits);
+            else
+                std::memcpy(&bits, &real, sizeof bits);
+            Byte(whole ? 'i' : 'r');
+            Word(bits);
+            return true;
+        }
+        const bool text = type == SQLITE_TEXT;
+        const auto* p =
+            text ? sqlite3_column_text(s, i) : static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+        if (text && n && std::memchr(p, 0, n)) return false;
+        Byte(text ? 't' : 'b');
+        for (std::size_t k = 0; k < n; ++k)
+            Byte(text && nocase ? static_cast<unsigned char>(NoCaseLower(static_cast<char>(p[k]))) : p[k]);
+        Word(n);
+        return true;
+    }
+    std::uint64_t value() const { return h_; }
+
+private:
+    std::uint64_t h_ = 0xcbf29ce484222325ULL;
+};
 
 // Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
 constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
@@ -186,16 +214,13 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
     std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
     if (comparable) {
         std::vector<std::uint64_t> hashes;
-        std::string key;
         sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows);
         bool hashed = true;
         while (comparable && hashed && sqlite3_step(s) == SQLITE_ROW) {
-            key.clear();
-            for (std::size_t k = 0; k < current.size(); ++k) {
-                comparable = comparable && ReadKey(s, static_cast<int>(k), current[k]);
-                AppendKey(key, current[k], nocase[k]);
-            }
-            hashes.push_back(std::hash<std::string_view>{}(key));
+            KeyHash key;
+            for (std::size_t k = 0; comparable && k < current.size(); ++k)
+                comparable = key.Add(s, static_cast<int>(k), nocase[k]);
+            hashes.push_back(key.value());
             hashed = hashes.size() <= kMaxHashedKeys;
         }
         sqlite3_reset(s);
@@ -364,23 +389,52 @@ void RenameTable(Connection& c, std::string_view from, std::string_view to) {
     c.ForgetCounters(old);
 }
 
-void AddField(Connection& c, std::string_view table, FieldDef f) {
+std::exception_ptr AddFields(Connection& c, std::string_view table, std::vector<FieldDef>& fields) {
     TableState& t = Table(c, table);
     if (t.IsSystem() || t.IsAttached()) ThrowJet(3219);
-    CheckName(f.name);
-    if (t.FindField(f.name)) ThrowJet(3191);
-    NormaliseField(f);
-    if (f.IsCounter())
-        for (const auto& other : t.fields)
-            if (other.IsCounter()) ThrowJet(3090);
-    f.ordinal = t.NextOrdinal();
-    FreeColumnName(c, t, f.name);
-    c.Exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + QuoteName(f.name) + " " + ColumnDecl(f));
-    if (f.IsCounter()) NumberCounter(c, t, f);
-    SaveFieldRow(c, t, f);
-    SaveProperties(c, 2, t.name, f.name, f.properties);
-    t.fields.push_back(std::move(f));
+    std::exception_ptr refusal;
+    bool counter =
+        std::any_of(t.fields.begin(), t.fields.end(), [](const FieldDef& f) { return f.IsCounter(); });
+    std::size_t accepted = 0;
+    for (; accepted < fields.size(); ++accepted) {
+        FieldDef& f = fields[accepted];
+        try {
+            CheckName(f.name);
+            if (t.FindField(f.name) ||
+                std::any_of(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(accepted),
+                            [&](const FieldDef& g) { return SameName(g.name, f.name); }))
+                ThrowJet(3191);
+            NormaliseField(f);
+            if (f.IsCounter() && counter) ThrowJet(3090);
+        } catch (const Error&) {
+            refusal = std::current_exception();
+            break;
+        }
+        counter = counter || f.IsCounter();
+    }
+    fields.resize(accepted);
+    if (fields.empty()) return refusal;
+    // Every column in one change of the schema, which SQLite then reads once.
+    std::vector<std::string> columns;
+    for (const FieldDef& f : fields) {
+        FreeColumnName(c, t, f.name);
+        columns.push_back(QuoteName(f.name) + " " + ColumnDecl(f));
+    }
+    EditColumns(c, t.name, {}, columns);
+    for (FieldDef f : fields) {
+        f.ordinal = t.NextOrdinal();
+        if (f.IsCounter()) NumberCounter(c, t, f);
+        SaveFieldRow(c, t, f);
+        SaveProperties(c, 2, t.name, f.name, f.properties);
+        t.fields.push_back(std::move(f));
+    }
     c.ForgetCounters(t.name);
+    return refusal;
+}
+
+void AddField(Connection& c, std::string_view table, FieldDef f) {
+    std::vector<FieldDef> fields{std::move(f)};
+    if (std::exception_ptr refusal = AddFields(c, table, fields)) std::rethrow_exception(refusal);
 }
 
 void DropField(Connection& c, std::string_view table, std::string_view field) {

@@ -5,6 +5,7 @@
 #include "dao/store/connection.h"
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ void CreateTable(Connection& c, TableState t);
 void DropTable(Connection& c, std::string_view name);
 void RenameTable(Connection& c, std::string_view from, std::string_view to);
 void AddField(Connection& c, std::string_view table, FieldDef f);
+// AddField of each field in turn, the columns added in one change of the schema. The first field that
+// AddField would refuse ends the list: the fields before it are added (`fields` keeps them), and its error
+// is returned (null when every field was added).
+std::exception_ptr AddFields(Connection& c, std::string_view table, std::vector<FieldDef>& fields);
 void DropField(Connection& c, std::string_view table, std::string_view field);
 void RenameField(Connection& c, std::string_view table, std::string_view from, std::string_view to);
 // DropField of `field`, then RenameField of `by` to its name, with one edit of SQLite's schema.
