@@ -383,6 +383,8 @@ IndexDef IndexFromDef(const JetIndexDef& d) {
     ix.descending = d.descending;
     ix.primary = d.primary;
     ix.unique = d.unique || d.primary;
+    ix.required = d.required;
+    ix.ignoreNulls = d.ignoreNulls;
     return ix;
 }
 

@@ -191,12 +191,17 @@ private:
 // Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
 constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
 
-// True when two rows share a key of the index, none of its fields Null: the index cannot be made unique.
-// The keys are read once and hashed: no two equal hashes, no two equal keys. Otherwise (and for a table of
-// more keys than are hashed) the rows are read in the index's order, SQLite sorting them in the memory it is
-// given, and each is compared with the one before. A field of another collation than BINARY or NOCASE, or a
-// text with a NUL character in it, has the rows grouped by SQL instead.
-bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
+// What keeps the index from being made on the rows as they are.
+enum class KeyFault { None, Null, Duplicate };
+
+// KeyFault::Null when `nullFree` (a primary key or an index that disallows Null) and a row has a Null in a
+// field of the index; KeyFault::Duplicate when two rows share a key of the index, none of its fields Null:
+// the index cannot be made unique. The keys are read once and hashed, the Nulls seen in the same read: no
+// two equal hashes, no two equal keys. Otherwise (and for a table of more keys than are hashed) the rows are
+// read in the index's order, SQLite sorting them in the memory it is given, and each is compared with the
+// one before. A field of another collation than BINARY or NOCASE, or a text with a NUL character in it, has
+// the rows grouped by SQL instead.
+KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bool nullFree) {
     std::string cols, nullTest;
     std::vector<bool> nocase;
     bool comparable = true;
@@ -211,22 +216,40 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
         comparable = comparable && (nocase.back() || sqlite3_stricmp(collation, "BINARY") == 0);
     }
     const std::string rows = " FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest + ")";
+    bool nullsSeen = !nullFree; // every row read for Nulls, or none to look for
+    const auto hasNull = [&] {
+        sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
+        const bool found = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_reset(s);
+        return found;
+    };
+    if (!comparable && !nullsSeen && hasNull()) return KeyFault::Null;
     std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
     if (comparable) {
         std::vector<std::uint64_t> hashes;
-        sqlite3_stmt* s = c.Prepare("SELECT " + cols + rows);
-        bool hashed = true;
-        while (comparable && hashed && sqlite3_step(s) == SQLITE_ROW) {
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + (nullsSeen ? rows : " FROM " + QuoteName(t.name)));
+        bool hashed = true, whole = false; // whole: every row read
+        while (comparable && hashed) {
+            if (sqlite3_step(s) != SQLITE_ROW) {
+                whole = true;
+                break;
+            }
             KeyHash key;
-            for (std::size_t k = 0; comparable && k < current.size(); ++k)
+            for (std::size_t k = 0; comparable && k < current.size(); ++k) {
+                if (sqlite3_column_type(s, static_cast<int>(k)) == SQLITE_NULL) {
+                    sqlite3_reset(s);
+                    return KeyFault::Null;
+                }
                 comparable = key.Add(s, static_cast<int>(k), nocase[k]);
+            }
             hashes.push_back(key.value());
             hashed = hashes.size() <= kMaxHashedKeys;
         }
         sqlite3_reset(s);
+        if (!nullsSeen && !whole && hasNull()) return KeyFault::Null;
         if (comparable && hashed) {
             std::sort(hashes.begin(), hashes.end());
-            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return false;
+            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return KeyFault::None;
         }
     }
     if (comparable) {
@@ -243,12 +266,12 @@ bool HasDuplicateKeys(Connection& c, const TableState& t, const IndexDef& ix) {
             previous.swap(current);
         }
         sqlite3_reset(s);
-        if (comparable) return duplicate;
+        if (comparable) return duplicate ? KeyFault::Duplicate : KeyFault::None;
     }
     sqlite3_stmt* s = c.Prepare("SELECT 1" + rows + " GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
     const bool duplicate = sqlite3_step(s) == SQLITE_ROW;
     sqlite3_reset(s);
-    return duplicate;
+    return duplicate ? KeyFault::Duplicate : KeyFault::None;
 }
 
 } // namespace
@@ -541,12 +564,6 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
             if (SameName(ix.fields[j], f->name)) ThrowJet(3191);
         nullTest += (i ? " OR " : "") + QuoteName(f->name) + " IS NULL";
     }
-    if (ix.primary || ix.required) {
-        sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
-        bool hasNull = sqlite3_step(s) == SQLITE_ROW;
-        sqlite3_reset(s);
-        if (hasNull) ThrowJet(3058);
-    }
     ix.sqlName = FreshIndexName(c, t.name, ix.name);
     // On a table whose values wait for the compaction the index waits too, as it does on any table with
     // rows while the connection defers index builds: it is checked now on the values the table reads and
@@ -559,10 +576,21 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
         ix.built = sqlite3_step(s) != SQLITE_ROW;
         sqlite3_reset(s);
     }
+    const bool nullFree = ix.primary || ix.required;
+    if (ix.built || !ix.unique) {
+        if (nullFree) {
+            sqlite3_stmt* s =
+                c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
+            const bool hasNull = sqlite3_step(s) == SQLITE_ROW;
+            sqlite3_reset(s);
+            if (hasNull) ThrowJet(3058);
+        }
+    } else if (const KeyFault fault = FindKeyFault(c, t, ix, nullFree); fault != KeyFault::None) {
+        ThrowJet(fault == KeyFault::Null ? 3058 : 3022);
+    }
     if (ix.built) {
         c.Exec(IndexSql(t, ix));
     } else {
-        if (ix.unique && HasDuplicateKeys(c, t, ix)) ThrowJet(3022);
         // SQLite's schema does not change: the statements prepared so far are prepared again, so that those
         // that write the table are asked about the waiting index (RefuseUngatedWrites).
         c.cache.clear();

@@ -136,12 +136,14 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
                           "INSERT INTO V VALUES (3, 'z', -1.5, 123456, NULL)",
                           "INSERT INTO V VALUES (4, NULL, NULL, NULL, 'x')",
                           "INSERT INTO V VALUES (5, '3,5', 1e300, 0, '1/2/2020')"};
-    // The new field's declaration, and the field it is set to.
+    // The new field's declaration, and the field it is set to. The last ones widen whole numbers and a
+    // Single, which every value of their sources leaves as it is.
     const std::pair<const char*, const char*> cases[] = {
         {"X1 LONG", "S"},    {"X2 DOUBLE", "S"},    {"X3 LONG", "D"},    {"X4 SHORT", "D"},
         {"X5 TEXT(2)", "L"}, {"X6 TEXT(3)", "S"},   {"X7 TEXT(5)", "M"}, {"X8 DATETIME", "M"},
         {"X9 BIT", "L"},     {"X10 CURRENCY", "D"}, {"X11 BYTE", "L"},   {"X12 MEMO", "D"},
-        {"X13 SHORT", "L"}};
+        {"X13 SHORT", "L"},  {"X14 LONG", "X13"},   {"X15 SINGLE", "D"}, {"X16 DOUBLE", "X15"},
+        {"X17 LONG", "X11"}, {"X18 DOUBLE", "X15"}};
     Database plain = Create("plain.mdb", {table});
     Database waits = Create("waits.mdb", {table});
     for (const char* r : rows) {
@@ -377,6 +379,12 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)"); }), 3022);
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE UNIQUE INDEX IxUC ON U (C)"); }), 3022);
     db_.Execute("CREATE UNIQUE INDEX IxUAC ON U (A, C)");
+    // A waiting index that takes no Null finds one in the same read, before any duplicate.
+    db_.Execute("INSERT INTO U (Id, A, C) VALUES (4, NULL, 'x')");
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxPk ON U (C, A) WITH PRIMARY"); }), 3058);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxPk ON U (C) WITH PRIMARY"); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxN ON U (A) WITH DISALLOW NULL"); }), 3058);
+    db_.Execute("CREATE INDEX IxPk ON U (Id) WITH PRIMARY");
 }
 } // namespace
 } // namespace ledrana::dao::testing

@@ -103,6 +103,20 @@ TEST_F(ObjectsTest, FreeFieldAppendedToTableWithRowsAndCounterNumbersThem) {
     add.Close();
     db_.Execute("INSERT INTO T (Nome) VALUES ('e')");
     EXPECT_EQ(Scalar(db_, "SELECT Id FROM T WHERE Nome = 'e'"), Variant(5));
+    // A list of fields goes in one change of the table, up to the first one refused (a second counter).
+    const std::vector<Field> list = {FreeField("Qta", dbLong, 4, dbFixedField),
+                                     FreeField("Cod", dbText, 5, dbVariableField),
+                                     FreeField("Id2", dbLong, 4, dbFixedField | dbAutoIncrField),
+                                     FreeField("Dopo", dbLong, 4, dbFixedField)};
+    EXPECT_EQ(ErrorOf([&] { t.Fields().Append(list); }), 3090);
+    EXPECT_EQ(ErrorOf([&] { t.Fields().Append(list[1]); }), 3266);
+    db_.Execute("UPDATE T SET Qta = Id * 10, Cod = Nome WHERE Id <= 2");
+    db_.Close();
+    db_ = engine_.OpenDatabase(Path("a.mdb"));
+    t = db_.TableDefs()["T"];
+    EXPECT_EQ(t.Fields().Count(), 5);
+    EXPECT_EQ(t.Fields()["Cod"].Size(), 5);
+    EXPECT_EQ(Rows(db_, "SELECT Id, Qta, Cod FROM T WHERE Id <= 3 ORDER BY Id"), "1|10|a;2|20|b;3|Null|Null");
 }
 
 TEST_F(ObjectsTest, IndexesAndTheFieldsTheyHold) {
