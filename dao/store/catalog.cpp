@@ -73,16 +73,22 @@ QueryState* Catalog::FindQuery(std::string_view n) {
         if (SameName(q.name, n)) return &q;
     return nullptr;
 }
+namespace {
+
+// Sorts a list that a change has mostly left in order: one that still is stays untouched, where a sort would
+// move every element.
+template <class List, class Less> void SortList(List& list, Less less) {
+    if (!std::is_sorted(list.begin(), list.end(), less)) std::stable_sort(list.begin(), list.end(), less);
+}
+
+} // namespace
+
 void Catalog::Sort() {
-    std::stable_sort(tables.begin(), tables.end(),
-                     [](const TableState& a, const TableState& b) { return LessNoCase(a.name, b.name); });
-    std::stable_sort(queries.begin(), queries.end(),
-                     [](const QueryState& a, const QueryState& b) { return LessNoCase(a.name, b.name); });
+    SortList(tables, [](const TableState& a, const TableState& b) { return LessNoCase(a.name, b.name); });
+    SortList(queries, [](const QueryState& a, const QueryState& b) { return LessNoCase(a.name, b.name); });
     for (auto& t : tables) {
-        std::stable_sort(t.fields.begin(), t.fields.end(),
-                         [](const FieldDef& a, const FieldDef& b) { return a.ordinal < b.ordinal; });
-        std::stable_sort(t.indexes.begin(), t.indexes.end(),
-                         [](const IndexDef& a, const IndexDef& b) { return LessNoCase(a.name, b.name); });
+        SortList(t.fields, [](const FieldDef& a, const FieldDef& b) { return a.ordinal < b.ordinal; });
+        SortList(t.indexes, [](const IndexDef& a, const IndexDef& b) { return LessNoCase(a.name, b.name); });
     }
 }
 
@@ -605,6 +611,8 @@ void Connection::LoadCatalog() {
             f.name = Text(s.get(), 1);
             f.ordinal = sqlite3_column_int(s.get(), 2);
             if (f.ordinal < 0) {
+                if (f.ordinal == kFillOrdinal)
+                    t->fills.push_back({f.name, Text(s.get(), 8), sqlite3_column_int64(s.get(), 4)});
                 t->hidden.push_back(std::move(f.name));
                 continue;
             }
@@ -755,11 +763,26 @@ void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
 }
 
 void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column) {
+    const auto fill = std::find_if(t.fills.begin(), t.fills.end(),
+                                   [&](const NullFill& f) { return SameName(f.hidden, column); });
+    if (fill == t.fills.end()) {
+        sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
+                                    "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
+                                    "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
+        BindText(s, 1, t.name);
+        BindText(s, 2, column);
+        Step(c, s);
+        return;
+    }
+    // The field in DefaultValue, the count of its Nulls in Size.
     sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
                                 "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
-                                "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
+                                "ValidationText) VALUES(?,?,?,0,?,0,0,0,?,'','')");
     BindText(s, 1, t.name);
     BindText(s, 2, column);
+    sqlite3_bind_int(s, 3, kFillOrdinal);
+    sqlite3_bind_int64(s, 4, fill->count);
+    BindText(s, 5, fill->field);
     Step(c, s);
 }
 

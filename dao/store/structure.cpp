@@ -53,6 +53,9 @@ void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
         std::string old = t.hidden[i];
         DeleteHiddenRow(c, t, old);
         t.hidden.erase(t.hidden.begin() + static_cast<std::ptrdiff_t>(i));
+        const auto fill = std::find_if(t.fills.begin(), t.fills.end(),
+                                       [&](const NullFill& f) { return SameName(f.hidden, old); });
+        if (fill != t.fills.end()) fill->hidden = HiddenName(c, t, old);
         HideColumn(c, t, old);
         return;
     }
@@ -147,10 +150,9 @@ public:
         for (int i = 0; i < 8; ++i, w >>= 8)
             Byte(static_cast<unsigned char>(w));
     }
-    // Adds column i of the row `s` stands on; false for a text with a NUL character in it, which SameKey
-    // does not compare.
-    bool Add(sqlite3_stmt* s, int i, bool nocase) {
-        const int type = sqlite3_column_type(s, i);
+    // Adds column i, of SQLite's type `type`, of the row `s` stands on; false for a text with a NUL
+    // character in it, which SameKey does not compare.
+    bool Add(sqlite3_stmt* s, int i, int type, bool nocase) {
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
             std::int64_t integer = 0;
             double real = 0;
@@ -236,11 +238,12 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
             }
             KeyHash key;
             for (std::size_t k = 0; comparable && k < current.size(); ++k) {
-                if (sqlite3_column_type(s, static_cast<int>(k)) == SQLITE_NULL) {
+                const int type = sqlite3_column_type(s, static_cast<int>(k));
+                if (type == SQLITE_NULL) {
                     sqlite3_reset(s);
                     return KeyFault::Null;
                 }
-                comparable = key.Add(s, static_cast<int>(k), nocase[k]);
+                comparable = key.Add(s, static_cast<int>(k), type, nocase[k]);
             }
             hashes.push_back(key.value());
             hashed = hashes.size() <= kMaxHashedKeys;
@@ -470,6 +473,7 @@ void DropField(Connection& c, std::string_view table, std::string_view field) {
             if (SameName(name, field)) ThrowJet(3280);
     if (t.fields.size() == 1) ThrowJet(3280);
     std::string name = f->name;
+    CountFills(c, t, name);
     // The values leave the rows at the next compaction; until then the column is hidden under a name of
     // its own, and the field's name is free at once.
     HideColumn(c, t, name);
@@ -491,6 +495,8 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     if (!SameName(old, to)) FreeColumnName(c, t, to);
     EditColumns(c, t.name, {{old, std::string(to)}}, {});
     f->name = std::string(to);
+    for (NullFill& fill : t.fills)
+        if (SameName(fill.field, old)) fill.field = std::string(to);
     for (auto& ix : t.indexes)
         for (auto& n : ix.fields)
             if (SameName(n, old)) n = std::string(to);
@@ -516,6 +522,9 @@ void ReplaceField(Connection& c, std::string_view table, std::string_view field,
     const std::string old = f->name, from = b->name, name(field);
     // The field's values leave the rows at the next compaction, under a name of their own; `by` takes the
     // name, as given, in the same edit.
+    CountFills(c, t, old);
+    for (NullFill& fill : t.fills)
+        if (SameName(fill.field, from)) fill.field = name;
     const std::string hidden = HiddenName(c, t, old);
     EditColumns(c, t.name, {{old, hidden}, {from, name}}, {});
     t.hidden.push_back(hidden);
