@@ -262,7 +262,6 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
 
 void DBEngine::CompactDatabase(const std::string& source, const std::string& destination,
                                std::string_view dstLocale, int options, std::string_view password) {
-    shared_->completedNulls.clear();
     std::string given = ExistingFile(*this, source);
     std::string dst = NewFile(*this, destination);
     std::string pwd = ConnectValue(dstLocale, "pwd");
@@ -283,7 +282,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     CheckFormat(db.get(), source);
     std::string hash = StoredPasswordHash(db.get());
     if (!hash.empty() && !shared_->Verify(hash, pwd)) ThrowJet(3031);
-    shared_->completedNulls = WriteCompacted(std::move(db), src, dst, source, destination);
+    WriteCompacted(std::move(db), src, dst, source, destination);
     if (hash.empty() && !pwd.empty()) {
         // A password given for an unprotected source protects the copy.
         SqliteDb out = OpenSqlite(dst, false, false, destination);
@@ -293,10 +292,6 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         StorePassword(c, pwd);
         c.Exec("COMMIT");
     }
-}
-
-std::vector<CompletedNulls> DBEngine::TakeCompletedNulls() {
-    return std::exchange(shared_->completedNulls, {});
 }
 
 void DBEngine::SetScratch(const std::string& path, bool scratch) {

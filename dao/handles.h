@@ -34,8 +34,6 @@ struct EngineShared {
     std::string jetCopyFolder;                    // where those copies live, removed with the engine
     // Files whose row writes are watched (ChangeWatch): host path -> the tally of every connection to it.
     std::map<std::string, std::shared_ptr<detail::RowChangeTally>> watches;
-    // What the last CompactDatabase stored of the Nulls that FillNulls completed uncounted.
-    std::vector<CompletedNulls> completedNulls;
     ~EngineShared();
 };
 } // namespace ledrana::dao

@@ -177,9 +177,6 @@ public:
     // transaction on it. Grouped writes of this engine on source are committed first.
     void CompactDatabase(const std::string& source, const std::string& destination,
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
-    // The Nulls that TableDef::FillNulls completed uncounted (kFilledWhenStored) and the last CompactDatabase
-    // stored, per field (a count of 0 for a field that had none left); this returns them and forgets them.
-    std::vector<CompletedNulls> TakeCompletedNulls();
 
     // A Jet or ACE file (the Windows engine's own format, recognised by its header) given to OpenDatabase
     // or CompactDatabase is first converted into one of our archives (dao/jet/jet_import.h): in place, the

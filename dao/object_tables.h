@@ -52,9 +52,6 @@ private:
 
 // ---- TableDef -------------------------------------------------------------------------------------------
 
-// TableDef::FillNulls for a field completed uncounted: its count comes with the compaction that stores it.
-inline constexpr std::int64_t kFilledWhenStored = -2;
-
 // A table definition. One made by CreateTableDef holds its fields and indexes until it is appended to
 // TableDefs (3264 when it has no field). Attributes: 0 local table, dbSystemObject for the catalog tables,
 // dbAttachedTable for an attached table (Connect ";DATABASE=path", SourceTableName the table there).
@@ -85,9 +82,7 @@ public:
     // the number of values completed, 0 for a field without a Null. -1, with nothing changed, for a field
     // with Nulls where a save could be refused (a unique index over it, a validation rule, a value it does
     // not take): the caller saves those row by row. The Nulls of all the fields are counted in one read of
-    // the table, except on a table that the next compaction writes anew anyway (it has values waiting for
-    // it): there a field whose saves could not be refused is completed uncounted, kFilledWhenStored, and
-    // DBEngine::TakeCompletedNulls tells its count once a compaction has stored the values.
+    // the table.
     std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
     // Every row's field `target` takes the value of field `source`, as Database::Execute of
     // "UPDATE table SET target = source" with these options changes them, but named through the catalog

@@ -168,7 +168,6 @@ std::vector<std::int64_t> TableDef::FillNulls(const std::vector<std::pair<std::s
     c.CheckFresh();
     const std::string table = t.State().name;
     std::vector<std::int64_t> filled;
-    static_assert(kFilledWhenStored == detail::kNullsCountedWhenStored);
     c.Ddl([&] { filled = detail::FillNulls(c, table, fields); });
     return filled;
 }

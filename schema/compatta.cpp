@@ -58,7 +58,6 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
         w.Refresh(w.FrameAttendere);
 
         CancellaAvanzo(compattato);
-        std::vector<dao::CompletedNulls> completati;
         {
             // The engine creates the copy and its journal itself: no link may stand at their names, and
             // the copy is private until it takes the archive's owner and mode.
@@ -69,7 +68,6 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             } else {
                 Engine(w).CompactDatabase(sorgente, compattato, {}, 0, ";pwd=" + P);
             }
-            completati = Engine(w).TakeCompletedNulls();
         }
         platform::TakeOwnershipFrom(A, compattato);
 
@@ -105,8 +103,6 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             platform::LinkOrCopyToNewFile(compattato, nuovo);
             platform::ReplaceFile(nuovo, A);
         }
-        // The archive now holds the compacted copy, with the Nulls it completed.
-        ReportCompletedNulls(w, A, completati);
         if (lavoro) DropWorkingCopy(w);
         NascondiAttesa(w);
     } catch (const Error& e) {

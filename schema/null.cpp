@@ -161,8 +161,6 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
                 std::int64_t n = -1;
                 for (std::size_t k = 0; k < neutri.size(); ++k)
                     if (neutri[k].first == nome) n = fatti[k];
-                // Completed with the values the compaction stores, which counts them for the report.
-                if (n == dao::kFilledWhenStored) continue;
                 if (n > 0) completed[nome] += n;
                 if (n < 0) restanti.push_back(nome);
             }

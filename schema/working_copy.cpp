@@ -111,13 +111,6 @@ void DropWorkingCopy(Aggiorna& w) {
     }
 }
 
-void ReportCompletedNulls(Aggiorna& w, const std::string& archive,
-                          const std::vector<dao::CompletedNulls>& completed) {
-    for (const dao::CompletedNulls& n : completed)
-        if (n.count > 0)
-            w.runReport.Change(archive, ChangeKind::NullsCompleted, n.table, n.field, "", n.count);
-}
-
 void EndWorkingCopy(Aggiorna& w) {
     if (w.workingCopyOf.empty()) return;
     const std::string A = w.workingCopyOf;
@@ -137,10 +130,8 @@ void EndWorkingCopy(Aggiorna& w) {
                 Engine(w).CompactDatabase(copy, replacement, {}, 0, ";pwd=" + P);
             }
         }
-        const std::vector<dao::CompletedNulls> completed = Engine(w).TakeCompletedNulls();
         platform::TakeOwnershipFrom(A, replacement);
         platform::ReplaceFile(replacement, A);
-        ReportCompletedNulls(w, A, completed);
     } catch (const Error& e) {
         w.runReport.Note(A, "Le modifiche del confronto non si sono potute salvare nell'archivio (" +
                                 std::to_string(e.number()) + " " + e.description() +

@@ -7,7 +7,6 @@
 // removed when the archive's next comparison starts.
 
 #include <string>
-#include <vector>
 
 #include "window/aggiorna.h"
 
@@ -30,9 +29,6 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb);
 // values stored (a compacted copy of it), takes the archive's place; nothing is put in place when no copy was
 // made. A failure leaves the archive as it was and is noted in the run's report.
 void EndWorkingCopy(Aggiorna& w);
-// Notes in the run's report the Nulls that a compaction stored into the archive, now that it holds them.
-void ReportCompletedNulls(Aggiorna& w, const std::string& archive,
-                          const std::vector<dao::CompletedNulls>& completed);
 
 // Removes the copy without putting it in place (the comparison was given up before it changed anything, or
 // the program is ending).

@@ -611,8 +611,6 @@ void Connection::LoadCatalog() {
             f.name = Text(s.get(), 1);
             f.ordinal = sqlite3_column_int(s.get(), 2);
             if (f.ordinal < 0) {
-                if (f.ordinal == kFillOrdinal)
-                    t->fills.push_back({f.name, Text(s.get(), 8), sqlite3_column_int64(s.get(), 4)});
                 t->hidden.push_back(std::move(f.name));
                 continue;
             }
@@ -763,26 +761,11 @@ void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
 }
 
 void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column) {
-    const auto fill = std::find_if(t.fills.begin(), t.fills.end(),
-                                   [&](const NullFill& f) { return SameName(f.hidden, column); });
-    if (fill == t.fills.end()) {
-        sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
-                                    "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
-                                    "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
-        BindText(s, 1, t.name);
-        BindText(s, 2, column);
-        Step(c, s);
-        return;
-    }
-    // The field in DefaultValue, the count of its Nulls in Size.
     sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
                                 "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
-                                "ValidationText) VALUES(?,?,?,0,?,0,0,0,?,'','')");
+                                "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
     BindText(s, 1, t.name);
     BindText(s, 2, column);
-    sqlite3_bind_int(s, 3, kFillOrdinal);
-    sqlite3_bind_int64(s, 4, fill->count);
-    BindText(s, 5, fill->field);
     Step(c, s);
 }
 

@@ -61,14 +61,6 @@ struct IndexDef {
     bool built = true;   // false: recorded, built by the next compaction or the table's next row write
 };
 
-// A field whose Nulls a computation completes until the compaction stores the values: the hidden column
-// that holds the field's values as they were, the field and, once counted, how many Nulls there were (-1
-// until then).
-struct NullFill {
-    std::string hidden, field;
-    std::int64_t count = -1;
-};
-
 struct TableState {
     std::string name;
     std::int32_t attributes = 0;
@@ -82,9 +74,6 @@ struct TableState {
     // SQLite columns of deleted fields: their values stay in the rows, never read nor written, until the
     // next compaction writes the table without them. Recorded in MSysFields with a negative ordinal.
     std::vector<std::string> hidden;
-    // The Nulls of fields completed by a computation that waits for the compaction (FillNulls), each
-    // recorded with its hidden column under ordinal -2.
-    std::vector<NullFill> fills;
 
     FieldDef* FindField(std::string_view n);
     const FieldDef* FindField(std::string_view n) const;
@@ -135,10 +124,6 @@ void CreateCatalogTables(Connection& c);
 void SaveTableRow(Connection& c, const TableState& t);
 void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f);
 void SaveIndexRow(Connection& c, const TableState& t, const IndexDef& ix);
-// The MSysFields ordinal of a hidden column that holds the values of a field whose Nulls wait to be
-// completed.
-inline constexpr int kFillOrdinal = -2;
-// Records a hidden column (with its NullFill, when the table has one for it).
 void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column);
 void DeleteHiddenRow(Connection& c, const TableState& t, const std::string& column);
 void SaveProperties(Connection& c, int kind, std::string_view object, std::string_view field,

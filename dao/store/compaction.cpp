@@ -32,8 +32,8 @@ std::int64_t ValueOf(Connection& c, const std::string& sql) {
 // in rowid order), except that the tables the catalog `cat` says are to be rewritten are written with their
 // fields only, computed values stored, in the same pass, their indexes built from the catalog; the catalog
 // forgets the hidden columns.
-std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::string& dst,
-                                             const std::string& shown, const Catalog& cat) {
+void CompactRewriting(const std::string& src, const std::string& dst, const std::string& shown,
+                      const Catalog& cat) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(
         dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
@@ -45,19 +45,6 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
     // The computed values of the source are read through this connection.
     RegisterJetFunctions(raw);
     RegisterEngineFunctions(raw);
-    // dao_tally(k, value): counts a completed Null k and gives its value. Not deterministic, so that SQLite
-    // calls it for each Null rather than once for the statement.
-    std::vector<std::int64_t> tallies;
-    sqlite3_create_function_v2(
-        raw, "dao_tally", 2, SQLITE_UTF8, &tallies,
-        [](sqlite3_context* ctx, int, sqlite3_value** argv) {
-            auto& counts = *static_cast<std::vector<std::int64_t>*>(sqlite3_user_data(ctx));
-            const sqlite3_int64 k = sqlite3_value_int64(argv[0]);
-            if (k >= 0 && static_cast<std::size_t>(k) < counts.size()) ++counts[static_cast<std::size_t>(k)];
-            sqlite3_result_value(ctx, argv[1]);
-        },
-        nullptr, nullptr, nullptr);
-    std::vector<CompletedNulls> completed;
     try {
         c.Exec("ATTACH DATABASE " + SqlLiteral(SqliteUri(src, true)) + " AS src");
         c.Exec("PRAGMA main.page_size=" + std::to_string(ValueOf(c, "PRAGMA src.page_size")));
@@ -122,36 +109,13 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
             // The table anew: its fields in their order, each a stored column of its type (so that a table
             // comes out the same whatever changes it went through), then any other column of the source;
             // the rows with the values the source reads; then its indexes.
-            std::string decls, cols, values;
-            const auto add = [&](const std::string& name, const std::string& decl, const std::string& value) {
+            std::string decls, cols;
+            const auto add = [&](const std::string& name, const std::string& decl) {
                 decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
                 cols += (cols.empty() ? "" : ", ") + QuoteName(name);
-                values += (values.empty() ? "" : ", ") + value;
             };
-            // The Nulls that fields' computations complete are counted as they are stored: a field still in
-            // the table has dao_tally read its value where the column of its old values holds a Null; those
-            // of a field deleted since are counted beforehand.
-            std::vector<std::pair<const NullFill*, std::size_t>> tallied; // with its tally
-            for (const NullFill& fill : t->fills) {
-                if (fill.count >= 0) {
-                    completed.push_back({t->name, fill.field, fill.count});
-                } else if (t->FindField(fill.field)) {
-                    tallied.emplace_back(&fill, tallies.size());
-                    tallies.push_back(0);
-                } else {
-                    completed.push_back({t->name, fill.field,
-                                         ValueOf(c, "SELECT count(*) FROM src." + T + " WHERE " +
-                                                        QuoteName(fill.hidden) + " IS NULL")});
-                }
-            }
-            for (const FieldDef& f : t->fields) {
-                std::string value = QuoteName(f.name);
-                for (const auto& [fill, k] : tallied)
-                    if (SameName(fill->field, f.name))
-                        value = "CASE WHEN " + QuoteName(fill->hidden) + " IS NULL THEN dao_tally(" +
-                                std::to_string(k) + ", " + value + ") ELSE " + value + " END";
-                add(f.name, ColumnDecl(f), value);
-            }
+            for (const FieldDef& f : t->fields)
+                add(f.name, ColumnDecl(f));
             {
                 sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
                 sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
@@ -159,7 +123,7 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
                     const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
                     if (t->FindField(name) || t->Hides(name)) continue;
                     const unsigned char* type = sqlite3_column_text(s, 1);
-                    add(name, type ? reinterpret_cast<const char*>(type) : "", QuoteName(name));
+                    add(name, type ? reinterpret_cast<const char*>(type) : "");
                 }
                 sqlite3_reset(s);
             }
@@ -169,11 +133,9 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
             const bool numbered = ValueOf(c, "SELECT (SELECT min(rowid) FROM src." + T +
                                                  ") = 1 AND (SELECT max(rowid) FROM src." + T +
                                                  ") = (SELECT count(*) FROM src." + T + ")") != 0;
-            const std::string rowid = numbered ? "" : "rowid, ";
-            c.Exec("INSERT INTO main." + T + " (" + rowid + cols + ") SELECT " + rowid + values +
-                   " FROM src." + T + " ORDER BY rowid");
-            for (const auto& [fill, k] : tallied)
-                completed.push_back({t->name, fill->field, tallies[k]});
+            const std::string copied = numbered ? cols : "rowid, " + cols;
+            c.Exec("INSERT INTO main." + T + " (" + copied + ") SELECT " + copied + " FROM src." + T +
+                   " ORDER BY rowid");
             for (const IndexDef& ix : t->indexes)
                 if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
         }
@@ -197,13 +159,12 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
         }
         throw;
     }
-    return completed;
 }
 
 } // namespace
 
-std::vector<CompletedNulls> WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
-                                           const std::string& source, const std::string& destination) {
+void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst, const std::string& source,
+                    const std::string& destination) {
     Connection reader;
     reader.db = std::move(db);
     reader.LoadCatalog();
@@ -211,22 +172,22 @@ std::vector<CompletedNulls> WriteCompacted(SqliteDb db, const std::string& src, 
         const Catalog cat = reader.catalog;
         reader.cache.clear();
         reader.db.reset();
-        return CompactRewriting(src, dst, destination, cat);
+        CompactRewriting(src, dst, destination, cat);
+    } else {
+        reader.cache.clear();
+        db = std::move(reader.db);
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
+        Stmt s(raw);
+        if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
+        // Named as a URI: a source held in memory would otherwise make its copy in memory too.
+        const std::string target = SqliteUri(dst, false);
+        sqlite3_bind_text(s.get(), 1, target.data(), static_cast<int>(target.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(s.get());
+        if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
+        s.reset();
+        db.reset();
     }
-    reader.cache.clear();
-    db = std::move(reader.db);
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?", -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc != SQLITE_OK) ThrowSqlite(db.get(), rc, source);
-    // Named as a URI: a source held in memory would otherwise make its copy in memory too.
-    const std::string target = SqliteUri(dst, false);
-    sqlite3_bind_text(s.get(), 1, target.data(), static_cast<int>(target.size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(s.get());
-    if (rc != SQLITE_DONE) ThrowSqlite(db.get(), rc, destination);
-    s.reset();
-    db.reset();
-    return {};
 }
 
 } // namespace ledrana::dao::detail

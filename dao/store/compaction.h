@@ -2,19 +2,16 @@
 // The compaction's copy of an archive file: a new file written in one pass, in which the columns of deleted
 // fields leave the rows, values computed until now are stored and waiting indexes are built.
 
-#include "dao/store/row_changes.h"
 #include "dao/store/sqlite_handle.h"
 
 #include <string>
-#include <vector>
 
 namespace ledrana::dao::detail {
 
 // Writes the compacted copy of the archive file `src` (open read-only as `db`, which it closes) into the
 // new file `dst`: SQLite's VACUUM INTO when nothing waits, else each table copied as stored or written
-// anew. `source` and `destination` are the names shown in errors. Returns the Nulls completed by the values
-// stored, per field that FillNulls completed uncounted (its count 0 when it had none).
-std::vector<CompletedNulls> WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
-                                           const std::string& source, const std::string& destination);
+// anew. `source` and `destination` are the names shown in errors.
+void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst, const std::string& source,
+                    const std::string& destination);
 
 } // namespace ledrana::dao::detail

@@ -52,12 +52,10 @@ std::string Literal(Connection& c, const Variant& v) {
     return out;
 }
 
-// A field made a virtual column computed by `expr` from its old column, which is hidden; `fill` when the
-// change completes its Nulls uncounted (NullFill).
+// A field made a virtual column computed by `expr` from its old column, which is hidden.
 struct Redefinition {
     FieldDef* field;
     std::function<std::string(const std::string&)> expr;
-    bool fill = false;
 };
 
 // Makes each field a virtual column computed from its old column, all in one change of the schema. The
@@ -79,10 +77,8 @@ void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& cha
         renames.emplace_back(f.name, std::move(old));
     }
     EditColumns(c, t.name, renames, added);
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        changes[i].field->derived = true;
-        if (changes[i].fill) t.fills.push_back({renames[i].second, changes[i].field->name, -1});
-    }
+    for (const Redefinition& r : changes)
+        r.field->derived = true;
     for (const auto& [from, hidden] : renames) {
         t.hidden.push_back(hidden);
         SaveHiddenRow(c, t, hidden);
@@ -106,8 +102,6 @@ bool NeedsStoredValues(const TableState& t, const char* column) {
 
 // Writes the table's waiting values into its rows and builds its waiting indexes.
 void WriteDeferred(Connection& c, TableState& t) {
-    // Once stored, the completed Nulls are values like the others: they are counted now.
-    CountFills(c, t);
     const std::string T = QuoteName(t.name);
     // Each computed field gets a stored column, all filled in one pass; then, in one change, each computed
     // column is hidden (other computations that read it still find it) and the stored one takes the field's
@@ -159,17 +153,6 @@ int RefuseWaitingWrite(void* connection, int action, const char* table, const ch
 }
 
 } // namespace
-
-void CountFills(Connection& c, TableState& t, std::string_view field) {
-    for (NullFill& fill : t.fills) {
-        if (fill.count >= 0 || (!field.empty() && !SameName(fill.field, field))) continue;
-        sqlite3_stmt* s = c.Prepare("SELECT count(*) FROM " + QuoteName(t.name) + " WHERE " +
-                                    QuoteName(fill.hidden) + " IS NULL");
-        fill.count = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-        sqlite3_reset(s);
-        SaveHiddenRow(c, t, fill.hidden);
-    }
-}
 
 bool TableState::HasDeferred() const {
     return std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return f.derived; }) ||
@@ -247,18 +230,15 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
     const FieldDef def = *to;
     const TableState& shape = *t;
     std::string stored; // the rows the UPDATE changes: those whose converted value may be stored
-    Redefine(c, *t,
-             {{to,
-               [&](const std::string& old) {
-                   // As the UPDATE does: the converted value where it may be stored, else the row
-                   // keeps its own.
-                   const std::string cast =
-                       CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
-                   if (!flags) return cast;
-                   stored = StoreCheck(shape, def, cast, false);
-                   return StoredOr(shape, def, cast, old);
-               },
-               {}}});
+    Redefine(c, *t, {{to, [&](const std::string& old) {
+                          // As the UPDATE does: the converted value where it may be stored, else the row
+                          // keeps its own.
+                          const std::string cast =
+                              CastSql(def, "(" + (self ? old : QuoteName(fromName)) + ")", false, fromType);
+                          if (!flags) return cast;
+                          stored = StoreCheck(shape, def, cast, false);
+                          return StoredOr(shape, def, cast, old);
+                      }}});
     if (!self) t->FindField(fromName)->readByDerived = true;
     sqlite3_stmt* s =
         c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + (stored.empty() ? "" : " WHERE " + stored));
@@ -299,56 +279,33 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     const bool rules = HasValidationRules(*t);
     // Every field's Nulls are counted; those of the fields whose saves could not be refused are completed,
     // each with its value as stored. A field without a Null has nothing to complete, whatever its saves.
-    // A table that the compaction writes anew anyway has its Nulls completed uncounted, and counted as the
-    // compaction stores them: only the fields left to the saves are read now.
-    const bool rewritten = !t->hidden.empty() || t->HasDeferred();
     std::vector<std::size_t> counted;
     std::vector<std::optional<Variant>> taken(fields.size());
-    std::vector<Redefinition> changes;
     std::string counts; // dao_nulls(...), a call for each kMaxNullCounts fields
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        FieldDef* f = t->FindField(fields[i].first);
+        const FieldDef* f = t->FindField(fields[i].first);
         if (!f) continue;
-        const auto count = [&] {
-            const bool first = counted.size() % kMaxNullCounts == 0;
-            counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
-                      QuoteName(f->name);
-            counted.push_back(i);
-        };
+        const bool first = counted.size() % kMaxNullCounts == 0;
+        counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
+                  QuoteName(f->name);
+        counted.push_back(i);
         if (rules || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
                 return (ix.unique || ix.primary) && Holds(ix, f->name);
-            })) {
-            count();
+            }))
             continue;
-        }
         Variant stored;
         try {
             stored = ToStorage(fields[i].second, *f);
         } catch (const Error&) {
-            count();
             continue;
         }
-        if (stored.IsNull() || ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
-                                stored.kind() == Variant::Kind::String && stored.RawString().empty())) {
-            count();
+        if (stored.IsNull()) continue;
+        if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
+            stored.kind() == Variant::Kind::String && stored.RawString().empty())
             continue;
-        }
-        if (rewritten) {
-            changes.push_back({f,
-                               [literal = Literal(c, stored)](const std::string& old) {
-                                   return "coalesce(" + old + ", " + literal + ")";
-                               },
-                               true});
-            filled[i] = kNullsCountedWhenStored;
-            continue;
-        }
-        count();
         taken[i] = std::move(stored);
     }
-    if (counted.empty()) {
-        if (!changes.empty()) Redefine(c, *t, changes);
-        return filled;
-    }
+    if (counted.empty()) return filled;
     // The Nulls of every field in one read of the table.
     sqlite3_stmt* s = c.Prepare("SELECT " + counts + ") FROM " + QuoteName(t->name));
     if (sqlite3_step(s) == SQLITE_ROW)
@@ -362,13 +319,13 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
             if (nulls == 0 || taken[counted[k]]) filled[counted[k]] = nulls;
         }
     sqlite3_reset(s);
+    std::vector<Redefinition> changes;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (!taken[i] || filled[i] <= 0) continue;
-        changes.push_back({t->FindField(fields[i].first),
-                           [literal = Literal(c, *taken[i])](const std::string& old) {
-                               return "coalesce(" + old + ", " + literal + ")";
-                           },
-                           {}});
+        changes.push_back(
+            {t->FindField(fields[i].first), [literal = Literal(c, *taken[i])](const std::string& old) {
+                 return "coalesce(" + old + ", " + literal + ")";
+             }});
     }
     if (!changes.empty()) Redefine(c, *t, changes);
     return filled;

@@ -32,11 +32,4 @@ struct TableChanges {
     std::vector<FieldChanges> fields;
 };
 
-// The Nulls of a field that TableDef::FillNulls completed with the values stored later: how many a
-// compaction stored (DBEngine::TakeCompletedNulls).
-struct CompletedNulls {
-    std::string table, field;
-    std::int64_t count = 0;
-};
-
 } // namespace ledrana::dao

@@ -53,9 +53,6 @@ void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
         std::string old = t.hidden[i];
         DeleteHiddenRow(c, t, old);
         t.hidden.erase(t.hidden.begin() + static_cast<std::ptrdiff_t>(i));
-        const auto fill = std::find_if(t.fills.begin(), t.fills.end(),
-                                       [&](const NullFill& f) { return SameName(f.hidden, old); });
-        if (fill != t.fills.end()) fill->hidden = HiddenName(c, t, old);
         HideColumn(c, t, old);
         return;
     }
@@ -473,7 +470,6 @@ void DropField(Connection& c, std::string_view table, std::string_view field) {
             if (SameName(name, field)) ThrowJet(3280);
     if (t.fields.size() == 1) ThrowJet(3280);
     std::string name = f->name;
-    CountFills(c, t, name);
     // The values leave the rows at the next compaction; until then the column is hidden under a name of
     // its own, and the field's name is free at once.
     HideColumn(c, t, name);
@@ -495,8 +491,6 @@ void RenameField(Connection& c, std::string_view table, std::string_view from, s
     if (!SameName(old, to)) FreeColumnName(c, t, to);
     EditColumns(c, t.name, {{old, std::string(to)}}, {});
     f->name = std::string(to);
-    for (NullFill& fill : t.fills)
-        if (SameName(fill.field, old)) fill.field = std::string(to);
     for (auto& ix : t.indexes)
         for (auto& n : ix.fields)
             if (SameName(n, old)) n = std::string(to);
@@ -522,9 +516,6 @@ void ReplaceField(Connection& c, std::string_view table, std::string_view field,
     const std::string old = f->name, from = b->name, name(field);
     // The field's values leave the rows at the next compaction, under a name of their own; `by` takes the
     // name, as given, in the same edit.
-    CountFills(c, t, old);
-    for (NullFill& fill : t.fills)
-        if (SameName(fill.field, from)) fill.field = name;
     const std::string hidden = HiddenName(c, t, old);
     EditColumns(c, t.name, {{old, hidden}, {from, name}}, {});
     t.hidden.push_back(hidden);

@@ -76,15 +76,9 @@ bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::str
 // into each such row would make it, for a field that no unique index holds, in a table without validation
 // rules, with a value the field accepts. The numbers of values completed (0 for a field without a Null,
 // whatever its saves), -1 (nothing done) for a field with Nulls whose saves could be refused. One read of
-// the table counts the Nulls of every field. On a table whose values wait for the compaction already, the
-// fields whose saves could not be refused are completed without that read: their Nulls are counted as the
-// values are stored (kNullsCountedWhenStored; WriteCompacted tells the counts).
-inline constexpr std::int64_t kNullsCountedWhenStored = -2;
+// the table counts the Nulls of every field.
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields);
-// Counts the Nulls waiting to be completed in the fields that `field` names (all of the table's when empty),
-// before a change that would hide them from the compaction: the values stored, the field deleted.
-void CountFills(Connection& c, TableState& t, std::string_view field = {});
 // The gate of every row write: before `columns` of existing rows of the table are written (or new rows,
 // `insert`), stores the table's waiting values into its rows and builds its waiting indexes, in a structure
 // change of its own, when the write would change what a computation gives: a computed field written, a

@@ -2,8 +2,6 @@
 // then nothing the engine offers reads, writes or returns them, and the name is free. Values converted by a
 // structure change reach the rows at the compaction too, and are read converted until then.
 
-#include <algorithm>
-
 #include "dao/handles.h"
 #include "dao_fixture.h"
 
@@ -221,8 +219,7 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
     db_.Execute("INSERT INTO U (Id, A) VALUES (1, NULL)");
     db_.Execute("CREATE UNIQUE INDEX IxUA ON U (A)");
     EXPECT_EQ(db_.TableDefs()["U"].FillNulls({{"A", Variant("n")}, {"Id", Variant(0)}}), (Counts{-1, 0}));
-    // T waits for the compaction now: a field completed again is counted when the values are stored.
-    EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{kFilledWhenStored});
+    EXPECT_EQ(td.FillNulls({{"C", Variant("")}}), Counts{0});
     // A table with more fields than one count reads at once: each field counted, the last ones too.
     std::string wideFields;
     std::vector<std::pair<std::string, Variant>> neutral;
@@ -280,41 +277,6 @@ TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
 // A write path of the engine's own that skips the gate of row writes: SQLite refuses what would change a
 // waiting computation, whether the catalog was made in this session or read from the file, and lets the
 // other writes through.
-// On a table that waits for the compaction, Nulls completed without a read are counted as their values are
-// stored: by the compaction, by the first row write that stores them (a row added after is not counted), or
-// when their field is deleted (a row added after has nothing in its column either).
-TEST_F(DeletedFields, NullsCompletedOnAWaitingTableAreCountedWhenStored) {
-    db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (7, NULL, 1, NULL)");
-    db_.Execute("INSERT INTO T (Id, A, B, C) VALUES (8, NULL, 2, 'x')");
-    db_.Execute("ALTER TABLE U ADD COLUMN N LONG");
-    for (const char* row : {"1, NULL, NULL", "2, 'a', NULL"})
-        db_.Execute(std::string("INSERT INTO U (Id, A, C) VALUES (") + row + ")");
-    TableDef t = db_.TableDefs()["T"], u = db_.TableDefs()["U"];
-    for (TableDef* td : {&t, &u})
-        td->Fields()["C"].SetAllowZeroLength(true);
-    // A field of each table computed from another: both wait.
-    EXPECT_EQ(t.SetFieldFrom("B", "Id", dbDeferWrite), 8);
-    EXPECT_EQ(u.SetFieldFrom("N", "Id", dbDeferWrite), 2);
-    using Counts = std::vector<std::int64_t>;
-    const Counts later{kFilledWhenStored, kFilledWhenStored};
-    EXPECT_EQ(t.FillNulls({{"A", Variant("n")}, {"C", Variant("")}}), later);
-    EXPECT_EQ(u.FillNulls({{"A", Variant("z")}, {"C", Variant("")}}), later);
-    EXPECT_EQ(Rows(db_, "SELECT Id, A, C FROM T WHERE Id >= 7"), "Id|A|C;7|n|;8|n|x");
-    u.Fields().Delete("A");
-    db_.Execute("INSERT INTO U (Id, C) VALUES (3, NULL)");
-    EXPECT_EQ(Rows(db_, "SELECT Id, C, N FROM U"), "Id|C|N;1||1;2||2;3|Null|Null");
-    db_.Close();
-    engine_.CompactDatabase(Path("a.mdb"), Path("b.mdb"));
-    std::vector<std::string> counted;
-    for (const CompletedNulls& n : engine_.TakeCompletedNulls())
-        counted.push_back(n.table + "." + n.field + " " + std::to_string(n.count));
-    std::sort(counted.begin(), counted.end());
-    EXPECT_EQ(counted, (std::vector<std::string>{"T.A 2", "T.C 1", "U.A 1", "U.C 2"}));
-    db_ = engine_.OpenDatabase(Path("b.mdb"));
-    EXPECT_EQ(Rows(db_, "SELECT Id, A, B, C FROM T WHERE Id >= 6"), "Id|A|B|C;6|a0|6|c;7|n|7|;8|n|8|x");
-    EXPECT_EQ(Rows(db_, "SELECT * FROM U"), "Id|C|N;1||1;2||2;3|Null|Null");
-}
-
 TEST_F(DeletedFields, AWriteThatSkipsTheGateIsRefused) {
     db_.Execute("ALTER TABLE T ADD COLUMN N LONG");
     db_.Execute("UPDATE T SET N = B", dbDeferWrite);

@@ -109,29 +109,5 @@ TEST_F(Null, SurplusFieldThatRefusesZeroLengthTextFailsNothingOnceDeleted) {
     }
 }
 
-// In a whole comparison, a table that the compaction writes anew (a field of it rebuilt) has its Nulls
-// completed without being counted first: the report counts them once the archive holds them.
-TEST_F(Null, NullsOfATableTheCompactionRewritesAreCountedWhenItStoresThem) {
-    const Variant N = Variant::Null();
-    MakeDatabase(model, {{"DATI", {{"ID", dao::dbLong}, {"L", dao::dbLong}, {"D", dao::dbDouble}}}});
-    MakeDatabase(archive, {{"DATI",
-                            {{"ID", dao::dbLong}, {"L", dao::dbInteger}, {"D", dao::dbDouble}},
-                            {},
-                            "",
-                            {{1, N, N}, {2, Variant::FromInteger(7), N}, {3, N, 2.5}}}});
-
-    EXPECT_TRUE(Ponteval(w));
-
-    // The rebuilt field comes last, as the rebuild leaves it.
-    EXPECT_EQ(Rows(archive, "DATI"), (Strings{"Long 1 | Double 0 | Long 0", "Long 2 | Double 0 | Long 7",
-                                              "Long 3 | Double 2.5 | Long 0"}));
-    Strings completed;
-    for (const ArchiveReport& a : w.runReport.archives())
-        for (const ReportChange& c : a.changes)
-            if (c.kind == ChangeKind::NullsCompleted)
-                completed.push_back(a.path + " " + c.table + "." + c.object + " " + std::to_string(c.count));
-    EXPECT_EQ(completed, (Strings{archive + " DATI.D 2", archive + " DATI.L 2"}));
-}
-
 } // namespace
 } // namespace ledrana::testing
