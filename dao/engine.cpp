@@ -121,6 +121,10 @@ DBEngine::DBEngine(PathResolver resolver) : shared_(std::make_shared<EngineShare
     // finds it set.
     static const int sorterPages = sqlite3_config(SQLITE_CONFIG_PMASZ, 8192);
     (void)sorterPages;
+    // SQLite's count of the memory it holds is kept under a lock taken at every allocation and release;
+    // nothing here reads it.
+    static const int noMemoryCount = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)noMemoryCount;
     shared_->resolver = std::move(resolver);
 }
 
