@@ -64,6 +64,21 @@ IndexDef* TableState::FindIndex(std::string_view n) {
     return nullptr;
 }
 TableState* Catalog::FindTable(std::string_view n) {
+    // A plain ASCII name is looked for by halves in the list, which Sort keeps in LessNoCase's order: a
+    // letter compared in capitals, any byte outside ASCII after every ASCII one, as LessNoCase has it. The
+    // walk of the whole list finds any other name, and a name added since the last sort.
+    if (std::all_of(n.begin(), n.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        const auto capital = [](char c) {
+            return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A')
+                                        : static_cast<unsigned char>(c);
+        };
+        const auto before = [&](const TableState& t, std::string_view name) {
+            return std::lexicographical_compare(t.name.begin(), t.name.end(), name.begin(), name.end(),
+                                                [&](char a, char b) { return capital(a) < capital(b); });
+        };
+        const auto it = std::lower_bound(tables.begin(), tables.end(), n, before);
+        if (it != tables.end() && SameName(it->name, n)) return &*it;
+    }
     for (auto& t : tables)
         if (SameName(t.name, n)) return &t;
     return nullptr;
