@@ -64,10 +64,33 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
     const int n = campi1.Count();
     std::vector<dao::Field> nuovi; // of TD2, made as the fields of TD1 that it lacks
     std::vector<dao::Field> modelli;
+    // The fields gathered so far, in one change of the table; those before one that cannot be added stay
+    // added, and are reported, before its error goes on.
+    const auto aggiungi = [&] {
+        const auto riporta = [&] {
+            if (nuovo) return;
+            for (const dao::Field& F1 : modelli)
+                if (HaField(TD2, F1.Name()))
+                    w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
+                                       FieldTypeText(F1.Type(), F1.Size()));
+        };
+        try {
+            TD2.Fields().Append(nuovi);
+        } catch (const Error&) {
+            riporta();
+            throw;
+        }
+        riporta();
+        nuovi.clear();
+        modelli.clear();
+    };
+    // A field asked about is added before the next question, so that a field that cannot be added ends the
+    // questions there.
+    const bool chiede = w.Check2.value == 1 && !nuovo;
     for (int i = 0; i < n; ++i) {
         dao::Field F1 = campi1[i];
         bool esiste = HaField(TD2, F1.Name());
-        if (w.Check2.value == 1 && !esiste && !nuovo) {
+        if (chiede && !esiste) {
             const std::string domanda =
                 "tabella " + TD1.Name() + " non esiste field " + F1.Name() + " lo creo";
             if (w.dialogs.MsgBox(domanda, vbYesNo, "") != vbYes) esiste = true;
@@ -77,24 +100,10 @@ void Confr_CreaField(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2, bool nuo
             // the steps that follow.
             nuovi.push_back(TD2.CreateField(F1.Name(), F1.Type(), F1.Size()));
             modelli.push_back(F1);
+            if (chiede) aggiungi();
         }
     }
-    // All in one change of the table; the fields before one that cannot be added stay added, and are
-    // reported, before its error goes on.
-    const auto riporta = [&] {
-        if (nuovo) return;
-        for (const dao::Field& F1 : modelli)
-            if (HaField(TD2, F1.Name()))
-                w.runReport.Change(w.NomeDb2, ChangeKind::FieldCreated, TD1.Name(), F1.Name(),
-                                   FieldTypeText(F1.Type(), F1.Size()));
-    };
-    try {
-        TD2.Fields().Append(nuovi);
-    } catch (const Error&) {
-        riporta();
-        throw;
-    }
-    riporta();
+    aggiungi();
 }
 
 void Confr_VerificaFieldInPiuSuSecondoDB(Aggiorna& w, dao::TableDef TD1, dao::TableDef TD2) {
