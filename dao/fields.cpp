@@ -328,43 +328,11 @@ Field Fields::operator[](std::string_view name) const {
     return Field(TableField(c.table->db, t.name, *f));
 }
 
-void Fields::Append(const Field& field) {
-    FieldsColl& c = FC(c_);
-    FieldImpl& f = Need(field.impl());
-    if (c.rs) ThrowJet(3219);
-    if (f.mode != FieldImpl::Mode::Free || f.appended) ThrowJet(3266);
-    if (f.def.name.empty()) ThrowJet(3264);
-    if (c.index) {
-        if (c.index->appended) ThrowJet(3219);
-        AddPending(c.index->fields, field.impl(), 3191);
-        f.appended = true;
-        return;
-    }
-    if (!IsValidType(f.def.type)) ThrowJet(f.def.type == 0 ? 3219 : 3259);
-    if (!c.table->appended) {
-        AddPending(c.table->pendingFields, field.impl(), 3191);
-        f.appended = true;
-        return;
-    }
-    CheckNewName(f.def.name);
-    Connection& conn = c.table->db->C();
-    std::string table = c.table->State().name;
-    conn.Ddl([&] { AddField(conn, table, f.def); });
-    f.mode = FieldImpl::Mode::Table;
-    f.db = c.table->db;
-    f.table = table;
-    f.appended = true;
-}
+namespace {
 
-void Fields::Append(const std::vector<Field>& fields) {
-    FieldsColl& c = FC(c_);
-    if (c.index || !c.table || !c.table->appended || fields.size() < 2) {
-        for (const Field& field : fields)
-            Append(field);
-        return;
-    }
-    if (c.rs) ThrowJet(3219);
-    // The checks of Append, field by field, up to the first it would refuse.
+// Appends fields to an appended table, their columns in one structure change: Append's checks and the
+// engine's, field by field, up to the first refused, whose error is thrown once the fields before it are in.
+void AppendToTable(FieldsColl& c, const std::vector<Field>& fields) {
     std::exception_ptr refusal;
     std::vector<FieldDef> defs;
     for (const Field& field : fields) {
@@ -392,8 +360,43 @@ void Fields::Append(const std::vector<Field>& fields) {
         f.table = table;
         f.appended = true;
     }
+    // The engine refused a field before the one these checks refused, if any.
     if (defs.size() < checked) refusal = refused;
     if (refusal) std::rethrow_exception(refusal);
+}
+
+} // namespace
+
+void Fields::Append(const Field& field) {
+    FieldsColl& c = FC(c_);
+    FieldImpl& f = Need(field.impl());
+    if (c.rs) ThrowJet(3219);
+    if (f.mode != FieldImpl::Mode::Free || f.appended) ThrowJet(3266);
+    if (f.def.name.empty()) ThrowJet(3264);
+    if (c.index) {
+        if (c.index->appended) ThrowJet(3219);
+        AddPending(c.index->fields, field.impl(), 3191);
+        f.appended = true;
+        return;
+    }
+    if (!IsValidType(f.def.type)) ThrowJet(f.def.type == 0 ? 3219 : 3259);
+    if (!c.table->appended) {
+        AddPending(c.table->pendingFields, field.impl(), 3191);
+        f.appended = true;
+        return;
+    }
+    AppendToTable(c, {field});
+}
+
+void Fields::Append(const std::vector<Field>& fields) {
+    FieldsColl& c = FC(c_);
+    if (c.rs) ThrowJet(3219);
+    if (c.index || !c.table->appended) {
+        for (const Field& field : fields)
+            Append(field);
+        return;
+    }
+    AppendToTable(c, fields);
 }
 
 void Fields::Delete(std::string_view name) {

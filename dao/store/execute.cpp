@@ -11,29 +11,23 @@ namespace ledrana::dao::detail {
 
 namespace {
 
-// dao_ok(value, flags, fieldName, fail): 1 when the value may be stored in the field; otherwise 0 (the row is
-// skipped) or, with fail set, the error 3058 (flags & 4: a field of the primary key or of an index that
-// disallows Null, value Null), 3314 (flags & 1: required, value Null) or 3315 (flags & 2: no zero-length
-// text).
+// The error a save of `value` meets in a field with dao_ok's `flags`: 3058 (flags & 4: a field of the primary
+// key or of an index that disallows Null, value Null), 3314 (flags & 1: required, value Null), 3315 (flags &
+// 2: no zero-length text); 0 when it may be stored.
+int StoreRefusal(int flags, sqlite3_value* value) {
+    const int type = sqlite3_value_type(value);
+    if ((flags & 4) && type == SQLITE_NULL) return 3058;
+    if ((flags & 1) && type == SQLITE_NULL) return 3314;
+    if ((flags & 2) && type == SQLITE_TEXT && sqlite3_value_bytes(value) == 0) return 3315;
+    return 0;
+}
+
+// dao_ok(value, flags, fieldName, fail): 1 when the value may be stored in the field (StoreRefusal);
+// otherwise 0 (the row is skipped) or, with fail set, the error.
 void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    int flags = sqlite3_value_int(argv[1]);
-    bool fail = sqlite3_value_int(argv[3]) != 0;
+    const int error = StoreRefusal(sqlite3_value_int(argv[1]), argv[0]);
+    if (!error || sqlite3_value_int(argv[3]) == 0) return sqlite3_result_int(ctx, error ? 0 : 1);
     const char* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
-    int error = 0;
-    if ((flags & 4) && sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        error = 3058;
-    else if ((flags & 1) && sqlite3_value_type(argv[0]) == SQLITE_NULL)
-        error = 3314;
-    else if ((flags & 2) && sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0)
-        error = 3315;
-    if (!error) {
-        sqlite3_result_int(ctx, 1);
-        return;
-    }
-    if (!fail) {
-        sqlite3_result_int(ctx, 0);
-        return;
-    }
     std::string msg = std::to_string(error) + " " + JetErrorText(error, name ? name : "");
     sqlite3_result_error(ctx, msg.c_str(), static_cast<int>(msg.size()));
 }
@@ -41,11 +35,7 @@ void DaoOk(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // dao_kept(value, flags, name, other): the value where dao_ok(value, flags, name, 0) lets it be stored, else
 // other. A computed field spells its value once this way, where a CASE would compute it twice.
 void DaoKept(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const int flags = sqlite3_value_int(argv[1]);
-    const int type = sqlite3_value_type(argv[0]);
-    const bool refused = ((flags & 5) && type == SQLITE_NULL) ||
-                         ((flags & 2) && type == SQLITE_TEXT && sqlite3_value_bytes(argv[0]) == 0);
-    sqlite3_result_value(ctx, argv[refused ? 3 : 0]);
+    sqlite3_result_value(ctx, argv[StoreRefusal(sqlite3_value_int(argv[1]), argv[0]) ? 3 : 0]);
 }
 
 // dao_rule(result, fail, number, text): 0 when a validation rule gave False (the row is skipped) or, with

@@ -190,6 +190,17 @@ private:
 // Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
 constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
 
+// True when a row of the table has a Null in one of the fields.
+bool HasNullKey(Connection& c, const TableState& t, const std::vector<std::string>& fields) {
+    std::string test;
+    for (const std::string& f : fields)
+        test += (test.empty() ? "" : " OR ") + QuoteName(f) + " IS NULL";
+    sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + test + " LIMIT 1");
+    const bool found = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_reset(s);
+    return found;
+}
+
 // What keeps the index from being made on the rows as they are.
 enum class KeyFault { None, Null, Duplicate };
 
@@ -215,18 +226,11 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
         comparable = comparable && (nocase.back() || sqlite3_stricmp(collation, "BINARY") == 0);
     }
     const std::string rows = " FROM " + QuoteName(t.name) + " WHERE NOT (" + nullTest + ")";
-    bool nullsSeen = !nullFree; // every row read for Nulls, or none to look for
-    const auto hasNull = [&] {
-        sqlite3_stmt* s = c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
-        const bool found = sqlite3_step(s) == SQLITE_ROW;
-        sqlite3_reset(s);
-        return found;
-    };
-    if (!comparable && !nullsSeen && hasNull()) return KeyFault::Null;
+    if (!comparable && nullFree && HasNullKey(c, t, ix.fields)) return KeyFault::Null;
     std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
     if (comparable) {
         std::vector<std::uint64_t> hashes;
-        sqlite3_stmt* s = c.Prepare("SELECT " + cols + (nullsSeen ? rows : " FROM " + QuoteName(t.name)));
+        sqlite3_stmt* s = c.Prepare("SELECT " + cols + (nullFree ? " FROM " + QuoteName(t.name) : rows));
         bool hashed = true, whole = false; // whole: every row read
         while (comparable && hashed) {
             if (sqlite3_step(s) != SQLITE_ROW) {
@@ -246,7 +250,8 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
             hashed = hashes.size() <= kMaxHashedKeys;
         }
         sqlite3_reset(s);
-        if (!nullsSeen && !whole && hasNull()) return KeyFault::Null;
+        // A read cut short saw only some of the rows' Nulls.
+        if (nullFree && !whole && HasNullKey(c, t, ix.fields)) return KeyFault::Null;
         if (comparable && hashed) {
             std::sort(hashes.begin(), hashes.end());
             if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return KeyFault::None;
@@ -555,14 +560,12 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
             if (other.primary) ThrowJet(3283);
     if (ix.primary) ix.unique = true;
     ix.descending.resize(ix.fields.size(), false);
-    std::string nullTest;
     for (std::size_t i = 0; i < ix.fields.size(); ++i) {
         const FieldDef* f = t.FindField(ix.fields[i]);
         if (!f) ThrowJet(3265);
         ix.fields[i] = f->name;
         for (std::size_t j = 0; j < i; ++j)
             if (SameName(ix.fields[j], f->name)) ThrowJet(3191);
-        nullTest += (i ? " OR " : "") + QuoteName(f->name) + " IS NULL";
     }
     ix.sqlName = FreshIndexName(c, t.name, ix.name);
     // On a table whose values wait for the compaction the index waits too, as it does on any table with
@@ -578,13 +581,7 @@ void CreateIndex(Connection& c, std::string_view table, IndexDef ix) {
     }
     const bool nullFree = ix.primary || ix.required;
     if (ix.built || !ix.unique) {
-        if (nullFree) {
-            sqlite3_stmt* s =
-                c.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + nullTest + " LIMIT 1");
-            const bool hasNull = sqlite3_step(s) == SQLITE_ROW;
-            sqlite3_reset(s);
-            if (hasNull) ThrowJet(3058);
-        }
+        if (nullFree && HasNullKey(c, t, ix.fields)) ThrowJet(3058);
     } else if (const KeyFault fault = FindKeyFault(c, t, ix, nullFree); fault != KeyFault::None) {
         ThrowJet(fault == KeyFault::Null ? 3058 : 3022);
     }
