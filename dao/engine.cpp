@@ -56,10 +56,11 @@ constexpr std::uintmax_t kMemoryJournalLimit = 64u << 20;
 // DBEngine::ScratchMemoryLimit: the same bound, for a copy held in memory with its journal.
 std::atomic<std::uintmax_t> scratchMemoryLimit{kMemoryJournalLimit};
 
-void Configure(sqlite3* db, bool exclusive, bool scratch, const std::string& host) {
+void Configure(sqlite3* db, bool exclusive, bool scratch, bool deferredSync, const std::string& host) {
     // Rollback journal (the files may live on network shares), full sync at each commit. A scratch copy
     // (DBEngine::SetScratch) syncs nothing and writes no journal it need not: what a crash leaves of it is
-    // thrown away, while a transaction or a failed statement is still undone as on any file.
+    // thrown away, while a transaction or a failed statement is still undone as on any file. A file whose
+    // commits are synced later (DBEngine::SetDeferredSync) keeps its journal and syncs nothing.
     const char* journal = "PRAGMA journal_mode=DELETE";
     if (IsMemoryCopy(host)) {
         journal = "PRAGMA journal_mode=MEMORY";
@@ -70,8 +71,8 @@ void Configure(sqlite3* db, bool exclusive, bool scratch, const std::string& hos
             !ec && size <= kMemoryJournalLimit ? "PRAGMA journal_mode=MEMORY" : "PRAGMA journal_mode=PERSIST";
     }
     sqlite3_exec(db, journal, nullptr, nullptr, nullptr);
-    sqlite3_exec(db, scratch ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL", nullptr, nullptr,
-                 nullptr);
+    sqlite3_exec(db, scratch || deferredSync ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL", nullptr,
+                 nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
     // The SQLite of some systems zeroes every page a deletion frees, which writes a dropped index whole
     // (and journals it) on a file that the compaction rewrites anyway: content is cleared only where that
@@ -231,7 +232,8 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
     CheckFormat(conn->handle(), path);
     std::string hash = StoredPasswordHash(conn->handle());
     if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
-    Configure(conn->handle(), exclusive, shared_->scratch.count(host) > 0, host);
+    Configure(conn->handle(), exclusive, shared_->scratch.count(host) > 0,
+              shared_->deferredSync.count(host) > 0, host);
     RefuseUngatedWrites(*conn);
     conn->LoadCatalog();
     conn->CheckFresh();
@@ -247,7 +249,8 @@ Database DBEngine::CreateDatabase(const std::string& path, std::string_view loca
     conn->resolve = [r = shared_->resolver](const std::string& p) { return Resolve(r, p); };
     conn->db = OpenSqlite(host, false, true, path);
     conn->hold = TakeHold(host, platform::HoldMode::Shared, path);
-    Configure(conn->handle(), false, false, host);
+    Configure(conn->handle(), false, shared_->scratch.count(host) > 0, shared_->deferredSync.count(host) > 0,
+              host);
     RefuseUngatedWrites(*conn);
     conn->Exec("BEGIN IMMEDIATE");
     try {
@@ -306,6 +309,14 @@ void DBEngine::SetScratch(const std::string& path, bool scratch) {
         shared_->scratch.erase(host);
         DropMemoryCopy(host);
     }
+}
+
+void DBEngine::SetDeferredSync(const std::string& path, bool deferred) {
+    const std::string host = HostPath(path);
+    if (deferred)
+        shared_->deferredSync.insert(host);
+    else
+        shared_->deferredSync.erase(host);
 }
 
 void DBEngine::MakeScratchCopy(const std::string& source, const std::string& copy) {

@@ -26,6 +26,7 @@ struct EngineShared {
     std::map<std::string, std::weak_ptr<detail::Connection>> open; // host path -> connection
     std::vector<std::pair<std::string, std::string>> verified;     // (hash, password) pairs checked
     std::set<std::string> scratch;                                 // host paths of scratch copies
+    std::set<std::string> deferredSync; // host paths whose commits are synced later
     bool Verify(const std::string& hash, const std::string& password);
 
     // Files of the Windows engine met by OpenDatabase (dao/jet/jet_open.cpp, through dao/engine_jet.cpp).

@@ -161,6 +161,11 @@ public:
     // and keep its rollback journal in memory (up to 64 MB of file; above, on disk between transactions):
     // a crash may leave the copy damaged, while transactions and their rollbacks work as on any file.
     void SetScratch(const std::string& path, bool scratch);
+    // Marks a file whose commits are put on disk together, later (or no longer, with false): the Databases
+    // opened on it from now on keep its rollback journal on disk, so that a stopped process leaves it whole
+    // as any file, but sync none of their commits. The caller puts them on disk (platform::SyncFile) before
+    // anything that relies on them; until then a crash of the machine may leave the file damaged.
+    void SetDeferredSync(const std::string& path, bool deferred);
     // Makes `copy` a scratch copy of the database file `source`: held in memory when the file is at most
     // ScratchMemoryLimit() bytes (nothing is written to disk; the copy goes with SetScratch(copy, false) or
     // the process), a new file (as platform::CopyToNewScratchFile) otherwise. Errors of the file copy.

@@ -649,6 +649,19 @@ void ReplaceFile(const std::string& from, const std::string& to) {
     }
 }
 
+void SyncFile(const std::string& path) {
+    const std::string host = HostPath(path);
+    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(errno, host, kErrFileNotFound);
+    if (sysFsync(fd, host) != 0) {
+        const int err = errno;
+        ::close(fd);
+        fail(err, host, kErrFileNotFound);
+    }
+    ::close(fd);
+    syncFolder(host);
+}
+
 bool FileExists(const std::string& path) {
     try {
         struct stat st {};

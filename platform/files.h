@@ -103,6 +103,10 @@ std::string ReadFileStart(const std::string& path, std::size_t count);
 // that fails removes the new file.
 void WriteNewFile(const std::string& path, const std::string& bytes);
 
+// Puts on disk what has been written to the file `path` so far, and its name in its folder. 53 when it is
+// missing, 61 or 75 when the host cannot write it out.
+void SyncFile(const std::string& path);
+
 // Puts the file `from` in place of `to` in one step (rename over it, both in the same folder): at every
 // moment `to` names either the old file or the whole new one. The new file takes the mode of the old one
 // and is on disk before the rename, the rename is on disk when the call returns. 53 when `from` is

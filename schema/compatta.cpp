@@ -14,6 +14,7 @@
 #include "platform/vb_errors.h"
 #include "schema/confronto.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 #include "schema/working_copy.h"
 #include "window/run_log.h"
 
@@ -70,6 +71,9 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             }
         }
         platform::TakeOwnershipFrom(A, compattato);
+        // What the comparison deleted from the working copy is on disk in the recovery archive before the
+        // archive loses it.
+        if (lavoro) SyncRecovery(w);
 
         // A copy this small is not a whole archive: the archive stays as the comparison left it.
         bool sostituito = false;

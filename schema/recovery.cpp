@@ -45,11 +45,11 @@ std::string ArchivePassword(const Aggiorna& w) {
                 "Impossibile scrivere il file " + windowsPath + " (" + std::string(std::strerror(err)) + ")");
 }
 
-// Creates hostPath with O_CREAT|O_EXCL|O_NOFOLLOW and writes `bytes` into it, synced, with the owner and
-// mode of the archive (narrowed to its owner when the archive's owner cannot be given). -1 with errno
-// EEXIST when the name is taken; other errors are thrown.
+// Creates hostPath with O_CREAT|O_EXCL|O_NOFOLLOW and writes `bytes` into it, synced when `sync`, with the
+// owner and mode of the archive (narrowed to its owner when the archive's owner cannot be given). -1 with
+// errno EEXIST when the name is taken; other errors are thrown.
 int WriteNewFile(const std::string& hostPath, const std::string& shown, const std::string& bytes,
-                 const struct stat& archive) {
+                 const struct stat& archive, bool sync) {
     const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (errno == EEXIST) return -1;
@@ -73,7 +73,7 @@ int WriteNewFile(const std::string& hostPath, const std::string& shown, const st
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) fail(errno);
+    if (sync && ::fsync(fd) != 0) fail(errno);
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(hostPath.c_str());
@@ -101,33 +101,44 @@ std::string EmptyArchive(Aggiorna& w, const std::string& connect) {
         }
     } remove{folder};
     const std::string path = platform::WindowsPath(folder + "/rimossi.mdb");
+    // Read back at once and thrown away: nothing of it needs to reach the disk.
+    Engine(w).SetScratch(path, true);
     Engine(w).CreateDatabase(path, connect).Close();
+    Engine(w).SetScratch(path, false);
     return platform::ReadAllBytes(path);
 }
 
+// The comparison works on a working copy of the archive, which takes the archive's place only at its end.
+bool OnWorkingCopy(const Aggiorna& w) {
+    return !w.workingCopy.empty() && UCase(w.workingCopyOf) == UCase(w.NomeDb2);
+}
+
 // The recovery archive, open: on first use an empty archive with the archive's password is written beside
-// the archive as a new file (with its owner and mode), synced, and opened. Every copy is then one
-// transaction in it, committed and synced by the engine, whose rollback journal keeps the file whole when
-// the process is stopped half way: the file is written once, a copy at a time.
+// the archive as a new file (with its owner and mode) and opened. Every copy is then one transaction in it,
+// whose rollback journal keeps the file whole when the process is stopped half way: the file is written
+// once, a copy at a time. On a working copy nothing is synced until SyncRecovery, once for all the copies;
+// on the archive itself the new file is synced, and each copy by the engine as it is committed.
 dao::Database& Recovery(Aggiorna& w) {
     if (w.RimossiDb.IsOpen()) return w.RimossiDb;
     const std::string password = ArchivePassword(w);
     const std::string connect = password.empty() ? "" : ";pwd=" + password;
+    const bool later = OnWorkingCopy(w);
     if (w.ArchivioRimossi.empty()) {
         const std::string bytes = EmptyArchive(w, connect);
         struct stat archive {};
         if (::stat(platform::HostPath(w.NomeDb2).c_str(), &archive) != 0) FailHost(errno, w.NomeDb2);
         for (int attempt = 1;; ++attempt) {
             const std::string name = RecoveryName(w.NomeDb2, attempt);
-            if (WriteNewFile(platform::HostPath(name), name, bytes, archive) == 0) {
+            if (WriteNewFile(platform::HostPath(name), name, bytes, archive, !later) == 0) {
                 w.ArchivioRimossi = name;
                 w.runReport.Recovery(w.NomeDb2, name);
                 break;
             }
             if (attempt == 99) FailHost(EEXIST, name);
         }
-        SyncFolder(platform::HostPath(w.ArchivioRimossi));
+        if (!later) SyncFolder(platform::HostPath(w.ArchivioRimossi));
     }
+    Engine(w).SetDeferredSync(w.ArchivioRimossi, later);
     w.RimossiDb = Engine(w).OpenDatabase(w.ArchivioRimossi, false, false, connect);
     return w.RimossiDb;
 }
@@ -377,9 +388,14 @@ std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2) {
            std::string(kQueryTable) + " dell'archivio di recupero " + w.ArchivioRimossi + ".";
 }
 
+void SyncRecovery(Aggiorna& w) {
+    if (!w.ArchivioRimossi.empty()) platform::SyncFile(w.ArchivioRimossi);
+}
+
 void CloseRecovery(Aggiorna& w) {
     try {
         if (w.RimossiDb.IsOpen()) w.RimossiDb.Close();
+        if (!w.ArchivioRimossi.empty()) Engine(w).SetDeferredSync(w.ArchivioRimossi, false);
     } catch (const Error&) {
     }
     w.RimossiDb = dao::Database();

@@ -2,8 +2,10 @@
 // The recovery archive of a comparison (private to schema/): before the comparison deletes a table, a field
 // or a saved query that only the archive has, what it holds is copied into one archive of ours beside it,
 // <archive>_rimossi_<yyyymmdd-hhmmss>.mdb, made on the first removal that has something to keep and then
-// added to. Each copy is committed, written beside the archive and synced before the deletion is made; a
-// copy that cannot be made throws, and the deletion must then not be made.
+// added to. Each copy is committed and written beside the archive before the deletion is made, and on disk
+// before the deletion reaches the archive: synced at once when the comparison works on the archive itself,
+// by SyncRecovery, all copies together, when it works on a working copy that takes the archive's place
+// later. A copy that cannot be made throws, and the deletion must then not be made.
 //
 // The archive is written once, a copy at a time: made empty as a new file (O_CREAT|O_EXCL|O_NOFOLLOW, with
 // the archive's owner and mode) and kept open for the comparison, each copy is one transaction in it, so
@@ -28,6 +30,10 @@ std::string KeepTable(Aggiorna& w, dao::TableDef T2);
 std::string KeepField(Aggiorna& w, dao::TableDef T2, const std::string& field);
 // A saved query's name and SQL text, as a row of the table "Query_rimosse".
 std::string KeepQuery(Aggiorna& w, dao::QueryDef Q2);
+
+// Puts on disk the copies made so far, before the working copy that lacks what they hold takes the
+// archive's place: throws the host's error (61, 75...) when it cannot, and the archive must then stay.
+void SyncRecovery(Aggiorna& w);
 
 // Ends the recovery archive of the comparison: closes it. Never throws.
 void CloseRecovery(Aggiorna& w);

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/vb_errors.h"
 #include "schema/helpers.h"
+#include "schema/recovery.h"
 
 namespace ledrana {
 
@@ -131,6 +132,7 @@ void EndWorkingCopy(Aggiorna& w) {
             }
         }
         platform::TakeOwnershipFrom(A, replacement);
+        SyncRecovery(w);
         platform::ReplaceFile(replacement, A);
     } catch (const Error& e) {
         w.runReport.Note(A, "Le modifiche del confronto non si sono potute salvare nell'archivio (" +

@@ -106,23 +106,29 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
 
 // With or without grouped writes pending before them (they are committed with the transaction, and stay
 // when it is rolled back, or left open at the close).
-// Also on a scratch copy, which syncs nothing and keeps its journal in memory, or on disk when it is large.
+// Also on a scratch copy, which syncs nothing and keeps its journal in memory, or on disk when it is large,
+// and on a file whose commits are synced later, which keeps its journal on disk whatever its size.
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {
-    for (const auto& [pending, scratch, large] :
-         {std::tuple{0, false, false}, {10, false, false}, {10, true, false}, {10, true, true}}) {
-        SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : "") + (large ? " large" : ""));
-        const std::string file =
-            "t" + std::to_string(pending) + (scratch ? "s" : "") + (large ? "l" : "") + ".mdb";
+    for (const auto& [pending, scratch, large, later] :
+         {std::tuple{0, false, false, false}, {10, false, false, false}, {10, true, false, false},
+          {10, true, true, false}, {10, false, false, true}}) {
+        SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : "") + (large ? " large" : "") +
+                     (later ? " synced later" : ""));
+        const std::string file = "t" + std::to_string(pending) + (scratch ? "s" : "") + (large ? "l" : "") +
+                                 (later ? "d" : "") + ".mdb";
         Database db = Create(file, {"CREATE TABLE T (A LONG)", "CREATE TABLE Big (B LONGBINARY)"});
-        if (scratch) {
+        if (scratch || later) {
             db.Close();
             if (large) Sqlite(file, "INSERT INTO Big VALUES (zeroblob(65 << 20))");
-            engine_.SetScratch(Path(file), true);
+            if (scratch) engine_.SetScratch(Path(file), true);
+            if (later) engine_.SetDeferredSync(Path(file), true);
             db = engine_.OpenDatabase(Path(file));
         }
         if (pending) db.Execute("INSERT INTO T (A) VALUES (10)");
         db.BeginTrans();
         db.Execute("INSERT INTO T (A) VALUES (1)");
+        // A process stopped here leaves the file whole only with the journal on disk.
+        EXPECT_EQ(std::filesystem::exists(Path(file) + "-journal"), !scratch || large);
         db.BeginTrans();
         db.Execute("INSERT INTO T (A) VALUES (2)");
         db.Rollback();

@@ -1,4 +1,5 @@
 #include "tests/schema/fixture.h"
+#include "platform/files.h"
 
 using namespace ledrana;
 using namespace ledrana::testing;
@@ -132,14 +133,18 @@ TEST_F(PontevalTest, APairThatAgreesIsOnlyCompacted) {
 }
 
 // What only the archive has is deleted once it is kept in a recovery archive beside it: the surplus table
-// whole, the surplus field's values by row, the surplus query's text. When that copy cannot be made (here
-// the empty recovery archive cannot be made), nothing is deleted and each step reports it.
+// whole, the surplus field's values by row, the surplus query's text. The copies are on disk, all at once,
+// before the archive takes the comparison's changes; when they cannot be put there, the archive stays as it
+// was. When a copy cannot be made (here the empty recovery archive cannot be made), nothing is deleted and
+// each step reports it.
 TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData) {
     const FieldSpec ragione{"RAGIONE", dao::dbText, 60}, vecchio{"VECCHIO", dao::dbText, 10};
     const TableSpec clienti{"Clienti", {id, nome, vecchio}, {}, "", {{1, "Rossi", "x"}, {2, "Bianchi", "y"}}},
         articoli{"ARTICOLI", {id}, {{"PK", {"ID"}, true, true}}, "", {{Variant(9)}}};
-    for (const bool copied : {true, false}) {
-        SCOPED_TRACE(copied ? "copied" : "no temporary folder");
+    enum class Mode { copied, notSynced, noTemporaryFolder };
+    for (const Mode mode : {Mode::copied, Mode::notSynced, Mode::noTemporaryFolder}) {
+        const bool copied = mode != Mode::noTemporaryFolder;
+        SCOPED_TRACE(mode == Mode::copied ? "copied" : copied ? "not synced" : "no temporary folder");
         ResetPair();
         MakeDatabase(
             model, {{"CLIENTI", {id, nome, citta}}, {"FORNITORI", {id, ragione}}},
@@ -158,12 +163,32 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
             db.Close();
         }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
+        const std::string before = platform::FileIdentity(archive);
+        std::vector<std::string> syncs; // of the recovery archive: whether the archive was still the same file
+        platform::SetFileOperationHook([&](const char* op, const std::string& path) {
+            if (op != std::string("fsync") || path.find("_rimossi_") == std::string::npos) return;
+            syncs.push_back(platform::FileIdentity(archive) == before ? "before" : "after");
+            if (mode == Mode::notSynced) throw Error(61, "Disco pieno");
+        });
         // The empty recovery archive is made in a folder under TMPDIR: a missing one refuses every copy.
         {
             const ScopedEnv tempDir("TMPDIR", copied ? std::filesystem::temp_directory_path().string()
                                                      : Host("C:\\NonEsiste").string());
             EXPECT_EQ(Ponteval(w), copied) << w.Text1.text;
         }
+        platform::SetFileOperationHook({});
+        if (mode == Mode::notSynced) {
+            // Tried before the compacted copy would take the archive's place, and again before the working
+            // copy would: the archive is the one before the update, whole.
+            EXPECT_EQ(syncs, (Strings{"before", "before"}));
+            EXPECT_EQ(platform::FileIdentity(archive), before);
+            EXPECT_EQ(Names("table", archive), (Strings{"ARTICOLI", "Clienti", "VUOTA"}));
+            EXPECT_EQ(Rows(archive, "CLIENTI")[0], "Long 1 | String \"Rossi\" | String \"x\"");
+            EXPECT_NE(w.runReport.notes().back().text.find("l'archivio è rimasto com'era"), std::string::npos)
+                << w.runReport.notes().back().text;
+            continue;
+        }
+        EXPECT_EQ(syncs, copied ? Strings{"before"} : Strings{});
 
         if (!copied) {
             // Nothing deleted, and no recovery archive: each refusal is its step's report.
