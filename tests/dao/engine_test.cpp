@@ -109,9 +109,11 @@ TEST_F(FilesTest, ClosedObjectsFailWith3420) {
 // Also on a scratch copy, which syncs nothing and keeps its journal in memory, or on disk when it is large,
 // and on a file whose commits are synced later, which keeps its journal on disk whatever its size.
 TEST_F(FilesTest, TransactionsCommitAndRollBack) {
-    for (const auto& [pending, scratch, large, later] :
-         {std::tuple{0, false, false, false}, {10, false, false, false}, {10, true, false, false},
-          {10, true, true, false}, {10, false, false, true}}) {
+    for (const auto& [pending, scratch, large, later] : {std::tuple{0, false, false, false},
+                                                         {10, false, false, false},
+                                                         {10, true, false, false},
+                                                         {10, true, true, false},
+                                                         {10, false, false, true}}) {
         SCOPED_TRACE(std::to_string(pending) + (scratch ? " scratch" : "") + (large ? " large" : "") +
                      (later ? " synced later" : ""));
         const std::string file = "t" + std::to_string(pending) + (scratch ? "s" : "") + (large ? "l" : "") +

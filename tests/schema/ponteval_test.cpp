@@ -1,5 +1,5 @@
-#include "tests/schema/fixture.h"
 #include "platform/files.h"
+#include "tests/schema/fixture.h"
 
 using namespace ledrana;
 using namespace ledrana::testing;
@@ -164,7 +164,8 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
         }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         const std::string before = platform::FileIdentity(archive);
-        std::vector<std::string> syncs; // of the recovery archive: whether the archive was still the same file
+        std::vector<std::string>
+            syncs; // of the recovery archive: whether the archive was still the same file
         platform::SetFileOperationHook([&](const char* op, const std::string& path) {
             if (op != std::string("fsync") || path.find("_rimossi_") == std::string::npos) return;
             syncs.push_back(platform::FileIdentity(archive) == before ? "before" : "after");
