@@ -164,8 +164,8 @@ TEST_F(PontevalTest, MissingAndSurplusObjectsAreCreatedAndRemovedKeepingTheData)
         }
         std::filesystem::permissions(Host(archive), std::filesystem::perms(0640));
         const std::string before = platform::FileIdentity(archive);
-        std::vector<std::string>
-            syncs; // of the recovery archive: whether the archive was still the same file
+        // Each sync of the recovery archive: whether the archive was still the same file then.
+        std::vector<std::string> syncs;
         platform::SetFileOperationHook([&](const char* op, const std::string& path) {
             if (op != std::string("fsync") || path.find("_rimossi_") == std::string::npos) return;
             syncs.push_back(platform::FileIdentity(archive) == before ? "before" : "after");
