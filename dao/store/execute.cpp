@@ -594,6 +594,7 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                DaoNullsStep, DaoNullsFinal, nullptr);
+    RegisterKeyHashes(db);
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,17 +148,17 @@ public:
         for (int i = 0; i < 8; ++i, w >>= 8)
             Byte(static_cast<unsigned char>(w));
     }
-    // Adds column i, of SQLite's type `type`, of the row `s` stands on; false for a text with a NUL
-    // character in it, which SameKey does not compare.
-    bool Add(sqlite3_stmt* s, int i, int type, bool nocase) {
+    // Adds the value `v`, of SQLite's type `type`; false for a text with a NUL character in it, which
+    // SameKey does not compare.
+    bool Add(sqlite3_value* v, int type, bool nocase) {
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
             std::int64_t integer = 0;
             double real = 0;
             bool whole = type == SQLITE_INTEGER;
             if (whole) {
-                integer = sqlite3_column_int64(s, i);
+                integer = sqlite3_value_int64(v);
             } else {
-                real = sqlite3_column_double(s, i);
+                real = sqlite3_value_double(v);
                 whole = real >= -9223372036854775808.0 && real < 9223372036854775808.0 &&
                         static_cast<double>(integer = static_cast<std::int64_t>(real)) == real;
             }
@@ -172,8 +173,8 @@ public:
         }
         const bool text = type == SQLITE_TEXT;
         const auto* p =
-            text ? sqlite3_column_text(s, i) : static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
-        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s, i));
+            text ? sqlite3_value_text(v) : static_cast<const unsigned char*>(sqlite3_value_blob(v));
+        const auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
         if (text && n && std::memchr(p, 0, n)) return false;
         Byte(text ? 't' : 'b');
         for (std::size_t k = 0; k < n; ++k)
@@ -189,6 +190,43 @@ private:
 
 // Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
 constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
+
+// What dao_key_hashes(keys, a, b, ...) gathers from the rows it reads: the hash of each row's key (a, b,
+// ...), until a key holds a Null or a text it cannot hash, or the keys are more than kMaxHashedKeys, where
+// it stops the read with an error (tooMany also when memory runs out). `keys` is a pointer bound to the
+// statement (kKeyHashesPointer).
+struct KeyHashes {
+    std::vector<bool> nocase; // for each field of the key
+    std::vector<std::uint64_t> hashes;
+    bool null = false, incomparable = false, tooMany = false;
+};
+constexpr char kKeyHashesPointer[] = "ledrana-key-hashes";
+
+void KeyHashesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* keys = static_cast<KeyHashes*>(sqlite3_value_pointer(argv[0], kKeyHashesPointer));
+    if (!keys || static_cast<std::size_t>(argc - 1) != keys->nocase.size())
+        return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    KeyHash key;
+    for (int k = 1; k < argc; ++k) {
+        const int type = sqlite3_value_type(argv[k]);
+        keys->null = type == SQLITE_NULL;
+        keys->incomparable =
+            !keys->null && !key.Add(argv[k], type, keys->nocase[static_cast<std::size_t>(k - 1)]);
+        if (keys->null || keys->incomparable) return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    }
+    keys->tooMany = keys->hashes.size() == kMaxHashedKeys;
+    if (keys->tooMany) return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    try {
+        keys->hashes.push_back(key.value());
+    } catch (const std::bad_alloc&) {
+        keys->tooMany = true; // the keys are compared by SQLite's sort instead
+        sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    }
+}
+
+void KeyHashesFinal(sqlite3_context* ctx) {
+    sqlite3_result_null(ctx);
+}
 
 // True when a row of the table has a Null in one of the fields.
 bool HasNullKey(Connection& c, const TableState& t, const std::vector<std::string>& fields) {
@@ -229,32 +267,23 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
     if (!comparable && nullFree && HasNullKey(c, t, ix.fields)) return KeyFault::Null;
     std::vector<KeyValue> previous(ix.fields.size()), current(ix.fields.size());
     if (comparable) {
-        std::vector<std::uint64_t> hashes;
-        sqlite3_stmt* s = c.Prepare("SELECT " + cols + (nullFree ? " FROM " + QuoteName(t.name) : rows));
-        bool hashed = true, whole = false; // whole: every row read
-        while (comparable && hashed) {
-            if (sqlite3_step(s) != SQLITE_ROW) {
-                whole = true;
-                break;
-            }
-            KeyHash key;
-            for (std::size_t k = 0; comparable && k < current.size(); ++k) {
-                const int type = sqlite3_column_type(s, static_cast<int>(k));
-                if (type == SQLITE_NULL) {
-                    sqlite3_reset(s);
-                    return KeyFault::Null;
-                }
-                comparable = key.Add(s, static_cast<int>(k), type, nocase[k]);
-            }
-            hashes.push_back(key.value());
-            hashed = hashes.size() <= kMaxHashedKeys;
-        }
+        KeyHashes keys;
+        keys.nocase = nocase;
+        sqlite3_stmt* s = c.Prepare("SELECT dao_key_hashes(?1, " + cols + ")" +
+                                    (nullFree ? " FROM " + QuoteName(t.name) : rows));
+        sqlite3_bind_pointer(s, 1, &keys, kKeyHashesPointer, nullptr);
+        sqlite3_step(s); // the rows that an error of SQLite's own leaves unread are not looked at
         sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+        if (keys.null) return KeyFault::Null;
+        comparable = !keys.incomparable;
         // A read cut short saw only some of the rows' Nulls.
+        const bool whole = comparable && !keys.tooMany;
         if (nullFree && !whole && HasNullKey(c, t, ix.fields)) return KeyFault::Null;
-        if (comparable && hashed) {
-            std::sort(hashes.begin(), hashes.end());
-            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return KeyFault::None;
+        if (whole) {
+            std::sort(keys.hashes.begin(), keys.hashes.end());
+            if (std::adjacent_find(keys.hashes.begin(), keys.hashes.end()) == keys.hashes.end())
+                return KeyFault::None;
         }
     }
     if (comparable) {
@@ -280,6 +309,11 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
 }
 
 } // namespace
+
+void RegisterKeyHashes(sqlite3* db) {
+    sqlite3_create_function_v2(db, "dao_key_hashes", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr,
+                               KeyHashesStep, KeyHashesFinal, nullptr);
+}
 
 void CheckNewName(std::string_view name) {
     if (!ValidName(name)) ThrowJet(3125, name);

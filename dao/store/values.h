@@ -39,7 +39,9 @@ inline constexpr int kMaxNullCounts = 100;
 // What dao_as_is(value, fromType, toType, toSize, flags) raises for a value that a save would convert or
 // refuse.
 inline constexpr const char* kNotAsIs = "dao_as_is";
-// Registers the engine's own SQL functions (dao_store, dao_ok, dao_nulls, dao_as_is).
+// Registers the engine's own SQL functions (dao_store, dao_ok, dao_nulls, dao_as_is, dao_key_hashes).
 void RegisterEngineFunctions(sqlite3* db);
+// Registers dao_key_hashes, with which the check of a new unique index reads the keys of its table.
+void RegisterKeyHashes(sqlite3* db);
 
 } // namespace ledrana::dao::detail
