@@ -102,9 +102,19 @@ std::string EmptyArchive(Aggiorna& w, const std::string& connect) {
     } remove{folder};
     const std::string path = platform::WindowsPath(folder + "/rimossi.mdb");
     // Read back at once and thrown away: nothing of it needs to reach the disk.
-    Engine(w).SetScratch(path, true);
-    Engine(w).CreateDatabase(path, connect).Close();
-    Engine(w).SetScratch(path, false);
+    dao::DBEngine& engine = Engine(w);
+    engine.SetScratch(path, true);
+    struct Unmark {
+        dao::DBEngine& engine;
+        const std::string& path;
+        ~Unmark() {
+            try {
+                engine.SetScratch(path, false);
+            } catch (const Error&) {
+            }
+        }
+    } unmark{engine, path};
+    engine.CreateDatabase(path, connect).Close();
     return platform::ReadAllBytes(path);
 }
 
