@@ -49,7 +49,7 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
     const std::string copia = A + ".tmp2";
     // After a comparison the archive is still as it was: the comparison's changes are in its working copy,
     // which is what is compacted.
-    const bool lavoro = !w.workingCopy.empty() && UCase(w.workingCopyOf) == UCase(A);
+    const bool lavoro = OnWorkingCopy(w, A);
     const std::string sorgente = lavoro ? w.workingCopy : A;
     try {
         const int i = PasswordListSlot(w, A);
@@ -57,6 +57,9 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
 
         w.FrameAttendere.visible = true;
         w.Refresh(w.FrameAttendere);
+        // What the comparison deleted from the working copy is on disk in the recovery archive before the
+        // archive loses it; when it cannot be, no compacted copy is made.
+        if (lavoro) SyncRecovery(w);
 
         CancellaAvanzo(compattato);
         {
@@ -71,9 +74,6 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             }
         }
         platform::TakeOwnershipFrom(A, compattato);
-        // What the comparison deleted from the working copy is on disk in the recovery archive before the
-        // archive loses it.
-        if (lavoro) SyncRecovery(w);
 
         // A copy this small is not a whole archive: the archive stays as the comparison left it.
         bool sostituito = false;

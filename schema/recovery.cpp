@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "schema/helpers.h"
 #include "schema/transazione.h"
+#include "schema/working_copy.h"
 
 namespace ledrana::schema_detail {
 
@@ -118,11 +119,6 @@ std::string EmptyArchive(Aggiorna& w, const std::string& connect) {
     return platform::ReadAllBytes(path);
 }
 
-// The comparison works on a working copy of the archive, which takes the archive's place only at its end.
-bool OnWorkingCopy(const Aggiorna& w) {
-    return !w.workingCopy.empty() && UCase(w.workingCopyOf) == UCase(w.NomeDb2);
-}
-
 // The recovery archive, open: on first use an empty archive with the archive's password is written beside
 // the archive as a new file (with its owner and mode) and opened. Every copy is then one transaction in it,
 // whose rollback journal keeps the file whole when the process is stopped half way: the file is written
@@ -132,7 +128,7 @@ dao::Database& Recovery(Aggiorna& w) {
     if (w.RimossiDb.IsOpen()) return w.RimossiDb;
     const std::string password = ArchivePassword(w);
     const std::string connect = password.empty() ? "" : ";pwd=" + password;
-    const bool later = OnWorkingCopy(w);
+    const bool later = OnWorkingCopy(w, w.NomeDb2);
     if (w.ArchivioRimossi.empty()) {
         const std::string bytes = EmptyArchive(w, connect);
         struct stat archive {};

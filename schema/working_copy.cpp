@@ -92,6 +92,10 @@ std::string OpeningPath(Aggiorna& w, const std::string& NomeDb) {
     return w.workingCopy;
 }
 
+bool OnWorkingCopy(const Aggiorna& w, const std::string& archive) {
+    return !w.workingCopy.empty() && UCase(w.workingCopyOf) == UCase(archive);
+}
+
 void DropWorkingCopy(Aggiorna& w) {
     if (w.workingCopyOf.empty()) return;
     const std::string A = w.workingCopyOf;
@@ -120,6 +124,8 @@ void EndWorkingCopy(Aggiorna& w) {
     try {
         if (w.Db2.IsOpen()) w.Db2.Close();
         w.Db2 = dao::Database();
+        // What the comparison deleted is on disk in the recovery archive before the archive loses it.
+        SyncRecovery(w);
         const std::string replacement = ReplacementName(A);
         RemoveScratch(replacement);
         {
@@ -132,7 +138,6 @@ void EndWorkingCopy(Aggiorna& w) {
             }
         }
         platform::TakeOwnershipFrom(A, replacement);
-        SyncRecovery(w);
         platform::ReplaceFile(replacement, A);
     } catch (const Error& e) {
         w.runReport.Note(A, "Le modifiche del confronto non si sono potute salvare nell'archivio (" +

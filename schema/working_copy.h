@@ -21,6 +21,10 @@ std::string ReplacementName(const std::string& archive);
 // copy (the errors of the copy when it cannot be made; nothing is left of it).
 void StartWorkingCopy(Aggiorna& w);
 
+// True while the comparison of `archive` works on its working copy, which takes the archive's place only at
+// the comparison's end.
+bool OnWorkingCopy(const Aggiorna& w, const std::string& archive);
+
 // The path ApreDb opens for NomeDb: the working copy, made at the first call, when NomeDb is the archive
 // being compared; NomeDb otherwise.
 std::string OpeningPath(Aggiorna& w, const std::string& NomeDb);

@@ -209,9 +209,10 @@ void KeyHashesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     KeyHash key;
     for (int k = 1; k < argc; ++k) {
         const int type = sqlite3_value_type(argv[k]);
-        keys->null = type == SQLITE_NULL;
-        keys->incomparable =
-            !keys->null && !key.Add(argv[k], type, keys->nocase[static_cast<std::size_t>(k - 1)]);
+        if (type == SQLITE_NULL)
+            keys->null = true;
+        else if (!key.Add(argv[k], type, keys->nocase[static_cast<std::size_t>(k - 1)]))
+            keys->incomparable = true;
         if (keys->null || keys->incomparable) return sqlite3_result_error(ctx, "dao_key_hashes", -1);
     }
     keys->tooMany = keys->hashes.size() == kMaxHashedKeys;
