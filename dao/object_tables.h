@@ -91,6 +91,12 @@ public:
     // Fields().Append(field), then SetFieldFrom of it from `source`: where the field can read the
     // converted values at once (dbDeferWrite), both in one structure change, without counting the rows.
     void AppendFieldFrom(const Field& field, std::string_view source, int options = 0);
+    // The field of `field`'s name takes its definition, with the values it held converted as
+    // AppendFieldFrom(field under another name, this field's name, dbDeferWrite) reads them, and its place
+    // after the other fields: what that append followed by Fields().Replace(name, other name) leaves, in
+    // one structure change. False, with nothing changed, where that cannot be done in one (an index over
+    // the field, validation rules, a counter): the caller takes the two steps.
+    bool ConvertField(const Field& field);
 
     dao::Fields Fields() const;
     dao::Indexes Indexes() const;

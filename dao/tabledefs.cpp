@@ -204,6 +204,25 @@ void TableDef::AppendFieldFrom(const Field& field, std::string_view source, int 
     SetFieldFrom(f.def.name, source, options);
 }
 
+bool TableDef::ConvertField(const Field& field) {
+    TableDefImpl& t = TI(impl_);
+    FieldImpl& f = Need(field.impl());
+    if (!t.appended || f.mode != FieldImpl::Mode::Free || f.appended || f.def.name.empty() ||
+        !IsValidType(f.def.type) || !ValidName(f.def.name))
+        return false;
+    Connection& c = t.db->C();
+    c.CheckFresh();
+    const std::string table = t.State().name;
+    bool done = false;
+    c.Ddl([&] { done = detail::ConvertField(c, table, f.def); });
+    if (!done) return false;
+    f.mode = FieldImpl::Mode::Table;
+    f.db = t.db;
+    f.table = table;
+    f.appended = true;
+    return true;
+}
+
 bool TableDef::Updatable() const {
     TableDefImpl& t = TI(impl_);
     if (!t.appended) return true;

@@ -570,6 +570,38 @@ void ReplaceField(Connection& c, std::string_view table, std::string_view field,
     c.ForgetCounters(t.name);
 }
 
+bool ConvertField(Connection& c, std::string_view table, FieldDef f) {
+    TableState* t = c.catalog.FindTable(table);
+    if (!t || t->IsSystem() || t->IsAttached() || HasValidationRules(*t) || f.name.empty()) return false;
+    const FieldDef* old = t->FindField(f.name);
+    if (!old || old->IsCounter() || t->Hides(f.name) ||
+        std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+            return std::any_of(ix.fields.begin(), ix.fields.end(),
+                               [&](const std::string& n) { return SameName(n, f.name); });
+        }))
+        return false;
+    NormaliseField(f);
+    if (f.IsCounter()) return false;
+    // As the field appended and then put in the old one's place: the last of the fields, its values those
+    // it would take from the old ones (stored where they may be, else Null), which stay hidden in the rows.
+    f.ordinal = t->NextOrdinal();
+    const std::string hidden = HiddenName(c, *t, old->name);
+    const std::string cast = CastSql(f, "(" + QuoteName(hidden) + ")", false, old->type);
+    const std::string expr = StoreFlags(*t, f) ? StoredOr(*t, f, cast, "NULL") : cast;
+    // The old column takes its hidden name and the new one is appended computed from it, in one edit.
+    EditColumns(c, t->name, {{old->name, hidden}},
+                {QuoteName(f.name) + " " + ColumnDecl(f) + " GENERATED ALWAYS AS (" + expr + ") VIRTUAL"});
+    t->hidden.push_back(hidden);
+    t->fields.erase(t->fields.begin() + t->FieldIndex(old->name));
+    f.derived = true;
+    f.readByDerived = false;
+    t->fields.push_back(std::move(f));
+    DeleteCatalogTable(c, t->name);
+    SaveWholeTable(c, *t);
+    c.ForgetCounters(t->name);
+    return true;
+}
+
 void UpdateFieldProperties(Connection& c, std::string_view table, const FieldDef& f) {
     TableState& t = Table(c, table);
     FieldDef* cur = t.FindField(f.name);

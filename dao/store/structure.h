@@ -72,6 +72,11 @@ std::int64_t DeriveField(Connection& c, std::string_view table, std::string_view
 // SQLite's schema: the new field is computed from the start, with no column of its own to hide. False
 // (nothing done) where AddField would refuse or move a hidden column first, or DeriveField would not do it.
 bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::string_view source);
+// The field of `f`'s name takes `f`'s definition, its values those it held converted as AddDerivedField
+// of `f` from it would compute them, and its place after the other fields: what AddDerivedField of a new
+// field and ReplaceField of the old one by it leave, in one edit of SQLite's schema. False (nothing done)
+// where either would refuse or take another way: an index over the field, validation rules, a counter.
+bool ConvertField(Connection& c, std::string_view table, FieldDef f);
 // For each (field, value): every Null of the field becomes the value, as a recordset's save of the value
 // into each such row would make it, for a field that no unique index holds, in a table without validation
 // rules, with a value the field accepts. The numbers of values completed (0 for a field without a Null,

@@ -201,6 +201,66 @@ TEST_F(DeletedFields, AFieldCopiedWithoutWritingReadsAsTheUpdateWritesIt) {
     plain.Close();
 }
 
+// A field converted in place in one structure change ends as the field appended with the converted values
+// and put in the old one's place by Fields().Replace: the same fields in the same order, the same values
+// before and after the compaction; SQLite's schema changes once instead of twice. A field that an index
+// holds is left to the two steps.
+TEST_F(DeletedFields, AFieldConvertedInOneChangeEndsAsTheTwoStepsLeaveIt) {
+    const char* table = "CREATE TABLE V (Id LONG, S TEXT(3), N SHORT, D SINGLE, T TEXT(10), K LONG)";
+    const char* rows[] = {"INSERT INTO V VALUES (1, 'ab', 7, 2.5, '12', 1)",
+                          "INSERT INTO V VALUES (2, NULL, -3, NULL, 'abc', 2)",
+                          "INSERT INTO V VALUES (3, 'xyz', NULL, -1.25, NULL, 3)"};
+    Database two = Create("two.mdb", {table, "CREATE INDEX IxK ON V (K)"});
+    Database one = Create("one.mdb", {table, "CREATE INDEX IxK ON V (K)"});
+    for (const char* r : rows) {
+        two.Execute(r);
+        one.Execute(r);
+    }
+    // The new definitions: widenings, and a text read as a number.
+    const std::tuple<const char*, int, std::int32_t> cases[] = {
+        {"S", dbText, 20}, {"N", dbLong, 0}, {"D", dbDouble, 0}, {"T", dbLong, 0}};
+    for (const auto& [name, type, size] : cases) {
+        SCOPED_TRACE(name);
+        TableDef V2 = two.TableDefs()["V"];
+        V2.AppendFieldFrom(V2.CreateField(std::string(name) + "zz", type, size), name, dbDeferWrite);
+        V2.Fields().Replace(name, std::string(name) + "zz");
+        TableDef V1 = one.TableDefs()["V"];
+        ASSERT_TRUE(V1.ConvertField(V1.CreateField(name, type, size)));
+        for (Database* db : {&two, &one}) {
+            Field f = db->TableDefs()["V"].Fields()[name];
+            f.SetOrdinalPosition(f.OrdinalPosition() + 1);
+        }
+        EXPECT_EQ(Rows(one, "SELECT * FROM V ORDER BY Id"), Rows(two, "SELECT * FROM V ORDER BY Id"));
+    }
+    TableDef V1 = one.TableDefs()["V"];
+    EXPECT_FALSE(V1.ConvertField(V1.CreateField("K", dbDouble)));
+    EXPECT_EQ(one.TableDefs()["V"].Fields()["K"].Type(), dbLong);
+    const auto shape = [](Database& db) {
+        std::string out;
+        dao::Fields fields = db.TableDefs()["V"].Fields();
+        for (int i = 0; i < fields.Count(); ++i)
+            out += fields[i].Name() + ":" + std::to_string(fields[i].Type()) + ":" +
+                   std::to_string(fields[i].Size()) + ":" + std::to_string(fields[i].OrdinalPosition()) + " ";
+        return out;
+    };
+    EXPECT_EQ(shape(one), shape(two));
+    const std::string expected = Rows(two, "SELECT * FROM V ORDER BY Id");
+    one.Close();
+    two.Close();
+    // The same files but for SQLite's schema, changed once for each field converted in one change.
+    const auto version = [&](const char* file) {
+        return std::stoll(Sqlite(file, "PRAGMA schema_version").at(0));
+    };
+    EXPECT_EQ(version("two.mdb") - version("one.mdb"), static_cast<long long>(std::size(cases)));
+    engine_.CompactDatabase(Path("one.mdb"), Path("one-stored.mdb"));
+    EXPECT_EQ(Sqlite("one-stored.mdb", "SELECT count(*) FROM pragma_table_xinfo('V') WHERE hidden <> 0"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(Sqlite("one-stored.mdb", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    Database stored = engine_.OpenDatabase(Path("one-stored.mdb"));
+    EXPECT_EQ(Rows(stored, "SELECT * FROM V ORDER BY Id"), expected);
+    stored.Close();
+}
+
 // Nulls completed without writing, indexes that wait on such a table, and the first row write that stores
 // the values and builds the indexes.
 TEST_F(DeletedFields, CompletedNullsAndWaitingIndexesReachTheRowsBeforeAWrite) {
