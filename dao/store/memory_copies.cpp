@@ -6,11 +6,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace ledrana::dao::detail {
 
@@ -51,6 +53,16 @@ bool RollbackJournalFile(const std::string& host) {
     return std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 1 && header[19] == 1;
 }
 
+// The value of a PRAGMA that reads one number; 0 when it cannot be read.
+sqlite3_int64 PragmaValue(sqlite3* db, const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_int64 v = 0;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        v = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    return v;
+}
+
 } // namespace
 
 bool CopyIntoMemory(const std::string& sourceHost, const std::string& host, std::uintmax_t limit) {
@@ -73,12 +85,35 @@ bool CopyIntoMemory(const std::string& sourceHost, const std::string& host, std:
                          nullptr);
     SqliteDb keeper(raw);
     if (rc != SQLITE_OK) return false;
-    // Page for page, as the file stands (a reader's snapshot: the archive is reserved by the caller).
-    sqlite3_backup* copy = sqlite3_backup_init(keeper.get(), "main", source.get(), "main");
-    if (!copy) return false;
-    rc = sqlite3_backup_step(copy, -1);
-    sqlite3_backup_finish(copy);
-    if (rc != SQLITE_DONE) return false;
+    // The file as it stands under a reader's lock (the archive is reserved by the caller; a journal left
+    // by a crash makes the read fail rather than be skipped), its pages read in large pieces straight into
+    // the memory file, which nothing has read yet.
+    if (sqlite3_exec(source.get(), "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
+        return false;
+    const sqlite3_int64 bytes =
+        PragmaValue(source.get(), "PRAGMA page_count") * PragmaValue(source.get(), "PRAGMA page_size");
+    sqlite3_file* from = nullptr;
+    sqlite3_file* to = nullptr;
+    if (bytes <= 0 ||
+        sqlite3_file_control(source.get(), "main", SQLITE_FCNTL_FILE_POINTER, &from) != SQLITE_OK ||
+        sqlite3_file_control(keeper.get(), "main", SQLITE_FCNTL_FILE_POINTER, &to) != SQLITE_OK || !from ||
+        !to || !from->pMethods || !to->pMethods)
+        return false;
+    constexpr sqlite3_int64 kPiece = 1 << 20;
+    std::vector<char> piece(static_cast<std::size_t>(std::min(bytes, kPiece)));
+    // The last piece first, so that the memory file takes its whole size at once; then the others in order.
+    const sqlite3_int64 last = (bytes - 1) / kPiece * kPiece;
+    std::vector<sqlite3_int64> offsets{last};
+    for (sqlite3_int64 at = 0; at < last; at += kPiece)
+        offsets.push_back(at);
+    for (const sqlite3_int64 at : offsets) {
+        const int n = static_cast<int>(std::min(kPiece, bytes - at));
+        if (from->pMethods->xRead(from, piece.data(), n, at) != SQLITE_OK ||
+            to->pMethods->xWrite(to, piece.data(), n, at) != SQLITE_OK)
+            return false;
+    }
+    sqlite3_exec(source.get(), "COMMIT", nullptr, nullptr, nullptr);
     std::lock_guard<std::mutex> lock(copiesMutex);
     Copies().insert_or_assign(host, MemoryCopy{uri, std::move(keeper)});
     return true;
