@@ -276,6 +276,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
                     Upper(dstLocale).find(";PWD=") != std::string::npos;
     if (!pwdGiven) pwd = ConnectValue(password, "pwd");
     std::string src = OpenableArchive(*this, *shared_, given, source, pwd, false);
+    completedNulls_.clear();
     // The copy replaces the source: no other process may have it open or be inside a transaction on it.
     platform::FileHold hold;
     if (!IsMemoryCopy(src)) {
@@ -289,7 +290,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     CheckFormat(db.get(), source);
     std::string hash = StoredPasswordHash(db.get());
     if (!hash.empty() && !shared_->Verify(hash, pwd)) ThrowJet(3031);
-    WriteCompacted(std::move(db), src, dst, source, destination);
+    std::vector<CompletedNulls> completed = WriteCompacted(std::move(db), src, dst, source, destination);
     if (hash.empty() && !pwd.empty()) {
         // A password given for an unprotected source protects the copy.
         SqliteDb out = OpenSqlite(dst, false, false, destination);
@@ -299,6 +300,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         StorePassword(c, pwd);
         c.Exec("COMMIT");
     }
+    completedNulls_ = std::move(completed);
 }
 
 void DBEngine::SetScratch(const std::string& path, bool scratch) {

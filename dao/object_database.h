@@ -182,6 +182,9 @@ public:
     // transaction on it. Grouped writes of this engine on source are committed first.
     void CompactDatabase(const std::string& source, const std::string& destination,
                          std::string_view dstLocale = {}, int options = 0, std::string_view password = {});
+    // The Nulls that the last CompactDatabase completed in storing values where they were left to be
+    // counted then (TableDef::FillNulls, kNullsCountedLater): for each table and field, how many.
+    const std::vector<CompletedNulls>& LastCompactionCompletedNulls() const { return completedNulls_; }
 
     // A Jet or ACE file (the Windows engine's own format, recognised by its header) given to OpenDatabase
     // or CompactDatabase is first converted into one of our archives (dao/jet/jet_import.h): in place, the
@@ -203,6 +206,7 @@ public:
 
 private:
     std::shared_ptr<EngineShared> shared_;
+    std::vector<CompletedNulls> completedNulls_;
     friend JetImportReport ImportJetFile(DBEngine& engine, const std::string& source,
                                          const std::string& destination, const std::string& shownName);
     friend class ChangeWatch;

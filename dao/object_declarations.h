@@ -3,6 +3,7 @@
 // constants and values they take (part of dao/dao.h).
 
 #include "dao/jet/jet_import_report.h"
+#include "dao/store/completed_nulls.h"
 #include "dao/store/path_resolver.h"
 #include "dao/vb/constants.h"
 #include "dao/vb/messages.h"

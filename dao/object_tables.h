@@ -82,7 +82,9 @@ public:
     // the number of values completed, 0 for a field without a Null. -1, with nothing changed, for a field
     // with Nulls where a save could be refused (a unique index over it, a validation rule, a value it does
     // not take): the caller saves those row by row. The Nulls of all the fields are counted in one read of
-    // the table.
+    // the table, except, on a table whose values wait for the compaction, those of a field that no index
+    // holds: completed at once too, they are counted as the values are stored (kNullsCountedLater; the
+    // compaction reports them, DBEngine::LastCompactionCompletedNulls).
     std::vector<std::int64_t> FillNulls(const std::vector<std::pair<std::string, Variant>>& fields);
     // Every row's field `target` takes the value of field `source`, as Database::Execute of
     // "UPDATE table SET target = source" with these options changes them, but named through the catalog

@@ -73,6 +73,7 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
                 Engine(w).CompactDatabase(sorgente, compattato, {}, 0, ";pwd=" + P);
             }
         }
+        const std::vector<dao::CompletedNulls> completati = Engine(w).LastCompactionCompletedNulls();
         platform::TakeOwnershipFrom(A, compattato);
 
         // A copy this small is not a whole archive: the archive stays as the comparison left it.
@@ -107,6 +108,7 @@ void CompattaArchivio(Aggiorna& w, const std::string& NomeDb) {
             platform::LinkOrCopyToNewFile(compattato, nuovo);
             platform::ReplaceFile(nuovo, A);
         }
+        if (sostituito || lavoro) NoteCompletedNulls(w, A, completati);
         if (lavoro) DropWorkingCopy(w);
         NascondiAttesa(w);
     } catch (const Error& e) {

@@ -61,4 +61,11 @@ std::vector<std::string> IndexFieldNames(const dao::Index& ix) {
     return names;
 }
 
+void NoteCompletedNulls(Aggiorna& w, const std::string& archive,
+                        const std::vector<dao::CompletedNulls>& nulls) {
+    for (const dao::CompletedNulls& n : nulls)
+        if (n.count > 0)
+            w.runReport.Change(archive, ChangeKind::NullsCompleted, n.table, n.field, "", n.count);
+}
+
 } // namespace ledrana::schema_detail

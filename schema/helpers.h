@@ -37,6 +37,11 @@ void ReportStepError(Aggiorna& w, std::string_view procedure, const Error& e, st
 // + ending, beside "...\Cont32.mdb".
 std::string TimestampedSibling(const std::string& archive, const std::string& tag, const std::string& ending);
 
+// The Nulls that a compaction completed in storing the archive's values (counted then, not when the Null
+// step completed them), in the run's report as the step's own completions.
+void NoteCompletedNulls(Aggiorna& w, const std::string& archive,
+                        const std::vector<dao::CompletedNulls>& nulls);
+
 // The names of an index's fields, in the index's order.
 std::vector<std::string> IndexFieldNames(const dao::Index& ix);
 // An index as the report shows it: "(Anno, NumDoc) primario, univoco".

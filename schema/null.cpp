@@ -162,7 +162,8 @@ std::vector<std::string> Confr_VerificaCampiNull1(Aggiorna& w, dao::TableDef TD2
                 for (std::size_t k = 0; k < neutri.size(); ++k)
                     if (neutri[k].first == nome) n = fatti[k];
                 if (n > 0) completed[nome] += n;
-                if (n < 0) restanti.push_back(nome);
+                // Counted when the values are stored: the compaction reports them.
+                if (n < 0 && n != dao::kNullsCountedLater) restanti.push_back(nome);
             }
         }
         if (!restanti.empty()) {

@@ -137,8 +137,10 @@ void EndWorkingCopy(Aggiorna& w) {
                 Engine(w).CompactDatabase(copy, replacement, {}, 0, ";pwd=" + P);
             }
         }
+        const std::vector<dao::CompletedNulls> completed = Engine(w).LastCompactionCompletedNulls();
         platform::TakeOwnershipFrom(A, replacement);
         platform::ReplaceFile(replacement, A);
+        NoteCompletedNulls(w, A, completed);
     } catch (const Error& e) {
         w.runReport.Note(A, "Le modifiche del confronto non si sono potute salvare nell'archivio (" +
                                 std::to_string(e.number()) + " " + e.description() +

@@ -626,6 +626,10 @@ void Connection::LoadCatalog() {
             f.name = Text(s.get(), 1);
             f.ordinal = sqlite3_column_int(s.get(), 2);
             if (f.ordinal < 0) {
+                if (f.ordinal == -2) {
+                    const std::string count = Text(s.get(), 9);
+                    t->fills.push_back({f.name, Text(s.get(), 8), count.empty() ? -1 : std::stoll(count)});
+                }
                 t->hidden.push_back(std::move(f.name));
                 continue;
             }
@@ -776,11 +780,18 @@ void SaveFieldRow(Connection& c, const TableState& t, const FieldDef& f) {
 }
 
 void SaveHiddenRow(Connection& c, const TableState& t, const std::string& column) {
+    // A column whose Nulls a field completes names the field and, once counted, their number.
+    const TableState::NullFill* fill = nullptr;
+    for (const TableState::NullFill& f : t.fills)
+        if (f.column == column) fill = &f;
     sqlite3_stmt* s = c.Prepare("INSERT OR REPLACE INTO MSysFields(TableName, Name, Ordinal, Type, Size, "
                                 "Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule, "
-                                "ValidationText) VALUES(?,?,-1,0,0,0,0,0,'','','')");
+                                "ValidationText) VALUES(?,?,?,0,0,0,0,0,?,?,'')");
     BindText(s, 1, t.name);
     BindText(s, 2, column);
+    sqlite3_bind_int(s, 3, fill ? -2 : -1);
+    BindText(s, 4, fill ? fill->field : std::string());
+    BindText(s, 5, fill && fill->count >= 0 ? std::to_string(fill->count) : std::string());
     Step(c, s);
 }
 

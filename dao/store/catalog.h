@@ -2,6 +2,7 @@
 // The catalog kept in memory (tables, fields, indexes, queries, properties), the names in it, the rules of
 // field types, and the catalog's tables in the file (written inside a structure change).
 
+#include "dao/store/completed_nulls.h"
 #include "dao/vb/constants.h"
 #include "dao/vb/variant.h"
 
@@ -74,6 +75,14 @@ struct TableState {
     // SQLite columns of deleted fields: their values stay in the rows, never read nor written, until the
     // next compaction writes the table without them. Recorded in MSysFields with a negative ordinal.
     std::vector<std::string> hidden;
+    // Hidden columns whose Nulls a field computed from them completes, where the Nulls are counted when the
+    // values are stored (store/deferred.cpp): the field, and the count once known (-1 until then). Recorded
+    // with their hidden column, ordinal -2.
+    struct NullFill {
+        std::string column, field;
+        std::int64_t count = -1;
+    };
+    std::vector<NullFill> fills;
 
     FieldDef* FindField(std::string_view n);
     const FieldDef* FindField(std::string_view n) const;

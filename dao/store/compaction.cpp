@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ledrana::dao::detail {
 
@@ -32,8 +33,9 @@ std::int64_t ValueOf(Connection& c, const std::string& sql) {
 // in rowid order), except that the tables the catalog `cat` says are to be rewritten are written with their
 // fields only, computed values stored, in the same pass, their indexes built from the catalog; the catalog
 // forgets the hidden columns.
-void CompactRewriting(const std::string& src, const std::string& dst, const std::string& shown,
-                      const Catalog& cat) {
+std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::string& dst,
+                                             const std::string& shown, const Catalog& cat) {
+    std::vector<CompletedNulls> completed;
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(
         dst.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
@@ -110,12 +112,48 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
             // comes out the same whatever changes it went through), then any other column of the source;
             // the rows with the values the source reads; then its indexes.
             std::string decls, cols;
-            const auto add = [&](const std::string& name, const std::string& decl) {
+            std::string selected; // what the source gives for each column
+            const auto add = [&](const std::string& name, const std::string& decl, const std::string& value) {
                 decls += (decls.empty() ? "" : ", ") + QuoteName(name) + " " + decl;
                 cols += (cols.empty() ? "" : ", ") + QuoteName(name);
+                selected += (selected.empty() ? "" : ", ") + value;
             };
-            for (const FieldDef& f : t->fields)
-                add(f.name, ColumnDecl(f));
+            // The Nulls that the stored values complete, counted as the rows go by where they were not yet:
+            // a field still computed as its column's Nulls completed (it reads that column alone) is read as
+            // that column, its own value taken and counted only where the column is Null. The others are
+            // counted in the condition of the copy.
+            std::vector<const TableState::NullFill*> uncounted;
+            std::vector<bool> inCondition;
+            const std::optional<std::vector<ComputedColumn>> computed = ComputedColumns(e.sql);
+            const auto readsAlone = [&](const std::string& field, const std::string& column) {
+                if (!computed) return false;
+                for (const ComputedColumn& cc : *computed)
+                    if (SameName(cc.name, field))
+                        return cc.reads.size() == 1 && SameName(cc.reads.front(), column);
+                return false;
+            };
+            for (const TableState::NullFill& f : t->fills) {
+                if (f.count >= 0) {
+                    completed.push_back({t->name, f.field, f.count});
+                    continue;
+                }
+                uncounted.push_back(&f);
+                inCondition.push_back(true);
+            }
+            for (const FieldDef& f : t->fields) {
+                std::string value = QuoteName(f.name);
+                for (std::size_t k = 0; k < uncounted.size(); ++k) {
+                    if (!inCondition[k] || !SameName(uncounted[k]->field, f.name) ||
+                        !readsAlone(f.name, uncounted[k]->column))
+                        continue;
+                    // The column read once: where it is Null, the field's own value (its completion),
+                    // counted.
+                    value = "coalesce(" + QuoteName(uncounted[k]->column) + ", dao_counted(?1, " +
+                            std::to_string(k) + ", " + value + "))";
+                    inCondition[k] = false;
+                }
+                add(f.name, ColumnDecl(f), value);
+            }
             {
                 sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
                 sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
@@ -123,7 +161,7 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
                     const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
                     if (t->FindField(name) || t->Hides(name)) continue;
                     const unsigned char* type = sqlite3_column_text(s, 1);
-                    add(name, type ? reinterpret_cast<const char*>(type) : "");
+                    add(name, type ? reinterpret_cast<const char*>(type) : "", QuoteName(name));
                 }
                 sqlite3_reset(s);
             }
@@ -134,8 +172,22 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
                                                  ") = 1 AND (SELECT max(rowid) FROM src." + T +
                                                  ") = (SELECT count(*) FROM src." + T + ")") != 0;
             const std::string copied = numbered ? cols : "rowid, " + cols;
-            c.Exec("INSERT INTO main." + T + " (" + copied + ") SELECT " + copied + " FROM src." + T +
-                   " ORDER BY rowid");
+            std::string tally;
+            for (std::size_t k = 0; k < uncounted.size(); ++k)
+                if (inCondition[k])
+                    tally += std::string(tally.empty() ? " WHERE " : " AND ") + "dao_tally(?1, " +
+                             std::to_string(k) + ", " + QuoteName(uncounted[k]->column) + ")";
+            std::vector<std::int64_t> counts(uncounted.size(), 0);
+            sqlite3_stmt* insert = c.Prepare("INSERT INTO main." + T + " (" + copied + ") SELECT " +
+                                             (numbered ? selected : "rowid, " + selected) + " FROM src." + T +
+                                             tally + " ORDER BY rowid");
+            if (!uncounted.empty()) sqlite3_bind_pointer(insert, 1, &counts, kTallyPointer, nullptr);
+            rc = sqlite3_step(insert);
+            sqlite3_reset(insert);
+            sqlite3_clear_bindings(insert);
+            if (rc != SQLITE_DONE) ThrowSqlite(raw, rc, shown);
+            for (std::size_t k = 0; k < uncounted.size(); ++k)
+                completed.push_back({t->name, uncounted[k]->field, counts[k]});
             for (const IndexDef& ix : t->indexes)
                 if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
         }
@@ -150,6 +202,7 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
         c.Exec("COMMIT");
         c.cache.clear();
         c.Exec("DETACH DATABASE src");
+        return completed;
     } catch (...) {
         c.cache.clear();
         c.db.reset();
@@ -163,8 +216,8 @@ void CompactRewriting(const std::string& src, const std::string& dst, const std:
 
 } // namespace
 
-void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst, const std::string& source,
-                    const std::string& destination) {
+std::vector<CompletedNulls> WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
+                                           const std::string& source, const std::string& destination) {
     Connection reader;
     reader.db = std::move(db);
     reader.LoadCatalog();
@@ -172,7 +225,7 @@ void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
         const Catalog cat = reader.catalog;
         reader.cache.clear();
         reader.db.reset();
-        CompactRewriting(src, dst, destination, cat);
+        return CompactRewriting(src, dst, destination, cat);
     } else {
         reader.cache.clear();
         db = std::move(reader.db);
@@ -188,6 +241,7 @@ void WriteCompacted(SqliteDb db, const std::string& src, const std::string& dst,
         s.reset();
         db.reset();
     }
+    return {};
 }
 
 } // namespace ledrana::dao::detail

@@ -59,8 +59,8 @@ struct Redefinition {
 };
 
 // Makes each field a virtual column computed from its old column, all in one change of the schema. The
-// indexes over the fields wait for the compaction.
-void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& changes) {
+// indexes over the fields wait for the compaction. Returns the old columns' hidden names, in order.
+std::vector<std::string> Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& changes) {
     std::vector<std::pair<std::string, std::string>> renames;
     std::vector<std::string> added;
     for (const Redefinition& r : changes) {
@@ -79,10 +79,13 @@ void Redefine(Connection& c, TableState& t, const std::vector<Redefinition>& cha
     EditColumns(c, t.name, renames, added);
     for (const Redefinition& r : changes)
         r.field->derived = true;
+    std::vector<std::string> hiddenNames;
     for (const auto& [from, hidden] : renames) {
         t.hidden.push_back(hidden);
         SaveHiddenRow(c, t, hidden);
+        hiddenNames.push_back(hidden);
     }
+    return hiddenNames;
 }
 
 // True when writing the column of existing rows of the table (a new row when `column` is null) would change
@@ -103,6 +106,29 @@ bool NeedsStoredValues(const TableState& t, const char* column) {
 // Writes the table's waiting values into its rows and builds its waiting indexes.
 void WriteDeferred(Connection& c, TableState& t) {
     const std::string T = QuoteName(t.name);
+    // The Nulls that the stored values complete are counted first, and the counts kept with their columns.
+    std::vector<TableState::NullFill*> uncounted;
+    for (TableState::NullFill& f : t.fills)
+        if (f.count < 0) uncounted.push_back(&f);
+    if (!uncounted.empty()) {
+        std::vector<std::int64_t> counts(uncounted.size(), 0);
+        std::string tally;
+        for (std::size_t k = 0; k < uncounted.size(); ++k)
+            tally += std::string(k % kMaxTallied == 0 ? (k ? ") AND dao_tally(?1, " : "dao_tally(?1, ") +
+                                                            std::to_string(k) + ", "
+                                                      : ", ") +
+                     QuoteName(uncounted[k]->column);
+        sqlite3_stmt* s = c.Prepare("SELECT count(*) FROM " + T + " WHERE " + tally + ")");
+        sqlite3_bind_pointer(s, 1, &counts, kTallyPointer, nullptr);
+        const int rc = sqlite3_step(s);
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+        if (rc != SQLITE_ROW) ThrowSqlite(c.handle(), rc, t.name);
+        for (std::size_t k = 0; k < uncounted.size(); ++k) {
+            uncounted[k]->count = counts[k];
+            SaveHiddenRow(c, t, uncounted[k]->column);
+        }
+    }
     // Each computed field gets a stored column, all filled in one pass; then, in one change, each computed
     // column is hidden (other computations that read it still find it) and the stored one takes the field's
     // name.
@@ -271,6 +297,36 @@ bool AddDerivedField(Connection& c, std::string_view table, FieldDef f, std::str
     return true;
 }
 
+namespace {
+
+// Completes the Nulls of each field taken (its value as stored) that has some, or whose Nulls are counted
+// later: each becomes computed from its old column; those counted later are noted with their column.
+std::vector<std::int64_t> Complete(Connection& c, TableState& t,
+                                   const std::vector<std::pair<std::string, Variant>>& fields,
+                                   const std::vector<std::optional<Variant>>& taken,
+                                   std::vector<std::int64_t> filled) {
+    std::vector<Redefinition> changes;
+    std::vector<std::string> later; // the fields of the changes whose Nulls are counted later
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!taken[i] || (filled[i] <= 0 && filled[i] != kNullsCountedLater)) continue;
+        FieldDef* f = t.FindField(fields[i].first);
+        changes.push_back({f, [literal = Literal(c, *taken[i])](const std::string& old) {
+                               return "coalesce(" + old + ", " + literal + ")";
+                           }});
+        later.push_back(filled[i] == kNullsCountedLater ? f->name : std::string());
+    }
+    if (changes.empty()) return filled;
+    const std::vector<std::string> hidden = Redefine(c, t, changes);
+    for (std::size_t k = 0; k < hidden.size(); ++k) {
+        if (later[k].empty()) continue;
+        t.fills.push_back({hidden[k], later[k], -1});
+        SaveHiddenRow(c, t, hidden[k]);
+    }
+    return filled;
+}
+
+} // namespace
+
 std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
                                     const std::vector<std::pair<std::string, Variant>>& fields) {
     std::vector<std::int64_t> filled(fields.size(), -1);
@@ -279,34 +335,66 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
     const bool rules = HasValidationRules(*t);
     // Every field's Nulls are counted; those of the fields whose saves could not be refused are completed,
     // each with its value as stored. A field without a Null has nothing to complete, whatever its saves.
+    // On a table whose values wait for the compaction anyway, a field that no index holds is completed
+    // without counting its Nulls: the compaction, or the write that stores the values first, counts them as
+    // it reads every row. Its Nulls cost no read of their own here.
+    const bool waits = t->HasDeferred();
     std::vector<std::size_t> counted;
     std::vector<std::optional<Variant>> taken(fields.size());
     std::string counts; // dao_nulls(...), a call for each kMaxNullCounts fields
+    std::vector<std::pair<std::size_t, std::int64_t>> throughIndexes; // counted by an index's first column
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef* f = t->FindField(fields[i].first);
         if (!f) continue;
-        const bool first = counted.size() % kMaxNullCounts == 0;
-        counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
-                  QuoteName(f->name);
-        counted.push_back(i);
-        if (rules || std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
-                return (ix.unique || ix.primary) && Holds(ix, f->name);
-            }))
+        const bool indexed = std::any_of(t->indexes.begin(), t->indexes.end(),
+                                         [&](const IndexDef& ix) { return Holds(ix, f->name); });
+        const bool unique = std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+            return (ix.unique || ix.primary) && Holds(ix, f->name);
+        });
+        const bool leads = std::any_of(t->indexes.begin(), t->indexes.end(), [&](const IndexDef& ix) {
+            return ix.built && !ix.sqlName.empty() && SameName(ix.fields.front(), f->name);
+        });
+        const auto count = [&] {
+            if (waits && leads) {
+                // The first column of a built index: its Nulls are found in the index, without a read of
+                // the table, which then may need none at all.
+                sqlite3_stmt* q = c.Prepare("SELECT count(*) FROM " + QuoteName(t->name) + " WHERE " +
+                                            QuoteName(f->name) + " IS NULL");
+                if (sqlite3_step(q) == SQLITE_ROW) throughIndexes.emplace_back(i, sqlite3_column_int64(q, 0));
+                sqlite3_reset(q);
+                return;
+            }
+            const bool first = counted.size() % kMaxNullCounts == 0;
+            counts += std::string(first ? (counts.empty() ? "dao_nulls(" : "), dao_nulls(") : ", ") +
+                      QuoteName(f->name);
+            counted.push_back(i);
+        };
+        if (rules || unique) {
+            count();
             continue;
+        }
         Variant stored;
         try {
             stored = ToStorage(fields[i].second, *f);
         } catch (const Error&) {
+            count();
             continue;
         }
-        if (stored.IsNull()) continue;
-        if ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
-            stored.kind() == Variant::Kind::String && stored.RawString().empty())
+        if (stored.IsNull() || ((f->type == dbText || f->type == dbMemo) && !f->allowZeroLength &&
+                                stored.kind() == Variant::Kind::String && stored.RawString().empty())) {
+            count();
             continue;
+        }
         taken[i] = std::move(stored);
+        if (waits && !indexed)
+            filled[i] = kNullsCountedLater;
+        else
+            count();
     }
-    if (counted.empty()) return filled;
-    // The Nulls of every field in one read of the table.
+    for (const auto& [i, nulls] : throughIndexes)
+        if (nulls == 0 || taken[i]) filled[i] = nulls;
+    if (counted.empty()) return Complete(c, *t, fields, taken, filled);
+    // The Nulls of every other field in one read of the table.
     sqlite3_stmt* s = c.Prepare("SELECT " + counts + ") FROM " + QuoteName(t->name));
     if (sqlite3_step(s) == SQLITE_ROW)
         for (std::size_t k = 0; k < counted.size(); ++k) {
@@ -319,16 +407,7 @@ std::vector<std::int64_t> FillNulls(Connection& c, std::string_view table,
             if (nulls == 0 || taken[counted[k]]) filled[counted[k]] = nulls;
         }
     sqlite3_reset(s);
-    std::vector<Redefinition> changes;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (!taken[i] || filled[i] <= 0) continue;
-        changes.push_back(
-            {t->FindField(fields[i].first), [literal = Literal(c, *taken[i])](const std::string& old) {
-                 return "coalesce(" + old + ", " + literal + ")";
-             }});
-    }
-    if (!changes.empty()) Redefine(c, *t, changes);
-    return filled;
+    return Complete(c, *t, fields, taken, filled);
 }
 
 } // namespace ledrana::dao::detail

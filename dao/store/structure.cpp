@@ -54,7 +54,18 @@ void FreeColumnName(Connection& c, TableState& t, std::string_view name) {
         std::string old = t.hidden[i];
         DeleteHiddenRow(c, t, old);
         t.hidden.erase(t.hidden.begin() + static_cast<std::ptrdiff_t>(i));
-        HideColumn(c, t, old);
+        auto fill = std::find_if(t.fills.begin(), t.fills.end(),
+                                 [&](const TableState::NullFill& f) { return f.column == old; });
+        TableState::NullFill moved;
+        if (fill != t.fills.end()) {
+            moved = *fill;
+            t.fills.erase(fill);
+        }
+        moved.column = HideColumn(c, t, old);
+        if (!moved.field.empty()) {
+            t.fills.push_back(moved);
+            SaveHiddenRow(c, t, moved.column);
+        }
         return;
     }
 }

@@ -1,3 +1,5 @@
+#include <map>
+
 #include "platform/files.h"
 #include "tests/schema/fixture.h"
 
@@ -305,6 +307,42 @@ TEST_F(PontevalTest, ADeclinedQueryFailsTheComparisonButEveryStepStillRuns) {
     EXPECT_FALSE(w.Db2.IsOpen());
     EXPECT_FALSE(Exists(archive + ".lavoro"));
     EXPECT_EQ(Names("table", archive), Strings{"CLIENTI"});
+}
+
+// A table whose values wait for the compaction (a field rebuilt) has its Nulls completed at once and counted
+// as the values are stored: the report has them, whether the comparison ends well (compacted) or not (its
+// working copy takes the archive's place).
+TEST_F(PontevalTest, NullsCountedWhenTheValuesAreStoredReachTheReport) {
+    const FieldSpec num{"NUM", dao::dbLong}, note{"NOTE", dao::dbText, 20, 0, true};
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "comparison failed" : "comparison through");
+        w.runReport = RunReport();
+        for (const std::string& f : {model, archive, archive + ".tmp", archive + ".tmp2"})
+            std::filesystem::remove(Host(f));
+        std::vector<QuerySpec> queries;
+        if (fails) queries.push_back({"QNuova", "SELECT ID FROM MOVIMENTI"});
+        MakeDatabase(model, {{"MOVIMENTI", {id, num, note}, {{"PrimaryKey", {"ID"}, true, true}}}}, queries);
+        MakeDatabase(archive, {{"MOVIMENTI",
+                                {id, {"NUM", dao::dbInteger}, note},
+                                {{"PrimaryKey", {"ID"}, true, true}},
+                                "",
+                                {{Variant(1), Variant(5), dao::Variant()},
+                                 {Variant(2), dao::Variant(), dao::Variant()},
+                                 {Variant(3), Variant(7), Variant("x")}}}});
+        w.Check2.value = fails ? 1 : 0;
+        if (fails) dialogs.AnswerWhenContains("la query QNuova", vbNo);
+        EXPECT_EQ(Ponteval(w), !fails);
+        // The rebuilt field after the others.
+        EXPECT_EQ(Rows(archive, "MOVIMENTI"),
+                  (Strings{"Long 1 | String \"\" | Long 5", "Long 2 | String \"\" | Long 0",
+                           "Long 3 | String \"x\" | Long 7"}));
+        std::map<std::string, std::int64_t> completed;
+        for (const ArchiveReport& a : w.runReport.archives())
+            for (const ReportChange& c : a.changes)
+                if (c.kind == ChangeKind::NullsCompleted) completed[c.table + "." + c.object] += c.count;
+        EXPECT_EQ(completed,
+                  (std::map<std::string, std::int64_t>{{"MOVIMENTI.NOTE", 2}, {"MOVIMENTI.NUM", 1}}));
+    }
 }
 
 TEST_F(PontevalTest, AnErrorLetThroughByAStepIsReportedAndThePassGoesOn) {
