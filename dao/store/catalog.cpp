@@ -5,6 +5,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -627,8 +628,13 @@ void Connection::LoadCatalog() {
             f.ordinal = sqlite3_column_int(s.get(), 2);
             if (f.ordinal < 0) {
                 if (f.ordinal == -2) {
+                    // A count that is not a number is one still to be made.
                     const std::string count = Text(s.get(), 9);
-                    t->fills.push_back({f.name, Text(s.get(), 8), count.empty() ? -1 : std::stoll(count)});
+                    std::int64_t n = -1;
+                    if (std::from_chars(count.data(), count.data() + count.size(), n).ec != std::errc() ||
+                        n < 0)
+                        n = -1;
+                    t->fills.push_back({f.name, Text(s.get(), 8), n});
                 }
                 t->hidden.push_back(std::move(f.name));
                 continue;

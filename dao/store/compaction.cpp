@@ -172,11 +172,24 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
                                                  ") = 1 AND (SELECT max(rowid) FROM src." + T +
                                                  ") = (SELECT count(*) FROM src." + T + ")") != 0;
             const std::string copied = numbered ? cols : "rowid, " + cols;
+            // A column the source does not have (a catalog this engine did not write) has nothing to count.
+            const auto inSource = [&](const std::string& column) {
+                sqlite3_stmt* s = c.Prepare("SELECT 1 FROM pragma_table_xinfo(?1, 'src') WHERE name = ?2");
+                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(s, 2, column.data(), static_cast<int>(column.size()), SQLITE_TRANSIENT);
+                const bool found = sqlite3_step(s) == SQLITE_ROW;
+                sqlite3_reset(s);
+                return found;
+            };
             std::string tally;
-            for (std::size_t k = 0; k < uncounted.size(); ++k)
-                if (inCondition[k])
+            std::vector<bool> counted(uncounted.size(), true);
+            for (std::size_t k = 0; k < uncounted.size(); ++k) {
+                if (!inCondition[k]) continue;
+                counted[k] = inSource(uncounted[k]->column);
+                if (counted[k])
                     tally += std::string(tally.empty() ? " WHERE " : " AND ") + "dao_tally(?1, " +
                              std::to_string(k) + ", " + QuoteName(uncounted[k]->column) + ")";
+            }
             std::vector<std::int64_t> counts(uncounted.size(), 0);
             sqlite3_stmt* insert = c.Prepare("INSERT INTO main." + T + " (" + copied + ") SELECT " +
                                              (numbered ? selected : "rowid, " + selected) + " FROM src." + T +
@@ -187,7 +200,7 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
             sqlite3_clear_bindings(insert);
             if (rc != SQLITE_DONE) ThrowSqlite(raw, rc, shown);
             for (std::size_t k = 0; k < uncounted.size(); ++k)
-                completed.push_back({t->name, uncounted[k]->field, counts[k]});
+                if (counted[k]) completed.push_back({t->name, uncounted[k]->field, counts[k]});
             for (const IndexDef& ix : t->indexes)
                 if (!ix.sqlName.empty()) c.Exec(IndexSql(*t, ix));
         }

@@ -292,6 +292,14 @@ TEST_F(DeletedFields, NullsOfAWaitingTableAreCountedWhenTheValuesAreStored) {
             db.Execute("INSERT INTO V (Id, S, X) VALUES (4, NULL, NULL)");
         }
         db.Close();
+        if (!written) {
+            // What the file says of its own is not trusted: a count that is no number is still to be made,
+            // a column the table lacks has nothing to count.
+            Sqlite(file, "UPDATE MSysFields SET ValidationRule = 'x' WHERE Ordinal = -2");
+            Sqlite(file, "INSERT INTO MSysFields (TableName, Name, Ordinal, Type, Size, Attributes, "
+                         "AllowZeroLength, Required, DefaultValue, ValidationRule, ValidationText) "
+                         "VALUES ('V', '~9~Nessuna', -2, 0, 0, 0, 0, 0, 'Nessuna', '', '')");
+        }
         engine_.CompactDatabase(Path(file), Path("stored-" + file));
         std::map<std::string, std::int64_t> completed;
         for (const CompletedNulls& n : engine_.LastCompactionCompletedNulls()) {
