@@ -229,18 +229,6 @@ std::string Temporaneo(const std::string& N) {
     return LeftChars(N, 62) + "zz";
 }
 
-// Whether the temporary field could be appended to the table: a valid name that none of its fields has.
-// Where it could not, the rebuild takes the steps that fail on it.
-bool TemporaneoLibero(const dao::TableDef& TD2, const std::string& temporaneo) {
-    if (!dao::IsValidName(temporaneo)) return false;
-    try {
-        TD2.Fields()[temporaneo];
-        return false;
-    } catch (const Error&) {
-        return true;
-    }
-}
-
 // After the temporary field took N's values: judges every value of N against the one the temporary field
 // received, and looks for rows that the converted values would make equal in a unique index of the model.
 void Esamina(Esame& esame, dao::TableDef TD2, const std::string& N, int tipoVecchio, const dao::Field& F1,
@@ -391,27 +379,29 @@ void Ricostruisci(Aggiorna& w, const dao::TableDef& TD1, dao::TableDef& TD2, con
         TD2.Fields().Delete(N);
         TD2.Fields().Append(NuovoField(N, F1));
         NumeriCambiati(esame, TD2, N, prima, chiave);
+    } else {
+        const std::string temporaneo = Temporaneo(N);
         // A conversion that loses nothing needs no look at the values between the two steps below: where
         // the engine can, N takes the model's definition and its converted values in one change, with the
-        // end state of those steps.
-    } else if (daEsaminare || !TemporaneoLibero(TD2, Temporaneo(N)) || !TD2.ConvertField(NuovoField(N, F1))) {
-        const std::string temporaneo = Temporaneo(N);
-        // The temporary field is appended and every row's takes N's value converted, as "update T set
-        // Nzz=N" gives it, the fields named through the table rather than in SQL text. The rows take the
-        // converted values at the compaction that follows the comparison.
-        TD2.AppendFieldFrom(NuovoField(temporaneo, F1), N, dao::dbDeferWrite);
-        w.Db2.Recordsets().Refresh();
-        if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
-        esame.RifiutaSeServe(F1.Size());
-        // The temporary field has the model's definition and the converted values, and it is the last
-        // field: appending N again, copying the values back and deleting the temporary field would give
-        // this same field under its own name, one place further on. N is deleted and the temporary field
-        // takes its name in one change, which spares two rewrites of every row of the table.
-        TD2.Fields().Replace(N, temporaneo);
-        dao::Field campo = TD2.Fields()[N];
-        campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
-    } else {
-        w.Db2.Recordsets().Refresh();
+        // end state of those steps. Where the temporary field could not be appended (a name that is not
+        // valid, or one a field has), the steps are taken, and fail on it.
+        if (daEsaminare || !dao::IsValidName(temporaneo) || HaCampo(TD2, temporaneo) ||
+            !TD2.ConvertField(NuovoField(N, F1))) {
+            // The temporary field is appended and every row's takes N's value converted, as "update T set
+            // Nzz=N" gives it, the fields named through the table rather than in SQL text. The rows take the
+            // converted values at the compaction that follows the comparison.
+            TD2.AppendFieldFrom(NuovoField(temporaneo, F1), N, dao::dbDeferWrite);
+            w.Db2.Recordsets().Refresh();
+            if (daEsaminare) Esamina(esame, TD2, N, tipoVecchio, F1, chiave, indici);
+            esame.RifiutaSeServe(F1.Size());
+            // The temporary field has the model's definition and the converted values, and it is the last
+            // field: appending N again, copying the values back and deleting the temporary field would give
+            // this same field under its own name, one place further on. N is deleted and the temporary
+            // field takes its name in one change, which spares two rewrites of every row of the table.
+            TD2.Fields().Replace(N, temporaneo);
+        } else {
+            w.Db2.Recordsets().Refresh();
+        }
         dao::Field campo = TD2.Fields()[N];
         campo.SetOrdinalPosition(campo.OrdinalPosition() + 1);
     }

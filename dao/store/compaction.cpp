@@ -122,6 +122,17 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
             // a field still computed as its column's Nulls completed (it reads that column alone) is read as
             // that column, its own value taken and counted only where the column is Null. The others are
             // counted in the condition of the copy.
+            std::vector<std::pair<std::string, std::string>> source; // the source's columns and their types
+            {
+                sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
+                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
+                while (sqlite3_step(s) == SQLITE_ROW) {
+                    const unsigned char* type = sqlite3_column_text(s, 1);
+                    source.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
+                                        type ? reinterpret_cast<const char*>(type) : "");
+                }
+                sqlite3_reset(s);
+            }
             std::vector<const TableState::NullFill*> uncounted;
             std::vector<bool> inCondition;
             const std::optional<std::vector<ComputedColumn>> computed = ComputedColumns(e.sql);
@@ -146,25 +157,14 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
                     if (!inCondition[k] || !SameName(uncounted[k]->field, f.name) ||
                         !readsAlone(f.name, uncounted[k]->column))
                         continue;
-                    // The column read once: where it is Null, the field's own value (its completion),
-                    // counted.
-                    value = "coalesce(" + QuoteName(uncounted[k]->column) + ", dao_counted(?1, " +
-                            std::to_string(k) + ", " + value + "))";
+                    // Where the column is Null, the field's own value (its completion), counted.
+                    value = CountedNull(k, uncounted[k]->column, value);
                     inCondition[k] = false;
                 }
                 add(f.name, ColumnDecl(f), value);
             }
-            {
-                sqlite3_stmt* s = c.Prepare("SELECT name, type FROM pragma_table_xinfo(?, 'src')");
-                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
-                while (sqlite3_step(s) == SQLITE_ROW) {
-                    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-                    if (t->FindField(name) || t->Hides(name)) continue;
-                    const unsigned char* type = sqlite3_column_text(s, 1);
-                    add(name, type ? reinterpret_cast<const char*>(type) : "", QuoteName(name));
-                }
-                sqlite3_reset(s);
-            }
+            for (const auto& [name, type] : source)
+                if (!t->FindField(name) && !t->Hides(name)) add(name, type, QuoteName(name));
             c.Exec("CREATE TABLE main." + T + " (" + decls + ")");
             // The rows in their order, each under its rowid. Rowids 1 to n are the ones SQLite gives rows
             // appended in that order to the new table, which costs a third less than giving each its own.
@@ -173,22 +173,16 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
                                                  ") = (SELECT count(*) FROM src." + T + ")") != 0;
             const std::string copied = numbered ? cols : "rowid, " + cols;
             // A column the source does not have (a catalog this engine did not write) has nothing to count.
-            const auto inSource = [&](const std::string& column) {
-                sqlite3_stmt* s = c.Prepare("SELECT 1 FROM pragma_table_xinfo(?1, 'src') WHERE name = ?2");
-                sqlite3_bind_text(s, 1, e.name.data(), static_cast<int>(e.name.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_text(s, 2, column.data(), static_cast<int>(column.size()), SQLITE_TRANSIENT);
-                const bool found = sqlite3_step(s) == SQLITE_ROW;
-                sqlite3_reset(s);
-                return found;
-            };
             std::string tally;
             std::vector<bool> counted(uncounted.size(), true);
             for (std::size_t k = 0; k < uncounted.size(); ++k) {
                 if (!inCondition[k]) continue;
-                counted[k] = inSource(uncounted[k]->column);
+                counted[k] = std::any_of(source.begin(), source.end(), [&](const auto& column) {
+                    return column.first == uncounted[k]->column;
+                });
                 if (counted[k])
-                    tally += std::string(tally.empty() ? " WHERE " : " AND ") + "dao_tally(?1, " +
-                             std::to_string(k) + ", " + QuoteName(uncounted[k]->column) + ")";
+                    tally += std::string(tally.empty() ? " WHERE " : " AND ") +
+                             CountedNull(k, uncounted[k]->column, "1") + " IS NOT NULL";
             }
             std::vector<std::int64_t> counts(uncounted.size(), 0);
             sqlite3_stmt* insert = c.Prepare("INSERT INTO main." + T + " (" + copied + ") SELECT " +

@@ -114,11 +114,9 @@ void WriteDeferred(Connection& c, TableState& t) {
         std::vector<std::int64_t> counts(uncounted.size(), 0);
         std::string tally;
         for (std::size_t k = 0; k < uncounted.size(); ++k)
-            tally += std::string(k % kMaxTallied == 0 ? (k ? ") AND dao_tally(?1, " : "dao_tally(?1, ") +
-                                                            std::to_string(k) + ", "
-                                                      : ", ") +
-                     QuoteName(uncounted[k]->column);
-        sqlite3_stmt* s = c.Prepare("SELECT count(*) FROM " + T + " WHERE " + tally + ")");
+            tally +=
+                std::string(k ? ", " : "") + "count(" + CountedNull(k, uncounted[k]->column, "NULL") + ")";
+        sqlite3_stmt* s = c.Prepare("SELECT " + tally + " FROM " + T);
         sqlite3_bind_pointer(s, 1, &counts, kTallyPointer, nullptr);
         const int rc = sqlite3_step(s);
         sqlite3_reset(s);

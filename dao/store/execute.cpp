@@ -66,22 +66,9 @@ void DaoNullsFinal(sqlite3_context* ctx) {
     sqlite3_result_blob(ctx, counts, kMaxNullCounts * 8, SQLITE_TRANSIENT);
 }
 
-// dao_tally(counts, first, a, b, ...): adds 1 to (*counts)[first + i] for each argument i that is Null, and
-// is 1; `counts` a std::vector<std::int64_t> bound as the pointer kTallyPointer, large enough. A condition
-// of a statement that reads every row anyway counts the Nulls it passes on the way.
-void DaoTally(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto* counts = static_cast<std::vector<std::int64_t>*>(sqlite3_value_pointer(argv[0], kTallyPointer));
-    const sqlite3_int64 first = sqlite3_value_int64(argv[1]);
-    if (!counts || first < 0 ||
-        static_cast<std::size_t>(first) + static_cast<std::size_t>(argc - 2) > counts->size())
-        return sqlite3_result_error(ctx, "dao_tally", -1);
-    for (int i = 2; i < argc; ++i)
-        (*counts)[static_cast<std::size_t>(first) + static_cast<std::size_t>(i - 2)] +=
-            sqlite3_value_type(argv[i]) == SQLITE_NULL;
-    sqlite3_result_int(ctx, 1);
-}
-
-// dao_counted(counts, k, value): adds 1 to (*counts)[k] and is the value; `counts` as dao_tally's.
+// dao_counted(counts, k, value): adds 1 to (*counts)[k] and is the value; `counts` a
+// std::vector<std::int64_t> bound as the pointer kTallyPointer. Called where a statement that reads every row
+// anyway meets a Null, it counts them on the way (CountedNull).
 void DaoCounted(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* counts = static_cast<std::vector<std::int64_t>*>(sqlite3_value_pointer(argv[0], kTallyPointer));
     const sqlite3_int64 k = sqlite3_value_int64(argv[1]);
@@ -619,11 +606,14 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                DaoNullsStep, DaoNullsFinal, nullptr);
-    sqlite3_create_function_v2(db, "dao_tally", -1, SQLITE_UTF8, nullptr, DaoTally, nullptr, nullptr,
-                               nullptr);
     sqlite3_create_function_v2(db, "dao_counted", 3, SQLITE_UTF8, nullptr, DaoCounted, nullptr, nullptr,
                                nullptr);
     RegisterKeyHashes(db);
+}
+
+std::string CountedNull(std::size_t k, const std::string& column, const std::string& value) {
+    const std::string c = QuoteName(column);
+    return "coalesce(" + c + ", dao_counted(?1, " + std::to_string(k) + ", " + value + "))";
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {

@@ -45,6 +45,9 @@ std::int64_t SetFieldFrom(Connection& c, const std::string& table, const std::st
 void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
                     const std::vector<Variant>* values);
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
+// SQL that is `column`'s value, or where it is Null `value`, that Null counted at `k` of the counts bound as
+// ?1 (dao_counted): the column read once.
+std::string CountedNull(std::size_t k, const std::string& column, const std::string& value);
 // SQL of a value converted for a field as Execute converts it (jet_cast, or jet_cast_strict when `fail`),
 // `fromType` the DAO type of a bare column read (0 when unknown).
 std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType);
