@@ -85,7 +85,8 @@ std::string ReadIni(const std::string& section, const std::string& key, const st
 // files, and the picture folders beside an accounting archive) are listed, so that the point knows what the
 // run adds there. What cannot be kept is noted in the report: the run goes on, and so does the restore of
 // everything else.
-void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunReport& report) {
+void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunReport& report,
+                           dao::DBEngine* engine) {
     std::vector<std::string> archives, files, folders;
     const std::string ledrana = data + "\\LEDRANA";
     if (platform::FolderExists(ledrana)) {
@@ -128,7 +129,20 @@ void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunRepo
     const auto keep = [&](const std::string& path, bool archive) {
         if (!platform::FileExists(path)) return;
         try {
-            archive ? point.KeepArchive(path) : point.KeepFile(path);
+            if (!archive) {
+                point.KeepFile(path);
+                return;
+            }
+            // Reserved while it is kept, so that what a program that stopped while it wrote the archive
+            // left beside it is settled first: the point keeps the archive, not half of a change. One that
+            // another program holds is kept as it is; the company's turn reports it.
+            dao::FileReservation reserved;
+            try {
+                if (engine) reserved = engine->Reserve(path);
+            } catch (const Error&) {
+            }
+            if (reserved.UndidHalfMadeChange()) report.NoteUndoneChange(path);
+            point.KeepArchive(path);
         } catch (const Error& e) {
             report.Note(path, "Il punto di ripristino non contiene " + path + ": " +
                                   std::to_string(e.number()) + " " + e.description() + ".");
@@ -159,7 +173,7 @@ void OpenRestorePoint(Aggiorna& w, RunHold& hold, const std::string& folder) {
     try {
         hold.point.emplace(folder, w.runReport.start, false);
         w.runReport.restorePoint = hold.point->folder();
-        KeepWhatTheRunChanges(*hold.point, folder, w.runReport);
+        KeepWhatTheRunChanges(*hold.point, folder, w.runReport, w.engine);
     } catch (const Error& e) {
         w.runReport.Note("", "Il punto di ripristino non si è potuto preparare (" +
                                  std::to_string(e.number()) + " " + e.description() +

@@ -9,8 +9,11 @@
 #include "platform/paths.h"
 #include "platform/vb_errors.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 namespace ledrana::dao {
@@ -36,7 +39,9 @@ void CheckFormat(sqlite3* db, const std::string& path) {
 SqliteDb OpenSqlite(const std::string& host, bool readOnly, bool create, const std::string& shown) {
     // SQLite makes the journal at a fixed name and refuses a link there: one put there is removed.
     const bool inMemory = IsMemoryCopy(host);
-    if (!readOnly && !inMemory) platform::RemoveLinkAt(host + "-journal");
+    if (!readOnly && !inMemory)
+        for (const char* suffix : {"-journal", "-wal", "-shm"})
+            platform::RemoveLinkAt(host + suffix);
     sqlite3* raw = nullptr;
     // URIs are taken, for the files attached read-only; a host path never begins with "file:".
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
@@ -337,12 +342,54 @@ void DBEngine::SetScratchMemoryLimit(std::uintmax_t bytes) {
     scratchMemoryLimit = bytes;
 }
 
+namespace {
+
+// True when `name` is a file of its own (no link) that begins with `magic`.
+bool FileBeginsWith(const std::string& name, std::string_view magic) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    std::ifstream in(name, std::ios::binary);
+    std::string start(magic.size(), '\0');
+    return in.read(start.data(), static_cast<std::streamsize>(start.size())) && start == magic;
+}
+
+// What a program that stopped while it wrote a SQLite file may leave beside it: a rollback journal whose
+// header is still there (a "hot" journal: the file holds half of a change until SQLite puts back what the
+// journal kept), or a write-ahead log (changes committed there and not yet copied into the file). Either way
+// the file alone is not the database, and a copy or a link of it alone would keep what it is not. An
+// opening of our own settles both, as SQLite does for any program that reads the file: the half-made change
+// is undone, the log copied into the file and removed. The caller holds the file, with nobody inside a
+// transaction on it. Returns true when a half-made change was undone.
+bool SettleLeftovers(const std::string& host, const std::string& shown) {
+    static constexpr std::string_view kJournalMagic{"\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8};
+    const std::string journal = host + "-journal";
+    if (!FileBeginsWith(host, std::string_view("SQLite format 3\0", 16))) return false;
+    const bool halfMade = FileBeginsWith(journal, kJournalMagic);
+    const bool log = FileBeginsWith(host + "-wal", std::string_view("\x37\x7f\x06", 3));
+    if (!halfMade && !log) return false;
+    SqliteDb db = OpenSqlite(host, false, false, shown);
+    // The first read undoes the half-made change; leaving the log's mode copies the log in and removes it.
+    for (const char* sql : {"SELECT count(*) FROM sqlite_schema", "PRAGMA journal_mode=DELETE"})
+        if (const int rc = sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) ThrowJet(3045, shown);
+            ThrowJet(3051, shown);
+        }
+    db.reset();
+    struct stat st {};
+    if (FileBeginsWith(journal, kJournalMagic) || ::lstat((host + "-wal").c_str(), &st) == 0)
+        ThrowJet(3051, shown);
+    return halfMade;
+}
+
+} // namespace
+
 FileReservation DBEngine::Reserve(const std::string& path) {
     std::string host = ExistingFile(*this, path);
     CheckArchiveForChange(host, path);
     platform::FileHold hold = TakeHold(host, platform::HoldMode::Exclusive, path);
     if (!hold.held() || InTransactionElsewhere(host)) ThrowJet(3045, path);
-    return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)));
+    const bool undone = SettleLeftovers(host, path);
+    return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)), undone);
 }
 
 bool FileReservation::Held() const {

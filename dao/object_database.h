@@ -119,11 +119,15 @@ public:
     FileReservation() = default;
     bool Held() const;
     void Release();
+    // True when the reservation found half of a change that a program stopped in the middle of (its
+    // journal beside the file) and undid it.
+    bool UndidHalfMadeChange() const { return undone_; }
 
-    explicit FileReservation(std::shared_ptr<void> impl) : impl_(std::move(impl)) {}
+    FileReservation(std::shared_ptr<void> impl, bool undone) : impl_(std::move(impl)), undone_(undone) {}
 
 private:
     std::shared_ptr<void> impl_;
+    bool undone_ = false;
 };
 
 struct EngineShared;
@@ -153,6 +157,8 @@ public:
     // 3044 missing folder, 3045 when another process has it open through an engine, or stays inside a SQLite
     // transaction on it for the busy wait, or (a Jet or ACE file) another program or computer has it open;
     // 3051 when the file cannot be changed and replaced in its folder (detail::CheckArchiveForChange).
+    // What a program that stopped while it wrote the file left beside it is settled first, so that the file
+    // alone is the database: half of a change undone, a write-ahead log copied in (3051 when that fails).
     FileReservation Reserve(const std::string& path);
 
     // Marks a file as a scratch copy (or no longer, with false): a copy that stands for nothing by itself,

@@ -130,13 +130,15 @@ void NoteNullKeys(Aggiorna& w) {
     }
 }
 
-// Before the archive is opened for its comparison: it is reserved for this run, and its first bytes are
-// looked at without opening it. Nothing is written, to the archive or its folder. A Jet file is converted
-// here, once the pair check has let the comparison go on. The errors go to the driver's trap of the opening.
+// Before the archive is opened for its comparison: it is reserved for this run (which undoes half of a
+// change that a program stopped in the middle of), and its first bytes are looked at without opening it.
+// Nothing else is written, to the archive or its folder. A Jet file is converted here, once the pair check
+// has let the comparison go on. The errors go to the driver's trap of the opening.
 void ReserveArchive(Aggiorna& w) {
     w.archiveReservation.Release();
     if (!w.engine) return; // no engine: ApreDb says so and ends the program
     w.archiveReservation = w.engine->Reserve(w.NomeDb2);
+    if (w.archiveReservation.UndidHalfMadeChange()) w.runReport.NoteUndoneChange(w.NomeDb2);
     const FileKind kind = KindOfFile(w.NomeDb2);
     if (kind == FileKind::Other) throw Error(3343, dao::JetErrorText(3343, w.NomeDb2));
     if (kind == FileKind::Jet) {

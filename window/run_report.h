@@ -126,6 +126,13 @@ public:
         return true;
     }
     const std::vector<ReportNote>& notes() const { return notes_; }
+    // The archive held half of a change that a program stopped in the middle of, and its reservation
+    // undid it.
+    void NoteUndoneChange(const std::string& archive) {
+        Note(archive, "L'archivio conteneva una modifica lasciata a metà da un programma che si era fermato "
+                      "mentre lo scriveva: è stata annullata, come fa ogni programma che lo apre, prima "
+                      "dell'aggiornamento.");
+    }
 
     // --- the run as a whole, set by the run
     ReportClock::time_point start = ReportClock::now();

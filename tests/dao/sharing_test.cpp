@@ -289,4 +289,81 @@ TEST_F(Sharing, RefusedCommitLeavesTheEngineClean) {
     }
 }
 
+// A program that stopped while it wrote the archive left half of a change in it (its journal beside it), or
+// changes it committed in a write-ahead log: the reservation settles both before anyone copies or links the
+// file alone, which would keep what the archive is not.
+TEST_F(Sharing, WhatAStoppedProgramLeftBesideTheArchiveIsSettledByItsReservation) {
+    const auto raw = [](const std::string& path) {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        return std::unique_ptr<sqlite3, int (*)(sqlite3*)>(db, sqlite3_close);
+    };
+    const auto exec = [](sqlite3* db, const char* sql) {
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    };
+    {
+        auto db = raw(file_);
+        exec(db.get(), "WITH RECURSIVE n(i) AS (SELECT 4 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                       "INSERT INTO Conti SELECT i, 'conto ' || i FROM n");
+    }
+    const std::string whole = Bytes(file_);
+    const auto copyBeside = [&](const std::string& suffix, const std::string& to) {
+        fs::copy_file(file_, to);
+        fs::copy_file(file_ + suffix, to + suffix);
+    };
+
+    // Half of a change: the transaction's pages spill into the file before its commit.
+    const std::string half = (dir_ / "Meta.mdb").string();
+    {
+        auto db = raw(file_);
+        exec(db.get(), "PRAGMA cache_size=4");
+        exec(db.get(), "BEGIN");
+        exec(db.get(), "UPDATE Conti SET Nome = printf('%040d', Codice)");
+        copyBeside("-journal", half);
+        exec(db.get(), "ROLLBACK");
+    }
+    ASSERT_TRUE(Bytes(half) != whole); // the file alone holds half of the change
+
+    // Committed changes in a log that nobody copied into the file.
+    const std::string logged = (dir_ / "Registro.mdb").string();
+    {
+        auto db = raw(file_);
+        exec(db.get(), "PRAGMA journal_mode=WAL");
+        exec(db.get(), "PRAGMA wal_autocheckpoint=0");
+        exec(db.get(), "INSERT INTO Conti VALUES (5000, 'nel registro')");
+        copyBeside("-wal", logged);
+    }
+    ASSERT_FALSE(fs::exists(file_ + "-wal"));
+
+    DBEngine engine;
+    {
+        FileReservation r = engine.Reserve(half);
+        EXPECT_TRUE(r.UndidHalfMadeChange());
+        EXPECT_FALSE(fs::exists(half + "-journal"));
+        EXPECT_TRUE(Bytes(half) == whole);
+    }
+    {
+        FileReservation r = engine.Reserve(logged);
+        EXPECT_FALSE(r.UndidHalfMadeChange());
+        EXPECT_FALSE(fs::exists(logged + "-wal"));
+        // The file alone is the archive with the logged row, in the journal's mode that SQLite and the
+        // engine write.
+        const std::string copy = (dir_ / "Copia.mdb").string();
+        fs::copy_file(logged, copy);
+        auto db = raw(copy);
+        sqlite3_stmt* s = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db.get(), "SELECT count(*) FROM Conti WHERE Codice = 5000", -1, &s, nullptr),
+            SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+        sqlite3_finalize(s);
+        EXPECT_EQ(Bytes(logged).substr(18, 2), std::string("\x01\x01", 2));
+    }
+    // A file left as it was is not touched.
+    const std::string before = Bytes(file_);
+    EXPECT_FALSE(engine.Reserve(file_).UndidHalfMadeChange());
+    EXPECT_TRUE(Bytes(file_) == before);
+}
+
 } // namespace

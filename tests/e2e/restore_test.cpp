@@ -145,5 +145,50 @@ TEST(E2eRestore, LeavesAnArchiveWrittenSinceTheRunUntilForcedAndKeepsWhatWasWrit
     EXPECT_EQ(m.read(kept[1].str() + "\\Gamma\\Cont32.mdb"), written);
 }
 
+// An archive that a program stopped in the middle of writing (half of a change in the file, its journal
+// beside it): the run undoes the half-made change before it keeps or copies the archive, and says so. The
+// point keeps the archive as it was before that change, the update starts from it, and a restore puts it
+// back.
+TEST(E2eRestore, AnArchiveLeftHalfWrittenIsKeptAndUpdatedWhole) {
+    Machine m("old");
+    const fs::path gamma = m.host(kGamma);
+    const std::string whole = m.read(kGamma);
+    const fs::path scratch = m.root() / "meta.mdb";
+    fs::copy_file(gamma, scratch);
+    // The sqlite3 tool inside a transaction whose pages spill into the file: the file and its journal as
+    // they stand are copied over the archive, then the tool leaves without committing.
+    std::string out;
+    ASSERT_EQ(m.Shell("sqlite3 " + ShellQuote(scratch.string()) +
+                          " 'PRAGMA cache_size=4' 'BEGIN' 'CREATE TABLE Mezza(x)' "
+                          "'WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                          "INSERT INTO Mezza SELECT randomblob(900) FROM n' "
+                          "'UPDATE CLIENTI SET RagSoc = NULL' " +
+                          ShellQuote(".shell cp " + ShellQuote(scratch.string()) + " " +
+                                     ShellQuote(gamma.string()) + " && cp " +
+                                     ShellQuote(scratch.string() + "-journal") + " " +
+                                     ShellQuote(gamma.string() + "-journal")),
+                      &out),
+              0)
+        << out;
+    ASSERT_TRUE(fs::exists(gamma.string() + "-journal"));
+    ASSERT_TRUE(m.read(kGamma) != whole) << "the archive does not hold half of the change";
+
+    const Outcome run = m.Update();
+    ASSERT_EQ(run.status, 0) << run.console;
+    EXPECT_NE(run.entry("ditta Gamma.ini database C:\\ZU\\Gamma\\CONT32.MDB aggiornato"), -1) << run.log;
+    EXPECT_NE(ledrana::testing::TempPrefix::get(run.report).find("modifica lasciata a metà"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(gamma.string() + "-journal"));
+    EXPECT_EQ(m.Value(kGamma, "SELECT count(*) FROM CLIENTI WHERE RagSoc IS NULL"), "0");
+    EXPECT_EQ(m.Shell("sqlite3 " + ShellQuote(gamma.string()) + " 'SELECT count(*) FROM Mezza'", &out) == 0,
+              false)
+        << out;
+    const std::string point = Points(m).at(0);
+    EXPECT_TRUE(m.read(kData + "\\LEDRANA\\ripristino\\" + point + "\\Gamma\\Cont32.mdb") == whole);
+
+    EXPECT_EQ(Restore(m, point, &out), 0) << out;
+    EXPECT_TRUE(m.read(kGamma) == whole);
+}
+
 } // namespace
 } // namespace ledrana::e2e
