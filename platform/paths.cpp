@@ -8,8 +8,11 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -152,13 +155,73 @@ fs::path shareRoot(const std::string& server, const std::string& share) {
     return cur;
 }
 
-// The entry of `folder` equal to `name` without regard to case; "" when there is none.
+// A folder's entries by their name in upper case, each the first in byte order of its case variants, as
+// they stood when the folder was listed, with what identifies that state of the folder. Every name added,
+// removed or renamed in a folder sets its modification time, so a folder whose identity and times are those
+// of its listing still has those entries: unless it was changed within the same tick of the clock as the
+// listing was taken. A listing is therefore kept only when the folder had been left alone for a while.
+struct Listing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{}, changed{};
+    std::unordered_map<std::string, std::string> firstByUpper;
+};
+
+constexpr std::int64_t kSettledNs = 2'000'000'000; // a folder unchanged this long is listed once
+constexpr std::size_t kListingsKept = 256;
+
+std::int64_t Nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+bool SameState(const Listing& l, const struct stat& st) {
+    return l.device == st.st_dev && l.inode == st.st_ino &&
+           Nanoseconds(l.modified) == Nanoseconds(st.st_mtim) &&
+           Nanoseconds(l.changed) == Nanoseconds(st.st_ctim);
+}
+
+// The entry of `folder` equal to `name` without regard to case; "" when there is none. The folders on the
+// way to every archive are looked up again and again: a folder left alone since its last listing is not
+// listed again.
 std::string findNoCase(const fs::path& folder, const std::string& name) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, Listing> listings;
+    struct stat st {};
+    const std::string key = folder.string();
+    const bool known = ::stat(key.c_str(), &st) == 0;
+    if (known) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (const auto it = listings.find(key); it != listings.end()) {
+            if (SameState(it->second, st)) {
+                const auto entry = it->second.firstByUpper.find(UCase(name));
+                return entry == it->second.firstByUpper.end() ? std::string() : entry->second;
+            }
+            listings.erase(it);
+        }
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    Listing listing;
     std::error_code ec;
     std::string best;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
         if (EqualsNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
+        std::string& first = listing.firstByUpper[UCase(entry)];
+        if (first.empty() || entry < first) first = std::move(entry);
+    }
+    if (known && !ec && Nanoseconds(now) - Nanoseconds(st.st_mtim) >= kSettledNs) {
+        struct stat after {};
+        listing.device = st.st_dev;
+        listing.inode = st.st_ino;
+        listing.modified = st.st_mtim;
+        listing.changed = st.st_ctim;
+        // Kept only when the folder did not change while it was listed.
+        if (::stat(key.c_str(), &after) == 0 && SameState(listing, after)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (listings.size() >= kListingsKept) listings.clear();
+            listings.insert_or_assign(key, std::move(listing));
+        }
     }
     return best;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace fs = std::filesystem;
 using namespace ledrana;
@@ -65,6 +66,31 @@ TEST(Paths, EverySpellingReachesOneFolderAndNewOnesKeepTheirCase) {
     WriteAllBytes("C:\\ditte\\Ditta.ini", "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
     EXPECT_EQ(ReadAllBytes("C:\\DITTE\\DITTA.INI"), "[Archivi]\r\nLedrana=Cont32.Mdb\r\n");
     EXPECT_TRUE(fs::is_empty(p.driveC() / "ditte"));
+}
+
+// A folder left alone for a while is listed once; a name added, removed or renamed in it afterwards is seen
+// at the next look all the same.
+TEST(Paths, ASettledFolderSeesTheNamesChangedInItLater) {
+    TempPrefix p;
+    const fs::path zu = p.driveC() / "Zu";
+    fs::create_directories(zu / "Gamma");
+    const auto settle = [&] {
+        fs::last_write_time(zu, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    };
+    settle();
+    EXPECT_EQ(HostPath("C:\\ZU\\GAMMA"), (zu / "Gamma").string());
+    EXPECT_EQ(HostPath("C:\\ZU\\gamma"), (zu / "Gamma").string()); // from the listing
+    fs::create_directories(zu / "GAMMA");
+    EXPECT_EQ(HostPath("C:\\ZU\\gamma"), (zu / "GAMMA").string());
+    settle();
+    EXPECT_EQ(HostPath("C:\\ZU\\gamma"), (zu / "GAMMA").string());
+    fs::remove(zu / "GAMMA");
+    EXPECT_EQ(HostPath("C:\\ZU\\gamma"), (zu / "Gamma").string());
+    settle();
+    EXPECT_EQ(HostPath("C:\\ZU\\Delta"), (zu / "Delta").string());
+    fs::rename(zu / "Gamma", zu / "delta");
+    EXPECT_EQ(HostPath("C:\\ZU\\Delta"), (zu / "delta").string());
+    EXPECT_EQ(HostPath("C:\\ZU\\Gamma"), (zu / "Gamma").string()); // missing: the spelling given
 }
 
 // Dots, drives and the names Windows refuses: the host path, or the error number.
