@@ -212,6 +212,16 @@ Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool re
         }
         shared_->open.erase(it);
     }
+    if (shared_->parked && shared_->parked->hostPath == host) {
+        std::shared_ptr<Connection> conn = std::move(shared_->parked);
+        if (!exclusive && !readOnly) {
+            std::string hash = StoredPasswordHash(conn->handle());
+            if (!hash.empty() && !shared_->Verify(hash, password)) ThrowJet(3031);
+            conn->CheckFresh();
+            shared_->open[host] = conn;
+            return MakeDatabase(shared_, conn, path, connect);
+        }
+    }
     bool fileReadOnly = false;
     try {
         fileReadOnly = (platform::GetAttr(platform::WindowsPath(host)) & platform::vbReadOnly) != 0;
@@ -314,6 +324,7 @@ void DBEngine::SetScratch(const std::string& path, bool scratch) {
         shared_->scratch.insert(host);
     } else {
         shared_->scratch.erase(host);
+        if (shared_->parked && shared_->parked->hostPath == host) shared_->parked.reset();
         DropMemoryCopy(host);
     }
 }
@@ -328,6 +339,7 @@ void DBEngine::SetDeferredSync(const std::string& path, bool deferred) {
 
 void DBEngine::MakeScratchCopy(const std::string& source, const std::string& copy) {
     const std::string host = HostPath(copy);
+    if (shared_->parked && shared_->parked->hostPath == host) shared_->parked.reset();
     DropMemoryCopy(host); // a new copy replaces any earlier one under the name
     if (!CopyIntoMemory(HostPath(source), host, scratchMemoryLimit))
         platform::CopyToNewScratchFile(source, copy);
@@ -575,6 +587,9 @@ void Database::Close() {
         }
         conn->Flush();
         d.engine->open.erase(conn->hostPath);
+        if (IsMemoryCopy(conn->hostPath) && !conn->exclusive && !conn->readOnly && conn->attached.empty() &&
+            !d.engine->watches.count(conn->hostPath))
+            d.engine->parked = std::move(conn);
     }
 }
 

@@ -35,6 +35,11 @@ struct EngineShared {
     std::string jetCopyFolder;                    // where those copies live, removed with the engine
     // Files whose row writes are watched (ChangeWatch): host path -> the tally of every connection to it.
     std::map<std::string, std::shared_ptr<detail::RowChangeTally>> watches;
+    // The connection to a copy held in memory that its last Database closed, kept for the next opening of
+    // the copy (a comparison closes and opens its archive again after some of its steps): nobody else can
+    // open the copy, so nothing is held by keeping it; what another connection of this process committed
+    // meanwhile is read again (Connection::CheckFresh). It goes with the copy.
+    std::shared_ptr<detail::Connection> parked;
     ~EngineShared();
 };
 } // namespace ledrana::dao

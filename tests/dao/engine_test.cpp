@@ -179,6 +179,24 @@ TEST_F(FilesTest, AScratchCopyOfASmallFileIsHeldInMemory) {
         db = engine_.OpenDatabase(copy);
         EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(4));
         db.Close();
+        {
+            // What another engine of the process changed in between is seen by the next opening.
+            DBEngine other;
+            Database o = other.OpenDatabase(copy);
+            o.TableDefs()["T"].Fields().Append(o.TableDefs()["T"].CreateField("D", dbLong));
+            o.Close();
+        }
+        db = engine_.OpenDatabase(copy);
+        EXPECT_TRUE(db.TableDefs()["T"].Fields().Count() == (deleteField ? 2 : 3));
+        db.Close();
+        // A new copy under the name is opened as it is, whatever the earlier one held.
+        engine_.MakeScratchCopy(Path("src.mdb"), copy);
+        db = engine_.OpenDatabase(copy);
+        EXPECT_EQ(Scalar(db, "SELECT sum(A) FROM T"), Variant(1));
+        EXPECT_EQ(db.TableDefs()["T"].Fields().Count(), 2);
+        db.Execute("INSERT INTO T (A) VALUES (3)");
+        if (deleteField) db.TableDefs()["T"].Fields().Delete("B");
+        db.Close();
         engine_.CompactDatabase(copy, out);
         EXPECT_EQ(std::filesystem::exists(copy), onDisk);
         engine_.SetScratch(copy, false);
