@@ -8,7 +8,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -184,13 +183,12 @@ bool SameState(const Listing& l, const struct stat& st) {
 // way to every archive are looked up again and again: a folder left alone since its last listing is not
 // listed again.
 std::string findNoCase(const fs::path& folder, const std::string& name) {
-    static std::mutex mutex;
-    static std::unordered_map<std::string, Listing> listings;
+    // Each thread its own: no lock, which a child forked while another thread held it could never take.
+    thread_local std::unordered_map<std::string, Listing> listings;
     struct stat st {};
     const std::string key = folder.string();
     const bool known = ::stat(key.c_str(), &st) == 0;
     if (known) {
-        std::lock_guard<std::mutex> lock(mutex);
         if (const auto it = listings.find(key); it != listings.end()) {
             if (SameState(it->second, st)) {
                 const auto entry = it->second.firstByUpper.find(UCase(name));
@@ -218,7 +216,6 @@ std::string findNoCase(const fs::path& folder, const std::string& name) {
         listing.changed = st.st_ctim;
         // Kept only when the folder did not change while it was listed.
         if (::stat(key.c_str(), &after) == 0 && SameState(listing, after)) {
-            std::lock_guard<std::mutex> lock(mutex);
             if (listings.size() >= kListingsKept) listings.clear();
             listings.insert_or_assign(key, std::move(listing));
         }
