@@ -41,12 +41,16 @@ std::string Why(const Error& e) {
 }
 
 // Copies an archive while no other program can be writing it; an archive that cannot be had or read is
-// left out, and the report says which and why.
+// left out, and the report says which and why. What a program that stopped while it wrote the archive left
+// beside it (its journal, its write-ahead log) goes with it, as it is: the preview's run settles it on the
+// copy, and the archive itself is not written.
 void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& from,
                  const std::string& toHost) {
     try {
-        dao::FileReservation hold = engine.Reserve(from);
+        dao::FileReservation hold = engine.Reserve(from, false);
         CopyOne(from, toHost);
+        for (const char* leftover : {"-journal", "-wal"})
+            if (platform::FileExists(from + leftover)) CopyOne(from + leftover, toHost + leftover);
     } catch (const Error& e) {
         report.Note(from, "Anteprima: l'archivio " + from + " non è stato copiato perché " + Why(e) +
                               "; l'anteprima lo ha trovato mancante.");

@@ -395,12 +395,12 @@ bool SettleLeftovers(const std::string& host, const std::string& shown) {
 
 } // namespace
 
-FileReservation DBEngine::Reserve(const std::string& path) {
+FileReservation DBEngine::Reserve(const std::string& path, bool settle) {
     std::string host = ExistingFile(*this, path);
     CheckArchiveForChange(host, path);
     platform::FileHold hold = TakeHold(host, platform::HoldMode::Exclusive, path);
     if (!hold.held() || InTransactionElsewhere(host)) ThrowJet(3045, path);
-    const bool undone = SettleLeftovers(host, path);
+    const bool undone = settle && SettleLeftovers(host, path);
     return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)), undone);
 }
 

@@ -123,7 +123,8 @@ TEST(E2eLocks, OfTwoRunsAtOnceOneRunsTheOtherTouchesNothing) {
 // the sample installation as it is, the update suite's preview checks it): on an empty machine without even
 // a skeleton (its report goes to the temporary folder); and on the sample with links that lead back into the
 // data folder or out of the machine and a company whose accounting archive is named outside the data folder
-// and is missing (whose pictures the run puts beside it). The scratch machine goes with the preview.
+// and is missing (whose pictures the run puts beside it), and an archive that holds half of a change. The
+// scratch machine goes with the preview.
 TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
     for (const bool links : {false, true}) {
         SCOPED_TRACE(links ? "the sample with links" : "an empty machine");
@@ -138,6 +139,7 @@ TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
             beta.replace(beta.find("C:\\ZU\\Beta"), 10,
                          platform::WindowsPath((m.root() / "altrove").string()));
             m.write(kData + "\\ledrana\\Beta.ini", beta);
+            m.LeaveHalfWritten("C:\\ZU\\Gamma\\Cont32.mdb");
         }
         const fs::path temp = m.root() / "run-tmp";
         fs::create_directories(temp);
@@ -153,6 +155,8 @@ TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
         EXPECT_EQ(html.find("il collegamento C:\\ZU\\radice porta a Z:\\, fuori dalla macchina") !=
                       std::string::npos,
                   links);
+        // Half of a change left in Gamma's archive: undone on the preview's copy, the archive left as it is.
+        EXPECT_EQ(html.find("modifica lasciata a metà") != std::string::npos, links);
     }
 }
 

@@ -245,6 +245,28 @@ void Machine::Exec(const std::string& path, const std::vector<std::string>& stat
     DaoTool("", args, &ok);
 }
 
+void Machine::LeaveHalfWritten(const std::string& path) const {
+    // The sqlite3 tool inside a transaction whose pages spill into a copy of the file: the copy and its
+    // journal as they stand are put over the archive, then the tool leaves without committing.
+    const fs::path archive = host(path), scratch = root() / "meta.mdb";
+    fs::copy_file(archive, scratch);
+    const std::string before = read(path);
+    std::string out;
+    const int status = Shell(
+        "sqlite3 " + ShellQuote(scratch.string()) +
+            " 'PRAGMA cache_size=4' 'BEGIN' 'CREATE TABLE Mezza(x)' "
+            "'WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+            "INSERT INTO Mezza SELECT randomblob(900) FROM n' 'UPDATE CLIENTI SET RagSoc = NULL' " +
+            ShellQuote(".shell cp " + ShellQuote(scratch.string()) + " " + ShellQuote(archive.string()) +
+                       " && cp " + ShellQuote(scratch.string() + "-journal") + " " +
+                       ShellQuote(archive.string() + "-journal")),
+        &out);
+    fs::remove(scratch);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(fs::exists(archive.string() + "-journal"));
+    EXPECT_TRUE(read(path) != before) << "the archive does not hold half of the change";
+}
+
 ModelFolder::ModelFolder() {
     std::string tmpl = (fs::temp_directory_path() / "ledrana-model-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");

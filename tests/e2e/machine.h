@@ -96,6 +96,10 @@ public:
     // fails).
     void Exec(const std::string& path, const std::vector<std::string>& statements) const;
 
+    // Leaves half of a change in an accounting archive of this machine, its journal beside it, as a
+    // program that stopped while it wrote it would: a new table Mezza, every RagSoc of CLIENTI Null.
+    void LeaveHalfWritten(const std::string& path) const;
+
     // daotool with any arguments (shell-quoted by the caller); its output, `ok` when it ended 0.
     std::string DaoTool(const std::string& password, const std::string& args, bool* ok) const;
 
