@@ -298,6 +298,8 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         hold = TakeHold(src, platform::HoldMode::Exclusive, source);
         if (!hold.held() || InTransactionElsewhere(src)) ThrowJet(3356, source);
     }
+    // A connection kept for the source's next opening goes: the copy would otherwise hold it beside its own.
+    if (shared_->parked && shared_->parked->hostPath == src) shared_->parked.reset();
     // Commit what this engine holds for the source, then copy from a connection of our own.
     if (auto it = shared_->open.find(src); it != shared_->open.end())
         if (auto conn = it->second.lock()) conn->Flush();
@@ -588,8 +590,11 @@ void Database::Close() {
         conn->Flush();
         d.engine->open.erase(conn->hostPath);
         if (IsMemoryCopy(conn->hostPath) && !conn->exclusive && !conn->readOnly && conn->attached.empty() &&
-            !d.engine->watches.count(conn->hostPath))
+            !d.engine->watches.count(conn->hostPath)) {
+            // Kept with its catalog and SQLite's schema, not with its pages: they are in memory already.
+            sqlite3_db_release_memory(conn->handle());
             d.engine->parked = std::move(conn);
+        }
     }
 }
 
