@@ -108,6 +108,10 @@ bool IsValidName(std::string_view name) {
     return ValidName(name);
 }
 
+void EngineShared::ForgetParked(const std::string& host) {
+    if (parked && parked->hostPath == host) parked.reset();
+}
+
 bool EngineShared::Verify(const std::string& hash, const std::string& password) {
     for (const auto& [h, p] : verified)
         if (h == hash && p == password) return true;
@@ -299,7 +303,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         if (!hold.held() || InTransactionElsewhere(src)) ThrowJet(3356, source);
     }
     // A connection kept for the source's next opening goes: the copy would otherwise hold it beside its own.
-    if (shared_->parked && shared_->parked->hostPath == src) shared_->parked.reset();
+    shared_->ForgetParked(src);
     // Commit what this engine holds for the source, then copy from a connection of our own.
     if (auto it = shared_->open.find(src); it != shared_->open.end())
         if (auto conn = it->second.lock()) conn->Flush();
@@ -326,7 +330,7 @@ void DBEngine::SetScratch(const std::string& path, bool scratch) {
         shared_->scratch.insert(host);
     } else {
         shared_->scratch.erase(host);
-        if (shared_->parked && shared_->parked->hostPath == host) shared_->parked.reset();
+        shared_->ForgetParked(host);
         DropMemoryCopy(host);
     }
 }
@@ -341,7 +345,7 @@ void DBEngine::SetDeferredSync(const std::string& path, bool deferred) {
 
 void DBEngine::MakeScratchCopy(const std::string& source, const std::string& copy) {
     const std::string host = HostPath(copy);
-    if (shared_->parked && shared_->parked->hostPath == host) shared_->parked.reset();
+    shared_->ForgetParked(host);
     DropMemoryCopy(host); // a new copy replaces any earlier one under the name
     if (!CopyIntoMemory(HostPath(source), host, scratchMemoryLimit))
         platform::CopyToNewScratchFile(source, copy);

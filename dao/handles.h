@@ -40,6 +40,8 @@ struct EngineShared {
     // open the copy, so nothing is held by keeping it; what another connection of this process committed
     // meanwhile is read again (Connection::CheckFresh). It goes with the copy.
     std::shared_ptr<detail::Connection> parked;
+    // Lets the kept connection go when it is the one to the file at `host`.
+    void ForgetParked(const std::string& host);
     ~EngineShared();
 };
 } // namespace ledrana::dao

@@ -188,12 +188,13 @@ std::string findNoCase(const fs::path& folder, const std::string& name) {
     struct stat st {};
     const std::string key = folder.string();
     const bool known = ::stat(key.c_str(), &st) == 0;
+    const auto firstOf = [&](const Listing& l) {
+        const auto entry = l.firstByUpper.find(UCase(name));
+        return entry == l.firstByUpper.end() ? std::string() : entry->second;
+    };
     if (known) {
         if (const auto it = listings.find(key); it != listings.end()) {
-            if (SameState(it->second, st)) {
-                const auto entry = it->second.firstByUpper.find(UCase(name));
-                return entry == it->second.firstByUpper.end() ? std::string() : entry->second;
-            }
+            if (SameState(it->second, st)) return firstOf(it->second);
             listings.erase(it);
         }
     }
@@ -201,13 +202,12 @@ std::string findNoCase(const fs::path& folder, const std::string& name) {
     ::clock_gettime(CLOCK_REALTIME, &now);
     Listing listing;
     std::error_code ec;
-    std::string best;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
-        if (EqualsNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
         std::string& first = listing.firstByUpper[UCase(entry)];
         if (first.empty() || entry < first) first = std::move(entry);
     }
+    std::string best = firstOf(listing);
     if (known && !ec && Nanoseconds(now) - Nanoseconds(st.st_mtim) >= kSettledNs) {
         struct stat after {};
         listing.device = st.st_dev;
