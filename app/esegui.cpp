@@ -135,10 +135,11 @@ void KeepWhatTheRunChanges(RestorePoint& point, const std::string& data, RunRepo
             }
             // Reserved while it is kept, so that what a program that stopped while it wrote the archive
             // left beside it is settled first: the point keeps the archive, not half of a change. One that
-            // another program holds is kept as it is; the company's turn reports it.
+            // another program holds is kept as it is, without waiting for it; the company's turn waits and
+            // reports it.
             dao::FileReservation reserved;
             try {
-                if (engine) reserved = engine->Reserve(path);
+                if (engine) reserved = engine->Reserve(path, {.settle = true, .wait = false});
             } catch (const Error&) {
             }
             if (reserved.UndidHalfMadeChange()) report.NoteUndoneChange(path);

@@ -47,10 +47,12 @@ std::string Why(const Error& e) {
 void CopyArchive(dao::DBEngine& engine, RunReport& report, const std::string& from,
                  const std::string& toHost) {
     try {
-        dao::FileReservation hold = engine.Reserve(from, false);
+        dao::FileReservation hold = engine.Reserve(from, {.settle = false});
         CopyOne(from, toHost);
+        // A link there is no program's leftover: the run removes it unfollowed, and so it is not copied.
         for (const char* leftover : {"-journal", "-wal"})
-            if (platform::FileExists(from + leftover)) CopyOne(from + leftover, toHost + leftover);
+            if (platform::FileExists(from + leftover) && platform::LinkTarget(from + leftover).empty())
+                CopyOne(from + leftover, toHost + leftover);
     } catch (const Error& e) {
         report.Note(from, "Anteprima: l'archivio " + from + " non è stato copiato perché " + Why(e) +
                               "; l'anteprima lo ha trovato mancante.");
@@ -252,7 +254,14 @@ void Preview::Prepare(dao::DBEngine& engine, RunReport& report) {
             break;
         case Copy::Kind::File:
             MakeFolders(c.toHost.substr(0, c.toHost.rfind('/')));
-            CopyOne(c.from, c.toHost);
+            // One that cannot be read (a link to what this user may not read) is missing from the copy.
+            try {
+                CopyOne(c.from, c.toHost);
+            } catch (const Error& e) {
+                if (platform::NameTaken(W(c.toHost))) platform::RemoveOwnFile(W(c.toHost));
+                report.Note(c.from, "Anteprima: il file " + c.from + " non è stato copiato perché " + Why(e) +
+                                        "; l'anteprima lo ha trovato mancante.");
+            }
             break;
         case Copy::Kind::Archive:
             MakeFolders(c.toHost.substr(0, c.toHost.rfind('/')));

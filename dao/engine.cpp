@@ -401,12 +401,13 @@ bool SettleLeftovers(const std::string& host, const std::string& shown) {
 
 } // namespace
 
-FileReservation DBEngine::Reserve(const std::string& path, bool settle) {
+FileReservation DBEngine::Reserve(const std::string& path, ReserveHow how) {
     std::string host = ExistingFile(*this, path);
     CheckArchiveForChange(host, path);
     platform::FileHold hold = TakeHold(host, platform::HoldMode::Exclusive, path);
-    if (!hold.held() || InTransactionElsewhere(host)) ThrowJet(3045, path);
-    const bool undone = settle && SettleLeftovers(host, path);
+    if (!hold.held() || InTransactionElsewhere(host, how.wait ? kBusyWait : std::chrono::milliseconds{0}))
+        ThrowJet(3045, path);
+    const bool undone = how.settle && SettleLeftovers(host, path);
     return FileReservation(std::make_shared<platform::FileHold>(std::move(hold)), undone);
 }
 

@@ -157,10 +157,16 @@ public:
     // 3044 missing folder, 3045 when another process has it open through an engine, or stays inside a SQLite
     // transaction on it for the busy wait, or (a Jet or ACE file) another program or computer has it open;
     // 3051 when the file cannot be changed and replaced in its folder (detail::CheckArchiveForChange).
-    // What a program that stopped while it wrote the file left beside it is settled first (unless `settle`
-    // is false: the file is then not written at all), so that the file alone is the database: half of a
-    // change undone, a write-ahead log copied in (3051 when that fails).
-    FileReservation Reserve(const std::string& path, bool settle = true);
+    // What a program that stopped while it wrote the file left beside it is settled first (unless
+    // `how.settle` is false: the file is then not written at all), so that the file alone is the database:
+    // half of a change undone, a write-ahead log copied in (3051 when that fails). Without `how.wait`, a
+    // transaction of another process fails the reservation at once instead of after the busy wait.
+    struct ReserveHow {
+        bool settle = true;
+        bool wait = true;
+    };
+    FileReservation Reserve(const std::string& path, ReserveHow how);
+    FileReservation Reserve(const std::string& path) { return Reserve(path, ReserveHow{}); }
 
     // Marks a file as a scratch copy (or no longer, with false): a copy that stands for nothing by itself,
     // which the caller removes after a crash and only ever reads into a new file of its own (a compacted

@@ -17,8 +17,8 @@ constexpr std::int64_t kSqliteLockBytes = 2 + 510;
 
 } // namespace
 
-bool InTransactionElsewhere(const std::string& host) {
-    const auto until = std::chrono::steady_clock::now() + kBusyWait;
+bool InTransactionElsewhere(const std::string& host, std::chrono::milliseconds wait) {
+    const auto until = std::chrono::steady_clock::now() + wait;
     while (platform::LockedElsewhere(host, kSqliteLockFirst, kSqliteLockBytes)) {
         if (std::chrono::steady_clock::now() >= until) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -13,8 +13,8 @@ namespace ledrana::dao::detail {
 // transaction or another writer's commit usually ends well within it.
 inline constexpr std::chrono::milliseconds kBusyWait{2000};
 
-// True when another process stays inside a SQLite transaction on the file for the whole busy wait.
-bool InTransactionElsewhere(const std::string& host);
+// True when another process stays inside a SQLite transaction on the file for the whole of `wait`.
+bool InTransactionElsewhere(const std::string& host, std::chrono::milliseconds wait = kBusyWait);
 // The hold of this process on a database file; one that holds nothing when another process's hold
 // conflicts. 3024 when the file went, 3051 when it cannot be opened (`shown`: the name in the error).
 platform::FileHold TakeHold(const std::string& host, platform::HoldMode mode, const std::string& shown);

@@ -123,8 +123,8 @@ TEST(E2eLocks, OfTwoRunsAtOnceOneRunsTheOtherTouchesNothing) {
 // the sample installation as it is, the update suite's preview checks it): on an empty machine without even
 // a skeleton (its report goes to the temporary folder); and on the sample with links that lead back into the
 // data folder or out of the machine and a company whose accounting archive is named outside the data folder
-// and is missing (whose pictures the run puts beside it), and an archive that holds half of a change. The
-// scratch machine goes with the preview.
+// and is missing (whose pictures the run puts beside it), an archive that holds half of a change and one
+// with a link where a write-ahead log would be. The scratch machine goes with the preview.
 TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
     for (const bool links : {false, true}) {
         SCOPED_TRACE(links ? "the sample with links" : "an empty machine");
@@ -140,6 +140,7 @@ TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
                          platform::WindowsPath((m.root() / "altrove").string()));
             m.write(kData + "\\ledrana\\Beta.ini", beta);
             m.LeaveHalfWritten("C:\\ZU\\Gamma\\Cont32.mdb");
+            fs::create_symlink("/proc/self/mem", m.host(kData + "\\Alfa\\Cont32.mdb-wal"));
         }
         const fs::path temp = m.root() / "run-tmp";
         fs::create_directories(temp);
@@ -157,6 +158,10 @@ TEST(E2ePreviewBox, APreviewLeavesTheMachineAsItFoundIt) {
                   links);
         // Half of a change left in Gamma's archive: undone on the preview's copy, the archive left as it is.
         EXPECT_EQ(html.find("modifica lasciata a metà") != std::string::npos, links);
+        // The link where Alfa's log would be leads to what cannot be read: missing from the copy, its
+        // archive copied without it.
+        EXPECT_EQ(html.find("Cont32.mdb-wal non è stato copiato") != std::string::npos, links);
+        EXPECT_EQ(html.find("Cont32.mdb non è stato copiato"), std::string::npos);
     }
 }
 
