@@ -188,10 +188,11 @@ std::vector<CompletedNulls> CompactRewriting(const std::string& src, const std::
             sqlite3_stmt* insert = c.Prepare("INSERT INTO main." + T + " (" + copied + ") SELECT " +
                                              (numbered ? selected : "rowid, " + selected) + " FROM src." + T +
                                              tally + " ORDER BY rowid");
-            if (!uncounted.empty()) sqlite3_bind_pointer(insert, 1, &counts, kTallyPointer, nullptr);
-            rc = sqlite3_step(insert);
-            sqlite3_reset(insert);
-            sqlite3_clear_bindings(insert);
+            {
+                const NullTally counting(counts);
+                rc = sqlite3_step(insert);
+                sqlite3_reset(insert);
+            }
             if (rc != SQLITE_DONE) ThrowSqlite(raw, rc, shown);
             for (std::size_t k = 0; k < uncounted.size(); ++k)
                 if (counted[k]) completed.push_back({t->name, uncounted[k]->field, counts[k]});

@@ -117,10 +117,12 @@ void WriteDeferred(Connection& c, TableState& t) {
             tally +=
                 std::string(k ? ", " : "") + "count(" + CountedNull(k, uncounted[k]->column, "NULL") + ")";
         sqlite3_stmt* s = c.Prepare("SELECT " + tally + " FROM " + T);
-        sqlite3_bind_pointer(s, 1, &counts, kTallyPointer, nullptr);
-        const int rc = sqlite3_step(s);
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+        int rc;
+        {
+            const NullTally counting(counts);
+            rc = sqlite3_step(s);
+            sqlite3_reset(s);
+        }
         if (rc != SQLITE_ROW) ThrowSqlite(c.handle(), rc, t.name);
         for (std::size_t k = 0; k < uncounted.size(); ++k) {
             uncounted[k]->count = counts[k];

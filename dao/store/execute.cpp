@@ -66,16 +66,18 @@ void DaoNullsFinal(sqlite3_context* ctx) {
     sqlite3_result_blob(ctx, counts, kMaxNullCounts * 8, SQLITE_TRANSIENT);
 }
 
-// dao_counted(counts, k, value): adds 1 to (*counts)[k] and is the value; `counts` a
-// std::vector<std::int64_t> bound as the pointer kTallyPointer. Called where a statement that reads every row
-// anyway meets a Null, it counts them on the way (CountedNull).
+// The counts of the NullTally that this thread's statement runs under (none outside one). Kept beside the
+// thread rather than bound to the statement: a bound pointer is looked up by its type's name at every row.
+thread_local std::vector<std::int64_t>* tally = nullptr;
+
+// dao_counted(k, value): adds 1 to the tally's k-th count and is the value. Called where a statement that
+// reads every row anyway meets a Null, it counts them on the way (CountedNull).
 void DaoCounted(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    auto* counts = static_cast<std::vector<std::int64_t>*>(sqlite3_value_pointer(argv[0], kTallyPointer));
-    const sqlite3_int64 k = sqlite3_value_int64(argv[1]);
-    if (!counts || k < 0 || static_cast<std::size_t>(k) >= counts->size())
+    const sqlite3_int64 k = sqlite3_value_int64(argv[0]);
+    if (!tally || k < 0 || static_cast<std::size_t>(k) >= tally->size())
         return sqlite3_result_error(ctx, "dao_counted", -1);
-    ++(*counts)[static_cast<std::size_t>(k)];
-    sqlite3_result_value(ctx, argv[2]);
+    ++(*tally)[static_cast<std::size_t>(k)];
+    sqlite3_result_value(ctx, argv[1]);
 }
 
 // dao_as_is(value, fromType, toType, toSize, flags): 1 when a save of the value into the field stores it as
@@ -606,14 +608,22 @@ void RegisterEngineFunctions(sqlite3* db) {
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "dao_nulls", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                                DaoNullsStep, DaoNullsFinal, nullptr);
-    sqlite3_create_function_v2(db, "dao_counted", 3, SQLITE_UTF8, nullptr, DaoCounted, nullptr, nullptr,
-                               nullptr);
+    sqlite3_create_function_v2(db, "dao_counted", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, DaoCounted,
+                               nullptr, nullptr, nullptr);
     RegisterKeyHashes(db);
 }
 
 std::string CountedNull(std::size_t k, const std::string& column, const std::string& value) {
     const std::string c = QuoteName(column);
-    return "coalesce(" + c + ", dao_counted(?1, " + std::to_string(k) + ", " + value + "))";
+    return "coalesce(" + c + ", dao_counted(" + std::to_string(k) + ", " + value + "))";
+}
+
+NullTally::NullTally(std::vector<std::int64_t>& counts) : previous_(tally) {
+    tally = &counts;
+}
+
+NullTally::~NullTally() {
+    tally = previous_;
 }
 
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values) {

@@ -45,9 +45,21 @@ std::int64_t SetFieldFrom(Connection& c, const std::string& table, const std::st
 void BindParameters(Connection& c, sqlite3_stmt* s, const JetStatement& st,
                     const std::vector<Variant>* values);
 void CheckParameters(const JetStatement& st, const std::vector<Variant>* values);
-// SQL that is `column`'s value, or where it is Null `value`, that Null counted at `k` of the counts bound as
-// ?1 (dao_counted): the column read once.
+// SQL that is `column`'s value, or where it is Null `value`, that Null counted at `k` of the counts that a
+// NullTally of the thread holds while the statement runs (dao_counted): the column read once.
 std::string CountedNull(std::size_t k, const std::string& column, const std::string& value);
+// The counts that dao_counted adds to on this thread while it lives; the function fails outside one, so
+// that no SQL but the engine's own counts anything.
+class NullTally {
+public:
+    explicit NullTally(std::vector<std::int64_t>& counts);
+    ~NullTally();
+    NullTally(const NullTally&) = delete;
+    NullTally& operator=(const NullTally&) = delete;
+
+private:
+    std::vector<std::int64_t>* previous_;
+};
 // SQL of a value converted for a field as Execute converts it (jet_cast, or jet_cast_strict when `fail`),
 // `fromType` the DAO type of a bare column read (0 when unknown).
 std::string CastSql(const FieldDef& f, const std::string& expr, bool fail, int fromType);

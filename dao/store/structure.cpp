@@ -156,8 +156,8 @@ class KeyHash {
 public:
     void Byte(unsigned char b) { h_ = (h_ ^ b) * 0x100000001b3ULL; }
     void Word(std::uint64_t w) {
-        for (int i = 0; i < 8; ++i, w >>= 8)
-            Byte(static_cast<unsigned char>(w));
+        h_ = (h_ ^ w) * 0x9E3779B97F4A7C15ULL;
+        h_ ^= h_ >> 29;
     }
     // Adds the value `v`, of SQLite's type `type`; false for a text with a NUL character in it, which
     // SameKey does not compare.
@@ -202,29 +202,35 @@ private:
 // Keys hashed at most, in memory of their own: a larger table has its keys sorted by SQLite.
 constexpr std::size_t kMaxHashedKeys = std::size_t{1} << 20;
 
-// What dao_key_hashes(keys, a, b, ...) gathers from the rows it reads: the hash of each row's key (a, b,
-// ...), until a key holds a Null or a text it cannot hash, or the keys are more than kMaxHashedKeys, where
-// it stops the read with an error (tooMany also when memory runs out). `keys` is a pointer bound to the
-// statement (kKeyHashesPointer).
+// What dao_key_hashes(a, b, ...) gathers from the rows it reads: the hash of each row's key (a, b, ...),
+// until a key holds a text it cannot hash, or a Null where `nullFree`, or the keys are more than
+// kMaxHashedKeys, where it stops the read with an error (tooMany also when memory runs out). Without
+// `nullFree`, a key that holds a Null is left out, as an index leaves it out of its uniqueness. The
+// statement runs with `gathering` set to them on its thread; the function fails without.
 struct KeyHashes {
     std::vector<bool> nocase; // for each field of the key
+    bool nullFree = false;
     std::vector<std::uint64_t> hashes;
     bool null = false, incomparable = false, tooMany = false;
 };
-constexpr char kKeyHashesPointer[] = "ledrana-key-hashes";
+thread_local KeyHashes* gathering = nullptr;
 
 void KeyHashesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto* keys = static_cast<KeyHashes*>(sqlite3_value_pointer(argv[0], kKeyHashesPointer));
-    if (!keys || static_cast<std::size_t>(argc - 1) != keys->nocase.size())
+    KeyHashes* keys = gathering;
+    if (!keys || static_cast<std::size_t>(argc) != keys->nocase.size())
         return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    for (int k = 0; k < argc; ++k) {
+        if (sqlite3_value_type(argv[k]) != SQLITE_NULL) continue;
+        if (!keys->nullFree) return; // a key left out
+        keys->null = true;
+        return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    }
     KeyHash key;
-    for (int k = 1; k < argc; ++k) {
-        const int type = sqlite3_value_type(argv[k]);
-        if (type == SQLITE_NULL)
-            keys->null = true;
-        else if (!key.Add(argv[k], type, keys->nocase[static_cast<std::size_t>(k - 1)]))
-            keys->incomparable = true;
-        if (keys->null || keys->incomparable) return sqlite3_result_error(ctx, "dao_key_hashes", -1);
+    for (int k = 0; k < argc; ++k) {
+        if (key.Add(argv[k], sqlite3_value_type(argv[k]), keys->nocase[static_cast<std::size_t>(k)]))
+            continue;
+        keys->incomparable = true;
+        return sqlite3_result_error(ctx, "dao_key_hashes", -1);
     }
     keys->tooMany = keys->hashes.size() == kMaxHashedKeys;
     if (keys->tooMany) return sqlite3_result_error(ctx, "dao_key_hashes", -1);
@@ -238,6 +244,22 @@ void KeyHashesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void KeyHashesFinal(sqlite3_context* ctx) {
     sqlite3_result_null(ctx);
+}
+
+// Sorts the hashes a byte at a time, from the lowest: for as many as a table holds, about four times
+// quicker than comparing them.
+void SortHashes(std::vector<std::uint64_t>& hashes) {
+    std::vector<std::uint64_t> other(hashes.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t start[257] = {};
+        for (const std::uint64_t h : hashes)
+            ++start[((h >> shift) & 0xff) + 1];
+        for (int b = 0; b < 256; ++b)
+            start[b + 1] += start[b];
+        for (const std::uint64_t h : hashes)
+            other[start[(h >> shift) & 0xff]++] = h;
+        hashes.swap(other);
+    }
 }
 
 // True when a row of the table has a Null in one of the fields.
@@ -281,19 +303,24 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
     if (comparable) {
         KeyHashes keys;
         keys.nocase = nocase;
-        sqlite3_stmt* s = c.Prepare("SELECT dao_key_hashes(?1, " + cols + ")" +
-                                    (nullFree ? " FROM " + QuoteName(t.name) : rows));
-        sqlite3_bind_pointer(s, 1, &keys, kKeyHashesPointer, nullptr);
+        keys.nullFree = nullFree;
+        // Every row read once: a computed field of the key is computed once for each.
+        sqlite3_stmt* s = c.Prepare("SELECT dao_key_hashes(" + cols + ") FROM " + QuoteName(t.name));
+        gathering = &keys;
         sqlite3_step(s); // the rows that an error of SQLite's own leaves unread are not looked at
         sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+        gathering = nullptr;
         if (keys.null) return KeyFault::Null;
         comparable = !keys.incomparable;
         // A read cut short saw only some of the rows' Nulls.
         const bool whole = comparable && !keys.tooMany;
         if (nullFree && !whole && HasNullKey(c, t, ix.fields)) return KeyFault::Null;
         if (whole) {
-            std::sort(keys.hashes.begin(), keys.hashes.end());
+            try {
+                SortHashes(keys.hashes);
+            } catch (const std::bad_alloc&) {
+                std::sort(keys.hashes.begin(), keys.hashes.end());
+            }
             if (std::adjacent_find(keys.hashes.begin(), keys.hashes.end()) == keys.hashes.end())
                 return KeyFault::None;
         }

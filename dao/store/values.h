@@ -36,8 +36,6 @@ bool StoredAsIs(sqlite3_value* v, int fromType, int toType, std::int32_t toSize)
 bool SameStoredValue(const Variant& a, const Variant& b);
 // The most arguments dao_nulls takes.
 inline constexpr int kMaxNullCounts = 100;
-// The pointer type of dao_counted's counts (store/execute.cpp).
-inline constexpr char kTallyPointer[] = "ledrana-null-tally";
 // What dao_as_is(value, fromType, toType, toSize, flags) raises for a value that a save would convert or
 // refuse.
 inline constexpr const char* kNotAsIs = "dao_as_is";

@@ -504,6 +504,9 @@ TEST_F(DeletedFields, DeferredIndexBuildsWaitForTheCompactionOrANewRow) {
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxPk ON U (C, A) WITH PRIMARY"); }), 3058);
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxPk ON U (C) WITH PRIMARY"); }), 3022);
     EXPECT_EQ(ErrorOf([&] { db_.Execute("CREATE INDEX IxN ON U (A) WITH DISALLOW NULL"); }), 3058);
+    // Keys that hold a Null are left out of a unique index's check: two equal ones are no duplicate.
+    db_.Execute("INSERT INTO U (Id, A, C) VALUES (5, NULL, 'x')");
+    db_.Execute("CREATE UNIQUE INDEX IxUCA ON U (C, A)");
     db_.Execute("CREATE INDEX IxPk ON U (Id) WITH PRIMARY");
 }
 } // namespace
