@@ -352,16 +352,9 @@ TEST_F(Sharing, WhatAStoppedProgramLeftBesideTheArchiveIsSettledByItsReservation
         EXPECT_FALSE(fs::exists(logged + "-wal"));
         // The file alone is the archive with the logged row, in the journal's mode that SQLite and the
         // engine write.
-        const std::string copy = (dir_ / "Copia.mdb").string();
-        fs::copy_file(logged, copy);
-        auto db = raw(copy);
-        sqlite3_stmt* s = nullptr;
-        ASSERT_EQ(
-            sqlite3_prepare_v2(db.get(), "SELECT count(*) FROM Conti WHERE Codice = 5000", -1, &s, nullptr),
-            SQLITE_OK);
-        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-        EXPECT_EQ(sqlite3_column_int(s, 0), 1);
-        sqlite3_finalize(s);
+        fs::copy_file(logged, Path("Copia.mdb"));
+        EXPECT_EQ(Sqlite("Copia.mdb", "SELECT count(*) FROM Conti WHERE Codice = 5000"),
+                  std::vector<std::string>{"1"});
         EXPECT_EQ(Bytes(logged).substr(18, 2), std::string("\x01\x01", 2));
     }
     // A file left as it was is not touched.
