@@ -306,10 +306,14 @@ KeyFault FindKeyFault(Connection& c, const TableState& t, const IndexDef& ix, bo
         keys.nullFree = nullFree;
         // Every row read once: a computed field of the key is computed once for each.
         sqlite3_stmt* s = c.Prepare("SELECT dao_key_hashes(" + cols + ") FROM " + QuoteName(t.name));
-        gathering = &keys;
-        sqlite3_step(s); // the rows that an error of SQLite's own leaves unread are not looked at
-        sqlite3_reset(s);
-        gathering = nullptr;
+        {
+            const struct Gathering {
+                explicit Gathering(KeyHashes& k) { gathering = &k; }
+                ~Gathering() { gathering = nullptr; }
+            } into(keys);
+            sqlite3_step(s); // the rows that an error of SQLite's own leaves unread are not looked at
+            sqlite3_reset(s);
+        }
         if (keys.null) return KeyFault::Null;
         comparable = !keys.incomparable;
         // A read cut short saw only some of the rows' Nulls.
