@@ -102,12 +102,10 @@ bool CopyIntoMemory(const std::string& sourceHost, const std::string& host, std:
         return false;
     constexpr sqlite3_int64 kPiece = 1 << 20;
     std::vector<char> piece(static_cast<std::size_t>(std::min(bytes, kPiece)));
-    // The last piece first, so that the memory file takes its whole size at once; then the others in order.
-    const sqlite3_int64 last = (bytes - 1) / kPiece * kPiece;
-    std::vector<sqlite3_int64> offsets{last};
-    for (sqlite3_int64 at = 0; at < last; at += kPiece)
-        offsets.push_back(at);
-    for (const sqlite3_int64 at : offsets) {
+    // In order, each page written once: the memory file doubles as it grows, its block moved by the system
+    // rather than copied (the programs map a block of a megabyte or more on its own, platform/memory.h).
+    // Written last piece first, it took its whole size at once, but zeroed every page before its piece came.
+    for (sqlite3_int64 at = 0; at < bytes; at += kPiece) {
         const int n = static_cast<int>(std::min(kPiece, bytes - at));
         if (from->pMethods->xRead(from, piece.data(), n, at) != SQLITE_OK ||
             to->pMethods->xWrite(to, piece.data(), n, at) != SQLITE_OK)
