@@ -30,6 +30,7 @@
 #include "app/batch_main.h"
 #include "bench/measure.h"
 #include "platform/error.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "tools/mkinstall/installation.h"
@@ -161,6 +162,8 @@ int Main(int argc, char** argv) {
 } // namespace ledrana::bench
 
 int main(int argc, char** argv) {
+    // As aggiorna-batch sets the memory up, so that the peak is the program's.
+    ledrana::platform::ReturnLargeBlocksToSystem();
     try {
         return ledrana::bench::Main(argc, argv);
     } catch (const ledrana::Error& e) {
